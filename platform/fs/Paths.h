@@ -1,0 +1,48 @@
+// Path and file helpers: one place that builds paths with '/', and the private
+// per-process temporary folder (mode 0700, files 0600).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace files {
+
+// Joins folder and name with exactly one '/'. Backslashes in name are taken as separators.
+std::string joinPath(std::string_view folder, std::string_view name);
+template <typename... Rest>
+std::string joinPath(std::string_view a, std::string_view b, Rest&&... rest) {
+    return joinPath(joinPath(a, b), std::forward<Rest>(rest)...);
+}
+// Turns a Windows-style relative path ("styles\x.css") into one with '/'.
+std::string normalizeSeparators(std::string_view path);
+
+std::string fileName(std::string_view path);        // last component
+std::string parentFolder(std::string_view path);    // without trailing '/'
+// Text after the last '.' of the last path component, in lower case; "" when none.
+std::string extensionOf(std::string_view path);
+std::string replaceExtension(std::string_view path, std::string_view newExtWithDot);
+
+bool fileExists(const std::string& path);
+bool folderExists(const std::string& path);
+// Creates one level; true when the folder exists afterwards.
+bool createFolder(const std::string& path);
+bool createFolders(const std::string& path);
+bool removeFile(const std::string& path);
+
+bool readTextFile(const std::string& path, std::string& out);
+// Writes through a temporary file and a rename; mode 0600 when privateFile.
+bool writeTextFile(const std::string& path, std::string_view data, bool privateFile = false);
+
+// The folder of the running executable.
+std::string executableFolder();
+
+// Private temporary folder of this process, created on first use (0700).
+std::string privateTempFolder();
+// A new unique file name inside the private temporary folder (not created).
+std::string uniqueTempFile(std::string_view prefix, std::string_view extension);
+// Removes the private temporary folder and everything in it.
+void removePrivateTempFolder();
+// True when path lies inside folder (after resolving "." and "..").
+bool isInside(const std::string& path, const std::string& folder);
+
+}  // namespace files

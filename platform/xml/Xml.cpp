@@ -1,0 +1,521 @@
+#include "platform/xml/Xml.h"
+
+#include <libexslt/exslt.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlsave.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+#include <libxslt/transform.h>
+#include <libxslt/variables.h>
+#include <libxslt/xsltInternals.h>
+#include <libxslt/xsltutils.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+namespace xml {
+namespace {
+
+const xmlChar* X(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
+std::string S(const xmlChar* s) { return s ? std::string(reinterpret_cast<const char*>(s)) : std::string(); }
+
+void initOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xmlInitParser();
+        exsltRegisterAll();
+    });
+}
+
+// Collects libxml2 / libxslt messages of the current call into one text.
+struct ErrorScope {
+    static thread_local std::string* sink;
+    std::string text;
+    std::string* prev;
+    ErrorScope() : prev(sink) {
+        sink = &text;
+        xmlSetGenericErrorFunc(nullptr, &ErrorScope::onError);
+        xsltSetGenericErrorFunc(nullptr, &ErrorScope::onError);
+    }
+    ~ErrorScope() { sink = prev; }
+    static void onError(void*, const char* fmt, ...) {
+        if (!sink) return;
+        char buf[1024];
+        va_list ap;
+        va_start(ap, fmt);
+        std::vsnprintf(buf, sizeof buf, fmt, ap);
+        va_end(ap);
+        *sink += buf;
+    }
+    std::string message(const char* fallback) const {
+        std::string t = text;
+        while (!t.empty() && (t.back() == '\n' || t.back() == ' ')) t.pop_back();
+        return t.empty() ? std::string(fallback) : t;
+    }
+};
+thread_local std::string* ErrorScope::sink = nullptr;
+
+constexpr int kParseOptions = XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_HUGE;
+
+NodeList evalNodes(xmlDocPtr doc, xmlNodePtr ctxNode, std::string_view expr) {
+    NodeList out;
+    if (!doc) return out;
+    ErrorScope es;
+    xmlXPathContextPtr ctx = xmlXPathNewContext(doc);
+    if (!ctx) return out;
+    ctx->node = ctxNode ? ctxNode : reinterpret_cast<xmlNodePtr>(doc);
+    std::string e(expr);
+    xmlXPathObjectPtr res = xmlXPathEvalExpression(X(e), ctx);
+    if (res && res->type == XPATH_NODESET && res->nodesetval) {
+        out.reserve(res->nodesetval->nodeNr);
+        for (int i = 0; i < res->nodesetval->nodeNr; ++i) out.emplace_back(res->nodesetval->nodeTab[i]);
+    }
+    if (res) xmlXPathFreeObject(res);
+    xmlXPathFreeContext(ctx);
+    return out;
+}
+
+Node evalFirst(xmlDocPtr doc, xmlNodePtr ctxNode, std::string_view expr) {
+    NodeList l = evalNodes(doc, ctxNode, expr);
+    return l.empty() ? Node() : l.front();
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& data) {
+    namespace fs = std::filesystem;
+    std::string tmp = path + ".tmp~";
+    {
+        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+        if (!f) return false;
+        f.write(data.data(), static_cast<std::streamsize>(data.size()));
+        f.flush();
+        if (!f) {
+            std::error_code ec;
+            fs::remove(tmp, ec);
+            return false;
+        }
+    }
+    std::error_code ec;
+    fs::rename(tmp, path, ec);
+    if (ec) {
+        fs::remove(tmp, ec);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string xpathLiteral(std::string_view text) {
+    if (text.find('\'') == std::string_view::npos) return "'" + std::string(text) + "'";
+    if (text.find('"') == std::string_view::npos) return "\"" + std::string(text) + "\"";
+    // Both quote kinds: concat('a', "'", 'b', ...)
+    std::string out = "concat(";
+    std::string part;
+    bool first = true;
+    auto flush = [&] {
+        if (part.empty()) return;
+        if (!first) out += ", ";
+        out += "'" + part + "'";
+        part.clear();
+        first = false;
+    };
+    for (char c : text) {
+        if (c == '\'') {
+            flush();
+            if (!first) out += ", ";
+            out += "\"'\"";
+            first = false;
+        } else {
+            part += c;
+        }
+    }
+    flush();
+    out += ")";
+    return out;
+}
+
+// ---------------------------------------------------------------- Node
+
+bool Node::isElement() const { return n_ && n_->type == XML_ELEMENT_NODE; }
+
+std::string Node::name() const { return n_ ? S(n_->name) : std::string(); }
+
+std::string Node::text() const {
+    if (!n_) return {};
+    xmlChar* c = xmlNodeGetContent(n_);
+    std::string s = S(c);
+    xmlFree(c);
+    return s;
+}
+
+void Node::setText(std::string_view value) {
+    if (!n_) return;
+    std::string v(value);
+    xmlChar* enc = xmlEncodeSpecialChars(n_->doc, X(v));
+    xmlNodeSetContent(n_, enc);
+    xmlFree(enc);
+}
+
+bool Node::hasAttribute(std::string_view name) const {
+    if (!isElement()) return false;
+    std::string nm(name);
+    return xmlHasProp(n_, X(nm)) != nullptr;
+}
+
+std::string Node::attribute(std::string_view name) const {
+    if (!isElement()) return {};
+    std::string nm(name);
+    xmlChar* v = xmlGetProp(n_, X(nm));
+    std::string s = S(v);
+    xmlFree(v);
+    return s;
+}
+
+void Node::setAttribute(std::string_view name, std::string_view value) {
+    if (!isElement()) return;
+    std::string nm(name), v(value);
+    xmlSetProp(n_, X(nm), X(v));
+}
+
+void Node::removeAttribute(std::string_view name) {
+    if (!isElement()) return;
+    std::string nm(name);
+    if (xmlAttrPtr a = xmlHasProp(n_, X(nm))) xmlRemoveProp(a);
+}
+
+std::vector<std::pair<std::string, std::string>> Node::attributes() const {
+    std::vector<std::pair<std::string, std::string>> out;
+    if (!isElement()) return out;
+    for (xmlAttrPtr a = n_->properties; a; a = a->next) {
+        xmlChar* v = xmlNodeListGetString(n_->doc, a->children, 1);
+        out.emplace_back(S(a->name), S(v));
+        xmlFree(v);
+    }
+    return out;
+}
+
+Node Node::selectSingleNode(std::string_view xpath) const {
+    return n_ ? evalFirst(n_->doc, n_, xpath) : Node();
+}
+
+NodeList Node::selectNodes(std::string_view xpath) const {
+    return n_ ? evalNodes(n_->doc, n_, xpath) : NodeList();
+}
+
+int Node::count(std::string_view xpath) const { return static_cast<int>(selectNodes(xpath).size()); }
+
+Node Node::parent() const {
+    if (!n_ || !n_->parent || n_->parent->type != XML_ELEMENT_NODE) return Node();
+    return Node(n_->parent);
+}
+
+Node Node::firstChild() const {
+    if (!n_) return Node();
+    for (xmlNodePtr c = n_->children; c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE) return Node(c);
+    return Node();
+}
+
+NodeList Node::childElements() const {
+    NodeList out;
+    if (!n_) return out;
+    for (xmlNodePtr c = n_->children; c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE) out.emplace_back(c);
+    return out;
+}
+
+int Node::childCount() const {
+    if (!n_) return 0;
+    return static_cast<int>(xmlChildElementCount(n_));
+}
+
+Node Node::appendElement(std::string_view name) {
+    if (!n_) return Node();
+    std::string nm(name);
+    return Node(xmlNewChild(n_, nullptr, X(nm), nullptr));
+}
+
+void Node::appendCData(std::string_view text) {
+    if (!n_) return;
+    xmlNodePtr c = xmlNewCDataBlock(n_->doc, reinterpret_cast<const xmlChar*>(text.data()),
+                                    static_cast<int>(text.size()));
+    xmlAddChild(n_, c);
+}
+
+Node Node::appendChild(Node child) {
+    if (!n_ || !child.n_) return Node();
+    xmlNodePtr c = child.n_;
+    if (c->doc != n_->doc) {
+        c = xmlDocCopyNode(c, n_->doc, 1);
+    } else {
+        xmlUnlinkNode(c);
+    }
+    xmlNodePtr added = xmlAddChild(n_, c);
+    return Node(added);
+}
+
+Node Node::insertBefore(Node child, Node ref) {
+    if (!ref.n_) return appendChild(child);
+    if (!n_ || !child.n_) return Node();
+    xmlNodePtr c = child.n_;
+    if (c->doc != n_->doc) c = xmlDocCopyNode(c, n_->doc, 1);
+    else xmlUnlinkNode(c);
+    return Node(xmlAddPrevSibling(ref.n_, c));
+}
+
+Node Node::cloneNode(bool deep) const {
+    if (!n_) return Node();
+    return Node(xmlDocCopyNode(n_, n_->doc, deep ? 1 : 2));
+}
+
+void Node::remove() {
+    if (!n_) return;
+    xmlUnlinkNode(n_);
+    xmlFreeNode(n_);
+    n_ = nullptr;
+}
+
+std::string Node::xml() const {
+    if (!n_) return {};
+    xmlBufferPtr buf = xmlBufferCreate();
+    xmlNodeDump(buf, n_->doc, n_, 0, 0);
+    std::string s(reinterpret_cast<const char*>(xmlBufferContent(buf)), xmlBufferLength(buf));
+    xmlBufferFree(buf);
+    return s;
+}
+
+_xmlDoc* Node::docRaw() const { return n_ ? n_->doc : nullptr; }
+
+// ---------------------------------------------------------------- Document
+
+Document::Document() {
+    initOnce();
+    doc_ = xmlNewDoc(BAD_CAST "1.0");
+}
+
+Document::~Document() {
+    if (doc_) xmlFreeDoc(doc_);
+}
+
+Document::Document(Document&& o) noexcept : doc_(o.doc_), error_(std::move(o.error_)) { o.doc_ = xmlNewDoc(BAD_CAST "1.0"); }
+
+Document& Document::operator=(Document&& o) noexcept {
+    if (this != &o) {
+        std::swap(doc_, o.doc_);
+        error_ = std::move(o.error_);
+    }
+    return *this;
+}
+
+void Document::adopt(_xmlDoc* d) {
+    if (doc_) xmlFreeDoc(doc_);
+    doc_ = d;
+}
+
+bool Document::load(const std::string& path) {
+    ErrorScope es;
+    xmlDocPtr d = xmlReadFile(path.c_str(), nullptr, kParseOptions);
+    if (!d) {
+        error_ = es.message(("cannot load " + path).c_str());
+        return false;
+    }
+    error_.clear();
+    adopt(d);
+    return true;
+}
+
+bool Document::loadXML(std::string_view text) {
+    ErrorScope es;
+    xmlDocPtr d = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, kParseOptions);
+    if (!d) {
+        error_ = es.message("not well-formed XML");
+        return false;
+    }
+    error_.clear();
+    adopt(d);
+    return true;
+}
+
+bool Document::save(const std::string& path) const { return writeFileAtomically(path, xml()); }
+
+std::string Document::xml() const {
+    xmlChar* mem = nullptr;
+    int size = 0;
+    xmlDocDumpFormatMemoryEnc(doc_, &mem, &size, "UTF-8", 1);
+    std::string s(reinterpret_cast<const char*>(mem), size > 0 ? size : 0);
+    xmlFree(mem);
+    return s;
+}
+
+bool Document::isEmpty() const { return xmlDocGetRootElement(doc_) == nullptr; }
+
+Node Document::documentElement() const { return Node(xmlDocGetRootElement(doc_)); }
+
+Node Document::createRoot(std::string_view name) {
+    std::string nm(name);
+    xmlNodePtr r = xmlNewDocNode(doc_, nullptr, X(nm), nullptr);
+    xmlNodePtr old = xmlDocSetRootElement(doc_, r);
+    if (old) xmlFreeNode(old);
+    return Node(r);
+}
+
+Node Document::setRoot(Node node) {
+    if (!node) return Node();
+    xmlNodePtr c = xmlDocCopyNode(node.raw(), doc_, 1);
+    xmlNodePtr old = xmlDocSetRootElement(doc_, c);
+    if (old) xmlFreeNode(old);
+    return Node(c);
+}
+
+Node Document::createElement(std::string_view name) {
+    std::string nm(name);
+    return Node(xmlNewDocNode(doc_, nullptr, X(nm), nullptr));
+}
+
+void Document::clear() { adopt(xmlNewDoc(BAD_CAST "1.0")); }
+
+Document Document::clone() const {
+    Document d;
+    d.adopt(xmlCopyDoc(doc_, 1));
+    return d;
+}
+
+Node Document::selectSingleNode(std::string_view xpath) const { return evalFirst(doc_, nullptr, xpath); }
+NodeList Document::selectNodes(std::string_view xpath) const { return evalNodes(doc_, nullptr, xpath); }
+int Document::count(std::string_view xpath) const { return static_cast<int>(selectNodes(xpath).size()); }
+Node Document::asNode() const { return Node(reinterpret_cast<xmlNodePtr>(doc_)); }
+
+// ---------------------------------------------------------------- Stylesheet
+
+Stylesheet::Stylesheet() { initOnce(); }
+Stylesheet::~Stylesheet() {
+    if (ss_) xsltFreeStylesheet(ss_);
+}
+Stylesheet::Stylesheet(Stylesheet&& o) noexcept : ss_(o.ss_), error_(std::move(o.error_)) { o.ss_ = nullptr; }
+Stylesheet& Stylesheet::operator=(Stylesheet&& o) noexcept {
+    std::swap(ss_, o.ss_);
+    error_ = std::move(o.error_);
+    return *this;
+}
+
+bool Stylesheet::load(const std::string& path) {
+    ErrorScope es;
+    xmlDocPtr d = xmlReadFile(path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_HUGE);
+    if (!d) {
+        error_ = es.message(("cannot load style sheet " + path).c_str());
+        return false;
+    }
+    xsltStylesheetPtr s = xsltParseStylesheetDoc(d);
+    if (!s) {
+        xmlFreeDoc(d);
+        error_ = es.message(("invalid style sheet " + path).c_str());
+        return false;
+    }
+    if (ss_) xsltFreeStylesheet(ss_);
+    ss_ = s;
+    error_.clear();
+    return true;
+}
+
+bool Stylesheet::loadXML(std::string_view text) {
+    ErrorScope es;
+    xmlDocPtr d = xmlReadMemory(text.data(), static_cast<int>(text.size()), "stylesheet.xsl", nullptr,
+                                XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_HUGE);
+    if (!d) {
+        error_ = es.message("style sheet is not well-formed XML");
+        return false;
+    }
+    xsltStylesheetPtr s = xsltParseStylesheetDoc(d);
+    if (!s) {
+        xmlFreeDoc(d);
+        error_ = es.message("invalid style sheet");
+        return false;
+    }
+    if (ss_) xsltFreeStylesheet(ss_);
+    ss_ = s;
+    error_.clear();
+    return true;
+}
+
+namespace {
+xmlDocPtr apply(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, ErrorScope&) {
+    xsltTransformContextPtr ctxt = xsltNewTransformContext(ss, doc);
+    if (!ctxt) return nullptr;
+    for (const auto& [k, v] : params) xsltQuoteOneUserParam(ctxt, X(k), X(v));
+    xmlDocPtr res = xsltApplyStylesheetUser(ss, doc, nullptr, nullptr, nullptr, ctxt);
+    if (res && ctxt->state != XSLT_STATE_OK) {
+        xmlFreeDoc(res);
+        res = nullptr;
+    }
+    xsltFreeTransformContext(ctxt);
+    return res;
+}
+}  // namespace
+
+bool Stylesheet::transform(const Document& doc, std::string& out, const XsltParams& params) const {
+    out.clear();
+    if (!ss_) {
+        error_ = "no style sheet loaded";
+        return false;
+    }
+    ErrorScope es;
+    xmlDocPtr res = apply(ss_, doc.raw(), params, es);
+    if (!res) {
+        error_ = es.message("transformation failed");
+        return false;
+    }
+    // The text handed back is UTF-8 and says so, whatever encoding the output declares.
+    xmlChar* savedEnc = ss_->encoding;
+    ss_->encoding = xmlStrdup(BAD_CAST "UTF-8");
+    xmlChar* mem = nullptr;
+    int len = 0;
+    int rc = xsltSaveResultToString(&mem, &len, res, ss_);
+    xmlFree(ss_->encoding);
+    ss_->encoding = savedEnc;
+    xmlFreeDoc(res);
+    if (rc != 0) {
+        error_ = es.message("cannot serialise the transformation result");
+        return false;
+    }
+    if (mem) {
+        out.assign(reinterpret_cast<const char*>(mem), len);
+        xmlFree(mem);
+    }
+    error_.clear();
+    return true;
+}
+
+bool Stylesheet::transform(const Document& doc, Document& out, const XsltParams& params) const {
+    if (!ss_) {
+        error_ = "no style sheet loaded";
+        return false;
+    }
+    ErrorScope es;
+    xmlDocPtr res = apply(ss_, doc.raw(), params, es);
+    if (!res) {
+        error_ = es.message("transformation failed");
+        return false;
+    }
+    out.adopt(res);
+    error_.clear();
+    return true;
+}
+
+bool transformFile(const Document& doc, const std::string& xslPath, std::string& out, std::string* error,
+                   const XsltParams& params) {
+    Stylesheet ss;
+    if (!ss.load(xslPath)) {
+        if (error) *error = ss.error();
+        out.clear();
+        return false;
+    }
+    bool ok = ss.transform(doc, out, params);
+    if (!ok && error) *error = ss.error();
+    return ok;
+}
+
+}  // namespace xml

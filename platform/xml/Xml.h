@@ -1,0 +1,149 @@
+// Thin DOM, XPath and XSLT layer over libxml2 / libxslt / libexslt.
+//
+// Documents are parsed with white space not preserved. XPath positions are 1-based.
+// Text in and out is UTF-8. A Node is a non-owning handle: it stays valid while its
+// Document lives and the node has not been removed.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct _xmlNode;
+struct _xmlDoc;
+struct _xsltStylesheet;
+
+namespace xml {
+
+class Document;
+class Node;
+using NodeList = std::vector<Node>;
+
+// Builds an XPath string literal for any text: '...' or "..." where possible,
+// concat() when the text holds both quote kinds. Every name entering an XPath goes through it.
+std::string xpathLiteral(std::string_view text);
+
+class Node {
+public:
+    Node() = default;
+    explicit Node(_xmlNode* n) : n_(n) {}
+
+    bool isNull() const { return n_ == nullptr; }
+    explicit operator bool() const { return n_ != nullptr; }
+    bool operator==(const Node& o) const { return n_ == o.n_; }
+    _xmlNode* raw() const { return n_; }
+
+    bool isElement() const;
+    std::string name() const;              // element or attribute name
+    std::string text() const;              // text content of the node and its descendants
+    void setText(std::string_view value);  // replaces the children by one text node
+
+    bool hasAttribute(std::string_view name) const;
+    std::string attribute(std::string_view name) const;  // "" when absent
+    void setAttribute(std::string_view name, std::string_view value);
+    void removeAttribute(std::string_view name);
+    std::vector<std::pair<std::string, std::string>> attributes() const;
+
+    Node selectSingleNode(std::string_view xpath) const;
+    NodeList selectNodes(std::string_view xpath) const;
+    // Number of nodes the expression selects (0 on an invalid expression).
+    int count(std::string_view xpath) const;
+
+    Node parent() const;
+    Node firstChild() const;  // first element child
+    NodeList childElements() const;
+    int childCount() const;   // element children
+
+    // Appends a new element child.
+    Node appendElement(std::string_view name);
+    // Appends a CDATA section child.
+    void appendCData(std::string_view text);
+    // Appends child: a node of the same document is moved; a node of another document is
+    // deep-copied into this one. Returns the node now in this document.
+    Node appendChild(Node child);
+    Node insertBefore(Node child, Node ref);
+    Node cloneNode(bool deep) const;  // unlinked copy in the same document
+    // Unlinks and frees the node (and its subtree). The handle becomes null.
+    void remove();
+
+    std::string xml() const;  // serialised markup of this node
+    _xmlDoc* docRaw() const;
+
+private:
+    _xmlNode* n_ = nullptr;
+};
+
+class Document {
+public:
+    Document();  // empty document (no root)
+    ~Document();
+    Document(Document&& o) noexcept;
+    Document& operator=(Document&& o) noexcept;
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    bool load(const std::string& path);     // false and parseError() on failure; doc unchanged
+    bool loadXML(std::string_view text);    // same, from text
+    bool save(const std::string& path) const;  // UTF-8, written atomically
+    std::string xml() const;                // whole document as text (declaration included)
+    const std::string& parseError() const { return error_; }
+
+    bool isEmpty() const;  // no root element
+    Node documentElement() const;
+    // Replaces the root with a new element of that name and returns it.
+    Node createRoot(std::string_view name);
+    // Replaces the root with a deep copy of node (from any document).
+    Node setRoot(Node node);
+    Node createElement(std::string_view name);  // unlinked element owned by this document
+    void clear();
+    Document clone() const;
+
+    Node selectSingleNode(std::string_view xpath) const;
+    NodeList selectNodes(std::string_view xpath) const;
+    int count(std::string_view xpath) const;
+
+    _xmlDoc* raw() const { return doc_; }
+    Node asNode() const;  // the document node (for relative selections from the top)
+
+private:
+    friend class Stylesheet;
+    void adopt(_xmlDoc* d);
+    _xmlDoc* doc_ = nullptr;
+    std::string error_;
+};
+
+// Parameters passed to a style sheet as string values (quoted safely).
+using XsltParams = std::map<std::string, std::string>;
+
+class Stylesheet {
+public:
+    Stylesheet();
+    ~Stylesheet();
+    Stylesheet(Stylesheet&&) noexcept;
+    Stylesheet& operator=(Stylesheet&&) noexcept;
+    Stylesheet(const Stylesheet&) = delete;
+    Stylesheet& operator=(const Stylesheet&) = delete;
+
+    bool load(const std::string& path);
+    bool loadXML(std::string_view text);
+    bool isLoaded() const { return ss_ != nullptr; }
+    const std::string& error() const { return error_; }
+
+    // Transforms doc and returns the serialised result as UTF-8 text, whatever encoding the
+    // style sheet's output declares (the declaration is rewritten to UTF-8).
+    // On failure returns false and sets error().
+    bool transform(const Document& doc, std::string& out, const XsltParams& params = {}) const;
+    bool transform(const Document& doc, Document& out, const XsltParams& params = {}) const;
+
+private:
+    _xsltStylesheet* ss_ = nullptr;
+    mutable std::string error_;
+};
+
+// transformNode: doc through the style sheet file at path, into text. Returns false on failure.
+bool transformFile(const Document& doc, const std::string& xslPath, std::string& out,
+                   std::string* error = nullptr, const XsltParams& params = {});
+
+}  // namespace xml

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts the test database servers and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+bash scripts/build.sh
+BUILD_DIR=${BUILD_DIR:-build}
+cleanup() { [ -x scripts/dbservers.sh ] && bash scripts/dbservers.sh stop || true; }
+trap cleanup EXIT
+if [ -f scripts/dbservers.sh ]; then
+  # shellcheck disable=SC1090
+  eval "$(bash scripts/dbservers.sh start)"
+fi
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j"$(nproc)" "$@"

@@ -1,0 +1,133 @@
+#include "platform/xml/Xml.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using xml::Document;
+using xml::xpathLiteral;
+
+TEST(XpathLiteral, SelectsNamesWithEitherOrBothQuoteKinds) {
+    Document d;
+    ASSERT_TRUE(d.loadXML(R"X(<DATABASE>
+        <TABLE Name="O'Brien"/><TABLE Name='say "hi"'/><TABLE Name="it's &quot;x&quot;'"/>
+        <TABLE Name="plain"/><TABLE Name=""/></DATABASE>)X"));
+    for (std::string name : {"O'Brien", "say \"hi\"", "it's \"x\"'", "plain", ""}) {
+        auto n = d.selectSingleNode("DATABASE/TABLE[@Name=" + xpathLiteral(name) + "]");
+        ASSERT_TRUE(n) << name;
+        EXPECT_EQ(n.attribute("Name"), name);
+    }
+    EXPECT_EQ(xpathLiteral("a'b\"c"), "concat('a', \"'\", 'b\"c')");
+    EXPECT_EQ(xpathLiteral("'"), "\"'\"");
+}
+
+TEST(Document, WhiteSpaceIsNotPreservedAndPositionsAreOneBased) {
+    Document d;
+    ASSERT_TRUE(d.loadXML("<DATABASE>\n  <TABLE Name=\"a\"/>\n  <TABLE Name=\"b\"/>\n</DATABASE>"));
+    auto root = d.documentElement();
+    EXPECT_EQ(root.childCount(), 2);
+    EXPECT_EQ(d.selectSingleNode("DATABASE/node()[1]").attribute("Name"), "a");
+    EXPECT_EQ(d.selectSingleNode("DATABASE/TABLE[2]").attribute("Name"), "b");
+    EXPECT_FALSE(d.selectSingleNode("DATABASE/TABLE[0]"));
+    EXPECT_EQ(d.count("DATABASE/*"), 2);
+}
+
+TEST(Document, FailedLoadKeepsPreviousContentAndReportsError) {
+    Document d;
+    ASSERT_TRUE(d.loadXML("<A><B/></A>"));
+    EXPECT_FALSE(d.loadXML("<A><B></A>"));
+    EXPECT_FALSE(d.parseError().empty());
+    EXPECT_TRUE(d.selectSingleNode("A/B"));
+    EXPECT_FALSE(d.load("/nonexistent/file.xml"));
+    EXPECT_TRUE(d.selectSingleNode("A/B"));
+}
+
+TEST(Document, DeepCopyBetweenDocumentsIsIndependent) {
+    Document src, dst;
+    ASSERT_TRUE(src.loadXML("<T Name='x'><C Name='c1'/><C Name='c2'><![CDATA[a<b]]></C></T>"));
+    auto root = dst.createRoot("ROOT");
+    auto copy = root.appendChild(src.documentElement());
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy.docRaw(), dst.raw());
+    EXPECT_EQ(dst.count("ROOT/T/C"), 2);
+    EXPECT_EQ(dst.selectSingleNode("ROOT/T/C[2]").text(), "a<b");
+    src.documentElement().setAttribute("Name", "changed");
+    src.clear();
+    EXPECT_EQ(dst.selectSingleNode("ROOT/T").attribute("Name"), "x");
+    // Moving within one document does not copy.
+    auto c1 = dst.selectSingleNode("ROOT/T/C[1]");
+    root.appendChild(c1);
+    EXPECT_EQ(dst.count("ROOT/T/C"), 1);
+    EXPECT_EQ(dst.count("ROOT/C"), 1);
+}
+
+TEST(Document, AttributesAndTextRoundTripSpecialCharacters) {
+    Document d;
+    auto r = d.createRoot("DATABASE");
+    auto t = r.appendElement("TABLE");
+    t.setAttribute("Name", "Ünïcode <&> \"'");
+    t.appendElement("SQLSCRIPT").appendCData("select * from x where a < 1 ]]> b");
+    auto e = r.appendElement("NOTE");
+    e.setText("a & b < c");
+    Document back;
+    ASSERT_TRUE(back.loadXML(d.xml())) << back.parseError();
+    EXPECT_EQ(back.selectSingleNode("DATABASE/TABLE").attribute("Name"), "Ünïcode <&> \"'");
+    EXPECT_EQ(back.selectSingleNode("DATABASE/TABLE/SQLSCRIPT").text(), "select * from x where a < 1 ]]> b");
+    EXPECT_EQ(back.selectSingleNode("DATABASE/NOTE").text(), "a & b < c");
+}
+
+TEST(Document, SaveIsAtomicAndLoadable) {
+    testsupport::TempDir dir;
+    Document d;
+    d.createRoot("X").setAttribute("v", "1");
+    ASSERT_TRUE(d.save(dir.file("a.xml")));
+    Document e;
+    ASSERT_TRUE(e.load(dir.file("a.xml")));
+    EXPECT_EQ(e.documentElement().attribute("v"), "1");
+    EXPECT_FALSE(d.save(dir.file("missing/a.xml")));
+}
+
+TEST(Stylesheet, OutputDeclaringAnotherEncodingComesBackAsUtf8) {
+    Document d;
+    ASSERT_TRUE(d.loadXML("<R><V>café ☕</V></R>"));
+    xml::Stylesheet xmlOut;
+    ASSERT_TRUE(xmlOut.loadXML(R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+      <xsl:output method="xml" encoding="ISO-8859-1"/>
+      <xsl:template match="/"><OUT><xsl:value-of select="R/V"/></OUT></xsl:template></xsl:stylesheet>)X"));
+    std::string out;
+    ASSERT_TRUE(xmlOut.transform(d, out)) << xmlOut.error();
+    EXPECT_NE(out.find("café ☕"), std::string::npos) << out;
+    EXPECT_NE(out.find("UTF-8"), std::string::npos) << out;
+    EXPECT_EQ(out.find("ISO-8859-1"), std::string::npos) << out;
+
+    xml::Stylesheet htmlOut;
+    ASSERT_TRUE(htmlOut.loadXML(R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+      <xsl:output method="html" encoding="windows-1252"/>
+      <xsl:param name="title"/>
+      <xsl:template match="/"><html><head><title><xsl:value-of select="$title"/></title></head>
+      <body><p><xsl:value-of select="R/V"/></p></body></html></xsl:template></xsl:stylesheet>)X"));
+    ASSERT_TRUE(htmlOut.transform(d, out, {{"title", "it's \"q\""}})) << htmlOut.error();
+    EXPECT_NE(out.find("<p>café ☕</p>"), std::string::npos) << out;
+    EXPECT_NE(out.find("it's"), std::string::npos) << out;
+    EXPECT_EQ(out.find("windows-1252"), std::string::npos) << out;
+}
+
+TEST(Stylesheet, ExsltAndErrors) {
+    Document d;
+    ASSERT_TRUE(d.loadXML("<R><V>b</V><V>a</V></R>"));
+    xml::Stylesheet s;
+    ASSERT_TRUE(s.loadXML(R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+        xmlns:str="http://exslt.org/strings" extension-element-prefixes="str">
+      <xsl:output method="text"/>
+      <xsl:template match="/"><xsl:value-of select="str:padding(3, '-')"/><xsl:for-each select="R/V">
+        <xsl:sort/><xsl:value-of select="."/></xsl:for-each></xsl:template></xsl:stylesheet>)X"));
+    std::string out;
+    ASSERT_TRUE(s.transform(d, out)) << s.error();
+    EXPECT_EQ(out, "---ab");
+    xml::Stylesheet bad;
+    EXPECT_FALSE(bad.loadXML("<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:bogus/></xsl:stylesheet>"));
+    EXPECT_FALSE(bad.error().empty());
+    xml::Stylesheet terminating;
+    ASSERT_TRUE(terminating.loadXML(R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+      <xsl:template match="/"><xsl:message terminate="yes">stop</xsl:message></xsl:template></xsl:stylesheet>)X"));
+    EXPECT_FALSE(terminating.transform(d, out));
+}

@@ -1,0 +1,40 @@
+// Helpers shared by the tests.
+#pragma once
+
+#include "platform/ui/Prompter.h"
+
+#include <memory>
+#include <string>
+
+namespace testsupport {
+
+// A fresh folder under the build's temporary area, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+// Installs a ScriptedPrompter for the lifetime of the object.
+class ScopedPrompter {
+public:
+    ScopedPrompter();
+    ~ScopedPrompter();
+    ui::ScriptedPrompter& operator*() { return *p_; }
+    ui::ScriptedPrompter* operator->() { return p_; }
+
+private:
+    ui::ScriptedPrompter* p_;
+    std::unique_ptr<ui::Prompter> previous_;
+};
+
+std::string readFile(const std::string& path);
+std::string fixturePath(const std::string& relative);        // tests/fixtures/...
+std::string sharedFixturePath(const std::string& relative);  // ../shared/fixtures/...
+
+}  // namespace testsupport
