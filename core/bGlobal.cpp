@@ -6,6 +6,8 @@
 std::string AppFolder, StylesFolder, ImagesFolder, HelpFolder, PreviewFolder;
 std::string ReportsFolder, DataFolder, DiagramFolder, TempFolder;
 std::string OSName;
+xml::Document oStructures;
+xml::Document oHistory;
 std::vector<std::string> EngineNames;
 std::array<int, 14> EnginePanelMap{2, 0, 0, 0, 1, 1, 1, 1, 3, 3, 3, 2, 4, 5};
 std::string PassPhrase1, PassPhrase2, PassPhrase3, PassPhrase4;

@@ -1,6 +1,8 @@
 // Process-wide values fixed at start-up and the shared helpers of the main program.
 #pragma once
 
+#include "platform/xml/Xml.h"
+
 #include <array>
 #include <string>
 #include <vector>
@@ -26,3 +28,7 @@ extern std::string DecimalSymbol, DigitGroupingSymbol;
 
 // Today's date in ShortDateFormat.
 std::string FormatShortDate();
+
+// The project document (root DATABASESTRUCTURES) and its image as last saved.
+extern xml::Document oStructures;
+extern xml::Document oHistory;
