@@ -10,6 +10,7 @@ PKGS=(
   libmdb3 libmdbsql3 mdbtools mdbtools-dev odbc-mdbtools
   googletest libgtest-dev libgmock-dev
   sqlite3 fonts-dejavu-core
+  postgresql mariadb-server
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"

@@ -1,0 +1,96 @@
+// An ADO-like connection over unixODBC.
+//
+//   db::Connection c;
+//   c.open("Provider=SQLOLEDB;Data Source=srv;Initial Catalog=shop;User Id=sa;Password=x");
+//   db::Recordset rs = c.openSchema(db::adSchemaTables, {{}, {}, {}, "TABLE"});
+//   for (; !rs.eof(); rs.moveNext()) use(rs["TABLE_NAME"].toString());
+//
+// Every failing call throws db::Error. Failures reported by the driver are also kept, one entry
+// per diagnostic record, in errors() until the next call that talks to the driver; the first
+// entry's number is the thrown number. SQLSTATEs map to numbers as follows: 28000 and failed
+// logins -> err::AuthFailed; IM002/IM003 (driver missing) -> err::ProviderNotFound; IM001/HYC00
+// (not supported) -> err::NotSupported; 42S02 -> err::NoTable; other 42xxx -> err::ErrorsInCommand;
+// 23xxx -> err::IntegrityViolation; HYT00/HYT01 -> err::Timeout; anything else -> err::Fail.
+#pragma once
+
+#include "platform/db/DbError.h"
+#include "platform/db/Recordset.h"
+#include "platform/db/Value.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace db {
+
+// SchemaEnum codes understood by openSchema. Column names and restriction order are those of
+// the platform's schema rowsets.
+enum SchemaEnum {
+    adSchemaCatalogs = 1,              // (CATALOG_NAME)
+    adSchemaColumns = 4,               // (TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME)
+    adSchemaCheckConstraints = 5,      // (CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME)
+    adSchemaConstraintColumnUsage = 6, // (TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME)
+    adSchemaIndexes = 12,              // (TABLE_CATALOG, TABLE_SCHEMA, INDEX_NAME, TYPE, TABLE_NAME)
+    adSchemaTables = 20,               // (TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE)
+    adSchemaProviderTypes = 22,        // (DATA_TYPE, BEST_MATCH)
+    adSchemaViews = 23,                // (TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME)
+    adSchemaViewColumnUsage = 24,      // (VIEW_CATALOG, VIEW_SCHEMA, VIEW_NAME)
+    adSchemaForeignKeys = 27,          // (PK_TABLE_CATALOG, PK_TABLE_SCHEMA, PK_TABLE_NAME,
+                                       //  FK_TABLE_CATALOG, FK_TABLE_SCHEMA, FK_TABLE_NAME)
+    adSchemaPrimaryKeys = 28,          // (TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME)
+};
+
+// CursorLocationEnum and ConnectModeEnum values.
+constexpr int adUseServer = 2, adUseClient = 3;
+constexpr int adModeUnknown = 0, adModeRead = 1, adModeWrite = 2, adModeReadWrite = 3;
+
+class Connection {
+public:
+    Connection();
+    ~Connection();  // closes an open connection
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void setConnectionString(const std::string& text);
+    const std::string& connectionString() const;
+    void setCursorLocation(int location);  // recorded; recordsets are always client-side
+    int cursorLocation() const;
+    void setMode(int mode);  // adModeRead opens the connection read-only
+    int mode() const;
+    void setConnectionTimeout(int seconds);  // default 15
+    void setCommandTimeout(int seconds);     // default 30; 0 waits without limit
+
+    // Opens with the stored connection string, or with the given one (which is then stored).
+    // userId and password, when not empty, replace those of the string. Throws err::ObjectOpen
+    // when already open.
+    void open();
+    void open(const std::string& connectionString, const std::string& userId = {},
+              const std::string& password = {}, long options = adOptionUnspecified);
+    void close();  // no-op when closed
+    int state() const;  // adStateOpen or adStateClosed
+    bool isOpen() const { return state() == adStateOpen; }
+
+    // Runs a statement. The result is an open recordset when the statement returns rows, else a
+    // closed one. recordsAffected receives the driver's count (-1 when unknown).
+    Recordset execute(const std::string& commandText, long long* recordsAffected = nullptr,
+                      long options = adOptionUnspecified);
+
+    // A schema rowset. restrictions are positional as listed at SchemaEnum; an empty (Null or "")
+    // entry does not restrict. A rowset the driver cannot provide throws err::NotSupported.
+    Recordset openSchema(SchemaEnum schema, const std::vector<Value>& restrictions = {});
+
+    const std::vector<ProviderError>& errors() const;
+    void clearErrors();
+
+    // Facts about the open connection: the engine's name ("PostgreSQL", "SQLite", ...), the
+    // ODBC driver's file name, and the current database.
+    std::string dbmsName() const;
+    std::string driverName() const;
+    std::string currentCatalog() const;
+
+private:
+    std::shared_ptr<ConnectionImpl> d_;
+    friend class Recordset;
+};
+
+}  // namespace db

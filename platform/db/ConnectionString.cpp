@@ -1,0 +1,336 @@
+#include "platform/db/ConnectionString.h"
+
+#include "platform/db/DbError.h"
+#include "platform/db/OdbcSupport.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace db {
+
+namespace {
+
+std::string trim(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    return std::string(s);
+}
+
+std::string lower(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return r;
+}
+
+bool iequals(std::string_view a, std::string_view b) { return lower(a) == lower(b); }
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && iequals(s.substr(0, prefix.size()), prefix);
+}
+
+void upsert(ConnectionParameters& params, std::string key, std::string value) {
+    for (auto& p : params)
+        if (iequals(p.first, key)) {
+            p.second = std::move(value);
+            return;
+        }
+    params.emplace_back(std::move(key), std::move(value));
+}
+
+[[noreturn]] void malformed(const std::string& why) {
+    throw Error(err::ArgumentsWrong, "The connection string is not valid: " + why);
+}
+
+// An ODBC keyword must not hold characters that delimit or quote.
+bool validOdbcKeyword(std::string_view k) {
+    if (k.empty()) return false;
+    for (char c : k)
+        if (std::string_view("[]{}(),;?*=!@").find(c) != std::string_view::npos) return false;
+    return true;
+}
+
+// How a driver reads values: the others accept {…} with "}}" for '}'; the SQLite drivers know no
+// quoting at all, so a value that would need it cannot reach them intact.
+struct DriverQuoting {
+    bool braces = true;
+};
+
+DriverQuoting quotingFor(std::string_view driver) {
+    DriverQuoting q;
+    std::string d = lower(driver);
+    if (d.find("sqlite") != std::string::npos) q.braces = false;
+    return q;
+}
+
+bool needsBraces(std::string_view v) {
+    return v.find_first_of(";{}") != std::string_view::npos ||
+           (!v.empty() && (std::isspace(static_cast<unsigned char>(v.front())) ||
+                           std::isspace(static_cast<unsigned char>(v.back()))));
+}
+
+class OdbcBuilder {
+public:
+    explicit OdbcBuilder(std::string driver) : driver_(std::move(driver)), quoting_(quotingFor(driver_)) {}
+
+    void add(const std::string& key, const std::string& value) {
+        if (!validOdbcKeyword(key)) malformed("the keyword \"" + key + "\" cannot be passed to the driver");
+        upsert(pairs_, key, value);
+    }
+    void remove(std::string_view key) {
+        pairs_.erase(std::remove_if(pairs_.begin(), pairs_.end(), [&](auto& p) { return iequals(p.first, key); }),
+                     pairs_.end());
+    }
+
+    std::string str() const {
+        std::string out;
+        auto append = [&](const std::string& k, const std::string& v) {
+            if (!out.empty()) out += ';';
+            if (quoting_.braces) {
+                out += k + "=" + odbcQuote(v);
+                return;
+            }
+            if (needsBraces(v))
+                throw Error(err::ArgumentsWrong, "The value of \"" + k +
+                                                     "\" holds characters that the ODBC driver cannot accept (; { } or "
+                                                     "blanks at its ends).");
+            out += k + "=" + v;
+        };
+        if (!driver_.empty()) append("Driver", driver_);
+        for (auto& [k, v] : pairs_)
+            if (!v.empty() || iequals(k, "PWD")) append(k, v);
+        return out;
+    }
+
+private:
+    std::string driver_;
+    DriverQuoting quoting_;
+    ConnectionParameters pairs_;
+};
+
+std::string findDriver(std::string_view preferred, std::string_view containing, const std::string& what) {
+    auto drivers = installedOdbcDrivers();
+    for (auto& d : drivers)
+        if (!preferred.empty() && iequals(d, preferred)) return d;
+    if (!containing.empty())
+        for (auto& d : drivers)
+            if (lower(d).find(lower(containing)) != std::string::npos) return d;
+    throw Error(err::ProviderNotFound,
+                "The " + what + " ODBC driver is not installed on this machine; install it and try again.");
+}
+
+bool isTrue(std::string_view v) {
+    std::string l = lower(trim(v));
+    return l == "sspi" || l == "true" || l == "yes";
+}
+
+bool anyOf(std::string_view key, std::initializer_list<std::string_view> names) {
+    for (auto n : names)
+        if (iequals(key, n)) return true;
+    return false;
+}
+
+// Keywords of the platform providers that carry nothing for an ODBC driver.
+bool ignoredKeyword(std::string_view key) {
+    return anyOf(key, {"Provider", "Persist Security Info", "Workstation ID", "Application Name", "Network Library",
+                       "Network", "Packet Size", "Auto Translate", "Use Procedure for Prepare",
+                       "Use Encryption for Data", "Tag with column collation when possible", "Mode",
+                       "Locale Identifier", "OLE DB Services", "Prompt", "Window Handle", "Connect Timeout",
+                       "Connection Timeout", "General Timeout", "Extended Properties", "Current Language",
+                       "Data Provider"}) ||
+           startsWithNoCase(key, "Jet OLEDB:");
+}
+
+std::string sqlServerOdbc(const ConnectionParameters& params) {
+    OdbcBuilder b(findDriver("FreeTDS", "tds", "FreeTDS (SQL Server)"));
+    for (auto& [k, v] : params) {
+        if (anyOf(k, {"Data Source", "Server", "Address", "Addr", "Network Address"})) {
+            std::string host = trim(v), port;
+            if (auto comma = host.rfind(','); comma != std::string::npos) {
+                port = trim(host.substr(comma + 1));
+                host = trim(host.substr(0, comma));
+            }
+            if (host == "." || iequals(host, "(local)")) host = "localhost";
+            b.add("Server", host);
+            if (!port.empty()) b.add("Port", port);
+        } else if (anyOf(k, {"Initial Catalog", "Database"})) {
+            b.add("Database", v);
+        } else if (anyOf(k, {"User Id", "UID", "User"})) {
+            b.add("UID", v);
+        } else if (anyOf(k, {"Password", "PWD"})) {
+            b.add("PWD", v);
+        } else if (anyOf(k, {"Integrated Security", "Trusted_Connection"})) {
+            if (isTrue(v)) b.add("Trusted_Connection", "Yes");
+        } else if (!ignoredKeyword(k)) {
+            b.add(k, v);
+        }
+    }
+    if (parameterValue(params, "ClientCharset").empty()) b.add("ClientCharset", "UTF-8");
+    return b.str();
+}
+
+std::string jetOdbc(const ConnectionParameters& params) {
+    OdbcBuilder b(findDriver("MDBTools", "mdb", "MDBTools (Access)"));
+    for (auto& [k, v] : params) {
+        if (anyOf(k, {"Data Source", "DBQ", "Database"})) b.add("DBQ", v);
+        else if (anyOf(k, {"User Id", "UID", "Password", "PWD"}) || ignoredKeyword(k)) continue;
+        else b.add(k, v);
+    }
+    return b.str();
+}
+
+std::string vendorOdbc(const ConnectionParameters& params, std::string_view containing, const std::string& what,
+                       const char* dataSourceKey) {
+    OdbcBuilder b(findDriver({}, containing, what));
+    for (auto& [k, v] : params) {
+        if (iequals(k, "Data Source")) b.add(dataSourceKey, v);
+        else if (anyOf(k, {"User Id", "UID"})) b.add("UID", v);
+        else if (anyOf(k, {"Password", "PWD"})) b.add("PWD", v);
+        else if (!ignoredKeyword(k)) b.add(k, v);
+    }
+    return b.str();
+}
+
+std::string plainOdbc(ConnectionParameters params) {
+    // Pairs of "Extended Properties" are ODBC pairs; they count as given before the outer ones.
+    std::string extended = parameterValue(params, "Extended Properties");
+    if (!extended.empty()) {
+        ConnectionParameters merged = parseConnectionString(extended);
+        for (auto& [k, v] : params)
+            if (!iequals(k, "Extended Properties")) upsert(merged, k, v);
+        params = std::move(merged);
+    }
+    std::string driver = trim(parameterValue(params, "Driver"));
+    if (!driver.empty() && driver.find('/') == std::string::npos) {
+        auto drivers = installedOdbcDrivers();
+        auto it = std::find_if(drivers.begin(), drivers.end(), [&](auto& d) { return iequals(d, driver); });
+        if (it == drivers.end())
+            throw Error(err::ProviderNotFound,
+                        "The ODBC driver \"" + driver + "\" is not installed on this machine; install it and try again.");
+        driver = *it;
+    }
+    OdbcBuilder b(driver);
+    for (auto& [k, v] : params) {
+        if (iequals(k, "Driver")) continue;
+        if (iequals(k, "Data Source")) b.add(driver.empty() ? "DSN" : "Data Source", v);
+        else if (anyOf(k, {"User Id", "User ID"})) b.add("UID", v);
+        else if (iequals(k, "Password")) b.add("PWD", v);
+        else if (!ignoredKeyword(k)) b.add(k, v);
+    }
+    return b.str();
+}
+
+}  // namespace
+
+ConnectionParameters parseConnectionString(std::string_view text) {
+    ConnectionParameters params;
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n) {
+        while (i < n && (text[i] == ';' || std::isspace(static_cast<unsigned char>(text[i])))) ++i;
+        if (i >= n) break;
+        size_t eq = text.find('=', i), semi = text.find(';', i);
+        if (eq == std::string_view::npos || (semi != std::string_view::npos && semi < eq))
+            malformed("\"" + trim(text.substr(i, semi == std::string_view::npos ? n - i : semi - i)) +
+                      "\" has no value");
+        std::string key = trim(text.substr(i, eq - i));
+        if (key.empty()) malformed("a value has no keyword");
+        i = eq + 1;
+        while (i < n && text[i] != ';' && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+        std::string value;
+        if (i < n && (text[i] == '"' || text[i] == '\'' || text[i] == '{')) {
+            const char open = text[i];
+            const char close = open == '{' ? '}' : open;
+            ++i;
+            bool closed = false;
+            while (i < n) {
+                if (text[i] == close) {
+                    if (i + 1 < n && text[i + 1] == close) {
+                        value += close;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                value += text[i++];
+            }
+            if (!closed) malformed("the value of \"" + key + "\" has no closing quote");
+            while (i < n && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+            if (i < n && text[i] != ';') malformed("text follows the quoted value of \"" + key + "\"");
+        } else {
+            size_t end = text.find(';', i);
+            if (end == std::string_view::npos) end = n;
+            value = trim(text.substr(i, end - i));
+            i = end;
+        }
+        upsert(params, std::move(key), std::move(value));
+    }
+    return params;
+}
+
+std::string parameterValue(const ConnectionParameters& params, std::string_view keyword) {
+    for (auto& [k, v] : params)
+        if (iequals(k, keyword)) return v;
+    return {};
+}
+
+std::string quoteConnectionValue(std::string_view value) {
+    const bool edgeBlank = !value.empty() && (std::isspace(static_cast<unsigned char>(value.front())) ||
+                                              std::isspace(static_cast<unsigned char>(value.back())));
+    const bool needs = edgeBlank || value.find_first_of(";=\"'") != std::string_view::npos ||
+                       (!value.empty() && value.front() == '{');
+    if (!needs) return std::string(value);
+    const char q = value.find('"') != std::string_view::npos && value.find('\'') == std::string_view::npos ? '\'' : '"';
+    std::string out(1, q);
+    for (char c : value) {
+        out += c;
+        if (c == q) out += q;
+    }
+    out += q;
+    return out;
+}
+
+std::string buildConnectionString(const ConnectionParameters& params) {
+    std::string out;
+    for (auto& [k, v] : params) {
+        if (v.empty()) continue;
+        if (!out.empty()) out += ';';
+        out += k + "=" + quoteConnectionValue(v);
+    }
+    return out;
+}
+
+std::string odbcQuote(std::string_view value) {
+    const bool edgeBlank = !value.empty() && (std::isspace(static_cast<unsigned char>(value.front())) ||
+                                              std::isspace(static_cast<unsigned char>(value.back())));
+    if (!edgeBlank && value.find_first_of(";{}=") == std::string_view::npos) return std::string(value);
+    std::string out = "{";
+    for (char c : value) {
+        out += c;
+        if (c == '}') out += '}';
+    }
+    out += '}';
+    return out;
+}
+
+std::string toOdbcConnectionString(std::string_view connectionString, std::string_view userId,
+                                   std::string_view password) {
+    ConnectionParameters params = parseConnectionString(connectionString);
+    const std::string provider = lower(trim(parameterValue(params, "Provider")));
+    if (!userId.empty()) upsert(params, provider.empty() || provider == "msdasql" ? "UID" : "User Id", std::string(userId));
+    if (!password.empty()) upsert(params, provider.empty() || provider == "msdasql" ? "PWD" : "Password", std::string(password));
+
+    auto stem = [&](std::string_view p) { return provider.rfind(p, 0) == 0; };
+    if (provider.empty() || stem("msdasql")) return plainOdbc(std::move(params));
+    if (stem("sqloledb") || stem("sqlncli") || stem("msoledbsql")) return sqlServerOdbc(params);
+    if (stem("microsoft.jet.oledb") || stem("microsoft.ace.oledb")) return jetOdbc(params);
+    if (stem("msdaora") || stem("oraoledb")) return vendorOdbc(params, "oracle", "Oracle", "DBQ");
+    if (stem("ibmdadb2")) return vendorOdbc(params, "db2", "IBM DB2", "DATABASE");
+    throw Error(err::ProviderNotFound, "Provider cannot be found. It may not be properly installed. (Provider \"" +
+                                           trim(parameterValue(params, "Provider")) + "\")");
+}
+
+std::vector<std::string> installedOdbcDrivers() { return odbc::installedDrivers(); }
+
+}  // namespace db

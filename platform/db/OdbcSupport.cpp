@@ -1,0 +1,337 @@
+#include "platform/db/OdbcSupport.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <mutex>
+
+namespace db {
+
+namespace {
+
+std::string lower(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return r;
+}
+
+bool ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+struct Diag {
+    std::string state;
+    long native = 0;
+    std::string message;
+};
+
+std::vector<Diag> diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+    std::vector<Diag> out;
+    if (!handle) return out;
+    for (SQLSMALLINT i = 1; i < 50; ++i) {
+        SQLCHAR state[6] = {0};
+        SQLINTEGER native = 0;
+        SQLCHAR msg[4096];
+        SQLSMALLINT len = 0;
+        SQLRETURN rc = SQLGetDiagRec(type, handle, i, state, &native, msg, sizeof msg, &len);
+        if (!ok(rc)) break;
+        Diag d;
+        d.state = reinterpret_cast<char*>(state);
+        d.native = native;
+        d.message.assign(reinterpret_cast<char*>(msg), std::min<size_t>(len, sizeof msg - 1));
+        out.push_back(std::move(d));
+    }
+    return out;
+}
+
+}  // namespace
+
+namespace odbc {
+
+SQLHENV environment() {
+    static SQLHENV env = [] {
+        SQLHENV h = SQL_NULL_HENV;
+        if (!ok(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h))) return SQLHENV(SQL_NULL_HENV);
+        SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        return h;
+    }();
+    if (!env) throw Error(err::ProviderNotFound, "The ODBC driver manager could not be initialised.");
+    return env;
+}
+
+std::vector<std::string> installedDrivers() {
+    static std::mutex m;
+    std::lock_guard<std::mutex> lock(m);
+    std::vector<std::string> out;
+    SQLHENV env = environment();
+    SQLCHAR name[512], attrs[2048];
+    SQLSMALLINT nameLen = 0, attrLen = 0;
+    SQLUSMALLINT dir = SQL_FETCH_FIRST;
+    while (ok(SQLDrivers(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrLen))) {
+        out.emplace_back(reinterpret_cast<char*>(name));
+        dir = SQL_FETCH_NEXT;
+    }
+    return out;
+}
+
+long mapSqlState(const std::string& state, long native, const std::string& message) {
+    const std::string msg = lower(message);
+    if (state == "28000" || native == 18456 || native == 1045 || msg.find("password authentication failed") != std::string::npos ||
+        msg.find("login failed") != std::string::npos)
+        return err::AuthFailed;
+    if (state == "IM002" || state == "IM003") return err::ProviderNotFound;
+    if (state == "IM001" || state == "HYC00") return err::NotSupported;
+    if (state == "42S02") return err::NoTable;
+    if (state.rfind("42", 0) == 0 || state == "37000") return err::ErrorsInCommand;
+    if (state.rfind("23", 0) == 0) return err::IntegrityViolation;
+    if (state == "HYT00" || state == "HYT01") return err::Timeout;
+    return err::Fail;
+}
+
+int adoType(SQLSMALLINT sqlType, std::string_view typeName, bool tdsDriver) {
+    const bool isUnsigned = lower(typeName).find("unsigned") != std::string::npos;
+    switch (sqlType) {
+    case SQL_CHAR: return adtype::Char;
+    case SQL_VARCHAR: return adtype::VarChar;
+    case SQL_LONGVARCHAR: return adtype::LongVarChar;
+    case SQL_WCHAR: return adtype::WChar;
+    case SQL_WVARCHAR: return adtype::VarWChar;
+    case SQL_WLONGVARCHAR: return adtype::LongVarWChar;
+    case SQL_DECIMAL:
+    case SQL_NUMERIC: return adtype::Numeric;
+    case SQL_SMALLINT: return isUnsigned ? adtype::UnsignedSmallInt : adtype::SmallInt;
+    case SQL_INTEGER: return isUnsigned ? adtype::UnsignedInt : adtype::Integer;
+    case SQL_BIGINT: return isUnsigned ? adtype::UnsignedBigInt : adtype::BigInt;
+    case SQL_TINYINT: return isUnsigned || tdsDriver ? adtype::UnsignedTinyInt : adtype::TinyInt;
+    case SQL_REAL: return adtype::Single;
+    case SQL_FLOAT:
+    case SQL_DOUBLE: return adtype::Double;
+    case SQL_BIT: return adtype::Boolean;
+    case SQL_BINARY: return adtype::Binary;
+    case SQL_VARBINARY: return adtype::VarBinary;
+    case SQL_LONGVARBINARY: return adtype::LongVarBinary;
+    case SQL_TYPE_DATE:
+    case SQL_DATE: return adtype::DBDate;
+    case SQL_TYPE_TIME:
+    case SQL_TIME: return adtype::DBTime;
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP: return adtype::DBTimeStamp;
+    case SQL_GUID: return adtype::GUID;
+    default: return adtype::Variant;
+    }
+}
+
+}  // namespace odbc
+
+// ---- ConnectionImpl ----
+
+ConnectionImpl::~ConnectionImpl() { closeHandles(); }
+
+void ConnectionImpl::closeHandles() {
+    if (auto s = streaming.lock()) s->release();
+    streaming.reset();
+    if (dbc) {
+        if (open) SQLDisconnect(dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        dbc = SQL_NULL_HDBC;
+    }
+    open = false;
+    ++generation;
+}
+
+std::string ConnectionImpl::driverSource() const { return driverFile.empty() ? "ODBC driver" : driverFile; }
+
+void ConnectionImpl::fail(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& fallback) {
+    errors.clear();
+    for (auto& d : diagnostics(handleType, handle)) {
+        ProviderError e;
+        e.number = odbc::mapSqlState(d.state, d.native, d.message);
+        e.description = d.message;
+        e.source = driverSource();
+        e.sqlState = d.state;
+        e.nativeError = d.native;
+        errors.push_back(std::move(e));
+    }
+    if (errors.empty()) throw Error(err::Fail, fallback);
+    const ProviderError& first = errors.front();
+    throw Error(first.number, first.description, first.source, first.sqlState, first.nativeError);
+}
+
+void ConnectionImpl::requireOpen() const {
+    if (!open) throw Error(err::InvalidConnection,
+                           "The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
+}
+
+SQLHSTMT ConnectionImpl::newStatement() {
+    requireOpen();
+    if (auto s = streaming.lock()) s->drain();
+    streaming.reset();
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    if (!ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt))) fail(SQL_HANDLE_DBC, dbc, "Could not allocate a statement.");
+    if (commandTimeout >= 0)
+        SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(commandTimeout)), 0);
+    return stmt;
+}
+
+// ---- StatementCursor ----
+
+StatementCursor::~StatementCursor() { release(); }
+
+void StatementCursor::release() {
+    if (stmt != SQL_NULL_HSTMT) {
+        if (conn && conn->open && conn->generation == generation) {
+            SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        }
+        stmt = SQL_NULL_HSTMT;
+    }
+    done = true;
+}
+
+void StatementCursor::describe() {
+    SQLSMALLINT cols = 0;
+    SQLNumResultCols(stmt, &cols);
+    const bool tds = lower(conn->driverFile).find("tds") != std::string::npos;
+    fields.clear();
+    sqlTypes.clear();
+    for (SQLUSMALLINT i = 1; i <= cols; ++i) {
+        SQLCHAR name[512] = {0};
+        SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        SQLDescribeCol(stmt, i, name, sizeof name, &nameLen, &type, &size, &digits, &nullable);
+        SQLCHAR typeName[128] = {0};
+        SQLSMALLINT tnLen = 0;
+        SQLColAttribute(stmt, i, SQL_DESC_TYPE_NAME, typeName, sizeof typeName, &tnLen, nullptr);
+        FieldInfo f;
+        f.name = reinterpret_cast<char*>(name);
+        f.type = odbc::adoType(type, reinterpret_cast<char*>(typeName), tds);
+        f.definedSize = static_cast<long long>(size);
+        f.precision = static_cast<int>(std::min<SQLULEN>(size, 255));
+        f.numericScale = digits;
+        fields.push_back(std::move(f));
+        sqlTypes.push_back(type);
+    }
+}
+
+namespace {
+
+Value readText(SQLHSTMT stmt, SQLUSMALLINT col, bool binary, bool& failed) {
+    std::string out;
+    char buf[8192];
+    const SQLSMALLINT ctype = binary ? SQL_C_BINARY : SQL_C_CHAR;
+    for (;;) {
+        SQLLEN ind = 0;
+        SQLRETURN rc = SQLGetData(stmt, col, ctype, buf, sizeof buf, &ind);
+        if (rc == SQL_NO_DATA) break;
+        if (!ok(rc)) {
+            failed = true;
+            return {};
+        }
+        if (ind == SQL_NULL_DATA) return {};
+        size_t chunk;
+        const size_t room = binary ? sizeof buf : sizeof buf - 1;
+        if (ind == SQL_NO_TOTAL || static_cast<size_t>(ind) > room) chunk = room;
+        else chunk = static_cast<size_t>(ind);
+        out.append(buf, chunk);
+        if (rc == SQL_SUCCESS) break;
+    }
+    return binary ? Value::binary(std::move(out)) : Value(std::move(out));
+}
+
+}  // namespace
+
+bool StatementCursor::next(std::vector<Value>& row) {
+    if (!buffered.empty()) {
+        row = std::move(buffered.front());
+        buffered.pop_front();
+        return true;
+    }
+    return fetchRow(row);
+}
+
+void StatementCursor::drain() {
+    std::vector<Value> row;
+    try {
+        while (fetchRow(row)) buffered.push_back(std::move(row));
+    } catch (const Error&) {
+        release();  // the rows read so far stay; the error is in the connection's list
+    }
+}
+
+bool StatementCursor::fetchRow(std::vector<Value>& row) {
+    if (done) return false;
+    if (!alive()) {
+        release();
+        return false;
+    }
+    SQLRETURN rc = SQLFetch(stmt);
+    if (rc == SQL_NO_DATA) {
+        release();
+        return false;
+    }
+    if (!ok(rc)) {
+        SQLHSTMT h = stmt;
+        auto c = conn;
+        try {
+            c->fail(SQL_HANDLE_STMT, h, "Fetching the rows failed.");
+        } catch (...) {
+            release();
+            throw;
+        }
+    }
+    row.clear();
+    row.reserve(fields.size());
+    for (SQLUSMALLINT i = 1; i <= fields.size(); ++i) {
+        const SQLSMALLINT t = sqlTypes[i - 1];
+        bool failed = false;
+        Value v;
+        switch (t) {
+        case SQL_BIT: {
+            unsigned char b = 0;
+            SQLLEN ind = 0;
+            failed = !ok(SQLGetData(stmt, i, SQL_C_BIT, &b, sizeof b, &ind));
+            if (!failed && ind != SQL_NULL_DATA) v = Value(b != 0);
+            break;
+        }
+        case SQL_TINYINT:
+        case SQL_SMALLINT:
+        case SQL_INTEGER:
+        case SQL_BIGINT: {
+            SQLBIGINT n = 0;
+            SQLLEN ind = 0;
+            failed = !ok(SQLGetData(stmt, i, SQL_C_SBIGINT, &n, sizeof n, &ind));
+            if (failed) {  // unsigned bigint beyond range: read as text
+                failed = false;
+                v = readText(stmt, i, false, failed);
+            } else if (ind != SQL_NULL_DATA) {
+                v = Value(static_cast<long long>(n));
+            }
+            break;
+        }
+        case SQL_REAL:
+        case SQL_FLOAT:
+        case SQL_DOUBLE: {
+            double d = 0;
+            SQLLEN ind = 0;
+            failed = !ok(SQLGetData(stmt, i, SQL_C_DOUBLE, &d, sizeof d, &ind));
+            if (!failed && ind != SQL_NULL_DATA) v = Value(d);
+            break;
+        }
+        case SQL_BINARY:
+        case SQL_VARBINARY:
+        case SQL_LONGVARBINARY: v = readText(stmt, i, true, failed); break;
+        default: v = readText(stmt, i, false, failed); break;
+        }
+        if (failed) {
+            SQLHSTMT h = stmt;
+            auto c = conn;
+            try {
+                c->fail(SQL_HANDLE_STMT, h, "Reading a field failed.");
+            } catch (...) {
+                release();
+                throw;
+            }
+        }
+        row.push_back(std::move(v));
+    }
+    return true;
+}
+
+}  // namespace db

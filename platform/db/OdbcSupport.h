@@ -1,0 +1,89 @@
+// Internal to the data layer: ODBC handles, diagnostics and the statement cursor.
+#pragma once
+
+#include "platform/db/DbError.h"
+#include "platform/db/Recordset.h"
+#include "platform/db/Value.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace db {
+
+namespace odbc {
+
+SQLHENV environment();
+std::vector<std::string> installedDrivers();
+
+// The number a diagnostic record maps to (see Connection.h).
+long mapSqlState(const std::string& state, long native, const std::string& message);
+
+// ADO data-type code of an ODBC SQL type. typeName helps with signedness.
+int adoType(SQLSMALLINT sqlType, std::string_view typeName, bool tdsDriver);
+
+}  // namespace odbc
+
+struct StatementCursor;
+
+struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    bool open = false;
+    std::string connectionString;
+    int cursorLocation = 2;
+    int mode = 0;
+    int connectionTimeout = 15;
+    int commandTimeout = 30;
+    std::vector<ProviderError> errors;
+    std::string driverFile;
+    unsigned generation = 0;                   // changes on every close
+    std::weak_ptr<StatementCursor> streaming;  // statement whose rows are still being fetched
+
+    ~ConnectionImpl();
+    void closeHandles();
+
+    // Collects the diagnostic records of a handle into errors (replacing them) and throws the
+    // first one, or `fallback` when the driver left none.
+    [[noreturn]] void fail(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& fallback);
+    void requireOpen() const;
+    // A new statement handle; a statement still streaming rows is read to its end first, since
+    // some drivers run one statement at a time.
+    SQLHSTMT newStatement();
+    std::string driverSource() const;
+};
+
+// An executed statement whose result set is being read.
+struct StatementCursor {
+    std::shared_ptr<ConnectionImpl> conn;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    unsigned generation = 0;
+    std::vector<FieldInfo> fields;
+    std::vector<SQLSMALLINT> sqlTypes;
+    bool done = false;
+
+    ~StatementCursor();
+    void describe();
+    std::deque<std::vector<Value>> buffered;  // rows read ahead by drain()
+
+    // Next row: a buffered one, else one from the driver; false at the end (the handle is then
+    // released).
+    bool next(std::vector<Value>& row);
+    bool fetchRow(std::vector<Value>& row);
+    // Reads every remaining row into the buffer and frees the statement.
+    void drain();
+    void release();
+    bool alive() const { return stmt != SQL_NULL_HSTMT && conn && conn->open && conn->generation == generation; }
+};
+
+// Runs a catalogue function through `call` and returns all its rows (columns by position).
+struct RawRows {
+    std::vector<FieldInfo> fields;
+    std::vector<std::vector<Value>> rows;
+};
+
+}  // namespace db

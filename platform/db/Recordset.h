@@ -1,0 +1,115 @@
+// A client-side recordset: rows are copied from the driver into memory, so the cursor moves
+// freely (first, next, previous, last) and the record count is known. With asynchronous fetch
+// (Options adAsyncFetch) only the initial fetch size is read by open(); the caller pulls the rest
+// in batches with fetchMore(), e.g. from a timer of its event loop.
+#pragma once
+
+#include "platform/db/DbError.h"
+#include "platform/db/Value.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace db {
+
+class Connection;
+struct ConnectionImpl;
+struct StatementCursor;
+
+// ADO data-type codes (DataTypeEnum) used in field types and schema rowsets.
+namespace adtype {
+constexpr int Empty = 0, SmallInt = 2, Integer = 3, Single = 4, Double = 5, Currency = 6, Date = 7,
+              Boolean = 11, Variant = 12, Decimal = 14, TinyInt = 16, UnsignedTinyInt = 17,
+              UnsignedSmallInt = 18, UnsignedInt = 19, BigInt = 20, UnsignedBigInt = 21,
+              GUID = 72, Binary = 128, Char = 129, WChar = 130, Numeric = 131, DBDate = 133,
+              DBTime = 134, DBTimeStamp = 135, VarChar = 200, LongVarChar = 201, VarWChar = 202,
+              LongVarWChar = 203, VarBinary = 204, LongVarBinary = 205;
+}
+
+// ObjectStateEnum, CursorTypeEnum, LockTypeEnum, ExecuteOptionEnum values.
+constexpr int adStateClosed = 0, adStateOpen = 1;
+constexpr int adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3;
+constexpr int adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3;
+constexpr long adOptionUnspecified = -1, adAsyncExecute = 0x10, adAsyncFetch = 0x20;
+
+struct FieldInfo {
+    std::string name;
+    int type = adtype::Empty;  // ADO data-type code
+    long long definedSize = 0;
+    int precision = 0;
+    int numericScale = 0;
+};
+
+class Recordset {
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // "Initial Fetch Size" and "Background Fetch Size" of an asynchronous fetch (default 50 / 15
+    // as the platform's; callers set their own).
+    void setInitialFetchSize(long rows);
+    void setBackgroundFetchSize(long rows);
+
+    // Runs source on the connection. A statement without a result set leaves the recordset
+    // closed (state adStateClosed) with recordsAffected() set. cursorType and lockType are
+    // accepted for the caller's record: every recordset is a client-side keyset. Errors are
+    // also put into the connection's error list. Opening an open recordset closes it first.
+    void open(const std::string& source, Connection& connection, int cursorType = adOpenForwardOnly,
+              int lockType = adLockReadOnly, long options = adOptionUnspecified);
+    void close();  // no-op when closed
+
+    int state() const;  // adStateOpen or adStateClosed
+    bool isOpen() const { return state() == adStateOpen; }
+    const std::string& source() const;
+    long long recordsAffected() const;  // -1 when the driver does not tell
+
+    // Cursor. A fresh recordset stands on its first row (BOF and EOF both when it has none).
+    bool bof() const;
+    bool eof() const;
+    void moveFirst();
+    void moveNext();      // err::NoCurrentRecord when already at EOF
+    void movePrevious();  // err::NoCurrentRecord when already at BOF
+    void moveLast();
+    long long recordCount() const;        // rows fetched so far
+    long long absolutePosition() const;   // 1-based; 0 at BOF/EOF
+
+    // Fields of the current row. Throws err::ItemNotFound for an unknown name or index,
+    // err::NoCurrentRecord at BOF/EOF, err::ObjectClosed when closed.
+    int fieldCount() const;
+    const FieldInfo& fieldInfo(int index) const;
+    std::optional<int> fieldIndex(std::string_view name) const;  // case-insensitive
+    const Value& field(int index) const;
+    const Value& field(std::string_view name) const;
+    const Value& operator[](std::string_view name) const { return field(name); }
+
+    // The rows from the current one on as text (the platform's clip-string form): values joined
+    // by columnDelimiter, each row followed by rowDelimiter, Null as nullExpr. rows < 0 means all.
+    // Leaves the cursor after the last row written.
+    std::string getString(std::string_view columnDelimiter = "\t", std::string_view rowDelimiter = "\r",
+                          std::string_view nullExpr = "", long long rows = -1);
+
+    // Asynchronous fetch: true when every row has arrived. fetchMore() reads one background
+    // batch and returns the number of rows added (0 once complete). fetchAll() reads the rest.
+    bool fetchComplete() const;
+    long fetchMore();
+    void fetchAll();
+
+    // Builds an open recordset from given columns and rows (schema rowsets).
+    static Recordset fromRows(std::vector<FieldInfo> fields, std::vector<std::vector<Value>> rows,
+                              std::string source = {});
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+    friend class Connection;
+    friend struct ConnectionImpl;
+};
+
+}  // namespace db

@@ -1,0 +1,661 @@
+// Schema rowsets built from the ODBC catalogue functions and, where ODBC has none, from the
+// engine's INFORMATION_SCHEMA views.
+#include "platform/db/Connection.h"
+#include "platform/db/OdbcSupport.h"
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace db {
+
+namespace {
+
+using Row = std::vector<Value>;
+using Restriction = std::optional<std::string>;
+
+bool ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+std::string lower(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return r;
+}
+
+std::vector<FieldInfo> columns(std::initializer_list<std::pair<const char*, int>> list) {
+    std::vector<FieldInfo> out;
+    for (auto& [name, type] : list) {
+        FieldInfo f;
+        f.name = name;
+        f.type = type;
+        out.push_back(std::move(f));
+    }
+    return out;
+}
+
+class SchemaReader {
+public:
+    SchemaReader(const std::shared_ptr<ConnectionImpl>& c, const std::vector<Value>& restrictions)
+        : c_(c), restrictions_(restrictions) {}
+
+    Restriction r(size_t i) const {
+        if (i >= restrictions_.size() || restrictions_[i].isNull()) return std::nullopt;
+        std::string s = restrictions_[i].toString();
+        if (s.empty()) return std::nullopt;
+        return s;
+    }
+
+    // Runs one catalogue function and returns its rows by position.
+    std::vector<Row> call(const std::function<SQLRETURN(SQLHSTMT)>& fn) {
+        SQLHSTMT stmt = c_->newStatement();
+        SQLRETURN rc = fn(stmt);
+        if (!ok(rc)) {
+            try {
+                c_->fail(SQL_HANDLE_STMT, stmt, "The driver could not provide the schema information.");
+            } catch (const Error& e) {
+                SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+                if (e.number() == err::NotSupported) throw notSupported();
+                throw;
+            }
+        }
+        StatementCursor cur;
+        cur.conn = c_;
+        cur.stmt = stmt;
+        cur.generation = c_->generation;
+        cur.describe();
+        std::vector<Row> rows;
+        Row row;
+        while (cur.next(row)) rows.push_back(row);
+        return rows;
+    }
+
+    // A parameterised query; any failure means the engine lacks the view: not supported.
+    std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params) {
+        SQLHSTMT stmt = c_->newStatement();
+        std::vector<SQLLEN> lens(params.size());
+        bool good = ok(SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS));
+        for (size_t i = 0; good && i < params.size(); ++i) {
+            lens[i] = static_cast<SQLLEN>(params[i].size());
+            good = ok(SQLBindParameter(stmt, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+                                       std::max<SQLULEN>(params[i].size(), 1), 0,
+                                       const_cast<char*>(params[i].c_str()), static_cast<SQLLEN>(params[i].size()), &lens[i]));
+        }
+        if (good) {
+            SQLRETURN rc = SQLExecute(stmt);
+            good = ok(rc);
+        }
+        if (!good) {
+            SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+            throw notSupported();
+        }
+        StatementCursor cur;
+        cur.conn = c_;
+        cur.stmt = stmt;
+        cur.generation = c_->generation;
+        cur.describe();
+        std::vector<Row> rows;
+        Row row;
+        try {
+            while (cur.next(row)) rows.push_back(row);
+        } catch (const Error&) {
+            throw notSupported();
+        }
+        return rows;
+    }
+
+    Error notSupported() {
+        c_->errors.clear();
+        ProviderError e;
+        e.number = err::NotSupported;
+        e.description = "Object or provider is not capable of performing requested operation.";
+        e.source = c_->driverSource();
+        c_->errors.push_back(e);
+        return Error(e.number, e.description, e.source);
+    }
+
+    std::string dbms() {
+        SQLCHAR buf[256] = {0};
+        SQLSMALLINT len = 0;
+        SQLGetInfo(c_->dbc, SQL_DBMS_NAME, buf, sizeof buf, &len);
+        return lower(reinterpret_cast<char*>(buf));
+    }
+    bool isMySql() {
+        std::string d = dbms();
+        return d.find("mysql") != std::string::npos || d.find("mariadb") != std::string::npos;
+    }
+    std::string currentCatalog() {
+        SQLCHAR buf[512] = {0};
+        SQLINTEGER len = 0;
+        if (!ok(SQLGetConnectAttr(c_->dbc, SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len))) return {};
+        return reinterpret_cast<char*>(buf);
+    }
+    bool tds() const { return lower(c_->driverFile).find("tds") != std::string::npos; }
+
+    // Pattern arguments (SQLTables, SQLColumns) take '_' and '%' as wildcards: escape them.
+    std::string pattern(const std::string& name) {
+        if (escape_.empty()) {
+            SQLCHAR buf[8] = {0};
+            SQLSMALLINT len = 0;
+            SQLGetInfo(c_->dbc, SQL_SEARCH_PATTERN_ESCAPE, buf, sizeof buf, &len);
+            escape_ = reinterpret_cast<char*>(buf);
+            if (escape_.empty()) escape_ = "-";  // marks "no escape"
+        }
+        if (escape_ == "-") return name;
+        std::string out;
+        for (char ch : name) {
+            if (ch == '_' || ch == '%' || escape_.find(ch) != std::string::npos) out += escape_;
+            out += ch;
+        }
+        return out;
+    }
+
+    static SQLCHAR* arg(const std::optional<std::string>& s) {
+        return s ? reinterpret_cast<SQLCHAR*>(const_cast<char*>(s->c_str())) : nullptr;
+    }
+    static SQLSMALLINT len(const std::optional<std::string>& s) { return s ? SQL_NTS : 0; }
+
+    struct TableRef {
+        Value catalog, schema;
+        std::string name;
+    };
+
+    std::vector<TableRef> tables(const Restriction& cat, const Restriction& sch, const Restriction& name,
+                                 const char* type) {
+        Restriction pat = name ? Restriction(pattern(*name)) : std::nullopt;
+        std::string types = type;
+        auto rows = call([&](SQLHSTMT s) {
+            return SQLTables(s, arg(cat), len(cat), arg(sch), len(sch), arg(pat), len(pat),
+                             reinterpret_cast<SQLCHAR*>(types.data()), SQL_NTS);
+        });
+        std::vector<TableRef> out;
+        for (auto& row : rows) {
+            if (row.size() < 4) continue;
+            if (name && row[2].toString() != *name) continue;
+            if (lower(row[3].toString()) != lower(type)) continue;
+            out.push_back({row[0], row[1], row[2].toString()});
+        }
+        return out;
+    }
+
+    static Restriction text(const Value& v) { return v.isNull() ? std::nullopt : Restriction(v.toString()); }
+
+private:
+    std::shared_ptr<ConnectionImpl> c_;
+    const std::vector<Value>& restrictions_;
+    std::string escape_;
+};
+
+bool isCharType(int t) {
+    using namespace adtype;
+    return t == Char || t == WChar || t == VarChar || t == VarWChar || t == LongVarChar || t == LongVarWChar ||
+           t == Binary || t == VarBinary || t == LongVarBinary;
+}
+bool isNumericType(int t) {
+    using namespace adtype;
+    return t == SmallInt || t == Integer || t == Single || t == Double || t == Currency || t == Decimal ||
+           (t >= TinyInt && t <= UnsignedBigInt) || t == Numeric;
+}
+bool isDateType(int t) { return t == adtype::DBDate || t == adtype::DBTime || t == adtype::DBTimeStamp || t == adtype::Date; }
+bool isLongType(int t) { return t == adtype::LongVarChar || t == adtype::LongVarWChar || t == adtype::LongVarBinary; }
+bool isFixedType(int t) {
+    return t == adtype::Char || t == adtype::WChar || t == adtype::Binary || isNumericType(t) || isDateType(t) ||
+           t == adtype::Boolean || t == adtype::GUID;
+}
+
+std::string ruleText(const Value& v) {
+    if (v.isNull()) return {};
+    switch (v.toInt()) {
+    case SQL_CASCADE: return "CASCADE";
+    case SQL_SET_NULL: return "SET NULL";
+    case SQL_SET_DEFAULT: return "SET DEFAULT";
+    default: return "NO ACTION";  // SQL_NO_ACTION and SQL_RESTRICT
+    }
+}
+
+Recordset tablesRowset(SchemaReader& s) {
+    auto fields = columns({{"TABLE_CATALOG", adtype::VarWChar}, {"TABLE_SCHEMA", adtype::VarWChar},
+                           {"TABLE_NAME", adtype::VarWChar}, {"TABLE_TYPE", adtype::VarWChar},
+                           {"TABLE_GUID", adtype::GUID}, {"DESCRIPTION", adtype::VarWChar},
+                           {"TABLE_PROPID", adtype::UnsignedInt}, {"DATE_CREATED", adtype::Date},
+                           {"DATE_MODIFIED", adtype::Date}});
+    auto cat = s.r(0), sch = s.r(1), name = s.r(2), type = s.r(3);
+    Restriction pat = name ? Restriction(s.pattern(*name)) : std::nullopt;
+    auto rows = s.call([&](SQLHSTMT st) {
+        return SQLTables(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
+                         SchemaReader::len(sch), SchemaReader::arg(pat), SchemaReader::len(pat), SchemaReader::arg(type),
+                         SchemaReader::len(type));
+    });
+    std::vector<Row> out;
+    for (auto& r : rows) {
+        if (r.size() < 5) continue;
+        if (name && r[2].toString() != *name) continue;
+        if (type && lower(r[3].toString()) != lower(*type)) continue;
+        out.push_back({r[0], r[1], r[2], r[3], Value(), r[4], Value(), Value(), Value()});
+    }
+    return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaTables");
+}
+
+Recordset columnsRowset(SchemaReader& s) {
+    using namespace adtype;
+    auto fields = columns({{"TABLE_CATALOG", VarWChar}, {"TABLE_SCHEMA", VarWChar}, {"TABLE_NAME", VarWChar},
+                           {"COLUMN_NAME", VarWChar}, {"COLUMN_GUID", GUID}, {"COLUMN_PROPID", UnsignedInt},
+                           {"ORDINAL_POSITION", UnsignedInt}, {"COLUMN_HASDEFAULT", Boolean},
+                           {"COLUMN_DEFAULT", VarWChar}, {"COLUMN_FLAGS", UnsignedInt}, {"IS_NULLABLE", Boolean},
+                           {"DATA_TYPE", UnsignedSmallInt}, {"TYPE_GUID", GUID},
+                           {"CHARACTER_MAXIMUM_LENGTH", UnsignedInt}, {"CHARACTER_OCTET_LENGTH", UnsignedInt},
+                           {"NUMERIC_PRECISION", UnsignedSmallInt}, {"NUMERIC_SCALE", SmallInt},
+                           {"DATETIME_PRECISION", UnsignedInt}, {"CHARACTER_SET_CATALOG", VarWChar},
+                           {"CHARACTER_SET_SCHEMA", VarWChar}, {"CHARACTER_SET_NAME", VarWChar},
+                           {"COLLATION_CATALOG", VarWChar}, {"COLLATION_SCHEMA", VarWChar},
+                           {"COLLATION_NAME", VarWChar}, {"DOMAIN_CATALOG", VarWChar}, {"DOMAIN_SCHEMA", VarWChar},
+                           {"DOMAIN_NAME", VarWChar}, {"DESCRIPTION", VarWChar}});
+    auto cat = s.r(0), sch = s.r(1), table = s.r(2), column = s.r(3);
+    Restriction tpat = table ? Restriction(s.pattern(*table)) : std::nullopt;
+    Restriction cpat = column ? Restriction(s.pattern(*column)) : std::nullopt;
+    auto rows = s.call([&](SQLHSTMT st) {
+        return SQLColumns(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
+                          SchemaReader::len(sch), SchemaReader::arg(tpat), SchemaReader::len(tpat),
+                          SchemaReader::arg(cpat), SchemaReader::len(cpat));
+    });
+    const bool tds = s.tds();
+    std::vector<Row> out;
+    for (auto& r : rows) {
+        if (r.size() < 17) continue;
+        if (table && r[2].toString() != *table) continue;
+        if (column && r[3].toString() != *column) continue;
+        const int t = odbc::adoType(static_cast<SQLSMALLINT>(r[4].toInt()), r[5].toString(), tds);
+        const Value& size = r[6];
+        const Value& digits = r[8];
+        const bool nullable = r[10].isNull() || r[10].toInt() != SQL_NO_NULLS;
+        long long flags = 0;
+        if (isFixedType(t)) flags |= 0x10;
+        if (nullable) flags |= 0x20 | 0x40;
+        if (isLongType(t)) flags |= 0x80;
+        Row row(fields.size());
+        row[0] = r[0];
+        row[1] = r[1];
+        row[2] = r[2];
+        row[3] = r[3];
+        row[6] = r[16].isNull() ? Value() : Value(r[16].toInt());
+        row[7] = Value(!r[12].isNull());
+        row[8] = r[12];
+        row[9] = Value(flags);
+        row[10] = Value(nullable);
+        row[11] = Value(t);
+        if (isCharType(t) && !size.isNull()) {
+            row[13] = Value(size.toInt());
+            row[14] = r[15].isNull() ? Value(size.toInt()) : Value(r[15].toInt());
+        }
+        if (isNumericType(t) && !size.isNull()) {
+            row[15] = Value(size.toInt());
+            if (t == Numeric || t == Decimal) row[16] = digits.isNull() ? Value(0) : Value(digits.toInt());
+        }
+        if (isDateType(t)) row[17] = digits.isNull() ? Value(0) : Value(digits.toInt());
+        row[27] = r[11];
+        out.push_back(std::move(row));
+    }
+    return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaColumns");
+}
+
+Recordset providerTypesRowset(SchemaReader& s) {
+    using namespace adtype;
+    auto fields = columns({{"TYPE_NAME", VarWChar}, {"DATA_TYPE", UnsignedSmallInt}, {"COLUMN_SIZE", UnsignedInt},
+                           {"LITERAL_PREFIX", VarWChar}, {"LITERAL_SUFFIX", VarWChar}, {"CREATE_PARAMS", VarWChar},
+                           {"IS_NULLABLE", Boolean}, {"CASE_SENSITIVE", Boolean}, {"SEARCHABLE", UnsignedInt},
+                           {"UNSIGNED_ATTRIBUTE", Boolean}, {"FIXED_PREC_SCALE", Boolean},
+                           {"AUTO_UNIQUE_VALUE", Boolean}, {"LOCAL_TYPE_NAME", VarWChar}, {"MINIMUM_SCALE", SmallInt},
+                           {"MAXIMUM_SCALE", SmallInt}, {"GUID", GUID}, {"TYPELIB", VarWChar},
+                           {"VERSION", VarWChar}, {"IS_LONG", Boolean}, {"BEST_MATCH", Boolean},
+                           {"IS_FIXEDLENGTH", Boolean}});
+    auto rows = s.call([](SQLHSTMT st) { return SQLGetTypeInfo(st, SQL_ALL_TYPES); });
+    auto typeFilter = s.r(0);
+    const bool tds = s.tds();
+    std::vector<Row> out;
+    std::map<int, bool> seen;
+    auto boolOf = [](const Value& v) { return v.isNull() ? Value() : Value(v.toInt() != 0); };
+    for (auto& r : rows) {
+        if (r.size() < 15) continue;
+        std::string name = r[0].toString();
+        const bool isUnsigned = !r[9].isNull() && r[9].toInt() != 0;
+        const int t = odbc::adoType(static_cast<SQLSMALLINT>(r[1].toInt()), isUnsigned ? name + " unsigned" : name, tds);
+        if (typeFilter && Value(t).toString() != *typeFilter) continue;
+        Row row(fields.size());
+        row[0] = r[0];
+        row[1] = Value(t);
+        row[2] = r[2];
+        row[3] = r[3];
+        row[4] = r[4];
+        row[5] = r[5];
+        row[6] = r[6].isNull() ? Value() : Value(r[6].toInt() != SQL_NO_NULLS);
+        row[7] = boolOf(r[7]);
+        row[8] = r[8];
+        row[9] = boolOf(r[9]);
+        row[10] = boolOf(r[10]);
+        row[11] = boolOf(r[11]);
+        row[12] = r[12];
+        row[13] = r[13];
+        row[14] = r[14];
+        row[18] = Value(isLongType(t));
+        row[19] = Value(!seen[t]);
+        row[20] = Value(isFixedType(t));
+        seen[t] = true;
+        out.push_back(std::move(row));
+    }
+    return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaProviderTypes");
+}
+
+// Tables a key rowset covers: the restricted one, or every table.
+std::vector<SchemaReader::TableRef> coveredTables(SchemaReader& s, const Restriction& cat, const Restriction& sch,
+                                                  const Restriction& name) {
+    if (name) return {{cat ? Value(*cat) : Value(), sch ? Value(*sch) : Value(), *name}};
+    return s.tables(cat, sch, std::nullopt, "TABLE");
+}
+
+struct PrimaryKey {
+    std::string name;
+    std::vector<std::string> columns;
+};
+
+std::vector<Row> primaryKeyRows(SchemaReader& s, const SchemaReader::TableRef& t) {
+    auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
+    std::string table = t.name;
+    auto rows = s.call([&](SQLHSTMT st) {
+        return SQLPrimaryKeys(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
+                              SchemaReader::len(sch), reinterpret_cast<SQLCHAR*>(table.data()), SQL_NTS);
+    });
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        return a.size() > 4 && b.size() > 4 && a[4].toInt() < b[4].toInt();
+    });
+    return rows;
+}
+
+Recordset primaryKeysRowset(SchemaReader& s) {
+    using namespace adtype;
+    auto fields = columns({{"TABLE_CATALOG", VarWChar}, {"TABLE_SCHEMA", VarWChar}, {"TABLE_NAME", VarWChar},
+                           {"COLUMN_NAME", VarWChar}, {"COLUMN_GUID", GUID}, {"COLUMN_PROPID", UnsignedInt},
+                           {"ORDINAL", UnsignedInt}, {"PK_NAME", VarWChar}});
+    std::vector<Row> out;
+    for (auto& t : coveredTables(s, s.r(0), s.r(1), s.r(2)))
+        for (auto& r : primaryKeyRows(s, t)) {
+            if (r.size() < 6) continue;
+            out.push_back({r[0], r[1], r[2], r[3], Value(), Value(), r[4].isNull() ? Value() : Value(r[4].toInt()), r[5]});
+        }
+    return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaPrimaryKeys");
+}
+
+Recordset indexesRowset(SchemaReader& s) {
+    using namespace adtype;
+    auto fields = columns({{"TABLE_CATALOG", VarWChar}, {"TABLE_SCHEMA", VarWChar}, {"TABLE_NAME", VarWChar},
+                           {"INDEX_CATALOG", VarWChar}, {"INDEX_SCHEMA", VarWChar}, {"INDEX_NAME", VarWChar},
+                           {"PRIMARY_KEY", Boolean}, {"UNIQUE", Boolean}, {"CLUSTERED", Boolean},
+                           {"TYPE", UnsignedSmallInt}, {"FILL_FACTOR", Integer}, {"INITIAL_SIZE", Integer},
+                           {"NULLS", Integer}, {"SORT_BOOKMARKS", Boolean}, {"AUTO_UPDATE", Boolean},
+                           {"NULL_COLLATION", Integer}, {"ORDINAL_POSITION", UnsignedInt},
+                           {"COLUMN_NAME", VarWChar}, {"COLUMN_GUID", GUID}, {"COLUMN_PROPID", UnsignedInt},
+                           {"COLLATION", SmallInt}, {"CARDINALITY", UnsignedBigInt}, {"PAGES", Integer},
+                           {"FILTER_CONDITION", VarWChar}, {"INTEGRATED", Boolean}});
+    auto indexName = s.r(2);
+    std::vector<Row> out;
+    for (auto& t : coveredTables(s, s.r(0), s.r(1), s.r(4))) {
+        auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
+        std::string table = t.name;
+        auto rows = s.call([&](SQLHSTMT st) {
+            return SQLStatistics(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
+                                 SchemaReader::len(sch), reinterpret_cast<SQLCHAR*>(table.data()), SQL_NTS,
+                                 SQL_INDEX_ALL, SQL_QUICK);
+        });
+        PrimaryKey pk;
+        try {
+            for (auto& r : primaryKeyRows(s, t)) {
+                if (r.size() < 6) continue;
+                pk.name = r[5].toString();
+                pk.columns.push_back(r[3].toString());
+            }
+        } catch (const Error&) {
+            // no key information: no index is marked as the primary key
+        }
+        std::map<std::string, std::vector<std::string>> indexColumns;
+        std::vector<Row> tableRows;
+        for (auto& r : rows) {
+            if (r.size() < 13 || r[6].toInt() == SQL_TABLE_STAT || r[5].isNull()) continue;
+            if (indexName && r[5].toString() != *indexName) continue;
+            indexColumns[r[5].toString()].push_back(r[8].toString());
+            tableRows.push_back(r);
+        }
+        std::stable_sort(tableRows.begin(), tableRows.end(), [](const Row& a, const Row& b) {
+            const bool ua = a[3].toInt() == 0, ub = b[3].toInt() == 0;
+            if (ua != ub) return ua;
+            if (a[5].toString() != b[5].toString()) return a[5].toString() < b[5].toString();
+            return a[7].toInt() < b[7].toInt();
+        });
+        for (auto& r : tableRows) {
+            const bool unique = r[3].toInt() == 0;
+            const std::string name = r[5].toString();
+            const bool primary = unique && !pk.columns.empty() &&
+                                 (pk.name.empty() ? indexColumns[name] == pk.columns : name == pk.name);
+            Row row(fields.size());
+            row[0] = r[0];
+            row[1] = r[1];
+            row[2] = r[2];
+            row[3] = r[0];
+            row[4] = r[1];
+            row[5] = r[5];
+            row[6] = Value(primary);
+            row[7] = Value(unique);
+            row[8] = Value(r[6].toInt() == SQL_INDEX_CLUSTERED);
+            row[9] = Value(r[6].toInt() == SQL_INDEX_HASHED ? 2 : 1);
+            row[16] = r[7].isNull() ? Value() : Value(r[7].toInt());
+            row[17] = r[8];
+            const std::string order = r[9].toString();
+            row[20] = order == "A" ? Value(1) : order == "D" ? Value(2) : Value();
+            row[21] = r[10];
+            row[22] = r[11];
+            row[23] = r[12];
+            out.push_back(std::move(row));
+        }
+    }
+    return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaIndexes");
+}
+
+Recordset foreignKeysRowset(SchemaReader& s) {
+    using namespace adtype;
+    auto fields = columns({{"PK_TABLE_CATALOG", VarWChar}, {"PK_TABLE_SCHEMA", VarWChar}, {"PK_TABLE_NAME", VarWChar},
+                           {"PK_COLUMN_NAME", VarWChar}, {"PK_COLUMN_GUID", GUID}, {"PK_COLUMN_PROPID", UnsignedInt},
+                           {"FK_TABLE_CATALOG", VarWChar}, {"FK_TABLE_SCHEMA", VarWChar}, {"FK_TABLE_NAME", VarWChar},
+                           {"FK_COLUMN_NAME", VarWChar}, {"FK_COLUMN_GUID", GUID}, {"FK_COLUMN_PROPID", UnsignedInt},
+                           {"ORDINAL", UnsignedInt}, {"UPDATE_RULE", VarWChar}, {"DELETE_RULE", VarWChar},
+                           {"PK_NAME", VarWChar}, {"FK_NAME", VarWChar}, {"DEFERRABILITY", SmallInt}});
+    auto pkCat = s.r(0), pkSch = s.r(1), pkTable = s.r(2), fkCat = s.r(3), fkSch = s.r(4), fkTable = s.r(5);
+    std::vector<std::pair<Restriction, Restriction>> calls;  // (pk table, fk table)
+    if (pkTable || fkTable) {
+        calls.emplace_back(pkTable, fkTable);
+    } else {
+        for (auto& t : s.tables(pkCat, pkSch, std::nullopt, "TABLE")) calls.emplace_back(t.name, std::nullopt);
+    }
+    std::vector<Row> out;
+    for (auto& [pt, ft] : calls) {
+        auto rows = s.call([&](SQLHSTMT st) {
+            using R = SchemaReader;
+            return SQLForeignKeys(st, R::arg(pkCat), R::len(pkCat), R::arg(pkSch), R::len(pkSch), R::arg(pt), R::len(pt),
+                                  R::arg(fkCat), R::len(fkCat), R::arg(fkSch), R::len(fkSch), R::arg(ft), R::len(ft));
+        });
+        for (auto& r : rows) {
+            if (r.size() < 14) continue;
+            out.push_back({r[0], r[1], r[2], r[3], Value(), Value(), r[4], r[5], r[6], r[7], Value(), Value(),
+                           r[8].isNull() ? Value() : Value(r[8].toInt()), Value(ruleText(r[9])), Value(ruleText(r[10])),
+                           r[12], r[11], r[13].isNull() ? Value() : Value(r[13].toInt())});
+        }
+    }
+    return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaForeignKeys");
+}
+
+// INFORMATION_SCHEMA query with equality restrictions on the given columns.
+std::vector<Row> infoSchema(SchemaReader& s, const std::string& select, const std::vector<std::string>& restrictColumns,
+                            std::vector<Restriction> values, int defaultSchemaColumn = -1) {
+    if (defaultSchemaColumn >= 0 && !values[defaultSchemaColumn] && s.isMySql()) {
+        std::string db = s.currentCatalog();
+        if (!db.empty()) values[defaultSchemaColumn] = db;
+    }
+    std::string sql = select;
+    std::vector<std::string> params;
+    for (size_t i = 0; i < restrictColumns.size() && i < values.size(); ++i) {
+        if (!values[i]) continue;
+        sql += params.empty() ? " WHERE " : " AND ";
+        sql += restrictColumns[i] + " = ?";
+        params.push_back(*values[i]);
+    }
+    return s.query(sql, params);
+}
+
+Recordset checkConstraintsRowset(SchemaReader& s) {
+    auto fields = columns({{"CONSTRAINT_CATALOG", adtype::VarWChar}, {"CONSTRAINT_SCHEMA", adtype::VarWChar},
+                           {"CONSTRAINT_NAME", adtype::VarWChar}, {"CHECK_CLAUSE", adtype::VarWChar},
+                           {"DESCRIPTION", adtype::VarWChar}});
+    auto rows = infoSchema(s,
+                           "SELECT CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, CHECK_CLAUSE FROM "
+                           "INFORMATION_SCHEMA.CHECK_CONSTRAINTS",
+                           {"CONSTRAINT_CATALOG", "CONSTRAINT_SCHEMA", "CONSTRAINT_NAME"}, {s.r(0), s.r(1), s.r(2)}, 1);
+    for (auto& r : rows) r.resize(fields.size());
+    return Recordset::fromRows(std::move(fields), std::move(rows), "adSchemaCheckConstraints");
+}
+
+Recordset constraintColumnUsageRowset(SchemaReader& s) {
+    auto fields = columns({{"TABLE_CATALOG", adtype::VarWChar}, {"TABLE_SCHEMA", adtype::VarWChar},
+                           {"TABLE_NAME", adtype::VarWChar}, {"COLUMN_NAME", adtype::VarWChar},
+                           {"COLUMN_GUID", adtype::GUID}, {"COLUMN_PROPID", adtype::UnsignedInt},
+                           {"CONSTRAINT_CATALOG", adtype::VarWChar}, {"CONSTRAINT_SCHEMA", adtype::VarWChar},
+                           {"CONSTRAINT_NAME", adtype::VarWChar}});
+    auto rows = infoSchema(s,
+                           "SELECT TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, CONSTRAINT_CATALOG, "
+                           "CONSTRAINT_SCHEMA, CONSTRAINT_NAME FROM INFORMATION_SCHEMA.CONSTRAINT_COLUMN_USAGE",
+                           {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME"},
+                           {s.r(0), s.r(1), s.r(2), s.r(3)});
+    std::vector<Row> out;
+    for (auto& r : rows) {
+        if (r.size() < 7) continue;
+        out.push_back({r[0], r[1], r[2], r[3], Value(), Value(), r[4], r[5], r[6]});
+    }
+    return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaConstraintColumnUsage");
+}
+
+Recordset viewsRowset(SchemaReader& s) {
+    auto fields = columns({{"TABLE_CATALOG", adtype::VarWChar}, {"TABLE_SCHEMA", adtype::VarWChar},
+                           {"TABLE_NAME", adtype::VarWChar}, {"VIEW_DEFINITION", adtype::VarWChar},
+                           {"CHECK_OPTION", adtype::Boolean}, {"IS_UPDATABLE", adtype::Boolean},
+                           {"DESCRIPTION", adtype::VarWChar}, {"DATE_CREATED", adtype::Date},
+                           {"DATE_MODIFIED", adtype::Date}});
+    auto cat = s.r(0), sch = s.r(1), name = s.r(2);
+    auto views = s.tables(cat, sch, name, "VIEW");
+    // Definitions and updatability where the engine tells them.
+    struct Extra {
+        std::string schema;
+        Value definition, check, updatable;
+    };
+    std::multimap<std::string, Extra> extra;
+    if (!views.empty()) {
+        if (s.dbms().find("sqlite") != std::string::npos) {
+            try {
+                for (auto& r : s.query("SELECT name, sql FROM sqlite_master WHERE type = 'view'", {}))
+                    if (r.size() >= 2) extra.insert({r[0].toString(), {std::string(), r[1], Value(), Value()}});
+            } catch (const Error&) {
+            }
+        } else {
+            try {
+                for (auto& r : infoSchema(s,
+                                          "SELECT TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION, CHECK_OPTION, IS_UPDATABLE "
+                                          "FROM INFORMATION_SCHEMA.VIEWS",
+                                          {"TABLE_NAME"}, {name})) {
+                    if (r.size() < 5) continue;
+                    const std::string check = lower(r[3].toString());
+                    const Value checkOption = r[3].isNull() ? Value() : Value(!check.empty() && check != "none");
+                    const Value updatable = r[4].isNull() ? Value() : Value(lower(r[4].toString()) == "yes");
+                    extra.insert({r[1].toString(), {r[0].toString(), r[2], checkOption, updatable}});
+                }
+            } catch (const Error&) {
+            }
+        }
+    }
+    std::vector<Row> out;
+    for (auto& v : views) {
+        Row row(fields.size());
+        row[0] = v.catalog;
+        row[1] = v.schema;
+        row[2] = Value(v.name);
+        auto [lo, hi] = extra.equal_range(v.name);
+        const Extra* pick = nullptr;
+        int count = 0;
+        for (auto it = lo; it != hi; ++it, ++count)
+            if (it->second.schema.empty() || it->second.schema == v.schema.toString() ||
+                it->second.schema == v.catalog.toString())
+                pick = &it->second;
+        if (!pick && count == 1) pick = &lo->second;
+        if (pick) {
+            row[3] = pick->definition;
+            row[4] = pick->check;
+            row[5] = pick->updatable;
+        }
+        out.push_back(std::move(row));
+    }
+    return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaViews");
+}
+
+Recordset viewColumnUsageRowset(SchemaReader& s) {
+    auto fields = columns({{"VIEW_CATALOG", adtype::VarWChar}, {"VIEW_SCHEMA", adtype::VarWChar},
+                           {"VIEW_NAME", adtype::VarWChar}, {"TABLE_CATALOG", adtype::VarWChar},
+                           {"TABLE_SCHEMA", adtype::VarWChar}, {"TABLE_NAME", adtype::VarWChar},
+                           {"COLUMN_NAME", adtype::VarWChar}, {"COLUMN_GUID", adtype::GUID},
+                           {"COLUMN_PROPID", adtype::UnsignedInt}});
+    auto rows = infoSchema(s,
+                           "SELECT VIEW_CATALOG, VIEW_SCHEMA, VIEW_NAME, TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, "
+                           "COLUMN_NAME FROM INFORMATION_SCHEMA.VIEW_COLUMN_USAGE",
+                           {"VIEW_CATALOG", "VIEW_SCHEMA", "VIEW_NAME"}, {s.r(0), s.r(1), s.r(2)});
+    for (auto& r : rows) r.resize(fields.size());
+    return Recordset::fromRows(std::move(fields), std::move(rows), "adSchemaViewColumnUsage");
+}
+
+Recordset catalogsRowset(SchemaReader& s) {
+    auto fields = columns({{"CATALOG_NAME", adtype::VarWChar}, {"DESCRIPTION", adtype::VarWChar}});
+    std::string all = SQL_ALL_CATALOGS;
+    auto rows = s.call([&](SQLHSTMT st) {
+        return SQLTables(st, reinterpret_cast<SQLCHAR*>(all.data()), SQL_NTS, reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), 0,
+                         reinterpret_cast<SQLCHAR*>(const_cast<char*>("")), 0, nullptr, 0);
+    });
+    auto name = s.r(0);
+    std::vector<Row> out;
+    for (auto& r : rows) {
+        if (r.empty() || r[0].isNull()) continue;
+        if (name && r[0].toString() != *name) continue;
+        out.push_back({r[0], r.size() > 4 ? r[4] : Value()});
+    }
+    return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaCatalogs");
+}
+
+}  // namespace
+
+Recordset Connection::openSchema(SchemaEnum schema, const std::vector<Value>& restrictions) {
+    d_->errors.clear();
+    d_->requireOpen();
+    SchemaReader s(d_, restrictions);
+    switch (schema) {
+    case adSchemaCatalogs: return catalogsRowset(s);
+    case adSchemaColumns: return columnsRowset(s);
+    case adSchemaCheckConstraints: return checkConstraintsRowset(s);
+    case adSchemaConstraintColumnUsage: return constraintColumnUsageRowset(s);
+    case adSchemaIndexes: return indexesRowset(s);
+    case adSchemaTables: return tablesRowset(s);
+    case adSchemaProviderTypes: return providerTypesRowset(s);
+    case adSchemaViews: {
+        Recordset r = viewsRowset(s);
+        d_->errors.clear();
+        return r;
+    }
+    case adSchemaViewColumnUsage: return viewColumnUsageRowset(s);
+    case adSchemaForeignKeys: return foreignKeysRowset(s);
+    case adSchemaPrimaryKeys: return primaryKeysRowset(s);
+    }
+    throw s.notSupported();
+}
+
+}  // namespace db

@@ -1,0 +1,169 @@
+// The data layer against PostgreSQL and MariaDB servers started on loopback by
+// scripts/dbservers.sh (connection strings in DALV_TEST_PG and DALV_TEST_MARIADB).
+#include "platform/db/Connection.h"
+#include "platform/db/ConnectionString.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <set>
+
+using namespace db;
+
+namespace {
+
+std::string serverString(const char* var) {
+    const char* v = std::getenv(var);
+    return v ? v : "";
+}
+
+class Server : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        cs = serverString(GetParam());
+        if (cs.empty()) GTEST_SKIP() << GetParam() << " not set: run scripts/dbservers.sh start";
+        // Test processes run in parallel and share the server's database: one at a time.
+        lock = ::open(("/tmp/dalvane-" + std::string(GetParam()) + ".lock").c_str(), O_CREAT | O_RDWR, 0600);
+        if (lock >= 0) flock(lock, LOCK_EX);
+        conn.open(cs);
+        pg = conn.dbmsName().find("PostgreSQL") != std::string::npos;
+        const std::string obrien = pg ? "\"o'brien\"" : "`o'brien`";
+        for (std::string sql : {std::string("DROP VIEW IF EXISTS v_items"), std::string("DROP TABLE IF EXISTS items"),
+                                std::string("DROP TABLE IF EXISTS parts"), "DROP TABLE IF EXISTS " + obrien})
+            conn.execute(sql);
+        conn.execute("CREATE TABLE parts (id INTEGER PRIMARY KEY, code VARCHAR(12) NOT NULL UNIQUE, "
+                      "price NUMERIC(8,2) CHECK (price >= 0))");
+        conn.execute("CREATE TABLE items (id INTEGER PRIMARY KEY, part_id INTEGER, qty SMALLINT DEFAULT 1, "
+                     "CONSTRAINT fk_items_parts FOREIGN KEY (part_id) REFERENCES parts(id) ON DELETE SET NULL)");
+        conn.execute("CREATE TABLE " + obrien + " (x INTEGER)");
+        conn.execute("CREATE VIEW v_items AS SELECT i.id, p.code FROM items i JOIN parts p ON p.id = i.part_id");
+    }
+    void TearDown() override {
+        conn.close();
+        if (lock >= 0) ::close(lock);
+    }
+    std::string cs;
+    Connection conn;
+    bool pg = false;
+    int lock = -1;
+};
+
+std::set<std::string> names(Recordset rs, const char* field) {
+    std::set<std::string> out;
+    for (; !rs.eof(); rs.moveNext()) out.insert(rs[field].toString());
+    return out;
+}
+
+}  // namespace
+
+TEST_P(Server, WrongPasswordIsALoginFailure) {
+    auto params = parseConnectionString(cs);
+    for (auto& p : params)
+        if (p.first == "PWD") p.second = "wrong";
+    std::string bad;
+    for (auto& [k, v] : params) bad += k + "=" + odbcQuote(v) + ";";
+    Connection c;
+    try {
+        c.open(bad);
+        FAIL() << "opened with a wrong password";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), err::AuthFailed) << e.what();
+        ASSERT_FALSE(c.errors().empty());
+        EXPECT_EQ(c.errors()[0].number, err::AuthFailed);
+    }
+    EXPECT_FALSE(c.isOpen());
+}
+
+TEST_P(Server, SchemaRowsets) {
+    auto tables = names(conn.openSchema(adSchemaTables, {Value(), Value(), Value(), "TABLE"}), "TABLE_NAME");
+    EXPECT_TRUE(tables.count("parts") && tables.count("items") && tables.count("o'brien"));
+    EXPECT_FALSE(tables.count("v_items"));
+
+    Recordset cols = conn.openSchema(adSchemaColumns, {Value(), Value(), "parts"});
+    ASSERT_EQ(cols.recordCount(), 3);
+    cols.moveNext();
+    EXPECT_EQ(cols["COLUMN_NAME"].toString(), "code");
+    EXPECT_EQ(cols["CHARACTER_MAXIMUM_LENGTH"].toInt(), 12);
+    EXPECT_EQ(cols["IS_NULLABLE"], Value(false));
+
+    Recordset pk = conn.openSchema(adSchemaPrimaryKeys, {Value(), Value(), "parts"});
+    ASSERT_EQ(pk.recordCount(), 1);
+    EXPECT_EQ(pk["COLUMN_NAME"].toString(), "id");
+
+    Recordset ix = conn.openSchema(adSchemaIndexes, {Value(), Value(), Value(), Value(), "parts"});
+    std::set<std::string> uniqueCols;
+    bool sawPrimary = false;
+    for (; !ix.eof(); ix.moveNext()) {
+        EXPECT_EQ(ix["UNIQUE"], Value(true));
+        uniqueCols.insert(ix["COLUMN_NAME"].toString());
+        if (ix["PRIMARY_KEY"] == Value(true)) {
+            sawPrimary = true;
+            EXPECT_EQ(ix["COLUMN_NAME"].toString(), "id");
+        }
+    }
+    EXPECT_EQ(uniqueCols, (std::set<std::string>{"id", "code"}));
+    EXPECT_TRUE(sawPrimary);
+
+    Recordset fk = conn.openSchema(adSchemaForeignKeys, {Value(), Value(), "parts"});
+    ASSERT_EQ(fk.recordCount(), 1);
+    EXPECT_EQ(fk["FK_NAME"].toString(), "fk_items_parts");
+    EXPECT_EQ(fk["FK_TABLE_NAME"].toString(), "items");
+    EXPECT_EQ(fk["DELETE_RULE"].toString(), "SET NULL");
+
+    auto views = names(conn.openSchema(adSchemaViews), "TABLE_NAME");
+    EXPECT_TRUE(views.count("v_items"));
+
+    // Check constraints come from INFORMATION_SCHEMA on both engines.
+    Recordset checks = conn.openSchema(adSchemaCheckConstraints);
+    bool sawPrice = false;
+    for (; !checks.eof(); checks.moveNext())
+        if (checks["CHECK_CLAUSE"].toString().find("price") != std::string::npos) sawPrice = true;
+    EXPECT_TRUE(sawPrice);
+}
+
+TEST_P(Server, ViewColumnUsageWhereTheEngineKeepsIt) {
+    if (!pg) {
+        EXPECT_THROW(conn.openSchema(adSchemaViewColumnUsage, {Value(), Value(), "v_items"}), Error);
+        return;
+    }
+    auto cols = names(conn.openSchema(adSchemaViewColumnUsage, {Value(), Value(), "v_items"}), "COLUMN_NAME");
+    EXPECT_EQ(cols, (std::set<std::string>{"id", "code", "part_id"}));
+}
+
+TEST_P(Server, RestrictionsAreBoundNotSpliced) {
+    auto none = names(conn.openSchema(adSchemaCheckConstraints, {Value(), Value(), "x' OR '1'='1"}), "CONSTRAINT_NAME");
+    EXPECT_TRUE(none.empty());
+    auto cols = names(conn.openSchema(adSchemaColumns, {Value(), Value(), "o'brien"}), "COLUMN_NAME");
+    EXPECT_EQ(cols, std::set<std::string>{"x"});
+}
+
+TEST_P(Server, StatementsAndErrors) {
+    long long n = 0;
+    conn.execute("INSERT INTO parts VALUES (1, 'A-1', 2.50), (2, 'Größe', NULL)", &n);
+    EXPECT_EQ(n, 2);
+    Recordset rs = conn.execute("SELECT id, code, price FROM parts ORDER BY id");
+    EXPECT_EQ(rs.recordCount(), 2);
+    EXPECT_EQ(rs["price"].toDouble(), 2.5);
+    rs.moveNext();
+    EXPECT_EQ(rs["code"].toString(), "Größe");
+    EXPECT_TRUE(rs["price"].isNull());
+    try {
+        conn.execute("INSERT INTO parts VALUES (1, 'dup', 1)");
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), err::IntegrityViolation) << e.sqlState() << " " << e.what();
+    }
+    try {
+        conn.execute("SELECT * FROM no_such_table");
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.number() == err::NoTable || e.number() == err::ErrorsInCommand) << e.sqlState();
+    }
+    EXPECT_FALSE(conn.errors().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, Server, ::testing::Values("DALV_TEST_PG", "DALV_TEST_MARIADB"));

@@ -1,0 +1,283 @@
+// The data layer against real SQLite databases through the Debian SQLite3 ODBC driver.
+#include "platform/db/Connection.h"
+#include "platform/db/ConnectionString.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+using namespace db;
+
+namespace {
+
+long errorNumberOf(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const Error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+std::vector<std::string> columnValues(Recordset rs, const char* name) {
+    std::vector<std::string> out;
+    for (; !rs.eof(); rs.moveNext()) out.push_back(rs[name].toString());
+    return out;
+}
+
+class SqliteDb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("shop.db");
+        conn.open("Driver=SQLite3;Database=" + quoteConnectionValue(path));
+        for (const char* sql : {
+                 "CREATE TABLE customers (id INTEGER PRIMARY KEY, name VARCHAR(50) NOT NULL, email VARCHAR(80), "
+                 "created_on TIMESTAMP, balance NUMERIC(10,2) DEFAULT 0)",
+                 "CREATE UNIQUE INDEX ux_email ON customers(email, name)",
+                 "CREATE INDEX ix_name ON customers(name)",
+                 "CREATE TABLE orders (id INTEGER PRIMARY KEY, customer_id INTEGER REFERENCES customers(id) "
+                 "ON DELETE CASCADE, note TEXT)",
+                 "CREATE TABLE \"it's\" (x INT)",
+                 "CREATE TABLE a_b (ab INT)",
+                 "CREATE TABLE axb (xb INT)",
+                 "CREATE VIEW v_customers AS SELECT id, name FROM customers"})
+            conn.execute(sql);
+    }
+    testsupport::TempDir dir;
+    std::string path;
+    Connection conn;
+};
+
+}  // namespace
+
+TEST_F(SqliteDb, TablesRowsetListsTablesOnlyAndHonoursExactNames) {
+    Recordset rs = conn.openSchema(adSchemaTables, {Value(), Value(), Value(), "TABLE"});
+    auto names = columnValues(std::move(rs), "TABLE_NAME");
+    std::set<std::string> got(names.begin(), names.end());
+    EXPECT_EQ(got, (std::set<std::string>{"customers", "orders", "it's", "a_b", "axb"}));
+
+    // '_' is a wildcard for the driver; the restriction still matches the one table.
+    auto one = columnValues(conn.openSchema(adSchemaTables, {Value(), Value(), "a_b", "TABLE"}), "TABLE_NAME");
+    EXPECT_EQ(one, std::vector<std::string>{"a_b"});
+    auto cols = columnValues(conn.openSchema(adSchemaColumns, {Value(), Value(), "a_b"}), "COLUMN_NAME");
+    EXPECT_EQ(cols, std::vector<std::string>{"ab"});
+    auto quoted = columnValues(conn.openSchema(adSchemaColumns, {Value(), Value(), "it's"}), "COLUMN_NAME");
+    EXPECT_EQ(quoted, std::vector<std::string>{"x"});
+}
+
+TEST_F(SqliteDb, ColumnsRowsetCarriesTypesLengthsAndNullability) {
+    Recordset rs = conn.openSchema(adSchemaColumns, {Value(), Value(), "customers"});
+    ASSERT_EQ(rs.recordCount(), 5);
+    EXPECT_EQ(rs["COLUMN_NAME"].toString(), "id");
+    EXPECT_EQ(rs["ORDINAL_POSITION"].toInt(), 1);
+    rs.moveNext();
+    EXPECT_EQ(rs["COLUMN_NAME"].toString(), "name");
+    EXPECT_EQ(rs["DATA_TYPE"].toInt(), adtype::VarChar);
+    EXPECT_EQ(rs["CHARACTER_MAXIMUM_LENGTH"].toInt(), 50);
+    EXPECT_TRUE(rs["NUMERIC_PRECISION"].isNull());
+    EXPECT_EQ(rs["IS_NULLABLE"], Value(false));
+    rs.moveNext();
+    EXPECT_EQ(rs["IS_NULLABLE"], Value(true));
+    rs.moveNext();
+    EXPECT_EQ(rs["COLUMN_NAME"].toString(), "created_on");
+    EXPECT_EQ(rs["DATA_TYPE"].toInt(), adtype::DBTimeStamp);
+    EXPECT_FALSE(rs["DATETIME_PRECISION"].isNull());
+    rs.moveNext();
+    // The driver reports NUMERIC as a floating type.
+    EXPECT_FALSE(rs["NUMERIC_PRECISION"].isNull());
+    EXPECT_EQ(rs["COLUMN_DEFAULT"].toString(), "0");
+    EXPECT_EQ(rs["COLUMN_HASDEFAULT"], Value(true));
+}
+
+TEST_F(SqliteDb, EveryColumnTypeHasAProviderType) {
+    Recordset types = conn.openSchema(adSchemaProviderTypes);
+    std::set<long long> codes;
+    for (; !types.eof(); types.moveNext()) {
+        EXPECT_FALSE(types["TYPE_NAME"].toString().empty());
+        codes.insert(types["DATA_TYPE"].toInt());
+    }
+    Recordset cols = conn.openSchema(adSchemaColumns, {Value(), Value(), "customers"});
+    for (; !cols.eof(); cols.moveNext()) EXPECT_TRUE(codes.count(cols["DATA_TYPE"].toInt())) << cols["COLUMN_NAME"].toString();
+    Recordset ints = conn.openSchema(adSchemaProviderTypes, {Value(adtype::Integer)});
+    ASSERT_FALSE(ints.eof());
+    for (; !ints.eof(); ints.moveNext()) EXPECT_EQ(ints["DATA_TYPE"].toInt(), adtype::Integer);
+}
+
+TEST_F(SqliteDb, KeysAndIndexes) {
+    Recordset pk = conn.openSchema(adSchemaPrimaryKeys, {Value(), Value(), "customers"});
+    ASSERT_FALSE(pk.eof());
+    EXPECT_EQ(pk["COLUMN_NAME"].toString(), "id");
+    EXPECT_EQ(pk.recordCount(), 1);
+
+    Recordset ix = conn.openSchema(adSchemaIndexes, {Value(), Value(), Value(), Value(), "customers"});
+    // Unique indexes come first (the driver lists the rowid key as one), columns in key order.
+    std::vector<std::string> seen;
+    for (; !ix.eof(); ix.moveNext()) {
+        const std::string name = ix["INDEX_NAME"].toString();
+        seen.push_back(name + ":" + ix["COLUMN_NAME"].toString());
+        EXPECT_EQ(ix["UNIQUE"], Value(name != "ix_name"));
+        EXPECT_EQ(ix["PRIMARY_KEY"], Value(ix["COLUMN_NAME"].toString() == "id")) << name;
+    }
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen.back(), "ix_name:name");
+    auto at = std::find(seen.begin(), seen.end(), "ux_email:email");
+    ASSERT_NE(at, seen.end());
+    EXPECT_EQ(*(at + 1), "ux_email:name");
+
+    // The table as referenced table: the rows name the referencing table.
+    Recordset fk = conn.openSchema(adSchemaForeignKeys, {Value(), Value(), "customers"});
+    ASSERT_EQ(fk.recordCount(), 1);
+    EXPECT_EQ(fk["PK_TABLE_NAME"].toString(), "customers");
+    EXPECT_EQ(fk["PK_COLUMN_NAME"].toString(), "id");
+    EXPECT_EQ(fk["FK_TABLE_NAME"].toString(), "orders");
+    EXPECT_EQ(fk["FK_COLUMN_NAME"].toString(), "customer_id");
+    EXPECT_EQ(fk["DELETE_RULE"].toString(), "CASCADE");
+    EXPECT_EQ(fk["UPDATE_RULE"].toString(), "NO ACTION");
+    EXPECT_EQ(conn.openSchema(adSchemaForeignKeys, {Value(), Value(), "orders"}).recordCount(), 0);
+    EXPECT_EQ(conn.openSchema(adSchemaForeignKeys).recordCount(), 1);
+}
+
+TEST_F(SqliteDb, ViewsAndRowsetsTheEngineLacks) {
+    Recordset v = conn.openSchema(adSchemaViews);
+    ASSERT_EQ(v.recordCount(), 1);
+    EXPECT_EQ(v["TABLE_NAME"].toString(), "v_customers");
+    EXPECT_NE(v["VIEW_DEFINITION"].toString().find("SELECT"), std::string::npos);
+    EXPECT_TRUE(conn.errors().empty());
+
+    EXPECT_EQ(errorNumberOf([&] { conn.openSchema(adSchemaCheckConstraints); }), err::NotSupported);
+    ASSERT_EQ(conn.errors().size(), 1u);
+    EXPECT_EQ(conn.errors()[0].number, err::NotSupported);
+    EXPECT_EQ(errorNumberOf([&] { conn.openSchema(adSchemaViewColumnUsage, {Value(), Value(), "v_customers"}); }),
+              err::NotSupported);
+    // The connection stays usable.
+    EXPECT_EQ(conn.execute("SELECT COUNT(*) FROM customers").field(0).toInt(), 0);
+}
+
+TEST_F(SqliteDb, ExecuteAndNavigate) {
+    long long affected = -2;
+    conn.execute("INSERT INTO customers (name, email) VALUES ('Ann', 'a@x'), ('Bob', NULL), ('Cy''s', 'c@x')", &affected);
+    EXPECT_EQ(affected, 3);
+    Recordset none = conn.execute("UPDATE customers SET name = name WHERE id < 0", &affected);
+    EXPECT_FALSE(none.isOpen());
+    EXPECT_EQ(affected, 0);
+
+    Recordset rs = conn.execute("SELECT id, name, email FROM customers ORDER BY id");
+    ASSERT_TRUE(rs.isOpen());
+    EXPECT_EQ(rs.source(), "SELECT id, name, email FROM customers ORDER BY id");
+    EXPECT_EQ(rs.recordCount(), 3);
+    EXPECT_EQ(rs.fieldCount(), 3);
+    EXPECT_EQ(rs.fieldInfo(1).name, "name");
+    EXPECT_FALSE(rs.bof());
+    EXPECT_EQ(rs["NAME"].toString(), "Ann");
+    EXPECT_EQ(rs.field(0).kind(), ValueKind::Int);
+    EXPECT_EQ(errorNumberOf([&] { rs["nosuch"]; }), err::ItemNotFound);
+    EXPECT_EQ(errorNumberOf([&] { rs.field(7); }), err::ItemNotFound);
+    rs.moveLast();
+    EXPECT_EQ(rs["name"].toString(), "Cy's");
+    rs.moveNext();
+    EXPECT_TRUE(rs.eof());
+    EXPECT_EQ(errorNumberOf([&] { rs.moveNext(); }), err::NoCurrentRecord);
+    EXPECT_EQ(errorNumberOf([&] { rs["name"]; }), err::NoCurrentRecord);
+    rs.movePrevious();
+    rs.movePrevious();
+    EXPECT_TRUE(rs["email"].isNull());
+    rs.moveFirst();
+    EXPECT_EQ(rs.getString(" ", " ", ""), "1 Ann a@x 2 Bob  3 Cy's c@x ");
+    EXPECT_TRUE(rs.eof());
+    rs.moveFirst();
+    EXPECT_EQ(rs.getString("|", "\n", "NULL", 2), "1|Ann|a@x\n2|Bob|NULL\n");
+    EXPECT_EQ(rs["id"].toInt(), 3);
+
+    Recordset empty = conn.execute("SELECT * FROM customers WHERE id < 0");
+    EXPECT_TRUE(empty.isOpen());
+    EXPECT_TRUE(empty.bof());
+    EXPECT_TRUE(empty.eof());
+    EXPECT_EQ(empty.recordCount(), 0);
+    EXPECT_EQ(errorNumberOf([&] { empty.getString(); }), err::NoCurrentRecord);
+    empty.close();
+    EXPECT_EQ(errorNumberOf([&] { empty.eof(); }), err::ObjectClosed);
+}
+
+TEST_F(SqliteDb, ProviderErrorsAreListedAndThrown) {
+    try {
+        conn.execute("SELEC nonsense FROM nowhere");
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        ASSERT_FALSE(conn.errors().empty());
+        EXPECT_EQ(e.number(), conn.errors()[0].number);
+        EXPECT_FALSE(conn.errors()[0].description.empty());
+        EXPECT_EQ(conn.errors()[0].sqlState.size(), 5u);
+    }
+    conn.execute("SELECT 1");
+    EXPECT_TRUE(conn.errors().empty());
+    EXPECT_EQ(errorNumberOf([&] { conn.execute(""); }) != 0, true);
+}
+
+TEST_F(SqliteDb, AsynchronousFetchArrivesInBatches) {
+    conn.execute("CREATE TABLE n (i INTEGER)");
+    conn.execute("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 100) "
+                 "INSERT INTO n SELECT x FROM c");
+    Recordset rs;
+    rs.setInitialFetchSize(10);
+    rs.setBackgroundFetchSize(25);
+    rs.open("SELECT i FROM n ORDER BY i", conn, adOpenKeyset, adLockOptimistic, adAsyncFetch);
+    EXPECT_EQ(rs.recordCount(), 10);
+    EXPECT_FALSE(rs.fetchComplete());
+    EXPECT_EQ(rs.fetchMore(), 25);
+    EXPECT_EQ(rs.recordCount(), 35);
+    // Another statement on the connection reads the rest ahead; nothing is lost.
+    EXPECT_EQ(conn.execute("SELECT COUNT(*) FROM n").field(0).toInt(), 100);
+    rs.fetchAll();
+    EXPECT_TRUE(rs.fetchComplete());
+    EXPECT_EQ(rs.recordCount(), 100);
+    rs.moveLast();
+    EXPECT_EQ(rs["i"].toInt(), 100);
+    EXPECT_EQ(rs.fetchMore(), 0);
+
+    // Walking past the fetched rows fetches on demand.
+    Recordset walk;
+    walk.setInitialFetchSize(3);
+    walk.open("SELECT i FROM n", conn, adOpenKeyset, adLockOptimistic, adAsyncFetch);
+    long count = 0;
+    for (; !walk.eof(); walk.moveNext()) ++count;
+    EXPECT_EQ(count, 100);
+}
+
+TEST_F(SqliteDb, UnicodeNamesAndValuesRoundTrip) {
+    conn.execute("CREATE TABLE \"Größe\" (\"Straße\" VARCHAR(20))");
+    conn.execute("INSERT INTO \"Größe\" VALUES ('Ærø – 東京')");
+    EXPECT_EQ(conn.execute("SELECT * FROM \"Größe\"").field(0).toString(), "Ærø – 東京");
+    auto cols = columnValues(conn.openSchema(adSchemaColumns, {Value(), Value(), "Größe"}), "COLUMN_NAME");
+    EXPECT_EQ(cols, std::vector<std::string>{"Straße"});
+}
+
+TEST_F(SqliteDb, ClosingTheConnectionEndsItsRecordsetsSafely) {
+    conn.execute("CREATE TABLE n (i INTEGER)");
+    for (int i = 0; i < 20; ++i) conn.execute("INSERT INTO n VALUES (" + std::to_string(i) + ")");
+    Recordset rs;
+    rs.setInitialFetchSize(5);
+    rs.open("SELECT i FROM n", conn, adOpenKeyset, adLockOptimistic, adAsyncFetch);
+    conn.close();
+    EXPECT_FALSE(conn.isOpen());
+    EXPECT_EQ(rs.recordCount(), 5);
+    rs.fetchAll();
+    EXPECT_TRUE(rs.fetchComplete());
+    // Reopening works with the stored string.
+    conn.open();
+    EXPECT_EQ(conn.execute("SELECT COUNT(*) FROM n").field(0).toInt(), 20);
+    EXPECT_EQ(errorNumberOf([&] { conn.open(); }), err::ObjectOpen);
+    EXPECT_EQ(conn.dbmsName(), "SQLite");
+}
+
+TEST(AccessFile, MdbToolsOpensTheSampleThroughTheJetProvider) {
+    Connection c;
+    c.open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+           quoteConnectionValue(testsupport::sharedFixturePath("access/nwind.mdb")));
+    auto names = columnValues(c.openSchema(adSchemaTables, {Value(), Value(), Value(), "TABLE"}), "TABLE_NAME");
+    std::set<std::string> got(names.begin(), names.end());
+    EXPECT_TRUE(got.count("Customers"));
+    EXPECT_TRUE(got.count("Orders"));
+}

@@ -1,0 +1,49 @@
+#include "platform/db/Value.h"
+
+#include <gtest/gtest.h>
+
+using db::Value;
+
+TEST(Value, TextFormsFollowThePlatform) {
+    EXPECT_EQ(Value().toString(), "");
+    EXPECT_EQ(Value(true).toString(), "True");
+    EXPECT_EQ(Value(false).toString(), "False");
+    EXPECT_EQ(Value(42).toString(), "42");
+    EXPECT_EQ(Value(2.5).toString(), "2.5");
+    EXPECT_EQ(Value("x").toString(), "x");
+}
+
+TEST(Value, NumericTests) {
+    EXPECT_TRUE(Value(" 12 ").isNumeric());
+    EXPECT_TRUE(Value("-1.5").isNumeric());
+    EXPECT_FALSE(Value("12a").isNumeric());
+    EXPECT_FALSE(Value("").isNumeric());
+    EXPECT_FALSE(Value().isNumeric());
+    EXPECT_TRUE(Value(true).isNumeric());
+}
+
+TEST(Value, Conversions) {
+    bool ok = true;
+    EXPECT_EQ(Value("17").toInt(&ok), 17);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(Value("abc").toInt(&ok), 0);
+    EXPECT_FALSE(ok);
+    Value().toInt(&ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(Value(true).toInt(), -1);
+    EXPECT_TRUE(Value("TRUE").toBool(&ok));
+    EXPECT_TRUE(ok);
+    EXPECT_FALSE(Value("0").toBool());
+    EXPECT_TRUE(Value(-1).toBool());
+    Value("maybe").toBool(&ok);
+    EXPECT_FALSE(ok);
+}
+
+TEST(Value, EqualityAcrossNumbersFollowsTheBoolean) {
+    EXPECT_TRUE(Value(true) == Value(-1));
+    EXPECT_FALSE(Value(true) == Value(1));
+    EXPECT_TRUE(Value(2) == Value(2.0));
+    EXPECT_FALSE(Value("1") == Value(1));
+    EXPECT_TRUE(Value() == Value());
+    EXPECT_FALSE(Value() == Value(""));
+}
