@@ -35,6 +35,6 @@ private:
 
 std::string readFile(const std::string& path);
 std::string fixturePath(const std::string& relative);        // tests/fixtures/...
-std::string sharedFixturePath(const std::string& relative);  // ../shared/fixtures/...
+std::string sharedFixturePath(const std::string& relative);  // tests/fixtures/... (the Access files live in access/)
 
 }  // namespace testsupport
