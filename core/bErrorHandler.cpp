@@ -1,6 +1,8 @@
 #include "core/bErrorHandler.h"
 
 #include "core/bGlobal.h"
+#include "core/bVersion.h"
+#include "core/cSystemInfo.h"
 #include "platform/fs/Paths.h"
 
 #include <iostream>
@@ -12,6 +14,35 @@ ErrorDialogHook& dialogHook() {
     static ErrorDialogHook h;
     return h;
 }
+
+std::string replaceAll(std::string s, const std::string& from, const std::string& to) {
+    size_t pos = 0;
+    while ((pos = s.find(from, pos)) != std::string::npos) {
+        s.replace(pos, from.size(), to);
+        pos += to.size();
+    }
+    return s;
+}
+
+std::string percentEncode(const std::string& s) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : s) {
+        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string dependencyReport() {
+    if (oSystemInfo) return oSystemInfo->DependencyReport();
+    return cSystemInfo().DependencyReport();
+}
 }  // namespace
 
 void setErrorDialogHook(ErrorDialogHook hook) { dialogHook() = std::move(hook); }
@@ -22,8 +53,7 @@ void HandleError(long errNumber, const std::string& description, const std::stri
         dialogHook()(errNumber, description, source);
         return;
     }
-    std::string line = "Dalvane 4.5 Enterprise error " + std::to_string(errNumber) + " in " + source +
-                       ": " + description;
+    std::string line = MainCaption() + " error " + std::to_string(errNumber) + " in " + source + ": " + description;
     std::cerr << line << std::endl;
     if (!DataFolder.empty()) {
         std::string log;
@@ -31,4 +61,33 @@ void HandleError(long errNumber, const std::string& description, const std::stri
         files::readTextFile(path, log);
         files::writeTextFile(path, log + line + "\r\n", true);
     }
+}
+
+std::string BuildErrorReportText(long errNumber, const std::string& description, const std::string& source) {
+    const std::string crlf = "\r\n";
+    return MainCaption() + crlf + "Error Date: " + FormatShortDate() + crlf +
+           "Error Number: " + std::to_string(errNumber) + crlf + "Error Description: " + description + crlf +
+           "Error Source: " + source + crlf + "Build Number: " + std::to_string(AppRevision) + crlf +
+           "System Information" + crlf + dependencyReport();
+}
+
+std::string BuildErrorMailForm(long errNumber, const std::string& description, const std::string& source) {
+    return MainCaption() + "%0D" + "Error Date: " + FormatShortDate() + "%0D" +
+           "Error Number: " + std::to_string(errNumber) + " %0D" + "Error Description: " + description + " %0D" +
+           "Error Source: " + source + "%0D" + "Build Number: " + std::to_string(AppRevision) + "%0D" +
+           "System Information " + replaceAll(dependencyReport(), "\r\n", "%0D");
+}
+
+std::string BuildErrorMailLink(const std::string& mailForm, const std::string& comments) {
+    std::string form = mailForm;
+    if (!comments.empty()) form += "%0DComments: " + comments;
+    // The "%0D" markers become real line breaks; the whole body is then encoded once.
+    std::string body = replaceAll(form, "%0D", "\r\n");
+    return std::string("mailto:") + ErrorReportAddress + "?subject=" + percentEncode("Dalvane Error Report") +
+           "&Body=" + percentEncode(body);
+}
+
+bool WriteErrorMailLog(const std::string& mailLink) {
+    if (DataFolder.empty()) return false;
+    return files::writeTextFile(files::joinPath(DataFolder, "errors.log"), mailLink + "\r\n", true);
 }

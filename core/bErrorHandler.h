@@ -14,3 +14,17 @@ void HandleError(long errNumber, const std::string& description, const std::stri
 
 using ErrorDialogHook = std::function<void(long, const std::string&, const std::string&)>;
 void setErrorDialogHook(ErrorDialogHook hook);
+
+// Address that receives error reports by mail.
+inline constexpr const char* ErrorReportAddress = "errors@torvik.example";
+
+// The report shown by View Error: caption, date, number, description, source, build,
+// "System Information" and the dependency report; lines joined by CR LF.
+std::string BuildErrorReportText(long errNumber, const std::string& description, const std::string& source);
+// The mail form of the report: the same facts, "%0D" where a line break goes.
+std::string BuildErrorMailForm(long errNumber, const std::string& description, const std::string& source);
+// "mailto:" link to ErrorReportAddress with subject "Dalvane Error Report" and the mail form
+// (plus "Comments: " and comments when not empty) as its percent-encoded body.
+std::string BuildErrorMailLink(const std::string& mailForm, const std::string& comments);
+// Replaces DataFolder/errors.log with the mail link and CR LF.
+bool WriteErrorMailLog(const std::string& mailLink);

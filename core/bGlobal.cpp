@@ -1,13 +1,40 @@
 #include "core/bGlobal.h"
 
+#include "core/CLocalInfo.h"
+#include "core/bErrorHandler.h"
+#include "core/bHandleCMD.h"
+#include "core/bVersion.h"
+#include "core/cDVUpdates.h"
+#include "core/cGUID.h"
+#include "core/cSystemInfo.h"
+#include "options/cReport.h"
+#include "platform/crypto/Crypto.h"
+#include "platform/fs/Paths.h"
+#include "platform/registry/cRegistry.h"
+#include "platform/ui/Prompter.h"
+
 #include <QDate>
 #include <QLocale>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
 
 std::string AppFolder, StylesFolder, ImagesFolder, HelpFolder, PreviewFolder;
 std::string ReportsFolder, DataFolder, DiagramFolder, TempFolder;
 std::string OSName;
 xml::Document oStructures;
 xml::Document oHistory;
+xml::Document oCustomizeColumns;
 std::vector<std::string> EngineNames;
 std::array<int, 14> EnginePanelMap{2, 0, 0, 0, 1, 1, 1, 1, 3, 3, 3, 2, 4, 5};
 std::string PassPhrase1, PassPhrase2, PassPhrase3, PassPhrase4;
@@ -15,8 +42,443 @@ std::string ShortDateFormat;
 std::string CurrentUser;
 std::string DecimalSymbol = ".", DigitGroupingSymbol = ",";
 
+std::unique_ptr<cRegistry> oRegistry;
+std::unique_ptr<cSystemInfo> oSystemInfo;
+std::unique_ptr<cGUID> oGUID;
+std::unique_ptr<cDVUpdates> oWebService;
+std::vector<std::unique_ptr<QProcess>> ProcessHandles;
+
+namespace sfs = std::filesystem;
+
+namespace {
+
+std::unique_ptr<cReport>& reportEngineOwner() {
+    static std::unique_ptr<cReport> p;
+    return p;
+}
+
+std::string trimmed(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return "";
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+// Resource folders live beside the executable in the build tree and under share/dalvane
+// once installed.
+std::string resourceFolder(const std::string& programFolder) {
+    if (files::folderExists(files::joinPath(programFolder, "styles")) ||
+        files::folderExists(files::joinPath(programFolder, "data")))
+        return programFolder;
+    std::string installed = files::joinPath(files::parentFolder(programFolder), "share/dalvane");
+    return files::folderExists(installed) ? installed : programFolder;
+}
+
+bool makeFolder(const std::string& path, std::vector<std::string>* created, bool privateFolder = false) {
+    if (files::folderExists(path)) return true;
+    if (!files::createFolder(path)) return false;
+    if (privateFolder) ::chmod(path.c_str(), 0700);
+    if (created) created->push_back(path);
+    return true;
+}
+
+void defaultEndProcess(int code) {
+    std::fflush(nullptr);
+    std::cerr.flush();
+    files::removePrivateTempFolder();
+    std::_Exit(code);
+}
+void (*endProcessHook)(int) = defaultEndProcess;
+
+const std::string kPassPhrases[4] = {
+    "Amber river7 crosses quiet stone bridges nightly",      // DataTypes.dvd
+    "Copper lanterns guide 427 silent harbourferries",       // Queries.dvq
+    "Granite towers hold 19623 restless northernfalcons",    // screenshot files (dvs)
+    "Velvet orchards shelter 88 patient wintersparrows",     // history.dvh
+};
+
+}  // namespace
+
 std::string FormatShortDate() {
     QString fmt = ShortDateFormat.empty() ? QLocale().dateFormat(QLocale::ShortFormat)
                                           : QString::fromStdString(ShortDateFormat);
     return QDate::currentDate().toString(fmt).toStdString();
+}
+
+cReport* CreateReportEngine() {
+    reportEngineOwner() = std::make_unique<cReport>();
+    oReportEngine = reportEngineOwner().get();
+    return oReportEngine;
+}
+
+void ReleaseReportEngine() {
+    oReportEngine = nullptr;
+    reportEngineOwner().reset();
+}
+
+// ---- start-up ------------------------------------------------------------------------
+
+std::string ProgramFolder() {
+    const char* env = std::getenv("DALVANE_APP_DIR");
+    if (env && *env) return env;
+    return files::executableFolder();
+}
+
+void SetProgramFolders() {
+    AppFolder = ProgramFolder();
+    std::string res = resourceFolder(AppFolder);
+    StylesFolder = files::joinPath(res, "styles");
+    ImagesFolder = files::joinPath(res, "images");
+    HelpFolder = files::joinPath(res, "help");
+    PreviewFolder = files::joinPath(res, "preview");
+}
+
+bool CopyMissingFiles(const std::string& source, const std::string& target,
+                      std::vector<std::string>* created) {
+    std::error_code ec;
+    if (!files::folderExists(source)) return true;
+    bool ok = true;
+    for (auto it = sfs::recursive_directory_iterator(source, ec); !ec && it != sfs::end(it);
+         it.increment(ec)) {
+        sfs::path rel = it->path().lexically_relative(source);
+        std::string dest = files::joinPath(target, rel.string());
+        if (it->is_directory(ec)) {
+            ok = makeFolder(dest, created) && ok;
+        } else if (it->is_regular_file(ec) && !sfs::exists(dest, ec)) {
+            makeFolder(files::parentFolder(dest), created);
+            if (sfs::copy_file(it->path(), dest, sfs::copy_options::skip_existing, ec)) {
+                if (created) created->push_back(dest);
+            } else {
+                ok = false;
+            }
+        }
+    }
+    return ok && !ec;
+}
+
+bool CreateUserFolders(std::vector<std::string>* created, std::string* failed) {
+    auto fail = [&](const std::string& path) {
+        if (failed) *failed = path;
+        return false;
+    };
+    std::string docs = GetSpecialFolderPath(5);
+    if (!docs.empty() && !files::folderExists(docs)) {
+        files::createFolders(docs);
+        if (created) created->push_back(docs);
+    }
+    ReportsFolder = docs + "Dalvane Reports";
+    if (!makeFolder(ReportsFolder, created)) return fail(ReportsFolder);
+
+    std::string appData = GetSpecialFolderPath(26);
+    if (!appData.empty() && !files::folderExists(appData)) {
+        files::createFolders(appData);
+        if (created) created->push_back(appData);
+    }
+    // The data folder holds the project document (passwords): private to the user.
+    DataFolder = appData + MakerName;
+    if (!makeFolder(DataFolder, created, true)) return fail(DataFolder);
+    DataFolder = files::joinPath(DataFolder, "Dalvane");
+    if (!makeFolder(DataFolder, created, true)) return fail(DataFolder);
+    DataFolder = files::joinPath(DataFolder, "4.5");
+    if (!makeFolder(DataFolder, created, true)) return fail(DataFolder);
+
+    DiagramFolder = files::joinPath(ReportsFolder, "Relationship Diagram");
+    if (!makeFolder(DiagramFolder, created)) return fail(DiagramFolder);
+    std::string batch = files::joinPath(ReportsFolder, "Batch Process");
+    if (!makeFolder(batch, created)) return fail(batch);
+
+    std::string source = files::joinPath(resourceFolder(ProgramFolder()), "data");
+    return CopyMissingFiles(source, DataFolder, created) || fail(DataFolder);
+}
+
+bool InitReportEngine() {
+    try {
+        cReport* r = CreateReportEngine();
+        r->CurrentDatabaseEngineId(1);
+        r->InitializeDBOptions();
+        r->InitializeReportOptions();
+        r->InitializeDiagramSettings();
+        r->CurrentDatabaseGroup(1);
+        r->CurrentDatabaseNumber(1);
+        return true;
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "bHandleCMD.Main");
+        return false;
+    }
+}
+
+void StartApplication() {
+    try {
+        ErrorShown = false;
+        if (VersionRecord.ProductTitle.empty()) InitVersionInfo();
+        ApplicationTitle = "Dalvane " + std::to_string(AppMajorVersion) + "." + std::to_string(AppMinorVersion);
+        OSName = oSystemInfo ? oSystemInfo->OperatingSystem() : cSystemInfo().OperatingSystem();
+
+        EngineNames.clear();
+        const std::string& list = VersionRecord.EngineDisplayList;
+        size_t from = 0;
+        for (;;) {
+            size_t bar = list.find('|', from);
+            EngineNames.push_back(list.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
+            if (bar == std::string::npos) break;
+            from = bar + 1;
+        }
+        EnginePanelMap = {2, 0, 0, 0, 1, 1, 1, 1, 3, 3, 3, 2, 4, 5};
+
+        PassPhrase1 = kPassPhrases[0];
+        PassPhrase2 = kPassPhrases[1];
+        PassPhrase3 = kPassPhrases[2];
+        PassPhrase4 = kPassPhrases[3];
+
+        QString fmt = QLocale().dateFormat(QLocale::ShortFormat);
+        fmt.remove(QChar(0));
+        ShortDateFormat = fmt.trimmed().toStdString();
+
+        if (oReportEngine) oReportEngine->SortTableStructure(false);
+        TempFolder = files::privateTempFolder();
+        CurrentUser = GetCurrentUser();
+        {
+            CLocalInfo locale;
+            DigitGroupingSymbol = locale.GetDigitGroupingSymbol();
+            DecimalSymbol = locale.GetDecimalSymbol();
+        }
+        SetDefaultReportOptions();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "bGlobal.StartApplication");
+    }
+}
+
+std::string GetHelpFileLocation() {
+    std::string fallback = files::joinPath(resourceFolder(ProgramFolder()), "help", "index.html");
+    try {
+        if (VersionRecord.RegistryRoot.empty()) InitVersionInfo();
+        cRegistry local;
+        cRegistry& reg = oRegistry ? *oRegistry : local;
+        reg.RegistryKey(HKEY_CURRENT_USER);
+        reg.RegistrySubKey(VersionRecord.RegistryRoot);
+        reg.RegistryValueName("HelpLocation");
+        std::string path = reg.GetRegistryValue();
+        if (path.empty() || !files::fileExists(path)) return fallback;
+        return path;
+    } catch (...) {
+        return fallback;
+    }
+}
+
+bool IsBatchCommandLine(const std::string& commandLine) {
+    std::string path = commandLine;
+    path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
+    path = trimmed(path);
+    return !path.empty() && files::extensionOf(path) == "xml";
+}
+
+int HandleCLP(const std::string& commandLine, BatchResult* batchResult) {
+    try {
+        std::string path = commandLine;
+        path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
+        path = trimmed(path);
+        if (!path.empty() && files::extensionOf(path) == "xml") {
+            StartApplication();
+            BatchResult r = HandleBatchProcess(path);
+            if (batchResult) *batchResult = r;
+            return 2;
+        }
+        return 1;
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "bGlobal.HandleCLP");
+        if (batchResult) *batchResult = {false, e.what(), 1};
+        return IsBatchCommandLine(commandLine) ? 2 : 1;
+    }
+}
+
+void EndProcess(int exitCode) { endProcessHook(exitCode); }
+void setEndProcessHook(void (*hook)(int)) { endProcessHook = hook ? hook : defaultEndProcess; }
+
+// ---- shared helpers ------------------------------------------------------------------
+
+namespace {
+// Deletes path only when it lies inside the private temporary folder or is one of the
+// fixed work files; never follows a link out of it.
+void removeTempFile(const std::string& path) {
+    std::error_code ec;
+    if (path.empty() || !sfs::is_regular_file(sfs::symlink_status(path, ec))) return;
+    ::chmod(path.c_str(), 0600);  // read-only files too
+    sfs::remove(path, ec);
+}
+}  // namespace
+
+void ClearAllTemporaryFiles() {
+    try {
+        std::string temp = TempFolder.empty() ? files::privateTempFolder() : TempFolder;
+        if (!temp.empty()) removeTempFile(files::joinPath(temp, "tempdalvpreview.html"));
+        if (!ReportsFolder.empty()) {
+            for (const char* name : {"temp.html", "temp.xml", "tempwordcontent.html"})
+                removeTempFile(files::joinPath(ReportsFolder, name));
+        }
+        if (!oStructures.isEmpty() && !temp.empty()) {
+            for (const xml::Node& c : oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP/DATABASECONNECTION")) {
+                std::string name = trimmed(c.attribute("TempXMLFileName"));
+                if (name.empty()) continue;
+                // Names come from the stored project document: only files of our own
+                // temporary folder are touched.
+                if (files::isInside(name, temp)) removeTempFile(name);
+                std::string query = name;
+                size_t pos = query.rfind(".xml");
+                if (pos != std::string::npos) query.replace(pos, 4, "_Query.xml");
+                if (query != name && files::isInside(query, temp)) removeTempFile(query);
+            }
+        }
+        for (auto& p : ProcessHandles) {
+            if (p && p->state() != QProcess::NotRunning) {
+                p->terminate();
+                if (!p->waitForFinished(2000)) {
+                    p->kill();
+                    p->waitForFinished(2000);
+                }
+            }
+        }
+        ProcessHandles.clear();
+        oRegistry.reset();
+        oStructures.clear();
+        oHistory.clear();
+        oGUID.reset();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "bGlobal.ClearAllTemporaryFiles");
+    }
+}
+
+void SetDefaultReportOptions() {
+    if (!oReportEngine) {
+        HandleError(91, "Object variable or With block variable not set", "bGlobal.SetDefaultReportOptions");
+        return;
+    }
+    cReport& r = *oReportEngine;
+    r.XML_Namespace("");
+    r.HTML_MultipleHTMLs(true);
+    r.HTML_ObjectsPerPage(5);
+    r.HTML_CurrentCSS("styles/ReportFormat1a.css");
+    r.HTML_CurrentXSL(files::joinPath(StylesFolder, "ReportFormat1.xsl"));
+    r.HTML_ImagePrefix("blu");
+    r.HTML_ImagePath("");
+    r.HTML_ColourScheme("Blue");
+    r.HTML_LayoutIndex(0);
+    r.HTML_StyleSheetIndex(0);
+    r.PreviewFormat(1);
+    r.WORD_ObjectsPerPage(1);
+}
+
+std::string GetXPath(int objectType, int tableIndex) {
+    std::string table = tableIndex > 0 ? "/DATABASE/TABLE[" + std::to_string(tableIndex) + "]" : "/DATABASE/TABLE";
+    switch (objectType) {
+        case 3: return "DATABASE";
+        case 4: return "/DATABASE/TABLE";
+        case 5: return table + "/INDEX";
+        case 6: return table + "/TRIGGER";
+        case 7: return table + "/FOREIGNKEY";
+        case 8: return "/DATABASE/VIEW";
+        case 9: return "/DATABASE/STOREDPROCEDURE";
+        default: return "";
+    }
+}
+
+std::string GetCurrentUser() {
+    struct passwd pw;
+    struct passwd* result = nullptr;
+    char buf[1024];
+    if (::getpwuid_r(::geteuid(), &pw, buf, sizeof buf, &result) == 0 && result && result->pw_name)
+        return trimmed(result->pw_name);
+    const char* env = std::getenv("USER");
+    return env ? trimmed(env) : "";
+}
+
+bool ValidateXML(const std::string& fileName, std::string& xmlText, bool showMessages,
+                 const std::string& extension) {
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    auto invalid = [&]() {
+        if (showMessages) ui::MsgBox("Invalid dalvane structure file", ui::MsgButtons::OK, ui::MsgIcon::Critical);
+        return false;
+    };
+    if (files::extensionOf(fileName) != lower(extension)) {
+        if (showMessages) ui::MsgBox("Select a valid xml file.", ui::MsgButtons::OK, ui::MsgIcon::Critical);
+        return false;
+    }
+    xmlText = trimmed(xmlText);
+    if (xmlText.empty()) return invalid();
+    std::string text = lower(xmlText);
+    for (const char* marker : {"<database", "databaseengine", "servertype", "databasetype", "databasename", "servername"})
+        if (text.find(marker) == std::string::npos) return invalid();
+    xml::Document doc;
+    if (!doc.loadXML(xmlText) || doc.documentElement().name() != "DATABASE") return invalid();
+    return true;
+}
+
+int Occurs(std::string& text, const std::string& pattern, int start) {
+    if (text.empty()) return -1;
+    QString t = QString::fromStdString(text);
+    if (start != 0) {
+        t = start > 0 ? t.mid(start - 1) : t;
+        text = t.toStdString();
+    }
+    if (pattern.empty() || t.isEmpty()) return 0;
+    QRegularExpression re(QRegularExpression::escape(QString::fromStdString(pattern)),
+                          QRegularExpression::CaseInsensitiveOption);
+    int n = 0;
+    for (auto it = re.globalMatch(t); it.hasNext(); it.next()) ++n;
+    return n;
+}
+
+bool LoadCustomizedObjects() {
+    oCustomizeColumns.clear();
+    std::string path = files::joinPath(DataFolder, "CustomizeColumns.xml");
+    if (DataFolder.empty() || !files::fileExists(path)) return false;
+    return oCustomizeColumns.load(path);
+}
+
+std::string GetSpecialFolderPath(int folder) {
+    QString path;
+    if (folder == 5)
+        path = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    else if (folder == 26)
+        path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    else if (folder == 2)
+        path = QString::fromStdString(files::privateTempFolder());
+    if (path.isEmpty()) return "";
+    std::string p = path.toStdString();
+    size_t nul = p.find('\0');
+    if (nul != std::string::npos) p.resize(nul);
+    if (p.back() != '/') p += '/';
+    return p;
+}
+
+// ---- text encryption -----------------------------------------------------------------
+
+std::string EncryptText(const std::string& text, const std::string& passPhrase) {
+    std::string out;
+    switch (crypto::encryptText(text, passPhrase, out)) {
+        case crypto::Status::Ok: return out.empty() ? "-1" : out;
+        case crypto::Status::BadData: return "-2";
+        case crypto::Status::Failure: break;
+    }
+    return "-3";
+}
+
+std::string DecryptText(const std::string& encryptedText, const std::string& passPhrase) {
+    if (encryptedText.empty()) return "-1";
+    std::string plain;
+    switch (crypto::decryptText(encryptedText, passPhrase, plain)) {
+        case crypto::Status::Ok: break;
+        case crypto::Status::BadData: return "-2";
+        case crypto::Status::Failure: return "-3";
+    }
+    // A byte-order mark is dropped only where it marks the start of the text.
+    if (plain.rfind("\xEF\xBB\xBF", 0) == 0) plain.erase(0, 3);
+    return plain;
+}
+
+const std::string& StoredPassPhrase(int index) {
+    static const std::string none;
+    return index >= 1 && index <= 4 ? kPassPhrases[index - 1] : none;
 }

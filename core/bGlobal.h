@@ -4,8 +4,17 @@
 #include "platform/xml/Xml.h"
 
 #include <array>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+class QProcess;
+class cReport;
+class cRegistry;
+class cSystemInfo;
+class cGUID;
+class cDVUpdates;
 
 // Folders (no trailing '/').
 extern std::string AppFolder;
@@ -32,3 +41,87 @@ std::string FormatShortDate();
 // The project document (root DATABASESTRUCTURES) and its image as last saved.
 extern xml::Document oStructures;
 extern xml::Document oHistory;
+// Column settings (CustomizeColumns.xml), loaded by LoadCustomizedObjects.
+extern xml::Document oCustomizeColumns;
+
+// Process-wide objects created by Main. oReportEngine is owned through CreateReportEngine /
+// ReleaseReportEngine.
+extern cReport* oReportEngine;
+extern std::unique_ptr<cRegistry> oRegistry;
+extern std::unique_ptr<cSystemInfo> oSystemInfo;
+extern std::unique_ptr<cGUID> oGUID;
+extern std::unique_ptr<cDVUpdates> oWebService;
+cReport* CreateReportEngine();
+void ReleaseReportEngine();
+
+// Started query-tool processes, terminated by ClearAllTemporaryFiles.
+extern std::vector<std::unique_ptr<QProcess>> ProcessHandles;
+
+// ---- start-up ------------------------------------------------------------------------
+// The program folder: $DALVANE_APP_DIR when set, else the executable's folder.
+std::string ProgramFolder();
+// Sets AppFolder and its resource subfolders (styles, images, help, preview).
+void SetProgramFolders();
+// Creates, when missing, the report root with "Relationship Diagram" and "Batch Process",
+// and the per-user data folder (filled with what is missing from the program's data/).
+// Every folder or file created is appended to created. False when a folder cannot be made
+// (its path in failed).
+bool CreateUserFolders(std::vector<std::string>* created = nullptr, std::string* failed = nullptr);
+// Copies into target every file of source (recursively) that target lacks; never overwrites.
+bool CopyMissingFiles(const std::string& source, const std::string& target,
+                      std::vector<std::string>* created = nullptr);
+// Creates oReportEngine and sets its start values (engine 1, options, folder 1, connection 1).
+bool InitReportEngine();
+void StartApplication();
+// Full path of the help file: registry HelpLocation, else help/index.html of the program.
+std::string GetHelpFileLocation();
+
+// Result of a batch run.
+struct BatchResult {
+    bool success = false;
+    std::string message;
+    int failures = 0;
+};
+// Removes every double quote from commandLine; a path with extension "xml" runs the batch
+// (StartApplication, then HandleBatchProcess) and gives 2, anything else gives 1.
+// batchResult receives the batch run's result.
+int HandleCLP(const std::string& commandLine, BatchResult* batchResult = nullptr);
+// True when commandLine names a batch document (the test HandleCLP applies).
+bool IsBatchCommandLine(const std::string& commandLine);
+
+// Ends the process at once (temporary folder removed); replaceable for tests.
+void EndProcess(int exitCode);
+void setEndProcessHook(void (*hook)(int));
+
+// ---- shared helpers ------------------------------------------------------------------
+void ClearAllTemporaryFiles();
+// An undimensioned array (nullopt) is empty; a dimensioned one is not, even without elements.
+template <typename T>
+bool IsEmptyArray(const std::optional<std::vector<T>>& value) {
+    return !value.has_value();
+}
+void SetDefaultReportOptions();
+// XPath of an object kind in the structure document (3 database, 4 tables, 5 indexes,
+// 6 triggers, 7 foreign keys, 8 views, 9 stored procedures); tableIndex > 0 narrows 5-7 to
+// that table. "" for other codes.
+std::string GetXPath(int objectType, int tableIndex = 0);
+std::string GetCurrentUser();
+// Checks a structure file: the extension, then the trimmed text (xmlText is trimmed in place)
+// for the six markers and a DATABASE root.
+bool ValidateXML(const std::string& fileName, std::string& xmlText, bool showMessages,
+                 const std::string& extension);
+// Number of case-insensitive occurrences of the literal pattern in text; -1 for an empty
+// text. With start != 0 text first becomes its part from position start (1-based).
+int Occurs(std::string& text, const std::string& pattern, int start = 0);
+bool LoadCustomizedObjects();
+// Special folder with a trailing '/': 5 documents, 26 per-user data, 2 temporary; "" when
+// unknown or unresolved.
+std::string GetSpecialFolderPath(int folder);
+
+// ---- text encryption -----------------------------------------------------------------
+// Result codes: "-1" nothing (empty input or result), "-2" bad data (wrong pass phrase or
+// damaged text), "-3" the cipher library failed.
+std::string EncryptText(const std::string& text, const std::string& passPhrase);
+std::string DecryptText(const std::string& encryptedText, const std::string& passPhrase);
+// The four stored pass phrases (index 1..4).
+const std::string& StoredPassPhrase(int index);

@@ -3,6 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+bash scripts/setup-chromium.sh || echo "Chromium could not be installed: the HTML rendering test will be skipped."
+bash scripts/setup-libreoffice.sh || echo "LibreOffice could not be installed: the Word conversion test will be skipped."
 bash scripts/build.sh
 BUILD_DIR=${BUILD_DIR:-build}
 cleanup() { [ -x scripts/dbservers.sh ] && bash scripts/dbservers.sh stop || true; }

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Times a full structure import of synthetic databases through cADODB.
+#   bench/import_bench.sh [N ...]        (default: 2000 4000)
+# Each database has N tables (10 columns, a primary key, one foreign key and one extra index
+# per table) and N/10 views, in SQLite and in PostgreSQL (servers of scripts/dbservers.sh).
+# ENGINES="sqlite pg" selects the engines; BUILD points at the build folder.
+set -euo pipefail
+HERE=$(cd "$(dirname "$0")" && pwd)
+ROOT=$(cd "$HERE/.." && pwd)
+BUILD=${BUILD:-$ROOT/build-import}
+BIN=$BUILD/bin/dalv_bench_import
+ENGINES=${ENGINES:-"sqlite pg"}
+SIZES=("$@")
+[ ${#SIZES[@]} -gt 0 ] || SIZES=(2000 4000)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/dalvbench-XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+
+if [ ! -x "$BIN" ]; then
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  ninja -C "$BUILD" dalv_bench_import >/dev/null
+fi
+
+# The synthetic schema: t1 refers to itself, every later table to the one before.
+schema_sql() {
+  local n=$1 i ref
+  echo "BEGIN;"
+  for ((i = 1; i <= n; i++)); do
+    # Commit in batches: one transaction over thousands of tables exhausts the server's lock table.
+    ((i % 250 == 0)) && printf 'COMMIT;\nBEGIN;\n'
+
+    ref=$((i > 1 ? i - 1 : 1))
+    printf 'CREATE TABLE t%d (id INTEGER PRIMARY KEY, ref_id INTEGER REFERENCES t%d(id) ON DELETE CASCADE, ' "$i" "$ref"
+    printf "name VARCHAR(40) NOT NULL, qty INTEGER DEFAULT 0, price NUMERIC(10,2), born DATE, "
+    printf "note VARCHAR(100) DEFAULT 'none', flag INTEGER NOT NULL DEFAULT 1, body TEXT, code VARCHAR(20));\n"
+    printf 'CREATE INDEX ix_t%d_qty ON t%d(qty);\n' "$i" "$i"
+  done
+  for ((i = 1; i <= n / 10; i++)); do
+    printf 'CREATE VIEW v%d AS SELECT id, name, qty FROM t%d;\n' "$i" $((i * 10))
+  done
+  echo "COMMIT;"
+}
+
+for n in "${SIZES[@]}"; do
+  schema_sql "$n" > "$WORK/schema_$n.sql"
+  for engine in $ENGINES; do
+    case $engine in
+      sqlite)
+        dbfile=$WORK/bench_$n.db
+        sqlite3 -bail "$dbfile" < "$WORK/schema_$n.sql"
+        "$BIN" "Driver=SQLite3;Database=$dbfile" "SQLite $n"
+        ;;
+      pg)
+        if [ -z "${DALV_TEST_PG:-}" ]; then
+          eval "$(bash "$ROOT/scripts/dbservers.sh" start 2>/dev/null)" || true
+        fi
+        if [ -z "${DALV_TEST_PG:-}" ]; then echo "PostgreSQL $n: no server, skipped"; continue; fi
+        port=$(sed -n 's/.*Port=\([0-9]*\).*/\1/p' <<<"$DALV_TEST_PG")
+        export PGPASSWORD='dalv;pw=1}' PGHOST=127.0.0.1 PGPORT=$port PGUSER=dalvane
+        psql -q -d postgres -c "SET client_min_messages = warning" -c "DROP DATABASE IF EXISTS dalvbench_$n" -c "CREATE DATABASE dalvbench_$n" >/dev/null
+        psql -q -v ON_ERROR_STOP=1 -d "dalvbench_$n" -f "$WORK/schema_$n.sql" >/dev/null
+        "$BIN" "${DALV_TEST_PG/Database=postgres/Database=dalvbench_$n}" "PostgreSQL $n"
+        psql -q -d postgres -c "DROP DATABASE IF EXISTS dalvbench_$n" >/dev/null
+        ;;
+    esac
+  done
+done

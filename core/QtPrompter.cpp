@@ -1,0 +1,91 @@
+#include "core/QtPrompter.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace {
+QWidget* ownerWindow() { return QApplication::activeWindow(); }
+}  // namespace
+
+ui::MsgResult QtPrompter::message(const ui::MessageRequest& req) {
+    QMessageBox box(ownerWindow());
+    box.setWindowTitle(QString::fromStdString(req.title));
+    box.setText(QString::fromStdString(req.text));
+    switch (req.icon) {
+        case ui::MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+        case ui::MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+        case ui::MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+        case ui::MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+        case ui::MsgIcon::None: break;
+    }
+    using B = QMessageBox::StandardButton;
+    QMessageBox::StandardButtons buttons;
+    switch (req.buttons) {
+        case ui::MsgButtons::OK: buttons = B::Ok; break;
+        case ui::MsgButtons::OKCancel: buttons = B::Ok | B::Cancel; break;
+        case ui::MsgButtons::AbortRetryIgnore: buttons = B::Abort | B::Retry | B::Ignore; break;
+        case ui::MsgButtons::YesNoCancel: buttons = B::Yes | B::No | B::Cancel; break;
+        case ui::MsgButtons::YesNo: buttons = B::Yes | B::No; break;
+        case ui::MsgButtons::RetryCancel: buttons = B::Retry | B::Cancel; break;
+    }
+    box.setStandardButtons(buttons);
+    switch (box.exec()) {
+        case B::Ok: return ui::MsgResult::OK;
+        case B::Abort: return ui::MsgResult::Abort;
+        case B::Retry: return ui::MsgResult::Retry;
+        case B::Ignore: return ui::MsgResult::Ignore;
+        case B::Yes: return ui::MsgResult::Yes;
+        case B::No: return ui::MsgResult::No;
+        default: break;
+    }
+    // Closed by the window frame: the button that cancels, else the only one.
+    return req.buttons == ui::MsgButtons::OK ? ui::MsgResult::OK
+         : req.buttons == ui::MsgButtons::YesNo ? ui::MsgResult::No
+                                                 : ui::MsgResult::Cancel;
+}
+
+std::optional<std::string> QtPrompter::input(const std::string& prompt, const std::string& title,
+                                             const std::string& defaultValue) {
+    bool ok = false;
+    QString v = QInputDialog::getText(ownerWindow(), QString::fromStdString(title), QString::fromStdString(prompt),
+                                      QLineEdit::Normal, QString::fromStdString(defaultValue), &ok);
+    if (!ok) return std::nullopt;
+    return v.toStdString();
+}
+
+QString QtPrompter::toQtFilter(const std::string& filter) {
+    QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1].trimmed();
+        patterns.replace(';', ' ');
+        out << parts[i].trimmed() + " (" + patterns + ")";
+    }
+    return out.join(";;");
+}
+
+std::string QtPrompter::chooseFile(const ui::FileRequest& req) {
+    QString title = QString::fromStdString(req.title);
+    QString start = QString::fromStdString(req.initialPath);
+    QString filter = toQtFilter(req.filter);
+    QString path = req.save ? QFileDialog::getSaveFileName(ownerWindow(), title, start, filter)
+                            : QFileDialog::getOpenFileName(ownerWindow(), title, start, filter);
+    return path.toStdString();
+}
+
+std::string QtPrompter::chooseFolder(const std::string& title, const std::string& initialPath) {
+    return QFileDialog::getExistingDirectory(ownerWindow(), QString::fromStdString(title),
+                                             QString::fromStdString(initialPath))
+        .toStdString();
+}
+
+void QtPrompter::openExternally(const std::string& target) {
+    QString t = QString::fromStdString(target);
+    QUrl url = QFileInfo::exists(t) ? QUrl::fromLocalFile(QFileInfo(t).absoluteFilePath()) : QUrl(t);
+    QDesktopServices::openUrl(url);
+}

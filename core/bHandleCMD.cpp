@@ -1,0 +1,63 @@
+#include "core/bHandleCMD.h"
+
+#include "core/bErrorHandler.h"
+#include "core/bVersion.h"
+#include "core/cDVUpdates.h"
+#include "core/cGUID.h"
+#include "core/cSystemInfo.h"
+#include "core/frmSplash.h"
+#include "platform/registry/cRegistry.h"
+
+#include <QApplication>
+
+#include <iostream>
+
+namespace {
+MainWindowHook& mainWindowHook() {
+    static MainWindowHook h;
+    return h;
+}
+}  // namespace
+
+void SetMainWindowHook(MainWindowHook hook) { mainWindowHook() = std::move(hook); }
+const MainWindowHook& GetMainWindowHook() { return mainWindowHook(); }
+
+int Main(const std::string& commandLine) {
+    try {
+        oRegistry = std::make_unique<cRegistry>();
+        oSystemInfo = std::make_unique<cSystemInfo>();
+        InitVersionInfo();
+        HelpFile = GetHelpFileLocation();
+        oSystemInfo->SetCurrentPath();
+        SetProgramFolders();
+        oGUID = std::make_unique<cGUID>();
+        oWebService = std::make_unique<cDVUpdates>();
+
+        std::string failed;
+        if (!CreateUserFolders(nullptr, &failed)) {
+            HandleError(76, "Path not found: " + failed + " could not be created", "bHandleCMD.Main");
+            return 1;
+        }
+        OSName = oSystemInfo->OperatingSystem();
+        if (!InitReportEngine()) return 1;
+        LoadCustomizedObjects();
+
+        BatchResult batch;
+        int mode = HandleCLP(commandLine, &batch);
+        if (mode == 2) {
+            if (!batch.success) std::cerr << ApplicationTitle << ": " << batch.message << std::endl;
+            return batch.success && !ErrorShown ? 0 : 1;
+        }
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+            std::cerr << ApplicationTitle << ": no window system for an interactive start" << std::endl;
+            return 1;
+        }
+        auto* splash = new frmSplash();
+        splash->setAttribute(Qt::WA_DeleteOnClose, false);
+        splash->show();
+        return QApplication::exec();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "bHandleCMD.Main");
+        return 1;
+    }
+}

@@ -1,0 +1,10 @@
+<?xml version="1.0" encoding="UTF-8"?>
+<!-- Printer-friendly layout: summary page. -->
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+  <xsl:include href="ReportCommon.xsl"/>
+  <xsl:variable name="layout" select="'print'"/>
+  <xsl:variable name="whole" select="false()"/>
+  <xsl:template match="/">
+    <xsl:call-template name="summary-pages"/>
+  </xsl:template>
+</xsl:stylesheet>

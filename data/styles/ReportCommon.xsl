@@ -1,0 +1,1016 @@
+<?xml version="1.0" encoding="UTF-8"?>
+<!--
+  Templates shared by the report layouts. A layout sheet includes this module and defines
+    $layout  'screen' or 'print'
+    $whole   true() for the one-page report (links stay inside the page)
+  and calls one of the *-pages templates.
+
+  Input: the output of ReportXML.xsl. Output: one or more HTML documents, each starting with
+  "<html>" and its page number in a comment, each followed by the page delimiter comment.
+  Page files are named <database><Kind><n>.html; the database part has "/" and "\" replaced
+  by "_" (the export names its files the same way).
+  Catalogue text is always written as text (escaped), never as markup.
+-->
+<xsl:stylesheet version="1.0"
+                xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+                xmlns:str="http://exslt.org/strings"
+                extension-element-prefixes="str"
+                exclude-result-prefixes="str">
+  <xsl:output method="html" encoding="UTF-8" indent="no"/>
+  <xsl:strip-space elements="*"/>
+
+  <xsl:key name="table" match="/DATABASE/TABLE" use="@Name"/>
+  <xsl:key name="fk-by-pktable" match="/DATABASE/TABLE/FOREIGNKEY" use="@Primary_Key_Table"/>
+  <!-- One group per key of a table; rows without a name stay single. -->
+  <xsl:key name="fk-group" match="/DATABASE/TABLE/FOREIGNKEY"
+           use="concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|',
+                       substring(generate-id(), 1, 100 * (string(@Name) = '')))"/>
+
+  <xsl:variable name="db" select="/DATABASE"/>
+  <xsl:variable name="opts" select="/DATABASE/REPORTOPTIONS/HTML"/>
+  <xsl:variable name="dbname" select="string(/DATABASE/@DatabaseName)"/>
+  <xsl:variable name="fileprefix" select="translate($dbname, '/\', '__')"/>
+  <xsl:variable name="multiple"
+                select="not(translate($opts/@MultipleHTMLs, 'FALSE', 'false') = 'false'
+                            or string($opts/@MultipleHTMLs) = '0')"/>
+  <xsl:variable name="perpage-text">
+    <xsl:choose>
+      <xsl:when test="$multiple and number($opts/@ObjectsPerPage) &gt;= 1">
+        <xsl:value-of select="floor(number($opts/@ObjectsPerPage))"/>
+      </xsl:when>
+      <xsl:otherwise>1000000000</xsl:otherwise>
+    </xsl:choose>
+  </xsl:variable>
+  <xsl:variable name="perpage" select="number($perpage-text)"/>
+  <xsl:variable name="imageprefix">
+    <xsl:choose>
+      <xsl:when test="string($opts/@ImagePrefix) != ''"><xsl:value-of select="$opts/@ImagePrefix"/></xsl:when>
+      <xsl:otherwise>blu</xsl:otherwise>
+    </xsl:choose>
+  </xsl:variable>
+  <xsl:variable name="scheme">
+    <xsl:choose>
+      <xsl:when test="string($opts/@ColourScheme) != ''">
+        <xsl:value-of select="translate($opts/@ColourScheme, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ ', 'abcdefghijklmnopqrstuvwxyz-')"/>
+      </xsl:when>
+      <xsl:otherwise>blue</xsl:otherwise>
+    </xsl:choose>
+  </xsl:variable>
+  <xsl:variable name="imagebase">
+    <xsl:variable name="p" select="translate($opts/@ImagePath, '\', '/')"/>
+    <xsl:choose>
+      <xsl:when test="$p = ''">images/</xsl:when>
+      <xsl:when test="substring($p, string-length($p)) = '/'"><xsl:value-of select="$p"/></xsl:when>
+      <xsl:otherwise><xsl:value-of select="concat($p, '/')"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:variable>
+  <xsl:variable name="cssfile">
+    <xsl:choose>
+      <xsl:when test="string($opts/@CurrentCSS) != ''">
+        <xsl:call-template name="file-name">
+          <xsl:with-param name="path" select="translate($opts/@CurrentCSS, '\', '/')"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>ReportFormat1a.css</xsl:otherwise>
+    </xsl:choose>
+  </xsl:variable>
+
+  <xsl:variable name="tables" select="/DATABASE/TABLE"/>
+  <xsl:variable name="views" select="/DATABASE/VIEW"/>
+  <xsl:variable name="procedures" select="/DATABASE/STOREDPROCEDURE"/>
+  <xsl:variable name="triggers" select="/DATABASE/TABLE/TRIGGER"/>
+  <xsl:variable name="indexes" select="/DATABASE/TABLE/INDEX"/>
+  <xsl:variable name="fkgroups"
+                select="/DATABASE/TABLE/FOREIGNKEY[generate-id() = generate-id(key('fk-group',
+                          concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|',
+                                 substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])]"/>
+
+  <!-- ===== small helpers ===== -->
+
+  <xsl:template name="file-name">
+    <xsl:param name="path"/>
+    <xsl:choose>
+      <xsl:when test="contains($path, '/')">
+        <xsl:call-template name="file-name">
+          <xsl:with-param name="path" select="substring-after($path, '/')"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$path"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- An element id for a name: white space becomes "_" (ids hold none). -->
+  <xsl:template name="anchor">
+    <xsl:param name="name"/>
+    <xsl:value-of select="translate($name, ' &#9;&#10;&#13;', '____')"/>
+  </xsl:template>
+
+  <!-- href of page <kind><number>, empty in the one-page report. -->
+  <xsl:template name="page-href">
+    <xsl:param name="kind"/>
+    <xsl:param name="number" select="1"/>
+    <xsl:if test="not($whole)">
+      <xsl:value-of select="str:encode-uri(concat($fileprefix, $kind, $number, '.html'), true())"/>
+    </xsl:if>
+  </xsl:template>
+
+  <xsl:template name="href">
+    <xsl:param name="kind"/>
+    <xsl:param name="number" select="1"/>
+    <xsl:param name="anchor"/>
+    <xsl:call-template name="page-href">
+      <xsl:with-param name="kind" select="$kind"/>
+      <xsl:with-param name="number" select="$number"/>
+    </xsl:call-template>
+    <xsl:if test="$anchor != ''">
+      <xsl:value-of select="concat('#', str:encode-uri($anchor, true()))"/>
+    </xsl:if>
+  </xsl:template>
+
+  <xsl:template name="page-count">
+    <xsl:param name="count"/>
+    <xsl:choose>
+      <xsl:when test="$count = 0">1</xsl:when>
+      <xsl:otherwise><xsl:value-of select="ceiling($count div $perpage)"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- The display name of an object: Name, or its first own attribute. -->
+  <xsl:template name="object-name">
+    <xsl:param name="node" select="."/>
+    <xsl:choose>
+      <xsl:when test="$node/@Name"><xsl:value-of select="$node/@Name"/></xsl:when>
+      <xsl:otherwise>
+        <xsl:value-of select="$node/@*[local-name() != 'Report' and local-name() != 'Migrate'][1]"/>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- Link to the section of table $name (page 1 when the table is not in the document). -->
+  <xsl:template name="table-href">
+    <xsl:param name="name"/>
+    <xsl:param name="suffix"/>
+    <xsl:variable name="t" select="key('table', $name)[1]"/>
+    <xsl:variable name="anchor">
+      <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:call-template name="href">
+      <xsl:with-param name="kind" select="'Tables'"/>
+      <xsl:with-param name="number">
+        <xsl:choose>
+          <xsl:when test="$t"><xsl:value-of select="floor(count($t/preceding-sibling::TABLE) div $perpage) + 1"/></xsl:when>
+          <xsl:otherwise>1</xsl:otherwise>
+        </xsl:choose>
+      </xsl:with-param>
+      <xsl:with-param name="anchor" select="concat($anchor, $suffix)"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <xsl:template name="table-link">
+    <xsl:param name="name"/>
+    <a>
+      <xsl:attribute name="href">
+        <xsl:call-template name="table-href"><xsl:with-param name="name" select="$name"/></xsl:call-template>
+      </xsl:attribute>
+      <xsl:value-of select="$name"/>
+    </a>
+  </xsl:template>
+
+  <xsl:template name="object-href">
+    <xsl:param name="node"/>
+    <xsl:param name="kind"/>
+    <xsl:variable name="name">
+      <xsl:call-template name="object-name"><xsl:with-param name="node" select="$node"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:call-template name="href">
+      <xsl:with-param name="kind" select="$kind"/>
+      <xsl:with-param name="number" select="floor(count($node/preceding-sibling::*[name() = name($node)]) div $perpage) + 1"/>
+      <xsl:with-param name="anchor">
+        <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/></xsl:call-template>
+      </xsl:with-param>
+    </xsl:call-template>
+  </xsl:template>
+
+  <xsl:template name="icon">
+    <xsl:param name="name"/>
+    <xsl:param name="alt" select="''"/>
+    <img class="icon" src="{$imagebase}{$imageprefix}{$name}.svg" alt="{$alt}" width="16" height="16"/>
+  </xsl:template>
+
+  <xsl:template name="yes-no">
+    <xsl:param name="value"/>
+    <xsl:variable name="v" select="translate($value, 'abcdefghijklmnopqrstuvwxyz', 'ABCDEFGHIJKLMNOPQRSTUVWXYZ')"/>
+    <xsl:choose>
+      <xsl:when test="$v = 'TRUE' or $v = 'YES' or $v = '1' or $v = '-1'">Yes</xsl:when>
+      <xsl:when test="$v = 'FALSE' or $v = 'NO' or $v = '0'">No</xsl:when>
+      <xsl:otherwise><xsl:value-of select="$value"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="fk-name">
+    <xsl:choose>
+      <xsl:when test="string(@Name) != ''"><xsl:value-of select="@Name"/></xsl:when>
+      <xsl:otherwise><span class="unnamed">(unnamed)</span></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- ===== page frame ===== -->
+
+  <xsl:template name="page">
+    <xsl:param name="kind"/>
+    <xsl:param name="number" select="1"/>
+    <xsl:param name="pages" select="1"/>
+    <xsl:param name="title"/>
+    <xsl:param name="content"/>
+    <xsl:value-of select="'&lt;!DOCTYPE html&gt;&#10;'" disable-output-escaping="yes"/>
+    <html>
+      <xsl:comment><xsl:value-of select="$number"/></xsl:comment>
+      <head>
+        <meta http-equiv="Content-Type" content="text/html; charset=UTF-8"/>
+        <meta name="viewport" content="width=device-width, initial-scale=1"/>
+        <meta name="generator" content="Dalvane 4.5"/>
+        <title>
+          <xsl:value-of select="$title"/>
+          <xsl:if test="$pages &gt; 1"> (<xsl:value-of select="$number"/>/<xsl:value-of select="$pages"/>)</xsl:if>
+          <xsl:text> - </xsl:text>
+          <xsl:value-of select="$dbname"/>
+        </title>
+        <link rel="stylesheet" href="styles/{str:encode-uri($cssfile, true())}"/>
+      </head>
+      <body class="scheme-{$scheme} layout-{$layout}">
+        <header class="banner" id="report-top">
+          <xsl:if test="$layout = 'screen'">
+            <img class="logo" src="{$imagebase}{$imageprefix}logo.svg" alt="" width="40" height="40"/>
+          </xsl:if>
+          <div>
+            <p class="dbname"><xsl:value-of select="$dbname"/></p>
+            <p class="subtitle">
+              <xsl:if test="string($db/@Database_Engine) != ''">
+                <xsl:value-of select="$db/@Database_Engine"/>
+              </xsl:if>
+              <xsl:if test="string($db/@Server_Name) != ''">
+                <xsl:text> · server </xsl:text><xsl:value-of select="$db/@Server_Name"/>
+              </xsl:if>
+              <xsl:if test="string($db/@Created_On) != ''">
+                <xsl:text> · read on </xsl:text><xsl:value-of select="$db/@Created_On"/>
+              </xsl:if>
+            </p>
+          </div>
+        </header>
+        <xsl:if test="not($whole)">
+          <nav class="mainnav" aria-label="Report">
+            <ul>
+              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Index'"/><xsl:with-param name="caption" select="'Contents'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
+              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Tables'"/><xsl:with-param name="caption" select="'Tables'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($tables)"/></xsl:call-template>
+              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Views'"/><xsl:with-param name="caption" select="'Views'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($views)"/></xsl:call-template>
+              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'StoredProcedures'"/><xsl:with-param name="caption" select="'Stored procedures'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($procedures)"/></xsl:call-template>
+              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Diagram'"/><xsl:with-param name="caption" select="'Relationships'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
+              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Summary'"/><xsl:with-param name="caption" select="'Summary'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
+            </ul>
+          </nav>
+        </xsl:if>
+        <main>
+          <h1><xsl:value-of select="$title"/></h1>
+          <xsl:if test="$pages &gt; 1">
+            <xsl:call-template name="pager">
+              <xsl:with-param name="kind" select="$kind"/>
+              <xsl:with-param name="number" select="$number"/>
+              <xsl:with-param name="pages" select="$pages"/>
+            </xsl:call-template>
+          </xsl:if>
+          <xsl:copy-of select="$content"/>
+          <xsl:if test="$pages &gt; 1">
+            <xsl:call-template name="pager">
+              <xsl:with-param name="kind" select="$kind"/>
+              <xsl:with-param name="number" select="$number"/>
+              <xsl:with-param name="pages" select="$pages"/>
+            </xsl:call-template>
+          </xsl:if>
+        </main>
+        <footer>
+          <p>Dalvane 4.5 report of <xsl:value-of select="$dbname"/>
+            <xsl:if test="$pages &gt; 1"> · page <xsl:value-of select="$number"/> of <xsl:value-of select="$pages"/></xsl:if>
+          </p>
+        </footer>
+      </body>
+    </html>
+    <xsl:comment>dalv html delimiter</xsl:comment>
+    <xsl:text>&#10;</xsl:text>
+  </xsl:template>
+
+  <xsl:template name="nav-item">
+    <xsl:param name="kind"/>
+    <xsl:param name="caption"/>
+    <xsl:param name="current"/>
+    <xsl:param name="count" select="-1"/>
+    <li>
+      <a>
+        <xsl:attribute name="href">
+          <xsl:call-template name="page-href"><xsl:with-param name="kind" select="$kind"/></xsl:call-template>
+        </xsl:attribute>
+        <xsl:if test="$kind = $current"><xsl:attribute name="aria-current">page</xsl:attribute></xsl:if>
+        <xsl:value-of select="$caption"/>
+        <xsl:if test="$count &gt;= 0"><span class="count"><xsl:value-of select="$count"/></span></xsl:if>
+      </a>
+    </li>
+  </xsl:template>
+
+  <xsl:template name="pager">
+    <xsl:param name="kind"/>
+    <xsl:param name="number"/>
+    <xsl:param name="pages"/>
+    <nav class="pager" aria-label="Pages">
+      <xsl:if test="$number &gt; 1">
+        <a rel="prev">
+          <xsl:attribute name="href">
+            <xsl:call-template name="page-href"><xsl:with-param name="kind" select="$kind"/><xsl:with-param name="number" select="$number - 1"/></xsl:call-template>
+          </xsl:attribute>
+          <xsl:text>« Previous</xsl:text>
+        </a>
+      </xsl:if>
+      <xsl:call-template name="pager-numbers">
+        <xsl:with-param name="kind" select="$kind"/>
+        <xsl:with-param name="i" select="1"/>
+        <xsl:with-param name="number" select="$number"/>
+        <xsl:with-param name="pages" select="$pages"/>
+      </xsl:call-template>
+      <xsl:if test="$number &lt; $pages">
+        <a rel="next">
+          <xsl:attribute name="href">
+            <xsl:call-template name="page-href"><xsl:with-param name="kind" select="$kind"/><xsl:with-param name="number" select="$number + 1"/></xsl:call-template>
+          </xsl:attribute>
+          <xsl:text>Next »</xsl:text>
+        </a>
+      </xsl:if>
+    </nav>
+  </xsl:template>
+
+  <!-- Page numbers; long runs are cut to the first, the last and the neighbours of the current page. -->
+  <xsl:template name="pager-numbers">
+    <xsl:param name="kind"/>
+    <xsl:param name="i"/>
+    <xsl:param name="number"/>
+    <xsl:param name="pages"/>
+    <xsl:if test="$i &lt;= $pages">
+      <xsl:choose>
+        <xsl:when test="$i = $number">
+          <span class="current" aria-current="page"><xsl:value-of select="$i"/></span>
+        </xsl:when>
+        <xsl:when test="$i = 1 or $i = $pages or ($i &gt;= $number - 3 and $i &lt;= $number + 3)">
+          <a>
+            <xsl:attribute name="href">
+              <xsl:call-template name="page-href"><xsl:with-param name="kind" select="$kind"/><xsl:with-param name="number" select="$i"/></xsl:call-template>
+            </xsl:attribute>
+            <xsl:value-of select="$i"/>
+          </a>
+        </xsl:when>
+        <xsl:when test="$i = 2 or $i = $number + 4"><span class="gap">…</span></xsl:when>
+      </xsl:choose>
+      <xsl:variable name="next">
+        <xsl:choose>
+          <xsl:when test="$i &gt;= 2 and $i &lt; $number - 3"><xsl:value-of select="$number - 3"/></xsl:when>
+          <xsl:when test="$i &gt; $number + 3 and $i &lt; $pages"><xsl:value-of select="$pages"/></xsl:when>
+          <xsl:otherwise><xsl:value-of select="$i + 1"/></xsl:otherwise>
+        </xsl:choose>
+      </xsl:variable>
+      <xsl:call-template name="pager-numbers">
+        <xsl:with-param name="kind" select="$kind"/>
+        <xsl:with-param name="i" select="number($next)"/>
+        <xsl:with-param name="number" select="$number"/>
+        <xsl:with-param name="pages" select="$pages"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- ===== index ===== -->
+
+  <xsl:template name="index-pages">
+    <xsl:call-template name="page">
+      <xsl:with-param name="kind" select="'Index'"/>
+      <xsl:with-param name="title" select="'Contents'"/>
+      <xsl:with-param name="content"><xsl:call-template name="index-content"/></xsl:with-param>
+    </xsl:call-template>
+  </xsl:template>
+
+  <xsl:template name="index-content">
+    <section class="overview">
+      <ul class="figures">
+        <li><a href="#tables"><strong><xsl:value-of select="count($tables)"/></strong> tables</a></li>
+        <li><a href="#views"><strong><xsl:value-of select="count($views)"/></strong> views</a></li>
+        <li><a href="#storedprocedures"><strong><xsl:value-of select="count($procedures)"/></strong> stored procedures</a></li>
+        <li><a href="#triggers"><strong><xsl:value-of select="count($triggers)"/></strong> triggers</a></li>
+        <li><a href="#indexes"><strong><xsl:value-of select="count($indexes)"/></strong> indexes</a></li>
+      </ul>
+    </section>
+
+    <section class="contents" id="tables">
+      <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'table'"/></xsl:call-template>Tables</h2>
+      <xsl:choose>
+        <xsl:when test="$tables">
+          <table class="grid">
+            <thead><tr><th scope="col">Table</th><th scope="col" class="num">Columns</th><th scope="col" class="num">Indexes</th><th scope="col" class="num">Foreign keys</th><th scope="col" class="num">Triggers</th><th scope="col">Created</th></tr></thead>
+            <tbody>
+              <xsl:for-each select="$tables">
+                <xsl:variable name="page" select="floor((position() - 1) div $perpage) + 1"/>
+                <tr>
+                  <td>
+                    <a>
+                      <xsl:attribute name="href">
+                        <xsl:call-template name="href">
+                          <xsl:with-param name="kind" select="'Tables'"/>
+                          <xsl:with-param name="number" select="$page"/>
+                          <xsl:with-param name="anchor"><xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/></xsl:call-template></xsl:with-param>
+                        </xsl:call-template>
+                      </xsl:attribute>
+                      <xsl:value-of select="@Name"/>
+                    </a>
+                  </td>
+                  <td class="num"><xsl:value-of select="count(COLUMN)"/></td>
+                  <td class="num"><xsl:value-of select="count(INDEX)"/></td>
+                  <td class="num"><xsl:value-of select="count(FOREIGNKEY[generate-id() = generate-id(key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|', substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])])"/></td>
+                  <td class="num"><xsl:value-of select="count(TRIGGER)"/></td>
+                  <td><xsl:value-of select="@Created_On"/></td>
+                </tr>
+              </xsl:for-each>
+            </tbody>
+          </table>
+        </xsl:when>
+        <xsl:otherwise><p class="empty">No tables in this report.</p></xsl:otherwise>
+      </xsl:choose>
+    </section>
+
+    <section class="contents" id="views">
+      <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'view'"/></xsl:call-template>Views</h2>
+      <xsl:call-template name="object-list">
+        <xsl:with-param name="nodes" select="$views"/>
+        <xsl:with-param name="kind" select="'Views'"/>
+        <xsl:with-param name="empty" select="'No views in this report.'"/>
+      </xsl:call-template>
+    </section>
+
+    <section class="contents" id="storedprocedures">
+      <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'proc'"/></xsl:call-template>Stored procedures</h2>
+      <xsl:call-template name="object-list">
+        <xsl:with-param name="nodes" select="$procedures"/>
+        <xsl:with-param name="kind" select="'StoredProcedures'"/>
+        <xsl:with-param name="empty" select="'No stored procedures in this report.'"/>
+      </xsl:call-template>
+    </section>
+
+    <section class="contents" id="triggers">
+      <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'trigger'"/></xsl:call-template>Triggers</h2>
+      <xsl:choose>
+        <xsl:when test="$triggers">
+          <table class="grid">
+            <thead><tr><th scope="col">Trigger</th><th scope="col">Table</th></tr></thead>
+            <tbody>
+              <xsl:for-each select="$triggers">
+                <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
+                <xsl:variable name="suffix">
+                  <xsl:text>____TRIGGERS____</xsl:text>
+                  <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/></xsl:call-template>
+                </xsl:variable>
+                <tr>
+                  <td>
+                    <a>
+                      <xsl:attribute name="href">
+                        <xsl:call-template name="table-href">
+                          <xsl:with-param name="name" select="../@Name"/>
+                          <xsl:with-param name="suffix" select="$suffix"/>
+                        </xsl:call-template>
+                      </xsl:attribute>
+                      <xsl:value-of select="$name"/>
+                    </a>
+                  </td>
+                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/></xsl:call-template></td>
+                </tr>
+              </xsl:for-each>
+            </tbody>
+          </table>
+        </xsl:when>
+        <xsl:otherwise><p class="empty">No triggers in this report.</p></xsl:otherwise>
+      </xsl:choose>
+    </section>
+
+    <section class="contents" id="indexes">
+      <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'key'"/></xsl:call-template>Indexes</h2>
+      <xsl:choose>
+        <xsl:when test="$indexes">
+          <table class="grid">
+            <thead><tr><th scope="col">Index</th><th scope="col">Table</th><th scope="col">Columns</th></tr></thead>
+            <tbody>
+              <xsl:for-each select="$indexes">
+                <xsl:variable name="suffix">
+                  <xsl:text>____INDEXES____</xsl:text>
+                  <xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
+                </xsl:variable>
+                <tr>
+                  <td>
+                    <a>
+                      <xsl:attribute name="href">
+                        <xsl:call-template name="table-href">
+                          <xsl:with-param name="name" select="../@Name"/>
+                          <xsl:with-param name="suffix" select="$suffix"/>
+                        </xsl:call-template>
+                      </xsl:attribute>
+                      <xsl:value-of select="@Name"/>
+                    </a>
+                  </td>
+                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/></xsl:call-template></td>
+                  <td><xsl:value-of select="@Columns"/></td>
+                </tr>
+              </xsl:for-each>
+            </tbody>
+          </table>
+        </xsl:when>
+        <xsl:otherwise><p class="empty">No indexes in this report.</p></xsl:otherwise>
+      </xsl:choose>
+    </section>
+  </xsl:template>
+
+  <xsl:template name="object-list">
+    <xsl:param name="nodes"/>
+    <xsl:param name="kind"/>
+    <xsl:param name="empty"/>
+    <xsl:choose>
+      <xsl:when test="$nodes">
+        <ul class="objects">
+          <xsl:for-each select="$nodes">
+            <li>
+              <a>
+                <xsl:attribute name="href">
+                  <xsl:call-template name="object-href">
+                    <xsl:with-param name="node" select="."/>
+                    <xsl:with-param name="kind" select="$kind"/>
+                  </xsl:call-template>
+                </xsl:attribute>
+                <xsl:call-template name="object-name"/>
+              </a>
+            </li>
+          </xsl:for-each>
+        </ul>
+      </xsl:when>
+      <xsl:otherwise><p class="empty"><xsl:value-of select="$empty"/></p></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- ===== paged object lists ===== -->
+
+  <!-- One page per $perpage objects of $nodes, rendered by the mode of $kind. -->
+  <xsl:template name="object-pages">
+    <xsl:param name="nodes"/>
+    <xsl:param name="kind"/>
+    <xsl:param name="title"/>
+    <xsl:param name="empty"/>
+    <xsl:variable name="pages">
+      <xsl:call-template name="page-count"><xsl:with-param name="count" select="count($nodes)"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="not($nodes)">
+        <xsl:call-template name="page">
+          <xsl:with-param name="kind" select="$kind"/>
+          <xsl:with-param name="title" select="$title"/>
+          <xsl:with-param name="content"><p class="empty"><xsl:value-of select="$empty"/></p></xsl:with-param>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:for-each select="$nodes[(position() - 1) mod $perpage = 0]">
+          <xsl:variable name="number" select="position()"/>
+          <xsl:variable name="first" select="($number - 1) * $perpage + 1"/>
+          <xsl:call-template name="page">
+            <xsl:with-param name="kind" select="$kind"/>
+            <xsl:with-param name="number" select="$number"/>
+            <xsl:with-param name="pages" select="number($pages)"/>
+            <xsl:with-param name="title" select="$title"/>
+            <xsl:with-param name="content">
+              <xsl:variable name="group" select="$nodes[position() &gt;= $first and position() &lt; $first + $perpage]"/>
+              <xsl:if test="count($group) &gt; 1">
+                <nav class="onpage" aria-label="On this page">
+                  <ul>
+                    <xsl:for-each select="$group">
+                      <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
+                      <li><a href="#{str:encode-uri(translate($name, ' &#9;&#10;&#13;', '____'), true())}"><xsl:value-of select="$name"/></a></li>
+                    </xsl:for-each>
+                  </ul>
+                </nav>
+              </xsl:if>
+              <xsl:apply-templates select="$group" mode="section"/>
+            </xsl:with-param>
+          </xsl:call-template>
+        </xsl:for-each>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="tables-pages">
+    <xsl:call-template name="object-pages">
+      <xsl:with-param name="nodes" select="$tables"/>
+      <xsl:with-param name="kind" select="'Tables'"/>
+      <xsl:with-param name="title" select="'Tables'"/>
+      <xsl:with-param name="empty" select="'No tables in this report.'"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <xsl:template name="views-pages">
+    <xsl:call-template name="object-pages">
+      <xsl:with-param name="nodes" select="$views"/>
+      <xsl:with-param name="kind" select="'Views'"/>
+      <xsl:with-param name="title" select="'Views'"/>
+      <xsl:with-param name="empty" select="'No views in this report.'"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <xsl:template name="storedprocedures-pages">
+    <xsl:call-template name="object-pages">
+      <xsl:with-param name="nodes" select="$procedures"/>
+      <xsl:with-param name="kind" select="'StoredProcedures'"/>
+      <xsl:with-param name="title" select="'Stored procedures'"/>
+      <xsl:with-param name="empty" select="'No stored procedures in this report.'"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <!-- ===== table section ===== -->
+
+  <xsl:template match="TABLE" mode="section">
+    <xsl:variable name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/></xsl:call-template></xsl:variable>
+    <xsl:variable name="table" select="."/>
+    <section class="object table" id="{$id}">
+      <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'table'"/></xsl:call-template><xsl:value-of select="@Name"/></h2>
+      <p class="meta">
+        <xsl:text>Table · </xsl:text><xsl:value-of select="count(COLUMN)"/><xsl:text> columns</xsl:text>
+        <xsl:if test="string(@Created_On) != ''"> · created <xsl:value-of select="@Created_On"/></xsl:if>
+      </p>
+
+      <h3>Columns</h3>
+      <xsl:choose>
+        <xsl:when test="COLUMN">
+          <div class="scroll">
+          <table class="grid columns">
+            <thead>
+              <tr><th scope="col" class="num">#</th><th scope="col">Column</th><th scope="col">Data type</th><th scope="col" class="num">Length</th><th scope="col">Nulls</th><th scope="col">Default</th><th scope="col">Check</th><th scope="col">Primary key</th><xsl:if test="COLUMN[string(@Description) != '']"><th scope="col">Description</th></xsl:if></tr>
+            </thead>
+            <tbody>
+              <xsl:for-each select="COLUMN">
+                <tr>
+                  <xsl:if test="string(@Primary_Key) != '' and @Primary_Key != 'No'"><xsl:attribute name="class">pk</xsl:attribute></xsl:if>
+                  <td class="num"><xsl:value-of select="@Ordinal_Position"/></td>
+                  <th scope="row"><xsl:value-of select="@Name"/></th>
+                  <td><xsl:value-of select="@Datatype"/></td>
+                  <td class="num"><xsl:if test="string(@Length) != '0'"><xsl:value-of select="@Length"/></xsl:if></td>
+                  <td><xsl:call-template name="yes-no"><xsl:with-param name="value" select="@Null_Allowed"/></xsl:call-template></td>
+                  <td><code><xsl:value-of select="@Column_Default"/></code></td>
+                  <td><code><xsl:value-of select="@Check_Constraint"/></code></td>
+                  <td>
+                    <xsl:if test="string(@Primary_Key) != '' and @Primary_Key != 'No'">
+                      <xsl:call-template name="icon"><xsl:with-param name="name" select="'key'"/><xsl:with-param name="alt" select="'Key: '"/></xsl:call-template>
+                      <xsl:value-of select="@Primary_Key"/>
+                    </xsl:if>
+                  </td>
+                  <xsl:if test="../COLUMN[string(@Description) != '']"><td><xsl:value-of select="@Description"/></td></xsl:if>
+                </tr>
+              </xsl:for-each>
+            </tbody>
+          </table>
+          </div>
+        </xsl:when>
+        <xsl:otherwise><p class="empty">No columns.</p></xsl:otherwise>
+      </xsl:choose>
+
+      <xsl:if test="INDEX">
+        <h3>Indexes</h3>
+        <table class="grid">
+          <xsl:variable name="unique" select="INDEX[string(@Unique) != '']"/>
+          <xsl:variable name="primary" select="INDEX[string(@Primary_Key) != '']"/>
+          <xsl:variable name="type" select="INDEX[string(@Index_Type) != '']"/>
+          <thead>
+            <tr>
+              <th scope="col">Index</th><th scope="col">Columns</th>
+              <xsl:if test="$unique"><th scope="col">Unique</th></xsl:if>
+              <xsl:if test="$primary"><th scope="col">Primary key</th></xsl:if>
+              <xsl:if test="$type"><th scope="col">Type</th></xsl:if>
+            </tr>
+          </thead>
+          <tbody>
+            <xsl:for-each select="INDEX">
+              <tr>
+                <xsl:attribute name="id">
+                  <xsl:value-of select="$id"/><xsl:text>____INDEXES____</xsl:text>
+                  <xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
+                </xsl:attribute>
+                <th scope="row"><xsl:value-of select="@Name"/></th>
+                <td><xsl:value-of select="@Columns"/></td>
+                <xsl:if test="$unique"><td><xsl:call-template name="yes-no"><xsl:with-param name="value" select="@Unique"/></xsl:call-template></td></xsl:if>
+                <xsl:if test="$primary"><td><xsl:call-template name="yes-no"><xsl:with-param name="value" select="@Primary_Key"/></xsl:call-template></td></xsl:if>
+                <xsl:if test="$type"><td><xsl:value-of select="@Index_Type"/></td></xsl:if>
+              </tr>
+            </xsl:for-each>
+          </tbody>
+        </table>
+      </xsl:if>
+
+      <xsl:variable name="outgoing" select="FOREIGNKEY[string(@Foreign_Key_Table) = string(current()/@Name) or string(@Foreign_Key_Table) = ''][generate-id() = generate-id(key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|', substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])]"/>
+      <xsl:if test="$outgoing">
+        <h3>Foreign keys</h3>
+        <table class="grid">
+          <thead><tr><th scope="col">Foreign key</th><th scope="col">Columns</th><th scope="col">References</th><th scope="col">Referenced columns</th><th scope="col">On update</th><th scope="col">On delete</th></tr></thead>
+          <tbody>
+            <xsl:for-each select="$outgoing">
+              <xsl:variable name="members" select="key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|', substring(generate-id(), 1, 100 * (string(@Name) = ''))))"/>
+              <tr>
+                <xsl:attribute name="id">
+                  <xsl:value-of select="$id"/><xsl:text>____FOREIGNKEYS____</xsl:text>
+                  <xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
+                  <xsl:if test="string(@Name) = ''"><xsl:value-of select="position()"/></xsl:if>
+                </xsl:attribute>
+                <th scope="row"><xsl:call-template name="fk-name"/></th>
+                <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Foreign_Key_Column"/></xsl:for-each></td>
+                <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="@Primary_Key_Table"/></xsl:call-template></td>
+                <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Primary_Key_Column"/></xsl:for-each></td>
+                <td><xsl:value-of select="@Update_Rule"/></td>
+                <td><xsl:value-of select="@Delete_Rule"/></td>
+              </tr>
+            </xsl:for-each>
+          </tbody>
+        </table>
+      </xsl:if>
+
+      <xsl:variable name="incoming" select="key('fk-by-pktable', @Name)[generate-id() = generate-id(key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|', substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])]"/>
+      <xsl:if test="$incoming">
+        <h3>Referenced by</h3>
+        <table class="grid">
+          <thead><tr><th scope="col">Foreign key</th><th scope="col">Table</th><th scope="col">Columns</th><th scope="col">Referenced columns</th><th scope="col">On update</th><th scope="col">On delete</th></tr></thead>
+          <tbody>
+            <xsl:for-each select="$incoming">
+              <xsl:variable name="members" select="key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|', substring(generate-id(), 1, 100 * (string(@Name) = ''))))"/>
+              <tr>
+                <th scope="row">
+                  <a>
+                    <xsl:attribute name="href">
+                      <xsl:call-template name="table-href">
+                        <xsl:with-param name="name" select="../@Name"/>
+                        <xsl:with-param name="suffix">
+                          <xsl:text>____FOREIGNKEYS____</xsl:text>
+                          <xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
+                          <xsl:if test="string(@Name) = ''"><xsl:value-of select="count(preceding-sibling::FOREIGNKEY[generate-id() = generate-id(key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|', substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])]) + 1"/></xsl:if>
+                        </xsl:with-param>
+                      </xsl:call-template>
+                    </xsl:attribute>
+                    <xsl:call-template name="fk-name"/>
+                  </a>
+                </th>
+                <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/></xsl:call-template></td>
+                <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Foreign_Key_Column"/></xsl:for-each></td>
+                <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Primary_Key_Column"/></xsl:for-each></td>
+                <td><xsl:value-of select="@Update_Rule"/></td>
+                <td><xsl:value-of select="@Delete_Rule"/></td>
+              </tr>
+            </xsl:for-each>
+          </tbody>
+        </table>
+      </xsl:if>
+
+      <xsl:if test="TRIGGER">
+        <h3>Triggers</h3>
+        <xsl:for-each select="TRIGGER">
+          <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
+          <div class="trigger">
+            <xsl:attribute name="id">
+              <xsl:value-of select="$id"/><xsl:text>____TRIGGERS____</xsl:text>
+              <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/></xsl:call-template>
+            </xsl:attribute>
+            <h4><xsl:call-template name="icon"><xsl:with-param name="name" select="'trigger'"/></xsl:call-template><xsl:value-of select="$name"/></h4>
+            <xsl:call-template name="details"/>
+          </div>
+        </xsl:for-each>
+      </xsl:if>
+
+      <xsl:if test="PRIVILEGE">
+        <h3>Privileges</h3>
+        <table class="grid">
+          <thead><tr><th scope="col">User</th><th scope="col">Select</th><th scope="col">Insert</th><th scope="col">Update</th><th scope="col">Delete</th><th scope="col">References</th><th scope="col">Execute</th></tr></thead>
+          <tbody>
+            <xsl:for-each select="PRIVILEGE">
+              <tr>
+                <th scope="row"><xsl:value-of select="@User_Name"/></th>
+                <td><xsl:value-of select="@Select"/></td>
+                <td><xsl:value-of select="@Insert"/></td>
+                <td><xsl:value-of select="@Update"/></td>
+                <td><xsl:value-of select="@Delete"/></td>
+                <td><xsl:value-of select="@References"/></td>
+                <td><xsl:value-of select="@Execute"/></td>
+              </tr>
+            </xsl:for-each>
+          </tbody>
+        </table>
+      </xsl:if>
+
+      <xsl:for-each select="*[not(self::COLUMN or self::INDEX or self::FOREIGNKEY or self::TRIGGER or self::PRIVILEGE)]">
+        <div class="extra">
+          <h3><xsl:value-of select="name()"/>: <xsl:call-template name="object-name"/></h3>
+          <xsl:call-template name="details"/>
+        </div>
+      </xsl:for-each>
+
+      <xsl:call-template name="back-links"/>
+    </section>
+  </xsl:template>
+
+  <!-- Attributes and text of an object whose shape is not fixed (catalogue-query reader). -->
+  <xsl:template name="details">
+    <xsl:variable name="attrs" select="@*[local-name() != 'Name' and local-name() != 'Report' and local-name() != 'Migrate']"/>
+    <xsl:if test="$attrs">
+      <dl class="properties">
+        <xsl:for-each select="$attrs">
+          <dt><xsl:value-of select="translate(local-name(), '_', ' ')"/></dt>
+          <dd><xsl:value-of select="."/></dd>
+        </xsl:for-each>
+      </dl>
+    </xsl:if>
+    <xsl:if test="normalize-space(text()) != ''">
+      <pre class="source"><code><xsl:value-of select="text()"/></code></pre>
+    </xsl:if>
+    <xsl:for-each select="*">
+      <xsl:choose>
+        <xsl:when test="not(*) and normalize-space(.) != ''">
+          <pre class="source"><code><xsl:value-of select="."/></code></pre>
+        </xsl:when>
+        <xsl:otherwise>
+          <div class="part">
+            <h4><xsl:value-of select="translate(name(), '_', ' ')"/></h4>
+            <xsl:call-template name="details"/>
+          </div>
+        </xsl:otherwise>
+      </xsl:choose>
+    </xsl:for-each>
+  </xsl:template>
+
+  <xsl:template name="back-links">
+    <p class="back">
+      <a href="#report-top">Top of page</a>
+      <xsl:if test="not($whole)">
+        <xsl:text> · </xsl:text>
+        <a>
+          <xsl:attribute name="href"><xsl:call-template name="page-href"><xsl:with-param name="kind" select="'Index'"/></xsl:call-template></xsl:attribute>
+          <xsl:text>Contents</xsl:text>
+        </a>
+      </xsl:if>
+    </p>
+  </xsl:template>
+
+  <!-- ===== view section ===== -->
+
+  <xsl:template match="VIEW" mode="section">
+    <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
+    <section class="object view">
+      <xsl:attribute name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/></xsl:call-template></xsl:attribute>
+      <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'view'"/></xsl:call-template><xsl:value-of select="$name"/></h2>
+      <p class="meta">
+        <xsl:text>View</xsl:text>
+        <xsl:if test="string(@Created_On) != ''"> · created <xsl:value-of select="@Created_On"/></xsl:if>
+        <xsl:if test="string(@Updatable) != ''"> · updatable: <xsl:call-template name="yes-no"><xsl:with-param name="value" select="@Updatable"/></xsl:call-template></xsl:if>
+      </p>
+      <xsl:if test="COLUMN">
+        <h3>Columns</h3>
+        <table class="grid">
+          <thead><tr><th scope="col">Column</th><th scope="col">Source table</th></tr></thead>
+          <tbody>
+            <xsl:for-each select="COLUMN">
+              <tr>
+                <th scope="row"><xsl:value-of select="@Name"/></th>
+                <td>
+                  <xsl:choose>
+                    <xsl:when test="string(@SourceTable) != '' and key('table', @SourceTable)">
+                      <xsl:call-template name="table-link"><xsl:with-param name="name" select="@SourceTable"/></xsl:call-template>
+                    </xsl:when>
+                    <xsl:otherwise><xsl:value-of select="@SourceTable"/></xsl:otherwise>
+                  </xsl:choose>
+                </td>
+              </tr>
+            </xsl:for-each>
+          </tbody>
+        </table>
+      </xsl:if>
+      <xsl:for-each select="*[not(self::COLUMN)][normalize-space(.) != '']">
+        <h3>Definition</h3>
+        <pre class="source"><code><xsl:value-of select="."/></code></pre>
+      </xsl:for-each>
+      <xsl:call-template name="back-links"/>
+    </section>
+  </xsl:template>
+
+  <!-- ===== stored procedure (and any other top-level object) ===== -->
+
+  <xsl:template match="*" mode="section">
+    <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
+    <section class="object procedure">
+      <xsl:attribute name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/></xsl:call-template></xsl:attribute>
+      <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'proc'"/></xsl:call-template><xsl:value-of select="$name"/></h2>
+      <xsl:call-template name="details"/>
+      <xsl:call-template name="back-links"/>
+    </section>
+  </xsl:template>
+
+  <!-- ===== relationships (diagram page) ===== -->
+
+  <xsl:template name="diagram-pages">
+    <xsl:call-template name="page">
+      <xsl:with-param name="kind" select="'Diagram'"/>
+      <xsl:with-param name="title" select="'Relationships'"/>
+      <xsl:with-param name="content"><xsl:call-template name="diagram-content"/></xsl:with-param>
+    </xsl:call-template>
+  </xsl:template>
+
+  <xsl:template name="diagram-content">
+    <section class="diagram" id="diagram">
+      <xsl:variable name="file" select="translate($db/@DiagramFile, '\', '/')"/>
+      <xsl:choose>
+        <xsl:when test="substring($file, string-length($file) - 3) = '.xml'">
+          <xsl:variable name="picture">
+            <xsl:call-template name="file-name"><xsl:with-param name="path" select="concat(substring($file, 1, string-length($file) - 4), '.jpg')"/></xsl:call-template>
+          </xsl:variable>
+          <figure>
+            <img class="diagram" src="{$imagebase}{str:encode-uri($picture, true())}" alt="Relationship diagram of {$dbname}"/>
+            <figcaption>Relationship diagram</figcaption>
+          </figure>
+        </xsl:when>
+        <xsl:otherwise>
+          <p class="empty">No relationship diagram has been drawn for this database; the relations are listed below.</p>
+        </xsl:otherwise>
+      </xsl:choose>
+      <h2>Relations</h2>
+      <xsl:choose>
+        <xsl:when test="$fkgroups">
+          <table class="grid">
+            <thead><tr><th scope="col">Table</th><th scope="col">Columns</th><th scope="col"></th><th scope="col">Referenced table</th><th scope="col">Referenced columns</th><th scope="col">Foreign key</th></tr></thead>
+            <tbody>
+              <xsl:for-each select="$fkgroups">
+                <xsl:variable name="members" select="key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|', substring(generate-id(), 1, 100 * (string(@Name) = ''))))"/>
+                <tr>
+                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/></xsl:call-template></td>
+                  <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Foreign_Key_Column"/></xsl:for-each></td>
+                  <td class="arrow">→</td>
+                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="@Primary_Key_Table"/></xsl:call-template></td>
+                  <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Primary_Key_Column"/></xsl:for-each></td>
+                  <td><xsl:call-template name="fk-name"/></td>
+                </tr>
+              </xsl:for-each>
+            </tbody>
+          </table>
+        </xsl:when>
+        <xsl:otherwise><p class="empty">No foreign keys in this report.</p></xsl:otherwise>
+      </xsl:choose>
+    </section>
+  </xsl:template>
+
+  <!-- ===== summary ===== -->
+
+  <xsl:template name="summary-pages">
+    <xsl:call-template name="page">
+      <xsl:with-param name="kind" select="'Summary'"/>
+      <xsl:with-param name="title" select="'Summary'"/>
+      <xsl:with-param name="content"><xsl:call-template name="summary-content"/></xsl:with-param>
+    </xsl:call-template>
+  </xsl:template>
+
+  <xsl:template name="summary-content">
+    <xsl:variable name="summary" select="$db/REPORTOPTIONS/SUMMARY[last()]"/>
+    <section class="summary" id="summary">
+      <table class="grid facts">
+        <tbody>
+          <tr><th scope="row">Report created on</th><td><xsl:value-of select="$summary/@CreatedOn"/></td></tr>
+          <tr><th scope="row">Server name</th><td><xsl:value-of select="$summary/@ServerName"/></td></tr>
+          <tr><th scope="row">Database name</th><td><xsl:value-of select="$dbname"/></td></tr>
+          <xsl:if test="string($db/@Database_Engine) != ''">
+            <tr><th scope="row">Database engine</th><td><xsl:value-of select="$db/@Database_Engine"/></td></tr>
+          </xsl:if>
+          <tr><th scope="row">Number of tables</th><td class="num"><xsl:value-of select="count($tables)"/></td></tr>
+          <tr><th scope="row">Number of columns</th><td class="num"><xsl:value-of select="count($tables/COLUMN)"/></td></tr>
+          <tr><th scope="row">Number of views</th><td class="num"><xsl:value-of select="count($views)"/></td></tr>
+          <tr><th scope="row">Number of stored procedures</th><td class="num"><xsl:value-of select="count($procedures)"/></td></tr>
+          <tr><th scope="row">Number of triggers</th><td class="num"><xsl:value-of select="count($triggers)"/></td></tr>
+          <tr><th scope="row">Number of indexes</th><td class="num"><xsl:value-of select="count($indexes)"/></td></tr>
+          <tr><th scope="row">Number of foreign keys</th><td class="num"><xsl:value-of select="count($fkgroups)"/></td></tr>
+        </tbody>
+      </table>
+    </section>
+  </xsl:template>
+
+  <!-- ===== the whole report on one page ===== -->
+
+  <xsl:template name="whole-report">
+    <xsl:call-template name="page">
+      <xsl:with-param name="kind" select="'Index'"/>
+      <xsl:with-param name="title" select="'Database report'"/>
+      <xsl:with-param name="content">
+        <xsl:call-template name="index-content"/>
+        <xsl:if test="$tables"><h2 class="part">Tables</h2><xsl:apply-templates select="$tables" mode="section"/></xsl:if>
+        <xsl:if test="$views"><h2 class="part">Views</h2><xsl:apply-templates select="$views" mode="section"/></xsl:if>
+        <xsl:if test="$procedures"><h2 class="part">Stored procedures</h2><xsl:apply-templates select="$procedures" mode="section"/></xsl:if>
+        <h2 class="part">Relationships</h2>
+        <xsl:call-template name="diagram-content"/>
+        <h2 class="part">Summary</h2>
+        <xsl:call-template name="summary-content"/>
+      </xsl:with-param>
+    </xsl:call-template>
+  </xsl:template>
+</xsl:stylesheet>

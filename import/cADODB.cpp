@@ -1,0 +1,643 @@
+#include "import/cADODB.h"
+
+#include "core/bErrorHandler.h"
+#include "platform/ui/ProgressTarget.h"
+#include "platform/ui/Prompter.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_set>
+
+namespace {
+
+std::string upperText(const std::string& s)
+{
+    bool ascii = std::all_of(s.begin(), s.end(), [](unsigned char ch) { return ch < 0x80; });
+    if (ascii) {
+        std::string out = s;
+        for (char& ch : out)
+            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+        return out;
+    }
+    return QString::fromStdString(s).toUpper().toStdString();
+}
+
+std::string trimmed(const std::string& s)
+{
+    const char* blanks = " \t\r\n";
+    auto b = s.find_first_not_of(blanks);
+    if (b == std::string::npos) return {};
+    auto e = s.find_last_not_of(blanks);
+    return s.substr(b, e - b + 1);
+}
+
+std::string removeChars(std::string s, const char* chars)
+{
+    s.erase(std::remove_if(s.begin(), s.end(),
+                           [chars](char ch) { return std::string_view(chars).find(ch) != std::string_view::npos; }),
+            s.end());
+    return s;
+}
+
+std::string checkKey(const std::string& table, const std::string& column)
+{
+    return upperText(table) + '\x1f' + upperText(column);
+}
+
+// Field positions of a recordset, looked up once; a missing field reads as Null.
+class Fields {
+public:
+    Fields(const db::Recordset& rs, std::initializer_list<const char*> names) : rs_(rs)
+    {
+        for (const char* n : names) idx_.push_back(rs.fieldIndex(n));
+    }
+    const db::Value& operator[](std::size_t i) const
+    {
+        static const db::Value null;
+        return idx_[i] ? rs_.field(*idx_[i]) : null;
+    }
+    std::string text(std::size_t i) const { return (*this)[i].toString(); }
+    bool has(std::size_t i) const { return idx_[i].has_value(); }
+
+private:
+    const db::Recordset& rs_;
+    std::vector<std::optional<int>> idx_;
+};
+
+}  // namespace
+
+cADODB::cADODB() = default;
+cADODB::~cADODB() = default;
+
+bool cADODB::OpenDalvDatabase()
+{
+    raise(1, "Connecting to database " + DatabaseName);
+    try {
+        cDalvane.setCursorLocation(db::adUseClient);
+        cDalvane.setConnectionString(ConnectionString);
+        if (cDalvane.isOpen()) cDalvane.close();
+        cDalvane.open();
+        return true;
+    } catch (const db::Error& e) {
+        const auto& errs = cDalvane.errors();
+        long number = errs.empty() ? e.number() : errs.front().number;
+        std::string description = errs.empty() ? e.description() : errs.front().description;
+        if (!errs.empty() && number == db::err::Fail) {
+            ui::MsgBox("Please check the server name and database name and try again.", ui::MsgButtons::OK,
+                       ui::MsgIcon::Critical, "Dalvane 4.5");
+        } else if (!errs.empty() && number == db::err::AuthFailed) {
+            ui::MsgBox("Incorrect database login name and password, try again!", ui::MsgButtons::OK,
+                       ui::MsgIcon::Critical, "Dalvane 4.5");
+        } else if (number == db::err::ProviderNotFound) {
+            ui::MsgBox("Selected provider does not exist, please install required components and check again.",
+                       ui::MsgButtons::OK, ui::MsgIcon::Critical);
+        } else {
+            HandleError(number, description, "cADODB.OpenDalvDatabase");
+        }
+    } catch (const std::exception& e) {
+        HandleError(db::err::Fail, e.what(), "cADODB.OpenDalvDatabase");
+    }
+    return false;
+}
+
+bool cADODB::GenerateXML()
+{
+    if (!cDalvane.isOpen()) return false;
+    try {
+        raise(3, "Initialing XML...");
+        if (m_Cancel) return false;
+        InitXmlDocument("DATABASE");
+        // MySQL-family drivers list every database's objects unless told the current one.
+        const std::string dbms = upperText(cDalvane.dbmsName());
+        if (dbms.find("MYSQL") != std::string::npos || dbms.find("MARIADB") != std::string::npos)
+            m_Catalog = cDalvane.currentCatalog();
+        GenerateTablesXML();
+        if (stopped()) return false;
+        GenerateViewsXML();
+        if (m_Failed) return false;
+        raise(4, "Database imported");
+        return !m_Cancel;
+    } catch (const Failure&) {
+        return false;
+    } catch (const std::exception& e) {
+        m_Failed = true;
+        HandleError(db::err::Fail, e.what(), "GenerateXML");
+        return false;
+    }
+}
+
+void cADODB::InitXmlDocument(const std::string& rootName)
+{
+    oResultXML = xml::Document();
+    m_Root = oResultXML.createRoot(rootName);
+    m_TableNodes.clear();
+}
+
+void cADODB::fail(const db::Error& e, const char* source)
+{
+    m_Failed = true;
+    HandleError(e.number(), e.description(), source);
+    throw Failure();
+}
+
+// Rows of one table (or view) from a per-table schema rowset. The first call reads the whole
+// database and indexes it by nameColumn; a driver that refuses is asked per name instead.
+template <class Row, class MakeRow>
+const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum schema,
+                                        std::size_t restrictionSlot, const char* nameColumn,
+                                        const std::string& name, MakeRow makeRow, const char* source)
+{
+    static const std::vector<Row> none;
+    if (!index.loaded) {
+        index.loaded = true;
+        if (m_Reading == RowsetReading::Auto) {
+            try {
+                std::vector<db::Value> whole;
+                if (!m_Catalog.empty()) whole.push_back(db::Value(m_Catalog));
+                db::Recordset rs = cDalvane.openSchema(schema, whole);
+                auto nameIdx = rs.fieldIndex(nameColumn);
+                if (nameIdx) {
+                    for (; !rs.eof(); rs.moveNext())
+                        index.byName[rs.field(*nameIdx).toString()].push_back(makeRow(rs));
+                    return index.byName.count(name) ? index.byName[name] : none;
+                }
+                index.byName.clear();
+            } catch (const db::Error&) {
+                index.byName.clear();  // not answered for the whole database: ask per table
+            }
+        }
+        index.perTable = true;
+    }
+    if (index.missing) return none;
+    if (!index.perTable) {
+        auto it = index.byName.find(name);
+        return it == index.byName.end() ? none : it->second;
+    }
+    if (index.currentName == name && !index.current.empty()) return index.current;
+    index.current.clear();
+    index.currentName = name;
+    try {
+        std::vector<db::Value> restrictions(restrictionSlot + 1);
+        if (!m_Catalog.empty()) restrictions[0] = db::Value(m_Catalog);
+        restrictions[restrictionSlot] = db::Value(name);
+        db::Recordset rs = cDalvane.openSchema(schema, restrictions);
+        for (; !rs.eof(); rs.moveNext()) index.current.push_back(makeRow(rs));
+    } catch (const db::Error& e) {
+        if (e.number() != db::err::NotSupported) fail(e, source);
+        index.missing = true;
+        return none;
+    }
+    return index.current;
+}
+
+cADODB::ColumnRow cADODB::makeColumnRow(const db::Recordset& rs)
+{
+    Fields f(rs, {"COLUMN_NAME", "CHARACTER_MAXIMUM_LENGTH", "DATETIME_PRECISION", "NUMERIC_PRECISION", "DATA_TYPE",
+                  "COLUMN_DEFAULT", "IS_NULLABLE", "ORDINAL_POSITION"});
+    return ColumnRow{f.text(0), f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
+}
+
+cADODB::KeyRow cADODB::makeKeyRow(const db::Recordset& rs)
+{
+    Fields f(rs, {"COLUMN_NAME", "PK_NAME"});
+    std::string k = upperText(f.text(0));
+    if (!k.empty() && k.front() == '+') k.erase(0, 1);
+    return KeyRow{k, f.text(1)};
+}
+
+cADODB::IndexRow cADODB::makeIndexRow(const db::Recordset& rs)
+{
+    Fields f(rs, {"INDEX_NAME", "COLUMN_NAME", "UNIQUE", "ORDINAL_POSITION"});
+    return IndexRow{f.text(0), f.text(1), f[2], f[3]};
+}
+
+cADODB::ForeignKeyRow cADODB::makeForeignKeyRow(const db::Recordset& rs)
+{
+    Fields f(rs, {"FK_NAME", "FK_COLUMN_NAME", "PK_TABLE_NAME", "FK_TABLE_NAME", "UPDATE_RULE", "DELETE_RULE",
+                  "PK_COLUMN_NAME"});
+    return ForeignKeyRow{f.text(0), f.text(1), f.text(2), f.text(3), f.text(4), f.text(5), f.text(6)};
+}
+
+cADODB::ViewColumnRow cADODB::makeViewColumnRow(const db::Recordset& rs)
+{
+    Fields f(rs, {"COLUMN_NAME", "TABLE_NAME"});
+    return ViewColumnRow{f.text(0), f.text(1)};
+}
+
+// Primary keys, indexes and foreign keys of every table, one catalogue call per table and rowset,
+// spread over extra connections. Foreign keys are asked from the referencing side (cheap for
+// every driver) and filed under the referenced table.
+void cADODB::prefetchTableRowsets()
+{
+    m_Prefetched = true;
+    const std::vector<std::string>& names = m_TableNames;
+    const std::size_t n = names.size();
+    struct Slot {
+        std::vector<KeyRow> keys;
+        std::vector<IndexRow> indexes;
+        std::vector<ForeignKeyRow> foreignKeys;
+    };
+    std::vector<Slot> fetched(n);
+    std::atomic<bool> keysMissing{false}, indexesMissing{false}, foreignKeysMissing{false}, stop{false};
+    std::mutex errorLock;
+    std::optional<db::Error> error;
+    const char* errorSource = nullptr;
+
+    auto fetch = [&](db::Connection& c, std::size_t i) {
+        auto read = [&](db::SchemaEnum schema, std::size_t slot, std::atomic<bool>& missing, const char* source,
+                        auto make, auto& into) {
+            if (missing || stop) return;
+            std::vector<db::Value> restrictions(slot + 1);
+            if (!m_Catalog.empty()) restrictions[0] = db::Value(m_Catalog);
+            restrictions[slot] = db::Value(names[i]);
+            try {
+                db::Recordset rs = c.openSchema(schema, restrictions);
+                for (; !rs.eof(); rs.moveNext()) into.push_back(make(rs));
+            } catch (const db::Error& e) {
+                if (e.number() == db::err::NotSupported) {
+                    missing = true;
+                    return;
+                }
+                std::lock_guard<std::mutex> lock(errorLock);
+                if (!error) {
+                    error = e;
+                    errorSource = source;
+                }
+                stop = true;
+            }
+        };
+        read(db::adSchemaPrimaryKeys, 2, keysMissing, "GetPrimaryKey", makeKeyRow, fetched[i].keys);
+        read(db::adSchemaIndexes, 4, indexesMissing, "GenerateIndexXML", makeIndexRow, fetched[i].indexes);
+        read(db::adSchemaForeignKeys, 5, foreignKeysMissing, "cADODB.GenerateForeignKeyElement", makeForeignKeyRow,
+             fetched[i].foreignKeys);
+    };
+
+    // The main connection starts alone; when the catalogue calls prove slow (a server round trip
+    // each) and much is left, extra connections share the rest.
+    std::atomic<std::size_t> next{0};
+    const auto started = std::chrono::steady_clock::now();
+    std::vector<std::unique_ptr<db::Connection>> extra;
+    std::vector<std::thread> threads;
+    bool spread = false;
+    for (std::size_t i, done = 0; !stop && (i = next++) < n; ++done) {
+        fetch(cDalvane, i);
+        ui::processPendingEvents();
+        if (spread || done + 1 != 16 || n - i < 64) continue;
+        spread = true;
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (elapsed / 16 * static_cast<double>(n - i) < 0.5) continue;
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        const std::size_t workers = std::min<std::size_t>({7, cores, (n - i) / 64});
+        for (std::size_t k = 0; k < workers; ++k) {
+            auto c = std::make_unique<db::Connection>();
+            try {
+                c->setCursorLocation(db::adUseClient);
+                c->setMode(db::adModeRead);
+                c->open(ConnectionString);
+            } catch (const db::Error&) {
+                break;  // the main connection does the rest
+            }
+            extra.push_back(std::move(c));
+            threads.emplace_back([&, conn = extra.back().get()] {
+                for (std::size_t j; !stop && (j = next++) < n;) fetch(*conn, j);
+            });
+        }
+    }
+    for (auto& t : threads) t.join();
+    if (error) fail(*error, errorSource);
+
+    for (auto* index : {&m_PrimaryKeys.loaded, &m_Indexes.loaded, &m_ForeignKeys.loaded}) *index = true;
+    m_PrimaryKeys.missing = keysMissing;
+    m_Indexes.missing = indexesMissing;
+    m_ForeignKeys.missing = foreignKeysMissing;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!keysMissing && !fetched[i].keys.empty()) m_PrimaryKeys.byName[names[i]] = std::move(fetched[i].keys);
+        if (!indexesMissing && !fetched[i].indexes.empty()) m_Indexes.byName[names[i]] = std::move(fetched[i].indexes);
+        if (!foreignKeysMissing)
+            for (ForeignKeyRow& fk : fetched[i].foreignKeys) m_ForeignKeys.byName[fk.pkTable].push_back(std::move(fk));
+    }
+}
+
+template <class Row>
+const std::vector<Row>& cADODB::prefetched(const RowsetIndex<Row>& index, const std::string& name)
+{
+    static const std::vector<Row> none;
+    if (!m_Prefetched) prefetchTableRowsets();
+    if (index.missing) return none;
+    auto it = index.byName.find(name);
+    return it == index.byName.end() ? none : it->second;
+}
+
+void cADODB::GenerateTablesXML()
+{
+    ui::processPendingEvents();
+    db::Recordset tables;
+    try {
+        tables = cDalvane.openSchema(db::adSchemaTables, {db::Value(m_Catalog), {}, {}, "TABLE"});
+    } catch (const db::Error& e) {
+        if (e.number() == db::err::NotSupported) return;
+        fail(e, "GenerateTablesXML");
+    }
+    Fields tf(tables, {"TABLE_NAME", "DATE_CREATED"});
+    m_TableNames.clear();
+    std::unordered_set<std::string> seen;
+    for (; !tables.eof(); tables.moveNext())
+        if (seen.insert(tf.text(0)).second) m_TableNames.push_back(tf.text(0));
+    if (!tables.bof()) tables.moveFirst();
+    // Some drivers number ORDINAL_POSITION across the whole catalogue when no table is named;
+    // seen as one running count over all rows, it is replaced by the position in the table.
+    long long sequence = 0;
+    bool runningCount = true;
+    auto makeColumn = [&sequence, &runningCount](const db::Recordset& rs) {
+        ColumnRow row = makeColumnRow(rs);
+        if (row.ordinalPosition.toInt() != ++sequence) runningCount = false;
+        return row;
+    };
+    bool ordinalsChecked = false;
+    for (; !tables.eof(); tables.moveNext()) {
+        const std::string t = tf.text(0);
+        raise(3, "Importing " + t);
+        if (stopped()) return;
+
+        xml::Node table = m_Root.appendElement("TABLE");
+        table.setAttribute("Name", t);
+        table.setAttribute("DATE_CREATED", tf.text(1));
+        table.setAttribute("Report", "1");
+        table.setAttribute("Migrate", "0");
+        m_TableNodes.emplace(t, table);
+
+        const auto& columns =
+            rowsFor(m_Columns, db::adSchemaColumns, 2, "TABLE_NAME", t, makeColumn, "GenerateTablesXML");
+        if (!ordinalsChecked) {
+            ordinalsChecked = true;
+            if (!m_Columns.perTable && runningCount && m_Columns.byName.size() > 1)
+                for (auto& [name, rows] : m_Columns.byName)
+                    for (std::size_t i = 0; i < rows.size(); ++i)
+                        rows[i].ordinalPosition = db::Value(static_cast<long long>(i + 1));
+        }
+        for (const ColumnRow& col : columns) {
+            const std::string& c = col.name;
+            raise(3, "Fetching properties of column " + c + " in " + t);
+            if (stopped()) return;
+
+            long long length = 0;
+            if (!col.charLength.isNull()) length = col.charLength.toInt();
+            else if (!col.datetimePrecision.isNull()) length = col.datetimePrecision.toInt();
+            else if (!col.numericPrecision.isNull()) length = col.numericPrecision.toInt();
+
+            std::string datatype;
+            const std::string d = trimmed(col.dataType.toString());
+            if (IsNumber(d) && col.dataType.isNumeric())
+                datatype = GetFieldType(col.dataType.toInt(), col.charLength.toInt(),
+                                        col.datetimePrecision.toInt(), col.numericPrecision.toInt());
+            else
+                datatype = col.dataType.toString();
+
+            // A bare NULL is the engine's way of saying there is no default.
+            std::string columnDefault = col.columnDefault.isNull() ? std::string() : col.columnDefault.toString();
+            if (upperText(trimmed(columnDefault)) == "NULL") columnDefault.clear();
+
+            std::string nullAllowed;
+            if (col.isNullable.isNumeric())
+                nullAllowed = col.isNullable.toDouble() == 0 ? "False" : "True";
+            else {
+                const std::string n = upperText(trimmed(col.isNullable.toString()));
+                nullAllowed = (n == "NO" || n == "FALSE") ? "False" : "True";
+            }
+
+            const std::string primaryKey = GetPrimaryKey(t, c);
+            if (stopped()) return;
+            const std::string check = GetCheckConstraints(t, c);
+            if (stopped()) return;
+
+            xml::Node column = table.appendElement("COLUMN");
+            column.setAttribute("Name", c);
+            column.setAttribute("Datatype", datatype);
+            column.setAttribute("Length", std::to_string(length));
+            column.setAttribute("Ordinal_Position", col.ordinalPosition.toString());
+            column.setAttribute("Column_Default", columnDefault);
+            column.setAttribute("Null_Allowed", nullAllowed);
+            column.setAttribute("Check_Constraint", check);
+            column.setAttribute("Primary_Key", primaryKey);
+        }
+        GenerateIndexXML(t);
+        if (stopped()) return;
+        GenerateForeignKeyElement(t);
+    }
+}
+
+void cADODB::loadProviderTypes()
+{
+    m_TypesLoaded = true;
+    try {
+        db::Recordset rs = cDalvane.openSchema(db::adSchemaProviderTypes);
+        Fields f(rs, {"DATA_TYPE", "TYPE_NAME"});
+        for (; !rs.eof(); rs.moveNext()) m_TypeNames.emplace(f[0].toInt(), f.text(1));
+    } catch (const db::Error& e) {
+        if (e.number() != db::err::NotSupported) fail(e, "GetFieldType");
+    }
+}
+
+std::string cADODB::GetFieldType(long long lFieldType, long long lCHARACTER_MAXIMUM_LENGTH,
+                                 long long lDATETIME_PRECISION, long long lNUMERIC_PRECISION)
+{
+    if (!m_TypesLoaded) loadProviderTypes();
+    auto it = m_TypeNames.find(lFieldType);
+    if (it == m_TypeNames.end()) return {};
+    long long length = lCHARACTER_MAXIMUM_LENGTH != 0 ? lCHARACTER_MAXIMUM_LENGTH
+                       : lNUMERIC_PRECISION != 0  ? lNUMERIC_PRECISION
+                                                  : lDATETIME_PRECISION;
+    const std::string lower = QString::fromStdString(it->second).toLower().toStdString();
+    if (lower == "longtext") return length != 0 ? "Text" : "Memo";
+    if (lower == "bit") return "YesNo";
+    if (lower == "long") return "Long Integer";
+    return it->second;
+}
+
+bool cADODB::IsNumber(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(), [](unsigned char ch) { return ch >= '0' && ch <= '9'; });
+}
+
+std::string cADODB::GetPrimaryKey(const std::string& table, const std::string& column)
+{
+    const auto& keys = m_Reading == RowsetReading::Auto
+                           ? prefetched(m_PrimaryKeys, table)
+                           : rowsFor(m_PrimaryKeys, db::adSchemaPrimaryKeys, 2, "TABLE_NAME", table, makeKeyRow,
+                                     "GetPrimaryKey");
+    if (keys.empty()) return {};
+    const std::string c = upperText(column);
+    for (const KeyRow& k : keys) {
+        raise(3, "Fetching primary keys (if any) in " + table);
+        if (m_Cancel) return {};
+        // An engine without key names still marks the key's columns.
+        if (k.column == c) return k.pkName.empty() ? "PK_" + table : k.pkName;
+    }
+    return {};
+}
+
+void cADODB::loadCheckConstraints()
+{
+    m_ChecksLoaded = true;
+    // Constraints the engine names itself (no "table.column" form): placed through the
+    // constraint-column usage, keyed by schema and name. A key two constraints share is
+    // ambiguous and left out.
+    std::unordered_map<std::string, std::pair<std::string, int>> unplaced;
+    auto constraintKey = [](const std::string& schema, const std::string& name) { return schema + '\x1f' + name; };
+    try {
+        db::Recordset rs = cDalvane.openSchema(db::adSchemaCheckConstraints);
+        Fields f(rs, {"CONSTRAINT_NAME", "CHECK_CLAUSE", "CONSTRAINT_SCHEMA"});
+        for (; !rs.eof(); rs.moveNext()) {
+            const std::string n = f.text(0);
+            auto dot = n.find('.');
+            if (dot == std::string::npos) {
+                auto& entry = unplaced[constraintKey(f.text(2), n)];
+                entry.first = f.text(1);
+                ++entry.second;
+                continue;
+            }
+            std::string tablePart = removeChars(n.substr(0, dot), "[]");
+            auto dot2 = n.find('.', dot + 1);
+            std::string columnPart =
+                removeChars(n.substr(dot + 1, dot2 == std::string::npos ? std::string::npos : dot2 - dot - 1), "[]");
+            if (!tablePart.empty() && tablePart.front() == '+') tablePart.erase(0, 1);
+            m_Checks.emplace(checkKey(tablePart, columnPart), f.text(1));
+        }
+    } catch (const db::Error& e) {
+        if (e.number() == db::err::NotSupported || e.number() == db::err::ItemNotFound) return;
+        fail(e, "cADODB.GetCheckConstraints");
+    }
+    if (unplaced.empty()) return;
+    try {
+        db::Recordset rs = cDalvane.openSchema(db::adSchemaConstraintColumnUsage);
+        Fields f(rs, {"CONSTRAINT_SCHEMA", "CONSTRAINT_NAME", "TABLE_NAME", "COLUMN_NAME"});
+        for (; !rs.eof(); rs.moveNext()) {
+            auto it = unplaced.find(constraintKey(f.text(0), f.text(1)));
+            if (it == unplaced.end() || it->second.second != 1) continue;
+            m_Checks.emplace(checkKey(f.text(2), f.text(3)), it->second.first);
+        }
+    } catch (const db::Error& e) {
+        if (e.number() == db::err::NotSupported || e.number() == db::err::ItemNotFound) return;
+        fail(e, "cADODB.GetCheckConstraints");
+    }
+}
+
+std::string cADODB::GetCheckConstraints(const std::string& table, const std::string& column)
+{
+    if (!m_ChecksLoaded) loadCheckConstraints();
+    if (m_Checks.empty()) return {};
+    auto it = m_Checks.find(checkKey(table, column));
+    return it == m_Checks.end() ? std::string() : it->second;
+}
+
+void cADODB::GenerateIndexXML(const std::string& sTableName)
+{
+    const auto& rows = m_Reading == RowsetReading::Auto
+                           ? prefetched(m_Indexes, sTableName)
+                           : rowsFor(m_Indexes, db::adSchemaIndexes, 4, "TABLE_NAME", sTableName, makeIndexRow,
+                                     "GenerateIndexXML");
+    if (rows.empty()) return;
+    auto tableIt = m_TableNodes.find(sTableName);
+
+    // Columns of each index in key order, as "a,b".
+    auto columnsOf = [&rows](const std::string& indexName) {
+        std::vector<const IndexRow*> members;
+        for (const IndexRow& r : rows)
+            if (r.indexName == indexName) members.push_back(&r);
+        std::stable_sort(members.begin(), members.end(), [](const IndexRow* a, const IndexRow* b) {
+            return a->ordinal.toInt() < b->ordinal.toInt();
+        });
+        std::string list;
+        for (const IndexRow* r : members) {
+            std::string k = r->columnName;
+            std::replace(k.begin(), k.end(), '+', ',');
+            k = trimmed(k);
+            if (!k.empty() && k.front() == ',') k.erase(0, 1);
+            if (k.empty()) continue;
+            if (!list.empty()) list += ',';
+            list += k;
+        }
+        return list;
+    };
+
+    std::vector<const std::string*> seen;
+    for (const IndexRow& r : rows) {
+        raise(3, "Importing " + r.indexName);
+        if (stopped()) return;
+        if (r.indexName.empty()) continue;  // table statistics row
+        if (std::any_of(seen.begin(), seen.end(), [&r](const std::string* s) { return *s == r.indexName; }))
+            continue;
+        seen.push_back(&r.indexName);
+        if (!r.unique.toBool()) continue;
+        if (tableIt == m_TableNodes.end()) return;
+        xml::Node index = tableIt->second.appendElement("INDEX");
+        index.setAttribute("Name", r.indexName);
+        index.setAttribute("Table_Name", sTableName);
+        index.setAttribute("Report", "1");
+        index.setAttribute("Migrate", "0");
+        index.setAttribute("Column_Name", columnsOf(r.indexName));
+    }
+}
+
+void cADODB::GenerateForeignKeyElement(const std::string& table)
+{
+    raise(3, "Checking for Foreign key(s) in " + table);
+    if (stopped()) return;
+    const auto& rows = m_Reading == RowsetReading::Auto
+                           ? prefetched(m_ForeignKeys, table)
+                           : rowsFor(m_ForeignKeys, db::adSchemaForeignKeys, 2, "PK_TABLE_NAME", table,
+                                     makeForeignKeyRow, "cADODB.GenerateForeignKeyElement");
+    auto tableIt = m_TableNodes.find(table);
+    if (tableIt == m_TableNodes.end()) return;
+    for (const ForeignKeyRow& r : rows) {
+        xml::Node fk = tableIt->second.appendElement("FOREIGNKEY");
+        fk.setAttribute("Name", r.fkName);
+        fk.setAttribute("Related_Column", r.fkColumn);
+        fk.setAttribute("Primary_Key_Table", r.pkTable);
+        fk.setAttribute("Foreign_Key_Table", r.fkTable);
+        fk.setAttribute("Update_Rule", r.updateRule);
+        fk.setAttribute("Delete_Rule", r.deleteRule);
+        fk.setAttribute("Primary_Key_Column", r.pkColumn);
+        fk.setAttribute("Report", "1");
+        fk.setAttribute("Migrate", "0");
+    }
+}
+
+void cADODB::GenerateViewsXML()
+{
+    if (stopped()) return;
+    db::Recordset views;
+    try {
+        views = cDalvane.openSchema(db::adSchemaViews, {db::Value(m_Catalog)});
+    } catch (const db::Error& e) {
+        if (e.number() == db::err::NotSupported) return;
+        fail(e, "GenerateViewsXML");
+    }
+    Fields vf(views, {"TABLE_NAME", "DATE_CREATED", "IS_UPDATABLE"});
+    for (; !views.eof(); views.moveNext()) {
+        const std::string v = vf.text(0);
+        raise(3, "Importing " + v);
+        if (stopped()) return;
+        xml::Node view = m_Root.appendElement("VIEW");
+        view.setAttribute("Name", v);
+        view.setAttribute("CreatedOn", vf.text(1));
+        view.setAttribute("Updatable", vf.text(2));
+        view.setAttribute("Report", "1");
+        view.setAttribute("Migrate", "0");
+        const auto& usage =
+            rowsFor(m_ViewColumns, db::adSchemaViewColumnUsage, 2, "VIEW_NAME", v, makeViewColumnRow,
+                    "GenerateViewsXML");
+        for (const ViewColumnRow& u : usage) {
+            xml::Node column = view.appendElement("COLUMN");
+            column.setAttribute("Name", u.column);
+            column.setAttribute("SourceTable", u.table);
+        }
+    }
+}

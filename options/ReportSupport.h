@@ -1,0 +1,23 @@
+// Small text helpers shared by the cReport sources.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace report_support {
+
+// Replaces every occurrence of from (non-empty) by to.
+std::string replaceAll(std::string text, std::string_view from, std::string_view to);
+
+// Decimal text as a 16-bit integer (blanks around allowed); nullopt when not a number or out of
+// range.
+std::optional<int> parseInt16(std::string_view text);
+
+// Text as a Boolean: "True"/"False" in any case, or a number (non-zero is True); nullopt for
+// anything else.
+std::optional<bool> parseBool(std::string_view text);
+
+inline const char* boolText(bool v) { return v ? "True" : "False"; }
+
+}  // namespace report_support

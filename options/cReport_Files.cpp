@@ -1,0 +1,137 @@
+// cReport: structure files, temporary copies and loading stored options.
+#include "options/cReport.h"
+
+#include "core/bErrorHandler.h"
+#include "core/bGlobal.h"
+#include "options/ReportSupport.h"
+#include "platform/fs/Paths.h"
+#include "platform/ui/Prompter.h"
+
+#include <exception>
+
+using namespace report_support;
+
+namespace {
+
+std::string connectionPath(int g, int n) {
+    return "DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]/DATABASECONNECTION[" + std::to_string(n) + "]";
+}
+
+// Writes a document as a private file (structure documents hold connection passwords). Shows the
+// message that fits when the file cannot be written.
+bool writePrivateDocument(const xml::Document& doc, const std::string& path) {
+    const std::string folder = files::parentFolder(path);
+    if (path.empty() || files::fileName(path).empty() || (!folder.empty() && !files::folderExists(folder))) {
+        ui::MsgBox("Please give a valid file name and try again.", ui::MsgButtons::OK, ui::MsgIcon::Information);
+        return false;
+    }
+    if (!files::writeTextFile(path, doc.xml(), true)) {
+        ui::MsgBox("You dont have permission to save the xml in the selected folder.", ui::MsgButtons::OK,
+                   ui::MsgIcon::Information);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void cReport::SaveTempFile() {
+    try {
+        const std::string path = files::uniqueTempFile("structure_", ".xml");
+        if (!oResultXML) return;
+        if (!writePrivateDocument(*oResultXML, path)) return;
+        xml::Node entry = oStructures.selectSingleNode(connectionPath(CurrentDatabaseGroup(), CurrentDatabaseNumber()));
+        if (entry) entry.setAttribute("TempXMLFileName", path);
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "Main.SaveTempFile");
+    }
+}
+
+bool cReport::SaveXML(const std::string& sPXMLFileName, bool bSelected, bool bPreview) {
+    try {
+        xml::Document out;
+        if (bSelected) {
+            xml::Stylesheet sheet;
+            if (!sheet.load(files::joinPath(StylesFolder, "ReportXML.xsl"))) return false;
+            const xml::Document* source = bPreview ? oPreviewXML_.get() : oResultXML.get();
+            if (!source) throw std::runtime_error(bPreview ? "No preview has been made." : "No structure is loaded.");
+            std::string text;
+            if (!sheet.transform(*source, text)) return false;
+            if (!out.loadXML(text)) return false;
+        } else {
+            if (!oResultXML) throw std::runtime_error("No structure is loaded.");
+            if (!out.loadXML(oResultXML->xml())) return false;
+        }
+        return writePrivateDocument(out, sPXMLFileName);
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "SaveXML");
+        return false;
+    }
+}
+
+bool cReport::LoadCurrentDBXML(const std::string& path) {
+    if (importing_) return false;
+    try {
+        // Everything is read first; the current documents change only when all three loaded.
+        auto structure = std::make_shared<xml::Document>();
+        if (!structure->load(path)) return false;
+        xml::Node ro = structure->selectSingleNode("DATABASE/REPORTOPTIONS");
+        xml::Node opts = structure->selectSingleNode("DATABASE/DBOPTIONS");
+        if (!ro || !opts) return false;
+        xml::Document report, options;
+        if (!report.loadXML(ro.xml()) || !options.loadXML(opts.xml())) return false;
+        oResultXML = std::move(structure);
+        reportOptions_ = std::move(report);
+        dbOptions_ = std::move(options);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool cReport::LoadDBOptionsXML(const std::string& sDBOptionsXML) {
+    if (importing_) return false;
+    try {
+        xml::Document doc;
+        if (!doc.loadXML(sDBOptionsXML)) return false;  // the options stay as they were
+        dbOptions_ = std::move(doc);
+        const std::string idPath = "DBOPTIONS/MOREINFO/SERVER/@DBEngineId";
+        if (hasAttr(dbOptions_, idPath)) CurrentDatabaseEngineId(parseInt16(attr(dbOptions_, idPath)).value_or(0));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool cReport::ClearRemovedDBInfo(const std::string& path) {
+    if (importing_) return false;
+    try {
+        bool ok = true;
+        if (!path.empty() && files::fileExists(path)) ok = files::removeFile(path) && ok;
+        for (const char* work : {"temp_print.html", "temp.html", "temp.xml", "tempwordcontent.html"}) {
+            const std::string p = files::joinPath(ReportsFolder, work);
+            if (files::fileExists(p)) ok = files::removeFile(p) && ok;
+        }
+        oResultXML.reset();
+        return ok;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string cReport::GetDiagramFileName() {
+    try {
+        if (oStructures.isEmpty()) return {};
+        xml::Node entry = oStructures.selectSingleNode(connectionPath(CurrentDatabaseGroup(), CurrentDatabaseNumber()));
+        if (!entry) return {};
+        std::string path = entry.attribute("DiagramFile");
+        if (path.empty()) return {};
+        const auto dot = path.rfind('.');
+        if (dot != std::string::npos && path.compare(dot, std::string::npos, ".xml") == 0)
+            path = replaceAll(path, ".xml", ".jpg");
+        return files::fileExists(path) ? path : std::string();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "bRelationshipDiagram.GetDiagramFileName");
+        return {};
+    }
+}

@@ -1,0 +1,570 @@
+// Batch run: one pass over a batch document, importing each listed database through the report
+// engine and writing the reports it asks for. Prints one line per entry on stdout.
+#include "reports/bHandleCMD_Batch.h"
+
+#include "core/bErrorHandler.h"
+#include "core/bGlobal.h"
+#include "core/bVersion.h"
+#include "options/cReport.h"
+#include "platform/db/ConnectionString.h"
+#include "platform/fs/Paths.h"
+#include "platform/ui/Prompter.h"
+#include "reports/bXMLSupport.h"
+#include "reports/cWord.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+
+namespace bHandleCMD {
+
+xml::Document oBatchDocument;
+xml::Node oBatchDatabase;
+std::string BatchPath;
+
+namespace {
+
+// A failure carrying the error number that picks its message.
+struct BatchError : std::runtime_error {
+    long number;
+    BatchError(long n, const std::string& what) : std::runtime_error(what), number(n) {}
+};
+
+constexpr long kPermissionDenied = 70;
+constexpr long kBadFileName = 52;
+constexpr long kBadSyntax = -2147024773;  // 0x8007007B
+constexpr long kObjectNotSet = 91;
+
+long errorNumberOf(int err) {
+    switch (err) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return kPermissionDenied;
+    case ENAMETOOLONG:
+    case EINVAL:
+    case EILSEQ:
+        return kBadSyntax;
+    case ENOENT:
+    case ENOTDIR:
+    case EISDIR:
+    case EEXIST:
+        return kBadFileName;
+    default:
+        return -1;
+    }
+}
+
+// The text shown for an error number the run knows; "" for any other.
+std::string knownErrorText(long number) {
+    switch (number) {
+    case kPermissionDenied: return "You dont have permission to save the xml in the selected folder.";
+    case kBadSyntax: return "The filename, directory name, or volume label syntax is not supported.";
+    case kBadFileName: return "Please give a valid file name and try again.";
+    default: return {};
+    }
+}
+
+// Shows the message of a known error number, else passes the error to HandleError.
+void reportError(long number, const std::string& description, const std::string& source) {
+    const std::string text = knownErrorText(number);
+    if (!text.empty()) ui::MsgBox(text, ui::MsgButtons::OK, ui::MsgIcon::Information);
+    else HandleError(number, description, source);
+}
+
+std::string trim(const std::string& s) {
+    const auto space = [](unsigned char c) { return std::isspace(c) != 0; };
+    auto b = std::find_if_not(s.begin(), s.end(), space);
+    auto e = std::find_if_not(s.rbegin(), s.rend(), space).base();
+    return b < e ? std::string(b, e) : std::string();
+}
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+cReport& engine() {
+    if (!oReportEngine) throw BatchError(kObjectNotSet, "Object variable or With block variable not set");
+    return *oReportEngine;
+}
+
+// The text of a child of the current entry; nullopt when it is missing.
+std::optional<std::string> entryText(const std::string& xpath) {
+    xml::Node n = oBatchDatabase.selectSingleNode(xpath);
+    if (!n) return std::nullopt;
+    return n.text();
+}
+
+// Base name of a file path: the last component without its extension (the whole component
+// when it has no '.').
+std::string baseName(const std::string& path) {
+    std::string name = files::fileName(files::normalizeSeparators(path));
+    const auto dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    return name;
+}
+
+// Engine id of an ENGINE text: decimal digits naming an entry of the engine catalogue.
+std::optional<int> engineId(const std::string& text, const cReport& r) {
+    const std::string t = trim(text);
+    if (t.empty() || t.size() > 4 || !std::all_of(t.begin(), t.end(), [](unsigned char c) { return std::isdigit(c); }))
+        return std::nullopt;
+    const int id = std::stoi(t);
+    if (!r.DBEnginesXML().selectSingleNode("DBENGINES/DBENGINE[@Id=" + xml::xpathLiteral(std::to_string(id)) + "]"))
+        return std::nullopt;
+    return id;
+}
+
+// Name shown for an engine-12 entry: DATABASENAME when given, else the database, catalogue or
+// file the connection string names.
+std::string othersDatabaseName(const std::string& connectionString) {
+    if (auto given = entryText("DATABASENAME"); given && !trim(*given).empty()) return trim(*given);
+    try {
+        const db::ConnectionParameters params = db::parseConnectionString(connectionString);
+        for (const char* key : {"Database", "Initial Catalog", "DBQ", "Data Source", "DSN"}) {
+            const std::string v = trim(db::parameterValue(params, key));
+            if (!v.empty()) return v.find('/') != std::string::npos || v.find('\\') != std::string::npos ? baseName(v) : v;
+        }
+    } catch (const std::exception&) {
+        // the connection attempt reports a string that cannot be read
+    }
+    return {};
+}
+
+// Nothing of the previous entry survives into this one: server, database, login, string and
+// structure are cleared after the engine's parameters were restored from the catalogue.
+void clearConnectionFields(cReport& r) {
+    r.DBServerName("");
+    r.DatabasePath("");
+    r.DatabaseName("");
+    r.AuthenticationMode("");
+    r.ConnectionString("");
+    r.SortTableStructure(false);
+    r.oResultXML.reset();
+}
+
+// Stem of default report names and folders.
+std::string reportStem(const cReport& r) {
+    std::string name = r.DatabaseName();
+    if (trim(name).empty()) name = r.DBServerName();
+    if (trim(name).empty()) name = "Database";
+    return bXMLSupport::HtmlFileStem(name);
+}
+
+std::string defaultReportFolder(const cReport& r) { return files::joinPath(ReportsFolder, reportStem(r) + "report"); }
+
+// Creates folder when missing and checks that files can be written into it.
+void prepareFolder(const std::string& folder) {
+    namespace sfs = std::filesystem;
+    if (folder.empty()) throw BatchError(kBadFileName, "No folder given.");
+    std::error_code ec;
+    if (!sfs::is_directory(folder, ec)) {
+        sfs::create_directories(folder, ec);
+        if (ec) throw BatchError(errorNumberOf(ec.value()), "Cannot create " + folder + ": " + ec.message());
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        throw BatchError(errorNumberOf(errno), "Cannot write into " + folder);
+}
+
+// Engine 13 when the report engine has no reader for structure files: the file itself becomes
+// the structure, with the current report options (its own summary kept).
+bool loadStructureFile(cReport& r) {
+    const std::string path = r.DatabasePath();
+    auto doc = std::make_shared<xml::Document>();
+    if (!files::fileExists(path) || !doc->load(path) || doc->documentElement().name() != "DATABASE") {
+        ui::MsgBox("Invalid dalvane structure file", ui::MsgButtons::OK, ui::MsgIcon::Critical);
+        return false;
+    }
+    xml::Node database = doc->documentElement();
+    database.setAttribute("DatabaseName", r.DatabaseName());
+    xml::Node current = r.ReportOptionsXML().documentElement();
+    if (current) {
+        xml::Node copy = database.appendChild(current);
+        for (xml::Node old : database.selectNodes("REPORTOPTIONS")) {
+            if (old == copy) continue;
+            for (xml::Node summary : old.selectNodes("SUMMARY")) {
+                for (xml::Node s : copy.selectNodes("SUMMARY")) s.remove();
+                copy.appendChild(summary);
+            }
+            old.remove();
+        }
+    }
+    r.oResultXML = std::move(doc);
+    return true;
+}
+
+// One DATABASE entry. leaveLoop is set for the failures that end the run.
+EntryResult runEntry(bool& leaveLoop) {
+    cReport& r = engine();
+    xml::Node engineNode = oBatchDatabase.selectSingleNode("ENGINE");
+    if (!engineNode) {
+        leaveLoop = true;
+        return {BatchNoEngine, "Database engine type not specified in " + BatchPath};
+    }
+    const std::optional<int> id = engineId(engineNode.text(), r);
+    if (!id) return {BatchNoEngine, "Database engine type \"" + trim(engineNode.text()) + "\" is not known in " + BatchPath};
+    r.CurrentDatabaseEngineId(*id);
+    if (!r.ResetConnectionString())
+        return {BatchNoEngine, "Database engine type \"" + trim(engineNode.text()) + "\" is not known in " + BatchPath};
+    clearConnectionFields(r);
+
+    // The file of engines 8-10 and 13, under either name the batch documents use.
+    auto fileText = []() {
+        auto t = entryText("DBNAME");
+        return t ? t : entryText("DATABASENAME");
+    };
+
+    if (*id >= 8 && *id <= 10) {
+        const auto file = fileText();
+        if (!file) {
+            leaveLoop = true;
+            return {BatchNoDatabaseFile, "Database name not specified in " + BatchPath};
+        }
+        r.DatabasePath(trim(*file));
+        r.DatabaseName(baseName(r.DatabasePath()));
+        if (auto v = entryText("ACCESSDB/DATABASEPASSWORD"); v && !v->empty()) r.AccessDatabasePassword(*v);
+        if (xml::Node n = oBatchDatabase.selectSingleNode("ACCESSDB/SYSTEMDATABASE/@Name"); n && !n.text().empty())
+            r.WorkgroupDatabase(trim(n.text()));
+        if (auto v = entryText("ACCESSDB/SYSTEMDATABASE/USERNAME"); v && !v->empty()) r.UserName(trim(*v));
+        if (auto v = entryText("ACCESSDB/SYSTEMDATABASE/PASSWORD"); v && !v->empty()) r.Password(trim(*v));
+        if (auto v = entryText("ACCESSDB/SYSTEMDATABASE/SORTCOLUMNSALPHABETICALLY"); v && !trim(*v).empty()) {
+            const std::string t = upper(trim(*v));
+            const bool number = std::all_of(t.begin(), t.end(), [](unsigned char c) { return std::isdigit(c) || c == '-'; });
+            r.SortTableStructure(t == "TRUE" || (number && t.find_first_not_of("-0") != std::string::npos));
+        }
+    } else if (*id == 13) {
+        r.ConnectionString("XML");
+        const auto file = fileText();
+        if (!file) {
+            leaveLoop = true;
+            return {BatchNoDatabaseFile, "XML file to imported is not specified in " + BatchPath};
+        }
+        r.DatabasePath(*file);
+        r.DatabaseName(baseName(*file));
+    } else if (*id == 12) {
+        const auto cs = entryText("CONNECTIONSTRING");
+        if (!cs || trim(*cs).empty()) {
+            leaveLoop = true;
+            return {BatchNoConnectString, "Connectstring should be specified if the database engine is other than the one support by  " +
+                                              VersionRecord.ProductTitle + " " + VersionRecord.EditionName};
+        }
+        r.ConnectionString(*cs);
+        r.DatabaseName(othersDatabaseName(*cs));
+    } else {
+        // An entry whose connection details are incomplete is not connected at all.
+        EntryResult stored = StoreDBInfo();
+        if (stored.Code != BatchOK) return stored;
+    }
+
+    const std::string unable = "Unable to connect to database: " + r.DatabaseName();
+    if (!GetConnectionString()) return {BatchNoPassword, unable};
+    bool imported = false;
+    if (!r.OpenDalvDatabase()) {
+        if (*id != 13 || !loadStructureFile(r)) return {BatchNoPassword, unable};
+        imported = true;
+    }
+    if (!imported && !r.ImportDatabase(false))
+        return {BatchNotImported, "Failed to create XML for database: " + r.DatabaseName()};
+    std::string failure;
+    if (!SaveReport(&failure)) return {BatchReportFailed, failure};
+    return {BatchOK, "Database imported successfully"};
+}
+
+}  // namespace
+
+EntryResult StoreDBInfo() {
+    try {
+        cReport& r = engine();
+        const std::string in = " in " + BatchPath;
+        const auto server = entryText("SERVERNAME");
+        if (!server || trim(*server).empty())
+            return {BatchNoServer, "Server name is not given for SQL Server database connection" + in};
+        r.DBServerName(trim(*server));
+
+        const auto database = entryText("DATABASENAME");
+        const int id = r.CurrentDatabaseEngineId();
+        if (!database || (id >= 1 && id <= 3 && trim(*database).empty()))
+            return {BatchNoDatabase, "Database name not given for the connection" + in};
+        r.DatabasePath(*database);
+        r.DatabaseName(r.DatabasePath());
+
+        xml::Node mode = oBatchDatabase.selectSingleNode("AUTHENTICATION/@Mode");
+        const std::string modeText = mode ? upper(trim(mode.text())) : std::string();
+        if (modeText != "WINDOWS" && modeText != "SQL" && modeText != "ORACLE" && modeText != "IBMDB2")
+            return {BatchNoAuthentication, "Authentication mode is not specified" + in};
+        r.AuthenticationMode(modeText);
+
+        if (modeText != "WINDOWS") {
+            const auto user = entryText("AUTHENTICATION/USERNAME");
+            if (!user || trim(*user).empty())
+                return {BatchNoUser, "User name is not provided for SQL authentication" + in};
+            r.UserName(trim(*user));
+            const auto password = entryText("AUTHENTICATION/PASSWORD");
+            if (!password) return {BatchNoPassword, "Password not provided for SQL authentication" + in};
+            r.Password(*password);
+        }
+        return {BatchOK, ""};
+    } catch (const BatchError& e) {
+        reportError(e.number, e.what(), "bGlobal.StoreDBInfo");
+        return {BatchNoServer, std::string("Connection details could not be read from ") + BatchPath};
+    } catch (const std::exception& e) {
+        reportError(-1, e.what(), "bGlobal.StoreDBInfo");
+        return {BatchNoServer, std::string("Connection details could not be read from ") + BatchPath};
+    }
+}
+
+std::string GetSQLServerConnStr() {
+    try {
+        const cReport& r = engine();
+        if (r.AuthenticationMode() == "WINDOWS")
+            return db::buildConnectionString({{"Provider", "SQLOLEDB"},
+                                              {"Persist Security Info", "False"},
+                                              {"Integrated Security", "SSPI"},
+                                              {"Initial Catalog", r.DatabaseName()},
+                                              {"Data Source", r.DBServerName()}});
+        return db::buildConnectionString({{"Provider", "SQLOLEDB"},
+                                          {"User Id", r.UserName()},
+                                          {"password", r.Password()},
+                                          {"Initial Catalog", r.DatabaseName()},
+                                          {"Data Source", r.DBServerName()}});
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "GetSQLServerConnStr");
+        return {};
+    }
+}
+
+std::string GetOracleConnStr() {
+    try {
+        const cReport& r = engine();
+        const std::string provider = r.CurrentDatabaseEngineId() == 7 ? "MSDAORA.1" : "OraOLEDB.Oracle";
+        if (r.AuthenticationMode() == "WINDOWS")
+            return db::buildConnectionString({{"Provider", provider},
+                                              {"Integrated Security", "SSPI"},
+                                              {"Persist Security Info", "False"},
+                                              {"Data Source", r.DBServerName()},
+                                              {"ChunkSize", "150000"}});
+        // An empty server leaves out Data Source (buildConnectionString drops empty values).
+        return db::buildConnectionString({{"Provider", provider},
+                                          {"User Id", r.UserName()},
+                                          {"password", r.Password()},
+                                          {"Persist Security Info", "False"},
+                                          {"Data Source", r.DBServerName()},
+                                          {"ChunkSize", "150000"}});
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "GetOracleConnStr");
+        return {};
+    }
+}
+
+std::string GetAccessConnStr() {
+    try {
+        const cReport& r = engine();
+        db::ConnectionParameters params{{"Provider", "Microsoft.Jet.OLEDB.4.0"}};
+        if (!r.AccessDatabasePassword().empty())
+            params.emplace_back("Jet OLEDB:Database Password", r.AccessDatabasePassword());
+        if (!r.WorkgroupDatabase().empty()) {
+            params.emplace_back("Jet OLEDB:System Database", r.WorkgroupDatabase());
+            params.emplace_back("User ID", r.UserName());
+            params.emplace_back("Password", r.Password());
+        }
+        params.emplace_back("Data Source", r.DatabasePath());
+        return db::buildConnectionString(params);
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "GetAccessConnStr");
+        return {};
+    }
+}
+
+std::string GetOthersConnStr() {
+    try {
+        return trim(engine().ConnectionString());
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "GetOthersConnStr");
+        return {};
+    }
+}
+
+std::string GetIBMDB2connStr() {
+    try {
+        const cReport& r = engine();
+        return db::buildConnectionString({{"Provider", "IBMDADB2.1"},
+                                          {"User ID", r.UserName()},
+                                          {"Password", r.Password()},
+                                          {"Data Source", r.DatabaseName()},
+                                          {"Persist Security Info", "False"}});
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "GetIBMDB2connStr");
+        return {};
+    }
+}
+
+bool GetConnectionString() {
+    try {
+        cReport& r = engine();
+        const int id = r.CurrentDatabaseEngineId();
+        if (id == 13) return true;
+        std::string cs;
+        if (id >= 1 && id <= 3) cs = GetSQLServerConnStr();
+        else if (id >= 4 && id <= 7) cs = GetOracleConnStr();
+        else if (id >= 8 && id <= 10) cs = GetAccessConnStr();
+        else if (id == 11) cs = GetIBMDB2connStr();
+        else if (id == 12) cs = GetOthersConnStr();
+        else return false;
+        r.ConnectionString(cs);
+        return !cs.empty();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "GetConnectionString");
+        return false;
+    }
+}
+
+bool SaveAsWordDocument(const std::string& target) {
+    try {
+        cReport& r = engine();
+        std::string text;
+        if (!r.ApplyXSL(files::joinPath(StylesFolder, "WordFormat1.xsl"), false, &text)) return false;
+        cWord word(&r);
+        return word.GenerateWordDocument(text, target);
+    } catch (const BatchError& e) {
+        reportError(e.number, e.what(), "bHandleCMD.SaveAsWordDocument");
+        return false;
+    } catch (const std::exception& e) {
+        reportError(-1, e.what(), "bHandleCMD.SaveAsWordDocument");
+        return false;
+    }
+}
+
+bool SaveReport(std::string* failure) {
+    bool allWritten = true;
+    auto fail = [&](const std::string& message) {
+        if (allWritten && failure) *failure = message;
+        allWritten = false;
+    };
+    std::string folder;  // carried to a REPORT without Path
+    std::string target;
+    std::string format;
+    try {
+        cReport& r = engine();
+        for (const xml::Node& report : oBatchDatabase.selectNodes("REPORTS/REPORT")) {
+            if (!report.hasAttribute("Format")) continue;
+            format = upper(trim(report.attribute("Format")));
+            if (report.hasAttribute("Path")) {
+                const std::string path = report.attribute("Path");
+                folder = trim(path).empty() ? defaultReportFolder(r) : files::normalizeSeparators(path);
+            } else if (folder.empty()) {
+                folder = defaultReportFolder(r);
+            }
+
+            const bool pageFolder = format != "XML" && format != "WORD" && r.HTML_ObjectsPerPage() > 1;
+            if (pageFolder) {
+                target = folder.back() == '/' ? folder : folder + "/";
+            } else {
+                std::string name = report.attribute("FileName");
+                if (trim(name).empty())
+                    name = reportStem(r) + (format == "XML" ? ".xml" : format == "WORD" ? ".docx" : ".html");
+                target = files::joinPath(folder, name);
+            }
+
+            const std::string unable = "Unable to save the " + format + " report " + target;
+            if (format == "HTML") {
+                if (bXMLSupport::SaveAsHTML(target, r.HTML_MultipleHTMLs()).empty()) {
+                    ui::MsgBox("Unable to save HTML report");
+                    fail(unable);
+                }
+            } else if (format == "XML") {
+                prepareFolder(files::parentFolder(target));
+                if (!r.SaveXML(target, false, false)) fail(unable);
+            } else if (format == "WORD") {
+                prepareFolder(files::parentFolder(target));
+                if (!SaveAsWordDocument(target)) fail(unable);
+            } else {
+                fail("Report format \"" + format + "\" is not known in " + BatchPath);
+            }
+        }
+    } catch (const BatchError& e) {
+        reportError(e.number, e.what(), "bHandleCMD.SaveReport");
+        const std::string known = knownErrorText(e.number);
+        fail("Unable to save the " + format + " report " + target + ": " + (known.empty() ? e.what() : known));
+    } catch (const std::exception& e) {
+        reportError(-1, e.what(), "bHandleCMD.SaveReport");
+        fail("Unable to save the " + format + " report " + target + ": " + e.what());
+    }
+    return allWritten;
+}
+
+std::string FormatEntryLine(int entry, const EntryResult& result) {
+    return "DATABASE " + std::to_string(entry) + ": " + std::to_string(result.Code) + " " + result.Message;
+}
+
+}  // namespace bHandleCMD
+
+BatchResult HandleBatchProcess(const std::string& path) {
+    using namespace bHandleCMD;
+    BatchResult result;
+    int processed = 0;
+    EntryResult last;
+    auto finishEntry = [&](int entry, const EntryResult& r) {
+        std::cout << FormatEntryLine(entry, r) << std::endl;
+        ++processed;
+        if (r.Code != BatchOK) ++result.failures;
+        last = r;
+    };
+    try {
+        BatchPath = path;
+        oBatchDatabase = xml::Node();
+        oBatchDocument.clear();
+        engine();
+        if (!files::fileExists(path) || !oBatchDocument.load(path) ||
+            oBatchDocument.documentElement().name() != "DALVIMPORT") {
+            const std::string reason = !files::fileExists(path) ? "the file does not exist"
+                                       : !oBatchDocument.parseError().empty() ? oBatchDocument.parseError()
+                                                                              : "its root element is not DALVIMPORT";
+            std::cerr << path << ": " << reason << std::endl;
+            oBatchDocument.clear();
+            result.failures = 1;
+            result.message = path + " could not be loaded";
+            std::cout << "DALVIMPORT: " << BatchNotLoaded << " " << result.message << std::endl;
+            return result;
+        }
+        int entry = 0;
+        for (const xml::Node& database : oBatchDocument.selectNodes("DALVIMPORT/DATABASE")) {
+            oBatchDatabase = database;
+            bool leaveLoop = false;
+            EntryResult r;
+            ++entry;
+            try {
+                r = runEntry(leaveLoop);
+            } catch (const BatchError& e) {
+                reportError(e.number, e.what(), "bHandleCMD.HandleBatchProcess");
+                r = {BatchNotImported, std::string("Failed to create XML for database: ") + e.what()};
+            } catch (const std::exception& e) {
+                reportError(-1, e.what(), "bHandleCMD.HandleBatchProcess");
+                r = {BatchNotImported, std::string("Failed to create XML for database: ") + e.what()};
+            }
+            finishEntry(entry, r);
+            if (leaveLoop) break;
+        }
+    } catch (const BatchError& e) {
+        reportError(e.number, e.what(), "bHandleCMD.HandleBatchProcess");
+        if (result.failures == 0) result.failures = 1;
+        last = {BatchNotLoaded, e.what()};
+    } catch (const std::exception& e) {
+        reportError(-1, e.what(), "bHandleCMD.HandleBatchProcess");
+        if (result.failures == 0) result.failures = 1;
+        last = {BatchNotLoaded, e.what()};
+    }
+    oBatchDatabase = xml::Node();
+    oBatchDocument.clear();
+    result.success = result.failures == 0;
+    result.message = result.success ? last.Message
+                                    : std::to_string(result.failures) + " of " + std::to_string(processed) +
+                                          " database entries failed; the last: " + last.Message;
+    return result;
+}

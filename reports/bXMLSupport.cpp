@@ -1,0 +1,280 @@
+#include "reports/bXMLSupport.h"
+
+#include "core/bErrorHandler.h"
+#include "core/bGlobal.h"
+#include "options/cReport.h"
+#include "platform/fs/Paths.h"
+#include "platform/ui/Prompter.h"
+
+#include <cctype>
+#include <cerrno>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace bXMLSupport {
+
+std::string LastHtmlOutput;
+
+namespace {
+
+namespace sfs = std::filesystem;
+
+constexpr const char* kDelimiter = "<!--dalv html delimiter-->";
+
+struct PageKind {
+    const char* kind;
+    const char* sheet;
+};
+constexpr PageKind kPageKinds[] = {
+    {"Index", "index.xsl"},         {"Tables", "tables.xsl"},
+    {"Views", "views.xsl"},         {"Diagram", "diagram.xsl"},
+    {"StoredProcedures", "storedprocedures.xsl"}, {"Summary", "summary.xsl"},
+};
+
+// A failure with the error number the messages are chosen by.
+struct ExportError : std::runtime_error {
+    long number;
+    ExportError(long n, const std::string& what) : std::runtime_error(what), number(n) {}
+};
+
+constexpr long kPermissionDenied = 70;
+constexpr long kBadFileName = 52;
+constexpr long kBadSyntax = -2147024773;  // 0x8007007B
+
+long errorNumberOf(int err) {
+    switch (err) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return kPermissionDenied;
+    case ENAMETOOLONG:
+    case EINVAL:
+    case EILSEQ:
+        return kBadSyntax;
+    case ENOENT:
+    case ENOTDIR:
+    case EISDIR:
+        return kBadFileName;
+    default:
+        return -1;
+    }
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    if (from.empty()) return text;
+    for (std::size_t pos = 0; (pos = text.find(from, pos)) != std::string::npos; pos += to.size())
+        text.replace(pos, from.size(), to);
+    return text;
+}
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// The first page mark "<html>" white space "<!--" digits "-->" of text, or "".
+std::string findPageMark(const std::string& text) {
+    static const std::string open = "<html>";
+    for (std::size_t pos = text.find(open); pos != std::string::npos; pos = text.find(open, pos + 1)) {
+        std::size_t i = pos + open.size();
+        while (i < text.size() && isSpace(text[i])) ++i;
+        if (text.compare(i, 4, "<!--") != 0) continue;
+        i += 4;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+        if (text.compare(i, 3, "-->") != 0) continue;
+        return text.substr(pos, i + 3 - pos);
+    }
+    return {};
+}
+
+// Folder for the report: Target itself, or the folder of a Target that names an .html file.
+// Always ends with "/".
+std::string reportFolder(const std::string& target) {
+    std::string folder = files::normalizeSeparators(target);
+    if (folder.find(".html") != std::string::npos) folder = files::parentFolder(folder);
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder;
+}
+
+void ensureFolder(const std::string& folder, const std::string& shown) {
+    if (files::folderExists(folder) || files::createFolders(folder)) return;
+    ui::MsgBox("Enable to create folder in the target directory " + shown, ui::MsgButtons::OK,
+               ui::MsgIcon::Critical);
+    throw ExportError(0, "");
+}
+
+void copyFileOver(const std::string& from, const std::string& to) {
+    std::error_code ec;
+    sfs::copy_file(from, to, sfs::copy_options::overwrite_existing, ec);
+    if (ec) throw ExportError(errorNumberOf(ec.value()), "Cannot copy " + from + " to " + to + ": " + ec.message());
+}
+
+void copyImages(const std::string& destination) {
+    if (ImagesFolder.empty() || !files::folderExists(ImagesFolder)) return;
+    std::error_code ec;
+    sfs::copy(ImagesFolder, destination, sfs::copy_options::recursive | sfs::copy_options::overwrite_existing, ec);
+    if (ec) throw ExportError(errorNumberOf(ec.value()), "Cannot copy the report images: " + ec.message());
+}
+
+// The style file named by HTML_CurrentCSS: a path of its own when it exists there (a custom
+// style), else the file of that name in the program's styles folder.
+std::string cssSource(const std::string& currentCss) {
+    const std::string css = files::normalizeSeparators(currentCss);
+    if (!css.empty() && css.front() == '/' && files::fileExists(css)) return css;
+    return files::joinPath(StylesFolder, files::fileName(css));
+}
+
+}  // namespace
+
+std::string HtmlFileStem(const std::string& databaseName) {
+    std::string stem = databaseName;
+    for (char& c : stem)
+        if (c == '/' || c == '\\') c = '_';
+    return stem;
+}
+
+std::int16_t GetHtmlPageNumber(const std::string& Mark) {
+    std::string text = Mark;
+    for (const char* token : {"<html>", "\r\n", "\n", "\r", "<!--", "-->"}) text = replaceAll(text, token, "");
+    std::size_t first = 0, last = text.size();
+    while (first < last && isSpace(text[first])) ++first;
+    while (last > first && isSpace(text[last - 1])) --last;
+    text = text.substr(first, last - first);
+    if (text.empty() || text.size() > 6) return 1;
+    long value = 0;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return 1;
+        value = value * 10 + (c - '0');
+    }
+    return value > 32767 ? 1 : static_cast<std::int16_t>(value);
+}
+
+namespace {
+
+// ParseHTML with its outcome: ok is false when a page could not be written (reported here).
+std::string writePages(const std::string& Html, const std::string& Target, const std::string& Kind, bool& ok) {
+    std::string result;
+    ok = true;
+    try {
+        if (Html.empty() || !oReportEngine) return "";
+        const std::string stem = HtmlFileStem(oReportEngine->DatabaseName());
+        const std::string folder = files::parentFolder(Target + "x");
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t end = Html.find(kDelimiter, start);
+            const std::string part = Html.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            const std::string mark = findPageMark(part);
+            if (mark.empty()) break;
+            const std::string file = Target + stem + Kind + std::to_string(GetHtmlPageNumber(mark)) + ".html";
+            if (!folder.empty() && !files::isInside(file, folder))
+                throw ExportError(kBadFileName, "Page file outside the report folder: " + file);
+            errno = 0;
+            if (!files::writeTextFile(file, part + "\r\n"))
+                throw ExportError(errorNumberOf(errno), "Cannot write " + file);
+            result = file;
+            if (end == std::string::npos) break;
+            start = end + std::char_traits<char>::length(kDelimiter);
+        }
+    } catch (const ExportError& e) {
+        ok = false;
+        switch (e.number) {
+        case kPermissionDenied:
+            ui::MsgBox("You dont have permission to save the xml in the selected folder.", ui::MsgButtons::OK,
+                       ui::MsgIcon::Information);
+            break;
+        case kBadSyntax:
+            ui::MsgBox("The filename, directory name, or volume label syntax is not supported.",
+                       ui::MsgButtons::OK, ui::MsgIcon::Information);
+            break;
+        case kBadFileName:
+            ui::MsgBox("Please give a valid file name and try again.", ui::MsgButtons::OK,
+                       ui::MsgIcon::Information);
+            break;
+        default:
+            HandleError(e.number, e.what(), "bXMLSupport.ParseHTML");
+        }
+    } catch (const std::exception& e) {
+        ok = false;
+        HandleError(-1, e.what(), "bXMLSupport.ParseHTML");
+    }
+    return result;
+}
+
+}  // namespace
+
+std::string ParseHTML(const std::string& Html, const std::string& Target, const std::string& Kind) {
+    bool ok = true;
+    return writePages(Html, Target, Kind, ok);
+}
+
+std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
+    (void)MultipleFiles;
+    const std::string folder = reportFolder(Target);
+    try {
+        if (!oReportEngine || !oReportEngine->oResultXML || oReportEngine->oResultXML->isEmpty())
+            throw ExportError(-1, "No database structure is loaded.");
+        if (folder.empty()) throw ExportError(kBadFileName, "No report folder given.");
+        ensureFolder(folder, folder);
+        ensureFolder(folder + "images/", folder + "images/");
+        ensureFolder(folder + "styles/", folder + "styles/");
+
+        copyImages(folder + "images");
+
+        const std::string cssFrom = cssSource(oReportEngine->HTML_CurrentCSS());
+        const std::string cssTo = folder + "styles/" + files::fileName(cssFrom);
+        if (!files::fileExists(cssFrom)) throw ExportError(kBadFileName, "The style sheet " + cssFrom + " does not exist.");
+        if (sfs::weakly_canonical(cssFrom) != sfs::weakly_canonical(cssTo)) copyFileOver(cssFrom, cssTo);
+
+        const std::string picture = oReportEngine->GetDiagramFileName();
+        if (!picture.empty() && files::fileExists(picture))
+            copyFileOver(picture, folder + "images/" + files::fileName(picture));
+
+        const std::string layout = oReportEngine->HTML_CurrentXSL();
+        std::string indexPage;
+        bool failed = false;
+        for (const PageKind& k : kPageKinds) {
+            const std::string sheet = replaceAll(layout, ".xsl", k.sheet);
+            const bool index = std::string(k.kind) == "Index";
+            // A custom layout may leave out page kinds other than the index.
+            if (!index && !files::fileExists(sheet)) continue;
+            LastHtmlOutput.clear();
+            if (!files::fileExists(sheet)) {
+                ui::MsgBox("Please check the xsl that you have clhosen to apply. Try again with the default xsl.",
+                           ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
+                throw ExportError(0, "");
+            }
+            // ApplyXSL reports its own failures.
+            if (!oReportEngine->ApplyXSL(sheet, false, &LastHtmlOutput)) throw ExportError(0, "");
+            bool ok = true;
+            const std::string written = writePages(LastHtmlOutput, folder, k.kind, ok);
+            if (!ok) failed = true;  // reported; the other kinds are still written
+            if (index) indexPage = written;
+        }
+        return failed ? std::string() : indexPage;
+    } catch (const ExportError& e) {
+        switch (e.number) {
+        case 0:  // already reported
+            break;
+        case kPermissionDenied:
+            ui::MsgBox("You dont have permission to save the html file in " + folder + ".", ui::MsgButtons::OK,
+                       ui::MsgIcon::Critical);
+            break;
+        case kBadSyntax:
+            ui::MsgBox("The filename, directory name, or volume label syntax is not supported.",
+                       ui::MsgButtons::OK, ui::MsgIcon::Information);
+            break;
+        case kBadFileName:
+            ui::MsgBox("Please give a valid file name and try again.", ui::MsgButtons::OK,
+                       ui::MsgIcon::Information);
+            break;
+        default:
+            HandleError(e.number, e.what(), "bXMLSupport.SaveAsHTML");
+        }
+        return "";
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "bXMLSupport.SaveAsHTML");
+        return "";
+    }
+}
+
+}  // namespace bXMLSupport

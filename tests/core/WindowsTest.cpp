@@ -1,0 +1,230 @@
+#include "CoreTestEnv.h"
+#include "core/QtPrompter.h"
+#include "core/bErrorHandler.h"
+#include "core/bGlobalUi.h"
+#include "core/bHandleCMD.h"
+#include "core/cDVUpdates.h"
+#include "core/frmDisplayError.h"
+#include "core/frmErrorHandler.h"
+#include "core/frmSendMail.h"
+#include "core/frmSplash.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+
+using coretest::ScopedHome;
+using testsupport::readFile;
+using testsupport::ScopedPrompter;
+
+namespace {
+int endedWith = -100;
+void recordEnd(int code) { endedWith = code; }
+
+// Runs action on the next modal dialog once it is showing.
+void onModal(std::function<void(QWidget*)> action) {
+    QTimer::singleShot(0, [action] {
+        QWidget* w = QApplication::activeModalWidget();
+        ASSERT_NE(w, nullptr);
+        action(w);
+    });
+}
+
+class ErrorDialog : public ::testing::Test {
+protected:
+    ScopedHome home;
+    ScopedPrompter prompter;
+    void SetUp() override {
+        SetProgramFolders();
+        ASSERT_TRUE(CreateUserFolders());
+        endedWith = -100;
+        setEndProcessHook(recordEnd);
+    }
+    void TearDown() override {
+        setEndProcessHook(nullptr);
+        oWebService.reset();
+    }
+};
+}  // namespace
+
+TEST_F(ErrorDialog, FailedSendFallsBackToMailLinkAndEnds) {
+    // A port held but not listening: the post is refused.
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    oWebService = std::make_unique<cDVUpdates>("http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+    oWebService->timeoutSeconds = 5;
+    files::writeTextFile(files::joinPath(DataFolder, "errors.log"), "old content");
+    frmErrorHandler dlg;
+    dlg.ErrNumber = 5;
+    dlg.ErrDescription = "Invalid procedure call";
+    dlg.ErrSource = "bGlobal.Occurs";
+    onModal([](QWidget* w) {
+        auto* mail = qobject_cast<frmSendMail*>(w);
+        ASSERT_NE(mail, nullptr);
+        EXPECT_EQ(mail->txtSubject->text(), "Dalvane 4.5 Error Report");
+        EXPECT_TRUE(mail->txtErrorReport->toPlainText().contains("Error Number: 5 \nError Description: Invalid procedure call"));
+        mail->txtName->setText("Ann");
+        mail->txtComments->setPlainText("it broke");
+        mail->cmdSendNow->click();
+    });
+    dlg.cmdSendReport_Click();
+
+    EXPECT_EQ(dlg.UserComments, "it broke");
+    std::string log = readFile(files::joinPath(DataFolder, "errors.log"));
+    EXPECT_EQ(log.rfind("mailto:", 0), 0u);  // replaced, not appended
+    EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+    EXPECT_NE(log.find("Comments%3A%20it%20broke"), std::string::npos);
+    ASSERT_EQ(prompter->opened.size(), 1u);
+    EXPECT_EQ(prompter->opened[0] + "\r\n", log);
+    EXPECT_EQ(endedWith, 1);
+    ::close(fd);
+}
+
+TEST_F(ErrorDialog, CloseInTheSendDialogKeepsTheErrorDialog) {
+    frmErrorHandler dlg;
+    onModal([](QWidget* w) { qobject_cast<frmSendMail*>(w)->cmdClose->click(); });
+    dlg.cmdSendReport_Click();
+    EXPECT_EQ(endedWith, -100);
+    EXPECT_TRUE(prompter->opened.empty());
+    EXPECT_FALSE(files::fileExists(files::joinPath(DataFolder, "errors.log")));
+    EXPECT_FALSE(dlg.txtErrorReport->toPlainText().isEmpty());  // the mail form
+}
+
+TEST_F(ErrorDialog, DontSendClearsAndEnds) {
+    files::writeTextFile(files::joinPath(ReportsFolder, "temp.html"), "x");
+    frmErrorHandler dlg;
+    dlg.cmdDontSend->click();
+    EXPECT_EQ(endedWith, 1);
+    EXPECT_FALSE(files::fileExists(files::joinPath(ReportsFolder, "temp.html")));
+}
+
+TEST_F(ErrorDialog, SecondErrorWhileShowingReplacesTheStoredValuesOnly) {
+    InstallErrorDialog();
+    QPointer<frmErrorHandler> seen;
+    onModal([&](QWidget* w) {
+        seen = qobject_cast<frmErrorHandler*>(w);
+        ASSERT_TRUE(seen);
+        HandleError(2, "second", "b.Two");  // returns at once
+        EXPECT_EQ(seen->ErrNumber, 2);
+        EXPECT_NE(seen->ErrorReportText.find("Error Source: a.One"), std::string::npos);
+        // View Error shows the first report.
+        onModal([](QWidget* v) {
+            auto* view = qobject_cast<frmDisplayError*>(v);
+            ASSERT_NE(view, nullptr);
+            EXPECT_EQ(view->windowTitle(), "Dalvane 4.5 Error Details");
+            EXPECT_TRUE(view->txtErrorReport->toPlainText().contains("Error Number: 1"));
+            view->cmdClose->click();
+        });
+        seen->cmdViewError_Click();
+        EXPECT_TRUE(seen->isVisible());
+        seen->reject();  // closed by its frame
+    });
+    HandleError(1, "first", "a.One");
+    EXPECT_TRUE(ErrorShown);
+    EXPECT_EQ(endedWith, -100);
+    setErrorDialogHook(nullptr);
+}
+
+TEST_F(ErrorDialog, SendDialogFrameCloseIsFalse) {
+    frmErrorHandler owner;
+    frmSendMail mail(&owner);
+    onModal([](QWidget* w) { w->close(); });
+    EXPECT_FALSE(mail.ShowMailDialog("report"));
+    onModal([](QWidget* w) { qobject_cast<frmSendMail*>(w)->cmdClose->click(); });
+    EXPECT_TRUE(mail.ShowMailDialog("report"));
+    mail.txtEMail->setText("no address");
+    EXPECT_FALSE(mail.ValidateSenderEMail());
+    EXPECT_EQ(prompter->lastMessage(), "Please enter a valid email id.");
+    mail.txtEMail->setText("ann.lee@mail.example.org");
+    EXPECT_TRUE(mail.ValidateSenderEMail());
+}
+
+namespace {
+class Splash : public ::testing::Test {
+protected:
+    ScopedHome home;
+    void SetUp() override {
+        SetProgramFolders();
+        ASSERT_TRUE(CreateUserFolders());
+        ASSERT_TRUE(InitReportEngine());
+    }
+    void TearDown() override {
+        SetMainWindowHook(nullptr);
+        ReleaseReportEngine();
+        ErrorShown = false;
+    }
+    // Shows a splash with a short timer and waits for the hand-over; returns the loop's code.
+    int runSplash(bool errorDuringStart) {
+        auto* s = new frmSplash();
+        EXPECT_EQ(s->windowTitle(), "Dalvane 4.5 Enterprise");
+        if (errorDuringStart) ErrorShown = true;
+        s->tmSplash->setInterval(20);
+        QEventLoop loop;
+        s->quit = [&loop](int code) { loop.exit(code); };
+        s->show();
+        QTimer::singleShot(3000, &loop, [&] { loop.exit(-1); });
+        QTimer::singleShot(200, &loop, [&] { loop.exit(7); });  // hand-over done, loop still alive
+        int rc = loop.exec();
+        EXPECT_FALSE(s->isVisible());
+        return rc;
+    }
+};
+}  // namespace
+
+TEST_F(Splash, TimerHandsOverToTheMainWindow) {
+    int shown = 0;
+    SetMainWindowHook([&] { return ++shown > 0; });
+    EXPECT_EQ(runSplash(false), 7);
+    EXPECT_EQ(shown, 1);
+}
+
+TEST_F(Splash, NoMainWindowAfterAnError) {
+    int shown = 0;
+    SetMainWindowHook([&] { return ++shown > 0; });
+    EXPECT_EQ(runSplash(true), 1);
+    EXPECT_EQ(shown, 0);
+}
+
+TEST_F(Splash, WithoutMainWindowTheProgramEndsCleanly) { EXPECT_EQ(runSplash(false), 0); }
+
+TEST(UnloadAllForms, KeepsTheNamedWindow) {
+    QWidget main, about;
+    main.setObjectName("frmDatabaseExplorer");
+    about.setObjectName("frmAbout");
+    QPointer<QWidget> owned = new QWidget;
+    owned->setObjectName("frmReportSetup");
+    owned->setAttribute(Qt::WA_DeleteOnClose);
+    for (QWidget* w : {&main, &about, owned.data()}) w->show();
+    UnloadAllForms("FRMDATABASEEXPLORER");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_FALSE(owned);
+    UnloadAllForms("");
+    EXPECT_FALSE(main.isVisible());
+}
+
+TEST(QtPrompter, FileFiltersInQtForm) {
+    EXPECT_EQ(QtPrompter::toQtFilter("XML File | *.xml"), "XML File (*.xml)");
+    EXPECT_EQ(QtPrompter::toQtFilter("Dalvane Files|*.dvs;*.xml|All Files|*.*"),
+              "Dalvane Files (*.dvs *.xml);;All Files (*.*)");
+}

@@ -1,0 +1,86 @@
+// Set-up of the main-window tests: program folder of the build, a private data and reports
+// folder, the options object, a captured error routine and a scripted prompter.
+#pragma once
+
+#include "core/bErrorHandler.h"
+#include "core/bGlobal.h"
+#include "explorer/frmDatabaseExplorer.h"
+#include "options/cReport.h"
+#include "platform/fs/Paths.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace explorertest {
+
+struct ErrorEntry {
+    long number;
+    std::string description, source;
+};
+
+class ExplorerTest : public ::testing::Test {
+protected:
+    testsupport::TempDir dir;
+    testsupport::ScopedPrompter prompts;
+    std::vector<ErrorEntry> errors;
+    std::vector<std::string> wizardModes;
+    bool windowShownForWizard = false;
+
+    void SetUp() override {
+        AppFolder = DALV_BIN_DIR;
+        StylesFolder = files::joinPath(AppFolder, "styles");
+        ImagesFolder = files::joinPath(AppFolder, "images");
+        DataFolder = dir.file("data");
+        ReportsFolder = dir.file("reports");
+        files::createFolder(DataFolder);
+        files::createFolder(ReportsFolder);
+        std::filesystem::copy_file(files::joinPath(DALV_SOURCE_DIR, "data/DBEngines.xml"),
+                                   files::joinPath(DataFolder, "DBEngines.xml"));
+        ShortDateFormat = "yyyy-MM-dd";
+        PassPhrase4 = "project pass phrase for the tests, 49 characters";
+        ErrorShown = false;
+        setErrorDialogHook([this](long n, const std::string& d, const std::string& s) {
+            errors.push_back({n, d, s});
+        });
+        frmDatabaseExplorer::ConnectionWizard = [this](QWidget* owner, const std::string& mode) {
+            wizardModes.push_back(mode);
+            windowShownForWizard = owner && owner->isVisible();
+        };
+        ASSERT_TRUE(InitReportEngine());
+    }
+    void TearDown() override {
+        frmDatabaseExplorer::ConnectionWizard = nullptr;
+        setErrorDialogHook(nullptr);
+        ReleaseReportEngine();
+        oStructures.clear();
+        oHistory.clear();
+        ErrorShown = false;
+    }
+
+    std::string historyPath() const { return files::joinPath(DataFolder, "history.dvh"); }
+
+    // A loaded main window (as the splash hands over).
+    std::unique_ptr<frmDatabaseExplorer> open() {
+        if (!oReportEngine) InitReportEngine();
+        auto w = std::make_unique<frmDatabaseExplorer>();
+        w->Form_Load();
+        w->show();
+        QApplication::processEvents();
+        return w;
+    }
+    // Closes the window as the user would; true when it closed.
+    static bool closeWindow(frmDatabaseExplorer& w) {
+        bool closed = w.close();
+        QApplication::processEvents();
+        return closed;
+    }
+};
+
+}  // namespace explorertest

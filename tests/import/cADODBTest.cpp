@@ -1,0 +1,233 @@
+#include "ImportTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace importtest;
+
+namespace {
+
+const std::vector<std::string> kSqliteSchema = {
+    R"(CREATE TABLE "Customer Info" ("Cust ID" INTEGER NOT NULL, "Region" VARCHAR(10) NOT NULL DEFAULT 'north',
+         "O'Brien" TEXT, "Größe" NUMERIC(8,2) DEFAULT 0, PRIMARY KEY ("Cust ID", "Region")))",
+    R"(CREATE TABLE "order" ("select" INTEGER PRIMARY KEY,
+         "parent" INTEGER REFERENCES "order"("select") ON DELETE CASCADE,
+         cust INTEGER, region VARCHAR(10), note TEXT DEFAULT 'n/a',
+         FOREIGN KEY (cust, region) REFERENCES "Customer Info"("Cust ID", "Region")
+           ON UPDATE CASCADE ON DELETE SET NULL))",
+    R"(CREATE UNIQUE INDEX "ix order note" ON "order"(note, cust))",
+    R"(CREATE INDEX ix_region ON "order"(region))",
+    R"(CREATE TABLE "Straße" (id INTEGER PRIMARY KEY, "Zoë" TEXT))",
+    R"(CREATE VIEW "v'orders" AS SELECT o."select", c."Region" FROM "order" o JOIN "Customer Info" c
+         ON c."Cust ID" = o.cust)",
+    R"(CREATE VIEW "Straßen" AS SELECT id FROM "Straße")",
+};
+
+std::string sqliteConnection(const std::string& path) { return "Driver=SQLite3;Database=" + path; }
+
+std::string makeSqlite(const testsupport::TempDir& dir, const std::vector<std::string>& schema,
+                       const std::string& name = "shop.db")
+{
+    std::string path = dir.file(name);
+    db::Connection c;
+    c.open(sqliteConnection(path));
+    run(c, schema);
+    return path;
+}
+
+// Canonical text of a document: parsed without white space, serialised again.
+std::string canonical(const std::string& text)
+{
+    xml::Document d;
+    EXPECT_TRUE(d.loadXML(text)) << d.parseError();
+    return d.xml();
+}
+
+void expectDocument(const xml::Document& doc, const std::string& fixture)
+{
+    const std::string expectedPath = testsupport::fixturePath("import/" + fixture);
+    xml::Document expected;
+    ASSERT_TRUE(expected.load(expectedPath)) << expectedPath << ": " << expected.parseError();
+    if (std::getenv("DALV_WRITE_EXPECTED")) doc.save(expectedPath + ".actual");
+    EXPECT_EQ(doc.xml(), expected.xml());
+}
+
+}  // namespace
+
+TEST(cADODB, SqliteDocumentListsEveryObject)
+{
+    testsupport::TempDir dir;
+    testsupport::ScopedPrompter prompts;
+    ErrorCapture errors;
+    const std::string path = makeSqlite(dir, kSqliteSchema);
+
+    cADODB reader;
+    EventLog log;
+    log.attach(reader);
+    reader.ConnectionString = sqliteConnection(path);
+    reader.DatabaseName = "shop";
+    ASSERT_TRUE(reader.OpenDalvDatabase());
+    ASSERT_TRUE(reader.GenerateXML());
+    EXPECT_TRUE(errors.entries.empty());
+    EXPECT_TRUE(prompts->messages.empty());
+    expectDocument(reader.oResultXML, "sqlite_shop.xml");
+
+    ASSERT_FALSE(log.events.empty());
+    EXPECT_EQ(log.events.front().status, 1);
+    EXPECT_EQ(log.events.front().message, "Connecting to database shop");
+    EXPECT_EQ(log.events[1].message, "Initialing XML...");
+    EXPECT_EQ(log.events.back().status, 4);
+    EXPECT_EQ(log.events.back().message, "Database imported");
+    for (const auto& e : log.events) EXPECT_EQ(e.increment, 2);
+    EXPECT_EQ(log.count("Fetching properties of column "), 11);
+    EXPECT_EQ(log.count("Checking for Foreign key(s) in "), 3);
+}
+
+TEST(cADODB, WholeDatabaseReadingWritesTheSameDocumentAsPerTable)
+{
+    testsupport::TempDir dir;
+    const std::string path = makeSqlite(dir, kSqliteSchema);
+    std::string docs[2];
+    std::vector<Event> events[2];
+    for (int i = 0; i < 2; ++i) {
+        cADODB reader;
+        EventLog log;
+        log.attach(reader);
+        if (i == 1) reader.setRowsetReading(cADODB::RowsetReading::PerTable);
+        reader.ConnectionString = sqliteConnection(path);
+        ASSERT_TRUE(reader.OpenDalvDatabase());
+        ASSERT_TRUE(reader.GenerateXML());
+        docs[i] = reader.oResultXML.xml();
+        events[i] = log.events;
+    }
+    EXPECT_EQ(docs[0], docs[1]);
+    ASSERT_EQ(events[0].size(), events[1].size());
+    for (std::size_t i = 0; i < events[0].size(); ++i) EXPECT_EQ(events[0][i].message, events[1][i].message);
+}
+
+TEST(cADODB, EmptyDatabaseGivesBareRoot)
+{
+    testsupport::TempDir dir;
+    const std::string path = makeSqlite(dir, {"CREATE TABLE scratch (x INTEGER)", "DROP TABLE scratch"});
+    cADODB reader;
+    reader.ConnectionString = sqliteConnection(path);
+    ASSERT_TRUE(reader.OpenDalvDatabase());
+    ASSERT_TRUE(reader.GenerateXML());
+    EXPECT_EQ(reader.oResultXML.xml(), canonical("<?xml version=\"1.0\"?><DATABASE/>"));
+}
+
+TEST(cADODB, CancelStopsTheImport)
+{
+    testsupport::TempDir dir;
+    const std::string path = makeSqlite(dir, kSqliteSchema);
+    struct Case {
+        std::string at;
+        bool documentExists;
+        int tables;
+    };
+    // Cancel before the document exists, on the first table, and part-way through the tables.
+    for (const Case& cs : {Case{"Initialing XML...", false, 0}, Case{"Importing Customer Info", true, 0},
+                           Case{"Importing order", true, 1}, Case{"Importing ix order note", true, 2}}) {
+        SCOPED_TRACE(cs.at);
+        cADODB reader;
+        EventLog log;
+        log.stopAt = [&cs](const Event& e) { return e.message == cs.at; };
+        log.attach(reader);
+        reader.ConnectionString = sqliteConnection(path);
+        ASSERT_TRUE(reader.OpenDalvDatabase());
+        EXPECT_FALSE(reader.GenerateXML());
+        EXPECT_EQ(!reader.oResultXML.isEmpty(), cs.documentExists);
+        EXPECT_EQ(reader.oResultXML.count("/DATABASE/TABLE"), cs.tables);
+        EXPECT_EQ(log.events.back().message, cs.at);  // nothing raised after the cancel
+        EXPECT_EQ(log.count("Database imported"), 0);
+    }
+}
+
+TEST(cADODB, ClosedConnectionGeneratesNothing)
+{
+    cADODB reader;
+    EventLog log;
+    log.attach(reader);
+    EXPECT_FALSE(reader.GenerateXML());
+    EXPECT_TRUE(log.events.empty());
+    EXPECT_TRUE(reader.oResultXML.isEmpty());
+}
+
+TEST(cADODB, DatabaseVanishingMidImportFails)
+{
+    testsupport::TempDir dir;
+    testsupport::ScopedPrompter prompts;
+    const std::string path = makeSqlite(dir, kSqliteSchema);
+    for (bool perTable : {false, true}) {
+        SCOPED_TRACE(perTable ? "per table" : "whole database");
+        std::string copy = dir.file(perTable ? "b.db" : "a.db");
+        std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
+        ErrorCapture errors;
+        cADODB reader;
+        if (perTable) reader.setRowsetReading(cADODB::RowsetReading::PerTable);
+        EventLog log;
+        log.onEvent = [&](const Event& e) {
+            if (e.message == "Importing Customer Info") {
+                std::ofstream f(copy, std::ios::binary | std::ios::trunc);
+                f << std::string(8192, 'x');
+            }
+        };
+        log.attach(reader);
+        reader.ConnectionString = sqliteConnection(copy);
+        ASSERT_TRUE(reader.OpenDalvDatabase());
+        EXPECT_FALSE(reader.GenerateXML());
+        EXPECT_TRUE(reader.failed());
+        ASSERT_EQ(errors.entries.size(), 1u);  // reported once, not once per table or column
+        EXPECT_EQ(errors.entries[0].source, "GenerateTablesXML");
+        EXPECT_FALSE(errors.entries[0].description.empty());
+        EXPECT_EQ(log.count("Database imported"), 0);
+    }
+}
+
+TEST(cADODB, ConnectionLostMidImportFails)
+{
+    testsupport::TempDir dir;
+    const std::string path = makeSqlite(dir, kSqliteSchema);
+    for (bool perTable : {false, true}) {
+        SCOPED_TRACE(perTable ? "per table" : "whole database");
+        ErrorCapture errors;
+        cADODB reader;
+        if (perTable) reader.setRowsetReading(cADODB::RowsetReading::PerTable);
+        EventLog log;
+        log.onEvent = [&](const Event& e) {
+            if (e.message == "Checking for Foreign key(s) in Customer Info") reader.cDalvane.close();
+        };
+        log.attach(reader);
+        reader.ConnectionString = sqliteConnection(path);
+        ASSERT_TRUE(reader.OpenDalvDatabase());
+        EXPECT_FALSE(reader.GenerateXML());
+        ASSERT_EQ(errors.entries.size(), 1u);
+        // Read per table, the foreign keys notice it; read ahead, the next rowset does.
+        EXPECT_EQ(errors.entries[0].source, perTable ? "cADODB.GenerateForeignKeyElement" : "GenerateViewsXML");
+        EXPECT_EQ(log.count("Database imported"), 0);
+    }
+}
+
+TEST(cADODB, OpeningFailuresTellTheUser)
+{
+    testsupport::ScopedPrompter prompts;
+    {
+        cADODB reader;
+        reader.ConnectionString = "Driver=NoSuchDriverDalvane;Database=x";
+        EXPECT_FALSE(reader.OpenDalvDatabase());
+        ASSERT_EQ(prompts->messages.size(), 1u);
+        EXPECT_EQ(prompts->lastMessage(),
+                  "Selected provider does not exist, please install required components and check again.");
+        EXPECT_EQ(prompts->messages.back().icon, ui::MsgIcon::Critical);
+    }
+    const std::string pg = serverConnection(ServerDatabase::Engine::PostgreSQL);
+    if (!pg.empty()) {
+        cADODB reader;
+        reader.ConnectionString = pg + ";PWD=wrong";
+        EXPECT_FALSE(reader.OpenDalvDatabase());
+        EXPECT_EQ(prompts->lastMessage(), "Incorrect database login name and password, try again!");
+        EXPECT_EQ(prompts->messages.back().title, "Dalvane 4.5");
+    }
+}

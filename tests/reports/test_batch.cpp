@@ -1,0 +1,513 @@
+// Batch run end to end: the dalvane program is run on batch documents against the SQLite sample
+// database (and PostgreSQL / MariaDB when their test servers are up), and the reports, the
+// printed entry lines and the exit status are checked. The connection-string builders are
+// checked in process.
+#include "core/bErrorHandler.h"
+#include "core/bGlobal.h"
+#include "options/cReport.h"
+#include "platform/db/Connection.h"
+#include "platform/db/ConnectionString.h"
+#include "platform/fs/Paths.h"
+#include "reports/bHandleCMD_Batch.h"
+#include "support/TestSupport.h"
+#include "test_html_support.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+namespace sfs = std::filesystem;
+using testsupport::readFile;
+
+struct Outcome {
+    bool finished = false;
+    int exitCode = -1;
+    std::string out, err;
+    std::vector<std::string> lines;  // the "DATABASE n: code message" lines
+    qint64 millis = 0;
+
+    // The codes of the entry lines, in order.
+    std::vector<int> codes() const {
+        std::vector<int> c;
+        static const std::regex re(R"(^DATABASE \d+: (\d+) )");
+        for (const auto& l : lines) {
+            std::smatch m;
+            if (std::regex_search(l, m, re)) c.push_back(std::stoi(m[1]));
+        }
+        return c;
+    }
+};
+
+std::string dalvanePath() {
+    if (const char* p = std::getenv("DALV_DALVANE"); p && *p) return p;
+    return files::joinPath(DALV_BIN_DIR, "dalvane");
+}
+
+// Replaces every occurrence of from in text.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t p = 0; (p = text.find(from, p)) != std::string::npos; p += to.size()) text.replace(p, from.size(), to);
+    return text;
+}
+
+std::string xmlEscaped(const std::string& s) {
+    return replaced(replaced(replaced(s, "&", "&amp;"), "<", "&lt;"), "\"", "&quot;");
+}
+
+// A port on 127.0.0.1 where nothing listens.
+int closedPort() {
+    for (int port = 1; port < 1024; ++port) {
+        std::string probe = "exec 3<>/dev/tcp/127.0.0.1/" + std::to_string(port);
+        QProcess p;
+        p.start("bash", {"-c", QString::fromStdString(probe)});
+        p.waitForFinished(3000);
+        if (p.exitCode() != 0) return port;
+    }
+    return 9;
+}
+
+class BatchRun : public ::testing::Test {
+protected:
+    static inline std::unique_ptr<testsupport::TempDir> shared;
+    static inline std::string sampleDb;
+
+    testsupport::TempDir dir;
+
+    static void SetUpTestSuite() {
+        shared = std::make_unique<testsupport::TempDir>();
+        sampleDb = shared->file("sample.db");
+        QProcess sqlite;
+        sqlite.setStandardInputFile(QString::fromStdString(files::joinPath(DALV_SOURCE_DIR, "examples", "sample.sql")));
+        sqlite.start("sqlite3", {QString::fromStdString(sampleDb)});
+        ASSERT_TRUE(sqlite.waitForFinished(60000));
+        ASSERT_EQ(sqlite.exitCode(), 0) << sqlite.readAllStandardError().toStdString();
+    }
+    static void TearDownTestSuite() { shared.reset(); }
+
+    std::string home() const { return dir.file("home"); }
+    std::string reportsRoot() const { return files::joinPath(home(), "Documents", "Dalvane Reports"); }
+    std::string sampleConnection() const { return "Driver=SQLite3;Database=" + sampleDb; }
+
+    // A batch document of the given DATABASE entries.
+    std::string writeBatch(const std::string& name, const std::string& entries) {
+        const std::string path = dir.file(name);
+        files::writeTextFile(path, "<?xml version=\"1.0\"?>\n<DALVIMPORT>\n" + entries + "</DALVIMPORT>\n");
+        return path;
+    }
+    // A batch document from one of examples/ with its placeholders filled in.
+    std::string fromExample(const std::string& example, const std::string& reportDir) {
+        std::string text = readFile(files::joinPath(DALV_SOURCE_DIR, "examples", example));
+        text = replaced(text, "@SAMPLE_DB@", xmlEscaped(sampleDb));
+        text = replaced(text, "@REPORT_DIR@", xmlEscaped(reportDir));
+        const std::string path = dir.file(example);
+        files::writeTextFile(path, text);
+        return path;
+    }
+    std::string sqliteEntry(const std::string& reports, const std::string& name = "sample") const {
+        return "<DATABASE><ENGINE>12</ENGINE><DATABASENAME>" + name + "</DATABASENAME><CONNECTIONSTRING>" +
+               xmlEscaped(sampleConnection()) + "</CONNECTIONSTRING><REPORTS>" + reports + "</REPORTS></DATABASE>\n";
+    }
+
+    // Runs dalvane on path with a private home and no display; fails the test on a hang.
+    Outcome run(const std::string& path, int timeoutMs = 120000) {
+        Outcome o;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* k : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_DOCUMENTS_DIR"}) env.remove(k);
+        files::createFolders(home());
+        env.insert("HOME", QString::fromStdString(home()));
+        env.insert("XDG_DATA_HOME", QString::fromStdString(files::joinPath(home(), ".local/share")));
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(files::joinPath(home(), ".config")));
+        env.insert("XDG_CACHE_HOME", QString::fromStdString(files::joinPath(home(), ".cache")));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        QElapsedTimer timer;
+        timer.start();
+        p.start(QString::fromStdString(dalvanePath()), {QString::fromStdString(path)});
+        if (!p.waitForStarted(10000)) {
+            ADD_FAILURE() << "cannot start " << dalvanePath();
+            return o;
+        }
+        o.finished = p.waitForFinished(timeoutMs);
+        if (!o.finished) {
+            p.kill();
+            p.waitForFinished(5000);
+            ADD_FAILURE() << "the batch run did not end within " << timeoutMs << " ms";
+        }
+        o.millis = timer.elapsed();
+        o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        o.out = p.readAllStandardOutput().toStdString();
+        o.err = p.readAllStandardError().toStdString();
+        std::istringstream lines(o.out);
+        for (std::string l; std::getline(lines, l);)
+            if (l.rfind("DATABASE ", 0) == 0 || l.rfind("DALVIMPORT:", 0) == 0) o.lines.push_back(l);
+        return o;
+    }
+};
+
+std::string describe(const Outcome& o) { return "stdout:\n" + o.out + "stderr:\n" + o.err; }
+
+// The table names of a structure document.
+std::vector<std::string> tableNames(const std::string& path) {
+    xml::Document doc;
+    std::vector<std::string> names;
+    if (!doc.load(path)) return names;
+    for (const xml::Node& t : doc.selectNodes("DATABASE/TABLE")) names.push_back(t.attribute("Name"));
+    return names;
+}
+
+// A .docx is a zip archive holding word/document.xml.
+void expectDocx(const std::string& path) {
+    const std::string bytes = readFile(path);
+    ASSERT_GT(bytes.size(), 4u) << path;
+    EXPECT_EQ(bytes.substr(0, 4), std::string("PK\x03\x04", 4)) << path;
+    EXPECT_NE(bytes.find("word/document.xml"), std::string::npos) << path;
+}
+
+void expectHtmlReport(const std::string& folder, const std::string& stem, const std::vector<std::string>& tables) {
+    ASSERT_TRUE(files::fileExists(files::joinPath(folder, stem + "Index1.html"))) << folder;
+    EXPECT_TRUE(files::fileExists(files::joinPath(folder, stem + "Tables1.html")));
+    const auto broken = htmltest::brokenLinks(folder);
+    EXPECT_TRUE(broken.empty()) << broken.size() << " broken links, first: " << broken.front();
+    const std::string text = htmltest::allText(folder);
+    for (const auto& t : tables) EXPECT_NE(text.find(t), std::string::npos) << "table " << t << " not reported";
+}
+
+// ---- the example documents against the SQLite sample ------------------------------------
+
+TEST_F(BatchRun, ExamplesReportTheSampleAsHtmlXmlAndWord) {
+    const std::string out = dir.file("reports");
+    Outcome x = run(fromExample("sample-xml.xml", out));
+    ASSERT_EQ(x.exitCode, 0) << describe(x);
+    ASSERT_EQ(x.lines, std::vector<std::string>{"DATABASE 1: 0 Database imported successfully"}) << describe(x);
+    const std::vector<std::string> tables = tableNames(files::joinPath(out, "sample.xml"));
+    EXPECT_GE(tables.size(), 12u);
+    xml::Document structure;
+    ASSERT_TRUE(structure.load(files::joinPath(out, "sample.xml")));
+    EXPECT_EQ(structure.documentElement().attribute("DatabaseName"), "sample");
+
+    Outcome h = run(fromExample("sample-html.xml", out));
+    ASSERT_EQ(h.exitCode, 0) << describe(h);
+    EXPECT_EQ(h.codes(), std::vector<int>{0});
+    expectHtmlReport(files::joinPath(out, "html"), "sample", tables);
+
+    Outcome w = run(fromExample("sample-word.xml", out));
+    ASSERT_EQ(w.exitCode, 0) << describe(w);
+    EXPECT_EQ(w.codes(), std::vector<int>{0});
+    expectDocx(files::joinPath(out, "sample.docx"));
+    // Nothing was ever meant for a window: no prompt reached stderr.
+    EXPECT_EQ(h.err.find("[input]"), std::string::npos);
+}
+
+TEST_F(BatchRun, StructureDocumentIsReportedAgainAsEngine13) {
+    const std::string out = dir.file("reports");
+    Outcome x = run(fromExample("sample-xml.xml", out));
+    ASSERT_EQ(x.exitCode, 0) << describe(x);
+    const std::string structure = files::joinPath(out, "sample.xml");
+    const std::string html = dir.file("from13");
+    const std::string batch = writeBatch(
+        "engine13.xml", "<DATABASE><ENGINE>13</ENGINE><DBNAME>" + xmlEscaped(structure) +
+                            "</DBNAME><REPORTS><REPORT Format=\"HTML\" Path=\"" + xmlEscaped(html) +
+                            "\"/><REPORT Format=\"XML\" FileName=\"again.xml\"/></REPORTS></DATABASE>"
+                            // DATABASENAME is accepted in place of DBNAME
+                            "<DATABASE><ENGINE>13</ENGINE><DATABASENAME>" + xmlEscaped(structure) +
+                            "</DATABASENAME><REPORTS><REPORT Format=\"XML\" Path=\"" + xmlEscaped(dir.path()) +
+                            "\"/></REPORTS></DATABASE>");
+    Outcome o = run(batch);
+    ASSERT_EQ(o.exitCode, 0) << describe(o);
+    EXPECT_EQ(o.codes(), (std::vector<int>{0, 0}));
+    const auto tables = tableNames(structure);
+    expectHtmlReport(html, "sample", tables);
+    EXPECT_EQ(tableNames(files::joinPath(html, "again.xml")), tables);
+    EXPECT_EQ(tableNames(dir.file("sample.xml")), tables);
+}
+
+// ---- where reports go --------------------------------------------------------------------
+
+TEST_F(BatchRun, DefaultFoldersFileNamesAndCarriedPaths) {
+    const std::string out = dir.file("out");
+    const std::string batch = writeBatch(
+        "defaults.xml",
+        sqliteEntry("<REPORT Format=\"XML\"/>"                      // no Path: the report root
+                    "<REPORT Format=\"WORD\"/>"                      // carried folder, own default name
+                    "<REPORT Format=\"HTML\" Path=\"\"/>") +          // empty Path: the report root
+            sqliteEntry("<REPORT Format=\"xml\" Path=\"" + xmlEscaped(out) + "\" FileName=\"first.xml\"/>"
+                        "<REPORT Format=\"Word\" FileName=\"second.docx\"/>"  // folder of the previous report
+                        "<REPORT Format=\"WORD\"/>"                           // default name with .docx
+                        "<REPORT/>",                                          // no Format: skipped
+                        "shop"));
+    Outcome o = run(batch);
+    ASSERT_EQ(o.exitCode, 0) << describe(o);
+    EXPECT_EQ(o.codes(), (std::vector<int>{0, 0}));
+    const std::string root = files::joinPath(reportsRoot(), "samplereport");
+    EXPECT_FALSE(tableNames(files::joinPath(root, "sample.xml")).empty());
+    expectDocx(files::joinPath(root, "sample.docx"));
+    expectHtmlReport(root, "sample", {});
+    EXPECT_FALSE(tableNames(files::joinPath(out, "first.xml")).empty());
+    expectDocx(files::joinPath(out, "second.docx"));
+    expectDocx(files::joinPath(out, "shop.docx"));
+    EXPECT_FALSE(sfs::exists(files::joinPath(out, "first.xml/second.docx")));
+}
+
+// ---- failures ----------------------------------------------------------------------------
+
+TEST_F(BatchRun, MissingOrMalformedDocumentsAreNotLoaded) {
+    const std::string missing = dir.file("missing.xml");
+    const std::string malformed = dir.file("malformed.xml");
+    files::writeTextFile(malformed, "<DALVIMPORT><DATABASE><ENGINE>12</ENGINE></DALVIMPORT>");
+    const std::string other = dir.file("other.xml");
+    files::writeTextFile(other, "<DATABASE><TABLE Name=\"t\"/></DATABASE>");
+    for (const std::string& path : {missing, malformed, other}) {
+        Outcome o = run(path, 60000);
+        EXPECT_NE(o.exitCode, 0) << path;
+        EXPECT_EQ(o.lines, std::vector<std::string>{"DALVIMPORT: 1 " + path + " could not be loaded"}) << describe(o);
+    }
+    // A document without entries does nothing and succeeds.
+    Outcome empty = run(writeBatch("empty.xml", ""));
+    EXPECT_EQ(empty.exitCode, 0) << describe(empty);
+    EXPECT_TRUE(empty.lines.empty());
+}
+
+TEST_F(BatchRun, FailingEntriesAreReportedAndTheOthersStillRun) {
+    const int port = closedPort();
+    const std::string blocker = dir.file("a-file");
+    files::writeTextFile(blocker, "not a folder");
+    const std::string good = dir.file("good");
+    const std::string entries =
+        "<DATABASE><ENGINE>99</ENGINE></DATABASE>"
+        "<DATABASE><ENGINE>twelve</ENGINE></DATABASE>"
+        // SQL Server on a closed port
+        "<DATABASE><ENGINE>1</ENGINE><SERVERNAME>127.0.0.1," + std::to_string(port) +
+        "</SERVERNAME><DATABASENAME>master</DATABASENAME><AUTHENTICATION Mode=\"sql\"><USERNAME>sa</USERNAME>"
+        "<PASSWORD>x;Server=elsewhere</PASSWORD></AUTHENTICATION></DATABASE>"
+        // the next SQL Server entry has no server: it must not reuse the one above
+        "<DATABASE><ENGINE>1</ENGINE><DATABASENAME>master</DATABASENAME><AUTHENTICATION Mode=\"WINDOWS\"/></DATABASE>"
+        "<DATABASE><ENGINE>2</ENGINE><SERVERNAME>   </SERVERNAME><DATABASENAME>master</DATABASENAME>"
+        "<AUTHENTICATION Mode=\"WINDOWS\"/></DATABASE>"
+        "<DATABASE><ENGINE>1</ENGINE><SERVERNAME>s</SERVERNAME><DATABASENAME>m</DATABASENAME>"
+        "<AUTHENTICATION Mode=\"SQL\"><USERNAME>sa</USERNAME></AUTHENTICATION></DATABASE>"
+        // PostgreSQL driver on a closed port
+        "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" +
+        std::to_string(port) + ";Database=nowhere;UID=u;PWD=p</CONNECTIONSTRING></DATABASE>" +
+        // a report folder that cannot be made
+        sqliteEntry("<REPORT Format=\"XML\" Path=\"" + xmlEscaped(files::joinPath(blocker, "sub")) + "\"/>"
+                    "<REPORT Format=\"HTML\" Path=\"" + xmlEscaped(files::joinPath(blocker, "html")) + "\"/>") +
+        sqliteEntry("<REPORT Format=\"PDF\" Path=\"" + xmlEscaped(good) + "\"/>") +
+        sqliteEntry("<REPORT Format=\"XML\" Path=\"" + xmlEscaped(good) + "\"/>");
+    Outcome o = run(writeBatch("failing.xml", entries));
+    ASSERT_TRUE(o.finished);
+    EXPECT_NE(o.exitCode, 0);
+    EXPECT_EQ(o.codes(), (std::vector<int>{2, 2, 10, 6, 6, 10, 10, 12, 12, 0})) << describe(o);
+    ASSERT_EQ(o.lines.size(), 10u) << describe(o);
+    EXPECT_NE(o.lines[0].find("\"99\" is not known"), std::string::npos) << o.lines[0];
+    EXPECT_NE(o.lines[3].find("Server name is not given"), std::string::npos) << o.lines[3];
+    EXPECT_NE(o.lines[5].find("Password not provided"), std::string::npos) << o.lines[5];
+    EXPECT_EQ(o.lines[6], "DATABASE 7: 10 Unable to connect to database: nowhere");
+    EXPECT_NE(o.lines[7].find("Unable to save the XML report"), std::string::npos) << o.lines[7];
+    EXPECT_NE(o.err.find("Please give a valid file name and try again."), std::string::npos) << o.err;
+    EXPECT_FALSE(tableNames(files::joinPath(good, "sample.xml")).empty());
+    EXPECT_LT(o.millis, 90000);
+}
+
+TEST_F(BatchRun, ServerThatDoesNotAnswerTimesOut) {
+    const std::string out = dir.file("out");
+    // 10.255.255.1 is a non-routed address: the connection attempt gets no answer at all.
+    Outcome o = run(writeBatch(
+                        "silent.xml",
+                        "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>Driver={PostgreSQL Unicode};Server=10.255.255.1;"
+                        "Port=5432;Database=silent;UID=u;PWD=p</CONNECTIONSTRING></DATABASE>" +
+                            sqliteEntry("<REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) + "\"/>")),
+                    90000);
+    ASSERT_TRUE(o.finished);
+    EXPECT_EQ(o.codes(), (std::vector<int>{10, 0})) << describe(o);
+    EXPECT_FALSE(tableNames(files::joinPath(out, "sample.xml")).empty());
+    EXPECT_LT(o.millis, 60000);
+}
+
+TEST_F(BatchRun, EntriesWithoutEngineOrFileEndTheRun) {
+    const std::string out = dir.file("out");
+    const std::string after = sqliteEntry("<REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) + "\"/>");
+    // Access entries: DBNAME or DATABASENAME; the name shown is the file's base name.
+    Outcome a = run(writeBatch(
+        "access.xml", "<DATABASE><ENGINE>9</ENGINE><DATABASENAME>/nowhere/Sales.mdb</DATABASENAME></DATABASE>"
+                      "<DATABASE><ENGINE>8</ENGINE><DBNAME>/nowhere/Orders</DBNAME></DATABASE>"
+                      "<DATABASE><ENGINE>10</ENGINE></DATABASE>" + after));
+    ASSERT_EQ(a.lines.size(), 3u) << describe(a);
+    EXPECT_EQ(a.lines[0], "DATABASE 1: 10 Unable to connect to database: Sales");
+    EXPECT_EQ(a.lines[1], "DATABASE 2: 10 Unable to connect to database: Orders");
+    EXPECT_EQ(a.codes()[2], 4);
+    EXPECT_NE(a.exitCode, 0);
+    EXPECT_FALSE(sfs::exists(out));
+
+    Outcome e = run(writeBatch("noengine.xml", after + "<DATABASE><SERVERNAME>x</SERVERNAME></DATABASE>" + after));
+    EXPECT_EQ(e.codes(), (std::vector<int>{0, 2})) << describe(e);
+    EXPECT_NE(e.exitCode, 0);
+    EXPECT_FALSE(tableNames(files::joinPath(out, "sample.xml")).empty());
+
+    Outcome c = run(writeBatch("nostring.xml", "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING> </CONNECTIONSTRING></DATABASE>"
+                                               "<DATABASE><ENGINE>13</ENGINE></DATABASE>" + after));
+    ASSERT_EQ(c.lines.size(), 1u) << describe(c);
+    EXPECT_EQ(c.lines[0], "DATABASE 1: 5 Connectstring should be specified if the database engine is other than the "
+                          "one support by  Dalvane 4.5 Enterprise");
+    Outcome x = run(writeBatch("noxml.xml", "<DATABASE><ENGINE>13</ENGINE></DATABASE>" + after));
+    EXPECT_EQ(x.codes(), std::vector<int>{4}) << describe(x);
+    EXPECT_NE(x.lines[0].find("XML file to imported is not specified in"), std::string::npos);
+}
+
+// ---- server databases ---------------------------------------------------------------------
+
+// The ODBC string of params with the given keywords replaced.
+std::string odbcWith(db::ConnectionParameters params, const std::map<std::string, std::string>& replace) {
+    std::string odbc;
+    for (auto& [k, v] : params) {
+        for (const auto& [rk, rv] : replace)
+            if (QString::fromStdString(k).compare(QString::fromStdString(rk), Qt::CaseInsensitive) == 0) v = rv;
+        odbc += k + "=" + db::odbcQuote(v) + ";";
+    }
+    return odbc;
+}
+
+// Creates a fresh database named name on the server of an ODBC string, with two tables, an
+// index and a view; returns the parameters of the new database.
+db::ConnectionParameters createServerDatabase(const std::string& serverOdbc, const std::string& name, bool mariadb) {
+    {
+        db::Connection admin;
+        admin.setConnectionString(serverOdbc);
+        admin.open();
+        admin.execute("DROP DATABASE IF EXISTS " + name);
+        admin.execute("CREATE DATABASE " + name);
+    }
+    const db::ConnectionParameters params = db::parseConnectionString(serverOdbc);
+    db::Connection c;
+    c.setConnectionString(odbcWith(params, {{"Database", name}}));
+    c.open();
+    const std::string serial = mariadb ? "INT AUTO_INCREMENT" : "SERIAL";
+    c.execute("CREATE TABLE customers (customer_id " + serial + " PRIMARY KEY, name VARCHAR(60) NOT NULL)");
+    c.execute("CREATE TABLE orders (order_id " + serial + " PRIMARY KEY, customer_id INT NOT NULL, "
+              "placed_on DATE, CONSTRAINT fk_orders_customer FOREIGN KEY (customer_id) "
+              "REFERENCES customers (customer_id) ON DELETE CASCADE)");
+    c.execute("CREATE INDEX ix_orders_placed ON orders (placed_on)");
+    c.execute("CREATE VIEW customer_orders AS SELECT c.name, o.order_id FROM customers c JOIN orders o "
+              "ON o.customer_id = c.customer_id");
+    return params;
+}
+
+TEST_F(BatchRun, PostgreSQLDatabase) {
+    const char* pg = std::getenv("DALV_TEST_PG");
+    if (!pg || !*pg) GTEST_SKIP() << "DALV_TEST_PG not set (scripts/dbservers.sh start)";
+    const auto params = createServerDatabase(pg, "dalv_batch_pg", false);
+    const std::string odbc = odbcWith(params, {{"Database", "dalv_batch_pg"}});
+    const std::string wrong = odbcWith(params, {{"Database", "dalv_batch_pg"}, {"PWD", "wrong"}});
+    const std::string out = dir.file("pg");
+    const std::string reports = "<REPORTS><REPORT Format=\"HTML\" Path=\"" + xmlEscaped(files::joinPath(out, "html")) +
+                                "\"/><REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) +
+                                "\"/><REPORT Format=\"WORD\"/></REPORTS>";
+    Outcome o = run(writeBatch(
+        "pg.xml", "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>" + xmlEscaped(wrong) +
+                      "</CONNECTIONSTRING></DATABASE><DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>" +
+                      xmlEscaped(odbc) + "</CONNECTIONSTRING>" + reports + "</DATABASE>"));
+    EXPECT_EQ(o.codes(), (std::vector<int>{10, 0})) << describe(o);
+    EXPECT_NE(o.exitCode, 0);
+    EXPECT_EQ(tableNames(files::joinPath(out, "dalv_batch_pg.xml")).size(), 2u);
+    expectHtmlReport(files::joinPath(out, "html"), "dalv_batch_pg", {"customers", "orders"});
+    expectDocx(files::joinPath(out, "dalv_batch_pg.docx"));
+}
+
+TEST_F(BatchRun, MariaDBDatabase) {
+    const char* maria = std::getenv("DALV_TEST_MARIADB");
+    if (!maria || !*maria) GTEST_SKIP() << "DALV_TEST_MARIADB not set (scripts/dbservers.sh start)";
+    const auto params = createServerDatabase(maria, "dalv_batch_maria", true);
+    const std::string odbc = odbcWith(params, {{"Database", "dalv_batch_maria"}});
+    const std::string out = dir.file("maria");
+    Outcome o = run(writeBatch(
+        "maria.xml", "<DATABASE><ENGINE>12</ENGINE><DATABASENAME>shop</DATABASENAME><CONNECTIONSTRING>" +
+                         xmlEscaped(odbc) + "</CONNECTIONSTRING><REPORTS><REPORT Format=\"HTML\" Path=\"" +
+                         xmlEscaped(files::joinPath(out, "html")) + "\"/><REPORT Format=\"XML\" Path=\"" +
+                         xmlEscaped(out) + "\"/><REPORT Format=\"WORD\"/></REPORTS></DATABASE>"));
+    ASSERT_EQ(o.exitCode, 0) << describe(o);
+    EXPECT_EQ(o.codes(), std::vector<int>{0});
+    EXPECT_EQ(tableNames(files::joinPath(out, "shop.xml")).size(), 2u);
+    expectHtmlReport(files::joinPath(out, "html"), "shop", {"customers", "orders"});
+    expectDocx(files::joinPath(out, "shop.docx"));
+}
+
+// ---- connection strings (in process) -----------------------------------------------------
+
+class BatchConnectionStrings : public ::testing::Test {
+protected:
+    testsupport::ScopedPrompter prompts;
+    void SetUp() override {
+        DataFolder = files::joinPath(DALV_SOURCE_DIR, "data");
+        ASSERT_TRUE(InitReportEngine());
+    }
+    void TearDown() override { ReleaseReportEngine(); }
+    void useEngine(int id) {
+        oReportEngine->CurrentDatabaseEngineId(id);
+        ASSERT_TRUE(oReportEngine->ResetConnectionString());
+    }
+};
+
+TEST_F(BatchConnectionStrings, ValuesCannotAddKeywords) {
+    cReport& r = *oReportEngine;
+    useEngine(1);
+    r.AuthenticationMode("SQL");
+    r.UserName("sa");
+    r.Password("p;Data Source=evil");
+    r.DatabaseName("Sales \"2024\"");
+    r.DBServerName("host,1433");
+    ASSERT_TRUE(bHandleCMD::GetConnectionString());
+    auto p = db::parseConnectionString(r.ConnectionString());
+    EXPECT_EQ(db::parameterValue(p, "password"), "p;Data Source=evil");
+    EXPECT_EQ(db::parameterValue(p, "Data Source"), "host,1433");
+    EXPECT_EQ(db::parameterValue(p, "Initial Catalog"), "Sales \"2024\"");
+    EXPECT_EQ(p.size(), 5u);
+
+    useEngine(9);
+    r.DatabasePath("/data/a;b.mdb");
+    r.AccessDatabasePassword("x=y");
+    r.WorkgroupDatabase("/data/system.mdw");
+    r.UserName("admin");
+    r.Password("");
+    p = db::parseConnectionString(bHandleCMD::GetAccessConnStr());
+    EXPECT_EQ(db::parameterValue(p, "Data Source"), "/data/a;b.mdb");
+    EXPECT_EQ(db::parameterValue(p, "Jet OLEDB:Database Password"), "x=y");
+    EXPECT_EQ(db::parameterValue(p, "Jet OLEDB:System Database"), "/data/system.mdw");
+    EXPECT_EQ(db::parameterValue(p, "User ID"), "admin");
+}
+
+TEST_F(BatchConnectionStrings, OracleProviderAndServer) {
+    cReport& r = *oReportEngine;
+    useEngine(7);
+    r.AuthenticationMode("ORACLE");
+    r.UserName("scott");
+    r.Password("tiger");
+    auto p = db::parseConnectionString(bHandleCMD::GetOracleConnStr());
+    EXPECT_EQ(db::parameterValue(p, "Provider"), "MSDAORA.1");
+    EXPECT_EQ(db::parameterValue(p, "Data Source"), "");
+    EXPECT_EQ(db::parameterValue(p, "ChunkSize"), "150000");
+    useEngine(4);
+    r.AuthenticationMode("WINDOWS");
+    r.DBServerName("orcl");
+    p = db::parseConnectionString(bHandleCMD::GetOracleConnStr());
+    EXPECT_EQ(db::parameterValue(p, "Provider"), "OraOLEDB.Oracle");
+    EXPECT_EQ(db::parameterValue(p, "Integrated Security"), "SSPI");
+    EXPECT_EQ(db::parameterValue(p, "Data Source"), "orcl");
+    EXPECT_EQ(db::parameterValue(p, "User Id"), "");
+    // DB2 names its data source by the database, not the server.
+    useEngine(11);
+    r.DatabaseName("SAMPLE");
+    r.DBServerName("db2host");
+    p = db::parseConnectionString(bHandleCMD::GetIBMDB2connStr());
+    EXPECT_EQ(db::parameterValue(p, "Data Source"), "SAMPLE");
+}
+
+}  // namespace

@@ -1,0 +1,353 @@
+#include "test_html_support.h"
+
+#include "platform/fs/Paths.h"
+#include "platform/xml/Xml.h"
+#include "reports/bXMLSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace htmltest;
+namespace sfs = std::filesystem;
+
+namespace {
+
+const char* kSalesTables[] = {"regions", "departments", "staff", "customers", "customer_addresses", "suppliers",
+                              "product_categories", "products", "product_suppliers", "price_history",
+                              "warehouses", "inventory", "shippers", "orders", "order_items", "payments",
+                              "shipments", "audit_log"};
+
+// The ids and text of every page of one kind ("Tables") in folder.
+Page mergedPages(const std::string& folder, const std::string& prefix) {
+    Page all;
+    for (const std::string& f : htmlFiles(folder)) {
+        if (sfs::path(f).filename().string().rfind(prefix, 0) != 0) continue;
+        Page p = parsePage(f);
+        all.ids.insert(p.ids.begin(), p.ids.end());
+        all.text += p.text;
+        all.scriptElements += p.scriptElements;
+        all.eventAttributes += p.eventAttributes;
+    }
+    return all;
+}
+
+int countFiles(const std::string& folder, const std::string& prefix) {
+    int n = 0;
+    for (const std::string& f : htmlFiles(folder))
+        if (sfs::path(f).filename().string().rfind(prefix, 0) == 0) ++n;
+    return n;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the sample structure
+
+TEST_F(HtmlReportTest, SampleStructureRendersEveryObjectWithWorkingLinks) {
+    loadStructure("reports/sales_ado.xml");
+    const std::string folder = reportFolder("Sales Report");
+    const std::string index = exportTo(folder);
+    ASSERT_EQ(index, folder + "SalesDemoIndex1.html");
+    EXPECT_TRUE(errors.empty()) << errors.front();
+
+    EXPECT_TRUE(files::fileExists(folder + "styles/ReportFormat1a.css"));
+    EXPECT_TRUE(files::fileExists(folder + "images/blutable.svg"));
+    for (const char* kind : {"Index1", "Tables1", "Tables4", "Views1", "Diagram1", "StoredProcedures1", "Summary1"})
+        EXPECT_TRUE(files::fileExists(folder + "SalesDemo" + kind + ".html")) << kind;
+    EXPECT_EQ(countFiles(folder, "SalesDemoTables"), 4);  // 18 tables, 5 a page
+
+    const Page tables = mergedPages(folder, "SalesDemoTables");
+    for (const char* t : kSalesTables) EXPECT_TRUE(tables.ids.count(t)) << t;
+    xml::Document source;
+    ASSERT_TRUE(source.load(testsupport::fixturePath("reports/sales_ado.xml")));
+    for (const xml::Node& ix : source.selectNodes("/DATABASE/TABLE/INDEX"))
+        EXPECT_TRUE(tables.ids.count(ix.parent().attribute("Name") + "____INDEXES____" + ix.attribute("Name")))
+            << ix.attribute("Name");
+    // Foreign keys stand under the referenced table in this structure; the report shows each
+    // on the page of its referencing table.
+    for (const xml::Node& fk : source.selectNodes("/DATABASE/TABLE/FOREIGNKEY"))
+        EXPECT_TRUE(tables.ids.count(fk.attribute("Foreign_Key_Table") + "____FOREIGNKEYS____" + fk.attribute("Name")))
+            << fk.attribute("Name");
+    for (const xml::Node& tr : source.selectNodes("/DATABASE/TABLE/TRIGGER"))
+        EXPECT_TRUE(tables.ids.count(tr.parent().attribute("Name") + "____TRIGGERS____" + tr.attribute("Name")));
+    EXPECT_NE(tables.text.find("SET total_amount = total_amount + NEW.quantity"), std::string::npos);
+    EXPECT_NE(tables.text.find("SET NULL"), std::string::npos);
+
+    const Page views = mergedPages(folder, "SalesDemoViews");
+    for (const char* v : {"v_order_totals", "v_low_stock", "v_staff_directory", "v_supplier_products"})
+        EXPECT_TRUE(views.ids.count(v)) << v;
+    const Page procedures = mergedPages(folder, "SalesDemoStoredProcedures");
+    EXPECT_TRUE(procedures.ids.count("usp_customer_balance"));
+    EXPECT_NE(procedures.text.find("status <> 'cancelled'"), std::string::npos);
+
+    const Page indexPage = parsePage(index);
+    for (const char* section : {"tables", "views", "storedprocedures", "triggers", "indexes"})
+        EXPECT_TRUE(indexPage.ids.count(section)) << section;
+
+    EXPECT_EQ(brokenLinks(folder), std::vector<std::string>{});
+    // The connection options (with the login) never reach a report.
+    EXPECT_EQ(allBytes(folder).find("s3cret-pass"), std::string::npos);
+}
+
+TEST_F(HtmlReportTest, PrinterFriendlyLayoutLinksResolve) {
+    loadStructure("reports/sales_ado.xml");
+    useLayout("PrinterFriendly.xsl", "PrinterFriendly.css", "pf1", "Black");
+    const std::string folder = reportFolder("print");
+    ASSERT_EQ(exportTo(folder), folder + "SalesDemoIndex1.html");
+    EXPECT_TRUE(files::fileExists(folder + "styles/PrinterFriendly.css"));
+    const Page page = parsePage(folder + "SalesDemoTables1.html");
+    EXPECT_TRUE(page.ids.count("regions"));
+    EXPECT_EQ(brokenLinks(folder), std::vector<std::string>{});
+    std::string html;
+    ASSERT_TRUE(files::readTextFile(folder + "SalesDemoTables1.html", html));
+    EXPECT_NE(html.find("styles/PrinterFriendly.css"), std::string::npos);
+    EXPECT_NE(html.find("scheme-black"), std::string::npos);
+}
+
+TEST_F(HtmlReportTest, ReportOptionsChoosePagingImagesAndColours) {
+    loadStructure("reports/sales_ado.xml");
+    useLayout("ReportFormat1.xsl", "ReportFormat1b.css", "grn", "Green");
+    report->HTML_ObjectsPerPage(1);
+    ASSERT_TRUE(report->UpdateReportSettings());
+    const std::string folder = reportFolder("one-per-page");
+    ASSERT_FALSE(exportTo(folder).empty());
+    EXPECT_EQ(countFiles(folder, "SalesDemoTables"), 18);
+    EXPECT_EQ(countFiles(folder, "SalesDemoViews"), 4);
+    std::string html;
+    ASSERT_TRUE(files::readTextFile(folder + "SalesDemoTables2.html", html));
+    EXPECT_NE(html.find("images/grntable.svg"), std::string::npos);
+    EXPECT_NE(html.find("styles/ReportFormat1b.css"), std::string::npos);
+    EXPECT_NE(html.find("scheme-green"), std::string::npos);
+    EXPECT_TRUE(files::fileExists(folder + "styles/ReportFormat1b.css"));
+    EXPECT_EQ(brokenLinks(folder), std::vector<std::string>{});
+
+    // Without multiple pages every kind is one page.
+    report->HTML_MultipleHTMLs(false);
+    ASSERT_TRUE(report->UpdateReportSettings());
+    const std::string single = reportFolder("single");
+    ASSERT_FALSE(exportTo(single).empty());
+    EXPECT_EQ(countFiles(single, "SalesDemoTables"), 1);
+    EXPECT_EQ(brokenLinks(single), std::vector<std::string>{});
+}
+
+TEST_F(HtmlReportTest, WholeReportLayoutIsOnePageWithInnerLinks) {
+    loadStructure("reports/sales_ado.xml");
+    std::string html;
+    ASSERT_TRUE(report->ApplyXSL(files::joinPath(StylesFolder, "ReportFormat1.xsl"), false, &html));
+    const std::string folder = reportFolder("whole");
+    files::createFolders(folder);
+    EXPECT_EQ(bXMLSupport::ParseHTML(html, folder, "Index"), folder + "SalesDemoIndex1.html");
+    EXPECT_EQ(htmlFiles(folder).size(), 1u);
+    const Page page = parsePage(folder + "SalesDemoIndex1.html");
+    EXPECT_TRUE(page.ids.count("orders"));
+    EXPECT_TRUE(page.ids.count("v_low_stock"));
+    for (const std::string& h : page.hrefs) {
+        if (h.rfind("styles/", 0) != 0) {
+            EXPECT_EQ(h.front(), '#') << h;
+        }
+    }
+}
+
+// The sample database of examples/, imported through the ODBC reader as the batch run does.
+TEST_F(HtmlReportTest, ImportedSampleDatabaseRendersInBothLayouts) {
+    const std::string dbFile = dir.file("sample.db");
+    const std::string command = "sqlite3 '" + dbFile + "' < '" + files::joinPath(DALV_SOURCE_DIR, "examples/sample.sql") + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    report->CurrentDatabaseEngineId(12);
+    ASSERT_TRUE(report->ResetConnectionString());
+    report->ConnectionString("Driver=SQLite3;Database=" + dbFile);
+    report->DatabaseName("sample");
+    ASSERT_TRUE(report->OpenDalvDatabase());
+    ASSERT_TRUE(report->ImportDatabase(false));
+    useLayout("ReportFormat1.xsl", "ReportFormat1a.css", "blu", "Blue");
+
+    const std::string screen = reportFolder("sample-screen");
+    ASSERT_EQ(exportTo(screen), screen + "sampleIndex1.html");
+    const Page tables = mergedPages(screen, "sampleTables");
+    for (const char* t : kSalesTables) EXPECT_TRUE(tables.ids.count(t)) << t;
+    EXPECT_TRUE(mergedPages(screen, "sampleViews").ids.count("v_order_totals"));
+    EXPECT_EQ(brokenLinks(screen), std::vector<std::string>{});
+
+    useLayout("PrinterFriendly.xsl", "PrinterFriendly.css", "pf1", "Black");
+    const std::string print = reportFolder("sample-print");
+    ASSERT_EQ(exportTo(print), print + "sampleIndex1.html");
+    EXPECT_EQ(brokenLinks(print), std::vector<std::string>{});
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+// ---------------------------------------------------------------- hostile and odd structures
+
+TEST_F(HtmlReportTest, HiddenObjectsAndMarkupInNamesAndSourceStayOut) {
+    loadStructure("reports/edge_dao.xml");
+    const std::string target = dir.file("deep/a/b/report");
+    const std::string index = exportTo(target);
+    ASSERT_FALSE(index.empty());
+    const std::string folder = target + "/";
+    // The database name "../../escape/Kundenübersicht" names files inside the folder.
+    EXPECT_EQ(index, folder + ".._.._escape_KundenübersichtIndex1.html");
+    EXPECT_FALSE(sfs::exists(dir.file("deep/escape")));
+    EXPECT_FALSE(sfs::exists(dir.file("deep/a/escape")));
+    for (const auto& e : sfs::recursive_directory_iterator(dir.file("deep"))) {
+        if (e.is_regular_file()) {
+            EXPECT_TRUE(files::isInside(e.path().string(), target)) << e.path();
+        }
+    }
+
+    const std::string text = allText(folder);
+    for (const char* hidden : {"HiddenPayroll", "HiddenSalaryColumn", "HiddenView", "HiddenProcedure",
+                               "ix_hidden_index", "secret_column", "fk_to_hidden_table", "PayID"})
+        EXPECT_EQ(text.find(hidden), std::string::npos) << hidden;
+    EXPECT_EQ(allBytes(folder).find("hunter2"), std::string::npos);
+
+    // Markup from the catalogue is text, never live elements or handlers.
+    for (const std::string& f : htmlFiles(folder)) {
+        const Page p = parsePage(f);
+        EXPECT_EQ(p.scriptElements, 0) << f;
+        EXPECT_EQ(p.eventAttributes, 0) << f;
+    }
+    const Page views = mergedPages(folder, ".._.._escape_KundenübersichtViews");
+    EXPECT_NE(views.text.find("SELECT '<script>alert(\"x\")</script>' AS x"), std::string::npos);
+    EXPECT_NE(views.text.find("WHERE 1 < 2 & 3 > 2;"), std::string::npos);
+    EXPECT_TRUE(views.ids.count("Qry_<script>_view"));
+    const Page tables = mergedPages(folder, ".._.._escape_KundenübersichtTables");
+    EXPECT_NE(tables.text.find("\"<b>unbenannt</b>\""), std::string::npos);
+    EXPECT_NE(tables.text.find("'</pre><script>alert(2)</script>'"), std::string::npos);
+
+    // Non-ASCII names survive in text, ids and links.
+    EXPECT_TRUE(tables.ids.count("Größe_&_Gewicht"));
+    EXPECT_NE(tables.text.find("Stück_Nr"), std::string::npos);
+    EXPECT_NE(tables.text.find("Primärschlüssel"), std::string::npos);
+    EXPECT_TRUE(tables.ids.count("Order_Details____FOREIGNKEYS____Größe_&_GewichtOrder_Details"));
+    EXPECT_NE(tables.text.find("OrderID, Stück_Nr DESC"), std::string::npos);
+    EXPECT_EQ(brokenLinks(folder), std::vector<std::string>{});
+}
+
+TEST_F(HtmlReportTest, DestinationKeepsItsCaseAndFileTargetsUseTheirFolder) {
+    loadStructure("reports/sales_ado.xml");
+    const std::string folder = reportFolder("MyReports/Sales");
+    ASSERT_EQ(exportTo(folder), folder + "SalesDemoIndex1.html");
+    EXPECT_TRUE(files::fileExists(folder + "styles/ReportFormat1a.css"));
+    EXPECT_FALSE(sfs::exists(dir.file("myreports")));
+
+    // A target naming a file: its folder takes the pages, links still resolve.
+    const std::string fileTarget = dir.file("Out/report.html");
+    ASSERT_EQ(exportTo(fileTarget), dir.file("Out/SalesDemoIndex1.html"));
+    EXPECT_TRUE(sfs::is_directory(dir.file("Out/images")));
+    EXPECT_EQ(brokenLinks(dir.file("Out")), std::vector<std::string>{});
+
+    // A folder without a final separator is still a folder.
+    const std::string bare = dir.file("bare");
+    ASSERT_EQ(exportTo(bare), bare + "/SalesDemoIndex1.html");
+    EXPECT_TRUE(sfs::is_directory(bare + "/styles"));
+}
+
+TEST_F(HtmlReportTest, FailedExportReturnsNothing) {
+    loadStructure("reports/sales_ado.xml");
+    // A folder that cannot be created: its parent is a file.
+    ASSERT_TRUE(files::writeTextFile(dir.file("plain"), "x"));
+    EXPECT_EQ(exportTo(dir.file("plain/sub/")), "");
+    EXPECT_EQ(prompts->lastMessage(), "Enable to create folder in the target directory " + dir.file("plain/sub/"));
+
+    // A layout whose page sheets are missing.
+    report->HTML_CurrentXSL(files::joinPath(StylesFolder, "NoSuchLayout.xsl"));
+    ASSERT_TRUE(report->UpdateReportSettings());
+    EXPECT_EQ(exportTo(reportFolder("missing-layout")), "");
+    EXPECT_TRUE(htmlFiles(reportFolder("missing-layout")).empty());
+
+    // A layout sheet that does not transform.
+    ASSERT_TRUE(files::writeTextFile(files::joinPath(StylesFolder, "Brokenindex.xsl"), "<xsl:stylesheet"));
+    report->HTML_CurrentXSL(files::joinPath(StylesFolder, "Broken.xsl"));
+    EXPECT_EQ(exportTo(reportFolder("broken")), "");
+
+    // Pages that cannot be written.
+    if (::geteuid() != 0) {
+        useLayout("ReportFormat1.xsl", "ReportFormat1a.css", "blu", "Blue");
+        const std::string locked = reportFolder("locked");
+        ASSERT_FALSE(exportTo(locked).empty());
+        ::chmod(locked.c_str(), 0500);
+        EXPECT_EQ(exportTo(locked), "");
+        ::chmod(locked.c_str(), 0700);
+    }
+
+    // No structure loaded.
+    report->oResultXML.reset();
+    EXPECT_EQ(exportTo(reportFolder("nothing")), "");
+}
+
+// ---------------------------------------------------------------- page split format
+
+TEST_F(HtmlReportTest, ParseHtmlSplitsAtDelimitersAndPageMarks) {
+    report->DatabaseName("Shop");
+    const std::string folder = reportFolder("split");
+    files::createFolders(folder);
+    auto read = [&](const std::string& name) {
+        std::string s;
+        files::readTextFile(folder + name, s);
+        return s;
+    };
+
+    // One document without delimiter.
+    EXPECT_EQ(bXMLSupport::ParseHTML("<html><!--2--><body>x</body></html>", folder, "Tables"),
+              folder + "ShopTables2.html");
+    EXPECT_EQ(read("ShopTables2.html"), "<html><!--2--><body>x</body></html>\r\n");
+
+    // Documents in order; a blank tail after the last delimiter ends the kind; equal numbers:
+    // the later one wins.
+    const std::string d = "<!--dalv html delimiter-->";
+    EXPECT_EQ(bXMLSupport::ParseHTML("<html>\r\n  <!--3-->a" + d + "<html><!--4-->b" + d + "<html><!--4-->c" + d + "\n  ",
+                                     folder, "Views"),
+              folder + "ShopViews4.html");
+    EXPECT_EQ(read("ShopViews3.html"), "<html>\r\n  <!--3-->a\r\n");
+    EXPECT_EQ(read("ShopViews4.html"), "<html><!--4-->c\r\n");
+
+    // Processing stops at the first document without a mark.
+    EXPECT_EQ(bXMLSupport::ParseHTML("<HTML><!--1-->x" + d + "<html><!--2-->y", folder, "Summary"), "");
+    EXPECT_FALSE(files::fileExists(folder + "ShopSummary2.html"));
+    EXPECT_EQ(bXMLSupport::ParseHTML("", folder, "Summary"), "");
+
+    // A database name with separators stays one file name.
+    report->DatabaseName("a/../../b\\c");
+    EXPECT_EQ(bXMLSupport::ParseHTML("<html><!--1-->z", folder, "Index"), folder + "a_.._.._b_cIndex1.html");
+}
+
+TEST(HtmlPageNumber, ReadsTheMarkOrFallsBackToOne) {
+    EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html><!--12-->"), 12);
+    EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html>\r\n   <!--3-->"), 3);
+    EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html><!---->"), 1);
+    EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html><!--40000-->"), 1);
+    EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html><!--32767-->"), 32767);
+    EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html><!--2x-->"), 1);
+    EXPECT_EQ(bXMLSupport::HtmlFileStem("Sales/2026\\Q1"), "Sales_2026_Q1");
+}
+
+// ---------------------------------------------------------------- the catalogue and its files
+
+TEST(HtmlCatalogue, EveryLayoutAndStyleNamesExistingFiles) {
+    const std::string data = files::joinPath(DALV_SOURCE_DIR, "data");
+    xml::Document catalogue;
+    ASSERT_TRUE(catalogue.load(files::joinPath(data, "dvreport.xml")));
+    const auto layouts = catalogue.selectNodes("/REPORT/LAYOUT[@Type='BuiltIn']");
+    ASSERT_GE(layouts.size(), 2u);
+    EXPECT_EQ(catalogue.count("/REPORT/LAYOUT[@Default='True']"), 1);
+    EXPECT_EQ(catalogue.count("/REPORT/LAYOUT[@Caption='Printer Friendly']"), 1);
+    for (const xml::Node& layout : layouts) {
+        const std::string xsl = layout.attribute("XSLFile");
+        xml::Stylesheet sheet;
+        EXPECT_TRUE(sheet.load(files::joinPath(data, "styles", xsl))) << xsl << sheet.error();
+        for (const char* page : {"index", "tables", "views", "storedprocedures", "diagram", "summary"}) {
+            const std::string name = xsl.substr(0, xsl.size() - 4) + page + ".xsl";
+            EXPECT_TRUE(sheet.load(files::joinPath(data, "styles", name))) << name << sheet.error();
+        }
+        for (const xml::Node& style : layout.selectNodes("STYLE")) {
+            EXPECT_TRUE(files::fileExists(files::joinPath(data, "styles", style.attribute("CSSFile"))))
+                << style.attribute("CSSFile");
+            EXPECT_TRUE(files::fileExists(files::joinPath(data, "preview", style.attribute("PreviewImage"))))
+                << style.attribute("PreviewImage");
+            for (const char* image : {"logo", "table", "view", "proc", "key", "trigger"})
+                EXPECT_TRUE(files::fileExists(
+                    files::joinPath(data, "images", style.attribute("ImagePrefix") + image + ".svg")))
+                    << style.attribute("ImagePrefix") << image;
+        }
+    }
+}
