@@ -11,4 +11,5 @@ struct cReport::Readers {
     std::unique_ptr<StructureReader> oFetchADOX;
     std::unique_ptr<StructureReader> oFetchADODB;
     std::unique_ptr<StructureReader> oFetchDAO;
+    std::unique_ptr<StructureReader> oFetchXML;  // engine 13: a saved structure document
 };

@@ -6,6 +6,7 @@
 #include "import/cADODB.h"
 #include "options/ReaderSlots.h"
 #include "options/ReportSupport.h"
+#include "options/cStructureFile.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/ProgressTarget.h"
 #include "platform/ui/Prompter.h"
@@ -34,6 +35,7 @@ private:
 // A new reader for an access technology; null when this build has none for it.
 std::unique_ptr<StructureReader> createReader(const std::string& technology) {
     if (technology == "ADODB") return std::make_unique<cADODB>();
+    if (technology == "XML") return std::make_unique<cStructureFile>();
     return nullptr;
 }
 
@@ -66,6 +68,8 @@ bool cReport::OpenDalvDatabase() {
         } else if (ConnectionType == "DAO") {
             slot = &readers_->oFetchDAO;
             arrow = "-->";
+        } else if (ConnectionType == "XML") {
+            slot = &readers_->oFetchXML;
         } else {
             return false;
         }
@@ -78,7 +82,10 @@ bool cReport::OpenDalvDatabase() {
                        ui::MsgButtons::OK, ui::MsgIcon::Critical);
             return false;
         }
-        if (ConnectionType != "DAO") reader->ConnectionString = BuildConnectionString();
+        if (ConnectionType == "XML")
+            reader->ConnectionString = XMLFilePath().empty() ? DatabasePath() : XMLFilePath();
+        else if (ConnectionType != "DAO")
+            reader->ConnectionString = BuildConnectionString();
         reader->DatabaseName = DatabaseName();
         reader->ImportingDB = [this, arrow, relay](std::int32_t& Status, std::string& Message,
                                                    std::int16_t& IncrementValue, bool& Cancel) {
@@ -128,6 +135,7 @@ bool cReport::FetchDatabaseStructure() {
     else if (ConnectionType == "ADOX") reader = readers_->oFetchADOX.get();
     else if (ConnectionType == "ADODB") reader = readers_->oFetchADODB.get();
     else if (ConnectionType == "DAO") reader = readers_->oFetchDAO.get();
+    else if (ConnectionType == "XML") reader = readers_->oFetchXML.get();
     else return false;
     if (!reader) throw std::runtime_error("No structure reader has been opened for " + ConnectionType + ".");
     if (!reader->GenerateXML()) return false;  // a cancelled or failed import keeps the current structure

@@ -173,33 +173,6 @@ void prepareFolder(const std::string& folder) {
         throw BatchError(errorNumberOf(errno), "Cannot write into " + folder);
 }
 
-// Engine 13 when the report engine has no reader for structure files: the file itself becomes
-// the structure, with the current report options (its own summary kept).
-bool loadStructureFile(cReport& r) {
-    const std::string path = r.DatabasePath();
-    auto doc = std::make_shared<xml::Document>();
-    if (!files::fileExists(path) || !doc->load(path) || doc->documentElement().name() != "DATABASE") {
-        ui::MsgBox("Invalid dalvane structure file", ui::MsgButtons::OK, ui::MsgIcon::Critical);
-        return false;
-    }
-    xml::Node database = doc->documentElement();
-    database.setAttribute("DatabaseName", r.DatabaseName());
-    xml::Node current = r.ReportOptionsXML().documentElement();
-    if (current) {
-        xml::Node copy = database.appendChild(current);
-        for (xml::Node old : database.selectNodes("REPORTOPTIONS")) {
-            if (old == copy) continue;
-            for (xml::Node summary : old.selectNodes("SUMMARY")) {
-                for (xml::Node s : copy.selectNodes("SUMMARY")) s.remove();
-                copy.appendChild(summary);
-            }
-            old.remove();
-        }
-    }
-    r.oResultXML = std::move(doc);
-    return true;
-}
-
 // One DATABASE entry. leaveLoop is set for the failures that end the run.
 EntryResult runEntry(bool& leaveLoop) {
     cReport& r = engine();
@@ -265,16 +238,18 @@ EntryResult runEntry(bool& leaveLoop) {
 
     const std::string unable = "Unable to connect to database: " + r.DatabaseName();
     if (!GetConnectionString()) return {BatchNoPassword, unable};
-    bool imported = false;
-    if (!r.OpenDalvDatabase()) {
-        if (*id != 13 || !loadStructureFile(r)) return {BatchNoPassword, unable};
-        imported = true;
-    }
-    if (!imported && !r.ImportDatabase(false))
+    if (!r.OpenDalvDatabase()) return {BatchNoPassword, unable};
+    if (!r.ImportDatabase(false))
         return {BatchNotImported, "Failed to create XML for database: " + r.DatabaseName()};
     std::string failure;
     if (!SaveReport(&failure)) return {BatchReportFailed, failure};
     return {BatchOK, "Database imported successfully"};
+}
+
+// Result text of an entry stopped by an unexpected error.
+std::string failedEntry(const std::string& what) {
+    const std::string name = oReportEngine ? oReportEngine->DatabaseName() : std::string();
+    return "Failed to create XML for database: " + name + " (" + what + ")";
 }
 
 }  // namespace
@@ -543,10 +518,10 @@ BatchResult HandleBatchProcess(const std::string& path) {
                 r = runEntry(leaveLoop);
             } catch (const BatchError& e) {
                 reportError(e.number, e.what(), "bHandleCMD.HandleBatchProcess");
-                r = {BatchNotImported, std::string("Failed to create XML for database: ") + e.what()};
+                r = {BatchNotImported, failedEntry(e.what())};
             } catch (const std::exception& e) {
                 reportError(-1, e.what(), "bHandleCMD.HandleBatchProcess");
-                r = {BatchNotImported, std::string("Failed to create XML for database: ") + e.what()};
+                r = {BatchNotImported, failedEntry(e.what())};
             }
             finishEntry(entry, r);
             if (leaveLoop) break;

@@ -40,6 +40,13 @@ public:
     SchemaReader(const std::shared_ptr<ConnectionImpl>& c, const std::vector<Value>& restrictions)
         : c_(c), restrictions_(restrictions) {}
 
+    bool isSqlite() const {
+        SQLCHAR buf[64] = {};
+        SQLSMALLINT len = 0;
+        if (!ok(SQLGetInfo(c_->dbc, SQL_DBMS_NAME, buf, sizeof buf, &len))) return false;
+        return std::string(reinterpret_cast<char*>(buf)).rfind("SQLite", 0) == 0;
+    }
+
     Restriction r(size_t i) const {
         if (i >= restrictions_.size() || restrictions_[i].isNull()) return std::nullopt;
         std::string s = restrictions_[i].toString();
@@ -222,17 +229,22 @@ Recordset tablesRowset(SchemaReader& s) {
                            {"DATE_MODIFIED", adtype::Date}});
     auto cat = s.r(0), sch = s.r(1), name = s.r(2), type = s.r(3);
     Restriction pat = name ? Restriction(s.pattern(*name)) : std::nullopt;
+    const bool sqlite = s.isSqlite();
+    // The type is filtered here, after SQLite's system tables have been told apart.
     auto rows = s.call([&](SQLHSTMT st) {
         return SQLTables(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
-                         SchemaReader::len(sch), SchemaReader::arg(pat), SchemaReader::len(pat), SchemaReader::arg(type),
-                         SchemaReader::len(type));
+                         SchemaReader::len(sch), SchemaReader::arg(pat), SchemaReader::len(pat), nullptr, 0);
     });
     std::vector<Row> out;
     for (auto& r : rows) {
         if (r.size() < 5) continue;
         if (name && r[2].toString() != *name) continue;
-        if (type && lower(r[3].toString()) != lower(*type)) continue;
-        out.push_back({r[0], r[1], r[2], r[3], Value(), r[4], Value(), Value(), Value()});
+        Value tableType = r[3];
+        // SQLite's bookkeeping tables (sqlite_sequence, sqlite_stat1) are reported as user tables.
+        if (sqlite && tableType.toString() == "TABLE" && r[2].toString().rfind("sqlite_", 0) == 0)
+            tableType = Value(std::string("SYSTEM TABLE"));
+        if (type && lower(tableType.toString()) != lower(*type)) continue;
+        out.push_back({r[0], r[1], r[2], tableType, Value(), r[4], Value(), Value(), Value()});
     }
     return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaTables");
 }

@@ -21,7 +21,7 @@ const EngineRow kEngines[] = {
     {7, "Personal Oracle", "ORACLE", "SYSQUERY"},      {8, "MS Access XP", "ACCESS", "DAO"},
     {9, "MS Access 2000", "ACCESS", "DAO"},            {10, "MS Access (97, 95 or 2.0)", "ACCESS", "DAO"},
     {11, "IBM DB2 Version 7", "IBMDB2", "ADODB"},      {12, "OTHERS", "", "ADODB"},
-    {13, "Dalvane XML", "", ""},
+    {13, "Dalvane XML", "", "XML"},
 };
 
 std::string valueOf(const std::string& cs, const std::string& keyword) {

@@ -246,12 +246,41 @@ TEST_F(Import, ReaderChoiceByAccessTechnology) {
     EXPECT_EQ(errors[0].source, "cReport.ImportDatabase");
 
     r->AccessConnectionType.clear();
-    chooseEngine(13);  // a structure file: no reader at all
-    const auto shown = prompts->messages.size();
-    EXPECT_FALSE(r->OpenDalvDatabase());
-    EXPECT_EQ(prompts->messages.size(), shown);
 
     chooseEngine(12);
     r->ConnectionString("Driver=SQLite3;Database=" + dir.file("no/such/dir/x.db"));
     EXPECT_FALSE(r->OpenDalvDatabase());
+}
+
+// Engine 13: a structure document saved earlier is imported again with the current options and
+// a fresh summary; a file that is no structure document is refused with a message.
+TEST_F(Import, SavedStructureFileIsImportedAgain) {
+    newProject(true);
+    ASSERT_TRUE(import(true));
+    const std::string saved = dir.file("saved structure.xml");
+    ASSERT_TRUE(r->oResultXML->save(saved));
+
+    chooseEngine(13);
+    r->DatabasePath(saved);
+    r->DatabaseName("shop again");
+    ASSERT_TRUE(import(true));
+    EXPECT_EQ(oStructures.count("//DATABASECONNECTION"), 2);
+    const xml::Document& doc = *r->oResultXML;
+    EXPECT_EQ(doc.count("DATABASE/TABLE"), 3);
+    EXPECT_EQ(doc.count("DATABASE/DBOPTIONS"), 1);
+    EXPECT_EQ(doc.count("DATABASE/REPORTOPTIONS"), 1);
+    EXPECT_EQ(doc.count("DATABASE/REPORTOPTIONS/SUMMARY"), 1);
+    EXPECT_EQ(doc.selectSingleNode("DATABASE/REPORTOPTIONS/SUMMARY").attribute("TablesCount"), "3");
+    EXPECT_EQ(doc.documentElement().attribute("DatabaseName"), "shop again");
+
+    const std::string bogus = dir.file("bogus.xml");
+    ASSERT_TRUE(files::writeTextFile(bogus, "<DALVIMPORT/>"));
+    r->DatabasePath(bogus);
+    const auto shown = prompts->messages.size();
+    EXPECT_FALSE(r->OpenDalvDatabase());
+    EXPECT_EQ(prompts->messages.size(), shown + 1);
+    EXPECT_EQ(prompts->lastMessage(), "Invalid dalvane structure file");
+    r->DatabasePath(dir.file("missing.xml"));
+    EXPECT_FALSE(r->OpenDalvDatabase());
+    EXPECT_EQ(oStructures.count("//DATABASECONNECTION"), 2);
 }

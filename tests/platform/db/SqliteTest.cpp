@@ -43,6 +43,7 @@ protected:
                  "CREATE TABLE \"it's\" (x INT)",
                  "CREATE TABLE a_b (ab INT)",
                  "CREATE TABLE axb (xb INT)",
+                 "CREATE TABLE counters (id INTEGER PRIMARY KEY AUTOINCREMENT)",
                  "CREATE VIEW v_customers AS SELECT id, name FROM customers"})
             conn.execute(sql);
     }
@@ -57,7 +58,11 @@ TEST_F(SqliteDb, TablesRowsetListsTablesOnlyAndHonoursExactNames) {
     Recordset rs = conn.openSchema(adSchemaTables, {Value(), Value(), Value(), "TABLE"});
     auto names = columnValues(std::move(rs), "TABLE_NAME");
     std::set<std::string> got(names.begin(), names.end());
-    EXPECT_EQ(got, (std::set<std::string>{"customers", "orders", "it's", "a_b", "axb"}));
+    EXPECT_EQ(got, (std::set<std::string>{"customers", "orders", "it's", "a_b", "axb", "counters"}));
+    // AUTOINCREMENT creates sqlite_sequence: a system table, not one of the user's.
+    auto system = columnValues(conn.openSchema(adSchemaTables, {Value(), Value(), Value(), "SYSTEM TABLE"}),
+                               "TABLE_NAME");
+    EXPECT_EQ(system, std::vector<std::string>{"sqlite_sequence"});
 
     // '_' is a wildcard for the driver; the restriction still matches the one table.
     auto one = columnValues(conn.openSchema(adSchemaTables, {Value(), Value(), "a_b", "TABLE"}), "TABLE_NAME");
