@@ -4,6 +4,7 @@
 #include "core/bVersion.h"
 #include "core/cSystemInfo.h"
 #include "platform/fs/Paths.h"
+#include "platform/text/Text.h"
 
 #include <iostream>
 
@@ -13,30 +14,6 @@ namespace {
 ErrorDialogHook& dialogHook() {
     static ErrorDialogHook h;
     return h;
-}
-
-std::string replaceAll(std::string s, const std::string& from, const std::string& to) {
-    size_t pos = 0;
-    while ((pos = s.find(from, pos)) != std::string::npos) {
-        s.replace(pos, from.size(), to);
-        pos += to.size();
-    }
-    return s;
-}
-
-std::string percentEncode(const std::string& s) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
 }
 
 std::string dependencyReport() {
@@ -75,16 +52,16 @@ std::string BuildErrorMailForm(long errNumber, const std::string& description, c
     return MainCaption() + "%0D" + "Error Date: " + FormatShortDate() + "%0D" +
            "Error Number: " + std::to_string(errNumber) + " %0D" + "Error Description: " + description + " %0D" +
            "Error Source: " + source + "%0D" + "Build Number: " + std::to_string(AppRevision) + "%0D" +
-           "System Information " + replaceAll(dependencyReport(), "\r\n", "%0D");
+           "System Information " + text::replaceAll(dependencyReport(), "\r\n", "%0D");
 }
 
 std::string BuildErrorMailLink(const std::string& mailForm, const std::string& comments) {
     std::string form = mailForm;
     if (!comments.empty()) form += "%0DComments: " + comments;
     // The "%0D" markers become real line breaks; the whole body is then encoded once.
-    std::string body = replaceAll(form, "%0D", "\r\n");
-    return std::string("mailto:") + ErrorReportAddress + "?subject=" + percentEncode("Dalvane Error Report") +
-           "&Body=" + percentEncode(body);
+    std::string body = text::replaceAll(form, "%0D", "\r\n");
+    return std::string("mailto:") + ErrorReportAddress + "?subject=" + text::percentEncode("Dalvane Error Report") +
+           "&Body=" + text::percentEncode(body);
 }
 
 bool WriteErrorMailLog(const std::string& mailLink) {

@@ -12,6 +12,7 @@
 #include "platform/fs/Paths.h"
 #include "platform/registry/cRegistry.h"
 #include "platform/ui/Prompter.h"
+#include "platform/text/Text.h"
 
 #include <QDate>
 #include <QLocale>
@@ -55,13 +56,6 @@ namespace {
 std::unique_ptr<cReport>& reportEngineOwner() {
     static std::unique_ptr<cReport> p;
     return p;
-}
-
-std::string trimmed(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
 }
 
 // Resource folders live beside the executable in the build tree and under share/dalvane
@@ -268,7 +262,7 @@ std::string GetHelpFileLocation() {
 bool IsBatchCommandLine(const std::string& commandLine) {
     std::string path = commandLine;
     path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
-    path = trimmed(path);
+    path = text::trim(path);
     return !path.empty() && files::extensionOf(path) == "xml";
 }
 
@@ -276,7 +270,7 @@ int HandleCLP(const std::string& commandLine, BatchResult* batchResult) {
     try {
         std::string path = commandLine;
         path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
-        path = trimmed(path);
+        path = text::trim(path);
         if (!path.empty() && files::extensionOf(path) == "xml") {
             StartApplication();
             BatchResult r = HandleBatchProcess(path);
@@ -317,7 +311,7 @@ void ClearAllTemporaryFiles() {
         }
         if (!oStructures.isEmpty() && !temp.empty()) {
             for (const xml::Node& c : oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP/DATABASECONNECTION")) {
-                std::string name = trimmed(c.attribute("TempXMLFileName"));
+                std::string name = text::trim(c.attribute("TempXMLFileName"));
                 if (name.empty()) continue;
                 // Names come from the stored project document: only files of our own
                 // temporary folder are touched.
@@ -386,9 +380,9 @@ std::string GetCurrentUser() {
     struct passwd* result = nullptr;
     char buf[1024];
     if (::getpwuid_r(::geteuid(), &pw, buf, sizeof buf, &result) == 0 && result && result->pw_name)
-        return trimmed(result->pw_name);
+        return text::trim(result->pw_name);
     const char* env = std::getenv("USER");
-    return env ? trimmed(env) : "";
+    return env ? text::trim(env) : "";
 }
 
 bool ValidateXML(const std::string& fileName, std::string& xmlText, bool showMessages,
@@ -405,7 +399,7 @@ bool ValidateXML(const std::string& fileName, std::string& xmlText, bool showMes
         if (showMessages) ui::MsgBox("Select a valid xml file.", ui::MsgButtons::OK, ui::MsgIcon::Critical);
         return false;
     }
-    xmlText = trimmed(xmlText);
+    xmlText = text::trim(xmlText);
     if (xmlText.empty()) return invalid();
     std::string text = lower(xmlText);
     for (const char* marker : {"<database", "databaseengine", "servertype", "databasetype", "databasename", "servername"})

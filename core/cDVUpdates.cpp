@@ -1,4 +1,5 @@
 #include "core/cDVUpdates.h"
+#include "platform/text/Text.h"
 
 #include <curl/curl.h>
 
@@ -6,21 +7,6 @@
 #include <cctype>
 
 namespace {
-
-std::string percentEncode(const std::string& s) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
 
 // Every CR LF, lone CR and lone LF becomes one CR (sent as %0D).
 std::string oneBreakKind(const std::string& s) {
@@ -53,9 +39,9 @@ cDVUpdates::cDVUpdates(std::string baseUrl) : baseUrl_(std::move(baseUrl)) {
 
 std::string cDVUpdates::FormAddress(const std::string& sFrom, const std::string& sSubject,
                                     const std::string& sErrorMessage) const {
-    return baseUrl_ + "/DV45LiveUpdates/SendMail.aspx?From=" + percentEncode(sFrom) +
-           "&Subject=" + percentEncode(sSubject) +
-           "&ErrorMessage=" + percentEncode(oneBreakKind(sErrorMessage));
+    return baseUrl_ + "/DV45LiveUpdates/SendMail.aspx?From=" + text::percentEncode(sFrom) +
+           "&Subject=" + text::percentEncode(sSubject) +
+           "&ErrorMessage=" + text::percentEncode(oneBreakKind(sErrorMessage));
 }
 
 bool cDVUpdates::SendErrorReport(const std::string& sFrom, const std::string& sSubject,

@@ -1,4 +1,5 @@
 #include "core/cSQLServers.h"
+#include "platform/text/Text.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -12,10 +13,6 @@
 #include <map>
 
 namespace {
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 }  // namespace
 
 std::string ServerList::joined() const {
@@ -49,11 +46,11 @@ std::vector<std::string> cSQLServers::ParseBrowserReply(std::string_view d) {
         }
         std::map<std::string, std::string> fields;
         for (size_t i = 0; i + 1 < parts.size(); i += 2)
-            fields.emplace(lower(std::string(parts[i])), std::string(parts[i + 1]));
+            fields.emplace(text::lower(std::string(parts[i])), std::string(parts[i + 1]));
         std::string server = fields["servername"];
         std::string instance = fields["instancename"];
         if (server.empty()) continue;
-        if (instance.empty() || lower(instance) == "mssqlserver")
+        if (instance.empty() || text::lower(instance) == "mssqlserver")
             names.push_back(server);
         else
             names.push_back(server + "\\" + instance);
@@ -98,7 +95,7 @@ ServerList cSQLServers::GetServersList(int timeoutMs) const {
         if (n <= 0) continue;
         for (auto& name : ParseBrowserReply(std::string_view(buf, static_cast<size_t>(n)))) {
             bool seen = std::any_of(result.names.begin(), result.names.end(),
-                                    [&](const std::string& s) { return lower(s) == lower(name); });
+                                    [&](const std::string& s) { return text::lower(s) == text::lower(name); });
             if (!seen) result.names.push_back(name);
         }
     }

@@ -7,6 +7,7 @@
 #include "core/frmDisplayError.h"
 #include "core/frmSendMail.h"
 #include "platform/ui/Prompter.h"
+#include "platform/text/Text.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,14 +16,6 @@
 #include <QVBoxLayout>
 
 namespace {
-std::string replaceAll(std::string s, const std::string& from, const std::string& to) {
-    size_t pos = 0;
-    while ((pos = s.find(from, pos)) != std::string::npos) {
-        s.replace(pos, from.size(), to);
-        pos += to.size();
-    }
-    return s;
-}
 }  // namespace
 
 frmErrorHandler::frmErrorHandler(QWidget* parent) : QDialog(parent) {
@@ -123,7 +116,7 @@ void frmErrorHandler::cmdSendReport_Click() {
         std::string mailForm = BuildErrorMailForm(ErrNumber, ErrDescription, ErrSource);
         txtErrorReport->setPlainText(QString::fromStdString(mailForm));
         frmSendMail sendMail(this);
-        if (sendMail.ShowMailDialog(replaceAll(mailForm, "%0D", "\r\n"))) return;
+        if (sendMail.ShowMailDialog(text::replaceAll(mailForm, "%0D", "\r\n"))) return;
         // Not sent: the user's mail program takes the report, and the link is logged.
         std::string link = BuildErrorMailLink(mailForm, UserComments);
         WriteErrorMailLog(link);

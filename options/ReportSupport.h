@@ -1,6 +1,8 @@
 // Small text helpers shared by the cReport sources.
 #pragma once
 
+#include "platform/text/Text.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,7 +10,7 @@
 namespace report_support {
 
 // Replaces every occurrence of from (non-empty) by to.
-std::string replaceAll(std::string text, std::string_view from, std::string_view to);
+using text::replaceAll;
 
 // Decimal text as a 16-bit integer (blanks around allowed); nullopt when not a number or out of
 // range.

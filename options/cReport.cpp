@@ -18,22 +18,6 @@ cReport* oReportEngine = nullptr;
 
 namespace report_support {
 
-std::string replaceAll(std::string text, std::string_view from, std::string_view to) {
-    if (from.empty()) return text;
-    std::string out;
-    out.reserve(text.size());
-    std::size_t pos = 0;
-    for (;;) {
-        std::size_t hit = text.find(from, pos);
-        if (hit == std::string::npos) break;
-        out.append(text, pos, hit - pos);
-        out.append(to);
-        pos = hit + from.size();
-    }
-    out.append(text, pos, std::string::npos);
-    return out;
-}
-
 static std::string_view trimmed(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);

@@ -7,10 +7,12 @@
 #include "core/bVersion.h"
 #include "options/cReport.h"
 #include "platform/db/ConnectionString.h"
+#include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 #include "reports/bXMLSupport.h"
 #include "reports/cWord.h"
+#include "platform/text/Text.h"
 
 #include <unistd.h>
 
@@ -31,44 +33,13 @@ std::string BatchPath;
 namespace {
 
 // A failure carrying the error number that picks its message.
-struct BatchError : std::runtime_error {
-    long number;
-    BatchError(long n, const std::string& what) : std::runtime_error(what), number(n) {}
-};
+using BatchError = files::FileError;
 
-constexpr long kPermissionDenied = 70;
-constexpr long kBadFileName = 52;
-constexpr long kBadSyntax = -2147024773;  // 0x8007007B
 constexpr long kObjectNotSet = 91;
-
-long errorNumberOf(int err) {
-    switch (err) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return kPermissionDenied;
-    case ENAMETOOLONG:
-    case EINVAL:
-    case EILSEQ:
-        return kBadSyntax;
-    case ENOENT:
-    case ENOTDIR:
-    case EISDIR:
-    case EEXIST:
-        return kBadFileName;
-    default:
-        return -1;
-    }
-}
 
 // The text shown for an error number the run knows; "" for any other.
 std::string knownErrorText(long number) {
-    switch (number) {
-    case kPermissionDenied: return "You dont have permission to save the xml in the selected folder.";
-    case kBadSyntax: return "The filename, directory name, or volume label syntax is not supported.";
-    case kBadFileName: return "Please give a valid file name and try again.";
-    default: return {};
-    }
+    return files::fileErrorText(number, "You dont have permission to save the xml in the selected folder.");
 }
 
 // Shows the message of a known error number, else passes the error to HandleError.
@@ -76,18 +47,6 @@ void reportError(long number, const std::string& description, const std::string&
     const std::string text = knownErrorText(number);
     if (!text.empty()) ui::MsgBox(text, ui::MsgButtons::OK, ui::MsgIcon::Information);
     else HandleError(number, description, source);
-}
-
-std::string trim(const std::string& s) {
-    const auto space = [](unsigned char c) { return std::isspace(c) != 0; };
-    auto b = std::find_if_not(s.begin(), s.end(), space);
-    auto e = std::find_if_not(s.rbegin(), s.rend(), space).base();
-    return b < e ? std::string(b, e) : std::string();
-}
-
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
 }
 
 cReport& engine() {
@@ -113,7 +72,7 @@ std::string baseName(const std::string& path) {
 
 // Engine id of an ENGINE text: decimal digits naming an entry of the engine catalogue.
 std::optional<int> engineId(const std::string& text, const cReport& r) {
-    const std::string t = trim(text);
+    const std::string t = text::trim(text);
     if (t.empty() || t.size() > 4 || !std::all_of(t.begin(), t.end(), [](unsigned char c) { return std::isdigit(c); }))
         return std::nullopt;
     const int id = std::stoi(t);
@@ -125,11 +84,11 @@ std::optional<int> engineId(const std::string& text, const cReport& r) {
 // Name shown for an engine-12 entry: DATABASENAME when given, else the database, catalogue or
 // file the connection string names.
 std::string othersDatabaseName(const std::string& connectionString) {
-    if (auto given = entryText("DATABASENAME"); given && !trim(*given).empty()) return trim(*given);
+    if (auto given = entryText("DATABASENAME"); given && !text::trim(*given).empty()) return text::trim(*given);
     try {
         const db::ConnectionParameters params = db::parseConnectionString(connectionString);
         for (const char* key : {"Database", "Initial Catalog", "DBQ", "Data Source", "DSN"}) {
-            const std::string v = trim(db::parameterValue(params, key));
+            const std::string v = text::trim(db::parameterValue(params, key));
             if (!v.empty()) return v.find('/') != std::string::npos || v.find('\\') != std::string::npos ? baseName(v) : v;
         }
     } catch (const std::exception&) {
@@ -153,8 +112,8 @@ void clearConnectionFields(cReport& r) {
 // Stem of default report names and folders.
 std::string reportStem(const cReport& r) {
     std::string name = r.DatabaseName();
-    if (trim(name).empty()) name = r.DBServerName();
-    if (trim(name).empty()) name = "Database";
+    if (text::trim(name).empty()) name = r.DBServerName();
+    if (text::trim(name).empty()) name = "Database";
     return bXMLSupport::HtmlFileStem(name);
 }
 
@@ -163,14 +122,14 @@ std::string defaultReportFolder(const cReport& r) { return files::joinPath(Repor
 // Creates folder when missing and checks that files can be written into it.
 void prepareFolder(const std::string& folder) {
     namespace sfs = std::filesystem;
-    if (folder.empty()) throw BatchError(kBadFileName, "No folder given.");
+    if (folder.empty()) throw BatchError(files::kBadFileName, "No folder given.");
     std::error_code ec;
     if (!sfs::is_directory(folder, ec)) {
         sfs::create_directories(folder, ec);
-        if (ec) throw BatchError(errorNumberOf(ec.value()), "Cannot create " + folder + ": " + ec.message());
+        if (ec) throw BatchError(files::errorNumberOf(ec.value()), "Cannot create " + folder + ": " + ec.message());
     }
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        throw BatchError(errorNumberOf(errno), "Cannot write into " + folder);
+        throw BatchError(files::errorNumberOf(errno), "Cannot write into " + folder);
 }
 
 // One DATABASE entry. leaveLoop is set for the failures that end the run.
@@ -182,10 +141,10 @@ EntryResult runEntry(bool& leaveLoop) {
         return {BatchNoEngine, "Database engine type not specified in " + BatchPath};
     }
     const std::optional<int> id = engineId(engineNode.text(), r);
-    if (!id) return {BatchNoEngine, "Database engine type \"" + trim(engineNode.text()) + "\" is not known in " + BatchPath};
+    if (!id) return {BatchNoEngine, "Database engine type \"" + text::trim(engineNode.text()) + "\" is not known in " + BatchPath};
     r.CurrentDatabaseEngineId(*id);
     if (!r.ResetConnectionString())
-        return {BatchNoEngine, "Database engine type \"" + trim(engineNode.text()) + "\" is not known in " + BatchPath};
+        return {BatchNoEngine, "Database engine type \"" + text::trim(engineNode.text()) + "\" is not known in " + BatchPath};
     clearConnectionFields(r);
 
     // The file of engines 8-10 and 13, under either name the batch documents use.
@@ -200,15 +159,15 @@ EntryResult runEntry(bool& leaveLoop) {
             leaveLoop = true;
             return {BatchNoDatabaseFile, "Database name not specified in " + BatchPath};
         }
-        r.DatabasePath(trim(*file));
+        r.DatabasePath(text::trim(*file));
         r.DatabaseName(baseName(r.DatabasePath()));
         if (auto v = entryText("ACCESSDB/DATABASEPASSWORD"); v && !v->empty()) r.AccessDatabasePassword(*v);
         if (xml::Node n = oBatchDatabase.selectSingleNode("ACCESSDB/SYSTEMDATABASE/@Name"); n && !n.text().empty())
-            r.WorkgroupDatabase(trim(n.text()));
-        if (auto v = entryText("ACCESSDB/SYSTEMDATABASE/USERNAME"); v && !v->empty()) r.UserName(trim(*v));
-        if (auto v = entryText("ACCESSDB/SYSTEMDATABASE/PASSWORD"); v && !v->empty()) r.Password(trim(*v));
-        if (auto v = entryText("ACCESSDB/SYSTEMDATABASE/SORTCOLUMNSALPHABETICALLY"); v && !trim(*v).empty()) {
-            const std::string t = upper(trim(*v));
+            r.WorkgroupDatabase(text::trim(n.text()));
+        if (auto v = entryText("ACCESSDB/SYSTEMDATABASE/USERNAME"); v && !v->empty()) r.UserName(text::trim(*v));
+        if (auto v = entryText("ACCESSDB/SYSTEMDATABASE/PASSWORD"); v && !v->empty()) r.Password(text::trim(*v));
+        if (auto v = entryText("ACCESSDB/SYSTEMDATABASE/SORTCOLUMNSALPHABETICALLY"); v && !text::trim(*v).empty()) {
+            const std::string t = text::upper(text::trim(*v));
             const bool number = std::all_of(t.begin(), t.end(), [](unsigned char c) { return std::isdigit(c) || c == '-'; });
             r.SortTableStructure(t == "TRUE" || (number && t.find_first_not_of("-0") != std::string::npos));
         }
@@ -223,7 +182,7 @@ EntryResult runEntry(bool& leaveLoop) {
         r.DatabaseName(baseName(*file));
     } else if (*id == 12) {
         const auto cs = entryText("CONNECTIONSTRING");
-        if (!cs || trim(*cs).empty()) {
+        if (!cs || text::trim(*cs).empty()) {
             leaveLoop = true;
             return {BatchNoConnectString, "Connectstring should be specified if the database engine is other than the one support by  " +
                                               VersionRecord.ProductTitle + " " + VersionRecord.EditionName};
@@ -259,28 +218,28 @@ EntryResult StoreDBInfo() {
         cReport& r = engine();
         const std::string in = " in " + BatchPath;
         const auto server = entryText("SERVERNAME");
-        if (!server || trim(*server).empty())
+        if (!server || text::trim(*server).empty())
             return {BatchNoServer, "Server name is not given for SQL Server database connection" + in};
-        r.DBServerName(trim(*server));
+        r.DBServerName(text::trim(*server));
 
         const auto database = entryText("DATABASENAME");
         const int id = r.CurrentDatabaseEngineId();
-        if (!database || (id >= 1 && id <= 3 && trim(*database).empty()))
+        if (!database || (id >= 1 && id <= 3 && text::trim(*database).empty()))
             return {BatchNoDatabase, "Database name not given for the connection" + in};
         r.DatabasePath(*database);
         r.DatabaseName(r.DatabasePath());
 
         xml::Node mode = oBatchDatabase.selectSingleNode("AUTHENTICATION/@Mode");
-        const std::string modeText = mode ? upper(trim(mode.text())) : std::string();
+        const std::string modeText = mode ? text::upper(text::trim(mode.text())) : std::string();
         if (modeText != "WINDOWS" && modeText != "SQL" && modeText != "ORACLE" && modeText != "IBMDB2")
             return {BatchNoAuthentication, "Authentication mode is not specified" + in};
         r.AuthenticationMode(modeText);
 
         if (modeText != "WINDOWS") {
             const auto user = entryText("AUTHENTICATION/USERNAME");
-            if (!user || trim(*user).empty())
+            if (!user || text::trim(*user).empty())
                 return {BatchNoUser, "User name is not provided for SQL authentication" + in};
-            r.UserName(trim(*user));
+            r.UserName(text::trim(*user));
             const auto password = entryText("AUTHENTICATION/PASSWORD");
             if (!password) return {BatchNoPassword, "Password not provided for SQL authentication" + in};
             r.Password(*password);
@@ -359,7 +318,7 @@ std::string GetAccessConnStr() {
 
 std::string GetOthersConnStr() {
     try {
-        return trim(engine().ConnectionString());
+        return text::trim(engine().ConnectionString());
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "GetOthersConnStr");
         return {};
@@ -429,10 +388,10 @@ bool SaveReport(std::string* failure) {
         cReport& r = engine();
         for (const xml::Node& report : oBatchDatabase.selectNodes("REPORTS/REPORT")) {
             if (!report.hasAttribute("Format")) continue;
-            format = upper(trim(report.attribute("Format")));
+            format = text::upper(text::trim(report.attribute("Format")));
             if (report.hasAttribute("Path")) {
                 const std::string path = report.attribute("Path");
-                folder = trim(path).empty() ? defaultReportFolder(r) : files::normalizeSeparators(path);
+                folder = text::trim(path).empty() ? defaultReportFolder(r) : files::normalizeSeparators(path);
             } else if (folder.empty()) {
                 folder = defaultReportFolder(r);
             }
@@ -442,7 +401,7 @@ bool SaveReport(std::string* failure) {
                 target = folder.back() == '/' ? folder : folder + "/";
             } else {
                 std::string name = report.attribute("FileName");
-                if (trim(name).empty())
+                if (text::trim(name).empty())
                     name = reportStem(r) + (format == "XML" ? ".xml" : format == "WORD" ? ".docx" : ".html");
                 target = files::joinPath(folder, name);
             }

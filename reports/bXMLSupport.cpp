@@ -3,8 +3,10 @@
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "options/cReport.h"
+#include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
+#include "platform/text/Text.h"
 
 #include <cctype>
 #include <cerrno>
@@ -32,41 +34,19 @@ constexpr PageKind kPageKinds[] = {
     {"StoredProcedures", "storedprocedures.xsl"}, {"Summary", "summary.xsl"},
 };
 
-// A failure with the error number the messages are chosen by.
-struct ExportError : std::runtime_error {
-    long number;
-    ExportError(long n, const std::string& what) : std::runtime_error(what), number(n) {}
-};
+using ExportError = files::FileError;
 
-constexpr long kPermissionDenied = 70;
-constexpr long kBadFileName = 52;
-constexpr long kBadSyntax = -2147024773;  // 0x8007007B
-
-long errorNumberOf(int err) {
-    switch (err) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return kPermissionDenied;
-    case ENAMETOOLONG:
-    case EINVAL:
-    case EILSEQ:
-        return kBadSyntax;
-    case ENOENT:
-    case ENOTDIR:
-    case EISDIR:
-        return kBadFileName;
-    default:
-        return -1;
-    }
+// Shows the message of a known file error; any other goes to the error routine.
+void reportFileError(const ExportError& e, const std::string& permissionText, ui::MsgIcon permissionIcon,
+                     const std::string& source) {
+    const std::string text = files::fileErrorText(e.number, permissionText);
+    if (text.empty())
+        HandleError(e.number, e.what(), source);
+    else
+        ui::MsgBox(text, ui::MsgButtons::OK,
+                   e.number == files::kPermissionDenied ? permissionIcon : ui::MsgIcon::Information);
 }
 
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-    if (from.empty()) return text;
-    for (std::size_t pos = 0; (pos = text.find(from, pos)) != std::string::npos; pos += to.size())
-        text.replace(pos, from.size(), to);
-    return text;
-}
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
@@ -106,14 +86,14 @@ void ensureFolder(const std::string& folder, const std::string& shown) {
 void copyFileOver(const std::string& from, const std::string& to) {
     std::error_code ec;
     sfs::copy_file(from, to, sfs::copy_options::overwrite_existing, ec);
-    if (ec) throw ExportError(errorNumberOf(ec.value()), "Cannot copy " + from + " to " + to + ": " + ec.message());
+    if (ec) throw ExportError(files::errorNumberOf(ec.value()), "Cannot copy " + from + " to " + to + ": " + ec.message());
 }
 
 void copyImages(const std::string& destination) {
     if (ImagesFolder.empty() || !files::folderExists(ImagesFolder)) return;
     std::error_code ec;
     sfs::copy(ImagesFolder, destination, sfs::copy_options::recursive | sfs::copy_options::overwrite_existing, ec);
-    if (ec) throw ExportError(errorNumberOf(ec.value()), "Cannot copy the report images: " + ec.message());
+    if (ec) throw ExportError(files::errorNumberOf(ec.value()), "Cannot copy the report images: " + ec.message());
 }
 
 // The style file named by HTML_CurrentCSS: a path of its own when it exists there (a custom
@@ -135,7 +115,7 @@ std::string HtmlFileStem(const std::string& databaseName) {
 
 std::int16_t GetHtmlPageNumber(const std::string& Mark) {
     std::string text = Mark;
-    for (const char* token : {"<html>", "\r\n", "\n", "\r", "<!--", "-->"}) text = replaceAll(text, token, "");
+    for (const char* token : {"<html>", "\r\n", "\n", "\r", "<!--", "-->"}) text = text::replaceAll(text, token, "");
     std::size_t first = 0, last = text.size();
     while (first < last && isSpace(text[first])) ++first;
     while (last > first && isSpace(text[last - 1])) --last;
@@ -167,32 +147,18 @@ std::string writePages(const std::string& Html, const std::string& Target, const
             if (mark.empty()) break;
             const std::string file = Target + stem + Kind + std::to_string(GetHtmlPageNumber(mark)) + ".html";
             if (!folder.empty() && !files::isInside(file, folder))
-                throw ExportError(kBadFileName, "Page file outside the report folder: " + file);
+                throw ExportError(files::kBadFileName, "Page file outside the report folder: " + file);
             errno = 0;
             if (!files::writeTextFile(file, part + "\r\n"))
-                throw ExportError(errorNumberOf(errno), "Cannot write " + file);
+                throw ExportError(files::errorNumberOf(errno), "Cannot write " + file);
             result = file;
             if (end == std::string::npos) break;
             start = end + std::char_traits<char>::length(kDelimiter);
         }
     } catch (const ExportError& e) {
         ok = false;
-        switch (e.number) {
-        case kPermissionDenied:
-            ui::MsgBox("You dont have permission to save the xml in the selected folder.", ui::MsgButtons::OK,
-                       ui::MsgIcon::Information);
-            break;
-        case kBadSyntax:
-            ui::MsgBox("The filename, directory name, or volume label syntax is not supported.",
-                       ui::MsgButtons::OK, ui::MsgIcon::Information);
-            break;
-        case kBadFileName:
-            ui::MsgBox("Please give a valid file name and try again.", ui::MsgButtons::OK,
-                       ui::MsgIcon::Information);
-            break;
-        default:
-            HandleError(e.number, e.what(), "bXMLSupport.ParseHTML");
-        }
+        reportFileError(e, "You dont have permission to save the xml in the selected folder.",
+                        ui::MsgIcon::Information, "bXMLSupport.ParseHTML");
     } catch (const std::exception& e) {
         ok = false;
         HandleError(-1, e.what(), "bXMLSupport.ParseHTML");
@@ -213,7 +179,7 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
     try {
         if (!oReportEngine || !oReportEngine->oResultXML || oReportEngine->oResultXML->isEmpty())
             throw ExportError(-1, "No database structure is loaded.");
-        if (folder.empty()) throw ExportError(kBadFileName, "No report folder given.");
+        if (folder.empty()) throw ExportError(files::kBadFileName, "No report folder given.");
         ensureFolder(folder, folder);
         ensureFolder(folder + "images/", folder + "images/");
         ensureFolder(folder + "styles/", folder + "styles/");
@@ -222,7 +188,7 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
 
         const std::string cssFrom = cssSource(oReportEngine->HTML_CurrentCSS());
         const std::string cssTo = folder + "styles/" + files::fileName(cssFrom);
-        if (!files::fileExists(cssFrom)) throw ExportError(kBadFileName, "The style sheet " + cssFrom + " does not exist.");
+        if (!files::fileExists(cssFrom)) throw ExportError(files::kBadFileName, "The style sheet " + cssFrom + " does not exist.");
         if (sfs::weakly_canonical(cssFrom) != sfs::weakly_canonical(cssTo)) copyFileOver(cssFrom, cssTo);
 
         const std::string picture = oReportEngine->GetDiagramFileName();
@@ -233,7 +199,7 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
         std::string indexPage;
         bool failed = false;
         for (const PageKind& k : kPageKinds) {
-            const std::string sheet = replaceAll(layout, ".xsl", k.sheet);
+            const std::string sheet = text::replaceAll(layout, ".xsl", k.sheet);
             const bool index = std::string(k.kind) == "Index";
             // A custom layout may leave out page kinds other than the index.
             if (!index && !files::fileExists(sheet)) continue;
@@ -252,24 +218,9 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
         }
         return failed ? std::string() : indexPage;
     } catch (const ExportError& e) {
-        switch (e.number) {
-        case 0:  // already reported
-            break;
-        case kPermissionDenied:
-            ui::MsgBox("You dont have permission to save the html file in " + folder + ".", ui::MsgButtons::OK,
-                       ui::MsgIcon::Critical);
-            break;
-        case kBadSyntax:
-            ui::MsgBox("The filename, directory name, or volume label syntax is not supported.",
-                       ui::MsgButtons::OK, ui::MsgIcon::Information);
-            break;
-        case kBadFileName:
-            ui::MsgBox("Please give a valid file name and try again.", ui::MsgButtons::OK,
-                       ui::MsgIcon::Information);
-            break;
-        default:
-            HandleError(e.number, e.what(), "bXMLSupport.SaveAsHTML");
-        }
+        if (e.number != 0)  // 0: already reported
+            reportFileError(e, "You dont have permission to save the html file in " + folder + ".",
+                            ui::MsgIcon::Critical, "bXMLSupport.SaveAsHTML");
         return "";
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "bXMLSupport.SaveAsHTML");

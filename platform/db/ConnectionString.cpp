@@ -2,6 +2,7 @@
 
 #include "platform/db/DbError.h"
 #include "platform/db/OdbcSupport.h"
+#include "platform/text/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,19 +11,7 @@ namespace db {
 
 namespace {
 
-std::string trim(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-    return std::string(s);
-}
-
-std::string lower(std::string_view s) {
-    std::string r(s);
-    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
-}
-
-bool iequals(std::string_view a, std::string_view b) { return lower(a) == lower(b); }
+bool iequals(std::string_view a, std::string_view b) { return text::lower(a) == text::lower(b); }
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && iequals(s.substr(0, prefix.size()), prefix);
@@ -57,7 +46,7 @@ struct DriverQuoting {
 
 DriverQuoting quotingFor(std::string_view driver) {
     DriverQuoting q;
-    std::string d = lower(driver);
+    std::string d = text::lower(driver);
     if (d.find("sqlite") != std::string::npos) q.braces = false;
     return q;
 }
@@ -113,13 +102,13 @@ std::string findDriver(std::string_view preferred, std::string_view containing, 
         if (!preferred.empty() && iequals(d, preferred)) return d;
     if (!containing.empty())
         for (auto& d : drivers)
-            if (lower(d).find(lower(containing)) != std::string::npos) return d;
+            if (text::lower(d).find(text::lower(containing)) != std::string::npos) return d;
     throw Error(err::ProviderNotFound,
                 "The " + what + " ODBC driver is not installed on this machine; install it and try again.");
 }
 
 bool isTrue(std::string_view v) {
-    std::string l = lower(trim(v));
+    std::string l = text::lower(text::trim(v));
     return l == "sspi" || l == "true" || l == "yes";
 }
 
@@ -144,10 +133,10 @@ std::string sqlServerOdbc(const ConnectionParameters& params) {
     OdbcBuilder b(findDriver("FreeTDS", "tds", "FreeTDS (SQL Server)"));
     for (auto& [k, v] : params) {
         if (anyOf(k, {"Data Source", "Server", "Address", "Addr", "Network Address"})) {
-            std::string host = trim(v), port;
+            std::string host = text::trim(v), port;
             if (auto comma = host.rfind(','); comma != std::string::npos) {
-                port = trim(host.substr(comma + 1));
-                host = trim(host.substr(0, comma));
+                port = text::trim(host.substr(comma + 1));
+                host = text::trim(host.substr(0, comma));
             }
             if (host == "." || iequals(host, "(local)")) host = "localhost";
             b.add("Server", host);
@@ -199,7 +188,7 @@ std::string plainOdbc(ConnectionParameters params) {
             if (!iequals(k, "Extended Properties")) upsert(merged, k, v);
         params = std::move(merged);
     }
-    std::string driver = trim(parameterValue(params, "Driver"));
+    std::string driver = text::trim(parameterValue(params, "Driver"));
     if (!driver.empty() && driver.find('/') == std::string::npos) {
         auto drivers = installedOdbcDrivers();
         auto it = std::find_if(drivers.begin(), drivers.end(), [&](auto& d) { return iequals(d, driver); });
@@ -230,9 +219,9 @@ ConnectionParameters parseConnectionString(std::string_view text) {
         if (i >= n) break;
         size_t eq = text.find('=', i), semi = text.find(';', i);
         if (eq == std::string_view::npos || (semi != std::string_view::npos && semi < eq))
-            malformed("\"" + trim(text.substr(i, semi == std::string_view::npos ? n - i : semi - i)) +
+            malformed("\"" + text::trim(text.substr(i, semi == std::string_view::npos ? n - i : semi - i)) +
                       "\" has no value");
-        std::string key = trim(text.substr(i, eq - i));
+        std::string key = text::trim(text.substr(i, eq - i));
         if (key.empty()) malformed("a value has no keyword");
         i = eq + 1;
         while (i < n && text[i] != ';' && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
@@ -261,7 +250,7 @@ ConnectionParameters parseConnectionString(std::string_view text) {
         } else {
             size_t end = text.find(';', i);
             if (end == std::string_view::npos) end = n;
-            value = trim(text.substr(i, end - i));
+            value = text::trim(text.substr(i, end - i));
             i = end;
         }
         upsert(params, std::move(key), std::move(value));
@@ -317,7 +306,7 @@ std::string odbcQuote(std::string_view value) {
 std::string toOdbcConnectionString(std::string_view connectionString, std::string_view userId,
                                    std::string_view password) {
     ConnectionParameters params = parseConnectionString(connectionString);
-    const std::string provider = lower(trim(parameterValue(params, "Provider")));
+    const std::string provider = text::lower(text::trim(parameterValue(params, "Provider")));
     if (!userId.empty()) upsert(params, provider.empty() || provider == "msdasql" ? "UID" : "User Id", std::string(userId));
     if (!password.empty()) upsert(params, provider.empty() || provider == "msdasql" ? "PWD" : "Password", std::string(password));
 
@@ -328,7 +317,7 @@ std::string toOdbcConnectionString(std::string_view connectionString, std::strin
     if (stem("msdaora") || stem("oraoledb")) return vendorOdbc(params, "oracle", "Oracle", "DBQ");
     if (stem("ibmdadb2")) return vendorOdbc(params, "db2", "IBM DB2", "DATABASE");
     throw Error(err::ProviderNotFound, "Provider cannot be found. It may not be properly installed. (Provider \"" +
-                                           trim(parameterValue(params, "Provider")) + "\")");
+                                           text::trim(parameterValue(params, "Provider")) + "\")");
 }
 
 std::vector<std::string> installedOdbcDrivers() { return odbc::installedDrivers(); }
