@@ -292,7 +292,8 @@ void cADODB::prefetchTableRowsets()
         if (spread || done + 1 != 16 || n - i < 64) continue;
         spread = true;
         const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        if (elapsed / 16 * static_cast<double>(n - i) < 0.5) continue;
+        const double perTable = elapsed / 16;
+        if (perTable < 0.001 || perTable * static_cast<double>(n - i) < 0.5) continue;
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         const std::size_t workers = std::min<std::size_t>({7, cores, (n - i) / 64});
         for (std::size_t k = 0; k < workers; ++k) {

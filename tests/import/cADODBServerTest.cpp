@@ -161,3 +161,40 @@ INSTANTIATE_TEST_SUITE_P(Engines, ServerImport,
                              return info.param == ServerDatabase::Engine::PostgreSQL ? std::string("PostgreSQL")
                                                                                      : std::string("MariaDB");
                          });
+
+// A catalogue large enough for the per-table rowsets to be spread over extra connections.
+TEST_P(ServerImport, LargeCatalogueReadAheadMatchesPerTableReading)
+{
+    ServerDatabase database(GetParam());
+    if (database.connectionString().empty()) GTEST_SKIP() << "database server not configured";
+    const int tables = 160;
+    {
+        db::Connection c;
+        c.open(database.connectionString());
+        std::string script;
+        for (int i = 1; i <= tables; ++i) {
+            const std::string t = "t" + std::to_string(i), ref = "t" + std::to_string(i > 1 ? i - 1 : 1);
+            c.execute("CREATE TABLE " + t + " (id INTEGER PRIMARY KEY, ref_id INTEGER REFERENCES " + ref +
+                      "(id), code VARCHAR(20) NOT NULL, qty INTEGER DEFAULT 0)");
+            c.execute("CREATE UNIQUE INDEX ux_" + t + " ON " + t + "(code, qty)");
+        }
+    }
+    std::string documents[2];
+    for (int i = 0; i < 2; ++i) {
+        ErrorCapture errors;
+        cADODB reader;
+        if (i == 1) reader.setRowsetReading(cADODB::RowsetReading::PerTable);
+        reader.ConnectionString = database.connectionString();
+        ASSERT_TRUE(reader.OpenDalvDatabase());
+        ASSERT_TRUE(reader.GenerateXML());
+        EXPECT_TRUE(errors.entries.empty());
+        documents[i] = reader.oResultXML.xml();
+    }
+    EXPECT_EQ(documents[0], documents[1]);
+    xml::Document d;
+    ASSERT_TRUE(d.loadXML(documents[0]));
+    EXPECT_EQ(d.count("/DATABASE/TABLE"), tables);
+    EXPECT_EQ(d.count("/DATABASE/TABLE/INDEX[@Column_Name='code,qty']"), tables);
+    EXPECT_EQ(d.count("/DATABASE/TABLE/FOREIGNKEY"), tables);
+    EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='t7']/FOREIGNKEY[@Foreign_Key_Table='t8']"), 1);
+}

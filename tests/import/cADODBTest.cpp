@@ -222,6 +222,16 @@ TEST(cADODB, OpeningFailuresTellTheUser)
                   "Selected provider does not exist, please install required components and check again.");
         EXPECT_EQ(prompts->messages.back().icon, ui::MsgIcon::Critical);
     }
+    {
+        // Nothing listens on port 1: the driver's failure is the generic provider error.
+        cADODB reader;
+        reader.ConnectionString = "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=x;UID=u;PWD=p";
+        EXPECT_FALSE(reader.OpenDalvDatabase());
+        ASSERT_EQ(prompts->messages.size(), 2u);
+        EXPECT_EQ(prompts->lastMessage(), "Please check the server name and database name and try again.");
+        EXPECT_EQ(prompts->messages.back().title, "Dalvane 4.5");
+        EXPECT_FALSE(reader.GenerateXML());
+    }
     const std::string pg = serverConnection(ServerDatabase::Engine::PostgreSQL);
     if (!pg.empty()) {
         cADODB reader;
