@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
+#include <regex>
 #include <stdexcept>
 #include <system_error>
 
@@ -104,6 +105,22 @@ std::string cssSource(const std::string& currentCss) {
     return files::joinPath(StylesFolder, files::fileName(css));
 }
 
+// Style files a style file imports by plain name (a colour scheme importing its layout's
+// rules); names with a folder part are left alone.
+std::vector<std::string> importedStyleFiles(const std::string& cssPath) {
+    std::vector<std::string> names;
+    std::string css;
+    if (!files::readTextFile(cssPath, css)) return names;
+    static const std::regex importRule(R"re(@import\s+(?:url\(\s*)?["']?([^"')\s;]+)["']?)re");
+    for (std::sregex_iterator it(css.begin(), css.end(), importRule), end; it != end; ++it) {
+        const std::string name = (*it)[1].str();
+        if (name.find('/') == std::string::npos && name.find('\\') == std::string::npos && name != "." &&
+            name != "..")
+            names.push_back(name);
+    }
+    return names;
+}
+
 }  // namespace
 
 std::string HtmlFileStem(const std::string& databaseName) {
@@ -189,7 +206,13 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
         const std::string cssFrom = cssSource(oReportEngine->HTML_CurrentCSS());
         const std::string cssTo = folder + "styles/" + files::fileName(cssFrom);
         if (!files::fileExists(cssFrom)) throw ExportError(files::kBadFileName, "The style sheet " + cssFrom + " does not exist.");
-        if (sfs::weakly_canonical(cssFrom) != sfs::weakly_canonical(cssTo)) copyFileOver(cssFrom, cssTo);
+        if (sfs::weakly_canonical(cssFrom) != sfs::weakly_canonical(cssTo)) {
+            copyFileOver(cssFrom, cssTo);
+            for (const std::string& name : importedStyleFiles(cssFrom)) {
+                const std::string from = files::joinPath(files::parentFolder(cssFrom), name);
+                if (files::fileExists(from)) copyFileOver(from, folder + "styles/" + name);
+            }
+        }
 
         const std::string picture = oReportEngine->GetDiagramFileName();
         if (!picture.empty() && files::fileExists(picture))

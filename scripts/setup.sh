@@ -12,14 +12,4 @@ PKGS=(
   sqlite3 fonts-dejavu-core
   postgresql mariadb-server
 )
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO="sudo"
-missing=()
-for p in "${PKGS[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq || true
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash "$(dirname "$0")/install-packages.sh" "${PKGS[@]}"

@@ -52,6 +52,8 @@ TEST_F(HtmlReportTest, SampleStructureRendersEveryObjectWithWorkingLinks) {
     EXPECT_TRUE(errors.empty()) << errors.front();
 
     EXPECT_TRUE(files::fileExists(folder + "styles/ReportFormat1a.css"));
+    // The colour scheme imports the layout's shared rules: both travel with the report.
+    EXPECT_TRUE(files::fileExists(folder + "styles/ReportFormat1.css"));
     EXPECT_TRUE(files::fileExists(folder + "images/blutable.svg"));
     for (const char* kind : {"Index1", "Tables1", "Tables4", "Views1", "Diagram1", "StoredProcedures1", "Summary1"})
         EXPECT_TRUE(files::fileExists(folder + "SalesDemo" + kind + ".html")) << kind;
