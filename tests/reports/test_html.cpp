@@ -178,6 +178,26 @@ TEST_F(HtmlReportTest, ImportedSampleDatabaseRendersInBothLayouts) {
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
+// The import tests' own document: blanks, apostrophes, umlauts and reserved words in names,
+// composite and self-referencing keys.
+TEST_F(HtmlReportTest, ImportTestStructureRendersWithWorkingLinks) {
+    report->CurrentDatabaseEngineId(13);  // a saved structure document
+    ASSERT_TRUE(report->ResetConnectionString());
+    report->DatabasePath(testsupport::fixturePath("import/sqlite_shop.xml"));
+    report->DatabaseName("shop");
+    ASSERT_TRUE(report->OpenDalvDatabase());
+    ASSERT_TRUE(report->ImportDatabase(false));
+    useLayout("ReportFormat1.xsl", "ReportFormat1a.css", "blu", "Blue");
+    const std::string folder = reportFolder("shop");
+    const std::string index = exportTo(folder);
+    ASSERT_FALSE(index.empty());
+    EXPECT_EQ(brokenLinks(folder), std::vector<std::string>{});
+    const std::string text = allText(folder);
+    for (const char* name : {"Customer Info", "order", "Straße", "Größe", "Zoë", "v'orders", "ix order note"})
+        EXPECT_NE(text.find(name), std::string::npos) << name;
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 // ---------------------------------------------------------------- hostile and odd structures
 
 TEST_F(HtmlReportTest, HiddenObjectsAndMarkupInNamesAndSourceStayOut) {
