@@ -188,6 +188,16 @@ bool cReport::ImportDatabase(bool AddAsNew) {
         xml::Node database = oResultXML->selectSingleNode("DATABASE");
         if (!database) throw std::runtime_error("The structure document has no DATABASE element.");
         database.setAttribute("DatabaseName", DatabaseName());
+        // What kind of database the structure describes; checked when a saved structure file is
+        // opened again. A re-imported structure file keeps the facts of its own database.
+        const bool structureFile = ConnectionType == "XML";
+        const std::pair<const char*, std::string> facts[] = {
+            {"DatabaseEngine", DatabaseEngine()},
+            {"ServerType", CurrentDatabaseEngineName()},
+            {"DatabaseType", std::to_string(CurrentDatabaseEngineId())},
+        };
+        for (const auto& [name, value] : facts)
+            if (!structureFile || !database.hasAttribute(name)) database.setAttribute(name, value);
         if (xml::Node opts = dbOptions_.documentElement()) database.appendChild(opts);
         ReportSummary();
         if (xml::Node ro = reportOptions_.selectSingleNode("REPORTOPTIONS")) database.appendChild(ro);

@@ -272,6 +272,13 @@ TEST_F(Import, SavedStructureFileIsImportedAgain) {
     EXPECT_EQ(doc.count("DATABASE/REPORTOPTIONS/SUMMARY"), 1);
     EXPECT_EQ(doc.selectSingleNode("DATABASE/REPORTOPTIONS/SUMMARY").attribute("TablesCount"), "3");
     EXPECT_EQ(doc.documentElement().attribute("DatabaseName"), "shop again");
+    // The facts of the original database survive, and the saved file passes the structure check.
+    EXPECT_EQ(doc.documentElement().attribute("DatabaseEngine"), "OTHERS");
+    EXPECT_EQ(doc.documentElement().attribute("ServerType"), "OTHERS");
+    EXPECT_EQ(doc.documentElement().attribute("DatabaseType"), "12");
+    std::string savedText;
+    ASSERT_TRUE(files::readTextFile(saved, savedText));
+    EXPECT_TRUE(ValidateXML(saved, savedText, false, "xml"));
 
     const std::string bogus = dir.file("bogus.xml");
     ASSERT_TRUE(files::writeTextFile(bogus, "<DALVIMPORT/>"));
