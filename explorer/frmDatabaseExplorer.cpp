@@ -1,5 +1,7 @@
 #include "explorer/frmDatabaseExplorer.h"
 
+#include "explorer/ExplorerShared.h"
+
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "core/bVersion.h"
@@ -39,13 +41,11 @@
 #include <cmath>
 #include <exception>
 
+using namespace explorer;
+
 namespace {
 
 frmDatabaseExplorer* theWindow = nullptr;
-
-constexpr int kKeyRole = Qt::UserRole;
-constexpr int kTagRole = Qt::UserRole + 1;
-constexpr int kImageRole = Qt::UserRole + 2;
 
 // Width of the progress frame in pixels.
 constexpr int kProgressWidth = 150;
@@ -65,22 +65,6 @@ const char* const kDefaultConnectionXML =
     "TreeImage=\"DIAGRAM\" Display=\"1\" ContextMenu=\"ID_OtherNode\" Report=\"1\"/>"
     "</DATABASECONNECTION>";
 
-// Images of the objects bar, in their fixed order.
-const QStringList kOutlookImages = {"TABLES",  "VIEWS",   "STOREDPROCEDURES", "TRIGGERS",
-                                    "INDEXES", "DIAGRAM", "FOREIGNKEYS"};
-
-QIcon imageIcon(const QString& file) {
-    return QIcon(QString::fromStdString(files::joinPath(ImagesFolder, file.toStdString())));
-}
-
-QIcon treeIcon(const QString& imageKey) {
-    return imageIcon(QStringLiteral("tree_") + imageKey.toLower() + QStringLiteral(".svg"));
-}
-
-bool structureLoaded() {
-    return oReportEngine && oReportEngine->oResultXML && !oReportEngine->oResultXML->isEmpty();
-}
-
 QWidget* paneWithChild(QWidget* child, QWidget* parent) {
     auto* pane = new QWidget(parent);
     auto* l = new QVBoxLayout(pane);
@@ -93,6 +77,7 @@ QWidget* paneWithChild(QWidget* child, QWidget* parent) {
 }  // namespace
 
 std::function<void(QWidget*, const std::string&)> frmDatabaseExplorer::ConnectionWizard;
+std::function<void(QWidget*)> frmDatabaseExplorer::ConnectionProperties;
 
 frmDatabaseExplorer::frmDatabaseExplorer(QWidget* parent) : QMainWindow(parent) {
     setObjectName("frmDatabaseExplorer");
@@ -101,6 +86,7 @@ frmDatabaseExplorer::frmDatabaseExplorer(QWidget* parent) : QMainWindow(parent) 
     resize(1000, 700);
     buildControls();
     buildTools();
+    wireTreeAndPreviews();
     theWindow = this;
     qApp->installEventFilter(this);
 }
@@ -422,22 +408,6 @@ void frmDatabaseExplorer::buildTools() {
 
 // ---- commands ----------------------------------------------------------------------------
 
-void frmDatabaseExplorer::tbMain_ToolClick(const QString& toolId) {
-    // Menu headers (one "_") carry no command.
-    if (toolId.count(QLatin1Char('_')) == 1) return;
-    if (toolId == QLatin1String("ID_File_Exit")) {
-        close();
-        return;
-    }
-    if (toolId == QLatin1String("ID_View_DBTreeView")) {
-        DisplayTreeview(tbMain->isChecked(toolId));
-        return;
-    }
-    QString caption = tbMain->caption(toolId).remove(QLatin1Char('&')).simplified();
-    ui::MsgBox("The command \"" + caption.toStdString() + "\" is not available yet.",
-               ui::MsgButtons::OK, ui::MsgIcon::Information);
-}
-
 void frmDatabaseExplorer::EnableSaveMenus(bool enable) {
     for (auto id : {"ID_File_SaveAsDVSFile", "ID_File_SaveAsHTML", "ID_File_SaveAsWordDocument",
                     "ID_File_SaveAsXML", "ID_File_SaveDVSFile", "ID_File_SaveGroup",
@@ -559,8 +529,14 @@ bool frmDatabaseExplorer::RestoreWindowLayout() {
     }
     // Each tab saved as shown is shown again; a tab saved as hidden keeps its state.
     if (saved.detailsVisible.value_or(false)) showTab(0, true);
-    if (saved.htmlVisible.value_or(false)) showTab(1, true);
-    if (saved.xmlVisible.value_or(false)) showTab(2, true);
+    if (saved.htmlVisible.value_or(false)) {
+        tbMain->setChecked("ID_View_HTMLPreviewTab", true);
+        HandleViewMenu("ID_View", "ID_View_HTMLPreviewTab");
+    }
+    if (saved.xmlVisible.value_or(false)) {
+        tbMain->setChecked("ID_View_XMLPreviewTab", true);
+        HandleViewMenu("ID_View", "ID_View_XMLPreviewTab");
+    }
     if (saved.folderViewWidth && *saved.folderViewWidth > 0) setTreePaneWidth(px(*saved.folderViewWidth));
     return true;
 }
@@ -886,92 +862,3 @@ bool frmDatabaseExplorer::GenerateHistory() {
     return true;
 }
 
-// ---- folder tree and objects bar ---------------------------------------------------------
-
-QTreeWidgetItem* frmDatabaseExplorer::treeNode(const QString& key) const {
-    QTreeWidgetItemIterator it(stMain);
-    for (; *it; ++it)
-        if ((*it)->data(0, kKeyRole).toString() == key) return *it;
-    return nullptr;
-}
-
-void frmDatabaseExplorer::PopulateLHXML() {
-    stMain->clear();
-    xml::Node root = oStructures.documentElement();
-    if (root) DisplayNodes(root, 1);
-    Add2OutlookBar();
-}
-
-void frmDatabaseExplorer::DisplayNodes(const xml::Node& element, int level) {
-    bool shown = !element.hasAttribute("Display") || element.attribute("Display") == "1";
-    if (shown && element.hasAttribute("Key")) {
-        QString key = QString::fromStdString(element.attribute("Key"));
-        if (treeNode(key)) {
-            HandleError(35602, "Key is not unique in collection: " + key.toStdString(),
-                        "frmDatabaseExplorer.DisplayNodes");
-            return;
-        }
-        xml::Node parent = element.parent();
-        QString parentKey = (parent && parent.isElement() && parent.hasAttribute("Key"))
-                                ? QString::fromStdString(parent.attribute("Key"))
-                                : QString();
-        QTreeWidgetItem* item = nullptr;
-        if (parentKey.isEmpty()) {
-            item = new QTreeWidgetItem(stMain);
-        } else if (QTreeWidgetItem* p = treeNode(parentKey)) {
-            item = new QTreeWidgetItem(p);
-        }
-        if (item) {
-            item->setText(0, QString::fromStdString(element.attribute("Name")));
-            item->setData(0, kKeyRole, key);
-            if (level <= 3)
-                for (QTreeWidgetItem* a = item->parent(); a; a = a->parent()) a->setExpanded(true);
-            QString image = QString::fromStdString(element.attribute("TreeImage")).trimmed();
-            if (!image.isEmpty()) {
-                item->setData(0, kImageRole, image);
-                item->setIcon(0, treeIcon(image));
-            }
-            if (element.hasAttribute("RHXPath"))
-                item->setData(0, kTagRole, QString::fromStdString(element.attribute("RHXPath")));
-        }
-    }
-    for (const xml::Node& child : element.childElements()) DisplayNodes(child, level + 1);
-}
-
-void frmDatabaseExplorer::Add2OutlookBar() {
-    while (obDBObjects->count() > 0) {
-        QWidget* page = obDBObjects->widget(0);
-        obDBObjects->removeItem(0);
-        delete page;
-    }
-    xml::Document defaults;
-    defaults.loadXML(txtDefaultXML->toPlainText().toStdString());
-    xml::NodeList connections = oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP/DATABASECONNECTION");
-    if (connections.empty()) connections = defaults.selectNodes("DATABASECONNECTION");
-    int last = -1;
-    for (const xml::Node& conn : connections) {
-        QString groupKey = QString::fromStdString(conn.attribute("Key"));
-        auto* list = new QListWidget();
-        list->setObjectName(groupKey);
-        list->setViewMode(QListView::IconMode);
-        list->setFlow(QListView::TopToBottom);
-        list->setMovement(QListView::Static);
-        list->setIconSize(QSize(32, 32));
-        list->setGridSize(QSize(110, 62));
-        list->setWordWrap(true);
-        list->setProperty("tag", QString::fromStdString(conn.attribute("RHXPath")));
-        xml::NodeList children = conn.selectNodes("*[@Key]");
-        bool ownKeys = !children.empty();
-        if (!ownKeys) children = defaults.selectNodes("DATABASECONNECTION/*[@Key]");
-        for (const xml::Node& child : children) {
-            QString image = QString::fromStdString(child.attribute("TreeImage")).trimmed();
-            auto* item = new QListWidgetItem(QString::fromStdString(child.attribute("Name")), list);
-            item->setData(kKeyRole, ownKeys ? QString::fromStdString(child.attribute("Key")) : groupKey);
-            item->setData(kTagRole, QString::fromStdString(child.attribute("RHXPath")));
-            if (kOutlookImages.contains(image)) item->setIcon(treeIcon(image));
-            item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        }
-        last = obDBObjects->addItem(list, QString::fromStdString(conn.attribute("Name")));
-    }
-    if (last >= 0) obDBObjects->setCurrentIndex(last);
-}

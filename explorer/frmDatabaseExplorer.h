@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QCloseEvent;
 class QFrame;
@@ -27,6 +28,10 @@ class QTimer;
 class QToolBox;
 class QTreeWidget;
 class QTreeWidgetItem;
+
+// The path of the tree node last clicked ("DATABASE" for the root, folders and connections);
+// previews are rendered again from it after a settings change.
+extern std::string SelectedNodeKey;
 
 class frmDatabaseExplorer : public QMainWindow, public ui::ProgressTarget {
     Q_OBJECT
@@ -42,6 +47,8 @@ public:
     // Opens the connection wizard modally, owned by the main window, in the given mode.
     // Installed by the wizard; without it the user is told the wizard is not available.
     static std::function<void(QWidget* owner, const std::string& openMode)> ConnectionWizard;
+    // Shows the properties of the current connection modally; installed with the wizard.
+    static std::function<void(QWidget* owner)> ConnectionProperties;
 
     // ---- controls ----------------------------------------------------------------------
     ui::ToolManager* tbMain = nullptr;
@@ -129,7 +136,67 @@ public:
 
     // ---- folder tree and objects bar ---------------------------------------------------
     void PopulateLHXML();
+    bool SelectConnectedDB();
     QTreeWidgetItem* treeNode(const QString& key) const;
+    // Makes the folder and connection named in a node key current; true when it has to load.
+    bool ParseNodeKey(const std::string& key);
+    void DisplayContextMenu(QTreeWidgetItem* node, const std::string& source);
+    void trvMain_NodeClick(QTreeWidgetItem* node);
+    void stMain_MouseDown(int button, int shift, int x, int y);
+    // Objects bar: group and item by position.
+    void obDBObjects_GroupButtonClick(int group);
+    void obDBObjects_ItemClick(int group, int item);
+    void obDBObjects_ItemRightClick(int group, int item);
+    // The popup band last shown by DisplayContextMenu ("" before the first).
+    QString lastPopupBand() const { return lastPopupBand_; }
+
+    // ---- loading a connection and the previews -----------------------------------------
+    bool LoadCurrentDB();
+    bool RefreshDatabaseConnection();
+    bool PreviewHTML(const std::string& key);
+    bool wbHTMLPreview_BeforeNavigate2(const QString& url);
+    bool wbWebLayout_BeforeNavigate2(const QString& url);
+    bool wbPrintLayout_BeforeNavigate2(const QString& url);
+    bool NavigateFromPreviewLink(const QString& url);
+    static std::string BuildCaseInsensitivePredicate(const std::string& attribute, const std::string& value);
+    static std::string StripDigits(const std::string& text);
+    // Tabs are numbered from 1 (Details, HTML preview, XML preview).
+    bool EnableTabs(int tabIndex, bool show);
+    void DisableNormalLayoutMenu(bool enabled);
+
+    // ---- commands ----------------------------------------------------------------------
+    static std::string GetToolCategory(const std::string& toolId);
+    void HandleFileMenu(const std::string& category, const QString& tool);
+    void HandleEditMenu(const std::string& category, const QString& tool);
+    void HandleViewMenu(const std::string& category, const QString& tool);
+    void HandleInsertMenu(const std::string& category, const QString& tool);
+    void HandleFormatMenu(const std::string& category, const QString& tool);
+    void HandleToolsMenu(const std::string& category, const QString& tool);
+    void HandleHelpMenu(const std::string& category, const QString& tool);
+    void HandleRootNodeMenu(const std::string& category, const QString& tool);
+    void HandleDBGroupNodeMenu(const std::string& category, const QString& tool);
+    void HandleDatabaseNodeMenu(const std::string& category, const QString& tool);
+    void HandleOtherNodeMenu(const std::string& category, const QString& tool);
+    void CollapseAll(QTreeWidgetItem* node, bool collapse);
+    // The query text "Open All Rows" builds for a table or view of the current engine.
+    static std::string OpenAllRowsQuery(const std::string& name, int engineId);
+
+    // ---- folders and connections -------------------------------------------------------
+    xml::Node AddNewGroupName(const std::string& name);
+    void RenameCurrentGroup(const std::string& newName);
+    void DeleteDBConnection(int number);
+    bool DeleteConnectionTempFiles(int group, int number);
+    void DeleteDBGroup();
+    void DeleteAllDBGroups();
+    void DeleteAllDBConnections();
+    void ResetAllKeys(xml::Node node, int group, int number, std::string& path);
+    void CopyChildNamesToClipboard();
+
+    // ---- saving ------------------------------------------------------------------------
+    std::string SaveXML(bool save);
+    std::string SaveHTML(bool save);
+    std::string SaveInWord(std::string& path, bool generate);
+    void oDalvWordReport_WhileGenerating(int action, const std::string& message);
 
     // Screen pixels to twips and back (horizontal).
     double twipsPerPixel() const;
@@ -142,11 +209,20 @@ protected:
 private:
     void buildControls();
     void buildTools();
+    void wireTreeAndPreviews();
     void addTool(const QString& id, const QString& caption, const QString& icon = {},
                  const QString& description = {}, bool checkable = false);
     void fill(const QString& band, const QStringList& tools);
     void DisplayNodes(const xml::Node& element, int level);
     void Add2OutlookBar();
+    void OpenAllRows();
+    void showConnectionWizard();
+    void showFolderDialog(const std::string& mode, const std::string& groupName);
+    void commandNotAvailable(const QString& toolId);
+    bool ensureStructureLoaded();
+    // The structure loaded is the current connection's.
+    bool currentConnectionLoaded() const;
+    QTreeWidgetItem* objectsBarNode(int group, int item) const;
     void UnloadOtherForms();
     bool WriteHistoryFile();
     void setTreePaneWidth(int px);
@@ -157,6 +233,10 @@ private:
     // Progress that an import started and that the import left without a stop.
     void recoverAbandonedProgress();
 
+    QString lastPopupBand_;
+    std::string loadedFrom_;  // temporary structure file of the structure loaded last
+    bool wizardVisible_ = false;
+    std::vector<QString> tabTags_ = {QString(), QString(), QString()};
     bool loaded_ = false;
     bool unloaded_ = false;
     bool closePending_ = false;

@@ -7,6 +7,7 @@
 #include "platform/ui/Prompter.h"
 #ifdef DALV_HAVE_MAIN_WINDOW
 #include "explorer/MainWindowHook.h"
+#include "import/frmDatabaseConnection.h"
 #endif
 
 #include <QApplication>
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
         InstallErrorDialog();
 #ifdef DALV_HAVE_MAIN_WINDOW
         InstallMainWindowHook();
+        InstallConnectionWizard();
 #endif
     }
     int rc = Main(commandLine);

@@ -1,6 +1,7 @@
 #include "platform/ui/BrowserPane.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QScrollBar>
 #include <QUrl>
@@ -53,7 +54,12 @@ void BrowserPane::Navigate2(const QString& url) {
                                                            : QString();
         QUrl u = QUrl::fromLocalFile(path);
         if (!anchor.isEmpty()) u.setFragment(anchor);
-        if (QFileInfo::exists(path)) {
+        if (QFileInfo::exists(path) && QFileInfo(path).suffix().compare(QLatin1String("xml"), Qt::CaseInsensitive) == 0) {
+            // XML documents are shown as their text.
+            QFile file(path);
+            setSource(QUrl());
+            setPlainText(file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString());
+        } else if (QFileInfo::exists(path)) {
             if (source() == u)
                 reload();
             else

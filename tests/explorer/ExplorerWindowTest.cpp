@@ -365,9 +365,9 @@ TEST_F(ExplorerTest, MenusToolbarsAndPopupsComeFromTheToolSet) {
 
     // Commands of later windows say so; a menu header does nothing.
     w->EnableSaveMenus(true);
-    w->tbMain->click("ID_File_SaveAsXML");
+    w->tbMain->click("ID_Format_ReportOptions");
     ASSERT_EQ(prompts->messages.size(), 1u);
-    EXPECT_EQ(prompts->lastMessage(), "The command \"Save As XML\" is not available yet.");
+    EXPECT_EQ(prompts->lastMessage(), "The command \"Report Options\" is not available yet.");
     w->tbMain_ToolClick("ID_View");
     EXPECT_EQ(prompts->messages.size(), 1u);
 

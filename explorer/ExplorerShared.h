@@ -1,0 +1,28 @@
+// Values shared by the source files of the main window.
+#pragma once
+
+#include <QIcon>
+#include <QString>
+#include <Qt>
+
+#include <string>
+
+namespace explorer {
+
+// Data roles of tree nodes and objects-bar items.
+constexpr int kKeyRole = Qt::UserRole;
+constexpr int kTagRole = Qt::UserRole + 1;
+constexpr int kImageRole = Qt::UserRole + 2;
+constexpr int kMenuRole = Qt::UserRole + 3;       // ContextMenu of the node's element
+constexpr int kHasObjectRole = Qt::UserRole + 4;  // the element has RHXPath
+
+QIcon imageIcon(const QString& file);
+QIcon treeIcon(const QString& imageKey);
+// A structure document with content is loaded in the options object.
+bool structureLoaded();
+// "DATABASESTRUCTURES/DATABASEGROUP[g]/DATABASECONNECTION[n]".
+std::string connectionPath(int group, int number);
+// The application title, for the boxes that name it.
+std::string appTitle();
+
+}  // namespace explorer

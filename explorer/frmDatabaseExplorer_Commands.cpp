@@ -1,0 +1,603 @@
+// Command dispatch of the main window, folder and connection management and saving.
+#include "explorer/ExplorerShared.h"
+#include "explorer/frmDatabaseExplorer.h"
+#include "explorer/frmDatabaseGroup.h"
+
+#include "core/bErrorHandler.h"
+#include "core/bGlobal.h"
+#include "options/cReport.h"
+#include "platform/fs/Paths.h"
+#include "platform/ui/Prompter.h"
+#include "reports/bXMLSupport.h"
+#include "reports/cWord.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QToolBox>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cctype>
+#include <exception>
+#include <regex>
+
+using namespace explorer;
+
+namespace {
+
+bool confirmed(const std::string& question) {
+    return ui::MsgBox(question, ui::MsgButtons::YesNo, ui::MsgIcon::Question, appTitle()) == ui::MsgResult::Yes;
+}
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The tool's identifier in upper case with every "Category_" removed.
+std::string commandWord(const std::string& category, const QString& tool) {
+    std::string id = upper(tool.toStdString());
+    const std::string prefix = upper(category) + "_";
+    for (std::size_t at; (at = id.find(prefix)) != std::string::npos;) id.erase(at, prefix.size());
+    return id;
+}
+
+// A file dialog's answer; the preset wildcard counts as no choice.
+std::string chosenFile(const std::string& filter, const std::string& preset) {
+    ui::FileRequest req;
+    req.filter = filter;
+    req.initialPath = files::joinPath(ReportsFolder, preset);
+    req.save = true;
+    std::string path = ui::prompter().chooseFile(req);
+    if (path.empty() || files::fileName(path) == preset) return {};
+    return path;
+}
+
+}  // namespace
+
+// ---- dispatch ----------------------------------------------------------------------------
+
+std::string frmDatabaseExplorer::GetToolCategory(const std::string& toolId) {
+    static const std::regex category("ID_[^_]*", std::regex::icase);
+    std::smatch m;
+    return std::regex_search(toolId, m, category) ? m.str(0) : std::string();
+}
+
+void frmDatabaseExplorer::tbMain_ToolClick(const QString& toolId) {
+    // Menu headers (one "_") carry no command.
+    if (toolId.count(QLatin1Char('_')) == 1) return;
+    const std::string category = GetToolCategory(upper(toolId.toStdString()));
+    if (category == "ID_FILE") HandleFileMenu(category, toolId);
+    else if (category == "ID_EDIT") HandleEditMenu(category, toolId);
+    else if (category == "ID_VIEW") HandleViewMenu(category, toolId);
+    else if (category == "ID_INSERT") HandleInsertMenu(category, toolId);
+    else if (category == "ID_FORMAT") HandleFormatMenu(category, toolId);
+    else if (category == "ID_TOOLS") HandleToolsMenu(category, toolId);
+    else if (category == "ID_HELP") HandleHelpMenu(category, toolId);
+    else if (category == "ID_ROOTNODE") HandleRootNodeMenu(category, toolId);
+    else if (category == "ID_DBGROUPNODE") HandleDBGroupNodeMenu(category, toolId);
+    else if (category == "ID_DATABASENODE") HandleDatabaseNodeMenu(category, toolId);
+    else if (category == "ID_OTHERNODE") HandleOtherNodeMenu(category, toolId);
+    else if (category == "ID_STYLESHEETSMENU" || category == "ID_COLORS") commandNotAvailable(toolId);
+}
+
+void frmDatabaseExplorer::commandNotAvailable(const QString& toolId) {
+    QString caption = tbMain->caption(toolId).remove(QLatin1Char('&')).simplified();
+    if (caption.isEmpty()) caption = toolId;
+    ui::MsgBox("The command \"" + caption.toStdString() + "\" is not available yet.", ui::MsgButtons::OK,
+               ui::MsgIcon::Information);
+}
+
+void frmDatabaseExplorer::showConnectionWizard() {
+    if (!ConnectionWizard) {
+        ui::MsgBox("The connection wizard is not available yet.", ui::MsgButtons::OK, ui::MsgIcon::Information);
+        return;
+    }
+    wizardVisible_ = true;
+    try {
+        ConnectionWizard(this, "");  // the wizard keeps the mode it was last given
+    } catch (...) {
+        wizardVisible_ = false;
+        throw;
+    }
+    wizardVisible_ = false;
+}
+
+void frmDatabaseExplorer::showFolderDialog(const std::string& mode, const std::string& groupName) {
+    frmDatabaseGroup dialog(this);
+    dialog.GroupName = groupName;
+    dialog.OpenMode = mode;
+    dialog.showModal();
+}
+
+bool frmDatabaseExplorer::currentConnectionLoaded() const {
+    xml::Node entry = oStructures.selectSingleNode(
+        connectionPath(oReportEngine->CurrentDatabaseGroup(), oReportEngine->CurrentDatabaseNumber()));
+    return structureLoaded() && entry && !loadedFrom_.empty() && entry.attribute("TempXMLFileName") == loadedFrom_;
+}
+
+bool frmDatabaseExplorer::ensureStructureLoaded() {
+    // A popup may have made another connection current than the one loaded last.
+    const bool current = currentConnectionLoaded();
+    if (current || LoadCurrentDB()) return true;
+    ui::MsgBox("Database is not connected, please connect and try again", ui::MsgButtons::OK,
+               ui::MsgIcon::Critical, appTitle());
+    return false;
+}
+
+void frmDatabaseExplorer::HandleFileMenu(const std::string& category, const QString& tool) {
+    try {
+        const std::string command = commandWord(category, tool);
+        if (command == "OPEN" || command == "SAVEDVSFILE" || command == "SAVEASDVSFILE") {
+            commandNotAvailable(tool);
+        } else if (command == "SAVEASHTML" || command == "SAVEGROUP") {
+            if (ensureStructureLoaded()) SaveHTML(true);
+        } else if (command == "SAVEASXML") {
+            if (ensureStructureLoaded()) SaveXML(true);
+        } else if (command == "SAVEASWORDDOCUMENT") {
+            std::string path;
+            if (ensureStructureLoaded()) SaveInWord(path, true);
+        } else if (command == "PRINT" || command == "PRINTPREVIEW") {
+            commandNotAvailable(tool);
+        } else if (command == "NEWDATABASESTRUCTURE" || command == "NEW_REPORT" || command == "NEW") {
+            showConnectionWizard();
+        } else if (command == "NEW_FOLDER") {
+            showFolderDialog("New", {});
+        } else if (command == "EXIT") {
+            close();
+        }
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.HandleFileMenu");
+    }
+}
+
+void frmDatabaseExplorer::HandleEditMenu(const std::string& category, const QString& tool) {
+    try {
+        const std::string command = commandWord(category, tool);
+        if (command == "COPYNAMES") {
+            CopyChildNamesToClipboard();
+        } else if (command == "REMOVEGROUP") {
+            if (confirmed("Are you sure you want to delete this folder?")) DeleteDBGroup();
+        } else if (command == "REMOVEDBSTRUCTURE") {
+            if (confirmed("Are you sure you want to delete this connection?"))
+                DeleteDBConnection(oReportEngine->CurrentDatabaseNumber());
+        } else if (command == "REMOVEALLGROUPS") {
+            if (confirmed("Are you sure you want to delete all folders?")) DeleteAllDBGroups();
+        } else if (command == "REMOVEALLDBSTRUCTURES") {
+            if (confirmed("Are you sure you want to delete all database connections?")) DeleteAllDBConnections();
+        }
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.HandleEditMenu");
+    }
+}
+
+void frmDatabaseExplorer::HandleViewMenu(const std::string& category, const QString& tool) {
+    try {
+        const std::string command = commandWord(category, tool);
+        const bool checked = tbMain->isChecked(tool);
+        auto layout = [this](bool normal, bool web, bool print) {
+            obDBObjects->setVisible(normal && tbMain->isChecked("ID_View_DBObjectsBar"));
+            spSeperator->setVisible(normal);
+            spWebLayout->setVisible(web);
+            spPrintLayout->setVisible(print);
+            DisableNormalLayoutMenu(normal);
+        };
+        if (command == "NORMAL") {
+            layout(true, false, false);
+        } else if (command == "PRINTLAYOUT") {
+            layout(false, false, true);
+        } else if (command == "WEBLAYOUT") {
+            layout(false, true, false);
+        } else if (command == "DBTREEVIEW") {
+            DisplayTreeview(checked);
+        } else if (command == "DBOBJECTSBAR") {
+            obDBObjects->setVisible(checked);
+            // The splitter takes the bar's place through the window's layout.
+            DisplayTreeview(!stMain->isHidden());
+        } else if (command == "DETAILSTAB" || command == "HTMLPREVIEWTAB" || command == "XMLPREVIEWTAB") {
+            int tab = command == "DETAILSTAB" ? 1 : command == "HTMLPREVIEWTAB" ? 2 : 3;
+            if (!EnableTabs(tab, checked)) tbMain->setChecked(tool, !checked);
+        }
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.HandleViewMenu");
+    }
+}
+
+void frmDatabaseExplorer::HandleInsertMenu(const std::string& category, const QString& tool) {
+    try {
+        const std::string command = commandWord(category, tool);
+        if (command == "NEWGROUP" || command == "DBFOLDER") showFolderDialog("New", {});
+        else if (command == "DBSTRUCTURE") showConnectionWizard();
+        else if (command == "DIAGRAM") commandNotAvailable(tool);
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.HandleInsertMenu");
+    }
+}
+
+void frmDatabaseExplorer::HandleFormatMenu(const std::string& category, const QString& tool) {
+    try {
+        const std::string command = commandWord(category, tool);
+        if (command == "CHOOSECOLUMNS" || command == "REPORTOPTIONS") commandNotAvailable(tool);
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.HandleFormatMenu");
+    }
+}
+
+void frmDatabaseExplorer::HandleToolsMenu(const std::string& category, const QString& tool) {
+    try {
+        const std::string command = commandWord(category, tool);
+        if (command == "BRENIK") {
+            if (!oReportEngine->ConnectionString().empty()) commandNotAvailable(tool);
+        } else if (command == "GENERATESQLSCRIPT" || command == "GENERATEBATCHFILE") {
+            commandNotAvailable(tool);
+        }
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.HandleToolsMenu");
+    }
+}
+
+void frmDatabaseExplorer::HandleHelpMenu(const std::string& category, const QString& tool) {
+    try {
+        const std::string command = commandWord(category, tool);
+        if (command == "ABOUTDALVANE" || command == "CHECKFORUPDATES") commandNotAvailable(tool);
+        else if (command == "DALVANEHELP") ui::prompter().openExternally(GetHelpFileLocation());
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.HandleHelpMenu");
+    }
+}
+
+void frmDatabaseExplorer::HandleRootNodeMenu(const std::string& category, const QString& tool) {
+    try {
+        const std::string command = commandWord(category, tool);
+        if (command == "COLLAPSEALL") CollapseAll(stMain->currentItem(), true);
+        else if (command == "EXPANDALL") CollapseAll(stMain->currentItem(), false);
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.HandleRootNodeMenu");
+    }
+}
+
+void frmDatabaseExplorer::HandleDBGroupNodeMenu(const std::string& category, const QString& tool) {
+    try {
+        const std::string command = commandWord(category, tool);
+        if (command == "COLLAPSEALL") CollapseAll(stMain->currentItem(), true);
+        else if (command == "EXPANDALL") CollapseAll(stMain->currentItem(), false);
+        else if (command == "GENERATEBATCHFILE") commandNotAvailable(tool);
+        else if (command == "NEWDATABASE") showConnectionWizard();
+        else if (command == "RENAMEGROUP")
+            showFolderDialog("Rename", stMain->currentItem() ? stMain->currentItem()->text(0).toStdString() : "");
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.HandleDBGroupNodeMenu");
+    }
+}
+
+void frmDatabaseExplorer::HandleDatabaseNodeMenu(const std::string& category, const QString& tool) {
+    try {
+        const std::string command = commandWord(category, tool);
+        if (command == "COLLAPSEALL") {
+            CollapseAll(stMain->currentItem(), true);
+        } else if (command == "EXPANDALL") {
+            CollapseAll(stMain->currentItem(), false);
+        } else if (command == "MIGRATE") {
+            QTreeWidgetItem* node = stMain->currentItem();
+            bool loaded;
+            if (node && node->childCount() == 0) {
+                loaded = RefreshDatabaseConnection();
+                if (!loaded) {
+                    EnableControls(true);
+                    StopProgress("");
+                }
+            } else {
+                loaded = ensureStructureLoaded();
+            }
+            // The migration needs the connection's structure.
+            if (!loaded) return;
+            commandNotAvailable(tool);
+        } else if (command == "PROPERTIES") {
+            if (ConnectionProperties)
+                ConnectionProperties(this);
+            else
+                commandNotAvailable(tool);
+        } else if (command == "REFRESH") {
+            RefreshDatabaseConnection();
+        } else if (command == "REMOVE") {
+            if (confirmed("Are you sure you want to delete this connection?"))
+                DeleteDBConnection(oReportEngine->CurrentDatabaseNumber());
+        } else if (command == "SAVE") {
+            if (ensureStructureLoaded()) SaveHTML(true);
+        }
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.HandleDatabaseNodeMenu");
+    }
+}
+
+void frmDatabaseExplorer::HandleOtherNodeMenu(const std::string& category, const QString& tool) {
+    try {
+        const std::string command = commandWord(category, tool);
+        if (command == "COLLAPSEALL") CollapseAll(stMain->currentItem(), true);
+        else if (command == "EXPANDALL") CollapseAll(stMain->currentItem(), false);
+        else if (command == "OPENALLROWS") OpenAllRows();
+        else if (command == "EDITDIAGRAM") commandNotAvailable(tool);
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.HandleOtherNodeMenu");
+    }
+}
+
+void frmDatabaseExplorer::CollapseAll(QTreeWidgetItem* node, bool collapse) {
+    if (!node) return;
+    node->setExpanded(!collapse);
+    for (int i = 0; i < node->childCount(); ++i) CollapseAll(node->child(i), collapse);
+}
+
+std::string frmDatabaseExplorer::OpenAllRowsQuery(const std::string& name, int engineId) {
+    // Names that are not plain identifiers are quoted, the quote character doubled inside.
+    static const std::regex plain("[A-Za-z0-9_]*");
+    std::string quoted = name;
+    if (!std::regex_match(name, plain)) {
+        const bool access = engineId >= 8 && engineId <= 10;
+        const char close = access ? ']' : '"';
+        quoted = access ? "[" : "\"";
+        for (char c : name) {
+            quoted += c;
+            if (c == close) quoted += c;
+        }
+        quoted += close;
+    }
+    return "Select * from " + quoted;
+}
+
+void frmDatabaseExplorer::OpenAllRows() {
+    const int g = oReportEngine->CurrentDatabaseGroup();
+    const int n = oReportEngine->CurrentDatabaseNumber();
+    xml::Node cs = oStructures.selectSingleNode("/" + connectionPath(g, n) + "/@ConnectionString");
+    if (!cs) return;
+    oReportEngine->ConnectionString(cs.text());
+    QTreeWidgetItem* node = stMain->currentItem();
+    if (!node) return;
+    const std::string query = OpenAllRowsQuery(node->text(0).trimmed().toStdString(),
+                                               oReportEngine->CurrentDatabaseEngineId());
+    (void)query;  // handed to the query tool once it exists
+    commandNotAvailable("ID_OtherNode_OpenAllRows");
+}
+
+// ---- folders and connections -------------------------------------------------------------
+
+xml::Node frmDatabaseExplorer::AddNewGroupName(const std::string& name) {
+    try {
+        xml::Node root = oStructures.selectSingleNode("DATABASESTRUCTURES");
+        if (!root) throw std::runtime_error("The project document has no DATABASESTRUCTURES element.");
+        const int g = static_cast<int>(oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP").size()) + 1;
+        oReportEngine->CurrentDatabaseGroup(g);
+        std::string key;
+        for (char c : name)
+            if (c != ' ') key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        xml::Node folder = root.appendElement("DATABASEGROUP");
+        folder.setAttribute("Name", name);
+        folder.setAttribute("Key", key + "|" + std::to_string(g));
+        folder.setAttribute("CreatedOn", FormatShortDate());
+        folder.setAttribute("RHXPath", "DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]/DATABASECONNECTION");
+        folder.setAttribute("Display", "1");
+        folder.setAttribute("TreeImage", "DATABASEGROUP");
+        folder.setAttribute("ContextMenu", "ID_DBGroupNode");
+        PopulateLHXML();
+        return folder;
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.AddNewGroupName");
+        return {};
+    }
+}
+
+void frmDatabaseExplorer::RenameCurrentGroup(const std::string& newName) {
+    try {
+        xml::Node folder = oStructures.selectSingleNode(
+            "DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(oReportEngine->CurrentDatabaseGroup()) + "]");
+        if (folder) {
+            // The key keeps the folder's number, so that selecting it makes it current.
+            folder.setAttribute("Name", newName);
+            folder.setAttribute("Key", newName + "|" + std::to_string(oReportEngine->CurrentDatabaseGroup()));
+        }
+        PopulateLHXML();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.RenameCurrentGroup");
+    }
+}
+
+bool frmDatabaseExplorer::DeleteConnectionTempFiles(int group, int number) {
+    xml::Node temp = oStructures.selectSingleNode("/" + connectionPath(group, number) + "/@TempXMLFileName");
+    oReportEngine->ClearRemovedDBInfo(temp ? temp.text() : std::string());
+    return true;
+}
+
+namespace {
+
+// Renumbers one connection entry and its options to position (g, c).
+void renumberConnection(xml::Node conn, int g, int c, bool setGroup) {
+    if (conn.hasAttribute("RHXPath")) conn.setAttribute("RHXPath", connectionPath(g, c));
+    if (conn.hasAttribute("Key"))
+        conn.setAttribute("Key", conn.attribute("Name") + "|" + std::to_string(g) + "|" + std::to_string(c));
+    xml::Node db = conn.selectSingleNode("DBOPTIONS/MOREINFO/DATABASE");
+    if (db && db.hasAttribute("CurrentDatabaseNumber")) db.setAttribute("CurrentDatabaseNumber", std::to_string(c));
+    if (setGroup && db && db.hasAttribute("CurrentDatabaseGroup"))
+        db.setAttribute("CurrentDatabaseGroup", std::to_string(g));
+}
+
+}  // namespace
+
+void frmDatabaseExplorer::DeleteDBConnection(int number) {
+    try {
+        const int g = oReportEngine->CurrentDatabaseGroup();
+        xml::Node folder = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]");
+        if (!folder) return;
+        xml::Node conn = folder.selectSingleNode("DATABASECONNECTION[" + std::to_string(number) + "]");
+        if (!conn) return;
+        DeleteConnectionTempFiles(g, number);
+        conn.remove();
+        int c = 1;
+        for (xml::Node e : oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) +
+                                                   "]/DATABASECONNECTION")) {
+            renumberConnection(e, g, c, false);
+            std::string path;
+            ResetAllKeys(e, g, c, path);
+            ++c;
+        }
+        ClearPreviews();
+        PopulateLHXML();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.DeleteDBConnection");
+    }
+}
+
+void frmDatabaseExplorer::DeleteDBGroup() {
+    try {
+        const int g = oReportEngine->CurrentDatabaseGroup();
+        xml::Node folder = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]");
+        if (!folder) throw std::runtime_error("The folder " + std::to_string(g) + " does not exist.");
+        const int count = folder.count("DATABASECONNECTION");
+        for (int c = 1; c <= count; ++c) DeleteConnectionTempFiles(g, c);
+        folder.remove();
+        int i = 1;
+        for (xml::Node f : oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP")) {
+            f.setAttribute("RHXPath", "DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(i) + "]/DATABASECONNECTION");
+            if (f.hasAttribute("Key")) f.setAttribute("Key", f.attribute("Name") + "|" + std::to_string(i));
+            int c = 1;
+            for (xml::Node conn : f.selectNodes("DATABASECONNECTION")) {
+                renumberConnection(conn, i, c, true);
+                std::string path;
+                ResetAllKeys(conn, i, c, path);
+                ++c;
+            }
+            ++i;
+        }
+        PopulateLHXML();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.DeleteDBGroup");
+    }
+}
+
+void frmDatabaseExplorer::DeleteAllDBGroups() {
+    try {
+        // The removed connections' temporary structure files go with them.
+        const auto folders = oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP");
+        for (std::size_t g = 1; g <= folders.size(); ++g)
+            for (int c = 1, n = folders[g - 1].count("DATABASECONNECTION"); c <= n; ++c)
+                DeleteConnectionTempFiles(static_cast<int>(g), c);
+        for (xml::Node f : oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP")) f.remove();
+        PopulateLHXML();
+        ClearPreviews();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.DeleteAllDBGroups");
+    }
+}
+
+void frmDatabaseExplorer::DeleteAllDBConnections() {
+    try {
+        const int g = oReportEngine->CurrentDatabaseGroup();
+        xml::Node folder = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]");
+        if (folder) {
+            // Each is addressed as the first, since the one before it is gone.
+            while (xml::Node conn = folder.selectSingleNode("DATABASECONNECTION[1]")) {
+                DeleteConnectionTempFiles(g, 1);
+                conn.remove();
+            }
+        }
+        PopulateLHXML();
+        ClearPreviews();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.DeleteAllDBConnections");
+    }
+}
+
+void frmDatabaseExplorer::ResetAllKeys(xml::Node node, int group, int number, std::string& path) {
+    if (!node) return;
+    const xml::NodeList children = node.childElements();
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        xml::Node child = children[i];
+        if (child.hasAttribute("Key")) {
+            std::string key = child.attribute("Name") + "|" + std::to_string(group) + "|" + std::to_string(number);
+            if (!path.empty()) key += "|" + path;
+            child.setAttribute("Key", key);
+        }
+        path = path.empty() ? std::to_string(i) : path + "|" + std::to_string(i);
+        if (child.childCount() > 0) ResetAllKeys(child, group, number, path);
+    }
+}
+
+void frmDatabaseExplorer::CopyChildNamesToClipboard() {
+    QTreeWidgetItem* node = stMain->currentItem();
+    if (!node) return;
+    QString text = node->text(0);
+    for (int i = 0; i < node->childCount(); ++i) text += QStringLiteral("\r\n") + node->child(i)->text(0);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(text);
+}
+
+// ---- saving ------------------------------------------------------------------------------
+
+std::string frmDatabaseExplorer::SaveXML(bool save) {
+    try {
+        std::string path = chosenFile("XML File | *.xml", "*.xml");
+        if (path.empty()) return {};
+        if (save && oReportEngine->SaveXML(path, true, false)) ui::prompter().openExternally(path);
+        return path;
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.SaveXML");
+        return {};
+    }
+}
+
+std::string frmDatabaseExplorer::SaveHTML(bool save) {
+    try {
+        std::string chosen = ui::prompter().chooseFolder("Select HTML Folder", ReportsFolder);
+        if (chosen.empty()) return {};
+        // Database Stock in /out gives /out/Stockreport/.
+        std::string folder =
+            files::joinPath(chosen, bXMLSupport::HtmlFileStem(oReportEngine->DatabaseName()) + "report") + "/";
+        if (save) {
+            std::string page = bXMLSupport::SaveAsHTML(folder, oReportEngine->HTML_MultipleHTMLs());
+            if (!page.empty()) ui::prompter().openExternally(page);
+        }
+        return folder;
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.SaveHTML");
+        return {};
+    }
+}
+
+std::string frmDatabaseExplorer::SaveInWord(std::string& path, bool generate) {
+    try {
+        if (path.empty()) path = chosenFile("Microsoft Word Document | *.docx", "*.docx");
+        if (path.empty() || !generate) return path;
+        std::string text;
+        if (!oReportEngine->ApplyXSL(files::joinPath(StylesFolder, "WordFormat1.xsl"), false, &text)) return {};
+        cWord oDalvWordReport(oReportEngine);
+        oDalvWordReport.WhileGenerating = [this](int& action, std::string& message) {
+            oDalvWordReport_WhileGenerating(action, message);
+        };
+        LongWork work(this);
+        // A document that was not written is not reported as saved.
+        return oDalvWordReport.GenerateWordDocument(text, path) ? path : std::string();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.SaveInWord");
+        return {};
+    }
+}
+
+void frmDatabaseExplorer::oDalvWordReport_WhileGenerating(int action, const std::string& message) {
+    setStatusText(message);
+    switch (action) {
+    case 1:
+        EnableControls(false);
+        StartProgress(message, 10);
+        break;
+    case 2:
+    case 3: IncrementProgress(message, 10); break;
+    case 0:
+        EnableControls(true);
+        StopProgress(message);
+        break;
+    default: break;
+    }
+}

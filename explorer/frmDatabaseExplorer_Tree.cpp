@@ -1,0 +1,673 @@
+// Folder tree, objects bar, loading a connection and the previews of the main window.
+#include "explorer/ExplorerShared.h"
+#include "explorer/frmDatabaseExplorer.h"
+
+#include "core/bErrorHandler.h"
+#include "core/bGlobal.h"
+#include "options/cReport.h"
+#include "platform/fs/Paths.h"
+#include "platform/ui/Prompter.h"
+#include "reports/bXMLSupport.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolBox>
+#include <QTreeWidget>
+
+#include <exception>
+
+std::string SelectedNodeKey;
+
+namespace explorer {
+
+QIcon imageIcon(const QString& file) {
+    return QIcon(QString::fromStdString(files::joinPath(ImagesFolder, file.toStdString())));
+}
+
+QIcon treeIcon(const QString& imageKey) {
+    return imageIcon(QStringLiteral("tree_") + imageKey.toLower() + QStringLiteral(".svg"));
+}
+
+bool structureLoaded() {
+    return oReportEngine && oReportEngine->oResultXML && !oReportEngine->oResultXML->isEmpty();
+}
+
+std::string connectionPath(int group, int number) {
+    return "DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(group) + "]/DATABASECONNECTION[" +
+           std::to_string(number) + "]";
+}
+
+std::string appTitle() { return ui::kDefaultTitle; }
+
+}  // namespace explorer
+
+using namespace explorer;
+
+namespace {
+
+// Images of the objects bar, in their fixed order.
+const QStringList kOutlookImages = {"TABLES",  "VIEWS",   "STOREDPROCEDURES", "TRIGGERS",
+                                    "INDEXES", "DIAGRAM", "FOREIGNKEYS"};
+
+const char* const kClosedImage = "DATABASECONNECTION_CLOSE";
+
+// Restores the mouse pointer on every way out.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// The current folder and connection numbers live in the connection options; loading another
+// connection's options must not move them.
+void keepCurrentConnection(int group, int number) {
+    xml::Node db = oReportEngine->DBOptionsXML().selectSingleNode("DBOPTIONS/MOREINFO/DATABASE");
+    if (!db) return;
+    db.setAttribute("CurrentDatabaseGroup", std::to_string(group));
+    db.setAttribute("CurrentDatabaseNumber", std::to_string(number));
+}
+
+// Makes the options of connection (g, n) the options object's: its DBOPTIONS and its
+// connection string. False when the entry is missing or its options do not load.
+bool loadEntryOptions(int group, int number) {
+    xml::Node entry = oStructures.selectSingleNode("/" + connectionPath(group, number));
+    if (!entry) return false;
+    if (xml::Node opts = entry.selectSingleNode("DBOPTIONS")) {
+        if (!oReportEngine->LoadDBOptionsXML(opts.xml())) return false;
+        keepCurrentConnection(group, number);
+    }
+    std::string cs = entry.attribute("ConnectionString");
+    if (cs.empty())
+        if (xml::Node v = oReportEngine->DBOptionsXML().selectSingleNode("DBOPTIONS/CONNECTIONSTRING/@Value"))
+            cs = v.text();
+    oReportEngine->ConnectionString(cs);
+    return true;
+}
+
+QString lastPathComponent(const QString& url) {
+    QString path = url;
+    int slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash >= 0 ? path.mid(slash + 1) : path;
+}
+
+}  // namespace
+
+// ---- folder tree and objects bar ---------------------------------------------------------
+
+void frmDatabaseExplorer::wireTreeAndPreviews() {
+    // Handled once the mouse event is over: a load rebuilds the tree and deletes the item.
+    connect(stMain, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {
+        const QString key = item->data(0, kKeyRole).toString();
+        QMetaObject::invokeMethod(
+            this,
+            [this, key] {
+                if (QTreeWidgetItem* node = treeNode(key)) trvMain_NodeClick(node);
+            },
+            Qt::QueuedConnection);
+    });
+    stMain->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(stMain, &QTreeWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { stMain_MouseDown(2, 0, p.x(), p.y()); });
+    connect(obDBObjects, &QToolBox::currentChanged, this,
+            [this](int index) { obDBObjects_GroupButtonClick(index); });
+    wbHTMLPreview->setBeforeNavigate2([this](const QString& url) { return wbHTMLPreview_BeforeNavigate2(url); });
+    wbWebLayout->setBeforeNavigate2([this](const QString& url) { return wbWebLayout_BeforeNavigate2(url); });
+    wbPrintLayout->setBeforeNavigate2([this](const QString& url) { return wbPrintLayout_BeforeNavigate2(url); });
+}
+
+QTreeWidgetItem* frmDatabaseExplorer::treeNode(const QString& key) const {
+    QTreeWidgetItemIterator it(stMain);
+    for (; *it; ++it)
+        if ((*it)->data(0, kKeyRole).toString() == key) return *it;
+    return nullptr;
+}
+
+void frmDatabaseExplorer::PopulateLHXML() {
+    stMain->clear();
+    xml::Node root = oStructures.documentElement();
+    if (root)
+        DisplayNodes(root, 1);
+    else
+        HandleError(91, "The project document has no root element.", "frmDatabaseExplorer.DisplayNodes");
+    Add2OutlookBar();
+}
+
+void frmDatabaseExplorer::DisplayNodes(const xml::Node& element, int level) {
+    try {
+        bool shown = !element.hasAttribute("Display") || element.attribute("Display") == "1";
+        if (shown && element.hasAttribute("Key")) {
+            if (!element.hasAttribute("Name"))
+                throw std::runtime_error("The element " + element.name() + " has no name.");
+            QString key = QString::fromStdString(element.attribute("Key"));
+            if (treeNode(key)) {
+                HandleError(35602, "Key is not unique in collection: " + key.toStdString(),
+                            "frmDatabaseExplorer.DisplayNodes");
+                return;
+            }
+            xml::Node parent = element.parent();
+            QString parentKey = (parent && parent.isElement() && parent.hasAttribute("Key"))
+                                    ? QString::fromStdString(parent.attribute("Key"))
+                                    : QString();
+            QTreeWidgetItem* item = nullptr;
+            if (parentKey.isEmpty()) {
+                item = new QTreeWidgetItem(stMain);
+            } else if (QTreeWidgetItem* p = treeNode(parentKey)) {
+                item = new QTreeWidgetItem(p);
+            }
+            // A keyed element whose parent has no node is left out.
+            if (item) {
+                item->setText(0, QString::fromStdString(element.attribute("Name")));
+                item->setData(0, kKeyRole, key);
+                if (level <= 3)
+                    for (QTreeWidgetItem* a = item->parent(); a; a = a->parent()) a->setExpanded(true);
+                QString image = QString::fromStdString(element.attribute("TreeImage")).trimmed();
+                if (!image.isEmpty()) {
+                    item->setData(0, kImageRole, image);
+                    item->setIcon(0, treeIcon(image));
+                }
+                if (element.hasAttribute("RHXPath")) {
+                    item->setData(0, kTagRole, QString::fromStdString(element.attribute("RHXPath")));
+                    item->setData(0, kHasObjectRole, true);
+                    if (element.hasAttribute("ContextMenu"))
+                        item->setData(0, kMenuRole, QString::fromStdString(element.attribute("ContextMenu")));
+                }
+            }
+        }
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.DisplayNodes");
+        return;
+    }
+    for (const xml::Node& child : element.childElements()) DisplayNodes(child, level + 1);
+}
+
+void frmDatabaseExplorer::Add2OutlookBar() {
+    QSignalBlocker block(obDBObjects);
+    try {
+        while (obDBObjects->count() > 0) {
+            // A page may be the sender of the click being handled: deleted later.
+            QWidget* page = obDBObjects->widget(0);
+            obDBObjects->removeItem(0);
+            page->hide();
+            page->deleteLater();
+        }
+        xml::Document defaults;
+        defaults.loadXML(txtDefaultXML->toPlainText().toStdString());
+        xml::NodeList connections =
+            oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP/DATABASECONNECTION");
+        if (connections.empty()) connections = defaults.selectNodes("DATABASECONNECTION");
+        int last = -1;
+        for (const xml::Node& conn : connections) {
+            QString groupKey = QString::fromStdString(conn.attribute("Key"));
+            auto* list = new QListWidget();
+            list->setProperty("key", groupKey);
+            list->setProperty("tag", QString::fromStdString(conn.attribute("RHXPath")));
+            list->setViewMode(QListView::IconMode);
+            list->setFlow(QListView::TopToBottom);
+            list->setWrapping(false);
+            list->setMovement(QListView::Static);
+            list->setIconSize(QSize(32, 32));
+            list->setGridSize(QSize(110, 62));
+            list->setWordWrap(true);
+            list->setContextMenuPolicy(Qt::CustomContextMenu);
+            last = obDBObjects->addItem(list, QString::fromStdString(conn.attribute("Name")));
+            xml::NodeList children = conn.selectNodes("*[@Key]");
+            bool ownKeys = !children.empty();
+            if (!ownKeys) children = defaults.selectNodes("DATABASECONNECTION/*[@Key]");
+            for (const xml::Node& child : children) {
+                QString image = QString::fromStdString(child.attribute("TreeImage")).trimmed();
+                if (!child.hasAttribute("Name") || !kOutlookImages.contains(image))
+                    throw std::runtime_error("The objects bar has no image for the entry \"" +
+                                             child.attribute("Name") + "\".");
+                auto* item = new QListWidgetItem(QString::fromStdString(child.attribute("Name")), list);
+                item->setData(kKeyRole, ownKeys ? QString::fromStdString(child.attribute("Key")) : groupKey);
+                item->setData(kTagRole, QString::fromStdString(child.attribute("RHXPath")));
+                item->setData(kImageRole, kOutlookImages.indexOf(image));
+                item->setIcon(treeIcon(image));
+                item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
+            }
+            connect(list, &QListWidget::itemClicked, this, [this, list](QListWidgetItem* item) {
+                obDBObjects_ItemClick(obDBObjects->indexOf(list), list->row(item));
+            });
+            connect(list, &QListWidget::customContextMenuRequested, this, [this, list](const QPoint& p) {
+                if (QListWidgetItem* item = list->itemAt(p))
+                    obDBObjects_ItemRightClick(obDBObjects->indexOf(list), list->row(item));
+            });
+        }
+        if (last >= 0) obDBObjects->setCurrentIndex(last);
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.Add2OutlookBar");
+    }
+}
+
+bool frmDatabaseExplorer::ParseNodeKey(const std::string& key) {
+    try {
+        QString k = QString::fromStdString(key);
+        if (k.isEmpty() || !k.contains(QLatin1Char('|'))) return false;
+        QStringList parts = k.split(QLatin1Char('|'));
+        if (parts.size() < 2) return false;
+        auto number = [](const QString& text) {
+            if (text.trimmed().isEmpty()) return 1;
+            bool ok = false;
+            int v = text.trimmed().toInt(&ok);
+            if (!ok) throw std::runtime_error("Type mismatch: \"" + text.toStdString() + "\" is not a number.");
+            return v;
+        };
+        int g = number(parts[1]);
+        int c = parts.size() > 2 ? number(parts[2]) : 1;
+        if (g != oReportEngine->CurrentDatabaseGroup() || c != oReportEngine->CurrentDatabaseNumber()) {
+            oReportEngine->CurrentDatabaseGroup(g);
+            oReportEngine->CurrentDatabaseNumber(c);
+            return true;
+        }
+        QTreeWidgetItem* selected = stMain->currentItem();
+        return selected && selected->data(0, kImageRole).toString() == QLatin1String(kClosedImage);
+    } catch (const std::exception& e) {
+        HandleError(13, e.what(), "frmDatabaseExplorer.ParseNodeKey");
+        return false;
+    }
+}
+
+void frmDatabaseExplorer::trvMain_NodeClick(QTreeWidgetItem* node) {
+    if (!node) return;
+    try {
+        // Loading may rebuild the tree and delete the node: work from copies.
+        const QString key = node->data(0, kKeyRole).toString();
+        const QString tag = node->data(0, kTagRole).toString();
+        if (tag.isEmpty()) return;
+        if (stMain->currentItem() != node) stMain->setCurrentItem(node);
+        bool load = ParseNodeKey(key.toStdString());
+        // A popup may have made this connection current while another one stayed loaded.
+        if (!load && key.contains(QLatin1Char('|'))) {
+            xml::Node entry = oStructures.selectSingleNode(
+                connectionPath(oReportEngine->CurrentDatabaseGroup(), oReportEngine->CurrentDatabaseNumber()));
+            load = entry && !entry.attribute("TempXMLFileName").empty() && !currentConnectionLoaded();
+        }
+        if (load) {
+            LoadCurrentDB();
+            if (QTreeWidgetItem* again = treeNode(key)) stMain->setCurrentItem(again);
+        }
+        SelectedNodeKey = tag.contains(QLatin1String("DATABASESTRUCTURES")) ? std::string("DATABASE")
+                                                                            : tag.toStdString();
+        if (!tag.contains(QLatin1String("DIAGRAM"))) {
+            tbMain->setToolVisible("ID_OtherNode_EditDiagram", false);
+            bool connectionPart = key.contains(QLatin1Char('|'));
+            atRHContent->setTabEnabled(0, true);
+            atRHContent->setTabEnabled(1, connectionPart);
+            atRHContent->setTabEnabled(2, connectionPart);
+            // The previews of a folder or connection node show the whole structure.
+            if (!PreviewHTML(SelectedNodeKey) && !structureLoaded()) ClearPreviews();
+        } else {
+            atRHContent->setTabEnabled(1, true);
+            atRHContent->setCurrentIndex(1);
+            atRHContent->setTabEnabled(0, false);
+            atRHContent->setTabEnabled(2, false);
+            EnableDiagramTool();
+            commandNotAvailable("ID_Insert_Diagram");
+        }
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.trvMain_NodeClick");
+    }
+}
+
+bool frmDatabaseExplorer::SelectConnectedDB() {
+    try {
+        xml::Node entry = oStructures.selectSingleNode(
+            connectionPath(oReportEngine->CurrentDatabaseGroup(), oReportEngine->CurrentDatabaseNumber()));
+        if (!entry || !entry.hasAttribute("Key")) return false;
+        QTreeWidgetItem* node = treeNode(QString::fromStdString(entry.attribute("Key")));
+        if (!node) return false;
+        // The wizard has just imported this connection: its structure is the loaded one.
+        if (structureLoaded()) loadedFrom_ = entry.attribute("TempXMLFileName");
+        stMain->setCurrentItem(node);
+        trvMain_NodeClick(node);
+        return true;
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.SelectConnectedDB");
+        return false;
+    }
+}
+
+void frmDatabaseExplorer::DisplayContextMenu(QTreeWidgetItem* node, const std::string& source) {
+    if (!node) return;
+    try {
+        const QString key = node->data(0, kKeyRole).toString();
+        const QString text = node->text(0);
+        const QString parentText = node->parent() ? node->parent()->text(0) : QString();
+        const bool hasParent = node->parent() != nullptr;
+        const QString menu = node->data(0, kMenuRole).toString();
+        const bool hasObject = node->data(0, kHasObjectRole).toBool();
+        stMain->setCurrentItem(node);
+        ParseNodeKey(key.toStdString());
+        if (!hasObject || menu.isEmpty()) return;
+        if (hasParent)
+            tbMain->setToolVisible("ID_OtherNode_OpenAllRows",
+                                   parentText == QLatin1String("Tables") || parentText == QLatin1String("Views"));
+        if (text == QLatin1String("Relationship Diagram"))
+            EnableDiagramTool();
+        else
+            tbMain->setToolVisible("ID_OtherNode_EditDiagram", false);
+        const bool fromTree = source != "OutlookBar";
+        for (auto id : {"ID_OtherNode_CollapseAll", "ID_OtherNode_ExpandAll", "ID_DatabaseNode_CollapseAll",
+                        "ID_DatabaseNode_ExpandAll"})
+            tbMain->setToolVisible(id, fromTree);
+        tbMain->setToolVisible("ID_DatabaseNode_Migrate", text == QLatin1String("Tables"));
+        if (!tbMain->hasBand(menu)) return;
+        lastPopupBand_ = menu;
+        tbMain->showPopup(menu);
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.DisplayContextMenu");
+    }
+}
+
+void frmDatabaseExplorer::stMain_MouseDown(int button, int /*shift*/, int x, int y) {
+    if (button != 2) return;
+    if (QTreeWidgetItem* node = stMain->itemAt(x, y)) DisplayContextMenu(node, "TreeView");
+}
+
+QTreeWidgetItem* frmDatabaseExplorer::objectsBarNode(int group, int item) const {
+    auto* list = qobject_cast<QListWidget*>(obDBObjects->widget(group));
+    if (!list) return nullptr;
+    if (item < 0) return treeNode(list->property("key").toString());
+    QListWidgetItem* it = list->item(item);
+    return it ? treeNode(it->data(kKeyRole).toString()) : nullptr;
+}
+
+void frmDatabaseExplorer::obDBObjects_GroupButtonClick(int group) {
+    if (pctAnimation->isVisible()) return;  // long work runs: the click is dropped
+    if (QTreeWidgetItem* node = objectsBarNode(group, -1)) {
+        stMain->scrollToItem(node);
+        stMain->setCurrentItem(node);
+        trvMain_NodeClick(node);
+    }
+}
+
+void frmDatabaseExplorer::obDBObjects_ItemClick(int group, int item) {
+    if (pctAnimation->isVisible()) return;
+    if (QTreeWidgetItem* node = objectsBarNode(group, item)) {
+        stMain->scrollToItem(node);
+        stMain->setCurrentItem(node);
+        trvMain_NodeClick(node);
+    } else if (!wizardVisible_) {
+        showConnectionWizard();
+    }
+}
+
+void frmDatabaseExplorer::obDBObjects_ItemRightClick(int group, int item) {
+    if (pctAnimation->isVisible()) return;
+    DisplayContextMenu(objectsBarNode(group, item), "OutlookBar");
+}
+
+// ---- loading a connection ----------------------------------------------------------------
+
+bool frmDatabaseExplorer::LoadCurrentDB() {
+    const int g = oReportEngine ? oReportEngine->CurrentDatabaseGroup() : 0;
+    const int n = oReportEngine ? oReportEngine->CurrentDatabaseNumber() : 0;
+    // Whatever fails, no structure of another connection stays beside these options.
+    auto fail = [this] {
+        loadedFrom_.clear();
+        EnableSaveMenus(false);
+        if (oReportEngine) oReportEngine->oResultXML.reset();
+        return false;
+    };
+    try {
+        if (!oReportEngine) return false;
+        xml::Node entry = oStructures.selectSingleNode("/" + connectionPath(g, n));
+        if (!entry) return fail();
+        if (!loadEntryOptions(g, n)) return fail();
+        // An entry without the attribute has not been connected either.
+        const std::string temp = entry.attribute("TempXMLFileName");
+        if (!temp.empty()) {
+            if (!oReportEngine->LoadCurrentDBXML(temp)) {
+                ui::MsgBox("Your database structure could not be loaded, please contact dalvane help",
+                           ui::MsgButtons::OK, ui::MsgIcon::Information, appTitle());
+                return fail();
+            }
+            keepCurrentConnection(g, n);
+            loadedFrom_ = temp;
+            return true;
+        }
+        // Not connected since the program started.
+        QTreeWidgetItem* selected = stMain->currentItem();
+        if (selected && selected->data(0, kImageRole).toString() == QLatin1String(kClosedImage)) {
+            const std::string name = selected->text(0).toStdString();
+            if (ui::MsgBox("The database '" + name + "' is not connected. Do you want to connect?",
+                           ui::MsgButtons::YesNo, ui::MsgIcon::Question, "Dalvane 4.5") == ui::MsgResult::Yes &&
+                RefreshDatabaseConnection())
+                return true;
+        }
+        return fail();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.LoadCurrentDB");
+        return fail();
+    }
+}
+
+bool frmDatabaseExplorer::RefreshDatabaseConnection() {
+    WaitCursor wait;
+    LongWork work(this);
+    try {
+        if (!oReportEngine) return false;
+        const int g = oReportEngine->CurrentDatabaseGroup();
+        const int n = oReportEngine->CurrentDatabaseNumber();
+        // The import replaces entry (g, n): it must run with that entry's own options.
+        bool ok = loadEntryOptions(g, n);
+        if (ok) {
+            oReportEngine->OpenDalvDatabase();
+            ok = oReportEngine->ImportDatabase(false);
+        }
+        if (!ok) {
+            ui::MsgBox("Could not connect to database", ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
+            StopProgress("");
+            return false;
+        }
+        EnableSaveMenus(true);
+        oReportEngine->SaveTempFile();
+        PopulateLHXML();
+        xml::Node entry = oStructures.selectSingleNode(connectionPath(g, n));
+        loadedFrom_ = entry ? entry.attribute("TempXMLFileName") : std::string();
+        return !loadedFrom_.empty();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.RefreshDatabaseConnection");
+        return false;
+    }
+}
+
+// ---- previews ----------------------------------------------------------------------------
+
+bool frmDatabaseExplorer::PreviewHTML(const std::string& key) {
+    try {
+        if (key.empty() || !structureLoaded()) return false;
+        if (QString::fromStdString(key).contains(QLatin1String("DIAGRAM"), Qt::CaseInsensitive)) {
+            atRHContent->setTabEnabled(1, true);
+            atRHContent->setCurrentIndex(1);
+            atRHContent->setTabEnabled(0, false);
+            atRHContent->setTabEnabled(2, false);
+            commandNotAvailable("ID_Insert_Diagram");
+            return false;
+        }
+        if (oReportEngine->PrinterFriendlyXSL.empty()) {
+            // The printable copy uses the catalogue's "Printer Friendly" layout.
+            xml::Document catalogue;
+            if (catalogue.load(files::joinPath(DataFolder, "dvreport.xml"))) {
+                xml::Node layout = catalogue.selectSingleNode(
+                    "REPORT/LAYOUT[@Type='BuiltIn'][@Caption=" + xml::xpathLiteral("Printer Friendly") + "]");
+                if (layout && layout.hasAttribute("XSLFile"))
+                    oReportEngine->PrinterFriendlyXSL = files::joinPath(StylesFolder, layout.attribute("XSLFile"));
+                if (xml::Node style = layout ? layout.selectSingleNode("STYLE[1]") : xml::Node();
+                    style && style.hasAttribute("CSSFile"))
+                    oReportEngine->PrinterFriendlyCSS = "styles/" + style.attribute("CSSFile");
+            }
+        }
+        std::string screenHtml, xmlText, printHtml;
+        if (!oReportEngine->PreparePreview(0, key, screenHtml, xmlText, printHtml)) return false;
+        EnableSaveMenus(true);
+        const std::string screenPath = files::joinPath(ReportsFolder, "temp.html");
+        const std::string printPath = files::joinPath(ReportsFolder, "temp_print.html");
+        const std::string xmlPath = files::joinPath(ReportsFolder, "temp.xml");
+        if (!files::writeTextFile(screenPath, screenHtml) || !files::writeTextFile(printPath, printHtml))
+            throw std::runtime_error("The preview cannot be written to " + ReportsFolder + ".");
+        // A pane already on its page (at any anchor) is reloaded in place.
+        auto show = [](ui::BrowserPane* pane, const std::string& path) {
+            QString target = QString::fromStdString(path);
+            if (pane->LocationURL().section(QLatin1Char('#'), 0, 0) == target)
+                pane->Refresh2();
+            else
+                pane->Navigate2(target);
+        };
+        show(wbHTMLPreview, screenPath);
+        show(wbWebLayout, screenPath);
+        show(wbPrintLayout, printPath);
+        xml::Document doc;
+        if (doc.loadXML(xmlText))
+            if (xml::Node ro = doc.selectSingleNode("DATABASE/REPORTOPTIONS")) ro.remove();
+        if (!doc.save(xmlPath)) throw std::runtime_error("The preview cannot be written to " + xmlPath + ".");
+        wbXMLPreview->Navigate2(QString::fromStdString(xmlPath));
+        return true;
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.PreviewHTML");
+        return false;
+    }
+}
+
+bool frmDatabaseExplorer::wbHTMLPreview_BeforeNavigate2(const QString& url) { return NavigateFromPreviewLink(url); }
+bool frmDatabaseExplorer::wbWebLayout_BeforeNavigate2(const QString& url) { return NavigateFromPreviewLink(url); }
+bool frmDatabaseExplorer::wbPrintLayout_BeforeNavigate2(const QString& url) { return NavigateFromPreviewLink(url); }
+
+std::string frmDatabaseExplorer::BuildCaseInsensitivePredicate(const std::string& attribute, const std::string& value) {
+    // Report anchors write white space in names as "_".
+    return "[translate(" + attribute + ",'ABCDEFGHIJKLMNOPQRSTUVWXYZ \t\n\r','abcdefghijklmnopqrstuvwxyz____')=" +
+           xml::xpathLiteral(value) + "]";
+}
+
+std::string frmDatabaseExplorer::StripDigits(const std::string& text) {
+    static const QRegularExpression digits(QStringLiteral("\\d+"));
+    return QString::fromStdString(text).remove(digits).toStdString();
+}
+
+bool frmDatabaseExplorer::NavigateFromPreviewLink(const QString& url) {
+    try {
+        const QString current = lastPathComponent(wbHTMLPreview->LocationURL()).section(QLatin1Char('#'), 0, 0);
+        const QString target = lastPathComponent(url).toLower();
+        if (current.compare(QLatin1String("default.html"), Qt::CaseInsensitive) == 0) {
+            // The start page links name tree keys, relative to the page's folder.
+            QString folder = QString::fromStdString(files::parentFolder(DefaultPagePath)) + QLatin1Char('/');
+            QString key = url.startsWith(folder) ? url.mid(folder.size()) : lastPathComponent(url);
+            if (QTreeWidgetItem* node = treeNode(key)) {
+                stMain->scrollToItem(node);
+                stMain->setCurrentItem(node);
+                trvMain_NodeClick(node);
+            }
+            return true;
+        }
+        const QString marker = QStringLiteral(".html____");
+        const int at = target.indexOf(marker);
+        if (at < 0) return false;
+        if (current.isEmpty() || current == QLatin1String("about:blank") || target == QLatin1String("temp2.html") ||
+            target.contains(QLatin1String("jpg")))
+            return false;
+        const QString anchor = target.mid(at + marker.size());
+        QString table, kind, object;
+        if (anchor.contains(QLatin1String("____"))) {
+            QStringList parts = anchor.split(QStringLiteral("____"));
+            table = parts.value(0);
+            kind = parts.value(1).toUpper();
+            object = parts.size() >= 3 ? parts[2] : anchor;
+        } else {
+            QString page = target.left(at);
+            QString stem = QString::fromStdString(bXMLSupport::HtmlFileStem(oReportEngine->DatabaseName())).toLower();
+            if (!stem.isEmpty() && page.startsWith(stem)) page = page.mid(stem.size());
+            kind = QString::fromStdString(StripDigits(page.toStdString())).toUpper();
+            object = anchor;
+        }
+        auto P = [](const QString& value) {
+            return QString::fromStdString(BuildCaseInsensitivePredicate("@Name", value.toStdString()));
+        };
+        QString relative;
+        if (kind == QLatin1String("TABLES"))
+            relative = "TABLES/TABLE" + P(object);
+        else if (kind == QLatin1String("INDEXES"))
+            relative = "TABLES/TABLE" + P(table) + "/INDEXES/INDEX" + P(object);
+        else if (kind == QLatin1String("TRIGGERS"))
+            relative = "TABLES/TABLE" + P(table) + "/TRIGGERS/TRIGGER" + P(object);
+        else if (kind == QLatin1String("FOREIGNKEYS"))
+            relative = "TABLES/TABLE" + P(table) + "/FOREIGNKEYS/FOREIGNKEY" + P(object);
+        else if (kind == QLatin1String("STOREDPROCEDURES"))
+            relative = "STOREDPROCEDURES/STOREDPROCEDURE" + P(object);
+        else if (kind == QLatin1String("VIEWS"))
+            relative = "VIEWS/VIEW" + P(object);
+        else if (kind == QLatin1String("INDEX")) {
+            QString o = object.toUpper();
+            relative = o == QLatin1String("INDEXES")    ? QString()
+                       : o == QLatin1String("TRIGGERS") ? QStringLiteral("TABLES/*/TRIGGERS")
+                                                        : o;
+            // Only element names can come from the index page.
+            static const QRegularExpression name(QStringLiteral("^[A-Z_*/]*$"));
+            if (!name.match(relative).hasMatch()) return false;
+        } else if (kind.contains(QLatin1String("DIAGRAM")))
+            relative = QStringLiteral("RELATIONSHIPDIAGRAM");
+        else
+            return false;
+        std::string full = connectionPath(oReportEngine->CurrentDatabaseGroup(), oReportEngine->CurrentDatabaseNumber());
+        if (!relative.isEmpty()) full += "/" + relative.toStdString();
+        xml::Node found = oStructures.selectSingleNode(full);
+        if (!found || !found.hasAttribute("Key")) return false;
+        QTreeWidgetItem* node = treeNode(QString::fromStdString(found.attribute("Key")));
+        if (!node) return false;
+        stMain->scrollToItem(node);
+        stMain->setCurrentItem(node);
+        trvMain_NodeClick(node);
+        return true;
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.NavigateFromPreviewLink");
+        return false;
+    }
+}
+
+// ---- right-hand tabs ---------------------------------------------------------------------
+
+bool frmDatabaseExplorer::EnableTabs(int tabIndex, bool show) {
+    const int i = tabIndex - 1;
+    if (i < 0 || i >= atRHContent->count()) return false;
+    int shown = 0;
+    for (int t = 0; t < atRHContent->count(); ++t)
+        if (atRHContent->isTabVisible(t)) ++shown;
+    if (!atRHContent->isTabEnabled(i)) {
+        atRHContent->setTabEnabled(i, true);
+        tabTags_[i] = QStringLiteral("Disabled");
+    } else {
+        tabTags_[i].clear();
+    }
+    if (!show && shown < 2) return false;
+    if (atRHContent->currentIndex() == i) {
+        bool moved = false;
+        if (i > 0 && atRHContent->isTabVisible(i - 1)) {
+            atRHContent->setCurrentIndex(i - 1);
+            moved = true;
+        }
+        if (!moved && i < atRHContent->count() - 1 && atRHContent->isTabVisible(i + 1))
+            atRHContent->setCurrentIndex(i + 1);
+    }
+    atRHContent->setTabVisible(i, show);
+    if (!show && atRHContent->currentIndex() == i)
+        for (int t = 0; t < atRHContent->count(); ++t)
+            if (atRHContent->isTabVisible(t)) {
+                atRHContent->setCurrentIndex(t);
+                break;
+            }
+    if (show && tabTags_[i] == QLatin1String("Disabled")) atRHContent->setTabEnabled(i, false);
+    return true;
+}
+
+void frmDatabaseExplorer::DisableNormalLayoutMenu(bool enabled) {
+    for (auto id : {"ID_View_DBTreeView", "ID_View_DBObjectsBar", "ID_View_DetailsTab", "ID_View_HTMLPreviewTab",
+                    "ID_View_XMLPreviewTab"})
+        tbMain->setToolEnabled(id, enabled);
+}

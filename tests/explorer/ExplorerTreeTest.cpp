@@ -1,0 +1,679 @@
+// Folder tree, objects bar, loading connections, previews and command dispatch, on a project
+// of two folders and three SQLite databases imported through the options object.
+#include "ExplorerTestSupport.h"
+#include "explorer/frmDatabaseGroup.h"
+#include "platform/db/Connection.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QToolBox>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <filesystem>
+
+using explorertest::ExplorerTest;
+
+namespace {
+
+class ExplorerProject : public ExplorerTest {
+protected:
+    std::string northwind, stock, orders;
+
+    void SetUp() override {
+        ExplorerTest::SetUp();
+        std::filesystem::copy_file(files::joinPath(DALV_SOURCE_DIR, "data/dvreport.xml"),
+                                   files::joinPath(DataFolder, "dvreport.xml"));
+        northwind = makeDatabase("northwind.db", {"CREATE TABLE customers (id INTEGER PRIMARY KEY, name TEXT)",
+                                                  "CREATE TABLE orders (id INTEGER PRIMARY KEY, customer INTEGER "
+                                                  "REFERENCES customers(id), placed TEXT)",
+                                                  "CREATE UNIQUE INDEX ix_orders_date ON orders(placed)"});
+        stock = makeDatabase("stock.db", {"CREATE TABLE \"O'Hara's\" (id INTEGER PRIMARY KEY, qty INTEGER)",
+                                          "CREATE TABLE \"Stock Items\" (id INTEGER PRIMARY KEY, label TEXT)",
+                                          "CREATE VIEW big_stock AS SELECT * FROM \"O'Hara's\" WHERE qty > 9"});
+        files::createFolder(dir.file("moving"));
+        orders = makeDatabase("moving/orders.db", {"CREATE TABLE order_lines (id INTEGER PRIMARY KEY)"});
+
+        // Folder 1 "Dalvane Folder": Northwind; folder 2 "Sales Data": O'Brien Stock, Orders.
+        history::NewHistoryDocument(oStructures);
+        importInto(1, "Northwind", northwind);
+        xml::Node sales = oStructures.documentElement().appendElement("DATABASEGROUP");
+        for (auto [n, v] : {std::pair{"Name", "Sales Data"}, {"Key", "SALESDATA|2"},
+                            {"RHXPath", "DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION"},
+                            {"Display", "1"}, {"TreeImage", "DATABASEGROUP"}, {"ContextMenu", "ID_DBGroupNode"}})
+            sales.setAttribute(n, v);
+        importInto(2, "O'Brien Stock", stock);
+        importInto(2, "Orders", orders);
+        ASSERT_EQ(oStructures.count("DATABASESTRUCTURES/DATABASEGROUP/DATABASECONNECTION"), 3);
+        std::string error;
+        ASSERT_TRUE(history::GenerateHistory(oStructures, oHistory, history::UILayout{}, error)) << error;
+        ASSERT_TRUE(history::WriteHistoryFile(historyPath(), oHistory, PassPhrase4, error)) << error;
+        oStructures.clear();
+        oHistory.clear();
+        ReleaseReportEngine();
+        ASSERT_TRUE(InitReportEngine());
+        ASSERT_TRUE(errors.empty()) << errors.front().description;
+    }
+
+    std::string makeDatabase(const std::string& name, std::initializer_list<const char*> sql) {
+        std::string path = dir.file(name);
+        db::Connection c;
+        c.open("Driver=SQLite3;Database=" + path);
+        for (const char* s : sql) c.execute(s);
+        c.close();
+        return path;
+    }
+
+    void importInto(int group, const std::string& name, const std::string& path) {
+        oReportEngine->CurrentDatabaseEngineId(12);
+        ASSERT_TRUE(oReportEngine->ResetConnectionString());
+        oReportEngine->CurrentDatabaseGroup(group);
+        oReportEngine->ConnectionString("Driver=SQLite3;Database=" + path);
+        oReportEngine->DatabaseName(name);
+        ASSERT_TRUE(oReportEngine->OpenDalvDatabase());
+        ASSERT_TRUE(oReportEngine->ImportDatabase(true));
+    }
+
+    // Clicks a tree node as the user would.
+    static void click(frmDatabaseExplorer& w, const QString& key) {
+        QTreeWidgetItem* node = w.treeNode(key);
+        ASSERT_NE(node, nullptr) << key.toStdString();
+        w.stMain->setCurrentItem(node);
+        w.trvMain_NodeClick(node);
+    }
+
+    static std::vector<std::string> loadedTables() {
+        std::vector<std::string> names;
+        if (oReportEngine->oResultXML)
+            for (const xml::Node& t : oReportEngine->oResultXML->selectNodes("DATABASE/TABLE"))
+                names.push_back(t.attribute("Name"));
+        return names;
+    }
+
+    std::string reportFile(const std::string& name) const { return files::joinPath(ReportsFolder, name); }
+};
+
+using Names = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(ExplorerProject, ClosedConnectionsShowInTreeAndBarWithDefaultItems) {
+    auto w = open();
+    EXPECT_TRUE(errors.empty());
+    QTreeWidgetItem* stockNode = w->treeNode("O'Brien Stock|2|1");
+    ASSERT_NE(stockNode, nullptr);
+    EXPECT_EQ(stockNode->childCount(), 0);
+    EXPECT_EQ(stockNode->parent(), w->treeNode("SALESDATA|2"));
+    EXPECT_TRUE(w->treeNode("SALESDATA|2")->isExpanded());
+    EXPECT_TRUE(w->treeNode("Database Structures")->isExpanded());
+    ASSERT_EQ(w->obDBObjects->count(), 3);
+    EXPECT_EQ(w->obDBObjects->itemText(1), "O'Brien Stock");
+    auto* list = qobject_cast<QListWidget*>(w->obDBObjects->widget(1));
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->count(), 4);
+    EXPECT_EQ(list->item(3)->text(), "Relationship Diagram");
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(list->item(i)->data(Qt::UserRole).toString(), "O'Brien Stock|2|1");
+
+    // Any default item selects the connection, which offers to connect it.
+    prompts->messageAnswers.push_back(ui::MsgResult::No);
+    w->obDBObjects_ItemClick(1, 2);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->lastMessage(), "The database 'O'Brien Stock' is not connected. Do you want to connect?");
+    EXPECT_EQ(prompts->messages[0].title, "Dalvane 4.5");
+    EXPECT_EQ(w->stMain->currentItem(), w->treeNode("O'Brien Stock|2|1"));
+    EXPECT_EQ(oReportEngine->CurrentDatabaseGroup(), 2);
+    EXPECT_EQ(oReportEngine->CurrentDatabaseNumber(), 1);
+    EXPECT_TRUE(wizardModes.empty());
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, ClickingNodesLoadsTheRightStructureAndPreviews) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "O'Brien Stock|2|1");
+    ASSERT_TRUE(errors.empty()) << errors.front().description;
+    EXPECT_EQ(loadedTables(), (Names{"O'Hara's", "Stock Items"}));
+    EXPECT_EQ(oReportEngine->DatabaseName(), "O'Brien Stock");
+    EXPECT_EQ(SelectedNodeKey, "DATABASE");
+    // The connection is open with its outline; the bar shows its own entries.
+    QTreeWidgetItem* conn = w->treeNode("O'Brien Stock|2|1");
+    ASSERT_NE(conn, nullptr);
+    EXPECT_EQ(conn->data(0, Qt::UserRole + 2).toString(), "DATABASECONNECTION_OPEN");
+    EXPECT_EQ(w->stMain->currentItem(), conn);
+    EXPECT_NE(w->treeNode("O'Hara's|2|1|1|1"), nullptr);
+    auto* list = qobject_cast<QListWidget*>(w->obDBObjects->widget(1));
+    EXPECT_EQ(list->item(0)->data(Qt::UserRole).toString(), "Tables|2|1|1");
+    EXPECT_TRUE(w->tbMain->isToolEnabled("ID_File_SaveAsHTML"));
+    // Previews of the whole database: HTML, printable and XML.
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), reportFile("temp.html"));
+    EXPECT_EQ(w->wbWebLayout->LocationURL().toStdString(), reportFile("temp.html"));
+    EXPECT_EQ(w->wbPrintLayout->LocationURL().toStdString(), reportFile("temp_print.html"));
+    EXPECT_EQ(w->wbXMLPreview->LocationURL().toStdString(), reportFile("temp.xml"));
+    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("Stock Items"), std::string::npos);
+    EXPECT_NE(testsupport::readFile(reportFile("temp_print.html")).find("Stock Items"), std::string::npos);
+    xml::Document previewXml;
+    ASSERT_TRUE(previewXml.load(reportFile("temp.xml")));
+    EXPECT_EQ(previewXml.count("DATABASE/TABLE"), 2);
+    EXPECT_EQ(previewXml.count("DATABASE/REPORTOPTIONS"), 0);
+    EXPECT_TRUE(w->wbXMLPreview->toPlainText().contains("<TABLE Name=\"Stock Items\"")) << w->wbXMLPreview->toPlainText().left(300).toStdString();
+    EXPECT_TRUE(w->atRHContent->isTabEnabled(1));
+
+    // Another connection: its own structure, never the one before.
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "Northwind|1|1");
+    EXPECT_EQ(loadedTables(), (Names{"customers", "orders"}));
+    EXPECT_EQ(oReportEngine->DatabaseName(), "Northwind");
+    EXPECT_EQ(oReportEngine->CurrentDatabaseGroup(), 1);
+
+    // Back to a connection loaded in this run: loaded from its file without a question.
+    size_t asked = prompts->messages.size();
+    click(*w, "O'Brien Stock|2|1");
+    EXPECT_EQ(prompts->messages.size(), asked);
+    EXPECT_EQ(loadedTables(), (Names{"O'Hara's", "Stock Items"}));
+    EXPECT_EQ(oReportEngine->CurrentDatabaseGroup(), 2);
+    EXPECT_EQ(oReportEngine->CurrentDatabaseNumber(), 1);
+
+    // A table node previews that table; clicking the current connection again loads nothing.
+    click(*w, "O'Hara's|2|1|1|1");
+    EXPECT_EQ(SelectedNodeKey, "DATABASE/TABLE[1]");
+    std::string page = testsupport::readFile(reportFile("temp.html"));
+    EXPECT_NE(page.find("O'Hara"), std::string::npos);
+    EXPECT_EQ(page.find("Stock Items"), std::string::npos);
+    auto before = oReportEngine->oResultXML;
+    click(*w, "O'Brien Stock|2|1");
+    EXPECT_EQ(oReportEngine->oResultXML, before);
+    EXPECT_EQ(prompts->messages.size(), asked);
+    EXPECT_TRUE(errors.empty());
+
+    // A click of the mouse on a closed connection: loaded, the tree rebuilt under the click.
+    w->tbMain->click("ID_View_DBTreeView");
+    QApplication::processEvents();
+    QRect r = w->stMain->visualItemRect(w->treeNode("Orders|2|2"));
+    ASSERT_FALSE(r.isEmpty());
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent e(t, r.center(), w->stMain->viewport()->mapToGlobal(r.center()), Qt::LeftButton,
+                      t == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w->stMain->viewport(), &e);
+    }
+    QApplication::processEvents();
+    EXPECT_EQ(loadedTables(), (Names{"order_lines"}));
+    EXPECT_EQ(w->stMain->currentItem(), w->treeNode("Orders|2|2"));
+
+    // The wizard's selection of the connection it imported, by the current numbers.
+    w->stMain->setCurrentItem(w->treeNode("Database Structures"));
+    EXPECT_TRUE(w->SelectConnectedDB());
+    EXPECT_EQ(w->stMain->currentItem(), w->treeNode("Orders|2|2"));
+    oReportEngine->CurrentDatabaseNumber(3);
+    EXPECT_FALSE(w->SelectConnectedDB());
+    oReportEngine->CurrentDatabaseNumber(2);
+
+    // The root: current connection kept, only the Details tab enabled.
+    click(*w, "Database Structures");
+    EXPECT_EQ(oReportEngine->CurrentDatabaseGroup(), 2);
+    EXPECT_EQ(oReportEngine->CurrentDatabaseNumber(), 2);
+    EXPECT_TRUE(w->atRHContent->isTabEnabled(0));
+    EXPECT_FALSE(w->atRHContent->isTabEnabled(1));
+    EXPECT_FALSE(w->atRHContent->isTabEnabled(2));
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, ADeclinedOrFailedConnectLeavesNoForeignStructure) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "Northwind|1|1");
+    ASSERT_EQ(loadedTables(), (Names{"customers", "orders"}));
+    EXPECT_TRUE(w->LoadCurrentDB());
+
+    // Declined: the options are Orders', so Northwind's structure must not stay.
+    prompts->messageAnswers.push_back(ui::MsgResult::No);
+    click(*w, "Orders|2|2");
+    EXPECT_EQ(oReportEngine->DatabaseName(), "Orders");
+    EXPECT_EQ(oReportEngine->oResultXML, nullptr);
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), w->DefaultPagePath);
+    prompts->messageAnswers.push_back(ui::MsgResult::No);
+    EXPECT_FALSE(w->LoadCurrentDB());
+
+    // The database has gone: the connect fails, the tree keeps its state, controls return.
+    std::filesystem::remove_all(dir.file("moving"));
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    EXPECT_FALSE(w->LoadCurrentDB());
+    EXPECT_EQ(prompts->lastMessage(), "Could not connect to database");
+    EXPECT_EQ(prompts->messages.back().icon, ui::MsgIcon::Critical);
+    EXPECT_EQ(oReportEngine->oResultXML, nullptr);
+    EXPECT_EQ(w->treeNode("Orders|2|2")->childCount(), 0);
+    EXPECT_TRUE(w->tbMain->isEnabled());
+    EXPECT_FALSE(w->pctAnimation->isVisible());
+    xml::Node entry = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION[2]");
+    EXPECT_EQ(entry.attribute("TempXMLFileName"), "");
+
+    // A structure file that has disappeared is reported and not used.
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "O'Brien Stock|2|1");
+    ASSERT_EQ(loadedTables(), (Names{"O'Hara's", "Stock Items"}));
+    click(*w, "Northwind|1|1");
+    std::string temp = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION[1]")
+                           .attribute("TempXMLFileName");
+    ASSERT_FALSE(temp.empty());
+    std::filesystem::remove(temp);
+    click(*w, "O'Brien Stock|2|1");
+    EXPECT_EQ(prompts->lastMessage(), "Your database structure could not be loaded, please contact dalvane help");
+    EXPECT_EQ(oReportEngine->oResultXML, nullptr);
+
+    // Nothing reached the error routine: these are the user's answers and stated failures.
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, PreviewLinksSelectTheirNodes) {
+    auto w = open();
+    // The start page links name tree keys.
+    ASSERT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), w->DefaultPagePath);
+    std::string start = testsupport::readFile(w->DefaultPagePath);
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    QString folder = QString::fromStdString(ReportsFolder) + "/";
+    w->wbHTMLPreview->followLink("O'Brien Stock|2|1");
+    EXPECT_EQ(w->stMain->currentItem(), w->treeNode("O'Brien Stock|2|1"));
+    ASSERT_EQ(loadedTables(), (Names{"O'Hara's", "Stock Items"}));
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), folder + "temp.html");
+
+    // A link the report page really carries is turned into a selection.
+    QString page = QString::fromStdString(testsupport::readFile(reportFile("temp.html")));
+    QRegularExpressionMatch m = QRegularExpression(QStringLiteral("href=\"([^\"]*\\.html____[^\"]*)\"")).match(page);
+    ASSERT_TRUE(m.hasMatch()) << page.left(2000).toStdString();
+    QTreeWidgetItem* before = w->stMain->currentItem();
+    w->wbHTMLPreview->followLink(QUrl::fromPercentEncoding(m.captured(1).toUtf8()));
+    EXPECT_NE(w->stMain->currentItem(), before);
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), folder + "temp.html");
+
+    // Plain form: page kind from the file name less database name and digits; any case.
+    EXPECT_TRUE(w->NavigateFromPreviewLink(folder + "O'Brien StockTables2.html____stock_items"));
+    EXPECT_EQ(w->stMain->currentItem(), w->treeNode("Stock Items|2|1|1|2"));
+    EXPECT_EQ(SelectedNodeKey, "DATABASE/TABLE[2]");
+    EXPECT_TRUE(w->NavigateFromPreviewLink(folder + "tables1.html____O'HARA'S"));
+    EXPECT_EQ(w->stMain->currentItem()->text(0), "O'Hara's");
+    EXPECT_TRUE(w->NavigateFromPreviewLink(folder + "views1.html____big_stock"));
+    EXPECT_EQ(w->stMain->currentItem()->text(0), "big_stock");
+    EXPECT_TRUE(w->NavigateFromPreviewLink(folder + "diagram1.html____x"));
+    EXPECT_EQ(w->stMain->currentItem()->text(0), "Relationship Diagram");
+    EXPECT_EQ(prompts->lastMessage(), "The command \"Diagram\" is not available yet.");
+    EXPECT_EQ(w->atRHContent->currentIndex(), 1);
+    EXPECT_FALSE(w->atRHContent->isTabEnabled(0));
+
+    // Not intercepted: unknown names and kinds, temp2.html, pictures, plain pages.
+    EXPECT_FALSE(w->NavigateFromPreviewLink(folder + "tables1.html____no_such_table"));
+    EXPECT_FALSE(w->NavigateFromPreviewLink(folder + "summary1.html____x"));
+    EXPECT_FALSE(w->NavigateFromPreviewLink(folder + "temp2.html"));
+    EXPECT_FALSE(w->NavigateFromPreviewLink(folder + "diagram.jpg.html____x"));
+    EXPECT_FALSE(w->NavigateFromPreviewLink(folder + "Tables1.html"));
+
+    // Compound form: table, kind and object.
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "Northwind|1|1");
+    ASSERT_EQ(loadedTables(), (Names{"customers", "orders"}));
+    EXPECT_TRUE(w->NavigateFromPreviewLink(folder + "NorthwindTables1.html____orders____INDEXES____ix_orders_date"));
+    ASSERT_NE(w->stMain->currentItem(), nullptr);
+    EXPECT_EQ(w->stMain->currentItem()->text(0), "ix_orders_date");
+    EXPECT_EQ(SelectedNodeKey, "DATABASE/TABLE[2]/INDEX[1]");
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, PopupsFollowTheNodeAndTheirSource) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "Northwind|1|1");
+    QTreeWidgetItem* tables = w->treeNode("Tables|1|1|1");
+    ASSERT_NE(tables, nullptr);
+    w->DisplayContextMenu(tables, "TreeView");
+    EXPECT_EQ(w->lastPopupBand(), "ID_OtherNode");
+    EXPECT_TRUE(w->tbMain->isToolVisible("ID_DatabaseNode_Migrate"));
+    EXPECT_TRUE(w->tbMain->isToolVisible("ID_OtherNode_ExpandAll"));
+    w->tbMain->menuBand("ID_OtherNode")->close();
+
+    QTreeWidgetItem* customers = w->treeNode("customers|1|1|1|1");
+    ASSERT_NE(customers, nullptr);
+    w->DisplayContextMenu(customers, "TreeView");
+    EXPECT_TRUE(w->tbMain->isToolVisible("ID_OtherNode_OpenAllRows"));
+    EXPECT_FALSE(w->tbMain->isToolVisible("ID_DatabaseNode_Migrate"));
+    w->tbMain->menuBand("ID_OtherNode")->close();
+
+    // From the objects bar the expand and collapse commands are hidden.
+    w->obDBObjects_ItemRightClick(0, 0);
+    EXPECT_EQ(w->stMain->currentItem(), tables);
+    EXPECT_FALSE(w->tbMain->isToolVisible("ID_OtherNode_ExpandAll"));
+    EXPECT_FALSE(w->tbMain->isToolVisible("ID_DatabaseNode_CollapseAll"));
+    w->tbMain->menuBand("ID_OtherNode")->close();
+
+    // A popup on another connection makes it current without loading it.
+    w->DisplayContextMenu(w->treeNode("Orders|2|2"), "TreeView");
+    EXPECT_EQ(w->lastPopupBand(), "ID_DatabaseNode");
+    EXPECT_EQ(oReportEngine->CurrentDatabaseGroup(), 2);
+    EXPECT_EQ(oReportEngine->CurrentDatabaseNumber(), 2);
+    w->tbMain->menuBand("ID_DatabaseNode")->close();
+    // Saving now would save Northwind under Orders: it asks to connect Orders first.
+    prompts->messageAnswers.push_back(ui::MsgResult::No);
+    w->tbMain_ToolClick("ID_DatabaseNode_Save");
+    EXPECT_EQ(prompts->lastMessage(), "Database is not connected, please connect and try again");
+    EXPECT_TRUE(prompts->folders.empty());
+
+    // A popup on a connection loaded before, then a click on it: its own structure comes back.
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "O'Brien Stock|2|1");
+    w->DisplayContextMenu(w->treeNode("Northwind|1|1"), "TreeView");
+    w->tbMain->menuBand("ID_DatabaseNode")->close();
+    ASSERT_EQ(loadedTables(), (Names{"O'Hara's", "Stock Items"}));
+    click(*w, "Northwind|1|1");
+    EXPECT_EQ(loadedTables(), (Names{"customers", "orders"}));
+
+    // Copy Names puts the node and its children on the clipboard.
+    w->stMain->setCurrentItem(w->treeNode("Tables|1|1|1"));
+    w->tbMain_ToolClick("ID_Edit_CopyNames");
+    EXPECT_EQ(QApplication::clipboard()->text(), "Tables\r\ncustomers\r\norders");
+    // Collapse and expand the whole subtree.
+    w->stMain->setCurrentItem(w->treeNode("Dalvane Group|1"));
+    w->tbMain_ToolClick("ID_DBGroupNode_ExpandAll");
+    EXPECT_TRUE(w->treeNode("orders|1|1|1|2")->isExpanded());
+    w->tbMain_ToolClick("ID_DBGroupNode_CollapseAll");
+    EXPECT_FALSE(w->treeNode("Northwind|1|1")->isExpanded());
+    EXPECT_FALSE(w->treeNode("orders|1|1|1|2")->isExpanded());
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerTest, ANewProjectsBarOpensTheWizard) {
+    auto w = open();
+    wizardModes.clear();
+    ASSERT_EQ(w->obDBObjects->count(), 1);
+    auto* list = qobject_cast<QListWidget*>(w->obDBObjects->widget(0));
+    ASSERT_EQ(list->count(), 4);
+    EXPECT_EQ(list->item(0)->text(), "Tables");
+    EXPECT_EQ(list->item(2)->text(), "Stored Procedures");
+    w->obDBObjects_ItemClick(0, 1);
+    EXPECT_EQ(wizardModes.size(), 1u);
+    // While work runs, the bar ignores clicks.
+    w->StartProgress("Importing", 10);
+    w->obDBObjects_ItemClick(0, 1);
+    w->StopProgress("");
+    EXPECT_EQ(wizardModes.size(), 1u);
+    w->tbMain_ToolClick("ID_File_New");
+    w->tbMain_ToolClick("ID_DBGroupNode_NewDatabase");
+    EXPECT_EQ(wizardModes.size(), 3u);
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerTest, ToolIdentifiersGiveCategoryAndCommand) {
+    EXPECT_EQ(frmDatabaseExplorer::GetToolCategory("ID_DATABASENODE_MIGRATE"), "ID_DATABASENODE");
+    EXPECT_EQ(frmDatabaseExplorer::GetToolCategory("ID_File_New_Folder"), "ID_File");
+    EXPECT_EQ(frmDatabaseExplorer::GetToolCategory("id_view"), "id_view");
+    EXPECT_EQ(frmDatabaseExplorer::GetToolCategory("ID_"), "ID_");
+    EXPECT_EQ(frmDatabaseExplorer::GetToolCategory("Stylesheets"), "");
+
+    auto w = open();
+    // Commands are found whatever the case of the identifier.
+    w->tbMain_ToolClick("ID_VIEW_PRINTLAYOUT");
+    EXPECT_FALSE(w->spSeperator->isVisibleTo(w.get()));
+    EXPECT_TRUE(w->spPrintLayout->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->obDBObjects->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->tbMain->isToolEnabled("ID_View_DBTreeView"));
+    w->tbMain_ToolClick("ID_View_WebLayout");
+    EXPECT_TRUE(w->spWebLayout->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->spPrintLayout->isVisibleTo(w.get()));
+    w->tbMain_ToolClick("ID_View_Normal");
+    EXPECT_TRUE(w->spSeperator->isVisibleTo(w.get()));
+    EXPECT_TRUE(w->obDBObjects->isVisibleTo(w.get()));
+    EXPECT_TRUE(w->tbMain->isToolEnabled("ID_View_XMLPreviewTab"));
+    // Headers and unknown words do nothing.
+    size_t before = prompts->messages.size();
+    w->tbMain_ToolClick("ID_View");
+    w->tbMain_ToolClick("ID_Tools_GenerateCHM");
+    w->tbMain_ToolClick("ID_Nothing_Here");
+    EXPECT_EQ(prompts->messages.size(), before);
+
+    // Tabs: shown and hidden through the View menu; the last shown tab stays.
+    w->tbMain->click("ID_View_XMLPreviewTab");
+    EXPECT_TRUE(w->atRHContent->isTabVisible(2));
+    w->tbMain->click("ID_View_XMLPreviewTab");
+    EXPECT_FALSE(w->atRHContent->isTabVisible(2));
+    ASSERT_FALSE(w->atRHContent->isTabVisible(1));
+    w->atRHContent->setTabEnabled(0, false);
+    w->tbMain->click("ID_View_DetailsTab");
+    EXPECT_TRUE(w->atRHContent->isTabVisible(0));
+    EXPECT_TRUE(w->tbMain->isChecked("ID_View_DetailsTab"));
+    EXPECT_TRUE(w->atRHContent->isTabEnabled(0));  // enabled by the refused attempt
+    // A hidden disabled tab stays disabled when shown again.
+    w->atRHContent->setTabEnabled(2, false);
+    EXPECT_TRUE(w->EnableTabs(3, true));
+    EXPECT_TRUE(w->atRHContent->isTabVisible(2));
+    EXPECT_FALSE(w->atRHContent->isTabEnabled(2));
+    // Hiding the selected tab selects its neighbour.
+    w->atRHContent->setCurrentIndex(0);
+    EXPECT_TRUE(w->EnableTabs(1, false));
+    EXPECT_EQ(w->atRHContent->currentIndex(), 2);
+
+    // Commands whose windows come later say so.
+    for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"},
+                               {"ID_Format_ChooseColumns", "Choose Columns"}, {"ID_Insert_Diagram", "Diagram"},
+                               {"ID_Tools_GenerateBatchFile", "Generate Batch File"},
+                               {"ID_DatabaseNode_Properties", "Properties"}}) {
+        w->tbMain_ToolClick(id);
+        EXPECT_EQ(prompts->lastMessage(), std::string("The command \"") + caption + "\" is not available yet.");
+    }
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, DeclinedConfirmationsLeaveTheProjectUnchanged) {
+    auto w = open();
+    click(*w, "SALESDATA|2");
+    const std::string before = oStructures.xml();
+    for (auto [tool, question] :
+         {std::pair{"ID_Edit_RemoveDBStructure", "Are you sure you want to delete this connection?"},
+          {"ID_DatabaseNode_Remove", "Are you sure you want to delete this connection?"},
+          {"ID_Edit_RemoveGroup", "Are you sure you want to delete this folder?"},
+          {"ID_Edit_RemoveAllGroups", "Are you sure you want to delete all folders?"},
+          {"ID_Edit_RemoveAllDBStructures", "Are you sure you want to delete all database connections?"}}) {
+        prompts->messageAnswers.push_back(ui::MsgResult::No);
+        w->tbMain_ToolClick(tool);
+        EXPECT_EQ(prompts->lastMessage(), question);
+        EXPECT_EQ(prompts->messages.back().buttons, ui::MsgButtons::YesNo);
+        EXPECT_EQ(oStructures.xml(), before) << tool;
+    }
+    EXPECT_NE(w->treeNode("O'Brien Stock|2|1"), nullptr);
+    EXPECT_TRUE(errors.empty());
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, RemovingRenumbersWhatFollows) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "O'Brien Stock|2|1");
+    std::string temp = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION[1]")
+                           .attribute("TempXMLFileName");
+    ASSERT_TRUE(files::fileExists(temp));
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    w->tbMain_ToolClick("ID_Edit_RemoveDBStructure");
+    EXPECT_FALSE(files::fileExists(temp));
+    xml::Node orders = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION[1]");
+    ASSERT_TRUE(orders);
+    EXPECT_EQ(orders.attribute("Key"), "Orders|2|1");
+    EXPECT_EQ(orders.attribute("RHXPath"), "DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION[1]");
+    EXPECT_EQ(orders.selectSingleNode("DBOPTIONS/MOREINFO/DATABASE/@CurrentDatabaseNumber").text(), "1");
+    EXPECT_NE(w->treeNode("Orders|2|1"), nullptr);
+    EXPECT_EQ(w->treeNode("O'Brien Stock|2|1"), nullptr);
+
+    // Removing folder 1 moves "Sales Data" into its place.
+    click(*w, "Dalvane Group|1");
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    w->tbMain_ToolClick("ID_Edit_RemoveGroup");
+    xml::Node sales = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]");
+    EXPECT_EQ(sales.attribute("Key"), "Sales Data|1");
+    EXPECT_EQ(sales.attribute("RHXPath"), "DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION");
+    orders = sales.selectSingleNode("DATABASECONNECTION");
+    EXPECT_EQ(orders.attribute("Key"), "Orders|1|1");
+    EXPECT_EQ(orders.selectSingleNode("DBOPTIONS/MOREINFO/DATABASE/@CurrentDatabaseGroup").text(), "1");
+    // A moved connection loads under its new numbers and stays where it is.
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "Orders|1|1");
+    EXPECT_EQ(loadedTables(), (Names{"order_lines"}));
+    EXPECT_EQ(oStructures.count("DATABASESTRUCTURES/DATABASEGROUP/DATABASECONNECTION"), 1);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, ResetAllKeysGivesEveryKeyItsRunningPath) {
+    auto w = open();
+    xml::Document doc;
+    ASSERT_TRUE(doc.loadXML("<C><A Name='A' Key='x'/><B Name='B' Key='y'><C Name='C' Key='z'/>"
+                            "<D Name='D' Key='w'/></B></C>"));
+    std::string path;
+    w->ResetAllKeys(doc.documentElement(), 1, 2, path);
+    EXPECT_EQ(doc.selectSingleNode("C/A/@Key").text(), "A|1|2");
+    EXPECT_EQ(doc.selectSingleNode("C/B/@Key").text(), "B|1|2|0");
+    EXPECT_EQ(doc.selectSingleNode("C/B/C/@Key").text(), "C|1|2|0|1");
+    EXPECT_EQ(doc.selectSingleNode("C/B/D/@Key").text(), "D|1|2|0|1|0");
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, SavingAndMigrateNeedTheConnectionsStructure) {
+    auto w = open();
+    // Migrate on a connection that cannot be loaded stops with the failure.
+    std::filesystem::remove_all(dir.file("moving"));
+    w->DisplayContextMenu(w->treeNode("Orders|2|2"), "TreeView");
+    w->tbMain->menuBand("ID_DatabaseNode")->close();
+    w->tbMain_ToolClick("ID_DatabaseNode_Migrate");
+    EXPECT_EQ(prompts->lastMessage(), "Could not connect to database");
+    EXPECT_TRUE(w->tbMain->isEnabled());
+
+    // Loaded on the way; then the wizard's place is taken by a message.
+    w->DisplayContextMenu(w->treeNode("Northwind|1|1"), "TreeView");
+    w->tbMain->menuBand("ID_DatabaseNode")->close();
+    w->tbMain_ToolClick("ID_DatabaseNode_Migrate");
+    EXPECT_EQ(loadedTables(), (Names{"customers", "orders"}));
+    EXPECT_EQ(prompts->lastMessage(), "The command \"Migrate\" is not available yet.");
+
+    // XML and HTML saves of the current connection.
+    std::string xmlPath = dir.file("northwind.xml");
+    prompts->fileAnswers.push_back(xmlPath);
+    w->tbMain_ToolClick("ID_FILE_SAVEASXML");
+    ASSERT_EQ(prompts->files.size(), 1u);
+    EXPECT_EQ(prompts->files[0].filter, "XML File | *.xml");
+    xml::Document saved;
+    ASSERT_TRUE(saved.load(xmlPath));
+    EXPECT_EQ(saved.count("//TABLE"), 2);
+    // The wildcard preset is no choice.
+    prompts->fileAnswers.push_back(files::joinPath(ReportsFolder, "*.xml"));
+    EXPECT_EQ(w->SaveXML(true), "");
+
+    files::createFolder(dir.file("out"));
+    prompts->folderAnswers.push_back(dir.file("out"));
+    w->tbMain_ToolClick("ID_File_SaveAsHTML");
+    ASSERT_EQ(prompts->folders.size(), 1u);
+    EXPECT_EQ(prompts->folders[0], "Select HTML Folder");
+    EXPECT_TRUE(files::folderExists(dir.file("out/Northwindreport")));
+    prompts->folderAnswers.push_back("");
+    EXPECT_EQ(w->SaveHTML(true), "");
+
+    std::string wordPath = dir.file("northwind.docx");
+    EXPECT_EQ(w->SaveInWord(wordPath, true), wordPath);
+    EXPECT_TRUE(files::fileExists(wordPath));
+    EXPECT_TRUE(w->tbMain->isEnabled());
+    EXPECT_FALSE(w->pctAnimation->isVisible());
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST(OpenAllRows, NamesAreQuotedByEngine) {
+    EXPECT_EQ(frmDatabaseExplorer::OpenAllRowsQuery("orders", 12), "Select * from orders");
+    EXPECT_EQ(frmDatabaseExplorer::OpenAllRowsQuery("Order Details", 9), "Select * from [Order Details]");
+    EXPECT_EQ(frmDatabaseExplorer::OpenAllRowsQuery("Order Details", 1), "Select * from \"Order Details\"");
+    // Quote characters inside a name cannot end the quoted name.
+    EXPECT_EQ(frmDatabaseExplorer::OpenAllRowsQuery("a]b", 8), "Select * from [a]]b]");
+    EXPECT_EQ(frmDatabaseExplorer::OpenAllRowsQuery("x\";drop", 12), "Select * from \"x\"\";drop\"");
+    EXPECT_EQ(frmDatabaseExplorer::OpenAllRowsQuery("O'Hara's", 12), "Select * from \"O'Hara's\"");
+}
+
+TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
+    auto w = open();
+    frmDatabaseGroup dialog(w.get());
+    dialog.OpenMode = "New";
+    dialog.Form_Load();
+    EXPECT_EQ(dialog.windowTitle(), "Create Database Folder");
+    for (auto [text, message] : {std::pair{"", "Please enter a valid Database Group name"},
+                                 {"   ", "Please enter a valid Database Group name"},
+                                 {"123", "Group name cannot start with numbers"},
+                                 {"Dalvane Group", "Group already exists."}}) {
+        dialog.txtGroupName->setText(text);
+        dialog.cmdOK_Click();
+        EXPECT_EQ(prompts->lastMessage(), message) << text;
+        EXPECT_EQ(dialog.result(), 0);
+    }
+    EXPECT_EQ(oStructures.count("DATABASESTRUCTURES/DATABASEGROUP"), 1);
+    // Keys typed are filtered; pasted text is not.
+    for (auto [key, passes] : {std::pair{int('a'), true}, {int('Z'), true}, {int('7'), true}, {int('_'), true},
+                               {32, true}, {8, true}, {int('|'), false}, {int('\''), false}, {int('-'), false}}) {
+        int k = key;
+        dialog.txtGroupName_KeyPress(k);
+        EXPECT_EQ(k != 0, passes) << key;
+    }
+    dialog.txtGroupName->setText("  My Folder ");
+    dialog.cmdOK_Click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    xml::Node added = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[2]");
+    ASSERT_TRUE(added);
+    EXPECT_EQ(added.attribute("Name"), "My Folder");
+    EXPECT_EQ(added.attribute("Key"), "MYFOLDER|2");
+    EXPECT_EQ(added.attribute("RHXPath"), "DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION");
+    EXPECT_EQ(oReportEngine->CurrentDatabaseGroup(), 2);
+    EXPECT_NE(w->treeNode("MYFOLDER|2"), nullptr);
+
+    // Rename keeps place, path and date; the folder stays selectable by its key.
+    frmDatabaseGroup rename(w.get());
+    rename.OpenMode = "Rename";
+    rename.GroupName = "My Folder";
+    rename.Form_Load();
+    EXPECT_EQ(rename.windowTitle(), "Rename Database Folder");
+    EXPECT_EQ(rename.txtGroupName->text(), "My Folder");
+    rename.txtGroupName->setText("Archive");
+    rename.cmdOK_Click();
+    EXPECT_EQ(added.attribute("Name"), "Archive");
+    EXPECT_EQ(added.attribute("RHXPath"), "DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION");
+    oReportEngine->CurrentDatabaseGroup(1);
+    w->stMain->setCurrentItem(w->treeNode("Archive|2"));
+    w->trvMain_NodeClick(w->treeNode("Archive|2"));
+    EXPECT_EQ(oReportEngine->CurrentDatabaseGroup(), 2);
+    frmDatabaseGroup again(w.get());
+    again.OpenMode = "New";
+    again.Form_Load();
+    again.txtGroupName->setText("Archive");
+    again.cmdOK_Click();
+    EXPECT_EQ(prompts->lastMessage(), "Group already exists.");
+    again.txtGroupName->setText("1st Folder");
+    again.cmdOK_Click();
+    EXPECT_EQ(oStructures.count("DATABASESTRUCTURES/DATABASEGROUP"), 3);
+
+    // The menu commands show the dialog modally over the window.
+    auto answer = [](const char* name, bool ok) {
+        QTimer::singleShot(0, [name, ok] {
+            auto* d = qobject_cast<frmDatabaseGroup*>(QApplication::activeModalWidget());
+            if (!d) return;
+            d->txtGroupName->setText(name);
+            if (ok) d->cmdOK_Click(); else d->cmdCancel_Click();
+        });
+    };
+    answer("Late Folder", true);
+    w->tbMain_ToolClick("ID_Insert_NewGroup");
+    EXPECT_EQ(oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[4]/@Key").text(), "LATEFOLDER|4");
+    const std::string before = oStructures.xml();
+    w->stMain->setCurrentItem(w->treeNode("LATEFOLDER|4"));
+    answer("Never", false);
+    w->tbMain_ToolClick("ID_DBGroupNode_RenameGroup");
+    EXPECT_EQ(oStructures.xml(), before);
+    closeWindow(*w);
+}

@@ -1,0 +1,415 @@
+// The connection wizard driven through its controls: imports of real databases, the step
+// machine, checks of the connection page, cancelling and the report steps.
+#include "WizardTestSupport.h"
+
+#include "import/ImportTestSupport.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+using namespace wizardtest;
+
+namespace {
+
+std::string sqliteString(const std::string& path) { return "Driver=SQLite3;Database=" + path; }
+
+QTreeWidgetItem* nodeNamed(QTreeWidget* tree, const QString& name) {
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->text(0) == name) return *it;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(WizardTest, NewSqliteImportEndsOnSummaryAndFinishSelectsTheConnection) {
+    const std::string db = sampleDatabase();
+    auto w = openWizard();
+    EXPECT_EQ(w->windowTitle(), "Dalvane 4.5 Enterprise");
+    EXPECT_EQ(w->CurrentStep, 0);
+    EXPECT_TRUE(w->fraStep[0]->isVisible());
+    EXPECT_FALSE(enabled(*w, 1));
+    EXPECT_FALSE(enabled(*w, 3));
+    const int before = connections();
+
+    connectOthers(*w, sqliteString(db));
+    EXPECT_TRUE(w->pctDBConnInfo[4]->isVisibleTo(w->fraStep[1]));
+    ASSERT_EQ(w->CurrentStep, 3) << prompts->lastMessage();
+    EXPECT_TRUE(w->StructureImported);
+    EXPECT_TRUE(w->fraStep[3]->isVisible());
+    EXPECT_FALSE(w->fraStep[2]->isVisible());
+    EXPECT_FALSE(enabled(*w, 1));
+    EXPECT_TRUE(enabled(*w, 3));
+    EXPECT_EQ(w->cmdNavigate[2]->text(), "More >>");
+    EXPECT_TRUE(w->txtSummary->toPlainText().contains("Number of Tables: 18"));
+    EXPECT_EQ(w->shpProgress->width(), w->pctProgress->width());  // stopped: bar full
+    EXPECT_EQ(connections(), before + 1);
+    EXPECT_EQ(oReportEngine->LastDBEngineId, 12);
+
+    w->cmdNavigate[3]->click();
+    EXPECT_TRUE(w->WizardFinished);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(prompts->messages.empty()) << prompts->lastMessage();
+    const int g = oReportEngine->CurrentDatabaseGroup(), n = oReportEngine->CurrentDatabaseNumber();
+    xml::Node entry = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) +
+                                                   "]/DATABASECONNECTION[" + std::to_string(n) + "]");
+    ASSERT_TRUE(entry);
+    EXPECT_TRUE(files::fileExists(entry.attribute("TempXMLFileName")));
+    QTreeWidgetItem* selected = main->stMain->currentItem();
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(selected->text(0).toStdString(), entry.attribute("Name"));
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+}
+
+// Imports a small server database through the OTHERS page; false when the server is not set.
+void importServerDatabase(importtest::ServerDatabase::Engine engine, frmDatabaseConnection& w, bool& ran) {
+    importtest::ServerDatabase server(engine);
+    ran = !server.connectionString().empty();
+    if (!ran) return;
+    {
+        db::Connection c;
+        c.open(server.connectionString());
+        importtest::run(c, {"CREATE TABLE parent (id INTEGER PRIMARY KEY, name VARCHAR(20))",
+                            "CREATE TABLE child (id INTEGER PRIMARY KEY, parent_id INTEGER REFERENCES parent(id))",
+                            "CREATE INDEX ix_child_parent ON child (parent_id)",
+                            "CREATE VIEW v_child AS SELECT id FROM child"});
+    }
+    WizardTest::connectOthers(w, server.connectionString());
+    ASSERT_EQ(w.CurrentStep, 3);
+    EXPECT_TRUE(w.txtSummary->toPlainText().contains("Number of Tables: 2")) << w.txtSummary->toPlainText().toStdString();
+    EXPECT_TRUE(w.txtSummary->toPlainText().contains("Number of Views: 1"));
+    w.cmdNavigate[3]->click();
+    EXPECT_TRUE(w.WizardFinished);
+}
+
+TEST_F(WizardTest, ServerImportsThroughOthers) {
+    using E = importtest::ServerDatabase::Engine;
+    bool any = false;
+    for (E engine : {E::PostgreSQL, E::MariaDB}) {
+        auto w = openWizard();
+        bool ran = false;
+        importServerDatabase(engine, *w, ran);
+        any = any || ran;
+    }
+    if (!any) GTEST_SKIP() << "DALV_TEST_PG and DALV_TEST_MARIADB are not set";
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+}
+
+TEST_F(WizardTest, WrongPasswordStaysOnTheConnectionPage) {
+    const char* pg = std::getenv("DALV_TEST_PG");
+    if (!pg || !*pg) GTEST_SKIP() << "DALV_TEST_PG is not set";
+    std::string wrong = pg;
+    wrong = wrong.substr(0, wrong.find("PWD=")) + "PWD={not the password}";
+    const std::string project = oStructures.xml();
+    auto w = openWizard();
+    connectOthers(*w, wrong);
+    EXPECT_EQ(w->CurrentStep, 1);
+    EXPECT_EQ(prompts->lastMessage(), "Incorrect database login name and password, try again!");
+    EXPECT_TRUE(w->fraStep[1]->isVisible());
+    EXPECT_TRUE(enabled(*w, 2));
+    EXPECT_EQ(oStructures.xml(), project);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WizardTest, ConnectionPageChecksStopAtTheFirstFailure) {
+    auto w = openWizard();
+    w->cmdNavigate[2]->click();
+    chooseEngine(*w, 0);
+    w->cmdNavigate[2]->click();
+    EXPECT_EQ(prompts->lastMessage(), "Select a data source type");
+    EXPECT_EQ(prompts->messages.back().icon, ui::MsgIcon::Critical);
+    EXPECT_FALSE(w->fraSQLServer->isEnabled());
+
+    chooseEngine(*w, 12);
+    w->cmdNavigate[2]->click();
+    EXPECT_EQ(prompts->lastMessage(), "Enter a valid connection string");
+
+    chooseEngine(*w, 1);
+    EXPECT_TRUE(w->pctDBConnInfo[0]->isVisible());
+    w->cboSQLServerName->setEditText("  srv  ");
+    w->cmdNavigate[2]->click();
+    EXPECT_EQ(prompts->lastMessage(), "Enter a valid SQLServer login name");
+    EXPECT_EQ(w->cboSQLServerName->currentText(), "srv");  // trimmed by the check
+    w->txtSQLLoginName->setText("sa");
+    w->cmdNavigate[2]->click();
+    EXPECT_EQ(prompts->lastMessage(), "Please enter SQLServer password");
+    w->chkSQLBlankPassword->click();
+    EXPECT_FALSE(w->txtSQLPassword->isEnabled());
+    w->cmdNavigate[2]->click();
+    EXPECT_EQ(prompts->lastMessage(), "Please select a database name");
+    w->optSQLAuthentication[0]->click();
+    EXPECT_FALSE(w->txtSQLLoginName->isEnabled());
+    EXPECT_FALSE(w->chkSQLBlankPassword->isEnabled());
+
+    chooseEngine(*w, 9);
+    EXPECT_TRUE(w->pctDBConnInfo[3]->isVisible());
+    EXPECT_FALSE(w->txtAccessPassword->isEnabled());
+    w->txtDatabasePath->setText(QString::fromStdString(dir.file("missing.mdb")));
+    EXPECT_TRUE(w->txtAccessPassword->isEnabled());
+    w->cmdNavigate[2]->click();
+    EXPECT_EQ(prompts->lastMessage(), "File does not exist, please enter a valid file name");
+    files::writeTextFile(dir.file("notes.txt"), "x");
+    w->txtDatabasePath->setText(QString::fromStdString(dir.file("notes.txt")));
+    w->cmdNavigate[2]->click();
+    EXPECT_EQ(prompts->lastMessage(), "Invalid file format, please select a mdb file.");
+    w->chkSortColumn->click();
+    EXPECT_EQ(oReportEngine->AccessConnectionType, "ADOX");
+    chooseEngine(*w, 9);
+    EXPECT_EQ(oReportEngine->AccessConnectionType, "");
+
+    chooseEngine(*w, 11);
+    w->txtDB2DataSourceName->setText("SAMPLE");
+    w->cmdNavigate[2]->click();
+    EXPECT_EQ(prompts->lastMessage(), "Enter a valid user name");
+    EXPECT_EQ(w->CurrentStep, 1);
+    EXPECT_EQ(connections(), 0);
+}
+
+TEST_F(WizardTest, StructureFileSourceImportsTheFileOrStays) {
+    // A structure saved from an import is taken in as a connection of its own.
+    const std::string db = sampleDatabase();
+    const std::string saved = dir.file("saved.xml");
+    {
+        auto first = openWizard();
+        connectOthers(*first, sqliteString(db));
+        ASSERT_EQ(first->CurrentStep, 3);
+        // The check wants these three names on the root besides those the import adds.
+        xml::Document copy = oReportEngine->oResultXML->clone();
+        xml::Node root = copy.documentElement();
+        root.setAttribute("DatabaseEngine", "OTHERS");
+        root.setAttribute("ServerType", "OTHERS");
+        root.setAttribute("DatabaseType", "SQLite");
+        ASSERT_TRUE(copy.save(saved));
+        first->cmdNavigate[3]->click();
+    }
+    auto w = openWizard();
+    w->cmdNavigate[2]->click();
+    chooseEngine(*w, 13);
+    EXPECT_TRUE(w->pctDBConnInfo[5]->isVisible());
+    files::writeTextFile(dir.file("bad.xml"), "<DATABASE/>");
+    w->txtXMLPath->setText(QString::fromStdString(dir.file("bad.xml")));
+    w->cmdNavigate[2]->click();
+    EXPECT_EQ(w->CurrentStep, 1);
+    EXPECT_EQ(prompts->lastMessage(), "Invalid dalvane structure file");
+    EXPECT_EQ(connections(), 1);
+
+    w->txtXMLPath->setText(QString::fromStdString(saved));
+    w->cmdNavigate[2]->click();
+    ASSERT_EQ(w->CurrentStep, 3) << prompts->lastMessage();
+    EXPECT_TRUE(w->txtSummary->toPlainText().contains("Number of Tables: 18"));
+    EXPECT_EQ(connections(), 2);
+}
+
+TEST_F(WizardTest, RefreshFillsThePageFromTheCurrentOptionsAndImportsAgain) {
+    const std::string db = sampleDatabase();
+    {
+        auto w = openWizard();
+        connectOthers(*w, sqliteString(db));
+        ASSERT_EQ(w->CurrentStep, 3);
+        w->cmdNavigate[3]->click();
+    }
+    auto w = openWizard("REFRESH");
+    EXPECT_EQ(w->cboDBTypes->currentData().toInt(), 12);
+    EXPECT_EQ(w->txtConnectionString->text().toStdString(), sqliteString(db));
+    EXPECT_TRUE(w->pctDBConnInfo[4]->isVisibleTo(w->fraStep[1]));
+    w->cmdNavigate[2]->click();
+    w->cmdNavigate[2]->click();
+    ASSERT_EQ(w->CurrentStep, 3) << prompts->lastMessage();
+    w->cmdNavigate[3]->click();
+    EXPECT_EQ(connections(), 2);
+    EXPECT_EQ(oReportEngine->CurrentDatabaseNumber(), 2);
+}
+
+TEST_F(WizardTest, CancelWhileImportingLeavesTheProjectAsItWas) {
+    const std::string db = sampleDatabase();
+    const std::string project = oStructures.xml();
+    auto w = openWizard();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    bool nextIgnored = false;
+    // Acts at the first progress event of the import itself.
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, w.get(), [&] {
+        if (w->CurrentStep != 2 || !w->importRunning()) return;
+        poll.stop();
+        w->cmdNavigate_Click(2);  // a second Next does nothing
+        nextIgnored = w->CurrentStep == 2 && w->importRunning();
+        w->cmdNavigate_Click(0);
+    });
+    poll.start();
+    w->cmdNavigate[2]->click();
+    chooseEngine(*w, 12);
+    w->txtConnectionString->setText(QString::fromStdString(sqliteString(db)));
+    w->cmdNavigate[2]->click();
+    EXPECT_TRUE(nextIgnored);
+    ASSERT_FALSE(prompts->messages.empty());
+    EXPECT_EQ(prompts->messages.front().text, "Are you sure you want to cancel the import?");
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(w->importRunning());
+    EXPECT_EQ(oStructures.xml(), project);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(WizardTest, ClosingAfterTheImportAsksAndRemovesTheConnectionOnYes) {
+    const std::string db = sampleDatabase();
+    const int before = connections();
+    auto w = openWizard();
+    connectOthers(*w, sqliteString(db));
+    ASSERT_EQ(w->CurrentStep, 3);
+    prompts->messageAnswers = {ui::MsgResult::No, ui::MsgResult::Yes};
+    w->cmdNavigate[0]->click();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(connections(), before + 1);
+    w->close();  // the window's own close asks the same
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(prompts->lastMessage(), "Are you sure you want to cancel ?");
+    EXPECT_EQ(connections(), before);
+}
+
+TEST_F(WizardTest, ClosingOnTheConnectionPageNeverAsks) {
+    auto w = openWizard();
+    w->cmdNavigate[2]->click();
+    w->cmdNavigate[0]->click();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+TEST_F(WizardTest, ReportStepsWriteTheChosenObjectsOnly) {
+    const std::string db = sampleDatabase();
+    auto w = openWizard();
+    connectOthers(*w, sqliteString(db));
+    ASSERT_EQ(w->CurrentStep, 3);
+    w->cmdNavigate[2]->click();
+    ASSERT_EQ(w->CurrentStep, 4);
+    EXPECT_EQ(w->cmdNavigate[2]->text(), "Next >");
+    EXPECT_FALSE(w->txtDestinationPath->text().isEmpty());
+    EXPECT_EQ(w->txtHNumberOfObjects->text().toInt(), oReportEngine->HTML_ObjectsPerPage());
+
+    w->optOutputType[1]->click();
+    EXPECT_TRUE(w->pctCurrentSettings[1]->isVisible());
+    EXPECT_FALSE(w->pctCurrentSettings[0]->isVisible());
+    const std::string destination = w->txtDestinationPath->text().toStdString();
+    EXPECT_EQ(files::extensionOf(destination), "xml");
+
+    w->cmdNavigate[1]->click();  // back to the summary and on again
+    EXPECT_EQ(w->CurrentStep, 3);
+    EXPECT_TRUE(enabled(*w, 1));
+    w->cmdNavigate[2]->click();
+    w->cmdNavigate[2]->click();
+    ASSERT_EQ(w->CurrentStep, 5);
+    EXPECT_FALSE(enabled(*w, 2));
+    EXPECT_FALSE(w->cmdSelectAll->isEnabled());
+
+    w->cmdDeselectAll->click();
+    for (QTreeWidgetItemIterator it(w->stMain); *it; ++it)
+        EXPECT_EQ((*it)->data(0, frmDatabaseConnection::kPictureRole).toString(), "UNCHECKED");
+    QTreeWidgetItem* staff = nodeNamed(w->stMain, "staff");
+    ASSERT_NE(staff, nullptr);
+    w->stMain_NodeClick(staff);
+    EXPECT_EQ(staff->data(0, frmDatabaseConnection::kIncludedRole).toString(), "True");
+    for (int i = 0; i < staff->childCount(); ++i)
+        EXPECT_EQ(staff->child(i)->data(0, frmDatabaseConnection::kPictureRole).toString(), "CHECKED");
+
+    w->cmdNavigate[3]->click();
+    EXPECT_TRUE(w->WizardFinished);
+    ASSERT_TRUE(files::fileExists(destination)) << destination;
+    ASSERT_EQ(prompts->opened.size(), 1u);
+    EXPECT_EQ(prompts->opened.front(), destination);
+    xml::Document& s = *oReportEngine->oResultXML;
+    EXPECT_EQ(s.selectSingleNode("DATABASE/TABLE[@Name='staff']").attribute("Report"), "1");
+    EXPECT_EQ(s.selectSingleNode("DATABASE/TABLE[@Name='regions']").attribute("Report"), "0");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(WizardTest, DestinationFollowsTheReportKind) {
+    auto w = openWizard();
+    oReportEngine->DatabaseName("shop");
+    const std::string reports = ReportsFolder;
+    oReportEngine->HTML_MultipleHTMLs(true);
+    EXPECT_EQ(w->AssignInitialPath("html", ""), reports + "/shopReport/");
+    EXPECT_EQ(w->AssignInitialPath("xml", reports + "/shopReport/"), reports + "/shopreport.xml");
+    EXPECT_EQ(w->AssignInitialPath("docx", "/x/y/report.html"), "/x/y/report.docx");
+    EXPECT_EQ(w->AssignInitialPath("xml", "noext"), reports + "/shopreport.xml");
+    oReportEngine->HTML_MultipleHTMLs(false);
+    EXPECT_EQ(w->AssignInitialPath("html", ""), reports + "/shopreport.html");
+}
+
+TEST_F(WizardTest, ProgressBarRestartsInsteadOfOverflowing) {
+    auto w = openWizard();
+    const int track = w->pctProgress->width();
+    w->StartProgress("", 90);
+    EXPECT_EQ(w->shpProgress->width(), track * 90 / 100);
+    w->IncrementProgress("", 20);
+    EXPECT_EQ(w->shpProgress->width(), track * 20 / 100);
+    w->IncrementProgress("", 10);
+    EXPECT_EQ(w->shpProgress->width(), track * 30 / 100);
+    w->StopProgress("");
+    EXPECT_EQ(w->shpProgress->width(), track);
+}
+
+TEST_F(WizardTest, FinishOnTheObjectStepWritesTheHtmlReportAndOpensIt) {
+    const std::string db = sampleDatabase();
+    auto w = openWizard();
+    connectOthers(*w, sqliteString(db));
+    ASSERT_EQ(w->CurrentStep, 3);
+    oReportEngine->HTML_MultipleHTMLs(true);
+    w->cmdNavigate[2]->click();
+    w->cmdNavigate[2]->click();
+    ASSERT_EQ(w->CurrentStep, 5);
+    const std::string folder = w->DestinationPath;
+    EXPECT_EQ(folder, files::joinPath(ReportsFolder, oReportEngine->DatabaseName() + "Report") + "/");
+
+    w->cmdPreview->click();  // one page in the temporary folder; the destination stays
+    ASSERT_EQ(prompts->opened.size(), 1u);
+    EXPECT_TRUE(files::isInside(prompts->opened.back(), TempFolder)) << prompts->opened.back();
+    EXPECT_EQ(w->DestinationPath, folder);
+    EXPECT_TRUE(oReportEngine->HTML_MultipleHTMLs());
+
+    w->cmdNavigate[3]->click();
+    ASSERT_EQ(prompts->opened.size(), 2u);
+    const std::string page = prompts->opened.back();
+    EXPECT_TRUE(files::fileExists(page)) << page;
+    EXPECT_TRUE(files::isInside(page, folder)) << page;
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+}
+
+TEST_F(WizardTest, MainWindowOpensOneModalWizardInTheGivenMode) {
+    InstallConnectionWizard();
+    std::string mode;
+    bool modal = false;
+    QTimer::singleShot(0, [&] {
+        frmDatabaseConnection* w = frmDatabaseConnection::instance();
+        ASSERT_NE(w, nullptr);
+        mode = w->OpenMode;
+        modal = w->isModal();
+        w->cmdNavigate_Click(0);
+    });
+    frmDatabaseExplorer::ConnectionWizard(main.get(), "REFRESH");
+    EXPECT_EQ(mode, "REFRESH");
+    EXPECT_TRUE(modal);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(frmDatabaseConnection::instance(), nullptr);
+}
+
+TEST_F(WizardTest, ClosingWhileConnectingWaitsForTheAttemptAndGoesNoFurther) {
+    const std::string db = sampleDatabase();
+    const std::string project = oStructures.xml();
+    auto w = openWizard();
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, w.get(), [&] {
+        if (w->CurrentStep != 1 || !w->importRunning()) return;
+        poll.stop();
+        w->close();
+        EXPECT_TRUE(w->isVisible());  // not while the attempt runs
+    });
+    poll.start();
+    connectOthers(*w, sqliteString(db));
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(w->CurrentStep, 1);
+    EXPECT_TRUE(prompts->messages.empty());
+    EXPECT_EQ(oStructures.xml(), project);
+}
