@@ -3,7 +3,8 @@
 #   bench/import_bench.sh [N ...]        (default: 2000 4000)
 # Each database has N tables (10 columns, a primary key, one foreign key and one extra index
 # per table) and N/10 views, in SQLite and in PostgreSQL (servers of scripts/dbservers.sh).
-# ENGINES="sqlite pg" selects the engines; BUILD points at the build folder.
+# ENGINES="sqlite pg mariadb" selects the engines (default: sqlite pg); BUILD points at the
+# build folder.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(cd "$HERE/.." && pwd)
@@ -60,6 +61,18 @@ for n in "${SIZES[@]}"; do
         psql -q -v ON_ERROR_STOP=1 -d "dalvbench_$n" -f "$WORK/schema_$n.sql" >/dev/null
         "$BIN" "${DALV_TEST_PG/Database=postgres/Database=dalvbench_$n}" "PostgreSQL $n"
         psql -q -d postgres -c "DROP DATABASE IF EXISTS dalvbench_$n" >/dev/null
+        ;;
+      mariadb)
+        if [ -z "${DALV_TEST_MARIADB:-}" ]; then
+          eval "$(bash "$ROOT/scripts/dbservers.sh" start 2>/dev/null)" || true
+        fi
+        if [ -z "${DALV_TEST_MARIADB:-}" ]; then echo "MariaDB $n: no server, skipped"; continue; fi
+        port=$(sed -n 's/.*Port=\([0-9]*\).*/\1/p' <<<"$DALV_TEST_MARIADB")
+        my=(mariadb --no-defaults -h127.0.0.1 -P"$port" -udalvane -p'dalv;pw=1}')
+        "${my[@]}" -e "DROP DATABASE IF EXISTS dalvbench_$n; CREATE DATABASE dalvbench_$n"
+        "${my[@]}" "dalvbench_$n" < "$WORK/schema_$n.sql"
+        "$BIN" "${DALV_TEST_MARIADB/Database=dalvtest/Database=dalvbench_$n}" "MariaDB $n"
+        "${my[@]}" -e "DROP DATABASE IF EXISTS dalvbench_$n"
         ;;
     esac
   done

@@ -118,6 +118,9 @@ bool cADODB::GenerateXML()
         const std::string dbms = upperText(cDalvane.dbmsName());
         if (dbms.find("MYSQL") != std::string::npos || dbms.find("MARIADB") != std::string::npos)
             m_Catalog = cDalvane.currentCatalog();
+        m_WholeCatalogue = cDalvane.readsWholeCatalogue(db::adSchemaPrimaryKeys) &&
+                           cDalvane.readsWholeCatalogue(db::adSchemaIndexes) &&
+                           cDalvane.readsWholeCatalogue(db::adSchemaForeignKeys);
         GenerateTablesXML();
         if (stopped()) return false;
         GenerateViewsXML();
@@ -326,6 +329,18 @@ void cADODB::prefetchTableRowsets()
     }
 }
 
+// Rows of one table from a rowset the driver answers per table: read once for the whole
+// database where the connection serves it with one query, else prefetched table by table
+// (or, in per-table mode, asked when needed).
+template <class Row, class MakeRow>
+const std::vector<Row>& cADODB::tableRows(RowsetIndex<Row>& index, db::SchemaEnum schema,
+                                          std::size_t restrictionSlot, const char* nameColumn,
+                                          const std::string& name, MakeRow makeRow, const char* source)
+{
+    if (m_Reading == RowsetReading::Auto && !m_WholeCatalogue) return prefetched(index, name);
+    return rowsFor(index, schema, restrictionSlot, nameColumn, name, makeRow, source);
+}
+
 template <class Row>
 const std::vector<Row>& cADODB::prefetched(const RowsetIndex<Row>& index, const std::string& name)
 {
@@ -469,10 +484,8 @@ bool cADODB::IsNumber(const std::string& text)
 
 std::string cADODB::GetPrimaryKey(const std::string& table, const std::string& column)
 {
-    const auto& keys = m_Reading == RowsetReading::Auto
-                           ? prefetched(m_PrimaryKeys, table)
-                           : rowsFor(m_PrimaryKeys, db::adSchemaPrimaryKeys, 2, "TABLE_NAME", table, makeKeyRow,
-                                     "GetPrimaryKey");
+    const auto& keys = tableRows(m_PrimaryKeys, db::adSchemaPrimaryKeys, 2, "TABLE_NAME", table, makeKeyRow,
+                                 "GetPrimaryKey");
     if (keys.empty()) return {};
     const std::string c = upperText(column);
     for (const KeyRow& k : keys) {
@@ -540,10 +553,8 @@ std::string cADODB::GetCheckConstraints(const std::string& table, const std::str
 
 void cADODB::GenerateIndexXML(const std::string& sTableName)
 {
-    const auto& rows = m_Reading == RowsetReading::Auto
-                           ? prefetched(m_Indexes, sTableName)
-                           : rowsFor(m_Indexes, db::adSchemaIndexes, 4, "TABLE_NAME", sTableName, makeIndexRow,
-                                     "GenerateIndexXML");
+    const auto& rows =
+        tableRows(m_Indexes, db::adSchemaIndexes, 4, "TABLE_NAME", sTableName, makeIndexRow, "GenerateIndexXML");
     if (rows.empty()) return;
     auto tableIt = m_TableNodes.find(sTableName);
 
@@ -591,10 +602,8 @@ void cADODB::GenerateForeignKeyElement(const std::string& table)
 {
     raise(3, "Checking for Foreign key(s) in " + table);
     if (stopped()) return;
-    const auto& rows = m_Reading == RowsetReading::Auto
-                           ? prefetched(m_ForeignKeys, table)
-                           : rowsFor(m_ForeignKeys, db::adSchemaForeignKeys, 2, "PK_TABLE_NAME", table,
-                                     makeForeignKeyRow, "cADODB.GenerateForeignKeyElement");
+    const auto& rows = tableRows(m_ForeignKeys, db::adSchemaForeignKeys, 2, "PK_TABLE_NAME", table,
+                                 makeForeignKeyRow, "cADODB.GenerateForeignKeyElement");
     auto tableIt = m_TableNodes.find(table);
     if (tableIt == m_TableNodes.end()) return;
     for (const ForeignKeyRow& r : rows) {

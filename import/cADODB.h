@@ -1,9 +1,10 @@
 // Structure reader over the provider's schema rowsets: tables, columns, unique indexes,
 // foreign keys (under the referenced table), views and the columns they use.
 //
-// Each schema rowset is read once per import and indexed by table or view name. Rowsets the
-// driver answers per table only (primary keys, indexes, foreign keys) are read once per table,
-// spread over a few extra connections when the catalogue is large.
+// Each schema rowset is read once per import and indexed by table or view name. Primary keys,
+// indexes and foreign keys are read once for the whole database where the connection serves
+// them with one query (PostgreSQL, MariaDB/MySQL); for other drivers, which answer them per
+// table only, once per table, spread over a few extra connections when the catalogue is large.
 #pragma once
 
 #include "import/StructureReader.h"
@@ -93,6 +94,10 @@ private:
                                     std::size_t restrictionSlot, const char* nameColumn,
                                     const std::string& name, MakeRow makeRow,
                                     const char* source);
+    template <class Row, class MakeRow>
+    const std::vector<Row>& tableRows(RowsetIndex<Row>& index, db::SchemaEnum schema,
+                                      std::size_t restrictionSlot, const char* nameColumn,
+                                      const std::string& name, MakeRow makeRow, const char* source);
     template <class Row>
     const std::vector<Row>& prefetched(const RowsetIndex<Row>& index, const std::string& name);
     void loadProviderTypes();
@@ -103,6 +108,7 @@ private:
 
     std::vector<std::string> m_TableNames;  // tables rowset order, each name once
     bool m_Prefetched = false;
+    bool m_WholeCatalogue = false;  // keys, indexes and foreign keys come with one query each
 
     xml::Node m_Root;
     std::unordered_map<std::string, xml::Node> m_TableNodes;  // first TABLE of each name

@@ -58,8 +58,13 @@ start_mariadb() {
     as_user "$user" mariadb-install-db --no-defaults --datadir="$dir/data" --auth-root-authentication-method=normal \
       --skip-test-db >"$dir/install.log" 2>&1 || { echo "# mariadb-install-db failed" >&2; return 1; }
   fi
+  # A socket left by a server that died does not count as running.
+  if [ -S "$dir/sock" ] && ! mariadb-admin --no-defaults -uroot --socket="$dir/sock" ping >/dev/null 2>&1; then
+    rm -f "$dir/sock" "$dir/pid"
+  fi
   if [ ! -S "$dir/sock" ]; then
-    as_user "$user" /usr/sbin/mariadbd --no-defaults --datadir="$dir/data" --bind-address=127.0.0.1 \
+    # setsid: the server outlives the shell (and its process group) that started it.
+    as_user "$user" setsid /usr/sbin/mariadbd --no-defaults --datadir="$dir/data" --bind-address=127.0.0.1 \
       --port="$port" --socket="$dir/sock" --pid-file="$dir/pid" --skip-name-resolve \
       --log-error="$dir/server.log" >/dev/null 2>&1 &
     for _ in $(seq 1 60); do [ -S "$dir/sock" ] && break; sleep 0.5; done

@@ -78,6 +78,10 @@ public:
     // A schema rowset. restrictions are positional as listed at SchemaEnum; an empty (Null or "")
     // entry does not restrict. A rowset the driver cannot provide throws err::NotSupported.
     Recordset openSchema(SchemaEnum schema, const std::vector<Value>& restrictions = {});
+    // True when openSchema answers the rowset for every table with one catalogue query (primary
+    // keys, indexes and foreign keys on PostgreSQL and MariaDB/MySQL). Otherwise such a rowset
+    // without a table restriction costs one catalogue call per table.
+    bool readsWholeCatalogue(SchemaEnum schema) const;
 
     const std::vector<ProviderError>& errors() const;
     void clearErrors();

@@ -8,6 +8,8 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <tuple>
+#include <unordered_map>
 
 namespace db {
 
@@ -132,6 +134,7 @@ public:
         std::string d = dbms();
         return d.find("mysql") != std::string::npos || d.find("mariadb") != std::string::npos;
     }
+    bool isPostgres() { return dbms().rfind("postgresql", 0) == 0; }
     std::string currentCatalog() {
         SQLCHAR buf[512] = {0};
         SQLINTEGER len = 0;
@@ -365,10 +368,177 @@ std::vector<SchemaReader::TableRef> coveredTables(SchemaReader& s, const Restric
     return s.tables(cat, sch, std::nullopt, "TABLE");
 }
 
+// Engines whose primary-key, index and foreign-key rowsets are read for every table with one
+// query. The queries return the rows the driver's catalogue function gives for one table, in
+// the same columns and order within a table.
+enum class Bulk { None, Postgres, MySql };
+
+Bulk bulkEngine(SchemaReader& s) {
+    if (s.isPostgres()) return Bulk::Postgres;
+    if (s.isMySql()) return Bulk::MySql;
+    return Bulk::None;
+}
+
+// The driver falls back to an index named "<table>_pkey" when a table has no primary key.
+const char* const pgPrimaryKeys =
+    "SELECT * FROM (SELECT pg_catalog.current_database() AS cat, n.nspname, tc.relname, ta.attname, ia.attnum, "
+    "ic.relname AS pkname FROM pg_catalog.pg_index i "
+    "JOIN pg_catalog.pg_class tc ON tc.oid = i.indrelid "
+    "JOIN pg_catalog.pg_namespace n ON n.oid = tc.relnamespace "
+    "JOIN pg_catalog.pg_class ic ON ic.oid = i.indexrelid "
+    "JOIN pg_catalog.pg_attribute ia ON ia.attrelid = i.indexrelid "
+    "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = i.indkey[ia.attnum - 1] "
+    "WHERE i.indisprimary AND NOT ta.attisdropped AND NOT ia.attisdropped "
+    "UNION ALL SELECT pg_catalog.current_database(), n.nspname, tc.relname, ta.attname, ia.attnum, ic.relname "
+    "FROM pg_catalog.pg_class tc "
+    "JOIN pg_catalog.pg_namespace n ON n.oid = tc.relnamespace "
+    "JOIN pg_catalog.pg_class ic ON ic.relname = tc.relname || '_pkey' AND ic.relnamespace = tc.relnamespace "
+    "JOIN pg_catalog.pg_index i ON i.indexrelid = ic.oid "
+    "JOIN pg_catalog.pg_attribute ia ON ia.attrelid = i.indexrelid "
+    "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = i.indkey[ia.attnum - 1] "
+    "WHERE NOT ta.attisdropped AND NOT ia.attisdropped AND NOT EXISTS "
+    "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = tc.oid AND p.indisprimary)) k WHERE true";
+const char* const pgPrimaryKeysOrder = " ORDER BY k.nspname, k.relname, k.attnum";
+
+const char* const pgStatistics =
+    "SELECT pg_catalog.current_database(), n.nspname, d.relname, "
+    "CASE WHEN i.indisunique THEN 0 ELSE 1 END::int2, n.nspname, c.relname, "
+    "CASE WHEN i.indisclustered THEN 1 WHEN a.amname = 'hash' THEN 2 ELSE 3 END::int2, k.n::int2, "
+    "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) ELSE ta.attname::text END, "
+    "CASE WHEN COALESCE(i.indoption[k.n - 1], 0) & 1 = 1 THEN 'D' ELSE 'A' END, "
+    "NULL::int4, NULL::int4, NULL::text "
+    "FROM pg_catalog.pg_index i "
+    "JOIN pg_catalog.pg_class c ON c.oid = i.indexrelid "
+    "JOIN pg_catalog.pg_class d ON d.oid = i.indrelid "
+    "JOIN pg_catalog.pg_namespace n ON n.oid = d.relnamespace "
+    "JOIN pg_catalog.pg_am a ON a.oid = c.relam "
+    "CROSS JOIN LATERAL pg_catalog.generate_series(1, i.indnatts) AS k(n) "
+    "LEFT JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = i.indkey[k.n - 1] "
+    "WHERE true";
+const char* const pgStatisticsOrder = " ORDER BY n.nspname, d.relname, c.relname, k.n";
+
+const char* const pgForeignKeys =
+    "SELECT pg_catalog.current_database(), n2.nspname, c2.relname, a2.attname, "
+    "pg_catalog.current_database(), n1.nspname, c1.relname, a1.attname, ref.i::int2, "
+    "CASE ref.confupdtype WHEN 'c' THEN 0::int2 WHEN 'n' THEN 2::int2 WHEN 'd' THEN 4::int2 "
+    "WHEN 'r' THEN 1::int2 ELSE 3::int2 END, "
+    "CASE ref.confdeltype WHEN 'c' THEN 0::int2 WHEN 'n' THEN 2::int2 WHEN 'd' THEN 4::int2 "
+    "WHEN 'r' THEN 1::int2 ELSE 3::int2 END, "
+    "ref.conname, cn.conname, "
+    "CASE WHEN ref.condeferrable THEN CASE WHEN ref.condeferred THEN 5::int2 ELSE 6::int2 END ELSE 7::int2 END "
+    "FROM (SELECT oid, conrelid, conkey, confrelid, confkey, "
+    "pg_catalog.generate_series(array_lower(conkey, 1), array_upper(conkey, 1)) AS i, "
+    "confupdtype, confdeltype, conname, condeferrable, condeferred "
+    "FROM pg_catalog.pg_constraint WHERE contype = 'f') ref "
+    "JOIN pg_catalog.pg_class c1 ON c1.oid = ref.conrelid "
+    "JOIN pg_catalog.pg_namespace n1 ON n1.oid = c1.relnamespace "
+    "JOIN pg_catalog.pg_attribute a1 ON a1.attrelid = c1.oid AND a1.attnum = ref.conkey[ref.i] "
+    "JOIN pg_catalog.pg_class c2 ON c2.oid = ref.confrelid "
+    "JOIN pg_catalog.pg_namespace n2 ON n2.oid = c2.relnamespace "
+    "JOIN pg_catalog.pg_attribute a2 ON a2.attrelid = c2.oid AND a2.attnum = ref.confkey[ref.i] "
+    "LEFT JOIN pg_catalog.pg_constraint cn ON cn.conrelid = ref.confrelid AND cn.contype = 'p' "
+    "WHERE true";
+const char* const pgForeignKeysOrder = " ORDER BY ref.oid, ref.i";
+
+const char* const myPrimaryKeys =
+    "SELECT TABLE_SCHEMA, NULL, TABLE_NAME, COLUMN_NAME, ORDINAL_POSITION, 'PRIMARY' "
+    "FROM INFORMATION_SCHEMA.COLUMNS WHERE COLUMN_KEY = 'PRI'";
+const char* const myPrimaryKeysOrder = " ORDER BY TABLE_SCHEMA, TABLE_NAME, ORDINAL_POSITION";
+
+const char* const myStatistics =
+    "SELECT TABLE_SCHEMA, NULL, TABLE_NAME, NON_UNIQUE, NULL, INDEX_NAME, 3, SEQ_IN_INDEX, COLUMN_NAME, "
+    "COLLATION, CARDINALITY, NULL, NULL FROM INFORMATION_SCHEMA.STATISTICS WHERE true";
+const char* const myStatisticsOrder = " ORDER BY TABLE_SCHEMA, TABLE_NAME, INDEX_NAME, SEQ_IN_INDEX";
+
+#define DALV_RULE(column)                                                                                          \
+    "CASE " column " WHEN 'RESTRICT' THEN 1 WHEN 'NO ACTION' THEN 3 WHEN 'CASCADE' THEN 0 "                       \
+    "WHEN 'SET NULL' THEN 2 WHEN 'SET DEFAULT' THEN 4 END"
+// The joined views are DISTINCT derived tables (each row is unique already): the server then looks
+// their rows up by key instead of scanning a whole view for every key column.
+const char* const myForeignKeys =
+    "SELECT A.REFERENCED_TABLE_SCHEMA, NULL, A.REFERENCED_TABLE_NAME, A.REFERENCED_COLUMN_NAME, "
+    "A.TABLE_SCHEMA, NULL, A.TABLE_NAME, A.COLUMN_NAME, A.POSITION_IN_UNIQUE_CONSTRAINT, " DALV_RULE(
+        "RC.UPDATE_RULE") ", " DALV_RULE("RC.DELETE_RULE") ", A.CONSTRAINT_NAME, 'PRIMARY', 7 "
+    "FROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE A "
+    "JOIN (SELECT DISTINCT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME FROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE "
+    "WHERE CONSTRAINT_NAME = 'PRIMARY') B ON B.TABLE_SCHEMA = A.REFERENCED_TABLE_SCHEMA "
+    "AND B.TABLE_NAME = A.REFERENCED_TABLE_NAME AND B.COLUMN_NAME = A.REFERENCED_COLUMN_NAME "
+    "JOIN (SELECT DISTINCT CONSTRAINT_SCHEMA, TABLE_NAME, CONSTRAINT_NAME, UPDATE_RULE, DELETE_RULE "
+    "FROM INFORMATION_SCHEMA.REFERENTIAL_CONSTRAINTS) RC ON RC.CONSTRAINT_NAME = A.CONSTRAINT_NAME "
+    "AND RC.TABLE_NAME = A.TABLE_NAME AND RC.CONSTRAINT_SCHEMA = A.TABLE_SCHEMA "
+    "WHERE true";
+#undef DALV_RULE
+
+// Rows of one catalogue function for every table, filed by table (columns 0-2: catalog, schema,
+// table). PostgreSQL tells tables apart by schema, MariaDB/MySQL by catalog (its databases).
+class CatalogueRows {
+public:
+    CatalogueRows(Bulk engine, std::vector<Row> rows) : engine_(engine) {
+        for (auto& r : rows)
+            if (r.size() > 2) byTable_[key(r[0], r[1], r[2].toString())].push_back(std::move(r));
+    }
+    const std::vector<Row>& rowsOf(const SchemaReader::TableRef& t) const {
+        static const std::vector<Row> none;
+        auto it = byTable_.find(key(t.catalog, t.schema, t.name));
+        return it == byTable_.end() ? none : it->second;
+    }
+
+private:
+    std::string key(const Value& catalog, const Value& schema, const std::string& name) const {
+        return (engine_ == Bulk::Postgres ? schema : catalog).toString() + '\x1f' + name;
+    }
+    Bulk engine_;
+    std::unordered_map<std::string, std::vector<Row>> byTable_;
+};
+
+// A whole-database query per engine, the column a catalog or schema restriction binds, and the
+// order it ends with.
+struct CatalogueQuery {
+    const char* postgres;
+    const char* postgresSchema;
+    const char* postgresOrder;
+    const char* mysql;
+    const char* mysqlCatalog;
+    const char* mysqlOrder;
+};
+const CatalogueQuery primaryKeysQuery{pgPrimaryKeys, "k.nspname", pgPrimaryKeysOrder,
+                                      myPrimaryKeys, "TABLE_SCHEMA", myPrimaryKeysOrder};
+const CatalogueQuery statisticsQuery{pgStatistics, "n.nspname", pgStatisticsOrder,
+                                     myStatistics, "TABLE_SCHEMA", myStatisticsOrder};
+const CatalogueQuery foreignKeysQuery{pgForeignKeys, "n2.nspname", pgForeignKeysOrder,
+                                      myForeignKeys, "A.REFERENCED_TABLE_SCHEMA", ""};
+
+// One query for every table, its restriction bound. nullopt when the engine has no such query
+// or it fails (the caller then asks per table).
+std::optional<CatalogueRows> readCatalogue(SchemaReader& s, Bulk engine, const CatalogueQuery& q,
+                                           const Restriction& cat, const Restriction& sch) {
+    if (engine == Bulk::None) return std::nullopt;
+    const bool pg = engine == Bulk::Postgres;
+    std::string sql = pg ? q.postgres : q.mysql;
+    std::vector<std::string> params;
+    if (const Restriction& bound = pg ? sch : cat) {
+        sql += std::string(" AND ") + (pg ? q.postgresSchema : q.mysqlCatalog) + " = ?";
+        params.push_back(*bound);
+    }
+    sql += pg ? q.postgresOrder : q.mysqlOrder;
+    try {
+        return CatalogueRows(engine, s.query(sql, params));
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+}
+
 struct PrimaryKey {
     std::string name;
     std::vector<std::string> columns;
 };
+
+// Key columns in key order.
+void orderPrimaryKeyRows(std::vector<Row>& rows) {
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        return a.size() > 4 && b.size() > 4 && a[4].toInt() < b[4].toInt();
+    });
+}
 
 std::vector<Row> primaryKeyRows(SchemaReader& s, const SchemaReader::TableRef& t) {
     auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
@@ -377,9 +547,9 @@ std::vector<Row> primaryKeyRows(SchemaReader& s, const SchemaReader::TableRef& t
         return SQLPrimaryKeys(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
                               SchemaReader::len(sch), reinterpret_cast<SQLCHAR*>(table.data()), SQL_NTS);
     });
-    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
-        return a.size() > 4 && b.size() > 4 && a[4].toInt() < b[4].toInt();
-    });
+    // Some drivers match the name as a LIKE pattern.
+    std::erase_if(rows, [&](const Row& r) { return r.size() > 2 && r[2].toString() != t.name; });
+    orderPrimaryKeyRows(rows);
     return rows;
 }
 
@@ -388,12 +558,18 @@ Recordset primaryKeysRowset(SchemaReader& s) {
     auto fields = columns({{"TABLE_CATALOG", VarWChar}, {"TABLE_SCHEMA", VarWChar}, {"TABLE_NAME", VarWChar},
                            {"COLUMN_NAME", VarWChar}, {"COLUMN_GUID", GUID}, {"COLUMN_PROPID", UnsignedInt},
                            {"ORDINAL", UnsignedInt}, {"PK_NAME", VarWChar}});
+    auto tables = coveredTables(s, s.r(0), s.r(1), s.r(2));
+    std::optional<CatalogueRows> all;
+    if (!s.r(2)) all = readCatalogue(s, bulkEngine(s), primaryKeysQuery, s.r(0), s.r(1));
     std::vector<Row> out;
-    for (auto& t : coveredTables(s, s.r(0), s.r(1), s.r(2)))
-        for (auto& r : primaryKeyRows(s, t)) {
+    for (auto& t : tables) {
+        std::vector<Row> rows = all ? all->rowsOf(t) : primaryKeyRows(s, t);
+        if (all) orderPrimaryKeyRows(rows);
+        for (auto& r : rows) {
             if (r.size() < 6) continue;
             out.push_back({r[0], r[1], r[2], r[3], Value(), Value(), r[4].isNull() ? Value() : Value(r[4].toInt()), r[5]});
         }
+    }
     return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaPrimaryKeys");
 }
 
@@ -409,18 +585,33 @@ Recordset indexesRowset(SchemaReader& s) {
                            {"COLLATION", SmallInt}, {"CARDINALITY", UnsignedBigInt}, {"PAGES", Integer},
                            {"FILTER_CONDITION", VarWChar}, {"INTEGRATED", Boolean}});
     auto indexName = s.r(2);
+    auto tables = coveredTables(s, s.r(0), s.r(1), s.r(4));
+    std::optional<CatalogueRows> allIndexes, allKeys;
+    if (!s.r(4)) {
+        const Bulk engine = bulkEngine(s);
+        allIndexes = readCatalogue(s, engine, statisticsQuery, s.r(0), s.r(1));
+        if (allIndexes) allKeys = readCatalogue(s, engine, primaryKeysQuery, s.r(0), s.r(1));
+        if (!allKeys) allIndexes.reset();
+    }
     std::vector<Row> out;
-    for (auto& t : coveredTables(s, s.r(0), s.r(1), s.r(4))) {
-        auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
-        std::string table = t.name;
-        auto rows = s.call([&](SQLHSTMT st) {
-            return SQLStatistics(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
-                                 SchemaReader::len(sch), reinterpret_cast<SQLCHAR*>(table.data()), SQL_NTS,
-                                 SQL_INDEX_ALL, SQL_QUICK);
-        });
+    for (auto& t : tables) {
+        std::vector<Row> rows;
+        if (allIndexes) {
+            rows = allIndexes->rowsOf(t);
+        } else {
+            auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
+            std::string table = t.name;
+            rows = s.call([&](SQLHSTMT st) {
+                return SQLStatistics(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
+                                     SchemaReader::len(sch), reinterpret_cast<SQLCHAR*>(table.data()), SQL_NTS,
+                                     SQL_INDEX_ALL, SQL_QUICK);
+            });
+        }
         PrimaryKey pk;
         try {
-            for (auto& r : primaryKeyRows(s, t)) {
+            std::vector<Row> keyRows = allKeys ? allKeys->rowsOf(t) : primaryKeyRows(s, t);
+            if (allKeys) orderPrimaryKeyRows(keyRows);
+            for (auto& r : keyRows) {
                 if (r.size() < 6) continue;
                 pk.name = r[5].toString();
                 pk.columns.push_back(r[3].toString());
@@ -432,6 +623,7 @@ Recordset indexesRowset(SchemaReader& s) {
         std::vector<Row> tableRows;
         for (auto& r : rows) {
             if (r.size() < 13 || r[6].toInt() == SQL_TABLE_STAT || r[5].isNull()) continue;
+            if (r[2].toString() != t.name) continue;  // a LIKE match of another table
             if (indexName && r[5].toString() != *indexName) continue;
             indexColumns[r[5].toString()].push_back(r[8].toString());
             tableRows.push_back(r);
@@ -471,6 +663,18 @@ Recordset indexesRowset(SchemaReader& s) {
     return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaIndexes");
 }
 
+// MariaDB's driver orders foreign keys by referencing table and key position only, leaving ties
+// to the server; constraint names settle them.
+void orderForeignKeyRows(std::vector<Row>& rows, Bulk engine) {
+    if (engine != Bulk::MySql) return;
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        auto key = [](const Row& r) {
+            return std::make_tuple(r[4].toString(), r[6].toString(), r[8].toInt(), r[2].toString(), r[11].toString());
+        };
+        return key(a) < key(b);
+    });
+}
+
 Recordset foreignKeysRowset(SchemaReader& s) {
     using namespace adtype;
     auto fields = columns({{"PK_TABLE_CATALOG", VarWChar}, {"PK_TABLE_SCHEMA", VarWChar}, {"PK_TABLE_NAME", VarWChar},
@@ -480,19 +684,43 @@ Recordset foreignKeysRowset(SchemaReader& s) {
                            {"ORDINAL", UnsignedInt}, {"UPDATE_RULE", VarWChar}, {"DELETE_RULE", VarWChar},
                            {"PK_NAME", VarWChar}, {"FK_NAME", VarWChar}, {"DEFERRABILITY", SmallInt}});
     auto pkCat = s.r(0), pkSch = s.r(1), pkTable = s.r(2), fkCat = s.r(3), fkSch = s.r(4), fkTable = s.r(5);
-    std::vector<std::pair<Restriction, Restriction>> calls;  // (pk table, fk table)
+    const Bulk engine = bulkEngine(s);
+    struct Call {
+        Restriction cat, sch, pkTable, fkTable;
+        std::optional<SchemaReader::TableRef> table;  // the referenced table, when every table is asked
+    };
+    std::vector<Call> calls;
+    std::optional<CatalogueRows> all;
     if (pkTable || fkTable) {
-        calls.emplace_back(pkTable, fkTable);
+        calls.push_back({pkCat, pkSch, pkTable, fkTable, std::nullopt});
     } else {
-        for (auto& t : s.tables(pkCat, pkSch, std::nullopt, "TABLE")) calls.emplace_back(t.name, std::nullopt);
+        for (auto& t : s.tables(pkCat, pkSch, std::nullopt, "TABLE"))
+            calls.push_back({SchemaReader::text(t.catalog), SchemaReader::text(t.schema), t.name, std::nullopt, t});
+        // Referencing-side restrictions are checked below; the referenced side is bound.
+        all = readCatalogue(s, engine, foreignKeysQuery, pkCat, pkSch);
     }
     std::vector<Row> out;
-    for (auto& [pt, ft] : calls) {
-        auto rows = s.call([&](SQLHSTMT st) {
-            using R = SchemaReader;
-            return SQLForeignKeys(st, R::arg(pkCat), R::len(pkCat), R::arg(pkSch), R::len(pkSch), R::arg(pt), R::len(pt),
-                                  R::arg(fkCat), R::len(fkCat), R::arg(fkSch), R::len(fkSch), R::arg(ft), R::len(ft));
-        });
+    for (auto& c : calls) {
+        std::vector<Row> rows;
+        if (all) {
+            for (const Row& r : all->rowsOf(*c.table)) {
+                if (fkCat && engine == Bulk::MySql && r[4].toString() != *fkCat) continue;
+                if (fkSch && engine == Bulk::Postgres && r[5].toString() != *fkSch) continue;
+                rows.push_back(r);
+            }
+        } else {
+            rows = s.call([&](SQLHSTMT st) {
+                using R = SchemaReader;
+                return SQLForeignKeys(st, R::arg(c.cat), R::len(c.cat), R::arg(c.sch), R::len(c.sch), R::arg(c.pkTable),
+                                      R::len(c.pkTable), R::arg(fkCat), R::len(fkCat), R::arg(fkSch), R::len(fkSch),
+                                      R::arg(c.fkTable), R::len(c.fkTable));
+            });
+            std::erase_if(rows, [&](const Row& r) {
+                return r.size() < 14 || (c.pkTable && r[2].toString() != *c.pkTable) ||
+                       (c.fkTable && r[6].toString() != *c.fkTable);
+            });
+        }
+        orderForeignKeyRows(rows, engine);
         for (auto& r : rows) {
             if (r.size() < 14) continue;
             out.push_back({r[0], r[1], r[2], r[3], Value(), Value(), r[4], r[5], r[6], r[7], Value(), Value(),
@@ -645,6 +873,14 @@ Recordset catalogsRowset(SchemaReader& s) {
 }
 
 }  // namespace
+
+bool Connection::readsWholeCatalogue(SchemaEnum schema) const {
+    d_->requireOpen();
+    if (schema != adSchemaPrimaryKeys && schema != adSchemaIndexes && schema != adSchemaForeignKeys) return false;
+    const std::vector<Value> none;
+    SchemaReader s(d_, none);
+    return bulkEngine(s) != Bulk::None;
+}
 
 Recordset Connection::openSchema(SchemaEnum schema, const std::vector<Value>& restrictions) {
     d_->errors.clear();

@@ -9,6 +9,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 
@@ -167,3 +168,105 @@ TEST_P(Server, StatementsAndErrors) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Server, ::testing::Values("DALV_TEST_PG", "DALV_TEST_MARIADB"));
+
+namespace {
+
+// Every field of every row as kind and text.
+std::vector<std::vector<std::string>> rowsOf(Recordset rs) {
+    std::vector<std::vector<std::string>> out;
+    for (; !rs.eof(); rs.moveNext()) {
+        std::vector<std::string> row;
+        for (int i = 0; i < rs.fieldCount(); ++i)
+            row.push_back(std::to_string(static_cast<int>(rs.field(i).kind())) + ":" + rs.field(i).toString());
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
+}  // namespace
+
+// Keys, indexes and foreign keys of the whole database come from one query each; they must be
+// the rows the driver's catalogue functions give table by table, in table order.
+TEST_P(Server, WholeCatalogueRowsetsEqualPerTableRowsets) {
+    auto q = [this](const std::string& name) { return pg ? "\"" + name + "\"" : "`" + name + "`"; };
+    const std::vector<std::string> drop = {"axb", "a_b", "o'key", "Kunde Größe", "np"};
+    for (const auto& t : drop) conn.execute("DROP TABLE IF EXISTS " + q(t));
+    conn.execute("CREATE TABLE " + q("Kunde Größe") + " (" + q("Nr") + " INTEGER NOT NULL, " + q("Land's") +
+                 " VARCHAR(10) NOT NULL, note VARCHAR(20), PRIMARY KEY (" + q("Land's") + ", " + q("Nr") + "))");
+    conn.execute("CREATE TABLE " + q("o'key") + " (id INTEGER PRIMARY KEY, parent INTEGER, nr INTEGER, " +
+                 "land VARCHAR(10), memo VARCHAR(30), CONSTRAINT " + q("fk self") + " FOREIGN KEY (parent) REFERENCES " +
+                 q("o'key") + "(id) ON DELETE CASCADE, CONSTRAINT fk_kunde FOREIGN KEY (land, nr) REFERENCES " +
+                 q("Kunde Größe") + "(" + q("Land's") + ", " + q("Nr") + ") ON UPDATE CASCADE ON DELETE SET NULL)");
+    conn.execute("CREATE UNIQUE INDEX " + q("ix memo") + " ON " + q("o'key") + " (memo DESC, nr)");
+    conn.execute("CREATE INDEX ix_multi ON " + q("o'key") + " (land, memo)");
+    conn.execute("CREATE TABLE a_b (id INTEGER PRIMARY KEY)");
+    conn.execute("CREATE TABLE axb (id INTEGER PRIMARY KEY, r INTEGER, s INTEGER, "
+                 "CONSTRAINT fk_s FOREIGN KEY (s) REFERENCES a_b(id), CONSTRAINT fk_r FOREIGN KEY (r) REFERENCES a_b(id))");
+    // No primary key: both drivers then report a unique index (by its name, or its NOT NULL columns).
+    conn.execute("CREATE TABLE np (a INTEGER NOT NULL, b INTEGER NOT NULL)");
+    conn.execute("CREATE UNIQUE INDEX np_pkey ON np (b, a)");
+
+    EXPECT_TRUE(conn.readsWholeCatalogue(adSchemaPrimaryKeys));
+    EXPECT_TRUE(conn.readsWholeCatalogue(adSchemaIndexes));
+    EXPECT_TRUE(conn.readsWholeCatalogue(adSchemaForeignKeys));
+    EXPECT_FALSE(conn.readsWholeCatalogue(adSchemaColumns));
+
+    // MariaDB's driver lists every database unless given the current one.
+    const Value catalog = pg ? Value() : Value(conn.currentCatalog());
+    std::vector<std::string> tables;
+    for (Recordset t = conn.openSchema(adSchemaTables, {catalog, Value(), Value(), "TABLE"}); !t.eof(); t.moveNext())
+        tables.push_back(t["TABLE_NAME"].toString());
+    ASSERT_GE(tables.size(), 8u);
+
+    struct Case {
+        SchemaEnum schema;
+        size_t tableSlot;
+        size_t minimumRows;
+    };
+    for (const Case& c : {Case{adSchemaPrimaryKeys, 2, 9}, Case{adSchemaIndexes, 4, 12}, Case{adSchemaForeignKeys, 2, 6}}) {
+        SCOPED_TRACE(c.schema);
+        const auto whole = rowsOf(conn.openSchema(c.schema, {catalog}));
+        std::vector<std::vector<std::string>> perTable;
+        for (const auto& t : tables) {
+            std::vector<Value> restrictions(c.tableSlot + 1);
+            restrictions[0] = catalog;
+            restrictions[c.tableSlot] = Value(t);
+            for (auto& row : rowsOf(conn.openSchema(c.schema, restrictions))) perTable.push_back(std::move(row));
+        }
+        EXPECT_GE(whole.size(), c.minimumRows);
+        // Catalog and schema restrictions are bound into the query.
+        if (pg) {
+            EXPECT_EQ(rowsOf(conn.openSchema(c.schema, {Value(), "public"})), whole);
+        }
+        EXPECT_EQ(conn.openSchema(c.schema, {pg ? Value() : Value("x' OR '1'='1"), pg ? Value("x' OR '1'='1") : Value()})
+                      .recordCount(),
+                  0);
+        ASSERT_EQ(whole.size(), perTable.size());
+        for (size_t i = 0; i < whole.size(); ++i) EXPECT_EQ(whole[i], perTable[i]) << "row " << i;
+    }
+
+    // The rows themselves: a two-column key in key order with its rules, a self reference, a
+    // descending column and a name a LIKE pattern would confuse.
+    std::vector<std::string> kunde;
+    for (Recordset fk = conn.openSchema(adSchemaForeignKeys, {catalog, Value(), "Kunde Größe"}); !fk.eof(); fk.moveNext())
+        kunde.push_back(fk["FK_COLUMN_NAME"].toString() + ">" + fk["PK_COLUMN_NAME"].toString() + " " +
+                        fk["ORDINAL"].toString() + " " + fk["UPDATE_RULE"].toString() + "/" + fk["DELETE_RULE"].toString());
+    EXPECT_EQ(kunde, (std::vector<std::string>{"land>Land's 1 CASCADE/SET NULL", "nr>Nr 2 CASCADE/SET NULL"}));
+    EXPECT_EQ(conn.openSchema(adSchemaPrimaryKeys, {catalog, Value(), "np"}).recordCount(), 2);
+    Recordset self = conn.openSchema(adSchemaForeignKeys, {catalog, Value(), "o'key"});
+    ASSERT_EQ(self.recordCount(), 1);
+    EXPECT_EQ(self["FK_NAME"].toString(), "fk self");
+    EXPECT_EQ(self["DELETE_RULE"].toString(), "CASCADE");
+    std::vector<std::string> refs;
+    for (Recordset fk = conn.openSchema(adSchemaForeignKeys, {catalog}); !fk.eof(); fk.moveNext())
+        if (fk["PK_TABLE_NAME"].toString() == "a_b") refs.push_back(fk["FK_TABLE_NAME"].toString() + "." + fk["FK_NAME"].toString());
+    if (pg) std::sort(refs.begin(), refs.end());  // PostgreSQL keeps creation order
+    EXPECT_EQ(refs, (std::vector<std::string>{"axb.fk_r", "axb.fk_s"}));
+    std::vector<std::string> memo;
+    for (Recordset ix = conn.openSchema(adSchemaIndexes, {catalog, Value(), "ix memo", Value(), "o'key"}); !ix.eof();
+         ix.moveNext())
+        memo.push_back(ix["COLUMN_NAME"].toString() + " " + ix["COLLATION"].toString() + " " + ix["UNIQUE"].toString());
+    EXPECT_EQ(memo, (std::vector<std::string>{"memo 2 True", "nr 1 True"}));
+
+    for (const auto& t : drop) conn.execute("DROP TABLE " + q(t));
+}
