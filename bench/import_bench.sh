@@ -4,7 +4,8 @@
 # Each database has N tables (10 columns, a primary key, one foreign key and one extra index
 # per table) and N/10 views, in SQLite and in PostgreSQL (servers of scripts/dbservers.sh).
 # ENGINES="sqlite pg mariadb" selects the engines (default: sqlite pg); BUILD points at the
-# build folder.
+# build folder; REPEAT=n imports each database n times (default 1) and keeps the median time.
+# With several sizes, the time ratio of each size to the one before is printed per engine.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(cd "$HERE/.." && pwd)
@@ -13,6 +14,7 @@ BIN=$BUILD/bin/dalv_bench_import
 ENGINES=${ENGINES:-"sqlite pg"}
 SIZES=("$@")
 [ ${#SIZES[@]} -gt 0 ] || SIZES=(2000 4000)
+REPEAT=${REPEAT:-1}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/dalvbench-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
@@ -20,6 +22,23 @@ if [ ! -x "$BIN" ]; then
   cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   ninja -C "$BUILD" dalv_bench_import >/dev/null
 fi
+
+declare -A MEDIAN  # "engine size" -> median seconds
+
+# Imports REPEAT times: timed <engine> <size> <connection string> <label>
+timed() {
+  local engine=$1 n=$2 conn=$3 label=$4 i line times=()
+  for ((i = 0; i < REPEAT; i++)); do
+    line=$("$BIN" "$conn" "$label")
+    echo "$line"
+    # Seconds from the rate, which has more digits than the printed time.
+    times+=("$(sed -n 's/.* \([0-9]*\) tables, .* = \([0-9.]*\) tables\/s$/\1 \2/p' <<<"$line" |
+      awk '$2 > 0 {printf "%.4f", $1 / $2}')")
+  done
+  MEDIAN["$engine $n"]=$(printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}')
+  [ "$REPEAT" -gt 1 ] && echo "$label: median ${MEDIAN["$engine $n"]} s of $REPEAT"
+  return 0
+}
 
 # The synthetic schema: t1 refers to itself, every later table to the one before.
 schema_sql() {
@@ -48,7 +67,7 @@ for n in "${SIZES[@]}"; do
       sqlite)
         dbfile=$WORK/bench_$n.db
         sqlite3 -bail "$dbfile" < "$WORK/schema_$n.sql"
-        "$BIN" "Driver=SQLite3;Database=$dbfile" "SQLite $n"
+        timed sqlite "$n" "Driver=SQLite3;Database=$dbfile" "SQLite $n"
         ;;
       pg)
         if [ -z "${DALV_TEST_PG:-}" ]; then
@@ -59,7 +78,7 @@ for n in "${SIZES[@]}"; do
         export PGPASSWORD='dalv;pw=1}' PGHOST=127.0.0.1 PGPORT=$port PGUSER=dalvane
         psql -q -d postgres -c "SET client_min_messages = warning" -c "DROP DATABASE IF EXISTS dalvbench_$n" -c "CREATE DATABASE dalvbench_$n" >/dev/null
         psql -q -v ON_ERROR_STOP=1 -d "dalvbench_$n" -f "$WORK/schema_$n.sql" >/dev/null
-        "$BIN" "${DALV_TEST_PG/Database=postgres/Database=dalvbench_$n}" "PostgreSQL $n"
+        timed pg "$n" "${DALV_TEST_PG/Database=postgres/Database=dalvbench_$n}" "PostgreSQL $n"
         psql -q -d postgres -c "DROP DATABASE IF EXISTS dalvbench_$n" >/dev/null
         ;;
       mariadb)
@@ -71,9 +90,22 @@ for n in "${SIZES[@]}"; do
         my=(mariadb --no-defaults -h127.0.0.1 -P"$port" -udalvane -p'dalv;pw=1}')
         "${my[@]}" -e "DROP DATABASE IF EXISTS dalvbench_$n; CREATE DATABASE dalvbench_$n"
         "${my[@]}" "dalvbench_$n" < "$WORK/schema_$n.sql"
-        "$BIN" "${DALV_TEST_MARIADB/Database=dalvtest/Database=dalvbench_$n}" "MariaDB $n"
+        timed mariadb "$n" "${DALV_TEST_MARIADB/Database=dalvtest/Database=dalvbench_$n}" "MariaDB $n"
         "${my[@]}" -e "DROP DATABASE IF EXISTS dalvbench_$n"
         ;;
     esac
+  done
+done
+
+for engine in $ENGINES; do
+  prev=
+  for n in "${SIZES[@]}"; do
+    t=${MEDIAN["$engine $n"]:-}
+    [ -n "$t" ] || continue
+    if [ -n "$prev" ]; then
+      awk -v e="$engine" -v a="${prev% *}" -v b="$n" -v ta="${prev#* }" -v tb="$t" \
+        'BEGIN {printf "%s: %d tables take %.2f times as long as %d\n", e, b, (ta > 0 ? tb / ta : 0), a}'
+    fi
+    prev="$n $t"
   done
 done

@@ -338,6 +338,14 @@ const std::vector<Row>& cADODB::tableRows(RowsetIndex<Row>& index, db::SchemaEnu
                                           const std::string& name, MakeRow makeRow, const char* source)
 {
     if (m_Reading == RowsetReading::Auto && !m_WholeCatalogue) return prefetched(index, name);
+    if (m_Reading == RowsetReading::Auto && !m_Prefetched) {
+        // Read ahead like the prefetch: all three rowsets when the first is needed.
+        m_Prefetched = true;
+        rowsFor(m_PrimaryKeys, db::adSchemaPrimaryKeys, 2, "TABLE_NAME", name, makeKeyRow, "GetPrimaryKey");
+        rowsFor(m_Indexes, db::adSchemaIndexes, 4, "TABLE_NAME", name, makeIndexRow, "GenerateIndexXML");
+        rowsFor(m_ForeignKeys, db::adSchemaForeignKeys, 2, "PK_TABLE_NAME", name, makeForeignKeyRow,
+                "cADODB.GenerateForeignKeyElement");
+    }
     return rowsFor(index, schema, restrictionSlot, nameColumn, name, makeRow, source);
 }
 

@@ -371,11 +371,12 @@ std::vector<SchemaReader::TableRef> coveredTables(SchemaReader& s, const Restric
 // Engines whose primary-key, index and foreign-key rowsets are read for every table with one
 // query. The queries return the rows the driver's catalogue function gives for one table, in
 // the same columns and order within a table.
-enum class Bulk { None, Postgres, MySql };
+enum class Bulk { None, Postgres, MySql, Sqlite };
 
 Bulk bulkEngine(SchemaReader& s) {
     if (s.isPostgres()) return Bulk::Postgres;
     if (s.isMySql()) return Bulk::MySql;
+    if (s.isSqlite()) return Bulk::Sqlite;
     return Bulk::None;
 }
 
@@ -469,6 +470,141 @@ const char* const myForeignKeys =
     "WHERE true";
 #undef DALV_RULE
 
+// SQLite: the driver answers each table with PRAGMA calls. The queries below read the same
+// pragmas for every table at once (table-valued pragma functions joined to sqlite_master), and
+// the functions build from them the rows the driver's catalogue functions give, quirks included.
+namespace sqlite {
+
+// A name the driver takes as given: not empty, within its 512-byte buffer, not starting with
+// '%' (refused as "need table name"). A database with another name is read per table.
+bool driverTakesName(const std::string& name) { return !name.empty() && name.size() < 512 && name[0] != '%'; }
+
+// The driver removes a backslash before '\\', '_' or '%' from the table name it is given.
+std::string unescapePattern(std::string name) {
+    for (size_t i = 0; (i = name.find('\\', i)) != std::string::npos; ++i)
+        if (i + 1 < name.size() && (name[i + 1] == '\\' || name[i + 1] == '_' || name[i + 1] == '%')) name.erase(i, 1);
+    return name;
+}
+
+// The driver strips one pair of enclosing quotes or brackets from a referenced table's name.
+std::string unquote(std::string name) {
+    const size_t n = name.size();
+    if (n > 1 && ((name[0] == '\'' && name[n - 1] == '\'') || (name[0] == '"' && name[n - 1] == '"') ||
+                  (name[0] == '[' && name[n - 1] == ']')))
+        return name.substr(1, n - 2);
+    return name;
+}
+
+bool isIntegerType(const std::string& type) {
+    return type.size() == 7 && lower(type) == "integer";
+}
+
+int ruleCode(const Value& v) {
+    const std::string rule = v.toString();
+    if (rule == "SET NULL") return SQL_SET_NULL;
+    if (rule == "SET DEFAULT") return SQL_SET_DEFAULT;
+    if (rule == "CASCADE") return SQL_CASCADE;
+    if (rule == "RESTRICT") return SQL_RESTRICT;
+    return SQL_NO_ACTION;
+}
+
+// Key columns from table_info and index columns from index_list and index_info, for every
+// table. Each column keeps one kind of value (the driver types a column by its first row):
+// table, part, position, sequence, column name, text, flag. Part 0 is a key column (position
+// cid, sequence pk, text the declared type); part 1 an index column (position the index's place
+// in index_list, sequence seqno, text the index name, flag unique).
+const char* const keysAndIndexes =
+    "SELECT m.name, 0, p.cid, p.pk, p.name, p.type, NULL FROM sqlite_master m, pragma_table_info(m.name) p "
+    "WHERE m.type = 'table' AND p.pk <> 0 "
+    "UNION ALL SELECT m.name, 1, l.seq, i.seqno, i.name, l.name, l.\"unique\" "
+    "FROM sqlite_master m, pragma_index_list(m.name) l, pragma_index_info(l.name) i WHERE m.type = 'table'%s "
+    "ORDER BY 1, 2, 3, 4";
+// Only the indexes SQLPrimaryKeys may read.
+const char* const keyIndexesOnly = " AND l.\"unique\" <> 0 AND substr(l.name, 1, 17) = 'sqlite_autoindex_'";
+
+// The rows of SQLPrimaryKeys and of SQLStatistics for every table (keys only: the statistics
+// are left incomplete).
+struct KeysAndStatistics {
+    std::vector<Row> keys, statistics;
+};
+
+std::optional<KeysAndStatistics> keysAndStatistics(SchemaReader& s, bool keysOnly = false) {
+    struct TableRows {
+        std::vector<const Row*> keys, indexes;
+    };
+    std::unordered_map<std::string, TableRows> byTable;
+    for (auto& t : s.query("SELECT name FROM sqlite_master WHERE type = 'table'", {})) {
+        const std::string name = t.empty() ? std::string() : t[0].toString();
+        if (!driverTakesName(name)) return std::nullopt;
+        // The driver would read the table the unescaped name names: no rows of this table.
+        if (unescapePattern(name) == name) byTable[name];
+    }
+    std::string sql = keysAndIndexes;
+    sql.replace(sql.find("%s"), 2, keysOnly ? keyIndexesOnly : "");
+    const std::vector<Row> rows = s.query(sql, {});
+    for (const Row& r : rows) {
+        if (r.size() < 7) continue;
+        auto it = byTable.find(r[0].toString());
+        if (it == byTable.end()) continue;
+        (r[1].toInt() == 0 ? it->second.keys : it->second.indexes).push_back(&r);
+    }
+    KeysAndStatistics out;
+    for (auto& [name, t] : byTable) {
+        // SQLPrimaryKeys: the key columns in column order, numbered from 1, without a name; a
+        // table without key columns gets the columns of its unique automatic indexes, named
+        // after the index.
+        long long seq = 1;
+        for (const Row* r : t.keys)
+            out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value(seq++), Value()});
+        if (t.keys.empty()) {
+            for (const Row* r : t.indexes) {
+                const std::string index = (*r)[5].toString();
+                if ((*r)[6].toInt() == 0 || index.compare(0, 17, "sqlite_autoindex_") != 0) continue;
+                out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value((*r)[3].toInt() + 1), (*r)[5]});
+            }
+        }
+        // SQLStatistics: a key of one column declared INTEGER first, as a unique index
+        // "sqlite_autoindex_0", then every index column in index_list order; all ascending,
+        // type "other".
+        auto index = [&](bool unique, const Value& index, long long seq, const Value& column) {
+            out.statistics.push_back({Value(""), Value(""), Value(name), Value(unique ? SQL_FALSE : SQL_TRUE), Value(),
+                                      index, Value(SQL_INDEX_OTHER), Value(seq), column, Value("A"), Value(), Value(),
+                                      Value()});
+        };
+        if (t.keys.size() == 1 && isIntegerType((*t.keys[0])[5].toString()))
+            index(true, Value("sqlite_autoindex_0"), 1, (*t.keys[0])[4]);
+        for (const Row* r : t.indexes) index((*r)[6].toInt() != 0, (*r)[5], (*r)[3].toInt() + 1, (*r)[4]);
+    }
+    return out;
+}
+
+std::optional<std::vector<Row>> primaryKeys(SchemaReader& s) {
+    auto both = keysAndStatistics(s, true);
+    if (!both) return std::nullopt;
+    return std::move(both->keys);
+}
+
+// SQLForeignKeys for a referenced table: the foreign keys of every table (in sqlite_master
+// order) whose referenced name, unquoted, is the table's; unnamed, not deferrable.
+std::optional<std::vector<Row>> foreignKeys(SchemaReader& s) {
+    for (auto& t : s.query("SELECT name FROM sqlite_master WHERE type = 'table'", {}))
+        if (t.empty() || !driverTakesName(t[0].toString())) return std::nullopt;
+    auto rows = s.query("SELECT m.name, f.seq, f.\"table\", f.\"from\", f.\"to\", f.on_update, f.on_delete "
+                        "FROM sqlite_master m, pragma_foreign_key_list(m.name) f WHERE m.type = 'table' "
+                        "ORDER BY m.rowid, f.id, f.seq",
+                        {});
+    std::vector<Row> out;
+    for (const Row& r : rows) {
+        if (r.size() < 7) continue;
+        out.push_back({Value(""), Value(""), Value(unquote(r[2].toString())), r[4], Value(""), Value(""), r[0], r[3],
+                       Value(r[1].toInt() + 1), Value(ruleCode(r[5])), Value(ruleCode(r[6])), Value(), Value(),
+                       Value(SQL_NOT_DEFERRABLE)});
+    }
+    return out;
+}
+
+}  // namespace sqlite
+
 // Rows of one catalogue function for every table, filed by table (columns 0-2: catalog, schema,
 // table). PostgreSQL tells tables apart by schema, MariaDB/MySQL by catalog (its databases).
 class CatalogueRows {
@@ -485,6 +621,7 @@ public:
 
 private:
     std::string key(const Value& catalog, const Value& schema, const std::string& name) const {
+        if (engine_ == Bulk::Sqlite) return name;
         return (engine_ == Bulk::Postgres ? schema : catalog).toString() + '\x1f' + name;
     }
     Bulk engine_;
@@ -500,19 +637,31 @@ struct CatalogueQuery {
     const char* mysql;
     const char* mysqlCatalog;
     const char* mysqlOrder;
+    // SQLite: the rows, restrictions not applied (the covered tables are); statistics come with
+    // the keys (sqlite::keysAndStatistics).
+    std::optional<std::vector<Row>> (*sqlite)(SchemaReader&);
 };
 const CatalogueQuery primaryKeysQuery{pgPrimaryKeys, "k.nspname", pgPrimaryKeysOrder,
-                                      myPrimaryKeys, "TABLE_SCHEMA", myPrimaryKeysOrder};
+                                      myPrimaryKeys, "TABLE_SCHEMA", myPrimaryKeysOrder, sqlite::primaryKeys};
 const CatalogueQuery statisticsQuery{pgStatistics, "n.nspname", pgStatisticsOrder,
-                                     myStatistics, "TABLE_SCHEMA", myStatisticsOrder};
+                                     myStatistics, "TABLE_SCHEMA", myStatisticsOrder, nullptr};
 const CatalogueQuery foreignKeysQuery{pgForeignKeys, "n2.nspname", pgForeignKeysOrder,
-                                      myForeignKeys, "A.REFERENCED_TABLE_SCHEMA", ""};
+                                      myForeignKeys, "A.REFERENCED_TABLE_SCHEMA", "", sqlite::foreignKeys};
 
 // One query for every table, its restriction bound. nullopt when the engine has no such query
 // or it fails (the caller then asks per table).
 std::optional<CatalogueRows> readCatalogue(SchemaReader& s, Bulk engine, const CatalogueQuery& q,
                                            const Restriction& cat, const Restriction& sch) {
     if (engine == Bulk::None) return std::nullopt;
+    if (engine == Bulk::Sqlite) {
+        if (!q.sqlite) return std::nullopt;
+        try {
+            auto rows = q.sqlite(s);
+            if (rows) return CatalogueRows(engine, std::move(*rows));
+        } catch (const Error&) {
+        }
+        return std::nullopt;
+    }
     const bool pg = engine == Bulk::Postgres;
     std::string sql = pg ? q.postgres : q.mysql;
     std::vector<std::string> params;
@@ -589,8 +738,19 @@ Recordset indexesRowset(SchemaReader& s) {
     std::optional<CatalogueRows> allIndexes, allKeys;
     if (!s.r(4)) {
         const Bulk engine = bulkEngine(s);
-        allIndexes = readCatalogue(s, engine, statisticsQuery, s.r(0), s.r(1));
-        if (allIndexes) allKeys = readCatalogue(s, engine, primaryKeysQuery, s.r(0), s.r(1));
+        if (engine == Bulk::Sqlite) {
+            // One query answers both.
+            try {
+                if (auto both = sqlite::keysAndStatistics(s)) {
+                    allIndexes = CatalogueRows(engine, std::move(both->statistics));
+                    allKeys = CatalogueRows(engine, std::move(both->keys));
+                }
+            } catch (const Error&) {
+            }
+        } else {
+            allIndexes = readCatalogue(s, engine, statisticsQuery, s.r(0), s.r(1));
+            if (allIndexes) allKeys = readCatalogue(s, engine, primaryKeysQuery, s.r(0), s.r(1));
+        }
         if (!allKeys) allIndexes.reset();
     }
     std::vector<Row> out;

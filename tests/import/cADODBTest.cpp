@@ -241,3 +241,39 @@ TEST(cADODB, OpeningFailuresTellTheUser)
         EXPECT_EQ(prompts->messages.back().title, "Dalvane 4.5");
     }
 }
+
+// Keys, indexes and foreign keys read for the whole database (one query each) give the same
+// document as reading them table by table, on the SQLite driver's odd cases: keys out of column
+// order, WITHOUT ROWID, UNIQUE constraints standing in for a missing key, expression indexes,
+// referenced names in other case or in brackets, keys without referenced columns.
+TEST(cADODB, SqliteWholeDatabaseRowsetsWriteTheSameDocumentAsPerTable)
+{
+    testsupport::TempDir dir;
+    const std::string path = makeSqlite(
+        dir, {R"(CREATE TABLE "Kunde Größe" ("Nr" INTEGER NOT NULL, "Land's" TEXT NOT NULL, note TEXT,
+                   PRIMARY KEY ("Land's", "Nr")))",
+              R"(CREATE TABLE a_b (ab INTEGER PRIMARY KEY, u TEXT UNIQUE))",
+              R"(CREATE TABLE "o'key" (id INTEGER PRIMARY KEY, parent INTEGER REFERENCES "o'key" ON DELETE CASCADE,
+                   nr INTEGER, land TEXT, memo TEXT, x INTEGER REFERENCES A_B(ab), y INTEGER REFERENCES [a_b](ab),
+                   FOREIGN KEY (land, nr) REFERENCES "Kunde Größe"("Land's", "Nr") ON UPDATE SET NULL))",
+              R"(CREATE UNIQUE INDEX "ix memo" ON "o'key" (memo DESC, nr))",
+              R"(CREATE INDEX ix_expr ON "o'key" (lower(memo), id))",
+              R"(CREATE TABLE np (a INTEGER NOT NULL, b TEXT NOT NULL, UNIQUE (b, a)))",
+              R"(CREATE TABLE wr (k TEXT, n INTEGER, v TEXT REFERENCES np(b), PRIMARY KEY (n, k)) WITHOUT ROWID)",
+              R"(CREATE TABLE axb (id INTEGER PRIMARY KEY AUTOINCREMENT, r INTEGER REFERENCES a_b, s TEXT REFERENCES wr))"});
+    std::string docs[2];
+    for (int i = 0; i < 2; ++i) {
+        cADODB reader;
+        if (i == 1) reader.setRowsetReading(cADODB::RowsetReading::PerTable);
+        reader.ConnectionString = sqliteConnection(path);
+        ASSERT_TRUE(reader.OpenDalvDatabase());
+        if (i == 0) {
+            EXPECT_TRUE(reader.cDalvane.readsWholeCatalogue(db::adSchemaIndexes));
+        }
+        ASSERT_TRUE(reader.GenerateXML());
+        docs[i] = reader.oResultXML.xml();
+    }
+    EXPECT_NE(docs[0].find("FOREIGNKEY"), std::string::npos);
+    EXPECT_NE(docs[0].find("ix memo"), std::string::npos);
+    EXPECT_EQ(docs[0], docs[1]);
+}

@@ -145,6 +145,134 @@ TEST_F(SqliteDb, KeysAndIndexes) {
     EXPECT_EQ(conn.openSchema(adSchemaForeignKeys).recordCount(), 1);
 }
 
+namespace {
+
+// Every field of every row as kind and text.
+std::vector<std::vector<std::string>> rowsOf(Recordset rs) {
+    std::vector<std::vector<std::string>> out;
+    for (; !rs.eof(); rs.moveNext()) {
+        std::vector<std::string> row;
+        for (int i = 0; i < rs.fieldCount(); ++i)
+            row.push_back(std::to_string(static_cast<int>(rs.field(i).kind())) + ":" + rs.field(i).toString());
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
+}  // namespace
+
+// Keys, indexes and foreign keys of the whole database come from one query each over the
+// engine's pragmas; they must be the rows the driver's catalogue functions give table by table,
+// in table order, quirks included.
+TEST_F(SqliteDb, WholeDatabaseRowsetsEqualPerTableRowsets) {
+    for (const char* sql : {
+             // Key declared out of column order; non-ASCII letters, blanks and quotes.
+             "CREATE TABLE \"Kunde Größe\" (\"Nr\" INTEGER NOT NULL, \"Land's\" VARCHAR(10) NOT NULL, note TEXT, "
+             "PRIMARY KEY (\"Land's\", \"Nr\"))",
+             // Self reference, a two-column key with rules, reserved words, a key without columns.
+             "CREATE TABLE \"o'key\" (id INTEGER PRIMARY KEY, parent INTEGER REFERENCES \"o'key\"(id) ON DELETE CASCADE, "
+             "nr INTEGER, land VARCHAR(10), memo TEXT, \"select\" INTEGER REFERENCES a_b ON UPDATE RESTRICT, "
+             "\"group\" INTEGER, CONSTRAINT fk_kunde FOREIGN KEY (land, nr) REFERENCES \"Kunde Größe\"(\"Land's\", \"Nr\") "
+             "ON UPDATE CASCADE ON DELETE SET NULL, FOREIGN KEY (\"group\") REFERENCES axb(xb) ON DELETE SET DEFAULT)",
+             "CREATE UNIQUE INDEX \"ix memo\" ON \"o'key\" (memo DESC, nr)",
+             "CREATE INDEX ix_multi ON \"o'key\" (land, \"select\")",
+             "CREATE INDEX ix_expr ON \"o'key\" (lower(memo), id)",
+             "CREATE INDEX ix_part ON \"o'key\" (\"group\") WHERE \"group\" > 0",
+             // Referenced names the driver matches without regard to case or strips of brackets.
+             "CREATE TABLE refs (x INTEGER REFERENCES A_B(ab), y INTEGER REFERENCES [a_b](ab), "
+             "z INTEGER REFERENCES \"[br]\"(id))",
+             "CREATE TABLE \"[br]\" (id INTEGER PRIMARY KEY)",
+             // No primary key: a UNIQUE constraint stands in for it; none at all.
+             "CREATE TABLE np (a INTEGER NOT NULL, b TEXT NOT NULL, c INTEGER, UNIQUE (b, a), UNIQUE (c))",
+             "CREATE TABLE bare (a INTEGER, b TEXT)",
+             // WITHOUT ROWID, with a composite and with an INTEGER key; a composite key with one
+             // INTEGER column.
+             "CREATE TABLE wr (k TEXT, n INTEGER, v TEXT, PRIMARY KEY (n, k)) WITHOUT ROWID",
+             "CREATE TABLE wri (id INTEGER PRIMARY KEY, v TEXT) WITHOUT ROWID",
+             "CREATE INDEX ix_wr ON wr (v)",
+             "CREATE TABLE mixed (t TEXT, i INTEGER, PRIMARY KEY (t, i))",
+             "CREATE TABLE \"order\" (\"from\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+             "\"where\" INTEGER REFERENCES orders(id) ON UPDATE SET NULL ON DELETE RESTRICT)",
+             // The driver reads "a\_b" as the pattern for a_b.
+             "CREATE TABLE \"a\\_b\" (id INTEGER PRIMARY KEY)",
+             // Referencing tables come in creation order, not by name.
+             "CREATE TABLE \"Aref\" (r INTEGER REFERENCES a_b(ab), s INTEGER, t TEXT, "
+             "FOREIGN KEY (s, t) REFERENCES \"Kunde Größe\"(\"Nr\", \"Land's\") ON DELETE CASCADE)",
+         })
+        conn.execute(sql);
+
+    EXPECT_TRUE(conn.readsWholeCatalogue(adSchemaPrimaryKeys));
+    EXPECT_TRUE(conn.readsWholeCatalogue(adSchemaIndexes));
+    EXPECT_TRUE(conn.readsWholeCatalogue(adSchemaForeignKeys));
+    EXPECT_FALSE(conn.readsWholeCatalogue(adSchemaColumns));
+
+    // The tables the rowsets cover, in the driver's order (sqlite_sequence is one of them).
+    std::vector<std::string> tables;
+    for (Recordset t = conn.openSchema(adSchemaTables); !t.eof(); t.moveNext())
+        if (t["TABLE_TYPE"].toString() != "VIEW") tables.push_back(t["TABLE_NAME"].toString());
+    ASSERT_EQ(tables.size(), 19u);
+
+    struct Case {
+        SchemaEnum schema;
+        size_t tableSlot;
+        size_t minimumRows;
+    };
+    for (const Case& c : {Case{adSchemaPrimaryKeys, 2, 16}, Case{adSchemaIndexes, 4, 28}, Case{adSchemaForeignKeys, 2, 11}}) {
+        SCOPED_TRACE(c.schema);
+        const auto whole = rowsOf(conn.openSchema(c.schema));
+        // A whole-database query that failed would leave its error here (and the rows of the
+        // per-table calls that replace it).
+        EXPECT_TRUE(conn.errors().empty());
+        std::vector<std::vector<std::string>> perTable;
+        for (const auto& t : tables) {
+            std::vector<Value> restrictions(c.tableSlot + 1);
+            restrictions[c.tableSlot] = Value(t);
+            for (auto& row : rowsOf(conn.openSchema(c.schema, restrictions))) perTable.push_back(std::move(row));
+        }
+        EXPECT_GE(whole.size(), c.minimumRows);
+        ASSERT_EQ(whole.size(), perTable.size());
+        for (size_t i = 0; i < whole.size(); ++i) EXPECT_EQ(whole[i], perTable[i]) << "row " << i;
+    }
+
+    // The driver's quirks themselves: key columns in column order, the INTEGER key as an index,
+    // a UNIQUE constraint as the key of a table without one, unnamed foreign keys.
+    EXPECT_EQ(columnValues(conn.openSchema(adSchemaPrimaryKeys, {Value(), Value(), "Kunde Größe"}), "COLUMN_NAME"),
+              (std::vector<std::string>{"Nr", "Land's"}));
+    EXPECT_EQ(columnValues(conn.openSchema(adSchemaPrimaryKeys, {Value(), Value(), "np"}), "PK_NAME").size(), 3u);
+    auto indexes = [&](const char* table) {
+        std::vector<std::string> out;
+        for (Recordset ix = conn.openSchema(adSchemaIndexes, {Value(), Value(), Value(), Value(), table}); !ix.eof();
+             ix.moveNext())
+            out.push_back(ix["INDEX_NAME"].toString() + ":" + ix["COLUMN_NAME"].toString());
+        return out;
+    };
+    EXPECT_EQ(indexes("wri"), (std::vector<std::string>{"sqlite_autoindex_0:id", "sqlite_autoindex_wri_1:id"}));
+    EXPECT_EQ(indexes("mixed"), (std::vector<std::string>{"sqlite_autoindex_mixed_1:t", "sqlite_autoindex_mixed_1:i"}));
+    EXPECT_EQ(columnValues(conn.openSchema(adSchemaForeignKeys, {Value(), Value(), "a_b"}), "FK_TABLE_NAME"),
+              (std::vector<std::string>{"o'key", "refs", "Aref"}));
+    std::vector<std::string> kunde;
+    for (Recordset fk = conn.openSchema(adSchemaForeignKeys, {Value(), Value(), "Kunde Größe"}); !fk.eof(); fk.moveNext())
+        kunde.push_back(fk["FK_COLUMN_NAME"].toString() + ">" + fk["PK_COLUMN_NAME"].toString() + " " +
+                        fk["ORDINAL"].toString() + " " + fk["UPDATE_RULE"].toString() + "/" +
+                        fk["DELETE_RULE"].toString() + " " + fk["FK_NAME"].toString());
+    EXPECT_EQ(kunde, (std::vector<std::string>{"land>Land's 1 CASCADE/SET NULL ", "nr>Nr 2 CASCADE/SET NULL ",
+                                               "s>Nr 1 NO ACTION/CASCADE ", "t>Land's 2 NO ACTION/CASCADE "}));
+}
+
+// A table name the driver refuses ("need table name") fails the same way whether the rowset
+// is asked for the whole database or for that table.
+TEST_F(SqliteDb, TableNamesTheDriverRefusesFailAlike) {
+    conn.execute("CREATE TABLE \"%odd\" (id INTEGER PRIMARY KEY)");
+    for (auto [schema, slot] : {std::pair{adSchemaPrimaryKeys, 2}, {adSchemaIndexes, 4}, {adSchemaForeignKeys, 2}}) {
+        SCOPED_TRACE(schema);
+        std::vector<Value> restrictions(slot + 1);
+        restrictions[slot] = Value("%odd");
+        const long perTable = errorNumberOf([&] { conn.openSchema(schema, restrictions); });
+        EXPECT_NE(perTable, 0);
+        EXPECT_EQ(errorNumberOf([&] { conn.openSchema(schema); }), perTable);
+    }
+}
+
 TEST_F(SqliteDb, ViewsAndRowsetsTheEngineLacks) {
     Recordset v = conn.openSchema(adSchemaViews);
     ASSERT_EQ(v.recordCount(), 1);
