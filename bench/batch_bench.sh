@@ -13,10 +13,9 @@ SIZES=("$@")
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/dalvbatchbench-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
-if [ ! -x "$DALVANE" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  ninja -C "$BUILD" dalvane >/dev/null
-fi
+# Always measure the current sources.
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+ninja -C "$BUILD" dalvane >/dev/null
 
 # schema_sql N: the synthetic schema generator of the import benchmark.
 eval "$(sed -n '/^schema_sql() {/,/^}/p' "$HERE/import_bench.sh")"

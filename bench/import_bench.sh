@@ -9,7 +9,7 @@
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(cd "$HERE/.." && pwd)
-BUILD=${BUILD:-$ROOT/build-import}
+BUILD=${BUILD:-$ROOT/build}
 BIN=$BUILD/bin/dalv_bench_import
 ENGINES=${ENGINES:-"sqlite pg"}
 SIZES=("$@")
@@ -18,10 +18,9 @@ REPEAT=${REPEAT:-1}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/dalvbench-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
-if [ ! -x "$BIN" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  ninja -C "$BUILD" dalv_bench_import >/dev/null
-fi
+# Always measure the current sources.
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+ninja -C "$BUILD" dalv_bench_import >/dev/null
 
 declare -A MEDIAN  # "engine size" -> median seconds
 
