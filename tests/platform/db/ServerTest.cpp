@@ -1,5 +1,6 @@
 // The data layer against PostgreSQL and MariaDB servers started on loopback by
 // scripts/dbservers.sh (connection strings in DALV_TEST_PG and DALV_TEST_MARIADB).
+#include "DbTestSupport.h"
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
 
@@ -169,21 +170,7 @@ TEST_P(Server, StatementsAndErrors) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, Server, ::testing::Values("DALV_TEST_PG", "DALV_TEST_MARIADB"));
 
-namespace {
-
-// Every field of every row as kind and text.
-std::vector<std::vector<std::string>> rowsOf(Recordset rs) {
-    std::vector<std::vector<std::string>> out;
-    for (; !rs.eof(); rs.moveNext()) {
-        std::vector<std::string> row;
-        for (int i = 0; i < rs.fieldCount(); ++i)
-            row.push_back(std::to_string(static_cast<int>(rs.field(i).kind())) + ":" + rs.field(i).toString());
-        out.push_back(std::move(row));
-    }
-    return out;
-}
-
-}  // namespace
+using dbtest::rowsOf;
 
 // Keys, indexes and foreign keys of the whole database come from one query each; they must be
 // the rows the driver's catalogue functions give table by table, in table order.

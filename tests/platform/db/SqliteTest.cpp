@@ -1,4 +1,5 @@
 // The data layer against real SQLite databases through the Debian SQLite3 ODBC driver.
+#include "DbTestSupport.h"
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
 
@@ -145,21 +146,7 @@ TEST_F(SqliteDb, KeysAndIndexes) {
     EXPECT_EQ(conn.openSchema(adSchemaForeignKeys).recordCount(), 1);
 }
 
-namespace {
-
-// Every field of every row as kind and text.
-std::vector<std::vector<std::string>> rowsOf(Recordset rs) {
-    std::vector<std::vector<std::string>> out;
-    for (; !rs.eof(); rs.moveNext()) {
-        std::vector<std::string> row;
-        for (int i = 0; i < rs.fieldCount(); ++i)
-            row.push_back(std::to_string(static_cast<int>(rs.field(i).kind())) + ":" + rs.field(i).toString());
-        out.push_back(std::move(row));
-    }
-    return out;
-}
-
-}  // namespace
+using dbtest::rowsOf;
 
 // Keys, indexes and foreign keys of the whole database come from one query each over the
 // engine's pragmas; they must be the rows the driver's catalogue functions give table by table,
