@@ -365,28 +365,9 @@ void frmDatabaseExplorer::OpenAllRows() {
 // ---- folders and connections -------------------------------------------------------------
 
 xml::Node frmDatabaseExplorer::AddNewGroupName(const std::string& name) {
-    try {
-        xml::Node root = oStructures.selectSingleNode("DATABASESTRUCTURES");
-        if (!root) throw std::runtime_error("The project document has no DATABASESTRUCTURES element.");
-        const int g = static_cast<int>(oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP").size()) + 1;
-        oReportEngine->CurrentDatabaseGroup(g);
-        std::string key;
-        for (char c : name)
-            if (c != ' ') key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        xml::Node folder = root.appendElement("DATABASEGROUP");
-        folder.setAttribute("Name", name);
-        folder.setAttribute("Key", key + "|" + std::to_string(g));
-        folder.setAttribute("CreatedOn", FormatShortDate());
-        folder.setAttribute("RHXPath", "DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]/DATABASECONNECTION");
-        folder.setAttribute("Display", "1");
-        folder.setAttribute("TreeImage", "DATABASEGROUP");
-        folder.setAttribute("ContextMenu", "ID_DBGroupNode");
-        PopulateLHXML();
-        return folder;
-    } catch (const std::exception& e) {
-        HandleError(-1, e.what(), "frmDatabaseExplorer.AddNewGroupName");
-        return {};
-    }
+    xml::Node folder = oReportEngine->AddNewGroupName(name);
+    if (folder) PopulateLHXML();
+    return folder;
 }
 
 void frmDatabaseExplorer::RenameCurrentGroup(const std::string& newName) {

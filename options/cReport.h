@@ -92,9 +92,9 @@ public:
     // project document (oStructures) as a new connection (AddAsNew) or the current one.
     bool ImportDatabase(bool AddAsNew);
     std::string GenerateSummary();
-    // The main window's AddNewGroupName: adds a folder to oStructures, makes it current and
-    // returns it (null after a failure). Without a handler the folder is added here alike.
-    std::function<xml::Node(const std::string& name)> AddNewGroupNameHandler;
+    // Adds a folder to the project document (oStructures), makes it current and returns it
+    // (null after a failure).
+    xml::Node AddNewGroupName(const std::string& name);
     // Asks a running import to stop (honoured at the reader's next progress event).
     void CancelImport();
     bool ImportRunning() const { return importing_; }
@@ -217,7 +217,6 @@ private:
     long colour(const char* element) const;
     void colour(const char* element, long value);
     bool FetchDatabaseStructure();
-    xml::Node AddNewGroupName(const std::string& name);
     void ReportSummary();
     bool BuildConnectionTreeEntry();
     bool BuildPreviewXML(const std::string& key);

@@ -144,7 +144,6 @@ bool cReport::FetchDatabaseStructure() {
 }
 
 xml::Node cReport::AddNewGroupName(const std::string& name) {
-    if (AddNewGroupNameHandler) return AddNewGroupNameHandler(name);
     try {
         xml::Node root = oStructures.selectSingleNode("DATABASESTRUCTURES");
         if (!root) return {};
