@@ -8,6 +8,7 @@
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 #include "reports/bXMLSupport.h"
+#include "platform/ui/WaitCursor.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -56,15 +57,6 @@ const QStringList kOutlookImages = {"TABLES",  "VIEWS",   "STOREDPROCEDURES", "T
                                     "INDEXES", "DIAGRAM", "FOREIGNKEYS"};
 
 const char* const kClosedImage = "DATABASECONNECTION_CLOSE";
-
-// Restores the mouse pointer on every way out.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // The current folder and connection numbers live in the connection options; loading another
 // connection's options must not move them.
@@ -451,7 +443,7 @@ bool frmDatabaseExplorer::LoadCurrentDB() {
 }
 
 bool frmDatabaseExplorer::RefreshDatabaseConnection() {
-    WaitCursor wait;
+    ui::WaitCursor wait;
     LongWork work(this);
     try {
         if (!oReportEngine) return false;

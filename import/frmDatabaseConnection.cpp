@@ -9,6 +9,7 @@
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
+#include "platform/ui/WaitCursor.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -46,15 +47,6 @@ constexpr Heading kHeadings[6] = {
     {"Report Options", "Choose from the following options to customize your report"},
     {"Select objects to be included in report",
      "You can select specific or all objects to be included in the report."},
-};
-
-// Restores the normal mouse pointer on every way out.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 std::string connectionPath(int g, int n) {
@@ -369,7 +361,7 @@ void frmDatabaseConnection::cmdNavigate_Click(int index) {
         }
         if (index == 2) {
             if (CurrentStep == 1) {
-                WaitCursor wait;
+                ui::WaitCursor wait;
                 if (selectedEngineId() == 13) {
                     const std::string file = txtXMLPath->text().toStdString();
                     oReportEngine->XMLFilePath(file);

@@ -10,6 +10,7 @@
 #include "platform/ui/Prompter.h"
 #include "reports/bXMLSupport.h"
 #include "reports/cWord.h"
+#include "platform/ui/WaitCursor.h"
 
 #include <QApplication>
 #include <QFormLayout>
@@ -453,11 +454,9 @@ bool frmDatabaseConnection::FinalSave() {
             return !DestinationPath.empty();
         }
         if (optOutputType[2]->isChecked()) {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
+            ui::WaitCursor wait;
             frmDatabaseExplorer* main = frmDatabaseExplorer::instance();
-            const bool ok = main ? !main->SaveInWord(DestinationPath, true).empty() : writeWordReport(DestinationPath);
-            QApplication::restoreOverrideCursor();
-            return ok;
+            return main ? !main->SaveInWord(DestinationPath, true).empty() : writeWordReport(DestinationPath);
         }
         return true;
     } catch (const std::exception& e) {

@@ -9,6 +9,7 @@
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
+#include "platform/ui/WaitCursor.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -29,15 +30,6 @@
 #include <exception>
 
 namespace {
-
-// Restores the normal mouse pointer on every way out.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 void stop(const std::string& text) { ui::MsgBox(text, ui::MsgButtons::OK, ui::MsgIcon::Critical); }
 
@@ -374,7 +366,7 @@ void frmDatabaseConnection::txtDatabasePath_Change() {
 void frmDatabaseConnection::cboSQLServerName_DropDown() {
     try {
         if (cboSQLServerName->count() > 0) return;
-        WaitCursor wait;
+        ui::WaitCursor wait;
         const std::string names = cSQLServers().GetServersList().joined();
         if (names.empty()) return;
         const QString typed = cboSQLServerName->currentText();
@@ -399,7 +391,7 @@ void frmDatabaseConnection::cboSQLDatabaseName_DropDown() {
         if (optSQLAuthentication[1]->isChecked() && txtSQLLoginName->text().isEmpty()) return;
         DatabaseList list;
         {
-            WaitCursor wait;
+            ui::WaitCursor wait;
             list = windows ? cSQLDatabases().GetDatabasesList(server, true, "", "")
                            : cSQLDatabases().GetDatabasesList(server, false, str(txtSQLLoginName->text()),
                                                               str(txtSQLPassword->text()));
