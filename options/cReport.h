@@ -139,6 +139,21 @@ public:
     // styles/ReportXML.xsl, then through sXSLFileName. Outputs are written only when given.
     bool ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::string* sHTMLContent = nullptr,
                   std::string* sXMLContent = nullptr);
+    // While an object of this class lives, ApplyXSL runs the first stage once and reuses its
+    // result for every layout sheet (the pages of one export see one unchanged structure).
+    class FirstStageReuse {
+    public:
+        explicit FirstStageReuse(cReport& r) : r_(r) { r_.reuseFirstStage_ = true; }
+        ~FirstStageReuse() {
+            r_.reuseFirstStage_ = false;
+            r_.firstStage_.reset();
+        }
+        FirstStageReuse(const FirstStageReuse&) = delete;
+        FirstStageReuse& operator=(const FirstStageReuse&) = delete;
+
+    private:
+        cReport& r_;
+    };
     bool PreparePreview(long lWindowHandle, const std::string& sPreviewXPath, std::string& sPreviewHTML,
                         std::string& sPreviewXML, std::string& sPrintLayoutHTML);
     // Copy of the part of the structure a tree key names; an empty document for nothing.
@@ -228,6 +243,14 @@ private:
     xml::Document diagram_;
     xml::Document dbEngines_;
     std::shared_ptr<xml::Document> oPreviewXML_;
+    // First-stage result kept while a FirstStageReuse lives: its source and output.
+    struct FirstStage {
+        const xml::Document* source = nullptr;
+        std::string text;
+        xml::Document document;
+    };
+    bool reuseFirstStage_ = false;
+    std::unique_ptr<FirstStage> firstStage_;
     std::string PreviewNodeKind_;
     std::string connectionString_;
     std::unique_ptr<Readers> readers_;

@@ -103,18 +103,21 @@ void cReport::HTML_CurrentCSS(const std::string& v) {
 bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::string* sHTMLContent,
                        std::string* sXMLContent) {
     try {
-        xml::Stylesheet style;
-        if (!style.load(reportXmlSheet())) return false;
         const xml::Document* source = (bPreview && oPreviewXML_) ? oPreviewXML_.get() : oResultXML.get();
         if (!source) return false;
-        if (xml::Node ro = source->selectSingleNode("DATABASE/REPORTOPTIONS")) ro.setAttribute("Report", "1");
-
-        std::string first;
-        if (!style.transform(*source, first)) throw std::runtime_error(style.error());
-        if (sXMLContent) *sXMLContent = first;
-        first = replaceAll(first, "\r", "\r\n");
-        xml::Document intermediate;
-        if (!intermediate.loadXML(first)) return false;
+        if (!reuseFirstStage_ || !firstStage_ || firstStage_->source != source) {
+            firstStage_.reset();
+            xml::Stylesheet style;
+            if (!style.load(reportXmlSheet())) return false;
+            if (xml::Node ro = source->selectSingleNode("DATABASE/REPORTOPTIONS")) ro.setAttribute("Report", "1");
+            auto stage = std::make_unique<FirstStage>();
+            stage->source = source;
+            if (!style.transform(*source, stage->text)) throw std::runtime_error(style.error());
+            if (!stage->document.loadXML(replaceAll(stage->text, "\r", "\r\n"))) return false;
+            firstStage_ = std::move(stage);
+        }
+        if (sXMLContent) *sXMLContent = firstStage_->text;
+        const xml::Document& intermediate = firstStage_->document;
 
         xml::Stylesheet layout;
         if (!layout.load(sXSLFileName)) return false;
@@ -124,6 +127,7 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
         // source, defaults, names) is never turned back into markup.
         html = replaceAll(html, " xmlns:fo=\"http://www.w3.org/1999/XSL/Format\"", "");
         if (sHTMLContent) *sHTMLContent = html;
+        if (!reuseFirstStage_) firstStage_.reset();
         return true;
     } catch (const std::exception&) {
         ui::MsgBox("Please check the xsl that you have clhosen to apply. Try again with the default xsl.",

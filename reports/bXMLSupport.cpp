@@ -221,6 +221,7 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
         const std::string layout = oReportEngine->HTML_CurrentXSL();
         std::string indexPage;
         bool failed = false;
+        cReport::FirstStageReuse reuse(*oReportEngine);
         for (const PageKind& k : kPageKinds) {
             const std::string sheet = text::replaceAll(layout, ".xsl", k.sheet);
             const bool index = std::string(k.kind) == "Index";
