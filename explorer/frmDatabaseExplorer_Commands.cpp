@@ -10,6 +10,7 @@
 #include "platform/ui/Prompter.h"
 #include "reports/bXMLSupport.h"
 #include "reports/cWord.h"
+#include "platform/text/Text.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -32,15 +33,10 @@ bool confirmed(const std::string& question) {
     return ui::MsgBox(question, ui::MsgButtons::YesNo, ui::MsgIcon::Question, appTitle()) == ui::MsgResult::Yes;
 }
 
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // The tool's identifier in upper case with every "Category_" removed.
 std::string commandWord(const std::string& category, const QString& tool) {
-    std::string id = upper(tool.toStdString());
-    const std::string prefix = upper(category) + "_";
+    std::string id = text::upper(tool.toStdString());
+    const std::string prefix = text::upper(category) + "_";
     for (std::size_t at; (at = id.find(prefix)) != std::string::npos;) id.erase(at, prefix.size());
     return id;
 }
@@ -69,7 +65,7 @@ std::string frmDatabaseExplorer::GetToolCategory(const std::string& toolId) {
 void frmDatabaseExplorer::tbMain_ToolClick(const QString& toolId) {
     // Menu headers (one "_") carry no command.
     if (toolId.count(QLatin1Char('_')) == 1) return;
-    const std::string category = GetToolCategory(upper(toolId.toStdString()));
+    const std::string category = GetToolCategory(text::upper(toolId.toStdString()));
     if (category == "ID_FILE") HandleFileMenu(category, toolId);
     else if (category == "ID_EDIT") HandleEditMenu(category, toolId);
     else if (category == "ID_VIEW") HandleViewMenu(category, toolId);

@@ -3,6 +3,7 @@
 #include "core/bErrorHandler.h"
 #include "platform/ui/ProgressTarget.h"
 #include "platform/ui/Prompter.h"
+#include "platform/text/Text.h"
 
 #include <QString>
 
@@ -27,15 +28,6 @@ std::string upperText(const std::string& s)
         return out;
     }
     return QString::fromStdString(s).toUpper().toStdString();
-}
-
-std::string trimmed(const std::string& s)
-{
-    const char* blanks = " \t\r\n";
-    auto b = s.find_first_not_of(blanks);
-    if (b == std::string::npos) return {};
-    auto e = s.find_last_not_of(blanks);
-    return s.substr(b, e - b + 1);
 }
 
 std::string removeChars(std::string s, const char* chars)
@@ -417,7 +409,7 @@ void cADODB::GenerateTablesXML()
             else if (!col.numericPrecision.isNull()) length = col.numericPrecision.toInt();
 
             std::string datatype;
-            const std::string d = trimmed(col.dataType.toString());
+            const std::string d = text::trim(col.dataType.toString());
             if (IsNumber(d) && col.dataType.isNumeric())
                 datatype = GetFieldType(col.dataType.toInt(), col.charLength.toInt(),
                                         col.datetimePrecision.toInt(), col.numericPrecision.toInt());
@@ -426,13 +418,13 @@ void cADODB::GenerateTablesXML()
 
             // A bare NULL is the engine's way of saying there is no default.
             std::string columnDefault = col.columnDefault.isNull() ? std::string() : col.columnDefault.toString();
-            if (upperText(trimmed(columnDefault)) == "NULL") columnDefault.clear();
+            if (upperText(text::trim(columnDefault)) == "NULL") columnDefault.clear();
 
             std::string nullAllowed;
             if (col.isNullable.isNumeric())
                 nullAllowed = col.isNullable.toDouble() == 0 ? "False" : "True";
             else {
-                const std::string n = upperText(trimmed(col.isNullable.toString()));
+                const std::string n = upperText(text::trim(col.isNullable.toString()));
                 nullAllowed = (n == "NO" || n == "FALSE") ? "False" : "True";
             }
 
@@ -578,7 +570,7 @@ void cADODB::GenerateIndexXML(const std::string& sTableName)
         for (const IndexRow* r : members) {
             std::string k = r->columnName;
             std::replace(k.begin(), k.end(), '+', ',');
-            k = trimmed(k);
+            k = text::trim(k);
             if (!k.empty() && k.front() == ',') k.erase(0, 1);
             if (k.empty()) continue;
             if (!list.empty()) list += ',';

@@ -11,6 +11,7 @@
 #include "reports/bXMLSupport.h"
 #include "reports/cWord.h"
 #include "platform/ui/WaitCursor.h"
+#include "platform/text/Text.h"
 
 #include <QApplication>
 #include <QFormLayout>
@@ -39,13 +40,8 @@ QLineEdit* readOnlyBox(QWidget* parent, const char* name) {
 
 bool endsWithSeparator(const std::string& s) { return !s.empty() && (s.back() == '/' || s.back() == '\\'); }
 
-std::string lowerCase(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 bool containsNoCase(const std::string& text, const std::string& part) {
-    return lowerCase(text).find(lowerCase(part)) != std::string::npos;
+    return text::lower(text).find(text::lower(part)) != std::string::npos;
 }
 
 std::size_t lastSeparator(const std::string& s) { return s.find_last_of("/\\"); }
@@ -191,7 +187,7 @@ std::string frmDatabaseConnection::AssignInitialPath(const std::string& extensio
     try {
         const std::string db = oReportEngine->DatabaseName();
         const std::string& reports = ReportsFolder;
-        const std::string extension = lowerCase(extensionIn);
+        const std::string extension = text::lower(extensionIn);
         std::string path = qs(pathIn).trimmed().toStdString();
         const std::string folderPart = db + "Report/";
         if (path.empty() && extension != "html") return files::joinPath(reports, db + "report." + extension);

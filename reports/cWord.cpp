@@ -6,6 +6,7 @@
 #include "platform/fs/Paths.h"
 #include "platform/ui/ProgressTarget.h"
 #include "platform/ui/Prompter.h"
+#include "platform/text/Text.h"
 
 #include <array>
 #include <exception>
@@ -29,15 +30,6 @@ constexpr const char* kIntroMarker = "About Quorvel Group";
 struct MalformedReport {
     std::string message;
 };
-
-std::string replaceAll(std::string text, std::string_view from, std::string_view to) {
-    if (from.empty()) return text;
-    std::string out;
-    size_t pos = 0;
-    for (size_t hit; (hit = text.find(from, pos)) != std::string::npos; pos = hit + from.size())
-        out.append(text, pos, hit - pos).append(to);
-    return out.append(text, pos, std::string::npos);
-}
 
 std::string trimmed(const std::string& s) {
     size_t a = s.find_first_not_of(" \t");
@@ -83,7 +75,7 @@ std::string lineText(const docx::Block& b) {
 }
 
 void replaceInParagraph(docx::Paragraph& p, std::string_view from, std::string_view to) {
-    for (docx::Run& r : p.runs) r.text = replaceAll(std::move(r.text), from, to);
+    for (docx::Run& r : p.runs) r.text = text::replaceAll(std::move(r.text), from, to);
 }
 
 bool paragraphHas(const docx::Paragraph& p, std::string_view what) {

@@ -6,7 +6,7 @@
 namespace db {
 
 namespace {
-bool ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+using odbc::ok;
 
 std::string infoText(SQLHDBC dbc, SQLUSMALLINT what) {
     SQLCHAR buf[512] = {0};

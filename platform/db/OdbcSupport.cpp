@@ -1,4 +1,5 @@
 #include "platform/db/OdbcSupport.h"
+#include "platform/text/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,13 +10,7 @@ namespace db {
 
 namespace {
 
-std::string lower(std::string_view s) {
-    std::string r(s);
-    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
-}
-
-bool ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+using odbc::ok;
 
 struct Diag {
     std::string state;
@@ -73,7 +68,7 @@ std::vector<std::string> installedDrivers() {
 }
 
 long mapSqlState(const std::string& state, long native, const std::string& message) {
-    const std::string msg = lower(message);
+    const std::string msg = text::lower(message);
     if (state == "28000" || native == 18456 || native == 1045 || msg.find("password authentication failed") != std::string::npos ||
         msg.find("login failed") != std::string::npos)
         return err::AuthFailed;
@@ -87,7 +82,7 @@ long mapSqlState(const std::string& state, long native, const std::string& messa
 }
 
 int adoType(SQLSMALLINT sqlType, std::string_view typeName, bool tdsDriver) {
-    const bool isUnsigned = lower(typeName).find("unsigned") != std::string::npos;
+    const bool isUnsigned = text::lower(typeName).find("unsigned") != std::string::npos;
     switch (sqlType) {
     case SQL_CHAR: return adtype::Char;
     case SQL_VARCHAR: return adtype::VarChar;
@@ -188,7 +183,7 @@ void StatementCursor::release() {
 void StatementCursor::describe() {
     SQLSMALLINT cols = 0;
     SQLNumResultCols(stmt, &cols);
-    const bool tds = lower(conn->driverFile).find("tds") != std::string::npos;
+    const bool tds = text::lower(conn->driverFile).find("tds") != std::string::npos;
     fields.clear();
     sqlTypes.clear();
     for (SQLUSMALLINT i = 1; i <= cols; ++i) {

@@ -18,6 +18,9 @@ namespace db {
 
 namespace odbc {
 
+// True for a call that succeeded, with or without information.
+inline bool ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
 SQLHENV environment();
 std::vector<std::string> installedDrivers();
 

@@ -17,7 +17,7 @@ bool iequals(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+using odbc::ok;
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 // engine's INFORMATION_SCHEMA views.
 #include "platform/db/Connection.h"
 #include "platform/db/OdbcSupport.h"
+#include "platform/text/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,13 +19,7 @@ namespace {
 using Row = std::vector<Value>;
 using Restriction = std::optional<std::string>;
 
-bool ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
-
-std::string lower(std::string_view s) {
-    std::string r(s);
-    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
-}
+using odbc::ok;
 
 std::vector<FieldInfo> columns(std::initializer_list<std::pair<const char*, int>> list) {
     std::vector<FieldInfo> out;
@@ -128,7 +123,7 @@ public:
         SQLCHAR buf[256] = {0};
         SQLSMALLINT len = 0;
         SQLGetInfo(c_->dbc, SQL_DBMS_NAME, buf, sizeof buf, &len);
-        return lower(reinterpret_cast<char*>(buf));
+        return text::lower(reinterpret_cast<char*>(buf));
     }
     bool isMySql() {
         std::string d = dbms();
@@ -141,7 +136,7 @@ public:
         if (!ok(SQLGetConnectAttr(c_->dbc, SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len))) return {};
         return reinterpret_cast<char*>(buf);
     }
-    bool tds() const { return lower(c_->driverFile).find("tds") != std::string::npos; }
+    bool tds() const { return text::lower(c_->driverFile).find("tds") != std::string::npos; }
 
     // Pattern arguments (SQLTables, SQLColumns) take '_' and '%' as wildcards: escape them.
     std::string pattern(const std::string& name) {
@@ -183,7 +178,7 @@ public:
         for (auto& row : rows) {
             if (row.size() < 4) continue;
             if (name && row[2].toString() != *name) continue;
-            if (lower(row[3].toString()) != lower(type)) continue;
+            if (text::lower(row[3].toString()) != text::lower(type)) continue;
             out.push_back({row[0], row[1], row[2].toString()});
         }
         return out;
@@ -246,7 +241,7 @@ Recordset tablesRowset(SchemaReader& s) {
         // SQLite's bookkeeping tables (sqlite_sequence, sqlite_stat1) are reported as user tables.
         if (sqlite && tableType.toString() == "TABLE" && r[2].toString().rfind("sqlite_", 0) == 0)
             tableType = Value(std::string("SYSTEM TABLE"));
-        if (type && lower(tableType.toString()) != lower(*type)) continue;
+        if (type && text::lower(tableType.toString()) != text::lower(*type)) continue;
         out.push_back({r[0], r[1], r[2], tableType, Value(), r[4], Value(), Value(), Value()});
     }
     return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaTables");
@@ -496,7 +491,7 @@ std::string unquote(std::string name) {
 }
 
 bool isIntegerType(const std::string& type) {
-    return type.size() == 7 && lower(type) == "integer";
+    return type.size() == 7 && text::lower(type) == "integer";
 }
 
 int ruleCode(const Value& v) {
@@ -968,9 +963,9 @@ Recordset viewsRowset(SchemaReader& s) {
                                           "FROM INFORMATION_SCHEMA.VIEWS",
                                           {"TABLE_NAME"}, {name})) {
                     if (r.size() < 5) continue;
-                    const std::string check = lower(r[3].toString());
+                    const std::string check = text::lower(r[3].toString());
                     const Value checkOption = r[3].isNull() ? Value() : Value(!check.empty() && check != "none");
-                    const Value updatable = r[4].isNull() ? Value() : Value(lower(r[4].toString()) == "yes");
+                    const Value updatable = r[4].isNull() ? Value() : Value(text::lower(r[4].toString()) == "yes");
                     extra.insert({r[1].toString(), {r[0].toString(), r[2], checkOption, updatable}});
                 }
             } catch (const Error&) {
