@@ -1,0 +1,58 @@
+// One accessor per fact of a structure document, whichever reader wrote it.
+//
+// The readers name the same fact differently (ADO/ADOX: Name, Datatype, Length; DAO and the
+// catalogue-query definitions: Column_Name, Data_Type, Precision), and the ADO reader writes a
+// foreign key under the referenced table where DAO writes it under the referencing table.
+// Consumers (diagram file, migration, grids) read facts through these functions only.
+#pragma once
+
+#include "platform/xml/Xml.h"
+
+#include <string>
+#include <vector>
+
+namespace vocab {
+
+// TABLE/COLUMN, VIEW/COLUMN and INDEX/COLUMN
+std::string columnName(const xml::Node& column);
+std::string dataType(const xml::Node& column);
+std::string length(const xml::Node& column);   // size or precision, "" when absent
+std::string scale(const xml::Node& column);    // numeric scale, "" when the reader had none
+std::string columnDefault(const xml::Node& column);
+bool nullAllowed(const xml::Node& column);     // "False"/"No"/"0" mean NOT NULL
+// True when the column belongs to the table's primary key: ADO writes the key's name,
+// DAO "Yes"/"True", catalogue-query definitions "Yes"/"True"/"1" or a name.
+bool inPrimaryKey(const xml::Node& column);
+// Columns of a table in catalogue order (by Ordinal_Position, then Serial_Number, then
+// document order).
+std::vector<xml::Node> tableColumns(const xml::Node& table);
+
+// TABLE/INDEX
+bool indexUnique(const xml::Node& index);      // ADO indexes are unique by construction
+bool indexPrimary(const xml::Node& index);
+// Index columns in order: INDEX/COLUMN children (DAO, catalogue queries) or the single
+// INDEX/@Column_Name (ADO).
+std::vector<std::string> indexColumns(const xml::Node& index);
+
+// TABLE/FOREIGNKEY: one element per column pair.
+struct ForeignKeyPair {
+    std::string name;
+    std::string referencingTable;   // Foreign_Key_Table
+    std::string referencingColumn;  // Foreign_Key_Column or Related_Column
+    std::string referencedTable;    // Primary_Key_Table
+    std::string referencedColumn;   // Primary_Key_Column
+    std::string updateRule;
+    std::string deleteRule;
+    xml::Node element;
+};
+ForeignKeyPair foreignKeyPair(const xml::Node& foreignKey);
+// Every foreign-key pair of the document, wherever the reader placed the element, each once,
+// in document order.
+std::vector<ForeignKeyPair> allForeignKeys(const xml::Document& structure);
+// Pairs whose referencing table is the given one (keys this table holds).
+std::vector<ForeignKeyPair> foreignKeysOf(const xml::Document& structure, const std::string& table);
+
+// "Yes", "True", "1" (any case) are true.
+bool isTrueText(const std::string& text);
+
+}  // namespace vocab
