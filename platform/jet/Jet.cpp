@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -181,7 +182,8 @@ struct Database::Impl {
                     break;
                 }
             }
-        while (mdb_fetch_row(t)) {
+        // A damaged file can make the page chain loop: never read more rows than the table has.
+        for (unsigned n = 0; n < t->num_rows && mdb_fetch_row(t); ++n) {
             Row row(columns.size());
             for (std::size_t c = 0; c < columns.size(); ++c) {
                 if (!bound[c] || lengths[c] <= 0) continue;
@@ -213,6 +215,12 @@ Database::Database(const std::string& path, const std::string& password) : d_(st
         throw Error(Error::Unreadable, "\"" + path + "\" is an encrypted Access database and cannot be read.");
     if (header_.password != password)
         throw Error(Error::WrongPassword, "The database password is not valid.");
+
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    const std::uintmax_t page = header_.version == 0 ? 2048 : 4096;
+    if (ec || size % page != 0 || size < 3 * page)
+        throw Error(Error::Unreadable, "\"" + path + "\" is incomplete or damaged and cannot be read.");
 
     d_->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
     if (!d_->mdb) throw Error(Error::NotADatabase, "\"" + path + "\" is not an Access database.");
