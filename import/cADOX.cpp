@@ -160,21 +160,12 @@ void cADOX::GenerateViewsXML()
             // Views are the row-returning queries without parameters; the rest are procedures.
             const bool rows = q.type == jet::SelectQuery || q.type == jet::UnionQuery || q.type == jet::CrosstabQuery;
             if (!rows || q.hasParameters) continue;
-            std::string sql;
-            for (std::size_t i = 0; i < q.sql.size(); ++i) {
-                if (q.sql[i] == '\r' && i + 1 < q.sql.size() && q.sql[i + 1] == '\n') {
-                    sql += ' ';
-                    ++i;
-                } else {
-                    sql += q.sql[i];
-                }
-            }
             xml::Node v = m_Root.appendElement("VIEW");
             v.setAttribute("Name", q.name);
             v.setAttribute("Created_On", q.created);
             v.setAttribute("Report", "1");
             v.setAttribute("Migrate", "0");
-            v.appendElement("SQLSCRIPT").appendCData(sql);
+            v.appendElement("SQLSCRIPT").appendCData(jet::SqlOnOneLine(q.sql));
         }
     } catch (const std::exception& e) {
         m_Failed = true;

@@ -228,10 +228,9 @@ void cDAO::GenerateViewsXML()
             v.setAttribute("Created_On", q.created);
             v.setAttribute("Report", "1");
             v.setAttribute("Migrate", "0");
-            std::string sql = q.sql;
-            for (char& ch : sql)
-                if (ch == '\n') ch = ' ';
-            v.appendElement("SQLSCRIPT").appendCData(sql);
+            // A carriage return would not survive the document being saved and read again (XML
+            // turns it into a line feed), so every line break becomes a blank.
+            v.appendElement("SQLSCRIPT").appendCData(jet::SqlOnOneLine(q.sql));
         }
     } catch (const std::exception& e) {
         m_Failed = true;

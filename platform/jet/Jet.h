@@ -101,6 +101,9 @@ struct Query {
 std::string RebuildQuerySql(const std::vector<QueryRow>& rows, int* type = nullptr,
                             bool* hasParameters = nullptr);
 
+// The SQL text on one line: each line break (CR LF, LF or CR) becomes one blank.
+std::string SqlOnOneLine(const std::string& sql);
+
 class Error : public std::runtime_error {
 public:
     enum Kind { NotFound, NotADatabase, WrongPassword, EncryptedAccdb, Unreadable };

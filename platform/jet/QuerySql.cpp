@@ -199,6 +199,20 @@ void appendClauses(std::vector<std::string>& lines, const Rows& rows, bool cross
 
 }  // namespace
 
+std::string SqlOnOneLine(const std::string& sql)
+{
+    std::string out;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        if (sql[i] == '\r' || sql[i] == '\n') {
+            out += ' ';
+            if (sql[i] == '\r' && i + 1 < sql.size() && sql[i + 1] == '\n') ++i;
+        } else {
+            out += sql[i];
+        }
+    }
+    return out;
+}
+
 std::string RebuildQuerySql(const std::vector<QueryRow>& all, int* typeOut, bool* hasParametersOut)
 {
     Rows rows;

@@ -6,30 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <stdexcept>
 
 namespace {
 
 std::string fixture(const std::string& name) { return testsupport::fixturePath("access/" + name); }
-
-std::string copyOf(const testsupport::TempDir& dir, const std::string& name)
-{
-    const std::string to = dir.file(name);
-    std::filesystem::copy_file(fixture(name), to);
-    return to;
-}
-
-// Sets a database password in a copy of a file that has none: there the stored bytes are the
-// mask itself, so the password's own bytes are XORed into them.
-void patchPassword(const std::string& path, const std::string& password, bool wide)
-{
-    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-    std::string area(40, '\0');
-    f.seekg(0x42);
-    f.read(area.data(), 40);
-    for (std::size_t i = 0; i < password.size(); ++i) area[wide ? 2 * i : i] ^= password[i];  // ASCII
-    f.seekp(0x42);
-    f.write(area.data(), 40);
-}
 
 const jet::Query& query(const std::vector<jet::Query>& all, const std::string& name)
 {
@@ -113,12 +94,12 @@ TEST(Jet, HeaderPasswordAndDamagedFiles)
     EXPECT_EQ(jet::ReadHeader(fixture("nwind.mdb")).version, 0);
     EXPECT_EQ(jet::ReadHeader(fixture("DateTestDatabase.mdb")).version, 1);
 
-    const std::string jet3 = copyOf(dir, "nwind.mdb");
-    const std::string jet4 = copyOf(dir, "DateTestDatabase.mdb");
-    const std::string ace = copyOf(dir, "ASampleDatabase.accdb");
-    patchPassword(jet3, "Sesam3", false);
-    patchPassword(jet4, "Sesam4", true);
-    patchPassword(ace, "Sesam5", true);
+    const std::string jet3 = testsupport::accessCopy(dir, "nwind.mdb");
+    const std::string jet4 = testsupport::accessCopy(dir, "DateTestDatabase.mdb");
+    const std::string ace = testsupport::accessCopy(dir, "ASampleDatabase.accdb");
+    testsupport::setAccessPassword(jet3, "Sesam3", false);
+    testsupport::setAccessPassword(jet4, "Sesam4", true);
+    testsupport::setAccessPassword(ace, "Sesam5", true);
     EXPECT_EQ(jet::ReadHeader(jet3).password, "Sesam3");
     EXPECT_EQ(jet::ReadHeader(jet4).password, "Sesam4");
 
