@@ -313,7 +313,6 @@ Table Database::ReadTable(const std::string& name) const
         f.validationRule = text(mdb_col_get_prop(c, "ValidationRule"));
         f.required = yes(mdb_col_get_prop(c, "Required"), false);
         f.allowZeroLength = yes(mdb_col_get_prop(c, "AllowZeroLength"), false);
-        f.hyperlink = c->col_type == MDB_MEMO && yes(mdb_col_get_prop(c, "IsHyperlink"), false);
         table.fields.push_back(std::move(f));
     }
 

@@ -25,7 +25,7 @@ struct Field {
     int size = 0;            // bytes of a fixed type, characters of Text, 0 for Memo/OLE
     bool fixed = false;      // fixed-length storage
     bool autoNumber = false;
-    bool hyperlink = false;
+    bool hyperlink = false;  // libmdb does not keep the column flag that marks one: always false
     int precision = 0, scale = 0;  // Decimal only
     // Properties, with Jet's defaults where the file sets none.
     std::string description, defaultValue, validationRule;
