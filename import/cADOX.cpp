@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr long kJetError = 3043;
-
 std::string boolText(bool b) { return b ? "True" : "False"; }
 
 }  // namespace
@@ -29,7 +27,7 @@ bool cADOX::OpenDalvDatabase()
         password = db::parameterValue(params, "Jet OLEDB:Database Password");
         workgroup = db::parameterValue(params, "Jet OLEDB:System Database");
     } catch (const std::exception& e) {
-        HandleError(kJetError, e.what(), "cADOX.OpenDalvDatabase");
+        HandleError(jet::ErrorNumber, e.what(), "cADOX.OpenDalvDatabase");
         return false;
     }
     m_Database = cDAO::OpenAccessFile(path, password, workgroup, "cADOX.OpenDalvDatabase");
@@ -50,7 +48,7 @@ bool cADOX::GenerateXML()
         raise(4, "Database imported", 2);
         return !m_Cancel;
     } catch (const std::exception& e) {
-        HandleError(kJetError, e.what(), "cADOX.GenerateXML");
+        HandleError(jet::ErrorNumber, e.what(), "cADOX.GenerateXML");
         return false;
     }
 }
@@ -128,7 +126,8 @@ void cADOX::GenerateAccessTables_ADOX()
             for (const jet::Field& f : table.fields) {
                 const long size = f.size != 0 ? f.size : f.precision;
                 const bool fixedText = f.type == jet::Text && f.fixed;
-                const std::string type = GetAccessDataType(AdoType(f), size, fixedText, f.autoNumber, f.hyperlink);
+                // libmdb keeps no column flag that marks a hyperlink memo: such a field reads as "Memo".
+                const std::string type = GetAccessDataType(AdoType(f), size, fixedText, f.autoNumber, false);
                 std::string nullAllowed;
                 if (f.autoNumber) nullAllowed = "False";
                 else if (type == "Text" || type == "Memo" || type == "Hyperlink") nullAllowed = boolText(f.allowZeroLength);
@@ -149,7 +148,7 @@ void cADOX::GenerateAccessTables_ADOX()
         }
     } catch (const std::exception& e) {
         m_Failed = true;
-        HandleError(kJetError, e.what(), "cADODB.GenerateAccessTables_ADOX");
+        HandleError(jet::ErrorNumber, e.what(), "cADODB.GenerateAccessTables_ADOX");
     }
 }
 
@@ -169,6 +168,6 @@ void cADOX::GenerateViewsXML()
         }
     } catch (const std::exception& e) {
         m_Failed = true;
-        HandleError(kJetError, e.what(), "cADOX.GenerateViewsXML");
+        HandleError(jet::ErrorNumber, e.what(), "cADOX.GenerateViewsXML");
     }
 }

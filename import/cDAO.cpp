@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr long kJetError = 3043;  // the Jet engine's "disk or network error" number
-
 bool sameNoCase(const std::string& a, const std::string& b)
 {
     return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
@@ -45,7 +43,7 @@ std::unique_ptr<jet::Database> cDAO::OpenAccessFile(const std::string& path, con
         else
             ui::MsgBox(e.what(), ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
     } catch (const std::exception& e) {
-        HandleError(kJetError, e.what(), source);
+        HandleError(jet::ErrorNumber, e.what(), source);
     }
     return nullptr;
 }
@@ -71,7 +69,7 @@ bool cDAO::GenerateXML()
         raise(4, "Database imported");
         return !m_Cancel;
     } catch (const std::exception& e) {
-        HandleError(kJetError, e.what(), "GenerateXML");
+        HandleError(jet::ErrorNumber, e.what(), "GenerateXML");
         return false;
     }
 }
@@ -128,7 +126,7 @@ void cDAO::GenerateTables()
         }
     } catch (const std::exception& e) {
         m_Failed = true;
-        HandleError(kJetError, e.what(), "cDAO.GenerateTables");
+        HandleError(jet::ErrorNumber, e.what(), "cDAO.GenerateTables");
         return;
     }
     GenerateForeignKeysXML();
@@ -215,7 +213,7 @@ void cDAO::GenerateForeignKeysXML()
         }
     } catch (const std::exception& e) {
         m_Failed = true;
-        HandleError(kJetError, e.what(), "cDAO.GenerateForeignKeysXML");
+        HandleError(jet::ErrorNumber, e.what(), "cDAO.GenerateForeignKeysXML");
     }
 }
 
@@ -234,6 +232,6 @@ void cDAO::GenerateViewsXML()
         }
     } catch (const std::exception& e) {
         m_Failed = true;
-        HandleError(kJetError, e.what(), "GenerateViewsXML");
+        HandleError(jet::ErrorNumber, e.what(), "GenerateViewsXML");
     }
 }

@@ -25,7 +25,6 @@ struct Field {
     int size = 0;            // bytes of a fixed type, characters of Text, 0 for Memo/OLE
     bool fixed = false;      // fixed-length storage
     bool autoNumber = false;
-    bool hyperlink = false;  // libmdb does not keep the column flag that marks one: always false
     int precision = 0, scale = 0;  // Decimal only
     // Properties, with Jet's defaults where the file sets none.
     std::string description, defaultValue, validationRule;
@@ -100,6 +99,10 @@ struct Query {
 // Rebuilds a query's SQL text from its MSysQueries rows (file order).
 std::string RebuildQuerySql(const std::vector<QueryRow>& rows, int* type = nullptr,
                             bool* hasParameters = nullptr);
+
+// Error number under which the readers report a failure of this layer (Jet's "disk or network
+// error").
+constexpr long ErrorNumber = 3043;
 
 // The SQL text on one line: each line break (CR LF, LF or CR) becomes one blank.
 std::string SqlOnOneLine(const std::string& sql);
