@@ -183,7 +183,8 @@ struct Database::Impl {
                 }
             }
         // A damaged file can make the page chain loop: never read more rows than the table has.
-        for (unsigned n = 0; n < t->num_rows && mdb_fetch_row(t); ++n) {
+        unsigned fetched = 0;
+        for (; fetched < t->num_rows && mdb_fetch_row(t); ++fetched) {
             Row row(columns.size());
             for (std::size_t c = 0; c < columns.size(); ++c) {
                 if (!bound[c] || lengths[c] <= 0) continue;
@@ -192,7 +193,11 @@ struct Database::Impl {
             out.push_back(std::move(row));
             for (std::size_t c = 0; c < columns.size(); ++c) buffers[c][0] = '\0';
         }
+        const bool complete = fetched == t->num_rows;
         mdb_free_tabledef(t);
+        // Rows on pages that are gone would silently drop objects from the catalogue.
+        if (!complete)
+            throw Error(Error::Unreadable, std::string("The file is damaged: rows of ") + tableName + " are missing.");
         return out;
     }
 

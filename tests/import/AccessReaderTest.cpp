@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace importtest;
 
 namespace {
@@ -57,9 +59,9 @@ TEST(AccessReaders, DocumentsMatchTheExpectedFiles)
     EXPECT_TRUE(errors.entries.empty());
 }
 
-// A wrong database password is refused with a message by both readers; the right one opens.
-// A cancelled import returns False.
-TEST(AccessReaders, WrongPasswordIsRefusedAndCancelIsNoSuccess)
+// A wrong database password is refused with a message by both readers. A cancelled import,
+// and one that fails on a damaged table definition, return False.
+TEST(AccessReaders, WrongPasswordCancelAndDamageAreNoSuccess)
 {
     testsupport::TempDir dir;
     testsupport::ScopedPrompter prompts;
@@ -78,4 +80,20 @@ TEST(AccessReaders, WrongPasswordIsRefusedAndCancelIsNoSuccess)
     EXPECT_FALSE(dao->GenerateXML());
     EXPECT_EQ(log.count("Importing table "), 5);  // stopped at the fifth table, Orders
     EXPECT_EQ(log.count("Database imported"), 0);
+
+    // Cut so that the catalogue is whole but the last table's definition is gone.
+    const std::string cut = testsupport::accessCopy(dir, "nwind.mdb", "cut.mdb");
+    std::filesystem::resize_file(cut, 750 * 2048);
+    ErrorCapture errors;
+    std::vector<std::unique_ptr<StructureReader>> readers;
+    readers.push_back(daoReader(cut));
+    readers.push_back(adoxReader(cut));
+    for (auto& r : readers) {
+        ASSERT_TRUE(r->OpenDalvDatabase());
+        EXPECT_FALSE(r->GenerateXML());
+    }
+    ASSERT_EQ(errors.entries.size(), 2u);
+    EXPECT_EQ(errors.entries[0].source, "cDAO.GenerateTables");
+    EXPECT_EQ(errors.entries[1].source, "cADODB.GenerateAccessTables_ADOX");
+    EXPECT_NE(errors.entries[0].description.find("Umsätze"), std::string::npos);
 }

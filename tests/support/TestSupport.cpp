@@ -42,8 +42,8 @@ std::string sharedFixturePath(const std::string& relative) {
     return files::joinPath(DALV_SHARED_FIXTURES, relative);
 }
 
-std::string accessCopy(const TempDir& dir, const std::string& name) {
-    const std::string to = dir.file(name);
+std::string accessCopy(const TempDir& dir, const std::string& name, const std::string& copyName) {
+    const std::string to = dir.file(copyName.empty() ? name : copyName);
     std::filesystem::copy_file(fixturePath("access/" + name), to);
     return to;
 }
