@@ -232,11 +232,24 @@ Database::Database(const std::string& path, const std::string& password) : d_(st
     mdb_set_bind_size(d_->mdb, 1 << 16);
     mdb_set_date_fmt(d_->mdb, "%Y-%m-%d %H:%M:%S");
     mdb_set_boolean_fmt_numbers(d_->mdb);
-    if (!mdb_read_catalog(d_->mdb, MDB_ANY) || d_->mdb->num_catalog == 0)
-        throw Error(Error::Unreadable, "The catalogue of \"" + path + "\" cannot be read; the file is damaged.");
+    // The pages of an ACCDB protected by a password are encrypted: its catalogue reads as noise.
+    const auto unreadable = [&] {
+        if (header_.version >= 2)
+            return Error(Error::EncryptedAccdb, "The catalogue of \"" + path + "\" cannot be read: the file is damaged "
+                                                "or encrypted with a database password, and an encrypted ACCDB file "
+                                                "cannot be read here.");
+        return Error(Error::Unreadable, "The catalogue of \"" + path + "\" cannot be read; the file is damaged.");
+    };
+    if (!mdb_read_catalog(d_->mdb, MDB_ANY) || d_->mdb->num_catalog == 0) throw unreadable();
 
     bool found = false;
-    for (const Row& r : d_->rows("MSysObjects", {"Id", "Name", "Type", "DateCreate", "Flags"}, &found)) {
+    std::vector<Row> objectRows;
+    try {
+        objectRows = d_->rows("MSysObjects", {"Id", "Name", "Type", "DateCreate", "Flags"}, &found);
+    } catch (const Error&) {
+        throw unreadable();
+    }
+    for (const Row& r : objectRows) {
         if (!r[0] || !r[1] || !r[2]) continue;
         Impl::Object o;
         o.id = std::strtol(r[0]->c_str(), nullptr, 10);
@@ -246,8 +259,7 @@ Database::Database(const std::string& path, const std::string& password) : d_(st
         o.flags = r[4] ? static_cast<std::uint32_t>(std::strtoll(r[4]->c_str(), nullptr, 10)) : 0u;
         d_->objects.push_back(std::move(o));
     }
-    if (!found || d_->objects.empty())
-        throw Error(Error::Unreadable, "The catalogue of \"" + path + "\" cannot be read; the file is damaged.");
+    if (!found || d_->objects.empty()) throw unreadable();
 }
 
 Database::~Database() = default;

@@ -116,6 +116,16 @@ TEST(Jet, HeaderPasswordAndDamagedFiles)
     EXPECT_EQ(kindOf(jet3, ""), jet::Error::WrongPassword);
     EXPECT_EQ(kindOf(jet4, "sesam4"), jet::Error::WrongPassword);  // passwords are case-sensitive
     EXPECT_EQ(kindOf(ace, "Sesam5"), jet::Error::EncryptedAccdb);
+    // Pages after the header turned to noise, as encryption leaves them: named as such.
+    const std::string scrambled = testsupport::accessCopy(dir, "ASampleDatabase.accdb", "scrambled.accdb");
+    {
+        std::fstream f(scrambled, std::ios::in | std::ios::out | std::ios::binary);
+        std::string rest((std::istreambuf_iterator<char>(f)), {});
+        for (std::size_t i = 4096; i < rest.size(); ++i) rest[i] = static_cast<char>(rest[i] ^ (0x5A + i % 7));
+        f.seekp(0);
+        f.write(rest.data(), static_cast<std::streamsize>(rest.size()));
+    }
+    EXPECT_EQ(kindOf(scrambled, ""), jet::Error::EncryptedAccdb);
     EXPECT_EQ(jet::Database(jet4, "Sesam4").Tables().front().name, "DateTest");
 
     // Cut after the header page: the catalogue cannot be read.
