@@ -11,10 +11,9 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <sstream>
 
 namespace {
-
-using Row = std::vector<db::Value>;
 
 // Answers each statement with the rows of the first rule whose text it contains (and whose
 // parameter matches), and records every statement with its parameters.
@@ -25,7 +24,7 @@ public:
         int parameter;  // -1: any
         std::string value;
         std::vector<std::string> fields;
-        std::vector<Row> rows;
+        std::vector<std::vector<db::Value>> rows;
     };
     std::vector<Rule> rules;
     std::string log;
@@ -48,96 +47,26 @@ protected:
     }
 };
 
-const db::Value null;
-
-std::vector<CannedCatalogue::Rule> sqlServerCatalogue()
+// Canned answers of tests/fixtures/import/<file>: ANSWER Contains, optional Parameter/Value,
+// Fields (blank-separated), ROW/V values (Null="1" for Null).
+std::vector<CannedCatalogue::Rule> loadCatalogue(const std::string& file)
 {
-    const std::vector<std::string> object = {"owner_name", "table_name", "created"};
-    return {
-        {"o.type = 'U'", -1, "", object,
-         {{"dbo", "Customers", "2004-05-01 10:00:00"}, {"dbo", "O'Hara Orders", "2004-05-02 11:30:00"}}},
-        {"FROM syscolumns c", 0, "Customers",
-         {"column_name", "type_name", "prec", "scale", "colid", "default_text", "null_allowed", "primary_key",
-          "check_text", "description"},
-         {{"CustomerID", "int", 10LL, 0LL, 1LL, null, "False", "True", null, "Customer number"},
-          {"Name", "nvarchar", 40LL, null, 2LL, "('unknown')", "True", "False", "([Name] <> '')", null}}},
-        {"FROM syscolumns c", 0, "O'Hara Orders",
-         {"column_name", "type_name", "prec", "scale", "colid", "default_text", "null_allowed", "primary_key",
-          "check_text", "description"},
-         {{"OrderID", "int", 10LL, 0LL, 1LL, null, "False", "True", null, null},
-          {"CustomerID", "int", 10LL, 0LL, 2LL, null, "True", "False", null, null}}},
-        {"FROM sysindexes i, sysobjects o", 0, "Customers",
-         {"owner_name", "table_name", "index_name", "index_type", "is_unique", "primary_key"},
-         {{"dbo", "Customers", "PK_Customers", "Clustered", "Yes", "True"}}},
-        {"FROM sysindexes i, sysobjects o", 0, "O'Hara Orders",
-         {"owner_name", "table_name", "index_name", "index_type", "is_unique", "primary_key"},
-         {{"dbo", "O'Hara Orders", "IX_Customer", "Non-Clustered", "No", "False"}}},
-        {"FROM sysindexkeys", 4, "PK_Customers", {"column_name", "sort_order"}, {{"CustomerID", "Ascending"}}},
-        {"FROM sysindexkeys", 4, "IX_Customer", {"column_name", "sort_order"},
-         {{"CustomerID", "Descending"}, {"OrderID", "Ascending"}}},
-        {"FROM sysforeignkeys", 0, "O'Hara Orders",
-         {"fk_name", "fk_column", "pk_table", "fk_table", "pk_column", "update_rule", "delete_rule"},
-         {{"FK_Orders_Customers", "CustomerID", "Customers", "O'Hara Orders", "CustomerID", "NO ACTION", "CASCADE"}}},
-        {"o.type = 'TR'", 0, "O'Hara Orders", {"owner_name", "trigger_name", "created"},
-         {{"dbo", "trOrders", "2004-05-03 09:00:00"}}},
-        {"FROM syscomments m", 0, "trOrders", {"text"},
-         {{"CREATE TRIGGER trOrders ON [O'Hara Orders] FOR INSERT AS"}, {" UPDATE Customers SET Name = Name"}}},
-        {"FROM sysprotects", 0, "Customers",
-         {"user_name", "object_name", "can_insert", "can_update", "can_delete", "can_select", "can_reference",
-          "can_execute"},
-         {{"public", "Customers", "No", "No", "No", "Yes", "No", "NA"}}},
-        {"o.type = 'V'", -1, "", {"owner_name", "view_name", "created"}, {{"dbo", "Customer List", "2004-05-04 08:00:00"}}},
-        {"FROM syscomments m", 0, "Customer List", {"text"}, {{"CREATE VIEW [Customer List] AS SELECT Name FROM Customers"}}},
-        {"o.type = 'P'", -1, "", {"owner_name", "procedure_name", "created"}, {{"dbo", "usp_Orders", "2004-05-05 12:00:00"}}},
-        {"FROM syscomments m", 0, "usp_Orders", {"text"},
-         {{"CREATE PROCEDURE usp_Orders @id int AS SELECT * FROM [O'Hara Orders] WHERE Order"}, {"ID = @id"}}},
-        {"@@LANGUAGE", -1, "", {"language_name"}, {{"us_english"}}},
-        {"@@MAX_CONNECTIONS", -1, "", {"max_connections"}, {{32767LL}}},
-        {"@@MAX_PRECISION", -1, "", {"max_precision"}, {{38LL}}},
-        {"@@LOCK_TIMEOUT", -1, "", {"lock_timeout"}, {{-1LL}}},
-    };
-}
-
-std::vector<CannedCatalogue::Rule> oracleCatalogue()
-{
-    const std::vector<std::string> columns = {"TABLE_NAME", "COLUMN_NAME", "DATA_TYPE", "PREC", "DATA_SCALE", "COLUMN_ID",
-                                              "DATA_DEFAULT", "NULL_ALLOWED", "PRIMARY_KEY", "COMMENTS"};
-    const std::vector<std::string> index = {"INDEX_NAME", "TABLE_NAME", "INDEX_TYPE", "IS_UNIQUE", "PRIMARY_KEY"};
-    return {
-        {"o.OBJECT_TYPE = 'TABLE'", -1, "", {"TABLE_NAME", "CREATED"},
-         {{"CUSTOMERS", "2004-05-01 10:00:00"}, {"ORDERS", "2004-05-02 11:30:00"}}},
-        {"FROM USER_TAB_COLUMNS", 0, "CUSTOMERS", columns,
-         {{"CUSTOMERS", "CUST_ID", "NUMBER", 10LL, 0LL, 1LL, null, "False", "True", "Customer number"},
-          {"CUSTOMERS", "NAME", "VARCHAR2", 40LL, null, 2LL, "'unknown'", "True", "False", null}}},
-        {"FROM USER_TAB_COLUMNS", 0, "ORDERS", columns,
-         {{"ORDERS", "ORDER_ID", "NUMBER", 10LL, 0LL, 1LL, null, "False", "True", null},
-          {"ORDERS", "CUST_ID", "NUMBER", 10LL, 0LL, 2LL, null, "True", "False", null}}},
-        {"k.SEARCH_CONDITION", 1, "NAME", {"SEARCH_CONDITION"}, {{"LENGTH(NAME) > 0"}}},
-        {"FROM USER_INDEXES", 0, "CUSTOMERS", index, {{"PK_CUSTOMERS", "CUSTOMERS", "Non-Clustered", "Yes", "True"}}},
-        {"FROM USER_INDEXES", 0, "ORDERS", index, {{"IX_ORDERS_CUST", "ORDERS", "Non-Clustered", "No", "False"}}},
-        {"FROM USER_IND_COLUMNS", 0, "PK_CUSTOMERS", {"COLUMN_NAME", "SORT_ORDER"}, {{"CUST_ID", "Ascending"}}},
-        {"FROM USER_IND_COLUMNS", 0, "IX_ORDERS_CUST", {"COLUMN_NAME", "SORT_ORDER"},
-         {{"CUST_ID", "Descending"}, {"ORDER_ID", "Ascending"}}},
-        {"f.CONSTRAINT_TYPE = 'R'", 0, "ORDERS",
-         {"CONSTRAINT_NAME", "FK_COLUMN", "PK_TABLE", "FK_TABLE", "PK_COLUMN", "UPDATE_RULE", "DELETE_RULE"},
-         {{"FK_ORDERS_CUST", "CUST_ID", "CUSTOMERS", "ORDERS", "CUST_ID", "NO ACTION", "CASCADE"}}},
-        {"FROM USER_TRIGGERS t", 0, "ORDERS", {"TRIGGER_NAME", "CREATED"}, {{"TRG_ORDERS", "2004-05-03 09:00:00"}}},
-        {"TRIGGER_BODY FROM USER_TRIGGERS", 0, "TRG_ORDERS", {"HEAD", "TRIGGER_BODY"},
-         {{"CREATE OR REPLACE TRIGGER TRG_ORDERS\nBEFORE INSERT ON ORDERS\nFOR EACH ROW\n", "BEGIN\n  NULL;\nEND;"}}},
-        {"FROM USER_TAB_PRIVS_MADE", 0, "CUSTOMERS",
-         {"GRANTEE", "TABLE_NAME", "CAN_INSERT", "CAN_UPDATE", "CAN_DELETE", "CAN_SELECT", "CAN_REFERENCE", "CAN_EXECUTE"},
-         {{"REPORTER", "CUSTOMERS", "No", "No", "No", "Yes", "No", "NA"}}},
-        {"o.OBJECT_TYPE = 'VIEW'", -1, "", {"VIEW_NAME", "CREATED"}, {{"CUSTOMER_LIST", "2004-05-04 08:00:00"}}},
-        {"FROM USER_VIEWS", 0, "CUSTOMER_LIST", {"TEXT"}, {{"SELECT NAME FROM CUSTOMERS"}}},
-        {"o.OBJECT_TYPE IN ('PROCEDURE', 'FUNCTION')", -1, "", {"PROCEDURE_NAME", "OBJECT_TYPE", "CREATED"},
-         {{"ADD_ORDER", "PROCEDURE", "2004-05-05 12:00:00"}}},
-        {"FROM USER_SOURCE", 1, "PROCEDURE", {"TEXT"},
-         {{"PROCEDURE ADD_ORDER(p NUMBER) IS\n"}, {"BEGIN\n"}, {"  INSERT INTO ORDERS(ORDER_ID) VALUES (p);\n"}, {"END;\n"}}},
-        {"NLS_SESSION_PARAMETERS", -1, "", {"VALUE"}, {{"AMERICAN"}}},
-        {"USER_RESOURCE_LIMITS", -1, "", {"LIMIT"}, {{"UNLIMITED"}}},
-        {"AS MAX_PRECISION FROM DUAL", -1, "", {"MAX_PRECISION"}, {{38LL}}},
-        {"AS LOCK_TIMEOUT FROM DUAL", -1, "", {"LOCK_TIMEOUT"}, {{-1LL}}},
-    };
+    xml::Document d;
+    EXPECT_TRUE(d.load(testsupport::fixturePath("import/" + file))) << file;
+    std::vector<CannedCatalogue::Rule> rules;
+    for (const xml::Node& a : d.selectNodes("CATALOGUE/ANSWER")) {
+        CannedCatalogue::Rule r{a.attribute("Contains"), -1, a.attribute("Value"), {}, {}};
+        if (a.hasAttribute("Parameter")) r.parameter = std::stoi(a.attribute("Parameter"));
+        std::istringstream fields(a.attribute("Fields"));
+        for (std::string f; fields >> f;) r.fields.push_back(f);
+        for (const xml::Node& row : a.selectNodes("ROW")) {
+            r.rows.emplace_back();
+            for (const xml::Node& v : row.selectNodes("V"))
+                r.rows.back().push_back(v.hasAttribute("Null") ? db::Value() : db::Value(v.text()));
+        }
+        rules.push_back(std::move(r));
+    }
+    return rules;
 }
 
 // The shipped definitions as the program reads them from the data folder.
@@ -255,9 +184,8 @@ TEST(cDBSysQueryDefinitions, SqlServerAndOracleTreesOverCannedCatalogues)
     importtest::ErrorCapture errors;
     const struct {
         int engine;
-        std::vector<CannedCatalogue::Rule> rules;
         const char* name;
-    } cases[] = {{1, sqlServerCatalogue(), "sqlserver"}, {4, oracleCatalogue(), "oracle"}};
+    } cases[] = {{1, "sqlserver"}, {4, "oracle"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CannedCatalogue reader;
@@ -266,7 +194,7 @@ TEST(cDBSysQueryDefinitions, SqlServerAndOracleTreesOverCannedCatalogues)
         reader.DatabaseName = "Shop";
         reader.DatabaseEngine = c.engine == 1 ? "SQL Server 2000" : "Oracle 9i";
         reader.DBServerName = "dbhost";
-        reader.rules = c.rules;
+        reader.rules = loadCatalogue(std::string("sysquery-") + c.name + "-catalogue.xml");
         ASSERT_TRUE(reader.GenerateXML());
         reader.oResultXML.documentElement().setAttribute("Created_On", "-");
         importtest::expectFixtureText(reader.oResultXML.xml(), std::string("sysquery-") + c.name + ".xml");
