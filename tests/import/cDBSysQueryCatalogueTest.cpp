@@ -1,5 +1,5 @@
 // The shipped query definitions: checked for what the consumers read, and the SQL Server and
-// Oracle trees run against catalogue rows written here (statements checked as text only).
+// Oracle trees run against catalogue rows kept in fixture files (statements checked as text only).
 #include "ImportTestSupport.h"
 
 #include "core/bGlobal.h"
