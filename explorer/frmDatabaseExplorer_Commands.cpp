@@ -5,6 +5,8 @@
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
+#include "core/cDVUpdates.h"
+#include "core/frmAbout.h"
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
@@ -238,7 +240,15 @@ void frmDatabaseExplorer::HandleToolsMenu(const std::string& category, const QSt
 void frmDatabaseExplorer::HandleHelpMenu(const std::string& category, const QString& tool) {
     try {
         const std::string command = commandWord(category, tool);
-        if (command == "ABOUTDALVANE" || command == "CHECKFORUPDATES") commandNotAvailable(tool);
+        if (command == "ABOUTDALVANE") {
+            frmAbout about(this);
+            about.exec();
+        } else if (command == "CHECKFORUPDATES") {
+            if (!oWebService) return;
+            frmWait wait(this);
+            oWebService->CheckApplicationUpdates(&wait);
+            if (oWebService->closeRequested) close();
+        }
         else if (command == "DALVANEHELP") ui::prompter().openExternally(GetHelpFileLocation());
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleHelpMenu");
