@@ -193,6 +193,9 @@ public:
     void CopyChildNamesToClipboard();
 
     // ---- saving ------------------------------------------------------------------------
+    // Screenshot files (.dvs): the whole structure enciphered.
+    void SaveStructure(bool saveAs);
+    void OpenStructure(std::string& path);
     std::string SaveXML(bool save);
     std::string SaveHTML(bool save);
     std::string SaveInWord(std::string& path, bool generate);

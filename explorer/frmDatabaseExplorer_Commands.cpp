@@ -129,8 +129,11 @@ bool frmDatabaseExplorer::ensureStructureLoaded() {
 void frmDatabaseExplorer::HandleFileMenu(const std::string& category, const QString& tool) {
     try {
         const std::string command = commandWord(category, tool);
-        if (command == "OPEN" || command == "SAVEDVSFILE" || command == "SAVEASDVSFILE") {
-            commandNotAvailable(tool);
+        if (command == "OPEN") {
+            std::string path;
+            OpenStructure(path);
+        } else if (command == "SAVEDVSFILE" || command == "SAVEASDVSFILE") {
+            SaveStructure(command == "SAVEASDVSFILE");
         } else if (command == "SAVEASHTML" || command == "SAVEGROUP") {
             if (ensureStructureLoaded()) SaveHTML(true);
         } else if (command == "SAVEASXML") {

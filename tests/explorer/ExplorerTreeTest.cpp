@@ -677,3 +677,47 @@ TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
     EXPECT_EQ(oStructures.xml(), before);
     closeWindow(*w);
 }
+
+TEST_F(ExplorerProject, ScreenshotFilesRoundTripAndRefuseForeignFiles) {
+    auto w = open();
+    prompts->messageAnswers = {ui::MsgResult::Yes, ui::MsgResult::Yes};
+    click(*w, "Northwind|1|1");
+    ASSERT_TRUE(oReportEngine->oResultXML);
+    const std::string original = oReportEngine->oResultXML->xml();
+    prompts->fileAnswers.push_back(dir.file("north"));
+    w->tbMain_ToolClick("ID_File_SaveAsDVSFile");
+    const std::string path = dir.file("north.dvs");
+    ASSERT_TRUE(files::fileExists(path));
+    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const std::string first = testsupport::readFile(path);
+    EXPECT_EQ(first.find("customers"), std::string::npos);
+    // Save after Save As: silent, same file.
+    w->tbMain_ToolClick("ID_File_SaveDVSFile");
+    EXPECT_EQ(prompts->files.size(), 1u);
+    EXPECT_NE(testsupport::readFile(path), first);
+
+    // Foreign and damaged files change nothing.
+    click(*w, "O'Brien Stock|2|1");
+    ASSERT_EQ(loadedTables(), (Names{"O'Hara's", "Stock Items"}));
+    const std::string stockText = oReportEngine->oResultXML->xml();
+    std::filesystem::copy_file(path, dir.file("north.xml"));
+    std::string other = dir.file("north.xml");
+    w->OpenStructure(other);
+    EXPECT_EQ(prompts->lastMessage(), "Select a valid xml file.");
+    files::writeTextFile(dir.file("bad.dvs"), first.substr(0, first.size() / 2));
+    std::string bad = dir.file("bad.dvs");
+    w->OpenStructure(bad);
+    EXPECT_EQ(prompts->lastMessage(), "Invalid dalvane structure file");
+    EXPECT_EQ(oReportEngine->oResultXML->xml(), stockText);
+
+    // Open replaces the current connection's structure, marked as from a file.
+    prompts->fileAnswers.push_back(path);
+    w->tbMain_ToolClick("ID_File_Open");
+    EXPECT_EQ(oReportEngine->oResultXML->xml(), original);
+    xml::Node entry = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION[1]");
+    EXPECT_EQ(entry.attribute("SourceType"), "FILE");
+    EXPECT_EQ(entry.attribute("CurrentDVSFile"), path);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
