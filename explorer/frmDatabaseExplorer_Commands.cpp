@@ -2,6 +2,7 @@
 #include "explorer/ExplorerShared.h"
 #include "explorer/frmDatabaseExplorer.h"
 #include "explorer/frmDatabaseGroup.h"
+#include "explorer/frmDisplayColumns.h"
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
@@ -221,7 +222,12 @@ void frmDatabaseExplorer::HandleInsertMenu(const std::string& category, const QS
 void frmDatabaseExplorer::HandleFormatMenu(const std::string& category, const QString& tool) {
     try {
         const std::string command = commandWord(category, tool);
-        if (command == "CHOOSECOLUMNS" || command == "REPORTOPTIONS") commandNotAvailable(tool);
+        if (command == "CHOOSECOLUMNS") {
+            frmDisplayColumns dialog(this);
+            dialog.exec();
+        } else if (command == "REPORTOPTIONS") {
+            commandNotAvailable(tool);
+        }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleFormatMenu");
     }
