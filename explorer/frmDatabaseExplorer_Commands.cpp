@@ -16,6 +16,8 @@
 #include "platform/text/Text.h"
 
 #include <QClipboard>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSplitter>
@@ -142,8 +144,16 @@ void frmDatabaseExplorer::HandleFileMenu(const std::string& category, const QStr
         } else if (command == "SAVEASWORDDOCUMENT") {
             std::string path;
             if (ensureStructureLoaded()) SaveInWord(path, true);
-        } else if (command == "PRINT" || command == "PRINTPREVIEW") {
-            commandNotAvailable(tool);
+        } else if (command == "PRINTPREVIEW") {
+            PrintPreviewDetails();
+        } else if (command == "PRINT") {
+            QPrinter printer;
+            QPrintDialog dialog(&printer, this);
+            if (dialog.exec() == QDialog::Accepted) {
+                SetGridForPreview(false);
+                PrintDetails(printer);
+                SetGridForPreview(true);
+            }
         } else if (command == "NEWDATABASESTRUCTURE" || command == "NEW_REPORT" || command == "NEW") {
             showConnectionWizard();
         } else if (command == "NEW_FOLDER") {

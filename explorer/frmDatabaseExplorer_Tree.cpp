@@ -296,6 +296,8 @@ void frmDatabaseExplorer::trvMain_NodeClick(QTreeWidgetItem* node) {
             atRHContent->setTabEnabled(2, connectionPart);
             // The previews of a folder or connection node show the whole structure.
             if (!PreviewHTML(SelectedNodeKey) && !structureLoaded()) ClearPreviews();
+            std::string gridKey = tag.toStdString();
+            FillDetailsGrid(gridKey);
         } else {
             atRHContent->setTabEnabled(1, true);
             atRHContent->setCurrentIndex(1);
