@@ -462,8 +462,7 @@ TEST_F(ExplorerTest, ToolIdentifiersGiveCategoryAndCommand) {
     EXPECT_EQ(w->atRHContent->currentIndex(), 2);
 
     // Commands whose windows come later say so.
-    for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"},
-                               {"ID_Format_ChooseColumns", "Choose Columns"}, {"ID_Insert_Diagram", "Diagram"},
+    for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"}, {"ID_Insert_Diagram", "Diagram"},
                                {"ID_Tools_GenerateBatchFile", "Generate Batch File"},
                                {"ID_DatabaseNode_Properties", "Properties"}}) {
         w->tbMain_ToolClick(id);
