@@ -26,8 +26,6 @@ public:
     std::string ConnectionString;
     // Database name of the connection options, shown in the start event's message.
     std::string DatabaseName;
-    // Caption of the current engine (written on the root by the readers that record it).
-    std::string DatabaseEngine;
     // Handler of the ImportingDB event; none set means nobody listens.
     ImportingDBHandler ImportingDB;
 

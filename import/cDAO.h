@@ -21,6 +21,8 @@ public:
     std::string Password;
     std::string AccessPassword;
     std::string DatabasePath;
+    // Caption of the current engine, written on the root.
+    std::string DatabaseEngine;
 
     bool OpenDalvDatabase() override;
     bool GenerateXML() override;

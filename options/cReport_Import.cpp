@@ -6,6 +6,7 @@
 #include "import/cADODB.h"
 #include "import/cADOX.h"
 #include "import/cDAO.h"
+#include "import/cDBSysQuery.h"
 #include "options/ReaderSlots.h"
 #include "options/ReportSupport.h"
 #include "options/cStructureFile.h"
@@ -39,6 +40,7 @@ std::unique_ptr<StructureReader> createReader(const std::string& technology) {
     if (technology == "ADODB") return std::make_unique<cADODB>();
     if (technology == "ADOX") return std::make_unique<cADOX>();
     if (technology == "DAO") return std::make_unique<cDAO>();
+    if (technology == "SYSQUERY") return std::make_unique<cDBSysQuery>();
     if (technology == "XML") return std::make_unique<cStructureFile>();
     return nullptr;
 }
@@ -96,9 +98,14 @@ bool cReport::OpenDalvDatabase() {
             dao->WorkgroupDatabase = WorkgroupDatabase();
             dao->UserName = UserName();
             dao->Password = Password();
+            dao->DatabaseEngine = DatabaseEngine();
         }
         reader->DatabaseName = DatabaseName();
-        reader->DatabaseEngine = DatabaseEngine();
+        if (auto* sysQuery = dynamic_cast<cDBSysQuery*>(reader.get())) {
+            sysQuery->CurrentDatabaseEngineId = static_cast<std::int16_t>(m_CurrentDatabaseEngineId);
+            sysQuery->DatabaseEngine = DatabaseEngine();
+            sysQuery->DBServerName = DBServerName();
+        }
         reader->ImportingDB = [this, arrow, relay](std::int32_t& Status, std::string& Message,
                                                    std::int16_t& IncrementValue, bool& Cancel) {
             if (relay) {
