@@ -6,6 +6,7 @@
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
+#include "core/bGlobalUi.h"
 #include "core/cDVUpdates.h"
 #include "core/frmAbout.h"
 #include "options/cReport.h"
@@ -268,7 +269,7 @@ void frmDatabaseExplorer::HandleHelpMenu(const std::string& category, const QStr
             oWebService->CheckApplicationUpdates(&wait);
             if (oWebService->closeRequested) close();
         }
-        else if (command == "DALVANEHELP") ui::prompter().openExternally(GetHelpFileLocation());
+        else if (command == "DALVANEHELP") KeyHelp(focusWidget() ? focusWidget() : this);
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleHelpMenu");
     }
