@@ -1,0 +1,192 @@
+// The query window on a real SQLite database through the ODBC driver.
+#include "platform/db/Connection.h"
+#include "platform/fs/Paths.h"
+#include "platform/ui/Prompter.h"
+#include "querytool/frmBrenik.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+
+namespace {
+
+class QueryWindow : public ::testing::Test {
+protected:
+    testsupport::TempDir dir;
+    testsupport::ScopedPrompter prompts;
+    std::string dbPath = dir.file("q.db");
+
+    // A window on dbPath through a hand-off document.
+    std::unique_ptr<frmBrenik> open(const std::string& query = "", bool executeNow = false,
+                                    const std::string& connection = "") {
+        const std::string cs = connection.empty() ? "Driver=SQLite3;Database=" + dbPath : connection;
+        const std::string doc = "<?xml version=\"1.0\"?><BRENIK ExecuteNow=\"" +
+                                std::string(executeNow ? "True" : "False") + "\"><CONNECTIONSTRING><![CDATA[" + cs +
+                                "]]></CONNECTIONSTRING><DATABASENAME>q</DATABASENAME><QUERY><![CDATA[" + query +
+                                "]]></QUERY></BRENIK>";
+        files::writeTextFile(dir.file("h_Query.xml"), doc, true);
+        auto w = std::make_unique<frmBrenik>("  " + dir.file("h_Query.xml") + " ", DALV_BIN_DIR);
+        w->show();
+        return w;
+    }
+    static bool finish(frmBrenik& w, int ms = 20000) {
+        QElapsedTimer t;
+        t.start();
+        while (w.isRunning() && t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+        return !w.isRunning();
+    }
+    static std::string messages(frmBrenik& w) { return w.txtMessages->toPlainText().toStdString(); }
+    static void run(frmBrenik& w, const std::string& sql) {
+        w.txtQuery->setPlainText(QString::fromStdString(sql));
+        w.txtQuery->moveCursor(QTextCursor::Start);
+        w.Brenik();
+    }
+};
+
+TEST_F(QueryWindow, StatementsRunOneAfterAnotherWithTheDriversCounts) {
+    auto w = open();
+    ASSERT_TRUE(w->isConnected()) << messages(*w);
+    // Blank lines are not run; a failing statement does not stop the ones after it; a column
+    // named created_on does not make a query a definition.
+    run(*w,
+        "create table t (id integer, created_on text)\n\n   \n"
+        "insert into t values (1, 'a'), (2, 'b'), (3, 'c')\n"
+        "select nonsense from nowhere\n"
+        "update t set created_on = 'x' where id = 1\n"
+        "select created_on from t where id = 99\n"
+        "delete from t where id > 1\n"
+        "select id, created_on from t\n");
+    ASSERT_TRUE(finish(*w));
+    const std::string m = messages(*w);
+    EXPECT_EQ(m.find("Query executed successfully.\n3 record(s) affected by the query\n"), 0u) << m;
+    EXPECT_NE(m.find("no such table: nowhere"), std::string::npos) << m;
+    EXPECT_NE(m.find("\n1 record(s) affected by the query\nNo rows affected by the query.\n"
+                     "2 record(s) affected by the query\n1 record(s) affected by the query"),
+              std::string::npos)
+        << m;
+    EXPECT_TRUE(prompts->messages.empty());
+    // The grid holds the last rows; the statements are untouched in the editor.
+    EXPECT_EQ(w->dgResult->model()->rowCount(), 1);
+    EXPECT_EQ(w->dgResult->model()->index(0, 1).data().toString(), "x");
+    EXPECT_EQ(w->sspStatus->text(), "Total rows fetched: 1");
+
+    // The caret's line and the lines after it run; a selection runs its whole lines.
+    w->txtQuery->setPlainText("select 1\nselect 2\nselect 3 as three\nselect 4");
+    QTextCursor c = w->txtQuery->textCursor();
+    c.setPosition(11);
+    w->txtQuery->setTextCursor(c);
+    EXPECT_EQ(w->statementsToRun(), (std::vector<std::string>{"select 2", "select 3 as three", "select 4"}));
+    c.setPosition(12, QTextCursor::KeepAnchor);
+    c.setPosition(20, QTextCursor::KeepAnchor);
+    w->txtQuery->setTextCursor(c);
+    EXPECT_EQ(w->statementsToRun(), (std::vector<std::string>{"select 2", "select 3 as three"}));
+}
+
+TEST_F(QueryWindow, LargeResultsArriveInStepsAndANewRunCancelsTheFetch) {
+    auto w = open();
+    const std::string big = "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000) "
+                            "select i, i * 2, 'row ' || i from n";
+    int turns = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
+    ticker.start(0);
+    run(*w, big);
+    // The event loop keeps turning while the rows come in.
+    int partial = 0;
+    while (w->isRunning()) {
+        QApplication::processEvents();
+        const int rows = w->dgResult->model()->rowCount();
+        if (rows > 0 && rows < 100000) partial = rows;
+    }
+    EXPECT_GT(partial, 0);
+    EXPECT_GT(turns, 2);
+    EXPECT_EQ(w->dgResult->model()->rowCount(), 100000);
+    EXPECT_EQ(w->dgResult->model()->index(99999, 2).data().toString(), "row 100000");
+    EXPECT_EQ(w->sspStatus->text(), "Total rows fetched: 100000");
+    EXPECT_EQ(messages(*w), "100000 record(s) affected by the query");
+
+    // Cancel: a new run while a fetch is going ends it.
+    run(*w, big);
+    while (w->dgResult->model()->rowCount() < 2000) QApplication::processEvents();
+    ASSERT_TRUE(w->isRunning());
+    run(*w, "select 'after'");
+    ASSERT_TRUE(finish(*w));
+    EXPECT_EQ(w->dgResult->model()->rowCount(), 1);
+    EXPECT_EQ(messages(*w), "1 record(s) affected by the query");
+}
+
+TEST_F(QueryWindow, HtmlOutputIsEscapedUtf8WithOneCellPerField) {
+    auto w = open();
+    w->SaveQueryOutputAsHTML();
+    EXPECT_EQ(prompts->lastMessage(), "No results found to save");
+    run(*w, "select '<b>&\"' as \"a,b\", null as c union all select 'Größe', 2");
+    ASSERT_TRUE(finish(*w));
+    EXPECT_EQ(w->resultHtml(),
+              "<table border=\"1\" cellspacing=\"1\" cellpadding=\"1\"><tr><td>a,b</B></td>\r\n<td>c"
+              "</td></tr><tr><td>&lt;b&gt;&amp;&quot;&nbsp;</td>\r\n<td>&nbsp;</td></tr>\r\n<tr><td>"
+              "Größe&nbsp;</td>\r\n<td>2&nbsp;</td></tr>\r\n<tr><td></td></tr></table>");
+    prompts->fileAnswers.push_back(dir.file("out.html"));
+    w->SaveQueryOutputAsHTML();
+    EXPECT_EQ(testsupport::readFile(dir.file("out.html")), "\xEF\xBB\xBF" + w->resultHtml());
+}
+
+TEST_F(QueryWindow, QueryFilesKeepTheirTextAndNewRunsOnlyWhatIsAsked) {
+    auto w = open();
+    const QString text = QString::fromUtf8("select 'Größe — ü' as x;\nselect 2\n");
+    w->txtQuery->setPlainText(text);
+    prompts->fileAnswers.push_back(dir.file("q.sql"));
+    w->SaveQueryFile(true);
+    EXPECT_EQ(testsupport::readFile(dir.file("q.sql")), text.toStdString());
+    EXPECT_EQ(w->queryFile(), dir.file("q.sql"));
+    // Save with a current file asks nothing.
+    w->txtQuery->setPlainText(text + "select 3");
+    w->SaveQueryFile(false);
+    EXPECT_EQ(prompts->files.size(), 1u);
+    w->NewQueryFile();
+    EXPECT_TRUE(w->txtQuery->toPlainText().isEmpty());
+    prompts->fileAnswers.push_back(dir.file("q.sql"));
+    w->OpenQueryFile();
+    EXPECT_EQ(w->txtQuery->toPlainText(), text + "select 3");
+    prompts->fileAnswers.push_back(dir.file("missing.sql"));
+    w->OpenQueryFile();
+    EXPECT_EQ(prompts->lastMessage(), "Query file does not exist");
+}
+
+TEST_F(QueryWindow, HandOffQueryIsPlacedOrRunAndAFailedConnectionIsShown) {
+    {
+        auto w = open("select 7 as seven\nunion all select 8", false);
+        EXPECT_EQ(w->txtQuery->toPlainText().toStdString(), "select 7 as seven\nunion all select 8");
+        EXPECT_FALSE(w->isRunning());
+        EXPECT_EQ(w->databaseName(), "q");
+    }
+    {
+        // Run at once as one statement, line breaks included.
+        auto w = open("select 7 as seven\nunion all select 8", true);
+        ASSERT_TRUE(finish(*w));
+        EXPECT_EQ(w->dgResult->model()->rowCount(), 2);
+        EXPECT_EQ(w->txtQuery->textCursor().selectedText().size(), 36);
+    }
+    {
+        auto w = open("select 1", true, "Driver=NoSuchDriverHere;Database=x");
+        EXPECT_FALSE(w->isConnected());
+        EXPECT_NE(messages(*w).find("The connection could not be opened."), std::string::npos);
+        EXPECT_EQ(w->atOutput->currentIndex(), 1);
+        EXPECT_TRUE(w->txtQuery->toPlainText().isEmpty());
+    }
+    {
+        // No document: an empty window without a word.
+        frmBrenik w(dir.file("nothing_here.xml"), DALV_BIN_DIR);
+        EXPECT_FALSE(w.isConnected());
+        EXPECT_TRUE(w.txtMessages->toPlainText().isEmpty());
+        EXPECT_TRUE(prompts->messages.empty());
+    }
+}
+
+}  // namespace
