@@ -174,9 +174,8 @@ void frmBrenik::buildControls() {
     fetchTimer_->setInterval(0);
     connect(fetchTimer_, &QTimer::timeout, this, [this] { startNext(); });
 
-    for (QWidget* w : {static_cast<QWidget*>(txtQuery), static_cast<QWidget*>(dgResult),
-                       static_cast<QWidget*>(txtMessages), static_cast<QWidget*>(this)})
-        w->installEventFilter(this);
+    // The window sees every key before its controls.
+    qApp->installEventFilter(this);
 }
 
 // ---- hand-off and connection ---------------------------------------------------------------
@@ -407,7 +406,9 @@ void frmBrenik::AppendMessage(const std::string& text) {
 // ---- keys, status panels and closing ---------------------------------------------------------
 
 bool frmBrenik::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
+    // A key not taken by a control travels on to its parents: act on it once, where it arrives.
+    QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+    if (event->type() == QEvent::KeyPress && watched == first && first->window() == this) {
         auto* ke = static_cast<QKeyEvent*>(event);
         int code = 0;
         switch (ke->key()) {

@@ -2,6 +2,7 @@
 #include "platform/db/Connection.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
+#include "platform/ui/KeyState.h"
 #include "querytool/frmBrenik.h"
 #include "support/TestSupport.h"
 
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -105,8 +107,26 @@ INSTANTIATE_TEST_SUITE_P(Engines, QueryRun, ::testing::Values("sqlite", "DALV_TE
                                                                         : std::string(info.param).substr(10);
                          });
 
-TEST_F(QueryWindow, TheCaretsLineAndTheLinesAfterItRun) {
+TEST_F(QueryWindow, KeysAndTheCaretChooseWhatRuns) {
     auto w = open();
+    w->txtQuery->setPlainText("select 5");
+    w->txtQuery->setFocus();
+    auto press = [&](int key, Qt::KeyboardModifiers mods) {
+        QKeyEvent e(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(w->txtQuery, &e);
+    };
+    press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(w->isRunning());
+    EXPECT_EQ(w->txtQuery->toPlainText(), "select 5");
+    press(Qt::Key_F5, Qt::NoModifier);
+    EXPECT_TRUE(w->isRunning());
+    ASSERT_TRUE(finish(*w));
+    EXPECT_EQ(w->dgResult->model()->index(0, 0).data().toString(), "5");
+    // Insert flips its panel once, though the key travels on from the editor.
+    const bool ins = w->sspIns->isOn();
+    press(Qt::Key_Insert, Qt::NoModifier);
+    EXPECT_NE(w->sspIns->isOn(), ins);
+
     // The caret's line and the lines after it run; a selection runs its whole lines.
     w->txtQuery->setPlainText("select 1\nselect 2\nselect 3 as three\nselect 4");
     QTextCursor c = w->txtQuery->textCursor();
