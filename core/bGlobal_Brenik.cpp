@@ -38,9 +38,12 @@ bool Brenik(bool executeNow, const std::string& query) {
                                  std::to_string(oReportEngine->CurrentDatabaseNumber()) + "]";
         xml::Node connection = oStructures.selectSingleNode(path);
         if (!connection) return false;
-        const std::string handOff = HandOffFileName(text::trim(connection.attribute("TempXMLFileName")));
+        std::string handOff = HandOffFileName(text::trim(connection.attribute("TempXMLFileName")));
+        // The document holds the password: it goes nowhere but the private temporary folder,
+        // whatever a stored project document names.
+        const std::string temp = TempFolder.empty() ? files::privateTempFolder() : TempFolder;
+        if (!handOff.empty() && !files::isInside(handOff, temp)) handOff = files::uniqueTempFile("brenik", "_Query.xml");
 
-        // The document holds the password: private to the user.
         errno = 0;
         const long number = handOff.empty() ? files::kBadFileName : 0;
         if (number != 0 || !files::writeTextFile(handOff, doc.xml(), true)) {

@@ -40,6 +40,7 @@ protected:
             connection = cs;
         }
         ASSERT_TRUE(querytooltest::startReportEngine(dir));
+        TempFolder = dir.path();
         oReportEngine->ConnectionString(connection);
         oReportEngine->DatabaseName("marks");
         // The connection's temporary structure file: only its last ".xml" is replaced.
@@ -61,6 +62,7 @@ protected:
         if (db.isOpen()) db.execute("DROP TABLE IF EXISTS " + table);
         ReleaseReportEngine();
         oStructures.clear();
+        TempFolder.clear();
     }
     std::vector<std::string> values() {
         std::vector<std::string> out;
@@ -133,6 +135,8 @@ TEST(HandOffFile, OnlyTheFinalXmlIsReplacedAndAFailedStartIsNotRecorded) {
     oReportEngine->CurrentDatabaseNumber(1);
     EXPECT_FALSE(Brenik(false, ""));
     EXPECT_NE(prompts->lastMessage().find("The query tool could not be started"), std::string::npos);
+    // A project document naming a place outside the private temporary folder gets nothing there.
+    EXPECT_FALSE(files::fileExists(dir.file("c_Query.xml")));
     EXPECT_TRUE(ProcessHandles.empty());
     ReleaseReportEngine();
     oStructures.clear();
