@@ -28,6 +28,7 @@
 #include <QVBoxLayout>
 
 #include <cctype>
+#include <chrono>
 
 namespace {
 
@@ -102,6 +103,7 @@ frmBrenik::frmBrenik(const std::string& handOffPath, const std::string& programF
 
 frmBrenik::~frmBrenik() {
     fetchTimer_->stop();
+    waitForOpen();
     model_->bind(nullptr);
     rQuery.close();
 }
@@ -291,6 +293,8 @@ void frmBrenik::OpenAllRows() {
 void frmBrenik::stopRun() {
     fetchTimer_->stop();
     pending_.clear();
+    // A statement the driver is executing cannot be taken back: it ends, unshown.
+    waitForOpen();
     if (rQuery.isOpen() && !rQuery.fetchComplete()) {
         // Ends the running fetch; the rows fetched so far go with it.
         model_->bind(nullptr);
@@ -298,7 +302,17 @@ void frmBrenik::stopRun() {
     }
 }
 
+void frmBrenik::waitForOpen() {
+    if (!opening_.valid()) return;
+    Opened discarded = opening_.get();
+    discarded.rs.close();
+}
+
 void frmBrenik::startNext() {
+    if (opening_.valid()) {
+        if (opening_.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready) opened(opening_.get());
+        return;
+    }
     if (rQuery.isOpen() && !rQuery.fetchComplete()) {
         fetchStep();
         return;
@@ -314,41 +328,61 @@ void frmBrenik::startNext() {
 }
 
 bool frmBrenik::ProcessQuery(const std::string& sql) {
+    // The driver executes the statement and reads the first rows on a thread of its own, so
+    // that the window keeps answering; the connection is not used elsewhere meanwhile.
+    opening_ = std::async(std::launch::async, [this, sql] {
+        Opened o;
+        o.sql = sql;
+        try {
+            o.rs.setInitialFetchSize(kFetchSize);
+            o.rs.setBackgroundFetchSize(kFetchSize);
+            o.rs.open(sql, oConnection, db::adOpenKeyset, db::adLockOptimistic, db::adAsyncFetch);
+        } catch (const db::Error& e) {
+            o.failed = true;
+            o.number = e.number();
+            o.description = e.description();
+        } catch (const std::exception& e) {
+            o.failed = true;
+            o.number = -1;
+            o.description = e.what();
+        }
+        return o;
+    });
+    return true;
+}
+
+void frmBrenik::opened(Opened o) {
     try {
-        db::Recordset rs;
-        rs.setInitialFetchSize(kFetchSize);
-        rs.setBackgroundFetchSize(kFetchSize);
-        rs.open(sql, oConnection, db::adOpenKeyset, db::adLockOptimistic, db::adAsyncFetch);
-        if (!rs.isOpen()) {
-            statementDone(sql, rs.recordsAffected());
-            return true;
+        if (o.failed) {
+            const auto& errors = oConnection.errors();
+            if (errors.empty()) {
+                // Nothing reached the database (no connection): the rest of the run would fail alike.
+                pending_.clear();
+                HandleError(o.number, o.description, "frmBrenik.ProcessQuery");
+            } else {
+                std::string text;
+                for (const db::ProviderError& pe : errors) text += (text.empty() ? "" : "\n") + pe.description;
+                AppendMessage(text);
+                atOutput->setCurrentIndex(1);
+            }
+            return;
+        }
+        if (!o.rs.isOpen()) {
+            statementDone(o.sql, o.rs.recordsAffected());
+            return;
         }
         model_->bind(nullptr);
-        rQuery = std::move(rs);
+        rQuery = std::move(o.rs);
         model_->bind(&rQuery);
         atOutput->setCurrentIndex(0);
         if (rQuery.fetchComplete())
             rQuery_FetchComplete(rQuery.recordCount());
         else
             rQuery_FetchProgress();
-        return true;
-    } catch (const db::Error& e) {
-        const auto& errors = oConnection.errors();
-        if (errors.empty()) {
-            // Nothing reached the database (no connection): the rest of the run would fail alike.
-            pending_.clear();
-            HandleError(e.number(), e.description(), "frmBrenik.ProcessQuery");
-        } else {
-            std::string text;
-            for (const db::ProviderError& pe : errors) text += (text.empty() ? "" : "\n") + pe.description;
-            AppendMessage(text);
-            atOutput->setCurrentIndex(1);
-        }
     } catch (const std::exception& e) {
         pending_.clear();
         HandleError(-1, e.what(), "frmBrenik.ProcessQuery");
     }
-    return false;
 }
 
 void frmBrenik::fetchStep() {
@@ -455,6 +489,7 @@ void frmBrenik::tmrStatus_Timer() {
 void frmBrenik::closeEvent(QCloseEvent* event) {
     fetchTimer_->stop();
     pending_.clear();
+    waitForOpen();
     model_->bind(nullptr);
     rQuery.close();
     oConnection.close();

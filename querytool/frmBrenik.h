@@ -9,6 +9,7 @@
 #include <QMainWindow>
 
 #include <deque>
+#include <future>
 #include <string>
 
 class QLabel;
@@ -99,6 +100,16 @@ private:
     void HandleCMD();
     void OpenAllRows();
     bool ProcessQuery(const std::string& sql);
+    // A statement executed off the window's thread: its recordset, or the error it raised.
+    struct Opened {
+        std::string sql;
+        db::Recordset rs;
+        bool failed = false;
+        long number = 0;
+        std::string description;
+    };
+    void opened(Opened o);
+    void waitForOpen();
     void AppendMessage(const std::string& text);
     void startNext();
     void fetchStep();
@@ -114,6 +125,7 @@ private:
     RecordsetModel* model_ = nullptr;
     QTimer* fetchTimer_ = nullptr;
     std::deque<std::string> pending_;
+    std::future<Opened> opening_;  // valid while a statement executes
 
     std::string sHandOffPath;
     std::string sConnectionString;
