@@ -35,6 +35,8 @@ namespace {
 constexpr long kFetchSize = 1000;
 // Longest stretch of fetching before the event loop gets its turn again.
 constexpr int kFetchSliceMs = 40;
+// How often a statement still executing is looked in on.
+constexpr int kOpenPollMs = 5;
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -304,13 +306,16 @@ void frmBrenik::stopRun() {
 
 void frmBrenik::waitForOpen() {
     if (!opening_.valid()) return;
+    fetchTimer_->setInterval(0);
     Opened discarded = opening_.get();
     discarded.rs.close();
 }
 
 void frmBrenik::startNext() {
     if (opening_.valid()) {
-        if (opening_.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready) opened(opening_.get());
+        if (opening_.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) return;
+        fetchTimer_->setInterval(0);
+        opened(opening_.get());
         return;
     }
     if (rQuery.isOpen() && !rQuery.fetchComplete()) {
@@ -348,6 +353,8 @@ bool frmBrenik::ProcessQuery(const std::string& sql) {
         }
         return o;
     });
+    // Look in now and then, leaving the processor to the driver.
+    fetchTimer_->setInterval(kOpenPollMs);
     return true;
 }
 

@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     w.Brenik();
     qint64 first = -1;
     while (w.isRunning()) {
-        QApplication::processEvents();
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (first < 0 && w.dgResult->model()->rowCount() >= 1000) first = t.elapsed();
     }
     const qint64 total = t.elapsed();
