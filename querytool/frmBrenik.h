@@ -11,6 +11,7 @@
 #include <deque>
 #include <future>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QPlainTextEdit;
