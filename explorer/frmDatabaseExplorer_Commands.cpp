@@ -12,6 +12,7 @@
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 #include "reports/bXMLSupport.h"
+#include "reports/frmGenerateBatchFile.h"
 #include "reports/cWord.h"
 #include "platform/text/Text.h"
 
@@ -248,8 +249,10 @@ void frmDatabaseExplorer::HandleToolsMenu(const std::string& category, const QSt
         const std::string command = commandWord(category, tool);
         if (command == "BRENIK") {
             if (!oReportEngine->ConnectionString().empty()) commandNotAvailable(tool);
-        } else if (command == "GENERATESQLSCRIPT" || command == "GENERATEBATCHFILE") {
+        } else if (command == "GENERATESQLSCRIPT") {
             commandNotAvailable(tool);
+        } else if (command == "GENERATEBATCHFILE") {
+            frmGenerateBatchFile(this).ShowMe();
         }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleToolsMenu");
@@ -289,7 +292,7 @@ void frmDatabaseExplorer::HandleDBGroupNodeMenu(const std::string& category, con
         const std::string command = commandWord(category, tool);
         if (command == "COLLAPSEALL") CollapseAll(stMain->currentItem(), true);
         else if (command == "EXPANDALL") CollapseAll(stMain->currentItem(), false);
-        else if (command == "GENERATEBATCHFILE") commandNotAvailable(tool);
+        else if (command == "GENERATEBATCHFILE") frmGenerateBatchFile(this).ShowMe();
         else if (command == "NEWDATABASE") showConnectionWizard();
         else if (command == "RENAMEGROUP")
             showFolderDialog("Rename", stMain->currentItem() ? stMain->currentItem()->text(0).toStdString() : "");

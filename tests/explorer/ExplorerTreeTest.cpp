@@ -463,7 +463,6 @@ TEST_F(ExplorerTest, ToolIdentifiersGiveCategoryAndCommand) {
 
     // Commands whose windows come later say so.
     for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"}, {"ID_Insert_Diagram", "Diagram"},
-                               {"ID_Tools_GenerateBatchFile", "Generate Batch File"},
                                {"ID_DatabaseNode_Properties", "Properties"}}) {
         w->tbMain_ToolClick(id);
         EXPECT_EQ(prompts->lastMessage(), std::string("The command \"") + caption + "\" is not available yet.");
