@@ -83,7 +83,8 @@ void frmDatabaseExplorer::tbMain_ToolClick(const QString& toolId) {
     else if (category == "ID_DBGROUPNODE") HandleDBGroupNodeMenu(category, toolId);
     else if (category == "ID_DATABASENODE") HandleDatabaseNodeMenu(category, toolId);
     else if (category == "ID_OTHERNODE") HandleOtherNodeMenu(category, toolId);
-    else if (category == "ID_STYLESHEETSMENU" || category == "ID_COLORS") commandNotAvailable(toolId);
+    else if (category == "ID_STYLESHEETSMENU") HandleStyleSheetsMenu(category, toolId);
+    else if (category == "ID_COLORS") HandleColorsMenu(category, toolId);
 }
 
 void frmDatabaseExplorer::commandNotAvailable(const QString& toolId) {
