@@ -2,9 +2,12 @@
 // of two folders and three SQLite databases imported through the options object.
 #include "ExplorerTestSupport.h"
 #include "explorer/frmDatabaseGroup.h"
+#include "reports/frmGenerateBatchFile.h"
 #include "platform/db/Connection.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -841,5 +844,40 @@ TEST_F(ExplorerProject, LayoutAndColourMenusChangeThePreviewAtOnce) {
     EXPECT_EQ(oReportEngine->HTML_ImagePrefix(), "blu");
     EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
     EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, GenerateBatchFileWritesForTheLoadedConnection) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "O'Brien Stock|2|1");
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = dynamic_cast<frmGenerateBatchFile*>(QApplication::activeModalWidget());
+        if (!d) return;
+        shown = true;
+        EXPECT_EQ(d->txtBatchFile->text().toStdString(),
+                  files::joinPath(ReportsFolder, "Batch Process", "O'Brien Stock.sh"));
+        // The last checked box cannot be cleared; its tab stays enabled.
+        d->chkOutputType[1]->click();
+        d->chkOutputType[2]->click();
+        EXPECT_FALSE(d->chkOutputType[0]->isEnabled());
+        EXPECT_EQ(d->DisabledOutputIndex, 0);
+        EXPECT_TRUE(d->atOutputSettings->isTabEnabled(0));
+        EXPECT_FALSE(d->atOutputSettings->isTabEnabled(2));
+        d->chkOutputType[2]->click();
+        EXPECT_TRUE(d->chkOutputType[0]->isEnabled());
+        EXPECT_TRUE(d->atOutputSettings->isTabEnabled(2));
+        d->cmdOK->click();
+    });
+    w->tbMain_ToolClick("ID_Tools_GenerateBatchFile");
+    EXPECT_TRUE(shown);
+    const std::string script = files::joinPath(ReportsFolder, "Batch Process", "O'Brien Stock.sh");
+    ASSERT_EQ(prompts->opened, std::vector<std::string>{script});
+    xml::Document doc;
+    ASSERT_TRUE(doc.load(files::joinPath(ReportsFolder, "Batch Process", "O'Brien Stock.xml")));
+    // The document lists every report whatever boxes were cleared.
+    EXPECT_EQ(doc.count("DALVIMPORT/DATABASE[ENGINE='12']/REPORTS/REPORT"), 3);
+    EXPECT_EQ(doc.selectSingleNode("DALVIMPORT/DATABASE/CONNECTIONSTRING").text(), "Driver=SQLite3;Database=" + stock);
     closeWindow(*w);
 }
