@@ -304,7 +304,9 @@ TEST_F(ExplorerProject, PreviewLinksSelectTheirNodes) {
     EXPECT_EQ(w->stMain->currentItem()->text(0), "big_stock");
     EXPECT_TRUE(w->NavigateFromPreviewLink(folder + "diagram1.html____x"));
     EXPECT_EQ(w->stMain->currentItem()->text(0), "Relationship Diagram");
-    EXPECT_EQ(prompts->lastMessage(), "The command \"Diagram\" is not available yet.");
+    // The connection has no diagram picture yet: the user is asked (the script answers No).
+    EXPECT_EQ(prompts->lastMessage(),
+              "Relationship diagram is not generated for this database.\nDo you want to generate now?");
     EXPECT_EQ(w->atRHContent->currentIndex(), 1);
     EXPECT_FALSE(w->atRHContent->isTabEnabled(0));
 
@@ -460,7 +462,7 @@ TEST_F(ExplorerTest, ToolIdentifiersGiveCategoryAndCommand) {
 
     // Commands whose windows come later say so.
     for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"},
-                               {"ID_Format_ChooseColumns", "Choose Columns"}, {"ID_Insert_Diagram", "Diagram"},
+                               {"ID_Format_ChooseColumns", "Choose Columns"},
                                {"ID_Tools_GenerateBatchFile", "Generate Batch File"},
                                {"ID_DatabaseNode_Properties", "Properties"}}) {
         w->tbMain_ToolClick(id);
