@@ -186,6 +186,7 @@ public:
     // it closes. Failures go to the error routine under sourceName.
     bool ExecuteDiagramApp(unsigned long long lHandletoWindow, const std::string& sDiagramXMLFile,
                            const std::string& sourceName = "ExecuteDiagramApp");
+    bool DiagramRunning() const { return diagramRunning_; }
     // The diagram library's file: the program folder's "liborbelle.so" unless set (tests).
     std::string DiagramLibraryPath;
 

@@ -1,6 +1,7 @@
 // The diagram library loaded as the program loads it, driven through its two exports; timers
 // answer the dialogs. Also the program's side: the diagram file of an imported SQLite database.
 #include "options/OptionsTestSupport.h"
+#include "support/ModalScript.h"
 #include "options/StructureVocabulary.h"
 #include "platform/db/Connection.h"
 
@@ -25,64 +26,11 @@
 
 namespace {
 
+using namespace modalscript;
 using InitFn = int (*)();
 using CreateFn = int (*)(const char*, const char*);
 
 const std::string kLibrary = std::string(DALV_BIN_DIR) + "/liborbelle.so";
-
-QWidget* topLevel(const char* objectName) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->objectName() == objectName) return w;
-    return nullptr;
-}
-
-// Runs each step once its window is the one taking input, each from a fresh event so that a
-// step may open a nested dialog.
-class Script {
-public:
-    struct Step {
-        const char* window;
-        std::function<void(QWidget*)> action;
-    };
-    explicit Script(std::deque<Step> steps) : steps_(std::move(steps)) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start(20);
-    }
-    bool finished() const { return steps_.empty() && !busy_; }
-
-private:
-    void poll() {
-        if (steps_.empty() || busy_) return;
-        QWidget* w = topLevel(steps_.front().window);
-        if (!w || QApplication::activeModalWidget() != w) return;
-        auto action = steps_.front().action;
-        steps_.pop_front();
-        busy_ = true;
-        QTimer::singleShot(0, w, [this, w, action] {
-            busy_ = false;  // the action may open the next window itself
-            action(w);
-        });
-    }
-    std::deque<Step> steps_;
-    QTimer timer_;
-    bool busy_ = false;
-};
-
-void trigger(QWidget* w, const char* action) {
-    QAction* a = w->findChild<QAction*>(action);
-    ASSERT_TRUE(a) << action;
-    a->trigger();
-}
-void click(QWidget* w, const char* button) {
-    QPushButton* b = w->findChild<QPushButton*>(button);
-    ASSERT_TRUE(b) << button;
-    b->click();
-}
-void answer(QWidget* box, QMessageBox::StandardButton which) {
-    auto* m = qobject_cast<QMessageBox*>(box);
-    ASSERT_TRUE(m);
-    m->button(which)->click();
-}
 
 // Table windows of the diagram window: caption -> column rows.
 std::map<std::string, std::vector<std::string>> tablesShown(QWidget* diagram) {
@@ -150,12 +98,7 @@ TEST_F(Orbelle, AddSaveReopenRemoveAndTheCloseQuestion) {
 
     // Nothing placed: the Add Table dialog opens by itself; everything is added and saved.
     bool callerDisabled = false;
-    EXPECT_EQ(run(path, {{"AddTableDialog",
-                          [](QWidget* d) {
-                              click(d, "cmdSelectAll");
-                              click(d, "cmdAdd");
-                              click(d, "cmdOK");
-                          }},
+    EXPECT_EQ(run(path, {{"AddTableDialog", addEveryTable},
                          {"DiagramWindow",
                           [&](QWidget* w) {
                               callerDisabled = !caller.isEnabled();
@@ -210,8 +153,8 @@ TEST_F(Orbelle, AddSaveReopenRemoveAndTheCloseQuestion) {
                           [](QWidget* d) {
                               auto* list = d->findChild<QListWidget*>("lstTables");
                               list->findItems("Kunden", Qt::MatchExactly).front()->setSelected(true);
-                              click(d, "cmdAdd");
-                              click(d, "cmdOK");
+                              press(d, "cmdAdd");
+                              press(d, "cmdOK");
                           }},
                          {"DiagramWindow",
                           [](QWidget* w) {
@@ -229,12 +172,7 @@ TEST_F(Orbelle, ExportAndFailedPictureWrites) {
     ASSERT_TRUE(files::writeTextFile(path, kDiagram));
     std::filesystem::create_directory(dir.file("d.jpg"));  // the picture beside cannot be written
     bool stayedOpen = false;
-    EXPECT_EQ(run(path, {{"AddTableDialog",
-                          [](QWidget* d) {
-                              click(d, "cmdSelectAll");
-                              click(d, "cmdAdd");
-                              click(d, "cmdOK");
-                          }},
+    EXPECT_EQ(run(path, {{"AddTableDialog", addEveryTable},
                          {"DiagramWindow", [](QWidget* w) { trigger(w, "actExport"); }},
                          {"ExportDialog",
                           [this](QWidget* d) {
@@ -313,12 +251,7 @@ TEST_F(Orbelle, SampleDatabaseDiagramThroughTheProgram) {
     const auto keys = vocab::allForeignKeys(*r.oResultXML);
     ASSERT_GE(keys.size(), 5u);
 
-    Script script({{"AddTableDialog",
-                    [](QWidget* d) {
-                        click(d, "cmdSelectAll");
-                        click(d, "cmdAdd");
-                        click(d, "cmdOK");
-                    }},
+    Script script({{"AddTableDialog", addEveryTable},
                    {"DiagramWindow", [&](QWidget* w) {
                         auto shown = tablesShown(w);
                         EXPECT_EQ(shown.size(), expected.size());
