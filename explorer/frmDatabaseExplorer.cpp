@@ -593,6 +593,11 @@ void frmDatabaseExplorer::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
+    // The diagram window's loop runs inside one of this window's commands.
+    if (oReportEngine && oReportEngine->DiagramRunning()) {
+        event->ignore();
+        return;
+    }
     // Work in progress is cancelled and waited for before anything is released.
     recoverAbandonedProgress();
     if (importRunning() || progressRunning_) {

@@ -98,6 +98,12 @@ public:
 
     bool DisplayTreeview(bool show);
     bool EnableDiagramTool();
+
+    // ---- relationship diagram ----------------------------------------------------------
+    // Prepares the current connection's diagram, opens the diagram window when Generate is
+    // (or becomes) true, then shows the picture in the previews.
+    void ShowDiagram(bool& Generate);
+    bool ExecuteDiagramApp(unsigned long long WindowHandle, const std::string& DiagramPath);
     bool ClearPreviews();
     bool GenerateDefaultPage();
     bool RestoreWindowLayout();

@@ -228,7 +228,10 @@ void frmDatabaseExplorer::HandleInsertMenu(const std::string& category, const QS
         const std::string command = commandWord(category, tool);
         if (command == "NEWGROUP" || command == "DBFOLDER") showFolderDialog("New", {});
         else if (command == "DBSTRUCTURE") showConnectionWizard();
-        else if (command == "DIAGRAM") commandNotAvailable(tool);
+        else if (command == "DIAGRAM") {
+            bool generate = true;
+            ShowDiagram(generate);
+        }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleInsertMenu");
     }
@@ -351,7 +354,10 @@ void frmDatabaseExplorer::HandleOtherNodeMenu(const std::string& category, const
         if (command == "COLLAPSEALL") CollapseAll(stMain->currentItem(), true);
         else if (command == "EXPANDALL") CollapseAll(stMain->currentItem(), false);
         else if (command == "OPENALLROWS") OpenAllRows();
-        else if (command == "EDITDIAGRAM") commandNotAvailable(tool);
+        else if (command == "EDITDIAGRAM") {
+            bool generate = true;
+            ShowDiagram(generate);
+        }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleOtherNodeMenu");
     }
