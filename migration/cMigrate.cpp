@@ -284,7 +284,7 @@ void cMigrate::AddQuery(const std::string& statement) {
     script_ += statement + kLineEnd + "Go" + kLineEnd + kLineEnd;
 }
 
-bool cMigrate::emit(const std::string& statement, const std::string& objectName, const std::string& objectType) {
+bool cMigrate::runStatement(const std::string& statement, const std::string& objectName, const std::string& objectType) {
     bool ok = true;
     if (executeImmediately_) {
         try {
@@ -349,7 +349,7 @@ bool cMigrate::run(const Target& t, const std::string& sourceCode) {
             result = false;
             continue;
         }
-        if (!emit("Create Table " + quoted + "(" + list + ")", quoted, "Table")) result = false;
+        if (!runStatement("Create Table " + quoted + "(" + list + ")", quoted, "Table")) result = false;
     }
     if (!GenerateIndexes(t)) result = false;
     if (!GenerateForeignKeys(t)) result = false;
@@ -392,7 +392,7 @@ bool cMigrate::GenerateIndexes(const Target& t) {
             else
                 statement = std::string("Create ") + (unique ? "UNIQUE " : "") + "INDEX " + t.name(ix) + " on " +
                             t.name(tableName) + "(" + t.names(columns) + ")";
-            if (!emit(statement, name, "Index")) result = false;
+            if (!runStatement(statement, name, "Index")) result = false;
         }
     }
     return result;
@@ -448,7 +448,7 @@ bool cMigrate::GenerateForeignKeys(const Target& t) {
         if (onDelete == "SETNULL" && t.deleteSetNull) statement += " ON DELETE SET NULL";
         if (onUpdate == "CASCADE" && t.updateCascade) statement += " ON UPDATE CASCADE";
         if (onUpdate == "SETNULL" && t.updateSetNull) statement += " ON UPDATE SET NULL";
-        if (!emit(statement, name, "Foreign Key")) result = false;
+        if (!runStatement(statement, name, "Foreign Key")) result = false;
     }
     return result;
 }

@@ -80,7 +80,7 @@ private:
 
     // Runs (in execute mode) and records one statement; raises the past status and counts it
     // when it succeeded.
-    bool emit(const std::string& statement, const std::string& objectName, const std::string& objectType);
+    bool runStatement(const std::string& statement, const std::string& objectName, const std::string& objectType);
     std::string newName(const char* prefix);
     void raiseError(long number, const std::string& description, const std::string& objectName,
                     const std::string& query);
