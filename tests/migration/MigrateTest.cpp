@@ -164,6 +164,19 @@ TEST_F(Migration, ScriptForEveryTargetQuotesNamesOneWay) {
     }
 }
 
+// Rows correspond by position: a code with one element more or less shifts every later type.
+TEST_F(Migration, ShippedMapKeepsItsRowsParallel) {
+    xml::Document map;
+    ASSERT_TRUE(map.load(std::string(DALV_SOURCE_DIR) + "/data/sources/DataTypes.xml")) << map.parseError();
+    const int rows = map.count("/MIGRATION/DATATYPES/OTHERS");
+    EXPECT_GT(rows, 50);
+    for (const char* code : {"ACCESS", "SQLSERVER", "SQLSERVER65", "ORACLE", "IBMDB2"}) {
+        EXPECT_EQ(map.count(std::string("/MIGRATION/DATATYPES/") + code), rows) << code;
+        EXPECT_EQ(map.count(std::string("/MIGRATION/DATATYPES/") + code + "[not(@Type) and normalize-space()='']"), 0)
+            << code;
+    }
+}
+
 // The Access reader's and the catalogue queries' vocabulary: Column_Name, Data_Type, Precision,
 // Scale, INDEX/COLUMN children, a two-column key in two FOREIGNKEY elements.
 TEST_F(Migration, ReaderVocabulariesAndUnmatchedTypes) {
