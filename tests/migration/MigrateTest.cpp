@@ -354,6 +354,7 @@ TEST_F(Migration, ExecuteModeCreatesWhatTheTargetAccepts) {
     ASSERT_TRUE(items);
     EXPECT_NE(items.selectSingleNode("COLUMN[@Name='select']").attribute("Primary_Key"), "");
     EXPECT_EQ(items.selectSingleNode("COLUMN[@Name='Größe']").attribute("Datatype"), "numeric");
+    EXPECT_EQ(items.selectSingleNode("COLUMN[@Name='Größe']").attribute("Scale"), "2");
     EXPECT_EQ(items.selectSingleNode("COLUMN[@Name='goods']").attribute("Length"), "100");
     EXPECT_EQ(items.count("INDEX"), 2);  // the key's and the unique one
     xml::Node fk = items.selectSingleNode("FOREIGNKEY");
