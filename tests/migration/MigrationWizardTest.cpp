@@ -121,13 +121,28 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
         EXPECT_EQ(w.lblResultDescription->text(), "Database objects selected have been migrated successfully.");
         EXPECT_EQ(tablesOf(edited), std::vector<std::string>{"edited"});
     }
-    {  // a destination without a generator says so
+    {  // no current connection: the source is chosen, and its structure is the one migrated;
+       // a destination without a generator says so
         oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[3]/DBOPTIONS/MOREINFO/SERVER")
             .setAttribute("DBEngineId", "12");
+        oReportEngine->CurrentDatabaseNumber(2);
+        oReportEngine->LoadCurrentDBXML(
+            oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[2]").attribute(
+                "TempXMLFileName"));
+        oReportEngine->CurrentDatabaseNumber(9);
         frmStructureMigration w;
         w.Form_Load();
+        EXPECT_FALSE(w.lblSourceDatabase->isVisibleTo(&w));
         w.cmdNavigate_Click(2);
+        w.cmdNavigate_Click(2);
+        EXPECT_EQ(prompts->lastMessage(), "Select a source database name.");
+        w.cboSourceConn->setCurrentIndex(w.cboSourceConn->findText("Shop"));
+        w.cboSourceConn_Click();
         chooseDestination(w, "Edited");
+        w.cmdNavigate_Click(2);
+        ASSERT_EQ(w.step, 2);
+        EXPECT_EQ(w.stTables->topLevelItem(0)->childCount(), 3);
+        w.cmdNavigate_Click(1);
         w.chkShowQuery->setChecked(false);
         w.cmdNavigate_Click(2);
         w.cmdNavigate_Click(2);
