@@ -81,26 +81,6 @@ std::string ruleWord(const std::string& rule) {
     return out;
 }
 
-// Index columns: an ADO index lists its columns comma-separated in one attribute.
-std::vector<std::string> columnsOfIndex(const xml::Node& index) {
-    std::vector<std::string> out;
-    for (const std::string& c : vocab::indexColumns(index)) {
-        if (!index.selectNodes("COLUMN").empty()) {
-            out.push_back(c);
-            continue;
-        }
-        std::size_t start = 0;
-        while (start <= c.size()) {
-            std::size_t comma = c.find(',', start);
-            if (comma == std::string::npos) comma = c.size();
-            std::string part = text::trim(std::string_view(c).substr(start, comma - start));
-            if (!part.empty()) out.push_back(part);
-            start = comma + 1;
-        }
-    }
-    return out;
-}
-
 std::vector<std::string> primaryKeyColumns(const xml::Node& table) {
     std::vector<std::string> out;
     for (const xml::Node& c : vocab::tableColumns(table))
@@ -371,7 +351,7 @@ bool cMigrate::GenerateIndexes(const Target& t) {
             raiseProgress(name, "Index", presentStatus_);
             std::string tableName = index.attribute("Table_Name");
             if (tableName.empty()) tableName = table.attribute("Name");
-            const std::vector<std::string> columns = columnsOfIndex(index);
+            const std::vector<std::string> columns = vocab::indexColumns(index);
             if (columns.empty() || tableName.empty()) {
                 raiseError(db::err::Fail, "The index names no columns.", name, "");
                 result = false;
