@@ -2,6 +2,7 @@
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
+#include "explorer/ExplorerShared.h"
 #include "explorer/frmDatabaseExplorer.h"
 #include "options/cReport.h"
 #include "platform/text/Text.h"
@@ -30,10 +31,7 @@ constexpr int kNumberRole = Qt::UserRole + 2;
 constexpr int kKeyRole = Qt::UserRole + 3;
 constexpr const char* kCrLf = "\r\n";
 
-std::string connectionPath(int group, int number) {
-    return "/DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(group) + "]/DATABASECONNECTION[" +
-           std::to_string(number) + "]";
-}
+std::string connectionPath(int group, int number) { return "/" + explorer::connectionPath(group, number); }
 
 std::string connectionStringOf(const xml::Node& entry) {
     std::string cs = entry.attribute("ConnectionString");
@@ -331,6 +329,13 @@ void frmStructureMigration::FillTree() {
     stTables->clear();
     std::shared_ptr<xml::Document> doc = oReportEngine ? oReportEngine->oResultXML : nullptr;
     if (doc && !doc->isEmpty()) {
+        // Images as the project document gives them for the current connection's nodes.
+        const std::string connection =
+            connectionPath(oReportEngine->CurrentDatabaseGroup(), oReportEngine->CurrentDatabaseNumber());
+        auto image = [&connection](QTreeWidgetItem* item, const std::string& path) {
+            if (xml::Node e = oStructures.selectSingleNode(connection + path))
+                if (!e.attribute("TreeImage").empty()) item->setIcon(0, explorer::treeIcon(q(e.attribute("TreeImage"))));
+        };
         auto node = [](QTreeWidgetItem* parent, const std::string& key, const std::string& text) {
             auto* item = new QTreeWidgetItem(parent);
             item->setText(0, q(text));
@@ -348,18 +353,25 @@ void frmStructureMigration::FillTree() {
         root->setData(0, kKeyRole, QStringLiteral("DATABASE"));
         root->setFlags(root->flags() | Qt::ItemIsUserCheckable);
         root->setCheckState(0, Qt::Checked);
+        image(root, "");
         int i = 0;
         for (const xml::Node& table : database.selectNodes("TABLE")) {
-            const std::string tableKey = "DATABASE/TABLE[" + std::to_string(++i) + "]";
-            QTreeWidgetItem* t = node(root, tableKey, table.attribute("Name"));
+            const std::string at = "[" + std::to_string(++i) + "]";
+            QTreeWidgetItem* t = node(root, "DATABASE/TABLE" + at, table.attribute("Name"));
+            image(t, "/TABLES/TABLE" + at);
             int j = 0;
-            for (const xml::Node& index : table.selectNodes("INDEX"))
-                node(t, tableKey + "/INDEX[" + std::to_string(++j) + "]", index.attribute("Name"));
+            for (const xml::Node& index : table.selectNodes("INDEX")) {
+                const std::string ix = "[" + std::to_string(++j) + "]";
+                image(node(t, "DATABASE/TABLE" + at + "/INDEX" + ix, index.attribute("Name")),
+                      "/TABLES/TABLE" + at + "/INDEXES/INDEX" + ix);
+            }
             j = 0;
             for (const xml::Node& fk : table.selectNodes("FOREIGNKEY")) {
                 std::string text = fk.attribute("Name");
                 if (text.empty()) text = fk.attribute("Foreign_Key_Table") + " \u2192 " + fk.attribute("Primary_Key_Table");
-                node(t, tableKey + "/FOREIGNKEY[" + std::to_string(++j) + "]", text);
+                const std::string k = "[" + std::to_string(++j) + "]";
+                image(node(t, "DATABASE/TABLE" + at + "/FOREIGNKEY" + k, text),
+                      "/TABLES/TABLE" + at + "/FOREIGNKEYS/FOREIGNKEY" + k);
             }
         }
         root->setExpanded(true);

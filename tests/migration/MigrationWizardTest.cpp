@@ -85,6 +85,7 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
         EXPECT_EQ(w.cmdNavigate[2]->text(), "Migrate");
         QTreeWidgetItem* root = w.stTables->topLevelItem(0);
         ASSERT_EQ(root->childCount(), 3);
+        EXPECT_FALSE(root->icon(0).isNull());
         QTreeWidgetItem* audit = nullptr;
         for (int i = 0; i < root->childCount(); ++i)
             if (root->child(i)->text(0) == "audit") audit = root->child(i);
