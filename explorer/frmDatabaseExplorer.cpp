@@ -241,12 +241,7 @@ void frmDatabaseExplorer::buildControls() {
     sspDate->setObjectName("sspDate");
     sspTime = new QLabel(spStatusBar);
     sspTime->setObjectName("sspTime");
-    for (QLabel* l : {static_cast<QLabel*>(sspCAPS), static_cast<QLabel*>(sspNUM),
-                      static_cast<QLabel*>(sspIns), sspDate, sspTime}) {
-        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        l->setAlignment(Qt::AlignCenter);
-        spStatusBar->addPermanentWidget(l);
-    }
+    ui::addStatusPanels(spStatusBar, {sspCAPS, sspNUM, sspIns, sspDate, sspTime});
     setStatusBar(spStatusBar);
 
     tmrStatus = new QTimer(this);

@@ -225,6 +225,9 @@ public:
     std::string SaveXML(bool save);
     std::string SaveHTML(bool save);
     std::string SaveInWord(std::string& path, bool generate);
+    // The current structure through the engine's script sheet into a chosen ".sql" file,
+    // handed to the query tool; false when no script was written and handed on.
+    bool GenerateSQLScript();
     void oDalvWordReport_WhileGenerating(int action, const std::string& message);
 
     // Screen pixels to twips and back (horizontal).

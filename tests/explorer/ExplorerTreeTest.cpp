@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProcess>
 #include <QStandardItemModel>
 #include <QRegularExpression>
 #include <QSplitter>
@@ -308,6 +309,41 @@ TEST_F(ExplorerProject, PreviewLinksSelectTheirNodes) {
     EXPECT_EQ(w->stMain->currentItem()->text(0), "ix_orders_date");
     EXPECT_EQ(SelectedNodeKey, "DATABASE/TABLE[2]/INDEX[1]");
     EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, QueryToolCommandsHandTheCurrentConnectionOver) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "Northwind|1|1");
+    click(*w, "customers|1|1|1|1");
+    const std::string handOff = HandOffFileName(
+        oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[1]").attribute("TempXMLFileName"));
+    w->tbMain_ToolClick("ID_OtherNode_OpenAllRows");
+    ASSERT_EQ(ProcessHandles.size(), 1u);
+    xml::Document doc;
+    ASSERT_TRUE(doc.load(handOff));
+    EXPECT_EQ(doc.selectSingleNode("BRENIK/QUERY").text(), "Select * from customers");
+    EXPECT_EQ(doc.selectSingleNode("BRENIK/@ExecuteNow").text(), "True");
+
+    // This engine has no script sheet.
+    w->tbMain_ToolClick("ID_Tools_GenerateSQLScript");
+    EXPECT_EQ(prompts->lastMessage(), "Unable to generate script file");
+    // A script that cannot be written is not handed on.
+    oReportEngine->CurrentDatabaseEngineId(1);
+    prompts->fileAnswers.push_back(dir.file("no/such/folder/s.sql"));
+    EXPECT_FALSE(w->GenerateSQLScript());
+    EXPECT_EQ(ProcessHandles.size(), 1u);
+    prompts->fileAnswers.push_back(reportFile("s.sql"));
+    EXPECT_TRUE(w->GenerateSQLScript());
+    EXPECT_EQ(ProcessHandles.size(), 2u);
+    const std::string script = testsupport::readFile(reportFile("s.sql"));
+    EXPECT_NE(script.find("CREATE TABLE [customers] ("), std::string::npos) << script;
+    ASSERT_TRUE(doc.load(handOff));
+    EXPECT_EQ(doc.selectSingleNode("BRENIK/QUERY").text(), script);
+    EXPECT_EQ(doc.selectSingleNode("BRENIK/@ExecuteNow").text(), "False");
+    for (auto& p : ProcessHandles) p->kill();
+    ProcessHandles.clear();
     closeWindow(*w);
 }
 
