@@ -410,6 +410,8 @@ void frmDatabaseExplorer::buildTools() {
 
     connect(tbMain, &ui::ToolManager::toolClicked, this,
             [this](const QString& id) { tbMain_ToolClick(id); });
+    connect(tbMain, &ui::ToolManager::toolDropDown, this,
+            [this](const QString& id) { tbMain_ToolDropDown(id); });
 }
 
 // ---- commands ----------------------------------------------------------------------------
@@ -441,6 +443,7 @@ void frmDatabaseExplorer::Form_Load() {
         DisplayTreeview(false);
         tbMain->setBandVisible("HTMLToolBar", false);
         EnableSaveMenus(false);
+        BuildStyleMenus();
         ui::registerProgressTarget(this);
         loaded_ = true;
         LoadHistoryXML();

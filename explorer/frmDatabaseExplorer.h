@@ -132,6 +132,12 @@ public:
     // ---- menus -------------------------------------------------------------------------
     void EnableSaveMenus(bool enable);
     void tbMain_ToolClick(const QString& toolId);
+    // Layout and colour menus, built from the per-user layout catalogue (dvreport.xml).
+    void BuildStyleMenus();
+    void HandleStyleSheetsMenu(const std::string& category, const QString& tool);
+    void HandleColorsMenu(const std::string& category, const QString& tool);
+    void tbMain_ToolDropDown(const QString& tool);
+    xml::Document oLayoutCatalogue;
 
     // ---- project document --------------------------------------------------------------
     void LoadHistoryXML();

@@ -14,6 +14,7 @@
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 #include "reports/bXMLSupport.h"
+#include "reports/frmGenerateBatchFile.h"
 #include "reports/cWord.h"
 #include "platform/text/Text.h"
 
@@ -85,7 +86,8 @@ void frmDatabaseExplorer::tbMain_ToolClick(const QString& toolId) {
     else if (category == "ID_DBGROUPNODE") HandleDBGroupNodeMenu(category, toolId);
     else if (category == "ID_DATABASENODE") HandleDatabaseNodeMenu(category, toolId);
     else if (category == "ID_OTHERNODE") HandleOtherNodeMenu(category, toolId);
-    else if (category == "ID_STYLESHEETSMENU" || category == "ID_COLORS") commandNotAvailable(toolId);
+    else if (category == "ID_STYLESHEETSMENU") HandleStyleSheetsMenu(category, toolId);
+    else if (category == "ID_COLORS") HandleColorsMenu(category, toolId);
 }
 
 void frmDatabaseExplorer::commandNotAvailable(const QString& toolId) {
@@ -254,7 +256,7 @@ void frmDatabaseExplorer::HandleToolsMenu(const std::string& category, const QSt
         } else if (command == "GENERATESQLSCRIPT") {
             if (ensureStructureLoaded()) GenerateSQLScript();
         } else if (command == "GENERATEBATCHFILE") {
-            commandNotAvailable(tool);
+            frmGenerateBatchFile(this).ShowMe();
         }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleToolsMenu");
@@ -294,7 +296,7 @@ void frmDatabaseExplorer::HandleDBGroupNodeMenu(const std::string& category, con
         const std::string command = commandWord(category, tool);
         if (command == "COLLAPSEALL") CollapseAll(stMain->currentItem(), true);
         else if (command == "EXPANDALL") CollapseAll(stMain->currentItem(), false);
-        else if (command == "GENERATEBATCHFILE") commandNotAvailable(tool);
+        else if (command == "GENERATEBATCHFILE") frmGenerateBatchFile(this).ShowMe();
         else if (command == "NEWDATABASE") showConnectionWizard();
         else if (command == "RENAMEGROUP")
             showFolderDialog("Rename", stMain->currentItem() ? stMain->currentItem()->text(0).toStdString() : "");
