@@ -80,6 +80,7 @@ QWidget* paneWithChild(QWidget* child, QWidget* parent) {
 
 std::function<void(QWidget*, const std::string&)> frmDatabaseExplorer::ConnectionWizard;
 std::function<void(QWidget*)> frmDatabaseExplorer::ConnectionProperties;
+std::function<void(QWidget*)> frmDatabaseExplorer::MigrationWizard;
 
 frmDatabaseExplorer::frmDatabaseExplorer(QWidget* parent) : QMainWindow(parent) {
     setObjectName("frmDatabaseExplorer");

@@ -53,6 +53,8 @@ public:
     static std::function<void(QWidget* owner, const std::string& openMode)> ConnectionWizard;
     // Shows the properties of the current connection modally; installed with the wizard.
     static std::function<void(QWidget* owner)> ConnectionProperties;
+    // Opens the migration wizard modally; installed by the wizard.
+    static std::function<void(QWidget* owner)> MigrationWizard;
 
     // ---- controls ----------------------------------------------------------------------
     ui::ToolManager* tbMain = nullptr;

@@ -329,7 +329,10 @@ void frmDatabaseExplorer::HandleDatabaseNodeMenu(const std::string& category, co
             }
             // The migration needs the connection's structure.
             if (!loaded) return;
-            commandNotAvailable(tool);
+            if (MigrationWizard)
+                MigrationWizard(this);
+            else
+                commandNotAvailable(tool);
         } else if (command == "PROPERTIES") {
             if (ConnectionProperties)
                 ConnectionProperties(this);

@@ -71,25 +71,6 @@ protected:
         ASSERT_TRUE(errors.empty()) << errors.front().description;
     }
 
-    std::string makeDatabase(const std::string& name, std::initializer_list<const char*> sql) {
-        std::string path = dir.file(name);
-        db::Connection c;
-        c.open("Driver=SQLite3;Database=" + path);
-        for (const char* s : sql) c.execute(s);
-        c.close();
-        return path;
-    }
-
-    void importInto(int group, const std::string& name, const std::string& path) {
-        oReportEngine->CurrentDatabaseEngineId(12);
-        ASSERT_TRUE(oReportEngine->ResetConnectionString());
-        oReportEngine->CurrentDatabaseGroup(group);
-        oReportEngine->ConnectionString("Driver=SQLite3;Database=" + path);
-        oReportEngine->DatabaseName(name);
-        ASSERT_TRUE(oReportEngine->OpenDalvDatabase());
-        ASSERT_TRUE(oReportEngine->ImportDatabase(true));
-    }
-
     // Clicks a tree node as the user would.
     static void click(frmDatabaseExplorer& w, const QString& key) {
         QTreeWidgetItem* node = w.treeNode(key);
@@ -604,6 +585,12 @@ TEST_F(ExplorerProject, SavingAndMigrateNeedTheConnectionsStructure) {
     w->tbMain_ToolClick("ID_DatabaseNode_Migrate");
     EXPECT_EQ(loadedTables(), (Names{"customers", "orders"}));
     EXPECT_EQ(prompts->lastMessage(), "The command \"Migrate\" is not available yet.");
+    // With the wizard installed, the command opens it on the loaded structure.
+    std::vector<std::string> migrated;
+    frmDatabaseExplorer::MigrationWizard = [&migrated](QWidget*) { migrated = loadedTables(); };
+    w->tbMain_ToolClick("ID_DatabaseNode_Migrate");
+    frmDatabaseExplorer::MigrationWizard = nullptr;
+    EXPECT_EQ(migrated, (Names{"customers", "orders"}));
 
     // XML and HTML saves of the current connection.
     std::string xmlPath = dir.file("northwind.xml");
