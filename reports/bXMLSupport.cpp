@@ -40,7 +40,7 @@ using ExportError = files::FileError;
 // Shows the message of a known file error; any other goes to the error routine.
 void reportFileError(const ExportError& e, const std::string& permissionText, ui::MsgIcon permissionIcon,
                      const std::string& source) {
-    const std::string text = files::fileErrorText(e.number, permissionText);
+    const std::string text = files::fileErrorText(e.number, permissionText, e.what());
     if (text.empty())
         HandleError(e.number, e.what(), source);
     else
@@ -167,7 +167,7 @@ std::string writePages(const std::string& Html, const std::string& Target, const
                 throw ExportError(files::kBadFileName, "Page file outside the report folder: " + file);
             errno = 0;
             if (!files::writeTextFile(file, part + "\r\n"))
-                throw ExportError(files::errorNumberOf(errno), "Cannot write " + file);
+                throw ExportError(files::errorNumberOf(errno), files::lastWriteError());
             result = file;
             if (end == std::string::npos) break;
             start = end + std::char_traits<char>::length(kDelimiter);

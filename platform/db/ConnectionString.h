@@ -37,6 +37,14 @@ ConnectionParameters parseConnectionString(std::string_view text);
 // Value of a keyword (case-insensitive), "" when absent.
 std::string parameterValue(const ConnectionParameters& params, std::string_view keyword);
 
+// The database a connection string names: Database, Initial Catalog, DBQ, Data Source or DSN,
+// a file path reduced to its base name. "" when it names none or cannot be read.
+std::string databaseNameOf(std::string_view connectionString);
+
+// The database file of a connection string whose driver opens a file and would create a missing
+// one (SQLite), when that file does not exist; "" otherwise.
+std::string missingDatabaseFile(std::string_view connectionString);
+
 // Quotes one value for the keyword=value form: unchanged when it needs no quotes, else in
 // double quotes (or single quotes when it holds double ones), the quote doubled inside.
 std::string quoteConnectionValue(std::string_view value);

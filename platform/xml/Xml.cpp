@@ -1,5 +1,7 @@
 #include "platform/xml/Xml.h"
 
+#include "platform/fs/Paths.h"
+
 #include <libexslt/exslt.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -13,8 +15,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 
 namespace xml {
@@ -59,7 +59,7 @@ struct ErrorScope {
 };
 thread_local std::string* ErrorScope::sink = nullptr;
 
-constexpr int kParseOptions = XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_HUGE;
+constexpr int kParseOptions = XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_BIG_LINES;
 
 NodeList evalNodes(xmlDocPtr doc, xmlNodePtr ctxNode, std::string_view expr) {
     NodeList out;
@@ -82,29 +82,6 @@ NodeList evalNodes(xmlDocPtr doc, xmlNodePtr ctxNode, std::string_view expr) {
 Node evalFirst(xmlDocPtr doc, xmlNodePtr ctxNode, std::string_view expr) {
     NodeList l = evalNodes(doc, ctxNode, expr);
     return l.empty() ? Node() : l.front();
-}
-
-bool writeFileAtomically(const std::string& path, const std::string& data) {
-    namespace fs = std::filesystem;
-    std::string tmp = path + ".tmp~";
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        if (!f) return false;
-        f.write(data.data(), static_cast<std::streamsize>(data.size()));
-        f.flush();
-        if (!f) {
-            std::error_code ec;
-            fs::remove(tmp, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(tmp, path, ec);
-    if (ec) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -340,7 +317,7 @@ bool Document::loadXML(std::string_view text) {
     return true;
 }
 
-bool Document::save(const std::string& path) const { return writeFileAtomically(path, xml()); }
+bool Document::save(const std::string& path) const { return files::writeTextFile(path, xml()); }
 
 std::string Document::xml() const {
     xmlChar* mem = nullptr;
@@ -404,7 +381,7 @@ Stylesheet& Stylesheet::operator=(Stylesheet&& o) noexcept {
 
 bool Stylesheet::load(const std::string& path) {
     ErrorScope es;
-    xmlDocPtr d = xmlReadFile(path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_HUGE);
+    xmlDocPtr d = xmlReadFile(path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOCDATA);
     if (!d) {
         error_ = es.message(("cannot load style sheet " + path).c_str());
         return false;
@@ -424,7 +401,7 @@ bool Stylesheet::load(const std::string& path) {
 bool Stylesheet::loadXML(std::string_view text) {
     ErrorScope es;
     xmlDocPtr d = xmlReadMemory(text.data(), static_cast<int>(text.size()), "stylesheet.xsl", nullptr,
-                                XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_HUGE);
+                                XML_PARSE_NONET | XML_PARSE_NOCDATA);
     if (!d) {
         error_ = es.message("style sheet is not well-formed XML");
         return false;
