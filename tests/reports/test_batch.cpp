@@ -318,6 +318,42 @@ TEST_F(BatchRun, FailingEntriesAreReportedAndTheOthersStillRun) {
     EXPECT_LT(o.millis, 90000);
 }
 
+TEST_F(BatchRun, BadInputFailsOnlyItsOwnEntryOrReport) {
+    const std::string missingDb = dir.file("none.db");
+    const std::string out = dir.file("out");
+    files::createFolders(files::joinPath(out, "taken.xml"));
+    const std::string entries =
+        "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>Driver=SQLite3;Database=" + xmlEscaped(missingDb) +
+        "</CONNECTIONSTRING></DATABASE>"
+        "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>hello world</CONNECTIONSTRING></DATABASE>" +
+        // one entry, five reports: the failing ones do not stop the others
+        sqliteEntry("<REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) + "\" FileName=\"taken.xml\"/>"
+                    "<REPORT Format=\"XML\" FileName=\"../escaped.xml\"/>"
+                    "<REPORT Format=\"WORD\" FileName=\"sample.docx\"/>"
+                    "<REPORT Format=\"XML\" FileName=\"sub/x.xml\"/>"
+                    "<REPORT Format=\"XML\" FileName=\"kept.xml\"/>");
+    Outcome o = run(writeBatch("bad.xml", entries));
+    ASSERT_TRUE(o.finished);
+    EXPECT_EQ(o.codes(), (std::vector<int>{10, 10, 12})) << describe(o);
+    // Opening never creates the file; typed text never reaches the error routine.
+    EXPECT_FALSE(sfs::exists(missingDb));
+    EXPECT_NE(o.err.find("The database file " + missingDb + " does not exist."), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("\"hello world\" has no value"), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.find(" error "), std::string::npos) << o.err;
+    // The folder's own name is no file; the reason is the system's.
+    ASSERT_EQ(o.lines.size(), 3u) << describe(o);
+    EXPECT_NE(o.lines[2].find("taken.xml: Cannot write"), std::string::npos) << o.lines[2];
+    EXPECT_NE(o.lines[2].find("Is a directory"), std::string::npos) << o.lines[2];
+    EXPECT_FALSE(sfs::exists(dir.file("escaped.xml")));
+    EXPECT_FALSE(sfs::exists(files::joinPath(out, "sub")));
+    expectDocx(files::joinPath(out, "sample.docx"));
+    EXPECT_FALSE(tableNames(files::joinPath(out, "kept.xml")).empty());
+    // The closing line quotes the first failure.
+    EXPECT_NE(o.err.find("3 of 3 database entries failed; the first: Unable to connect to database: none"),
+              std::string::npos)
+        << o.err;
+}
+
 TEST_F(BatchRun, ServerThatDoesNotAnswerTimesOut) {
     const std::string out = dir.file("out");
     // 10.255.255.1 is a non-routed address: the connection attempt gets no answer at all.
