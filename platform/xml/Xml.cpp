@@ -13,6 +13,7 @@
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -86,7 +87,29 @@ Node evalFirst(xmlDocPtr doc, xmlNodePtr ctxNode, std::string_view expr) {
 
 }  // namespace
 
-std::string xpathLiteral(std::string_view text) {
+std::string visibleText(std::string_view text) {
+    auto forbidden = [](unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; };
+    if (std::none_of(text.begin(), text.end(), [&](char c) { return forbidden(static_cast<unsigned char>(c)); }))
+        return std::string(text);
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (forbidden(c)) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+std::string xpathLiteral(std::string_view raw) {
+    const std::string visible = visibleText(raw);
+    const std::string_view text = visible;
     if (text.find('\'') == std::string_view::npos) return "'" + std::string(text) + "'";
     if (text.find('"') == std::string_view::npos) return "\"" + std::string(text) + "\"";
     // Both quote kinds: concat('a', "'", 'b', ...)
@@ -131,7 +154,7 @@ std::string Node::text() const {
 
 void Node::setText(std::string_view value) {
     if (!n_) return;
-    std::string v(value);
+    std::string v = visibleText(value);
     xmlChar* enc = xmlEncodeSpecialChars(n_->doc, X(v));
     xmlNodeSetContent(n_, enc);
     xmlFree(enc);
@@ -154,7 +177,7 @@ std::string Node::attribute(std::string_view name) const {
 
 void Node::setAttribute(std::string_view name, std::string_view value) {
     if (!isElement()) return;
-    std::string nm(name), v(value);
+    std::string nm(name), v = visibleText(value);
     xmlSetProp(n_, X(nm), X(v));
 }
 
@@ -218,8 +241,8 @@ Node Node::appendElement(std::string_view name) {
 
 void Node::appendCData(std::string_view text) {
     if (!n_) return;
-    xmlNodePtr c = xmlNewCDataBlock(n_->doc, reinterpret_cast<const xmlChar*>(text.data()),
-                                    static_cast<int>(text.size()));
+    const std::string v = visibleText(text);
+    xmlNodePtr c = xmlNewCDataBlock(n_->doc, reinterpret_cast<const xmlChar*>(v.data()), static_cast<int>(v.size()));
     xmlAddChild(n_, c);
 }
 

@@ -7,6 +7,7 @@
 #include "options/cReport.h"
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
+#include "platform/docx/Zip.h"
 #include "platform/fs/Paths.h"
 #include "reports/bHandleCMD_Batch.h"
 #include "support/TestSupport.h"
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -352,6 +354,47 @@ TEST_F(BatchRun, BadInputFailsOnlyItsOwnEntryOrReport) {
     EXPECT_NE(o.err.find("3 of 3 database entries failed; the first: Unable to connect to database: none"),
               std::string::npos)
         << o.err;
+}
+
+TEST_F(BatchRun, HostileNamesGiveWellFormedReportsInEveryFormat) {
+    const std::string path = dir.file("hostile.db");
+    {
+        db::Connection c;
+        c.open("Driver=SQLite3;Database=" + path);
+        c.execute("CREATE TABLE \"a b\" (id INTEGER PRIMARY KEY)");
+        c.execute("CREATE TABLE \"a_b\" (id INTEGER PRIMARY KEY, ref INTEGER REFERENCES \"a b\"(id))");
+        c.execute(std::string("CREATE TABLE \"ctl\x01tab\" (\"c\x02ol\" INTEGER, \"\x1f\" TEXT)"));
+        c.close();
+    }
+    const std::string out = dir.file("out");
+    Outcome o = run(writeBatch(
+        "hostile.xml", "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>Driver=SQLite3;Database=" + xmlEscaped(path) +
+                           "</CONNECTIONSTRING><REPORTS><REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) +
+                           "\"/><REPORT Format=\"WORD\"/><REPORT Format=\"HTML\" Path=\"" +
+                           xmlEscaped(files::joinPath(out, "html")) + "\"/></REPORTS></DATABASE>"));
+    ASSERT_EQ(o.codes(), std::vector<int>{0}) << describe(o);
+
+    // The structure keeps every table, the control characters written visibly.
+    const std::vector<std::string> tables = tableNames(files::joinPath(out, "hostile.xml"));
+    EXPECT_EQ(std::set<std::string>(tables.begin(), tables.end()),
+              (std::set<std::string>{"a b", "a_b", "ctl\\x01tab"}));
+    std::string document;
+    ASSERT_TRUE(docx::readZipEntry(files::joinPath(out, "hostile.docx"), "word/document.xml", document));
+    xml::Document word;
+    EXPECT_TRUE(word.loadXML(document)) << word.parseError();
+    EXPECT_NE(document.find("ctl\\x01tab"), std::string::npos);
+
+    const std::string html = files::joinPath(out, "html");
+    expectHtmlReport(html, "hostile", {"a b", "a_b", "ctl\\x01tab", "c\\x02ol", "\\x1F"});
+    for (const std::string& page : htmltest::htmlFiles(html)) {
+        const std::string bytes = readFile(page);
+        EXPECT_EQ(bytes.find('\x01'), std::string::npos) << page;
+        // One element per id: "a b" and "a_b" have anchors of their own.
+        std::map<std::string, int> ids;
+        static const std::regex idAttr(R"re(\sid="([^"]*)")re");
+        for (std::sregex_iterator it(bytes.begin(), bytes.end(), idAttr), end; it != end; ++it) ++ids[(*it)[1]];
+        for (const auto& [id, n] : ids) EXPECT_EQ(n, 1) << page << " id " << id;
+    }
 }
 
 TEST_F(BatchRun, ServerThatDoesNotAnswerTimesOut) {
