@@ -2,9 +2,13 @@
 #include "explorer/ExplorerShared.h"
 #include "explorer/frmDatabaseExplorer.h"
 #include "explorer/frmDatabaseGroup.h"
+#include "explorer/frmDisplayColumns.h"
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
+#include "core/bGlobalUi.h"
+#include "core/cDVUpdates.h"
+#include "core/frmAbout.h"
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
@@ -13,6 +17,8 @@
 #include "platform/text/Text.h"
 
 #include <QClipboard>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSplitter>
@@ -129,8 +135,11 @@ bool frmDatabaseExplorer::ensureStructureLoaded() {
 void frmDatabaseExplorer::HandleFileMenu(const std::string& category, const QString& tool) {
     try {
         const std::string command = commandWord(category, tool);
-        if (command == "OPEN" || command == "SAVEDVSFILE" || command == "SAVEASDVSFILE") {
-            commandNotAvailable(tool);
+        if (command == "OPEN") {
+            std::string path;
+            OpenStructure(path);
+        } else if (command == "SAVEDVSFILE" || command == "SAVEASDVSFILE") {
+            SaveStructure(command == "SAVEASDVSFILE");
         } else if (command == "SAVEASHTML" || command == "SAVEGROUP") {
             if (ensureStructureLoaded()) SaveHTML(true);
         } else if (command == "SAVEASXML") {
@@ -138,8 +147,16 @@ void frmDatabaseExplorer::HandleFileMenu(const std::string& category, const QStr
         } else if (command == "SAVEASWORDDOCUMENT") {
             std::string path;
             if (ensureStructureLoaded()) SaveInWord(path, true);
-        } else if (command == "PRINT" || command == "PRINTPREVIEW") {
-            commandNotAvailable(tool);
+        } else if (command == "PRINTPREVIEW") {
+            PrintPreviewDetails();
+        } else if (command == "PRINT") {
+            QPrinter printer;
+            QPrintDialog dialog(&printer, this);
+            if (dialog.exec() == QDialog::Accepted) {
+                SetGridForPreview(false);
+                PrintDetails(printer);
+                SetGridForPreview(true);
+            }
         } else if (command == "NEWDATABASESTRUCTURE" || command == "NEW_REPORT" || command == "NEW") {
             showConnectionWizard();
         } else if (command == "NEW_FOLDER") {
@@ -218,7 +235,12 @@ void frmDatabaseExplorer::HandleInsertMenu(const std::string& category, const QS
 void frmDatabaseExplorer::HandleFormatMenu(const std::string& category, const QString& tool) {
     try {
         const std::string command = commandWord(category, tool);
-        if (command == "CHOOSECOLUMNS" || command == "REPORTOPTIONS") commandNotAvailable(tool);
+        if (command == "CHOOSECOLUMNS") {
+            frmDisplayColumns dialog(this);
+            dialog.exec();
+        } else if (command == "REPORTOPTIONS") {
+            commandNotAvailable(tool);
+        }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleFormatMenu");
     }
@@ -240,8 +262,16 @@ void frmDatabaseExplorer::HandleToolsMenu(const std::string& category, const QSt
 void frmDatabaseExplorer::HandleHelpMenu(const std::string& category, const QString& tool) {
     try {
         const std::string command = commandWord(category, tool);
-        if (command == "ABOUTDALVANE" || command == "CHECKFORUPDATES") commandNotAvailable(tool);
-        else if (command == "DALVANEHELP") ui::prompter().openExternally(GetHelpFileLocation());
+        if (command == "ABOUTDALVANE") {
+            frmAbout about(this);
+            about.exec();
+        } else if (command == "CHECKFORUPDATES") {
+            if (!oWebService) return;
+            frmWait wait(this);
+            oWebService->CheckApplicationUpdates(&wait);
+            if (oWebService->closeRequested) close();
+        }
+        else if (command == "DALVANEHELP") KeyHelp(focusWidget() ? focusWidget() : this);
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleHelpMenu");
     }
@@ -413,6 +443,10 @@ void frmDatabaseExplorer::DeleteDBConnection(int number) {
         if (!conn) return;
         DeleteConnectionTempFiles(g, number);
         conn.remove();
+        // The current connection keeps its place when one before it goes.
+        if (number < oReportEngine->CurrentDatabaseNumber())
+            oReportEngine->CurrentDatabaseNumber(oReportEngine->CurrentDatabaseNumber() - 1);
+        resetCurrentNumbers();
         int c = 1;
         for (xml::Node e : oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) +
                                                    "]/DATABASECONNECTION")) {
@@ -426,6 +460,27 @@ void frmDatabaseExplorer::DeleteDBConnection(int number) {
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.DeleteDBConnection");
     }
+}
+
+void frmDatabaseExplorer::resetCurrentNumbers() {
+    const int groups = oStructures.count("DATABASESTRUCTURES/DATABASEGROUP");
+    const int g = std::clamp(oReportEngine->CurrentDatabaseGroup(), 1, std::max(groups, 1));
+    oReportEngine->CurrentDatabaseGroup(g);
+    const int connections = oStructures.count("DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]/DATABASECONNECTION");
+    oReportEngine->CurrentDatabaseNumber(std::clamp(oReportEngine->CurrentDatabaseNumber(), 1, std::max(connections, 1)));
+    // A structure whose connection is gone is not kept beside another connection's options.
+    if (!currentConnectionLoaded() && structureLoaded()) {
+        loadedFrom_.clear();
+        oReportEngine->oResultXML.reset();
+        EnableSaveMenus(false);
+        ClearPreviews();
+    }
+}
+
+void frmDatabaseExplorer::RemoveConnChildren(const std::string& xpath) {
+    xml::Node element = oStructures.selectSingleNode(xpath);
+    if (!element) return;
+    for (xml::Node child : element.childElements()) child.remove();
 }
 
 void frmDatabaseExplorer::DeleteDBGroup() {
@@ -449,6 +504,7 @@ void frmDatabaseExplorer::DeleteDBGroup() {
             }
             ++i;
         }
+        resetCurrentNumbers();
         PopulateLHXML();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.DeleteDBGroup");
@@ -463,6 +519,7 @@ void frmDatabaseExplorer::DeleteAllDBGroups() {
             for (int c = 1, n = folders[g - 1].count("DATABASECONNECTION"); c <= n; ++c)
                 DeleteConnectionTempFiles(static_cast<int>(g), c);
         for (xml::Node f : oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP")) f.remove();
+        resetCurrentNumbers();
         PopulateLHXML();
         ClearPreviews();
     } catch (const std::exception& e) {
@@ -481,6 +538,7 @@ void frmDatabaseExplorer::DeleteAllDBConnections() {
                 conn.remove();
             }
         }
+        resetCurrentNumbers();
         PopulateLHXML();
         ClearPreviews();
     } catch (const std::exception& e) {

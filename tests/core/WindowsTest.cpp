@@ -4,6 +4,8 @@
 #include "core/bGlobalUi.h"
 #include "core/bHandleCMD.h"
 #include "core/cDVUpdates.h"
+#include "core/bVersion.h"
+#include "core/frmAbout.h"
 #include "core/frmDisplayError.h"
 #include "core/frmErrorHandler.h"
 #include "core/frmSendMail.h"
@@ -13,6 +15,8 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -236,4 +240,36 @@ TEST(QtPrompter, FileFiltersInQtForm) {
     EXPECT_EQ(QtPrompter::toQtFilter("XML File | *.xml"), "XML File (*.xml)");
     EXPECT_EQ(QtPrompter::toQtFilter("Dalvane Files|*.dvs;*.xml|All Files|*.*"),
               "Dalvane Files (*.dvs *.xml);;All Files (*.*)");
+}
+
+TEST(AboutBox, CaptionMailLinkAndFolderPicker) {
+    ScopedPrompter prompter;
+    InitVersionInfo();
+    frmAbout about;
+    EXPECT_EQ(about.windowTitle().toStdString(), "About " + MainCaption());
+    EXPECT_TRUE(about.lblTorvik->text().contains(frmAbout::SupportAddress));
+    about.lblTorvik_Click();
+    ASSERT_EQ(prompter->opened.size(), 1u);
+    EXPECT_EQ(prompter->opened[0], std::string("mailto:") + frmAbout::SupportAddress);
+
+    testsupport::TempDir dir;
+    prompter->folderAnswers = {"", dir.file("missing"), dir.path()};
+    EXPECT_EQ(KX_BrowseFolder("Choose"), "");  // cancelled
+    EXPECT_EQ(KX_BrowseFolder("Choose"), "");  // not a folder
+    EXPECT_EQ(KX_BrowseFolder("Choose"), dir.path());
+
+    // F1 opens the help page of the control, else of its window, else the start page.
+    InstallContextHelp();
+    QWidget form;
+    form.setObjectName("frmGenerateBatchFile");
+    auto* field = new QLineEdit(&form);
+    auto* special = new QLineEdit(&form);
+    special->setProperty("helpTopic", "reports.html#layouts");
+    const std::string help = files::parentFolder(GetHelpFileLocation());
+    for (auto [w, page] : {std::pair<QWidget*, std::string>{field, "batch.html"}, {special, "reports.html#layouts"},
+                           {about.lblTorvik, "index.html"}}) {
+        QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+        QApplication::sendEvent(w, &f1);
+        EXPECT_EQ(prompter->opened.back(), files::joinPath(help, page));
+    }
 }
