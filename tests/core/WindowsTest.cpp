@@ -145,6 +145,14 @@ TEST_F(ErrorDialog, SecondErrorWhileShowingReplacesTheStoredValuesOnly) {
     HandleError(1, "first", "a.One");
     EXPECT_TRUE(ErrorShown);
     EXPECT_EQ(endedWith, -100);
+    // Closed by its frame, the dialog shows the next error's own report.
+    onModal([&](QWidget* w) {
+        auto* again = qobject_cast<frmErrorHandler*>(w);
+        ASSERT_TRUE(again);
+        EXPECT_NE(again->ErrorReportText.find("Error Source: c.Three"), std::string::npos) << again->ErrorReportText;
+        again->reject();
+    });
+    HandleError(3, "third", "c.Three");
     setErrorDialogHook(nullptr);
 }
 
