@@ -314,7 +314,7 @@ void ClearAllTemporaryFiles() {
         std::string temp = TempFolder.empty() ? files::privateTempFolder() : TempFolder;
         if (!temp.empty()) removeTempFile(files::joinPath(temp, "tempdalvpreview.html"));
         if (!ReportsFolder.empty()) {
-            for (const char* name : {"temp.html", "temp.xml", "tempwordcontent.html"})
+            for (const char* name : {"temp.html", "temp_print.html", "temp.xml", "tempwordcontent.html"})
                 removeTempFile(files::joinPath(ReportsFolder, name));
         }
         if (!oStructures.isEmpty() && !temp.empty()) {

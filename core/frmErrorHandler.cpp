@@ -88,6 +88,8 @@ void frmErrorHandler::DisplayError(long errNumber, const std::string& descriptio
         if (isVisible()) return;
         if (!loaded_) Form_Load();
         exec();
+        // Closed by its frame: the next error builds its own report.
+        loaded_ = false;
     } catch (const std::exception& e) {
         ownError(-1, e.what(), "DisplayError");
     }

@@ -754,7 +754,9 @@ void frmDatabaseExplorer::IncrementProgress(const std::string& /*message*/, int 
     shpProgress->resize(width, shpProgress->height());
 }
 
-void frmDatabaseExplorer::StopProgress(const std::string& /*message*/) {
+void frmDatabaseExplorer::StopProgress(const std::string& message) {
+    // A finished or abandoned run leaves no "Importing database..." behind.
+    lblStatus->setText(QString::fromStdString(message));
     shpProgress->resize(pctProgress->width(), shpProgress->height());
     pctAnimation->hide();
     EnableControls(true);

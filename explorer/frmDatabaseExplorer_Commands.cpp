@@ -58,6 +58,8 @@ std::string chosenFile(const std::string& filter, const std::string& preset) {
     req.save = true;
     std::string path = ui::prompter().chooseFile(req);
     if (path.empty() || files::fileName(path) == preset) return {};
+    // A name typed without extension gets the one of the preset ("*.xml" -> ".xml").
+    if (files::extensionOf(path).empty() && preset.rfind("*.", 0) == 0) path += preset.substr(1);
     return path;
 }
 

@@ -454,10 +454,8 @@ bool frmDatabaseExplorer::RefreshDatabaseConnection() {
         const int n = oReportEngine->CurrentDatabaseNumber();
         // The import replaces entry (g, n): it must run with that entry's own options.
         bool ok = loadEntryOptions(g, n);
-        if (ok) {
-            oReportEngine->OpenDalvDatabase();
-            ok = oReportEngine->ImportDatabase(false);
-        }
+        // A connection that did not open is not imported.
+        if (ok) ok = oReportEngine->OpenDalvDatabase() && oReportEngine->ImportDatabase(false);
         if (!ok) {
             ui::MsgBox("Could not connect to database", ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
             StopProgress("");

@@ -7,6 +7,8 @@
 #include "core/cSQLDatabases.h"
 #include "core/cSQLServers.h"
 #include "options/cReport.h"
+#include "platform/db/ConnectionString.h"
+#include "platform/db/DbError.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 #include "platform/ui/WaitCursor.h"
@@ -496,7 +498,7 @@ bool frmDatabaseConnection::ValidateSQLServerConnInfo() {
         return true;
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseConnection.ValidateSQLServerConnInfo");
-        return true;
+        return false;
     }
 }
 
@@ -517,7 +519,7 @@ bool frmDatabaseConnection::ValidateOracleConnInfo() {
         return true;
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseConnection.ValidateOracleConnInfo");
-        return true;
+        return false;
     }
 }
 
@@ -538,7 +540,7 @@ bool frmDatabaseConnection::ValidateIBMDB2ConnInfo() {
         return true;
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseConnection.ValidateIBMDB2ConnInfo");
-        return true;
+        return false;
     }
 }
 
@@ -574,7 +576,7 @@ bool frmDatabaseConnection::ValidateAccessConnInfo() {
         return true;
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseConnection.ValidateAccessConnInfo");
-        return true;
+        return false;
     }
 }
 
@@ -584,10 +586,22 @@ bool frmDatabaseConnection::ValidateOtherConnInfo() {
             stop("Enter a valid connection string");
             return false;
         }
+        // Typed text is bad input, never an unexpected error: the page says what is wrong.
+        const std::string cs = str(txtConnectionString->text());
+        try {
+            db::parseConnectionString(cs);
+        } catch (const db::Error& e) {
+            stop(e.what());
+            return false;
+        }
+        if (const std::string missing = db::missingDatabaseFile(cs); !missing.empty()) {
+            stop("The database file " + missing + " does not exist.");
+            return false;
+        }
         return true;
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseConnection.ValidateOtherConnInfo");
-        return true;
+        return false;
     }
 }
 
@@ -612,6 +626,8 @@ bool frmDatabaseConnection::fStoreDBInfo() {
             r.DatabasePath(str(txtXMLPath->text()));
         } else if (id == 12) {
             r.ConnectionString(str(txtConnectionString->text()));
+            // Named after the database of this string, never after an earlier selection.
+            r.DatabaseName(db::databaseNameOf(r.ConnectionString()));
         } else if (id >= 1 && id <= 3) {
             r.DBServerName(str(cboSQLServerName->currentText().trimmed()));
             r.DatabasePath(str(cboSQLDatabaseName->currentText().trimmed()));

@@ -26,8 +26,8 @@ bool writePrivateDocument(const xml::Document& doc, const std::string& path) {
         return false;
     }
     if (!files::writeTextFile(path, doc.xml(), true)) {
-        ui::MsgBox("You dont have permission to save the xml in the selected folder.", ui::MsgButtons::OK,
-                   ui::MsgIcon::Information);
+        ui::MsgBox("You dont have permission to save the xml in the selected folder.\n\n" + files::lastWriteError(),
+                   ui::MsgButtons::OK, ui::MsgIcon::Information);
         return false;
     }
     return true;
@@ -107,7 +107,10 @@ bool cReport::ClearRemovedDBInfo(const std::string& path) {
     if (importing_) return false;
     try {
         bool ok = true;
-        if (!path.empty() && files::fileExists(path)) ok = files::removeFile(path) && ok;
+        // The path comes from the project document: only a file of the private temporary
+        // folder is deleted.
+        if (!path.empty() && files::fileExists(path) && files::isInside(path, files::privateTempFolder()))
+            ok = files::removeFile(path) && ok;
         for (const char* work : {"temp_print.html", "temp.html", "temp.xml", "tempwordcontent.html"}) {
             const std::string p = files::joinPath(ReportsFolder, work);
             if (files::fileExists(p)) ok = files::removeFile(p) && ok;

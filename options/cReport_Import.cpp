@@ -10,6 +10,8 @@
 #include "options/ReaderSlots.h"
 #include "options/ReportSupport.h"
 #include "options/cStructureFile.h"
+#include "platform/db/ConnectionString.h"
+#include "platform/db/DbError.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/ProgressTarget.h"
 #include "platform/ui/Prompter.h"
@@ -92,6 +94,23 @@ bool cReport::OpenDalvDatabase() {
             reader->ConnectionString = XMLFilePath().empty() ? DatabasePath() : XMLFilePath();
         else if (ConnectionType != "DAO")
             reader->ConnectionString = BuildConnectionString();
+        if (ConnectionType == "ADODB") {
+            // A string that cannot be read is bad input, and a file-based database is never
+            // created by opening it.
+            try {
+                db::parseConnectionString(reader->ConnectionString);
+            } catch (const db::Error& e) {
+                slot->reset();  // no reader of an earlier connection stays to be imported
+                ui::MsgBox(e.what(), ui::MsgButtons::OK, ui::MsgIcon::Critical);
+                return false;
+            }
+            if (const std::string missing = db::missingDatabaseFile(reader->ConnectionString); !missing.empty()) {
+                slot->reset();
+                ui::MsgBox("The database file " + missing + " does not exist.", ui::MsgButtons::OK,
+                           ui::MsgIcon::Critical);
+                return false;
+            }
+        }
         if (auto* dao = dynamic_cast<cDAO*>(reader.get())) {
             dao->DatabasePath = DatabasePath();
             dao->AccessPassword = AccessDatabasePassword();

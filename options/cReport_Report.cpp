@@ -102,25 +102,36 @@ void cReport::HTML_CurrentCSS(const std::string& v) {
 
 bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::string* sHTMLContent,
                        std::string* sXMLContent) {
+    // Every failure names the style sheet and says why.
+    std::string failedSheet = sXSLFileName;
+    auto fail = [&](const std::string& reason) {
+        ui::MsgBox("Please check the xsl that you have clhosen to apply. Try again with the default xsl.\n\n" +
+                       failedSheet + ": " + (reason.empty() ? std::string("the transform failed") : reason),
+                   ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
+        return false;
+    };
     try {
         const xml::Document* source = (bPreview && oPreviewXML_) ? oPreviewXML_.get() : oResultXML.get();
         if (!source) return false;
         if (!reuseFirstStage_ || !firstStage_ || firstStage_->source != source) {
             firstStage_.reset();
             xml::Stylesheet style;
-            if (!style.load(reportXmlSheet())) return false;
+            failedSheet = reportXmlSheet();
+            if (!style.load(failedSheet)) return fail(style.error());
             if (xml::Node ro = source->selectSingleNode("DATABASE/REPORTOPTIONS")) ro.setAttribute("Report", "1");
             auto stage = std::make_unique<FirstStage>();
             stage->source = source;
             if (!style.transform(*source, stage->text)) throw std::runtime_error(style.error());
-            if (!stage->document.loadXML(replaceAll(stage->text, "\r", "\r\n"))) return false;
+            if (!stage->document.loadXML(replaceAll(stage->text, "\r", "\r\n")))
+                return fail("its result is not well-formed: " + stage->document.parseError());
             firstStage_ = std::move(stage);
+            failedSheet = sXSLFileName;
         }
         if (sXMLContent) *sXMLContent = firstStage_->text;
         const xml::Document& intermediate = firstStage_->document;
 
         xml::Stylesheet layout;
-        if (!layout.load(sXSLFileName)) return false;
+        if (!layout.load(sXSLFileName)) return fail(layout.error());
         std::string html;
         if (!layout.transform(intermediate, html)) throw std::runtime_error(layout.error());
         // The output stays as the style sheet serialised it: escaped catalogue text (view
@@ -129,10 +140,8 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
         if (sHTMLContent) *sHTMLContent = html;
         if (!reuseFirstStage_) firstStage_.reset();
         return true;
-    } catch (const std::exception&) {
-        ui::MsgBox("Please check the xsl that you have clhosen to apply. Try again with the default xsl.",
-                   ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
-        return false;
+    } catch (const std::exception& e) {
+        return fail(e.what());
     }
 }
 
@@ -238,7 +247,7 @@ bool cReport::RenderPreviewPages(const std::string& pageKind, std::string& sPrev
 
         HTML_MultipleHTMLs(false);
         UpdateReportSettings();
-        ApplyXSL(pageSheet(saved.xsl()), true, &sPreviewHTML, &sPreviewXML);
+        if (!ApplyXSL(pageSheet(saved.xsl()), true, &sPreviewHTML, &sPreviewXML)) return false;
         sPreviewHTML = replaceAll(sPreviewHTML, ".html#", ".html____");
 
         HTML_CurrentXSL(PrinterFriendlyXSL);
@@ -246,8 +255,9 @@ bool cReport::RenderPreviewPages(const std::string& pageKind, std::string& sPrev
         HTML_ColourScheme("Black");
         HTML_ImagePrefix("pf1");
         UpdateReportSettings();
-        if (!PrinterFriendlyXSL.empty())
-            ApplyXSL(pageSheet(PrinterFriendlyXSL), true, &sPrintLayoutHTML, &sPreviewXML);
+        if (!PrinterFriendlyXSL.empty() &&
+            !ApplyXSL(pageSheet(PrinterFriendlyXSL), true, &sPrintLayoutHTML, &sPreviewXML))
+            return false;
         sPrintLayoutHTML = replaceAll(sPrintLayoutHTML, ".html#", ".html____");
         return true;
     } catch (const std::exception&) {

@@ -38,13 +38,13 @@ using BatchError = files::FileError;
 constexpr long kObjectNotSet = 91;
 
 // The text shown for an error number the run knows; "" for any other.
-std::string knownErrorText(long number) {
-    return files::fileErrorText(number, "You dont have permission to save the xml in the selected folder.");
+std::string knownErrorText(long number, const std::string& reason = {}) {
+    return files::fileErrorText(number, "You dont have permission to save the xml in the selected folder.", reason);
 }
 
 // Shows the message of a known error number, else passes the error to HandleError.
 void reportError(long number, const std::string& description, const std::string& source) {
-    const std::string text = knownErrorText(number);
+    const std::string text = knownErrorText(number, description);
     if (!text.empty()) ui::MsgBox(text, ui::MsgButtons::OK, ui::MsgIcon::Information);
     else HandleError(number, description, source);
 }
@@ -85,16 +85,7 @@ std::optional<int> engineId(const std::string& text, const cReport& r) {
 // file the connection string names.
 std::string othersDatabaseName(const std::string& connectionString) {
     if (auto given = entryText("DATABASENAME"); given && !text::trim(*given).empty()) return text::trim(*given);
-    try {
-        const db::ConnectionParameters params = db::parseConnectionString(connectionString);
-        for (const char* key : {"Database", "Initial Catalog", "DBQ", "Data Source", "DSN"}) {
-            const std::string v = text::trim(db::parameterValue(params, key));
-            if (!v.empty()) return v.find('/') != std::string::npos || v.find('\\') != std::string::npos ? baseName(v) : v;
-        }
-    } catch (const std::exception&) {
-        // the connection attempt reports a string that cannot be read
-    }
-    return {};
+    return db::databaseNameOf(connectionString);
 }
 
 // Nothing of the previous entry survives into this one: server, database, login, string and
@@ -382,13 +373,13 @@ bool SaveReport(std::string* failure) {
         allWritten = false;
     };
     std::string folder;  // carried to a REPORT without Path
-    std::string target;
-    std::string format;
-    try {
-        cReport& r = engine();
-        for (const xml::Node& report : oBatchDatabase.selectNodes("REPORTS/REPORT")) {
-            if (!report.hasAttribute("Format")) continue;
-            format = text::upper(text::trim(report.attribute("Format")));
+    cReport& r = engine();
+    // Each report of the entry is tried on its own: one failing does not skip the others.
+    for (const xml::Node& report : oBatchDatabase.selectNodes("REPORTS/REPORT")) {
+        if (!report.hasAttribute("Format")) continue;
+        const std::string format = text::upper(text::trim(report.attribute("Format")));
+        std::string target;
+        try {
             if (report.hasAttribute("Path")) {
                 const std::string path = report.attribute("Path");
                 folder = text::trim(path).empty() ? defaultReportFolder(r) : files::normalizeSeparators(path);
@@ -404,31 +395,39 @@ bool SaveReport(std::string* failure) {
                 if (text::trim(name).empty())
                     name = reportStem(r) + (format == "XML" ? ".xml" : format == "WORD" ? ".docx" : ".html");
                 target = files::joinPath(folder, name);
+                // A report never lands outside its folder.
+                if (!files::isPlainFileName(name))
+                    throw BatchError(files::kBadFileName, "The file name \"" + name + "\" is not a plain file name");
             }
 
+            files::clearLastWriteError();
             const std::string unable = "Unable to save the " + format + " report " + target;
+            auto unableWithReason = [&] {
+                return files::lastWriteError().empty() ? unable : unable + ": " + files::lastWriteError();
+            };
             if (format == "HTML") {
                 if (bXMLSupport::SaveAsHTML(target, r.HTML_MultipleHTMLs()).empty()) {
                     ui::MsgBox("Unable to save HTML report");
-                    fail(unable);
+                    fail(unableWithReason());
                 }
             } else if (format == "XML") {
                 prepareFolder(files::parentFolder(target));
-                if (!r.SaveXML(target, false, false)) fail(unable);
+                if (!r.SaveXML(target, false, false)) fail(unableWithReason());
             } else if (format == "WORD") {
                 prepareFolder(files::parentFolder(target));
-                if (!SaveAsWordDocument(target)) fail(unable);
+                if (!SaveAsWordDocument(target)) fail(unableWithReason());
             } else {
                 fail("Report format \"" + format + "\" is not known in " + BatchPath);
             }
+        } catch (const BatchError& e) {
+            reportError(e.number, e.what(), "bHandleCMD.SaveReport");
+            const std::string known = knownErrorText(e.number);
+            fail("Unable to save the " + format + " report " + target + ": " +
+                 (known.empty() ? e.what() : known + " (" + e.what() + ")"));
+        } catch (const std::exception& e) {
+            reportError(-1, e.what(), "bHandleCMD.SaveReport");
+            fail("Unable to save the " + format + " report " + target + ": " + e.what());
         }
-    } catch (const BatchError& e) {
-        reportError(e.number, e.what(), "bHandleCMD.SaveReport");
-        const std::string known = knownErrorText(e.number);
-        fail("Unable to save the " + format + " report " + target + ": " + (known.empty() ? e.what() : known));
-    } catch (const std::exception& e) {
-        reportError(-1, e.what(), "bHandleCMD.SaveReport");
-        fail("Unable to save the " + format + " report " + target + ": " + e.what());
     }
     return allWritten;
 }
@@ -444,10 +443,11 @@ BatchResult HandleBatchProcess(const std::string& path) {
     BatchResult result;
     int processed = 0;
     EntryResult last;
+    EntryResult firstFailure;
     auto finishEntry = [&](int entry, const EntryResult& r) {
         std::cout << FormatEntryLine(entry, r) << std::endl;
         ++processed;
-        if (r.Code != BatchOK) ++result.failures;
+        if (r.Code != BatchOK && result.failures++ == 0) firstFailure = r;
         last = r;
     };
     try {
@@ -487,11 +487,17 @@ BatchResult HandleBatchProcess(const std::string& path) {
         }
     } catch (const BatchError& e) {
         reportError(e.number, e.what(), "bHandleCMD.HandleBatchProcess");
-        if (result.failures == 0) result.failures = 1;
+        if (result.failures == 0) {
+            result.failures = 1;
+            firstFailure = {BatchNotLoaded, e.what()};
+        }
         last = {BatchNotLoaded, e.what()};
     } catch (const std::exception& e) {
         reportError(-1, e.what(), "bHandleCMD.HandleBatchProcess");
-        if (result.failures == 0) result.failures = 1;
+        if (result.failures == 0) {
+            result.failures = 1;
+            firstFailure = {BatchNotLoaded, e.what()};
+        }
         last = {BatchNotLoaded, e.what()};
     }
     oBatchDatabase = xml::Node();
@@ -499,6 +505,6 @@ BatchResult HandleBatchProcess(const std::string& path) {
     result.success = result.failures == 0;
     result.message = result.success ? last.Message
                                     : std::to_string(result.failures) + " of " + std::to_string(processed) +
-                                          " database entries failed; the last: " + last.Message;
+                                          " database entries failed; the first: " + firstFailure.Message;
     return result;
 }

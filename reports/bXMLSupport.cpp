@@ -8,10 +8,16 @@
 #include "platform/ui/Prompter.h"
 #include "platform/text/Text.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
 #include <regex>
+#include <set>
 #include <stdexcept>
 #include <system_error>
 
@@ -40,7 +46,7 @@ using ExportError = files::FileError;
 // Shows the message of a known file error; any other goes to the error routine.
 void reportFileError(const ExportError& e, const std::string& permissionText, ui::MsgIcon permissionIcon,
                      const std::string& source) {
-    const std::string text = files::fileErrorText(e.number, permissionText);
+    const std::string text = files::fileErrorText(e.number, permissionText, e.what());
     if (text.empty())
         HandleError(e.number, e.what(), source);
     else
@@ -148,8 +154,13 @@ std::int16_t GetHtmlPageNumber(const std::string& Mark) {
 
 namespace {
 
+// Pages made by a run, written only once every page kind has been made.
+using PendingPages = std::vector<std::pair<std::string, std::string>>;
+
 // ParseHTML with its outcome: ok is false when a page could not be written (reported here).
-std::string writePages(const std::string& Html, const std::string& Target, const std::string& Kind, bool& ok) {
+// With pending, the pages are added to it instead of being written.
+std::string writePages(const std::string& Html, const std::string& Target, const std::string& Kind, bool& ok,
+                       PendingPages* pending = nullptr) {
     std::string result;
     ok = true;
     try {
@@ -166,8 +177,10 @@ std::string writePages(const std::string& Html, const std::string& Target, const
             if (!folder.empty() && !files::isInside(file, folder))
                 throw ExportError(files::kBadFileName, "Page file outside the report folder: " + file);
             errno = 0;
-            if (!files::writeTextFile(file, part + "\r\n"))
-                throw ExportError(files::errorNumberOf(errno), "Cannot write " + file);
+            if (pending)
+                pending->emplace_back(file, part + "\r\n");
+            else if (!files::writeTextFile(file, part + "\r\n"))
+                throw ExportError(files::errorNumberOf(errno), files::lastWriteError());
             result = file;
             if (end == std::string::npos) break;
             start = end + std::char_traits<char>::length(kDelimiter);
@@ -181,6 +194,48 @@ std::string writePages(const std::string& Html, const std::string& Target, const
         HandleError(-1, e.what(), "bXMLSupport.ParseHTML");
     }
     return result;
+}
+
+}  // namespace
+
+namespace {
+
+// Holds an exclusive lock on a report folder while a report is written into it.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+    }
+    ~FolderLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
+
+// Removes the pages <stem><Kind><n>.html of folder that are not in keep; nothing else.
+void removeEarlierPages(const std::string& folder, const std::string& stem, const std::set<std::string>& keep) {
+    std::error_code ec;
+    for (sfs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (keep.count(name) || name.size() <= stem.size() || name.compare(0, stem.size(), stem) != 0) continue;
+        const std::string rest = name.substr(stem.size());
+        bool page = false;
+        for (const PageKind& k : kPageKinds) {
+            const std::string kind = k.kind;
+            if (rest.size() > kind.size() + 5 && rest.compare(0, kind.size(), kind) == 0 &&
+                rest.compare(rest.size() - 5, 5, ".html") == 0) {
+                const std::string number = rest.substr(kind.size(), rest.size() - kind.size() - 5);
+                page = std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); });
+            }
+            if (page) break;
+        }
+        std::error_code rec;
+        if (page && it->is_regular_file(rec) && !it->is_symlink(rec)) sfs::remove(it->path(), rec);
+    }
 }
 
 }  // namespace
@@ -224,9 +279,14 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
             database.removeAttribute("DiagramFile");
         }
 
+        // One run at a time writes into a folder; files a killed run left are removed.
+        FolderLock lock(folder);
+        files::removeStaleTempFiles(folder);
+
         const std::string layout = oReportEngine->HTML_CurrentXSL();
         std::string indexPage;
         bool failed = false;
+        PendingPages pages;
         cReport::FirstStageReuse reuse(*oReportEngine);
         for (const PageKind& k : kPageKinds) {
             const std::string sheet = text::replaceAll(layout, ".xsl", k.sheet);
@@ -242,10 +302,25 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
             // ApplyXSL reports its own failures.
             if (!oReportEngine->ApplyXSL(sheet, false, &LastHtmlOutput)) throw ExportError(0, "");
             bool ok = true;
-            const std::string written = writePages(LastHtmlOutput, folder, k.kind, ok);
-            if (!ok) failed = true;  // reported; the other kinds are still written
+            const std::string written = writePages(LastHtmlOutput, folder, k.kind, ok, &pages);
+            if (!ok) failed = true;  // reported; nothing of the report is written
             if (index) indexPage = written;
         }
+        // Every page was made: the report is written whole, and pages of an earlier report of
+        // this database that the new one no longer has are removed.
+        std::set<std::string> names;
+        for (const auto& [file, text] : failed ? PendingPages() : pages) {
+            errno = 0;
+            if (!files::writeTextFile(file, text)) {
+                reportFileError(ExportError(files::errorNumberOf(errno), files::lastWriteError()),
+                                "You dont have permission to save the xml in the selected folder.",
+                                ui::MsgIcon::Information, "bXMLSupport.ParseHTML");
+                failed = true;
+                break;
+            }
+            names.insert(files::fileName(file));
+        }
+        if (!failed) removeEarlierPages(folder, HtmlFileStem(oReportEngine->DatabaseName()), names);
         return failed ? std::string() : indexPage;
     } catch (const ExportError& e) {
         if (e.number != 0)  // 0: already reported

@@ -20,6 +20,8 @@
   <xsl:strip-space elements="*"/>
 
   <xsl:key name="table" match="/DATABASE/TABLE" use="@Name"/>
+  <!-- Objects whose names give the same anchor ("a b", "a_b"): all but the first get a suffix. -->
+  <xsl:key name="anchor" match="/DATABASE/*[@Name]" use="translate(@Name, ' &#9;&#10;&#13;', '____')"/>
   <xsl:key name="fk-by-pktable" match="/DATABASE/TABLE/FOREIGNKEY" use="@Primary_Key_Table"/>
   <!-- One group per key of a table; rows without a name stay single. -->
   <xsl:key name="fk-group" match="/DATABASE/TABLE/FOREIGNKEY"
@@ -99,10 +101,38 @@
     </xsl:choose>
   </xsl:template>
 
-  <!-- An element id for a name: white space becomes "_" (ids hold none). -->
+  <!-- An element id for a name: white space becomes "_" (ids hold none). Given the object's
+       node, the id is unique in the document: a later object whose name gives the same id gets
+       "-<n>" added, n its place among them (more when that id is a name of its own). -->
   <xsl:template name="anchor">
     <xsl:param name="name"/>
-    <xsl:value-of select="translate($name, ' &#9;&#10;&#13;', '____')"/>
+    <xsl:param name="node" select="/.."/>
+    <xsl:variable name="base" select="translate($name, ' &#9;&#10;&#13;', '____')"/>
+    <xsl:variable name="same" select="key('anchor', $base)"/>
+    <xsl:choose>
+      <xsl:when test="$node/@Name and count($same) &gt; 1 and generate-id($same[1]) != generate-id($node)">
+        <xsl:call-template name="anchor-free">
+          <xsl:with-param name="candidate" select="$base"/>
+          <xsl:with-param name="n" select="count($node/preceding-sibling::*[@Name][translate(@Name, ' &#9;&#10;&#13;', '____') = $base]) + 1"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$base"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="anchor-free">
+    <xsl:param name="candidate"/>
+    <xsl:param name="n"/>
+    <xsl:variable name="next" select="concat($candidate, '-', $n)"/>
+    <xsl:choose>
+      <xsl:when test="key('anchor', $next)">
+        <xsl:call-template name="anchor-free">
+          <xsl:with-param name="candidate" select="$next"/>
+          <xsl:with-param name="n" select="$n"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$next"/></xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <!-- href of page <kind><number>, empty in the one-page report. -->
@@ -152,7 +182,7 @@
     <xsl:param name="suffix"/>
     <xsl:variable name="t" select="key('table', $name)[1]"/>
     <xsl:variable name="anchor">
-      <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/></xsl:call-template>
+      <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="$t"/></xsl:call-template>
     </xsl:variable>
     <xsl:call-template name="href">
       <xsl:with-param name="kind" select="'Tables'"/>
@@ -186,7 +216,7 @@
       <xsl:with-param name="kind" select="$kind"/>
       <xsl:with-param name="number" select="floor(count($node/preceding-sibling::*[name() = name($node)]) div $perpage) + 1"/>
       <xsl:with-param name="anchor">
-        <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/></xsl:call-template>
+        <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="$node"/></xsl:call-template>
       </xsl:with-param>
     </xsl:call-template>
   </xsl:template>
@@ -419,7 +449,7 @@
                         <xsl:call-template name="href">
                           <xsl:with-param name="kind" select="'Tables'"/>
                           <xsl:with-param name="number" select="$page"/>
-                          <xsl:with-param name="anchor"><xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/></xsl:call-template></xsl:with-param>
+                          <xsl:with-param name="anchor"><xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/><xsl:with-param name="node" select="."/></xsl:call-template></xsl:with-param>
                         </xsl:call-template>
                       </xsl:attribute>
                       <xsl:value-of select="@Name"/>
@@ -589,7 +619,8 @@
                   <ul>
                     <xsl:for-each select="$group">
                       <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
-                      <li><a href="#{str:encode-uri(translate($name, ' &#9;&#10;&#13;', '____'), true())}"><xsl:value-of select="$name"/></a></li>
+                      <xsl:variable name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="."/></xsl:call-template></xsl:variable>
+                      <li><a href="#{str:encode-uri($id, true())}"><xsl:value-of select="$name"/></a></li>
                     </xsl:for-each>
                   </ul>
                 </nav>
@@ -632,7 +663,7 @@
   <!-- ===== table section ===== -->
 
   <xsl:template match="TABLE" mode="section">
-    <xsl:variable name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/></xsl:call-template></xsl:variable>
+    <xsl:variable name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/><xsl:with-param name="node" select="."/></xsl:call-template></xsl:variable>
     <xsl:variable name="table" select="."/>
     <section class="object table" id="{$id}">
       <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'table'"/></xsl:call-template><xsl:value-of select="@Name"/></h2>
@@ -862,7 +893,7 @@
   <xsl:template match="VIEW" mode="section">
     <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
     <section class="object view">
-      <xsl:attribute name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/></xsl:call-template></xsl:attribute>
+      <xsl:attribute name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="."/></xsl:call-template></xsl:attribute>
       <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'view'"/></xsl:call-template><xsl:value-of select="$name"/></h2>
       <p class="meta">
         <xsl:text>View</xsl:text>
@@ -903,7 +934,7 @@
   <xsl:template match="*" mode="section">
     <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
     <section class="object procedure">
-      <xsl:attribute name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/></xsl:call-template></xsl:attribute>
+      <xsl:attribute name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="."/></xsl:call-template></xsl:attribute>
       <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'proc'"/></xsl:call-template><xsl:value-of select="$name"/></h2>
       <xsl:call-template name="details"/>
       <xsl:call-template name="back-links"/>

@@ -4,6 +4,8 @@
 #include "platform/db/OdbcSupport.h"
 #include "platform/text/Text.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -210,17 +212,32 @@ std::string plainOdbc(ConnectionParameters params) {
 
 }  // namespace
 
+namespace {
+
+bool isSecretKeyword(std::string_view key) {
+    const std::string k = text::lower(text::trim(key));
+    return k.find("password") != std::string::npos || k == "pwd" || k.find("secret") != std::string::npos ||
+           k.find("pass") != std::string::npos || k.find("token") != std::string::npos;
+}
+
+}  // namespace
+
 ConnectionParameters parseConnectionString(std::string_view text) {
     ConnectionParameters params;
     size_t i = 0;
     const size_t n = text.size();
+    std::string previousKey;
     while (i < n) {
         while (i < n && (text[i] == ';' || std::isspace(static_cast<unsigned char>(text[i])))) ++i;
         if (i >= n) break;
         size_t eq = text.find('=', i), semi = text.find(';', i);
-        if (eq == std::string_view::npos || (semi != std::string_view::npos && semi < eq))
-            malformed("\"" + text::trim(text.substr(i, semi == std::string_view::npos ? n - i : semi - i)) +
-                      "\" has no value");
+        if (eq == std::string_view::npos || (semi != std::string_view::npos && semi < eq)) {
+            // A segment after a password may be the rest of it: never quoted.
+            const std::string segment = isSecretKeyword(previousKey)
+                                            ? std::string("****")
+                                            : text::trim(text.substr(i, semi == std::string_view::npos ? n - i : semi - i));
+            malformed("\"" + segment + "\" has no value");
+        }
         std::string key = text::trim(text.substr(i, eq - i));
         if (key.empty()) malformed("a value has no keyword");
         i = eq + 1;
@@ -253,6 +270,7 @@ ConnectionParameters parseConnectionString(std::string_view text) {
             value = text::trim(text.substr(i, end - i));
             i = end;
         }
+        previousKey = key;
         upsert(params, std::move(key), std::move(value));
     }
     return params;
@@ -276,6 +294,48 @@ std::string withoutPasswords(std::string_view connectionString) {
         if (!v.empty() && (key == "pwd" || (key.size() >= 8 && key.ends_with("password")))) v = "****";
     }
     return buildConnectionString(params);
+}
+
+std::string databaseNameOf(std::string_view connectionString) {
+    try {
+        const ConnectionParameters params = parseConnectionString(connectionString);
+        for (const char* key : {"Database", "Initial Catalog", "DBQ", "Data Source", "DSN"}) {
+            std::string v = text::trim(parameterValue(params, key));
+            if (v.empty()) continue;
+            if (v.find_first_of("/\\") == std::string::npos) return v;
+            for (char& c : v)
+                if (c == '\\') c = '/';
+            v = v.substr(v.find_last_of('/') + 1);
+            const auto dot = v.rfind('.');
+            if (dot != std::string::npos && dot > 0) v.erase(dot);
+            return v;
+        }
+    } catch (const std::exception&) {
+        // a string that cannot be read names no database
+    }
+    return {};
+}
+
+std::string missingDatabaseFile(std::string_view connectionString) {
+    ConnectionParameters params;
+    try {
+        params = parseConnectionString(connectionString);
+    } catch (const std::exception&) {
+        return {};
+    }
+    std::string extended = parameterValue(params, "Extended Properties");
+    if (!extended.empty()) {
+        try {
+            for (auto& [k, v] : parseConnectionString(extended)) upsert(params, k, v);
+        } catch (const std::exception&) {
+        }
+    }
+    if (text::lower(parameterValue(params, "Driver")).find("sqlite") == std::string::npos) return {};
+    const std::string file = text::trim(parameterValue(params, "Database"));
+    if (file.empty() || file == ":memory:" || startsWithNoCase(file, "file:")) return {};
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return {};
+    return file;
 }
 
 std::string quoteConnectionValue(std::string_view value) {

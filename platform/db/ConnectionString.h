@@ -40,6 +40,15 @@ std::string parameterValue(const ConnectionParameters& params, std::string_view 
 // The connection string fit to be shown: every password value (Password, PWD, and keywords
 // ending in "Password") replaced by "****". A string that does not parse is not shown at all.
 std::string withoutPasswords(std::string_view connectionString);
+
+// The database a connection string names: Database, Initial Catalog, DBQ, Data Source or DSN,
+// a file path reduced to its base name. "" when it names none or cannot be read.
+std::string databaseNameOf(std::string_view connectionString);
+
+// The database file of a connection string whose driver opens a file and would create a missing
+// one (SQLite), when that file does not exist; "" otherwise.
+std::string missingDatabaseFile(std::string_view connectionString);
+
 // Quotes one value for the keyword=value form: unchanged when it needs no quotes, else in
 // double quotes (or single quotes when it holds double ones), the quote doubled inside.
 std::string quoteConnectionValue(std::string_view value);

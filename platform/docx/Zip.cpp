@@ -32,40 +32,58 @@ bool writeZip(const std::string& path, const std::vector<ZipEntry>& entries, std
         setError(error, "folder does not exist: " + folder);
         return false;
     }
-    std::string tmp = files::joinPath(folder, "." + files::fileName(path) + "." +
-                                                  std::to_string(::getpid()) + ".tmp");
-    int code = 0;
-    zip_t* za = zip_open(tmp.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    if (!za) {
-        setError(error, "cannot create " + path + ": " + zipErrorText(code));
+    // The archive is built in memory, then written like every other file.
+    zip_error_t ze;
+    zip_error_init(&ze);
+    zip_source_t* mem = zip_source_buffer_create(nullptr, 0, 0, &ze);
+    if (!mem) {
+        setError(error, "cannot create " + path + ": " + zip_error_strerror(&ze));
+        zip_error_fini(&ze);
         return false;
     }
+    zip_t* za = zip_open_from_source(mem, ZIP_TRUNCATE, &ze);
+    if (!za) {
+        setError(error, "cannot create " + path + ": " + zip_error_strerror(&ze));
+        zip_error_fini(&ze);
+        zip_source_free(mem);
+        return false;
+    }
+    zip_error_fini(&ze);
+    zip_source_keep(mem);
+    auto discard = [&](const std::string& text) {
+        setError(error, text);
+        zip_discard(za);
+        zip_source_free(mem);
+        return false;
+    };
     for (const ZipEntry& e : entries) {
         zip_source_t* src = zip_source_buffer(za, e.data.data(), e.data.size(), 0);
-        if (!src) {
-            setError(error, zip_strerror(za));
-            zip_discard(za);
-            return false;
-        }
+        if (!src) return discard(zip_strerror(za));
         zip_int64_t idx = zip_file_add(za, e.name.c_str(), src, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
         if (idx < 0) {
-            setError(error, zip_strerror(za));
             zip_source_free(src);
-            zip_discard(za);
-            return false;
+            return discard(zip_strerror(za));
         }
         zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, 0);
     }
     // The buffers stay alive until zip_close has written them.
-    if (zip_close(za) != 0) {
-        setError(error, std::string("cannot write ") + path + ": " + zip_strerror(za));
-        zip_discard(za);
-        std::remove(tmp.c_str());
+    if (zip_close(za) != 0) return discard(std::string("cannot write ") + path + ": " + zip_strerror(za));
+    std::string bytes;
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_source_stat(mem, &st) == 0 && zip_source_open(mem) == 0) {
+        bytes.resize(static_cast<size_t>(st.size));
+        zip_int64_t n = zip_source_read(mem, bytes.data(), st.size);
+        zip_source_close(mem);
+        if (n < 0 || static_cast<zip_uint64_t>(n) != st.size) bytes.clear();
+    }
+    zip_source_free(mem);
+    if (bytes.empty()) {
+        setError(error, "cannot write " + path);
         return false;
     }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        setError(error, "cannot replace " + path);
-        std::remove(tmp.c_str());
+    if (!files::writeTextFile(path, bytes)) {
+        setError(error, files::lastWriteError());
         return false;
     }
     return true;

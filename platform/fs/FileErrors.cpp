@@ -9,6 +9,12 @@ long errorNumberOf(int err) {
     case EACCES:
     case EPERM:
     case EROFS:
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EIO:
+    case ELOOP:
+    case EMLINK:
         return kPermissionDenied;
     case ENAMETOOLONG:
     case EINVAL:
@@ -24,13 +30,16 @@ long errorNumberOf(int err) {
     }
 }
 
-std::string fileErrorText(long number, const std::string& permissionText) {
+std::string fileErrorText(long number, const std::string& permissionText, const std::string& reason) {
+    std::string text;
     switch (number) {
-    case kPermissionDenied: return permissionText;
-    case kBadSyntax: return "The filename, directory name, or volume label syntax is not supported.";
-    case kBadFileName: return "Please give a valid file name and try again.";
+    case kPermissionDenied: text = permissionText; break;
+    case kBadSyntax: text = "The filename, directory name, or volume label syntax is not supported."; break;
+    case kBadFileName: text = "Please give a valid file name and try again."; break;
     default: return {};
     }
+    if (!reason.empty()) text += "\n\n" + reason;
+    return text;
 }
 
 }  // namespace files

@@ -20,7 +20,8 @@ struct FileError : std::runtime_error {
 };
 
 // The text shown for a known number ("" for others); permissionText replaces the text of
-// kPermissionDenied, which names what could not be saved.
-std::string fileErrorText(long number, const std::string& permissionText);
+// kPermissionDenied, which names what could not be saved. A reason (the operating system's
+// words) is added on a line of its own.
+std::string fileErrorText(long number, const std::string& permissionText, const std::string& reason = {});
 
 }  // namespace files

@@ -1,11 +1,14 @@
 #include "platform/fs/Paths.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -110,28 +113,137 @@ bool readTextFile(const std::string& path, std::string& out) {
     return !f.bad();
 }
 
-bool writeTextFile(const std::string& path, std::string_view data, bool privateFile) {
-    std::string tmp = path + ".tmp~";
-    {
-        mode_t old = ::umask(privateFile ? 077 : 022);
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        ::umask(old);
-        if (!f) return false;
-        f.write(data.data(), static_cast<std::streamsize>(data.size()));
-        f.flush();
-        if (!f) {
-            removeFile(tmp);
+namespace {
+
+thread_local std::string lastError;
+
+bool fail(int err, const std::string& what) {
+    lastError = what + ": " + std::strerror(err);
+    errno = err;
+    return false;
+}
+
+// Writes all of data to fd; false with errno set on failure.
+bool writeAll(int fd, std::string_view data) {
+    const char* p = data.data();
+    size_t left = data.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
             return false;
         }
-    }
-    if (privateFile) ::chmod(tmp.c_str(), 0600);
-    std::error_code ec;
-    sfs::rename(tmp, path, ec);
-    if (ec) {
-        removeFile(tmp);
-        return false;
+        p += n;
+        left -= static_cast<size_t>(n);
     }
     return true;
+}
+
+constexpr std::string_view kTempMark = ".dvtmp~";
+
+bool processAlive(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH); }
+
+}  // namespace
+
+const std::string& lastWriteError() { return lastError; }
+void clearLastWriteError() { lastError.clear(); }
+
+std::string resolveWriteTarget(const std::string& path) {
+    std::string target = path;
+    // A link keeps pointing where it pointed: its final target is written.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+        std::error_code ec;
+        auto dest = sfs::read_symlink(target, ec);
+        if (ec) return target;
+        target = dest.is_absolute() ? dest.string() : (sfs::path(parentFolder(target)) / dest).lexically_normal().string();
+    }
+    return target;
+}
+
+bool writeTextFile(const std::string& path, std::string_view data, bool privateFile) {
+    lastError.clear();
+    if (path.empty()) return fail(ENOENT, "No file name");
+    const std::string target = resolveWriteTarget(path);
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return fail(EISDIR, "Cannot write " + path);
+        if (S_ISLNK(st.st_mode)) return fail(ELOOP, "Cannot write " + path);
+        if (!S_ISREG(st.st_mode)) return fail(EINVAL, "Cannot write " + path + " (not a regular file)");
+    } else if (errno != ENOENT) {
+        return fail(errno, "Cannot write " + path);
+    }
+    std::string folder = parentFolder(target);
+    if (folder.empty()) folder = ".";
+    const std::string base = fileName(target);
+    static std::atomic<unsigned> counter{0};
+    static std::mt19937 rng{std::random_device{}()};
+    static std::mutex rngMutex;
+    const mode_t mode = privateFile ? 0600 : 0644;
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        unsigned r;
+        {
+            std::lock_guard<std::mutex> lock(rngMutex);
+            r = rng();
+        }
+        tmp = joinPath(folder, "." + base.substr(0, 120) + "." + std::to_string(::getpid()) + "." +
+                                   std::to_string(counter++) + "-" + std::to_string(r % 1000000) +
+                                   std::string(kTempMark));
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0 && errno != EEXIST) return fail(errno, "Cannot write " + path);
+    }
+    if (fd < 0) return fail(EEXIST, "Cannot write " + path);
+    if (privateFile) ::fchmod(fd, 0600);
+    // Private files (project and structure documents) also reach the disk before the rename.
+    if (!writeAll(fd, data) || (privateFile && ::fsync(fd) != 0)) {
+        int err = errno;
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        return fail(err, "Cannot write " + path);
+    }
+    if (::close(fd) != 0) {
+        int err = errno;
+        ::unlink(tmp.c_str());
+        return fail(err, "Cannot write " + path);
+    }
+    if (::rename(tmp.c_str(), target.c_str()) != 0) {
+        int err = errno;
+        ::unlink(tmp.c_str());
+        return fail(err, "Cannot write " + path);
+    }
+    return true;
+}
+
+int removeStaleTempFiles(const std::string& folder) {
+    int removed = 0;
+    std::error_code ec;
+    for (sfs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string n = it->path().filename().string();
+        if (n.size() <= kTempMark.size() || n[0] != '.' ||
+            n.compare(n.size() - kTempMark.size(), kTempMark.size(), kTempMark) != 0)
+            continue;
+        // .<name>.<pid>.<counter>-<random>.dvtmp~
+        std::string stem = n.substr(0, n.size() - kTempMark.size());
+        auto dash = stem.rfind('-');
+        auto dot2 = dash == std::string::npos ? std::string::npos : stem.rfind('.', dash);
+        auto dot1 = dot2 == std::string::npos || dot2 == 0 ? std::string::npos : stem.rfind('.', dot2 - 1);
+        if (dot1 == std::string::npos) continue;
+        long pid = std::strtol(stem.c_str() + dot1 + 1, nullptr, 10);
+        if (pid == ::getpid() || processAlive(pid)) continue;
+        std::error_code rec;
+        if (!it->is_symlink(rec) && it->is_regular_file(rec) && sfs::remove(it->path(), rec)) ++removed;
+    }
+    return removed;
+}
+
+bool isPlainFileName(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (char c : name)
+        if (c == '/' || c == '\\' || c == '\0') return false;
+    return name.find("..") == std::string_view::npos;
 }
 
 std::string executableFolder() {

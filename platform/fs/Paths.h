@@ -33,8 +33,20 @@ bool createFolders(const std::string& path);
 bool removeFile(const std::string& path);
 
 bool readTextFile(const std::string& path, std::string& out);
-// Writes through a temporary file and a rename; mode 0600 when privateFile.
+// Writes through a temporary file with a unique name beside the target, opened exclusively
+// without following links, then renamed over it; mode 0600 when privateFile. A target that is a
+// link is written through to the file it points at; a target that exists and is not a regular
+// file is refused. On failure errno holds the reason and lastWriteError() says it in words.
 bool writeTextFile(const std::string& path, std::string_view data, bool privateFile = false);
+// The reason of this thread's last failed writeTextFile, with the operating system's text.
+const std::string& lastWriteError();
+void clearLastWriteError();
+// The file a write to path lands in: path itself, or the final target when path is a link.
+std::string resolveWriteTarget(const std::string& path);
+// Removes temporary files that writers of processes no longer running left in folder.
+int removeStaleTempFiles(const std::string& folder);
+// True for a single file name: not empty, no '/', '\\', ".." or NUL.
+bool isPlainFileName(std::string_view name);
 
 // The folder of the running executable.
 std::string executableFolder();

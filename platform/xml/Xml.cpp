@@ -1,5 +1,7 @@
 #include "platform/xml/Xml.h"
 
+#include "platform/fs/Paths.h"
+
 #include <libexslt/exslt.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -11,10 +13,9 @@
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 
 namespace xml {
@@ -59,7 +60,7 @@ struct ErrorScope {
 };
 thread_local std::string* ErrorScope::sink = nullptr;
 
-constexpr int kParseOptions = XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_HUGE;
+constexpr int kParseOptions = XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_BIG_LINES;
 
 NodeList evalNodes(xmlDocPtr doc, xmlNodePtr ctxNode, std::string_view expr) {
     NodeList out;
@@ -84,32 +85,31 @@ Node evalFirst(xmlDocPtr doc, xmlNodePtr ctxNode, std::string_view expr) {
     return l.empty() ? Node() : l.front();
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& data) {
-    namespace fs = std::filesystem;
-    std::string tmp = path + ".tmp~";
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        if (!f) return false;
-        f.write(data.data(), static_cast<std::streamsize>(data.size()));
-        f.flush();
-        if (!f) {
-            std::error_code ec;
-            fs::remove(tmp, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(tmp, path, ec);
-    if (ec) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
-std::string xpathLiteral(std::string_view text) {
+std::string visibleText(std::string_view text) {
+    auto forbidden = [](unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; };
+    if (std::none_of(text.begin(), text.end(), [&](char c) { return forbidden(static_cast<unsigned char>(c)); }))
+        return std::string(text);
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (forbidden(c)) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+std::string xpathLiteral(std::string_view raw) {
+    const std::string visible = visibleText(raw);
+    const std::string_view text = visible;
     if (text.find('\'') == std::string_view::npos) return "'" + std::string(text) + "'";
     if (text.find('"') == std::string_view::npos) return "\"" + std::string(text) + "\"";
     // Both quote kinds: concat('a', "'", 'b', ...)
@@ -154,7 +154,7 @@ std::string Node::text() const {
 
 void Node::setText(std::string_view value) {
     if (!n_) return;
-    std::string v(value);
+    std::string v = visibleText(value);
     xmlChar* enc = xmlEncodeSpecialChars(n_->doc, X(v));
     xmlNodeSetContent(n_, enc);
     xmlFree(enc);
@@ -177,7 +177,7 @@ std::string Node::attribute(std::string_view name) const {
 
 void Node::setAttribute(std::string_view name, std::string_view value) {
     if (!isElement()) return;
-    std::string nm(name), v(value);
+    std::string nm(name), v = visibleText(value);
     xmlSetProp(n_, X(nm), X(v));
 }
 
@@ -243,6 +243,8 @@ void Node::appendCData(std::string_view text) {
     if (!n_) return;
     // "]]>" cannot stand inside one section: it is split after "]]", the rest goes on in a
     // new section, and the element's text stays the same.
+    const std::string visible = visibleText(text);
+    text = visible;
     for (;;) {
         const size_t end = text.find("]]>");
         const std::string_view part = end == std::string_view::npos ? text : text.substr(0, end + 2);
@@ -348,7 +350,7 @@ bool Document::loadXML(std::string_view text) {
     return true;
 }
 
-bool Document::save(const std::string& path) const { return writeFileAtomically(path, xml()); }
+bool Document::save(const std::string& path) const { return files::writeTextFile(path, xml()); }
 
 std::string Document::xml() const {
     xmlChar* mem = nullptr;
@@ -412,7 +414,7 @@ Stylesheet& Stylesheet::operator=(Stylesheet&& o) noexcept {
 
 bool Stylesheet::load(const std::string& path) {
     ErrorScope es;
-    xmlDocPtr d = xmlReadFile(path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_HUGE);
+    xmlDocPtr d = xmlReadFile(path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOCDATA);
     if (!d) {
         error_ = es.message(("cannot load style sheet " + path).c_str());
         return false;
@@ -432,7 +434,7 @@ bool Stylesheet::load(const std::string& path) {
 bool Stylesheet::loadXML(std::string_view text) {
     ErrorScope es;
     xmlDocPtr d = xmlReadMemory(text.data(), static_cast<int>(text.size()), "stylesheet.xsl", nullptr,
-                                XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_HUGE);
+                                XML_PARSE_NONET | XML_PARSE_NOCDATA);
     if (!d) {
         error_ = es.message("style sheet is not well-formed XML");
         return false;

@@ -23,7 +23,13 @@ using NodeList = std::vector<Node>;
 
 // Builds an XPath string literal for any text: '...' or "..." where possible,
 // concat() when the text holds both quote kinds. Every name entering an XPath goes through it.
+// Names and values are stored in it through visibleText, so it matches them.
 std::string xpathLiteral(std::string_view text);
+
+// text with every control character XML cannot carry (U+0001-U+001F other than tab, line feed
+// and carriage return) written visibly as "\xNN". Every attribute, text and CDATA value set
+// through this layer goes through it, so a document always stays well-formed.
+std::string visibleText(std::string_view text);
 
 class Node {
 public:

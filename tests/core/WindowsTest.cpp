@@ -145,6 +145,14 @@ TEST_F(ErrorDialog, SecondErrorWhileShowingReplacesTheStoredValuesOnly) {
     HandleError(1, "first", "a.One");
     EXPECT_TRUE(ErrorShown);
     EXPECT_EQ(endedWith, -100);
+    // Closed by its frame, the dialog shows the next error's own report.
+    onModal([&](QWidget* w) {
+        auto* again = qobject_cast<frmErrorHandler*>(w);
+        ASSERT_TRUE(again);
+        EXPECT_NE(again->ErrorReportText.find("Error Source: c.Three"), std::string::npos) << again->ErrorReportText;
+        again->reject();
+    });
+    HandleError(3, "third", "c.Three");
     setErrorDialogHook(nullptr);
 }
 
@@ -176,19 +184,30 @@ protected:
         ReleaseReportEngine();
         ErrorShown = false;
     }
-    // Shows a splash with a short timer and waits for the hand-over; returns the loop's code.
-    int runSplash(bool errorDuringStart) {
-        auto* s = new frmSplash();
+    // Shows a splash with a short timer and waits until it has ended the loop or handed over
+    // (the hook ends it with 7); returns the loop's code. The splash deletes itself: it is only
+    // watched through a guarded pointer, never read after the hand-over.
+    int runSplash(bool errorDuringStart, int* shown = nullptr) {
+        QEventLoop loop;
+        if (shown)
+            SetMainWindowHook([shown, &loop] {
+                ++*shown;
+                loop.exit(7);
+                return true;
+            });
+        QPointer<frmSplash> s = new frmSplash();
         EXPECT_EQ(s->windowTitle(), "Dalvane 4.5 Enterprise");
         if (errorDuringStart) ErrorShown = true;
-        s->tmSplash->setInterval(20);
-        QEventLoop loop;
+        s->tmSplash->stop();
         s->quit = [&loop](int code) { loop.exit(code); };
         s->show();
-        QTimer::singleShot(3000, &loop, [&] { loop.exit(-1); });
-        QTimer::singleShot(200, &loop, [&] { loop.exit(7); });  // hand-over done, loop still alive
+        // Showing may already run events: the timer starts once the loop runs.
+        QTimer::singleShot(0, &loop, [&] { if (s) s->tmSplash->start(20); });
+        QTimer::singleShot(30000, &loop, [&] { loop.exit(-1); });  // only when nothing happens
         int rc = loop.exec();
-        EXPECT_FALSE(s->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(s.isNull());
+        delete s.data();
         return rc;
     }
 };
@@ -196,15 +215,13 @@ protected:
 
 TEST_F(Splash, TimerHandsOverToTheMainWindow) {
     int shown = 0;
-    SetMainWindowHook([&] { return ++shown > 0; });
-    EXPECT_EQ(runSplash(false), 7);
+    EXPECT_EQ(runSplash(false, &shown), 7);
     EXPECT_EQ(shown, 1);
 }
 
 TEST_F(Splash, NoMainWindowAfterAnError) {
     int shown = 0;
-    SetMainWindowHook([&] { return ++shown > 0; });
-    EXPECT_EQ(runSplash(true), 1);
+    EXPECT_EQ(runSplash(true, &shown), 1);
     EXPECT_EQ(shown, 0);
 }
 

@@ -604,6 +604,10 @@ TEST_F(ExplorerProject, SavingAndMigrateNeedTheConnectionsStructure) {
     // The wildcard preset is no choice.
     prompts->fileAnswers.push_back(files::joinPath(ReportsFolder, "*.xml"));
     EXPECT_EQ(w->SaveXML(true), "");
+    // A name typed without extension gets one.
+    prompts->fileAnswers.push_back(dir.file("typed"));
+    EXPECT_EQ(w->SaveXML(true), dir.file("typed.xml"));
+    EXPECT_TRUE(files::fileExists(dir.file("typed.xml")));
 
     files::createFolder(dir.file("out"));
     prompts->folderAnswers.push_back(dir.file("out"));

@@ -304,6 +304,11 @@ TEST_F(ExplorerTest, ProgressBarArithmeticAtItsEdges) {
     EXPECT_FALSE(w->pctAnimation->isVisible());
     w->setStatusText("Imported");
     EXPECT_EQ(w->lblStatus->text(), "Imported");
+    // A run ended without a message leaves no stale status behind.
+    w->StartProgress("", 10);
+    w->setStatusText("Importing database...");
+    w->StopProgress("");
+    EXPECT_EQ(w->lblStatus->text(), "");
     closeWindow(*w);
 }
 

@@ -138,6 +138,7 @@ TEST_F(ProjectDocument, LayoutElementWritesAndReadsBack) {
     l.windowState = 2;
     xml::Node ui2 = SaveUISettings(doc, l);
     EXPECT_EQ(ui2.selectSingleNode("MAINWINDOW").attributes().size(), 1u);
+    ui2.remove();  // never attached: freed here, not left to leak
 
     // Missing State means maximised; an empty one leaves the state alone.
     xml::Document d2;

@@ -42,12 +42,22 @@ TEST_F(Rendering, ApplyXSLFailuresLeaveTheOutputs) {
     EXPECT_FALSE(r->ApplyXSL(sheet("missing.xsl"), false, &html, &intermediate));
     EXPECT_EQ(html, "before");
     EXPECT_FALSE(intermediate.empty());  // the first stage had run
-    EXPECT_TRUE(prompts->messages.empty());
+    // Every failure names the sheet and the reason.
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_NE(prompts->lastMessage().find(sheet("missing.xsl") + ": "), std::string::npos) << prompts->lastMessage();
+    std::string screen, xmlText, print;
+    r->HTML_CurrentXSL(sheet("missing.xsl"));
+    EXPECT_FALSE(r->PreparePreview(0, "DATABASE/TABLE[1]", screen, xmlText, print));
+    EXPECT_EQ(prompts->messages.size(), 2u);
+    files::writeTextFile(sheet("broken.xsl"), "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>");
+    EXPECT_FALSE(r->ApplyXSL(sheet("broken.xsl"), false, &html));
+    EXPECT_NE(prompts->lastMessage().find(sheet("broken.xsl") + ": "), std::string::npos) << prompts->lastMessage();
 
     std::filesystem::remove(sheet("ReportXML.xsl"));
     intermediate.clear();
     EXPECT_FALSE(r->ApplyXSL(sheet("layout.xsl"), false, &html, &intermediate));
     EXPECT_TRUE(intermediate.empty());
+    EXPECT_NE(prompts->lastMessage().find(sheet("ReportXML.xsl") + ": "), std::string::npos) << prompts->lastMessage();
 
     r->oResultXML.reset();
     EXPECT_FALSE(r->ApplyXSL(sheet("layout.xsl"), false, &html));

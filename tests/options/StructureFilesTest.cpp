@@ -123,7 +123,12 @@ TEST_F(StructureFiles, AFailedLoadKeepsEveryDocument) {
 }
 
 TEST_F(StructureFiles, ClearRemovedDBInfoDeletesTheConnectionsFiles) {
-    const std::string temp = dir.file("conn.xml");
+    // A path the project document names outside the private temporary folder is never deleted.
+    const std::string outside = dir.file("conn.xml");
+    files::writeTextFile(outside, "<DATABASE/>");
+    ASSERT_TRUE(r->ClearRemovedDBInfo(outside));
+    EXPECT_TRUE(files::fileExists(outside));
+    const std::string temp = files::uniqueTempFile("structure_", ".xml");
     files::writeTextFile(temp, "<DATABASE/>");
     for (const char* f : {"temp_print.html", "temp.html", "temp.xml", "tempwordcontent.html", "keep.html"})
         files::writeTextFile(files::joinPath(ReportsFolder, f), "x");

@@ -7,6 +7,7 @@
 #include "options/cReport.h"
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
+#include "platform/docx/Zip.h"
 #include "platform/fs/Paths.h"
 #include "reports/bBatchFile.h"
 #include "reports/bHandleCMD_Batch.h"
@@ -24,6 +25,7 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -349,6 +351,83 @@ TEST_F(BatchRun, FailingEntriesAreReportedAndTheOthersStillRun) {
     EXPECT_NE(o.err.find("Please give a valid file name and try again."), std::string::npos) << o.err;
     EXPECT_FALSE(tableNames(files::joinPath(good, "sample.xml")).empty());
     EXPECT_LT(o.millis, 90000);
+}
+
+TEST_F(BatchRun, BadInputFailsOnlyItsOwnEntryOrReport) {
+    const std::string missingDb = dir.file("none.db");
+    const std::string out = dir.file("out");
+    files::createFolders(files::joinPath(out, "taken.xml"));
+    const std::string entries =
+        "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>Driver=SQLite3;Database=" + xmlEscaped(missingDb) +
+        "</CONNECTIONSTRING></DATABASE>"
+        "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>hello world</CONNECTIONSTRING></DATABASE>" +
+        // one entry, five reports: the failing ones do not stop the others
+        sqliteEntry("<REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) + "\" FileName=\"taken.xml\"/>"
+                    "<REPORT Format=\"XML\" FileName=\"../escaped.xml\"/>"
+                    "<REPORT Format=\"WORD\" FileName=\"sample.docx\"/>"
+                    "<REPORT Format=\"XML\" FileName=\"sub/x.xml\"/>"
+                    "<REPORT Format=\"XML\" FileName=\"kept.xml\"/>");
+    Outcome o = run(writeBatch("bad.xml", entries));
+    ASSERT_TRUE(o.finished);
+    EXPECT_EQ(o.codes(), (std::vector<int>{10, 10, 12})) << describe(o);
+    // Opening never creates the file; typed text never reaches the error routine.
+    EXPECT_FALSE(sfs::exists(missingDb));
+    EXPECT_NE(o.err.find("The database file " + missingDb + " does not exist."), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("\"hello world\" has no value"), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.find(" error "), std::string::npos) << o.err;
+    // The folder's own name is no file; the reason is the system's.
+    ASSERT_EQ(o.lines.size(), 3u) << describe(o);
+    EXPECT_NE(o.lines[2].find("taken.xml: Cannot write"), std::string::npos) << o.lines[2];
+    EXPECT_NE(o.lines[2].find("Is a directory"), std::string::npos) << o.lines[2];
+    EXPECT_FALSE(sfs::exists(dir.file("escaped.xml")));
+    EXPECT_FALSE(sfs::exists(files::joinPath(out, "sub")));
+    expectDocx(files::joinPath(out, "sample.docx"));
+    EXPECT_FALSE(tableNames(files::joinPath(out, "kept.xml")).empty());
+    // The closing line quotes the first failure.
+    EXPECT_NE(o.err.find("3 of 3 database entries failed; the first: Unable to connect to database: none"),
+              std::string::npos)
+        << o.err;
+}
+
+TEST_F(BatchRun, HostileNamesGiveWellFormedReportsInEveryFormat) {
+    const std::string path = dir.file("hostile.db");
+    {
+        db::Connection c;
+        c.open("Driver=SQLite3;Database=" + path);
+        c.execute("CREATE TABLE \"a b\" (id INTEGER PRIMARY KEY)");
+        c.execute("CREATE TABLE \"a_b\" (id INTEGER PRIMARY KEY, ref INTEGER REFERENCES \"a b\"(id))");
+        c.execute(std::string("CREATE TABLE \"ctl\x01tab\" (\"c\x02ol\" INTEGER, \"\x1f\" TEXT)"));
+        c.close();
+    }
+    const std::string out = dir.file("out");
+    Outcome o = run(writeBatch(
+        "hostile.xml", "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>Driver=SQLite3;Database=" + xmlEscaped(path) +
+                           "</CONNECTIONSTRING><REPORTS><REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) +
+                           "\"/><REPORT Format=\"WORD\"/><REPORT Format=\"HTML\" Path=\"" +
+                           xmlEscaped(files::joinPath(out, "html")) + "\"/></REPORTS></DATABASE>"));
+    ASSERT_EQ(o.codes(), std::vector<int>{0}) << describe(o);
+
+    // The structure keeps every table, the control characters written visibly.
+    const std::vector<std::string> tables = tableNames(files::joinPath(out, "hostile.xml"));
+    EXPECT_EQ(std::set<std::string>(tables.begin(), tables.end()),
+              (std::set<std::string>{"a b", "a_b", "ctl\\x01tab"}));
+    std::string document;
+    ASSERT_TRUE(docx::readZipEntry(files::joinPath(out, "hostile.docx"), "word/document.xml", document));
+    xml::Document word;
+    EXPECT_TRUE(word.loadXML(document)) << word.parseError();
+    EXPECT_NE(document.find("ctl\\x01tab"), std::string::npos);
+
+    const std::string html = files::joinPath(out, "html");
+    expectHtmlReport(html, "hostile", {"a b", "a_b", "ctl\\x01tab", "c\\x02ol", "\\x1F"});
+    for (const std::string& page : htmltest::htmlFiles(html)) {
+        const std::string bytes = readFile(page);
+        EXPECT_EQ(bytes.find('\x01'), std::string::npos) << page;
+        // One element per id: "a b" and "a_b" have anchors of their own.
+        std::map<std::string, int> ids;
+        static const std::regex idAttr(R"re(\sid="([^"]*)")re");
+        for (std::sregex_iterator it(bytes.begin(), bytes.end(), idAttr), end; it != end; ++it) ++ids[(*it)[1]];
+        for (const auto& [id, n] : ids) EXPECT_EQ(n, 1) << page << " id " << id;
+    }
 }
 
 TEST_F(BatchRun, ServerThatDoesNotAnswerTimesOut) {

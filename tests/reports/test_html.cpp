@@ -297,6 +297,32 @@ TEST_F(HtmlReportTest, FailedExportReturnsNothing) {
     EXPECT_EQ(exportTo(reportFolder("nothing")), "");
 }
 
+TEST_F(HtmlReportTest, ReportIsWrittenWholeAndReplacesOnlyItsOwnEarlierPages) {
+    loadStructure("reports/sales_ado.xml");
+    const std::string folder = reportFolder("again");
+    ASSERT_FALSE(exportTo(folder).empty());
+    // An earlier report of this database had more pages; a killed run left a temporary file;
+    // the user keeps own files there.
+    for (const char* name : {"SalesDemoTables99.html", "notes.html", "OtherDbTables1.html", "SalesDemoTablesX.html"})
+        ASSERT_TRUE(files::writeTextFile(folder + name, "x"));
+    const std::string stale = folder + ".SalesDemoIndex1.html." + std::to_string(0x7ffffff0) + ".0-1.dvtmp~";
+    ASSERT_TRUE(files::writeTextFile(stale, "half"));
+    ASSERT_FALSE(exportTo(folder).empty());
+    EXPECT_FALSE(files::fileExists(folder + "SalesDemoTables99.html"));
+    EXPECT_FALSE(files::fileExists(stale));
+    for (const char* name : {"notes.html", "OtherDbTables1.html", "SalesDemoTablesX.html", "SalesDemoTables4.html"})
+        EXPECT_TRUE(files::fileExists(folder + name)) << name;
+
+    // A page kind that fails: nothing of the new report is written.
+    const std::string fresh = reportFolder("fresh");
+    ASSERT_TRUE(files::writeTextFile(files::joinPath(StylesFolder, "Halfindex.xsl"),
+                                     testsupport::readFile(files::joinPath(StylesFolder, "ReportFormat1index.xsl"))));
+    ASSERT_TRUE(files::writeTextFile(files::joinPath(StylesFolder, "Halftables.xsl"), "<xsl:stylesheet"));
+    report->HTML_CurrentXSL(files::joinPath(StylesFolder, "Half.xsl"));
+    EXPECT_EQ(exportTo(fresh), "");
+    EXPECT_TRUE(htmlFiles(fresh).empty());
+}
+
 // ---------------------------------------------------------------- page split format
 
 TEST_F(HtmlReportTest, ParseHtmlSplitsAtDelimitersAndPageMarks) {

@@ -168,6 +168,31 @@ TEST_F(WizardTest, ConnectionPageChecksStopAtTheFirstFailure) {
     EXPECT_EQ(connections(), 0);
 }
 
+TEST_F(WizardTest, OthersStringIsCheckedOnThePageAndNamesTheImport) {
+    const std::string db = sampleDatabase();
+    auto w = openWizard();
+    // What the user types is bad input: the page says what is wrong and stays.
+    const std::string missing = dir.file("typo.db");
+    for (const auto& [typed, said] : std::vector<std::pair<std::string, std::string>>{
+             {"hello world", "\"hello world\" has no value"},
+             {"Driver=SQLite3;PWD=se;cret", "\"****\" has no value"},
+             {sqliteString(missing), "The database file " + missing + " does not exist."}}) {
+        connectOthers(*w, typed);
+        EXPECT_EQ(w->CurrentStep, 1) << typed;
+        EXPECT_NE(prompts->lastMessage().find(said), std::string::npos) << prompts->lastMessage();
+        EXPECT_EQ(prompts->lastMessage().find("cret"), std::string::npos);
+    }
+    EXPECT_FALSE(files::fileExists(missing));
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+
+    // A name selected before does not stick to an OTHERS import.
+    oReportEngine->DatabaseName("master");
+    connectOthers(*w, sqliteString(db));
+    ASSERT_EQ(w->CurrentStep, 3) << prompts->lastMessage();
+    EXPECT_EQ(oReportEngine->DatabaseName(), "sample");
+    EXPECT_TRUE(w->txtSummary->toPlainText().contains("Database Name: sample")) << w->txtSummary->toPlainText().toStdString();
+}
+
 // Access files through the Access panel: the DAO reader by default, the ADOX reader when the
 // columns are to be sorted; a file that is no database stays on the page and adds nothing.
 TEST_F(WizardTest, AccessFilesImportThroughBothReaders) {

@@ -1,3 +1,4 @@
+#include "platform/fs/Paths.h"
 #include "platform/xml/Xml.h"
 #include "support/TestSupport.h"
 
@@ -130,4 +131,23 @@ TEST(Stylesheet, ExsltAndErrors) {
     ASSERT_TRUE(terminating.loadXML(R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
       <xsl:template match="/"><xsl:message terminate="yes">stop</xsl:message></xsl:template></xsl:stylesheet>)X"));
     EXPECT_FALSE(terminating.transform(d, out));
+}
+
+TEST(Document, EntityAmplificationFailsAtOnceNamingTheFile) {
+    testsupport::TempDir dir;
+    std::string entities = "<!ENTITY e0 \"lollollollollollollollollollol\">\n";
+    for (int i = 1; i < 10; ++i) {
+        entities += "<!ENTITY e" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k) entities += "&e" + std::to_string(i - 1) + ";";
+        entities += "\">\n";
+    }
+    const std::string text = "<?xml version=\"1.0\"?>\n<!DOCTYPE DALVIMPORT [\n" + entities +
+                             "]>\n<DALVIMPORT><DATABASE>&e9;</DATABASE></DALVIMPORT>\n";
+    const std::string path = dir.file("laughs.xml");
+    ASSERT_TRUE(files::writeTextFile(path, text));
+    Document d;
+    EXPECT_FALSE(d.load(path));
+    EXPECT_NE(d.parseError().find(path), std::string::npos) << d.parseError();
+    EXPECT_FALSE(d.loadXML(text));
+    EXPECT_TRUE(d.isEmpty());
 }
