@@ -654,12 +654,13 @@ const char* const myForeignKeys =
 // table's SQL text only and are read from it.
 namespace sqlite {
 
-// The table restriction of a pragma query.
-std::string restrict(const char* sql, const Restriction& table, std::vector<std::string>& params) {
+// A pragma query with its table restriction in place of each "%t".
+std::string forTable(const std::string& sql, const Restriction& table, std::vector<std::string>& params) {
     std::string out = sql;
-    const size_t at = out.find("%t");
-    out.replace(at, 2, table ? " AND m.name = ?" : "");
-    if (table) params.push_back(*table);
+    for (size_t at; (at = out.find("%t")) != std::string::npos;) {
+        out.replace(at, 2, table ? " AND m.name = ?" : "");
+        if (table) params.push_back(*table);
+    }
     return out;
 }
 
@@ -813,7 +814,7 @@ DeclaredNames declaredNames(const std::string& sql) {
 std::unordered_map<std::string, DeclaredNames> declaredNamesOf(SchemaReader& s, const Restriction& table) {
     std::vector<std::string> params;
     std::unordered_map<std::string, DeclaredNames> out;
-    for (auto& r : s.query(restrict("SELECT m.name, m.sql FROM sqlite_master m WHERE m.type = 'table'%t", table, params),
+    for (auto& r : s.query(forTable("SELECT m.name, m.sql FROM sqlite_master m WHERE m.type = 'table'%t", table, params),
                            params))
         if (r.size() >= 2 && !r[1].isNull()) out.emplace(r[0].toString(), declaredNames(r[1].toString()));
     return out;
@@ -846,11 +847,7 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
     std::string sql = keysAndIndexes;
     std::vector<std::string> params;
     sql.replace(sql.find("%k"), 2, keysOnly ? keyIndexesOnly : "");
-    for (size_t at; (at = sql.find("%t")) != std::string::npos;) {
-        sql.replace(at, 2, table ? " AND m.name = ?" : "");
-        if (table) params.push_back(*table);
-    }
-    const std::vector<Row> rows = s.query(sql, params);
+    const std::vector<Row> rows = s.query(forTable(sql, table, params), params);
     for (const Row& r : rows) {
         if (r.size() < 7) continue;
         TableRows& t = byTable[r[0].toString()];
@@ -896,7 +893,7 @@ std::vector<Row> foreignKeys(SchemaReader& s, const Restriction& referenced, con
     for (auto& t : s.query("SELECT name FROM sqlite_master WHERE type = 'table'", {}))
         if (!t.empty()) tableByLowerName.emplace(text::lower(t[0].toString()), t[0].toString());
     std::vector<std::string> params;
-    auto rows = s.query(restrict("SELECT m.name, f.id, f.seq, f.\"table\", f.\"from\", f.\"to\", f.on_update, "
+    auto rows = s.query(forTable("SELECT m.name, f.id, f.seq, f.\"table\", f.\"from\", f.\"to\", f.on_update, "
                                  "f.on_delete FROM sqlite_master m, pragma_foreign_key_list(m.name) f "
                                  "WHERE m.type = 'table'%t ORDER BY m.rowid, f.id, f.seq",
                                  referencing, params),
