@@ -288,12 +288,11 @@ const char* const myColumnFacts =
     "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, COLUMN_TYPE, CHARACTER_MAXIMUM_LENGTH, NUMERIC_PRECISION, "
     "NUMERIC_SCALE, DATA_TYPE IN ('decimal', 'numeric'), IS_NULLABLE FROM INFORMATION_SCHEMA.COLUMNS WHERE true";
 
-// SQLite: the declared type as written, its size and scale taken from it, NOT NULL (an INTEGER
-// PRIMARY KEY is the rowid, never NULL) and the default as declared, quotes included.
+// SQLite: what the driver gets wrong: a default loses its quotes, an INTEGER PRIMARY KEY (the
+// rowid, never NULL) is called nullable. The rows of key columns and of columns with a default.
 const char* const sqliteColumnFacts =
-    "SELECT m.name, p.name, p.type, p.\"notnull\", p.dflt_value, p.pk, "
-    "(SELECT count(*) FROM pragma_table_info(m.name) k WHERE k.pk > 0) "
-    "FROM sqlite_master m, pragma_table_info(m.name) p WHERE m.type = 'table'";
+    "SELECT m.name, p.name, p.type, p.dflt_value, p.pk FROM sqlite_master m, pragma_table_info(m.name) p "
+    "WHERE m.type = 'table' AND (p.pk > 0 OR p.dflt_value IS NOT NULL)";
 
 // "DECIMAL(5,2)" -> DECIMAL, 5, 2; "VARCHAR(40)" -> VARCHAR, 40; "TEXT" -> TEXT.
 void parseDeclaredType(const std::string& declared, ColumnFacts& f) {
@@ -378,14 +377,16 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
         if (s.isSqlite()) {
             std::string sql = sqliteColumnFacts;
             if (table) sql += " AND m.name = ?", params.push_back(*table);
-            for (const Row& r : s.query(sql, params)) {
-                if (r.size() < 7) continue;
+            const std::vector<Row> rows = s.query(sql, params);
+            std::unordered_map<std::string, int> keyColumns;
+            for (const Row& r : rows)
+                if (r.size() >= 5 && r[4].toInt() > 0) ++keyColumns[r[0].toString()];
+            for (const Row& r : rows) {
+                if (r.size() < 5) continue;
                 ColumnFacts f;
-                const std::string declared = r[2].toString();
-                parseDeclaredType(declared, f);
-                const bool rowid = r[5].toInt() > 0 && r[6].toInt() == 1 && text::lower(text::trim(declared)) == "integer";
-                f.nullable = r[3].toInt() == 0 && !rowid;
-                f.columnDefault = r[4];
+                if (r[4].toInt() > 0 && keyColumns[r[0].toString()] == 1 && text::lower(text::trim(r[2].toString())) == "integer")
+                    f.nullable = false;
+                if (!r[3].isNull()) f.columnDefault = r[3];
                 out.emplace(columnFactsKey(std::string(), r[0].toString(), r[1].toString()), std::move(f));
             }
             return out;
@@ -413,7 +414,7 @@ Recordset columnsRowset(SchemaReader& s) {
                            {"TYPE_NAME", VarWChar}});
     auto cat = s.r(0), sch = s.r(1), table = s.r(2), column = s.r(3);
     const std::optional<ColumnFactsMap> facts = columnFacts(s, cat, sch, table);
-    const bool pg = facts && s.isPostgres(), sqlite = facts && !pg && s.isSqlite();
+    const bool pg = facts && s.isPostgres(), sqlite = !pg && s.isSqlite();
     Restriction tpat = table ? Restriction(s.pattern(*table)) : std::nullopt;
     Restriction cpat = column ? Restriction(s.pattern(*column)) : std::nullopt;
     auto rows = s.call([&](SQLHSTMT st) {
@@ -457,34 +458,46 @@ Recordset columnsRowset(SchemaReader& s) {
         if (isDateType(t)) row[17] = digits.isNull() ? Value(0) : Value(digits.toInt());
         row[27] = r[11];
         row[28] = r[5];
+        const ColumnFacts* found = nullptr;
+        ColumnFacts declared;
         if (facts) {
             const std::string owner = sqlite ? std::string() : (pg ? r[1] : r[0]).toString();
             auto it = facts->find(columnFactsKey(owner, r[2].toString(), r[3].toString()));
-            if (it != facts->end()) {
-                const ColumnFacts& f = it->second;
-                row[28] = Value(f.typeName);
-                // The driver's sizes of unbounded types are its own settings (text 8190, enum 255).
-                row[13] = f.charLength;
-                row[14] = f.charLength.isNull() || r[15].isNull() ? f.charLength : Value(r[15].toInt());
-                if (f.precisionKnown) {
-                    row[15] = f.numericPrecision;
-                    row[16] = f.numericScale;
-                } else if (sqlite) {
-                    row[15] = Value();
-                    row[16] = Value();
-                } else if (t != Numeric && t != Decimal) {
-                    row[16] = Value();
-                }
-                if (sqlite) row[17] = isDateType(t) ? Value(0) : Value();  // no declared fraction digits
-                if (f.nullable) {
-                    row[10] = Value(*f.nullable);
-                    const long long flags = row[9].toInt() & ~0x60;
-                    row[9] = Value(*f.nullable ? flags | 0x60 : flags);
-                }
-                if (f.columnDefault) {
-                    row[7] = Value(!f.columnDefault->isNull());
-                    row[8] = *f.columnDefault;
-                }
+            if (it != facts->end()) found = &it->second;
+        }
+        if (sqlite) {
+            // The driver's type name is the declared type; its sizes are guesses.
+            parseDeclaredType(r[5].toString(), declared);
+            if (found) {
+                declared.nullable = found->nullable;
+                declared.columnDefault = found->columnDefault;
+            }
+            found = &declared;
+        }
+        if (found) {
+            const ColumnFacts& f = *found;
+            row[28] = Value(f.typeName);
+            // The driver's sizes of unbounded types are its own settings (text 8190, enum 255).
+            row[13] = f.charLength;
+            row[14] = f.charLength.isNull() || r[15].isNull() ? f.charLength : Value(r[15].toInt());
+            if (f.precisionKnown) {
+                row[15] = f.numericPrecision;
+                row[16] = f.numericScale;
+            } else if (sqlite) {
+                row[15] = Value();
+                row[16] = Value();
+            } else if (t != Numeric && t != Decimal) {
+                row[16] = Value();
+            }
+            if (sqlite) row[17] = isDateType(t) ? Value(0) : Value();  // no declared fraction digits
+            if (f.nullable) {
+                row[10] = Value(*f.nullable);
+                const long long flags = row[9].toInt() & ~0x60;
+                row[9] = Value(*f.nullable ? flags | 0x60 : flags);
+            }
+            if (f.columnDefault) {
+                row[7] = Value(!f.columnDefault->isNull());
+                row[8] = *f.columnDefault;
             }
         }
         out.push_back(std::move(row));
@@ -810,11 +823,13 @@ DeclaredNames declaredNames(const std::string& sql) {
     return out;
 }
 
-// CREATE TABLE text of the covered tables, by name.
+// Declared names of the covered tables that name a constraint, by table name.
 std::unordered_map<std::string, DeclaredNames> declaredNamesOf(SchemaReader& s, const Restriction& table) {
     std::vector<std::string> params;
     std::unordered_map<std::string, DeclaredNames> out;
-    for (auto& r : s.query(forTable("SELECT m.name, m.sql FROM sqlite_master m WHERE m.type = 'table'%t", table, params),
+    for (auto& r : s.query(forTable("SELECT m.name, m.sql FROM sqlite_master m WHERE m.type = 'table' "
+                                    "AND m.sql LIKE '%constraint%'%t",
+                                    table, params),
                            params))
         if (r.size() >= 2 && !r[1].isNull()) out.emplace(r[0].toString(), declaredNames(r[1].toString()));
     return out;
