@@ -285,7 +285,9 @@ TEST_P(ServerImport, ColumnFactsAreTheCatalogues)
         const xml::Node col = column(table(d, t), name);
         ASSERT_TRUE(col);
         EXPECT_EQ(col.attribute("Datatype"), rs.field(2).toString());
-        if (!rs.field(3).toString().empty()) EXPECT_EQ(col.attribute("Length"), rs.field(3).toString());
+        if (!rs.field(3).toString().empty()) {
+            EXPECT_EQ(col.attribute("Length"), rs.field(3).toString());
+        }
         EXPECT_EQ(col.attribute("Scale"), rs.field(4).toString());
         EXPECT_EQ(col.attribute("Null_Allowed"), rs.field(5).toString() == "NO" ? "False" : "True");
         EXPECT_EQ(col.attribute("Column_Default"), rs.field(6).isNull() ? "" : rs.field(6).toString());
