@@ -468,7 +468,7 @@
       <xsl:call-template name="object-list">
         <xsl:with-param name="nodes" select="$procedures"/>
         <xsl:with-param name="kind" select="'StoredProcedures'"/>
-        <xsl:with-param name="empty" select="'No stored procedures in this report.'"/>
+        <xsl:with-param name="empty" select="concat(substring('No stored procedures in this report.', 1, 36 * not($noprocs)), substring('Stored procedures are not available for this database engine.', 1, 61 * $noprocs))"/>
       </xsl:call-template>
     </section>
 
@@ -641,7 +641,7 @@
       <xsl:with-param name="nodes" select="$procedures"/>
       <xsl:with-param name="kind" select="'StoredProcedures'"/>
       <xsl:with-param name="title" select="'Stored procedures'"/>
-      <xsl:with-param name="empty" select="'No stored procedures in this report.'"/>
+      <xsl:with-param name="empty" select="concat(substring('No stored procedures in this report.', 1, 36 * not($noprocs)), substring('Stored procedures are not available for this database engine.', 1, 61 * $noprocs))"/>
     </xsl:call-template>
   </xsl:template>
 
