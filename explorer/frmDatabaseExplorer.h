@@ -196,6 +196,10 @@ public:
     void DeleteAllDBConnections();
     void ResetAllKeys(xml::Node node, int group, int number, std::string& path);
     void CopyChildNamesToClipboard();
+    void RemoveConnChildren(const std::string& xpath);
+    // After a removal: the current folder and connection numbers name ones that exist, and a
+    // structure whose connection is gone is dropped.
+    void resetCurrentNumbers();
 
     // ---- details grid ------------------------------------------------------------------
     // Fills the grid with the part of the structure that key (an XPath) names; false when

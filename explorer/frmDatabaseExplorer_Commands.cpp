@@ -6,6 +6,7 @@
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
+#include "core/bGlobalUi.h"
 #include "core/cDVUpdates.h"
 #include "core/frmAbout.h"
 #include "options/cReport.h"
@@ -268,7 +269,7 @@ void frmDatabaseExplorer::HandleHelpMenu(const std::string& category, const QStr
             oWebService->CheckApplicationUpdates(&wait);
             if (oWebService->closeRequested) close();
         }
-        else if (command == "DALVANEHELP") ui::prompter().openExternally(GetHelpFileLocation());
+        else if (command == "DALVANEHELP") KeyHelp(focusWidget() ? focusWidget() : this);
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleHelpMenu");
     }
@@ -440,6 +441,10 @@ void frmDatabaseExplorer::DeleteDBConnection(int number) {
         if (!conn) return;
         DeleteConnectionTempFiles(g, number);
         conn.remove();
+        // The current connection keeps its place when one before it goes.
+        if (number < oReportEngine->CurrentDatabaseNumber())
+            oReportEngine->CurrentDatabaseNumber(oReportEngine->CurrentDatabaseNumber() - 1);
+        resetCurrentNumbers();
         int c = 1;
         for (xml::Node e : oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) +
                                                    "]/DATABASECONNECTION")) {
@@ -453,6 +458,27 @@ void frmDatabaseExplorer::DeleteDBConnection(int number) {
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.DeleteDBConnection");
     }
+}
+
+void frmDatabaseExplorer::resetCurrentNumbers() {
+    const int groups = oStructures.count("DATABASESTRUCTURES/DATABASEGROUP");
+    const int g = std::clamp(oReportEngine->CurrentDatabaseGroup(), 1, std::max(groups, 1));
+    oReportEngine->CurrentDatabaseGroup(g);
+    const int connections = oStructures.count("DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]/DATABASECONNECTION");
+    oReportEngine->CurrentDatabaseNumber(std::clamp(oReportEngine->CurrentDatabaseNumber(), 1, std::max(connections, 1)));
+    // A structure whose connection is gone is not kept beside another connection's options.
+    if (!currentConnectionLoaded() && structureLoaded()) {
+        loadedFrom_.clear();
+        oReportEngine->oResultXML.reset();
+        EnableSaveMenus(false);
+        ClearPreviews();
+    }
+}
+
+void frmDatabaseExplorer::RemoveConnChildren(const std::string& xpath) {
+    xml::Node element = oStructures.selectSingleNode(xpath);
+    if (!element) return;
+    for (xml::Node child : element.childElements()) child.remove();
 }
 
 void frmDatabaseExplorer::DeleteDBGroup() {
@@ -476,6 +502,7 @@ void frmDatabaseExplorer::DeleteDBGroup() {
             }
             ++i;
         }
+        resetCurrentNumbers();
         PopulateLHXML();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.DeleteDBGroup");
@@ -490,6 +517,7 @@ void frmDatabaseExplorer::DeleteAllDBGroups() {
             for (int c = 1, n = folders[g - 1].count("DATABASECONNECTION"); c <= n; ++c)
                 DeleteConnectionTempFiles(static_cast<int>(g), c);
         for (xml::Node f : oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP")) f.remove();
+        resetCurrentNumbers();
         PopulateLHXML();
         ClearPreviews();
     } catch (const std::exception& e) {
@@ -508,6 +536,7 @@ void frmDatabaseExplorer::DeleteAllDBConnections() {
                 conn.remove();
             }
         }
+        resetCurrentNumbers();
         PopulateLHXML();
         ClearPreviews();
     } catch (const std::exception& e) {

@@ -231,6 +231,36 @@ TEST_F(BatchRun, StructureDocumentIsReportedAgainAsEngine13) {
     EXPECT_EQ(tableNames(dir.file("sample.xml")), tables);
 }
 
+// Engines 8-10 read Access files named by DBNAME; a database password comes from the entry and a
+// wrong one fails the entry instead of importing.
+TEST_F(BatchRun, AccessFilesOfEnginesEightToTen) {
+    const std::string jet3 = testsupport::accessCopy(dir, "nwind.mdb");
+    const std::string jet4 = testsupport::accessCopy(dir, "DateTestDatabase.mdb");
+    const std::string ace = testsupport::accessCopy(dir, "ASampleDatabase.accdb");
+    testsupport::setAccessPassword(jet4, "Sesam", true);
+    const std::string out = dir.file("access");
+    auto entry = [&](int engine, const std::string& file, const std::string& extra, const std::string& reports) {
+        return "<DATABASE><ENGINE>" + std::to_string(engine) + "</ENGINE><DBNAME>" + xmlEscaped(file) + "</DBNAME>" +
+               extra + "<REPORTS>" + reports + "</REPORTS></DATABASE>";
+    };
+    const std::string xmlReport = "<REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) + "\"/>";
+    Outcome o = run(writeBatch(
+        "access.xml",
+        entry(10, jet3, "", xmlReport + "<REPORT Format=\"HTML\" Path=\"" + xmlEscaped(dir.file("html")) + "\"/>") +
+            entry(9, jet4, "<ACCESSDB><DATABASEPASSWORD>Sesam</DATABASEPASSWORD></ACCESSDB>", xmlReport) +
+            entry(9, jet4, "<ACCESSDB><DATABASEPASSWORD>sesam</DATABASEPASSWORD></ACCESSDB>", xmlReport) +
+            entry(8, ace, "", xmlReport + "<REPORT Format=\"WORD\" Path=\"" + xmlEscaped(out) + "\"/>")));
+    EXPECT_EQ(o.codes(), (std::vector<int>{0, 0, 10, 0})) << describe(o);
+    EXPECT_NE(o.err.find("Incorrect database login name and password, try again!"), std::string::npos) << o.err;
+    const auto tables = tableNames(files::joinPath(out, "nwind.xml"));
+    EXPECT_EQ(tables.size(), 9u);
+    EXPECT_NE(std::find(tables.begin(), tables.end(), "Umsätze"), tables.end());
+    expectHtmlReport(dir.file("html"), "nwind", tables);
+    EXPECT_EQ(tableNames(files::joinPath(out, "DateTestDatabase.xml")), std::vector<std::string>{"DateTest"});
+    EXPECT_EQ(tableNames(files::joinPath(out, "ASampleDatabase.xml")), std::vector<std::string>{"Asset Items"});
+    EXPECT_TRUE(files::fileExists(files::joinPath(out, "ASampleDatabase.docx")));
+}
+
 // ---- where reports go --------------------------------------------------------------------
 
 TEST_F(BatchRun, DefaultFoldersFileNamesAndCarriedPaths) {
