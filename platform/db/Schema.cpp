@@ -265,7 +265,8 @@ std::string columnFactsKey(const std::string& owner, const std::string& table, c
 
 // PostgreSQL: the type's catalogue name (arrays as "elem[]", a domain by its own name), the
 // declared length of character types and the declared precision and scale of numeric; other
-// types have no character length. Keyed by schema.
+// types have no character length. Keyed by schema; columns of fixed-size base types are left
+// as the driver reports them.
 const char* const pgColumnFacts =
     "SELECT n.nspname, c.relname, a.attname, "
     "CASE WHEN t.typcategory = 'A' AND et.oid IS NOT NULL THEN et.typname || '[]' ELSE t.typname END, "
@@ -280,7 +281,9 @@ const char* const pgColumnFacts =
     "LEFT JOIN pg_catalog.pg_type et ON et.oid = t.typelem "
     "CROSS JOIN LATERAL (SELECT CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE a.atttypid END AS id, "
     "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END AS mod) b "
-    "WHERE a.attnum > 0 AND NOT a.attisdropped AND c.relkind IN ('r', 'v', 'm', 'p', 'f')";
+    "WHERE a.attnum > 0 AND NOT a.attisdropped AND c.relkind IN ('r', 'v', 'm', 'p', 'f') "
+    // Fixed-size base types (integers, dates, ...) the driver reports right.
+    "AND (t.typlen < 0 OR t.typtype <> 'b' OR t.typcategory IN ('A', 'B', 'T'))";
 
 // MariaDB/MySQL: COLUMN_TYPE without its size (ENUM and SET keep their values) and the
 // nullability the driver misreports for AUTO_INCREMENT and TIMESTAMP columns. Keyed by database.
