@@ -98,6 +98,12 @@ public:
 
     bool DisplayTreeview(bool show);
     bool EnableDiagramTool();
+
+    // ---- relationship diagram ----------------------------------------------------------
+    // Prepares the current connection's diagram, opens the diagram window when Generate is
+    // (or becomes) true, then shows the picture in the previews.
+    void ShowDiagram(bool& Generate);
+    bool ExecuteDiagramApp(unsigned long long WindowHandle, const std::string& DiagramPath);
     bool ClearPreviews();
     bool GenerateDefaultPage();
     bool RestoreWindowLayout();
@@ -130,6 +136,12 @@ public:
     // ---- menus -------------------------------------------------------------------------
     void EnableSaveMenus(bool enable);
     void tbMain_ToolClick(const QString& toolId);
+    // Layout and colour menus, built from the per-user layout catalogue (dvreport.xml).
+    void BuildStyleMenus();
+    void HandleStyleSheetsMenu(const std::string& category, const QString& tool);
+    void HandleColorsMenu(const std::string& category, const QString& tool);
+    void tbMain_ToolDropDown(const QString& tool);
+    xml::Document oLayoutCatalogue;
 
     // ---- project document --------------------------------------------------------------
     void LoadHistoryXML();
@@ -223,6 +235,9 @@ public:
     std::string SaveXML(bool save);
     std::string SaveHTML(bool save);
     std::string SaveInWord(std::string& path, bool generate);
+    // The current structure through the engine's script sheet into a chosen ".sql" file,
+    // handed to the query tool; false when no script was written and handed on.
+    bool GenerateSQLScript();
     void oDalvWordReport_WhileGenerating(int action, const std::string& message);
 
     // Screen pixels to twips and back (horizontal).

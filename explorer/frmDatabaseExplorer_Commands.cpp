@@ -10,9 +10,11 @@
 #include "core/cDVUpdates.h"
 #include "core/frmAbout.h"
 #include "options/cReport.h"
+#include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 #include "reports/bXMLSupport.h"
+#include "reports/frmGenerateBatchFile.h"
 #include "reports/cWord.h"
 #include "platform/text/Text.h"
 
@@ -28,6 +30,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <exception>
 #include <regex>
 
@@ -83,7 +86,8 @@ void frmDatabaseExplorer::tbMain_ToolClick(const QString& toolId) {
     else if (category == "ID_DBGROUPNODE") HandleDBGroupNodeMenu(category, toolId);
     else if (category == "ID_DATABASENODE") HandleDatabaseNodeMenu(category, toolId);
     else if (category == "ID_OTHERNODE") HandleOtherNodeMenu(category, toolId);
-    else if (category == "ID_STYLESHEETSMENU" || category == "ID_COLORS") commandNotAvailable(toolId);
+    else if (category == "ID_STYLESHEETSMENU") HandleStyleSheetsMenu(category, toolId);
+    else if (category == "ID_COLORS") HandleColorsMenu(category, toolId);
 }
 
 void frmDatabaseExplorer::commandNotAvailable(const QString& toolId) {
@@ -224,7 +228,10 @@ void frmDatabaseExplorer::HandleInsertMenu(const std::string& category, const QS
         const std::string command = commandWord(category, tool);
         if (command == "NEWGROUP" || command == "DBFOLDER") showFolderDialog("New", {});
         else if (command == "DBSTRUCTURE") showConnectionWizard();
-        else if (command == "DIAGRAM") commandNotAvailable(tool);
+        else if (command == "DIAGRAM") {
+            bool generate = true;
+            ShowDiagram(generate);
+        }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleInsertMenu");
     }
@@ -248,9 +255,11 @@ void frmDatabaseExplorer::HandleToolsMenu(const std::string& category, const QSt
     try {
         const std::string command = commandWord(category, tool);
         if (command == "BRENIK") {
-            if (!oReportEngine->ConnectionString().empty()) commandNotAvailable(tool);
-        } else if (command == "GENERATESQLSCRIPT" || command == "GENERATEBATCHFILE") {
-            commandNotAvailable(tool);
+            if (!oReportEngine->ConnectionString().empty()) Brenik(false, "");
+        } else if (command == "GENERATESQLSCRIPT") {
+            if (ensureStructureLoaded()) GenerateSQLScript();
+        } else if (command == "GENERATEBATCHFILE") {
+            frmGenerateBatchFile(this).ShowMe();
         }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleToolsMenu");
@@ -290,7 +299,7 @@ void frmDatabaseExplorer::HandleDBGroupNodeMenu(const std::string& category, con
         const std::string command = commandWord(category, tool);
         if (command == "COLLAPSEALL") CollapseAll(stMain->currentItem(), true);
         else if (command == "EXPANDALL") CollapseAll(stMain->currentItem(), false);
-        else if (command == "GENERATEBATCHFILE") commandNotAvailable(tool);
+        else if (command == "GENERATEBATCHFILE") frmGenerateBatchFile(this).ShowMe();
         else if (command == "NEWDATABASE") showConnectionWizard();
         else if (command == "RENAMEGROUP")
             showFolderDialog("Rename", stMain->currentItem() ? stMain->currentItem()->text(0).toStdString() : "");
@@ -345,7 +354,10 @@ void frmDatabaseExplorer::HandleOtherNodeMenu(const std::string& category, const
         if (command == "COLLAPSEALL") CollapseAll(stMain->currentItem(), true);
         else if (command == "EXPANDALL") CollapseAll(stMain->currentItem(), false);
         else if (command == "OPENALLROWS") OpenAllRows();
-        else if (command == "EDITDIAGRAM") commandNotAvailable(tool);
+        else if (command == "EDITDIAGRAM") {
+            bool generate = true;
+            ShowDiagram(generate);
+        }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleOtherNodeMenu");
     }
@@ -384,8 +396,7 @@ void frmDatabaseExplorer::OpenAllRows() {
     if (!node) return;
     const std::string query = OpenAllRowsQuery(node->text(0).trimmed().toStdString(),
                                                oReportEngine->CurrentDatabaseEngineId());
-    (void)query;  // handed to the query tool once it exists
-    commandNotAvailable("ID_OtherNode_OpenAllRows");
+    Brenik(true, query);
 }
 
 // ---- folders and connections -------------------------------------------------------------
@@ -617,6 +628,37 @@ std::string frmDatabaseExplorer::SaveInWord(std::string& path, bool generate) {
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.SaveInWord");
         return {};
+    }
+}
+
+bool frmDatabaseExplorer::GenerateSQLScript() {
+    try {
+        const std::string sheet = oReportEngine->ScriptXSL();
+        if (sheet.empty() || !files::fileExists(sheet)) {
+            ui::MsgBox("Unable to generate script file", ui::MsgButtons::OK, ui::MsgIcon::None, appTitle());
+            return false;
+        }
+        const std::string path = chosenFile("SQL Query file | *.sql", "*.sql");
+        if (path.empty()) return false;
+        std::string script;
+        if (!oReportEngine->ApplyXSL(sheet, false, &script)) return false;
+        errno = 0;
+        if (!files::writeTextFile(path, script)) {
+            const long number = files::errorNumberOf(errno);
+            const std::string text = files::fileErrorText(
+                number, "Unable to save SQL Script file, access denied\nTry to save different folder.");
+            if (text.empty())
+                HandleError(number, "The script file " + path + " could not be written.",
+                            "frmDatabaseExplorer.GenerateSQLScript");
+            else
+                ui::MsgBox(text, ui::MsgButtons::OK,
+                           number == files::kPermissionDenied ? ui::MsgIcon::Critical : ui::MsgIcon::Information);
+            return false;
+        }
+        return Brenik(false, script);
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.GenerateSQLScript");
+        return false;
     }
 }
 

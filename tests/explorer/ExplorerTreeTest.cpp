@@ -1,10 +1,14 @@
 // Folder tree, objects bar, loading connections, previews and command dispatch, on a project
 // of two folders and three SQLite databases imported through the options object.
 #include "ExplorerTestSupport.h"
+#include "support/ModalScript.h"
 #include "explorer/frmDatabaseGroup.h"
+#include "reports/frmGenerateBatchFile.h"
 #include "platform/db/Connection.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -12,6 +16,7 @@
 #include <QMenu>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProcess>
 #include <QStandardItemModel>
 #include <QRegularExpression>
 #include <QSplitter>
@@ -307,7 +312,9 @@ TEST_F(ExplorerProject, PreviewLinksSelectTheirNodes) {
     EXPECT_EQ(w->stMain->currentItem()->text(0), "big_stock");
     EXPECT_TRUE(w->NavigateFromPreviewLink(folder + "diagram1.html____x"));
     EXPECT_EQ(w->stMain->currentItem()->text(0), "Relationship Diagram");
-    EXPECT_EQ(prompts->lastMessage(), "The command \"Diagram\" is not available yet.");
+    // The connection has no diagram picture yet: the user is asked (the script answers No).
+    EXPECT_EQ(prompts->lastMessage(),
+              "Relationship diagram is not generated for this database.\nDo you want to generate now?");
     EXPECT_EQ(w->atRHContent->currentIndex(), 1);
     EXPECT_FALSE(w->atRHContent->isTabEnabled(0));
 
@@ -327,6 +334,41 @@ TEST_F(ExplorerProject, PreviewLinksSelectTheirNodes) {
     EXPECT_EQ(w->stMain->currentItem()->text(0), "ix_orders_date");
     EXPECT_EQ(SelectedNodeKey, "DATABASE/TABLE[2]/INDEX[1]");
     EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, QueryToolCommandsHandTheCurrentConnectionOver) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "Northwind|1|1");
+    click(*w, "customers|1|1|1|1");
+    const std::string handOff = HandOffFileName(
+        oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[1]").attribute("TempXMLFileName"));
+    w->tbMain_ToolClick("ID_OtherNode_OpenAllRows");
+    ASSERT_EQ(ProcessHandles.size(), 1u);
+    xml::Document doc;
+    ASSERT_TRUE(doc.load(handOff));
+    EXPECT_EQ(doc.selectSingleNode("BRENIK/QUERY").text(), "Select * from customers");
+    EXPECT_EQ(doc.selectSingleNode("BRENIK/@ExecuteNow").text(), "True");
+
+    // This engine has no script sheet.
+    w->tbMain_ToolClick("ID_Tools_GenerateSQLScript");
+    EXPECT_EQ(prompts->lastMessage(), "Unable to generate script file");
+    // A script that cannot be written is not handed on.
+    oReportEngine->CurrentDatabaseEngineId(1);
+    prompts->fileAnswers.push_back(dir.file("no/such/folder/s.sql"));
+    EXPECT_FALSE(w->GenerateSQLScript());
+    EXPECT_EQ(ProcessHandles.size(), 1u);
+    prompts->fileAnswers.push_back(reportFile("s.sql"));
+    EXPECT_TRUE(w->GenerateSQLScript());
+    EXPECT_EQ(ProcessHandles.size(), 2u);
+    const std::string script = testsupport::readFile(reportFile("s.sql"));
+    EXPECT_NE(script.find("CREATE TABLE [customers] ("), std::string::npos) << script;
+    ASSERT_TRUE(doc.load(handOff));
+    EXPECT_EQ(doc.selectSingleNode("BRENIK/QUERY").text(), script);
+    EXPECT_EQ(doc.selectSingleNode("BRENIK/@ExecuteNow").text(), "False");
+    for (auto& p : ProcessHandles) p->kill();
+    ProcessHandles.clear();
     closeWindow(*w);
 }
 
@@ -462,8 +504,7 @@ TEST_F(ExplorerTest, ToolIdentifiersGiveCategoryAndCommand) {
     EXPECT_EQ(w->atRHContent->currentIndex(), 2);
 
     // Commands whose windows come later say so.
-    for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"}, {"ID_Insert_Diagram", "Diagram"},
-                               {"ID_Tools_GenerateBatchFile", "Generate Batch File"},
+    for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"},
                                {"ID_DatabaseNode_Properties", "Properties"}}) {
         w->tbMain_ToolClick(id);
         EXPECT_EQ(prompts->lastMessage(), std::string("The command \"") + caption + "\" is not available yet.");
@@ -684,6 +725,41 @@ TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
     closeWindow(*w);
 }
 
+// The diagram command opens the diagram library over the disabled main window, then the previews
+// show the picture; the diagram node shows it again without asking or opening the library.
+TEST_F(ExplorerProject, DiagramCommandOpensTheLibraryAndPreviewsThePicture) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);  // connect
+    click(*w, "Northwind|1|1");
+    ASSERT_EQ(loadedTables(), (Names{"customers", "orders"}));
+    bool mainDisabled = false;
+    modalscript::Script script({{"AddTableDialog", modalscript::addEveryTable},
+                                {"DiagramWindow", [&](QWidget* d) {
+                                     mainDisabled = !w->isEnabled();
+                                     modalscript::trigger(d, "actUpdateExit");
+                                 }}});
+    w->tbMain_ToolClick("ID_OtherNode_EditDiagram");
+    EXPECT_TRUE(script.finished());
+    EXPECT_TRUE(mainDisabled);
+    EXPECT_TRUE(w->isEnabled());
+    ASSERT_TRUE(errors.empty()) << errors.front().description;
+    const std::string picture = oReportEngine->GetDiagramFileName();
+    ASSERT_FALSE(picture.empty());
+    EXPECT_TRUE(files::fileExists(reportFile("images/" + files::fileName(picture))));
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(reportFile("temp.html")));
+    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find(files::fileName(picture)), std::string::npos);
+
+    const std::size_t asked = prompts->messages.size();
+    w->wbHTMLPreview->Navigate2(QString());
+    const auto nodes = w->stMain->findItems("Relationship Diagram", Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(nodes.size(), 1);  // only the loaded connection has its outline
+    w->stMain->setCurrentItem(nodes.front());
+    w->trvMain_NodeClick(nodes.front());
+    EXPECT_EQ(prompts->messages.size(), asked);
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(reportFile("temp.html")));
+    closeWindow(*w);
+}
+
 TEST_F(ExplorerProject, ScreenshotFilesRoundTripAndRefuseForeignFiles) {
     auto w = open();
     prompts->messageAnswers = {ui::MsgResult::Yes, ui::MsgResult::Yes};
@@ -805,5 +881,83 @@ TEST_F(ExplorerProject, DetailsGridReportChecksReachTheStructureAndPrint) {
     EXPECT_TRUE(hiddenDuringPreview);
     EXPECT_FALSE(w->ugDetails->isColumnHidden(0));
     EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, LayoutAndColourMenusChangeThePreviewAtOnce) {
+    files::writeTextFile(files::joinPath(DataFolder, "dvreport.xml"), R"(<REPORT>
+  <LAYOUT Type="BuiltIn" Caption="Standard" Default="True" XSLFile="ReportFormat1.xsl">
+    <STYLE Type="BuiltIn" Caption="Blue" Default="True" CSSFile="ReportFormat1a.css" ImagePrefix="blu" ColourScheme="Blue"/>
+    <STYLE Type="BuiltIn" Caption="Green" CSSFile="ReportFormat1b.css" ColourScheme="Green"/>
+  </LAYOUT>
+  <LAYOUT Type="BuiltIn" Caption="Printer Friendly" XSLFile="PrinterFriendly.xsl">
+    <STYLE Type="BuiltIn" Caption="Printer Friendly" CSSFile="PrinterFriendly.css" ImagePrefix="pf1" ColourScheme="Black"/>
+  </LAYOUT>
+  <LAYOUT Type="BuiltIn" Caption="Two Words" XSLFile="A.xsl"/>
+  <LAYOUT Type="BuiltIn" Caption="Two_Words" XSLFile="B.xsl"/>
+  <LAYOUT Type="Custom" Caption="Mine" XSLFile="/tmp/mine.xsl"/>
+</REPORT>)");
+    auto w = open();
+    ui::ToolManager& tb = *w->tbMain;
+    const QStringList layouts = tb.bandTools("ID_StylesheetsMenu");
+    ASSERT_EQ(layouts.size(), 4) << layouts.join(' ').toStdString();  // the custom layout is not offered
+    EXPECT_TRUE(tb.isChecked("ID_STYLESHEETSMENU_STANDARD"));
+    EXPECT_EQ(tb.dropDownBand("ID_Colors"), "ID_COLORS_Standard_Colors");
+    EXPECT_EQ(tb.bandTools("ID_COLORS_Printer Friendly_Colors").size(), 0);
+    EXPECT_EQ(tb.bandTools("ID_COLORS_Standard_Colors"),
+              (QStringList{"ID_COLORS_STANDARD_BLUE", "ID_COLORS_STANDARD_GREEN"}));
+
+    // Captions differing only by blank and "_" keep their own items.
+    for (const QString& id : {layouts[2], layouts[3]}) {
+        w->tbMain_ToolClick(id);
+        EXPECT_EQ(files::fileName(oReportEngine->HTML_CurrentXSL()), tb.caption(id) == "Two Words" ? "A.xsl" : "B.xsl");
+    }
+    EXPECT_EQ(tb.dropDownBand("ID_Colors"), "ID_COLORS_Two_Words_Colors");
+
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "O'Brien Stock|2|1");
+    w->tbMain_ToolClick("ID_STYLESHEETSMENU_STANDARD");
+    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1a.css"), std::string::npos);
+    // A style without an image prefix still sets its colour scheme; the preview follows.
+    w->tbMain_ToolClick("ID_COLORS_STANDARD_GREEN");
+    EXPECT_EQ(oReportEngine->HTML_ColourScheme(), "Green");
+    EXPECT_EQ(oReportEngine->HTML_ImagePrefix(), "blu");
+    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, GenerateBatchFileWritesForTheLoadedConnection) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "O'Brien Stock|2|1");
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = dynamic_cast<frmGenerateBatchFile*>(QApplication::activeModalWidget());
+        if (!d) return;
+        shown = true;
+        EXPECT_EQ(d->txtBatchFile->text().toStdString(),
+                  files::joinPath(ReportsFolder, "Batch Process", "O'Brien Stock.sh"));
+        // The last checked box cannot be cleared; its tab stays enabled.
+        d->chkOutputType[1]->click();
+        d->chkOutputType[2]->click();
+        EXPECT_FALSE(d->chkOutputType[0]->isEnabled());
+        EXPECT_EQ(d->DisabledOutputIndex, 0);
+        EXPECT_TRUE(d->atOutputSettings->isTabEnabled(0));
+        EXPECT_FALSE(d->atOutputSettings->isTabEnabled(2));
+        d->chkOutputType[2]->click();
+        EXPECT_TRUE(d->chkOutputType[0]->isEnabled());
+        EXPECT_TRUE(d->atOutputSettings->isTabEnabled(2));
+        d->cmdOK->click();
+    });
+    w->tbMain_ToolClick("ID_Tools_GenerateBatchFile");
+    EXPECT_TRUE(shown);
+    const std::string script = files::joinPath(ReportsFolder, "Batch Process", "O'Brien Stock.sh");
+    ASSERT_EQ(prompts->opened, std::vector<std::string>{script});
+    xml::Document doc;
+    ASSERT_TRUE(doc.load(files::joinPath(ReportsFolder, "Batch Process", "O'Brien Stock.xml")));
+    // The document lists every report whatever boxes were cleared.
+    EXPECT_EQ(doc.count("DALVIMPORT/DATABASE[ENGINE='12']/REPORTS/REPORT"), 3);
+    EXPECT_EQ(doc.selectSingleNode("DALVIMPORT/DATABASE/CONNECTIONSTRING").text(), "Driver=SQLite3;Database=" + stock);
     closeWindow(*w);
 }

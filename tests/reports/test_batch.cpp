@@ -8,6 +8,7 @@
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/fs/Paths.h"
+#include "reports/bBatchFile.h"
 #include "reports/bHandleCMD_Batch.h"
 #include "support/TestSupport.h"
 #include "test_html_support.h"
@@ -119,7 +120,8 @@ protected:
     }
 
     // Runs dalvane on path with a private home and no display; fails the test on a hang.
-    Outcome run(const std::string& path, int timeoutMs = 120000) {
+    // With program given, that program is started without arguments instead (path unused).
+    Outcome run(const std::string& path, int timeoutMs = 120000, const std::string& program = {}) {
         Outcome o;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* k : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_DOCUMENTS_DIR"}) env.remove(k);
@@ -132,9 +134,10 @@ protected:
         p.setProcessEnvironment(env);
         QElapsedTimer timer;
         timer.start();
-        p.start(QString::fromStdString(dalvanePath()), {QString::fromStdString(path)});
+        const std::string started = program.empty() ? dalvanePath() : program;
+        p.start(QString::fromStdString(started), program.empty() ? QStringList{QString::fromStdString(path)} : QStringList{});
         if (!p.waitForStarted(10000)) {
-            ADD_FAILURE() << "cannot start " << dalvanePath();
+            ADD_FAILURE() << "cannot start " << started;
             return o;
         }
         o.finished = p.waitForFinished(timeoutMs);
@@ -468,6 +471,62 @@ TEST_F(BatchRun, MariaDBDatabase) {
     EXPECT_EQ(tableNames(files::joinPath(out, "shop.xml")).size(), 2u);
     expectHtmlReport(files::joinPath(out, "html"), "shop", {"customers", "orders"});
     expectDocx(files::joinPath(out, "shop.docx"));
+}
+
+// ---- the batch-file generator ------------------------------------------------------------
+
+TEST_F(BatchRun, GeneratedDocumentAndScriptReportTheSample) {
+    testsupport::ScopedPrompter prompts;
+    DataFolder = files::joinPath(DALV_SOURCE_DIR, "data");
+    AppFolder = files::parentFolder(dalvanePath());
+    ASSERT_TRUE(InitReportEngine());
+    cReport& r = *oReportEngine;
+    r.CurrentDatabaseEngineId(12);
+    ASSERT_TRUE(r.ResetConnectionString());
+    r.ConnectionString(sampleConnection());
+    r.DatabaseName("sample");
+    // Blanks, quotes and $ in every path and in the connection's name.
+    const std::string hostile = "it's $HOME `x` 'y";
+    ReportsFolder = dir.file("Reports " + hostile);
+    files::createFolders(ReportsFolder);
+    oStructures.loadXML("<DATABASESTRUCTURES><DATABASEGROUP Name='g'><DATABASECONNECTION Name=\"" +
+                        xmlEscaped("O'Brien $1") + "\"/></DATABASEGROUP></DATABASESTRUCTURES>");
+    r.CurrentDatabaseGroup(1);
+    r.CurrentDatabaseNumber(1);
+    const std::string out = dir.file("out " + hostile);
+    const batchfile::Outputs outputs{out + "/html/", out + "/s.xml", out + "/w.docx"};
+
+    // A script named like a batch document would overwrite it: refused, nothing written.
+    std::string clash = dir.file("run.xml");
+    EXPECT_FALSE(batchfile::BatchProcessFile(clash, outputs));
+    EXPECT_FALSE(files::fileExists(clash));
+    EXPECT_EQ(batchfile::documentPathFor("/a.b/NAME.BAT"), "/a.b/NAME.xml");
+    EXPECT_EQ(batchfile::documentPathFor("/a.b/run"), "/a.b/run.xml");
+
+    std::string script;
+    ASSERT_TRUE(batchfile::BatchProcessFile(script, outputs)) << prompts->lastMessage();
+    ReleaseReportEngine();
+    EXPECT_EQ(script, files::joinPath(ReportsFolder, "Batch Process", "O'Brien $1.sh"));
+    const std::string document = files::joinPath(ReportsFolder, "Batch Process", "O'Brien $1.xml");
+    EXPECT_EQ(sfs::status(script).permissions() & sfs::perms::all, sfs::perms::owner_all);
+    EXPECT_EQ(sfs::status(document).permissions() & sfs::perms::all, sfs::perms::owner_read | sfs::perms::owner_write);
+    xml::Document doc;
+    ASSERT_TRUE(doc.load(document));
+    EXPECT_EQ(doc.selectSingleNode("DALVIMPORT/DATABASE/CONNECTIONSTRING").text(), sampleConnection());
+    EXPECT_EQ(doc.count("DALVIMPORT/DATABASE/REPORTS/REPORT"), 3);
+
+    Outcome direct = run(document);
+    ASSERT_EQ(direct.exitCode, 0) << describe(direct);
+    expectHtmlReport(out + "/html", "sample", {"regions", "staff"});
+    EXPECT_GE(tableNames(out + "/s.xml").size(), 12u);
+    expectDocx(out + "/w.docx");
+
+    sfs::remove_all(out);
+    Outcome viaScript = run({}, 120000, script);
+    ASSERT_EQ(viaScript.exitCode, 0) << describe(viaScript);
+    EXPECT_EQ(viaScript.codes(), std::vector<int>{0});
+    EXPECT_TRUE(files::fileExists(out + "/s.xml"));
+    expectDocx(out + "/w.docx");
 }
 
 // ---- connection strings (in process) -----------------------------------------------------
