@@ -82,12 +82,27 @@
   <xsl:variable name="procedures" select="/DATABASE/STOREDPROCEDURE"/>
   <xsl:variable name="triggers" select="/DATABASE/TABLE/TRIGGER"/>
   <xsl:variable name="indexes" select="/DATABASE/TABLE/INDEX"/>
+  <!-- Object kinds the reader did not read: their counts are not available, never 0. -->
+  <xsl:variable name="unread" select="concat(' ', /DATABASE/@Not_Read, ' ')"/>
+  <xsl:variable name="noprocs" select="contains($unread, ' STOREDPROCEDURE ')"/>
+  <xsl:variable name="notriggers" select="contains($unread, ' TRIGGER ')"/>
+  <xsl:variable name="uniqueonly" select="/DATABASE/@Indexes_Read = 'Unique'"/>
   <xsl:variable name="fkgroups"
                 select="/DATABASE/TABLE/FOREIGNKEY[generate-id() = generate-id(key('fk-group',
                           concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|',
                                  substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])]"/>
 
   <!-- ===== small helpers ===== -->
+
+  <!-- A count, or "not available" where the reader did not read that kind of object. -->
+  <xsl:template name="count">
+    <xsl:param name="n"/>
+    <xsl:param name="unread" select="false()"/>
+    <xsl:choose>
+      <xsl:when test="$unread">not available</xsl:when>
+      <xsl:otherwise><xsl:value-of select="$n"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
 
   <xsl:template name="file-name">
     <xsl:param name="path"/>
@@ -293,7 +308,7 @@
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Index'"/><xsl:with-param name="caption" select="'Contents'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Tables'"/><xsl:with-param name="caption" select="'Tables'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($tables)"/></xsl:call-template>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Views'"/><xsl:with-param name="caption" select="'Views'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($views)"/></xsl:call-template>
-              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'StoredProcedures'"/><xsl:with-param name="caption" select="'Stored procedures'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($procedures)"/></xsl:call-template>
+              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'StoredProcedures'"/><xsl:with-param name="caption" select="'Stored procedures'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($procedures) - (count($procedures) + 1) * $noprocs"/></xsl:call-template>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Diagram'"/><xsl:with-param name="caption" select="'Relationships'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Summary'"/><xsl:with-param name="caption" select="'Summary'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
             </ul>
@@ -427,9 +442,9 @@
       <ul class="figures">
         <li><a href="#tables"><strong><xsl:value-of select="count($tables)"/></strong> tables</a></li>
         <li><a href="#views"><strong><xsl:value-of select="count($views)"/></strong> views</a></li>
-        <li><a href="#storedprocedures"><strong><xsl:value-of select="count($procedures)"/></strong> stored procedures</a></li>
-        <li><a href="#triggers"><strong><xsl:value-of select="count($triggers)"/></strong> triggers</a></li>
-        <li><a href="#indexes"><strong><xsl:value-of select="count($indexes)"/></strong> indexes</a></li>
+        <li><a href="#storedprocedures"><strong><xsl:call-template name="count"><xsl:with-param name="n" select="count($procedures)"/><xsl:with-param name="unread" select="$noprocs"/></xsl:call-template></strong> stored procedures</a></li>
+        <li><a href="#triggers"><strong><xsl:call-template name="count"><xsl:with-param name="n" select="count($triggers)"/><xsl:with-param name="unread" select="$notriggers"/></xsl:call-template></strong> triggers</a></li>
+        <li><a href="#indexes"><strong><xsl:value-of select="count($indexes)"/></strong><xsl:if test="$uniqueonly"> unique</xsl:if> indexes</a></li>
       </ul>
     </section>
 
@@ -438,7 +453,7 @@
       <xsl:choose>
         <xsl:when test="$tables">
           <table class="grid">
-            <thead><tr><th scope="col">Table</th><th scope="col" class="num">Columns</th><th scope="col" class="num">Indexes</th><th scope="col" class="num">Foreign keys</th><th scope="col" class="num">Triggers</th><th scope="col">Created</th></tr></thead>
+            <thead><tr><th scope="col">Table</th><th scope="col" class="num">Columns</th><th scope="col" class="num"><xsl:if test="$uniqueonly">Unique indexes</xsl:if><xsl:if test="not($uniqueonly)">Indexes</xsl:if></th><th scope="col" class="num">Foreign keys</th><th scope="col" class="num">Triggers</th><th scope="col">Created</th></tr></thead>
             <tbody>
               <xsl:for-each select="$tables">
                 <xsl:variable name="page" select="floor((position() - 1) div $perpage) + 1"/>
@@ -458,7 +473,7 @@
                   <td class="num"><xsl:value-of select="count(COLUMN)"/></td>
                   <td class="num"><xsl:value-of select="count(INDEX)"/></td>
                   <td class="num"><xsl:value-of select="count(FOREIGNKEY[generate-id() = generate-id(key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|', substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])])"/></td>
-                  <td class="num"><xsl:value-of select="count(TRIGGER)"/></td>
+                  <td class="num"><xsl:call-template name="count"><xsl:with-param name="n" select="count(TRIGGER)"/><xsl:with-param name="unread" select="$notriggers"/></xsl:call-template></td>
                   <td><xsl:value-of select="@Created_On"/></td>
                 </tr>
               </xsl:for-each>
@@ -483,7 +498,7 @@
       <xsl:call-template name="object-list">
         <xsl:with-param name="nodes" select="$procedures"/>
         <xsl:with-param name="kind" select="'StoredProcedures'"/>
-        <xsl:with-param name="empty" select="'No stored procedures in this report.'"/>
+        <xsl:with-param name="empty" select="concat(substring('No stored procedures in this report.', 1, 36 * not($noprocs)), substring('Stored procedures are not available for this database engine.', 1, 61 * $noprocs))"/>
       </xsl:call-template>
     </section>
 
@@ -518,12 +533,13 @@
             </tbody>
           </table>
         </xsl:when>
+        <xsl:when test="$notriggers"><p class="empty">Triggers are not available for this database engine.</p></xsl:when>
         <xsl:otherwise><p class="empty">No triggers in this report.</p></xsl:otherwise>
       </xsl:choose>
     </section>
 
     <section class="contents" id="indexes">
-      <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'key'"/></xsl:call-template>Indexes</h2>
+      <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'key'"/></xsl:call-template><xsl:if test="$uniqueonly">Unique indexes</xsl:if><xsl:if test="not($uniqueonly)">Indexes</xsl:if></h2>
       <xsl:choose>
         <xsl:when test="$indexes">
           <table class="grid">
@@ -656,7 +672,7 @@
       <xsl:with-param name="nodes" select="$procedures"/>
       <xsl:with-param name="kind" select="'StoredProcedures'"/>
       <xsl:with-param name="title" select="'Stored procedures'"/>
-      <xsl:with-param name="empty" select="'No stored procedures in this report.'"/>
+      <xsl:with-param name="empty" select="concat(substring('No stored procedures in this report.', 1, 36 * not($noprocs)), substring('Stored procedures are not available for this database engine.', 1, 61 * $noprocs))"/>
     </xsl:call-template>
   </xsl:template>
 
@@ -686,7 +702,7 @@
                   <xsl:if test="string(@Primary_Key) != '' and @Primary_Key != 'No'"><xsl:attribute name="class">pk</xsl:attribute></xsl:if>
                   <td class="num"><xsl:value-of select="@Ordinal_Position"/></td>
                   <th scope="row"><xsl:value-of select="@Name"/></th>
-                  <td><xsl:value-of select="@Datatype"/></td>
+                  <td><xsl:value-of select="@Datatype"/><xsl:if test="string(@Scale) != ''"><xsl:value-of select="concat('(', @Length, ',', @Scale, ')')"/></xsl:if></td>
                   <td class="num"><xsl:if test="string(@Length) != '0'"><xsl:value-of select="@Length"/></xsl:if></td>
                   <td><xsl:call-template name="yes-no"><xsl:with-param name="value" select="@Null_Allowed"/></xsl:call-template></td>
                   <td><code><xsl:value-of select="@Column_Default"/></code></td>
@@ -708,7 +724,7 @@
       </xsl:choose>
 
       <xsl:if test="INDEX">
-        <h3>Indexes</h3>
+        <h3><xsl:if test="$uniqueonly">Unique indexes</xsl:if><xsl:if test="not($uniqueonly)">Indexes</xsl:if></h3>
         <table class="grid">
           <xsl:variable name="unique" select="INDEX[string(@Unique) != '']"/>
           <xsl:variable name="primary" select="INDEX[string(@Primary_Key) != '']"/>
@@ -1018,9 +1034,9 @@
           <tr><th scope="row">Number of tables</th><td class="num"><xsl:value-of select="count($tables)"/></td></tr>
           <tr><th scope="row">Number of columns</th><td class="num"><xsl:value-of select="count($tables/COLUMN)"/></td></tr>
           <tr><th scope="row">Number of views</th><td class="num"><xsl:value-of select="count($views)"/></td></tr>
-          <tr><th scope="row">Number of stored procedures</th><td class="num"><xsl:value-of select="count($procedures)"/></td></tr>
-          <tr><th scope="row">Number of triggers</th><td class="num"><xsl:value-of select="count($triggers)"/></td></tr>
-          <tr><th scope="row">Number of indexes</th><td class="num"><xsl:value-of select="count($indexes)"/></td></tr>
+          <tr><th scope="row">Number of stored procedures</th><td class="num"><xsl:call-template name="count"><xsl:with-param name="n" select="count($procedures)"/><xsl:with-param name="unread" select="$noprocs"/></xsl:call-template></td></tr>
+          <tr><th scope="row">Number of triggers</th><td class="num"><xsl:call-template name="count"><xsl:with-param name="n" select="count($triggers)"/><xsl:with-param name="unread" select="$notriggers"/></xsl:call-template></td></tr>
+          <tr><th scope="row">Number of <xsl:if test="$uniqueonly">unique </xsl:if>indexes</th><td class="num"><xsl:value-of select="count($indexes)"/></td></tr>
           <tr><th scope="row">Number of foreign keys</th><td class="num"><xsl:value-of select="count($fkgroups)"/></td></tr>
         </tbody>
       </table>

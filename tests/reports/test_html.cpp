@@ -195,6 +195,15 @@ TEST_F(HtmlReportTest, ImportTestStructureRendersWithWorkingLinks) {
     const std::string text = allText(folder);
     for (const char* name : {"Customer Info", "order", "Straße", "Größe", "Zoë", "v'orders", "ix order note"})
         EXPECT_NE(text.find(name), std::string::npos) << name;
+    // The decimal's scale; counts the reader did not take are not 0; its indexes are the unique ones.
+    EXPECT_NE(text.find("NUMERIC(8,2)"), std::string::npos);
+    const std::string contents = parsePage(index).text;
+    for (const char* fact : {"not available stored procedures", "not available triggers", "unique indexes",
+                             "Stored procedures are not available for this database engine."})
+        EXPECT_NE(contents.find(fact), std::string::npos) << fact << " in " << contents;
+    const std::string summary = parsePage(folder + "shopSummary1.html").text;
+    EXPECT_NE(summary.find("Number of triggersnot available"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Number of unique indexes2"), std::string::npos) << summary;
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
