@@ -101,7 +101,7 @@ void cReport::HTML_CurrentCSS(const std::string& v) {
 // ---------------------------------------------------------------- rendering
 
 bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::string* sHTMLContent,
-                       std::string* sXMLContent) {
+                       std::string* sXMLContent, const xml::XsltParams& params) {
     try {
         const xml::Document* source = (bPreview && oPreviewXML_) ? oPreviewXML_.get() : oResultXML.get();
         if (!source) return false;
@@ -122,11 +122,12 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
         xml::Stylesheet layout;
         if (!layout.load(sXSLFileName)) return false;
         std::string html;
-        if (!layout.transform(intermediate, html)) throw std::runtime_error(layout.error());
+        if (!layout.transform(intermediate, html, params)) throw std::runtime_error(layout.error());
         // The output stays as the style sheet serialised it: escaped catalogue text (view
         // source, defaults, names) is never turned back into markup.
-        html = replaceAll(html, " xmlns:fo=\"http://www.w3.org/1999/XSL/Format\"", "");
-        if (sHTMLContent) *sHTMLContent = html;
+        const std::string_view foNamespace = " xmlns:fo=\"http://www.w3.org/1999/XSL/Format\"";
+        if (html.find(foNamespace) != std::string::npos) html = replaceAll(html, foNamespace, "");
+        if (sHTMLContent) *sHTMLContent = std::move(html);
         if (!reuseFirstStage_) firstStage_.reset();
         return true;
     } catch (const std::exception&) {

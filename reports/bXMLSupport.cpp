@@ -8,6 +8,7 @@
 #include "platform/ui/Prompter.h"
 #include "platform/text/Text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
@@ -148,8 +149,15 @@ std::int16_t GetHtmlPageNumber(const std::string& Mark) {
 
 namespace {
 
+// What writePages wrote: the page count and the number of the first page.
+struct PagesWritten {
+    int count = 0;
+    int first = 0;
+};
+
 // ParseHTML with its outcome: ok is false when a page could not be written (reported here).
-std::string writePages(const std::string& Html, const std::string& Target, const std::string& Kind, bool& ok) {
+std::string writePages(const std::string& Html, const std::string& Target, const std::string& Kind, bool& ok,
+                       PagesWritten* pages = nullptr) {
     std::string result;
     ok = true;
     try {
@@ -162,13 +170,15 @@ std::string writePages(const std::string& Html, const std::string& Target, const
             const std::string part = Html.substr(start, end == std::string::npos ? std::string::npos : end - start);
             const std::string mark = findPageMark(part);
             if (mark.empty()) break;
-            const std::string file = Target + stem + Kind + std::to_string(GetHtmlPageNumber(mark)) + ".html";
+            const int number = GetHtmlPageNumber(mark);
+            const std::string file = Target + stem + Kind + std::to_string(number) + ".html";
             if (!folder.empty() && !files::isInside(file, folder))
                 throw ExportError(files::kBadFileName, "Page file outside the report folder: " + file);
             errno = 0;
             if (!files::writeTextFile(file, part + "\r\n"))
                 throw ExportError(files::errorNumberOf(errno), "Cannot write " + file);
             result = file;
+            if (pages && pages->count++ == 0) pages->first = number;
             if (end == std::string::npos) break;
             start = end + std::char_traits<char>::length(kDelimiter);
         }
@@ -184,6 +194,35 @@ std::string writePages(const std::string& Html, const std::string& Target, const
 }
 
 }  // namespace
+
+// The pages of one kind, rendered a bounded number of objects at a time so that no transform
+// result holds every page of a large database. A layout that ignores the page range writes all
+// of its pages in the first run; that is seen from its first page number, and ends the kind.
+// Returns the last file written; ok as for writePages.
+std::string writeKindPages(const std::string& sheet, const std::string& folder, const std::string& kind, bool& ok) {
+    constexpr int kObjectsPerRun = 1000;
+    const int perPage = oReportEngine->HTML_ObjectsPerPage();
+    const int pagesPerRun =
+        oReportEngine->HTML_MultipleHTMLs() && perPage >= 1 ? std::max(1, kObjectsPerRun / perPage) : 1000000000;
+    std::string last;
+    ok = true;
+    for (long from = 1;; from += pagesPerRun) {
+        const xml::XsltParams range = {{"pages-from", std::to_string(from)},
+                                       {"pages-to", std::to_string(from + pagesPerRun - 1)}};
+        LastHtmlOutput.clear();
+        // ApplyXSL reports its own failures.
+        if (!oReportEngine->ApplyXSL(sheet, false, &LastHtmlOutput, nullptr, range)) throw ExportError(0, "");
+        PagesWritten pages;
+        bool written = true;
+        const std::string file = writePages(LastHtmlOutput, folder, kind, written, &pages);
+        if (!file.empty()) last = file;
+        if (!written) {
+            ok = false;
+            return last;
+        }
+        if (pages.count < pagesPerRun || pages.first != from) return last;
+    }
+}
 
 std::string ParseHTML(const std::string& Html, const std::string& Target, const std::string& Kind) {
     bool ok = true;
@@ -233,10 +272,8 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
                            ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
                 throw ExportError(0, "");
             }
-            // ApplyXSL reports its own failures.
-            if (!oReportEngine->ApplyXSL(sheet, false, &LastHtmlOutput)) throw ExportError(0, "");
             bool ok = true;
-            const std::string written = writePages(LastHtmlOutput, folder, k.kind, ok);
+            const std::string written = writeKindPages(sheet, folder, k.kind, ok);
             if (!ok) failed = true;  // reported; the other kinds are still written
             if (index) indexPage = written;
         }
