@@ -247,7 +247,8 @@ private:
     // First-stage result kept while a FirstStageReuse lives: its source and output.
     struct FirstStage {
         const xml::Document* source = nullptr;
-        std::string text;
+        std::string text;  // kept only when a caller asked for it
+        bool hasText = false;
         xml::Document document;
     };
     bool reuseFirstStage_ = false;

@@ -105,7 +105,7 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
     try {
         const xml::Document* source = (bPreview && oPreviewXML_) ? oPreviewXML_.get() : oResultXML.get();
         if (!source) return false;
-        if (!reuseFirstStage_ || !firstStage_ || firstStage_->source != source) {
+        if (!reuseFirstStage_ || !firstStage_ || firstStage_->source != source || (sXMLContent && !firstStage_->hasText)) {
             firstStage_.reset();
             xml::Stylesheet style;
             if (!style.load(reportXmlSheet())) return false;
@@ -113,7 +113,11 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
             auto stage = std::make_unique<FirstStage>();
             stage->source = source;
             if (!style.transform(*source, stage->text)) throw std::runtime_error(style.error());
-            if (!stage->document.loadXML(replaceAll(stage->text, "\r", "\r\n"))) return false;
+            stage->hasText = sXMLContent != nullptr;
+            if (!stage->document.loadXML(
+                    replaceAll(stage->hasText ? stage->text : std::move(stage->text), "\r", "\r\n")))
+                return false;
+            if (!stage->hasText) stage->text.clear();
             firstStage_ = std::move(stage);
         }
         if (sXMLContent) *sXMLContent = firstStage_->text;
