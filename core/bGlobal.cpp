@@ -84,6 +84,7 @@ void defaultEndProcess(int code) {
 }
 void (*endProcessHook)(int) = defaultEndProcess;
 
+// The phrases of the enciphered data files are also given to dalv_encipher_data in CMakeLists.txt.
 const std::string kPassPhrases[4] = {
     "Amber river7 crosses quiet stone bridges nightly",      // DataTypes.dvd
     "Copper lanterns guide 427 silent harbourferries",       // Queries.dvq

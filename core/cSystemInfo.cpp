@@ -3,7 +3,11 @@
 #include "core/bGlobal.h"
 #include "platform/fs/Paths.h"
 
+#include "core/bErrorHandler.h"
+
 #include <QDateTime>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QStringList>
 #include <QSysInfo>
@@ -80,3 +84,17 @@ bool cSystemInfo::SetCurrentPath() {
     path = path.empty() ? folder : path + ":" + folder;
     return ::setenv("PATH", path.c_str(), 1) == 0;
 }
+
+std::string cSystemInfo::GetCurrentResolution() const {
+    QScreen* screen = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                          ? QGuiApplication::primaryScreen()
+                          : nullptr;
+    if (!screen) {
+        HandleError(91, "No screen is available.", "cSystemInfo.GetCurrentResolution");
+        return {};
+    }
+    QSize size = screen->size();
+    return std::to_string(size.width()) + "x" + std::to_string(size.height());
+}
+
+std::string cSystemInfo::MDACVersion() const { return "unixODBC " DALV_ODBC_VERSION; }

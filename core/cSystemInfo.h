@@ -15,6 +15,13 @@ public:
     // Appends the program folder to the process PATH (once); true on success.
     bool SetCurrentPath();
     std::string ComputerName() const { return computerName_; }
+    // Screen width "x" height of the primary screen; "" (and the error reported) without one.
+    std::string GetCurrentResolution() const;
+    // Component versions sent with update checks. The database layer's driver manager stands
+    // in for MDAC; there is no Internet Explorer or .NET Framework here.
+    std::string MDACVersion() const;
+    std::string IEVersion() const { return {}; }
+    std::string DotNetVersion() const { return {}; }
     std::string CurrentWinUsername() const { return userName_; }
 
 private:

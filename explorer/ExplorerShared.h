@@ -22,6 +22,9 @@ QIcon treeIcon(const QString& imageKey);
 bool structureLoaded();
 // "DATABASESTRUCTURES/DATABASEGROUP[g]/DATABASECONNECTION[n]".
 std::string connectionPath(int group, int number);
+// Makes the options of connection (g, n) the options object's: its DBOPTIONS and its
+// connection string. False when the entry is missing or its options do not load.
+bool loadEntryOptions(int group, int number);
 // The application title, for the boxes that name it.
 std::string appTitle();
 

@@ -29,7 +29,9 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QStandardItemModel>
 #include <QTabWidget>
+#include <QTreeView>
 #include <QTableWidget>
 #include <QTime>
 #include <QTimer>
@@ -142,9 +144,17 @@ void frmDatabaseExplorer::buildControls() {
 
     atRHContent = new QTabWidget(spSeperator);
     atRHContent->setObjectName("atRHContent");
-    ugDetails = new QTableWidget(0, 0);
+    ugDetails = new QTreeView();
     ugDetails->setObjectName("ugDetails");
-    ugDetails->horizontalHeader()->setStretchLastSection(true);
+    ugDetailsModel = new QStandardItemModel(ugDetails);
+    ugDetails->setModel(ugDetailsModel);
+    ugDetails->setHeaderHidden(true);
+    ugDetails->setUniformRowHeights(false);
+    ugDetails->setAlternatingRowColors(false);
+    ugDetails->setStyleSheet("QTreeView { background: white; font-family: \"Trebuchet MS\"; }");
+    connect(ugDetailsModel, &QStandardItemModel::itemChanged, this, [this](QStandardItem* cell) {
+        if (!gridUpdating_) ugDetails_CellChange(cell);
+    });
     wbHTMLPreview = new ui::BrowserPane();
     wbHTMLPreview->setObjectName("wbHTMLPreview");
     wbXMLPreview = new ui::BrowserPane();
@@ -471,9 +481,7 @@ bool frmDatabaseExplorer::ClearPreviews() {
         wbWebLayout->Navigate2(page);
         wbPrintLayout->Navigate2(page);
         wbXMLPreview->Navigate2("about:blank");
-        ugDetails->clear();
-        ugDetails->setRowCount(0);
-        ugDetails->setColumnCount(0);
+        ugDetailsModel->clear();
     }
     return true;
 }

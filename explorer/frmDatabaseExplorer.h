@@ -23,7 +23,11 @@ class QPlainTextEdit;
 class QSplitter;
 class QStatusBar;
 class QTabWidget;
-class QTableWidget;
+class QPrinter;
+class QPrintPreviewDialog;
+class QStandardItem;
+class QStandardItemModel;
+class QTreeView;
 class QTimer;
 class QToolBox;
 class QTreeWidget;
@@ -59,7 +63,8 @@ public:
     QWidget* tpDetails = nullptr;
     QWidget* tpHTMLPreview = nullptr;
     QWidget* tpXMLPreview = nullptr;
-    QTableWidget* ugDetails = nullptr;
+    QTreeView* ugDetails = nullptr;  // the details grid; rows in ugDetailsModel
+    QStandardItemModel* ugDetailsModel = nullptr;
     ui::BrowserPane* wbHTMLPreview = nullptr;
     ui::BrowserPane* wbXMLPreview = nullptr;
     QWidget* spWebLayout = nullptr;
@@ -192,7 +197,25 @@ public:
     void ResetAllKeys(xml::Node node, int group, int number, std::string& path);
     void CopyChildNamesToClipboard();
 
+    // ---- details grid ------------------------------------------------------------------
+    // Fills the grid with the part of the structure that key (an XPath) names; false when
+    // nothing was shown.
+    bool FillDetailsGrid(std::string& key);
+    void ugDetails_CellChange(QStandardItem* cell);
+    void SetReportValue(QStandardItem* cell, const std::string& value);
+    void ChangeChildRow(QStandardItem* row, const std::string& value);
+    void ugDetails_InitializeRow(QStandardItem* row);
+    void SetGridForPreview(bool afterPreview);
+    void ugDetails_InitializePrintPreview(QPrintPreviewDialog& preview);
+    // Prints the grid's rows (all bands expanded, without the Report column).
+    void PrintDetails(QPrinter& printer);
+    // Opens the print preview; it is shown modally and the grid is restored afterwards.
+    void PrintPreviewDetails();
+
     // ---- saving ------------------------------------------------------------------------
+    // Screenshot files (.dvs): the whole structure enciphered.
+    void SaveStructure(bool saveAs);
+    void OpenStructure(std::string& path);
     std::string SaveXML(bool save);
     std::string SaveHTML(bool save);
     std::string SaveInWord(std::string& path, bool generate);
@@ -234,6 +257,7 @@ private:
     void recoverAbandonedProgress();
 
     QString lastPopupBand_;
+    bool gridUpdating_ = false;  // rows being filled or a Report state passed down
     std::string loadedFrom_;  // temporary structure file of the structure loaded last
     bool wizardVisible_ = false;
     std::vector<QString> tabTags_ = {QString(), QString(), QString()};

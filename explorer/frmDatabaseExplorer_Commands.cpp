@@ -2,9 +2,12 @@
 #include "explorer/ExplorerShared.h"
 #include "explorer/frmDatabaseExplorer.h"
 #include "explorer/frmDatabaseGroup.h"
+#include "explorer/frmDisplayColumns.h"
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
+#include "core/cDVUpdates.h"
+#include "core/frmAbout.h"
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
@@ -13,6 +16,8 @@
 #include "platform/text/Text.h"
 
 #include <QClipboard>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSplitter>
@@ -127,8 +132,11 @@ bool frmDatabaseExplorer::ensureStructureLoaded() {
 void frmDatabaseExplorer::HandleFileMenu(const std::string& category, const QString& tool) {
     try {
         const std::string command = commandWord(category, tool);
-        if (command == "OPEN" || command == "SAVEDVSFILE" || command == "SAVEASDVSFILE") {
-            commandNotAvailable(tool);
+        if (command == "OPEN") {
+            std::string path;
+            OpenStructure(path);
+        } else if (command == "SAVEDVSFILE" || command == "SAVEASDVSFILE") {
+            SaveStructure(command == "SAVEASDVSFILE");
         } else if (command == "SAVEASHTML" || command == "SAVEGROUP") {
             if (ensureStructureLoaded()) SaveHTML(true);
         } else if (command == "SAVEASXML") {
@@ -136,8 +144,16 @@ void frmDatabaseExplorer::HandleFileMenu(const std::string& category, const QStr
         } else if (command == "SAVEASWORDDOCUMENT") {
             std::string path;
             if (ensureStructureLoaded()) SaveInWord(path, true);
-        } else if (command == "PRINT" || command == "PRINTPREVIEW") {
-            commandNotAvailable(tool);
+        } else if (command == "PRINTPREVIEW") {
+            PrintPreviewDetails();
+        } else if (command == "PRINT") {
+            QPrinter printer;
+            QPrintDialog dialog(&printer, this);
+            if (dialog.exec() == QDialog::Accepted) {
+                SetGridForPreview(false);
+                PrintDetails(printer);
+                SetGridForPreview(true);
+            }
         } else if (command == "NEWDATABASESTRUCTURE" || command == "NEW_REPORT" || command == "NEW") {
             showConnectionWizard();
         } else if (command == "NEW_FOLDER") {
@@ -216,7 +232,12 @@ void frmDatabaseExplorer::HandleInsertMenu(const std::string& category, const QS
 void frmDatabaseExplorer::HandleFormatMenu(const std::string& category, const QString& tool) {
     try {
         const std::string command = commandWord(category, tool);
-        if (command == "CHOOSECOLUMNS" || command == "REPORTOPTIONS") commandNotAvailable(tool);
+        if (command == "CHOOSECOLUMNS") {
+            frmDisplayColumns dialog(this);
+            dialog.exec();
+        } else if (command == "REPORTOPTIONS") {
+            commandNotAvailable(tool);
+        }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleFormatMenu");
     }
@@ -238,7 +259,15 @@ void frmDatabaseExplorer::HandleToolsMenu(const std::string& category, const QSt
 void frmDatabaseExplorer::HandleHelpMenu(const std::string& category, const QString& tool) {
     try {
         const std::string command = commandWord(category, tool);
-        if (command == "ABOUTDALVANE" || command == "CHECKFORUPDATES") commandNotAvailable(tool);
+        if (command == "ABOUTDALVANE") {
+            frmAbout about(this);
+            about.exec();
+        } else if (command == "CHECKFORUPDATES") {
+            if (!oWebService) return;
+            frmWait wait(this);
+            oWebService->CheckApplicationUpdates(&wait);
+            if (oWebService->closeRequested) close();
+        }
         else if (command == "DALVANEHELP") ui::prompter().openExternally(GetHelpFileLocation());
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleHelpMenu");

@@ -67,9 +67,17 @@ void keepCurrentConnection(int group, int number) {
     db.setAttribute("CurrentDatabaseNumber", std::to_string(number));
 }
 
+QString lastPathComponent(const QString& url) {
+    QString path = url;
+    int slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash >= 0 ? path.mid(slash + 1) : path;
+}
+
+}  // namespace
+
 // Makes the options of connection (g, n) the options object's: its DBOPTIONS and its
 // connection string. False when the entry is missing or its options do not load.
-bool loadEntryOptions(int group, int number) {
+bool explorer::loadEntryOptions(int group, int number) {
     xml::Node entry = oStructures.selectSingleNode("/" + connectionPath(group, number));
     if (!entry) return false;
     if (xml::Node opts = entry.selectSingleNode("DBOPTIONS")) {
@@ -83,14 +91,6 @@ bool loadEntryOptions(int group, int number) {
     oReportEngine->ConnectionString(cs);
     return true;
 }
-
-QString lastPathComponent(const QString& url) {
-    QString path = url;
-    int slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash >= 0 ? path.mid(slash + 1) : path;
-}
-
-}  // namespace
 
 // ---- folder tree and objects bar ---------------------------------------------------------
 
@@ -296,6 +296,8 @@ void frmDatabaseExplorer::trvMain_NodeClick(QTreeWidgetItem* node) {
             atRHContent->setTabEnabled(2, connectionPart);
             // The previews of a folder or connection node show the whole structure.
             if (!PreviewHTML(SelectedNodeKey) && !structureLoaded()) ClearPreviews();
+            std::string gridKey = tag.toStdString();
+            FillDetailsGrid(gridKey);
         } else {
             atRHContent->setTabEnabled(1, true);
             atRHContent->setCurrentIndex(1);

@@ -4,6 +4,7 @@
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "import/cADODB.h"
+#include "import/cDBSysQuery.h"
 #include "options/ReaderSlots.h"
 #include "options/ReportSupport.h"
 #include "options/cStructureFile.h"
@@ -35,6 +36,7 @@ private:
 // A new reader for an access technology; null when this build has none for it.
 std::unique_ptr<StructureReader> createReader(const std::string& technology) {
     if (technology == "ADODB") return std::make_unique<cADODB>();
+    if (technology == "SYSQUERY") return std::make_unique<cDBSysQuery>();
     if (technology == "XML") return std::make_unique<cStructureFile>();
     return nullptr;
 }
@@ -87,6 +89,11 @@ bool cReport::OpenDalvDatabase() {
         else if (ConnectionType != "DAO")
             reader->ConnectionString = BuildConnectionString();
         reader->DatabaseName = DatabaseName();
+        if (auto* sysQuery = dynamic_cast<cDBSysQuery*>(reader.get())) {
+            sysQuery->CurrentDatabaseEngineId = static_cast<std::int16_t>(m_CurrentDatabaseEngineId);
+            sysQuery->DatabaseEngine = DatabaseEngine();
+            sysQuery->DBServerName = DBServerName();
+        }
         reader->ImportingDB = [this, arrow, relay](std::int32_t& Status, std::string& Message,
                                                    std::int16_t& IncrementValue, bool& Cancel) {
             if (relay) {

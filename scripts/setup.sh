@@ -9,7 +9,7 @@ PKGS=(
   libssl-dev libcurl4-openssl-dev libzip-dev
   libmdb3 libmdbsql3 mdbtools mdbtools-dev odbc-mdbtools
   googletest libgtest-dev libgmock-dev
-  sqlite3 fonts-dejavu-core xvfb xauth
+  sqlite3 fonts-dejavu-core xvfb xauth poppler-utils
   postgresql mariadb-server
 )
 bash "$(dirname "$0")/install-packages.sh" "${PKGS[@]}"

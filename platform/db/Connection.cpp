@@ -72,6 +72,14 @@ Recordset Connection::execute(const std::string& commandText, long long* records
     return rs;
 }
 
+Recordset Connection::execute(const std::string& commandText, const std::vector<Value>& parameters,
+                              long long* recordsAffected, long options) {
+    Recordset rs;
+    rs.open(commandText, parameters, *this, options);
+    if (recordsAffected) *recordsAffected = rs.recordsAffected();
+    return rs;
+}
+
 const std::vector<ProviderError>& Connection::errors() const { return d_->errors; }
 void Connection::clearErrors() { d_->errors.clear(); }
 

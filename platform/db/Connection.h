@@ -74,6 +74,9 @@ public:
     // closed one. recordsAffected receives the driver's count (-1 when unknown).
     Recordset execute(const std::string& commandText, long long* recordsAffected = nullptr,
                       long options = adOptionUnspecified);
+    // Runs a statement with bound parameters, one per "?" marker in order (see Recordset::open).
+    Recordset execute(const std::string& commandText, const std::vector<Value>& parameters,
+                      long long* recordsAffected = nullptr, long options = adOptionUnspecified);
 
     // A schema rowset. restrictions are positional as listed at SchemaEnum; an empty (Null or "")
     // entry does not restrict. A rowset the driver cannot provide throws err::NotSupported.

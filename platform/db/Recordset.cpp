@@ -3,6 +3,7 @@
 #include "platform/db/Connection.h"
 #include "platform/db/OdbcSupport.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace db {
@@ -18,6 +19,49 @@ bool iequals(std::string_view a, std::string_view b) {
 }
 
 using odbc::ok;
+
+// One input parameter: its value in the C form handed to the driver.
+struct BoundParameter {
+    SQLSMALLINT cType = SQL_C_CHAR, sqlType = SQL_VARCHAR;
+    std::string bytes;
+    long long integer = 0;
+    double real = 0;
+    SQLLEN indicator = 0;
+
+    void set(const Value& v) {
+        switch (v.kind()) {
+        case ValueKind::Null: indicator = SQL_NULL_DATA; break;
+        case ValueKind::Bool:
+        case ValueKind::Int:
+            cType = SQL_C_SBIGINT, sqlType = SQL_BIGINT;
+            integer = v.toInt();
+            indicator = sizeof integer;
+            break;
+        case ValueKind::Double:
+            cType = SQL_C_DOUBLE, sqlType = SQL_DOUBLE;
+            real = v.toDouble();
+            indicator = sizeof real;
+            break;
+        case ValueKind::Binary:
+            cType = SQL_C_BINARY, sqlType = SQL_VARBINARY;
+            bytes = v.toString();
+            indicator = static_cast<SQLLEN>(bytes.size());
+            break;
+        case ValueKind::Text:
+            bytes = v.toString();
+            indicator = static_cast<SQLLEN>(bytes.size());
+            break;
+        }
+    }
+    SQLRETURN bind(SQLHSTMT stmt, SQLUSMALLINT number) {
+        SQLPOINTER data = cType == SQL_C_SBIGINT ? static_cast<SQLPOINTER>(&integer)
+                          : cType == SQL_C_DOUBLE ? static_cast<SQLPOINTER>(&real)
+                                                  : static_cast<SQLPOINTER>(bytes.data());
+        const SQLULEN size = cType == SQL_C_CHAR || cType == SQL_C_BINARY ? std::max<SQLULEN>(bytes.size(), 1) : 0;
+        return SQLBindParameter(stmt, number, SQL_PARAM_INPUT, cType, sqlType, size, 0, data,
+                                static_cast<SQLLEN>(bytes.size()), &indicator);
+    }
+};
 
 }  // namespace
 
@@ -73,6 +117,11 @@ void Recordset::setBackgroundFetchSize(long rows) { d_->backgroundFetch = rows; 
 
 void Recordset::open(const std::string& source, Connection& connection, int /*cursorType*/, int /*lockType*/,
                      long options) {
+    open(source, {}, connection, options);
+}
+
+void Recordset::open(const std::string& source, const std::vector<Value>& parameters, Connection& connection,
+                     long options) {
     close();
     ConnectionImpl& c = *connection.d_;
     c.errors.clear();
@@ -88,8 +137,23 @@ void Recordset::open(const std::string& source, Connection& connection, int /*cu
             throw;
         }
     };
-    SQLRETURN rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(source.c_str())),
-                                 static_cast<SQLINTEGER>(source.size()));
+    SQLRETURN rc;
+    if (parameters.empty()) {
+        rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(source.c_str())),
+                           static_cast<SQLINTEGER>(source.size()));
+    } else {
+        rc = SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(source.c_str())),
+                        static_cast<SQLINTEGER>(source.size()));
+        if (!ok(rc)) failWith("The statement could not be prepared.");
+        // Buffers stay alive until SQLExecute has sent them.
+        std::vector<BoundParameter> bound(parameters.size());
+        for (size_t i = 0; i < parameters.size(); ++i) {
+            bound[i].set(parameters[i]);
+            if (!ok(bound[i].bind(stmt, static_cast<SQLUSMALLINT>(i + 1))))
+                failWith("Parameter " + std::to_string(i + 1) + " could not be bound.");
+        }
+        rc = SQLExecute(stmt);
+    }
     if (rc == SQL_NO_DATA) {
         d_->affected = 0;
         SQLFreeHandle(SQL_HANDLE_STMT, stmt);

@@ -63,6 +63,10 @@ public:
     // also put into the connection's error list. Opening an open recordset closes it first.
     void open(const std::string& source, Connection& connection, int cursorType = adOpenForwardOnly,
               int lockType = adLockReadOnly, long options = adOptionUnspecified);
+    // The same with bound parameters: the n-th "?" marker of source takes parameters[n-1] (a
+    // Null value binds SQL NULL). Values never become part of the statement text.
+    void open(const std::string& source, const std::vector<Value>& parameters, Connection& connection,
+              long options = adOptionUnspecified);
     void close();  // no-op when closed
 
     int state() const;  // adStateOpen or adStateClosed

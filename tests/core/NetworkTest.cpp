@@ -1,4 +1,8 @@
 #include "core/cDVUpdates.h"
+#include "core/CoreTestEnv.h"
+#include "core/bVersion.h"
+#include "platform/ui/Prompter.h"
+#include "platform/xml/Xml.h"
 #include "core/cSQLDatabases.h"
 #include "core/cSQLServers.h"
 #include "platform/db/ConnectionString.h"
@@ -113,28 +117,41 @@ TEST(SQLDatabases, LoginValuesCannotAddKeywords) {
 }
 
 namespace {
-// Answers one HTTP request with body and records the request head.
+// Answers one HTTP request with body (or never, when silent) and records the request.
 struct OneShotHttp {
     uint16_t port = 0;
     int fd;
     std::string request;
     std::thread t;
-    explicit OneShotHttp(std::string body) {
+    explicit OneShotHttp(std::string body, std::string status = "200 OK", bool silent = false) {
         fd = boundSocket(SOCK_STREAM, port);
         ::listen(fd, 1);
-        t = std::thread([this, body] {
+        t = std::thread([this, body, status, silent] {
             pollfd p{fd, POLLIN, 0};
             if (::poll(&p, 1, 5000) <= 0) return;
             int c = ::accept(fd, nullptr, nullptr);
             char buf[8192];
-            while (request.find("\r\n\r\n") == std::string::npos) {
+            size_t head;
+            while ((head = request.find("\r\n\r\n")) == std::string::npos) {
                 ssize_t n = ::recv(c, buf, sizeof buf, 0);
                 if (n <= 0) break;
                 request.append(buf, static_cast<size_t>(n));
             }
-            std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                                 std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-            ::send(c, answer.data(), answer.size(), 0);
+            size_t lengthAt = request.find("Content-Length: ");
+            size_t want = lengthAt == std::string::npos ? 0 : std::stoul(request.substr(lengthAt + 16));
+            while (head != std::string::npos && request.size() < head + 4 + want) {
+                ssize_t n = ::recv(c, buf, sizeof buf, 0);
+                if (n <= 0) break;
+                request.append(buf, static_cast<size_t>(n));
+            }
+            if (silent) {
+                pollfd q{c, POLLIN, 0};
+                ::poll(&q, 1, 4000);  // the client gives up first
+            } else {
+                std::string answer = "HTTP/1.1 " + status + "\r\nContent-Type: text/xml\r\nContent-Length: " +
+                                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+                ::send(c, answer.data(), answer.size(), 0);
+            }
             ::close(c);
         });
     }
@@ -149,6 +166,7 @@ struct OneShotHttp {
 TEST(ErrorReportPost, PostsTheEncodedFormAndReadsSuccess) {
     OneShotHttp server("Mail SUCCESSfully sent");
     cDVUpdates service(server.url());
+    service.SOAPINSTALLED = false;  // the form post
     EXPECT_TRUE(service.SendErrorReport("me@x.org", "Dalvane 4.5 Error Report", "a\r\nb&c=d\ne #f"));
     server.t.join();
     EXPECT_EQ(server.request.rfind("POST /DV45LiveUpdates/SendMail.aspx?From=me%40x.org&Subject=Dalvane%204.5%20Error%20Report"
@@ -160,7 +178,9 @@ TEST(ErrorReportPost, PostsTheEncodedFormAndReadsSuccess) {
 TEST(ErrorReportPost, AnythingButSuccessIsFailure) {
     {
         OneShotHttp server("failed");
-        EXPECT_FALSE(cDVUpdates(server.url()).SendErrorReport("a", "b", "c"));
+        cDVUpdates form(server.url());
+        form.SOAPINSTALLED = false;
+        EXPECT_FALSE(form.SendErrorReport("a", "b", "c"));
     }
     uint16_t port = 0;
     int fd = boundSocket(SOCK_STREAM, port);  // bound, not listening: refused
@@ -168,4 +188,95 @@ TEST(ErrorReportPost, AnythingButSuccessIsFailure) {
     closed.timeoutSeconds = 5;
     EXPECT_FALSE(closed.SendErrorReport("a", "b", "c"));
     ::close(fd);
+}
+
+namespace {
+std::string envelope(const std::string& body) {
+    return "<?xml version=\"1.0\"?><soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+           "<soap:Body>" + body + "</soap:Body></soap:Envelope>";
+}
+std::string patchAnswer(const std::string& info) {
+    xml::Document d;
+    xml::Node r = d.createRoot("CheckLatestPatchResult");
+    r.setText(info);
+    return envelope("<CheckLatestPatchResponse xmlns=\"" + std::string(cDVUpdates::SoapNamespace) + "\">" +
+                    r.xml() + "</CheckLatestPatchResponse>");
+}
+struct RecordingWait : UpdateWaitWindow {
+    std::vector<std::string> seen;
+    bool open = false;
+    void StartDownload(const std::string& m) override { open = true; seen.push_back(m); }
+    void ChangeMessage(const std::string& m) override { seen.push_back(m); }
+    void StopDownload() override { open = false; }
+};
+}  // namespace
+
+// The service's answers of every kind; the wait window is closed on every way out.
+TEST(UpdateCheck, AnswersOfEveryKind) {
+    coretest::ScopedHome home;
+    testsupport::ScopedPrompter prompter;
+    InitVersionInfo();
+    SetProgramFolders();
+    ASSERT_TRUE(CreateUserFolders());
+    const std::string fault = envelope("<soap:Fault><faultcode>soap:Server</faultcode><faultstring>x</faultstring></soap:Fault>");
+    struct Case {
+        std::string body, status;
+        bool silent;
+        bool result;
+        std::string message;  // start of the last message shown
+        std::vector<std::string> opened;
+    } cases[] = {
+        {patchAnswer("<NEWDVINFO URL=\"https://dl.example/p.tar\" Version=\"4.6\" Revision=\"501\"/>"), "200 OK", false,
+         true, "Latest update for Dalvane - Version 4.6 Build 501 is available", {"https://dl.example/p.tar"}},
+        {patchAnswer("<NEWDVINFO URL=\"\" Version=\"\" Revision=\"\"/>"), "200 OK", false, false,
+         "Currently there is no updates available", {}},
+        {patchAnswer("<NEWDVINFO URL=\"javascript:alert(1)\" Version=\"9\" Revision=\"1\"/>"), "200 OK", false, false,
+         "The web service offered an update at an address that is not a web page", {}},
+        {patchAnswer("<NEWDVINFO URL=\"https://x\" Version=\"4.6\"/>"), "200 OK", false, false, "Dalvane 4.5 is about", {}},
+        {patchAnswer("<NEWDVINFO"), "200 OK", false, false, "Currently there is no updates available", {}},
+        {fault, "500 Internal Server Error", false, false, "Unable to communicate with Web Service", {}},
+        {fault, "200 OK", false, false, "Unable to communicate with Web Service", {}},
+        {"<html>not found</html>", "404 Not Found", false, false, "Unable to communicate with Web Service", {}},
+        {"<soap:Envelope", "200 OK", false, false, "Unable to communicate with Web Service", {}},
+        {"", "200 OK", true, false, "Unable to communicate with Web Service", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body + " " + c.status);
+        OneShotHttp server(c.body, c.status, c.silent);
+        cDVUpdates service(server.url());
+        ASSERT_TRUE(service.SOAPINSTALLED);
+        service.timeoutSeconds = 2;
+        prompter->messages.clear();
+        prompter->opened.clear();
+        prompter->messageAnswers = {ui::MsgResult::OK, ui::MsgResult::Yes};
+        RecordingWait wait;
+        EXPECT_EQ(service.CheckApplicationUpdates(&wait), c.result);
+        EXPECT_FALSE(wait.open);
+        EXPECT_EQ(wait.seen.front(), "Communicating with Dalvane Web Service...");
+        EXPECT_EQ(prompter->lastMessage().rfind(c.message, 0), 0u) << prompter->lastMessage();
+        EXPECT_EQ(prompter->opened, c.opened);
+        EXPECT_EQ(service.closeRequested, !c.opened.empty());
+        server.t.join();
+        // One SOAP 1.1 call carrying the product record as text.
+        EXPECT_NE(server.request.find("SOAPAction: \"" + std::string(cDVUpdates::SoapNamespace) + "CheckLatestPatch\""),
+                  std::string::npos);
+        EXPECT_NE(server.request.find("&lt;PRODUCT Name=\"Dalvane 4.5\""), std::string::npos) << server.request;
+    }
+    // Cancel at the question: nothing is sent.
+    prompter->messageAnswers = {ui::MsgResult::Cancel};
+    cDVUpdates idle("http://127.0.0.1:9");
+    EXPECT_FALSE(idle.CheckApplicationUpdates());
+}
+
+TEST(ErrorReportPost, SoapSendSucceedsOnlyWithoutFault) {
+    {
+        OneShotHttp server(envelope("<SendErrorMailResponse xmlns=\"" + std::string(cDVUpdates::SoapNamespace) +
+                                    "\"><SendErrorMailResult/></SendErrorMailResponse>"));
+        EXPECT_TRUE(cDVUpdates(server.url()).SendErrorReport("a&b", "s", "x<y"));
+        server.t.join();
+        EXPECT_NE(server.request.find("<sFrom>a&amp;b</sFrom>"), std::string::npos) << server.request;
+        EXPECT_NE(server.request.find("<sErrorMessage>x&lt;y</sErrorMessage>"), std::string::npos);
+    }
+    OneShotHttp fault(envelope("<soap:Fault><faultcode>soap:Client</faultcode></soap:Fault>"));
+    EXPECT_FALSE(cDVUpdates(fault.url()).SendErrorReport("a", "b", "c"));
 }

@@ -4,6 +4,8 @@
 #include "core/bGlobalUi.h"
 #include "core/bHandleCMD.h"
 #include "core/cDVUpdates.h"
+#include "core/bVersion.h"
+#include "core/frmAbout.h"
 #include "core/frmDisplayError.h"
 #include "core/frmErrorHandler.h"
 #include "core/frmSendMail.h"
@@ -13,6 +15,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -227,4 +230,21 @@ TEST(QtPrompter, FileFiltersInQtForm) {
     EXPECT_EQ(QtPrompter::toQtFilter("XML File | *.xml"), "XML File (*.xml)");
     EXPECT_EQ(QtPrompter::toQtFilter("Dalvane Files|*.dvs;*.xml|All Files|*.*"),
               "Dalvane Files (*.dvs *.xml);;All Files (*.*)");
+}
+
+TEST(AboutBox, CaptionMailLinkAndFolderPicker) {
+    ScopedPrompter prompter;
+    InitVersionInfo();
+    frmAbout about;
+    EXPECT_EQ(about.windowTitle().toStdString(), "About " + MainCaption());
+    EXPECT_TRUE(about.lblTorvik->text().contains(frmAbout::SupportAddress));
+    about.lblTorvik_Click();
+    ASSERT_EQ(prompter->opened.size(), 1u);
+    EXPECT_EQ(prompter->opened[0], std::string("mailto:") + frmAbout::SupportAddress);
+
+    testsupport::TempDir dir;
+    prompter->folderAnswers = {"", dir.file("missing"), dir.path()};
+    EXPECT_EQ(KX_BrowseFolder("Choose"), "");  // cancelled
+    EXPECT_EQ(KX_BrowseFolder("Choose"), "");  // not a folder
+    EXPECT_EQ(KX_BrowseFolder("Choose"), dir.path());
 }

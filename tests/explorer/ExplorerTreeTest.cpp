@@ -10,6 +10,9 @@
 #include <QMouseEvent>
 #include <QListWidget>
 #include <QMenu>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QStandardItemModel>
 #include <QRegularExpression>
 #include <QSplitter>
 #include <QTabWidget>
@@ -459,8 +462,7 @@ TEST_F(ExplorerTest, ToolIdentifiersGiveCategoryAndCommand) {
     EXPECT_EQ(w->atRHContent->currentIndex(), 2);
 
     // Commands whose windows come later say so.
-    for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"},
-                               {"ID_Format_ChooseColumns", "Choose Columns"}, {"ID_Insert_Diagram", "Diagram"},
+    for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"}, {"ID_Insert_Diagram", "Diagram"},
                                {"ID_Tools_GenerateBatchFile", "Generate Batch File"},
                                {"ID_DatabaseNode_Properties", "Properties"}}) {
         w->tbMain_ToolClick(id);
@@ -675,5 +677,127 @@ TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
     answer("Never", false);
     w->tbMain_ToolClick("ID_DBGroupNode_RenameGroup");
     EXPECT_EQ(oStructures.xml(), before);
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, ScreenshotFilesRoundTripAndRefuseForeignFiles) {
+    auto w = open();
+    prompts->messageAnswers = {ui::MsgResult::Yes, ui::MsgResult::Yes};
+    click(*w, "Northwind|1|1");
+    ASSERT_TRUE(oReportEngine->oResultXML);
+    const std::string original = oReportEngine->oResultXML->xml();
+    prompts->fileAnswers.push_back(dir.file("north"));
+    w->tbMain_ToolClick("ID_File_SaveAsDVSFile");
+    const std::string path = dir.file("north.dvs");
+    ASSERT_TRUE(files::fileExists(path));
+    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const std::string first = testsupport::readFile(path);
+    EXPECT_EQ(first.find("customers"), std::string::npos);
+    // Save after Save As: silent, same file.
+    w->tbMain_ToolClick("ID_File_SaveDVSFile");
+    EXPECT_EQ(prompts->files.size(), 1u);
+    EXPECT_NE(testsupport::readFile(path), first);
+
+    // Foreign and damaged files change nothing.
+    click(*w, "O'Brien Stock|2|1");
+    ASSERT_EQ(loadedTables(), (Names{"O'Hara's", "Stock Items"}));
+    const std::string stockText = oReportEngine->oResultXML->xml();
+    std::filesystem::copy_file(path, dir.file("north.xml"));
+    std::string other = dir.file("north.xml");
+    w->OpenStructure(other);
+    EXPECT_EQ(prompts->lastMessage(), "Select a valid xml file.");
+    files::writeTextFile(dir.file("bad.dvs"), first.substr(0, first.size() / 2));
+    std::string bad = dir.file("bad.dvs");
+    w->OpenStructure(bad);
+    EXPECT_EQ(prompts->lastMessage(), "Invalid dalvane structure file");
+    EXPECT_EQ(oReportEngine->oResultXML->xml(), stockText);
+
+    // Open replaces the current connection's structure, marked as from a file.
+    prompts->fileAnswers.push_back(path);
+    w->tbMain_ToolClick("ID_File_Open");
+    EXPECT_EQ(oReportEngine->oResultXML->xml(), original);
+    xml::Node entry = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION[1]");
+    EXPECT_EQ(entry.attribute("SourceType"), "FILE");
+    EXPECT_EQ(entry.attribute("CurrentDVSFile"), path);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, DetailsGridReportChecksReachTheStructureAndPrint) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "Northwind|1|1");
+    ASSERT_TRUE(oReportEngine->oResultXML);
+    QStandardItemModel* m = w->ugDetailsModel;
+    // Top band: its caption row, then customers and orders.
+    QStandardItem* top = m->invisibleRootItem();
+    ASSERT_EQ(top->rowCount(), 3);
+    EXPECT_EQ(top->child(0, 0)->text(), "TABLE");
+    auto nameOf = [&](QStandardItem* parent, int row) {
+        for (int c = 1; c < m->columnCount(); ++c)
+            if (QStandardItem* cell = parent->child(row, c); cell && cell->data(Qt::UserRole) == "Name")
+                return cell->text().toStdString();
+        return std::string();
+    };
+    ASSERT_EQ(nameOf(top, 1), "customers");
+    QStandardItem* customers = top->child(1, 0);
+    int checkable = 0;
+    for (int r = 0; r < customers->rowCount(); ++r) checkable += customers->child(r, 0)->isCheckable();
+    ASSERT_GT(checkable, 0);  // its foreign key rows
+
+    // Unticking the table clears it and everything under it, in the grid and the structure.
+    customers->setCheckState(Qt::Unchecked);
+    const xml::Document& s = *oReportEngine->oResultXML;
+    EXPECT_EQ(s.selectSingleNode("DATABASE/TABLE[1]/@Report").text(), "0");
+    EXPECT_EQ(s.count("DATABASE/TABLE[1]//*[@Report='1']"), 0);
+    EXPECT_GT(s.count("DATABASE/TABLE[1]//*[@Report='0']"), 0);
+    EXPECT_EQ(s.selectSingleNode("DATABASE/TABLE[2]/@Report").text(), "1");
+    for (int r = 0; r < customers->rowCount(); ++r)
+        if (customers->child(r, 0)->isCheckable()) EXPECT_EQ(customers->child(r, 0)->checkState(), Qt::Unchecked);
+    // ... and the next report leaves the table out.
+    const std::string xmlPath = dir.file("report.xml");
+    ASSERT_TRUE(oReportEngine->SaveXML(xmlPath, true, false));
+    EXPECT_EQ(testsupport::readFile(xmlPath).find("Name=\"customers\""), std::string::npos);
+
+    // A table node's key selects that table only; its place, not its name, is kept.
+    std::string key = "DATABASE/TABLE[2]";
+    ASSERT_TRUE(w->FillDetailsGrid(key));
+    ASSERT_EQ(m->invisibleRootItem()->rowCount(), 2);
+    EXPECT_EQ(m->invisibleRootItem()->child(1, 0)->data(Qt::UserRole + 1).toString(), "DATABASE/TABLE[2]");
+
+    // Printing holds every row and never the Report column; the grid gets it back afterwards.
+    key = "DATABASE";
+    ASSERT_TRUE(w->FillDetailsGrid(key));
+    w->SetGridForPreview(false);
+    EXPECT_TRUE(w->ugDetails->isColumnHidden(0));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setOutputFileName(QString::fromStdString(dir.file("grid.pdf")));
+    w->PrintDetails(printer);
+    w->SetGridForPreview(true);
+    EXPECT_FALSE(w->ugDetails->isColumnHidden(0));
+    const std::string txt = dir.file("grid.txt");
+    ASSERT_EQ(std::system(("pdftotext -layout '" + dir.file("grid.pdf") + "' '" + txt + "'").c_str()), 0);
+    const std::string printed = testsupport::readFile(txt);
+    for (const char* text : {"customers", "orders", "placed", "ix_orders_date", "Column Name"})
+        EXPECT_NE(printed.find(text), std::string::npos) << text << "\n" << printed;
+    EXPECT_EQ(printed.find("Report"), std::string::npos);
+
+    // The preview: titled, maximised, the Report column hidden while it is open.
+    bool hiddenDuringPreview = false;
+    QTimer::singleShot(0, [&] {
+        auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(preview, nullptr);
+        EXPECT_EQ(preview->windowTitle(), "Dalvane 4.5");
+        EXPECT_TRUE(preview->windowState() & Qt::WindowMaximized);
+        hiddenDuringPreview = w->ugDetails->isColumnHidden(0);
+        preview->reject();
+    });
+    w->tbMain_ToolClick("ID_File_PrintPreview");
+    EXPECT_TRUE(hiddenDuringPreview);
+    EXPECT_FALSE(w->ugDetails->isColumnHidden(0));
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
 }

@@ -1,11 +1,15 @@
 #include "ExplorerTestSupport.h"
 #include "core/bHandleCMD.h"
 #include "explorer/MainWindowHook.h"
+#include "explorer/frmDisplayColumns.h"
 #include "platform/db/Connection.h"
 
 #include <QAction>
 #include <QFrame>
 #include <QLabel>
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
 #include <QMenuBar>
 #include <QPointer>
 #include <QThread>
@@ -481,4 +485,49 @@ TEST_F(ExplorerTest, ClosingDuringAnImportCancelsItAndWaits) {
     EXPECT_TRUE(w->tbMain->isEnabled());
     EXPECT_EQ(oReportEngine, nullptr);
     EXPECT_FALSE(decryptStored(historyPath()).isEmpty());
+}
+
+TEST_F(ExplorerTest, ChooseColumnsEditsACopyAndSavesAllKindsOnOK) {
+    const std::string file = files::joinPath(DataFolder, "CustomizeColumns.xml");
+    const std::string original =
+        "<DBOBJECTS><DBOBJECT Name=\"O'Tables\"><COLUMN Name=\" Name \" Displayed=\"1\"/>"
+        "<COLUMN Name=\"Type's\" Displayed=\"0\"/><COLUMN Name=\"Fixed\"/><COLUMN Name=\"  \" Displayed=\"0\"/></DBOBJECT>"
+        "<DBOBJECT Name=\"Views\"><COLUMN Name=\"Name\" Displayed=\"1\"/></DBOBJECT></DBOBJECTS>";
+    ASSERT_TRUE(files::writeTextFile(file, original));
+    auto items = [](QListWidget* l) {
+        std::vector<std::string> v;
+        for (int i = 0; i < l->count(); ++i) v.push_back(l->item(i)->text().toStdString());
+        return v;
+    };
+    using V = std::vector<std::string>;
+    {
+        frmDisplayColumns d(nullptr);
+        EXPECT_EQ(d.cboObjects->currentText().toStdString(), "O'Tables");
+        EXPECT_EQ(items(d.lstAvailableTBColumns), (V{"Type's", "Fixed"}));
+        EXPECT_EQ(items(d.lstDisplayedTBColumns), (V{"Name"}));
+        d.cmdAddAll->click();  // a column without Displayed stays available
+        EXPECT_EQ(items(d.lstAvailableTBColumns), (V{"Fixed"}));
+        d.cmdRemoveAll->click();
+        EXPECT_EQ(items(d.lstDisplayedTBColumns), V{});
+        d.lstAvailableTBColumns->setCurrentRow(0);  // "Name"
+        d.lstAvailableTBColumns_DblClick();
+        EXPECT_EQ(items(d.lstDisplayedTBColumns), (V{"Name"}));
+        d.cboObjects->setCurrentIndex(1);
+        d.cmdRemoveAll->click();
+        d.cmdCancel->click();
+    }
+    EXPECT_EQ(testsupport::readFile(file), original);
+    {
+        frmDisplayColumns d(nullptr);
+        d.cmdRemoveAll->click();
+        d.cboObjects->setCurrentIndex(1);
+        d.cmdRemoveAll->click();
+        d.cmdOK->click();
+    }
+    xml::Document saved;
+    ASSERT_TRUE(saved.load(file));
+    EXPECT_EQ(saved.count("//COLUMN[@Displayed='1']"), 0);
+    EXPECT_EQ(saved.count("//COLUMN[@Displayed='0']"), 4);
+    EXPECT_EQ(oCustomizeColumns.count("//COLUMN[@Displayed='0']"), 4);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
 }

@@ -1,9 +1,20 @@
 #include "ImportTestSupport.h"
 
+#include "platform/fs/Paths.h"
+
+#include <gtest/gtest.h>
+
 #include <regex>
 #include <unistd.h>
 
 namespace importtest {
+
+void expectFixtureText(const std::string& actual, const std::string& fixture)
+{
+    const std::string path = testsupport::fixturePath("import/" + fixture);
+    if (std::getenv("DALV_WRITE_EXPECTED")) files::writeTextFile(path + ".actual", actual);
+    EXPECT_EQ(actual, testsupport::readFile(path)) << fixture;
+}
 
 std::string serverConnection(ServerDatabase::Engine engine)
 {

@@ -80,4 +80,8 @@ private:
 
 std::string serverConnection(ServerDatabase::Engine engine);
 
+// Expects actual to equal the text of tests/fixtures/import/<fixture>; with DALV_WRITE_EXPECTED
+// set, also writes actual beside it as <fixture>.actual.
+void expectFixtureText(const std::string& actual, const std::string& fixture);
+
 }  // namespace importtest

@@ -236,6 +236,16 @@ TEST_F(Import, ReaderChoiceByAccessTechnology) {
     EXPECT_EQ(r->ConnectionType, "DAO");
     EXPECT_NE(prompts->lastMessage().find("DAO structure reader is not available"), std::string::npos);
 
+    for (int engine : {1, 4}) {  // SQL Server, Oracle: the catalogue-query reader, which fails to connect
+        chooseEngine(engine);
+        r->DBServerName("127.0.0.1,1");
+        const auto shown = prompts->messages.size();
+        EXPECT_FALSE(r->OpenDalvDatabase());
+        EXPECT_EQ(r->ConnectionType, "SYSQUERY");
+        ASSERT_EQ(prompts->messages.size(), shown + 1);
+        EXPECT_EQ(prompts->lastMessage().find("not available"), std::string::npos) << prompts->lastMessage();
+    }
+
     chooseEngine(12);
     r->ConnectionString("Driver=SQLite3;Database=" + dbPath);
     r->AccessConnectionType = "ADOX";  // overrides the engine's own technology
