@@ -200,7 +200,7 @@ std::string writePages(const std::string& Html, const std::string& Target, const
 // of its pages in the first run; that is seen from its first page number, and ends the kind.
 // Returns the last file written; ok as for writePages.
 std::string writeKindPages(const std::string& sheet, const std::string& folder, const std::string& kind, bool& ok) {
-    constexpr int kObjectsPerRun = 500;
+    constexpr int kObjectsPerRun = 1000;
     const int perPage = oReportEngine->HTML_ObjectsPerPage();
     const int pagesPerRun =
         oReportEngine->HTML_MultipleHTMLs() && perPage >= 1 ? std::max(1, kObjectsPerRun / perPage) : 1000000000;
