@@ -317,10 +317,8 @@ void ClearAllTemporaryFiles() {
                 // Names come from the stored project document: only files of our own
                 // temporary folder are touched.
                 if (files::isInside(name, temp)) removeTempFile(name);
-                std::string query = name;
-                size_t pos = query.rfind(".xml");
-                if (pos != std::string::npos) query.replace(pos, 4, "_Query.xml");
-                if (query != name && files::isInside(query, temp)) removeTempFile(query);
+                const std::string query = HandOffFileName(name);
+                if (!query.empty() && files::isInside(query, temp)) removeTempFile(query);
             }
         }
         for (auto& p : ProcessHandles) {

@@ -95,6 +95,15 @@ void setEndProcessHook(void (*hook)(int));
 
 // ---- shared helpers ------------------------------------------------------------------
 void ClearAllTemporaryFiles();
+// The query-tool hand-off document of a connection: its temporary structure file with the
+// final ".xml" replaced by "_Query.xml"; "" when the name does not end in ".xml".
+std::string HandOffFileName(const std::string& tempXmlFileName);
+// Hands the current connection and a query to a new query tool (run at once with executeNow).
+// False when there is no current connection, the document could not be written (told to the
+// user) or the program did not start (told too; such a process is not recorded).
+bool Brenik(bool executeNow, const std::string& query);
+// The query tool's program file.
+std::string BrenikProgram();
 // An undimensioned array (nullopt) is empty; a dimensioned one is not, even without elements.
 template <typename T>
 bool IsEmptyArray(const std::optional<std::vector<T>>& value) {

@@ -240,12 +240,7 @@ void frmDatabaseExplorer::buildControls() {
     sspDate->setObjectName("sspDate");
     sspTime = new QLabel(spStatusBar);
     sspTime->setObjectName("sspTime");
-    for (QLabel* l : {static_cast<QLabel*>(sspCAPS), static_cast<QLabel*>(sspNUM),
-                      static_cast<QLabel*>(sspIns), sspDate, sspTime}) {
-        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        l->setAlignment(Qt::AlignCenter);
-        spStatusBar->addPermanentWidget(l);
-    }
+    ui::addStatusPanels(spStatusBar, {sspCAPS, sspNUM, sspIns, sspDate, sspTime});
     setStatusBar(spStatusBar);
 
     tmrStatus = new QTimer(this);
@@ -414,6 +409,8 @@ void frmDatabaseExplorer::buildTools() {
 
     connect(tbMain, &ui::ToolManager::toolClicked, this,
             [this](const QString& id) { tbMain_ToolClick(id); });
+    connect(tbMain, &ui::ToolManager::toolDropDown, this,
+            [this](const QString& id) { tbMain_ToolDropDown(id); });
 }
 
 // ---- commands ----------------------------------------------------------------------------
@@ -445,6 +442,7 @@ void frmDatabaseExplorer::Form_Load() {
         DisplayTreeview(false);
         tbMain->setBandVisible("HTMLToolBar", false);
         EnableSaveMenus(false);
+        BuildStyleMenus();
         ui::registerProgressTarget(this);
         loaded_ = true;
         LoadHistoryXML();

@@ -130,6 +130,12 @@ public:
     // ---- menus -------------------------------------------------------------------------
     void EnableSaveMenus(bool enable);
     void tbMain_ToolClick(const QString& toolId);
+    // Layout and colour menus, built from the per-user layout catalogue (dvreport.xml).
+    void BuildStyleMenus();
+    void HandleStyleSheetsMenu(const std::string& category, const QString& tool);
+    void HandleColorsMenu(const std::string& category, const QString& tool);
+    void tbMain_ToolDropDown(const QString& tool);
+    xml::Document oLayoutCatalogue;
 
     // ---- project document --------------------------------------------------------------
     void LoadHistoryXML();
@@ -196,6 +202,10 @@ public:
     void DeleteAllDBConnections();
     void ResetAllKeys(xml::Node node, int group, int number, std::string& path);
     void CopyChildNamesToClipboard();
+    void RemoveConnChildren(const std::string& xpath);
+    // After a removal: the current folder and connection numbers name ones that exist, and a
+    // structure whose connection is gone is dropped.
+    void resetCurrentNumbers();
 
     // ---- details grid ------------------------------------------------------------------
     // Fills the grid with the part of the structure that key (an XPath) names; false when
@@ -219,6 +229,9 @@ public:
     std::string SaveXML(bool save);
     std::string SaveHTML(bool save);
     std::string SaveInWord(std::string& path, bool generate);
+    // The current structure through the engine's script sheet into a chosen ".sql" file,
+    // handed to the query tool; false when no script was written and handed on.
+    bool GenerateSQLScript();
     void oDalvWordReport_WhileGenerating(int action, const std::string& message);
 
     // Screen pixels to twips and back (horizontal).

@@ -6,12 +6,15 @@
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
+#include "core/bGlobalUi.h"
 #include "core/cDVUpdates.h"
 #include "core/frmAbout.h"
 #include "options/cReport.h"
+#include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 #include "reports/bXMLSupport.h"
+#include "reports/frmGenerateBatchFile.h"
 #include "reports/cWord.h"
 #include "platform/text/Text.h"
 
@@ -27,6 +30,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <exception>
 #include <regex>
 
@@ -82,7 +86,8 @@ void frmDatabaseExplorer::tbMain_ToolClick(const QString& toolId) {
     else if (category == "ID_DBGROUPNODE") HandleDBGroupNodeMenu(category, toolId);
     else if (category == "ID_DATABASENODE") HandleDatabaseNodeMenu(category, toolId);
     else if (category == "ID_OTHERNODE") HandleOtherNodeMenu(category, toolId);
-    else if (category == "ID_STYLESHEETSMENU" || category == "ID_COLORS") commandNotAvailable(toolId);
+    else if (category == "ID_STYLESHEETSMENU") HandleStyleSheetsMenu(category, toolId);
+    else if (category == "ID_COLORS") HandleColorsMenu(category, toolId);
 }
 
 void frmDatabaseExplorer::commandNotAvailable(const QString& toolId) {
@@ -247,9 +252,11 @@ void frmDatabaseExplorer::HandleToolsMenu(const std::string& category, const QSt
     try {
         const std::string command = commandWord(category, tool);
         if (command == "BRENIK") {
-            if (!oReportEngine->ConnectionString().empty()) commandNotAvailable(tool);
-        } else if (command == "GENERATESQLSCRIPT" || command == "GENERATEBATCHFILE") {
-            commandNotAvailable(tool);
+            if (!oReportEngine->ConnectionString().empty()) Brenik(false, "");
+        } else if (command == "GENERATESQLSCRIPT") {
+            if (ensureStructureLoaded()) GenerateSQLScript();
+        } else if (command == "GENERATEBATCHFILE") {
+            frmGenerateBatchFile(this).ShowMe();
         }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleToolsMenu");
@@ -268,7 +275,7 @@ void frmDatabaseExplorer::HandleHelpMenu(const std::string& category, const QStr
             oWebService->CheckApplicationUpdates(&wait);
             if (oWebService->closeRequested) close();
         }
-        else if (command == "DALVANEHELP") ui::prompter().openExternally(GetHelpFileLocation());
+        else if (command == "DALVANEHELP") KeyHelp(focusWidget() ? focusWidget() : this);
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleHelpMenu");
     }
@@ -289,7 +296,7 @@ void frmDatabaseExplorer::HandleDBGroupNodeMenu(const std::string& category, con
         const std::string command = commandWord(category, tool);
         if (command == "COLLAPSEALL") CollapseAll(stMain->currentItem(), true);
         else if (command == "EXPANDALL") CollapseAll(stMain->currentItem(), false);
-        else if (command == "GENERATEBATCHFILE") commandNotAvailable(tool);
+        else if (command == "GENERATEBATCHFILE") frmGenerateBatchFile(this).ShowMe();
         else if (command == "NEWDATABASE") showConnectionWizard();
         else if (command == "RENAMEGROUP")
             showFolderDialog("Rename", stMain->currentItem() ? stMain->currentItem()->text(0).toStdString() : "");
@@ -383,8 +390,7 @@ void frmDatabaseExplorer::OpenAllRows() {
     if (!node) return;
     const std::string query = OpenAllRowsQuery(node->text(0).trimmed().toStdString(),
                                                oReportEngine->CurrentDatabaseEngineId());
-    (void)query;  // handed to the query tool once it exists
-    commandNotAvailable("ID_OtherNode_OpenAllRows");
+    Brenik(true, query);
 }
 
 // ---- folders and connections -------------------------------------------------------------
@@ -440,6 +446,10 @@ void frmDatabaseExplorer::DeleteDBConnection(int number) {
         if (!conn) return;
         DeleteConnectionTempFiles(g, number);
         conn.remove();
+        // The current connection keeps its place when one before it goes.
+        if (number < oReportEngine->CurrentDatabaseNumber())
+            oReportEngine->CurrentDatabaseNumber(oReportEngine->CurrentDatabaseNumber() - 1);
+        resetCurrentNumbers();
         int c = 1;
         for (xml::Node e : oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) +
                                                    "]/DATABASECONNECTION")) {
@@ -453,6 +463,27 @@ void frmDatabaseExplorer::DeleteDBConnection(int number) {
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.DeleteDBConnection");
     }
+}
+
+void frmDatabaseExplorer::resetCurrentNumbers() {
+    const int groups = oStructures.count("DATABASESTRUCTURES/DATABASEGROUP");
+    const int g = std::clamp(oReportEngine->CurrentDatabaseGroup(), 1, std::max(groups, 1));
+    oReportEngine->CurrentDatabaseGroup(g);
+    const int connections = oStructures.count("DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]/DATABASECONNECTION");
+    oReportEngine->CurrentDatabaseNumber(std::clamp(oReportEngine->CurrentDatabaseNumber(), 1, std::max(connections, 1)));
+    // A structure whose connection is gone is not kept beside another connection's options.
+    if (!currentConnectionLoaded() && structureLoaded()) {
+        loadedFrom_.clear();
+        oReportEngine->oResultXML.reset();
+        EnableSaveMenus(false);
+        ClearPreviews();
+    }
+}
+
+void frmDatabaseExplorer::RemoveConnChildren(const std::string& xpath) {
+    xml::Node element = oStructures.selectSingleNode(xpath);
+    if (!element) return;
+    for (xml::Node child : element.childElements()) child.remove();
 }
 
 void frmDatabaseExplorer::DeleteDBGroup() {
@@ -476,6 +507,7 @@ void frmDatabaseExplorer::DeleteDBGroup() {
             }
             ++i;
         }
+        resetCurrentNumbers();
         PopulateLHXML();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.DeleteDBGroup");
@@ -490,6 +522,7 @@ void frmDatabaseExplorer::DeleteAllDBGroups() {
             for (int c = 1, n = folders[g - 1].count("DATABASECONNECTION"); c <= n; ++c)
                 DeleteConnectionTempFiles(static_cast<int>(g), c);
         for (xml::Node f : oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP")) f.remove();
+        resetCurrentNumbers();
         PopulateLHXML();
         ClearPreviews();
     } catch (const std::exception& e) {
@@ -508,6 +541,7 @@ void frmDatabaseExplorer::DeleteAllDBConnections() {
                 conn.remove();
             }
         }
+        resetCurrentNumbers();
         PopulateLHXML();
         ClearPreviews();
     } catch (const std::exception& e) {
@@ -588,6 +622,37 @@ std::string frmDatabaseExplorer::SaveInWord(std::string& path, bool generate) {
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.SaveInWord");
         return {};
+    }
+}
+
+bool frmDatabaseExplorer::GenerateSQLScript() {
+    try {
+        const std::string sheet = oReportEngine->ScriptXSL();
+        if (sheet.empty() || !files::fileExists(sheet)) {
+            ui::MsgBox("Unable to generate script file", ui::MsgButtons::OK, ui::MsgIcon::None, appTitle());
+            return false;
+        }
+        const std::string path = chosenFile("SQL Query file | *.sql", "*.sql");
+        if (path.empty()) return false;
+        std::string script;
+        if (!oReportEngine->ApplyXSL(sheet, false, &script)) return false;
+        errno = 0;
+        if (!files::writeTextFile(path, script)) {
+            const long number = files::errorNumberOf(errno);
+            const std::string text = files::fileErrorText(
+                number, "Unable to save SQL Script file, access denied\nTry to save different folder.");
+            if (text.empty())
+                HandleError(number, "The script file " + path + " could not be written.",
+                            "frmDatabaseExplorer.GenerateSQLScript");
+            else
+                ui::MsgBox(text, ui::MsgButtons::OK,
+                           number == files::kPermissionDenied ? ui::MsgIcon::Critical : ui::MsgIcon::Information);
+            return false;
+        }
+        return Brenik(false, script);
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.GenerateSQLScript");
+        return false;
     }
 }
 

@@ -1,5 +1,6 @@
 // The connection wizard: window, pages, navigation, closing and progress.
 #include "import/frmDatabaseConnection.h"
+#include "reports/frmGenerateBatchFile.h"
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
@@ -589,4 +590,5 @@ void ShowConnectionWizard(QWidget* owner, const std::string& openMode) {
 void InstallConnectionWizard() {
     frmDatabaseExplorer::ConnectionWizard = &ShowConnectionWizard;
     frmDatabaseExplorer::ConnectionProperties = &ShowConnectionProperties;
+    frmDatabaseConnection::GenerateBatchFile = [](QWidget* owner) { frmGenerateBatchFile(owner).ShowMe(); };
 }

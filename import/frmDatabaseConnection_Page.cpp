@@ -414,7 +414,7 @@ void frmDatabaseConnection::cmdOpen_Click(int index) {
     try {
         ui::FileRequest req;
         req.initialPath = ReportsFolder;
-        if (index == 0) req.filter = "Microsoft Access Database | *.mdb";
+        if (index == 0) req.filter = "Microsoft Access Database | *.mdb;*.accdb";
         else if (index == 1) req.filter = "Microsoft Access System Database | *.mdw";
         else return;
         const std::string chosen = ui::prompter().chooseFile(req);
@@ -556,7 +556,8 @@ bool frmDatabaseConnection::ValidateAccessConnInfo() {
             stop("File does not exist, please enter a valid file name");
             return false;
         }
-        if (files::extensionOf(path) != "mdb") {
+        // ACE files (.accdb) are read by the same readers as Jet files.
+        if (files::extensionOf(path) != "mdb" && files::extensionOf(path) != "accdb") {
             stop("Invalid file format, please select a mdb file.");
             return false;
         }

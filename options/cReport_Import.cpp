@@ -4,6 +4,8 @@
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "import/cADODB.h"
+#include "import/cADOX.h"
+#include "import/cDAO.h"
 #include "import/cDBSysQuery.h"
 #include "options/ReaderSlots.h"
 #include "options/ReportSupport.h"
@@ -36,6 +38,8 @@ private:
 // A new reader for an access technology; null when this build has none for it.
 std::unique_ptr<StructureReader> createReader(const std::string& technology) {
     if (technology == "ADODB") return std::make_unique<cADODB>();
+    if (technology == "ADOX") return std::make_unique<cADOX>();
+    if (technology == "DAO") return std::make_unique<cDAO>();
     if (technology == "SYSQUERY") return std::make_unique<cDBSysQuery>();
     if (technology == "XML") return std::make_unique<cStructureFile>();
     return nullptr;
@@ -88,6 +92,14 @@ bool cReport::OpenDalvDatabase() {
             reader->ConnectionString = XMLFilePath().empty() ? DatabasePath() : XMLFilePath();
         else if (ConnectionType != "DAO")
             reader->ConnectionString = BuildConnectionString();
+        if (auto* dao = dynamic_cast<cDAO*>(reader.get())) {
+            dao->DatabasePath = DatabasePath();
+            dao->AccessPassword = AccessDatabasePassword();
+            dao->WorkgroupDatabase = WorkgroupDatabase();
+            dao->UserName = UserName();
+            dao->Password = Password();
+            dao->DatabaseEngine = DatabaseEngine();
+        }
         reader->DatabaseName = DatabaseName();
         if (auto* sysQuery = dynamic_cast<cDBSysQuery*>(reader.get())) {
             sysQuery->CurrentDatabaseEngineId = static_cast<std::int16_t>(m_CurrentDatabaseEngineId);

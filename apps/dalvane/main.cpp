@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     } else {
         ui::setPrompter(std::make_unique<QtPrompter>());
         InstallErrorDialog();
+        InstallContextHelp();
 #ifdef DALV_HAVE_MAIN_WINDOW
         InstallMainWindowHook();
         InstallConnectionWizard();

@@ -282,6 +282,14 @@ const Value& Recordset::field(std::string_view name) const {
     return field(*i);
 }
 
+const Value& Recordset::value(long long row, int column) const {
+    d_->requireOpen();
+    if (row < 0 || row >= static_cast<long long>(d_->rows.size()) || column < 0 ||
+        column >= static_cast<int>(d_->fields.size()))
+        throw Error(err::ItemNotFound, "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+    return d_->rows[row][column];
+}
+
 std::string Recordset::getString(std::string_view columnDelimiter, std::string_view rowDelimiter,
                                  std::string_view nullExpr, long long rows) {
     d_->requireOpen();

@@ -92,6 +92,9 @@ public:
     const Value& field(int index) const;
     const Value& field(std::string_view name) const;
     const Value& operator[](std::string_view name) const { return field(name); }
+    // A fetched row's value by position (0-based row and column), the cursor unmoved: for
+    // views that show every row. Throws err::ItemNotFound outside the fetched rows.
+    const Value& value(long long row, int column) const;
 
     // The rows from the current one on as text (the platform's clip-string form): values joined
     // by columnDelimiter, each row followed by rowDelimiter, Null as nullExpr. rows < 0 means all.

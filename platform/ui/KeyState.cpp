@@ -1,5 +1,7 @@
 #include "platform/ui/KeyState.h"
 
+#include <QStatusBar>
+
 #include <QDir>
 #include <QFile>
 
@@ -44,6 +46,14 @@ KeyStatePanel::KeyStatePanel(const QString& caption, QWidget* parent) : QLabel(c
     setAlignment(Qt::AlignCenter);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setMinimumWidth(fontMetrics().horizontalAdvance(caption) + 12);
+}
+
+void addStatusPanels(QStatusBar* bar, std::initializer_list<QLabel*> panels) {
+    for (QLabel* l : panels) {
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setAlignment(Qt::AlignCenter);
+        bar->addPermanentWidget(l);
+    }
 }
 
 }  // namespace ui

@@ -8,6 +8,10 @@
 #include <QLabel>
 #include <QString>
 
+#include <initializer_list>
+
+class QStatusBar;
+
 namespace ui {
 
 enum class LockKey { CapsLock, NumLock, ScrollLock };
@@ -28,5 +32,8 @@ public:
     void setOn(bool on) { setEnabled(on); }
     bool isOn() const { return isEnabled(); }
 };
+
+// Places the panels, sunken and centred, at the right end of a status bar in the given order.
+void addStatusPanels(QStatusBar* bar, std::initializer_list<QLabel*> panels);
 
 }  // namespace ui

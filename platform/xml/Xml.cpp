@@ -241,9 +241,17 @@ Node Node::appendElement(std::string_view name) {
 
 void Node::appendCData(std::string_view text) {
     if (!n_) return;
-    xmlNodePtr c = xmlNewCDataBlock(n_->doc, reinterpret_cast<const xmlChar*>(text.data()),
-                                    static_cast<int>(text.size()));
-    xmlAddChild(n_, c);
+    // "]]>" cannot stand inside one section: it is split after "]]", the rest goes on in a
+    // new section, and the element's text stays the same.
+    for (;;) {
+        const size_t end = text.find("]]>");
+        const std::string_view part = end == std::string_view::npos ? text : text.substr(0, end + 2);
+        xmlNodePtr c = xmlNewCDataBlock(n_->doc, reinterpret_cast<const xmlChar*>(part.data()),
+                                        static_cast<int>(part.size()));
+        xmlAddChild(n_, c);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 2);
+    }
 }
 
 Node Node::appendChild(Node child) {

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -247,4 +248,19 @@ TEST(AboutBox, CaptionMailLinkAndFolderPicker) {
     EXPECT_EQ(KX_BrowseFolder("Choose"), "");  // cancelled
     EXPECT_EQ(KX_BrowseFolder("Choose"), "");  // not a folder
     EXPECT_EQ(KX_BrowseFolder("Choose"), dir.path());
+
+    // F1 opens the help page of the control, else of its window, else the start page.
+    InstallContextHelp();
+    QWidget form;
+    form.setObjectName("frmGenerateBatchFile");
+    auto* field = new QLineEdit(&form);
+    auto* special = new QLineEdit(&form);
+    special->setProperty("helpTopic", "reports.html#layouts");
+    const std::string help = files::parentFolder(GetHelpFileLocation());
+    for (auto [w, page] : {std::pair<QWidget*, std::string>{field, "batch.html"}, {special, "reports.html#layouts"},
+                           {about.lblTorvik, "index.html"}}) {
+        QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+        QApplication::sendEvent(w, &f1);
+        EXPECT_EQ(prompter->opened.back(), files::joinPath(help, page));
+    }
 }

@@ -2,9 +2,12 @@
 // of two folders and three SQLite databases imported through the options object.
 #include "ExplorerTestSupport.h"
 #include "explorer/frmDatabaseGroup.h"
+#include "reports/frmGenerateBatchFile.h"
 #include "platform/db/Connection.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -12,6 +15,7 @@
 #include <QMenu>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProcess>
 #include <QStandardItemModel>
 #include <QRegularExpression>
 #include <QSplitter>
@@ -330,6 +334,41 @@ TEST_F(ExplorerProject, PreviewLinksSelectTheirNodes) {
     closeWindow(*w);
 }
 
+TEST_F(ExplorerProject, QueryToolCommandsHandTheCurrentConnectionOver) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "Northwind|1|1");
+    click(*w, "customers|1|1|1|1");
+    const std::string handOff = HandOffFileName(
+        oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[1]").attribute("TempXMLFileName"));
+    w->tbMain_ToolClick("ID_OtherNode_OpenAllRows");
+    ASSERT_EQ(ProcessHandles.size(), 1u);
+    xml::Document doc;
+    ASSERT_TRUE(doc.load(handOff));
+    EXPECT_EQ(doc.selectSingleNode("BRENIK/QUERY").text(), "Select * from customers");
+    EXPECT_EQ(doc.selectSingleNode("BRENIK/@ExecuteNow").text(), "True");
+
+    // This engine has no script sheet.
+    w->tbMain_ToolClick("ID_Tools_GenerateSQLScript");
+    EXPECT_EQ(prompts->lastMessage(), "Unable to generate script file");
+    // A script that cannot be written is not handed on.
+    oReportEngine->CurrentDatabaseEngineId(1);
+    prompts->fileAnswers.push_back(dir.file("no/such/folder/s.sql"));
+    EXPECT_FALSE(w->GenerateSQLScript());
+    EXPECT_EQ(ProcessHandles.size(), 1u);
+    prompts->fileAnswers.push_back(reportFile("s.sql"));
+    EXPECT_TRUE(w->GenerateSQLScript());
+    EXPECT_EQ(ProcessHandles.size(), 2u);
+    const std::string script = testsupport::readFile(reportFile("s.sql"));
+    EXPECT_NE(script.find("CREATE TABLE [customers] ("), std::string::npos) << script;
+    ASSERT_TRUE(doc.load(handOff));
+    EXPECT_EQ(doc.selectSingleNode("BRENIK/QUERY").text(), script);
+    EXPECT_EQ(doc.selectSingleNode("BRENIK/@ExecuteNow").text(), "False");
+    for (auto& p : ProcessHandles) p->kill();
+    ProcessHandles.clear();
+    closeWindow(*w);
+}
+
 TEST_F(ExplorerProject, PopupsFollowTheNodeAndTheirSource) {
     auto w = open();
     prompts->messageAnswers.push_back(ui::MsgResult::Yes);
@@ -463,7 +502,6 @@ TEST_F(ExplorerTest, ToolIdentifiersGiveCategoryAndCommand) {
 
     // Commands whose windows come later say so.
     for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"}, {"ID_Insert_Diagram", "Diagram"},
-                               {"ID_Tools_GenerateBatchFile", "Generate Batch File"},
                                {"ID_DatabaseNode_Properties", "Properties"}}) {
         w->tbMain_ToolClick(id);
         EXPECT_EQ(prompts->lastMessage(), std::string("The command \"") + caption + "\" is not available yet.");
@@ -509,12 +547,16 @@ TEST_F(ExplorerProject, RemovingRenumbersWhatFollows) {
     EXPECT_EQ(orders.selectSingleNode("DBOPTIONS/MOREINFO/DATABASE/@CurrentDatabaseNumber").text(), "1");
     EXPECT_NE(w->treeNode("Orders|2|1"), nullptr);
     EXPECT_EQ(w->treeNode("O'Brien Stock|2|1"), nullptr);
+    // The removed connection's structure is not kept as the current one's.
+    EXPECT_EQ(oReportEngine->CurrentDatabaseNumber(), 1);
+    EXPECT_FALSE(oReportEngine->oResultXML && !oReportEngine->oResultXML->isEmpty());
 
     // Removing folder 1 moves "Sales Data" into its place.
     click(*w, "Dalvane Group|1");
     prompts->messageAnswers.push_back(ui::MsgResult::Yes);
     w->tbMain_ToolClick("ID_Edit_RemoveGroup");
     xml::Node sales = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]");
+    EXPECT_EQ(oReportEngine->CurrentDatabaseGroup(), 1);
     EXPECT_EQ(sales.attribute("Key"), "Sales Data|1");
     EXPECT_EQ(sales.attribute("RHXPath"), "DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION");
     orders = sales.selectSingleNode("DATABASECONNECTION");
@@ -753,8 +795,10 @@ TEST_F(ExplorerProject, DetailsGridReportChecksReachTheStructureAndPrint) {
     EXPECT_EQ(s.count("DATABASE/TABLE[1]//*[@Report='1']"), 0);
     EXPECT_GT(s.count("DATABASE/TABLE[1]//*[@Report='0']"), 0);
     EXPECT_EQ(s.selectSingleNode("DATABASE/TABLE[2]/@Report").text(), "1");
-    for (int r = 0; r < customers->rowCount(); ++r)
-        if (customers->child(r, 0)->isCheckable()) EXPECT_EQ(customers->child(r, 0)->checkState(), Qt::Unchecked);
+    for (int r = 0; r < customers->rowCount(); ++r) {
+        QStandardItem* child = customers->child(r, 0);
+        EXPECT_TRUE(!child->isCheckable() || child->checkState() == Qt::Unchecked) << r;
+    }
     // ... and the next report leaves the table out.
     const std::string xmlPath = dir.file("report.xml");
     ASSERT_TRUE(oReportEngine->SaveXML(xmlPath, true, false));
@@ -799,5 +843,83 @@ TEST_F(ExplorerProject, DetailsGridReportChecksReachTheStructureAndPrint) {
     EXPECT_TRUE(hiddenDuringPreview);
     EXPECT_FALSE(w->ugDetails->isColumnHidden(0));
     EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, LayoutAndColourMenusChangeThePreviewAtOnce) {
+    files::writeTextFile(files::joinPath(DataFolder, "dvreport.xml"), R"(<REPORT>
+  <LAYOUT Type="BuiltIn" Caption="Standard" Default="True" XSLFile="ReportFormat1.xsl">
+    <STYLE Type="BuiltIn" Caption="Blue" Default="True" CSSFile="ReportFormat1a.css" ImagePrefix="blu" ColourScheme="Blue"/>
+    <STYLE Type="BuiltIn" Caption="Green" CSSFile="ReportFormat1b.css" ColourScheme="Green"/>
+  </LAYOUT>
+  <LAYOUT Type="BuiltIn" Caption="Printer Friendly" XSLFile="PrinterFriendly.xsl">
+    <STYLE Type="BuiltIn" Caption="Printer Friendly" CSSFile="PrinterFriendly.css" ImagePrefix="pf1" ColourScheme="Black"/>
+  </LAYOUT>
+  <LAYOUT Type="BuiltIn" Caption="Two Words" XSLFile="A.xsl"/>
+  <LAYOUT Type="BuiltIn" Caption="Two_Words" XSLFile="B.xsl"/>
+  <LAYOUT Type="Custom" Caption="Mine" XSLFile="/tmp/mine.xsl"/>
+</REPORT>)");
+    auto w = open();
+    ui::ToolManager& tb = *w->tbMain;
+    const QStringList layouts = tb.bandTools("ID_StylesheetsMenu");
+    ASSERT_EQ(layouts.size(), 4) << layouts.join(' ').toStdString();  // the custom layout is not offered
+    EXPECT_TRUE(tb.isChecked("ID_STYLESHEETSMENU_STANDARD"));
+    EXPECT_EQ(tb.dropDownBand("ID_Colors"), "ID_COLORS_Standard_Colors");
+    EXPECT_EQ(tb.bandTools("ID_COLORS_Printer Friendly_Colors").size(), 0);
+    EXPECT_EQ(tb.bandTools("ID_COLORS_Standard_Colors"),
+              (QStringList{"ID_COLORS_STANDARD_BLUE", "ID_COLORS_STANDARD_GREEN"}));
+
+    // Captions differing only by blank and "_" keep their own items.
+    for (const QString& id : {layouts[2], layouts[3]}) {
+        w->tbMain_ToolClick(id);
+        EXPECT_EQ(files::fileName(oReportEngine->HTML_CurrentXSL()), tb.caption(id) == "Two Words" ? "A.xsl" : "B.xsl");
+    }
+    EXPECT_EQ(tb.dropDownBand("ID_Colors"), "ID_COLORS_Two_Words_Colors");
+
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "O'Brien Stock|2|1");
+    w->tbMain_ToolClick("ID_STYLESHEETSMENU_STANDARD");
+    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1a.css"), std::string::npos);
+    // A style without an image prefix still sets its colour scheme; the preview follows.
+    w->tbMain_ToolClick("ID_COLORS_STANDARD_GREEN");
+    EXPECT_EQ(oReportEngine->HTML_ColourScheme(), "Green");
+    EXPECT_EQ(oReportEngine->HTML_ImagePrefix(), "blu");
+    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, GenerateBatchFileWritesForTheLoadedConnection) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "O'Brien Stock|2|1");
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = dynamic_cast<frmGenerateBatchFile*>(QApplication::activeModalWidget());
+        if (!d) return;
+        shown = true;
+        EXPECT_EQ(d->txtBatchFile->text().toStdString(),
+                  files::joinPath(ReportsFolder, "Batch Process", "O'Brien Stock.sh"));
+        // The last checked box cannot be cleared; its tab stays enabled.
+        d->chkOutputType[1]->click();
+        d->chkOutputType[2]->click();
+        EXPECT_FALSE(d->chkOutputType[0]->isEnabled());
+        EXPECT_EQ(d->DisabledOutputIndex, 0);
+        EXPECT_TRUE(d->atOutputSettings->isTabEnabled(0));
+        EXPECT_FALSE(d->atOutputSettings->isTabEnabled(2));
+        d->chkOutputType[2]->click();
+        EXPECT_TRUE(d->chkOutputType[0]->isEnabled());
+        EXPECT_TRUE(d->atOutputSettings->isTabEnabled(2));
+        d->cmdOK->click();
+    });
+    w->tbMain_ToolClick("ID_Tools_GenerateBatchFile");
+    EXPECT_TRUE(shown);
+    const std::string script = files::joinPath(ReportsFolder, "Batch Process", "O'Brien Stock.sh");
+    ASSERT_EQ(prompts->opened, std::vector<std::string>{script});
+    xml::Document doc;
+    ASSERT_TRUE(doc.load(files::joinPath(ReportsFolder, "Batch Process", "O'Brien Stock.xml")));
+    // The document lists every report whatever boxes were cleared.
+    EXPECT_EQ(doc.count("DALVIMPORT/DATABASE[ENGINE='12']/REPORTS/REPORT"), 3);
+    EXPECT_EQ(doc.selectSingleNode("DALVIMPORT/DATABASE/CONNECTIONSTRING").text(), "Driver=SQLite3;Database=" + stock);
     closeWindow(*w);
 }

@@ -8,6 +8,7 @@
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/fs/Paths.h"
+#include "reports/bBatchFile.h"
 #include "reports/bHandleCMD_Batch.h"
 #include "support/TestSupport.h"
 #include "test_html_support.h"
@@ -119,7 +120,8 @@ protected:
     }
 
     // Runs dalvane on path with a private home and no display; fails the test on a hang.
-    Outcome run(const std::string& path, int timeoutMs = 120000) {
+    // With program given, that program is started without arguments instead (path unused).
+    Outcome run(const std::string& path, int timeoutMs = 120000, const std::string& program = {}) {
         Outcome o;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* k : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_DOCUMENTS_DIR"}) env.remove(k);
@@ -132,9 +134,10 @@ protected:
         p.setProcessEnvironment(env);
         QElapsedTimer timer;
         timer.start();
-        p.start(QString::fromStdString(dalvanePath()), {QString::fromStdString(path)});
+        const std::string started = program.empty() ? dalvanePath() : program;
+        p.start(QString::fromStdString(started), program.empty() ? QStringList{QString::fromStdString(path)} : QStringList{});
         if (!p.waitForStarted(10000)) {
-            ADD_FAILURE() << "cannot start " << dalvanePath();
+            ADD_FAILURE() << "cannot start " << started;
             return o;
         }
         o.finished = p.waitForFinished(timeoutMs);
@@ -229,6 +232,36 @@ TEST_F(BatchRun, StructureDocumentIsReportedAgainAsEngine13) {
     expectHtmlReport(html, "sample", tables);
     EXPECT_EQ(tableNames(files::joinPath(html, "again.xml")), tables);
     EXPECT_EQ(tableNames(dir.file("sample.xml")), tables);
+}
+
+// Engines 8-10 read Access files named by DBNAME; a database password comes from the entry and a
+// wrong one fails the entry instead of importing.
+TEST_F(BatchRun, AccessFilesOfEnginesEightToTen) {
+    const std::string jet3 = testsupport::accessCopy(dir, "nwind.mdb");
+    const std::string jet4 = testsupport::accessCopy(dir, "DateTestDatabase.mdb");
+    const std::string ace = testsupport::accessCopy(dir, "ASampleDatabase.accdb");
+    testsupport::setAccessPassword(jet4, "Sesam", true);
+    const std::string out = dir.file("access");
+    auto entry = [&](int engine, const std::string& file, const std::string& extra, const std::string& reports) {
+        return "<DATABASE><ENGINE>" + std::to_string(engine) + "</ENGINE><DBNAME>" + xmlEscaped(file) + "</DBNAME>" +
+               extra + "<REPORTS>" + reports + "</REPORTS></DATABASE>";
+    };
+    const std::string xmlReport = "<REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) + "\"/>";
+    Outcome o = run(writeBatch(
+        "access.xml",
+        entry(10, jet3, "", xmlReport + "<REPORT Format=\"HTML\" Path=\"" + xmlEscaped(dir.file("html")) + "\"/>") +
+            entry(9, jet4, "<ACCESSDB><DATABASEPASSWORD>Sesam</DATABASEPASSWORD></ACCESSDB>", xmlReport) +
+            entry(9, jet4, "<ACCESSDB><DATABASEPASSWORD>sesam</DATABASEPASSWORD></ACCESSDB>", xmlReport) +
+            entry(8, ace, "", xmlReport + "<REPORT Format=\"WORD\" Path=\"" + xmlEscaped(out) + "\"/>")));
+    EXPECT_EQ(o.codes(), (std::vector<int>{0, 0, 10, 0})) << describe(o);
+    EXPECT_NE(o.err.find("Incorrect database login name and password, try again!"), std::string::npos) << o.err;
+    const auto tables = tableNames(files::joinPath(out, "nwind.xml"));
+    EXPECT_EQ(tables.size(), 9u);
+    EXPECT_NE(std::find(tables.begin(), tables.end(), "Umsätze"), tables.end());
+    expectHtmlReport(dir.file("html"), "nwind", tables);
+    EXPECT_EQ(tableNames(files::joinPath(out, "DateTestDatabase.xml")), std::vector<std::string>{"DateTest"});
+    EXPECT_EQ(tableNames(files::joinPath(out, "ASampleDatabase.xml")), std::vector<std::string>{"Asset Items"});
+    EXPECT_TRUE(files::fileExists(files::joinPath(out, "ASampleDatabase.docx")));
 }
 
 // ---- where reports go --------------------------------------------------------------------
@@ -438,6 +471,62 @@ TEST_F(BatchRun, MariaDBDatabase) {
     EXPECT_EQ(tableNames(files::joinPath(out, "shop.xml")).size(), 2u);
     expectHtmlReport(files::joinPath(out, "html"), "shop", {"customers", "orders"});
     expectDocx(files::joinPath(out, "shop.docx"));
+}
+
+// ---- the batch-file generator ------------------------------------------------------------
+
+TEST_F(BatchRun, GeneratedDocumentAndScriptReportTheSample) {
+    testsupport::ScopedPrompter prompts;
+    DataFolder = files::joinPath(DALV_SOURCE_DIR, "data");
+    AppFolder = files::parentFolder(dalvanePath());
+    ASSERT_TRUE(InitReportEngine());
+    cReport& r = *oReportEngine;
+    r.CurrentDatabaseEngineId(12);
+    ASSERT_TRUE(r.ResetConnectionString());
+    r.ConnectionString(sampleConnection());
+    r.DatabaseName("sample");
+    // Blanks, quotes and $ in every path and in the connection's name.
+    const std::string hostile = "it's $HOME `x` 'y";
+    ReportsFolder = dir.file("Reports " + hostile);
+    files::createFolders(ReportsFolder);
+    oStructures.loadXML("<DATABASESTRUCTURES><DATABASEGROUP Name='g'><DATABASECONNECTION Name=\"" +
+                        xmlEscaped("O'Brien $1") + "\"/></DATABASEGROUP></DATABASESTRUCTURES>");
+    r.CurrentDatabaseGroup(1);
+    r.CurrentDatabaseNumber(1);
+    const std::string out = dir.file("out " + hostile);
+    const batchfile::Outputs outputs{out + "/html/", out + "/s.xml", out + "/w.docx"};
+
+    // A script named like a batch document would overwrite it: refused, nothing written.
+    std::string clash = dir.file("run.xml");
+    EXPECT_FALSE(batchfile::BatchProcessFile(clash, outputs));
+    EXPECT_FALSE(files::fileExists(clash));
+    EXPECT_EQ(batchfile::documentPathFor("/a.b/NAME.BAT"), "/a.b/NAME.xml");
+    EXPECT_EQ(batchfile::documentPathFor("/a.b/run"), "/a.b/run.xml");
+
+    std::string script;
+    ASSERT_TRUE(batchfile::BatchProcessFile(script, outputs)) << prompts->lastMessage();
+    ReleaseReportEngine();
+    EXPECT_EQ(script, files::joinPath(ReportsFolder, "Batch Process", "O'Brien $1.sh"));
+    const std::string document = files::joinPath(ReportsFolder, "Batch Process", "O'Brien $1.xml");
+    EXPECT_EQ(sfs::status(script).permissions() & sfs::perms::all, sfs::perms::owner_all);
+    EXPECT_EQ(sfs::status(document).permissions() & sfs::perms::all, sfs::perms::owner_read | sfs::perms::owner_write);
+    xml::Document doc;
+    ASSERT_TRUE(doc.load(document));
+    EXPECT_EQ(doc.selectSingleNode("DALVIMPORT/DATABASE/CONNECTIONSTRING").text(), sampleConnection());
+    EXPECT_EQ(doc.count("DALVIMPORT/DATABASE/REPORTS/REPORT"), 3);
+
+    Outcome direct = run(document);
+    ASSERT_EQ(direct.exitCode, 0) << describe(direct);
+    expectHtmlReport(out + "/html", "sample", {"regions", "staff"});
+    EXPECT_GE(tableNames(out + "/s.xml").size(), 12u);
+    expectDocx(out + "/w.docx");
+
+    sfs::remove_all(out);
+    Outcome viaScript = run({}, 120000, script);
+    ASSERT_EQ(viaScript.exitCode, 0) << describe(viaScript);
+    EXPECT_EQ(viaScript.codes(), std::vector<int>{0});
+    EXPECT_TRUE(files::fileExists(out + "/s.xml"));
+    expectDocx(out + "/w.docx");
 }
 
 // ---- connection strings (in process) -----------------------------------------------------

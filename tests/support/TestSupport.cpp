@@ -42,4 +42,20 @@ std::string sharedFixturePath(const std::string& relative) {
     return files::joinPath(DALV_SHARED_FIXTURES, relative);
 }
 
+std::string accessCopy(const TempDir& dir, const std::string& name, const std::string& copyName) {
+    const std::string to = dir.file(copyName.empty() ? name : copyName);
+    std::filesystem::copy_file(fixturePath("access/" + name), to);
+    return to;
+}
+
+void setAccessPassword(const std::string& path, const std::string& password, bool wide) {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    std::string area(40, '\0');
+    f.seekg(0x42);
+    f.read(area.data(), 40);
+    for (std::size_t i = 0; i < password.size(); ++i) area[wide ? 2 * i : i] ^= password[i];
+    f.seekp(0x42);
+    f.write(area.data(), 40);
+}
+
 }  // namespace testsupport

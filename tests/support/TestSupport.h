@@ -37,4 +37,12 @@ std::string readFile(const std::string& path);
 std::string fixturePath(const std::string& relative);        // tests/fixtures/...
 std::string sharedFixturePath(const std::string& relative);  // tests/fixtures/... (the Access files live in access/)
 
+// Copies tests/fixtures/access/<name> into dir (as the file name copyName, when given) and
+// returns the copy's path.
+std::string accessCopy(const TempDir& dir, const std::string& name, const std::string& copyName = "");
+// Gives a copy of an Access file that has no database password the (ASCII) password: there the
+// stored header bytes are the mask itself, so the password's bytes are XORed into them.
+// wide: Jet 4 and ACE keep two bytes per character.
+void setAccessPassword(const std::string& path, const std::string& password, bool wide);
+
 }  // namespace testsupport

@@ -168,6 +168,45 @@ TEST_F(WizardTest, ConnectionPageChecksStopAtTheFirstFailure) {
     EXPECT_EQ(connections(), 0);
 }
 
+// Access files through the Access panel: the DAO reader by default, the ADOX reader when the
+// columns are to be sorted; a file that is no database stays on the page and adds nothing.
+TEST_F(WizardTest, AccessFilesImportThroughBothReaders) {
+    auto connectAccess = [&](frmDatabaseConnection& w, const std::string& path, bool sorted) {
+        if (w.CurrentStep == 0) w.cmdNavigate[2]->click();
+        ASSERT_EQ(w.CurrentStep, 1);
+        chooseEngine(w, 9);
+        w.txtDatabasePath->setText(QString::fromStdString(path));
+        if (sorted) w.chkSortColumn->click();
+        w.cmdNavigate[2]->click();
+    };
+    const int before = connections();
+    auto w = openWizard();
+    connectAccess(*w, testsupport::accessCopy(dir, "nwind.mdb"), false);
+    ASSERT_EQ(w->CurrentStep, 3) << prompts->lastMessage();
+    EXPECT_TRUE(w->txtSummary->toPlainText().contains("Number of Tables: 9")) << w->txtSummary->toPlainText().toStdString();
+    EXPECT_TRUE(w->txtSummary->toPlainText().contains("Number of Views: 22"));
+    EXPECT_EQ(oReportEngine->oResultXML->count("DATABASE/TABLE/FOREIGNKEY[@Foreign_Key_Table='Orders']"), 3);
+    w->cmdNavigate[3]->click();
+    EXPECT_EQ(connections(), before + 1);
+
+    auto sortedWizard = openWizard();
+    connectAccess(*sortedWizard, testsupport::accessCopy(dir, "ASampleDatabase.accdb"), true);
+    ASSERT_EQ(sortedWizard->CurrentStep, 3) << prompts->lastMessage();
+    EXPECT_EQ(oReportEngine->ConnectionType, "ADOX");
+    EXPECT_EQ(oReportEngine->oResultXML->selectSingleNode("DATABASE/TABLE/COLUMN[1]/@Name").text(), "Acquired");
+    sortedWizard->cmdNavigate[3]->click();
+    EXPECT_EQ(connections(), before + 2);
+
+    const std::string project = oStructures.xml();
+    auto failing = openWizard();
+    const std::string bogus = dir.file("bogus.mdb");
+    files::writeTextFile(bogus, std::string(8192, 'x'));
+    connectAccess(*failing, bogus, false);
+    EXPECT_EQ(failing->CurrentStep, 1);
+    EXPECT_NE(prompts->lastMessage().find("is not an Access database"), std::string::npos) << prompts->lastMessage();
+    EXPECT_EQ(oStructures.xml(), project);
+}
+
 TEST_F(WizardTest, StructureFileSourceImportsTheFileOrStays) {
     // A structure saved from an import is taken in as a connection of its own.
     const std::string db = sampleDatabase();

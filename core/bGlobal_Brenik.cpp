@@ -1,0 +1,77 @@
+// The hand-off to the query tool: a small document with the connection and the query, and
+// the tool started on it as a process of its own.
+#include "core/bErrorHandler.h"
+#include "core/bGlobal.h"
+#include "options/cReport.h"
+#include "platform/fs/FileErrors.h"
+#include "platform/fs/Paths.h"
+#include "platform/text/Text.h"
+#include "platform/ui/Prompter.h"
+
+#include <QProcess>
+
+#include <cerrno>
+
+std::string HandOffFileName(const std::string& tempXmlFileName) {
+    static const std::string ext = ".xml";
+    if (tempXmlFileName.size() <= ext.size() ||
+        tempXmlFileName.compare(tempXmlFileName.size() - ext.size(), ext.size(), ext) != 0)
+        return {};
+    return tempXmlFileName.substr(0, tempXmlFileName.size() - ext.size()) + "_Query.xml";
+}
+
+std::string BrenikProgram() { return files::joinPath(AppFolder, "brenik"); }
+
+bool Brenik(bool executeNow, const std::string& query) {
+    try {
+        if (!oReportEngine) return false;
+        xml::Document doc;
+        xml::Node root = doc.createRoot("BRENIK");
+        root.setAttribute("ExecuteNow", executeNow ? "True" : "False");
+        root.appendElement("CONNECTIONSTRING").appendCData(oReportEngine->ConnectionString());
+        root.appendElement("DATABASENAME").setText(oReportEngine->DatabaseName());
+        root.appendElement("QUERY").appendCData(query);
+
+        const std::string path = "DATABASESTRUCTURES/DATABASEGROUP[" +
+                                 std::to_string(oReportEngine->CurrentDatabaseGroup()) +
+                                 "]/DATABASECONNECTION[" +
+                                 std::to_string(oReportEngine->CurrentDatabaseNumber()) + "]";
+        xml::Node connection = oStructures.selectSingleNode(path);
+        if (!connection) return false;
+        std::string handOff = HandOffFileName(text::trim(connection.attribute("TempXMLFileName")));
+        // The document holds the password: it goes nowhere but the private temporary folder,
+        // whatever a stored project document names.
+        const std::string temp = TempFolder.empty() ? files::privateTempFolder() : TempFolder;
+        if (!handOff.empty() && !files::isInside(handOff, temp)) handOff = files::uniqueTempFile("brenik", "_Query.xml");
+
+        errno = 0;
+        const long number = handOff.empty() ? files::kBadFileName : 0;
+        if (number != 0 || !files::writeTextFile(handOff, doc.xml(), true)) {
+            const long n = number != 0 ? number : files::errorNumberOf(errno);
+            const std::string text =
+                files::fileErrorText(n, "You dont have permission to save the xml in the selected folder.");
+            if (text.empty())
+                HandleError(n, "The query document " + handOff + " could not be written.", "bGlobal.Brenik");
+            else
+                ui::MsgBox(text, ui::MsgButtons::OK, ui::MsgIcon::Information);
+            return false;
+        }
+
+        auto process = std::make_unique<QProcess>();
+        process->setProgram(QString::fromStdString(BrenikProgram()));
+        process->setArguments({QString::fromStdString(handOff)});
+        process->setWorkingDirectory(QString::fromStdString(AppFolder));
+        process->start();
+        if (!process->waitForStarted(10000)) {
+            ui::MsgBox("The query tool could not be started (" + BrenikProgram() + "): " +
+                           process->errorString().toStdString(),
+                       ui::MsgButtons::OK, ui::MsgIcon::Critical);
+            return false;
+        }
+        ProcessHandles.push_back(std::move(process));
+        return true;
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "bGlobal.Brenik");
+        return false;
+    }
+}

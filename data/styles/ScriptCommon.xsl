@@ -1,0 +1,503 @@
+<?xml version="1.0" encoding="UTF-8"?>
+<!--
+  Shared part of the SQL script sheets: a structure document, from whichever reader, into
+  CREATE TABLE, primary keys, indexes, foreign keys, views and procedures, one statement per
+  line. The importing sheet sets $engine (sqlserver, sqlserver65, oracle, access, db2) and the
+  identifier quotes $qo / $qc; a closing quote inside a name is doubled.
+
+  Reader vocabularies: a column's name is @Column_Name or @Name, its type @Data_Type or
+  @Datatype, its size @Precision or @Length; an index lists COLUMN children or a comma-joined
+  @Column_Name; a foreign key's column is @Foreign_Key_Column or @Related_Column and the
+  element stands under the referenced table (ADO) or the referencing table (DAO).
+-->
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+  <xsl:output method="text" encoding="UTF-8"/>
+  <xsl:strip-space elements="*"/>
+
+  <xsl:variable name="engine" select="'sqlserver'"/>
+  <xsl:variable name="qo" select="'['"/>
+  <xsl:variable name="qc" select="']'"/>
+  <xsl:variable name="nl" select="'&#10;'"/>
+  <xsl:variable name="upper" select="'ABCDEFGHIJKLMNOPQRSTUVWXYZ'"/>
+  <xsl:variable name="lower" select="'abcdefghijklmnopqrstuvwxyz'"/>
+
+  <!-- One entry per foreign key, whatever table the reader put its column pairs under. -->
+  <xsl:key name="fk" match="/DATABASE/TABLE/FOREIGNKEY"
+           use="concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name)"/>
+
+  <xsl:template match="/">
+    <xsl:apply-templates select="DATABASE"/>
+  </xsl:template>
+
+  <xsl:template match="DATABASE">
+    <xsl:if test="$engine = 'sqlserver65'">
+      <xsl:text>SET QUOTED_IDENTIFIER ON;</xsl:text>
+      <xsl:value-of select="$nl"/>
+    </xsl:if>
+    <xsl:apply-templates select="TABLE" mode="create"/>
+    <xsl:apply-templates select="TABLE" mode="indexes"/>
+    <xsl:for-each select="TABLE/FOREIGNKEY">
+      <xsl:variable name="k" select="concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name)"/>
+      <xsl:if test="generate-id() = generate-id(key('fk', $k)[1])">
+        <xsl:call-template name="foreign-key">
+          <xsl:with-param name="pairs" select="key('fk', $k)"/>
+          <xsl:with-param name="number" select="count(preceding::FOREIGNKEY) + 1"/>
+        </xsl:call-template>
+      </xsl:if>
+    </xsl:for-each>
+    <xsl:apply-templates select="VIEW"/>
+    <xsl:apply-templates select="STOREDPROCEDURE"/>
+  </xsl:template>
+
+  <!-- ===== names ===== -->
+
+  <xsl:template name="quote">
+    <xsl:param name="name"/>
+    <xsl:value-of select="$qo"/>
+    <xsl:call-template name="double">
+      <xsl:with-param name="text" select="$name"/>
+      <xsl:with-param name="mark" select="$qc"/>
+    </xsl:call-template>
+    <xsl:value-of select="$qc"/>
+  </xsl:template>
+
+  <!-- text with every mark doubled -->
+  <xsl:template name="double">
+    <xsl:param name="text"/>
+    <xsl:param name="mark"/>
+    <xsl:choose>
+      <xsl:when test="contains($text, $mark)">
+        <xsl:value-of select="concat(substring-before($text, $mark), $mark, $mark)"/>
+        <xsl:call-template name="double">
+          <xsl:with-param name="text" select="substring-after($text, $mark)"/>
+          <xsl:with-param name="mark" select="$mark"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$text"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="column-name">
+    <xsl:param name="c" select="."/>
+    <xsl:choose>
+      <xsl:when test="$c/@Column_Name"><xsl:value-of select="$c/@Column_Name"/></xsl:when>
+      <xsl:otherwise><xsl:value-of select="$c/@Name"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- quoted names of a comma-joined list -->
+  <xsl:template name="quote-list">
+    <xsl:param name="list"/>
+    <xsl:variable name="first">
+      <xsl:choose>
+        <xsl:when test="contains($list, ',')"><xsl:value-of select="substring-before($list, ',')"/></xsl:when>
+        <xsl:otherwise><xsl:value-of select="$list"/></xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:call-template name="quote">
+      <xsl:with-param name="name" select="normalize-space($first)"/>
+    </xsl:call-template>
+    <xsl:if test="contains($list, ',')">
+      <xsl:text>, </xsl:text>
+      <xsl:call-template name="quote-list">
+        <xsl:with-param name="list" select="substring-after($list, ',')"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- ===== tables ===== -->
+
+  <xsl:template name="is-key-column">
+    <xsl:variable name="v" select="translate(@Primary_Key, $upper, $lower)"/>
+    <xsl:if test="string(@Primary_Key) != '' and $v != 'no' and $v != 'false' and $v != '0'">1</xsl:if>
+  </xsl:template>
+
+  <xsl:template match="TABLE" mode="create">
+    <xsl:text>CREATE TABLE </xsl:text>
+    <xsl:call-template name="quote"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
+    <xsl:text> (</xsl:text>
+    <xsl:for-each select="COLUMN">
+      <xsl:sort select="concat(@Ordinal_Position, @Serial_Number)" data-type="number"/>
+      <xsl:if test="position() > 1">, </xsl:if>
+      <xsl:call-template name="column-definition"/>
+    </xsl:for-each>
+    <xsl:variable name="keys">
+      <xsl:for-each select="COLUMN">
+        <xsl:sort select="concat(@Ordinal_Position, @Serial_Number)" data-type="number"/>
+        <xsl:variable name="k"><xsl:call-template name="is-key-column"/></xsl:variable>
+        <xsl:if test="$k = '1'">
+          <xsl:text>, </xsl:text>
+          <xsl:call-template name="quote">
+            <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
+          </xsl:call-template>
+        </xsl:if>
+      </xsl:for-each>
+    </xsl:variable>
+    <xsl:if test="$keys != ''">
+      <xsl:text>, CONSTRAINT </xsl:text>
+      <xsl:call-template name="quote">
+        <xsl:with-param name="name" select="concat('PK_', @Name)"/>
+      </xsl:call-template>
+      <xsl:text> PRIMARY KEY (</xsl:text>
+      <xsl:value-of select="substring($keys, 3)"/>
+      <xsl:text>)</xsl:text>
+    </xsl:if>
+    <xsl:text>);</xsl:text>
+    <xsl:value-of select="$nl"/>
+  </xsl:template>
+
+  <xsl:template name="column-definition">
+    <xsl:call-template name="quote">
+      <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
+    </xsl:call-template>
+    <xsl:text> </xsl:text>
+    <xsl:call-template name="column-type"/>
+    <xsl:variable name="d" select="normalize-space(@Column_Default)"/>
+    <xsl:if test="$d != ''">
+      <xsl:text> DEFAULT </xsl:text>
+      <xsl:call-template name="default-value"><xsl:with-param name="d" select="$d"/></xsl:call-template>
+    </xsl:if>
+    <xsl:variable name="n" select="translate(@Null_Allowed, $upper, $lower)"/>
+    <xsl:if test="$n = 'false' or $n = 'no' or $n = '0'"> NOT NULL</xsl:if>
+  </xsl:template>
+
+  <!-- A default as a literal: numbers, quoted text and bracketed expressions stay as they
+       are; DAO's "text" becomes 'text'; anything else is taken as text. -->
+  <xsl:template name="default-value">
+    <xsl:param name="d"/>
+    <xsl:variable name="last" select="substring($d, string-length($d))"/>
+    <xsl:choose>
+      <xsl:when test="string(number($d)) != 'NaN'"><xsl:value-of select="$d"/></xsl:when>
+      <xsl:when test="starts-with($d, &quot;'&quot;) and $last = &quot;'&quot; and string-length($d) > 1">
+        <xsl:value-of select="$d"/>
+      </xsl:when>
+      <xsl:when test="starts-with($d, '(') and $last = ')' and not(contains($d, ';'))"><xsl:value-of select="$d"/></xsl:when>
+      <xsl:when test="contains('|CURRENT_TIMESTAMP|CURRENT_DATE|CURRENT_TIME|CURRENT_USER|NULL|SYSDATE|',
+                               concat('|', translate($d, $lower, $upper), '|'))">
+        <xsl:value-of select="$d"/>
+      </xsl:when>
+      <!-- a function call such as getdate() or Now() -->
+      <xsl:when test="$last = ')' and contains($d, '(') and not(contains($d, ';')) and not(contains($d, &quot;'&quot;))
+                      and translate(substring-before($d, '('), 'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_.', '') = ''">
+        <xsl:value-of select="$d"/>
+      </xsl:when>
+      <xsl:when test="starts-with($d, '&quot;') and $last = '&quot;' and string-length($d) > 1">
+        <xsl:call-template name="string-literal">
+          <xsl:with-param name="text" select="substring($d, 2, string-length($d) - 2)"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:call-template name="string-literal"><xsl:with-param name="text" select="$d"/></xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="string-literal">
+    <xsl:param name="text"/>
+    <xsl:text>'</xsl:text>
+    <xsl:call-template name="double">
+      <xsl:with-param name="text" select="$text"/>
+      <xsl:with-param name="mark" select="&quot;'&quot;"/>
+    </xsl:call-template>
+    <xsl:text>'</xsl:text>
+  </xsl:template>
+
+  <!-- ===== types ===== -->
+
+  <xsl:template name="column-type">
+    <xsl:variable name="raw">
+      <xsl:choose>
+        <xsl:when test="@Data_Type"><xsl:value-of select="@Data_Type"/></xsl:when>
+        <xsl:otherwise><xsl:value-of select="@Datatype"/></xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:variable name="size">
+      <xsl:choose>
+        <xsl:when test="string(@Precision) != ''"><xsl:value-of select="@Precision"/></xsl:when>
+        <xsl:otherwise><xsl:value-of select="@Length"/></xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:variable name="t" select="normalize-space(translate($raw, $upper, $lower))"/>
+    <xsl:variable name="n">
+      <xsl:choose>
+        <xsl:when test="string(number($size)) != 'NaN' and number($size) > 0"><xsl:value-of select="number($size)"/></xsl:when>
+        <xsl:otherwise>0</xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:variable name="kind">
+      <xsl:choose>
+        <xsl:when test="$t = 'autonumber' or $t = 'counter' or $t = 'serial' or contains($t, 'identity')">counter</xsl:when>
+        <xsl:when test="($t = 'integer' or $t = 'int') and $n = 2">smallint</xsl:when>
+        <xsl:when test="$t = 'long integer' or $t = 'long' or $t = 'int' or $t = 'integer' or $t = 'int4' or $t = 'mediumint'">int</xsl:when>
+        <xsl:when test="$t = 'smallint' or $t = 'short' or $t = 'int2'">smallint</xsl:when>
+        <xsl:when test="$t = 'byte' or $t = 'tinyint' or $t = 'unsigned tinyint'">tinyint</xsl:when>
+        <xsl:when test="$t = 'bigint' or $t = 'int8' or $t = 'big integer'">bigint</xsl:when>
+        <xsl:when test="$t = 'bit' or $t = 'yes/no' or $t = 'yesno' or $t = 'boolean' or $t = 'bool' or $t = 'logical'">bit</xsl:when>
+        <xsl:when test="$t = 'decimal' or $t = 'numeric' or $t = 'number' or $t = 'dec'">decimal</xsl:when>
+        <xsl:when test="$t = 'currency' or $t = 'money' or $t = 'smallmoney'">money</xsl:when>
+        <xsl:when test="$t = 'double' or $t = 'float' or $t = 'double precision' or $t = 'float8'">float</xsl:when>
+        <xsl:when test="$t = 'single' or $t = 'real' or $t = 'float4'">real</xsl:when>
+        <xsl:when test="$t = 'date/time' or $t = 'datetime' or $t = 'smalldatetime' or $t = 'datetime2' or $t = 'timestamp without time zone' or ($t = 'timestamp' and $engine != 'sqlserver' and $engine != 'sqlserver65')">datetime</xsl:when>
+        <xsl:when test="$t = 'date'">date</xsl:when>
+        <xsl:when test="$t = 'time'">time</xsl:when>
+        <xsl:when test="$t = 'text' and $raw = 'Text' and @Data_Type and $n > 0">varchar</xsl:when>
+        <xsl:when test="$t = 'char' or $t = 'character'">char</xsl:when>
+        <xsl:when test="$t = 'nchar' or $t = 'national character'">nchar</xsl:when>
+        <xsl:when test="$t = 'varchar' or $t = 'character varying' or $t = 'varchar2'">varchar</xsl:when>
+        <xsl:when test="$t = 'nvarchar' or $t = 'national character varying' or $t = 'nvarchar2'">nvarchar</xsl:when>
+        <xsl:when test="$t = 'ntext' or $t = 'nclob'">nlongtext</xsl:when>
+        <xsl:when test="$t = 'text' or $t = 'memo' or $t = 'longtext' or $t = 'mediumtext' or $t = 'clob' or $t = 'long varchar' or $t = 'hyperlink'">longtext</xsl:when>
+        <xsl:when test="$t = 'binary'">binary</xsl:when>
+        <xsl:when test="$t = 'varbinary' or $t = 'raw'">varbinary</xsl:when>
+        <xsl:when test="$t = 'image' or $t = 'blob' or $t = 'longblob' or $t = 'ole object' or $t = 'longbinary' or $t = 'long raw' or $t = 'bytea'">blob</xsl:when>
+        <xsl:when test="$t = 'uniqueidentifier' or $t = 'guid' or $t = 'replication id' or $t = 'uuid'">guid</xsl:when>
+        <xsl:otherwise>other</xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:variable name="scale">
+      <xsl:choose>
+        <xsl:when test="string(number(@Scale)) != 'NaN'"><xsl:value-of select="number(@Scale)"/></xsl:when>
+        <xsl:when test="string(number(@Numeric_Scale)) != 'NaN'"><xsl:value-of select="number(@Numeric_Scale)"/></xsl:when>
+        <xsl:otherwise>0</xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:call-template name="engine-type">
+      <xsl:with-param name="kind" select="$kind"/>
+      <xsl:with-param name="n" select="number($n)"/>
+      <xsl:with-param name="scale" select="number($scale)"/>
+      <xsl:with-param name="raw" select="$raw"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <!-- A type this sheet does not know is written as the reader gave it, letters, digits,
+       blanks and underscores only. -->
+  <xsl:template name="other-type">
+    <xsl:param name="raw"/>
+    <xsl:variable name="bad" select="translate($raw, 'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 _', '')"/>
+    <xsl:variable name="clean" select="normalize-space(translate($raw, $bad, ''))"/>
+    <xsl:choose>
+      <xsl:when test="$clean != ''"><xsl:value-of select="$clean"/></xsl:when>
+      <xsl:otherwise>VARCHAR(255)</xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- "(n)" with n, or the default when the reader gave no size -->
+  <xsl:template name="size">
+    <xsl:param name="n"/>
+    <xsl:param name="default" select="255"/>
+    <xsl:text>(</xsl:text>
+    <xsl:choose>
+      <xsl:when test="$n > 0"><xsl:value-of select="$n"/></xsl:when>
+      <xsl:otherwise><xsl:value-of select="$default"/></xsl:otherwise>
+    </xsl:choose>
+    <xsl:text>)</xsl:text>
+  </xsl:template>
+
+  <xsl:template name="precision">
+    <xsl:param name="n"/>
+    <xsl:param name="scale"/>
+    <xsl:param name="max" select="38"/>
+    <xsl:variable name="p">
+      <xsl:choose>
+        <xsl:when test="$n > $max"><xsl:value-of select="$max"/></xsl:when>
+        <xsl:when test="$n > 0"><xsl:value-of select="$n"/></xsl:when>
+        <xsl:otherwise>18</xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:value-of select="concat('(', $p, ',')"/>
+    <xsl:choose>
+      <xsl:when test="$scale > $p"><xsl:value-of select="$p"/></xsl:when>
+      <xsl:otherwise><xsl:value-of select="$scale"/></xsl:otherwise>
+    </xsl:choose>
+    <xsl:text>)</xsl:text>
+  </xsl:template>
+
+  <!-- ===== indexes ===== -->
+
+  <xsl:template match="TABLE" mode="indexes">
+    <xsl:variable name="keyColumns">
+      <xsl:for-each select="COLUMN">
+        <xsl:sort select="concat(@Ordinal_Position, @Serial_Number)" data-type="number"/>
+        <xsl:variable name="k"><xsl:call-template name="is-key-column"/></xsl:variable>
+        <xsl:if test="$k = '1'">
+          <xsl:call-template name="column-name"/>
+          <xsl:text>,</xsl:text>
+        </xsl:if>
+      </xsl:for-each>
+    </xsl:variable>
+    <xsl:for-each select="INDEX">
+      <xsl:variable name="columns">
+        <xsl:choose>
+          <xsl:when test="COLUMN">
+            <xsl:for-each select="COLUMN">
+              <xsl:call-template name="column-name"/>
+              <xsl:text>,</xsl:text>
+            </xsl:for-each>
+          </xsl:when>
+          <xsl:otherwise><xsl:value-of select="concat(@Column_Name, ',')"/></xsl:otherwise>
+        </xsl:choose>
+      </xsl:variable>
+      <xsl:variable name="primary" select="translate(@Primary_Key, $upper, $lower)"/>
+      <!-- The key's own index comes with the table. -->
+      <xsl:if test="$columns != ',' and not($primary = 'yes' or $primary = 'true' or $primary = '1')
+                    and $columns != $keyColumns">
+        <xsl:variable name="unique" select="translate(@Unique, $upper, $lower)"/>
+        <xsl:text>CREATE </xsl:text>
+        <xsl:if test="(not(@Unique) and not(@Index_Type)) or $unique = 'yes' or $unique = 'true' or $unique = '1'">UNIQUE </xsl:if>
+        <xsl:text>INDEX </xsl:text>
+        <xsl:call-template name="quote">
+          <xsl:with-param name="name">
+            <xsl:choose>
+              <!-- SQLite's names for its UNIQUE constraints are reserved to it. -->
+              <xsl:when test="starts-with(@Name, 'sqlite_autoindex')">
+                <xsl:value-of select="concat('UX_', ../@Name, '_', count(preceding-sibling::INDEX) + 1)"/>
+              </xsl:when>
+              <xsl:otherwise><xsl:value-of select="@Name"/></xsl:otherwise>
+            </xsl:choose>
+          </xsl:with-param>
+        </xsl:call-template>
+        <xsl:text> ON </xsl:text>
+        <xsl:call-template name="quote"><xsl:with-param name="name" select="../@Name"/></xsl:call-template>
+        <xsl:text> (</xsl:text>
+        <xsl:choose>
+          <xsl:when test="COLUMN">
+            <xsl:for-each select="COLUMN">
+              <xsl:if test="position() > 1">, </xsl:if>
+              <xsl:call-template name="quote">
+                <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
+              </xsl:call-template>
+              <xsl:if test="@Sort_Order = 'Descending'"> DESC</xsl:if>
+            </xsl:for-each>
+          </xsl:when>
+          <xsl:otherwise>
+            <xsl:call-template name="quote-list"><xsl:with-param name="list" select="@Column_Name"/></xsl:call-template>
+          </xsl:otherwise>
+        </xsl:choose>
+        <xsl:text>);</xsl:text>
+        <xsl:value-of select="$nl"/>
+      </xsl:if>
+    </xsl:for-each>
+  </xsl:template>
+
+  <!-- ===== foreign keys ===== -->
+
+  <xsl:template name="fk-referencing">
+    <xsl:param name="fk"/>
+    <xsl:choose>
+      <xsl:when test="string($fk/@Foreign_Key_Table) != ''"><xsl:value-of select="$fk/@Foreign_Key_Table"/></xsl:when>
+      <xsl:when test="not($fk/@Related_Column)"><xsl:value-of select="$fk/../@Name"/></xsl:when>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="fk-referenced">
+    <xsl:param name="fk"/>
+    <xsl:choose>
+      <xsl:when test="string($fk/@Primary_Key_Table) != ''"><xsl:value-of select="$fk/@Primary_Key_Table"/></xsl:when>
+      <xsl:when test="$fk/@Related_Column"><xsl:value-of select="$fk/../@Name"/></xsl:when>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="foreign-key">
+    <xsl:param name="pairs"/>
+    <xsl:param name="number"/>
+    <xsl:variable name="first" select="$pairs[1]"/>
+    <xsl:variable name="from">
+      <xsl:call-template name="fk-referencing"><xsl:with-param name="fk" select="$first"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:variable name="to">
+      <xsl:call-template name="fk-referenced"><xsl:with-param name="fk" select="$first"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:if test="$from != '' and $to != ''">
+      <xsl:text>ALTER TABLE </xsl:text>
+      <xsl:call-template name="quote"><xsl:with-param name="name" select="$from"/></xsl:call-template>
+      <xsl:text> ADD CONSTRAINT </xsl:text>
+      <xsl:call-template name="quote">
+        <xsl:with-param name="name">
+          <xsl:choose>
+            <xsl:when test="string($first/@Name) != ''"><xsl:value-of select="$first/@Name"/></xsl:when>
+            <xsl:otherwise><xsl:value-of select="concat('FK_', $from, '_', $number)"/></xsl:otherwise>
+          </xsl:choose>
+        </xsl:with-param>
+      </xsl:call-template>
+      <xsl:text> FOREIGN KEY (</xsl:text>
+      <xsl:for-each select="$pairs">
+        <xsl:if test="position() > 1">, </xsl:if>
+        <xsl:call-template name="quote">
+          <xsl:with-param name="name">
+            <xsl:choose>
+              <xsl:when test="@Foreign_Key_Column"><xsl:value-of select="@Foreign_Key_Column"/></xsl:when>
+              <xsl:otherwise><xsl:value-of select="@Related_Column"/></xsl:otherwise>
+            </xsl:choose>
+          </xsl:with-param>
+        </xsl:call-template>
+      </xsl:for-each>
+      <xsl:text>) REFERENCES </xsl:text>
+      <xsl:call-template name="quote"><xsl:with-param name="name" select="$to"/></xsl:call-template>
+      <xsl:text> (</xsl:text>
+      <xsl:for-each select="$pairs">
+        <xsl:if test="position() > 1">, </xsl:if>
+        <xsl:call-template name="quote"><xsl:with-param name="name" select="@Primary_Key_Column"/></xsl:call-template>
+      </xsl:for-each>
+      <xsl:text>)</xsl:text>
+      <xsl:call-template name="fk-rules">
+        <xsl:with-param name="update" select="translate(normalize-space($first/@Update_Rule), $lower, $upper)"/>
+        <xsl:with-param name="delete" select="translate(normalize-space($first/@Delete_Rule), $lower, $upper)"/>
+      </xsl:call-template>
+      <xsl:text>;</xsl:text>
+      <xsl:value-of select="$nl"/>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- Referential actions each engine accepts. -->
+  <xsl:template name="fk-rules">
+    <xsl:param name="update"/>
+    <xsl:param name="delete"/>
+    <xsl:choose>
+      <xsl:when test="$engine = 'sqlserver'">
+        <xsl:if test="$delete = 'CASCADE'"> ON DELETE CASCADE</xsl:if>
+        <xsl:if test="$update = 'CASCADE'"> ON UPDATE CASCADE</xsl:if>
+      </xsl:when>
+      <xsl:when test="$engine = 'oracle'">
+        <xsl:if test="$delete = 'CASCADE'"> ON DELETE CASCADE</xsl:if>
+        <xsl:if test="$delete = 'SET NULL' or $delete = 'SETNULL'"> ON DELETE SET NULL</xsl:if>
+      </xsl:when>
+      <xsl:when test="$engine = 'db2'">
+        <xsl:if test="$delete = 'CASCADE'"> ON DELETE CASCADE</xsl:if>
+        <xsl:if test="$delete = 'SET NULL' or $delete = 'SETNULL'"> ON DELETE SET NULL</xsl:if>
+        <xsl:if test="$delete = 'RESTRICT'"> ON DELETE RESTRICT</xsl:if>
+        <xsl:if test="$update = 'RESTRICT'"> ON UPDATE RESTRICT</xsl:if>
+      </xsl:when>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- ===== views and procedures: their own text ===== -->
+
+  <xsl:template match="VIEW">
+    <xsl:variable name="sql" select="normalize-space(SQLSCRIPT)"/>
+    <xsl:if test="$sql != ''">
+      <xsl:variable name="body" select="SQLSCRIPT"/>
+      <xsl:choose>
+        <xsl:when test="starts-with(translate(substring($sql, 1, 6), $upper, $lower), 'create')">
+          <xsl:value-of select="$body"/>
+        </xsl:when>
+        <xsl:otherwise>
+          <xsl:text>CREATE VIEW </xsl:text>
+          <xsl:call-template name="quote"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
+          <xsl:text> AS </xsl:text>
+          <xsl:value-of select="$body"/>
+        </xsl:otherwise>
+      </xsl:choose>
+      <xsl:if test="substring($sql, string-length($sql)) != ';'">;</xsl:if>
+      <xsl:value-of select="$nl"/>
+    </xsl:if>
+  </xsl:template>
+
+  <xsl:template match="STOREDPROCEDURE">
+    <xsl:variable name="sql" select="normalize-space(PROCEDURE_TEXT)"/>
+    <xsl:if test="$sql != ''">
+      <xsl:value-of select="PROCEDURE_TEXT"/>
+      <xsl:if test="substring($sql, string-length($sql)) != ';'">;</xsl:if>
+      <xsl:value-of select="$nl"/>
+    </xsl:if>
+  </xsl:template>
+</xsl:stylesheet>

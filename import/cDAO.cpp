@@ -1,0 +1,237 @@
+#include "import/cDAO.h"
+
+#include "core/bErrorHandler.h"
+#include "core/bGlobal.h"
+#include "platform/ui/Prompter.h"
+
+#include <QString>
+
+#include <exception>
+
+namespace {
+
+bool sameNoCase(const std::string& a, const std::string& b)
+{
+    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+const char* yesNo(bool b) { return b ? "Yes" : "No"; }
+
+}  // namespace
+
+cDAO::cDAO() = default;
+cDAO::~cDAO() = default;
+
+std::unique_ptr<jet::Database> cDAO::OpenAccessFile(const std::string& path, const std::string& password,
+                                                    const std::string& workgroup, const char* source)
+{
+    try {
+        if (!workgroup.empty()) {
+            try {
+                jet::ReadHeader(workgroup);
+            } catch (const jet::Error&) {
+                ui::MsgBox("The workgroup information file \"" + workgroup + "\" cannot be read.", ui::MsgButtons::OK,
+                           ui::MsgIcon::Critical, "Dalvane 4.5");
+                return nullptr;
+            }
+        }
+        return std::make_unique<jet::Database>(path, password);
+    } catch (const jet::Error& e) {
+        if (e.kind() == jet::Error::WrongPassword)
+            ui::MsgBox("Incorrect database login name and password, try again!", ui::MsgButtons::OK,
+                       ui::MsgIcon::Critical, "Dalvane 4.5");
+        else
+            ui::MsgBox(e.what(), ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
+    } catch (const std::exception& e) {
+        HandleError(jet::ErrorNumber, e.what(), source);
+    }
+    return nullptr;
+}
+
+bool cDAO::OpenDalvDatabase()
+{
+    raise(1, "Connecting to database " + DatabaseName);
+    // The workgroup file, user and password belong to this reader only; nothing carries over to
+    // the next import.
+    m_Database = OpenAccessFile(DatabasePath, AccessPassword, WorkgroupDatabase, "cDAO.OpenDalvDatabase");
+    return m_Database != nullptr;
+}
+
+bool cDAO::GenerateXML()
+{
+    if (!m_Database) return false;
+    try {
+        StartXML("DATABASE");
+        GenerateTables();
+        if (stopped()) return false;
+        GenerateViewsXML();
+        if (stopped()) return false;
+        raise(4, "Database imported");
+        return !m_Cancel;
+    } catch (const std::exception& e) {
+        HandleError(jet::ErrorNumber, e.what(), "GenerateXML");
+        return false;
+    }
+}
+
+void cDAO::StartXML(const std::string& rootName)
+{
+    oResultXML = xml::Document();
+    m_Root = oResultXML.createRoot(rootName);
+    m_Root.setAttribute("Report", "1");
+    m_Root.setAttribute("Created_On", FormatShortDate());
+    m_Root.setAttribute("Name", DatabaseName);
+    m_Root.setAttribute("Database_Engine", DatabaseEngine);
+    m_TableNodes.clear();
+}
+
+void cDAO::GenerateTables()
+{
+    try {
+        raise(3, "Importing tables in " + DatabaseName);
+        for (const jet::Table& entry : m_Database->Tables()) {
+            if (entry.system() || entry.hidden()) continue;
+            raise(3, "Importing table " + entry.name);
+            if (m_Cancel) return;
+            const jet::Table table = m_Database->ReadTable(entry.name);
+            xml::Node t = m_Root.appendElement("TABLE");
+            t.setAttribute("Name", table.name);
+            t.setAttribute("Created_On", table.created);
+            t.setAttribute("Report", "1");
+            t.setAttribute("Migrate", "0");
+            m_TableNodes.emplace(table.name, t);
+            int position = 1;
+            for (const jet::Field& f : table.fields) {
+                raise(3, "Importing properties of column - " + f.name + " in table " + table.name);
+                const char* nullAllowed = (f.required || f.allowZeroLength) ? "False" : "True";
+                if (m_Cancel) return;
+                const std::string primaryKey = GetPrimaryKey(table, f.name);
+                if (m_Cancel) return;
+                xml::Node c = t.appendElement("COLUMN");
+                c.setAttribute("Column_Name", f.name);
+                c.setAttribute("Data_Type", jetTypeName(f.type));
+                c.setAttribute("Precision", std::to_string(f.size));
+                c.setAttribute("Ordinal_Position", std::to_string(position++));
+                c.setAttribute("Column_Default", f.defaultValue);
+                c.setAttribute("Null_Allowed", nullAllowed);
+                c.setAttribute("Check_Constraint", f.validationRule);
+                c.setAttribute("Description", f.description);
+                c.setAttribute("Primary_Key", primaryKey);
+                c.setAttribute("Report", "1");
+                c.setAttribute("Migrate", "0");
+                if (m_Cancel) return;
+            }
+            GenerateIndexXML(table, t);
+            if (stopped()) return;
+        }
+    } catch (const std::exception& e) {
+        m_Failed = true;
+        HandleError(jet::ErrorNumber, e.what(), "cDAO.GenerateTables");
+        return;
+    }
+    GenerateForeignKeysXML();
+}
+
+std::string cDAO::jetTypeName(int type)
+{
+    switch (type) {
+    case jet::Boolean: return "Boolean";
+    case jet::Byte: return "Byte";
+    case jet::Integer: return "Integer";
+    case jet::Long: return "Long Integer";
+    case jet::Currency: return "Currency";
+    case jet::Single: return "Single";
+    case jet::Double: return "Double";
+    case jet::DateTime: return "Date / Time";
+    case jet::Binary: return "Binary";
+    case jet::Text: return "Text";
+    case jet::LongBinary: return "Long Binary (OLE Object)";
+    case jet::Memo: return "Memo";
+    default: return "";
+    }
+}
+
+std::string cDAO::GetPrimaryKey(const jet::Table& table, const std::string& fieldName)
+{
+    raise(3, "Fetching primary keys table " + table.name);
+    for (const jet::Index& index : table.indexes) {
+        if (m_Cancel) return "";
+        if (!index.primary) continue;
+        for (const jet::IndexField& f : index.fields)
+            if (sameNoCase(f.name, fieldName)) return index.name;
+    }
+    return "";
+}
+
+void cDAO::GenerateIndexXML(const jet::Table& table, xml::Node tableNode)
+{
+    raise(3, "Importing indexes in " + table.name);
+    for (const jet::Index& index : table.indexes) {
+        if (index.foreign) continue;
+        raise(3, "Importing index " + index.name + " in " + table.name);
+        if (m_Cancel) return;
+        xml::Node x = tableNode.appendElement("INDEX");
+        x.setAttribute("Name", index.name);
+        x.setAttribute("Table_Name", table.name);
+        x.setAttribute("Report", "1");
+        x.setAttribute("Migrate", "0");
+        x.setAttribute("Index_Type", index.clustered ? "Clustered" : "Non-Clustered");
+        x.setAttribute("Unique", yesNo(index.unique));
+        x.setAttribute("Primary_Key", yesNo(index.primary));
+        x.setAttribute("Ignore_Nulls", yesNo(index.ignoreNulls));
+        for (const jet::IndexField& f : index.fields) {
+            xml::Node c = x.appendElement("COLUMN");
+            c.setAttribute("Column_Name", f.name);
+            c.setAttribute("Sort_Order", f.descending ? "Descending" : "Ascending");
+            c.setAttribute("Report", "1");
+            c.setAttribute("Migrate", "0");
+        }
+    }
+}
+
+void cDAO::GenerateForeignKeysXML()
+{
+    try {
+        raise(3, "Importing foreignkeys in " + DatabaseName);
+        for (const jet::Relation& rel : m_Database->Relations()) {
+            auto owner = m_TableNodes.find(rel.foreignTable);
+            for (const jet::RelationField& f : rel.fields) {
+                raise(3, "Importing foreignkey details in " + rel.table);
+                if (m_Cancel) return;
+                if (owner == m_TableNodes.end()) continue;  // referencing table not imported
+                xml::Node k = owner->second.appendElement("FOREIGNKEY");
+                k.setAttribute("Name", rel.name);
+                k.setAttribute("Foreign_Key_Column", f.foreignName);
+                k.setAttribute("Primary_Key_Table", rel.table);
+                k.setAttribute("Foreign_Key_Table", rel.foreignTable);
+                k.setAttribute("Update_Rule", (rel.attributes & jet::RelationUpdateCascade) ? "CASCADE" : "NOACTION");
+                k.setAttribute("Delete_Rule", (rel.attributes & jet::RelationDeleteCascade) ? "CASCADE" : "NOACTION");
+                k.setAttribute("Primary_Key_Column", f.name);
+                k.setAttribute("Report", "1");
+                k.setAttribute("Migrate", "0");
+            }
+        }
+    } catch (const std::exception& e) {
+        m_Failed = true;
+        HandleError(jet::ErrorNumber, e.what(), "cDAO.GenerateForeignKeysXML");
+    }
+}
+
+void cDAO::GenerateViewsXML()
+{
+    try {
+        for (const jet::Query& q : m_Database->Queries()) {
+            xml::Node v = m_Root.appendElement("VIEW");
+            v.setAttribute("Name", q.name);
+            v.setAttribute("Created_On", q.created);
+            v.setAttribute("Report", "1");
+            v.setAttribute("Migrate", "0");
+            // A carriage return would not survive the document being saved and read again (XML
+            // turns it into a line feed), so every line break becomes a blank.
+            v.appendElement("SQLSCRIPT").appendCData(jet::SqlOnOneLine(q.sql));
+        }
+    } catch (const std::exception& e) {
+        m_Failed = true;
+        HandleError(jet::ErrorNumber, e.what(), "GenerateViewsXML");
+    }
+}

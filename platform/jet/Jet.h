@@ -1,0 +1,153 @@
+// Read-only access to the catalogue of an Access (Jet 3, Jet 4, ACE) database file over libmdb:
+// tables with their fields and field properties, indexes, relationships (MSysRelationships),
+// object flags and creation dates (MSysObjects) and saved queries, whose SQL is rebuilt from
+// MSysQueries.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace jet {
+
+// Field type codes as the Jet catalogue (and DAO) number them.
+enum FieldType : int {
+    Boolean = 1, Byte = 2, Integer = 3, Long = 4, Currency = 5, Single = 6, Double = 7,
+    DateTime = 8, Binary = 9, Text = 10, LongBinary = 11, Memo = 12, Guid = 15, Decimal = 16,
+    Complex = 18
+};
+
+struct Field {
+    std::string name;
+    int type = 0;
+    int size = 0;            // bytes of a fixed type, characters of Text, 0 for Memo/OLE
+    bool fixed = false;      // fixed-length storage
+    bool autoNumber = false;
+    int precision = 0, scale = 0;  // Decimal only
+    // Properties, with Jet's defaults where the file sets none.
+    std::string description, defaultValue, validationRule;
+    bool required = false;
+    bool allowZeroLength = false;
+};
+
+struct IndexField {
+    std::string name;
+    bool descending = false;
+};
+
+struct Index {
+    std::string name;
+    bool primary = false, unique = false, ignoreNulls = false, required = false;
+    bool foreign = false;  // the index Jet keeps for a relationship
+    bool clustered = false;
+    std::vector<IndexField> fields;
+};
+
+// MSysObjects flags of a table.
+constexpr std::uint32_t SystemObject = 0x80000002u;
+constexpr std::uint32_t HiddenObject = 0x8u;
+
+struct Table {
+    std::string name;
+    std::string created;  // "YYYY-MM-DD HH:MM:SS", "" when unknown
+    std::uint32_t flags = 0;
+    bool system() const { return (flags & SystemObject) != 0 || name.rfind("MSys", 0) == 0; }
+    bool hidden() const { return (flags & HiddenObject) != 0; }
+    std::vector<Field> fields;    // catalogue order
+    std::vector<Index> indexes;   // file order
+};
+
+struct RelationField {
+    std::string name;         // column of the referenced (primary) table
+    std::string foreignName;  // column of the referencing table
+};
+
+constexpr long RelationUpdateCascade = 0x100;
+constexpr long RelationDeleteCascade = 0x1000;
+
+struct Relation {
+    std::string name;
+    std::string table;         // referenced table
+    std::string foreignTable;  // referencing table
+    long attributes = 0;
+    std::vector<RelationField> fields;  // in key order
+};
+
+// One row of MSysQueries.
+struct QueryRow {
+    int attribute = 0;
+    std::string order, name1, name2, expression;
+    bool hasFlag = false;
+    long flag = 0;
+};
+
+enum QueryType : int {
+    SelectQuery = 1, MakeTableQuery = 2, AppendQuery = 3, UpdateQuery = 4, DeleteQuery = 5,
+    CrosstabQuery = 6, DataDefinitionQuery = 7, PassThroughQuery = 8, UnionQuery = 9
+};
+
+struct Query {
+    std::string name;
+    std::string created;
+    int type = SelectQuery;
+    bool hasParameters = false;
+    std::string sql;  // lines joined by CR LF, ending in ";" CR LF
+};
+
+// Rebuilds a query's SQL text from its MSysQueries rows (file order).
+std::string RebuildQuerySql(const std::vector<QueryRow>& rows, int* type = nullptr,
+                            bool* hasParameters = nullptr);
+
+// Error number under which the readers report a failure of this layer (Jet's "disk or network
+// error").
+constexpr long ErrorNumber = 3043;
+
+// The SQL text on one line: each line break (CR LF, LF or CR) becomes one blank.
+std::string SqlOnOneLine(const std::string& sql);
+
+class Error : public std::runtime_error {
+public:
+    enum Kind { NotFound, NotADatabase, WrongPassword, EncryptedAccdb, Unreadable };
+    Error(Kind kind, const std::string& what) : std::runtime_error(what), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
+};
+
+// Header facts of a database file.
+struct Header {
+    int version = 0;        // 0 Jet 3, 1 Jet 4, 2 and above ACE
+    std::string password;   // database password ("" when none), UTF-8
+    std::uint32_t key = 0;  // page-encryption key, 0 when the pages are plain
+};
+// Reads and unmasks the header page; throws NotADatabase for anything else.
+Header ReadHeader(const std::string& path);
+
+class Database {
+public:
+    // Opens the file read-only. The database password is checked against the header: a wrong
+    // one throws WrongPassword. A file whose pages are encrypted throws EncryptedAccdb (ACE) or
+    // Unreadable.
+    Database(const std::string& path, const std::string& password);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    const Header& header() const { return header_; }
+
+    // User and system tables (MSysObjects type 1) by name: name, date and flags, no fields.
+    std::vector<Table> Tables() const;
+    Table ReadTable(const std::string& name) const;
+    std::vector<Relation> Relations() const;
+    std::vector<Query> Queries() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+    Header header_;
+};
+
+}  // namespace jet

@@ -1,0 +1,306 @@
+// A saved query's SQL text rebuilt from its MSysQueries rows. Attributes: 1 type, 2 parameters,
+// 3 select options, 4 external database, 5 tables (or union parts), 6 output columns, 7 joins,
+// 8 WHERE, 9 GROUP BY, 10 HAVING, 11 ORDER BY; 0 and 255 open and close the rows.
+#include "platform/jet/Jet.h"
+
+#include <algorithm>
+#include <map>
+
+namespace jet {
+
+namespace {
+
+const char* const kEol = "\r\n";
+
+// Select options (attribute 3 flag).
+constexpr long kAllFields = 0x1, kDistinct = 0x2, kOwnerAccess = 0x4, kDistinctRow = 0x8, kTop = 0x10,
+               kPercent = 0x20;
+
+bool plainName(const std::string& s)
+{
+    if (s.empty()) return false;
+    for (unsigned char c : s)
+        if (!(c == '_' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80))
+            return false;
+    return true;
+}
+
+std::string bracket(const std::string& name) { return plainName(name) ? name : "[" + name + "]"; }
+
+// Parameter names like "Forms!Dialog!Field" are references: each part bracketed.
+std::string parameterName(const std::string& name)
+{
+    if (!name.empty() && name.front() == '[') return name;
+    std::string out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t bang = name.find('!', start);
+        out += "[" + name.substr(start, bang - start) + "]";
+        if (bang == std::string::npos) break;
+        out += "!";
+        start = bang + 1;
+    }
+    return out;
+}
+
+std::string parameterType(long code)
+{
+    switch (code) {
+    case 1: return "Bit";
+    case 2: return "Byte";
+    case 3: return "Short";
+    case 4: return "Long";
+    case 5: return "Currency";
+    case 6: return "IEEESingle";
+    case 7: return "IEEEDouble";
+    case 8: return "DateTime";
+    case 9: return "Binary";
+    case 10: return "Text";
+    case 11: return "LongBinary";
+    case 12: return "Memo";
+    case 15: return "Guid";
+    default: return "Value";
+    }
+}
+
+std::string trim(const std::string& s)
+{
+    const auto b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    const auto e = s.find_last_not_of(" \t\r\n;");
+    return s.substr(b, e - b + 1);
+}
+
+// Line breaks as CR LF, however the part was stored.
+std::string crlf(const std::string& s)
+{
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r') continue;
+        if (s[i] == '\n') {
+            while (!out.empty() && out.back() == ' ') out.pop_back();
+            out += "\r\n";
+            continue;
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+std::string joinList(const std::vector<std::string>& items, const char* sep = ", ")
+{
+    std::string out;
+    for (const std::string& s : items) {
+        if (!out.empty()) out += sep;
+        out += s;
+    }
+    return out;
+}
+
+struct Rows {
+    std::map<int, std::vector<const QueryRow*>> byAttribute;
+    const std::vector<const QueryRow*>& operator[](int a) const
+    {
+        static const std::vector<const QueryRow*> none;
+        auto it = byAttribute.find(a);
+        return it == byAttribute.end() ? none : it->second;
+    }
+    const QueryRow* first(int a) const { return (*this)[a].empty() ? nullptr : (*this)[a].front(); }
+};
+
+std::string fromClause(const Rows& rows)
+{
+    // Each table (or alias) belongs to one group; a join merges the groups of its two sides.
+    struct Group {
+        std::string text;
+        bool joined = false;
+    };
+    std::vector<Group> groups;
+    std::map<std::string, std::size_t> groupOf;  // table or alias name -> group
+    std::vector<std::string> order;               // names in listing order
+    for (const QueryRow* t : rows[5]) {
+        std::string item;
+        std::string key;
+        if (!t->expression.empty()) {  // a derived table
+            item = "(" + trim(t->expression) + ")";
+            key = t->name2;
+            if (!t->name2.empty()) item += " AS " + bracket(t->name2);
+        } else {
+            item = bracket(t->name1);
+            key = t->name2.empty() ? t->name1 : t->name2;
+            if (!t->name2.empty()) item += " AS " + bracket(t->name2);
+        }
+        if (const QueryRow* ext = rows.first(4); ext && t->expression.empty() && !ext->name1.empty())
+            item += " IN '" + ext->name1 + "'";
+        groupOf[key] = groups.size();
+        order.push_back(key);
+        groups.push_back({item, false});
+    }
+    for (const QueryRow* j : rows[7]) {
+        auto l = groupOf.find(j->name1), r = groupOf.find(j->name2);
+        if (l == groupOf.end() || r == groupOf.end()) continue;
+        const std::size_t gl = l->second, gr = r->second;
+        if (gl == gr) {
+            groups[gl].text += " AND " + j->expression;
+            continue;
+        }
+        const char* kind = j->flag == 2 ? " LEFT JOIN " : j->flag == 3 ? " RIGHT JOIN " : " INNER JOIN ";
+        auto side = [&](std::size_t g) { return groups[g].joined ? "(" + groups[g].text + ")" : groups[g].text; };
+        groups[gl].text = side(gl) + kind + side(gr) + " ON " + j->expression;
+        groups[gl].joined = true;
+        for (auto& [name, g] : groupOf)
+            if (g == gr) g = gl;
+    }
+    std::vector<std::string> items;
+    std::vector<bool> used(groups.size(), false);
+    for (const std::string& name : order) {
+        const std::size_t g = groupOf[name];
+        if (used[g]) continue;
+        used[g] = true;
+        items.push_back(groups[g].text);
+    }
+    return joinList(items);
+}
+
+std::string selectHead(const Rows& rows)
+{
+    std::string head = "SELECT ";
+    if (const QueryRow* opt = rows.first(3)) {
+        if (opt->flag & kDistinct) head += "DISTINCT ";
+        if (opt->flag & kDistinctRow) head += "DISTINCTROW ";
+        if (opt->flag & kTop) head += "TOP " + opt->name1 + ((opt->flag & kPercent) ? " PERCENT " : " ");
+    }
+    return head;
+}
+
+std::string column(const QueryRow* c)
+{
+    return c->name1.empty() ? c->expression : c->expression + " AS " + bracket(c->name1);
+}
+
+std::vector<std::string> orderBy(const Rows& rows)
+{
+    std::vector<std::string> items;
+    for (const QueryRow* o : rows[11]) items.push_back(o->expression + (o->name1 == "D" ? " DESC" : ""));
+    return items;
+}
+
+// The tail shared by select-like queries: WHERE, GROUP BY, HAVING, ORDER BY.
+void appendClauses(std::vector<std::string>& lines, const Rows& rows, bool crosstab)
+{
+    if (const QueryRow* w = rows.first(8)) lines.push_back("WHERE " + w->expression);
+    std::vector<std::string> group;
+    for (const QueryRow* g : rows[9])
+        if (!crosstab || g->flag != 1) group.push_back(g->expression);
+    if (!group.empty()) lines.push_back("GROUP BY " + joinList(group));
+    if (const QueryRow* h = rows.first(10)) lines.push_back("HAVING " + h->expression);
+    if (auto o = orderBy(rows); !o.empty()) lines.push_back("ORDER BY " + joinList(o));
+}
+
+}  // namespace
+
+std::string SqlOnOneLine(const std::string& sql)
+{
+    std::string out;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        if (sql[i] == '\r' || sql[i] == '\n') {
+            out += ' ';
+            if (sql[i] == '\r' && i + 1 < sql.size() && sql[i + 1] == '\n') ++i;
+        } else {
+            out += sql[i];
+        }
+    }
+    return out;
+}
+
+std::string RebuildQuerySql(const std::vector<QueryRow>& all, int* typeOut, bool* hasParametersOut)
+{
+    Rows rows;
+    for (const QueryRow& r : all) rows.byAttribute[r.attribute].push_back(&r);
+    const QueryRow* typeRow = rows.first(1);
+    const int type = typeRow ? static_cast<int>(typeRow->flag) : SelectQuery;
+    if (typeOut) *typeOut = type;
+    if (hasParametersOut) *hasParametersOut = !rows[2].empty();
+
+    std::vector<std::string> lines;
+    if (!rows[2].empty()) {
+        std::vector<std::string> params;
+        for (const QueryRow* p : rows[2]) params.push_back(parameterName(p->name1) + " " + parameterType(p->flag));
+        lines.push_back("PARAMETERS " + joinList(params) + ";");
+    }
+    const long options = rows.first(3) ? rows.first(3)->flag : 0;
+    std::vector<std::string> columns;
+    if (options & kAllFields) columns.push_back("*");
+
+    switch (type) {
+    case UnionQuery: {
+        std::vector<std::string> parts;
+        for (const QueryRow* p : rows[5]) parts.push_back(crlf(trim(p->expression)));
+        const std::string sep = std::string(kEol) + ((options & kDistinct) ? "UNION " : "UNION ALL ");
+        lines.push_back(joinList(parts, sep.c_str()));
+        if (auto o = orderBy(rows); !o.empty()) lines.push_back("ORDER BY " + joinList(o));
+        break;
+    }
+    case CrosstabQuery: {
+        std::string value, pivot;
+        for (const QueryRow* c : rows[6]) {
+            if (c->flag == 0 && value.empty()) value = column(c);
+            else if (c->flag == 1) pivot = c->expression;
+            else if (c->flag == 2) columns.push_back(column(c));
+        }
+        lines.push_back("TRANSFORM " + value);
+        lines.push_back(selectHead(rows) + joinList(columns));
+        lines.push_back("FROM " + fromClause(rows));
+        appendClauses(lines, rows, true);
+        lines.push_back("PIVOT " + pivot);
+        break;
+    }
+    case UpdateQuery: {
+        std::vector<std::string> sets;
+        for (const QueryRow* c : rows[6]) sets.push_back(c->name1 + " = " + c->expression);
+        lines.push_back("UPDATE " + fromClause(rows) + " SET " + joinList(sets));
+        if (const QueryRow* w = rows.first(8)) lines.push_back("WHERE " + w->expression);
+        break;
+    }
+    case DeleteQuery: {
+        for (const QueryRow* c : rows[6]) columns.push_back(column(c));
+        lines.push_back("DELETE " + joinList(columns));
+        lines.push_back("FROM " + fromClause(rows));
+        if (const QueryRow* w = rows.first(8)) lines.push_back("WHERE " + w->expression);
+        break;
+    }
+    case AppendQuery: {
+        std::vector<std::string> targets;
+        for (const QueryRow* c : rows[6]) {
+            columns.push_back(c->expression);
+            if (!c->name1.empty()) targets.push_back(c->name1);
+        }
+        const std::string target = typeRow ? bracket(typeRow->name1) : std::string();
+        lines.push_back("INSERT INTO " + target + (targets.empty() ? "" : " ( " + joinList(targets) + " )"));
+        lines.push_back(selectHead(rows) + joinList(columns));
+        lines.push_back("FROM " + fromClause(rows));
+        appendClauses(lines, rows, false);
+        break;
+    }
+    case DataDefinitionQuery:
+    case PassThroughQuery: {
+        // The statement is kept whole in the type row.
+        lines.push_back(typeRow ? trim(typeRow->expression) : std::string());
+        break;
+    }
+    default: {  // select and make-table
+        for (const QueryRow* c : rows[6]) columns.push_back(column(c));
+        lines.push_back(selectHead(rows) + joinList(columns));
+        if (type == MakeTableQuery && typeRow) lines.push_back("INTO " + bracket(typeRow->name1));
+        lines.push_back("FROM " + fromClause(rows));
+        appendClauses(lines, rows, false);
+        break;
+    }
+    }
+    if (options & kOwnerAccess) lines.push_back("WITH OWNERACCESS OPTION");
+
+    std::string sql = joinList(lines, kEol);
+    return sql + ";" + kEol;
+}
+
+}  // namespace jet

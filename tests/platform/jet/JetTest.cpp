@@ -1,0 +1,143 @@
+#include "platform/jet/Jet.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+
+namespace {
+
+std::string fixture(const std::string& name) { return testsupport::fixturePath("access/" + name); }
+
+const jet::Query& query(const std::vector<jet::Query>& all, const std::string& name)
+{
+    for (const auto& q : all)
+        if (q.name == name) return q;
+    throw std::runtime_error("no query " + name);
+}
+
+}  // namespace
+
+// Saved queries come back as Access writes them: nested joins, aliases, aggregates, parameters,
+// TOP, a union and a crosstab.
+TEST(Jet, SavedQuerySqlIsRebuiltWhole)
+{
+    jet::Database db(fixture("nwind.mdb"), "");
+    const auto queries = db.Queries();
+    EXPECT_EQ(queries.size(), 22u);
+    const std::map<std::string, std::string> expected = {
+        {"Current Product List",
+         "SELECT [Product List].ProductID, [Product List].ProductName\r\n"
+         "FROM Products AS [Product List]\r\n"
+         "WHERE ((([Product List].Discontinued)=No))\r\n"
+         "ORDER BY [Product List].ProductName;\r\n"},
+        {"Customers and Suppliers by City",
+         "SELECT City, CompanyName, ContactName, \"Customers\" AS [Relationship]\r\n"
+         "FROM Customers\r\n"
+         "UNION SELECT City, CompanyName, ContactName, \"Suppliers\"\r\n"
+         "FROM Suppliers\r\n"
+         "ORDER BY City, CompanyName;\r\n"},
+        {"Employee Sales by Country",
+         "PARAMETERS [Beginning Date] DateTime, [Ending Date] DateTime;\r\n"
+         "SELECT DISTINCTROW Employees.Country, Employees.LastName, Employees.FirstName, Orders.ShippedDate, "
+         "Orders.OrderID, [Order Subtotals].Subtotal AS SaleAmount\r\n"
+         "FROM Employees INNER JOIN (Orders INNER JOIN [Order Subtotals] ON Orders.OrderID = "
+         "[Order Subtotals].OrderID) ON Employees.EmployeeID = Orders.EmployeeID\r\n"
+         "WHERE (((Orders.ShippedDate) Between [Beginning Date] And [Ending Date]));\r\n"},
+        {"Order Subtotals",
+         "SELECT DISTINCTROW [Order Details].OrderID, Sum(CCur([UnitPrice]*[Quantity]*(1-[Discount])/100)*100) "
+         "AS Subtotal\r\n"
+         "FROM [Order Details]\r\n"
+         "GROUP BY [Order Details].OrderID;\r\n"},
+        {"Quarterly Orders",
+         "SELECT DISTINCTROW Customers.CustomerID, Customers.CompanyName, Customers.City, Customers.Country\r\n"
+         "FROM Customers RIGHT JOIN Orders ON Customers.CustomerID = Orders.CustomerID\r\n"
+         "WHERE (((Orders.OrderDate) Between #1/1/95# And #12/31/95#));\r\n"},
+        {"Quarterly Orders by Product",
+         "TRANSFORM Sum(CCur([Order Details].[UnitPrice]*[Quantity]*(1-[Discount])/100)*100) AS ProductAmount\r\n"
+         "SELECT DISTINCTROW Products.ProductName, Orders.CustomerID, Year([OrderDate]) AS OrderYear\r\n"
+         "FROM Products INNER JOIN (Orders INNER JOIN [Order Details] ON Orders.OrderID = [Order Details].OrderID) "
+         "ON Products.ProductID = [Order Details].ProductID\r\n"
+         "WHERE (((Orders.OrderDate) Between #1/1/95# And #12/31/95#))\r\n"
+         "GROUP BY Products.ProductName, Orders.CustomerID, Year([OrderDate])\r\n"
+         "PIVOT \"Qtr \" & DatePart(\"q\",[OrderDate],1,0) In (\"Qtr 1\",\"Qtr 2\",\"Qtr 3\",\"Qtr 4\");\r\n"},
+        {"Sales by Category",
+         "SELECT DISTINCTROW Categories.CategoryID, Categories.CategoryName, Products.ProductName, "
+         "Sum([Order Details Extended].ExtendedPrice) AS ProductSales\r\n"
+         "FROM Categories INNER JOIN (Products INNER JOIN (Orders INNER JOIN [Order Details Extended] ON "
+         "Orders.OrderID = [Order Details Extended].OrderID) ON Products.ProductID = "
+         "[Order Details Extended].ProductID) ON Categories.CategoryID = Products.CategoryID\r\n"
+         "WHERE (((Orders.OrderDate) Between #1/1/95# And #12/31/95#))\r\n"
+         "GROUP BY Categories.CategoryID, Categories.CategoryName, Products.ProductName\r\n"
+         "ORDER BY Products.ProductName;\r\n"},
+        {"Ten Most Expensive Products",
+         "SELECT DISTINCTROW TOP 10 Products.ProductName AS TenMostExpensiveProducts, Products.UnitPrice\r\n"
+         "FROM Products\r\n"
+         "ORDER BY Products.UnitPrice DESC;\r\n"},
+    };
+    for (const auto& [name, sql] : expected) EXPECT_EQ(query(queries, name).sql, sql) << name;
+    EXPECT_EQ(query(queries, "Quarterly Orders by Product").type, jet::CrosstabQuery);
+    EXPECT_TRUE(query(queries, "Employee Sales by Country").hasParameters);
+    EXPECT_FALSE(query(queries, "Order Subtotals").hasParameters);
+}
+
+// The database password is read from the masked header of Jet 3 and Jet 4 files and a wrong one
+// is refused; a password-protected ACCDB is named as such; damaged files fail with a reason.
+TEST(Jet, HeaderPasswordAndDamagedFiles)
+{
+    testsupport::TempDir dir;
+    for (const char* name : {"nwind.mdb", "DateTestDatabase.mdb", "ASampleDatabase.accdb"})
+        EXPECT_EQ(jet::ReadHeader(fixture(name)).password, "") << name;
+    EXPECT_EQ(jet::ReadHeader(fixture("nwind.mdb")).version, 0);
+    EXPECT_EQ(jet::ReadHeader(fixture("DateTestDatabase.mdb")).version, 1);
+
+    const std::string jet3 = testsupport::accessCopy(dir, "nwind.mdb");
+    const std::string jet4 = testsupport::accessCopy(dir, "DateTestDatabase.mdb");
+    const std::string ace = testsupport::accessCopy(dir, "ASampleDatabase.accdb");
+    testsupport::setAccessPassword(jet3, "Sesam3", false);
+    testsupport::setAccessPassword(jet4, "Sesam4", true);
+    testsupport::setAccessPassword(ace, "Sesam5", true);
+    EXPECT_EQ(jet::ReadHeader(jet3).password, "Sesam3");
+    EXPECT_EQ(jet::ReadHeader(jet4).password, "Sesam4");
+
+    auto kindOf = [](const std::string& path, const std::string& password) {
+        try {
+            jet::Database db(path, password);
+            return -1;
+        } catch (const jet::Error& e) {
+            return static_cast<int>(e.kind());
+        }
+    };
+    EXPECT_EQ(kindOf(jet3, "Sesam3"), -1);
+    EXPECT_EQ(kindOf(jet4, "Sesam4"), -1);
+    EXPECT_EQ(kindOf(jet3, ""), jet::Error::WrongPassword);
+    EXPECT_EQ(kindOf(jet4, "sesam4"), jet::Error::WrongPassword);  // passwords are case-sensitive
+    EXPECT_EQ(kindOf(ace, "Sesam5"), jet::Error::EncryptedAccdb);
+    // Pages after the header turned to noise, as encryption leaves them: named as such.
+    const std::string scrambled = testsupport::accessCopy(dir, "ASampleDatabase.accdb", "scrambled.accdb");
+    {
+        std::fstream f(scrambled, std::ios::in | std::ios::out | std::ios::binary);
+        std::string rest((std::istreambuf_iterator<char>(f)), {});
+        for (std::size_t i = 4096; i < rest.size(); ++i) rest[i] = static_cast<char>(rest[i] ^ (0x5A + i % 7));
+        f.seekp(0);
+        f.write(rest.data(), static_cast<std::streamsize>(rest.size()));
+    }
+    EXPECT_EQ(kindOf(scrambled, ""), jet::Error::EncryptedAccdb);
+    EXPECT_EQ(jet::Database(jet4, "Sesam4").Tables().front().name, "DateTest");
+
+    // Cut after the header page: the catalogue cannot be read.
+    const std::string cut = dir.file("cut.mdb");
+    std::filesystem::copy_file(fixture("nwind.mdb"), cut);
+    std::filesystem::resize_file(cut, 4096);
+    EXPECT_EQ(kindOf(cut, ""), jet::Error::Unreadable);
+    const std::string text = dir.file("notes.mdb");
+    std::ofstream(text) << "not a database at all, but long enough to hold a header page........."
+                           "......................................................................"
+                           "......................................................................"
+                           "......................................................................";
+    EXPECT_EQ(kindOf(text, ""), jet::Error::NotADatabase);
+    EXPECT_EQ(kindOf(dir.file("absent.mdb"), ""), jet::Error::NotFound);
+}

@@ -1,0 +1,23 @@
+// Set-up shared by the hand-off and script tests: the build's program folder, a private data
+// folder with the engine catalogue, and the options object.
+#pragma once
+
+#include "core/bGlobal.h"
+#include "platform/fs/Paths.h"
+#include "support/TestSupport.h"
+
+#include <filesystem>
+
+namespace querytooltest {
+
+inline bool startReportEngine(const testsupport::TempDir& dir, const std::string& programFolder = DALV_BIN_DIR) {
+    AppFolder = programFolder;
+    StylesFolder = files::joinPath(DALV_BIN_DIR, "styles");
+    DataFolder = dir.file("data");
+    files::createFolder(DataFolder);
+    std::filesystem::copy_file(files::joinPath(DALV_SOURCE_DIR, "data/DBEngines.xml"),
+                               files::joinPath(DataFolder, "DBEngines.xml"));
+    return InitReportEngine();
+}
+
+}  // namespace querytooltest

@@ -1,0 +1,242 @@
+// The query window on a real SQLite database through the ODBC driver.
+#include "platform/db/Connection.h"
+#include "platform/fs/Paths.h"
+#include "platform/ui/Prompter.h"
+#include "platform/ui/KeyState.h"
+#include "querytool/frmBrenik.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace {
+
+class QueryWindow : public ::testing::Test {
+protected:
+    testsupport::TempDir dir;
+    testsupport::ScopedPrompter prompts;
+    std::string dbPath = dir.file("q.db");
+
+    // A window on dbPath through a hand-off document.
+    std::unique_ptr<frmBrenik> open(const std::string& query = "", bool executeNow = false,
+                                    const std::string& connection = "") {
+        const std::string cs = connection.empty() ? "Driver=SQLite3;Database=" + dbPath : connection;
+        const std::string doc = "<?xml version=\"1.0\"?><BRENIK ExecuteNow=\"" +
+                                std::string(executeNow ? "True" : "False") + "\"><CONNECTIONSTRING><![CDATA[" + cs +
+                                "]]></CONNECTIONSTRING><DATABASENAME>q</DATABASENAME><QUERY><![CDATA[" + query +
+                                "]]></QUERY></BRENIK>";
+        files::writeTextFile(dir.file("h_Query.xml"), doc, true);
+        auto w = std::make_unique<frmBrenik>("  " + dir.file("h_Query.xml") + " ", DALV_BIN_DIR);
+        w->show();
+        return w;
+    }
+    static bool finish(frmBrenik& w, int ms = 20000) {
+        QElapsedTimer t;
+        t.start();
+        while (w.isRunning() && t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+        return !w.isRunning();
+    }
+    static std::string messages(frmBrenik& w) { return w.txtMessages->toPlainText().toStdString(); }
+    static void run(frmBrenik& w, const std::string& sql) {
+        w.txtQuery->setPlainText(QString::fromStdString(sql));
+        w.txtQuery->moveCursor(QTextCursor::Start);
+        w.Brenik();
+    }
+};
+
+// The same run on SQLite, PostgreSQL and MariaDB.
+class QueryRun : public QueryWindow, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(QueryRun, StatementsRunOneAfterAnotherWithTheDriversCounts) {
+    std::string connection;
+    if (std::string(GetParam()) != "sqlite") {
+        const char* cs = std::getenv(GetParam());
+        if (!cs || !*cs) GTEST_SKIP() << GetParam() << " not set: run scripts/dbservers.sh start";
+        connection = cs;
+    }
+    auto w = open("", false, connection);
+    ASSERT_TRUE(w->isConnected()) << messages(*w);
+    // Test processes share the servers: a table of this process.
+    const std::string t = "brenik_run_" + std::to_string(::getpid());
+    run(*w, "drop table if exists " + t);
+    ASSERT_TRUE(finish(*w));
+    // Blank lines are not run; a failing statement does not stop the ones after it; a column
+    // named created_on does not make a query a definition.
+    run(*w,
+        "create table " + t + " (id integer, created_on varchar(10))\n\n   \n"
+        "insert into " + t + " values (1, 'a'), (2, 'b'), (3, 'c')\n"
+        "select nonsense from nowhere_at_all\n"
+        "update " + t + " set created_on = 'x' where id = 1\n"
+        "select created_on from " + t + " where id = 99\n"
+        "delete from " + t + " where id > 1\n"
+        "select id, created_on from " + t + "\n");
+    ASSERT_TRUE(finish(*w));
+    const QStringList lines = w->txtMessages->toPlainText().split('\n');
+    ASSERT_GE(lines.size(), 7) << messages(*w);
+    EXPECT_EQ(lines[0], "Query executed successfully.");
+    EXPECT_EQ(lines[1], "3 record(s) affected by the query");
+    EXPECT_NE(lines[2].indexOf("nowhere_at_all"), -1) << messages(*w);
+    const QStringList tail = lines.mid(lines.size() - 4);
+    EXPECT_EQ(tail, (QStringList{"1 record(s) affected by the query", "No rows affected by the query.",
+                                 "2 record(s) affected by the query", "1 record(s) affected by the query"}))
+        << messages(*w);
+    EXPECT_TRUE(prompts->messages.empty());
+    // The grid holds the last rows.
+    EXPECT_EQ(w->dgResult->model()->rowCount(), 1);
+    EXPECT_EQ(w->dgResult->model()->index(0, 1).data().toString(), "x");
+    EXPECT_EQ(w->sspStatus->text(), "Total rows fetched: 1");
+    run(*w, "drop table " + t);
+    ASSERT_TRUE(finish(*w));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, QueryRun, ::testing::Values("sqlite", "DALV_TEST_PG", "DALV_TEST_MARIADB"),
+                         [](const auto& info) {
+                             return std::string(info.param) == "sqlite" ? std::string("SQLite")
+                                                                        : std::string(info.param).substr(10);
+                         });
+
+TEST_F(QueryWindow, KeysAndTheCaretChooseWhatRuns) {
+    auto w = open();
+    w->txtQuery->setPlainText("select 5");
+    w->txtQuery->setFocus();
+    auto press = [&](int key, Qt::KeyboardModifiers mods) {
+        QKeyEvent e(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(w->txtQuery, &e);
+    };
+    press(Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(w->isRunning());
+    EXPECT_EQ(w->txtQuery->toPlainText(), "select 5");
+    press(Qt::Key_F5, Qt::NoModifier);
+    EXPECT_TRUE(w->isRunning());
+    ASSERT_TRUE(finish(*w));
+    EXPECT_EQ(w->dgResult->model()->index(0, 0).data().toString(), "5");
+    // Insert flips its panel once, though the key travels on from the editor.
+    const bool ins = w->sspIns->isOn();
+    press(Qt::Key_Insert, Qt::NoModifier);
+    EXPECT_NE(w->sspIns->isOn(), ins);
+
+    // The caret's line and the lines after it run; a selection runs its whole lines.
+    w->txtQuery->setPlainText("select 1\nselect 2\nselect 3 as three\nselect 4");
+    QTextCursor c = w->txtQuery->textCursor();
+    c.setPosition(11);
+    w->txtQuery->setTextCursor(c);
+    EXPECT_EQ(w->statementsToRun(), (std::vector<std::string>{"select 2", "select 3 as three", "select 4"}));
+    c.setPosition(12, QTextCursor::KeepAnchor);
+    c.setPosition(20, QTextCursor::KeepAnchor);
+    w->txtQuery->setTextCursor(c);
+    EXPECT_EQ(w->statementsToRun(), (std::vector<std::string>{"select 2", "select 3 as three"}));
+}
+
+TEST_F(QueryWindow, LargeResultsArriveInStepsAndANewRunCancelsTheFetch) {
+    auto w = open();
+    const std::string big = "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000) "
+                            "select i, i * 2, 'row ' || i from n";
+    int turns = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
+    ticker.start(0);
+    run(*w, big);
+    // The event loop keeps turning while the rows come in.
+    int partial = 0;
+    while (w->isRunning()) {
+        QApplication::processEvents();
+        const int rows = w->dgResult->model()->rowCount();
+        if (rows > 0 && rows < 100000) partial = rows;
+    }
+    EXPECT_GT(partial, 0);
+    EXPECT_GT(turns, 2);
+    EXPECT_EQ(w->dgResult->model()->rowCount(), 100000);
+    EXPECT_EQ(w->dgResult->model()->index(99999, 2).data().toString(), "row 100000");
+    EXPECT_EQ(w->sspStatus->text(), "Total rows fetched: 100000");
+    EXPECT_EQ(messages(*w), "100000 record(s) affected by the query");
+
+    // Cancel: a new run while a fetch is going ends it.
+    run(*w, big);
+    while (w->dgResult->model()->rowCount() < 2000) QApplication::processEvents();
+    ASSERT_TRUE(w->isRunning());
+    run(*w, "select 'after'");
+    ASSERT_TRUE(finish(*w));
+    EXPECT_EQ(w->dgResult->model()->rowCount(), 1);
+    EXPECT_EQ(messages(*w), "1 record(s) affected by the query");
+}
+
+TEST_F(QueryWindow, HtmlOutputIsEscapedUtf8WithOneCellPerField) {
+    auto w = open();
+    w->SaveQueryOutputAsHTML();
+    EXPECT_EQ(prompts->lastMessage(), "No results found to save");
+    run(*w, "select '<b>&\"' as \"a,b\", null as c union all select 'Größe', 2");
+    ASSERT_TRUE(finish(*w));
+    EXPECT_EQ(w->resultHtml(),
+              "<table border=\"1\" cellspacing=\"1\" cellpadding=\"1\"><tr><td>a,b</B></td>\r\n<td>c"
+              "</td></tr><tr><td>&lt;b&gt;&amp;&quot;&nbsp;</td>\r\n<td>&nbsp;</td></tr>\r\n<tr><td>"
+              "Größe&nbsp;</td>\r\n<td>2&nbsp;</td></tr>\r\n<tr><td></td></tr></table>");
+    prompts->fileAnswers.push_back(dir.file("out.html"));
+    w->SaveQueryOutputAsHTML();
+    EXPECT_EQ(testsupport::readFile(dir.file("out.html")), "\xEF\xBB\xBF" + w->resultHtml());
+}
+
+TEST_F(QueryWindow, QueryFilesKeepTheirTextAndNewRunsOnlyWhatIsAsked) {
+    auto w = open();
+    const QString text = QString::fromUtf8("select 'Größe — ü' as x;\nselect 2\n");
+    w->txtQuery->setPlainText(text);
+    prompts->fileAnswers.push_back(dir.file("q.sql"));
+    w->SaveQueryFile(true);
+    EXPECT_EQ(testsupport::readFile(dir.file("q.sql")), text.toStdString());
+    EXPECT_EQ(w->queryFile(), dir.file("q.sql"));
+    // Save with a current file asks nothing.
+    w->txtQuery->setPlainText(text + "select 3");
+    w->SaveQueryFile(false);
+    EXPECT_EQ(prompts->files.size(), 1u);
+    w->NewQueryFile();
+    EXPECT_TRUE(w->txtQuery->toPlainText().isEmpty());
+    prompts->fileAnswers.push_back(dir.file("q.sql"));
+    w->OpenQueryFile();
+    EXPECT_EQ(w->txtQuery->toPlainText(), text + "select 3");
+    prompts->fileAnswers.push_back(dir.file("missing.sql"));
+    w->OpenQueryFile();
+    EXPECT_EQ(prompts->lastMessage(), "Query file does not exist");
+}
+
+TEST_F(QueryWindow, HandOffQueryIsPlacedOrRunAndAFailedConnectionIsShown) {
+    {
+        auto w = open("select 7 as seven\nunion all select 8", false);
+        EXPECT_EQ(w->txtQuery->toPlainText().toStdString(), "select 7 as seven\nunion all select 8");
+        EXPECT_FALSE(w->isRunning());
+        EXPECT_EQ(w->databaseName(), "q");
+    }
+    {
+        // Run at once as one statement, line breaks included.
+        auto w = open("select 7 as seven\nunion all select 8", true);
+        ASSERT_TRUE(finish(*w));
+        EXPECT_EQ(w->dgResult->model()->rowCount(), 2);
+        EXPECT_EQ(w->txtQuery->textCursor().selectedText().size(), 36);
+    }
+    {
+        auto w = open("select 1", true, "Driver=NoSuchDriverHere;Database=x");
+        EXPECT_FALSE(w->isConnected());
+        EXPECT_NE(messages(*w).find("The connection could not be opened."), std::string::npos);
+        EXPECT_EQ(w->atOutput->currentIndex(), 1);
+        EXPECT_TRUE(w->txtQuery->toPlainText().isEmpty());
+    }
+    {
+        // No document: an empty window without a word.
+        frmBrenik w(dir.file("nothing_here.xml"), DALV_BIN_DIR);
+        EXPECT_FALSE(w.isConnected());
+        EXPECT_TRUE(w.txtMessages->toPlainText().isEmpty());
+        EXPECT_TRUE(prompts->messages.empty());
+    }
+}
+
+}  // namespace
