@@ -76,6 +76,15 @@ bool cADODB::OpenDalvDatabase()
         cDalvane.setConnectionString(ConnectionString);
         if (cDalvane.isOpen()) cDalvane.close();
         cDalvane.open();
+        // The whole-database catalogue queries are estimated high enough to start PostgreSQL's
+        // JIT compiler, a fixed cost larger than the queries themselves.
+        if (text::lower(cDalvane.dbmsName()).rfind("postgresql", 0) == 0) {
+            try {
+                cDalvane.execute("SET jit = off");
+            } catch (const db::Error&) {
+                // servers before 11 have no JIT
+            }
+        }
         return true;
     } catch (const db::Error& e) {
         const auto& errs = cDalvane.errors();

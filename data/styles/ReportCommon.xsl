@@ -10,14 +10,20 @@
   Page files are named <database><Kind><n>.html; the database part has "/" and "\" replaced
   by "_" (the export names its files the same way).
   Catalogue text is always written as text (escaped), never as markup.
+  The parameters $pages-from and $pages-to restrict the paged kinds (tables, views, stored
+  procedures) to those page numbers, so that an export can write them in parts.
 -->
 <xsl:stylesheet version="1.0"
                 xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
                 xmlns:str="http://exslt.org/strings"
-                extension-element-prefixes="str"
-                exclude-result-prefixes="str">
+                xmlns:exsl="http://exslt.org/common"
+                extension-element-prefixes="str exsl"
+                exclude-result-prefixes="str exsl">
   <xsl:output method="html" encoding="UTF-8" indent="no"/>
   <xsl:strip-space elements="*"/>
+
+  <xsl:param name="pages-from" select="1"/>
+  <xsl:param name="pages-to" select="1000000000"/>
 
   <xsl:key name="table" match="/DATABASE/TABLE" use="@Name"/>
   <!-- Objects whose names give the same anchor ("a b", "a_b"): all but the first get a suffix. -->
@@ -91,6 +97,18 @@
                 select="/DATABASE/TABLE/FOREIGNKEY[generate-id() = generate-id(key('fk-group',
                           concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|',
                                  substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])]"/>
+
+  <!-- The page of every paged object, numbered once: <paged kind= page= id=/>, found by the
+       object's generate-id() or by kind and page. -->
+  <xsl:variable name="paged-list">
+    <xsl:for-each select="$tables"><paged kind="Tables" page="{floor((position() - 1) div $perpage) + 1}" id="{generate-id()}"/></xsl:for-each>
+    <xsl:for-each select="$views"><paged kind="Views" page="{floor((position() - 1) div $perpage) + 1}" id="{generate-id()}"/></xsl:for-each>
+    <xsl:for-each select="$procedures"><paged kind="StoredProcedures" page="{floor((position() - 1) div $perpage) + 1}" id="{generate-id()}"/></xsl:for-each>
+  </xsl:variable>
+  <xsl:variable name="paged" select="exsl:node-set($paged-list)"/>
+  <xsl:key name="paged-by-id" match="paged" use="@id"/>
+  <xsl:key name="paged-by-page" match="paged" use="concat(@kind, '|', @page)"/>
+  <xsl:key name="object-by-id" match="/DATABASE/*" use="generate-id()"/>
 
   <!-- ===== small helpers ===== -->
 
@@ -180,6 +198,13 @@
     </xsl:choose>
   </xsl:template>
 
+  <!-- The page number of a paged object; "" for any other node. -->
+  <xsl:template name="page-of">
+    <xsl:param name="node" select="."/>
+    <xsl:variable name="id" select="generate-id($node)"/>
+    <xsl:for-each select="$paged"><xsl:value-of select="key('paged-by-id', $id)/@page"/></xsl:for-each>
+  </xsl:template>
+
   <!-- The display name of an object: Name, or its first own attribute. -->
   <xsl:template name="object-name">
     <xsl:param name="node" select="."/>
@@ -203,7 +228,7 @@
       <xsl:with-param name="kind" select="'Tables'"/>
       <xsl:with-param name="number">
         <xsl:choose>
-          <xsl:when test="$t"><xsl:value-of select="floor(count($t/preceding-sibling::TABLE) div $perpage) + 1"/></xsl:when>
+          <xsl:when test="$t"><xsl:call-template name="page-of"><xsl:with-param name="node" select="$t"/></xsl:call-template></xsl:when>
           <xsl:otherwise>1</xsl:otherwise>
         </xsl:choose>
       </xsl:with-param>
@@ -227,9 +252,15 @@
     <xsl:variable name="name">
       <xsl:call-template name="object-name"><xsl:with-param name="node" select="$node"/></xsl:call-template>
     </xsl:variable>
+    <xsl:variable name="page"><xsl:call-template name="page-of"><xsl:with-param name="node" select="$node"/></xsl:call-template></xsl:variable>
     <xsl:call-template name="href">
       <xsl:with-param name="kind" select="$kind"/>
-      <xsl:with-param name="number" select="floor(count($node/preceding-sibling::*[name() = name($node)]) div $perpage) + 1"/>
+      <xsl:with-param name="number">
+        <xsl:choose>
+          <xsl:when test="$page != ''"><xsl:value-of select="$page"/></xsl:when>
+          <xsl:otherwise><xsl:value-of select="floor(count($node/preceding-sibling::*[name() = name($node)]) div $perpage) + 1"/></xsl:otherwise>
+        </xsl:choose>
+      </xsl:with-param>
       <xsl:with-param name="anchor">
         <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="$node"/></xsl:call-template>
       </xsl:with-param>
@@ -267,6 +298,8 @@
     <xsl:param name="pages" select="1"/>
     <xsl:param name="title"/>
     <xsl:param name="content"/>
+    <!-- A page that starts a part of its kind begins as it would after the page before it. -->
+    <xsl:if test="$number &gt; 1 and $number = $pages-from"><xsl:text>&#10;</xsl:text></xsl:if>
     <xsl:value-of select="'&lt;!DOCTYPE html&gt;&#10;'" disable-output-escaping="yes"/>
     <html>
       <xsl:comment><xsl:value-of select="$number"/></xsl:comment>
@@ -613,15 +646,17 @@
     </xsl:variable>
     <xsl:choose>
       <xsl:when test="not($nodes)">
+        <xsl:if test="$pages-from &lt;= 1">
         <xsl:call-template name="page">
           <xsl:with-param name="kind" select="$kind"/>
           <xsl:with-param name="title" select="$title"/>
           <xsl:with-param name="content"><p class="empty"><xsl:value-of select="$empty"/></p></xsl:with-param>
         </xsl:call-template>
+        </xsl:if>
       </xsl:when>
       <xsl:otherwise>
-        <xsl:for-each select="$nodes[(position() - 1) mod $perpage = 0]">
-          <xsl:variable name="number" select="position()"/>
+        <xsl:for-each select="$nodes[(position() - 1) mod $perpage = 0][position() &gt;= $pages-from and position() &lt;= $pages-to]">
+          <xsl:variable name="number" select="position() + $pages-from - 1"/>
           <xsl:variable name="first" select="($number - 1) * $perpage + 1"/>
           <xsl:call-template name="page">
             <xsl:with-param name="kind" select="$kind"/>
@@ -629,24 +664,41 @@
             <xsl:with-param name="pages" select="number($pages)"/>
             <xsl:with-param name="title" select="$title"/>
             <xsl:with-param name="content">
-              <xsl:variable name="group" select="$nodes[position() &gt;= $first and position() &lt; $first + $perpage]"/>
-              <xsl:if test="count($group) &gt; 1">
-                <nav class="onpage" aria-label="On this page">
-                  <ul>
-                    <xsl:for-each select="$group">
-                      <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
-                      <xsl:variable name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="."/></xsl:call-template></xsl:variable>
-                      <li><a href="#{str:encode-uri($id, true())}"><xsl:value-of select="$name"/></a></li>
-                    </xsl:for-each>
-                  </ul>
-                </nav>
-              </xsl:if>
-              <xsl:apply-templates select="$group" mode="section"/>
+              <xsl:variable name="members">
+                <xsl:for-each select="$paged"><xsl:copy-of select="key('paged-by-page', concat($kind, '|', $number))"/></xsl:for-each>
+              </xsl:variable>
+              <xsl:variable name="ids" select="exsl:node-set($members)/paged/@id"/>
+              <!-- The members numbered in $paged, else (nodes of another kind) the slice. -->
+              <xsl:choose>
+                <xsl:when test="$ids">
+                  <xsl:call-template name="page-objects"><xsl:with-param name="group" select="key('object-by-id', $ids)"/></xsl:call-template>
+                </xsl:when>
+                <xsl:otherwise>
+                  <xsl:call-template name="page-objects"><xsl:with-param name="group" select="$nodes[position() &gt;= $first and position() &lt; $first + $perpage]"/></xsl:call-template>
+                </xsl:otherwise>
+              </xsl:choose>
             </xsl:with-param>
           </xsl:call-template>
         </xsl:for-each>
       </xsl:otherwise>
     </xsl:choose>
+  </xsl:template>
+
+  <!-- The objects of one page: a list of links when there are several, then their sections. -->
+  <xsl:template name="page-objects">
+    <xsl:param name="group"/>
+    <xsl:if test="count($group) &gt; 1">
+      <nav class="onpage" aria-label="On this page">
+        <ul>
+          <xsl:for-each select="$group">
+            <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
+            <xsl:variable name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="."/></xsl:call-template></xsl:variable>
+            <li><a href="#{str:encode-uri($id, true())}"><xsl:value-of select="$name"/></a></li>
+          </xsl:for-each>
+        </ul>
+      </nav>
+    </xsl:if>
+    <xsl:apply-templates select="$group" mode="section"/>
   </xsl:template>
 
   <xsl:template name="tables-pages">

@@ -1,6 +1,7 @@
 #include "test_html_support.h"
 
 #include "platform/fs/Paths.h"
+#include "platform/text/Text.h"
 #include "platform/xml/Xml.h"
 #include "reports/bXMLSupport.h"
 
@@ -330,6 +331,57 @@ TEST_F(HtmlReportTest, ReportIsWrittenWholeAndReplacesOnlyItsOwnEarlierPages) {
     report->HTML_CurrentXSL(files::joinPath(StylesFolder, "Half.xsl"));
     EXPECT_EQ(exportTo(fresh), "");
     EXPECT_TRUE(htmlFiles(fresh).empty());
+
+// ---------------------------------------------------------------- large reports
+
+// A large report is rendered a part of its pages at a time (994 objects a part at 7 a page);
+// every page is byte for byte the page one run over all objects writes, at the boundaries of
+// the parts too, for a kind that fills its last part exactly and for one that does not.
+TEST_F(HtmlReportTest, PagesRenderedInPartsEqualThoseOfOneRun) {
+    loadStructure("reports/sales_ado.xml");
+    xml::Node db = report->oResultXML->selectSingleNode("DATABASE");
+    const int tables = 1988 - static_cast<int>(std::size(kSalesTables));
+    for (int i = 1; i <= tables; ++i) {
+        xml::Node t = db.appendElement("TABLE");
+        t.setAttribute("Name", "t" + std::to_string(i));
+        xml::Node c = t.appendElement("COLUMN");
+        c.setAttribute("Name", "id");
+        c.setAttribute("Datatype", "integer");
+        xml::Node fk = t.appendElement("FOREIGNKEY");  // a link to the page before
+        fk.setAttribute("Name", "fk" + std::to_string(i));
+        fk.setAttribute("Foreign_Key_Table", "t" + std::to_string(i));
+        fk.setAttribute("Foreign_Key_Column", "id");
+        fk.setAttribute("Primary_Key_Table", i > 1 ? "t" + std::to_string(i - 1) : std::string("orders"));
+        fk.setAttribute("Primary_Key_Column", "id");
+    }
+    const int views = 1000 - db.count("VIEW");
+    for (int i = 1; i <= views; ++i) {
+        xml::Node v = db.appendElement("VIEW");
+        v.setAttribute("Name", "v" + std::to_string(i));
+        v.appendElement("COLUMN").setAttribute("Name", "id");
+    }
+    report->HTML_ObjectsPerPage(7);
+    ASSERT_TRUE(report->UpdateReportSettings());
+
+    const std::string parts = reportFolder("parts");
+    ASSERT_FALSE(exportTo(parts).empty());
+    const std::string whole = reportFolder("whole");
+    files::createFolders(whole);
+    for (const std::string kind : {"Tables", "Views"}) {
+        std::string html;
+        ASSERT_TRUE(report->ApplyXSL(files::joinPath(StylesFolder, "ReportFormat1" + text::lower(kind) + ".xsl"), false,
+                                     &html));
+        bXMLSupport::ParseHTML(html, whole, kind);
+    }
+    EXPECT_EQ(countFiles(parts, "SalesDemoTables"), 284);
+    EXPECT_EQ(countFiles(parts, "SalesDemoViews"), 143);
+    for (const std::string& f : htmlFiles(whole)) {
+        std::string expected, actual;
+        ASSERT_TRUE(files::readTextFile(f, expected));
+        ASSERT_TRUE(files::readTextFile(parts + sfs::path(f).filename().string(), actual)) << f;
+        EXPECT_TRUE(actual == expected) << f;
+    }
+    EXPECT_TRUE(errors.empty());
 }
 
 // ---------------------------------------------------------------- page split format
