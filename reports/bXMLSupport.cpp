@@ -174,9 +174,9 @@ struct PendingPages {
 // clean-up of stale temporary files removes what a killed run left.
 std::string stagedName(const std::string& file) {
     static unsigned counter = 0;
-    return files::joinPath(files::parentFolder(file), "." + files::fileName(file).substr(0, 120) + ".staged" +
-                                                          std::to_string(counter++) + "." + std::to_string(::getpid()) +
-                                                          "." + std::to_string(counter) + "-0.dvtmp~");
+    const std::string n = std::to_string(counter++);
+    return files::joinPath(files::parentFolder(file), "." + files::fileName(file).substr(0, 120) + ".staged" + n + "." +
+                                                          std::to_string(::getpid()) + "." + n + "-0.dvtmp~");
 }
 
 // What writePages wrote: the page count and the number of the first page.

@@ -397,6 +397,7 @@ TEST_F(BatchRun, HostileNamesGiveWellFormedReportsInEveryFormat) {
         c.execute("CREATE TABLE \"a b\" (id INTEGER PRIMARY KEY)");
         c.execute("CREATE TABLE \"a_b\" (id INTEGER PRIMARY KEY, ref INTEGER REFERENCES \"a b\"(id))");
         c.execute(std::string("CREATE TABLE \"ctl\x01tab\" (\"c\x02ol\" INTEGER, \"\x1f\" TEXT)"));
+        c.execute("CREATE TABLE \"%pct\" (id INTEGER PRIMARY KEY, a_b INTEGER REFERENCES \"a_b\"(id))");
         c.close();
     }
     const std::string out = dir.file("out");
@@ -410,7 +411,7 @@ TEST_F(BatchRun, HostileNamesGiveWellFormedReportsInEveryFormat) {
     // The structure keeps every table, the control characters written visibly.
     const std::vector<std::string> tables = tableNames(files::joinPath(out, "hostile.xml"));
     EXPECT_EQ(std::set<std::string>(tables.begin(), tables.end()),
-              (std::set<std::string>{"a b", "a_b", "ctl\\x01tab"}));
+              (std::set<std::string>{"a b", "a_b", "ctl\\x01tab", "%pct"}));
     std::string document;
     ASSERT_TRUE(docx::readZipEntry(files::joinPath(out, "hostile.docx"), "word/document.xml", document));
     xml::Document word;
@@ -418,7 +419,7 @@ TEST_F(BatchRun, HostileNamesGiveWellFormedReportsInEveryFormat) {
     EXPECT_NE(document.find("ctl\\x01tab"), std::string::npos);
 
     const std::string html = files::joinPath(out, "html");
-    expectHtmlReport(html, "hostile", {"a b", "a_b", "ctl\\x01tab", "c\\x02ol", "\\x1F"});
+    expectHtmlReport(html, "hostile", {"a b", "a_b", "ctl\\x01tab", "c\\x02ol", "\\x1F", "%pct"});
     for (const std::string& page : htmltest::htmlFiles(html)) {
         const std::string bytes = readFile(page);
         EXPECT_EQ(bytes.find('\x01'), std::string::npos) << page;

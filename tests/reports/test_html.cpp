@@ -331,6 +331,7 @@ TEST_F(HtmlReportTest, ReportIsWrittenWholeAndReplacesOnlyItsOwnEarlierPages) {
     report->HTML_CurrentXSL(files::joinPath(StylesFolder, "Half.xsl"));
     EXPECT_EQ(exportTo(fresh), "");
     EXPECT_TRUE(htmlFiles(fresh).empty());
+}
 
 // ---------------------------------------------------------------- large reports
 
