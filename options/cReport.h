@@ -285,3 +285,7 @@ private:
 
 // The one options object of the process (created at start-up).
 extern cReport* oReportEngine;
+
+// A name as it enters a folder-tree key. "|" separates a key's parts (name|folder|connection|
+// positions), so it is written "_" and no name can move the numbers.
+std::string TreeKeyName(const std::string& name);

@@ -653,13 +653,17 @@ TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
         EXPECT_EQ(dialog.result(), 0);
     }
     EXPECT_EQ(oStructures.count("DATABASESTRUCTURES/DATABASEGROUP"), 1);
-    // Keys typed are filtered; pasted text is not.
+    // Keys typed and text pasted pass the same filter.
     for (auto [key, passes] : {std::pair{int('a'), true}, {int('Z'), true}, {int('7'), true}, {int('_'), true},
                                {32, true}, {8, true}, {int('|'), false}, {int('\''), false}, {int('-'), false}}) {
         int k = key;
         dialog.txtGroupName_KeyPress(k);
         EXPECT_EQ(k != 0, passes) << key;
     }
+    QGuiApplication::clipboard()->setText("My|Fol'der");
+    dialog.txtGroupName->clear();
+    dialog.txtGroupName->paste();
+    EXPECT_EQ(dialog.txtGroupName->text(), "MyFolder");
     dialog.txtGroupName->setText("  My Folder ");
     dialog.cmdOK_Click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
@@ -695,6 +699,15 @@ TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
     again.txtGroupName->setText("1st Folder");
     again.cmdOK_Click();
     EXPECT_EQ(oStructures.count("DATABASESTRUCTURES/DATABASEGROUP"), 3);
+    // A name holding "|" cannot move the key's numbers.
+    w->RenameCurrentGroup("Odd|9");
+    const std::string oddKey = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[3]/@Key").text();
+    EXPECT_EQ(oddKey, "Odd_9|3");
+    oReportEngine->CurrentDatabaseGroup(1);
+    w->stMain->setCurrentItem(w->treeNode(QString::fromStdString(oddKey)));
+    w->trvMain_NodeClick(w->treeNode(QString::fromStdString(oddKey)));
+    EXPECT_EQ(oReportEngine->CurrentDatabaseGroup(), 3);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
 
     // The menu commands show the dialog modally over the window.
     auto answer = [](const char* name, bool ok) {
