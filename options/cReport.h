@@ -155,7 +155,7 @@ public:
         cReport& r_;
     };
     bool PreparePreview(long lWindowHandle, const std::string& sPreviewXPath, std::string& sPreviewHTML,
-                        std::string& sPreviewXML, std::string& sPrintLayoutHTML);
+                        std::string& sPreviewXML, std::string& sPrintLayoutHTML, const std::string& page = "");
     // Copy of the part of the structure a tree key names; an empty document for nothing.
     xml::Document GetXPath(const std::string& key);
     std::string ScriptXSL() const;
