@@ -1,50 +1,117 @@
 #!/usr/bin/env bash
-# Times the batch run (dalvane <batch>.xml) of a synthetic SQLite database with an HTML report.
-#   bench/batch_bench.sh [N ...]        (default: 2000 tables)
-# The schema is the one of bench/import_bench.sh. BUILD points at the build folder (default
-# build/); DALVANE at another program to time.
+# Times the batch run (dalvane <batch>.xml) of synthetic databases, one run per report format,
+# and prints the wall time, the peak memory (/usr/bin/time -v) and the growth from each size to
+# the one before.
+#   bench/batch_bench.sh [N ...]        (default: 2000 4000 8000 16000 tables)
+# FORMATS="HTML XML WORD" selects the reports (default: all three); ENGINES="sqlite pg" the
+# databases (default: sqlite; pg uses the server of scripts/dbservers.sh). The schema is the one
+# of bench/import_bench.sh. BUILD points at the build folder (default build/); DALVANE at another
+# program to time (the build is then left alone).
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(cd "$HERE/.." && pwd)
 BUILD=${BUILD:-$ROOT/build}
-DALVANE=${DALVANE:-$BUILD/bin/dalvane}
 SIZES=("$@")
-[ ${#SIZES[@]} -gt 0 ] || SIZES=(2000)
+[ ${#SIZES[@]} -gt 0 ] || SIZES=(2000 4000 8000 16000)
+FORMATS=${FORMATS:-"HTML XML WORD"}
+ENGINES=${ENGINES:-sqlite}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/dalvbatchbench-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
+[ -x /usr/bin/time ] || { echo "/usr/bin/time is needed (package time)" >&2; exit 1; }
 
-# Always measure the current sources.
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C "$BUILD" dalvane >/dev/null
+if [ -z "${DALVANE:-}" ]; then
+  # Measure the current sources.
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  ninja -C "$BUILD" dalvane >/dev/null
+  DALVANE=$BUILD/bin/dalvane
+fi
 
 # schema_sql N: the synthetic schema generator of the import benchmark.
 eval "$(sed -n '/^schema_sql() {/,/^}/p' "$HERE/import_bench.sh")"
 declare -F schema_sql >/dev/null || { echo "schema_sql not found in import_bench.sh" >&2; exit 1; }
 
 # A private home, so that the run neither reads nor writes the user's own settings.
+REALHOME=$HOME
 export HOME=$WORK/home XDG_DATA_HOME=$WORK/home/.local/share XDG_CONFIG_HOME=$WORK/home/.config
 unset DISPLAY WAYLAND_DISPLAY
 
-for n in "${SIZES[@]}"; do
-  db=$WORK/bench_$n.db
-  schema_sql "$n" | sqlite3 "$db"
-  cat > "$WORK/batch_$n.xml" <<XML
+declare -A SECONDS_OF PEAK_OF  # "engine format size" -> seconds, MB
+
+# run <engine> <size> <connection string>: one batch run per format.
+run() {
+  local engine=$1 n=$2 conn=$3 format batch out status wall peak secs files
+  for format in $FORMATS; do
+    batch=$WORK/batch_${engine}_${format}_$n.xml
+    out=$WORK/report_${engine}_${format}_$n
+    rm -rf "$out"
+    conn=${conn//&/&amp;}
+    cat > "$batch" <<XML
 <?xml version="1.0"?>
 <DALVIMPORT>
   <DATABASE>
     <ENGINE>12</ENGINE>
     <DATABASENAME>bench$n</DATABASENAME>
-    <CONNECTIONSTRING>Driver=SQLite3;Database=$db</CONNECTIONSTRING>
-    <REPORTS><REPORT Format="HTML" Path="$WORK/report_$n/"/></REPORTS>
+    <CONNECTIONSTRING>${conn//</&lt;}</CONNECTIONSTRING>
+    <REPORTS><REPORT Format="$format" Path="$out/"/></REPORTS>
   </DATABASE>
 </DALVIMPORT>
 XML
-  start=$(date +%s%N)
-  status=0
-  "$DALVANE" "$WORK/batch_$n.xml" >"$WORK/out_$n.txt" 2>"$WORK/err_$n.txt" || status=$?
-  end=$(date +%s%N)
-  pages=$(find "$WORK/report_$n" -maxdepth 1 -name '*.html' | wc -l)
-  ms=$(((end - start) / 1000000))
-  printf 'SQLite %d tables, HTML report: %d.%01d s (exit %d, %d pages)\n' "$n" $((ms / 1000)) $((ms % 1000 / 100)) "$status" "$pages"
-  [ "$status" -eq 0 ] || { cat "$WORK/out_$n.txt" "$WORK/err_$n.txt" >&2; exit 1; }
+    status=0
+    /usr/bin/time -v -o "$WORK/time.txt" "$DALVANE" "$batch" >"$WORK/out.txt" 2>"$WORK/err.txt" || status=$?
+    wall=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$WORK/time.txt")
+    secs=$(awk -F: '{s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; printf "%.2f", s}' <<<"$wall")
+    peak=$(awk '/Maximum resident set size/ {printf "%d", $NF / 1024}' "$WORK/time.txt")
+    files=$(find "$out" -type f \( -name '*.html' -o -name '*.xml' -o -name '*.docx' \) 2>/dev/null | wc -l)
+    printf '%-6s %-4s %6d tables: %8.2f s %6d MB (exit %d, %d files)\n' "$engine" "$format" "$n" "$secs" "$peak" "$status" "$files"
+    [ "$status" -eq 0 ] || { cat "$WORK/out.txt" "$WORK/err.txt" >&2; exit 1; }
+    SECONDS_OF["$engine $format $n"]=$secs
+    PEAK_OF["$engine $format $n"]=$peak
+    rm -rf "$out"
+  done
+}
+
+for n in "${SIZES[@]}"; do
+  schema_sql "$n" > "$WORK/schema_$n.sql"
+  for engine in $ENGINES; do
+    case $engine in
+      sqlite)
+        dbfile=$WORK/bench_$n.db
+        sqlite3 -bail "$dbfile" < "$WORK/schema_$n.sql"
+        run sqlite "$n" "Driver=SQLite3;Database=$dbfile"
+        rm -f "$dbfile"
+        ;;
+      pg)
+        if [ -z "${DALV_TEST_PG:-}" ]; then
+          eval "$(HOME=$REALHOME bash "$ROOT/scripts/dbservers.sh" start 2>/dev/null)" || true
+        fi
+        if [ -z "${DALV_TEST_PG:-}" ]; then echo "PostgreSQL $n: no server, skipped"; continue; fi
+        port=$(sed -n 's/.*Port=\([0-9]*\).*/\1/p' <<<"$DALV_TEST_PG")
+        export PGPASSWORD='dalv;pw=1}' PGHOST=127.0.0.1 PGPORT=$port PGUSER=dalvane
+        psql -q -d postgres -c "SET client_min_messages = warning" -c "DROP DATABASE IF EXISTS dalvbench_$n" -c "CREATE DATABASE dalvbench_$n" >/dev/null
+        psql -q -v ON_ERROR_STOP=1 -d "dalvbench_$n" -f "$WORK/schema_$n.sql" >/dev/null
+        run pg "$n" "${DALV_TEST_PG/Database=postgres/Database=dalvbench_$n}"
+        psql -q -d postgres -c "DROP DATABASE IF EXISTS dalvbench_$n" >/dev/null
+        ;;
+    esac
+  done
+  rm -f "$WORK/schema_$n.sql"
+done
+
+echo
+printf '%-6s %-4s %8s %10s %7s %8s %7s\n' engine kind tables seconds growth peak-MB growth
+for engine in $ENGINES; do
+  for format in $FORMATS; do
+    prev=
+    for n in "${SIZES[@]}"; do
+      t=${SECONDS_OF["$engine $format $n"]:-}
+      [ -n "$t" ] || continue
+      m=${PEAK_OF["$engine $format $n"]}
+      awk -v e="$engine" -v f="$format" -v n="$n" -v t="$t" -v m="$m" -v p="$prev" 'BEGIN {
+        split(p, q, " ")
+        if (p == "") printf "%-6s %-4s %8d %10.2f %7s %8d %7s\n", e, f, n, t, "", m, ""
+        else printf "%-6s %-4s %8d %10.2f %6.2fx %8d %6.2fx\n", e, f, n, t, (q[1] > 0 ? t / q[1] : 0), m, (q[2] > 0 ? m / q[2] : 0)
+      }'
+      prev="$t $m"
+    done
+  done
 done

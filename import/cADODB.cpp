@@ -40,7 +40,7 @@ std::string removeChars(std::string s, const char* chars)
 
 std::string checkKey(const std::string& table, const std::string& column)
 {
-    return upperText(table) + '\x1f' + upperText(column);
+    return table + '\x1f' + column;
 }
 
 // Field positions of a recordset, looked up once; a missing field reads as Null.
@@ -76,6 +76,15 @@ bool cADODB::OpenDalvDatabase()
         cDalvane.setConnectionString(ConnectionString);
         if (cDalvane.isOpen()) cDalvane.close();
         cDalvane.open();
+        // The whole-database catalogue queries are estimated high enough to start PostgreSQL's
+        // JIT compiler, a fixed cost larger than the queries themselves.
+        if (text::lower(cDalvane.dbmsName()).rfind("postgresql", 0) == 0) {
+            try {
+                cDalvane.execute("SET jit = off");
+            } catch (const db::Error&) {
+                // servers before 11 have no JIT
+            }
+        }
         return true;
     } catch (const db::Error& e) {
         const auto& errs = cDalvane.errors();
@@ -106,6 +115,10 @@ bool cADODB::GenerateXML()
         raise(3, "Initialing XML...");
         if (m_Cancel) return false;
         InitXmlDocument("DATABASE");
+        // Object kinds this reader does not read, so that no one counts them as none; the
+        // indexes it reads are the unique ones.
+        m_Root.setAttribute("Not_Read", "STOREDPROCEDURE TRIGGER");
+        m_Root.setAttribute("Indexes_Read", "Unique");
         // MySQL-family drivers list every database's objects unless told the current one.
         const std::string dbms = upperText(cDalvane.dbmsName());
         if (dbms.find("MYSQL") != std::string::npos || dbms.find("MARIADB") != std::string::npos)
@@ -195,14 +208,14 @@ const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum 
 cADODB::ColumnRow cADODB::makeColumnRow(const db::Recordset& rs)
 {
     Fields f(rs, {"COLUMN_NAME", "CHARACTER_MAXIMUM_LENGTH", "DATETIME_PRECISION", "NUMERIC_PRECISION", "DATA_TYPE",
-                  "COLUMN_DEFAULT", "IS_NULLABLE", "ORDINAL_POSITION", "NUMERIC_SCALE"});
-    return ColumnRow{f.text(0), f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]};
+                  "COLUMN_DEFAULT", "IS_NULLABLE", "ORDINAL_POSITION", "NUMERIC_SCALE", "TYPE_NAME"});
+    return ColumnRow{f.text(0), f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9]};
 }
 
 cADODB::KeyRow cADODB::makeKeyRow(const db::Recordset& rs)
 {
     Fields f(rs, {"COLUMN_NAME", "PK_NAME"});
-    std::string k = upperText(f.text(0));
+    std::string k = f.text(0);
     if (!k.empty() && k.front() == '+') k.erase(0, 1);
     return KeyRow{k, f.text(1)};
 }
@@ -410,7 +423,11 @@ void cADODB::GenerateTablesXML()
 
             std::string datatype;
             const std::string d = text::trim(col.dataType.toString());
-            if (IsNumber(d) && col.dataType.isNumeric())
+            // The driver's own name of the column's type where it gives one; the provider type
+            // of the code stands for several names.
+            if (!col.typeName.isNull())
+                datatype = renamedType(col.typeName.toString(), length);
+            else if (IsNumber(d) && col.dataType.isNumeric())
                 datatype = GetFieldType(col.dataType.toInt(), col.charLength.toInt(),
                                         col.datetimePrecision.toInt(), col.numericPrecision.toInt());
             else
@@ -437,10 +454,7 @@ void cADODB::GenerateTablesXML()
             column.setAttribute("Name", c);
             column.setAttribute("Datatype", datatype);
             column.setAttribute("Length", std::to_string(length));
-            // The digits after the point of an exact number, where there are any.
-            if (col.charLength.isNull() && !col.numericPrecision.isNull() && !col.numericScale.isNull() &&
-                col.numericScale.toInt() > 0)
-                column.setAttribute("Scale", std::to_string(col.numericScale.toInt()));
+            column.setAttribute("Scale", col.numericScale.isNull() ? std::string() : col.numericScale.toString());
             column.setAttribute("Ordinal_Position", col.ordinalPosition.toString());
             column.setAttribute("Column_Default", columnDefault);
             column.setAttribute("Null_Allowed", nullAllowed);
@@ -474,11 +488,16 @@ std::string cADODB::GetFieldType(long long lFieldType, long long lCHARACTER_MAXI
     long long length = lCHARACTER_MAXIMUM_LENGTH != 0 ? lCHARACTER_MAXIMUM_LENGTH
                        : lNUMERIC_PRECISION != 0  ? lNUMERIC_PRECISION
                                                   : lDATETIME_PRECISION;
-    const std::string lower = QString::fromStdString(it->second).toLower().toStdString();
+    return renamedType(it->second, length);
+}
+
+std::string cADODB::renamedType(const std::string& typeName, long long length)
+{
+    const std::string lower = QString::fromStdString(typeName).toLower().toStdString();
     if (lower == "longtext") return length != 0 ? "Text" : "Memo";
     if (lower == "bit") return "YesNo";
     if (lower == "long") return "Long Integer";
-    return it->second;
+    return typeName;
 }
 
 bool cADODB::IsNumber(const std::string& text)
@@ -491,7 +510,7 @@ std::string cADODB::GetPrimaryKey(const std::string& table, const std::string& c
     const auto& keys = tableRows(m_PrimaryKeys, db::adSchemaPrimaryKeys, 2, "TABLE_NAME", table, makeKeyRow,
                                  "GetPrimaryKey");
     if (keys.empty()) return {};
-    const std::string c = upperText(column);
+    const std::string& c = column;
     for (const KeyRow& k : keys) {
         raise(3, "Fetching primary keys (if any) in " + table);
         if (m_Cancel) return {};
@@ -526,7 +545,7 @@ void cADODB::loadCheckConstraints()
             std::string columnPart =
                 removeChars(n.substr(dot + 1, dot2 == std::string::npos ? std::string::npos : dot2 - dot - 1), "[]");
             if (!tablePart.empty() && tablePart.front() == '+') tablePart.erase(0, 1);
-            m_Checks.emplace(checkKey(tablePart, columnPart), f.text(1));
+            m_NamedChecks.emplace(checkKey(upperText(tablePart), upperText(columnPart)), f.text(1));
         }
     } catch (const db::Error& e) {
         if (e.number() == db::err::NotSupported || e.number() == db::err::ItemNotFound) return;
@@ -550,9 +569,11 @@ void cADODB::loadCheckConstraints()
 std::string cADODB::GetCheckConstraints(const std::string& table, const std::string& column)
 {
     if (!m_ChecksLoaded) loadCheckConstraints();
-    if (m_Checks.empty()) return {};
     auto it = m_Checks.find(checkKey(table, column));
-    return it == m_Checks.end() ? std::string() : it->second;
+    if (it != m_Checks.end()) return it->second;
+    if (m_NamedChecks.empty()) return {};
+    it = m_NamedChecks.find(checkKey(upperText(table), upperText(column)));
+    return it == m_NamedChecks.end() ? std::string() : it->second;
 }
 
 void cADODB::GenerateIndexXML(const std::string& sTableName)

@@ -46,9 +46,9 @@ private:
     struct ColumnRow {
         std::string name;
         db::Value charLength, datetimePrecision, numericPrecision, dataType, columnDefault,
-            isNullable, ordinalPosition, numericScale;
+            isNullable, ordinalPosition, numericScale, typeName;
     };
-    struct KeyRow {  // primary-key rows: upper-case column without a leading "+", key name
+    struct KeyRow {  // primary-key rows: column without a leading "+", key name
         std::string column, pkName;
     };
     struct IndexRow {
@@ -88,6 +88,7 @@ private:
     std::string GetCheckConstraints(const std::string& table, const std::string& column);
     void GenerateForeignKeyElement(const std::string& table);
     static bool IsNumber(const std::string& text);
+    static std::string renamedType(const std::string& typeName, long long length);
 
     template <class Row, class MakeRow>
     const std::vector<Row>& rowsFor(RowsetIndex<Row>& index, db::SchemaEnum schema,
@@ -126,6 +127,7 @@ private:
     std::unordered_map<long long, std::string> m_TypeNames;  // first TYPE_NAME per DATA_TYPE
 
     bool m_ChecksLoaded = false;
-    // Check clause per upper-case "table" + '\x1f' + "column", first constraint found.
-    std::unordered_map<std::string, std::string> m_Checks;
+    // Check clause per "table" + '\x1f' + "column", first constraint found; constraints named
+    // "table.column" by the engine are matched without regard to case.
+    std::unordered_map<std::string, std::string> m_Checks, m_NamedChecks;
 };

@@ -123,4 +123,13 @@ std::vector<ForeignKeyPair> foreignKeysOf(const xml::Document& structure, const 
     return out;
 }
 
+bool objectsRead(const xml::Document& structure, const std::string& kind) {
+    const std::string unread = " " + structure.documentElement().attribute("Not_Read") + " ";
+    return unread.find(" " + kind + " ") == std::string::npos;
+}
+
+bool uniqueIndexesOnly(const xml::Document& structure) {
+    return structure.documentElement().attribute("Indexes_Read") == "Unique";
+}
+
 }  // namespace vocab

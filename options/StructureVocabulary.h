@@ -52,6 +52,12 @@ std::vector<ForeignKeyPair> allForeignKeys(const xml::Document& structure);
 // Pairs whose referencing table is the given one (keys this table holds).
 std::vector<ForeignKeyPair> foreignKeysOf(const xml::Document& structure, const std::string& table);
 
+// DATABASE: whether the reader read objects of the kind (element name, e.g. "TRIGGER"); a count
+// of a kind it did not read is not available, not 0. And whether its indexes are the unique
+// ones only.
+bool objectsRead(const xml::Document& structure, const std::string& kind);
+bool uniqueIndexesOnly(const xml::Document& structure);
+
 // "Yes", "True", "1" (any case) are true.
 bool isTrueText(const std::string& text);
 

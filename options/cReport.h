@@ -136,9 +136,10 @@ public:
 
     // ---- rendering ---------------------------------------------------------------------
     // Structure (or, with bPreview and a preview present, the preview document) through
-    // styles/ReportXML.xsl, then through sXSLFileName. Outputs are written only when given.
+    // styles/ReportXML.xsl, then through sXSLFileName (given params). Outputs are written only
+    // when given.
     bool ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::string* sHTMLContent = nullptr,
-                  std::string* sXMLContent = nullptr);
+                  std::string* sXMLContent = nullptr, const xml::XsltParams& params = {});
     // While an object of this class lives, ApplyXSL runs the first stage once and reuses its
     // result for every layout sheet (the pages of one export see one unchanged structure).
     class FirstStageReuse {
@@ -271,7 +272,8 @@ private:
     // First-stage result kept while a FirstStageReuse lives: its source and output.
     struct FirstStage {
         const xml::Document* source = nullptr;
-        std::string text;
+        std::string text;  // kept only when a caller asked for it
+        bool hasText = false;
         xml::Document document;
     };
     bool reuseFirstStage_ = false;

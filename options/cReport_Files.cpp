@@ -49,19 +49,18 @@ void cReport::SaveTempFile() {
 
 bool cReport::SaveXML(const std::string& sPXMLFileName, bool bSelected, bool bPreview) {
     try {
-        xml::Document out;
-        if (bSelected) {
-            xml::Stylesheet sheet;
-            if (!sheet.load(files::joinPath(StylesFolder, "ReportXML.xsl"))) return false;
-            const xml::Document* source = bPreview ? oPreviewXML_.get() : oResultXML.get();
-            if (!source) throw std::runtime_error(bPreview ? "No preview has been made." : "No structure is loaded.");
-            std::string text;
-            if (!sheet.transform(*source, text)) return false;
-            if (!out.loadXML(text)) return false;
-        } else {
+        // The structure is written as it is; the report form is the transform's own result
+        // tree. Neither is copied into another document first.
+        if (!bSelected) {
             if (!oResultXML) throw std::runtime_error("No structure is loaded.");
-            if (!out.loadXML(oResultXML->xml())) return false;
+            return writePrivateDocument(*oResultXML, sPXMLFileName);
         }
+        xml::Stylesheet sheet;
+        if (!sheet.load(files::joinPath(StylesFolder, "ReportXML.xsl"))) return false;
+        const xml::Document* source = bPreview ? oPreviewXML_.get() : oResultXML.get();
+        if (!source) throw std::runtime_error(bPreview ? "No preview has been made." : "No structure is loaded.");
+        xml::Document out;
+        if (!sheet.transform(*source, out)) return false;
         return writePrivateDocument(out, sPXMLFileName);
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "SaveXML");

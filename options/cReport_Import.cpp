@@ -9,6 +9,7 @@
 #include "import/cDBSysQuery.h"
 #include "options/ReaderSlots.h"
 #include "options/ReportSupport.h"
+#include "options/StructureVocabulary.h"
 #include "options/cStructureFile.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/DbError.h"
@@ -24,6 +25,11 @@
 using namespace report_support;
 
 namespace {
+
+// Number of the objects at xpath, or "not available" when the reader did not read their kind.
+std::string countOf(const xml::Document& doc, const char* xpath, const char* kind) {
+    return vocab::objectsRead(doc, kind) ? std::to_string(doc.count(xpath)) : "not available";
+}
 
 // Marks an import as running for the lifetime of the object.
 class BusyScope {
@@ -265,8 +271,8 @@ void cReport::ReportSummary() {
         s.setAttribute("DatabaseName", DatabaseName());
         s.setAttribute("TablesCount", std::to_string(doc.count("/DATABASE/TABLE")));
         s.setAttribute("ViewsCount", std::to_string(doc.count("/DATABASE/VIEW")));
-        s.setAttribute("StoredProceduresCount", std::to_string(doc.count("/DATABASE/STOREDPROCEDURE")));
-        s.setAttribute("TriggersCount", std::to_string(doc.count("/DATABASE/TABLE/TRIGGER")));
+        s.setAttribute("StoredProceduresCount", countOf(doc, "/DATABASE/STOREDPROCEDURE", "STOREDPROCEDURE"));
+        s.setAttribute("TriggersCount", countOf(doc, "/DATABASE/TABLE/TRIGGER", "TRIGGER"));
         s.setAttribute("IndexesCount", std::to_string(doc.count("/DATABASE/TABLE/INDEX")));
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "cReport.ReportSummary");
@@ -284,9 +290,10 @@ std::string cReport::GenerateSummary() {
         s += "Database Name: " + DatabaseName() + crlf;
         s += "Number of Tables: " + std::to_string(doc.count("/DATABASE/TABLE")) + crlf;
         s += "Number of Views: " + std::to_string(doc.count("/DATABASE/VIEW")) + crlf;
-        s += "Number of Stored procedures: " + std::to_string(doc.count("/DATABASE/STOREDPROCEDURE")) + crlf;
-        s += "Number of Triggers: " + std::to_string(doc.count("/DATABASE/TABLE/TRIGGER")) + crlf;
-        s += "Number of Indexes: " + std::to_string(doc.count("/DATABASE/TABLE/INDEX")) + crlf;
+        s += "Number of Stored procedures: " + countOf(doc, "/DATABASE/STOREDPROCEDURE", "STOREDPROCEDURE") + crlf;
+        s += "Number of Triggers: " + countOf(doc, "/DATABASE/TABLE/TRIGGER", "TRIGGER") + crlf;
+        s += std::string(vocab::uniqueIndexesOnly(doc) ? "Number of Unique Indexes: " : "Number of Indexes: ") +
+             std::to_string(doc.count("/DATABASE/TABLE/INDEX")) + crlf;
         return s;
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "cReport.GenerateSummary");

@@ -103,7 +103,7 @@ void cReport::HTML_CurrentCSS(const std::string& v) {
 // ---------------------------------------------------------------- rendering
 
 bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::string* sHTMLContent,
-                       std::string* sXMLContent) {
+                       std::string* sXMLContent, const xml::XsltParams& params) {
     // Every failure names the style sheet and says why.
     std::string failedSheet = sXSLFileName;
     auto fail = [&](const std::string& reason) {
@@ -115,7 +115,7 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
     try {
         const xml::Document* source = (bPreview && oPreviewXML_) ? oPreviewXML_.get() : oResultXML.get();
         if (!source) return false;
-        if (!reuseFirstStage_ || !firstStage_ || firstStage_->source != source) {
+        if (!reuseFirstStage_ || !firstStage_ || firstStage_->source != source || (sXMLContent && !firstStage_->hasText)) {
             firstStage_.reset();
             xml::Stylesheet style;
             failedSheet = reportXmlSheet();
@@ -124,8 +124,11 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
             auto stage = std::make_unique<FirstStage>();
             stage->source = source;
             if (!style.transform(*source, stage->text)) throw std::runtime_error(style.error());
-            if (!stage->document.loadXML(replaceAll(stage->text, "\r", "\r\n")))
+            stage->hasText = sXMLContent != nullptr;
+            if (!stage->document.loadXML(
+                    replaceAll(stage->hasText ? stage->text : std::move(stage->text), "\r", "\r\n")))
                 return fail("its result is not well-formed: " + stage->document.parseError());
+            if (!stage->hasText) stage->text.clear();
             firstStage_ = std::move(stage);
             failedSheet = sXSLFileName;
         }
@@ -135,11 +138,12 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
         xml::Stylesheet layout;
         if (!layout.load(sXSLFileName)) return fail(layout.error());
         std::string html;
-        if (!layout.transform(intermediate, html)) throw std::runtime_error(layout.error());
+        if (!layout.transform(intermediate, html, params)) throw std::runtime_error(layout.error());
         // The output stays as the style sheet serialised it: escaped catalogue text (view
         // source, defaults, names) is never turned back into markup.
-        html = replaceAll(html, " xmlns:fo=\"http://www.w3.org/1999/XSL/Format\"", "");
-        if (sHTMLContent) *sHTMLContent = html;
+        const std::string_view foNamespace = " xmlns:fo=\"http://www.w3.org/1999/XSL/Format\"";
+        if (html.find(foNamespace) != std::string::npos) html = replaceAll(html, foNamespace, "");
+        if (sHTMLContent) *sHTMLContent = std::move(html);
         if (!reuseFirstStage_) firstStage_.reset();
         return true;
     } catch (const std::exception& e) {

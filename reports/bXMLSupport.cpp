@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <regex>
+#include <cstring>
 #include <set>
 #include <stdexcept>
 #include <system_error>
@@ -154,13 +155,40 @@ std::int16_t GetHtmlPageNumber(const std::string& Mark) {
 
 namespace {
 
-// Pages made by a run, written only once every page kind has been made.
-using PendingPages = std::vector<std::pair<std::string, std::string>>;
+// Pages of a run, each written to a staged file beside its final name as soon as it is made
+// (so no run holds every page in memory), and moved to their names only once every page kind
+// has been made. Staged files left behind are removed, by the run or by the next one.
+struct PendingPages {
+    std::vector<std::pair<std::string, std::string>> pages;  // final name, staged file
+    bool committed = false;
+    PendingPages() = default;
+    PendingPages(const PendingPages&) = delete;
+    PendingPages& operator=(const PendingPages&) = delete;
+    ~PendingPages() {
+        if (!committed)
+            for (const auto& [file, staged] : pages) ::unlink(staged.c_str());
+    }
+};
+
+// A staged name in the pattern of the writer's temporary files, so that the next run's
+// clean-up of stale temporary files removes what a killed run left.
+std::string stagedName(const std::string& file) {
+    static unsigned counter = 0;
+    return files::joinPath(files::parentFolder(file), "." + files::fileName(file).substr(0, 120) + ".staged" +
+                                                          std::to_string(counter++) + "." + std::to_string(::getpid()) +
+                                                          "." + std::to_string(counter) + "-0.dvtmp~");
+}
+
+// What writePages wrote: the page count and the number of the first page.
+struct PagesWritten {
+    int count = 0;
+    int first = 0;
+};
 
 // ParseHTML with its outcome: ok is false when a page could not be written (reported here).
-// With pending, the pages are added to it instead of being written.
+// With pending, each page goes to a staged file recorded there instead of its own name.
 std::string writePages(const std::string& Html, const std::string& Target, const std::string& Kind, bool& ok,
-                       PendingPages* pending = nullptr) {
+                       PendingPages* pending = nullptr, PagesWritten* pages = nullptr) {
     std::string result;
     ok = true;
     try {
@@ -173,15 +201,17 @@ std::string writePages(const std::string& Html, const std::string& Target, const
             const std::string part = Html.substr(start, end == std::string::npos ? std::string::npos : end - start);
             const std::string mark = findPageMark(part);
             if (mark.empty()) break;
-            const std::string file = Target + stem + Kind + std::to_string(GetHtmlPageNumber(mark)) + ".html";
+            const int number = GetHtmlPageNumber(mark);
+            const std::string file = Target + stem + Kind + std::to_string(number) + ".html";
             if (!folder.empty() && !files::isInside(file, folder))
                 throw ExportError(files::kBadFileName, "Page file outside the report folder: " + file);
             errno = 0;
-            if (pending)
-                pending->emplace_back(file, part + "\r\n");
-            else if (!files::writeTextFile(file, part + "\r\n"))
+            const std::string staged = pending ? stagedName(file) : file;
+            if (!files::writeTextFile(staged, part + "\r\n"))
                 throw ExportError(files::errorNumberOf(errno), files::lastWriteError());
+            if (pending) pending->pages.emplace_back(file, staged);
             result = file;
+            if (pages && pages->count++ == 0) pages->first = number;
             if (end == std::string::npos) break;
             start = end + std::char_traits<char>::length(kDelimiter);
         }
@@ -239,6 +269,37 @@ void removeEarlierPages(const std::string& folder, const std::string& stem, cons
 }
 
 }  // namespace
+
+
+// The pages of one kind, rendered a bounded number of objects at a time so that no transform
+// result holds every page of a large database. A layout that ignores the page range writes all
+// of its pages in the first run; that is seen from its first page number, and ends the kind.
+// Returns the last file written; ok as for writePages.
+std::string writeKindPages(const std::string& sheet, const std::string& folder, const std::string& kind, bool& ok,
+                           PendingPages* pending) {
+    constexpr int kObjectsPerRun = 1000;
+    const int perPage = oReportEngine->HTML_ObjectsPerPage();
+    const int pagesPerRun =
+        oReportEngine->HTML_MultipleHTMLs() && perPage >= 1 ? std::max(1, kObjectsPerRun / perPage) : 1000000000;
+    std::string last;
+    ok = true;
+    for (long from = 1;; from += pagesPerRun) {
+        const xml::XsltParams range = {{"pages-from", std::to_string(from)},
+                                       {"pages-to", std::to_string(from + pagesPerRun - 1)}};
+        LastHtmlOutput.clear();
+        // ApplyXSL reports its own failures.
+        if (!oReportEngine->ApplyXSL(sheet, false, &LastHtmlOutput, nullptr, range)) throw ExportError(0, "");
+        PagesWritten pages;
+        bool written = true;
+        const std::string file = writePages(LastHtmlOutput, folder, kind, written, pending, &pages);
+        if (!file.empty()) last = file;
+        if (!written) {
+            ok = false;
+            return last;
+        }
+        if (pages.count < pagesPerRun || pages.first != from) return last;
+    }
+}
 
 std::string ParseHTML(const std::string& Html, const std::string& Target, const std::string& Kind) {
     bool ok = true;
@@ -299,20 +360,19 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
                            ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
                 throw ExportError(0, "");
             }
-            // ApplyXSL reports its own failures.
-            if (!oReportEngine->ApplyXSL(sheet, false, &LastHtmlOutput)) throw ExportError(0, "");
             bool ok = true;
-            const std::string written = writePages(LastHtmlOutput, folder, k.kind, ok, &pages);
+            const std::string written = writeKindPages(sheet, folder, k.kind, ok, &pages);
             if (!ok) failed = true;  // reported; nothing of the report is written
             if (index) indexPage = written;
         }
         // Every page was made: the report is written whole, and pages of an earlier report of
         // this database that the new one no longer has are removed.
         std::set<std::string> names;
-        for (const auto& [file, text] : failed ? PendingPages() : pages) {
+        if (failed) return std::string();
+        for (const auto& [file, staged] : pages.pages) {
             errno = 0;
-            if (!files::writeTextFile(file, text)) {
-                reportFileError(ExportError(files::errorNumberOf(errno), files::lastWriteError()),
+            if (::rename(staged.c_str(), files::resolveWriteTarget(file).c_str()) != 0) {
+                reportFileError(ExportError(files::errorNumberOf(errno), "Cannot write " + file + ": " + std::strerror(errno)),
                                 "You dont have permission to save the xml in the selected folder.",
                                 ui::MsgIcon::Information, "bXMLSupport.ParseHTML");
                 failed = true;
@@ -320,6 +380,7 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
             }
             names.insert(files::fileName(file));
         }
+        pages.committed = !failed;
         if (!failed) removeEarlierPages(folder, HtmlFileStem(oReportEngine->DatabaseName()), names);
         return failed ? std::string() : indexPage;
     } catch (const ExportError& e) {

@@ -10,14 +10,20 @@
   Page files are named <database><Kind><n>.html; the database part has "/" and "\" replaced
   by "_" (the export names its files the same way).
   Catalogue text is always written as text (escaped), never as markup.
+  The parameters $pages-from and $pages-to restrict the paged kinds (tables, views, stored
+  procedures) to those page numbers, so that an export can write them in parts.
 -->
 <xsl:stylesheet version="1.0"
                 xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
                 xmlns:str="http://exslt.org/strings"
-                extension-element-prefixes="str"
-                exclude-result-prefixes="str">
+                xmlns:exsl="http://exslt.org/common"
+                extension-element-prefixes="str exsl"
+                exclude-result-prefixes="str exsl">
   <xsl:output method="html" encoding="UTF-8" indent="no"/>
   <xsl:strip-space elements="*"/>
+
+  <xsl:param name="pages-from" select="1"/>
+  <xsl:param name="pages-to" select="1000000000"/>
 
   <xsl:key name="table" match="/DATABASE/TABLE" use="@Name"/>
   <!-- Objects whose names give the same anchor ("a b", "a_b"): all but the first get a suffix. -->
@@ -82,12 +88,39 @@
   <xsl:variable name="procedures" select="/DATABASE/STOREDPROCEDURE"/>
   <xsl:variable name="triggers" select="/DATABASE/TABLE/TRIGGER"/>
   <xsl:variable name="indexes" select="/DATABASE/TABLE/INDEX"/>
+  <!-- Object kinds the reader did not read: their counts are not available, never 0. -->
+  <xsl:variable name="unread" select="concat(' ', /DATABASE/@Not_Read, ' ')"/>
+  <xsl:variable name="noprocs" select="contains($unread, ' STOREDPROCEDURE ')"/>
+  <xsl:variable name="notriggers" select="contains($unread, ' TRIGGER ')"/>
+  <xsl:variable name="uniqueonly" select="/DATABASE/@Indexes_Read = 'Unique'"/>
   <xsl:variable name="fkgroups"
                 select="/DATABASE/TABLE/FOREIGNKEY[generate-id() = generate-id(key('fk-group',
                           concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|',
                                  substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])]"/>
 
+  <!-- The page of every paged object, numbered once: <paged kind= page= id=/>, found by the
+       object's generate-id() or by kind and page. -->
+  <xsl:variable name="paged-list">
+    <xsl:for-each select="$tables"><paged kind="Tables" page="{floor((position() - 1) div $perpage) + 1}" id="{generate-id()}"/></xsl:for-each>
+    <xsl:for-each select="$views"><paged kind="Views" page="{floor((position() - 1) div $perpage) + 1}" id="{generate-id()}"/></xsl:for-each>
+    <xsl:for-each select="$procedures"><paged kind="StoredProcedures" page="{floor((position() - 1) div $perpage) + 1}" id="{generate-id()}"/></xsl:for-each>
+  </xsl:variable>
+  <xsl:variable name="paged" select="exsl:node-set($paged-list)"/>
+  <xsl:key name="paged-by-id" match="paged" use="@id"/>
+  <xsl:key name="paged-by-page" match="paged" use="concat(@kind, '|', @page)"/>
+  <xsl:key name="object-by-id" match="/DATABASE/*" use="generate-id()"/>
+
   <!-- ===== small helpers ===== -->
+
+  <!-- A count, or "not available" where the reader did not read that kind of object. -->
+  <xsl:template name="count">
+    <xsl:param name="n"/>
+    <xsl:param name="unread" select="false()"/>
+    <xsl:choose>
+      <xsl:when test="$unread">not available</xsl:when>
+      <xsl:otherwise><xsl:value-of select="$n"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
 
   <xsl:template name="file-name">
     <xsl:param name="path"/>
@@ -165,6 +198,13 @@
     </xsl:choose>
   </xsl:template>
 
+  <!-- The page number of a paged object; "" for any other node. -->
+  <xsl:template name="page-of">
+    <xsl:param name="node" select="."/>
+    <xsl:variable name="id" select="generate-id($node)"/>
+    <xsl:for-each select="$paged"><xsl:value-of select="key('paged-by-id', $id)/@page"/></xsl:for-each>
+  </xsl:template>
+
   <!-- The display name of an object: Name, or its first own attribute. -->
   <xsl:template name="object-name">
     <xsl:param name="node" select="."/>
@@ -188,7 +228,7 @@
       <xsl:with-param name="kind" select="'Tables'"/>
       <xsl:with-param name="number">
         <xsl:choose>
-          <xsl:when test="$t"><xsl:value-of select="floor(count($t/preceding-sibling::TABLE) div $perpage) + 1"/></xsl:when>
+          <xsl:when test="$t"><xsl:call-template name="page-of"><xsl:with-param name="node" select="$t"/></xsl:call-template></xsl:when>
           <xsl:otherwise>1</xsl:otherwise>
         </xsl:choose>
       </xsl:with-param>
@@ -212,9 +252,15 @@
     <xsl:variable name="name">
       <xsl:call-template name="object-name"><xsl:with-param name="node" select="$node"/></xsl:call-template>
     </xsl:variable>
+    <xsl:variable name="page"><xsl:call-template name="page-of"><xsl:with-param name="node" select="$node"/></xsl:call-template></xsl:variable>
     <xsl:call-template name="href">
       <xsl:with-param name="kind" select="$kind"/>
-      <xsl:with-param name="number" select="floor(count($node/preceding-sibling::*[name() = name($node)]) div $perpage) + 1"/>
+      <xsl:with-param name="number">
+        <xsl:choose>
+          <xsl:when test="$page != ''"><xsl:value-of select="$page"/></xsl:when>
+          <xsl:otherwise><xsl:value-of select="floor(count($node/preceding-sibling::*[name() = name($node)]) div $perpage) + 1"/></xsl:otherwise>
+        </xsl:choose>
+      </xsl:with-param>
       <xsl:with-param name="anchor">
         <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="$node"/></xsl:call-template>
       </xsl:with-param>
@@ -252,6 +298,8 @@
     <xsl:param name="pages" select="1"/>
     <xsl:param name="title"/>
     <xsl:param name="content"/>
+    <!-- A page that starts a part of its kind begins as it would after the page before it. -->
+    <xsl:if test="$number &gt; 1 and $number = $pages-from"><xsl:text>&#10;</xsl:text></xsl:if>
     <xsl:value-of select="'&lt;!DOCTYPE html&gt;&#10;'" disable-output-escaping="yes"/>
     <html>
       <xsl:comment><xsl:value-of select="$number"/></xsl:comment>
@@ -293,7 +341,7 @@
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Index'"/><xsl:with-param name="caption" select="'Contents'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Tables'"/><xsl:with-param name="caption" select="'Tables'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($tables)"/></xsl:call-template>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Views'"/><xsl:with-param name="caption" select="'Views'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($views)"/></xsl:call-template>
-              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'StoredProcedures'"/><xsl:with-param name="caption" select="'Stored procedures'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($procedures)"/></xsl:call-template>
+              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'StoredProcedures'"/><xsl:with-param name="caption" select="'Stored procedures'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($procedures) - (count($procedures) + 1) * $noprocs"/></xsl:call-template>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Diagram'"/><xsl:with-param name="caption" select="'Relationships'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Summary'"/><xsl:with-param name="caption" select="'Summary'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
             </ul>
@@ -427,9 +475,9 @@
       <ul class="figures">
         <li><a href="#tables"><strong><xsl:value-of select="count($tables)"/></strong> tables</a></li>
         <li><a href="#views"><strong><xsl:value-of select="count($views)"/></strong> views</a></li>
-        <li><a href="#storedprocedures"><strong><xsl:value-of select="count($procedures)"/></strong> stored procedures</a></li>
-        <li><a href="#triggers"><strong><xsl:value-of select="count($triggers)"/></strong> triggers</a></li>
-        <li><a href="#indexes"><strong><xsl:value-of select="count($indexes)"/></strong> indexes</a></li>
+        <li><a href="#storedprocedures"><strong><xsl:call-template name="count"><xsl:with-param name="n" select="count($procedures)"/><xsl:with-param name="unread" select="$noprocs"/></xsl:call-template></strong> stored procedures</a></li>
+        <li><a href="#triggers"><strong><xsl:call-template name="count"><xsl:with-param name="n" select="count($triggers)"/><xsl:with-param name="unread" select="$notriggers"/></xsl:call-template></strong> triggers</a></li>
+        <li><a href="#indexes"><strong><xsl:value-of select="count($indexes)"/></strong><xsl:if test="$uniqueonly"> unique</xsl:if> indexes</a></li>
       </ul>
     </section>
 
@@ -438,7 +486,7 @@
       <xsl:choose>
         <xsl:when test="$tables">
           <table class="grid">
-            <thead><tr><th scope="col">Table</th><th scope="col" class="num">Columns</th><th scope="col" class="num">Indexes</th><th scope="col" class="num">Foreign keys</th><th scope="col" class="num">Triggers</th><th scope="col">Created</th></tr></thead>
+            <thead><tr><th scope="col">Table</th><th scope="col" class="num">Columns</th><th scope="col" class="num"><xsl:if test="$uniqueonly">Unique indexes</xsl:if><xsl:if test="not($uniqueonly)">Indexes</xsl:if></th><th scope="col" class="num">Foreign keys</th><th scope="col" class="num">Triggers</th><th scope="col">Created</th></tr></thead>
             <tbody>
               <xsl:for-each select="$tables">
                 <xsl:variable name="page" select="floor((position() - 1) div $perpage) + 1"/>
@@ -458,7 +506,7 @@
                   <td class="num"><xsl:value-of select="count(COLUMN)"/></td>
                   <td class="num"><xsl:value-of select="count(INDEX)"/></td>
                   <td class="num"><xsl:value-of select="count(FOREIGNKEY[generate-id() = generate-id(key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|', substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])])"/></td>
-                  <td class="num"><xsl:value-of select="count(TRIGGER)"/></td>
+                  <td class="num"><xsl:call-template name="count"><xsl:with-param name="n" select="count(TRIGGER)"/><xsl:with-param name="unread" select="$notriggers"/></xsl:call-template></td>
                   <td><xsl:value-of select="@Created_On"/></td>
                 </tr>
               </xsl:for-each>
@@ -483,7 +531,7 @@
       <xsl:call-template name="object-list">
         <xsl:with-param name="nodes" select="$procedures"/>
         <xsl:with-param name="kind" select="'StoredProcedures'"/>
-        <xsl:with-param name="empty" select="'No stored procedures in this report.'"/>
+        <xsl:with-param name="empty" select="concat(substring('No stored procedures in this report.', 1, 36 * not($noprocs)), substring('Stored procedures are not available for this database engine.', 1, 61 * $noprocs))"/>
       </xsl:call-template>
     </section>
 
@@ -518,12 +566,13 @@
             </tbody>
           </table>
         </xsl:when>
+        <xsl:when test="$notriggers"><p class="empty">Triggers are not available for this database engine.</p></xsl:when>
         <xsl:otherwise><p class="empty">No triggers in this report.</p></xsl:otherwise>
       </xsl:choose>
     </section>
 
     <section class="contents" id="indexes">
-      <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'key'"/></xsl:call-template>Indexes</h2>
+      <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'key'"/></xsl:call-template><xsl:if test="$uniqueonly">Unique indexes</xsl:if><xsl:if test="not($uniqueonly)">Indexes</xsl:if></h2>
       <xsl:choose>
         <xsl:when test="$indexes">
           <table class="grid">
@@ -597,15 +646,17 @@
     </xsl:variable>
     <xsl:choose>
       <xsl:when test="not($nodes)">
+        <xsl:if test="$pages-from &lt;= 1">
         <xsl:call-template name="page">
           <xsl:with-param name="kind" select="$kind"/>
           <xsl:with-param name="title" select="$title"/>
           <xsl:with-param name="content"><p class="empty"><xsl:value-of select="$empty"/></p></xsl:with-param>
         </xsl:call-template>
+        </xsl:if>
       </xsl:when>
       <xsl:otherwise>
-        <xsl:for-each select="$nodes[(position() - 1) mod $perpage = 0]">
-          <xsl:variable name="number" select="position()"/>
+        <xsl:for-each select="$nodes[(position() - 1) mod $perpage = 0][position() &gt;= $pages-from and position() &lt;= $pages-to]">
+          <xsl:variable name="number" select="position() + $pages-from - 1"/>
           <xsl:variable name="first" select="($number - 1) * $perpage + 1"/>
           <xsl:call-template name="page">
             <xsl:with-param name="kind" select="$kind"/>
@@ -613,24 +664,41 @@
             <xsl:with-param name="pages" select="number($pages)"/>
             <xsl:with-param name="title" select="$title"/>
             <xsl:with-param name="content">
-              <xsl:variable name="group" select="$nodes[position() &gt;= $first and position() &lt; $first + $perpage]"/>
-              <xsl:if test="count($group) &gt; 1">
-                <nav class="onpage" aria-label="On this page">
-                  <ul>
-                    <xsl:for-each select="$group">
-                      <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
-                      <xsl:variable name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="."/></xsl:call-template></xsl:variable>
-                      <li><a href="#{str:encode-uri($id, true())}"><xsl:value-of select="$name"/></a></li>
-                    </xsl:for-each>
-                  </ul>
-                </nav>
-              </xsl:if>
-              <xsl:apply-templates select="$group" mode="section"/>
+              <xsl:variable name="members">
+                <xsl:for-each select="$paged"><xsl:copy-of select="key('paged-by-page', concat($kind, '|', $number))"/></xsl:for-each>
+              </xsl:variable>
+              <xsl:variable name="ids" select="exsl:node-set($members)/paged/@id"/>
+              <!-- The members numbered in $paged, else (nodes of another kind) the slice. -->
+              <xsl:choose>
+                <xsl:when test="$ids">
+                  <xsl:call-template name="page-objects"><xsl:with-param name="group" select="key('object-by-id', $ids)"/></xsl:call-template>
+                </xsl:when>
+                <xsl:otherwise>
+                  <xsl:call-template name="page-objects"><xsl:with-param name="group" select="$nodes[position() &gt;= $first and position() &lt; $first + $perpage]"/></xsl:call-template>
+                </xsl:otherwise>
+              </xsl:choose>
             </xsl:with-param>
           </xsl:call-template>
         </xsl:for-each>
       </xsl:otherwise>
     </xsl:choose>
+  </xsl:template>
+
+  <!-- The objects of one page: a list of links when there are several, then their sections. -->
+  <xsl:template name="page-objects">
+    <xsl:param name="group"/>
+    <xsl:if test="count($group) &gt; 1">
+      <nav class="onpage" aria-label="On this page">
+        <ul>
+          <xsl:for-each select="$group">
+            <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
+            <xsl:variable name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="."/></xsl:call-template></xsl:variable>
+            <li><a href="#{str:encode-uri($id, true())}"><xsl:value-of select="$name"/></a></li>
+          </xsl:for-each>
+        </ul>
+      </nav>
+    </xsl:if>
+    <xsl:apply-templates select="$group" mode="section"/>
   </xsl:template>
 
   <xsl:template name="tables-pages">
@@ -656,7 +724,7 @@
       <xsl:with-param name="nodes" select="$procedures"/>
       <xsl:with-param name="kind" select="'StoredProcedures'"/>
       <xsl:with-param name="title" select="'Stored procedures'"/>
-      <xsl:with-param name="empty" select="'No stored procedures in this report.'"/>
+      <xsl:with-param name="empty" select="concat(substring('No stored procedures in this report.', 1, 36 * not($noprocs)), substring('Stored procedures are not available for this database engine.', 1, 61 * $noprocs))"/>
     </xsl:call-template>
   </xsl:template>
 
@@ -686,7 +754,7 @@
                   <xsl:if test="string(@Primary_Key) != '' and @Primary_Key != 'No'"><xsl:attribute name="class">pk</xsl:attribute></xsl:if>
                   <td class="num"><xsl:value-of select="@Ordinal_Position"/></td>
                   <th scope="row"><xsl:value-of select="@Name"/></th>
-                  <td><xsl:value-of select="@Datatype"/></td>
+                  <td><xsl:value-of select="@Datatype"/><xsl:if test="string(@Scale) != ''"><xsl:value-of select="concat('(', @Length, ',', @Scale, ')')"/></xsl:if></td>
                   <td class="num"><xsl:if test="string(@Length) != '0'"><xsl:value-of select="@Length"/></xsl:if></td>
                   <td><xsl:call-template name="yes-no"><xsl:with-param name="value" select="@Null_Allowed"/></xsl:call-template></td>
                   <td><code><xsl:value-of select="@Column_Default"/></code></td>
@@ -708,7 +776,7 @@
       </xsl:choose>
 
       <xsl:if test="INDEX">
-        <h3>Indexes</h3>
+        <h3><xsl:if test="$uniqueonly">Unique indexes</xsl:if><xsl:if test="not($uniqueonly)">Indexes</xsl:if></h3>
         <table class="grid">
           <xsl:variable name="unique" select="INDEX[string(@Unique) != '']"/>
           <xsl:variable name="primary" select="INDEX[string(@Primary_Key) != '']"/>
@@ -1018,9 +1086,9 @@
           <tr><th scope="row">Number of tables</th><td class="num"><xsl:value-of select="count($tables)"/></td></tr>
           <tr><th scope="row">Number of columns</th><td class="num"><xsl:value-of select="count($tables/COLUMN)"/></td></tr>
           <tr><th scope="row">Number of views</th><td class="num"><xsl:value-of select="count($views)"/></td></tr>
-          <tr><th scope="row">Number of stored procedures</th><td class="num"><xsl:value-of select="count($procedures)"/></td></tr>
-          <tr><th scope="row">Number of triggers</th><td class="num"><xsl:value-of select="count($triggers)"/></td></tr>
-          <tr><th scope="row">Number of indexes</th><td class="num"><xsl:value-of select="count($indexes)"/></td></tr>
+          <tr><th scope="row">Number of stored procedures</th><td class="num"><xsl:call-template name="count"><xsl:with-param name="n" select="count($procedures)"/><xsl:with-param name="unread" select="$noprocs"/></xsl:call-template></td></tr>
+          <tr><th scope="row">Number of triggers</th><td class="num"><xsl:call-template name="count"><xsl:with-param name="n" select="count($triggers)"/><xsl:with-param name="unread" select="$notriggers"/></xsl:call-template></td></tr>
+          <tr><th scope="row">Number of <xsl:if test="$uniqueonly">unique </xsl:if>indexes</th><td class="num"><xsl:value-of select="count($indexes)"/></td></tr>
           <tr><th scope="row">Number of foreign keys</th><td class="num"><xsl:value-of select="count($fkgroups)"/></td></tr>
         </tbody>
       </table>

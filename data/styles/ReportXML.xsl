@@ -2,7 +2,9 @@
 <!--
   First stage of every report: turns a structure document, whichever reader wrote it, into
   one vocabulary for the layouts.
-  - Objects whose Report flag is "0" are left out, with everything below them.
+  - Objects whose Report flag is "0" are left out, with everything below them. The selections
+    leave them out: a predicate in a match pattern would cost a scan of the siblings on every
+    node.
   - Foreign keys are placed under the referencing table; a key whose other end is a table
     left out of the report is left out too.
   - DAO names (Column_Name, Data_Type, Precision, Foreign_Key_Column) and ADO names
@@ -18,21 +20,20 @@
   <xsl:key name="fk-by-table" match="/DATABASE/TABLE/FOREIGNKEY" use="@Foreign_Key_Table"/>
 
   <xsl:template match="/">
-    <xsl:apply-templates select="DATABASE"/>
+    <xsl:apply-templates select="DATABASE[not(@Report = '0')]"/>
   </xsl:template>
 
   <!-- Anything not handled below is copied, minus objects with Report "0". -->
   <xsl:template match="*">
     <xsl:copy>
       <xsl:copy-of select="@*"/>
-      <xsl:apply-templates select="node()"/>
+      <xsl:apply-templates select="node()[not(@Report = '0')]"/>
     </xsl:copy>
   </xsl:template>
   <xsl:template match="text()">
     <xsl:value-of select="."/>
   </xsl:template>
   <xsl:template match="comment() | processing-instruction()"/>
-  <xsl:template match="*[@Report = '0']" priority="10"/>
 
   <xsl:template match="/DATABASE">
     <DATABASE>
@@ -52,7 +53,7 @@
       <xsl:if test="not(@Database_Engine) and DBOPTIONS/MOREINFO/SERVER/@Caption">
         <xsl:attribute name="Database_Engine"><xsl:value-of select="DBOPTIONS/MOREINFO/SERVER/@Caption"/></xsl:attribute>
       </xsl:if>
-      <xsl:apply-templates select="*[not(self::REPORTOPTIONS)]"/>
+      <xsl:apply-templates select="*[not(self::REPORTOPTIONS)][not(@Report = '0')]"/>
       <xsl:apply-templates select="REPORTOPTIONS"/>
     </DATABASE>
   </xsl:template>
@@ -69,13 +70,13 @@
       <xsl:if test="not(@Created_On) and @DATE_CREATED">
         <xsl:attribute name="Created_On"><xsl:value-of select="@DATE_CREATED"/></xsl:attribute>
       </xsl:if>
-      <xsl:apply-templates select="COLUMN"/>
-      <xsl:apply-templates select="INDEX"/>
+      <xsl:apply-templates select="COLUMN[not(@Report = '0')]"/>
+      <xsl:apply-templates select="INDEX[not(@Report = '0')]"/>
       <!-- Keys that reference other tables: wherever the reader put them. Keys whose
            referencing table is not in the document stay where they stood. -->
-      <xsl:apply-templates select="key('fk-by-table', @Name)
-                                   | FOREIGNKEY[not(key('table', @Foreign_Key_Table))]"/>
-      <xsl:apply-templates select="*[not(self::COLUMN or self::INDEX or self::FOREIGNKEY)]"/>
+      <xsl:apply-templates select="(key('fk-by-table', @Name)
+                                   | FOREIGNKEY[not(key('table', @Foreign_Key_Table))])[not(@Report = '0')]"/>
+      <xsl:apply-templates select="*[not(self::COLUMN or self::INDEX or self::FOREIGNKEY)][not(@Report = '0')]"/>
     </TABLE>
   </xsl:template>
 
@@ -117,7 +118,7 @@
           <xsl:otherwise><xsl:value-of select="@Column_Name"/></xsl:otherwise>
         </xsl:choose>
       </xsl:attribute>
-      <xsl:apply-templates select="*"/>
+      <xsl:apply-templates select="*[not(@Report = '0')]"/>
     </INDEX>
   </xsl:template>
 
@@ -140,7 +141,7 @@
       <xsl:if test="not(@Created_On) and @CreatedOn">
         <xsl:attribute name="Created_On"><xsl:value-of select="@CreatedOn"/></xsl:attribute>
       </xsl:if>
-      <xsl:apply-templates select="node()"/>
+      <xsl:apply-templates select="node()[not(@Report = '0')]"/>
     </VIEW>
   </xsl:template>
 

@@ -94,6 +94,26 @@
       <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;pagebreak/&gt;'"/></xsl:call-template>
     </xsl:if>
 
+    <!-- Counts of object kinds the reader did not read are not available, never 0. -->
+    <xsl:variable name="unread" select="concat(' ', @Not_Read, ' ')"/>
+    <xsl:variable name="procedures">
+      <xsl:choose>
+        <xsl:when test="contains($unread, ' STOREDPROCEDURE ')">not available</xsl:when>
+        <xsl:otherwise><xsl:value-of select="count(STOREDPROCEDURE)"/></xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:variable name="triggers">
+      <xsl:choose>
+        <xsl:when test="contains($unread, ' TRIGGER ')">not available</xsl:when>
+        <xsl:otherwise><xsl:value-of select="count(TABLE/TRIGGER)"/></xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:variable name="indexes">
+      <xsl:choose>
+        <xsl:when test="@Indexes_Read = 'Unique'">Unique indexes</xsl:when>
+        <xsl:otherwise>Indexes</xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
     <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;heading1&gt;Summary'"/></xsl:call-template>
     <xsl:call-template name="open-table"/>
     <xsl:call-template name="cell"><xsl:with-param name="value" select="'Object'"/></xsl:call-template>
@@ -103,10 +123,10 @@
     <xsl:call-template name="cell"><xsl:with-param name="value" select="'Views'"/></xsl:call-template>
     <xsl:call-template name="cell"><xsl:with-param name="value" select="count(VIEW)"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
     <xsl:call-template name="cell"><xsl:with-param name="value" select="'Stored Procedures'"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="count(STOREDPROCEDURE)"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
+    <xsl:call-template name="cell"><xsl:with-param name="value" select="$procedures"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
     <xsl:call-template name="cell"><xsl:with-param name="value" select="'Triggers'"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="count(TABLE/TRIGGER)"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="'Indexes'"/></xsl:call-template>
+    <xsl:call-template name="cell"><xsl:with-param name="value" select="$triggers"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
+    <xsl:call-template name="cell"><xsl:with-param name="value" select="$indexes"/></xsl:call-template>
     <xsl:call-template name="cell"><xsl:with-param name="value" select="count(TABLE/INDEX)"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
     <xsl:call-template name="close-table"/>
 
@@ -153,7 +173,7 @@
         <xsl:with-param name="value" select="concat(@Name, substring(@Column_Name, 1, string-length(@Column_Name) * not(@Name)))"/>
       </xsl:call-template>
       <xsl:call-template name="cell">
-        <xsl:with-param name="value" select="concat(@Datatype, substring(@Data_Type, 1, string-length(@Data_Type) * not(@Datatype)))"/>
+        <xsl:with-param name="value" select="concat(@Datatype, substring(@Data_Type, 1, string-length(@Data_Type) * not(@Datatype)), substring(concat('(', @Length, ',', @Scale, ')'), 1, 1000 * (string(@Scale) != '')))"/>
       </xsl:call-template>
       <xsl:call-template name="cell">
         <xsl:with-param name="value" select="concat(@Length, substring(@Precision, 1, string-length(@Precision) * not(@Length)))"/>
@@ -187,7 +207,7 @@
     </xsl:if>
 
     <xsl:if test="INDEX">
-      <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;heading3&gt;Indexes'"/></xsl:call-template>
+      <xsl:call-template name="line"><xsl:with-param name="text" select="concat('&lt;heading3&gt;', substring('Unique indexes', 1, 14 * (/DATABASE/@Indexes_Read = 'Unique')), substring('Indexes', 1, 7 * not(/DATABASE/@Indexes_Read = 'Unique')))"/></xsl:call-template>
       <xsl:call-template name="open-table"/>
       <xsl:call-template name="cell"><xsl:with-param name="value" select="'Index Name'"/></xsl:call-template>
       <xsl:call-template name="cell"><xsl:with-param name="value" select="'Columns'"/></xsl:call-template>

@@ -215,7 +215,8 @@ std::string ruleText(const Value& v) {
     case SQL_CASCADE: return "CASCADE";
     case SQL_SET_NULL: return "SET NULL";
     case SQL_SET_DEFAULT: return "SET DEFAULT";
-    default: return "NO ACTION";  // SQL_NO_ACTION and SQL_RESTRICT
+    case SQL_RESTRICT: return "RESTRICT";
+    default: return "NO ACTION";
     }
 }
 
@@ -247,6 +248,157 @@ Recordset tablesRowset(SchemaReader& s) {
     return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaTables");
 }
 
+// What the engine's own catalogue says of a column where the driver's SQLColumns row is unreliable:
+// type names, sizes of unbounded types, scales, nullability, defaults.
+struct ColumnFacts {
+    std::string typeName;
+    Value charLength, numericPrecision, numericScale;
+    std::optional<bool> nullable;
+    std::optional<Value> columnDefault;
+    bool precisionKnown = false;  // numericPrecision and numericScale replace the driver's
+};
+using ColumnFactsMap = std::unordered_map<std::string, ColumnFacts>;
+
+std::string columnFactsKey(const std::string& owner, const std::string& table, const std::string& column) {
+    return owner + '\x1f' + table + '\x1f' + column;
+}
+
+// PostgreSQL: the type's catalogue name (arrays as "elem[]", a domain by its own name), the
+// declared length of character types and the declared precision and scale of numeric; other
+// types have no character length. Keyed by schema; columns of fixed-size base types are left
+// as the driver reports them.
+const char* const pgColumnFacts =
+    "SELECT n.nspname, c.relname, a.attname, "
+    "CASE WHEN t.typcategory = 'A' AND et.oid IS NOT NULL THEN et.typname || '[]' ELSE t.typname END, "
+    "CASE WHEN b.id IN (1042, 1043) AND b.mod > 4 THEN b.mod - 4 WHEN b.id IN (1560, 1562) AND b.mod > 0 "
+    "THEN b.mod END, "
+    "CASE WHEN b.id = 1700 AND b.mod > 4 THEN ((b.mod - 4) >> 16) & 65535 END, "
+    "CASE WHEN b.id = 1700 AND b.mod > 4 THEN (b.mod - 4) & 65535 END, b.id = 1700 "
+    "FROM pg_catalog.pg_attribute a "
+    "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+    "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+    "JOIN pg_catalog.pg_type t ON t.oid = a.atttypid "
+    "LEFT JOIN pg_catalog.pg_type et ON et.oid = t.typelem "
+    "CROSS JOIN LATERAL (SELECT CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE a.atttypid END AS id, "
+    "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END AS mod) b "
+    "WHERE a.attnum > 0 AND NOT a.attisdropped AND c.relkind IN ('r', 'v', 'm', 'p', 'f') "
+    // Fixed-size base types (integers, dates, ...) the driver reports right.
+    "AND (t.typlen < 0 OR t.typtype <> 'b' OR t.typcategory IN ('A', 'B', 'T'))";
+
+// MariaDB/MySQL: COLUMN_TYPE without its size (ENUM and SET keep their values) and the
+// nullability the driver misreports for AUTO_INCREMENT and TIMESTAMP columns. Keyed by database.
+const char* const myColumnFacts =
+    "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, COLUMN_TYPE, CHARACTER_MAXIMUM_LENGTH, NUMERIC_PRECISION, "
+    "NUMERIC_SCALE, DATA_TYPE IN ('decimal', 'numeric'), IS_NULLABLE FROM INFORMATION_SCHEMA.COLUMNS WHERE true";
+
+// SQLite: what the driver gets wrong: a default loses its quotes, an INTEGER PRIMARY KEY (the
+// rowid, never NULL) is called nullable. The rows of key columns and of columns with a default.
+const char* const sqliteColumnFacts =
+    "SELECT m.name, p.name, p.type, p.dflt_value, p.pk FROM sqlite_master m, pragma_table_info(m.name) p "
+    "WHERE m.type = 'table' AND (p.pk > 0 OR p.dflt_value IS NOT NULL)";
+
+// "DECIMAL(5,2)" -> DECIMAL, 5, 2; "VARCHAR(40)" -> VARCHAR, 40; "TEXT" -> TEXT.
+void parseDeclaredType(const std::string& declared, ColumnFacts& f) {
+    const size_t open = declared.find('(');
+    f.typeName = text::trim(declared.substr(0, open));
+    if (open == std::string::npos) return;
+    const size_t close = declared.find(')', open);
+    const std::string inside = declared.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+    const size_t comma = inside.find(',');
+    auto number = [](const std::string& t) -> Value {
+        const std::string n = text::trim(t);
+        if (n.empty() || !std::all_of(n.begin(), n.end(), [](unsigned char ch) { return std::isdigit(ch); }) ||
+            n.size() > 9)
+            return Value();
+        return Value(std::stoll(n));
+    };
+    const Value size = number(inside.substr(0, comma));
+    const std::string upper = text::lower(f.typeName);
+    const bool exact = upper.find("dec") != std::string::npos || upper.find("num") != std::string::npos;
+    if (exact) {
+        f.precisionKnown = true;
+        f.numericPrecision = size;
+        f.numericScale = comma == std::string::npos ? (size.isNull() ? Value() : Value(0)) : number(inside.substr(comma + 1));
+    } else {
+        f.charLength = size;
+    }
+}
+
+// MariaDB's "int(10) unsigned" -> "int unsigned"; "enum('a','b')" stays whole.
+std::string baseColumnType(const std::string& columnType) {
+    const std::string lower = text::lower(columnType);
+    if (lower.rfind("enum(", 0) == 0 || lower.rfind("set(", 0) == 0) return columnType;
+    const size_t open = columnType.find('(');
+    if (open == std::string::npos) return columnType;
+    const size_t close = columnType.find(')', open);
+    std::string out = columnType.substr(0, open);
+    if (close != std::string::npos) out += columnType.substr(close + 1);
+    return text::trim(out);
+}
+
+// Facts of the restricted table (or of every table), nullopt for other engines or when the
+// engine refuses the query.
+std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& cat, const Restriction& sch,
+                                          const Restriction& table) {
+    std::vector<std::string> params;
+    ColumnFactsMap out;
+    try {
+        if (s.isPostgres()) {
+            std::string sql = pgColumnFacts;
+            if (sch) sql += " AND n.nspname = ?", params.push_back(*sch);
+            if (table) sql += " AND c.relname = ?", params.push_back(*table);
+            for (const Row& r : s.query(sql, params)) {
+                if (r.size() < 8) continue;
+                ColumnFacts f;
+                f.typeName = r[3].toString();
+                f.charLength = r[4];
+                f.numericPrecision = r[5];
+                f.numericScale = r[6];
+                f.precisionKnown = r[7].toBool();
+                out.emplace(columnFactsKey(r[0].toString(), r[1].toString(), r[2].toString()), std::move(f));
+            }
+            return out;
+        }
+        if (s.isMySql()) {
+            std::string sql = myColumnFacts;
+            std::string db = cat ? *cat : s.currentCatalog();
+            if (!db.empty()) sql += " AND TABLE_SCHEMA = ?", params.push_back(db);
+            if (table) sql += " AND TABLE_NAME = ?", params.push_back(*table);
+            for (const Row& r : s.query(sql, params)) {
+                if (r.size() < 9) continue;
+                ColumnFacts f;
+                f.typeName = baseColumnType(r[3].toString());
+                f.charLength = r[4];
+                f.precisionKnown = r[7].toBool();
+                f.numericPrecision = r[5];
+                f.numericScale = r[6];
+                f.nullable = text::lower(r[8].toString()) != "no";
+                out.emplace(columnFactsKey(r[0].toString(), r[1].toString(), r[2].toString()), std::move(f));
+            }
+            return out;
+        }
+        if (s.isSqlite()) {
+            std::string sql = sqliteColumnFacts;
+            if (table) sql += " AND m.name = ?", params.push_back(*table);
+            const std::vector<Row> rows = s.query(sql, params);
+            std::unordered_map<std::string, int> keyColumns;
+            for (const Row& r : rows)
+                if (r.size() >= 5 && r[4].toInt() > 0) ++keyColumns[r[0].toString()];
+            for (const Row& r : rows) {
+                if (r.size() < 5) continue;
+                ColumnFacts f;
+                if (r[4].toInt() > 0 && keyColumns[r[0].toString()] == 1 && text::lower(text::trim(r[2].toString())) == "integer")
+                    f.nullable = false;
+                if (!r[3].isNull()) f.columnDefault = r[3];
+                out.emplace(columnFactsKey(std::string(), r[0].toString(), r[1].toString()), std::move(f));
+            }
+            return out;
+        }
+    } catch (const Error&) {
+    }
+    return std::nullopt;
+}
+
 Recordset columnsRowset(SchemaReader& s) {
     using namespace adtype;
     auto fields = columns({{"TABLE_CATALOG", VarWChar}, {"TABLE_SCHEMA", VarWChar}, {"TABLE_NAME", VarWChar},
@@ -260,8 +412,12 @@ Recordset columnsRowset(SchemaReader& s) {
                            {"CHARACTER_SET_SCHEMA", VarWChar}, {"CHARACTER_SET_NAME", VarWChar},
                            {"COLLATION_CATALOG", VarWChar}, {"COLLATION_SCHEMA", VarWChar},
                            {"COLLATION_NAME", VarWChar}, {"DOMAIN_CATALOG", VarWChar}, {"DOMAIN_SCHEMA", VarWChar},
-                           {"DOMAIN_NAME", VarWChar}, {"DESCRIPTION", VarWChar}});
+                           {"DOMAIN_NAME", VarWChar}, {"DESCRIPTION", VarWChar},
+                           // not in ADO's rowset: the engine's name of the column's type
+                           {"TYPE_NAME", VarWChar}});
     auto cat = s.r(0), sch = s.r(1), table = s.r(2), column = s.r(3);
+    const std::optional<ColumnFactsMap> facts = columnFacts(s, cat, sch, table);
+    const bool pg = facts && s.isPostgres(), sqlite = !pg && s.isSqlite();
     Restriction tpat = table ? Restriction(s.pattern(*table)) : std::nullopt;
     Restriction cpat = column ? Restriction(s.pattern(*column)) : std::nullopt;
     auto rows = s.call([&](SQLHSTMT st) {
@@ -304,6 +460,49 @@ Recordset columnsRowset(SchemaReader& s) {
         }
         if (isDateType(t)) row[17] = digits.isNull() ? Value(0) : Value(digits.toInt());
         row[27] = r[11];
+        row[28] = r[5];
+        const ColumnFacts* found = nullptr;
+        ColumnFacts declared;
+        if (facts) {
+            const std::string owner = sqlite ? std::string() : (pg ? r[1] : r[0]).toString();
+            auto it = facts->find(columnFactsKey(owner, r[2].toString(), r[3].toString()));
+            if (it != facts->end()) found = &it->second;
+        }
+        if (sqlite) {
+            // The driver's type name is the declared type; its sizes are guesses.
+            parseDeclaredType(r[5].toString(), declared);
+            if (found) {
+                declared.nullable = found->nullable;
+                declared.columnDefault = found->columnDefault;
+            }
+            found = &declared;
+        }
+        if (found) {
+            const ColumnFacts& f = *found;
+            row[28] = Value(f.typeName);
+            // The driver's sizes of unbounded types are its own settings (text 8190, enum 255).
+            row[13] = f.charLength;
+            row[14] = f.charLength.isNull() || r[15].isNull() ? f.charLength : Value(r[15].toInt());
+            if (f.precisionKnown) {
+                row[15] = f.numericPrecision;
+                row[16] = f.numericScale;
+            } else if (sqlite) {
+                row[15] = Value();
+                row[16] = Value();
+            } else if (t != Numeric && t != Decimal) {
+                row[16] = Value();
+            }
+            if (sqlite) row[17] = isDateType(t) ? Value(0) : Value();  // no declared fraction digits
+            if (f.nullable) {
+                row[10] = Value(*f.nullable);
+                const long long flags = row[9].toInt() & ~0x60;
+                row[9] = Value(*f.nullable ? flags | 0x60 : flags);
+            }
+            if (f.columnDefault) {
+                row[7] = Value(!f.columnDefault->isNull());
+                row[8] = *f.columnDefault;
+            }
+        }
         out.push_back(std::move(row));
     }
     return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaColumns");
@@ -465,34 +664,22 @@ const char* const myForeignKeys =
     "WHERE true";
 #undef DALV_RULE
 
-// SQLite: the driver answers each table with PRAGMA calls. The queries below read the same
-// pragmas for every table at once (table-valued pragma functions joined to sqlite_master), and
-// the functions build from them the rows the driver's catalogue functions give, quirks included.
+// SQLite: keys, indexes and foreign keys come from the engine's pragmas (table-valued pragma
+// functions joined to sqlite_master) for every table at once or for one table, in the rows and
+// order of the ODBC catalogue functions. Names that the DDL gives to constraints are in the
+// table's SQL text only and are read from it.
 namespace sqlite {
 
-// A name the driver takes as given: not empty, within its 512-byte buffer, not starting with
-// '%' (refused as "need table name"). A database with another name is read per table.
-bool driverTakesName(const std::string& name) { return !name.empty() && name.size() < 512 && name[0] != '%'; }
-
-// The driver removes a backslash before '\\', '_' or '%' from the table name it is given.
-std::string unescapePattern(std::string name) {
-    for (size_t i = 0; (i = name.find('\\', i)) != std::string::npos; ++i)
-        if (i + 1 < name.size() && (name[i + 1] == '\\' || name[i + 1] == '_' || name[i + 1] == '%')) name.erase(i, 1);
-    return name;
+// A pragma query with its table restriction in place of each "%t".
+std::string forTable(const std::string& sql, const Restriction& table, std::vector<std::string>& params) {
+    std::string out = sql;
+    for (size_t at; (at = out.find("%t")) != std::string::npos;) {
+        out.replace(at, 2, table ? " AND m.name = ?" : "");
+        if (table) params.push_back(*table);
+    }
+    return out;
 }
 
-// The driver strips one pair of enclosing quotes or brackets from a referenced table's name.
-std::string unquote(std::string name) {
-    const size_t n = name.size();
-    if (n > 1 && ((name[0] == '\'' && name[n - 1] == '\'') || (name[0] == '"' && name[n - 1] == '"') ||
-                  (name[0] == '[' && name[n - 1] == ']')))
-        return name.substr(1, n - 2);
-    return name;
-}
-
-bool isIntegerType(const std::string& type) {
-    return type.size() == 7 && text::lower(type) == "integer";
-}
 
 int ruleCode(const Value& v) {
     const std::string rule = v.toString();
@@ -503,54 +690,200 @@ int ruleCode(const Value& v) {
     return SQL_NO_ACTION;
 }
 
-// Key columns from table_info and index columns from index_list and index_info, for every
-// table. Each column keeps one kind of value (the driver types a column by its first row):
-// table, part, position, sequence, column name, text, flag. Part 0 is a key column (position
-// cid, sequence pk, text the declared type); part 1 an index column (position the index's place
-// in index_list, sequence seqno, text the index name, flag unique).
+// Constraint names declared in a CREATE TABLE statement: the primary key's, and each foreign
+// key's with its referencing columns, in declaration order ("" where unnamed).
+struct DeclaredNames {
+    std::string primaryKey;
+    std::vector<std::pair<std::string, std::vector<std::string>>> foreignKeys;
+};
+
+std::vector<std::string> tokens(const std::string& sql) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    const size_t n = sql.size();
+    while (i < n) {
+        const char ch = sql[i];
+        if (std::isspace(static_cast<unsigned char>(ch))) {
+            ++i;
+        } else if (ch == '-' && i + 1 < n && sql[i + 1] == '-') {
+            i = sql.find('\n', i);
+            if (i == std::string::npos) i = n;
+        } else if (ch == '/' && i + 1 < n && sql[i + 1] == '*') {
+            i = sql.find("*/", i + 2);
+            i = i == std::string::npos ? n : i + 2;
+        } else if (ch == '"' || ch == '`' || ch == '\'' || ch == '[') {
+            // Quoted: the token keeps its opening quote so that names and keywords stay apart.
+            const char close = ch == '[' ? ']' : ch;
+            std::string t(1, ch);
+            size_t j = i + 1;
+            for (; j < n; ++j) {
+                if (sql[j] == close) {
+                    if (close != ']' && j + 1 < n && sql[j + 1] == close) {
+                        t += close;
+                        ++j;
+                        continue;
+                    }
+                    break;
+                }
+                t += sql[j];
+            }
+            out.push_back(std::move(t));
+            i = j + 1;
+        } else if (std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || static_cast<unsigned char>(ch) >= 0x80) {
+            size_t j = i;
+            while (j < n && (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_' || sql[j] == '$' ||
+                             static_cast<unsigned char>(sql[j]) >= 0x80))
+                ++j;
+            out.push_back(sql.substr(i, j - i));
+            i = j;
+        } else {
+            out.push_back(std::string(1, ch));
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string nameOf(const std::string& token) {
+    if (!token.empty() && (token[0] == '"' || token[0] == '`' || token[0] == '\'' || token[0] == '['))
+        return token.substr(1);
+    return token;
+}
+
+bool keyword(const std::string& token, const char* word) { return text::lower(token) == word; }
+
+DeclaredNames declaredNames(const std::string& sql) {
+    DeclaredNames out;
+    const std::vector<std::string> t = tokens(sql);
+    size_t i = 0;
+    while (i < t.size() && t[i] != "(") ++i;
+    // Definitions between top-level commas.
+    std::vector<std::pair<size_t, size_t>> parts;
+    int depth = 0;
+    size_t begin = i + 1;
+    for (++i; i < t.size(); ++i) {
+        if (t[i] == "(") ++depth;
+        else if (t[i] == ")" && depth-- == 0) {
+            parts.emplace_back(begin, i);
+            break;
+        } else if (t[i] == "," && depth == 0) {
+            parts.emplace_back(begin, i);
+            begin = i + 1;
+        }
+    }
+    auto columnList = [&](size_t& k, size_t end) {
+        std::vector<std::string> cols;
+        while (k < end && t[k] != "(") ++k;
+        for (++k; k < end && t[k] != ")"; ++k) {
+            if (t[k] == ",") continue;
+            cols.push_back(text::lower(nameOf(t[k])));
+            // skip COLLATE x / ASC / DESC
+            while (k + 1 < end && t[k + 1] != "," && t[k + 1] != ")") ++k;
+        }
+        return cols;
+    };
+    for (auto [b, e] : parts) {
+        if (b >= e) continue;
+        std::string name;
+        size_t k = b;
+        const bool tableConstraint = keyword(t[b], "constraint") || keyword(t[b], "primary") ||
+                                     keyword(t[b], "foreign") || keyword(t[b], "unique") || keyword(t[b], "check");
+        if (tableConstraint) {
+            if (keyword(t[k], "constraint") && k + 1 < e) {
+                name = nameOf(t[k + 1]);
+                k += 2;
+            }
+            if (k < e && keyword(t[k], "primary")) {
+                out.primaryKey = name;
+            } else if (k < e && keyword(t[k], "foreign")) {
+                out.foreignKeys.emplace_back(name, columnList(k, e));
+            }
+            continue;
+        }
+        // A column: its own constraints, each possibly named.
+        const std::string column = text::lower(nameOf(t[b]));
+        depth = 0;
+        for (k = b + 1; k < e; ++k) {
+            if (t[k] == "(") ++depth;
+            else if (t[k] == ")") --depth;
+            if (depth != 0) continue;
+            if (keyword(t[k], "constraint") && k + 1 < e) {
+                name = nameOf(t[k + 1]);
+                ++k;
+            } else if (keyword(t[k], "primary")) {
+                out.primaryKey = name;
+                name.clear();
+            } else if (keyword(t[k], "references")) {
+                out.foreignKeys.emplace_back(name, std::vector<std::string>{column});
+                name.clear();
+            } else if (keyword(t[k], "not") || keyword(t[k], "null") || keyword(t[k], "unique") ||
+                       keyword(t[k], "check") || keyword(t[k], "default") || keyword(t[k], "collate") ||
+                       keyword(t[k], "generated") || keyword(t[k], "as")) {
+                name.clear();
+            }
+        }
+    }
+    return out;
+}
+
+// Declared names of the covered tables that name a constraint, by table name.
+std::unordered_map<std::string, DeclaredNames> declaredNamesOf(SchemaReader& s, const Restriction& table) {
+    std::vector<std::string> params;
+    std::unordered_map<std::string, DeclaredNames> out;
+    for (auto& r : s.query(forTable("SELECT m.name, m.sql FROM sqlite_master m WHERE m.type = 'table' "
+                                    "AND m.sql LIKE '%constraint%'%t",
+                                    table, params),
+                           params))
+        if (r.size() >= 2 && !r[1].isNull()) out.emplace(r[0].toString(), declaredNames(r[1].toString()));
+    return out;
+}
+
+// Key columns from table_info and index columns from index_list and index_info. Each column
+// keeps one kind of value: table, part, position, sequence, column name, text, flag. Part 0 is
+// a key column (position cid, sequence pk, text the declared type); part 1 an index column
+// (position the index's place in index_list, sequence seqno, text the index name, flag unique).
 const char* const keysAndIndexes =
     "SELECT m.name, 0, p.cid, p.pk, p.name, p.type, NULL FROM sqlite_master m, pragma_table_info(m.name) p "
-    "WHERE m.type = 'table' AND p.pk <> 0 "
+    "WHERE m.type = 'table' AND p.pk <> 0%t "
     "UNION ALL SELECT m.name, 1, l.seq, i.seqno, i.name, l.name, l.\"unique\" "
-    "FROM sqlite_master m, pragma_index_list(m.name) l, pragma_index_info(l.name) i WHERE m.type = 'table'%s "
+    "FROM sqlite_master m, pragma_index_list(m.name) l, pragma_index_info(l.name) i WHERE m.type = 'table'%t%k "
     "ORDER BY 1, 2, 3, 4";
-// Only the indexes SQLPrimaryKeys may read.
+// Only the indexes that can stand in for a missing primary key.
 const char* const keyIndexesOnly = " AND l.\"unique\" <> 0 AND substr(l.name, 1, 17) = 'sqlite_autoindex_'";
 
-// The rows of SQLPrimaryKeys and of SQLStatistics for every table (keys only: the statistics
-// are left incomplete).
+// The rows of SQLPrimaryKeys and of SQLStatistics for every table or the one restricted to
+// (keys only: the statistics are left incomplete).
 struct KeysAndStatistics {
     std::vector<Row> keys, statistics;
 };
 
-std::optional<KeysAndStatistics> keysAndStatistics(SchemaReader& s, bool keysOnly = false) {
+KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, bool keysOnly = false) {
     struct TableRows {
         std::vector<const Row*> keys, indexes;
     };
-    std::unordered_map<std::string, TableRows> byTable;
-    for (auto& t : s.query("SELECT name FROM sqlite_master WHERE type = 'table'", {})) {
-        const std::string name = t.empty() ? std::string() : t[0].toString();
-        if (!driverTakesName(name)) return std::nullopt;
-        // The driver would read the table the unescaped name names: no rows of this table.
-        if (unescapePattern(name) == name) byTable[name];
-    }
+    std::map<std::string, TableRows> byTable;
     std::string sql = keysAndIndexes;
-    sql.replace(sql.find("%s"), 2, keysOnly ? keyIndexesOnly : "");
-    const std::vector<Row> rows = s.query(sql, {});
+    std::vector<std::string> params;
+    sql.replace(sql.find("%k"), 2, keysOnly ? keyIndexesOnly : "");
+    const std::vector<Row> rows = s.query(forTable(sql, table, params), params);
     for (const Row& r : rows) {
         if (r.size() < 7) continue;
-        auto it = byTable.find(r[0].toString());
-        if (it == byTable.end()) continue;
-        (r[1].toInt() == 0 ? it->second.keys : it->second.indexes).push_back(&r);
+        TableRows& t = byTable[r[0].toString()];
+        (r[1].toInt() == 0 ? t.keys : t.indexes).push_back(&r);
     }
+    const auto names = declaredNamesOf(s, table);
     KeysAndStatistics out;
     for (auto& [name, t] : byTable) {
-        // SQLPrimaryKeys: the key columns in column order, numbered from 1, without a name; a
+        // SQLPrimaryKeys: the key columns in column order, numbered from 1, named as declared; a
         // table without key columns gets the columns of its unique automatic indexes, named
         // after the index.
+        auto declared = names.find(name);
+        const Value keyName = declared == names.end() || declared->second.primaryKey.empty()
+                                  ? Value()
+                                  : Value(declared->second.primaryKey);
         long long seq = 1;
         for (const Row* r : t.keys)
-            out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value(seq++), Value()});
+            out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value(seq++), keyName});
         if (t.keys.empty()) {
             for (const Row* r : t.indexes) {
                 const std::string index = (*r)[5].toString();
@@ -558,45 +891,68 @@ std::optional<KeysAndStatistics> keysAndStatistics(SchemaReader& s, bool keysOnl
                 out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value((*r)[3].toInt() + 1), (*r)[5]});
             }
         }
-        // SQLStatistics: a key of one column declared INTEGER first, as a unique index
-        // "sqlite_autoindex_0", then every index column in index_list order; all ascending,
-        // type "other".
-        auto index = [&](bool unique, const Value& index, long long seq, const Value& column) {
-            out.statistics.push_back({Value(""), Value(""), Value(name), Value(unique ? SQL_FALSE : SQL_TRUE), Value(),
-                                      index, Value(SQL_INDEX_OTHER), Value(seq), column, Value("A"), Value(), Value(),
-                                      Value()});
-        };
-        if (t.keys.size() == 1 && isIntegerType((*t.keys[0])[5].toString()))
-            index(true, Value("sqlite_autoindex_0"), 1, (*t.keys[0])[4]);
-        for (const Row* r : t.indexes) index((*r)[6].toInt() != 0, (*r)[5], (*r)[3].toInt() + 1, (*r)[4]);
+        // SQLStatistics: every index column in index_list order; all ascending, type "other".
+        // (An INTEGER PRIMARY KEY is the rowid and has no index.)
+        for (const Row* r : t.indexes)
+            out.statistics.push_back({Value(""), Value(""), Value(name), Value((*r)[6].toInt() != 0 ? SQL_FALSE : SQL_TRUE),
+                                      Value(), (*r)[5], Value(SQL_INDEX_OTHER), Value((*r)[3].toInt() + 1), (*r)[4],
+                                      Value("A"), Value(), Value(), Value()});
     }
     return out;
 }
 
-std::optional<std::vector<Row>> primaryKeys(SchemaReader& s) {
-    auto both = keysAndStatistics(s, true);
-    if (!both) return std::nullopt;
-    return std::move(both->keys);
-}
+std::optional<std::vector<Row>> primaryKeys(SchemaReader& s) { return keysAndStatistics(s, std::nullopt, true).keys; }
 
-// SQLForeignKeys for a referenced table: the foreign keys of every table (in sqlite_master
-// order) whose referenced name, unquoted, is the table's; unnamed, not deferrable.
-std::optional<std::vector<Row>> foreignKeys(SchemaReader& s) {
+// SQLForeignKeys: the foreign keys of every table (in sqlite_master order) or of the tables
+// referring to the restricted one, its name as sqlite_master has it (SQLite matches names
+// without regard to ASCII case); named as declared, not deferrable.
+std::vector<Row> foreignKeys(SchemaReader& s, const Restriction& referenced, const Restriction& referencing) {
+    std::unordered_map<std::string, std::string> tableByLowerName;
     for (auto& t : s.query("SELECT name FROM sqlite_master WHERE type = 'table'", {}))
-        if (t.empty() || !driverTakesName(t[0].toString())) return std::nullopt;
-    auto rows = s.query("SELECT m.name, f.seq, f.\"table\", f.\"from\", f.\"to\", f.on_update, f.on_delete "
-                        "FROM sqlite_master m, pragma_foreign_key_list(m.name) f WHERE m.type = 'table' "
-                        "ORDER BY m.rowid, f.id, f.seq",
-                        {});
+        if (!t.empty()) tableByLowerName.emplace(text::lower(t[0].toString()), t[0].toString());
+    std::vector<std::string> params;
+    auto rows = s.query(forTable("SELECT m.name, f.id, f.seq, f.\"table\", f.\"from\", f.\"to\", f.on_update, "
+                                 "f.on_delete FROM sqlite_master m, pragma_foreign_key_list(m.name) f "
+                                 "WHERE m.type = 'table'%t ORDER BY m.rowid, f.id, f.seq",
+                                 referencing, params),
+                        params);
+    const auto names = declaredNamesOf(s, referencing);
+    // Each foreign key (table, id) gets the name of the declared key with its columns.
+    std::map<std::pair<std::string, long long>, std::vector<std::string>> columnsOf;
+    for (const Row& r : rows)
+        if (r.size() >= 8) columnsOf[{r[0].toString(), r[1].toInt()}].push_back(text::lower(r[4].toString()));
+    std::map<std::pair<std::string, long long>, std::string> nameOf;
+    std::map<std::string, std::vector<bool>> used;
+    // pragma_foreign_key_list numbers keys from the last declared: match from the first declared.
+    for (auto it = columnsOf.rbegin(); it != columnsOf.rend(); ++it) {
+        auto d = names.find(it->first.first);
+        if (d == names.end()) continue;
+        auto& taken = used[it->first.first];
+        taken.resize(d->second.foreignKeys.size());
+        for (size_t k = 0; k < d->second.foreignKeys.size(); ++k) {
+            if (taken[k] || d->second.foreignKeys[k].second != it->second) continue;
+            taken[k] = true;
+            nameOf[it->first] = d->second.foreignKeys[k].first;
+            break;
+        }
+    }
     std::vector<Row> out;
     for (const Row& r : rows) {
-        if (r.size() < 7) continue;
-        out.push_back({Value(""), Value(""), Value(unquote(r[2].toString())), r[4], Value(""), Value(""), r[0], r[3],
-                       Value(r[1].toInt() + 1), Value(ruleCode(r[5])), Value(ruleCode(r[6])), Value(), Value(),
+        if (r.size() < 8) continue;
+        std::string target = r[3].toString();
+        auto t = tableByLowerName.find(text::lower(target));
+        if (t != tableByLowerName.end()) target = t->second;
+        if (referenced && target != *referenced) continue;
+        auto n = nameOf.find({r[0].toString(), r[1].toInt()});
+        const Value name = n == nameOf.end() || n->second.empty() ? Value() : Value(n->second);
+        out.push_back({Value(""), Value(""), Value(target), r[5], Value(""), Value(""), r[0], r[4],
+                       Value(r[2].toInt() + 1), Value(ruleCode(r[6])), Value(ruleCode(r[7])), name, Value(),
                        Value(SQL_NOT_DEFERRABLE)});
     }
     return out;
 }
+
+std::optional<std::vector<Row>> allForeignKeys(SchemaReader& s) { return foreignKeys(s, std::nullopt, std::nullopt); }
 
 }  // namespace sqlite
 
@@ -641,7 +997,7 @@ const CatalogueQuery primaryKeysQuery{pgPrimaryKeys, "k.nspname", pgPrimaryKeysO
 const CatalogueQuery statisticsQuery{pgStatistics, "n.nspname", pgStatisticsOrder,
                                      myStatistics, "TABLE_SCHEMA", myStatisticsOrder, nullptr};
 const CatalogueQuery foreignKeysQuery{pgForeignKeys, "n2.nspname", pgForeignKeysOrder,
-                                      myForeignKeys, "A.REFERENCED_TABLE_SCHEMA", "", sqlite::foreignKeys};
+                                      myForeignKeys, "A.REFERENCED_TABLE_SCHEMA", "", sqlite::allForeignKeys};
 
 // One query for every table, its restriction bound. nullopt when the engine has no such query
 // or it fails (the caller then asks per table).
@@ -685,6 +1041,7 @@ void orderPrimaryKeyRows(std::vector<Row>& rows) {
 }
 
 std::vector<Row> primaryKeyRows(SchemaReader& s, const SchemaReader::TableRef& t) {
+    if (s.isSqlite()) return sqlite::keysAndStatistics(s, t.name, true).keys;
     auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
     std::string table = t.name;
     auto rows = s.call([&](SQLHSTMT st) {
@@ -736,10 +1093,9 @@ Recordset indexesRowset(SchemaReader& s) {
         if (engine == Bulk::Sqlite) {
             // One query answers both.
             try {
-                if (auto both = sqlite::keysAndStatistics(s)) {
-                    allIndexes = CatalogueRows(engine, std::move(both->statistics));
-                    allKeys = CatalogueRows(engine, std::move(both->keys));
-                }
+                auto both = sqlite::keysAndStatistics(s, std::nullopt);
+                allIndexes = CatalogueRows(engine, std::move(both.statistics));
+                allKeys = CatalogueRows(engine, std::move(both.keys));
             } catch (const Error&) {
             }
         } else {
@@ -748,11 +1104,14 @@ Recordset indexesRowset(SchemaReader& s) {
         }
         if (!allKeys) allIndexes.reset();
     }
+    const bool sqliteEngine = !allIndexes && s.isSqlite();
     std::vector<Row> out;
     for (auto& t : tables) {
         std::vector<Row> rows;
         if (allIndexes) {
             rows = allIndexes->rowsOf(t);
+        } else if (sqliteEngine) {
+            rows = sqlite::keysAndStatistics(s, t.name).statistics;
         } else {
             auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
             std::string table = t.name;
@@ -863,6 +1222,8 @@ Recordset foreignKeysRowset(SchemaReader& s) {
                 if (fkSch && engine == Bulk::Postgres && r[5].toString() != *fkSch) continue;
                 rows.push_back(r);
             }
+        } else if (engine == Bulk::Sqlite) {
+            rows = sqlite::foreignKeys(s, c.pkTable, c.fkTable);
         } else {
             rows = s.call([&](SQLHSTMT st) {
                 using R = SchemaReader;
@@ -943,6 +1304,17 @@ Recordset viewsRowset(SchemaReader& s) {
                            {"DATE_MODIFIED", adtype::Date}});
     auto cat = s.r(0), sch = s.r(1), name = s.r(2);
     auto views = s.tables(cat, sch, name, "VIEW");
+    // PostgreSQL's materialized views are views of the database too.
+    const bool pg = s.isPostgres();
+    if (pg) {
+        auto materialized = s.tables(cat, sch, name, "MATVIEW");
+        if (!materialized.empty()) {
+            views.insert(views.end(), materialized.begin(), materialized.end());
+            std::stable_sort(views.begin(), views.end(), [](const SchemaReader::TableRef& a, const SchemaReader::TableRef& b) {
+                return std::make_pair(a.schema.toString(), a.name) < std::make_pair(b.schema.toString(), b.name);
+            });
+        }
+    }
     // Definitions and updatability where the engine tells them.
     struct Extra {
         std::string schema;
@@ -959,8 +1331,12 @@ Recordset viewsRowset(SchemaReader& s) {
         } else {
             try {
                 for (auto& r : infoSchema(s,
-                                          "SELECT TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION, CHECK_OPTION, IS_UPDATABLE "
-                                          "FROM INFORMATION_SCHEMA.VIEWS",
+                                          pg ? "SELECT * FROM (SELECT table_schema, table_name, view_definition, "
+                                               "check_option::text, is_updatable::text FROM information_schema.views "
+                                               "UNION ALL SELECT schemaname, matviewname, definition, 'NONE', 'NO' "
+                                               "FROM pg_catalog.pg_matviews) v"
+                                             : "SELECT TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION, CHECK_OPTION, IS_UPDATABLE "
+                                               "FROM INFORMATION_SCHEMA.VIEWS",
                                           {"TABLE_NAME"}, {name})) {
                     if (r.size() < 5) continue;
                     const std::string check = text::lower(r[3].toString());
@@ -1002,9 +1378,25 @@ Recordset viewColumnUsageRowset(SchemaReader& s) {
                            {"TABLE_SCHEMA", adtype::VarWChar}, {"TABLE_NAME", adtype::VarWChar},
                            {"COLUMN_NAME", adtype::VarWChar}, {"COLUMN_GUID", adtype::GUID},
                            {"COLUMN_PROPID", adtype::UnsignedInt}});
+    // PostgreSQL leaves materialized views out of VIEW_COLUMN_USAGE: their columns come from the
+    // rewrite rule's dependencies, as the view's do.
+    const char* const pgUsage =
+        "SELECT * FROM (SELECT view_catalog::text, view_schema::text, view_name::text, table_catalog::text, "
+        "table_schema::text, table_name::text, column_name::text FROM information_schema.view_column_usage "
+        "UNION ALL SELECT DISTINCT pg_catalog.current_database()::text, vn.nspname::text, v.relname::text, "
+        "pg_catalog.current_database()::text, tn.nspname::text, t.relname::text, a.attname::text "
+        "FROM pg_catalog.pg_class v JOIN pg_catalog.pg_namespace vn ON vn.oid = v.relnamespace "
+        "JOIN pg_catalog.pg_rewrite r ON r.ev_class = v.oid "
+        "JOIN pg_catalog.pg_depend d ON d.objid = r.oid AND d.classid = 'pg_catalog.pg_rewrite'::regclass "
+        "AND d.refclassid = 'pg_catalog.pg_class'::regclass AND d.refobjsubid > 0 "
+        "JOIN pg_catalog.pg_class t ON t.oid = d.refobjid AND t.oid <> v.oid "
+        "JOIN pg_catalog.pg_namespace tn ON tn.oid = t.relnamespace "
+        "JOIN pg_catalog.pg_attribute a ON a.attrelid = t.oid AND a.attnum = d.refobjsubid "
+        "WHERE v.relkind = 'm') u";
     auto rows = infoSchema(s,
-                           "SELECT VIEW_CATALOG, VIEW_SCHEMA, VIEW_NAME, TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, "
-                           "COLUMN_NAME FROM INFORMATION_SCHEMA.VIEW_COLUMN_USAGE",
+                           s.isPostgres() ? pgUsage
+                                          : "SELECT VIEW_CATALOG, VIEW_SCHEMA, VIEW_NAME, TABLE_CATALOG, TABLE_SCHEMA, "
+                                            "TABLE_NAME, COLUMN_NAME FROM INFORMATION_SCHEMA.VIEW_COLUMN_USAGE",
                            {"VIEW_CATALOG", "VIEW_SCHEMA", "VIEW_NAME"}, {s.r(0), s.r(1), s.r(2)});
     for (auto& r : rows) r.resize(fields.size());
     return Recordset::fromRows(std::move(fields), std::move(rows), "adSchemaViewColumnUsage");

@@ -522,16 +522,18 @@ bool Document::save(const std::string& path) {
     error_.clear();
     bool header = header_.has_value();
     bool footer = footer_.has_value();
-    std::vector<ZipEntry> entries = {
-        {"[Content_Types].xml", contentTypes(header, footer)},
-        {"_rels/.rels", packageRels()},
-        {"docProps/core.xml", coreProps(title_)},
-        {"docProps/app.xml", appProps()},
-        {"word/document.xml", documentXml()},
-        {"word/_rels/document.xml.rels", documentRels(header, footer)},
-        {"word/styles.xml", stylesXml()},
-        {"word/settings.xml", settingsXml()},
-    };
+    // Entries are moved in, not copied from an initializer list: the document text of a large
+    // report runs to hundreds of megabytes.
+    std::vector<ZipEntry> entries;
+    entries.reserve(10);
+    entries.push_back({"[Content_Types].xml", contentTypes(header, footer)});
+    entries.push_back({"_rels/.rels", packageRels()});
+    entries.push_back({"docProps/core.xml", coreProps(title_)});
+    entries.push_back({"docProps/app.xml", appProps()});
+    entries.push_back({"word/document.xml", documentXml()});
+    entries.push_back({"word/_rels/document.xml.rels", documentRels(header, footer)});
+    entries.push_back({"word/styles.xml", stylesXml()});
+    entries.push_back({"word/settings.xml", settingsXml()});
     if (header) entries.push_back({"word/header1.xml", headerXml()});
     if (footer) entries.push_back({"word/footer1.xml", footerXml()});
     return writeZip(path, entries, &error_);

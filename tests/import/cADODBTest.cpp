@@ -115,7 +115,8 @@ TEST(cADODB, EmptyDatabaseGivesBareRoot)
     reader.ConnectionString = sqliteConnection(path);
     ASSERT_TRUE(reader.OpenDalvDatabase());
     ASSERT_TRUE(reader.GenerateXML());
-    EXPECT_EQ(reader.oResultXML.xml(), canonical("<?xml version=\"1.0\"?><DATABASE/>"));
+    EXPECT_EQ(reader.oResultXML.xml(),
+              canonical("<?xml version=\"1.0\"?><DATABASE Not_Read=\"STOREDPROCEDURE TRIGGER\" Indexes_Read=\"Unique\"/>"));
 }
 
 TEST(cADODB, CancelStopsTheImport)
@@ -276,4 +277,51 @@ TEST(cADODB, SqliteWholeDatabaseRowsetsWriteTheSameDocumentAsPerTable)
     EXPECT_NE(docs[0].find("FOREIGNKEY"), std::string::npos);
     EXPECT_NE(docs[0].find("ix memo"), std::string::npos);
     EXPECT_EQ(docs[0], docs[1]);
+}
+
+// Column facts as SQLite's catalogue declares them; constraint names that only the DDL holds.
+TEST(cADODB, SqliteFactsAreTheDeclarations)
+{
+    testsupport::TempDir dir;
+    const std::string path = makeSqlite(
+        dir, {"CREATE TABLE country (code CHAR(2) NOT NULL, name VARCHAR(40), CONSTRAINT pk_country PRIMARY KEY (code))",
+              "CREATE TABLE city (id INTEGER PRIMARY KEY, price DECIMAL(5,2) DEFAULT 1.5, flag CHAR(1) DEFAULT 'Y', "
+              "pic BLOB, country CHAR(2) CONSTRAINT fk_city_country REFERENCES country(code) ON DELETE RESTRICT, "
+              "twin CHAR(2), FOREIGN KEY (twin) REFERENCES Country(code))"});
+    cADODB reader;
+    reader.ConnectionString = sqliteConnection(path);
+    ASSERT_TRUE(reader.OpenDalvDatabase());
+    ASSERT_TRUE(reader.GenerateXML());
+    const xml::Document& d = reader.oResultXML;
+
+    db::Connection c;
+    c.open(sqliteConnection(path));
+    int compared = 0;
+    for (db::Recordset rs = c.execute("SELECT m.name, p.name, p.type, p.\"notnull\" OR (p.pk AND p.type = 'INTEGER'), "
+                                      "p.dflt_value FROM sqlite_master m, pragma_table_info(m.name) p");
+         !rs.eof(); rs.moveNext(), ++compared) {
+        const xml::Node col = d.selectSingleNode("/DATABASE/TABLE[@Name=" + xml::xpathLiteral(rs.field(0).toString()) +
+                                                 "]/COLUMN[@Name=" + xml::xpathLiteral(rs.field(1).toString()) + "]");
+        ASSERT_TRUE(col) << rs.field(1).toString();
+        const std::string declared = rs.field(2).toString();
+        EXPECT_EQ(col.attribute("Datatype"), declared.substr(0, declared.find('(')));
+        EXPECT_EQ(col.attribute("Null_Allowed"), rs.field(3).toInt() ? "False" : "True") << rs.field(1).toString();
+        EXPECT_EQ(col.attribute("Column_Default"), rs.field(4).isNull() ? "" : rs.field(4).toString());
+    }
+    EXPECT_EQ(compared, 8);
+    const xml::Node price = d.selectSingleNode("/DATABASE/TABLE[@Name='city']/COLUMN[@Name='price']");
+    EXPECT_EQ(price.attribute("Length") + "," + price.attribute("Scale"), "5,2");
+    EXPECT_EQ(d.selectSingleNode("/DATABASE/TABLE[@Name='city']/COLUMN[@Name='pic']").attribute("Length"), "0");
+    EXPECT_EQ(d.selectSingleNode("/DATABASE/TABLE[@Name='country']/COLUMN[@Name='code']").attribute("Primary_Key"),
+              "pk_country");
+    EXPECT_EQ(d.selectSingleNode("/DATABASE/TABLE[@Name='city']/COLUMN[@Name='id']").attribute("Primary_Key"), "PK_city");
+    EXPECT_EQ(d.count("/DATABASE/TABLE/INDEX[@Name='sqlite_autoindex_0']"), 0);
+    // Both keys refer to country (the second by another spelling of its name).
+    ASSERT_EQ(d.count("/DATABASE/TABLE[@Name='country']/FOREIGNKEY"), 2);
+    auto fk = [&d](const char* column) {
+        const xml::Node n = d.selectSingleNode(std::string("/DATABASE/TABLE/FOREIGNKEY[@Related_Column='") + column + "']");
+        return n.attribute("Name") + " " + n.attribute("Delete_Rule");
+    };
+    EXPECT_EQ(fk("country"), "fk_city_country RESTRICT");
+    EXPECT_EQ(fk("twin"), " NO ACTION");
 }

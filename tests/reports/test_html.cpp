@@ -1,6 +1,7 @@
 #include "test_html_support.h"
 
 #include "platform/fs/Paths.h"
+#include "platform/text/Text.h"
 #include "platform/xml/Xml.h"
 #include "reports/bXMLSupport.h"
 
@@ -195,6 +196,15 @@ TEST_F(HtmlReportTest, ImportTestStructureRendersWithWorkingLinks) {
     const std::string text = allText(folder);
     for (const char* name : {"Customer Info", "order", "Straße", "Größe", "Zoë", "v'orders", "ix order note"})
         EXPECT_NE(text.find(name), std::string::npos) << name;
+    // The decimal's scale; counts the reader did not take are not 0; its indexes are the unique ones.
+    EXPECT_NE(text.find("NUMERIC(8,2)"), std::string::npos);
+    const std::string contents = parsePage(index).text;
+    for (const char* fact : {"not available stored procedures", "not available triggers", "unique indexes",
+                             "Stored procedures are not available for this database engine."})
+        EXPECT_NE(contents.find(fact), std::string::npos) << fact << " in " << contents;
+    const std::string summary = parsePage(folder + "shopSummary1.html").text;
+    EXPECT_NE(summary.find("Number of triggersnot available"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Number of unique indexes2"), std::string::npos) << summary;
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
@@ -321,6 +331,57 @@ TEST_F(HtmlReportTest, ReportIsWrittenWholeAndReplacesOnlyItsOwnEarlierPages) {
     report->HTML_CurrentXSL(files::joinPath(StylesFolder, "Half.xsl"));
     EXPECT_EQ(exportTo(fresh), "");
     EXPECT_TRUE(htmlFiles(fresh).empty());
+
+// ---------------------------------------------------------------- large reports
+
+// A large report is rendered a part of its pages at a time (994 objects a part at 7 a page);
+// every page is byte for byte the page one run over all objects writes, at the boundaries of
+// the parts too, for a kind that fills its last part exactly and for one that does not.
+TEST_F(HtmlReportTest, PagesRenderedInPartsEqualThoseOfOneRun) {
+    loadStructure("reports/sales_ado.xml");
+    xml::Node db = report->oResultXML->selectSingleNode("DATABASE");
+    const int tables = 1988 - static_cast<int>(std::size(kSalesTables));
+    for (int i = 1; i <= tables; ++i) {
+        xml::Node t = db.appendElement("TABLE");
+        t.setAttribute("Name", "t" + std::to_string(i));
+        xml::Node c = t.appendElement("COLUMN");
+        c.setAttribute("Name", "id");
+        c.setAttribute("Datatype", "integer");
+        xml::Node fk = t.appendElement("FOREIGNKEY");  // a link to the page before
+        fk.setAttribute("Name", "fk" + std::to_string(i));
+        fk.setAttribute("Foreign_Key_Table", "t" + std::to_string(i));
+        fk.setAttribute("Foreign_Key_Column", "id");
+        fk.setAttribute("Primary_Key_Table", i > 1 ? "t" + std::to_string(i - 1) : std::string("orders"));
+        fk.setAttribute("Primary_Key_Column", "id");
+    }
+    const int views = 1000 - db.count("VIEW");
+    for (int i = 1; i <= views; ++i) {
+        xml::Node v = db.appendElement("VIEW");
+        v.setAttribute("Name", "v" + std::to_string(i));
+        v.appendElement("COLUMN").setAttribute("Name", "id");
+    }
+    report->HTML_ObjectsPerPage(7);
+    ASSERT_TRUE(report->UpdateReportSettings());
+
+    const std::string parts = reportFolder("parts");
+    ASSERT_FALSE(exportTo(parts).empty());
+    const std::string whole = reportFolder("whole");
+    files::createFolders(whole);
+    for (const std::string kind : {"Tables", "Views"}) {
+        std::string html;
+        ASSERT_TRUE(report->ApplyXSL(files::joinPath(StylesFolder, "ReportFormat1" + text::lower(kind) + ".xsl"), false,
+                                     &html));
+        bXMLSupport::ParseHTML(html, whole, kind);
+    }
+    EXPECT_EQ(countFiles(parts, "SalesDemoTables"), 284);
+    EXPECT_EQ(countFiles(parts, "SalesDemoViews"), 143);
+    for (const std::string& f : htmlFiles(whole)) {
+        std::string expected, actual;
+        ASSERT_TRUE(files::readTextFile(f, expected));
+        ASSERT_TRUE(files::readTextFile(parts + sfs::path(f).filename().string(), actual)) << f;
+        EXPECT_TRUE(actual == expected) << f;
+    }
+    EXPECT_TRUE(errors.empty());
 }
 
 // ---------------------------------------------------------------- page split format

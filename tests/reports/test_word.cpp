@@ -142,6 +142,22 @@ TEST_F(WordTest, MissingIntroductionFileInsertsNothing) {
     EXPECT_EQ(all.find("About this report"), std::string::npos);
 }
 
+// A structure of the ODBC reader: counts it did not take are not 0, its indexes are the unique
+// ones, a decimal shows its scale.
+TEST_F(WordTest, SummarySaysWhatTheReaderDidNotRead) {
+    std::string path = dir.file("Shop.docx");
+    ASSERT_TRUE(generate(render("import/sqlite_shop.xml", "shop"), path));
+    const auto all = tables(documentPart(path));
+    ASSERT_FALSE(all.empty());
+    const auto& summary = all.front();
+    EXPECT_EQ(summary.at(3), (std::vector<std::string>{"Stored Procedures", "not available"}));
+    EXPECT_EQ(summary.at(4), (std::vector<std::string>{"Triggers", "not available"}));
+    EXPECT_EQ(summary.at(5), (std::vector<std::string>{"Unique indexes", "2"}));
+    auto s = sections(documentPart(path));
+    EXPECT_EQ(s["Customer Info"]["Columns"].at(4).at(1), "NUMERIC(8,2)");
+    EXPECT_EQ(s["Customer Info"].count("Unique indexes"), 1u);
+}
+
 TEST_F(WordTest, TextWithoutMarkersKeepsItsLinesAndEndsWithTheContents) {
     std::string path = dir.file("plain.docx");
     ASSERT_TRUE(generate("first line\r\nsecond, with comma\nthird", path));

@@ -119,7 +119,7 @@ TEST_F(SqliteDb, KeysAndIndexes) {
     EXPECT_EQ(pk.recordCount(), 1);
 
     Recordset ix = conn.openSchema(adSchemaIndexes, {Value(), Value(), Value(), Value(), "customers"});
-    // Unique indexes come first (the driver lists the rowid key as one), columns in key order.
+    // Indexes that exist (the INTEGER key is the rowid and has none), columns in key order.
     std::vector<std::string> seen;
     for (; !ix.eof(); ix.moveNext()) {
         const std::string name = ix["INDEX_NAME"].toString();
@@ -127,7 +127,7 @@ TEST_F(SqliteDb, KeysAndIndexes) {
         EXPECT_EQ(ix["UNIQUE"], Value(name != "ix_name"));
         EXPECT_EQ(ix["PRIMARY_KEY"], Value(ix["COLUMN_NAME"].toString() == "id")) << name;
     }
-    ASSERT_EQ(seen.size(), 4u);
+    ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen.back(), "ix_name:name");
     auto at = std::find(seen.begin(), seen.end(), "ux_email:email");
     ASSERT_NE(at, seen.end());
@@ -204,7 +204,7 @@ TEST_F(SqliteDb, WholeDatabaseRowsetsEqualPerTableRowsets) {
         size_t tableSlot;
         size_t minimumRows;
     };
-    for (const Case& c : {Case{adSchemaPrimaryKeys, 2, 16}, Case{adSchemaIndexes, 4, 28}, Case{adSchemaForeignKeys, 2, 11}}) {
+    for (const Case& c : {Case{adSchemaPrimaryKeys, 2, 16}, Case{adSchemaIndexes, 4, 21}, Case{adSchemaForeignKeys, 2, 11}}) {
         SCOPED_TRACE(c.schema);
         const auto whole = rowsOf(conn.openSchema(c.schema));
         // A whole-database query that failed would leave its error here (and the rows of the
@@ -221,8 +221,9 @@ TEST_F(SqliteDb, WholeDatabaseRowsetsEqualPerTableRowsets) {
         for (size_t i = 0; i < whole.size(); ++i) EXPECT_EQ(whole[i], perTable[i]) << "row " << i;
     }
 
-    // The driver's quirks themselves: key columns in column order, the INTEGER key as an index,
-    // a UNIQUE constraint as the key of a table without one, unnamed foreign keys.
+    // Key columns in column order, no index for the INTEGER key, a UNIQUE constraint as the key
+    // of a table without one, referenced names matched without regard to case, declared
+    // constraint names.
     EXPECT_EQ(columnValues(conn.openSchema(adSchemaPrimaryKeys, {Value(), Value(), "Kunde Größe"}), "COLUMN_NAME"),
               (std::vector<std::string>{"Nr", "Land's"}));
     EXPECT_EQ(columnValues(conn.openSchema(adSchemaPrimaryKeys, {Value(), Value(), "np"}), "PK_NAME").size(), 3u);
@@ -233,31 +234,32 @@ TEST_F(SqliteDb, WholeDatabaseRowsetsEqualPerTableRowsets) {
             out.push_back(ix["INDEX_NAME"].toString() + ":" + ix["COLUMN_NAME"].toString());
         return out;
     };
-    EXPECT_EQ(indexes("wri"), (std::vector<std::string>{"sqlite_autoindex_0:id", "sqlite_autoindex_wri_1:id"}));
+    EXPECT_EQ(indexes("wri"), (std::vector<std::string>{"sqlite_autoindex_wri_1:id"}));
     EXPECT_EQ(indexes("mixed"), (std::vector<std::string>{"sqlite_autoindex_mixed_1:t", "sqlite_autoindex_mixed_1:i"}));
     EXPECT_EQ(columnValues(conn.openSchema(adSchemaForeignKeys, {Value(), Value(), "a_b"}), "FK_TABLE_NAME"),
-              (std::vector<std::string>{"o'key", "refs", "Aref"}));
+              (std::vector<std::string>{"o'key", "refs", "refs", "Aref"}));
     std::vector<std::string> kunde;
     for (Recordset fk = conn.openSchema(adSchemaForeignKeys, {Value(), Value(), "Kunde Größe"}); !fk.eof(); fk.moveNext())
         kunde.push_back(fk["FK_COLUMN_NAME"].toString() + ">" + fk["PK_COLUMN_NAME"].toString() + " " +
                         fk["ORDINAL"].toString() + " " + fk["UPDATE_RULE"].toString() + "/" +
                         fk["DELETE_RULE"].toString() + " " + fk["FK_NAME"].toString());
-    EXPECT_EQ(kunde, (std::vector<std::string>{"land>Land's 1 CASCADE/SET NULL ", "nr>Nr 2 CASCADE/SET NULL ",
+    EXPECT_EQ(kunde, (std::vector<std::string>{"land>Land's 1 CASCADE/SET NULL fk_kunde", "nr>Nr 2 CASCADE/SET NULL fk_kunde",
                                                "s>Nr 1 NO ACTION/CASCADE ", "t>Land's 2 NO ACTION/CASCADE "}));
 }
 
-// A table name the driver refuses ("need table name") fails the same way whether the rowset
-// is asked for the whole database or for that table.
-TEST_F(SqliteDb, TableNamesTheDriverRefusesFailAlike) {
-    conn.execute("CREATE TABLE \"%odd\" (id INTEGER PRIMARY KEY)");
-    for (auto [schema, slot] : {std::pair{adSchemaPrimaryKeys, 2}, {adSchemaIndexes, 4}, {adSchemaForeignKeys, 2}}) {
+// Names holding the catalogue's pattern characters are names, not patterns: "%odd" is read
+// (the driver refuses it), "a_b" never matches "axb".
+TEST_F(SqliteDb, TableNamesThatLookLikePatternsAreRead) {
+    conn.execute("CREATE TABLE \"%odd\" (id INTEGER PRIMARY KEY, b INTEGER REFERENCES a_b(ab), c TEXT UNIQUE)");
+    for (auto [schema, slot] : {std::pair{adSchemaPrimaryKeys, 2}, {adSchemaIndexes, 4}, {adSchemaForeignKeys, 5}}) {
         SCOPED_TRACE(schema);
         std::vector<Value> restrictions(slot + 1);
         restrictions[slot] = Value("%odd");
-        const long perTable = errorNumberOf([&] { conn.openSchema(schema, restrictions); });
-        EXPECT_NE(perTable, 0);
-        EXPECT_EQ(errorNumberOf([&] { conn.openSchema(schema); }), perTable);
+        EXPECT_EQ(errorNumberOf([&] { conn.openSchema(schema); }), 0);
+        EXPECT_EQ(conn.openSchema(schema, restrictions).recordCount(), 1);
     }
+    EXPECT_EQ(columnValues(conn.openSchema(adSchemaColumns, {Value(), Value(), "%odd"}), "COLUMN_NAME"),
+              (std::vector<std::string>{"id", "b", "c"}));
 }
 
 TEST_F(SqliteDb, ViewsAndRowsetsTheEngineLacks) {

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Renders the synthetic databases of bench/import_bench.sh through the batch run twice, with
+# the current program and with a reference, and compares the reports byte for byte: every
+# HTML page, the XML report and the text of the Word document.
+#   bench/report_compare.sh [N ...]        (default: 2000 tables)
+# The reference is REFERENCE_APP, a program folder (dalvane beside its styles/), or else the
+# current program with the style sheets of commit BASE (default: main).
+set -euo pipefail
+HERE=$(cd "$(dirname "$0")" && pwd)
+ROOT=$(cd "$HERE/.." && pwd)
+BUILD=${BUILD:-$ROOT/build}
+SIZES=("$@")
+[ ${#SIZES[@]} -gt 0 ] || SIZES=(2000)
+BASE=${BASE:-main}
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/dalvcompare-XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+ninja -C "$BUILD" dalvane >/dev/null
+
+if [ -n "${REFERENCE_APP:-}" ]; then
+  REF=$REFERENCE_APP
+else
+  REF=$WORK/reference
+  cp -r "$BUILD/bin" "$REF"
+  rm -rf "$REF/styles"
+  mkdir -p "$REF/styles"
+  for f in $(git -C "$ROOT" ls-tree --name-only "$BASE" data/styles/); do
+    git -C "$ROOT" show "$BASE:$f" > "$REF/styles/$(basename "$f")"
+  done
+fi
+
+eval "$(sed -n '/^schema_sql() {/,/^}/p' "$HERE/import_bench.sh")"
+export HOME=$WORK/home XDG_DATA_HOME=$WORK/home/.local/share XDG_CONFIG_HOME=$WORK/home/.config
+unset DISPLAY WAYLAND_DISPLAY
+
+# render <program folder> <database file> <n> <output folder>
+render() {
+  local app=$1 db=$2 n=$3 out=$4
+  mkdir -p "$out"
+  cat > "$out.batch.xml" <<XML
+<?xml version="1.0"?>
+<DALVIMPORT>
+  <DATABASE>
+    <ENGINE>12</ENGINE>
+    <DATABASENAME>bench$n</DATABASENAME>
+    <CONNECTIONSTRING>Driver=SQLite3;Database=$db</CONNECTIONSTRING>
+    <REPORTS>
+      <REPORT Format="HTML" Path="$out/html/"/>
+      <REPORT Format="XML" Path="$out/xml/"/>
+      <REPORT Format="WORD" Path="$out/word/"/>
+    </REPORTS>
+  </DATABASE>
+</DALVIMPORT>
+XML
+  DALVANE_APP_DIR=$app "$app/dalvane" "$out.batch.xml" >/dev/null 2>"$out.err" || { cat "$out.err" >&2; return 1; }
+  (cd "$out/word" && for d in *.docx; do unzip -p "$d" word/document.xml > "$d.document.xml" && rm "$d"; done)
+  # The report's date and the program folder are all that may differ between two runs.
+  find "$out" -type f -exec sed -i -E -e 's/[0-9]{4}-[0-9]{2}-[0-9]{2}[T ][0-9:]{8}/<date>/g' -e "s|$app/|<app>/|g" {} +
+}
+
+status=0
+for n in "${SIZES[@]}"; do
+  db=$WORK/bench_$n.db
+  schema_sql "$n" | sqlite3 -bail "$db"
+  render "$REF" "$db" "$n" "$WORK/ref_$n"
+  render "$BUILD/bin" "$db" "$n" "$WORK/new_$n"
+  pages=$(find "$WORK/new_$n/html" -name '*.html' | wc -l)
+  if diff -r -q "$WORK/ref_$n" "$WORK/new_$n" >"$WORK/diff_$n.txt"; then
+    echo "$n tables: identical ($pages HTML pages, XML report, Word text)"
+  else
+    echo "$n tables: DIFFERENT"
+    head -20 "$WORK/diff_$n.txt"
+    status=1
+  fi
+  [ -z "${KEEP:-}" ] || cp -r "$WORK/ref_$n" "$WORK/new_$n" "$KEEP/"
+  rm -rf "$WORK/ref_$n" "$WORK/new_$n" "$db"
+done
+exit $status
