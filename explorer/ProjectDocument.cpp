@@ -5,11 +5,13 @@
 #include "platform/fs/Paths.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <set>
 
 namespace history {
 namespace {
@@ -244,6 +246,80 @@ bool WriteHistoryFile(const std::string& path, const xml::Document& doc,
         return false;
     }
     return true;
+}
+
+bool CheckProjectDocument(const xml::Document& doc, std::string& error) {
+    if (doc.isEmpty() || !isProjectDocument(doc)) {
+        error = "it is not a project document";
+        return false;
+    }
+    std::set<std::string> keys;
+    for (const xml::Node& e : doc.selectNodes("//*[@Key]")) {
+        const std::string key = e.attribute("Key");
+        if (!e.hasAttribute("Name")) {
+            error = "the element " + e.name() + " with key \"" + key + "\" has no name";
+            return false;
+        }
+        const QStringList parts = QString::fromStdString(key).split(QLatin1Char('|'));
+        for (qsizetype i = 1; i < parts.size(); ++i) {
+            bool ok = false;
+            parts[i].trimmed().toInt(&ok);
+            if (!ok && !parts[i].trimmed().isEmpty()) {
+                error = "the key \"" + key + "\" is not a name followed by numbers";
+                return false;
+            }
+        }
+        if (!keys.insert(key).second) {
+            error = "the key \"" + key + "\" is used twice";
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+std::string noticePath(const std::string& path) {
+    return files::joinPath(std::filesystem::path(path).parent_path().string(), kNoticeFileName);
+}
+}  // namespace
+
+std::string SaveAfterError(const std::string& path, const xml::Document& doc, const std::string& passPhrase) {
+    std::string notice;
+    std::string previous;
+    std::string cipher;
+    if (files::fileExists(path) && files::readTextFile(path, cipher)) {
+        previous = path + ".previous";
+        if (!files::writeTextFile(previous, cipher, true)) previous.clear();
+    }
+    std::string error;
+    if (CheckProjectDocument(doc, error)) {
+        if (WriteHistoryFile(path, doc, passPhrase, error))
+            notice = "The last session ended after an error. Its project changes were saved";
+        else
+            notice = "The last session ended after an error and its project changes could not be saved (" +
+                     error + ")";
+    } else {
+        const std::string failedPath = path + ".failed";
+        std::string why;
+        if (WriteHistoryFile(failedPath, doc, passPhrase, why))
+            notice = "The last session ended after an error. Its project did not pass the check (" + error +
+                     "), so it was kept as\n" + failedPath + "\nand the project before it was opened";
+        else
+            notice = "The last session ended after an error. Its project did not pass the check (" + error +
+                     ") and could not be kept (" + why + ")";
+    }
+    if (!previous.empty()) notice += ".\nThe project as it was before the session is kept as\n" + previous;
+    notice += ".";
+    files::writeTextFile(noticePath(path), notice, true);
+    return notice;
+}
+
+std::string TakeNotice(const std::string& path) {
+    const std::string file = noticePath(path);
+    std::string text;
+    if (!files::fileExists(file) || !files::readTextFile(file, text)) return {};
+    files::removeFile(file);
+    return text;
 }
 
 }  // namespace history

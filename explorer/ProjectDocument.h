@@ -82,4 +82,19 @@ std::string MoveAside(const std::string& path);
 bool WriteHistoryFile(const std::string& path, const xml::Document& doc,
                       const std::string& passPhrase, std::string& error);
 
+// The tree's check of a project document: a project root, and every keyed element named, with
+// a key whose parts after the name are numbers, no key twice. False with the reason in error.
+bool CheckProjectDocument(const xml::Document& doc, std::string& error);
+
+inline constexpr const char* kNoticeFileName = "history.notice";
+
+// Saving when the program ends through the error routine. The file at path is kept beside it
+// (".previous") as the last good project; doc replaces it when it passes the check, or is
+// written beside it (".failed") when it does not. Returns what was done, in words for the
+// user; the text is also left in the notice file beside path for the next start.
+std::string SaveAfterError(const std::string& path, const xml::Document& doc, const std::string& passPhrase);
+
+// The notice left by SaveAfterError beside path, removed once read; "" when there is none.
+std::string TakeNotice(const std::string& path);
+
 }  // namespace history

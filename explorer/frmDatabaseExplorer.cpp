@@ -656,7 +656,12 @@ void frmDatabaseExplorer::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {
     cancel = false;
     try {
         UnloadOtherForms();
-        if (!ErrorShown && loaded_) WriteHistoryFile();
+        if (loaded_) {
+            if (!ErrorShown)
+                WriteHistoryFile();
+            else if (GenerateHistory())
+                history::SaveAfterError(HistoryPath(), oHistory, PassPhrase4);
+        }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.Form_QueryUnload");
     }
@@ -799,6 +804,8 @@ void frmDatabaseExplorer::LoadHistoryXML() {
     try {
         std::string path = HistoryPath();
         std::string text, error;
+        if (std::string notice = history::TakeNotice(path); !notice.empty())
+            ui::MsgBox(notice, ui::MsgButtons::OK, ui::MsgIcon::Exclamation);
         switch (history::ReadHistoryFile(path, PassPhrase4, text, error)) {
         case history::ReadResult::Loaded:
             oHistory.loadXML(text);

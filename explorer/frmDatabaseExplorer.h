@@ -172,7 +172,7 @@ public:
     // ---- loading a connection and the previews -----------------------------------------
     bool LoadCurrentDB();
     bool RefreshDatabaseConnection();
-    bool PreviewHTML(const std::string& key);
+    bool PreviewHTML(const std::string& key, const std::string& page = "");
     bool wbHTMLPreview_BeforeNavigate2(const QString& url);
     bool wbWebLayout_BeforeNavigate2(const QString& url);
     bool wbPrintLayout_BeforeNavigate2(const QString& url);

@@ -419,7 +419,7 @@ void frmDatabaseExplorer::RenameCurrentGroup(const std::string& newName) {
         if (folder) {
             // The key keeps the folder's number, so that selecting it makes it current.
             folder.setAttribute("Name", newName);
-            folder.setAttribute("Key", newName + "|" + std::to_string(oReportEngine->CurrentDatabaseGroup()));
+            folder.setAttribute("Key", TreeKeyName(newName) + "|" + std::to_string(oReportEngine->CurrentDatabaseGroup()));
         }
         PopulateLHXML();
     } catch (const std::exception& e) {
@@ -439,7 +439,7 @@ namespace {
 void renumberConnection(xml::Node conn, int g, int c, bool setGroup) {
     if (conn.hasAttribute("RHXPath")) conn.setAttribute("RHXPath", connectionPath(g, c));
     if (conn.hasAttribute("Key"))
-        conn.setAttribute("Key", conn.attribute("Name") + "|" + std::to_string(g) + "|" + std::to_string(c));
+        conn.setAttribute("Key", TreeKeyName(conn.attribute("Name")) + "|" + std::to_string(g) + "|" + std::to_string(c));
     xml::Node db = conn.selectSingleNode("DBOPTIONS/MOREINFO/DATABASE");
     if (db && db.hasAttribute("CurrentDatabaseNumber")) db.setAttribute("CurrentDatabaseNumber", std::to_string(c));
     if (setGroup && db && db.hasAttribute("CurrentDatabaseGroup"))
@@ -508,7 +508,7 @@ void frmDatabaseExplorer::DeleteDBGroup() {
         int i = 1;
         for (xml::Node f : oStructures.selectNodes("DATABASESTRUCTURES/DATABASEGROUP")) {
             f.setAttribute("RHXPath", "DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(i) + "]/DATABASECONNECTION");
-            if (f.hasAttribute("Key")) f.setAttribute("Key", f.attribute("Name") + "|" + std::to_string(i));
+            if (f.hasAttribute("Key")) f.setAttribute("Key", TreeKeyName(f.attribute("Name")) + "|" + std::to_string(i));
             int c = 1;
             for (xml::Node conn : f.selectNodes("DATABASECONNECTION")) {
                 renumberConnection(conn, i, c, true);
@@ -566,7 +566,7 @@ void frmDatabaseExplorer::ResetAllKeys(xml::Node node, int group, int number, st
     for (std::size_t i = 0; i < children.size(); ++i) {
         xml::Node child = children[i];
         if (child.hasAttribute("Key")) {
-            std::string key = child.attribute("Name") + "|" + std::to_string(group) + "|" + std::to_string(number);
+            std::string key = TreeKeyName(child.attribute("Name")) + "|" + std::to_string(group) + "|" + std::to_string(number);
             if (!path.empty()) key += "|" + path;
             child.setAttribute("Key", key);
         }

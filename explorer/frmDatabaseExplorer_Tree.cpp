@@ -7,6 +7,7 @@
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
+#include "platform/text/Text.h"
 #include "reports/bXMLSupport.h"
 #include "platform/ui/WaitCursor.h"
 
@@ -20,6 +21,7 @@
 #include <QTabWidget>
 #include <QToolBox>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <exception>
 
@@ -65,6 +67,21 @@ void keepCurrentConnection(int group, int number) {
     if (!db) return;
     db.setAttribute("CurrentDatabaseGroup", std::to_string(group));
     db.setAttribute("CurrentDatabaseNumber", std::to_string(number));
+}
+
+std::string folderUrl(const std::string& folder) {
+    return QUrl::fromLocalFile(QString::fromStdString(folder) + QLatin1Char('/')).toString(QUrl::FullyEncoded).toStdString();
+}
+
+// A report page names its style sheet and pictures as they lie beside a saved report; the
+// preview in the reports folder reads them where the program keeps them (a style sheet of
+// the user's own where it is).
+std::string previewReferences(std::string html, const std::string& css) {
+    std::string cssFolder = StylesFolder;
+    const std::string cssPath = files::normalizeSeparators(css);
+    if (!cssPath.empty() && cssPath.front() == '/' && files::fileExists(cssPath)) cssFolder = files::parentFolder(cssPath);
+    html = text::replaceAll(html, "href=\"styles/", "href=\"" + folderUrl(cssFolder));
+    return text::replaceAll(html, "src=\"images/", "src=\"" + folderUrl(ImagesFolder));
 }
 
 QString lastPathComponent(const QString& url) {
@@ -475,7 +492,7 @@ bool frmDatabaseExplorer::RefreshDatabaseConnection() {
 
 // ---- previews ----------------------------------------------------------------------------
 
-bool frmDatabaseExplorer::PreviewHTML(const std::string& key) {
+bool frmDatabaseExplorer::PreviewHTML(const std::string& key, const std::string& page) {
     try {
         if (key.empty() || !structureLoaded()) return false;
         if (QString::fromStdString(key).contains(QLatin1String("DIAGRAM"), Qt::CaseInsensitive)) {
@@ -501,7 +518,9 @@ bool frmDatabaseExplorer::PreviewHTML(const std::string& key) {
             }
         }
         std::string screenHtml, xmlText, printHtml;
-        if (!oReportEngine->PreparePreview(0, key, screenHtml, xmlText, printHtml)) return false;
+        if (!oReportEngine->PreparePreview(0, key, screenHtml, xmlText, printHtml, page)) return false;
+        screenHtml = previewReferences(screenHtml, oReportEngine->HTML_CurrentCSS());
+        printHtml = previewReferences(printHtml, oReportEngine->PrinterFriendlyCSS);
         EnableSaveMenus(true);
         const std::string screenPath = files::joinPath(ReportsFolder, "temp.html");
         const std::string printPath = files::joinPath(ReportsFolder, "temp_print.html");
@@ -563,7 +582,18 @@ bool frmDatabaseExplorer::NavigateFromPreviewLink(const QString& url) {
         }
         const QString marker = QStringLiteral(".html____");
         const int at = target.indexOf(marker);
-        if (at < 0) return false;
+        if (at < 0) {
+            // A page of the report (contents, tables, ..., summary): the preview shows that page
+            // of the whole structure in place, as the saved report would.
+            QString page = target.section(QLatin1Char('#'), 0, 0);
+            QString stem = QString::fromStdString(bXMLSupport::HtmlFileStem(oReportEngine->DatabaseName())).toLower();
+            if (stem.isEmpty() || !page.startsWith(stem) || !page.endsWith(QLatin1String(".html"))) return false;
+            page = page.mid(stem.size()).chopped(5);
+            static const QStringList kinds = {"index", "tables", "views", "storedprocedures", "diagram", "summary"};
+            const QString kind = QString::fromStdString(StripDigits(page.toStdString()));
+            if (!kinds.contains(kind)) return false;
+            return PreviewHTML("DATABASE", kind.toStdString());
+        }
         if (current.isEmpty() || current == QLatin1String("about:blank") || target == QLatin1String("temp2.html") ||
             target.contains(QLatin1String("jpg")))
             return false;

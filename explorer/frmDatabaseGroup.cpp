@@ -26,6 +26,21 @@ frmDatabaseGroup::frmDatabaseGroup(frmDatabaseExplorer* owner) : QDialog(owner),
     txtGroupName = new QLineEdit(fraGroupInfo);
     txtGroupName->setObjectName("txtGroupName");
     txtGroupName->installEventFilter(this);
+    // Pasted or dropped text passes the same filter as typed keys.
+    connect(txtGroupName, &QLineEdit::textEdited, this, [this](const QString& text) {
+        QString kept;
+        int cursor = txtGroupName->cursorPosition();
+        for (int i = 0; i < text.size(); ++i) {
+            int keyAscii = text[i].unicode();
+            txtGroupName_KeyPress(keyAscii);
+            if (keyAscii != 0) kept += text[i];
+            else if (i < cursor) --cursor;
+        }
+        if (kept != text) {
+            txtGroupName->setText(kept);
+            txtGroupName->setCursorPosition(cursor);
+        }
+    });
     auto* row = new QHBoxLayout(fraGroupInfo);
     row->addWidget(lblGroupName);
     row->addWidget(txtGroupName, 1);

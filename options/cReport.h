@@ -156,7 +156,7 @@ public:
         cReport& r_;
     };
     bool PreparePreview(long lWindowHandle, const std::string& sPreviewXPath, std::string& sPreviewHTML,
-                        std::string& sPreviewXML, std::string& sPrintLayoutHTML);
+                        std::string& sPreviewXML, std::string& sPrintLayoutHTML, const std::string& page = "");
     // Copy of the part of the structure a tree key names; an empty document for nothing.
     xml::Document GetXPath(const std::string& key);
     std::string ScriptXSL() const;
@@ -287,3 +287,7 @@ private:
 
 // The one options object of the process (created at start-up).
 extern cReport* oReportEngine;
+
+// A name as it enters a folder-tree key. "|" separates a key's parts (name|folder|connection|
+// positions), so it is written "_" and no name can move the numbers.
+std::string TreeKeyName(const std::string& name);

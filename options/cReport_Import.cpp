@@ -187,6 +187,12 @@ bool cReport::FetchDatabaseStructure() {
     return true;
 }
 
+std::string TreeKeyName(const std::string& name) {
+    std::string key = name;
+    std::replace(key.begin(), key.end(), '|', '_');
+    return key;
+}
+
 xml::Node cReport::AddNewGroupName(const std::string& name) {
     try {
         xml::Node root = oStructures.selectSingleNode("DATABASESTRUCTURES");
@@ -198,7 +204,7 @@ xml::Node cReport::AddNewGroupName(const std::string& name) {
             if (c != ' ') key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         xml::Node folder = root.appendElement("DATABASEGROUP");
         folder.setAttribute("Name", name);
-        folder.setAttribute("Key", key + "|" + std::to_string(g));
+        folder.setAttribute("Key", TreeKeyName(key) + "|" + std::to_string(g));
         folder.setAttribute("CreatedOn", FormatShortDate());
         folder.setAttribute("RHXPath", groupPath(g) + "/DATABASECONNECTION");
         folder.setAttribute("Display", "1");

@@ -8,6 +8,8 @@
 #include "platform/ui/Prompter.h"
 
 #include <exception>
+#include <map>
+#include <set>
 #include <vector>
 
 using namespace report_support;
@@ -149,6 +151,39 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
     }
 }
 
+namespace {
+
+// A foreign key may be stored under either of its tables. For tables shown without the rest
+// of the structure, the other tables of their keys come along as named, unreported context
+// holding just those keys, so that each key sits under its referencing table as in a report.
+void addKeyContext(const xml::Document& whole, xml::Node copy) {
+    std::set<std::string> shown;
+    for (const xml::Node& t : copy.selectNodes("TABLE")) shown.insert(t.attribute("Name"));
+    std::map<std::string, xml::Node> context;
+    auto contextTable = [&](const std::string& name) {
+        auto it = context.find(name);
+        if (it != context.end()) return it->second;
+        xml::Node t = copy.appendElement("TABLE");
+        t.setAttribute("Name", name);
+        t.setAttribute("PreviewContext", "1");
+        if (xml::Node real = whole.selectSingleNode("DATABASE/TABLE[@Name=" + xml::xpathLiteral(name) + "]"))
+            if (real.hasAttribute("Report")) t.setAttribute("Report", real.attribute("Report"));
+        return context.emplace(name, t).first->second;
+    };
+    for (const xml::Node& t : whole.selectNodes("DATABASE/TABLE")) {
+        const std::string holder = t.attribute("Name");
+        for (const xml::Node& fk : t.selectNodes("FOREIGNKEY")) {
+            const std::string from = fk.attribute("Foreign_Key_Table"), to = fk.attribute("Primary_Key_Table");
+            const bool involved = shown.count(from) || shown.count(to);
+            if (!involved) continue;
+            if (!shown.count(holder)) contextTable(holder).appendChild(fk);
+            if (!from.empty() && !shown.count(from)) contextTable(from);
+        }
+    }
+}
+
+}  // namespace
+
 xml::Document cReport::GetXPath(const std::string& key) {
     xml::Document out;
     try {
@@ -176,6 +211,7 @@ xml::Document cReport::GetXPath(const std::string& key) {
         xml::Node copy = out.createRoot(top.name());
         for (const auto& [name, value] : top.attributes()) copy.setAttribute(name, value);
         for (const xml::Node& n : oResultXML->selectNodes(parts[0] + "/" + parts[1])) copy.appendChild(n);
+        if (parts[1].rfind("TABLE", 0) == 0) addKeyContext(*oResultXML, copy);
         if (xml::Node ro = oResultXML->selectSingleNode("DATABASE/REPORTOPTIONS")) copy.appendChild(ro);
         return out;
     } catch (const std::exception&) {
@@ -225,7 +261,7 @@ private:
 }  // namespace
 
 bool cReport::PreparePreview(long lWindowHandle, const std::string& sPreviewXPath, std::string& sPreviewHTML,
-                             std::string& sPreviewXML, std::string& sPrintLayoutHTML) {
+                             std::string& sPreviewXML, std::string& sPrintLayoutHTML, const std::string& page) {
     (void)lWindowHandle;
     try {
         if (!BuildPreviewXML(sPreviewXPath)) return false;
@@ -235,6 +271,7 @@ bool cReport::PreparePreview(long lWindowHandle, const std::string& sPreviewXPat
         else if (kind == "INDEX" || kind == "TABLE" || kind == "TRIGGER" || kind == "FOREIGNKEY") pageKind = "tables";
         else if (kind.find("VIEW") != std::string::npos) pageKind = "views";
         else if (kind.find("STOREDPROCEDURE") != std::string::npos) pageKind = "storedprocedures";
+        if (!page.empty()) pageKind = page;  // a page the preview links to, such as "summary"
         return RenderPreviewPages(pageKind, sPreviewHTML, sPreviewXML, sPrintLayoutHTML);
     } catch (const std::exception&) {
         return false;

@@ -83,7 +83,7 @@
     </xsl:choose>
   </xsl:variable>
 
-  <xsl:variable name="tables" select="/DATABASE/TABLE"/>
+  <xsl:variable name="tables" select="/DATABASE/TABLE[not(@PreviewContext)]"/>
   <xsl:variable name="views" select="/DATABASE/VIEW"/>
   <xsl:variable name="procedures" select="/DATABASE/STOREDPROCEDURE"/>
   <xsl:variable name="triggers" select="/DATABASE/TABLE/TRIGGER"/>

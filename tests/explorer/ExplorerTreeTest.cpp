@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QListWidget>
@@ -314,6 +315,48 @@ TEST_F(ExplorerProject, PreviewLinksSelectTheirNodes) {
     ASSERT_NE(w->stMain->currentItem(), nullptr);
     EXPECT_EQ(w->stMain->currentItem()->text(0), "ix_orders_date");
     EXPECT_EQ(SelectedNodeKey, "DATABASE/TABLE[2]/INDEX[1]");
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, PreviewReadsItsStylesAndPicturesAndLinksLikeTheReport) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "Northwind|1|1");
+    ASSERT_EQ(loadedTables(), (Names{"customers", "orders"}));
+    click(*w, "orders|1|1|1|2");
+    ASSERT_EQ(SelectedNodeKey, "DATABASE/TABLE[2]");
+    const QString page = QString::fromStdString(testsupport::readFile(reportFile("temp.html")));
+    // Every style sheet and picture the page names is there to be read.
+    QRegularExpression refs(QStringLiteral("(?:href|src)=\"([^\"#]+\\.(?:css|svg))\""));
+    int found = 0;
+    for (auto it = refs.globalMatch(page); it.hasNext(); ++found) {
+        const QString ref = it.next().captured(1);
+        const QUrl url = QUrl(ref).isRelative() ? QUrl::fromLocalFile(QString::fromStdString(ReportsFolder) + "/" + ref)
+                                                : QUrl(ref);
+        EXPECT_TRUE(QFileInfo::exists(url.toLocalFile())) << ref.toStdString();
+    }
+    EXPECT_GT(found, 1);
+    // orders refers to customers and nothing refers to orders.
+    const int refsAt = page.indexOf(QLatin1String("Referenced by"));
+    EXPECT_LT(refsAt, 0) << page.mid(refsAt, 1500).toStdString();
+    EXPECT_TRUE(page.contains(QLatin1String("<h3>Foreign keys</h3>"))) << page.toStdString();
+    // customers is referenced by orders, not by itself.
+    click(*w, "customers|1|1|1|1");
+    const QString referenced = QString::fromStdString(testsupport::readFile(reportFile("temp.html")));
+    const QString incoming = referenced.mid(referenced.indexOf(QLatin1String("<h3>Referenced by</h3>")));
+    EXPECT_TRUE(incoming.contains(QLatin1String(">orders</a>"))) << incoming.toStdString();
+    EXPECT_FALSE(incoming.contains(QLatin1String(">customers</a>"))) << incoming.toStdString();
+    EXPECT_EQ(referenced.count(QLatin1String("<section class=\"object table\"")), 1);
+
+    // The report's other pages show in place.
+    QRegularExpressionMatch summary =
+        QRegularExpression(QStringLiteral("href=\"([^\"]*[Ss]ummary1\\.html)\"")).match(page);
+    ASSERT_TRUE(summary.hasMatch());
+    w->wbHTMLPreview->followLink(QUrl::fromPercentEncoding(summary.captured(1).toUtf8()));
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(reportFile("temp.html")));
+    EXPECT_TRUE(testsupport::readFile(reportFile("temp.html")).find("<section class=\"summary\"") !=
+                std::string::npos);
     EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
 }
@@ -653,13 +696,17 @@ TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
         EXPECT_EQ(dialog.result(), 0);
     }
     EXPECT_EQ(oStructures.count("DATABASESTRUCTURES/DATABASEGROUP"), 1);
-    // Keys typed are filtered; pasted text is not.
+    // Keys typed and text pasted pass the same filter.
     for (auto [key, passes] : {std::pair{int('a'), true}, {int('Z'), true}, {int('7'), true}, {int('_'), true},
                                {32, true}, {8, true}, {int('|'), false}, {int('\''), false}, {int('-'), false}}) {
         int k = key;
         dialog.txtGroupName_KeyPress(k);
         EXPECT_EQ(k != 0, passes) << key;
     }
+    QGuiApplication::clipboard()->setText("My|Fol'der");
+    dialog.txtGroupName->clear();
+    dialog.txtGroupName->paste();
+    EXPECT_EQ(dialog.txtGroupName->text(), "MyFolder");
     dialog.txtGroupName->setText("  My Folder ");
     dialog.cmdOK_Click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
@@ -695,6 +742,15 @@ TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
     again.txtGroupName->setText("1st Folder");
     again.cmdOK_Click();
     EXPECT_EQ(oStructures.count("DATABASESTRUCTURES/DATABASEGROUP"), 3);
+    // A name holding "|" cannot move the key's numbers.
+    w->RenameCurrentGroup("Odd|9");
+    const std::string oddKey = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[3]/@Key").text();
+    EXPECT_EQ(oddKey, "Odd_9|3");
+    oReportEngine->CurrentDatabaseGroup(1);
+    w->stMain->setCurrentItem(w->treeNode(QString::fromStdString(oddKey)));
+    w->trvMain_NodeClick(w->treeNode(QString::fromStdString(oddKey)));
+    EXPECT_EQ(oReportEngine->CurrentDatabaseGroup(), 3);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
 
     // The menu commands show the dialog modally over the window.
     auto answer = [](const char* name, bool ok) {

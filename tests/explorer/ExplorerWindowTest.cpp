@@ -266,7 +266,7 @@ TEST_F(ExplorerTest, UnreadableProjectFileIsReportedAndNeverOverwritten) {
     EXPECT_TRUE(files::folderExists(historyPath()));
 }
 
-TEST_F(ExplorerTest, AnErrorDuringTheRunLeavesTheFileAsItWas) {
+TEST_F(ExplorerTest, AnErrorDuringTheRunKeepsTheLastGoodFileAndTheChanges) {
     writeSavedProject(historyPath(), normalLayout());
     std::string before = testsupport::readFile(historyPath());
     auto w = open();
@@ -274,7 +274,16 @@ TEST_F(ExplorerTest, AnErrorDuringTheRunLeavesTheFileAsItWas) {
     HandleError(5, "Invalid procedure call", "frmDatabaseExplorer.Test");
     ErrorShown = true;
     ASSERT_TRUE(closeWindow(*w));
-    EXPECT_EQ(testsupport::readFile(historyPath()), before);
+    EXPECT_EQ(testsupport::readFile(historyPath() + ".previous"), before);
+    std::string text, error;
+    ASSERT_EQ(history::ReadHistoryFile(historyPath(), PassPhrase4, text, error), history::ReadResult::Loaded);
+    EXPECT_NE(text.find("Name=\"Changed\""), std::string::npos);
+    // The next start says what happened, once.
+    ErrorShown = false;
+    auto again = open();
+    EXPECT_NE(prompts->lastMessage().find("ended after an error"), std::string::npos) << prompts->lastMessage();
+    closeWindow(*again);
+    EXPECT_EQ(history::TakeNotice(historyPath()), "");
 }
 
 TEST_F(ExplorerTest, ProgressBarArithmeticAtItsEdges) {

@@ -224,3 +224,39 @@ TEST_F(ProjectDocument, BooleanAndNumberTexts) {
     EXPECT_EQ(numberText(15360), "15360");
     EXPECT_EQ(numberText(2940.095), "2940.095");
 }
+
+TEST_F(ProjectDocument, EndingAfterAnErrorKeepsTheLastGoodProject) {
+    std::string path = dir.file("history.dvh");
+    std::string error, text;
+    xml::Document before;
+    ASSERT_TRUE(before.loadXML(kLive));
+    ASSERT_TRUE(WriteHistoryFile(path, before, "p4", error));
+    const std::string good = testsupport::readFile(path);
+
+    // A session document the tree can read again replaces the file; the old one stays beside it.
+    xml::Document session;
+    ASSERT_TRUE(session.loadXML(kLive));
+    session.selectSingleNode("//DATABASECONNECTION[@Name='Plain']").setAttribute("Name", "Renamed");
+    std::string notice = SaveAfterError(path, session, "p4");
+    EXPECT_NE(notice.find("were saved"), std::string::npos) << notice;
+    ASSERT_EQ(ReadHistoryFile(path, "p4", text, error), ReadResult::Loaded);
+    EXPECT_NE(text.find("Renamed"), std::string::npos);
+    EXPECT_EQ(testsupport::readFile(path + ".previous"), good);
+    EXPECT_EQ(TakeNotice(path), notice);
+    EXPECT_EQ(TakeNotice(path), "");
+
+    // One whose keys no longer parse is written aside and the file is left as it was.
+    const std::string saved = testsupport::readFile(path);
+    session.selectSingleNode("//TABLE").setAttribute("Key", "a|b|1|1|1");
+    notice = SaveAfterError(path, session, "p4");
+    EXPECT_NE(notice.find(path + ".failed"), std::string::npos) << notice;
+    EXPECT_EQ(testsupport::readFile(path), saved);
+    ASSERT_EQ(ReadHistoryFile(path + ".failed", "p4", text, error), ReadResult::Loaded);
+    EXPECT_NE(text.find("a|b|1|1|1"), std::string::npos);
+    EXPECT_EQ(TakeNotice(path), notice);
+
+    EXPECT_TRUE(CheckProjectDocument(before, error)) << error;
+    session.selectSingleNode("//TABLE").setAttribute("Key", "Sales|1|1|1");
+    EXPECT_FALSE(CheckProjectDocument(session, error));
+    EXPECT_NE(error.find("used twice"), std::string::npos);
+}
