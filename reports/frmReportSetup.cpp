@@ -553,13 +553,7 @@ void frmReportSetup::cmdResetDefaults_Click() {
         if (ui::MsgBox("Your resetting the selections to default, Are you sure?", ui::MsgButtons::YesNo,
                        ui::MsgIcon::Question) != ui::MsgResult::Yes)
             return;
-        // The Word options are kept: the defaults would set them on screen only.
-        cReport& r = *oReportEngine;
-        const int wordPages = r.WORD_ObjectsPerPage();
-        const std::string intro = r.Word_IntroDocument();
         SetDefaultReportOptions();
-        r.WORD_ObjectsPerPage(wordPages);
-        r.Word_IntroDocument(intro);
         RetrieveReportSettings();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmReportSetup.cmdResetDefaults_Click");

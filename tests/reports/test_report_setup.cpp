@@ -222,6 +222,16 @@ TEST_F(ReportSetup, EntriesAreFoundByTheirNumberAndCustomChoicesCanBeCancelled) 
     // The missing image prefix and colour scheme fall back to the defaults.
     EXPECT_EQ(r.HTML_ImagePrefix(), "blu");
     EXPECT_EQ(r.HTML_ColourScheme(), "Blue");
+
+    // Reset Defaults refills the list without duplicates; Edit XSL opens the layout's first page.
+    frmReportSetup e;
+    const int entries = e.cboReportLayout->count();
+    prompts->messageAnswers = {ui::MsgResult::Yes};
+    e.cmdResetDefaults->click();
+    EXPECT_EQ(e.cboReportLayout->count(), entries);
+    EXPECT_EQ(e.cboReportLayout->currentText(), "Standard");
+    e.cmdEditXSL->click();
+    EXPECT_EQ(prompts->opened.back(), files::joinPath(StylesFolder, "ReportFormat1index.xsl"));
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
