@@ -260,18 +260,25 @@ std::string GetHelpFileLocation() {
     }
 }
 
-bool IsBatchCommandLine(const std::string& commandLine) {
+namespace {
+// The path of a command line: the line itself when it names a file (a double quote is a legal
+// character of a file name here), otherwise the line without its double quotes.
+std::string commandLinePath(const std::string& commandLine) {
+    if (!commandLine.empty() && files::fileExists(commandLine)) return commandLine;
     std::string path = commandLine;
     path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
-    path = text::trim(path);
+    return text::trim(path);
+}
+}  // namespace
+
+bool IsBatchCommandLine(const std::string& commandLine) {
+    std::string path = commandLinePath(commandLine);
     return !path.empty() && files::extensionOf(path) == "xml";
 }
 
 int HandleCLP(const std::string& commandLine, BatchResult* batchResult) {
     try {
-        std::string path = commandLine;
-        path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
-        path = text::trim(path);
+        const std::string path = commandLinePath(commandLine);
         if (!path.empty() && files::extensionOf(path) == "xml") {
             StartApplication();
             BatchResult r = HandleBatchProcess(path);

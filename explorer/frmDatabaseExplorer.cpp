@@ -80,6 +80,7 @@ QWidget* paneWithChild(QWidget* child, QWidget* parent) {
 
 std::function<void(QWidget*, const std::string&)> frmDatabaseExplorer::ConnectionWizard;
 std::function<void(QWidget*)> frmDatabaseExplorer::ConnectionProperties;
+std::function<void(QWidget*)> frmDatabaseExplorer::MigrationWizard;
 
 frmDatabaseExplorer::frmDatabaseExplorer(QWidget* parent) : QMainWindow(parent) {
     setObjectName("frmDatabaseExplorer");
@@ -591,6 +592,11 @@ bool frmDatabaseExplorer::EnableDiagramTool() {
 void frmDatabaseExplorer::closeEvent(QCloseEvent* event) {
     if (unloaded_) {
         event->accept();
+        return;
+    }
+    // The diagram window's loop runs inside one of this window's commands.
+    if (oReportEngine && oReportEngine->DiagramRunning()) {
+        event->ignore();
         return;
     }
     // Work in progress is cancelled and waited for before anything is released.

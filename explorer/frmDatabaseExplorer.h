@@ -53,6 +53,8 @@ public:
     static std::function<void(QWidget* owner, const std::string& openMode)> ConnectionWizard;
     // Shows the properties of the current connection modally; installed with the wizard.
     static std::function<void(QWidget* owner)> ConnectionProperties;
+    // Opens the migration wizard modally; installed by the wizard.
+    static std::function<void(QWidget* owner)> MigrationWizard;
 
     // ---- controls ----------------------------------------------------------------------
     ui::ToolManager* tbMain = nullptr;
@@ -98,6 +100,12 @@ public:
 
     bool DisplayTreeview(bool show);
     bool EnableDiagramTool();
+
+    // ---- relationship diagram ----------------------------------------------------------
+    // Prepares the current connection's diagram, opens the diagram window when Generate is
+    // (or becomes) true, then shows the picture in the previews.
+    void ShowDiagram(bool& Generate);
+    bool ExecuteDiagramApp(unsigned long long WindowHandle, const std::string& DiagramPath);
     bool ClearPreviews();
     bool GenerateDefaultPage();
     bool RestoreWindowLayout();

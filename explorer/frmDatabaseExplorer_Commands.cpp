@@ -229,7 +229,10 @@ void frmDatabaseExplorer::HandleInsertMenu(const std::string& category, const QS
         const std::string command = commandWord(category, tool);
         if (command == "NEWGROUP" || command == "DBFOLDER") showFolderDialog("New", {});
         else if (command == "DBSTRUCTURE") showConnectionWizard();
-        else if (command == "DIAGRAM") commandNotAvailable(tool);
+        else if (command == "DIAGRAM") {
+            bool generate = true;
+            ShowDiagram(generate);
+        }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleInsertMenu");
     }
@@ -328,7 +331,10 @@ void frmDatabaseExplorer::HandleDatabaseNodeMenu(const std::string& category, co
             }
             // The migration needs the connection's structure.
             if (!loaded) return;
-            commandNotAvailable(tool);
+            if (MigrationWizard)
+                MigrationWizard(this);
+            else
+                commandNotAvailable(tool);
         } else if (command == "PROPERTIES") {
             if (ConnectionProperties)
                 ConnectionProperties(this);
@@ -353,7 +359,10 @@ void frmDatabaseExplorer::HandleOtherNodeMenu(const std::string& category, const
         if (command == "COLLAPSEALL") CollapseAll(stMain->currentItem(), true);
         else if (command == "EXPANDALL") CollapseAll(stMain->currentItem(), false);
         else if (command == "OPENALLROWS") OpenAllRows();
-        else if (command == "EDITDIAGRAM") commandNotAvailable(tool);
+        else if (command == "EDITDIAGRAM") {
+            bool generate = true;
+            ShowDiagram(generate);
+        }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleOtherNodeMenu");
     }

@@ -304,7 +304,8 @@ void frmDatabaseExplorer::trvMain_NodeClick(QTreeWidgetItem* node) {
             atRHContent->setTabEnabled(0, false);
             atRHContent->setTabEnabled(2, false);
             EnableDiagramTool();
-            commandNotAvailable("ID_Insert_Diagram");
+            bool generate = false;
+            ShowDiagram(generate);
         }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.trvMain_NodeClick");
@@ -484,7 +485,8 @@ bool frmDatabaseExplorer::PreviewHTML(const std::string& key) {
             atRHContent->setCurrentIndex(1);
             atRHContent->setTabEnabled(0, false);
             atRHContent->setTabEnabled(2, false);
-            commandNotAvailable("ID_Insert_Diagram");
+            bool generate = false;
+            ShowDiagram(generate);
             return false;
         }
         if (oReportEngine->PrinterFriendlyXSL.empty()) {

@@ -195,8 +195,8 @@ const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum 
 cADODB::ColumnRow cADODB::makeColumnRow(const db::Recordset& rs)
 {
     Fields f(rs, {"COLUMN_NAME", "CHARACTER_MAXIMUM_LENGTH", "DATETIME_PRECISION", "NUMERIC_PRECISION", "DATA_TYPE",
-                  "COLUMN_DEFAULT", "IS_NULLABLE", "ORDINAL_POSITION"});
-    return ColumnRow{f.text(0), f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
+                  "COLUMN_DEFAULT", "IS_NULLABLE", "ORDINAL_POSITION", "NUMERIC_SCALE"});
+    return ColumnRow{f.text(0), f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]};
 }
 
 cADODB::KeyRow cADODB::makeKeyRow(const db::Recordset& rs)
@@ -437,6 +437,10 @@ void cADODB::GenerateTablesXML()
             column.setAttribute("Name", c);
             column.setAttribute("Datatype", datatype);
             column.setAttribute("Length", std::to_string(length));
+            // The digits after the point of an exact number, where there are any.
+            if (col.charLength.isNull() && !col.numericPrecision.isNull() && !col.numericScale.isNull() &&
+                col.numericScale.toInt() > 0)
+                column.setAttribute("Scale", std::to_string(col.numericScale.toInt()));
             column.setAttribute("Ordinal_Position", col.ordinalPosition.toString());
             column.setAttribute("Column_Default", columnDefault);
             column.setAttribute("Null_Allowed", nullAllowed);

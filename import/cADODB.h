@@ -46,7 +46,7 @@ private:
     struct ColumnRow {
         std::string name;
         db::Value charLength, datetimePrecision, numericPrecision, dataType, columnDefault,
-            isNullable, ordinalPosition;
+            isNullable, ordinalPosition, numericScale;
     };
     struct KeyRow {  // primary-key rows: upper-case column without a leading "+", key name
         std::string column, pkName;

@@ -1,5 +1,7 @@
 #include "options/StructureVocabulary.h"
 
+#include "platform/text/Text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -74,7 +76,15 @@ bool indexPrimary(const xml::Node& index) { return isTrueText(index.attribute("P
 std::vector<std::string> indexColumns(const xml::Node& index) {
     std::vector<std::string> out;
     for (const xml::Node& c : index.selectNodes("COLUMN")) out.push_back(columnName(c));
-    if (out.empty() && index.hasAttribute("Column_Name")) out.push_back(index.attribute("Column_Name"));
+    if (!out.empty()) return out;
+    const std::string list = index.attribute("Column_Name");
+    for (std::size_t start = 0; start <= list.size();) {
+        std::size_t comma = list.find(',', start);
+        if (comma == std::string::npos) comma = list.size();
+        std::string part = text::trim(std::string_view(list).substr(start, comma - start));
+        if (!part.empty()) out.push_back(std::move(part));
+        start = comma + 1;
+    }
     return out;
 }
 

@@ -30,8 +30,8 @@ std::vector<xml::Node> tableColumns(const xml::Node& table);
 // TABLE/INDEX
 bool indexUnique(const xml::Node& index);      // ADO indexes are unique by construction
 bool indexPrimary(const xml::Node& index);
-// Index columns in order: INDEX/COLUMN children (DAO, catalogue queries) or the single
-// INDEX/@Column_Name (ADO).
+// Index columns in order: INDEX/COLUMN children (DAO, catalogue queries) or the
+// comma-separated list in INDEX/@Column_Name (ADO).
 std::vector<std::string> indexColumns(const xml::Node& index);
 
 // TABLE/FOREIGNKEY: one element per column pair.

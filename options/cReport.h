@@ -172,6 +172,24 @@ public:
     // The diagram picture of the current connection, or "".
     std::string GetDiagramFileName();
 
+    // ---- relationship diagram ----------------------------------------------------------
+    // Finds or assigns the current connection's diagram file, writes it afresh from the
+    // structure (keeping saved positions) and, when bEditDiagram is false and there is no
+    // picture yet, asks whether to generate it (bEditDiagram becomes the answer).
+    bool ShowRelationshipDiagram(unsigned long long lHandletoWindow, bool& bEditDiagram, std::string& sDiagramJPGFile,
+                                 std::string& sDiagramXMLTempFile);
+    // Records the picture in the structure, copies it to the report root's images folder and
+    // writes the screen and print previews of the diagram page.
+    bool PreviewDiagram(const std::string& sDiagramJPGTempFile, std::string& sPreviewDiagramFile,
+                        std::string& sPreviewDiagramPrint);
+    // Opens the diagram window of the diagram library from the program folder and waits until
+    // it closes. Failures go to the error routine under sourceName.
+    bool ExecuteDiagramApp(unsigned long long lHandletoWindow, const std::string& sDiagramXMLFile,
+                           const std::string& sourceName = "ExecuteDiagramApp");
+    bool DiagramRunning() const { return diagramRunning_; }
+    // The diagram library's file: the program folder's "liborbelle.so" unless set (tests).
+    std::string DiagramLibraryPath;
+
     // ---- diagram settings --------------------------------------------------------------
     void InitializeDiagramSettings();
 
@@ -235,6 +253,11 @@ private:
     void ReportSummary();
     bool BuildConnectionTreeEntry();
     bool BuildPreviewXML(const std::string& key);
+    bool RenderPreviewPages(const std::string& pageKind, std::string& sPreviewHTML, std::string& sPreviewXML,
+                            std::string& sPrintLayoutHTML);
+    bool CheckDiagramXML(const std::string& path);
+    bool BuildDiagramXml();
+    void UpdateDiagramXML();
     void relayProgress(long status, std::string& message, int incrementValue, bool& cancel,
                        const char* arrow);
 
@@ -242,6 +265,8 @@ private:
     xml::Document reportOptions_;
     xml::Document diagram_;
     xml::Document dbEngines_;
+    xml::Document diagramNew_, diagramOld_;  // the diagram file being built and its previous content
+    bool diagramRunning_ = false;
     std::shared_ptr<xml::Document> oPreviewXML_;
     // First-stage result kept while a FirstStageReuse lives: its source and output.
     struct FirstStage {

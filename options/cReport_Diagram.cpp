@@ -1,10 +1,19 @@
 // cReport: diagram settings and the colour functions.
 #include "options/cReport.h"
 
+#include "core/bErrorHandler.h"
+#include "core/bGlobal.h"
+#include "core/cGUID.h"
 #include "options/ReportSupport.h"
+#include "platform/fs/Paths.h"
+#include "platform/ui/Prompter.h"
+
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <stdexcept>
 
 using namespace report_support;
 
@@ -154,4 +163,178 @@ void cReport::fnGetRGBFromHex(long lColor, int& ipRed, int& ipGreen, int& ipBlue
     ipRed = std::stoi(html.substr(0, 2), nullptr, 16);
     ipGreen = std::stoi(html.substr(2, 2), nullptr, 16);
     ipBlue = std::stoi(html.substr(4, 2), nullptr, 16);
+}
+
+// ---------------------------------------------------------------- diagram file and launch
+
+namespace {
+
+std::string connectionEntryPath(int g, int n) {
+    return "DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]/DATABASECONNECTION[" + std::to_string(n) + "]";
+}
+
+// Moves an unreadable file out of the way under a free name and returns that name ("" when it
+// could not be moved).
+std::string moveAside(const std::string& path) {
+    for (int i = 0; i < 1000; ++i) {
+        const std::string aside = path + (i == 0 ? std::string(".unreadable") : ".unreadable" + std::to_string(i));
+        std::error_code ec;
+        if (std::filesystem::exists(aside, ec)) continue;
+        std::filesystem::rename(path, aside, ec);
+        return ec ? std::string() : aside;
+    }
+    return {};
+}
+
+}  // namespace
+
+bool cReport::ShowRelationshipDiagram(unsigned long long lHandletoWindow, bool& bEditDiagram,
+                                      std::string& sDiagramJPGFile, std::string& sDiagramXMLTempFile) {
+    (void)lHandletoWindow;
+    try {
+        if (!oResultXML || oResultXML->isEmpty()) return false;
+        xml::Node entry = oStructures.isEmpty() ? xml::Node()
+                                                : oStructures.selectSingleNode(connectionEntryPath(
+                                                      CurrentDatabaseGroup(), CurrentDatabaseNumber()));
+        if (!entry) return false;
+        std::string path = entry.attribute("DiagramFile");
+        if (path.empty()) {
+            std::string name = DatabaseName();
+            if (name.empty()) name = attr(*oResultXML, "DATABASE/@DatabaseName");
+            std::string folder = DiagramFolder;
+            if (folder.empty() && !ReportsFolder.empty()) folder = files::joinPath(ReportsFolder, "Relationship Diagram");
+            if (folder.empty()) throw std::runtime_error("There is no folder for relationship diagrams.");
+            if (!files::folderExists(folder) && !files::createFolders(folder))
+                throw std::runtime_error("The folder " + folder + " could not be created.");
+            path = files::joinPath(folder, files::safeFileName(name + "_" + (oGUID ? oGUID->GetGUID() : cGUID().GetGUID())) + ".xml");
+            entry.setAttribute("DiagramFile", path);
+        }
+        sDiagramXMLTempFile = path;
+        CheckDiagramXML(path);
+        const std::string picture = files::replaceExtension(path, ".jpg");
+        if (!bEditDiagram && !files::fileExists(picture)) {
+            bEditDiagram = ui::MsgBox("Relationship diagram is not generated for this database.\nDo you want to generate now?",
+                                      ui::MsgButtons::YesNo, ui::MsgIcon::Question) == ui::MsgResult::Yes;
+        }
+        sDiagramJPGFile = picture;
+        return true;
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "bRelationshipDiagram.ShowRelationshipDiagram");
+        return false;
+    }
+}
+
+bool cReport::CheckDiagramXML(const std::string& path) {
+    try {
+        if (!BuildDiagramXml()) return false;
+        if (files::fileExists(path)) {
+            xml::Document previous;
+            if (previous.load(path)) {
+                diagramOld_ = std::move(previous);
+                UpdateDiagramXML();
+            } else {
+                const std::string aside = moveAside(path);
+                ui::MsgBox("The previous diagram file " + path + " could not be read (" + previous.parseError() +
+                               "). " + (aside.empty() ? std::string("It is replaced.") : "It was kept as " + aside + "."),
+                           ui::MsgButtons::OK, ui::MsgIcon::Exclamation);
+            }
+        }
+        if (!diagramNew_.save(path)) throw std::runtime_error("The diagram file " + path + " could not be written.");
+        return true;
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "bRelationshipDiagram.CheckDiagramXML");
+        return false;
+    }
+}
+
+bool cReport::BuildDiagramXml() {
+    try {
+        xml::Node database = oResultXML ? oResultXML->selectSingleNode("/DATABASE") : xml::Node();
+        if (!database) return false;
+        xml::Document doc;
+        xml::Node root = doc.createRoot("DATABASE");
+        for (const auto& [name, value] : database.attributes()) root.setAttribute(name, value);
+        for (const xml::Node& table : database.selectNodes("TABLE"))
+            if (table.count("COLUMN") > 0) root.appendChild(table);
+        if (xml::Node settings = diagram_.selectSingleNode("/DIAGRAM")) root.appendChild(settings);
+        diagramNew_ = std::move(doc);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void cReport::UpdateDiagramXML() {
+    try {
+        for (const xml::Node& old : diagramOld_.selectNodes("/DATABASE/TABLE")) {
+            xml::Node fresh =
+                diagramNew_.selectSingleNode("/DATABASE/TABLE[@Name=" + xml::xpathLiteral(old.attribute("Name")) + "]");
+            if (!fresh) continue;
+            for (const char* a : {"Left", "Top", "Width", "Height"})
+                if (old.hasAttribute(a)) fresh.setAttribute(a, old.attribute(a));
+        }
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "bRelationshipDiagram.UpdateDiagramXML");
+    }
+}
+
+bool cReport::PreviewDiagram(const std::string& sDiagramJPGTempFile, std::string& sPreviewDiagramFile,
+                             std::string& sPreviewDiagramPrint) {
+    try {
+        xml::Node database = oResultXML ? oResultXML->selectSingleNode("DATABASE") : xml::Node();
+        if (!database) return false;
+        database.setAttribute("DiagramFile", files::fileName(sDiagramJPGTempFile));
+        if (!files::fileExists(sDiagramJPGTempFile)) return true;
+        const std::string images = files::joinPath(ReportsFolder, "images");
+        if (!files::folderExists(images) && !files::createFolders(images)) return false;
+        std::string picture;
+        if (!files::readTextFile(sDiagramJPGTempFile, picture) ||
+            !files::writeTextFile(files::joinPath(images, files::fileName(sDiagramJPGTempFile)), picture))
+            return false;
+        if (!BuildPreviewXML("DATABASE")) return false;
+        std::string screen, print, xmlText;
+        if (!RenderPreviewPages("diagram", screen, xmlText, print)) return false;
+        const std::string screenPath = files::joinPath(ReportsFolder, "temp.html");
+        const std::string printPath = files::joinPath(ReportsFolder, "temp_print.html");
+        if (!files::writeTextFile(screenPath, screen) || !files::writeTextFile(printPath, print)) return false;
+        sPreviewDiagramFile = screenPath;
+        sPreviewDiagramPrint = printPath;
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool cReport::ExecuteDiagramApp(unsigned long long lHandletoWindow, const std::string& sDiagramXMLFile,
+                                const std::string& sourceName) {
+    if (diagramRunning_) return false;  // one diagram window at a time
+    try {
+        const std::string library =
+            DiagramLibraryPath.empty() ? files::joinPath(AppFolder, "liborbelle.so") : DiagramLibraryPath;
+        // Loaded by its full path only, and kept loaded for the next diagram.
+        void* handle = ::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char* why = ::dlerror();
+            throw std::runtime_error("The diagram library " + library + " could not be loaded: " +
+                                     (why ? why : "unknown reason"));
+        }
+        using InitFn = int (*)();
+        using CreateFn = int (*)(const char*, const char*);
+        auto init = reinterpret_cast<InitFn>(::dlsym(handle, "InitializeVariable"));
+        auto create = reinterpret_cast<CreateFn>(::dlsym(handle, "CreateWindowFunction"));
+        if (!init || !create)
+            throw std::runtime_error(std::string("The diagram library ") + library + " has no entry point " +
+                                     (!init ? "InitializeVariable" : "CreateWindowFunction") + ".");
+        struct Running {
+            bool& flag;
+            explicit Running(bool& f) : flag(f) { flag = true; }
+            ~Running() { flag = false; }
+        } running(diagramRunning_);
+        init();
+        const std::string handleText = std::to_string(lHandletoWindow);
+        return (create(handleText.c_str(), sDiagramXMLFile.c_str()) & 0xFFFF) == 1;
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), sourceName);
+        return false;
+    }
 }

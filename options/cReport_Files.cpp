@@ -126,9 +126,7 @@ std::string cReport::GetDiagramFileName() {
         if (!entry) return {};
         std::string path = entry.attribute("DiagramFile");
         if (path.empty()) return {};
-        const auto dot = path.rfind('.');
-        if (dot != std::string::npos && path.compare(dot, std::string::npos, ".xml") == 0)
-            path = replaceAll(path, ".xml", ".jpg");
+        if (files::extensionOf(path) == "xml") path = files::replaceExtension(path, ".jpg");
         return files::fileExists(path) ? path : std::string();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "bRelationshipDiagram.GetDiagramFileName");

@@ -216,13 +216,22 @@ bool cReport::PreparePreview(long lWindowHandle, const std::string& sPreviewXPat
     (void)lWindowHandle;
     try {
         if (!BuildPreviewXML(sPreviewXPath)) return false;
-        SavedReportOptions saved(*this);
         std::string pageKind;
         const std::string& kind = PreviewNodeKind_;
         if (kind == "LIST" || kind == "DATABASE") pageKind = "index";
         else if (kind == "INDEX" || kind == "TABLE" || kind == "TRIGGER" || kind == "FOREIGNKEY") pageKind = "tables";
         else if (kind.find("VIEW") != std::string::npos) pageKind = "views";
         else if (kind.find("STOREDPROCEDURE") != std::string::npos) pageKind = "storedprocedures";
+        return RenderPreviewPages(pageKind, sPreviewHTML, sPreviewXML, sPrintLayoutHTML);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool cReport::RenderPreviewPages(const std::string& pageKind, std::string& sPreviewHTML, std::string& sPreviewXML,
+                                 std::string& sPrintLayoutHTML) {
+    try {
+        SavedReportOptions saved(*this);
         auto pageSheet = [&](const std::string& layout) {
             return pageKind.empty() ? layout : replaceAll(layout, ".xsl", pageKind + ".xsl");
         };

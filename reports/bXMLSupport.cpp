@@ -214,9 +214,15 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
             }
         }
 
+        // The diagram page shows the picture when there is one.
         const std::string picture = oReportEngine->GetDiagramFileName();
-        if (!picture.empty() && files::fileExists(picture))
+        xml::Node database = oReportEngine->oResultXML->selectSingleNode("DATABASE");
+        if (!picture.empty() && files::fileExists(picture)) {
             copyFileOver(picture, folder + "images/" + files::fileName(picture));
+            if (database) database.setAttribute("DiagramFile", files::fileName(picture));
+        } else if (database) {
+            database.removeAttribute("DiagramFile");
+        }
 
         const std::string layout = oReportEngine->HTML_CurrentXSL();
         std::string indexPage;

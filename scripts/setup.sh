@@ -6,10 +6,10 @@ PKGS=(
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libqt6svg6 qt6-qpa-plugins libgl-dev
   libxml2-dev libxslt1-dev
   unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql odbc-mariadb tdsodbc
-  libssl-dev libcurl4-openssl-dev libzip-dev
+  libssl-dev libcurl4-openssl-dev libzip-dev libjpeg-dev
   libmdb3 libmdbsql3 mdbtools mdbtools-dev odbc-mdbtools
   googletest libgtest-dev libgmock-dev
-  sqlite3 fonts-dejavu-core xvfb xauth poppler-utils
+  sqlite3 fonts-dejavu-core xvfb xauth poppler-utils python3-sqlglot
   postgresql mariadb-server
 )
 bash "$(dirname "$0")/install-packages.sh" "${PKGS[@]}"

@@ -8,6 +8,7 @@
 #ifdef DALV_HAVE_MAIN_WINDOW
 #include "explorer/MainWindowHook.h"
 #include "import/frmDatabaseConnection.h"
+#include "migration/frmStructureMigration.h"
 #endif
 
 #include <QApplication>
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
 #ifdef DALV_HAVE_MAIN_WINDOW
         InstallMainWindowHook();
         InstallConnectionWizard();
+        InstallMigrationWizard();
 #endif
     }
     int rc = Main(commandLine);

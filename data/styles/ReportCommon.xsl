@@ -924,9 +924,10 @@
     <section class="diagram" id="diagram">
       <xsl:variable name="file" select="translate($db/@DiagramFile, '\', '/')"/>
       <xsl:choose>
-        <xsl:when test="substring($file, string-length($file) - 3) = '.xml'">
+        <xsl:when test="$file != ''">
+          <xsl:variable name="xmlfile" select="substring($file, string-length($file) - 3) = '.xml'"/>
           <xsl:variable name="picture">
-            <xsl:call-template name="file-name"><xsl:with-param name="path" select="concat(substring($file, 1, string-length($file) - 4), '.jpg')"/></xsl:call-template>
+            <xsl:call-template name="file-name"><xsl:with-param name="path" select="concat(substring($file, 1, string-length($file) - 4 * $xmlfile), substring('.jpg', 1, 4 * $xmlfile))"/></xsl:call-template>
           </xsl:variable>
           <figure>
             <img class="diagram" src="{$imagebase}{str:encode-uri($picture, true())}" alt="Relationship diagram of {$dbname}"/>

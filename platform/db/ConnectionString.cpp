@@ -264,6 +264,20 @@ std::string parameterValue(const ConnectionParameters& params, std::string_view 
     return {};
 }
 
+std::string withoutPasswords(std::string_view connectionString) {
+    ConnectionParameters params;
+    try {
+        params = parseConnectionString(connectionString);
+    } catch (const Error&) {
+        return "(connection string not shown)";
+    }
+    for (auto& [k, v] : params) {
+        const std::string key = text::lower(k);
+        if (!v.empty() && (key == "pwd" || (key.size() >= 8 && key.ends_with("password")))) v = "****";
+    }
+    return buildConnectionString(params);
+}
+
 std::string quoteConnectionValue(std::string_view value) {
     const bool edgeBlank = !value.empty() && (std::isspace(static_cast<unsigned char>(value.front())) ||
                                               std::isspace(static_cast<unsigned char>(value.back())));

@@ -37,6 +37,9 @@ ConnectionParameters parseConnectionString(std::string_view text);
 // Value of a keyword (case-insensitive), "" when absent.
 std::string parameterValue(const ConnectionParameters& params, std::string_view keyword);
 
+// The connection string fit to be shown: every password value (Password, PWD, and keywords
+// ending in "Password") replaced by "****". A string that does not parse is not shown at all.
+std::string withoutPasswords(std::string_view connectionString);
 // Quotes one value for the keyword=value form: unchanged when it needs no quotes, else in
 // double quotes (or single quotes when it holds double ones), the quote doubled inside.
 std::string quoteConnectionValue(std::string_view value);

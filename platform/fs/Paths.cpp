@@ -64,6 +64,19 @@ std::string replaceExtension(std::string_view path, std::string_view newExtWithD
     return p + std::string(newExtWithDot);
 }
 
+std::string safeFileName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        const bool bad = u < 0x20 || u == 0x7F || std::string_view("/\\:*?\"<>|'`$&;!").find(c) != std::string_view::npos;
+        out += bad ? '_' : c;
+    }
+    if (out.empty() || out == "." || out == "..") out.insert(0, "_");
+    if (out.front() == '-' || out.front() == '.') out.insert(0, "_");
+    return out;
+}
+
 bool fileExists(const std::string& path) {
     std::error_code ec;
     return !path.empty() && sfs::is_regular_file(path, ec);

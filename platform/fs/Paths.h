@@ -21,6 +21,9 @@ std::string parentFolder(std::string_view path);    // without trailing '/'
 // Text after the last '.' of the last path component, in lower case; "" when none.
 std::string extensionOf(std::string_view path);
 std::string replaceExtension(std::string_view path, std::string_view newExtWithDot);
+// A name usable as one file name: separators, control characters and characters special to
+// shells become '_'; never empty, "." or "..". Other characters (UTF-8 letters) are kept.
+std::string safeFileName(std::string_view name);
 
 bool fileExists(const std::string& path);
 bool folderExists(const std::string& path);

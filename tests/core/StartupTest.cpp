@@ -136,6 +136,12 @@ TEST_F(Routing, BatchDocumentsGoToTheBatchRun) {
     r = {};
     EXPECT_EQ(HandleCLP(home.path("My \"Batch\".XML"), &r), 2);
     EXPECT_NE(r.message.find("Database engine type not specified in " + doc), std::string::npos) << r.message;
+    // ... unless the line names a file as it stands: a quote is part of a file name here.
+    std::string quoted = home.path("Q\"uote.xml");
+    files::writeTextFile(quoted, "<DALVIMPORT><DATABASE/></DALVIMPORT>");
+    r = {};
+    EXPECT_EQ(HandleCLP(quoted, &r), 2);
+    EXPECT_NE(r.message.find("Database engine type not specified in " + quoted), std::string::npos) << r.message;
 }
 
 TEST_F(Routing, AnythingElseStartsInteractively) {

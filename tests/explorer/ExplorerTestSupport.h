@@ -6,6 +6,7 @@
 #include "core/bGlobal.h"
 #include "explorer/frmDatabaseExplorer.h"
 #include "options/cReport.h"
+#include "platform/db/Connection.h"
 #include "platform/fs/Paths.h"
 #include "support/TestSupport.h"
 
@@ -14,6 +15,7 @@
 #include <QApplication>
 
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +67,27 @@ protected:
     }
 
     std::string historyPath() const { return files::joinPath(DataFolder, "history.dvh"); }
+
+    // A SQLite database file in the test folder, made by the statements.
+    std::string makeDatabase(const std::string& name, std::initializer_list<const char*> sql) {
+        std::string path = dir.file(name);
+        db::Connection c;
+        c.open("Driver=SQLite3;Database=" + path);
+        for (const char* s : sql) c.execute(s);
+        c.close();
+        return path;
+    }
+
+    // Imports a SQLite database into the folder as a new connection of the project.
+    void importInto(int group, const std::string& name, const std::string& path) {
+        oReportEngine->CurrentDatabaseEngineId(12);
+        ASSERT_TRUE(oReportEngine->ResetConnectionString());
+        oReportEngine->CurrentDatabaseGroup(group);
+        oReportEngine->ConnectionString("Driver=SQLite3;Database=" + path);
+        oReportEngine->DatabaseName(name);
+        ASSERT_TRUE(oReportEngine->OpenDalvDatabase());
+        ASSERT_TRUE(oReportEngine->ImportDatabase(true));
+    }
 
     // A loaded main window (as the splash hands over).
     std::unique_ptr<frmDatabaseExplorer> open() {

@@ -1,6 +1,7 @@
 // Folder tree, objects bar, loading connections, previews and command dispatch, on a project
 // of two folders and three SQLite databases imported through the options object.
 #include "ExplorerTestSupport.h"
+#include "support/ModalScript.h"
 #include "explorer/frmDatabaseGroup.h"
 #include "reports/frmGenerateBatchFile.h"
 #include "reports/frmReportSetup.h"
@@ -70,25 +71,6 @@ protected:
         ReleaseReportEngine();
         ASSERT_TRUE(InitReportEngine());
         ASSERT_TRUE(errors.empty()) << errors.front().description;
-    }
-
-    std::string makeDatabase(const std::string& name, std::initializer_list<const char*> sql) {
-        std::string path = dir.file(name);
-        db::Connection c;
-        c.open("Driver=SQLite3;Database=" + path);
-        for (const char* s : sql) c.execute(s);
-        c.close();
-        return path;
-    }
-
-    void importInto(int group, const std::string& name, const std::string& path) {
-        oReportEngine->CurrentDatabaseEngineId(12);
-        ASSERT_TRUE(oReportEngine->ResetConnectionString());
-        oReportEngine->CurrentDatabaseGroup(group);
-        oReportEngine->ConnectionString("Driver=SQLite3;Database=" + path);
-        oReportEngine->DatabaseName(name);
-        ASSERT_TRUE(oReportEngine->OpenDalvDatabase());
-        ASSERT_TRUE(oReportEngine->ImportDatabase(true));
     }
 
     // Clicks a tree node as the user would.
@@ -313,7 +295,9 @@ TEST_F(ExplorerProject, PreviewLinksSelectTheirNodes) {
     EXPECT_EQ(w->stMain->currentItem()->text(0), "big_stock");
     EXPECT_TRUE(w->NavigateFromPreviewLink(folder + "diagram1.html____x"));
     EXPECT_EQ(w->stMain->currentItem()->text(0), "Relationship Diagram");
-    EXPECT_EQ(prompts->lastMessage(), "The command \"Diagram\" is not available yet.");
+    // The connection has no diagram picture yet: the user is asked (the script answers No).
+    EXPECT_EQ(prompts->lastMessage(),
+              "Relationship diagram is not generated for this database.\nDo you want to generate now?");
     EXPECT_EQ(w->atRHContent->currentIndex(), 1);
     EXPECT_FALSE(w->atRHContent->isTabEnabled(0));
 
@@ -503,7 +487,7 @@ TEST_F(ExplorerTest, ToolIdentifiersGiveCategoryAndCommand) {
     EXPECT_EQ(w->atRHContent->currentIndex(), 2);
 
     // Commands whose windows come later say so.
-    for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"}, {"ID_Insert_Diagram", "Diagram"},
+    for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"},
                                {"ID_DatabaseNode_Properties", "Properties"}}) {
         w->tbMain_ToolClick(id);
         EXPECT_EQ(prompts->lastMessage(), std::string("The command \"") + caption + "\" is not available yet.");
@@ -603,6 +587,12 @@ TEST_F(ExplorerProject, SavingAndMigrateNeedTheConnectionsStructure) {
     w->tbMain_ToolClick("ID_DatabaseNode_Migrate");
     EXPECT_EQ(loadedTables(), (Names{"customers", "orders"}));
     EXPECT_EQ(prompts->lastMessage(), "The command \"Migrate\" is not available yet.");
+    // With the wizard installed, the command opens it on the loaded structure.
+    std::vector<std::string> migrated;
+    frmDatabaseExplorer::MigrationWizard = [&migrated](QWidget*) { migrated = loadedTables(); };
+    w->tbMain_ToolClick("ID_DatabaseNode_Migrate");
+    frmDatabaseExplorer::MigrationWizard = nullptr;
+    EXPECT_EQ(migrated, (Names{"customers", "orders"}));
 
     // XML and HTML saves of the current connection.
     std::string xmlPath = dir.file("northwind.xml");
@@ -721,6 +711,41 @@ TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
     answer("Never", false);
     w->tbMain_ToolClick("ID_DBGroupNode_RenameGroup");
     EXPECT_EQ(oStructures.xml(), before);
+    closeWindow(*w);
+}
+
+// The diagram command opens the diagram library over the disabled main window, then the previews
+// show the picture; the diagram node shows it again without asking or opening the library.
+TEST_F(ExplorerProject, DiagramCommandOpensTheLibraryAndPreviewsThePicture) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);  // connect
+    click(*w, "Northwind|1|1");
+    ASSERT_EQ(loadedTables(), (Names{"customers", "orders"}));
+    bool mainDisabled = false;
+    modalscript::Script script({{"AddTableDialog", modalscript::addEveryTable},
+                                {"DiagramWindow", [&](QWidget* d) {
+                                     mainDisabled = !w->isEnabled();
+                                     modalscript::trigger(d, "actUpdateExit");
+                                 }}});
+    w->tbMain_ToolClick("ID_OtherNode_EditDiagram");
+    EXPECT_TRUE(script.finished());
+    EXPECT_TRUE(mainDisabled);
+    EXPECT_TRUE(w->isEnabled());
+    ASSERT_TRUE(errors.empty()) << errors.front().description;
+    const std::string picture = oReportEngine->GetDiagramFileName();
+    ASSERT_FALSE(picture.empty());
+    EXPECT_TRUE(files::fileExists(reportFile("images/" + files::fileName(picture))));
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(reportFile("temp.html")));
+    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find(files::fileName(picture)), std::string::npos);
+
+    const std::size_t asked = prompts->messages.size();
+    w->wbHTMLPreview->Navigate2(QString());
+    const auto nodes = w->stMain->findItems("Relationship Diagram", Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(nodes.size(), 1);  // only the loaded connection has its outline
+    w->stMain->setCurrentItem(nodes.front());
+    w->trvMain_NodeClick(nodes.front());
+    EXPECT_EQ(prompts->messages.size(), asked);
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(reportFile("temp.html")));
     closeWindow(*w);
 }
 

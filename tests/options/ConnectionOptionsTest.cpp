@@ -20,7 +20,7 @@ const EngineRow kEngines[] = {
     {5, "Oracle 8i", "ORACLE", "SYSQUERY"},            {6, "Oracle 7.x", "ORACLE", "SYSQUERY"},
     {7, "Personal Oracle", "ORACLE", "SYSQUERY"},      {8, "MS Access XP", "ACCESS", "DAO"},
     {9, "MS Access 2000", "ACCESS", "DAO"},            {10, "MS Access (97, 95 or 2.0)", "ACCESS", "DAO"},
-    {11, "IBM DB2 Version 7", "IBMDB2", "ADODB"},      {12, "OTHERS", "", "ADODB"},
+    {11, "IBM DB2 Version 7", "IBMDB2", "ADODB"},      {12, "OTHERS", "OTHERS", "ADODB"},
     {13, "Dalvane XML", "", "XML"},
 };
 
@@ -41,7 +41,7 @@ TEST_F(OptionsTest, CatalogueListsEveryEngineInIdOrder) {
         EXPECT_EQ(engines[i].attribute("Caption"), e.caption);
         EXPECT_EQ(engines[i].attribute("Display"), "1");
         EXPECT_EQ(engines[i].attribute("ConnectionType"), e.connectionType);
-        if (e.id <= 11) {
+        if (e.id <= 12) {
             EXPECT_EQ(engines[i].attribute("MigrationCode"), e.migrationCode);
         }
         EXPECT_TRUE(engines[i].selectSingleNode("CONNECTIONSTRING/PARAMETERS"));

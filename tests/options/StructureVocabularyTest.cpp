@@ -53,6 +53,10 @@ TEST(StructureVocabulary, BothReadersGiveTheSameFacts) {
         EXPECT_TRUE(vocab::indexUnique(idx));
         EXPECT_EQ(vocab::indexColumns(idx), std::vector<std::string>{"id"});
     }
+    xml::Document ado = parse(kAdo);
+    xml::Node two = ado.selectSingleNode("/DATABASE/TABLE[2]/INDEX[1]");
+    two.setAttribute("Column_Name", "id, region");
+    EXPECT_EQ(vocab::indexColumns(two), (std::vector<std::string>{"id", "region"}));
     xml::Document dao = parse(kDao);
     EXPECT_FALSE(vocab::indexUnique(dao.selectSingleNode("/DATABASE/TABLE[2]/INDEX[2]")));
 }

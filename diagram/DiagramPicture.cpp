@@ -1,0 +1,357 @@
+#include "diagram/DiagramPicture.h"
+
+#include "platform/fs/Paths.h"
+
+#include <QFont>
+#include <QPainter>
+
+#include <algorithm>
+#include <climits>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include <jpeglib.h>
+
+#include <unordered_map>
+
+namespace orbelle {
+
+namespace {
+
+// The picture keeps the proportions of the diagram window as the table windows sit in it:
+// content coordinates are taken from a client area whose top-left corner is here.
+constexpr int kOriginX = 105, kOriginY = 143;
+
+struct Frame {
+    int shiftY = 0;
+    long long right = 0, bottom = 0;  // 0.01 mm
+};
+
+Frame frameOf(const std::vector<PictureTable>& tables) {
+    Frame f;
+    if (tables.empty()) return f;
+    long long top = LLONG_MAX, bottom = LLONG_MIN, right = LLONG_MIN;
+    for (const PictureTable& t : tables) {
+        const long long l = static_cast<long long>(t.box.x) + kOriginX, tp = static_cast<long long>(t.box.y) + kOriginY;
+        top = std::min(top, tp);
+        bottom = std::max(bottom, tp + t.box.height);
+        right = std::max(right, l + t.box.width);
+    }
+    f.shiftY = top < 0 ? static_cast<int>(-top) + 60 : 0;
+    f.right = std::max(0LL, right) * 50;
+    f.bottom = std::max(0LL, f.shiftY > 0 ? bottom + f.shiftY - 40 : bottom) * 50;
+    return f;
+}
+
+QColor colour(const Rgb& c) { return QColor(c.red, c.green, c.blue); }
+
+QString cut(const std::string& text, int maxChars) {
+    QString s = QString::fromStdString(text);
+    return s.left(std::max(0, maxChars));
+}
+
+// Geometry of one table in the picture.
+struct Placed {
+    const PictureTable* table;
+    int x0, y0, w, h;
+    int visibleRows;
+    int left() const { return x0 - 90; }
+    int right() const { return x0 + w - 90; }
+    int top() const { return y0 - 90; }
+    // Top of the 1-based row k.
+    int rowTop(int k) const { return k == 1 ? y0 - 85 : y0 + 27 * k - 117; }
+};
+
+}  // namespace
+
+QFont qtFont(const FontSpec& spec, int factor, bool underline) {
+    QFont f(QString::fromStdString(spec.name));
+    f.setPixelSize(std::max(1, spec.pixelHeight(factor)));
+    f.setWeight(spec.bold ? QFont::Bold : QFont::DemiBold);
+    f.setUnderline(underline);
+    return f;
+}
+
+int fittedLength(int n, int boxWidth, int fontHeight) {
+    const int half = std::max(1, fontHeight / 2);
+    const int overflow = std::abs(boxWidth) - n * half;
+    if (overflow < 0) n = n - (-overflow / half) - 2;
+    return std::max(0, n);
+}
+
+QSize pictureSize(const std::vector<PictureTable>& tables) {
+    const Frame f = frameOf(tables);
+    return QSize(static_cast<int>((f.right + 50) / 27), static_cast<int>((f.bottom + 50) / 35));
+}
+
+namespace {
+
+// The picture's content, laid out once and drawn into any band of rows.
+class Scene {
+public:
+    Scene(const Settings& s, const std::string& title, const std::vector<PictureTable>& tables,
+          const std::vector<Relation>& relations)
+        : s_(s), title_(QString::fromStdString(title)), frame_(frameOf(tables)), size_(pictureSize(tables)),
+          titleFont_(qtFont(s.titleFont, 2, s.titleFont.underline)), captionFont_(qtFont(s.tableTitleFont, 2, false)),
+          columnFont_(qtFont(s.tableFont, 3, false)), columnHeight_(s.tableFont.pixelHeight(3)),
+          captionAscent_(QFontMetrics(captionFont_).ascent()), columnAscent_(QFontMetrics(columnFont_).ascent()) {
+        placed_.reserve(tables.size());
+        std::unordered_map<std::string, std::size_t> byName;
+        for (const PictureTable& t : tables) {
+            // Scaled by 1.15 (and heights of the list by 1.6) in whole numbers, so that no
+            // rounding of the factors moves a box by a pixel.
+            Placed g{&t,
+                     static_cast<int>((static_cast<long long>(t.box.x) + kOriginX) * 115 / 100),
+                     static_cast<int>((static_cast<long long>(t.box.y) + kOriginY + frame_.shiftY) * 115 / 100),
+                     static_cast<int>(static_cast<long long>(t.clientWidth) * 115 / 100),
+                     static_cast<int>(static_cast<long long>(t.clientHeight) * 16 / 10),
+                     0};
+            g.visibleRows = std::max(0, std::min(static_cast<int>(t.rows.size()), g.h / 23 - 1));
+            byName.emplace(t.name, placed_.size());
+            placed_.push_back(g);
+        }
+        for (const Relation& r : relations) {
+            auto pi = byName.find(r.primaryTable), fi = byName.find(r.foreignTable);
+            if (pi == byName.end() || fi == byName.end()) continue;
+            lines_.push_back(connector(placed_[pi->second], placed_[fi->second], r, pi->second == fi->second));
+        }
+    }
+
+    QSize size() const { return size_; }
+
+    // Draws what meets the rows [top, top + height) of the picture; the painter's origin is the
+    // picture's.
+    void draw(QPainter& p, int top, int height) const {
+        const int bottom = top + height;
+        p.setRenderHint(QPainter::TextAntialiasing, true);
+        if (top < 60) {
+            p.setFont(titleFont_);
+            p.setPen(colour(s_.heading));
+            p.drawText(QPoint(static_cast<int>(frame_.right / 100), 20 + QFontMetrics(titleFont_).ascent()), title_);
+        }
+        // Two pixels wide, drawn as one-pixel lines side by side: a wide pen costs the rasteriser
+        // the whole height of a long connector.
+        p.setPen(QPen(colour(s_.line), 1));
+        p.setBrush(Qt::NoBrush);
+        for (const Line& l : lines_) {
+            if (l.bottom + 1 < top || l.top > bottom) continue;
+            for (const QPoint offset : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1)}) {
+                p.translate(offset);
+                p.drawPolyline(l.points.data(), static_cast<int>(l.points.size()));
+                if (!l.head.empty()) p.drawPolyline(l.head.data(), static_cast<int>(l.head.size()));
+                p.translate(-offset);
+            }
+        }
+        const QPen border(colour(s_.tableBorder), 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+        for (const Placed& g : placed_) {
+            if (g.y0 + g.h - 88 < top || g.y0 - 120 > bottom) continue;
+            p.setPen(border);
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(QRect(QPoint(g.x0 - 91, g.y0 - 91), QPoint(g.x0 + g.w - 90, g.y0 + g.h - 90)));
+            p.fillRect(QRect(QPoint(g.x0 - 90, g.y0 - 90), QPoint(g.x0 + g.w - 91, g.y0 + g.h - 91)), colour(s_.tableBack));
+            p.drawRect(QRect(QPoint(g.x0 - 91, g.y0 - 118), QPoint(g.x0 + g.w - 90, g.y0 - 90)));
+            p.fillRect(QRect(QPoint(g.x0 - 90, g.y0 - 117), QPoint(g.x0 + g.w - 91, g.y0 - 91)),
+                       colour(s_.tableTitleBack));
+
+            p.setFont(captionFont_);
+            p.setPen(colour(s_.tableTitleText));
+            QString caption = cut(g.table->name, g.w / 9);
+            caption = caption.left(fittedLength(static_cast<int>(caption.size()), g.w, s_.tableTitleFont.pixelHeight(2)));
+            p.drawText(QPoint(g.x0 - 89, g.y0 - 115 + captionAscent_), caption);
+
+            p.setFont(columnFont_);
+            p.setPen(colour(s_.tableText));
+            for (int k = 1; k <= g.visibleRows; ++k) {
+                if (g.rowTop(k) > bottom || g.rowTop(k) + columnHeight_ < top) continue;
+                QString row = cut(g.table->rows[static_cast<std::size_t>(k - 1)], g.w / 10);
+                row = row.left(fittedLength(static_cast<int>(row.size()), g.w, columnHeight_));
+                p.drawText(QPoint(g.x0 - 88, g.rowTop(k) + columnAscent_), row);
+            }
+        }
+    }
+
+private:
+    struct Line {
+        std::vector<QPoint> points, head;
+        int top = 0, bottom = 0;
+    };
+
+    Line connector(const Placed& P, const Placed& F, const Relation& r, bool self) const {
+        Line l;
+        if (self) {
+            l.points = {{P.left(), P.y0 - 70}, {P.left() - 20, P.y0 - 70}, {P.left() - 20, P.y0 - 50}, {P.left(), P.y0 - 50}};
+        } else {
+            bool pv = false, fv = false;
+            const int py = rowY(P, r.primaryColumn, pv), fy = rowY(F, r.foreignColumn, fv);
+            const bool primaryLeftEdge = P.x0 >= F.x0;
+            const int px = primaryLeftEdge ? P.left() : P.right();
+            const int fx = primaryLeftEdge ? F.right() : F.left();
+            const int dir = primaryLeftEdge ? -1 : 1;  // outwards from the primary edge
+            l.points = {{px, py}, {px + dir * 20, py}, {fx - dir * 20, fy}, {fx, fy}};
+            if (pv && fv) l.head = {{px, py}, {px + dir * 10, py - 5}, {px + dir * 10, py + 5}, {px, py}};
+        }
+        l.top = l.bottom = l.points.front().y();
+        for (const QPoint& q : l.points) l.top = std::min(l.top, q.y() - 5), l.bottom = std::max(l.bottom, q.y() + 5);
+        return l;
+    }
+
+    // Middle of the column's row, or the box's top edge when the row is not drawn.
+    int rowY(const Placed& g, const std::string& column, bool& visible) const {
+        const auto& rows = g.table->rows;
+        auto it = std::find(rows.begin(), rows.end(), column);
+        const int index = static_cast<int>(it - rows.begin());
+        visible = it != rows.end() && index < g.visibleRows;
+        return visible ? g.rowTop(index + 1) + columnHeight_ / 2 : g.top();
+    }
+
+    const Settings& s_;
+    QString title_;
+    Frame frame_;
+    QSize size_;
+    QFont titleFont_, captionFont_, columnFont_;
+    int columnHeight_, captionAscent_, columnAscent_;
+    std::vector<Placed> placed_;
+    std::vector<Line> lines_;
+};
+
+// libjpeg reports errors by a jump; these wrappers hold no objects with destructors.
+struct JpegError {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void onJpegError(j_common_ptr c) {
+    auto* e = reinterpret_cast<JpegError*>(c->err);
+    (*c->err->format_message)(c, e->message);
+    std::longjmp(e->jump, 1);
+}
+
+bool jpegStart(jpeg_compress_struct* c, unsigned char** out, unsigned long* outSize, int width, int height, int quality) {
+    auto* e = reinterpret_cast<JpegError*>(c->err);
+    if (setjmp(e->jump)) return false;
+    jpeg_mem_dest(c, out, outSize);
+    c->image_width = static_cast<JDIMENSION>(width);
+    c->image_height = static_cast<JDIMENSION>(height);
+    c->input_components = 4;
+    c->in_color_space = JCS_EXT_BGRX;  // QImage::Format_RGB32 in memory
+    jpeg_set_defaults(c);
+    jpeg_set_quality(c, quality, TRUE);
+    jpeg_start_compress(c, TRUE);
+    return true;
+}
+
+[[gnu::noinline]] void writeAllLines(jpeg_compress_struct* c, JSAMPARRAY rows, int count) {
+    while (count > 0) {
+        const auto done = static_cast<int>(jpeg_write_scanlines(c, rows, static_cast<JDIMENSION>(count)));
+        rows += done;
+        count -= done;
+    }
+}
+
+bool jpegLines(jpeg_compress_struct* c, JSAMPARRAY rows, int count) {
+    auto* e = reinterpret_cast<JpegError*>(c->err);
+    if (setjmp(e->jump)) return false;
+    writeAllLines(c, rows, count);
+    return true;
+}
+
+bool jpegFinish(jpeg_compress_struct* c) {
+    auto* e = reinterpret_cast<JpegError*>(c->err);
+    if (setjmp(e->jump)) return false;
+    jpeg_finish_compress(c);
+    return true;
+}
+
+// One JPEG being written from bands of rows.
+class JpegStream {
+public:
+    JpegStream(int width, int height, int quality) {
+        c_.err = jpeg_std_error(&error_.manager);
+        error_.manager.error_exit = onJpegError;
+        error_.message[0] = '\0';
+        jpeg_create_compress(&c_);
+        ok_ = width > 0 && height > 0 && width <= JPEG_MAX_DIMENSION && height <= JPEG_MAX_DIMENSION &&
+              jpegStart(&c_, &out_, &size_, width, height, std::clamp(quality, 0, 100));
+        if (!ok_ && !error_.message[0]) std::snprintf(error_.message, sizeof error_.message, "%dx%d pixels cannot be a JPEG picture", width, height);
+    }
+    ~JpegStream() {
+        jpeg_destroy_compress(&c_);
+        std::free(out_);
+    }
+    JpegStream(const JpegStream&) = delete;
+    JpegStream& operator=(const JpegStream&) = delete;
+
+    void write(const QImage& band, int rows) {
+        if (!ok_) return;
+        std::vector<JSAMPROW> lines(static_cast<std::size_t>(rows));
+        for (int i = 0; i < rows; ++i) lines[static_cast<std::size_t>(i)] = const_cast<JSAMPROW>(band.constScanLine(i));
+        ok_ = jpegLines(&c_, lines.data(), rows);
+    }
+    bool finish() {
+        if (ok_) ok_ = jpegFinish(&c_);
+        return ok_;
+    }
+    std::string_view bytes() const { return {reinterpret_cast<const char*>(out_), size_}; }
+    std::string error() const { return error_.message; }
+
+private:
+    jpeg_compress_struct c_{};
+    JpegError error_{};
+    unsigned char* out_ = nullptr;
+    unsigned long size_ = 0;
+    bool ok_ = false;
+};
+
+}  // namespace
+
+QImage renderPicture(const Settings& s, const std::string& title, const std::vector<PictureTable>& tables,
+                     const std::vector<Relation>& relations, const Rgb& background) {
+    const Scene scene(s, title, tables, relations);
+    QImage image(scene.size(), QImage::Format_RGB32);
+    if (image.isNull()) return image;
+    image.fill(colour(background));
+    QPainter p(&image);
+    scene.draw(p, 0, image.height());
+    return image;
+}
+
+bool writePictures(const Settings& s, const std::string& title, const std::vector<PictureTable>& tables,
+                   const std::vector<Relation>& relations, const std::vector<JpegTarget>& targets,
+                   std::vector<std::string>& errors) {
+    const Scene scene(s, title, tables, relations);
+    const QSize size = scene.size();
+    std::vector<std::unique_ptr<JpegStream>> streams;
+    for (const JpegTarget& t : targets) streams.push_back(std::make_unique<JpegStream>(size.width(), size.height(), t.quality));
+    constexpr int kBand = 256;
+    QImage band(size.width(), kBand, QImage::Format_RGB32);
+    for (int top = 0; top < size.height() && !band.isNull(); top += kBand) {
+        const int rows = std::min(kBand, size.height() - top);
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            // A target with the background of the one before it takes the same band.
+            if (i == 0 || !(targets[i].background == targets[i - 1].background)) {
+                band.fill(colour(targets[i].background));
+                QPainter p(&band);
+                p.translate(0, -top);
+                scene.draw(p, top, rows);
+            }
+            streams[i]->write(band, rows);
+        }
+    }
+    bool ok = true;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        std::string why;
+        if (band.isNull()) why = "memory ran out";
+        else if (!streams[i]->finish()) why = streams[i]->error();
+        else if (!files::writeTextFile(targets[i].path, streams[i]->bytes())) why = "the file could not be written";
+        if (!why.empty()) {
+            errors.push_back("The picture " + targets[i].path + " was not written: " + why + ".");
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+}  // namespace orbelle

@@ -1,0 +1,48 @@
+// frmDatabaseExplorer: the relationship diagram of the current connection.
+#include "explorer/frmDatabaseExplorer.h"
+
+#include "core/bErrorHandler.h"
+#include "options/cReport.h"
+
+#include <QTimer>
+
+#include <exception>
+
+bool frmDatabaseExplorer::ExecuteDiagramApp(unsigned long long WindowHandle, const std::string& DiagramPath) {
+    return oReportEngine && oReportEngine->ExecuteDiagramApp(WindowHandle, DiagramPath, "frmDatabaseExplorer.ExecuteDiagramApp");
+}
+
+void frmDatabaseExplorer::ShowDiagram(bool& Generate) {
+    // The clock and key-state panels rest while the diagram window is open.
+    struct StatusTimerPause {
+        QTimer* timer;
+        bool wasActive;
+        explicit StatusTimerPause(QTimer* t) : timer(t), wasActive(t && t->isActive()) {
+            if (timer) timer->stop();
+        }
+        ~StatusTimerPause() {
+            if (timer && wasActive) timer->start();
+        }
+    } pause(tmrStatus);
+    try {
+        if (!oReportEngine) return;
+        std::string picture, diagramFile;
+        if (!oReportEngine->ShowRelationshipDiagram(static_cast<unsigned long long>(winId()), Generate, picture,
+                                                    diagramFile)) {
+            wbHTMLPreview->Navigate2(QString());
+            return;
+        }
+        if (Generate && !ExecuteDiagramApp(static_cast<unsigned long long>(winId()), diagramFile)) return;
+        std::string html, print;
+        if (!oReportEngine->PreviewDiagram(picture, html, print) || html.empty() || print.empty()) return;
+        if (wbHTMLPreview->LocationURL().contains(QLatin1String("temp.html")))
+            wbHTMLPreview->Refresh2();
+        else
+            wbHTMLPreview->Navigate2(QString::fromStdString(html));
+        wbWebLayout->Navigate2(QString::fromStdString(html));
+        wbPrintLayout->Navigate2(QString::fromStdString(print));
+        if (Generate) activateWindow();
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "frmDatabaseExplorer.ShowDiagram");
+    }
+}

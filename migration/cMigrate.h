@@ -1,0 +1,102 @@
+// Migration engine: turns a structure document into data-definition statements for another
+// database engine, executing each at once or collecting them into a script.
+//
+// One instance serves one run of the migration wizard. The data-type map "DataTypes.dvd" in the
+// per-user data folder is read once at creation. Failures never show a message: they arrive
+// through the three callbacks.
+#pragma once
+
+#include "platform/xml/Xml.h"
+
+#include <functional>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace db {
+class Connection;
+}
+
+class cMigrate {
+public:
+    cMigrate();
+    ~cMigrate();
+    cMigrate(const cMigrate&) = delete;
+    cMigrate& operator=(const cMigrate&) = delete;
+
+    // ---- events -------------------------------------------------------------------------
+    // ObjectType "Table", "Index" or "Foreign Key"; Status the present or past status word.
+    std::function<void(const std::string& objectName, const std::string& objectType, const std::string& status)>
+        WhileMigrating;
+    std::function<void(long errNumber, const std::string& errDescription, const std::string& objectName,
+                       const std::string& query)>
+        MigrationError;
+    std::function<void(const std::string& errorDescription, const std::string& sourceDatabase,
+                       const std::string& targetDatabase, const std::string& sourceDatatype)>
+        MigrationDataTypeError;
+
+    // ---- settings -----------------------------------------------------------------------
+    void SetConnectionString(const std::string& connectionString);
+    void SetDBXMLContent(const std::string& xmlText);
+    void SetTargetDBType(const std::string& migrationCode);
+    void ExecuteImmediately(bool value);
+    bool ExecuteImmediately() const { return executeImmediately_; }
+
+    // Objects created (execute mode) or generated (script mode); after ExecuteAll, the pieces
+    // that executed.
+    int ObjectsMigrated() const { return objectsMigrated_; }
+    // Every statement so far, each followed by CR LF "Go" CR LF CR LF.
+    const std::string& AllQueries() const { return script_; }
+
+    // One whole run for one target: tables, then keys and indexes, then foreign keys. The
+    // argument is the source engine's migration code. False when a step failed.
+    bool GenerateAccessTables(const std::string& sourceCode);
+    bool GenerateSQLServerTables(const std::string& sourceCode);
+    bool GenerateOracleTables(const std::string& sourceCode);
+    bool GenerateDB2Tables(const std::string& sourceCode);
+    bool GenerateSQLServer65Tables(const std::string& sourceCode);
+
+    // Executes an edited script on the target: it is divided at lines that read "Go" (any case,
+    // blanks around); blank pieces are skipped. True when every piece executed.
+    bool ExecuteAll(const std::string& script);
+
+    // The statements of a script, divided as ExecuteAll divides them.
+    static std::vector<std::string> SplitScript(const std::string& script);
+
+    struct Target;
+
+private:
+    bool run(const Target& target, const std::string& sourceCode);
+    bool OpenTargetConnection();
+    bool LoadSourceStructure();
+    bool LoadDataTypeMap();
+    std::string MatchDataType(const xml::Node& column, const std::string& sourceType, const std::string& sourceCode,
+                              const std::string& targetCode);
+    void AddQuery(const std::string& statement);
+    bool GenerateIndexes(const Target& target);
+    bool GenerateForeignKeys(const Target& target);
+
+    // Runs (in execute mode) and records one statement; raises the past status and counts it
+    // when it succeeded.
+    bool runStatement(const std::string& statement, const std::string& objectName, const std::string& objectType);
+    std::string newName(const char* prefix);
+    void raiseError(long number, const std::string& description, const std::string& objectName,
+                    const std::string& query);
+    void raiseProgress(const std::string& name, const std::string& type, const std::string& status);
+
+    std::string connectionString_;
+    std::string sourceXml_;
+    std::string targetType_;
+    bool executeImmediately_ = false;
+    std::string presentStatus_, pastStatus_;
+    int objectsMigrated_ = 0;
+    std::string script_;
+    std::unique_ptr<db::Connection> connection_;
+    xml::Document source_;
+    xml::Document dataTypeMap_;
+    std::string mapPath_, mapError_;
+    std::set<std::string> usedNames_;
+    std::mt19937 random_;
+};

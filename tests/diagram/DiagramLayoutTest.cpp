@@ -1,0 +1,199 @@
+// The diagram's layout rules, write-back and picture, without a window.
+#include "diagram/DiagramLayout.h"
+#include "diagram/DiagramPicture.h"
+#include "support/TestSupport.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+using namespace orbelle;
+
+namespace {
+
+// A diagram file as the DAO reader's vocabulary writes it: Column_Name, keys under the
+// referencing table with Related_Column-free names, one self-relation.
+const char* kDaoDiagram = R"(<?xml version="1.0" encoding="UTF-8"?>
+<DATABASE DatabaseName="Bücher">
+  <TABLE Name="Kunden" Left="40" Top="138" Width="120" Height="160">
+    <COLUMN Column_Name="KundenNr"/><COLUMN Column_Name="Name"/>
+  </TABLE>
+  <TABLE Name="O'Brien &quot;Söhne&quot;" Left="300" Top="98" Width="100" Height="150" Deleted="1">
+    <COLUMN Column_Name="Id"/><COLUMN Column_Name="KundenNr"/><COLUMN Column_Name="Chef"/>
+    <FOREIGNKEY Name="fk1" Foreign_Key_Table="O'Brien &quot;Söhne&quot;" Foreign_Key_Column="KundenNr"
+                Primary_Key_Table="Kunden" Primary_Key_Column="KundenNr"/>
+    <FOREIGNKEY Name="fk2" Foreign_Key_Table="O'Brien &quot;Söhne&quot;" Foreign_Key_Column="Chef"
+                Primary_Key_Table="O'Brien &quot;Söhne&quot;" Primary_Key_Column="Id"/>
+  </TABLE>
+  <TABLE Name="Neu"><COLUMN Name="x"/></TABLE>
+  <DIAGRAM QUALITY="75">
+    <HEADINGCOLOR Red="0" Blue="255" Green="0"/><BACKCOLOR Red="255" Blue="255" Green="255"/>
+    <TABLETITLEBACKCOLOR Red="0" Blue="255" Green="0"/><TABLETITLETEXTCOLOR Red="255" Blue="255" Green="255"/>
+    <TABLETEXTCOLOR Red="0" Blue="0" Green="0"/><TABLEBACKCOLOR Red="255" Blue="255" Green="255"/>
+    <TABLEBORDER Red="300" Blue="0" Green="128"/><LINE Red="0" Blue="0" Green="0"/>
+    <TITLEFONT FontName="Arial" FontSize="10" Bold="1" Underline="0"/>
+    <TABLEFONT FontName="Arial" FontSize="8" Bold="True"/><TABLETITLEFONT FontName="Arial" FontSize="0" Bold="1"/>
+  </DIAGRAM>
+</DATABASE>)";
+
+// Quality of a baseline JPEG: the quality whose scaling of the standard luminance table gives
+// the file's first quantisation table (compared as sorted values, so the order does not matter).
+int jpegQuality(const QByteArray& jpeg) {
+    static const int kLuminance[64] = {16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
+                                       14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
+                                       18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
+                                       49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+    for (int i = 0; i + 69 < jpeg.size(); ++i) {
+        if (static_cast<unsigned char>(jpeg[i]) != 0xFF || static_cast<unsigned char>(jpeg[i + 1]) != 0xDB) continue;
+        std::vector<int> table;
+        for (int k = 0; k < 64; ++k) table.push_back(static_cast<unsigned char>(jpeg[i + 5 + k]));
+        std::sort(table.begin(), table.end());
+        for (int q = 1; q <= 100; ++q) {
+            const int scale = q < 50 ? 5000 / q : 200 - 2 * q;
+            std::vector<int> expected;
+            for (int v : kLuminance) expected.push_back(std::clamp((v * scale + 50) / 100, 1, 255));
+            std::sort(expected.begin(), expected.end());
+            if (expected == table) return q;
+        }
+        return -1;
+    }
+    return -1;
+}
+
+bool near(QRgb a, QColor b, int tolerance) {
+    return std::abs(qRed(a) - b.red()) <= tolerance && std::abs(qGreen(a) - b.green()) <= tolerance &&
+           std::abs(qBlue(a) - b.blue()) <= tolerance;
+}
+
+}  // namespace
+
+TEST(DiagramLayout, ReadsEitherVocabularyAndEverySetting) {
+    xml::Document doc;
+    ASSERT_TRUE(doc.loadXML(kDaoDiagram));
+    const Diagram d = readDiagram(doc);
+    EXPECT_EQ(d.title, "Bücher");
+    ASSERT_EQ(d.tables.size(), 3u);
+    EXPECT_EQ(d.tables[0].columns, (std::vector<std::string>{"KundenNr", "Name"}));
+    EXPECT_EQ(d.tables[2].columns, (std::vector<std::string>{"x"}));  // the ADO name
+    EXPECT_TRUE(d.tables[1].deleted);
+    EXPECT_FALSE(d.tables[2].placed);
+    ASSERT_EQ(d.relations.size(), 2u);
+    EXPECT_EQ(d.relations[0].primaryTable, "Kunden");
+    EXPECT_EQ(d.relations[0].foreignTable, "O'Brien \"Söhne\"");
+    EXPECT_EQ(d.relations[1].primaryColumn, "Id");
+    EXPECT_EQ(d.relations[1].foreignColumn, "Chef");
+
+    const Settings& s = d.settings;
+    EXPECT_EQ(s.tableBorder, (Rgb{44, 128, 0}));  // components taken modulo 256
+    EXPECT_FALSE(s.tableFont.bold);               // "True" is no number
+    EXPECT_EQ(s.tableTitleFont.pixelHeight(2), 12);
+    EXPECT_EQ(s.titleFont.pixelHeight(2), 20);
+    EXPECT_EQ(s.quality, 75);
+    EXPECT_EQ(numberRule("  12abc"), 12);
+    EXPECT_EQ(numberRule("-7"), -7);
+    EXPECT_EQ(numberRule(""), 0);
+}
+
+TEST(DiagramLayout, PlacementGridAndReArrange) {
+    PlacementCursor c;
+    std::vector<Box> added;
+    c.startAdding(0, 0);  // nothing came back: the first row is at 60
+    for (int i = 0; i < 7; ++i) added.push_back(c.next());
+    EXPECT_EQ(added.front(), (Box{50, 60, 100, 150}));
+    EXPECT_EQ(added[5], (Box{800, 60, 100, 150}));
+    EXPECT_EQ(added[6], (Box{50, 260, 100, 150}));
+
+    c.beginReArrange();
+    Box last;
+    for (int i = 0; i < 13; ++i) last = c.next();
+    EXPECT_EQ(last, (Box{50, 460, 100, 150}));
+
+    c.beginRemoveAll();
+    c.startAdding(500, 100);  // not the first Add any more: the row stays
+    EXPECT_EQ(c.next(), (Box{50, 80, 100, 150}));
+
+    PlacementCursor fresh;
+    fresh.startAdding(400, 150);  // below the lowest table brought back
+    EXPECT_EQ(fresh.next().y, 610);
+}
+
+TEST(DiagramLayout, PositionsRoundTripAndNamesAreQuotedSafely) {
+    xml::Document doc;
+    ASSERT_TRUE(doc.loadXML(kDaoDiagram));
+    const std::string odd = "O'Brien \"Söhne\"";
+    xml::Node t = tableElement(doc, odd);
+    ASSERT_TRUE(t);
+    const Box shown{-30, 7, 133, 171};
+    writePosition(t, shown);
+    EXPECT_TRUE(setDeleted(doc, odd, false));
+    EXPECT_FALSE(setDeleted(doc, "missing", true));
+
+    testsupport::TempDir dir;
+    const std::string path = dir.file("d.xml");
+    ASSERT_TRUE(doc.save(path));
+    for (int round = 0; round < 3; ++round) {  // saving what was loaded never moves a table
+        xml::Document again;
+        ASSERT_TRUE(again.load(path));
+        const Table& table = readDiagram(again).tables[1];
+        EXPECT_EQ(boxOf(table), shown);
+        EXPECT_FALSE(table.deleted);
+        writePosition(tableElement(again, odd), boxOf(table));
+        ASSERT_TRUE(again.save(path));
+    }
+    EXPECT_EQ(testsupport::readFile(path).rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
+
+    EXPECT_EQ(picturePath("/r/a.xml.d/Shop_1.xml"), "/r/a.xml.d/Shop_1.jpg");
+    EXPECT_EQ(picturePath("/r/a.b/diagram.XML"), "/r/a.b/diagram.jpg");
+}
+
+TEST(DiagramPicture, SizeColoursAndQuality) {
+    xml::Document doc;
+    ASSERT_TRUE(doc.loadXML(kDaoDiagram));
+    const Diagram d = readDiagram(doc);
+    // Right edge 1000 and bottom 800 in the window's frame of reference.
+    std::vector<PictureTable> tables = {
+        {"Kunden", Box{95, 357, 800, 300}, 780, 260, {"KundenNr", "Name"}},
+        {"O'Brien \"Söhne\"", Box{40, 20, 100, 150}, 90, 120, {"Id", "KundenNr", "Chef"}},
+    };
+    EXPECT_EQ(pictureSize(tables), QSize(1853, 1144));
+    // Extents are taken afresh: a smaller diagram gives a smaller picture.
+    EXPECT_LT(pictureSize({tables[1]}).width(), 1853);
+    // A table above the top shifts the picture down rather than cutting it.
+    EXPECT_GT(pictureSize({PictureTable{"t", Box{0, -400, 100, 150}, 90, 120, {}}}).height(), 60);
+
+    const QImage image = renderPicture(d.settings, d.title, tables, d.relations, Rgb{255, 255, 255});
+    ASSERT_EQ(image.size(), QSize(1853, 1144));
+    // The first table's box: x0 = (95 + 105) x 1.15 = 230, y0 = (357 + 143) x 1.15 = 575.
+    EXPECT_EQ(QColor(image.pixel(230 - 91, 575 + 50)), QColor(44, 128, 0));  // left border
+    EXPECT_EQ(QColor(image.pixel(230 + 200, 575 - 100)), QColor(0, 0, 255));  // title bar
+    EXPECT_EQ(QColor(image.pixel(1800, 1100)), QColor(255, 255, 255));
+
+    testsupport::TempDir dir;
+    std::vector<std::string> failures;
+    const std::string path = dir.file("pic.jpg"), full = dir.file("full.jpg");
+    ASSERT_TRUE(writePictures(d.settings, d.title, tables, d.relations,
+                              {{full, 100, Rgb{255, 255, 0}}, {path, 75, Rgb{255, 255, 255}}}, failures));
+    const QByteArray bytes = QByteArray::fromStdString(testsupport::readFile(path));
+    EXPECT_EQ(jpegQuality(bytes), 75);
+    QImage decoded;
+    ASSERT_TRUE(decoded.loadFromData(bytes, "JPEG"));
+    EXPECT_EQ(decoded.size(), QSize(1853, 1144));
+    EXPECT_TRUE(near(decoded.pixel(1800, 1100), Qt::white, 3));
+    EXPECT_TRUE(near(decoded.pixel(230 + 200, 575 - 100), QColor(0, 0, 255), 12));
+    EXPECT_TRUE(near(decoded.pixel(230 - 97, 575 + 50), Qt::white, 12));
+    const QByteArray fullBytes = QByteArray::fromStdString(testsupport::readFile(full));
+    EXPECT_EQ(jpegQuality(fullBytes), 100);
+    ASSERT_TRUE(decoded.loadFromData(fullBytes, "JPEG"));
+    EXPECT_TRUE(near(decoded.pixel(1800, 1100), QColor(255, 255, 0), 3));  // its own background
+    // The bands meet: the border is unbroken across a band edge (row 512).
+    for (int y = 506; y < 518; ++y) EXPECT_TRUE(near(decoded.pixel(230 - 91, y), QColor(44, 128, 0), 40)) << y;
+
+    EXPECT_FALSE(writePictures(d.settings, d.title, tables, d.relations, {{dir.file("no/such/pic.jpg"), 75, {}}}, failures));
+    EXPECT_EQ(failures.size(), 1u);
+    EXPECT_EQ(fittedLength(40, 10, 24), 0);  // never negative
+    EXPECT_EQ(fittedLength(5, 100, 24), 5);
+}

@@ -1,0 +1,324 @@
+// The diagram library loaded as the program loads it, driven through its two exports; timers
+// answer the dialogs. Also the program's side: the diagram file of an imported SQLite database.
+#include "options/OptionsTestSupport.h"
+#include "support/ModalScript.h"
+#include "options/StructureVocabulary.h"
+#include "platform/db/Connection.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+
+#include <dlfcn.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+
+namespace {
+
+using namespace modalscript;
+using InitFn = int (*)();
+using CreateFn = int (*)(const char*, const char*);
+
+const std::string kLibrary = std::string(DALV_BIN_DIR) + "/liborbelle.so";
+
+// Table windows of the diagram window: caption -> column rows.
+std::map<std::string, std::vector<std::string>> tablesShown(QWidget* diagram) {
+    std::map<std::string, std::vector<std::string>> out;
+    for (QMdiSubWindow* t : diagram->findChildren<QMdiSubWindow*>()) {
+        if (!t->isVisible()) continue;
+        auto& rows = out[t->windowTitle().toStdString()];
+        if (auto* list = qobject_cast<QListWidget*>(t->widget()))
+            for (int i = 0; i < list->count(); ++i) rows.push_back(list->item(i)->text().toStdString());
+    }
+    return out;
+}
+
+// Every table with columns has its window with every column, and every foreign key joins two
+// open tables at rows that exist, whichever reader's names and key placement the structure has.
+void expectEveryTableColumnAndKey(QWidget* diagram, const xml::Document& structure) {
+    std::map<std::string, std::vector<std::string>> expected;
+    for (const xml::Node& t : structure.selectNodes("/DATABASE/TABLE[COLUMN]"))
+        for (const xml::Node& c : vocab::tableColumns(t)) expected[t.attribute("Name")].push_back(vocab::columnName(c));
+    auto shown = tablesShown(diagram);
+    EXPECT_EQ(shown.size(), expected.size());
+    for (const auto& [table, columns] : expected) {
+        std::vector<std::string> a = shown[table], b = columns;
+        std::sort(a.begin(), a.end());
+        std::sort(b.begin(), b.end());
+        EXPECT_EQ(a, b) << table;
+    }
+    const auto keys = vocab::allForeignKeys(structure);
+    EXPECT_GE(keys.size(), 5u);
+    auto has = [&](const std::string& table, const std::string& column) {
+        const auto& rows = shown[table];
+        return std::find(rows.begin(), rows.end(), column) != rows.end();
+    };
+    for (const auto& k : keys) {
+        EXPECT_TRUE(has(k.referencingTable, k.referencingColumn)) << k.name;
+        EXPECT_TRUE(has(k.referencedTable, k.referencedColumn)) << k.name;
+    }
+}
+
+QMdiSubWindow* tableWindow(QWidget* diagram, const std::string& name) {
+    for (QMdiSubWindow* t : diagram->findChildren<QMdiSubWindow*>())
+        if (t->isVisible() && t->windowTitle().toStdString() == name) return t;
+    return nullptr;
+}
+
+class Orbelle : public optionstest::OptionsTest {
+protected:
+    void* library = nullptr;
+    InitFn init = nullptr;
+    CreateFn create = nullptr;
+    QWidget caller;
+
+    void SetUp() override {
+        OptionsTest::SetUp();
+        library = ::dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_TRUE(library) << ::dlerror();
+        init = reinterpret_cast<InitFn>(::dlsym(library, "InitializeVariable"));
+        create = reinterpret_cast<CreateFn>(::dlsym(library, "CreateWindowFunction"));
+        ASSERT_TRUE(init && create);
+        caller.setObjectName("caller");
+        caller.show();
+    }
+
+    // One diagram session as the program runs it.
+    int run(const std::string& path, std::deque<Script::Step> steps) {
+        Script script(std::move(steps));
+        init();
+        const int result = create(std::to_string(caller.winId()).c_str(), path.c_str());
+        EXPECT_TRUE(script.finished());
+        return result;
+    }
+};
+
+const char* kDiagram = R"(<?xml version="1.0" encoding="UTF-8"?>
+<DATABASE DatabaseName="Bücher">
+  <TABLE Name="Kunden"><COLUMN Column_Name="KundenNr"/><COLUMN Column_Name="Name"/></TABLE>
+  <TABLE Name="O'Brien Söhne"><COLUMN Column_Name="Id"/><COLUMN Column_Name="KundenNr"/>
+    <FOREIGNKEY Foreign_Key_Table="O'Brien Söhne" Foreign_Key_Column="KundenNr" Primary_Key_Table="Kunden"
+                Primary_Key_Column="KundenNr"/></TABLE>
+  <TABLE Name="Ämter"><COLUMN Column_Name="Nr"/></TABLE>
+  <DIAGRAM QUALITY="60"><BACKCOLOR Red="255" Blue="255" Green="255"/><TABLEBORDER Red="0" Blue="255" Green="0"/>
+    <TITLEFONT FontName="Arial" FontSize="10" Bold="1" Underline="0"/><TABLEFONT FontName="Arial" FontSize="8" Bold="0"/>
+    <TABLETITLEFONT FontName="Arial" FontSize="8" Bold="1"/></DIAGRAM>
+</DATABASE>)";
+
+}  // namespace
+
+TEST_F(Orbelle, AddSaveReopenRemoveAndTheCloseQuestion) {
+    const std::string path = dir.file("Bücher_1.xml");
+    ASSERT_TRUE(files::writeTextFile(path, kDiagram));
+
+    // Nothing placed: the Add Table dialog opens by itself; everything is added and saved.
+    bool callerDisabled = false;
+    EXPECT_EQ(run(path, {{"AddTableDialog", addEveryTable},
+                         {"DiagramWindow",
+                          [&](QWidget* w) {
+                              callerDisabled = !caller.isEnabled();
+                              EXPECT_EQ(w->windowTitle(), "Dalvane 4.5 Enterprise - Relationship Diagram");
+                              auto shown = tablesShown(w);
+                              EXPECT_EQ(shown.size(), 3u);
+                              EXPECT_EQ(shown["O'Brien Söhne"], (std::vector<std::string>{"Id", "KundenNr"}));
+                              trigger(w, "actUpdateExit");
+                          }}}),
+              1);
+    EXPECT_TRUE(callerDisabled);
+    EXPECT_TRUE(caller.isEnabled());
+    xml::Document saved;
+    ASSERT_TRUE(saved.load(path));
+    // Add lists the tables sorted; the grid starts at (50, 60), stored with Top 38 lower.
+    xml::Node first = saved.selectSingleNode("/DATABASE/TABLE[@Name='Kunden']");
+    EXPECT_EQ(first.attribute("Left"), "50");
+    EXPECT_EQ(first.attribute("Top"), "98");
+    EXPECT_EQ(first.attribute("Width"), "100");
+    EXPECT_EQ(first.attribute("Height"), "150");
+    QImage picture(QString::fromStdString(dir.file("Bücher_1.jpg")));
+    EXPECT_FALSE(picture.isNull());
+    const std::string before = testsupport::readFile(path);
+
+    // Reopened: same places; Remove Table writes at once; Cancel keeps the window, No leaves.
+    bool cancelKeptIt = false;
+    EXPECT_EQ(run(path, {{"DiagramWindow",
+                          [](QWidget* w) {
+                              EXPECT_EQ(tablesShown(w).size(), 3u);
+                              QMdiSubWindow* t = tableWindow(w, "Kunden");
+                              ASSERT_TRUE(t);
+                              EXPECT_EQ(t->pos(), QPoint(50, 60));
+                              t->findChild<QAction*>("actRemoveTable")->trigger();
+                              w->close();
+                          }},
+                         {"CloseQuestion", [](QWidget* b) { answer(b, QMessageBox::Cancel); }},
+                         {"DiagramWindow",
+                          [&](QWidget* w) {
+                              cancelKeptIt = w->isVisible() && tablesShown(w).size() == 2;
+                              w->close();
+                          }},
+                         {"CloseQuestion", [](QWidget* b) { answer(b, QMessageBox::No); }}}),
+              1);
+    EXPECT_TRUE(cancelKeptIt);
+    ASSERT_TRUE(saved.load(path));
+    EXPECT_EQ(saved.selectSingleNode("/DATABASE/TABLE[@Name='Kunden']").attribute("Deleted"), "1");
+    EXPECT_EQ(saved.selectSingleNode("/DATABASE/TABLE[@Name='Ämter']").attribute("Left"), "350");
+
+    // Bringing a removed table back puts it where it was.
+    EXPECT_EQ(run(path, {{"DiagramWindow", [](QWidget* w) { trigger(w, "actAddTable"); }},
+                         {"AddTableDialog",
+                          [](QWidget* d) {
+                              auto* list = d->findChild<QListWidget*>("lstTables");
+                              list->findItems("Kunden", Qt::MatchExactly).front()->setSelected(true);
+                              press(d, "cmdAdd");
+                              press(d, "cmdOK");
+                          }},
+                         {"DiagramWindow",
+                          [](QWidget* w) {
+                              QMdiSubWindow* t = tableWindow(w, "Kunden");
+                              ASSERT_TRUE(t);
+                              EXPECT_EQ(t->pos(), QPoint(50, 60));
+                              trigger(w, "actUpdateExit");
+                          }}}),
+              1);
+    (void)before;
+}
+
+TEST_F(Orbelle, ExportAndFailedPictureWrites) {
+    const std::string path = dir.file("d.xml");
+    ASSERT_TRUE(files::writeTextFile(path, kDiagram));
+    std::filesystem::create_directory(dir.file("d.jpg"));  // the picture beside cannot be written
+    bool stayedOpen = false;
+    EXPECT_EQ(run(path, {{"AddTableDialog", addEveryTable},
+                         {"DiagramWindow", [](QWidget* w) { trigger(w, "actExport"); }},
+                         {"ExportDialog",
+                          [this](QWidget* d) {
+                              auto* f = qobject_cast<QFileDialog*>(d);
+                              // The file name as typed into the dialog (its edit has the focus).
+                              f->setDirectory(QString::fromStdString(dir.path()));
+                              f->findChild<QLineEdit*>("fileNameEdit")->setText("export");
+                              QMetaObject::invokeMethod(f, "accept");
+                          }},
+                         {"DiagramError", [](QWidget* b) { answer(b, QMessageBox::Ok); }},
+                         {"DiagramWindow",
+                          [&](QWidget* w) {
+                              stayedOpen = w->isVisible();
+                              trigger(w, "actUpdateExit");
+                          }},
+                         {"DiagramError", [](QWidget* b) { answer(b, QMessageBox::Ok); }},
+                         {"DiagramWindow", [](QWidget* w) { w->close(); }},
+                         {"CloseQuestion", [](QWidget* b) { answer(b, QMessageBox::No); }}}),
+              1);
+    EXPECT_TRUE(stayedOpen);
+    // The export got the default extension and full quality; the positions reached the file.
+    QImage exported(QString::fromStdString(dir.file("export.jpg")));
+    EXPECT_FALSE(exported.isNull());
+    xml::Document saved;
+    ASSERT_TRUE(saved.load(path));
+    EXPECT_EQ(saved.count("/DATABASE/TABLE[@Left]"), 3);
+}
+
+TEST_F(Orbelle, MissingLibraryOrExportIsReportedAndTheCallerStaysEnabled) {
+    cReport& r = startUp();
+    r.DiagramLibraryPath = dir.file("liborbelle.so");
+    EXPECT_FALSE(r.ExecuteDiagramApp(caller.winId(), dir.file("x.xml")));
+    r.DiagramLibraryPath = std::string(DALV_BIN_DIR) + "/../tests/bin/liborbelle_noexport.so";
+    EXPECT_FALSE(r.ExecuteDiagramApp(caller.winId(), dir.file("x.xml")));
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[0].description.find("could not be loaded"), std::string::npos);
+    EXPECT_NE(errors[1].description.find("no entry point CreateWindowFunction"), std::string::npos);
+    EXPECT_EQ(errors[1].source, "ExecuteDiagramApp");
+    EXPECT_TRUE(caller.isEnabled());
+}
+
+// The sample database read through SQLite: every table, column and relation is on the diagram,
+// positions persist across openings and the picture reaches the previews.
+TEST_F(Orbelle, SampleDatabaseDiagramThroughTheProgram) {
+    const std::string db = dir.file("sample.db");
+    QProcess sqlite;
+    sqlite.setStandardInputFile(QString::fromStdString(files::joinPath(DALV_SOURCE_DIR, "examples", "sample.sql")));
+    sqlite.start("sqlite3", {QString::fromStdString(db)});
+    ASSERT_TRUE(sqlite.waitForFinished(30000) && sqlite.exitCode() == 0);
+
+    StylesFolder = files::joinPath(DALV_SOURCE_DIR, "data", "styles");  // the report's own pages
+    cReport& r = startUp();
+    r.PrinterFriendlyXSL = files::joinPath(StylesFolder, "PrinterFriendly.xsl");
+    r.PrinterFriendlyCSS = "styles/PrinterFriendly.css";
+    chooseEngine(12);
+    r.ConnectionString("Driver=SQLite3;Database=" + db);
+    r.DatabaseName("sample/../it's");
+    newProject(true);
+    ASSERT_TRUE(r.OpenDalvDatabase() && r.ImportDatabase(true));
+    DiagramFolder = files::joinPath(ReportsFolder, "Relationship Diagram");  // created on demand
+    r.DiagramLibraryPath = kLibrary;
+
+    bool generate = false;
+    std::string picture, diagram;
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    ASSERT_TRUE(r.ShowRelationshipDiagram(0, generate, picture, diagram));
+    EXPECT_TRUE(generate);
+    EXPECT_EQ(files::parentFolder(diagram), DiagramFolder);
+    EXPECT_EQ(files::fileName(diagram).rfind("sample_.._it_s_", 0), 0u);
+    EXPECT_EQ(picture, files::replaceExtension(diagram, ".jpg"));
+
+    Script script({{"AddTableDialog", addEveryTable}, {"DiagramWindow", [&](QWidget* w) {
+                        expectEveryTableColumnAndKey(w, *r.oResultXML);
+                        trigger(w, "actReArrange");
+                        trigger(w, "actUpdateExit");
+                    }}});
+    EXPECT_TRUE(r.ExecuteDiagramApp(caller.winId(), diagram));
+    EXPECT_TRUE(script.finished());
+    EXPECT_TRUE(files::fileExists(picture));
+
+    std::string html, print;
+    ASSERT_TRUE(r.PreviewDiagram(picture, html, print));
+    EXPECT_TRUE(files::fileExists(files::joinPath(ReportsFolder, "images", files::fileName(picture))));
+    EXPECT_NE(testsupport::readFile(html).find("<img class=\"diagram\" src=\"images/" + files::fileName(picture)),
+              std::string::npos);
+    EXPECT_NE(testsupport::readFile(print).find(files::fileName(picture)), std::string::npos);
+
+    // Opening again keeps the positions and asks nothing; an unreadable file is moved aside.
+    generate = false;
+    const std::size_t asked = prompts->messages.size();
+    ASSERT_TRUE(r.ShowRelationshipDiagram(0, generate, picture, diagram));
+    EXPECT_EQ(prompts->messages.size(), asked);
+    xml::Document again;
+    ASSERT_TRUE(again.load(diagram));
+    EXPECT_EQ(again.count("/DATABASE/TABLE[@Left]"), again.count("/DATABASE/TABLE"));
+    ASSERT_TRUE(files::writeTextFile(diagram, "<DATABASE><broken"));
+    ASSERT_TRUE(r.ShowRelationshipDiagram(0, generate, picture, diagram));
+    EXPECT_TRUE(files::fileExists(diagram + ".unreadable"));
+    ASSERT_TRUE(again.load(diagram));
+    EXPECT_TRUE(errors.empty());
+}
+
+// An Access database as the DAO reader writes it (keys under the referencing table, Column_Name).
+TEST_F(Orbelle, AccessStructureInTheDaoVocabulary) {
+    cReport& r = startUp();
+    loadStructure("import/access_nwind.mdb.dao.xml");
+    newProject(true);
+    xml::Node connection = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]").appendElement("DATABASECONNECTION");
+    connection.setAttribute("Name", "nwind");
+    r.DatabaseName("nwind");
+    r.DiagramLibraryPath = kLibrary;
+    bool generate = true;
+    std::string picture, diagram;
+    ASSERT_TRUE(r.ShowRelationshipDiagram(0, generate, picture, diagram));
+    Script script({{"AddTableDialog", addEveryTable}, {"DiagramWindow", [&](QWidget* w) {
+                        expectEveryTableColumnAndKey(w, *r.oResultXML);
+                        trigger(w, "actUpdateExit");
+                    }}});
+    EXPECT_TRUE(r.ExecuteDiagramApp(caller.winId(), diagram));
+    EXPECT_TRUE(script.finished());
+    EXPECT_FALSE(QImage(QString::fromStdString(picture)).isNull());
+    EXPECT_TRUE(errors.empty());
+}

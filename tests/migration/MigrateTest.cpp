@@ -1,0 +1,412 @@
+#include "migration/cMigrate.h"
+
+#include "core/bGlobal.h"
+#include "import/cADODB.h"
+#include "import/cADOX.h"
+#include "import/cDAO.h"
+#include "platform/db/Connection.h"
+#include "../import/ImportTestSupport.h"
+#include "platform/fs/Paths.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+#include <set>
+
+namespace {
+
+// Hostile names: blanks, reserved words, quote characters, brackets, non-ASCII, "Goods".
+const char* kAdoStructure = R"X(<DATABASE>
+  <TABLE Name="Order Items" Report="1" Migrate="1">
+    <COLUMN Name="select" Datatype="integer" Length="10" Ordinal_Position="1" Null_Allowed="True" Primary_Key="PK_oi"/>
+    <COLUMN Name="Goods" Datatype="VARCHAR" Length="300" Ordinal_Position="2" Null_Allowed="False" Primary_Key=""/>
+    <COLUMN Name="Größe" Datatype="decimal(10,2)" Length="0" Ordinal_Position="3" Null_Allowed="True" Primary_Key=""/>
+    <COLUMN Name="a]b&quot;c" Datatype="text" Length="0" Ordinal_Position="4" Null_Allowed="True" Primary_Key=""/>
+    <INDEX Name="sqlite_autoindex_1" Table_Name="Order Items" Report="1" Migrate="1" Column_Name="select"/>
+    <INDEX Name="ux goods" Table_Name="Order Items" Report="1" Migrate="1" Column_Name="Goods,Größe"/>
+    <FOREIGNKEY Name="" Related_Column="item" Primary_Key_Table="Order Items" Foreign_Key_Table="Goods"
+      Update_Rule="CASCADE" Delete_Rule="SET NULL" Primary_Key_Column="select" Report="1" Migrate="1"/>
+  </TABLE>
+  <TABLE Name="Goods" Report="1" Migrate="1">
+    <COLUMN Name="id" Datatype="int4" Length="10" Ordinal_Position="1" Null_Allowed="False" Primary_Key="goods_pkey"/>
+    <COLUMN Name="item" Datatype="int4" Length="10" Ordinal_Position="2" Null_Allowed="True" Primary_Key=""/>
+    <INDEX Name="goods_pkey" Table_Name="Goods" Report="1" Migrate="1" Column_Name="id"/>
+  </TABLE>
+  <TABLE Name="Skipped" Report="1" Migrate="0">
+    <COLUMN Name="id" Datatype="int4" Length="10" Ordinal_Position="1" Null_Allowed="False" Primary_Key=""/>
+    <INDEX Name="ix_skipped" Table_Name="Skipped" Report="1" Migrate="0" Column_Name="id"/>
+  </TABLE>
+</DATABASE>)X";
+
+struct Events {
+    std::vector<std::string> progress, errors, typeErrors;
+    void attach(cMigrate& m) {
+        m.WhileMigrating = [this](const std::string& n, const std::string& t, const std::string& s) {
+            progress.push_back(t + ":" + n + ":" + s);
+        };
+        m.MigrationError = [this](long, const std::string& d, const std::string& n, const std::string& q) {
+            errors.push_back(n + "|" + d + "|" + q);
+        };
+        m.MigrationDataTypeError = [this](const std::string& d, const std::string& s, const std::string& t,
+                                          const std::string& type) { typeErrors.push_back(d + "|" + s + "|" + t + "|" + type); };
+    }
+};
+
+// Generated names differ per run: IX_/FK_ and five digits, distinct within the run.
+std::string normalised(const std::string& script, std::set<std::string>* names = nullptr) {
+    static const std::regex generated("(IX|FK)_[0-9]{5}");
+    if (names)
+        for (std::sregex_iterator it(script.begin(), script.end(), generated), end; it != end; ++it)
+            names->insert(it->str());
+    return std::regex_replace(script, generated, "$1_n");
+}
+
+class Migration : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedFolder_ = DataFolder;
+        DataFolder = std::string(DALV_BIN_DIR) + "/data";
+        PassPhrase1 = StoredPassPhrase(1);
+    }
+    void TearDown() override { DataFolder = savedFolder_; }
+    std::string sqliteTarget() { return "Driver=SQLite3;Database=" + dir_.file("target.db"); }
+
+    testsupport::TempDir dir_;
+    std::string savedFolder_;
+};
+
+using Generator = bool (cMigrate::*)(const std::string&);
+
+TEST_F(Migration, ScriptForEveryTargetQuotesNamesOneWay) {
+    const struct {
+        Generator generate;
+        std::vector<std::string> statements;
+    } targets[] = {
+        {&cMigrate::GenerateSQLServerTables,
+         {"Create Table [Order Items]([select] int NOT NULL,[Goods] varchar(300) NOT NULL,[Größe] decimal(10,2),"
+          "[a]]b\"c] varchar(8000))",
+          "Create Table [Goods]([id] int NOT NULL,[item] int)",
+          "Alter table [Order Items] ADD CONSTRAINT [IX_n] PRIMARY KEY ([select])",
+          "Create UNIQUE INDEX [IX_n] on [Order Items]([Goods],[Größe])",
+          "Alter table [Goods] ADD CONSTRAINT [IX_n] PRIMARY KEY ([id])",
+          "Alter table [Goods] ADD CONSTRAINT [FK_n] FOREIGN KEY ([item]) References [Order Items]([select]) "
+          "ON UPDATE CASCADE"}},
+        {&cMigrate::GenerateAccessTables,
+         {"Create Table [Order Items]([select] INTEGER NOT NULL,[Goods] VARCHAR(255) NOT NULL,[Größe] DECIMAL(10,2),"
+          "[a]]b\"c] VARCHAR(255))",
+          "Create Table [Goods]([id] INTEGER NOT NULL,[item] INTEGER)",
+          "Alter table [Order Items] ADD CONSTRAINT [IX_n] PRIMARY KEY ([select])",
+          "Create UNIQUE INDEX [IX_n] on [Order Items]([Goods],[Größe])",
+          "Alter table [Goods] ADD CONSTRAINT [IX_n] PRIMARY KEY ([id])",
+          "Alter table [Goods] ADD CONSTRAINT [FK_n] FOREIGN KEY ([item]) References [Order Items]([select]) "
+          "ON DELETE SET NULL ON UPDATE CASCADE"}},
+        {&cMigrate::GenerateSQLServer65Tables,
+         {"Create Table [Order Items]([select] int NOT NULL,Goods varchar(255) NOT NULL,[Größe] decimal(10,2),"
+          "[a]]b\"c] varchar(255))",
+          "Create Table Goods(id int NOT NULL,item int)",
+          "Alter table [Order Items] ADD CONSTRAINT IX_n PRIMARY KEY ([select])",
+          "Create UNIQUE INDEX IX_n on [Order Items](Goods,[Größe])",
+          "Alter table Goods ADD CONSTRAINT IX_n PRIMARY KEY (id)",
+          "Alter table Goods ADD CONSTRAINT FK_n FOREIGN KEY (item) References [Order Items]([select])"}},
+        {&cMigrate::GenerateOracleTables,
+         {"Create Table \"Order Items\"(\"select\" NUMBER(10) NOT NULL,Goods VARCHAR2(300) NOT NULL,"
+          "\"Größe\" NUMBER(10,2),\"a]b\"\"c\" VARCHAR2(4000))",
+          "Create Table Goods(id NUMBER(10) NOT NULL,item NUMBER(10))",
+          "Alter table \"Order Items\" ADD CONSTRAINT IX_n PRIMARY KEY (\"select\")",
+          "Create UNIQUE INDEX IX_n on \"Order Items\"(Goods,\"Größe\")",
+          "Alter table Goods ADD CONSTRAINT IX_n PRIMARY KEY (id)",
+          "Alter table Goods ADD CONSTRAINT FK_n FOREIGN KEY (item) References \"Order Items\"(\"select\") "
+          "ON DELETE SET NULL"}},
+        {&cMigrate::GenerateDB2Tables,
+         {"Create Table \"Order Items\"(\"select\" INTEGER NOT NULL,Goods VARCHAR(300) NOT NULL,"
+          "\"Größe\" DECIMAL(10,2),\"a]b\"\"c\" VARCHAR(32672))",
+          "Create Table Goods(id INTEGER NOT NULL,item INTEGER)",
+          "Alter table \"Order Items\" ADD CONSTRAINT IX_n PRIMARY KEY (\"select\")",
+          "Create UNIQUE INDEX IX_n on \"Order Items\"(Goods,\"Größe\")",
+          "Alter table Goods ADD CONSTRAINT IX_n PRIMARY KEY (id)",
+          "Alter table Goods ADD CONSTRAINT FK_n FOREIGN KEY (item) References \"Order Items\"(\"select\") "
+          "ON DELETE SET NULL"}},
+    };
+    for (const auto& t : targets) {
+        cMigrate m;
+        Events r;
+        r.attach(m);
+        m.SetConnectionString(sqliteTarget());
+        m.SetDBXMLContent(kAdoStructure);
+        m.ExecuteImmediately(false);
+        EXPECT_TRUE((m.*t.generate)("OTHERS"));
+        std::set<std::string> names;
+        std::string script;
+        for (const std::string& statement : t.statements) script += statement + "\r\nGo\r\n\r\n";
+        EXPECT_EQ(normalised(m.AllQueries(), &names), script);
+        EXPECT_EQ(names.size(), 4u);
+        EXPECT_TRUE(r.errors.empty()) << r.errors.front();
+        EXPECT_TRUE(r.typeErrors.empty()) << r.typeErrors.front();
+        EXPECT_EQ(m.ObjectsMigrated(), 6);
+    }
+
+    // For the dialect check (check-dialects.py): every target's script, from the structure
+    // with names that parser can take (it does not read doubled quote characters).
+    if (const char* out = std::getenv("DALV_MIGRATION_SCRIPTS")) {
+        std::string structure = kAdoStructure;
+        structure.replace(structure.find("a]b&quot;c"), 10, "a'b c");
+        const std::pair<Generator, const char*> all[] = {
+            {&cMigrate::GenerateSQLServerTables, "SQLSERVER"}, {&cMigrate::GenerateSQLServer65Tables, "SQLSERVER65"},
+            {&cMigrate::GenerateOracleTables, "ORACLE"},       {&cMigrate::GenerateDB2Tables, "IBMDB2"},
+            {&cMigrate::GenerateAccessTables, "ACCESS"}};
+        for (const auto& [generate, code] : all) {
+            cMigrate m;
+            m.SetConnectionString(sqliteTarget());
+            m.SetDBXMLContent(structure);
+            ASSERT_TRUE((m.*generate)("OTHERS"));
+            ASSERT_TRUE(files::writeTextFile(files::joinPath(out, std::string(code) + ".sql"), m.AllQueries()));
+        }
+    }
+}
+
+// Every type of the bundled sample database (schema-rowset reader) and of an Access database
+// (both Access readers) has a counterpart on every target.
+TEST_F(Migration, SampleAndAccessDatabasesMigrateWithoutUnmatchedTypes) {
+    const std::string sample = dir_.file("sample.db");
+    ASSERT_EQ(std::system(("sqlite3 '" + sample + "' < '" DALV_SOURCE_DIR "/examples/sample.sql'").c_str()), 0);
+    std::vector<std::pair<std::unique_ptr<StructureReader>, std::string>> readers;
+    auto ado = std::make_unique<cADODB>();
+    ado->ConnectionString = "Driver=SQLite3;Database=" + sample;
+    readers.emplace_back(std::move(ado), "OTHERS");
+    const std::string access = testsupport::sharedFixturePath("access/nwind.mdb");
+    auto dao = std::make_unique<cDAO>();
+    dao->DatabasePath = access;
+    readers.emplace_back(std::move(dao), "ACCESS");
+    auto adox = std::make_unique<cADOX>();
+    adox->ConnectionString = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + access + "\"";
+    readers.emplace_back(std::move(adox), "ACCESS");
+
+    for (auto& [reader, code] : readers) {
+        ASSERT_TRUE(reader->OpenDalvDatabase());
+        ASSERT_TRUE(reader->GenerateXML());
+        for (const char* path : {"//TABLE", "//INDEX", "//FOREIGNKEY"})
+            for (xml::Node n : reader->oResultXML.selectNodes(path)) n.setAttribute("Migrate", "1");
+        const std::string structure = reader->oResultXML.xml();
+        // Every table and index, and foreign keys (the Access catalogue reader writes neither keys
+        // nor indexes).
+        const int objects = reader->oResultXML.count("/DATABASE/TABLE") + reader->oResultXML.count("//TABLE/INDEX") +
+                            (reader->oResultXML.count("//TABLE/FOREIGNKEY") > 0 ? 1 : 0);
+        for (Generator generate : {&cMigrate::GenerateAccessTables, &cMigrate::GenerateSQLServerTables,
+                                   &cMigrate::GenerateSQLServer65Tables, &cMigrate::GenerateOracleTables,
+                                   &cMigrate::GenerateDB2Tables}) {
+            cMigrate m;
+            Events r;
+            r.attach(m);
+            m.SetConnectionString(sqliteTarget());
+            m.SetDBXMLContent(structure);
+            EXPECT_TRUE((m.*generate)(code)) << testing::PrintToString(r.errors);
+            EXPECT_TRUE(r.typeErrors.empty()) << code << testing::PrintToString(r.typeErrors);
+            EXPECT_GE(m.ObjectsMigrated(), objects);
+        }
+    }
+}
+
+// Rows correspond by position: a code with one element more or less shifts every later type.
+TEST_F(Migration, ShippedMapKeepsItsRowsParallel) {
+    xml::Document map;
+    ASSERT_TRUE(map.load(std::string(DALV_SOURCE_DIR) + "/data/sources/DataTypes.xml")) << map.parseError();
+    const int rows = map.count("/MIGRATION/DATATYPES/OTHERS");
+    EXPECT_GT(rows, 50);
+    for (const char* code : {"ACCESS", "SQLSERVER", "SQLSERVER65", "ORACLE", "IBMDB2"}) {
+        EXPECT_EQ(map.count(std::string("/MIGRATION/DATATYPES/") + code), rows) << code;
+        EXPECT_EQ(map.count(std::string("/MIGRATION/DATATYPES/") + code + "[not(@Type) and normalize-space()='']"), 0)
+            << code;
+    }
+}
+
+// The Access reader's and the catalogue queries' vocabulary: Column_Name, Data_Type, Precision,
+// Scale, INDEX/COLUMN children, a two-column key in two FOREIGNKEY elements.
+TEST_F(Migration, ReaderVocabulariesAndUnmatchedTypes) {
+    const char* dao = R"X(<DATABASE>
+      <TABLE Name="Orders" Migrate="1">
+        <COLUMN Column_Name="Cust" Data_Type="Long Integer" Precision="4" Ordinal_Position="2" Null_Allowed="True" Primary_Key="No"/>
+        <COLUMN Column_Name="Id" Data_Type="Long Integer" Precision="4" Ordinal_Position="1" Null_Allowed="True" Primary_Key="Yes"/>
+        <COLUMN Column_Name="Region" Data_Type="Text" Precision="300" Ordinal_Position="3" Null_Allowed="False" Primary_Key="No"/>
+        <COLUMN Column_Name="Odd" Data_Type="Hyperlinkish" Precision="0" Ordinal_Position="4" Null_Allowed="True" Primary_Key="No"/>
+        <INDEX Name="PrimaryKey" Table_Name="Orders" Unique="Yes" Primary_Key="Yes" Migrate="1"><COLUMN Column_Name="Id"/></INDEX>
+        <INDEX Name="byCust" Table_Name="Orders" Unique="No" Primary_Key="No" Migrate="1">
+          <COLUMN Column_Name="Cust"/><COLUMN Column_Name="Region"/></INDEX>
+        <FOREIGNKEY Name="CustOrders" Foreign_Key_Column="Cust" Primary_Key_Table="Cust" Foreign_Key_Table="Orders"
+          Primary_Key_Column="Id" Update_Rule="NOACTION" Delete_Rule="CASCADE" Migrate="1"/>
+        <FOREIGNKEY Name="CustOrders" Foreign_Key_Column="Region" Primary_Key_Table="Cust" Foreign_Key_Table="Orders"
+          Primary_Key_Column="Region" Update_Rule="NOACTION" Delete_Rule="CASCADE" Migrate="1"/>
+      </TABLE>
+      <TABLE Name="Hollow" Migrate="1"/>
+    </DATABASE>)X";
+    cMigrate m;
+    Events r;
+    r.attach(m);
+    m.SetConnectionString(sqliteTarget());
+    m.SetDBXMLContent(dao);
+    EXPECT_FALSE(m.GenerateSQLServerTables("ACCESS"));
+    EXPECT_EQ(normalised(m.AllQueries()),
+              "Create Table [Orders]([Id] int NOT NULL,[Cust] int,[Region] varchar(300) NOT NULL,[Odd] )\r\nGo\r\n\r\n"
+              "Alter table [Orders] ADD CONSTRAINT [IX_n] PRIMARY KEY ([Id])\r\nGo\r\n\r\n"
+              "Create INDEX [IX_n] on [Orders]([Cust],[Region])\r\nGo\r\n\r\n"
+              "Alter table [Orders] ADD CONSTRAINT [FK_n] FOREIGN KEY ([Cust],[Region]) References [Cust]([Id],[Region]) "
+              "ON DELETE CASCADE\r\nGo\r\n\r\n");
+    EXPECT_EQ(r.typeErrors, std::vector<std::string>{"Datatype couldnot be matched|ACCESS|SQLSERVER|Hyperlinkish"});
+    ASSERT_EQ(r.errors.size(), 1u);
+    EXPECT_EQ(r.errors[0], "[Hollow]|The table has no columns.|");
+    EXPECT_EQ(m.ObjectsMigrated(), 4);
+
+    // Catalogue-query names with a scale, and a second run on the same instance adds to both
+    // the script and the count.
+    const char* catalogue = R"X(<DATABASE><TABLE Name="price list" Migrate="1">
+        <COLUMN Column_Name="amount" Data_Type="numeric" Precision="12" Scale="3" Null_Allowed="False"/>
+        <COLUMN Column_Name="label" Data_Type="NVARCHAR" Precision="40" Null_Allowed="True"/>
+      </TABLE></DATABASE>)X";
+    m.SetDBXMLContent(catalogue);
+    EXPECT_TRUE(m.GenerateDB2Tables("SQLSERVER"));
+    EXPECT_NE(m.AllQueries().find("[Orders]"), std::string::npos);
+    EXPECT_NE(m.AllQueries().find("Create Table \"price list\"(amount DECIMAL(12,3) NOT NULL,label VARGRAPHIC(40))"),
+              std::string::npos);
+    EXPECT_EQ(m.ObjectsMigrated(), 5);
+}
+
+TEST_F(Migration, FailuresAreReportedNeverPassedOver) {
+    {  // a structure that does not parse
+        cMigrate m;
+        Events r;
+        r.attach(m);
+        m.SetConnectionString(sqliteTarget());
+        m.SetDBXMLContent("<DATABASE><TABLE Name='x' Migrate='1'>");
+        EXPECT_FALSE(m.GenerateAccessTables("OTHERS"));
+        ASSERT_EQ(r.errors.size(), 1u);
+        EXPECT_EQ(r.errors[0].substr(0, 4), "XML|");
+        EXPECT_EQ(m.AllQueries(), "");
+    }
+    {  // an unreachable target: the driver's words, never the password
+        cMigrate m;
+        Events r;
+        r.attach(m);
+        m.SetConnectionString("Driver={No Such Driver};Server=h;UID=u;PWD=s3cret;Password=s3cret");
+        m.SetDBXMLContent(kAdoStructure);
+        EXPECT_FALSE(m.GenerateOracleTables("OTHERS"));
+        ASSERT_EQ(r.errors.size(), 1u);
+        EXPECT_EQ(r.errors[0].find("s3cret"), std::string::npos) << r.errors[0];
+        EXPECT_NE(r.errors[0].find("Connection|Error connecting to database check whether your server is active: "),
+                  std::string::npos);
+        EXPECT_GT(r.errors[0].size(), std::string("Connection|Error connecting to database check whether your "
+                                                  "server is active: |").size() + 40);
+        EXPECT_TRUE(r.progress.empty());
+    }
+    {  // no map: every type unmatched, the missing map named once
+        testsupport::TempDir empty;
+        DataFolder = empty.path();
+        cMigrate m;
+        Events r;
+        r.attach(m);
+        m.SetConnectionString(sqliteTarget());
+        m.SetDBXMLContent(kAdoStructure);
+        m.GenerateSQLServerTables("OTHERS");
+        EXPECT_EQ(r.typeErrors.size(), 6u);
+        ASSERT_FALSE(r.errors.empty());
+        EXPECT_EQ(r.errors[0], "XML|The data-type map cannot be read.|" + empty.file("DataTypes.dvd"));
+    }
+}
+
+// The script divided only at lines that read "Go"; blank pieces are not run; a failing piece
+// stops nothing and only pieces that ran are counted.
+TEST_F(Migration, ExecuteAllRunsEachPieceOnce) {
+    cMigrate m;
+    Events r;
+    r.attach(m);
+    m.SetConnectionString(sqliteTarget());
+    const std::string script =
+        "Create Table [Goods]([Go] int,[gone] int)\r\nGo\r\n\r\n  go  \r\n"
+        "Insert into Goods values (1,\r\n2)\r\nGO\r\n"
+        "Insert into Nowhere values (1)\r\nGo\r\n\r\n"
+        "Insert into Goods values (3, 4)\r\n\r\n";
+    EXPECT_EQ(cMigrate::SplitScript(script).size(), 4u);
+    EXPECT_FALSE(m.ExecuteAll(script));
+    ASSERT_EQ(r.errors.size(), 1u);
+    EXPECT_EQ(r.errors[0].substr(0, 1), "|");
+    EXPECT_NE(r.errors[0].find("|Insert into Nowhere values (1)"), std::string::npos);
+    EXPECT_EQ(m.ObjectsMigrated(), 3);
+    db::Connection c;
+    c.open(sqliteTarget());
+    EXPECT_EQ(c.execute("select count(*) from Goods").field(0).toInt(), 2);
+}
+
+// Execute mode for real, re-read with the schema-rowset reader.
+TEST_F(Migration, ExecuteModeCreatesWhatTheTargetAccepts) {
+    {  // SQLite takes any type name but cannot add constraints to a table, nor read "]]"
+        std::string structure = kAdoStructure;
+        structure.replace(structure.find("a]b"), 3, "a'b");
+        cMigrate m;
+        Events r;
+        r.attach(m);
+        m.SetConnectionString(sqliteTarget());
+        m.SetDBXMLContent(structure);
+        m.ExecuteImmediately(true);
+        EXPECT_FALSE(m.GenerateSQLServerTables("OTHERS"));
+        EXPECT_EQ(r.errors.size(), 3u) << testing::PrintToString(r.errors);  // two primary keys, one foreign key
+        EXPECT_EQ(m.ObjectsMigrated(), 3);
+        EXPECT_EQ(std::count(r.progress.begin(), r.progress.end(), "Index:ux goods:Migrated"), 1);
+
+        cADODB reader;
+        reader.ConnectionString = sqliteTarget();
+        ASSERT_TRUE(reader.OpenDalvDatabase());
+        ASSERT_TRUE(reader.GenerateXML());
+        const xml::Document& d = reader.oResultXML;
+        EXPECT_EQ(d.count("/DATABASE/TABLE"), 2);
+        EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='Order Items']/COLUMN"), 4);
+        EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='Order Items']/COLUMN[@Name=" + xml::xpathLiteral("a'b\"c") + "]"), 1);
+        EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='Order Items']/INDEX[@Column_Name='Goods,Größe']"), 1);
+    }
+
+    importtest::ServerDatabase pg(importtest::ServerDatabase::Engine::PostgreSQL);
+    if (pg.connectionString().empty()) GTEST_SKIP() << "PostgreSQL test server not configured";
+    // A map whose target names PostgreSQL accepts.
+    testsupport::TempDir data;
+    DataFolder = data.path();
+    ASSERT_TRUE(files::writeTextFile(data.file("DataTypes.dvd"), EncryptText(R"(<MIGRATION><DATATYPES>
+        <OTHERS>int4</OTHERS><ORACLE>integer</ORACLE>
+        <OTHERS>integer</OTHERS><ORACLE>integer</ORACLE>
+        <OTHERS>VARCHAR</OTHERS><ORACLE LengthAllowed="1" MaxLength="100">varchar</ORACLE>
+        <OTHERS>decimal</OTHERS><ORACLE ScaleAllowed="1" MaxLength="30">numeric</ORACLE>
+        <OTHERS>text</OTHERS><ORACLE>text</ORACLE></DATATYPES></MIGRATION>)", PassPhrase1)));
+    std::string structure = kAdoStructure;
+    structure.replace(structure.find("</DATABASE>"), 11,
+                      R"(<TABLE Name="Broken" Migrate="1"><COLUMN Name="x" Datatype="geometry"/></TABLE></DATABASE>)");
+    cMigrate m;
+    Events r;
+    r.attach(m);
+    m.SetConnectionString(pg.connectionString());
+    m.SetDBXMLContent(structure);
+    m.ExecuteImmediately(true);
+    EXPECT_FALSE(m.GenerateOracleTables("OTHERS"));
+    ASSERT_EQ(r.errors.size(), 1u);
+    EXPECT_EQ(r.errors[0].substr(0, 7), "Broken|");
+    EXPECT_EQ(m.ObjectsMigrated(), 6);
+
+    cADODB reader;
+    reader.ConnectionString = pg.connectionString();
+    ASSERT_TRUE(reader.OpenDalvDatabase());
+    ASSERT_TRUE(reader.GenerateXML());
+    const xml::Document& d = reader.oResultXML;
+    EXPECT_EQ(d.count("/DATABASE/TABLE"), 2);
+    xml::Node items = d.selectSingleNode("/DATABASE/TABLE[@Name='Order Items']");
+    ASSERT_TRUE(items);
+    EXPECT_NE(items.selectSingleNode("COLUMN[@Name='select']").attribute("Primary_Key"), "");
+    EXPECT_EQ(items.selectSingleNode("COLUMN[@Name='Größe']").attribute("Datatype"), "numeric");
+    EXPECT_EQ(items.selectSingleNode("COLUMN[@Name='Größe']").attribute("Scale"), "2");
+    EXPECT_EQ(items.selectSingleNode("COLUMN[@Name='goods']").attribute("Length"), "100");
+    EXPECT_EQ(items.count("INDEX"), 2);  // the key's and the unique one
+    xml::Node fk = items.selectSingleNode("FOREIGNKEY");
+    ASSERT_TRUE(fk);
+    EXPECT_EQ(fk.attribute("Foreign_Key_Table"), "goods");
+    EXPECT_EQ(fk.attribute("Related_Column"), "item");
+    EXPECT_EQ(fk.attribute("Delete_Rule"), "SET NULL");
+    EXPECT_NE(d.selectSingleNode("/DATABASE/TABLE[@Name='goods']/COLUMN[@Name='id']").attribute("Primary_Key"), "");
+}
+
+}  // namespace

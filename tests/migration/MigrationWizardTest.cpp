@@ -1,0 +1,159 @@
+// The migration wizard end to end, offscreen, on a project of SQLite databases imported
+// through the options object.
+#include "../explorer/ExplorerTestSupport.h"
+#include "explorer/ProjectDocument.h"
+#include "migration/frmStructureMigration.h"
+#include "platform/db/Connection.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <filesystem>
+
+namespace {
+
+class MigrationWizard : public explorertest::ExplorerTest {
+protected:
+    std::string shop, copy, edited;
+
+    void SetUp() override {
+        ExplorerTest::SetUp();
+        std::filesystem::copy_file(files::joinPath(DALV_BIN_DIR, "data/DataTypes.dvd"),
+                                   files::joinPath(DataFolder, "DataTypes.dvd"));
+        PassPhrase1 = StoredPassPhrase(1);
+        shop = makeDatabase("shop.db", {"CREATE TABLE customers (id INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL)",
+                                        "CREATE TABLE orders (id INTEGER PRIMARY KEY, customer INTEGER REFERENCES "
+                                        "customers(id) ON DELETE CASCADE, note VARCHAR(80))",
+                                        "CREATE UNIQUE INDEX ix_note ON orders(note)",
+                                        "CREATE TABLE audit (entry TEXT)"});
+        copy = makeDatabase("copy.db", {"CREATE TABLE placeholder (x INTEGER)", "DROP TABLE placeholder"});
+        edited = makeDatabase("edited.db", {"CREATE TABLE placeholder (x INTEGER)", "DROP TABLE placeholder"});
+        history::NewHistoryDocument(oStructures);
+        for (auto [name, path] : {std::pair{"Shop", shop}, {"Copy", copy}, {"Edited", edited}}) {
+            importInto(1, name, path);
+            oReportEngine->SaveTempFile();  // as the connection wizard does
+        }
+        // The destinations stand for SQL Server databases: the engine takes any connection.
+        for (int n : {2, 3})
+            oStructures
+                .selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[" + std::to_string(n) +
+                                  "]/DBOPTIONS/MOREINFO/SERVER")
+                .setAttribute("DBEngineId", "1");
+        oReportEngine->CurrentDatabaseGroup(1);
+        oReportEngine->CurrentDatabaseNumber(1);
+        oReportEngine->oResultXML.reset();
+    }
+
+    static std::vector<std::string> tablesOf(const std::string& path) {
+        db::Connection c;
+        c.open("Driver=SQLite3;Database=" + path);
+        std::vector<std::string> names;
+        for (db::Recordset rs = c.execute("SELECT name FROM sqlite_master WHERE type IN ('table','index') AND name "
+                                          "NOT LIKE 'sqlite%' ORDER BY name");
+             !rs.eof(); rs.moveNext())
+            names.push_back(rs.field(0).toString());
+        return names;
+    }
+
+    static void chooseDestination(frmStructureMigration& w, const std::string& name) {
+        int at = w.cboDestinationConn->findText(QString::fromStdString(name));
+        ASSERT_GT(at, 0) << name;
+        w.cboDestinationConn->setCurrentIndex(at);
+        w.cboDestinationConn_Click();
+    }
+};
+
+TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
+    {
+        frmStructureMigration w;
+        w.Form_Load();
+        EXPECT_EQ(w.lblSourceDatabase->text(), "Shop");
+        w.cmdNavigate_Click(2);
+        w.cmdNavigate_Click(2);  // no destination yet
+        ASSERT_EQ(prompts->messages.size(), 1u) << prompts->messages[0].text;
+        EXPECT_EQ(prompts->messages[0].text, "Select a destination database name.");
+        EXPECT_EQ(w.step, 1);
+        EXPECT_EQ(w.cboDestinationConn->findText("Shop"), -1);  // the source is no destination
+        chooseDestination(w, "Copy");
+        w.chkShowQuery->setChecked(false);
+        w.cmdNavigate_Click(2);
+        ASSERT_EQ(w.step, 2);
+        EXPECT_EQ(w.cmdNavigate[2]->text(), "Migrate");
+        QTreeWidgetItem* root = w.stTables->topLevelItem(0);
+        ASSERT_EQ(root->childCount(), 3);
+        EXPECT_FALSE(root->icon(0).isNull());
+        QTreeWidgetItem* audit = nullptr;
+        for (int i = 0; i < root->childCount(); ++i)
+            if (root->child(i)->text(0) == "audit") audit = root->child(i);
+        ASSERT_TRUE(audit);
+        audit->setCheckState(0, Qt::Unchecked);
+        w.cmdNavigate_Click(2);
+        ASSERT_EQ(w.step, 5);
+        EXPECT_TRUE(w.cmdNavigate[3]->isEnabled());
+        EXPECT_FALSE(w.cmdNavigate[1]->isEnabled());
+        // Keys and foreign keys cannot be added to a SQLite table: reported, not counted.
+        EXPECT_EQ(w.lblResultDescription->text(), "Database objects transferred with errors.");
+        const std::string summary = w.txtSummary->toPlainText().toStdString();
+        EXPECT_EQ(summary.rfind("[customers],[orders],ix_note have been created in Copy", 0), 0u) << summary;
+        EXPECT_NE(summary.find("failed to copy"), std::string::npos);
+        EXPECT_EQ(w.oDalvMigrate->ObjectsMigrated(), 3);
+        const auto tables = tablesOf(copy);
+        EXPECT_EQ(tables.size(), 3u);
+        EXPECT_EQ(std::count(tables.begin(), tables.end(), "audit"), 0);
+        EXPECT_EQ(std::count(tables.begin(), tables.end(), "customers"), 1);
+    }
+    {  // queries shown and edited: what the user left is what runs
+        frmStructureMigration w;
+        w.Form_Load();
+        w.cmdNavigate_Click(2);
+        chooseDestination(w, "Edited");
+        w.cmdNavigate_Click(2);
+        w.cmdNavigate_Click(2);
+        ASSERT_EQ(w.step, 3);
+        const std::string generated = w.txtQueries->toPlainText().toStdString();
+        EXPECT_NE(generated.find("Create Table [audit]([entry] varchar(8000))"), std::string::npos) << generated;
+        w.txtQueries->setPlainText("Create Table [edited]([Goods] int)\r\nGo\r\n\r\n");
+        w.cmdNavigate_Click(2);
+        ASSERT_EQ(w.step, 5);
+        EXPECT_EQ(w.lblResultDescription->text(), "Database objects selected have been migrated successfully.");
+        EXPECT_EQ(tablesOf(edited), std::vector<std::string>{"edited"});
+    }
+    {  // no current connection: the source is chosen, and its structure is the one migrated;
+       // a destination without a generator says so
+        oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[3]/DBOPTIONS/MOREINFO/SERVER")
+            .setAttribute("DBEngineId", "12");
+        oReportEngine->CurrentDatabaseNumber(2);
+        oReportEngine->LoadCurrentDBXML(
+            oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[2]").attribute(
+                "TempXMLFileName"));
+        oReportEngine->CurrentDatabaseNumber(9);
+        frmStructureMigration w;
+        w.Form_Load();
+        EXPECT_FALSE(w.lblSourceDatabase->isVisibleTo(&w));
+        w.cmdNavigate_Click(2);
+        w.cmdNavigate_Click(2);
+        EXPECT_EQ(prompts->lastMessage(), "Select a source database name.");
+        w.cboSourceConn->setCurrentIndex(w.cboSourceConn->findText("Shop"));
+        w.cboSourceConn_Click();
+        chooseDestination(w, "Edited");
+        w.cmdNavigate_Click(2);
+        ASSERT_EQ(w.step, 2);
+        EXPECT_EQ(w.stTables->topLevelItem(0)->childCount(), 3);
+        w.cmdNavigate_Click(1);
+        w.chkShowQuery->setChecked(false);
+        w.cmdNavigate_Click(2);
+        w.cmdNavigate_Click(2);
+        ASSERT_EQ(w.step, 5);
+        EXPECT_EQ(w.lblResultDescription->text(), "None of batabase objects were migrated.");
+        EXPECT_NE(w.txtSummary->toPlainText().toStdString().find("cannot be migrated to a database of the engine "
+                                                                 "\"OTHERS\""),
+                  std::string::npos);
+    }
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+#!/usr/bin/python3
+"""Parses the generated migration scripts with a SQL parser of each target's dialect.
+
+Usage: check-dialects.py <test_migration executable> <work folder>
+The test executable writes one script per target into the folder; each statement (the script
+divided at its "Go" lines) must parse as exactly one statement of the dialect. Targets without a
+dialect in the parser (Access, DB2) are compared as text by the test itself.
+"""
+import os
+import subprocess
+import sys
+
+try:
+    import sqlglot
+except ImportError:
+    print("python3-sqlglot is not installed: scripts/setup.sh installs it")
+    sys.exit(77)
+
+DIALECTS = {"SQLSERVER": "tsql", "SQLSERVER65": "tsql", "ORACLE": "oracle"}
+
+
+def statements(script):
+    pieces, piece = [], []
+    for line in script.split("\n"):
+        if line.strip().lower() == "go":
+            pieces.append("\n".join(piece).strip())
+            piece = []
+        else:
+            piece.append(line)
+    pieces.append("\n".join(piece).strip())
+    return [p for p in pieces if p]
+
+
+def main():
+    exe, folder = sys.argv[1], sys.argv[2]
+    os.makedirs(folder, exist_ok=True)
+    env = dict(os.environ, DALV_MIGRATION_SCRIPTS=folder, QT_QPA_PLATFORM="offscreen")
+    subprocess.run([exe, "--gtest_filter=Migration.ScriptForEveryTarget*"], env=env, check=True,
+                   stdout=subprocess.DEVNULL)
+    failures = 0
+    for code, dialect in DIALECTS.items():
+        with open(os.path.join(folder, code + ".sql"), encoding="utf-8") as f:
+            found = statements(f.read())
+        if len(found) != 6:
+            print(f"{code}: expected 6 statements, found {len(found)}")
+            failures += 1
+        for text in found:
+            try:
+                parsed = sqlglot.parse(text, read=dialect, error_level=sqlglot.ErrorLevel.RAISE)
+                if len([p for p in parsed if p is not None]) != 1:
+                    raise ValueError("not exactly one statement")
+            except Exception as e:  # the parser raises several kinds
+                print(f"{code} ({dialect}): {text}\n    {type(e).__name__}: {str(e).splitlines()[0]}")
+                failures += 1
+    print(f"{sum(1 for _ in DIALECTS)} scripts parsed, {failures} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
