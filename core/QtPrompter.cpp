@@ -1,9 +1,11 @@
 #include "core/QtPrompter.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -82,6 +84,23 @@ std::string QtPrompter::chooseFolder(const std::string& title, const std::string
     return QFileDialog::getExistingDirectory(ownerWindow(), QString::fromStdString(title),
                                              QString::fromStdString(initialPath))
         .toStdString();
+}
+
+std::optional<long> QtPrompter::chooseColor() {
+    QColor c = QColorDialog::getColor(QColor(), ownerWindow());
+    if (!c.isValid()) return std::nullopt;
+    return static_cast<long>(c.red()) | (static_cast<long>(c.green()) << 8) | (static_cast<long>(c.blue()) << 16);
+}
+
+std::optional<ui::FontChoice> QtPrompter::chooseFont(const ui::FontChoice& initial) {
+    QFont start(QString::fromStdString(initial.name));
+    if (initial.size > 0) start.setPointSizeF(initial.size);
+    start.setBold(initial.bold);
+    start.setUnderline(initial.underline);
+    bool ok = false;
+    QFont f = QFontDialog::getFont(&ok, start, ownerWindow());
+    if (!ok) return std::nullopt;
+    return ui::FontChoice{f.family().toStdString(), f.pointSizeF(), f.bold(), f.underline()};
 }
 
 void QtPrompter::openExternally(const std::string& target) {

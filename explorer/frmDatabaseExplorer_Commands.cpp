@@ -15,6 +15,7 @@
 #include "platform/ui/Prompter.h"
 #include "reports/bXMLSupport.h"
 #include "reports/frmGenerateBatchFile.h"
+#include "reports/frmReportSetup.h"
 #include "reports/cWord.h"
 #include "platform/text/Text.h"
 
@@ -246,7 +247,8 @@ void frmDatabaseExplorer::HandleFormatMenu(const std::string& category, const QS
             frmDisplayColumns dialog(this);
             dialog.exec();
         } else if (command == "REPORTOPTIONS") {
-            commandNotAvailable(tool);
+            frmReportSetup setup(this);
+            if (setup.ShowMe(1)) PreviewHTML(SelectedNodeKey);
         }
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.HandleFormatMenu");

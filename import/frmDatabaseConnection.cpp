@@ -1,6 +1,7 @@
 // The connection wizard: window, pages, navigation, closing and progress.
 #include "import/frmDatabaseConnection.h"
 #include "reports/frmGenerateBatchFile.h"
+#include "reports/frmReportSetup.h"
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
@@ -591,4 +592,9 @@ void InstallConnectionWizard() {
     frmDatabaseExplorer::ConnectionWizard = &ShowConnectionWizard;
     frmDatabaseExplorer::ConnectionProperties = &ShowConnectionProperties;
     frmDatabaseConnection::GenerateBatchFile = [](QWidget* owner) { frmGenerateBatchFile(owner).ShowMe(); };
+    frmDatabaseConnection::ReportSetup = [](QWidget* owner, int tab) {
+        if (!frmReportSetup(owner).ShowMe(tab)) return;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* main = dynamic_cast<frmDatabaseExplorer*>(w)) main->PreviewHTML(SelectedNodeKey);
+    };
 }

@@ -99,4 +99,20 @@ std::string ScriptedPrompter::chooseFolder(const std::string& title, const std::
     return r;
 }
 
+std::optional<long> ScriptedPrompter::chooseColor() {
+    ++colorRequests;
+    if (colorAnswers.empty()) return std::nullopt;
+    std::optional<long> r = colorAnswers.front();
+    colorAnswers.pop_front();
+    return r;
+}
+
+std::optional<FontChoice> ScriptedPrompter::chooseFont(const FontChoice& initial) {
+    fontRequests.push_back(initial);
+    if (fontAnswers.empty()) return std::nullopt;
+    std::optional<FontChoice> r = fontAnswers.front();
+    fontAnswers.pop_front();
+    return r;
+}
+
 }  // namespace ui

@@ -25,6 +25,14 @@ struct MessageRequest {
     std::string title = kDefaultTitle;
 };
 
+// A font as the font dialog returns it; the size may have a fraction.
+struct FontChoice {
+    std::string name;
+    double size = 10;
+    bool bold = false;
+    bool underline = false;
+};
+
 struct FileRequest {
     std::string title;
     std::string filter;      // "XML File | *.xml" style
@@ -42,6 +50,13 @@ public:
     // File dialogs: "" when cancelled.
     virtual std::string chooseFile(const FileRequest& req) = 0;
     virtual std::string chooseFolder(const std::string& title, const std::string& initialPath) = 0;
+    // Colour dialog: an RGB value (red in the low byte), nullopt when cancelled.
+    virtual std::optional<long> chooseColor() { return std::nullopt; }
+    // Font dialog opened on the given font: nullopt when cancelled.
+    virtual std::optional<FontChoice> chooseFont(const FontChoice& initial) {
+        (void)initial;
+        return std::nullopt;
+    }
     // Opens a document or link with the desktop (no-op headless).
     virtual void openExternally(const std::string& target) { (void)target; }
     virtual bool isInteractive() const = 0;
@@ -75,18 +90,24 @@ public:
     std::deque<std::optional<std::string>> inputAnswers;
     std::deque<std::string> fileAnswers;
     std::deque<std::string> folderAnswers;
+    std::deque<std::optional<long>> colorAnswers;
+    std::deque<std::optional<FontChoice>> fontAnswers;
 
     std::vector<MessageRequest> messages;
     std::vector<std::string> inputs;
     std::vector<FileRequest> files;
     std::vector<std::string> folders;
     std::vector<std::string> opened;
+    int colorRequests = 0;
+    std::vector<FontChoice> fontRequests;
 
     MsgResult message(const MessageRequest& req) override;
     std::optional<std::string> input(const std::string& prompt, const std::string& title,
                                      const std::string& defaultValue) override;
     std::string chooseFile(const FileRequest& req) override;
     std::string chooseFolder(const std::string& title, const std::string& initialPath) override;
+    std::optional<long> chooseColor() override;
+    std::optional<FontChoice> chooseFont(const FontChoice& initial) override;
     void openExternally(const std::string& target) override { opened.push_back(target); }
     bool isInteractive() const override { return false; }
 

@@ -4,10 +4,12 @@
 #include "support/ModalScript.h"
 #include "explorer/frmDatabaseGroup.h"
 #include "reports/frmGenerateBatchFile.h"
+#include "reports/frmReportSetup.h"
 #include "platform/db/Connection.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QPushButton>
 #include <QClipboard>
 #include <QFileInfo>
@@ -528,8 +530,7 @@ TEST_F(ExplorerTest, ToolIdentifiersGiveCategoryAndCommand) {
     EXPECT_EQ(w->atRHContent->currentIndex(), 2);
 
     // Commands whose windows come later say so.
-    for (auto [id, caption] : {std::pair{"ID_Format_ReportOptions", "Report Options"},
-                               {"ID_DatabaseNode_Properties", "Properties"}}) {
+    for (auto [id, caption] : {std::pair{"ID_DatabaseNode_Properties", "Properties"}}) {
         w->tbMain_ToolClick(id);
         EXPECT_EQ(prompts->lastMessage(), std::string("The command \"") + caption + "\" is not available yet.");
     }
@@ -969,6 +970,29 @@ TEST_F(ExplorerProject, LayoutAndColourMenusChangeThePreviewAtOnce) {
     w->tbMain_ToolClick("ID_COLORS_STANDARD_GREEN");
     EXPECT_EQ(oReportEngine->HTML_ColourScheme(), "Green");
     EXPECT_EQ(oReportEngine->HTML_ImagePrefix(), "blu");
+    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+}
+
+TEST_F(ExplorerProject, ReportOptionsChangeTheNextPreview) {
+    auto w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "O'Brien Stock|2|1");
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = dynamic_cast<frmReportSetup*>(QApplication::activeModalWidget());
+        if (!d) return;
+        shown = true;
+        EXPECT_EQ(d->atReportOptions->currentIndex(), 0);
+        const int green = d->cboStyleSheet->findText("Green");
+        d->cboStyleSheet->setCurrentIndex(green);
+        emit d->cboStyleSheet->activated(green);
+        d->OKButton->click();
+    });
+    w->tbMain_ToolClick("ID_Format_ReportOptions");
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(oReportEngine->HTML_ColourScheme(), "Green");
     EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
     EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);

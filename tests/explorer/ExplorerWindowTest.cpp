@@ -4,6 +4,7 @@
 #include "explorer/frmDisplayColumns.h"
 #include "platform/db/Connection.h"
 
+#include <QTimer>
 #include <QAction>
 #include <QFrame>
 #include <QLabel>
@@ -381,13 +382,19 @@ TEST_F(ExplorerTest, MenusToolbarsAndPopupsComeFromTheToolSet) {
     EXPECT_EQ(w->tbMain->dropDownBand("ID_File_SaveGroup"), "ID_File_SaveMenu");
     EXPECT_EQ(w->tbMain->optionGroup("ID_View_WebLayout"), "Layout");
 
-    // Commands of later windows say so; a menu header does nothing.
+    // Report Options opens its dialog; a menu header does nothing.
     w->EnableSaveMenus(true);
+    bool setup = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* d = QApplication::activeModalWidget()) {
+            setup = d->objectName() == "frmReportSetup";
+            static_cast<QDialog*>(d)->reject();
+        }
+    });
     w->tbMain->click("ID_Format_ReportOptions");
-    ASSERT_EQ(prompts->messages.size(), 1u);
-    EXPECT_EQ(prompts->lastMessage(), "The command \"Report Options\" is not available yet.");
+    EXPECT_TRUE(setup);
     w->tbMain_ToolClick("ID_View");
-    EXPECT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages.size(), 0u);
 
     // The HTML toolbar follows the HTML preview tab; the diagram command needs a structure.
     w->atRHContent->setCurrentIndex(1);
