@@ -289,10 +289,8 @@ std::string withoutPasswords(std::string_view connectionString) {
     } catch (const Error&) {
         return "(connection string not shown)";
     }
-    for (auto& [k, v] : params) {
-        const std::string key = text::lower(k);
-        if (!v.empty() && (key == "pwd" || (key.size() >= 8 && key.ends_with("password")))) v = "****";
-    }
+    for (auto& [k, v] : params)
+        if (!v.empty() && isSecretKeyword(k)) v = "****";
     return buildConnectionString(params);
 }
 

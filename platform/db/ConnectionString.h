@@ -37,8 +37,8 @@ ConnectionParameters parseConnectionString(std::string_view text);
 // Value of a keyword (case-insensitive), "" when absent.
 std::string parameterValue(const ConnectionParameters& params, std::string_view keyword);
 
-// The connection string fit to be shown: every password value (Password, PWD, and keywords
-// ending in "Password") replaced by "****". A string that does not parse is not shown at all.
+// The connection string fit to be shown: every secret value (PWD, and keywords holding "pass",
+// "secret" or "token") replaced by "****". A string that does not parse is not shown at all.
 std::string withoutPasswords(std::string_view connectionString);
 
 // The database a connection string names: Database, Initial Catalog, DBQ, Data Source or DSN,
