@@ -5,6 +5,7 @@
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
+#include "options/StructureVocabulary.h"
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
 #include "platform/text/Text.h"
@@ -64,8 +65,6 @@ QString caption(const std::string& key, const std::string& band) {
     if (key == "$Text") return band == "SQLSCRIPT" ? QStringLiteral("Script") : QString();
     return QString::fromStdString(key).replace(QLatin1Char('_'), QLatin1Char(' '));
 }
-
-bool isTrue(const std::string& v) { return v == "True" || v == "Yes" || v == "1" || v == "true"; }
 
 }  // namespace
 
@@ -159,7 +158,7 @@ bool frmDatabaseExplorer::FillDetailsGrid(std::string& key) {
                         item->setEditable(false);
                         const std::string& v = values[k];
                         if (k == "Null_Allowed") {
-                            item->setData(isTrue(v) ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+                            item->setData(vocab::isTrueText(v) ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
                         } else {
                             item->setText(QString::fromStdString(v));
                             if (k == "$Text") item->setSizeHint(QSize(500, -1));
