@@ -139,7 +139,8 @@ public:
     // styles/ReportXML.xsl, then through sXSLFileName (given params). Outputs are written only
     // when given.
     bool ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::string* sHTMLContent = nullptr,
-                  std::string* sXMLContent = nullptr, const xml::XsltParams& params = {});
+                  std::string* sXMLContent = nullptr, const xml::XsltParams& params = {},
+                  const xml::ResultDocumentSink& documents = nullptr);
     // While an object of this class lives, ApplyXSL runs the first stage once and reuses its
     // result for every layout sheet (the pages of one export see one unchanged structure).
     class FirstStageReuse {

@@ -103,7 +103,8 @@ void cReport::HTML_CurrentCSS(const std::string& v) {
 // ---------------------------------------------------------------- rendering
 
 bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::string* sHTMLContent,
-                       std::string* sXMLContent, const xml::XsltParams& params) {
+                       std::string* sXMLContent, const xml::XsltParams& params,
+                       const xml::ResultDocumentSink& documents) {
     // Every failure names the style sheet and says why.
     std::string failedSheet = sXSLFileName;
     auto fail = [&](const std::string& reason) {
@@ -138,11 +139,20 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
         xml::Stylesheet layout;
         if (!layout.load(sXSLFileName)) return fail(layout.error());
         std::string html;
-        if (!layout.transform(intermediate, html, params)) throw std::runtime_error(layout.error());
         // The output stays as the style sheet serialised it: escaped catalogue text (view
         // source, defaults, names) is never turned back into markup.
         const std::string_view foNamespace = " xmlns:fo=\"http://www.w3.org/1999/XSL/Format\"";
-        if (html.find(foNamespace) != std::string::npos) html = replaceAll(html, foNamespace, "");
+        auto withoutFo = [&](std::string& text) {
+            if (text.find(foNamespace) != std::string::npos) text = replaceAll(text, foNamespace, "");
+        };
+        xml::ResultDocumentSink sink;
+        if (documents)
+            sink = [&](const std::string& href, std::string&& text) {
+                withoutFo(text);
+                return documents(href, std::move(text));
+            };
+        if (!layout.transform(intermediate, html, params, sink)) throw std::runtime_error(layout.error());
+        withoutFo(html);
         if (sHTMLContent) *sHTMLContent = std::move(html);
         if (!reuseFirstStage_) firstStage_.reset();
         return true;

@@ -137,20 +137,20 @@ std::string HtmlFileStem(const std::string& databaseName) {
     return stem;
 }
 
-std::int16_t GetHtmlPageNumber(const std::string& Mark) {
+int GetHtmlPageNumber(const std::string& Mark) {
     std::string text = Mark;
     for (const char* token : {"<html>", "\r\n", "\n", "\r", "<!--", "-->"}) text = text::replaceAll(text, token, "");
     std::size_t first = 0, last = text.size();
     while (first < last && isSpace(text[first])) ++first;
     while (last > first && isSpace(text[last - 1])) --last;
     text = text.substr(first, last - first);
-    if (text.empty() || text.size() > 6) return 1;
-    long value = 0;
+    if (text.empty() || text.size() > 9) return 1;  // up to 999,999,999 pages
+    int value = 0;
     for (char c : text) {
         if (!std::isdigit(static_cast<unsigned char>(c))) return 1;
         value = value * 10 + (c - '0');
     }
-    return value > 32767 ? 1 : static_cast<std::int16_t>(value);
+    return value;
 }
 
 namespace {
@@ -179,16 +179,10 @@ std::string stagedName(const std::string& file) {
                                                           std::to_string(::getpid()) + "." + n + "-0.dvtmp~");
 }
 
-// What writePages wrote: the page count and the number of the first page.
-struct PagesWritten {
-    int count = 0;
-    int first = 0;
-};
-
 // ParseHTML with its outcome: ok is false when a page could not be written (reported here).
 // With pending, each page goes to a staged file recorded there instead of its own name.
 std::string writePages(const std::string& Html, const std::string& Target, const std::string& Kind, bool& ok,
-                       PendingPages* pending = nullptr, PagesWritten* pages = nullptr) {
+                       PendingPages* pending = nullptr) {
     std::string result;
     ok = true;
     try {
@@ -211,7 +205,6 @@ std::string writePages(const std::string& Html, const std::string& Target, const
                 throw ExportError(files::errorNumberOf(errno), files::lastWriteError());
             if (pending) pending->pages.emplace_back(file, staged);
             result = file;
-            if (pages && pages->count++ == 0) pages->first = number;
             if (end == std::string::npos) break;
             start = end + std::char_traits<char>::length(kDelimiter);
         }
@@ -271,34 +264,33 @@ void removeEarlierPages(const std::string& folder, const std::string& stem, cons
 }  // namespace
 
 
-// The pages of one kind, rendered a bounded number of objects at a time so that no transform
-// result holds every page of a large database. A layout that ignores the page range writes all
-// of its pages in the first run; that is seen from its first page number, and ends the kind.
-// Returns the last file written; ok as for writePages.
+// The pages of one kind, in one transform: each page is written as soon as the style sheet has
+// made it, so no result holds more than one page. A layout that puts its pages into its output
+// instead (delimited) has them written from there. Returns the last file written; ok as for
+// writePages.
 std::string writeKindPages(const std::string& sheet, const std::string& folder, const std::string& kind, bool& ok,
                            PendingPages* pending) {
-    constexpr int kObjectsPerRun = 1000;
-    const int perPage = oReportEngine->HTML_ObjectsPerPage();
-    const int pagesPerRun =
-        oReportEngine->HTML_MultipleHTMLs() && perPage >= 1 ? std::max(1, kObjectsPerRun / perPage) : 1000000000;
     std::string last;
     ok = true;
-    for (long from = 1;; from += pagesPerRun) {
-        const xml::XsltParams range = {{"pages-from", std::to_string(from)},
-                                       {"pages-to", std::to_string(from + pagesPerRun - 1)}};
-        LastHtmlOutput.clear();
-        // ApplyXSL reports its own failures.
-        if (!oReportEngine->ApplyXSL(sheet, false, &LastHtmlOutput, nullptr, range)) throw ExportError(0, "");
-        PagesWritten pages;
+    const xml::ResultDocumentSink page = [&](const std::string&, std::string&& text) {
+        if (!ok) return true;  // a page failed (reported): the rest are not written
+        // A document's text ends with a line break that the page in an output has not.
+        if (!text.empty() && text.back() == '\n') text.pop_back();
         bool written = true;
-        const std::string file = writePages(LastHtmlOutput, folder, kind, written, pending, &pages);
+        const std::string file = writePages(text, folder, kind, written, pending);
         if (!file.empty()) last = file;
-        if (!written) {
-            ok = false;
-            return last;
-        }
-        if (pages.count < pagesPerRun || pages.first != from) return last;
-    }
+        ok = written;
+        return true;
+    };
+    LastHtmlOutput.clear();
+    // ApplyXSL reports its own failures.
+    if (!oReportEngine->ApplyXSL(sheet, false, &LastHtmlOutput, nullptr,
+                                 {{"page-documents", xml::kResultDocumentPrefix}}, page))
+        throw ExportError(0, "");
+    if (!ok || findPageMark(LastHtmlOutput).empty()) return last;
+    const std::string file = writePages(LastHtmlOutput, folder, kind, ok, pending);
+    LastHtmlOutput.clear();
+    return file.empty() ? last : file;
 }
 
 std::string ParseHTML(const std::string& Html, const std::string& Target, const std::string& Kind) {

@@ -22,7 +22,7 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles);
 std::string ParseHTML(const std::string& Html, const std::string& Target, const std::string& Kind);
 
 // The page number of a page mark ("<html>" <!--3-->"); 1 when it holds no valid number.
-std::int16_t GetHtmlPageNumber(const std::string& Mark);
+int GetHtmlPageNumber(const std::string& Mark);
 
 // The database name as it appears in page file names: path separators become "_", so a name
 // cannot reach outside the report folder. The report style sheets build their links alike.

@@ -10,8 +10,9 @@
   Page files are named <database><Kind><n>.html; the database part has "/" and "\" replaced
   by "_" (the export names its files the same way).
   Catalogue text is always written as text (escaped), never as markup.
-  The parameters $pages-from and $pages-to restrict the paged kinds (tables, views, stored
-  procedures) to those page numbers, so that an export can write them in parts.
+  With $page-documents set, each page is written as a document of its own instead, at
+  <$page-documents><Kind><n>.html, with the text it would have in the output (no delimiter),
+  so that an export holds one page at a time.
 -->
 <xsl:stylesheet version="1.0"
                 xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
@@ -22,8 +23,7 @@
   <xsl:output method="html" encoding="UTF-8" indent="no"/>
   <xsl:strip-space elements="*"/>
 
-  <xsl:param name="pages-from" select="1"/>
-  <xsl:param name="pages-to" select="1000000000"/>
+  <xsl:param name="page-documents" select="''"/>
 
   <xsl:key name="table" match="/DATABASE/TABLE" use="@Name"/>
   <!-- Objects whose names give the same anchor ("a b", "a_b"): all but the first get a suffix. -->
@@ -298,8 +298,41 @@
     <xsl:param name="pages" select="1"/>
     <xsl:param name="title"/>
     <xsl:param name="content"/>
-    <!-- A page that starts a part of its kind begins as it would after the page before it. -->
-    <xsl:if test="$number &gt; 1 and $number = $pages-from"><xsl:text>&#10;</xsl:text></xsl:if>
+    <xsl:choose>
+      <xsl:when test="$page-documents != ''">
+        <exsl:document href="{$page-documents}{$kind}{$number}.html" method="html" encoding="UTF-8" indent="no">
+          <!-- A later page begins after the line break that ends the page before it. -->
+          <xsl:if test="$number &gt; 1"><xsl:text>&#10;</xsl:text></xsl:if>
+          <xsl:call-template name="page-html">
+            <xsl:with-param name="kind" select="$kind"/>
+            <xsl:with-param name="number" select="$number"/>
+            <xsl:with-param name="pages" select="$pages"/>
+            <xsl:with-param name="title" select="$title"/>
+            <xsl:with-param name="content" select="$content"/>
+          </xsl:call-template>
+        </exsl:document>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:call-template name="page-html">
+          <xsl:with-param name="kind" select="$kind"/>
+          <xsl:with-param name="number" select="$number"/>
+          <xsl:with-param name="pages" select="$pages"/>
+          <xsl:with-param name="title" select="$title"/>
+          <xsl:with-param name="content" select="$content"/>
+        </xsl:call-template>
+        <xsl:comment>dalv html delimiter</xsl:comment>
+        <xsl:text>&#10;</xsl:text>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- The text of one page: its document type and html element. -->
+  <xsl:template name="page-html">
+    <xsl:param name="kind"/>
+    <xsl:param name="number"/>
+    <xsl:param name="pages"/>
+    <xsl:param name="title"/>
+    <xsl:param name="content"/>
     <xsl:value-of select="'&lt;!DOCTYPE html&gt;&#10;'" disable-output-escaping="yes"/>
     <html>
       <xsl:comment><xsl:value-of select="$number"/></xsl:comment>
@@ -372,8 +405,6 @@
         </footer>
       </body>
     </html>
-    <xsl:comment>dalv html delimiter</xsl:comment>
-    <xsl:text>&#10;</xsl:text>
   </xsl:template>
 
   <xsl:template name="nav-item">
@@ -646,17 +677,15 @@
     </xsl:variable>
     <xsl:choose>
       <xsl:when test="not($nodes)">
-        <xsl:if test="$pages-from &lt;= 1">
         <xsl:call-template name="page">
           <xsl:with-param name="kind" select="$kind"/>
           <xsl:with-param name="title" select="$title"/>
           <xsl:with-param name="content"><p class="empty"><xsl:value-of select="$empty"/></p></xsl:with-param>
         </xsl:call-template>
-        </xsl:if>
       </xsl:when>
       <xsl:otherwise>
-        <xsl:for-each select="$nodes[(position() - 1) mod $perpage = 0][position() &gt;= $pages-from and position() &lt;= $pages-to]">
-          <xsl:variable name="number" select="position() + $pages-from - 1"/>
+        <xsl:for-each select="$nodes[(position() - 1) mod $perpage = 0]">
+          <xsl:variable name="number" select="position()"/>
           <xsl:variable name="first" select="($number - 1) * $perpage + 1"/>
           <xsl:call-template name="page">
             <xsl:with-param name="kind" select="$kind"/>

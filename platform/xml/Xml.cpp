@@ -8,6 +8,7 @@
 #include <libxml/xmlsave.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
+#include <libxslt/security.h>
 #include <libxslt/transform.h>
 #include <libxslt/variables.h>
 #include <libxslt/xsltInternals.h>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace xml {
@@ -452,9 +454,57 @@ bool Stylesheet::loadXML(std::string_view text) {
 }
 
 namespace {
+
+// The sink of the running transform; result documents are routed to it through libxml2's
+// output callbacks, which are process-wide.
+thread_local const ResultDocumentSink* resultSink = nullptr;
+
+bool isResultHref(const char* uri) {
+    return resultSink && uri && std::strncmp(uri, kResultDocumentPrefix, std::strlen(kResultDocumentPrefix)) == 0;
+}
+
+struct OpenResult {
+    std::string href;
+    std::string text;
+};
+
+int matchResult(const char* uri) { return isResultHref(uri) ? 1 : 0; }
+void* openResult(const char* uri) { return new OpenResult{uri, {}}; }
+int writeResult(void* context, const char* buffer, int len) {
+    static_cast<OpenResult*>(context)->text.append(buffer, static_cast<std::size_t>(len));
+    return len;
+}
+int closeResult(void* context) {
+    std::unique_ptr<OpenResult> result(static_cast<OpenResult*>(context));
+    return resultSink && (*resultSink)(result->href, std::move(result->text)) ? 0 : -1;
+}
+
+void registerResultOutput() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Registering a handler first would leave out libxml2's own file handlers.
+        xmlRegisterDefaultOutputCallbacks();
+        xmlRegisterOutputCallbacks(matchResult, openResult, writeResult, closeResult);
+    });
+}
+
+int allowResultWrite(xsltSecurityPrefsPtr, xsltTransformContextPtr, const char* value) {
+    return isResultHref(value) ? 1 : 0;
+}
+
 xmlDocPtr apply(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, ErrorScope&) {
     xsltTransformContextPtr ctxt = xsltNewTransformContext(ss, doc);
     if (!ctxt) return nullptr;
+    // A style sheet writes no files of its own: extra documents go only to a result sink.
+    xsltSecurityPrefsPtr sec = xsltNewSecurityPrefs();
+    if (!sec) {
+        xsltFreeTransformContext(ctxt);
+        return nullptr;
+    }
+    xsltSetSecurityPrefs(sec, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
+    xsltSetSecurityPrefs(sec, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
+    xsltSetSecurityPrefs(sec, XSLT_SECPREF_WRITE_NETWORK, allowResultWrite);
+    xsltSetCtxtSecurityPrefs(sec, ctxt);
     for (const auto& [k, v] : params) xsltQuoteOneUserParam(ctxt, X(k), X(v));
     xmlDocPtr res = xsltApplyStylesheetUser(ss, doc, nullptr, nullptr, nullptr, ctxt);
     if (res && ctxt->state != XSLT_STATE_OK) {
@@ -462,18 +512,28 @@ xmlDocPtr apply(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, E
         res = nullptr;
     }
     xsltFreeTransformContext(ctxt);
+    xsltFreeSecurityPrefs(sec);
     return res;
 }
 }  // namespace
 
 bool Stylesheet::transform(const Document& doc, std::string& out, const XsltParams& params) const {
+    return transform(doc, out, params, nullptr);
+}
+
+bool Stylesheet::transform(const Document& doc, std::string& out, const XsltParams& params,
+                           const ResultDocumentSink& sink) const {
     out.clear();
     if (!ss_) {
         error_ = "no style sheet loaded";
         return false;
     }
     ErrorScope es;
+    if (sink) registerResultOutput();
+    const ResultDocumentSink* previousSink = resultSink;
+    resultSink = sink ? &sink : nullptr;
     xmlDocPtr res = apply(ss_, doc.raw(), params, es);
+    resultSink = previousSink;
     if (!res) {
         error_ = es.message("transformation failed");
         return false;

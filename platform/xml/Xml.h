@@ -5,6 +5,7 @@
 // Document lives and the node has not been removed.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -123,6 +124,12 @@ private:
 // Parameters passed to a style sheet as string values (quoted safely).
 using XsltParams = std::map<std::string, std::string>;
 
+// Receives each document a style sheet writes with exsl:document to an href beginning with
+// kResultDocumentPrefix: the href and the serialised text. Returning false fails the transform.
+// Style sheets write no other files.
+using ResultDocumentSink = std::function<bool(const std::string& href, std::string&& text)>;
+inline constexpr const char* kResultDocumentPrefix = "dalvane-result:";
+
 class Stylesheet {
 public:
     Stylesheet();
@@ -141,6 +148,9 @@ public:
     // style sheet's output declares (the declaration is rewritten to UTF-8).
     // On failure returns false and sets error().
     bool transform(const Document& doc, std::string& out, const XsltParams& params = {}) const;
+    // The same, handing each result document to sink as soon as it is made (and freed).
+    bool transform(const Document& doc, std::string& out, const XsltParams& params,
+                   const ResultDocumentSink& sink) const;
     bool transform(const Document& doc, Document& out, const XsltParams& params = {}) const;
 
 private:

@@ -338,7 +338,7 @@ TEST_F(HtmlReportTest, ReportIsWrittenWholeAndReplacesOnlyItsOwnEarlierPages) {
 // A large report is rendered a part of its pages at a time (994 objects a part at 7 a page);
 // every page is byte for byte the page one run over all objects writes, at the boundaries of
 // the parts too, for a kind that fills its last part exactly and for one that does not.
-TEST_F(HtmlReportTest, PagesRenderedInPartsEqualThoseOfOneRun) {
+TEST_F(HtmlReportTest, PagesWrittenOneByOneEqualThoseOfOneOutput) {
     loadStructure("reports/sales_ado.xml");
     xml::Node db = report->oResultXML->selectSingleNode("DATABASE");
     const int tables = 1988 - static_cast<int>(std::size(kSalesTables));
@@ -411,6 +411,9 @@ TEST_F(HtmlReportTest, ParseHtmlSplitsAtDelimitersAndPageMarks) {
     EXPECT_EQ(read("ShopViews3.html"), "<html>\r\n  <!--3-->a\r\n");
     EXPECT_EQ(read("ShopViews4.html"), "<html><!--4-->c\r\n");
 
+    // Page numbers past the 16-bit range name their own files.
+    EXPECT_EQ(bXMLSupport::ParseHTML("<html><!--40000-->w", folder, "Tables"), folder + "ShopTables40000.html");
+
     // Processing stops at the first document without a mark.
     EXPECT_EQ(bXMLSupport::ParseHTML("<HTML><!--1-->x" + d + "<html><!--2-->y", folder, "Summary"), "");
     EXPECT_FALSE(files::fileExists(folder + "ShopSummary2.html"));
@@ -425,7 +428,8 @@ TEST(HtmlPageNumber, ReadsTheMarkOrFallsBackToOne) {
     EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html><!--12-->"), 12);
     EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html>\r\n   <!--3-->"), 3);
     EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html><!---->"), 1);
-    EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html><!--40000-->"), 1);
+    EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html><!--40000-->"), 40000);
+    EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html><!--1234567890-->"), 1);
     EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html><!--32767-->"), 32767);
     EXPECT_EQ(bXMLSupport::GetHtmlPageNumber("<html><!--2x-->"), 1);
     EXPECT_EQ(bXMLSupport::HtmlFileStem("Sales/2026\\Q1"), "Sales_2026_Q1");

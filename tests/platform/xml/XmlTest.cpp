@@ -133,6 +133,40 @@ TEST(Stylesheet, ExsltAndErrors) {
     EXPECT_FALSE(terminating.transform(d, out));
 }
 
+TEST(Stylesheet, ResultDocumentsGoToTheSinkOneByOneAndNeverToFiles) {
+    testsupport::TempDir dir;
+    Document d;
+    ASSERT_TRUE(d.loadXML("<R><V>a</V><V>b&amp;</V></R>"));
+    const std::string sheet = R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+        xmlns:exsl="http://exslt.org/common" extension-element-prefixes="exsl">
+      <xsl:param name="to"/>
+      <xsl:template match="/">main<xsl:for-each select="R/V">
+        <exsl:document href="{$to}{position()}.html" method="html" encoding="UTF-8" indent="no">
+          <html><body><xsl:value-of select="."/></body></html></exsl:document></xsl:for-each></xsl:template>
+      </xsl:stylesheet>)X";
+    xml::Stylesheet s;
+    ASSERT_TRUE(s.loadXML(sheet));
+    std::vector<std::pair<std::string, std::string>> got;
+    std::string out;
+    const xml::ResultDocumentSink sink = [&](const std::string& href, std::string&& text) {
+        got.emplace_back(href, std::move(text));
+        return true;
+    };
+    ASSERT_TRUE(s.transform(d, out, {{"to", std::string(xml::kResultDocumentPrefix) + "p"}}, sink)) << s.error();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].first, std::string(xml::kResultDocumentPrefix) + "p1.html");
+    EXPECT_NE(got[1].second.find("<body>b&amp;</body></html>"), std::string::npos) << got[1].second;
+    EXPECT_NE(out.find("main"), std::string::npos);
+
+    // A sink that refuses fails the transform; a file href is refused, with or without a sink.
+    EXPECT_FALSE(s.transform(d, out, {{"to", std::string(xml::kResultDocumentPrefix) + "p"}},
+                             [](const std::string&, std::string&&) { return false; }));
+    const std::string file = files::joinPath(dir.path(), "page");
+    EXPECT_FALSE(s.transform(d, out, {{"to", file}}, sink));
+    EXPECT_FALSE(s.transform(d, out, {{"to", file}}));
+    EXPECT_FALSE(files::fileExists(file + "1.html"));
+}
+
 TEST(Document, EntityAmplificationFailsAtOnceNamingTheFile) {
     testsupport::TempDir dir;
     std::string entities = "<!ENTITY e0 \"lollollollollollollollollollol\">\n";
