@@ -376,9 +376,9 @@ void cADODB::GenerateTablesXML()
     }
     Fields tf(tables, {"TABLE_NAME", "DATE_CREATED"});
     m_TableNames.clear();
-    std::unordered_set<std::string> seen;
+    std::unordered_map<std::string, int> entries;  // rows of each name in the tables rowset
     for (; !tables.eof(); tables.moveNext())
-        if (seen.insert(tf.text(0)).second) m_TableNames.push_back(tf.text(0));
+        if (entries[tf.text(0)]++ == 0) m_TableNames.push_back(tf.text(0));
     if (!tables.bof()) tables.moveFirst();
     // Some drivers number ORDINAL_POSITION across the whole catalogue when no table is named;
     // seen as one running count over all rows, it is replaced by the position in the table.
@@ -464,6 +464,12 @@ void cADODB::GenerateTablesXML()
         GenerateIndexXML(t);
         if (stopped()) return;
         GenerateForeignKeyElement(t);
+        if (--entries[t] == 0) {
+            m_Columns.release(t);
+            m_PrimaryKeys.release(t);
+            m_Indexes.release(t);
+            m_ForeignKeys.release(t);
+        }
     }
 }
 

@@ -71,6 +71,10 @@ private:
         std::unordered_map<std::string, std::vector<Row>> byName;
         std::vector<Row> current;  // per-table mode: rows of the last table asked for
         std::string currentName;
+        // Rows of a name that is done with: a large catalogue is not held beside its document.
+        void release(const std::string& name) {
+            if (!perTable) byName.erase(name);
+        }
     };
 
     class Failure {};  // unwinds to GenerateXML once a failure has been reported

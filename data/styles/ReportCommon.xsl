@@ -93,10 +93,6 @@
   <xsl:variable name="noprocs" select="contains($unread, ' STOREDPROCEDURE ')"/>
   <xsl:variable name="notriggers" select="contains($unread, ' TRIGGER ')"/>
   <xsl:variable name="uniqueonly" select="/DATABASE/@Indexes_Read = 'Unique'"/>
-  <xsl:variable name="fkgroups"
-                select="/DATABASE/TABLE/FOREIGNKEY[generate-id() = generate-id(key('fk-group',
-                          concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|',
-                                 substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])]"/>
 
   <!-- The page of every paged object, numbered once: <paged kind= page= id=/>, found by the
        object's generate-id() or by kind and page. -->
@@ -1050,6 +1046,11 @@
 
   <xsl:template name="diagram-content">
     <section class="diagram" id="diagram">
+      <!-- The first key of each group; worked out only by the pages that show them. -->
+      <xsl:variable name="fkgroups"
+                    select="/DATABASE/TABLE/FOREIGNKEY[generate-id() = generate-id(key('fk-group',
+                              concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|',
+                                     substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])]"/>
       <xsl:variable name="file" select="translate($db/@DiagramFile, '\', '/')"/>
       <xsl:choose>
         <xsl:when test="$file != ''">
@@ -1103,6 +1104,10 @@
 
   <xsl:template name="summary-content">
     <xsl:variable name="summary" select="$db/REPORTOPTIONS/SUMMARY[last()]"/>
+    <xsl:variable name="fkgroups"
+                  select="/DATABASE/TABLE/FOREIGNKEY[generate-id() = generate-id(key('fk-group',
+                            concat(../@Name, '|', @Primary_Key_Table, '|', @Name, '|',
+                                   substring(generate-id(), 1, 100 * (string(@Name) = ''))))[1])]"/>
     <section class="summary" id="summary">
       <table class="grid facts">
         <tbody>

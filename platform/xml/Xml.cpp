@@ -180,7 +180,9 @@ std::string Node::attribute(std::string_view name) const {
 void Node::setAttribute(std::string_view name, std::string_view value) {
     if (!isElement()) return;
     std::string nm(name), v = visibleText(value);
-    xmlSetProp(n_, X(nm), X(v));
+    // An empty value is an attribute without a text node: the same to every reader and
+    // writer, and a large structure has hundreds of thousands of them.
+    xmlSetProp(n_, X(nm), v.empty() ? nullptr : X(v));
 }
 
 void Node::removeAttribute(std::string_view name) {
@@ -304,16 +306,26 @@ _xmlDoc* Node::docRaw() const { return n_ ? n_->doc : nullptr; }
 
 // ---------------------------------------------------------------- Document
 
+namespace {
+// An empty document whose element and attribute names come from a dictionary, as a parsed
+// document's do: one copy of "COLUMN" or "Datatype" however many nodes carry it.
+xmlDocPtr newDocument() {
+    xmlDocPtr d = xmlNewDoc(BAD_CAST "1.0");
+    if (d && !d->dict) d->dict = xmlDictCreate();
+    return d;
+}
+}  // namespace
+
 Document::Document() {
     initOnce();
-    doc_ = xmlNewDoc(BAD_CAST "1.0");
+    doc_ = newDocument();
 }
 
 Document::~Document() {
     if (doc_) xmlFreeDoc(doc_);
 }
 
-Document::Document(Document&& o) noexcept : doc_(o.doc_), error_(std::move(o.error_)) { o.doc_ = xmlNewDoc(BAD_CAST "1.0"); }
+Document::Document(Document&& o) noexcept : doc_(o.doc_), error_(std::move(o.error_)) { o.doc_ = newDocument(); }
 
 Document& Document::operator=(Document&& o) noexcept {
     if (this != &o) {
@@ -355,11 +367,17 @@ bool Document::loadXML(std::string_view text) {
 bool Document::save(const std::string& path) const { return files::writeTextFile(path, xml()); }
 
 std::string Document::xml() const {
-    xmlChar* mem = nullptr;
-    int size = 0;
-    xmlDocDumpFormatMemoryEnc(doc_, &mem, &size, "UTF-8", 1);
-    std::string s(reinterpret_cast<const char*>(mem), size > 0 ? size : 0);
-    xmlFree(mem);
+    // Serialised straight into the string: no second buffer and copy of a large document.
+    std::string s;
+    xmlSaveCtxtPtr save = xmlSaveToIO(
+        [](void* context, const char* buffer, int len) {
+            static_cast<std::string*>(context)->append(buffer, static_cast<std::size_t>(len));
+            return len;
+        },
+        nullptr, &s, "UTF-8", XML_SAVE_FORMAT);
+    if (!save) return s;
+    xmlSaveDoc(save, doc_);
+    xmlSaveClose(save);
     return s;
 }
 
@@ -388,7 +406,7 @@ Node Document::createElement(std::string_view name) {
     return Node(xmlNewDocNode(doc_, nullptr, X(nm), nullptr));
 }
 
-void Document::clear() { adopt(xmlNewDoc(BAD_CAST "1.0")); }
+void Document::clear() { adopt(newDocument()); }
 
 Document Document::clone() const {
     Document d;

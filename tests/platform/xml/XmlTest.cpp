@@ -69,11 +69,20 @@ TEST(Document, AttributesAndTextRoundTripSpecialCharacters) {
     t.appendElement("SQLSCRIPT").appendCData("select * from x where a < 1 ]]> b");
     auto e = r.appendElement("NOTE");
     e.setText("a & b < c");
+    // Empty values, set and emptied, are attributes like any other.
+    t.setAttribute("Scale", "");
+    t.setAttribute("Default", "x");
+    t.setAttribute("Default", "");
+    EXPECT_TRUE(t.hasAttribute("Scale"));
+    EXPECT_EQ(t.attribute("Default"), "");
+    EXPECT_EQ(d.count("DATABASE/TABLE[@Scale = '' and @Default = '']"), 1);
+    EXPECT_NE(d.xml().find(R"(Scale="" Default="")"), std::string::npos) << d.xml();
     Document back;
     ASSERT_TRUE(back.loadXML(d.xml())) << back.parseError();
     EXPECT_EQ(back.selectSingleNode("DATABASE/TABLE").attribute("Name"), "Ünïcode <&> \"'");
     EXPECT_EQ(back.selectSingleNode("DATABASE/TABLE/SQLSCRIPT").text(), "select * from x where a < 1 ]]> b");
     EXPECT_EQ(back.selectSingleNode("DATABASE/NOTE").text(), "a & b < c");
+    EXPECT_EQ(back.count("DATABASE/TABLE[@Scale = '' and @Default = '']"), 1);
 }
 
 TEST(Document, SaveIsAtomicAndLoadable) {
