@@ -5,7 +5,7 @@
 #   bench/batch_bench.sh [N ...]        (default: 2000 4000 8000 16000 tables)
 # FORMATS="HTML XML WORD" selects the reports (default: all three); ENGINES="sqlite pg" the
 # databases (default: sqlite; pg uses the server of scripts/dbservers.sh). The schema is the one
-# of bench/import_bench.sh. BUILD points at the build folder (default build/); DALVANE at another
+# of bench/bench_lib.sh. BUILD points at the build folder (default build/); DALVANE at another
 # program to time (the build is then left alone).
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -26,9 +26,7 @@ if [ -z "${DALVANE:-}" ]; then
   DALVANE=$BUILD/bin/dalvane
 fi
 
-# schema_sql N: the synthetic schema generator of the import benchmark.
-eval "$(sed -n '/^schema_sql() {/,/^}/p' "$HERE/import_bench.sh")"
-declare -F schema_sql >/dev/null || { echo "schema_sql not found in import_bench.sh" >&2; exit 1; }
+. "$HERE/bench_lib.sh"
 
 # A private home, so that the run neither reads nor writes the user's own settings.
 REALHOME=$HOME
@@ -81,16 +79,9 @@ for n in "${SIZES[@]}"; do
         rm -f "$dbfile"
         ;;
       pg)
-        if [ -z "${DALV_TEST_PG:-}" ]; then
-          eval "$(HOME=$REALHOME bash "$ROOT/scripts/dbservers.sh" start 2>/dev/null)" || true
-        fi
-        if [ -z "${DALV_TEST_PG:-}" ]; then echo "PostgreSQL $n: no server, skipped"; continue; fi
-        port=$(sed -n 's/.*Port=\([0-9]*\).*/\1/p' <<<"$DALV_TEST_PG")
-        export PGPASSWORD='dalv;pw=1}' PGHOST=127.0.0.1 PGPORT=$port PGUSER=dalvane
-        psql -q -d postgres -c "SET client_min_messages = warning" -c "DROP DATABASE IF EXISTS dalvbench_$n" -c "CREATE DATABASE dalvbench_$n" >/dev/null
-        psql -q -v ON_ERROR_STOP=1 -d "dalvbench_$n" -f "$WORK/schema_$n.sql" >/dev/null
-        run pg "$n" "${DALV_TEST_PG/Database=postgres/Database=dalvbench_$n}"
-        psql -q -d postgres -c "DROP DATABASE IF EXISTS dalvbench_$n" >/dev/null
+        if ! pg_bench_db "$n" "$WORK/schema_$n.sql"; then echo "PostgreSQL $n: no server, skipped"; continue; fi
+        run pg "$n" "$BENCH_CONN"
+        pg_drop_bench_db "$n"
         ;;
     esac
   done

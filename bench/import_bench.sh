@@ -39,25 +39,7 @@ timed() {
   return 0
 }
 
-# The synthetic schema: t1 refers to itself, every later table to the one before.
-schema_sql() {
-  local n=$1 i ref
-  echo "BEGIN;"
-  for ((i = 1; i <= n; i++)); do
-    # Commit in batches: one transaction over thousands of tables exhausts the server's lock table.
-    ((i % 250 == 0)) && printf 'COMMIT;\nBEGIN;\n'
-
-    ref=$((i > 1 ? i - 1 : 1))
-    printf 'CREATE TABLE t%d (id INTEGER PRIMARY KEY, ref_id INTEGER REFERENCES t%d(id) ON DELETE CASCADE, ' "$i" "$ref"
-    printf "name VARCHAR(40) NOT NULL, qty INTEGER DEFAULT 0, price NUMERIC(10,2), born DATE, "
-    printf "note VARCHAR(100) DEFAULT 'none', flag INTEGER NOT NULL DEFAULT 1, body TEXT, code VARCHAR(20));\n"
-    printf 'CREATE INDEX ix_t%d_qty ON t%d(qty);\n' "$i" "$i"
-  done
-  for ((i = 1; i <= n / 10; i++)); do
-    printf 'CREATE VIEW v%d AS SELECT id, name, qty FROM t%d;\n' "$i" $((i * 10))
-  done
-  echo "COMMIT;"
-}
+. "$HERE/bench_lib.sh"
 
 for n in "${SIZES[@]}"; do
   schema_sql "$n" > "$WORK/schema_$n.sql"
@@ -69,16 +51,9 @@ for n in "${SIZES[@]}"; do
         timed sqlite "$n" "Driver=SQLite3;Database=$dbfile" "SQLite $n"
         ;;
       pg)
-        if [ -z "${DALV_TEST_PG:-}" ]; then
-          eval "$(bash "$ROOT/scripts/dbservers.sh" start 2>/dev/null)" || true
-        fi
-        if [ -z "${DALV_TEST_PG:-}" ]; then echo "PostgreSQL $n: no server, skipped"; continue; fi
-        port=$(sed -n 's/.*Port=\([0-9]*\).*/\1/p' <<<"$DALV_TEST_PG")
-        export PGPASSWORD='dalv;pw=1}' PGHOST=127.0.0.1 PGPORT=$port PGUSER=dalvane
-        psql -q -d postgres -c "SET client_min_messages = warning" -c "DROP DATABASE IF EXISTS dalvbench_$n" -c "CREATE DATABASE dalvbench_$n" >/dev/null
-        psql -q -v ON_ERROR_STOP=1 -d "dalvbench_$n" -f "$WORK/schema_$n.sql" >/dev/null
-        timed pg "$n" "${DALV_TEST_PG/Database=postgres/Database=dalvbench_$n}" "PostgreSQL $n"
-        psql -q -d postgres -c "DROP DATABASE IF EXISTS dalvbench_$n" >/dev/null
+        if ! pg_bench_db "$n" "$WORK/schema_$n.sql"; then echo "PostgreSQL $n: no server, skipped"; continue; fi
+        timed pg "$n" "$BENCH_CONN" "PostgreSQL $n"
+        pg_drop_bench_db "$n"
         ;;
       mariadb)
         if [ -z "${DALV_TEST_MARIADB:-}" ]; then

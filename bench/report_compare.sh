@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Renders the synthetic databases of bench/import_bench.sh through the batch run twice, with
+# Renders the synthetic databases of bench/bench_lib.sh through the batch run twice, with
 # the current program and with a reference, and compares the reports byte for byte: every
 # HTML page, the XML report and the text of the Word document.
 #   bench/report_compare.sh [N ...]        (default: 2000 tables)
@@ -30,7 +30,7 @@ else
   done
 fi
 
-eval "$(sed -n '/^schema_sql() {/,/^}/p' "$HERE/import_bench.sh")"
+. "$HERE/bench_lib.sh"
 export HOME=$WORK/home XDG_DATA_HOME=$WORK/home/.local/share XDG_CONFIG_HOME=$WORK/home/.config
 unset DISPLAY WAYLAND_DISPLAY
 

@@ -1,0 +1,44 @@
+# Shared by the bench scripts (sourced): the synthetic schema and the PostgreSQL bench
+# databases. Needs ROOT (the source folder).
+
+# schema_sql N: N tables (10 columns, a primary key, one foreign key and one extra index per
+# table) and N/10 views. t1 refers to itself, every later table to the one before.
+schema_sql() {
+  local n=$1 i ref
+  echo "BEGIN;"
+  for ((i = 1; i <= n; i++)); do
+    # Commit in batches: one transaction over thousands of tables exhausts the server's lock table.
+    ((i % 250 == 0)) && printf 'COMMIT;\nBEGIN;\n'
+
+    ref=$((i > 1 ? i - 1 : 1))
+    printf 'CREATE TABLE t%d (id INTEGER PRIMARY KEY, ref_id INTEGER REFERENCES t%d(id) ON DELETE CASCADE, ' "$i" "$ref"
+    printf "name VARCHAR(40) NOT NULL, qty INTEGER DEFAULT 0, price NUMERIC(10,2), born DATE, "
+    printf "note VARCHAR(100) DEFAULT 'none', flag INTEGER NOT NULL DEFAULT 1, body TEXT, code VARCHAR(20));\n"
+    printf 'CREATE INDEX ix_t%d_qty ON t%d(qty);\n' "$i" "$i"
+  done
+  for ((i = 1; i <= n / 10; i++)); do
+    printf 'CREATE VIEW v%d AS SELECT id, name, qty FROM t%d;\n' "$i" $((i * 10))
+  done
+  echo "COMMIT;"
+}
+
+# pg_bench_db N SCHEMA_FILE: (re)creates database dalvbench_N from SCHEMA_FILE on the server of
+# scripts/dbservers.sh, started when DALV_TEST_PG is not set, and sets BENCH_CONN to its
+# connection string. Returns 1 when there is no server.
+pg_bench_db() {
+  local n=$1 schema=$2 port
+  if [ -z "${DALV_TEST_PG:-}" ]; then
+    eval "$(HOME=${REALHOME:-$HOME} bash "$ROOT/scripts/dbservers.sh" start 2>/dev/null)" || true
+  fi
+  [ -n "${DALV_TEST_PG:-}" ] || return 1
+  port=$(sed -n 's/.*Port=\([0-9]*\).*/\1/p' <<<"$DALV_TEST_PG")
+  export PGPASSWORD='dalv;pw=1}' PGHOST=127.0.0.1 PGPORT=$port PGUSER=dalvane
+  psql -q -d postgres -c "SET client_min_messages = warning" -c "DROP DATABASE IF EXISTS dalvbench_$n" -c "CREATE DATABASE dalvbench_$n" >/dev/null
+  psql -q -v ON_ERROR_STOP=1 -d "dalvbench_$n" -f "$schema" >/dev/null
+  BENCH_CONN=${DALV_TEST_PG/Database=postgres/Database=dalvbench_$n}
+}
+
+# pg_drop_bench_db N: removes what pg_bench_db N made.
+pg_drop_bench_db() {
+  psql -q -d postgres -c "DROP DATABASE IF EXISTS dalvbench_$1" >/dev/null
+}
