@@ -124,12 +124,18 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
             if (xml::Node ro = source->selectSingleNode("DATABASE/REPORTOPTIONS")) ro.setAttribute("Report", "1");
             auto stage = std::make_unique<FirstStage>();
             stage->source = source;
-            if (!style.transform(*source, stage->text)) throw std::runtime_error(style.error());
             stage->hasText = sXMLContent != nullptr;
-            if (!stage->document.loadXML(
-                    replaceAll(stage->hasText ? stage->text : std::move(stage->text), "\r", "\r\n")))
-                return fail("its result is not well-formed: " + stage->document.parseError());
-            if (!stage->hasText) stage->text.clear();
+            if (stage->hasText) {
+                if (!style.transform(*source, stage->text)) throw std::runtime_error(style.error());
+                if (!stage->document.loadXML(replaceAll(stage->text, "\r", "\r\n")))
+                    return fail("its result is not well-formed: " + stage->document.parseError());
+            } else {
+                // The result tree itself, without its text: settled as that text would read back,
+                // where the source in CDATA sections keeps no carriage return.
+                if (!style.transform(*source, stage->document)) throw std::runtime_error(style.error());
+                for (xml::Node script : stage->document.selectNodes("//SQLSCRIPT[contains(., '\r')]"))
+                    script.setText(replaceAll(script.text(), "\r", "\n"));
+            }
             firstStage_ = std::move(stage);
             failedSheet = sXSLFileName;
         }
