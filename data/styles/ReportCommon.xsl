@@ -329,6 +329,16 @@
     <xsl:param name="pages"/>
     <xsl:param name="title"/>
     <xsl:param name="content"/>
+    <!-- The pager, above and below the page's objects. -->
+    <xsl:variable name="pager">
+      <xsl:if test="$pages &gt; 1">
+        <xsl:call-template name="pager">
+          <xsl:with-param name="kind" select="$kind"/>
+          <xsl:with-param name="number" select="$number"/>
+          <xsl:with-param name="pages" select="$pages"/>
+        </xsl:call-template>
+      </xsl:if>
+    </xsl:variable>
     <xsl:value-of select="'&lt;!DOCTYPE html&gt;&#10;'" disable-output-escaping="yes"/>
     <html>
       <xsl:comment><xsl:value-of select="$number"/></xsl:comment>
@@ -378,21 +388,9 @@
         </xsl:if>
         <main>
           <h1><xsl:value-of select="$title"/></h1>
-          <xsl:if test="$pages &gt; 1">
-            <xsl:call-template name="pager">
-              <xsl:with-param name="kind" select="$kind"/>
-              <xsl:with-param name="number" select="$number"/>
-              <xsl:with-param name="pages" select="$pages"/>
-            </xsl:call-template>
-          </xsl:if>
+          <xsl:copy-of select="$pager"/>
           <xsl:copy-of select="$content"/>
-          <xsl:if test="$pages &gt; 1">
-            <xsl:call-template name="pager">
-              <xsl:with-param name="kind" select="$kind"/>
-              <xsl:with-param name="number" select="$number"/>
-              <xsl:with-param name="pages" select="$pages"/>
-            </xsl:call-template>
-          </xsl:if>
+          <xsl:copy-of select="$pager"/>
         </main>
         <footer>
           <p>Dalvane 4.5 report of <xsl:value-of select="$dbname"/>
@@ -766,12 +764,13 @@
       </p>
 
       <h3>Columns</h3>
+      <xsl:variable name="described" select="COLUMN[string(@Description) != '']"/>
       <xsl:choose>
         <xsl:when test="COLUMN">
           <div class="scroll">
           <table class="grid columns">
             <thead>
-              <tr><th scope="col" class="num">#</th><th scope="col">Column</th><th scope="col">Data type</th><th scope="col" class="num">Length</th><th scope="col">Nulls</th><th scope="col">Default</th><th scope="col">Check</th><th scope="col">Primary key</th><xsl:if test="COLUMN[string(@Description) != '']"><th scope="col">Description</th></xsl:if></tr>
+              <tr><th scope="col" class="num">#</th><th scope="col">Column</th><th scope="col">Data type</th><th scope="col" class="num">Length</th><th scope="col">Nulls</th><th scope="col">Default</th><th scope="col">Check</th><th scope="col">Primary key</th><xsl:if test="$described"><th scope="col">Description</th></xsl:if></tr>
             </thead>
             <tbody>
               <xsl:for-each select="COLUMN">
@@ -790,7 +789,7 @@
                       <xsl:value-of select="@Primary_Key"/>
                     </xsl:if>
                   </td>
-                  <xsl:if test="../COLUMN[string(@Description) != '']"><td><xsl:value-of select="@Description"/></td></xsl:if>
+                  <xsl:if test="$described"><td><xsl:value-of select="@Description"/></td></xsl:if>
                 </tr>
               </xsl:for-each>
             </tbody>
