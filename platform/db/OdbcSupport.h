@@ -44,6 +44,8 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     int commandTimeout = 30;
     std::vector<ProviderError> errors;
     std::string driverFile;
+    bool streamResults = false;  // asked for before open: rows read as they are fetched
+    bool sqlite3 = false;        // the SQLite 3 driver is connected
     unsigned generation = 0;                   // changes on every close
     std::weak_ptr<StatementCursor> streaming;  // statement whose rows are still being fetched
 
