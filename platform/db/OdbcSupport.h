@@ -23,6 +23,8 @@ inline bool ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WIT
 
 SQLHENV environment();
 std::vector<std::string> installedDrivers();
+// The driver of a data source (DSN), "" when there is no such data source.
+std::string dataSourceDriver(const std::string& dsn);
 
 // The number a diagnostic record maps to (see Connection.h).
 long mapSqlState(const std::string& state, long native, const std::string& message);
