@@ -168,9 +168,21 @@
       <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
     </xsl:call-template>
     <xsl:text> </xsl:text>
-    <xsl:call-template name="column-type"/>
     <xsl:variable name="d" select="normalize-space(@Column_Default)"/>
-    <xsl:if test="$d != ''">
+    <!-- A PostgreSQL serial column: its sequence comes with the type, not from the default. -->
+    <xsl:variable name="serial" select="$engine = 'others' and starts-with($d, 'nextval(')"/>
+    <xsl:choose>
+      <xsl:when test="$serial">
+        <xsl:variable name="t" select="translate(@Datatype, $upper, $lower)"/>
+        <xsl:choose>
+          <xsl:when test="$t = 'int8' or $t = 'bigint'">bigserial</xsl:when>
+          <xsl:when test="$t = 'int2' or $t = 'smallint'">smallserial</xsl:when>
+          <xsl:otherwise>serial</xsl:otherwise>
+        </xsl:choose>
+      </xsl:when>
+      <xsl:otherwise><xsl:call-template name="column-type"/></xsl:otherwise>
+    </xsl:choose>
+    <xsl:if test="$d != '' and not($serial)">
       <xsl:text> DEFAULT </xsl:text>
       <xsl:call-template name="default-value"><xsl:with-param name="d" select="$d"/></xsl:call-template>
     </xsl:if>
@@ -260,7 +272,7 @@
         <xsl:when test="$t = 'date'">date</xsl:when>
         <xsl:when test="$t = 'time'">time</xsl:when>
         <xsl:when test="$t = 'text' and $raw = 'Text' and @Data_Type and $n > 0">varchar</xsl:when>
-        <xsl:when test="$t = 'char' or $t = 'character'">char</xsl:when>
+        <xsl:when test="$t = 'char' or $t = 'character' or $t = 'bpchar'">char</xsl:when>
         <xsl:when test="$t = 'nchar' or $t = 'national character'">nchar</xsl:when>
         <xsl:when test="$t = 'varchar' or $t = 'character varying' or $t = 'varchar2'">varchar</xsl:when>
         <xsl:when test="$t = 'nvarchar' or $t = 'national character varying' or $t = 'nvarchar2'">nvarchar</xsl:when>
