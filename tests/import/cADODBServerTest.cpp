@@ -131,6 +131,43 @@ TEST_P(ServerImport, ListsKeysIndexesViewsAndRules)
     }
 }
 
+// Tables of one name in two schemas stay apart, written with their schema; FKs name them so.
+TEST(ServerImportPostgreSQL, SameNameInTwoSchemasStaysApart)
+{
+    ServerDatabase database(ServerDatabase::Engine::PostgreSQL);
+    if (database.connectionString().empty()) GTEST_SKIP() << "database server not configured";
+    {
+        db::Connection c;
+        c.open(database.connectionString());
+        std::vector<std::string> sql = serverSchema(ServerDatabase::Engine::PostgreSQL);
+        sql.push_back("CREATE SCHEMA audit");
+        sql.push_back(R"(CREATE TABLE audit."order" (stamp TIMESTAMP, who VARCHAR(20) UNIQUE, cust INTEGER,
+            region VARCHAR(10), FOREIGN KEY (cust, region) REFERENCES "Customer Info"("Cust ID", "Region")))");
+        run(c, sql);
+    }
+    ErrorCapture errors;
+    std::string documents[2];
+    importBothWays(database.connectionString(), documents);
+    for (const auto& e : errors.entries) ADD_FAILURE() << e.source << ": " << e.description;
+    EXPECT_EQ(documents[0], documents[1]) << "whole-database and per-table reading differ";
+    xml::Document d;
+    ASSERT_TRUE(d.loadXML(documents[0]));
+    EXPECT_EQ(d.count("/DATABASE/TABLE"), 3);
+    xml::Node mine = table(d, "public.order"), theirs = table(d, "audit.order");
+    ASSERT_TRUE(mine);
+    ASSERT_TRUE(theirs);
+    EXPECT_TRUE(table(d, "Customer Info"));
+    EXPECT_EQ(mine.count("COLUMN"), 5);
+    EXPECT_EQ(theirs.count("COLUMN"), 4);
+    EXPECT_FALSE(column(theirs, "select"));
+    EXPECT_EQ(theirs.count("INDEX"), 1);
+    EXPECT_EQ(theirs.selectSingleNode("INDEX").attribute("Table_Name"), "audit.order");
+    EXPECT_EQ(column(mine, "select").attribute("Primary_Key"), "order_pkey");
+    EXPECT_EQ(d.count("/DATABASE/TABLE/FOREIGNKEY[@Foreign_Key_Table='audit.order']"), 2);
+    EXPECT_EQ(d.count("/DATABASE/TABLE/FOREIGNKEY[@Primary_Key_Table='public.order']"), 1);  // self reference
+    EXPECT_TRUE(d.selectSingleNode("/DATABASE/VIEW/COLUMN[@SourceTable='public.order']"));
+}
+
 TEST_P(ServerImport, ServerGoneMidImportFails)
 {
     ServerDatabase database(GetParam());
