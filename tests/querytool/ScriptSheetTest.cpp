@@ -160,9 +160,13 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
                  {std::string("CREATE TABLE parent (id INTEGER PRIMARY KEY, code VARCHAR(10) NOT NULL, "
                               "price DECIMAL(10,2) DEFAULT 0, note TEXT, made TIMESTAMP, flag SMALLINT)"),
                   std::string("CREATE UNIQUE INDEX ux_parent_code ON parent (code)"),
-                  // Types the reader renames, a serial, a fixed-length string.
-                  std::string(e == "PostgreSQL" ? "CREATE TABLE s (id SERIAL PRIMARY KEY, b BIGSERIAL, ch CHAR(3))"
-                              : e == "MariaDB"  ? "CREATE TABLE s (id INT PRIMARY KEY, lt LONGTEXT, bt BIT(1), ch CHAR(3))"
+                  // Types the reader renames, a serial, a fixed-length string; type names in the
+                  // engine's own syntax.
+                  std::string(e == "PostgreSQL" ? "CREATE TABLE s (id SERIAL PRIMARY KEY, b BIGSERIAL, ch CHAR(3), "
+                                                  "tags TEXT[], at TIMESTAMP WITH TIME ZONE, vc CHARACTER VARYING(7))"
+                              : e == "MariaDB"  ? "CREATE TABLE s (id INT PRIMARY KEY, lt LONGTEXT, bt BIT(1), ch CHAR(3), "
+                                                  "k ENUM('a','b') NOT NULL DEFAULT 'a', fl SET('x','y'), "
+                                                  "amt DECIMAL(9,3) UNSIGNED, n INT UNSIGNED)"
                                                 : "CREATE TABLE s (id INTEGER PRIMARY KEY, ch CHAR(3))"),
                   "CREATE TABLE " + odd + " (id INTEGER NOT NULL, parent_id INTEGER, " + q + "odd col" + q +
                       " NUMERIC(8,3), PRIMARY KEY (id), CONSTRAINT fk_odd_parent FOREIGN KEY (parent_id) "
