@@ -182,7 +182,12 @@
       </xsl:when>
       <xsl:otherwise><xsl:call-template name="column-type"/></xsl:otherwise>
     </xsl:choose>
-    <xsl:if test="$d != '' and not($serial)">
+    <!-- A PostgreSQL identity or generated column: the reader's clause stands as it is. -->
+    <xsl:variable name="generated" select="$engine = 'others' and starts-with($d, 'GENERATED ')"/>
+    <xsl:if test="$generated">
+      <xsl:value-of select="concat(' ', translate($d, '&#10;&#13;', '  '))"/>
+    </xsl:if>
+    <xsl:if test="$d != '' and not($serial) and not($generated)">
       <xsl:text> DEFAULT </xsl:text>
       <xsl:call-template name="default-value"><xsl:with-param name="d" select="$d"/></xsl:call-template>
     </xsl:if>
