@@ -182,8 +182,8 @@
       </xsl:when>
       <xsl:otherwise><xsl:call-template name="column-type"/></xsl:otherwise>
     </xsl:choose>
-    <!-- A PostgreSQL identity or generated column: the reader's clause stands as it is. -->
-    <xsl:variable name="generated" select="$engine = 'others' and starts-with($d, 'GENERATED ')"/>
+    <!-- An identity, AUTO_INCREMENT or generated column: the reader's clause stands as it is. -->
+    <xsl:variable name="generated" select="$engine = 'others' and (starts-with($d, 'GENERATED ') or $d = 'AUTO_INCREMENT')"/>
     <xsl:if test="$generated">
       <xsl:value-of select="concat(' ', translate($d, '&#10;&#13;', '  '))"/>
     </xsl:if>

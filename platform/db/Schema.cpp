@@ -294,9 +294,11 @@ const char* const pgColumnFacts =
 
 // MariaDB/MySQL: COLUMN_TYPE without its size (ENUM and SET keep their values) and the
 // nullability the driver misreports for AUTO_INCREMENT and TIMESTAMP columns. Keyed by database.
+// An AUTO_INCREMENT or generated column has its clause in place of a default.
 const char* const myColumnFacts =
     "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, COLUMN_TYPE, CHARACTER_MAXIMUM_LENGTH, NUMERIC_PRECISION, "
-    "NUMERIC_SCALE, DATA_TYPE IN ('decimal', 'numeric'), IS_NULLABLE FROM INFORMATION_SCHEMA.COLUMNS WHERE true";
+    "NUMERIC_SCALE, DATA_TYPE IN ('decimal', 'numeric'), IS_NULLABLE, EXTRA, %s "
+    "FROM INFORMATION_SCHEMA.COLUMNS WHERE true";
 
 // SQLite: what the driver gets wrong: a default loses its quotes, an INTEGER PRIMARY KEY (the
 // rowid, never NULL) is called nullable. The rows of key columns and of columns with a default.
@@ -343,6 +345,12 @@ std::string baseColumnType(const std::string& columnType) {
     return text::trim(out);
 }
 
+// The query with every "%s" replaced by clause.
+std::string withClause(std::string sql, const std::string& clause) {
+    for (size_t at; (at = sql.find("%s")) != std::string::npos;) sql.replace(at, 2, clause);
+    return sql;
+}
+
 // Facts of the restricted table (or of every table), nullopt for other engines or when the
 // engine refuses the query.
 std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& cat, const Restriction& sch,
@@ -354,16 +362,12 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
             std::string restrictions;
             if (sch) restrictions += " AND n.nspname = ?", params.push_back(*sch);
             if (table) restrictions += " AND c.relname = ?", params.push_back(*table);
-            auto withClause = [&restrictions](const std::string& clause) {
-                std::string sql = pgColumnFacts;
-                for (size_t at; (at = sql.find("%s")) != std::string::npos;) sql.replace(at, 2, clause);
-                return sql + restrictions;
-            };
             std::vector<Row> rows;
             try {
-                rows = s.query(withClause(pgGeneratedClause), params);
+                rows = s.query(withClause(pgColumnFacts, pgGeneratedClause) + restrictions, params);
             } catch (const Error&) {
-                rows = s.query(withClause("NULL::text"), params);  // no identity or generated columns before 12
+                // no identity or generated columns before 12
+                rows = s.query(withClause(pgColumnFacts, "NULL::text") + restrictions, params);
             }
             for (const Row& r : rows) {
                 if (r.size() < 9) continue;
@@ -379,12 +383,18 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
             return out;
         }
         if (s.isMySql()) {
-            std::string sql = myColumnFacts;
+            std::string restrictions;
             std::string db = cat ? *cat : s.currentCatalog();
-            if (!db.empty()) sql += " AND TABLE_SCHEMA = ?", params.push_back(db);
-            if (table) sql += " AND TABLE_NAME = ?", params.push_back(*table);
-            for (const Row& r : s.query(sql, params)) {
-                if (r.size() < 9) continue;
+            if (!db.empty()) restrictions += " AND TABLE_SCHEMA = ?", params.push_back(db);
+            if (table) restrictions += " AND TABLE_NAME = ?", params.push_back(*table);
+            std::vector<Row> rows;
+            try {
+                rows = s.query(withClause(myColumnFacts, "GENERATION_EXPRESSION") + restrictions, params);
+            } catch (const Error&) {
+                rows = s.query(withClause(myColumnFacts, "NULL") + restrictions, params);  // servers without it
+            }
+            for (const Row& r : rows) {
+                if (r.size() < 11) continue;
                 ColumnFacts f;
                 f.typeName = baseColumnType(r[3].toString());
                 f.charLength = r[4];
@@ -392,6 +402,12 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
                 f.numericPrecision = r[5];
                 f.numericScale = r[6];
                 f.nullable = text::lower(r[8].toString()) != "no";
+                const std::string extra = text::lower(r[9].toString());
+                if (extra.find("auto_increment") != std::string::npos)
+                    f.columnDefault = Value(std::string("AUTO_INCREMENT"));
+                else if (extra.find("generated") != std::string::npos && !r[10].isNull() && !r[10].toString().empty())
+                    f.columnDefault = Value("GENERATED ALWAYS AS (" + r[10].toString() + ")" +
+                                            (extra.find("stored") != std::string::npos ? " STORED" : " VIRTUAL"));
                 out.emplace(columnFactsKey(r[0].toString(), r[1].toString(), r[2].toString()), std::move(f));
             }
             return out;
