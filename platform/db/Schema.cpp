@@ -1304,10 +1304,28 @@ Recordset checkConstraintsRowset(SchemaReader& s) {
     auto fields = columns({{"CONSTRAINT_CATALOG", adtype::VarWChar}, {"CONSTRAINT_SCHEMA", adtype::VarWChar},
                            {"CONSTRAINT_NAME", adtype::VarWChar}, {"CHECK_CLAUSE", adtype::VarWChar},
                            {"DESCRIPTION", adtype::VarWChar}});
-    auto rows = infoSchema(s,
-                           "SELECT CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, CHECK_CLAUSE FROM "
-                           "INFORMATION_SCHEMA.CHECK_CONSTRAINTS",
-                           {"CONSTRAINT_CATALOG", "CONSTRAINT_SCHEMA", "CONSTRAINT_NAME"}, {s.r(0), s.r(1), s.r(2)}, 1);
+    const std::vector<std::string> restrictColumns = {"CONSTRAINT_CATALOG", "CONSTRAINT_SCHEMA", "CONSTRAINT_NAME"};
+    std::vector<Row> rows;
+    bool read = false;
+    if (s.isMySql()) {
+        // MariaDB names a column's check after the column and keeps no constraint-column usage:
+        // such a check is named "table.column" here, the form that places it on its column.
+        // (Servers without LEVEL take the plain query.)
+        try {
+            rows = infoSchema(s,
+                              "SELECT * FROM (SELECT CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CASE WHEN LEVEL = 'Column' "
+                              "THEN CONCAT(TABLE_NAME, '.', CONSTRAINT_NAME) ELSE CONSTRAINT_NAME END AS CONSTRAINT_NAME, "
+                              "CHECK_CLAUSE FROM INFORMATION_SCHEMA.CHECK_CONSTRAINTS) c",
+                              restrictColumns, {s.r(0), s.r(1), s.r(2)}, 1);
+            read = true;
+        } catch (const Error&) {
+        }
+    }
+    if (!read)
+        rows = infoSchema(s,
+                          "SELECT CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, CHECK_CLAUSE FROM "
+                          "INFORMATION_SCHEMA.CHECK_CONSTRAINTS",
+                          restrictColumns, {s.r(0), s.r(1), s.r(2)}, 1);
     for (auto& r : rows) r.resize(fields.size());
     return Recordset::fromRows(std::move(fields), std::move(rows), "adSchemaCheckConstraints");
 }
