@@ -60,8 +60,8 @@ public:
     void setConnectionTimeout(int seconds);  // default 15
     void setCommandTimeout(int seconds);     // default 30; 0 waits without limit
     // Set before open: the driver hands a query's rows over as they are fetched instead of
-    // reading the whole result when the statement runs (the SQLite driver's step mode; other
-    // drivers stream already). Off by default.
+    // reading the whole result when the statement runs (the SQLite driver's step mode, the
+    // PostgreSQL driver's cursors). Off by default.
     void setStreamResults(bool on);
 
     // Opens with the stored connection string, or with the given one (which is then stored).
