@@ -392,7 +392,7 @@ std::string GetCurrentUser() {
 }
 
 bool ValidateXML(const std::string& fileName, std::string& xmlText, bool showMessages,
-                 const std::string& extension) {
+                 const std::string& extension, xml::Document* parsed) {
     auto lower = [](std::string s) {
         for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return s;
@@ -412,6 +412,7 @@ bool ValidateXML(const std::string& fileName, std::string& xmlText, bool showMes
         if (text.find(marker) == std::string::npos) return invalid();
     xml::Document doc;
     if (!doc.loadXML(xmlText) || doc.documentElement().name() != "DATABASE") return invalid();
+    if (parsed) *parsed = std::move(doc);
     return true;
 }
 

@@ -116,9 +116,10 @@ void SetDefaultReportOptions();
 std::string GetXPath(int objectType, int tableIndex = 0);
 std::string GetCurrentUser();
 // Checks a structure file: the extension, then the trimmed text (xmlText is trimmed in place)
-// for the six markers and a DATABASE root.
+// for the six markers and a DATABASE root. When parsed is given, a valid text's document is
+// moved into it.
 bool ValidateXML(const std::string& fileName, std::string& xmlText, bool showMessages,
-                 const std::string& extension);
+                 const std::string& extension, xml::Document* parsed = nullptr);
 // Number of case-insensitive occurrences of the literal pattern in text; -1 for an empty
 // text. With start != 0 text first becomes its part from position start (1-based).
 int Occurs(std::string& text, const std::string& pattern, int start = 0);

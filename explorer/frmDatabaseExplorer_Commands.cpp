@@ -648,7 +648,7 @@ bool frmDatabaseExplorer::GenerateSQLScript() {
         const std::string path = chosenFile("SQL Query file | *.sql", "*.sql");
         if (path.empty()) return false;
         std::string script;
-        if (!oReportEngine->ApplyXSL(sheet, false, &script)) return false;
+        if (!oReportEngine->ApplyXSL(sheet, false, &script, nullptr, oReportEngine->ScriptParameters())) return false;
         errno = 0;
         if (!files::writeTextFile(path, script)) {
             const long number = files::errorNumberOf(errno);

@@ -113,12 +113,8 @@ void frmDatabaseExplorer::OpenStructure(std::string& path) {
         // Checked whole before anything is replaced: a damaged or foreign file changes nothing.
         std::string plain = DecryptText(text::trim(stored), StoredPassPhrase(kScreenshotPassPhrase));
         if (plain == "-1" || plain == "-2" || plain == "-3") plain.clear();
-        if (!ValidateXML(path, plain, true, "dvs")) return;
         auto structure = std::make_shared<xml::Document>();
-        if (!structure->loadXML(plain)) {
-            ui::MsgBox("Invalid dalvane structure file", ui::MsgButtons::OK, ui::MsgIcon::Exclamation, appTitle());
-            return;
-        }
+        if (!ValidateXML(path, plain, true, "dvs", structure.get())) return;
         if (!loadEntryOptions(g, n)) return;
         oReportEngine->XMLFilePath(path);
         oReportEngine->oResultXML = structure;

@@ -63,6 +63,19 @@ private:
     std::vector<std::optional<int>> idx_;
 };
 
+// Names as written: a name that more than one schema holds is qualified by its schema.
+template <class Id>
+std::vector<std::string> writtenNames(const std::vector<Id>& ids)
+{
+    std::unordered_map<std::string, int> schemasOf;
+    for (const Id& id : ids) ++schemasOf[id.name];
+    std::vector<std::string> out;
+    out.reserve(ids.size());
+    for (const Id& id : ids)
+        out.push_back(schemasOf[id.name] > 1 && !id.schema.empty() ? id.schema + "." + id.name : id.name);
+    return out;
+}
+
 }  // namespace
 
 cADODB::cADODB() = default;
@@ -146,6 +159,7 @@ void cADODB::InitXmlDocument(const std::string& rootName)
     oResultXML = xml::Document();
     m_Root = oResultXML.createRoot(rootName);
     m_TableNodes.clear();
+    m_WrittenTables.clear();
 }
 
 void cADODB::fail(const db::Error& e, const char* source)
@@ -157,12 +171,35 @@ void cADODB::fail(const db::Error& e, const char* source)
 
 // Rows of one table (or view) from a per-table schema rowset. The first call reads the whole
 // database and indexes it by nameColumn; a driver that refuses is asked per name instead.
+std::string cADODB::objectKey(const std::string& schema, const std::string& name)
+{
+    return schema + '\x1f' + name;
+}
+
+std::string cADODB::writtenTable(const std::string& schema, const std::string& name) const
+{
+    auto it = m_WrittenTables.find(objectKey(schema, name));
+    return it == m_WrittenTables.end() ? name : it->second;
+}
+
+// Restrictions naming one object: the catalog, its schema (when it has one) and its name.
+static std::vector<db::Value> objectRestrictions(const std::string& catalog, std::size_t schemaSlot,
+                                                 const std::string& schema, std::size_t nameSlot,
+                                                 const std::string& name)
+{
+    std::vector<db::Value> restrictions(std::max(schemaSlot, nameSlot) + 1);
+    if (!catalog.empty()) restrictions[0] = db::Value(catalog);
+    if (!schema.empty()) restrictions[schemaSlot] = db::Value(schema);
+    restrictions[nameSlot] = db::Value(name);
+    return restrictions;
+}
+
 template <class Row, class MakeRow>
-const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum schema,
-                                        std::size_t restrictionSlot, const char* nameColumn,
-                                        const std::string& name, MakeRow makeRow, const char* source)
+const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum schema, ObjectColumns where,
+                                        const ObjectId& id, MakeRow makeRow, const char* source)
 {
     static const std::vector<Row> none;
+    const std::string key = objectKey(id.schema, id.name);
     if (!index.loaded) {
         index.loaded = true;
         if (m_Reading == RowsetReading::Auto) {
@@ -170,11 +207,15 @@ const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum 
                 std::vector<db::Value> whole;
                 if (!m_Catalog.empty()) whole.push_back(db::Value(m_Catalog));
                 db::Recordset rs = cDalvane.openSchema(schema, whole);
-                auto nameIdx = rs.fieldIndex(nameColumn);
+                auto nameIdx = rs.fieldIndex(where.nameField);
+                auto schemaIdx = rs.fieldIndex(where.schemaField);
                 if (nameIdx) {
-                    for (; !rs.eof(); rs.moveNext())
-                        index.byName[rs.field(*nameIdx).toString()].push_back(makeRow(rs));
-                    return index.byName.count(name) ? index.byName[name] : none;
+                    for (; !rs.eof(); rs.moveNext()) {
+                        const std::string s = schemaIdx ? rs.field(*schemaIdx).toString() : std::string();
+                        index.byName[objectKey(s, rs.field(*nameIdx).toString())].push_back(makeRow(rs));
+                    }
+                    auto it = index.byName.find(key);
+                    return it == index.byName.end() ? none : it->second;
                 }
                 index.byName.clear();
             } catch (const db::Error&) {
@@ -185,17 +226,15 @@ const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum 
     }
     if (index.missing) return none;
     if (!index.perTable) {
-        auto it = index.byName.find(name);
+        auto it = index.byName.find(key);
         return it == index.byName.end() ? none : it->second;
     }
-    if (index.currentName == name && !index.current.empty()) return index.current;
+    if (index.currentKey == key && !index.current.empty()) return index.current;
     index.current.clear();
-    index.currentName = name;
+    index.currentKey = key;
     try {
-        std::vector<db::Value> restrictions(restrictionSlot + 1);
-        if (!m_Catalog.empty()) restrictions[0] = db::Value(m_Catalog);
-        restrictions[restrictionSlot] = db::Value(name);
-        db::Recordset rs = cDalvane.openSchema(schema, restrictions);
+        db::Recordset rs = cDalvane.openSchema(
+            schema, objectRestrictions(m_Catalog, where.schemaSlot, id.schema, where.nameSlot, id.name));
         for (; !rs.eof(); rs.moveNext()) index.current.push_back(makeRow(rs));
     } catch (const db::Error& e) {
         if (e.number() != db::err::NotSupported) fail(e, source);
@@ -229,14 +268,15 @@ cADODB::IndexRow cADODB::makeIndexRow(const db::Recordset& rs)
 cADODB::ForeignKeyRow cADODB::makeForeignKeyRow(const db::Recordset& rs)
 {
     Fields f(rs, {"FK_NAME", "FK_COLUMN_NAME", "PK_TABLE_NAME", "FK_TABLE_NAME", "UPDATE_RULE", "DELETE_RULE",
-                  "PK_COLUMN_NAME"});
-    return ForeignKeyRow{f.text(0), f.text(1), f.text(2), f.text(3), f.text(4), f.text(5), f.text(6)};
+                  "PK_COLUMN_NAME", "PK_TABLE_SCHEMA", "FK_TABLE_SCHEMA"});
+    return ForeignKeyRow{f.text(0), f.text(1), f.text(2), f.text(3), f.text(4),
+                         f.text(5), f.text(6), f.text(7), f.text(8)};
 }
 
 cADODB::ViewColumnRow cADODB::makeViewColumnRow(const db::Recordset& rs)
 {
-    Fields f(rs, {"COLUMN_NAME", "TABLE_NAME"});
-    return ViewColumnRow{f.text(0), f.text(1)};
+    Fields f(rs, {"COLUMN_NAME", "TABLE_NAME", "TABLE_SCHEMA"});
+    return ViewColumnRow{f.text(0), f.text(1), f.text(2)};
 }
 
 // Primary keys, indexes and foreign keys of every table, one catalogue call per table and rowset,
@@ -245,8 +285,8 @@ cADODB::ViewColumnRow cADODB::makeViewColumnRow(const db::Recordset& rs)
 void cADODB::prefetchTableRowsets()
 {
     m_Prefetched = true;
-    const std::vector<std::string>& names = m_TableNames;
-    const std::size_t n = names.size();
+    const std::vector<ObjectId>& tables = m_Tables;
+    const std::size_t n = tables.size();
     struct Slot {
         std::vector<KeyRow> keys;
         std::vector<IndexRow> indexes;
@@ -259,14 +299,12 @@ void cADODB::prefetchTableRowsets()
     const char* errorSource = nullptr;
 
     auto fetch = [&](db::Connection& c, std::size_t i) {
-        auto read = [&](db::SchemaEnum schema, std::size_t slot, std::atomic<bool>& missing, const char* source,
-                        auto make, auto& into) {
+        auto read = [&](db::SchemaEnum schema, std::size_t schemaSlot, std::size_t slot, std::atomic<bool>& missing,
+                        const char* source, auto make, auto& into) {
             if (missing || stop) return;
-            std::vector<db::Value> restrictions(slot + 1);
-            if (!m_Catalog.empty()) restrictions[0] = db::Value(m_Catalog);
-            restrictions[slot] = db::Value(names[i]);
             try {
-                db::Recordset rs = c.openSchema(schema, restrictions);
+                db::Recordset rs = c.openSchema(
+                    schema, objectRestrictions(m_Catalog, schemaSlot, tables[i].schema, slot, tables[i].name));
                 for (; !rs.eof(); rs.moveNext()) into.push_back(make(rs));
             } catch (const db::Error& e) {
                 if (e.number() == db::err::NotSupported) {
@@ -281,10 +319,10 @@ void cADODB::prefetchTableRowsets()
                 stop = true;
             }
         };
-        read(db::adSchemaPrimaryKeys, 2, keysMissing, "GetPrimaryKey", makeKeyRow, fetched[i].keys);
-        read(db::adSchemaIndexes, 4, indexesMissing, "GenerateIndexXML", makeIndexRow, fetched[i].indexes);
-        read(db::adSchemaForeignKeys, 5, foreignKeysMissing, "cADODB.GenerateForeignKeyElement", makeForeignKeyRow,
-             fetched[i].foreignKeys);
+        read(db::adSchemaPrimaryKeys, 1, 2, keysMissing, "GetPrimaryKey", makeKeyRow, fetched[i].keys);
+        read(db::adSchemaIndexes, 1, 4, indexesMissing, "GenerateIndexXML", makeIndexRow, fetched[i].indexes);
+        read(db::adSchemaForeignKeys, 4, 5, foreignKeysMissing, "cADODB.GenerateForeignKeyElement",
+             makeForeignKeyRow, fetched[i].foreignKeys);
     };
 
     // The main connection starts alone; when the catalogue calls prove slow (a server round trip
@@ -327,10 +365,12 @@ void cADODB::prefetchTableRowsets()
     m_Indexes.missing = indexesMissing;
     m_ForeignKeys.missing = foreignKeysMissing;
     for (std::size_t i = 0; i < n; ++i) {
-        if (!keysMissing && !fetched[i].keys.empty()) m_PrimaryKeys.byName[names[i]] = std::move(fetched[i].keys);
-        if (!indexesMissing && !fetched[i].indexes.empty()) m_Indexes.byName[names[i]] = std::move(fetched[i].indexes);
+        const std::string key = objectKey(tables[i].schema, tables[i].name);
+        if (!keysMissing && !fetched[i].keys.empty()) m_PrimaryKeys.byName[key] = std::move(fetched[i].keys);
+        if (!indexesMissing && !fetched[i].indexes.empty()) m_Indexes.byName[key] = std::move(fetched[i].indexes);
         if (!foreignKeysMissing)
-            for (ForeignKeyRow& fk : fetched[i].foreignKeys) m_ForeignKeys.byName[fk.pkTable].push_back(std::move(fk));
+            for (ForeignKeyRow& fk : fetched[i].foreignKeys)
+                m_ForeignKeys.byName[objectKey(fk.pkSchema, fk.pkTable)].push_back(std::move(fk));
     }
 }
 
@@ -338,29 +378,28 @@ void cADODB::prefetchTableRowsets()
 // database where the connection serves it with one query, else prefetched table by table
 // (or, in per-table mode, asked when needed).
 template <class Row, class MakeRow>
-const std::vector<Row>& cADODB::tableRows(RowsetIndex<Row>& index, db::SchemaEnum schema,
-                                          std::size_t restrictionSlot, const char* nameColumn,
-                                          const std::string& name, MakeRow makeRow, const char* source)
+const std::vector<Row>& cADODB::tableRows(RowsetIndex<Row>& index, db::SchemaEnum schema, ObjectColumns where,
+                                          const ObjectId& id, MakeRow makeRow, const char* source)
 {
-    if (m_Reading == RowsetReading::Auto && !m_WholeCatalogue) return prefetched(index, name);
+    if (m_Reading == RowsetReading::Auto && !m_WholeCatalogue) return prefetched(index, id);
     if (m_Reading == RowsetReading::Auto && !m_Prefetched) {
         // Read ahead like the prefetch: all three rowsets when the first is needed.
         m_Prefetched = true;
-        rowsFor(m_PrimaryKeys, db::adSchemaPrimaryKeys, 2, "TABLE_NAME", name, makeKeyRow, "GetPrimaryKey");
-        rowsFor(m_Indexes, db::adSchemaIndexes, 4, "TABLE_NAME", name, makeIndexRow, "GenerateIndexXML");
-        rowsFor(m_ForeignKeys, db::adSchemaForeignKeys, 2, "PK_TABLE_NAME", name, makeForeignKeyRow,
+        rowsFor(m_PrimaryKeys, db::adSchemaPrimaryKeys, tableColumns, id, makeKeyRow, "GetPrimaryKey");
+        rowsFor(m_Indexes, db::adSchemaIndexes, indexColumns, id, makeIndexRow, "GenerateIndexXML");
+        rowsFor(m_ForeignKeys, db::adSchemaForeignKeys, referencedColumns, id, makeForeignKeyRow,
                 "cADODB.GenerateForeignKeyElement");
     }
-    return rowsFor(index, schema, restrictionSlot, nameColumn, name, makeRow, source);
+    return rowsFor(index, schema, where, id, makeRow, source);
 }
 
 template <class Row>
-const std::vector<Row>& cADODB::prefetched(const RowsetIndex<Row>& index, const std::string& name)
+const std::vector<Row>& cADODB::prefetched(const RowsetIndex<Row>& index, const ObjectId& id)
 {
     static const std::vector<Row> none;
     if (!m_Prefetched) prefetchTableRowsets();
     if (index.missing) return none;
-    auto it = index.byName.find(name);
+    auto it = index.byName.find(objectKey(id.schema, id.name));
     return it == index.byName.end() ? none : it->second;
 }
 
@@ -374,12 +413,19 @@ void cADODB::GenerateTablesXML()
         if (e.number() == db::err::NotSupported) return;
         fail(e, "GenerateTablesXML");
     }
-    Fields tf(tables, {"TABLE_NAME", "DATE_CREATED"});
-    m_TableNames.clear();
-    std::unordered_map<std::string, int> entries;  // rows of each name in the tables rowset
+    Fields tf(tables, {"TABLE_NAME", "DATE_CREATED", "TABLE_SCHEMA"});
+    m_Tables.clear();
+    std::vector<std::string> created;
+    std::unordered_set<std::string> seen;
     for (; !tables.eof(); tables.moveNext())
-        if (entries[tf.text(0)]++ == 0) m_TableNames.push_back(tf.text(0));
-    if (!tables.bof()) tables.moveFirst();
+        if (seen.insert(objectKey(tf.text(2), tf.text(0))).second) {
+            m_Tables.push_back({tf.text(2), tf.text(0)});
+            created.push_back(tf.text(1));
+        }
+    const std::vector<std::string> written = writtenNames(m_Tables);
+    for (std::size_t i = 0; i < m_Tables.size(); ++i)
+        if (written[i] != m_Tables[i].name)
+            m_WrittenTables.emplace(objectKey(m_Tables[i].schema, m_Tables[i].name), written[i]);
     // Some drivers number ORDINAL_POSITION across the whole catalogue when no table is named;
     // seen as one running count over all rows, it is replaced by the position in the table.
     long long sequence = 0;
@@ -390,20 +436,20 @@ void cADODB::GenerateTablesXML()
         return row;
     };
     bool ordinalsChecked = false;
-    for (; !tables.eof(); tables.moveNext()) {
-        const std::string t = tf.text(0);
+    for (std::size_t i = 0; i < m_Tables.size(); ++i) {
+        const ObjectId& id = m_Tables[i];
+        const std::string& t = written[i];
         raise(3, "Importing " + t);
         if (stopped()) return;
 
         xml::Node table = m_Root.appendElement("TABLE");
         table.setAttribute("Name", t);
-        table.setAttribute("DATE_CREATED", tf.text(1));
+        table.setAttribute("DATE_CREATED", created[i]);
         table.setAttribute("Report", "1");
         table.setAttribute("Migrate", "0");
-        m_TableNodes.emplace(t, table);
+        m_TableNodes.emplace(objectKey(id.schema, id.name), table);
 
-        const auto& columns =
-            rowsFor(m_Columns, db::adSchemaColumns, 2, "TABLE_NAME", t, makeColumn, "GenerateTablesXML");
+        const auto& columns = rowsFor(m_Columns, db::adSchemaColumns, tableColumns, id, makeColumn, "GenerateTablesXML");
         if (!ordinalsChecked) {
             ordinalsChecked = true;
             if (!m_Columns.perTable && runningCount && m_Columns.byName.size() > 1)
@@ -445,9 +491,9 @@ void cADODB::GenerateTablesXML()
                 nullAllowed = (n == "NO" || n == "FALSE") ? "False" : "True";
             }
 
-            const std::string primaryKey = GetPrimaryKey(t, c);
+            const std::string primaryKey = GetPrimaryKey(id, c);
             if (stopped()) return;
-            const std::string check = GetCheckConstraints(t, c);
+            const std::string check = GetCheckConstraints(id, c);
             if (stopped()) return;
 
             xml::Node column = table.appendElement("COLUMN");
@@ -461,15 +507,15 @@ void cADODB::GenerateTablesXML()
             column.setAttribute("Check_Constraint", check);
             column.setAttribute("Primary_Key", primaryKey);
         }
-        GenerateIndexXML(t);
+        GenerateIndexXML(id);
         if (stopped()) return;
-        GenerateForeignKeyElement(t);
-        if (--entries[t] == 0) {
-            m_Columns.release(t);
-            m_PrimaryKeys.release(t);
-            m_Indexes.release(t);
-            m_ForeignKeys.release(t);
-        }
+        GenerateForeignKeyElement(id);
+        // Each table is written once: its rows are not needed again.
+        const std::string key = objectKey(id.schema, id.name);
+        m_Columns.release(key);
+        m_PrimaryKeys.release(key);
+        m_Indexes.release(key);
+        m_ForeignKeys.release(key);
     }
 }
 
@@ -511,17 +557,17 @@ bool cADODB::IsNumber(const std::string& text)
     return std::any_of(text.begin(), text.end(), [](unsigned char ch) { return ch >= '0' && ch <= '9'; });
 }
 
-std::string cADODB::GetPrimaryKey(const std::string& table, const std::string& column)
+std::string cADODB::GetPrimaryKey(const ObjectId& table, const std::string& column)
 {
-    const auto& keys = tableRows(m_PrimaryKeys, db::adSchemaPrimaryKeys, 2, "TABLE_NAME", table, makeKeyRow,
+    const auto& keys = tableRows(m_PrimaryKeys, db::adSchemaPrimaryKeys, tableColumns, table, makeKeyRow,
                                  "GetPrimaryKey");
     if (keys.empty()) return {};
     const std::string& c = column;
     for (const KeyRow& k : keys) {
-        raise(3, "Fetching primary keys (if any) in " + table);
+        raise(3, "Fetching primary keys (if any) in " + table.name);
         if (m_Cancel) return {};
         // An engine without key names still marks the key's columns.
-        if (k.column == c) return k.pkName.empty() ? "PK_" + table : k.pkName;
+        if (k.column == c) return k.pkName.empty() ? "PK_" + table.name : k.pkName;
     }
     return {};
 }
@@ -560,11 +606,11 @@ void cADODB::loadCheckConstraints()
     if (unplaced.empty()) return;
     try {
         db::Recordset rs = cDalvane.openSchema(db::adSchemaConstraintColumnUsage);
-        Fields f(rs, {"CONSTRAINT_SCHEMA", "CONSTRAINT_NAME", "TABLE_NAME", "COLUMN_NAME"});
+        Fields f(rs, {"CONSTRAINT_SCHEMA", "CONSTRAINT_NAME", "TABLE_NAME", "COLUMN_NAME", "TABLE_SCHEMA"});
         for (; !rs.eof(); rs.moveNext()) {
             auto it = unplaced.find(constraintKey(f.text(0), f.text(1)));
             if (it == unplaced.end() || it->second.second != 1) continue;
-            m_Checks.emplace(checkKey(f.text(2), f.text(3)), it->second.first);
+            m_Checks.emplace(checkKey(objectKey(f.text(4), f.text(2)), f.text(3)), it->second.first);
         }
     } catch (const db::Error& e) {
         if (e.number() == db::err::NotSupported || e.number() == db::err::ItemNotFound) return;
@@ -572,22 +618,21 @@ void cADODB::loadCheckConstraints()
     }
 }
 
-std::string cADODB::GetCheckConstraints(const std::string& table, const std::string& column)
+std::string cADODB::GetCheckConstraints(const ObjectId& table, const std::string& column)
 {
     if (!m_ChecksLoaded) loadCheckConstraints();
-    auto it = m_Checks.find(checkKey(table, column));
+    auto it = m_Checks.find(checkKey(objectKey(table.schema, table.name), column));
     if (it != m_Checks.end()) return it->second;
     if (m_NamedChecks.empty()) return {};
-    it = m_NamedChecks.find(checkKey(upperText(table), upperText(column)));
+    it = m_NamedChecks.find(checkKey(upperText(table.name), upperText(column)));
     return it == m_NamedChecks.end() ? std::string() : it->second;
 }
 
-void cADODB::GenerateIndexXML(const std::string& sTableName)
+void cADODB::GenerateIndexXML(const ObjectId& table)
 {
-    const auto& rows =
-        tableRows(m_Indexes, db::adSchemaIndexes, 4, "TABLE_NAME", sTableName, makeIndexRow, "GenerateIndexXML");
+    const auto& rows = tableRows(m_Indexes, db::adSchemaIndexes, indexColumns, table, makeIndexRow, "GenerateIndexXML");
     if (rows.empty()) return;
-    auto tableIt = m_TableNodes.find(sTableName);
+    auto tableIt = m_TableNodes.find(objectKey(table.schema, table.name));
 
     // Columns of each index in key order, as "a,b".
     auto columnsOf = [&rows](const std::string& indexName) {
@@ -622,27 +667,27 @@ void cADODB::GenerateIndexXML(const std::string& sTableName)
         if (tableIt == m_TableNodes.end()) return;
         xml::Node index = tableIt->second.appendElement("INDEX");
         index.setAttribute("Name", r.indexName);
-        index.setAttribute("Table_Name", sTableName);
+        index.setAttribute("Table_Name", writtenTable(table.schema, table.name));
         index.setAttribute("Report", "1");
         index.setAttribute("Migrate", "0");
         index.setAttribute("Column_Name", columnsOf(r.indexName));
     }
 }
 
-void cADODB::GenerateForeignKeyElement(const std::string& table)
+void cADODB::GenerateForeignKeyElement(const ObjectId& table)
 {
-    raise(3, "Checking for Foreign key(s) in " + table);
+    raise(3, "Checking for Foreign key(s) in " + writtenTable(table.schema, table.name));
     if (stopped()) return;
-    const auto& rows = tableRows(m_ForeignKeys, db::adSchemaForeignKeys, 2, "PK_TABLE_NAME", table,
+    const auto& rows = tableRows(m_ForeignKeys, db::adSchemaForeignKeys, referencedColumns, table,
                                  makeForeignKeyRow, "cADODB.GenerateForeignKeyElement");
-    auto tableIt = m_TableNodes.find(table);
+    auto tableIt = m_TableNodes.find(objectKey(table.schema, table.name));
     if (tableIt == m_TableNodes.end()) return;
     for (const ForeignKeyRow& r : rows) {
         xml::Node fk = tableIt->second.appendElement("FOREIGNKEY");
         fk.setAttribute("Name", r.fkName);
         fk.setAttribute("Related_Column", r.fkColumn);
-        fk.setAttribute("Primary_Key_Table", r.pkTable);
-        fk.setAttribute("Foreign_Key_Table", r.fkTable);
+        fk.setAttribute("Primary_Key_Table", writtenTable(r.pkSchema, r.pkTable));
+        fk.setAttribute("Foreign_Key_Table", writtenTable(r.fkSchema, r.fkTable));
         fk.setAttribute("Update_Rule", r.updateRule);
         fk.setAttribute("Delete_Rule", r.deleteRule);
         fk.setAttribute("Primary_Key_Column", r.pkColumn);
@@ -661,24 +706,33 @@ void cADODB::GenerateViewsXML()
         if (e.number() == db::err::NotSupported) return;
         fail(e, "GenerateViewsXML");
     }
-    Fields vf(views, {"TABLE_NAME", "DATE_CREATED", "IS_UPDATABLE"});
-    for (; !views.eof(); views.moveNext()) {
-        const std::string v = vf.text(0);
+    Fields vf(views, {"TABLE_NAME", "DATE_CREATED", "IS_UPDATABLE", "TABLE_SCHEMA"});
+    struct ViewEntry {
+        std::string schema, name, created, updatable;
+    };
+    std::vector<ViewEntry> entries;
+    for (; !views.eof(); views.moveNext()) entries.push_back({vf.text(3), vf.text(0), vf.text(1), vf.text(2)});
+    const std::vector<std::string> written = writtenNames(entries);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (written[i] != entries[i].name)
+            m_WrittenTables.emplace(objectKey(entries[i].schema, entries[i].name), written[i]);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ViewEntry& e = entries[i];
+        const std::string& v = written[i];
         raise(3, "Importing " + v);
         if (stopped()) return;
         xml::Node view = m_Root.appendElement("VIEW");
         view.setAttribute("Name", v);
-        view.setAttribute("CreatedOn", vf.text(1));
-        view.setAttribute("Updatable", vf.text(2));
+        view.setAttribute("CreatedOn", e.created);
+        view.setAttribute("Updatable", e.updatable);
         view.setAttribute("Report", "1");
         view.setAttribute("Migrate", "0");
-        const auto& usage =
-            rowsFor(m_ViewColumns, db::adSchemaViewColumnUsage, 2, "VIEW_NAME", v, makeViewColumnRow,
-                    "GenerateViewsXML");
+        const auto& usage = rowsFor(m_ViewColumns, db::adSchemaViewColumnUsage, viewColumns, {e.schema, e.name},
+                                    makeViewColumnRow, "GenerateViewsXML");
         for (const ViewColumnRow& u : usage) {
             xml::Node column = view.appendElement("COLUMN");
             column.setAttribute("Name", u.column);
-            column.setAttribute("SourceTable", u.table);
+            column.setAttribute("SourceTable", writtenTable(u.tableSchema, u.table));
         }
     }
 }

@@ -1,7 +1,9 @@
 // Structure reader over the provider's schema rowsets: tables, columns, unique indexes,
 // foreign keys (under the referenced table), views and the columns they use.
 //
-// Each schema rowset is read once per import and indexed by table or view name. Primary keys,
+// Each schema rowset is read once per import and indexed by schema and table or view name. A
+// name that two schemas both hold is written qualified ("sales.orders"), so that the tables stay
+// apart; every other name is written as the engine gives it. Primary keys,
 // indexes and foreign keys are read once for the whole database where the connection serves
 // them with one query (PostgreSQL, MariaDB/MySQL); for other drivers, which answer them per
 // table only, once per table, spread over a few extra connections when the catalogue is large.
@@ -28,7 +30,6 @@ public:
     // Steps of GenerateXML.
     void GenerateTablesXML();
     void GenerateViewsXML();
-    void GenerateIndexXML(const std::string& sTableName);
 
     // Type name of an ADO type code, from the provider-types rowset.
     std::string GetFieldType(long long lFieldType, long long lCHARACTER_MAXIMUM_LENGTH,
@@ -43,6 +44,9 @@ public:
     bool failed() const { return m_Failed; }
 
 private:
+    struct ObjectId {  // a table or view as the catalogue names it
+        std::string schema, name;
+    };
     struct ColumnRow {
         std::string name;
         db::Value charLength, datetimePrecision, numericPrecision, dataType, columnDefault,
@@ -56,13 +60,25 @@ private:
         db::Value unique, ordinal;
     };
     struct ForeignKeyRow {
-        std::string fkName, fkColumn, pkTable, fkTable, updateRule, deleteRule, pkColumn;
+        std::string fkName, fkColumn, pkTable, fkTable, updateRule, deleteRule, pkColumn, pkSchema, fkSchema;
     };
     struct ViewColumnRow {
-        std::string column, table;
+        std::string column, table, tableSchema;
     };
 
-    // One schema rowset indexed by a name column.
+    // Where a rowset names the object it describes: the restriction slots and fields of its
+    // schema and name.
+    struct ObjectColumns {
+        std::size_t schemaSlot, nameSlot;
+        const char* schemaField;
+        const char* nameField;
+    };
+    static constexpr ObjectColumns tableColumns{1, 2, "TABLE_SCHEMA", "TABLE_NAME"};
+    static constexpr ObjectColumns indexColumns{1, 4, "TABLE_SCHEMA", "TABLE_NAME"};
+    static constexpr ObjectColumns referencedColumns{1, 2, "PK_TABLE_SCHEMA", "PK_TABLE_NAME"};
+    static constexpr ObjectColumns viewColumns{1, 2, "VIEW_SCHEMA", "VIEW_NAME"};
+
+    // One schema rowset indexed by schema and name (objectKey).
     template <class Row>
     struct RowsetIndex {
         bool loaded = false;     // whole database read (or per-table mode decided)
@@ -70,10 +86,10 @@ private:
         bool missing = false;    // the engine lacks the rowset
         std::unordered_map<std::string, std::vector<Row>> byName;
         std::vector<Row> current;  // per-table mode: rows of the last table asked for
-        std::string currentName;
-        // Rows of a name that is done with: a large catalogue is not held beside its document.
-        void release(const std::string& name) {
-            if (!perTable) byName.erase(name);
+        std::string currentKey;
+        // Rows of an object that is done with: a large catalogue is not held beside its document.
+        void release(const std::string& key) {
+            if (!perTable) byName.erase(key);
         }
     };
 
@@ -88,35 +104,37 @@ private:
     void prefetchTableRowsets();
 
     void InitXmlDocument(const std::string& rootName);
-    std::string GetPrimaryKey(const std::string& table, const std::string& column);
-    std::string GetCheckConstraints(const std::string& table, const std::string& column);
-    void GenerateForeignKeyElement(const std::string& table);
+    std::string GetPrimaryKey(const ObjectId& table, const std::string& column);
+    std::string GetCheckConstraints(const ObjectId& table, const std::string& column);
+    void GenerateForeignKeyElement(const ObjectId& table);
+    void GenerateIndexXML(const ObjectId& table);
+    static std::string objectKey(const std::string& schema, const std::string& name);
+    // The name a table is written under (its qualified name where two schemas share it).
+    std::string writtenTable(const std::string& schema, const std::string& name) const;
     static bool IsNumber(const std::string& text);
     static std::string renamedType(const std::string& typeName, long long length);
 
     template <class Row, class MakeRow>
-    const std::vector<Row>& rowsFor(RowsetIndex<Row>& index, db::SchemaEnum schema,
-                                    std::size_t restrictionSlot, const char* nameColumn,
-                                    const std::string& name, MakeRow makeRow,
-                                    const char* source);
+    const std::vector<Row>& rowsFor(RowsetIndex<Row>& index, db::SchemaEnum schema, ObjectColumns where,
+                                    const ObjectId& id, MakeRow makeRow, const char* source);
     template <class Row, class MakeRow>
-    const std::vector<Row>& tableRows(RowsetIndex<Row>& index, db::SchemaEnum schema,
-                                      std::size_t restrictionSlot, const char* nameColumn,
-                                      const std::string& name, MakeRow makeRow, const char* source);
+    const std::vector<Row>& tableRows(RowsetIndex<Row>& index, db::SchemaEnum schema, ObjectColumns where,
+                                      const ObjectId& id, MakeRow makeRow, const char* source);
     template <class Row>
-    const std::vector<Row>& prefetched(const RowsetIndex<Row>& index, const std::string& name);
+    const std::vector<Row>& prefetched(const RowsetIndex<Row>& index, const ObjectId& id);
     void loadProviderTypes();
     void loadCheckConstraints();
     void fail(const db::Error& e, const char* source);
     bool stopped() const { return m_Cancel || m_Failed; }
     void raise(std::int32_t status, const std::string& message) { RaiseImportingDB(status, message, 2); }
 
-    std::vector<std::string> m_TableNames;  // tables rowset order, each name once
+    std::vector<ObjectId> m_Tables;  // tables rowset order, each table once
+    std::unordered_map<std::string, std::string> m_WrittenTables;  // objectKey -> written name
     bool m_Prefetched = false;
     bool m_WholeCatalogue = false;  // keys, indexes and foreign keys come with one query each
 
     xml::Node m_Root;
-    std::unordered_map<std::string, xml::Node> m_TableNodes;  // first TABLE of each name
+    std::unordered_map<std::string, xml::Node> m_TableNodes;  // TABLE of each objectKey
     RowsetReading m_Reading = RowsetReading::Auto;
     bool m_Failed = false;
     std::string m_Catalog;  // restricts every rowset where the driver would list all databases
@@ -131,7 +149,7 @@ private:
     std::unordered_map<long long, std::string> m_TypeNames;  // first TYPE_NAME per DATA_TYPE
 
     bool m_ChecksLoaded = false;
-    // Check clause per "table" + '\x1f' + "column", first constraint found; constraints named
-    // "table.column" by the engine are matched without regard to case.
+    // Check clause per objectKey + '\x1f' + "column", first constraint found; constraints named
+    // "table.column" by the engine are matched by table name without regard to case.
     std::unordered_map<std::string, std::string> m_Checks, m_NamedChecks;
 };

@@ -161,6 +161,8 @@ public:
     // Copy of the part of the structure a tree key names; an empty document for nothing.
     xml::Document GetXPath(const std::string& key);
     std::string ScriptXSL() const;
+    // Parameters of the script sheet: driver, the ODBC driver the connection string reaches.
+    xml::XsltParams ScriptParameters() const;
     bool UpdateReportSettings();
 
     // ---- structure files ---------------------------------------------------------------

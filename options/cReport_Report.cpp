@@ -1,6 +1,8 @@
 // cReport: report options, two-stage XSL rendering and previews.
 #include "options/cReport.h"
 
+#include "platform/db/ConnectionString.h"
+
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "options/ReportSupport.h"
@@ -352,3 +354,5 @@ std::string cReport::ScriptXSL() const {
     if (!hasAttr(dbEngines_, path)) return {};
     return files::joinPath(StylesFolder, attr(dbEngines_, path));
 }
+
+xml::XsltParams cReport::ScriptParameters() const { return {{"driver", db::odbcDriverOf(ConnectionString())}}; }

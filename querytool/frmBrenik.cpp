@@ -211,6 +211,8 @@ bool frmBrenik::Connect2DB() {
     if (oConnection.isOpen()) oConnection.close();
     if (sConnectionString.empty()) return false;
     try {
+        // The first rows of a large result show while the rest is still being read.
+        oConnection.setStreamResults(true);
         oConnection.open(sConnectionString, "", "", -1);
     } catch (const db::Error& e) {
         std::string text = "The connection could not be opened.";

@@ -2,8 +2,10 @@
 <!--
   Shared part of the SQL script sheets: a structure document, from whichever reader, into
   CREATE TABLE, primary keys, indexes, foreign keys, views and procedures, one statement per
-  line. The importing sheet sets $engine (sqlserver, sqlserver65, oracle, access, db2) and the
-  identifier quotes $qo / $qc; a closing quote inside a name is doubled.
+  line. The importing sheet sets $engine (sqlserver, sqlserver65, oracle, access, db2, others)
+  and the identifier quotes $qo / $qc; a closing quote inside a name is doubled. With
+  $inline-keys true the foreign keys go inside CREATE TABLE (for engines without ALTER TABLE
+  ADD CONSTRAINT) rather than into ALTER TABLE statements after all tables.
 
   Reader vocabularies: a column's name is @Column_Name or @Name, its type @Data_Type or
   @Datatype, its size @Precision or @Length; an index lists COLUMN children or a comma-joined
@@ -17,6 +19,7 @@
   <xsl:variable name="engine" select="'sqlserver'"/>
   <xsl:variable name="qo" select="'['"/>
   <xsl:variable name="qc" select="']'"/>
+  <xsl:variable name="inline-keys" select="false()"/>
   <xsl:variable name="nl" select="'&#10;'"/>
   <xsl:variable name="upper" select="'ABCDEFGHIJKLMNOPQRSTUVWXYZ'"/>
   <xsl:variable name="lower" select="'abcdefghijklmnopqrstuvwxyz'"/>
@@ -24,6 +27,10 @@
   <!-- One entry per foreign key, whatever table the reader put its column pairs under. -->
   <xsl:key name="fk" match="/DATABASE/TABLE/FOREIGNKEY"
            use="concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name)"/>
+  <!-- Foreign keys by referencing table: @Foreign_Key_Table, or the holding table for a DAO key
+       without it (1 div false() makes the substring empty). -->
+  <xsl:key name="fk-from" match="/DATABASE/TABLE/FOREIGNKEY"
+           use="concat(@Foreign_Key_Table, substring(../@Name, 1 div (string(@Foreign_Key_Table) = '' and not(@Related_Column))))"/>
 
   <xsl:template match="/">
     <xsl:apply-templates select="DATABASE"/>
@@ -36,12 +43,12 @@
     </xsl:if>
     <xsl:apply-templates select="TABLE" mode="create"/>
     <xsl:apply-templates select="TABLE" mode="indexes"/>
-    <xsl:for-each select="TABLE/FOREIGNKEY">
+    <xsl:for-each select="TABLE/FOREIGNKEY[not($inline-keys)]">
       <xsl:variable name="k" select="concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name)"/>
       <xsl:if test="generate-id() = generate-id(key('fk', $k)[1])">
         <xsl:call-template name="foreign-key">
           <xsl:with-param name="pairs" select="key('fk', $k)"/>
-          <xsl:with-param name="number" select="count(preceding::FOREIGNKEY) + 1"/>
+          <xsl:with-param name="number" select="position()"/>
         </xsl:call-template>
       </xsl:if>
     </xsl:for-each>
@@ -142,6 +149,16 @@
       <xsl:value-of select="substring($keys, 3)"/>
       <xsl:text>)</xsl:text>
     </xsl:if>
+    <xsl:if test="$inline-keys">
+      <xsl:for-each select="key('fk-from', @Name)">
+        <xsl:if test="generate-id() = generate-id(key('fk', concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name))[1])">
+          <xsl:text>, </xsl:text>
+          <xsl:call-template name="fk-clause">
+            <xsl:with-param name="pairs" select="key('fk', concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name))"/>
+          </xsl:call-template>
+        </xsl:if>
+      </xsl:for-each>
+    </xsl:if>
     <xsl:text>);</xsl:text>
     <xsl:value-of select="$nl"/>
   </xsl:template>
@@ -151,9 +168,26 @@
       <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
     </xsl:call-template>
     <xsl:text> </xsl:text>
-    <xsl:call-template name="column-type"/>
     <xsl:variable name="d" select="normalize-space(@Column_Default)"/>
-    <xsl:if test="$d != ''">
+    <!-- A PostgreSQL serial column: its sequence comes with the type, not from the default. -->
+    <xsl:variable name="serial" select="$engine = 'others' and starts-with($d, 'nextval(')"/>
+    <xsl:choose>
+      <xsl:when test="$serial">
+        <xsl:variable name="t" select="translate(@Datatype, $upper, $lower)"/>
+        <xsl:choose>
+          <xsl:when test="$t = 'int8' or $t = 'bigint'">bigserial</xsl:when>
+          <xsl:when test="$t = 'int2' or $t = 'smallint'">smallserial</xsl:when>
+          <xsl:otherwise>serial</xsl:otherwise>
+        </xsl:choose>
+      </xsl:when>
+      <xsl:otherwise><xsl:call-template name="column-type"/></xsl:otherwise>
+    </xsl:choose>
+    <!-- An identity, AUTO_INCREMENT or generated column: the reader's clause stands as it is. -->
+    <xsl:variable name="generated" select="$engine = 'others' and (starts-with($d, 'GENERATED ') or $d = 'AUTO_INCREMENT')"/>
+    <xsl:if test="$generated">
+      <xsl:value-of select="concat(' ', translate($d, '&#10;&#13;', '  '))"/>
+    </xsl:if>
+    <xsl:if test="$d != '' and not($serial) and not($generated)">
       <xsl:text> DEFAULT </xsl:text>
       <xsl:call-template name="default-value"><xsl:with-param name="d" select="$d"/></xsl:call-template>
     </xsl:if>
@@ -167,6 +201,8 @@
     <xsl:param name="d"/>
     <xsl:variable name="last" select="substring($d, string-length($d))"/>
     <xsl:choose>
+      <!-- The engine's own expression, for a script that runs on that engine. -->
+      <xsl:when test="$engine = 'others'"><xsl:value-of select="translate($d, '&#10;&#13;', '  ')"/></xsl:when>
       <xsl:when test="string(number($d)) != 'NaN'"><xsl:value-of select="$d"/></xsl:when>
       <xsl:when test="starts-with($d, &quot;'&quot;) and $last = &quot;'&quot; and string-length($d) > 1">
         <xsl:value-of select="$d"/>
@@ -241,7 +277,7 @@
         <xsl:when test="$t = 'date'">date</xsl:when>
         <xsl:when test="$t = 'time'">time</xsl:when>
         <xsl:when test="$t = 'text' and $raw = 'Text' and @Data_Type and $n > 0">varchar</xsl:when>
-        <xsl:when test="$t = 'char' or $t = 'character'">char</xsl:when>
+        <xsl:when test="$t = 'char' or $t = 'character' or $t = 'bpchar'">char</xsl:when>
         <xsl:when test="$t = 'nchar' or $t = 'national character'">nchar</xsl:when>
         <xsl:when test="$t = 'varchar' or $t = 'character varying' or $t = 'varchar2'">varchar</xsl:when>
         <xsl:when test="$t = 'nvarchar' or $t = 'national character varying' or $t = 'nvarchar2'">nvarchar</xsl:when>
@@ -410,8 +446,9 @@
     <xsl:if test="$from != '' and $to != ''">
       <xsl:text>ALTER TABLE </xsl:text>
       <xsl:call-template name="quote"><xsl:with-param name="name" select="$from"/></xsl:call-template>
-      <xsl:text> ADD CONSTRAINT </xsl:text>
-      <xsl:call-template name="quote">
+      <xsl:text> ADD </xsl:text>
+      <xsl:call-template name="fk-clause">
+        <xsl:with-param name="pairs" select="$pairs"/>
         <xsl:with-param name="name">
           <xsl:choose>
             <xsl:when test="string($first/@Name) != ''"><xsl:value-of select="$first/@Name"/></xsl:when>
@@ -419,33 +456,48 @@
           </xsl:choose>
         </xsl:with-param>
       </xsl:call-template>
-      <xsl:text> FOREIGN KEY (</xsl:text>
-      <xsl:for-each select="$pairs">
-        <xsl:if test="position() > 1">, </xsl:if>
-        <xsl:call-template name="quote">
-          <xsl:with-param name="name">
-            <xsl:choose>
-              <xsl:when test="@Foreign_Key_Column"><xsl:value-of select="@Foreign_Key_Column"/></xsl:when>
-              <xsl:otherwise><xsl:value-of select="@Related_Column"/></xsl:otherwise>
-            </xsl:choose>
-          </xsl:with-param>
-        </xsl:call-template>
-      </xsl:for-each>
-      <xsl:text>) REFERENCES </xsl:text>
-      <xsl:call-template name="quote"><xsl:with-param name="name" select="$to"/></xsl:call-template>
-      <xsl:text> (</xsl:text>
-      <xsl:for-each select="$pairs">
-        <xsl:if test="position() > 1">, </xsl:if>
-        <xsl:call-template name="quote"><xsl:with-param name="name" select="@Primary_Key_Column"/></xsl:call-template>
-      </xsl:for-each>
-      <xsl:text>)</xsl:text>
-      <xsl:call-template name="fk-rules">
-        <xsl:with-param name="update" select="translate(normalize-space($first/@Update_Rule), $lower, $upper)"/>
-        <xsl:with-param name="delete" select="translate(normalize-space($first/@Delete_Rule), $lower, $upper)"/>
-      </xsl:call-template>
       <xsl:text>;</xsl:text>
       <xsl:value-of select="$nl"/>
     </xsl:if>
+  </xsl:template>
+
+  <!-- [CONSTRAINT name] FOREIGN KEY (...) REFERENCES table (...) with its actions -->
+  <xsl:template name="fk-clause">
+    <xsl:param name="pairs"/>
+    <xsl:param name="name" select="$pairs[1]/@Name"/>
+    <xsl:variable name="first" select="$pairs[1]"/>
+    <xsl:variable name="to">
+      <xsl:call-template name="fk-referenced"><xsl:with-param name="fk" select="$first"/></xsl:call-template>
+    </xsl:variable>
+    <xsl:if test="string($name) != ''">
+      <xsl:text>CONSTRAINT </xsl:text>
+      <xsl:call-template name="quote"><xsl:with-param name="name" select="$name"/></xsl:call-template>
+      <xsl:text> </xsl:text>
+    </xsl:if>
+    <xsl:text>FOREIGN KEY (</xsl:text>
+    <xsl:for-each select="$pairs">
+      <xsl:if test="position() > 1">, </xsl:if>
+      <xsl:call-template name="quote">
+        <xsl:with-param name="name">
+          <xsl:choose>
+            <xsl:when test="@Foreign_Key_Column"><xsl:value-of select="@Foreign_Key_Column"/></xsl:when>
+            <xsl:otherwise><xsl:value-of select="@Related_Column"/></xsl:otherwise>
+          </xsl:choose>
+        </xsl:with-param>
+      </xsl:call-template>
+    </xsl:for-each>
+    <xsl:text>) REFERENCES </xsl:text>
+    <xsl:call-template name="quote"><xsl:with-param name="name" select="$to"/></xsl:call-template>
+    <xsl:text> (</xsl:text>
+    <xsl:for-each select="$pairs">
+      <xsl:if test="position() > 1">, </xsl:if>
+      <xsl:call-template name="quote"><xsl:with-param name="name" select="@Primary_Key_Column"/></xsl:call-template>
+    </xsl:for-each>
+    <xsl:text>)</xsl:text>
+    <xsl:call-template name="fk-rules">
+      <xsl:with-param name="update" select="translate(normalize-space($first/@Update_Rule), $lower, $upper)"/>
+      <xsl:with-param name="delete" select="translate(normalize-space($first/@Delete_Rule), $lower, $upper)"/>
+    </xsl:call-template>
   </xsl:template>
 
   <!-- Referential actions each engine accepts. -->
@@ -460,6 +512,14 @@
       <xsl:when test="$engine = 'oracle'">
         <xsl:if test="$delete = 'CASCADE'"> ON DELETE CASCADE</xsl:if>
         <xsl:if test="$delete = 'SET NULL' or $delete = 'SETNULL'"> ON DELETE SET NULL</xsl:if>
+      </xsl:when>
+      <xsl:when test="$engine = 'others'">
+        <xsl:if test="$delete = 'CASCADE' or $delete = 'SET NULL' or $delete = 'RESTRICT'">
+          <xsl:value-of select="concat(' ON DELETE ', $delete)"/>
+        </xsl:if>
+        <xsl:if test="$update = 'CASCADE' or $update = 'SET NULL' or $update = 'RESTRICT'">
+          <xsl:value-of select="concat(' ON UPDATE ', $update)"/>
+        </xsl:if>
       </xsl:when>
       <xsl:when test="$engine = 'db2'">
         <xsl:if test="$delete = 'CASCADE'"> ON DELETE CASCADE</xsl:if>

@@ -2,6 +2,7 @@
 
 #include "platform/db/ConnectionString.h"
 #include "platform/db/OdbcSupport.h"
+#include "platform/text/Text.h"
 
 namespace db {
 
@@ -27,6 +28,7 @@ void Connection::setMode(int mode) { d_->mode = mode; }
 int Connection::mode() const { return d_->mode; }
 void Connection::setConnectionTimeout(int seconds) { d_->connectionTimeout = seconds; }
 void Connection::setCommandTimeout(int seconds) { d_->commandTimeout = seconds; }
+void Connection::setStreamResults(bool on) { d_->streamResults = on; }
 
 void Connection::open() { open(d_->connectionString); }
 
@@ -36,7 +38,16 @@ void Connection::open(const std::string& connectionString, const std::string& us
     if (c.open) throw Error(err::ObjectOpen, "Operation is not allowed when the object is open.");
     c.errors.clear();
     c.connectionString = connectionString;
-    const std::string odbcString = toOdbcConnectionString(connectionString, userId, password);
+    std::string odbcString = toOdbcConnectionString(connectionString, userId, password);
+    if (c.streamResults) {
+        // SQLite's step mode; PostgreSQL's cursors, read 1,000 rows a time.
+        const ConnectionParameters p = parseConnectionString(odbcString);
+        const std::string driver = text::lower(parameterValue(p, "Driver"));
+        if (driver.find("sqlite3") != std::string::npos && parameterValue(p, "StepAPI").empty())
+            odbcString += ";StepAPI=1";
+        if (driver.find("postgresql") != std::string::npos && parameterValue(p, "UseDeclareFetch").empty())
+            odbcString += ";UseDeclareFetch=1;Fetch=1000";
+    }
     if (!ok(SQLAllocHandle(SQL_HANDLE_DBC, odbc::environment(), &c.dbc)))
         throw Error(err::Fail, "Could not allocate an ODBC connection.");
     if (c.connectionTimeout > 0)
@@ -59,6 +70,7 @@ void Connection::open(const std::string& connectionString, const std::string& us
     }
     c.open = true;
     c.driverFile = infoText(c.dbc, SQL_DRIVER_NAME);
+    c.sqlite3 = text::lower(c.driverFile).find("sqlite3") != std::string::npos;
 }
 
 void Connection::close() { d_->closeHandles(); }

@@ -59,6 +59,10 @@ public:
     int mode() const;
     void setConnectionTimeout(int seconds);  // default 15
     void setCommandTimeout(int seconds);     // default 30; 0 waits without limit
+    // Set before open: the driver hands a query's rows over as they are fetched instead of
+    // reading the whole result when the statement runs (the SQLite driver's step mode, the
+    // PostgreSQL driver's cursors). Off by default.
+    void setStreamResults(bool on);
 
     // Opens with the stored connection string, or with the given one (which is then stored).
     // userId and password, when not empty, replace those of the string. Throws err::ObjectOpen

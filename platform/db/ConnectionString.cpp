@@ -392,6 +392,18 @@ std::string toOdbcConnectionString(std::string_view connectionString, std::strin
                                            text::trim(parameterValue(params, "Provider")) + "\")");
 }
 
+std::string odbcDriverOf(std::string_view connectionString) {
+    try {
+        const ConnectionParameters odbcParams = parseConnectionString(toOdbcConnectionString(connectionString));
+        const std::string driver = text::trim(parameterValue(odbcParams, "Driver"));
+        if (!driver.empty()) return driver;
+        const std::string dsn = text::trim(parameterValue(odbcParams, "DSN"));
+        return dsn.empty() ? std::string() : odbc::dataSourceDriver(dsn);
+    } catch (const std::exception&) {
+        return {};  // a string that cannot be read reaches no driver
+    }
+}
+
 std::vector<std::string> installedOdbcDrivers() { return odbc::installedDrivers(); }
 
 }  // namespace db

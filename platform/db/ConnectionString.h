@@ -67,6 +67,10 @@ std::string odbcQuote(std::string_view value);
 std::string toOdbcConnectionString(std::string_view connectionString, std::string_view userId = {},
                                    std::string_view password = {});
 
+// The ODBC driver a connection string reaches: its Driver, or the driver of its data source;
+// "" when it names neither or cannot be read.
+std::string odbcDriverOf(std::string_view connectionString);
+
 // Names of the installed ODBC drivers (unixODBC's odbcinst list).
 std::vector<std::string> installedOdbcDrivers();
 

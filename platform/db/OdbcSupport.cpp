@@ -67,6 +67,22 @@ std::vector<std::string> installedDrivers() {
     return out;
 }
 
+std::string dataSourceDriver(const std::string& dsn) {
+    static std::mutex m;
+    std::lock_guard<std::mutex> lock(m);
+    SQLHENV env = environment();
+    SQLCHAR name[SQL_MAX_DSN_LENGTH + 1], driver[512];
+    SQLSMALLINT nameLen = 0, driverLen = 0;
+    SQLUSMALLINT dir = SQL_FETCH_FIRST;
+    std::string found;
+    while (ok(SQLDataSources(env, dir, name, sizeof name, &nameLen, driver, sizeof driver, &driverLen))) {
+        dir = SQL_FETCH_NEXT;
+        if (found.empty() && text::lower(reinterpret_cast<char*>(name)) == text::lower(dsn))
+            found = reinterpret_cast<char*>(driver);
+    }
+    return found;
+}
+
 long mapSqlState(const std::string& state, long native, const std::string& message) {
     const std::string msg = text::lower(message);
     if (state == "28000" || native == 18456 || native == 1045 || msg.find("password authentication failed") != std::string::npos ||

@@ -23,6 +23,8 @@ inline bool ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WIT
 
 SQLHENV environment();
 std::vector<std::string> installedDrivers();
+// The driver of a data source (DSN), "" when there is no such data source.
+std::string dataSourceDriver(const std::string& dsn);
 
 // The number a diagnostic record maps to (see Connection.h).
 long mapSqlState(const std::string& state, long native, const std::string& message);
@@ -44,6 +46,8 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     int commandTimeout = 30;
     std::vector<ProviderError> errors;
     std::string driverFile;
+    bool streamResults = false;  // asked for before open: rows read as they are fetched
+    bool sqlite3 = false;        // the SQLite 3 driver is connected
     unsigned generation = 0;                   // changes on every close
     std::weak_ptr<StatementCursor> streaming;  // statement whose rows are still being fetched
 

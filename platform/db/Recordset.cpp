@@ -63,6 +63,40 @@ struct BoundParameter {
     }
 };
 
+// The statement's first word in lower case, comments skipped.
+std::string firstWord(std::string_view sql) {
+    size_t i = 0;
+    for (;;) {
+        while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+        if (sql.substr(i, 2) == "--") {
+            i = sql.find('\n', i);
+        } else if (sql.substr(i, 2) == "/*") {
+            i = sql.find("*/", i + 2);
+            if (i != std::string_view::npos) i += 2;
+        } else {
+            break;
+        }
+        if (i == std::string_view::npos) return {};
+    }
+    std::string word;
+    while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])))
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(sql[i++])));
+    return word;
+}
+
+// Rows changed by the last INSERT, UPDATE or DELETE on a SQLite connection; -1 when unknown.
+long long sqliteChanges(SQLHDBC dbc) {
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    if (!ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) return -1;
+    SQLBIGINT n = -1;
+    SQLLEN indicator = 0;
+    const bool read = ok(SQLExecDirect(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT changes()")), SQL_NTS)) &&
+                      ok(SQLFetch(h)) && ok(SQLGetData(h, 1, SQL_C_SBIGINT, &n, 0, &indicator)) &&
+                      indicator != SQL_NULL_DATA;
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+    return read ? static_cast<long long>(n) : -1;
+}
+
 }  // namespace
 
 struct Recordset::Impl {
@@ -137,14 +171,27 @@ void Recordset::open(const std::string& source, const std::vector<Value>& parame
             throw;
         }
     };
+    auto prepare = [&](SQLHSTMT h) {
+        return SQLPrepare(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(source.c_str())),
+                          static_cast<SQLINTEGER>(source.size()));
+    };
     SQLRETURN rc;
-    if (parameters.empty()) {
+    if (parameters.empty() && !c.sqlite3) {
         rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(source.c_str())),
                            static_cast<SQLINTEGER>(source.size()));
     } else {
-        rc = SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(source.c_str())),
-                        static_cast<SQLINTEGER>(source.size()));
+        rc = prepare(stmt);
         if (!ok(rc)) failWith("The statement could not be prepared.");
+        SQLSMALLINT cols = 0;
+        if (c.sqlite3 && ok(SQLNumResultCols(stmt, &cols)) && cols == 0) {
+            // In step mode the SQLite driver leaves a statement starting with WITH to the first
+            // fetch, so a WITH ... INSERT/UPDATE/DELETE would never run: a statement without
+            // result columns goes on a static cursor, which the driver executes whole.
+            SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+            stmt = c.newStatement();
+            SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_STATIC), 0);
+            if (!ok(prepare(stmt))) failWith("The statement could not be prepared.");
+        }
         // Buffers stay alive until SQLExecute has sent them.
         std::vector<BoundParameter> bound(parameters.size());
         for (size_t i = 0; i < parameters.size(); ++i) {
@@ -167,6 +214,8 @@ void Recordset::open(const std::string& source, const std::vector<Value>& parame
         if (cols > 0) break;
         SQLLEN count = -1;
         if (ok(SQLRowCount(stmt, &count))) d_->affected = count;
+        // The SQLite driver counts a WITH ... INSERT/UPDATE/DELETE as a query without rows.
+        if (c.sqlite3 && firstWord(source) == "with") d_->affected = sqliteChanges(c.dbc);
         rc = SQLMoreResults(stmt);
         if (rc == SQL_NO_DATA) {
             SQLFreeHandle(SQL_HANDLE_STMT, stmt);

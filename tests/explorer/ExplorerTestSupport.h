@@ -8,6 +8,7 @@
 #include "options/cReport.h"
 #include "platform/db/Connection.h"
 #include "platform/fs/Paths.h"
+#include "support/ProgramFolders.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -36,15 +37,7 @@ protected:
     bool windowShownForWizard = false;
 
     void SetUp() override {
-        AppFolder = DALV_BIN_DIR;
-        StylesFolder = files::joinPath(AppFolder, "styles");
-        ImagesFolder = files::joinPath(AppFolder, "images");
-        DataFolder = dir.file("data");
-        ReportsFolder = dir.file("reports");
-        files::createFolder(DataFolder);
-        files::createFolder(ReportsFolder);
-        std::filesystem::copy_file(files::joinPath(DALV_SOURCE_DIR, "data/DBEngines.xml"),
-                                   files::joinPath(DataFolder, "DBEngines.xml"));
+        testsupport::useProgramFolders(dir);
         ShortDateFormat = "yyyy-MM-dd";
         PassPhrase4 = "project pass phrase for the tests, 49 characters";
         ErrorShown = false;

@@ -377,19 +377,21 @@ TEST_F(ExplorerProject, QueryToolCommandsHandTheCurrentConnectionOver) {
     EXPECT_EQ(doc.selectSingleNode("BRENIK/QUERY").text(), "Select * from customers");
     EXPECT_EQ(doc.selectSingleNode("BRENIK/@ExecuteNow").text(), "True");
 
-    // This engine has no script sheet.
+    // An engine without a script sheet.
+    oReportEngine->CurrentDatabaseEngineId(13);
     w->tbMain_ToolClick("ID_Tools_GenerateSQLScript");
     EXPECT_EQ(prompts->lastMessage(), "Unable to generate script file");
+    oReportEngine->CurrentDatabaseEngineId(12);
     // A script that cannot be written is not handed on.
-    oReportEngine->CurrentDatabaseEngineId(1);
     prompts->fileAnswers.push_back(dir.file("no/such/folder/s.sql"));
     EXPECT_FALSE(w->GenerateSQLScript());
     EXPECT_EQ(ProcessHandles.size(), 1u);
+    // The script is for the connection's own engine (SQLite here).
     prompts->fileAnswers.push_back(reportFile("s.sql"));
     EXPECT_TRUE(w->GenerateSQLScript());
     EXPECT_EQ(ProcessHandles.size(), 2u);
     const std::string script = testsupport::readFile(reportFile("s.sql"));
-    EXPECT_NE(script.find("CREATE TABLE [customers] ("), std::string::npos) << script;
+    EXPECT_NE(script.find("CREATE TABLE \"customers\" ("), std::string::npos) << script;
     ASSERT_TRUE(doc.load(handOff));
     EXPECT_EQ(doc.selectSingleNode("BRENIK/QUERY").text(), script);
     EXPECT_EQ(doc.selectSingleNode("BRENIK/@ExecuteNow").text(), "False");

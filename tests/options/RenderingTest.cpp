@@ -179,5 +179,7 @@ TEST_F(Rendering, ScriptXSLNamesTheEnginesScriptSheet) {
     chooseEngine(1);
     EXPECT_EQ(r->ScriptXSL(), AppFolder + "/styles/SQLServerScript.xsl");
     chooseEngine(12);
+    EXPECT_EQ(r->ScriptXSL(), AppFolder + "/styles/OthersScript.xsl");
+    chooseEngine(13);
     EXPECT_EQ(r->ScriptXSL(), "");
 }

@@ -4,6 +4,7 @@
 
 #include "core/bGlobal.h"
 #include "platform/fs/Paths.h"
+#include "support/ProgramFolders.h"
 #include "support/TestSupport.h"
 
 #include <filesystem>
@@ -11,12 +12,7 @@
 namespace querytooltest {
 
 inline bool startReportEngine(const testsupport::TempDir& dir, const std::string& programFolder = DALV_BIN_DIR) {
-    AppFolder = programFolder;
-    StylesFolder = files::joinPath(DALV_BIN_DIR, "styles");
-    DataFolder = dir.file("data");
-    files::createFolder(DataFolder);
-    std::filesystem::copy_file(files::joinPath(DALV_SOURCE_DIR, "data/DBEngines.xml"),
-                               files::joinPath(DataFolder, "DBEngines.xml"));
+    testsupport::useProgramFolders(dir, programFolder);
     return InitReportEngine();
 }
 

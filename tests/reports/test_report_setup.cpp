@@ -4,6 +4,7 @@
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
 #include "reports/frmReportSetup.h"
+#include "support/ProgramFolders.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -26,15 +27,8 @@ protected:
     std::vector<std::string> errors;
 
     void SetUp() override {
-        AppFolder = DALV_BIN_DIR;
-        StylesFolder = files::joinPath(AppFolder, "styles");
+        testsupport::useProgramFolders(dir);
         PreviewFolder = files::joinPath(AppFolder, "preview");
-        DataFolder = dir.file("data");
-        ReportsFolder = dir.file("reports");
-        files::createFolder(DataFolder);
-        files::createFolder(ReportsFolder);
-        std::filesystem::copy_file(files::joinPath(DALV_SOURCE_DIR, "data/DBEngines.xml"),
-                                   files::joinPath(DataFolder, "DBEngines.xml"));
         std::filesystem::copy_file(files::joinPath(DALV_SOURCE_DIR, "data/dvreport.xml"),
                                    files::joinPath(DataFolder, "dvreport.xml"));
         setErrorDialogHook([this](long, const std::string& d, const std::string& s) { errors.push_back(s + ": " + d); });

@@ -9,6 +9,7 @@
 #include "import/frmDatabaseConnection.h"
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
+#include "support/ProgramFolders.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -39,15 +40,9 @@ protected:
     std::unique_ptr<frmDatabaseExplorer> main;
 
     void SetUp() override {
-        AppFolder = DALV_BIN_DIR;
-        StylesFolder = files::joinPath(AppFolder, "styles");
-        ImagesFolder = files::joinPath(AppFolder, "images");
-        DataFolder = dir.file("data");
-        ReportsFolder = dir.file("reports");
+        testsupport::useProgramFolders(dir);
         TempFolder = dir.file("tmp");
-        for (const std::string& f : {DataFolder, ReportsFolder, TempFolder}) files::createFolder(f);
-        std::filesystem::copy_file(files::joinPath(DALV_SOURCE_DIR, "data/DBEngines.xml"),
-                                   files::joinPath(DataFolder, "DBEngines.xml"));
+        files::createFolder(TempFolder);
         InitVersionInfo();
         EngineNames = {""};
         const std::string& list = VersionRecord.EngineDisplayList;

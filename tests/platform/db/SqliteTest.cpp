@@ -368,6 +368,48 @@ TEST_F(SqliteDb, AsynchronousFetchArrivesInBatches) {
     EXPECT_EQ(count, 100);
 }
 
+// Streamed or not, every statement runs and reports its own count: the driver's step mode
+// leaves statements starting with WITH to the first fetch, and counts them as queries.
+TEST(SqliteStatements, EveryStatementRunsWithItsOwnCountWhetherStreamedOrNot) {
+    for (const bool stream : {false, true}) {
+        SCOPED_TRACE(stream ? "streamed" : "read whole");
+        testsupport::TempDir dir;
+        Connection conn;
+        conn.setStreamResults(stream);
+        conn.open("Driver=SQLite3;Database=" + quoteConnectionValue(dir.file("s.db")));
+        auto affected = [&](const std::string& sql, std::vector<Value> params = {}) {
+            long long n = -7;
+            conn.execute(sql, params, &n);
+            return n;
+        };
+        auto rows = [&] { return conn.execute("SELECT COUNT(*) FROM t").field(0).toInt(); };
+        affected("CREATE TABLE t (a INTEGER, b TEXT)");
+        EXPECT_EQ(affected("INSERT INTO t VALUES (1, 'x'), (2, 'y'), (3, 'z')"), 3);
+        EXPECT_EQ(affected("/* two */ WITH n(i) AS (SELECT 10 UNION ALL SELECT 11) INSERT INTO t SELECT i, 'w' FROM n"), 2);
+        EXPECT_EQ(rows(), 5);
+        EXPECT_EQ(affected("with n(i) as (select 10) update t set b = 'u' where a in (select i from n) or a = 1"), 2);
+        EXPECT_EQ(affected("WITH n(i) AS (SELECT 2) DELETE FROM t WHERE a IN (SELECT i FROM n)"), 1);
+        EXPECT_EQ(rows(), 4);
+        EXPECT_EQ(affected("WITH n(i) AS (SELECT ?) INSERT INTO t SELECT i, 'p' FROM n", {Value(40)}), 1);
+        EXPECT_EQ(affected("UPDATE t SET b = 'v' WHERE a > 100"), 0);
+        // Inside an explicit transaction.
+        affected("BEGIN");
+        EXPECT_EQ(affected("WITH n(i) AS (SELECT 20) INSERT INTO t SELECT i, 'w' FROM n"), 1);
+        affected("COMMIT");
+        EXPECT_EQ(rows(), 6);
+        // A definition after DML does not take over the DML's count.
+        EXPECT_NE(affected("CREATE TABLE u (x)"), 1);
+        // A WITH query returns its rows.
+        Recordset rs;
+        rs.setInitialFetchSize(2);
+        rs.open("WITH n(i) AS (SELECT a FROM t) SELECT i FROM n ORDER BY i", conn, adOpenKeyset, adLockOptimistic,
+                adAsyncFetch);
+        ASSERT_TRUE(rs.isOpen());
+        rs.fetchAll();
+        EXPECT_EQ(columnValues(std::move(rs), "i"), (std::vector<std::string>{"1", "3", "10", "11", "20", "40"}));
+    }
+}
+
 TEST_F(SqliteDb, UnicodeNamesAndValuesRoundTrip) {
     conn.execute("CREATE TABLE \"Größe\" (\"Straße\" VARCHAR(20))");
     conn.execute("INSERT INTO \"Größe\" VALUES ('Ærø – 東京')");
