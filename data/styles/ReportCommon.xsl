@@ -88,6 +88,10 @@
   <xsl:variable name="procedures" select="/DATABASE/STOREDPROCEDURE"/>
   <xsl:variable name="triggers" select="/DATABASE/TABLE/TRIGGER"/>
   <xsl:variable name="indexes" select="/DATABASE/TABLE/INDEX"/>
+  <!-- Counts on every page, taken once: a node-set variable is copied wherever it is read. -->
+  <xsl:variable name="table-count" select="count($tables)"/>
+  <xsl:variable name="view-count" select="count($views)"/>
+  <xsl:variable name="procedure-count" select="count($procedures)"/>
   <!-- Object kinds the reader did not read: their counts are not available, never 0. -->
   <xsl:variable name="unread" select="concat(' ', /DATABASE/@Not_Read, ' ')"/>
   <xsl:variable name="noprocs" select="contains($unread, ' STOREDPROCEDURE ')"/>
@@ -378,9 +382,9 @@
           <nav class="mainnav" aria-label="Report">
             <ul>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Index'"/><xsl:with-param name="caption" select="'Contents'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
-              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Tables'"/><xsl:with-param name="caption" select="'Tables'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($tables)"/></xsl:call-template>
-              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Views'"/><xsl:with-param name="caption" select="'Views'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($views)"/></xsl:call-template>
-              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'StoredProcedures'"/><xsl:with-param name="caption" select="'Stored procedures'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="count($procedures) - (count($procedures) + 1) * $noprocs"/></xsl:call-template>
+              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Tables'"/><xsl:with-param name="caption" select="'Tables'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="$table-count"/></xsl:call-template>
+              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Views'"/><xsl:with-param name="caption" select="'Views'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="$view-count"/></xsl:call-template>
+              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'StoredProcedures'"/><xsl:with-param name="caption" select="'Stored procedures'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="$procedure-count - ($procedure-count + 1) * $noprocs"/></xsl:call-template>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Diagram'"/><xsl:with-param name="caption" select="'Relationships'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Summary'"/><xsl:with-param name="caption" select="'Summary'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
             </ul>
