@@ -40,18 +40,8 @@ constexpr int kOpenPollMs = 5;
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
-// The statement's first word, lower-cased ("" when it starts with no letter).
-std::string firstKeyword(const std::string& sql) {
-    size_t i = 0;
-    while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
-    std::string word;
-    while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])))
-        word += static_cast<char>(std::tolower(static_cast<unsigned char>(sql[i++])));
-    return word;
-}
-
 bool isDefinition(const std::string& sql) {
-    const std::string w = firstKeyword(sql);
+    const std::string w = db::firstKeyword(sql);
     return w == "create" || w == "alter" || w == "drop";
 }
 

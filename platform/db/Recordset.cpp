@@ -63,8 +63,22 @@ struct BoundParameter {
     }
 };
 
-// The statement's first word in lower case, comments skipped.
-std::string firstWord(std::string_view sql) {
+// Rows changed by the last INSERT, UPDATE or DELETE on a SQLite connection; -1 when unknown.
+long long sqliteChanges(SQLHDBC dbc) {
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    if (!ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) return -1;
+    SQLBIGINT n = -1;
+    SQLLEN indicator = 0;
+    const bool read = ok(SQLExecDirect(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT changes()")), SQL_NTS)) &&
+                      ok(SQLFetch(h)) && ok(SQLGetData(h, 1, SQL_C_SBIGINT, &n, 0, &indicator)) &&
+                      indicator != SQL_NULL_DATA;
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+    return read ? static_cast<long long>(n) : -1;
+}
+
+}  // namespace
+
+std::string firstKeyword(std::string_view sql) {
     size_t i = 0;
     for (;;) {
         while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
@@ -83,21 +97,6 @@ std::string firstWord(std::string_view sql) {
         word += static_cast<char>(std::tolower(static_cast<unsigned char>(sql[i++])));
     return word;
 }
-
-// Rows changed by the last INSERT, UPDATE or DELETE on a SQLite connection; -1 when unknown.
-long long sqliteChanges(SQLHDBC dbc) {
-    SQLHSTMT h = SQL_NULL_HSTMT;
-    if (!ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) return -1;
-    SQLBIGINT n = -1;
-    SQLLEN indicator = 0;
-    const bool read = ok(SQLExecDirect(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT changes()")), SQL_NTS)) &&
-                      ok(SQLFetch(h)) && ok(SQLGetData(h, 1, SQL_C_SBIGINT, &n, 0, &indicator)) &&
-                      indicator != SQL_NULL_DATA;
-    SQLFreeHandle(SQL_HANDLE_STMT, h);
-    return read ? static_cast<long long>(n) : -1;
-}
-
-}  // namespace
 
 struct Recordset::Impl {
     bool open = false;
@@ -215,7 +214,7 @@ void Recordset::open(const std::string& source, const std::vector<Value>& parame
         SQLLEN count = -1;
         if (ok(SQLRowCount(stmt, &count))) d_->affected = count;
         // The SQLite driver counts a WITH ... INSERT/UPDATE/DELETE as a query without rows.
-        if (c.sqlite3 && firstWord(source) == "with") d_->affected = sqliteChanges(c.dbc);
+        if (c.sqlite3 && firstKeyword(source) == "with") d_->affected = sqliteChanges(c.dbc);
         rc = SQLMoreResults(stmt);
         if (rc == SQL_NO_DATA) {
             SQLFreeHandle(SQL_HANDLE_STMT, stmt);

@@ -15,6 +15,10 @@
 
 namespace db {
 
+// A statement's first word in lower case, comments before it skipped ("" when it starts with no
+// letter).
+std::string firstKeyword(std::string_view sql);
+
 class Connection;
 struct ConnectionImpl;
 struct StatementCursor;

@@ -195,7 +195,9 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
         target.open(to);
         std::istringstream lines(sql);
         for (std::string line; std::getline(lines, line);)
-            if (!text::trim(line).empty()) EXPECT_NO_THROW(target.execute(line)) << line;
+            if (!text::trim(line).empty()) {
+                EXPECT_NO_THROW(target.execute(line)) << line;
+            }
         target.close();
         EXPECT_EQ(importOthers(to), before) << sql;
         EXPECT_NE(before.find("fk fk_odd_parent"), std::string::npos) << before;
