@@ -206,14 +206,19 @@ const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum 
             try {
                 std::vector<db::Value> whole;
                 if (!m_Catalog.empty()) whole.push_back(db::Value(m_Catalog));
-                db::Recordset rs = cDalvane.openSchema(schema, whole);
-                auto nameIdx = rs.fieldIndex(where.nameField);
-                auto schemaIdx = rs.fieldIndex(where.schemaField);
-                if (nameIdx) {
+                // Read in parts: the rowset is never held whole beside the rows kept from it.
+                bool named = true;
+                cDalvane.openSchema(schema, whole, 1000, [&](db::Recordset& rs) {
+                    auto nameIdx = rs.fieldIndex(where.nameField);
+                    auto schemaIdx = rs.fieldIndex(where.schemaField);
+                    named = named && nameIdx;
+                    if (!named) return;
                     for (; !rs.eof(); rs.moveNext()) {
                         const std::string s = schemaIdx ? rs.field(*schemaIdx).toString() : std::string();
                         index.byName[objectKey(s, rs.field(*nameIdx).toString())].push_back(makeRow(rs));
                     }
+                });
+                if (named) {
                     auto it = index.byName.find(key);
                     return it == index.byName.end() ? none : it->second;
                 }

@@ -17,6 +17,8 @@
 #include "platform/db/Recordset.h"
 #include "platform/db/Value.h"
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -85,6 +87,12 @@ public:
     // A schema rowset. restrictions are positional as listed at SchemaEnum; an empty (Null or "")
     // entry does not restrict. A rowset the driver cannot provide throws err::NotSupported.
     Recordset openSchema(SchemaEnum schema, const std::vector<Value>& restrictions = {});
+    // The same rowset handed to `part` in recordsets of about `rows` rows each, so that a large
+    // one is never held whole (the columns rowset is built part by part as the driver's rows
+    // arrive; others come as one part). At least one part, possibly empty. `part` runs while the
+    // driver's statement is open: it must not use this connection.
+    void openSchema(SchemaEnum schema, const std::vector<Value>& restrictions, std::size_t rows,
+                    const std::function<void(Recordset&)>& part);
     // True when openSchema answers the rowset for every table with one catalogue query (primary
     // keys, indexes and foreign keys on PostgreSQL and MariaDB/MySQL). Otherwise such a rowset
     // without a table restriction costs one catalogue call per table.

@@ -53,6 +53,13 @@ public:
 
     // Runs one catalogue function and returns its rows by position.
     std::vector<Row> call(const std::function<SQLRETURN(SQLHSTMT)>& fn) {
+        std::vector<Row> rows;
+        each(fn, [&rows](Row& row) { rows.push_back(std::move(row)); });
+        return rows;
+    }
+
+    // Runs one catalogue function and hands its rows over one at a time, as they are fetched.
+    void each(const std::function<SQLRETURN(SQLHSTMT)>& fn, const std::function<void(Row&)>& take) {
         SQLHSTMT stmt = c_->newStatement();
         SQLRETURN rc = fn(stmt);
         if (!ok(rc)) {
@@ -69,10 +76,8 @@ public:
         cur.stmt = stmt;
         cur.generation = c_->generation;
         cur.describe();
-        std::vector<Row> rows;
         Row row;
-        while (cur.next(row)) rows.push_back(row);
-        return rows;
+        while (cur.next(row)) take(row);
     }
 
     // A parameterised query; any failure means the engine lacks the view: not supported.
@@ -434,7 +439,11 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
     return std::nullopt;
 }
 
-Recordset columnsRowset(SchemaReader& s) {
+using RowsetPart = std::function<void(Recordset&)>;
+
+// Without `part` the whole rowset is returned; with it the rowset goes to `part` every `batch`
+// rows and what is returned is empty.
+Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart& part = nullptr) {
     using namespace adtype;
     auto fields = columns({{"TABLE_CATALOG", VarWChar}, {"TABLE_SCHEMA", VarWChar}, {"TABLE_NAME", VarWChar},
                            {"COLUMN_NAME", VarWChar}, {"COLUMN_GUID", GUID}, {"COLUMN_PROPID", UnsignedInt},
@@ -455,17 +464,15 @@ Recordset columnsRowset(SchemaReader& s) {
     const bool pg = facts && s.isPostgres(), sqlite = !pg && s.isSqlite();
     Restriction tpat = table ? Restriction(s.pattern(*table)) : std::nullopt;
     Restriction cpat = column ? Restriction(s.pattern(*column)) : std::nullopt;
-    auto rows = s.call([&](SQLHSTMT st) {
-        return SQLColumns(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
-                          SchemaReader::len(sch), SchemaReader::arg(tpat), SchemaReader::len(tpat),
-                          SchemaReader::arg(cpat), SchemaReader::len(cpat));
-    });
     const bool tds = s.tds();
     std::vector<Row> out;
-    for (auto& r : rows) {
-        if (r.size() < 17) continue;
-        if (table && r[2].toString() != *table) continue;
-        if (column && r[3].toString() != *column) continue;
+    bool parts = false;  // a part was handed over
+    // Each driver row is turned into the rowset's as it is fetched: the driver's rows are never
+    // all held beside the rowset.
+    auto take = [&](Row& r) {
+        if (r.size() < 17) return;
+        if (table && r[2].toString() != *table) return;
+        if (column && r[3].toString() != *column) return;
         const int t = odbc::adoType(static_cast<SQLSMALLINT>(r[4].toInt()), r[5].toString(), tds);
         const Value& size = r[6];
         const Value& digits = r[8];
@@ -539,8 +546,26 @@ Recordset columnsRowset(SchemaReader& s) {
             }
         }
         out.push_back(std::move(row));
+        if (part && out.size() >= batch) {
+            Recordset rs = Recordset::fromRows(fields, std::move(out), "adSchemaColumns");
+            out.clear();
+            parts = true;
+            part(rs);
+        }
+    };
+    s.each(
+        [&](SQLHSTMT st) {
+            return SQLColumns(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
+                              SchemaReader::len(sch), SchemaReader::arg(tpat), SchemaReader::len(tpat),
+                              SchemaReader::arg(cpat), SchemaReader::len(cpat));
+        },
+        take);
+    if (!part) return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaColumns");
+    if (!out.empty() || !parts) {
+        Recordset rs = Recordset::fromRows(std::move(fields), std::move(out), "adSchemaColumns");
+        part(rs);
     }
-    return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaColumns");
+    return {};
 }
 
 Recordset providerTypesRowset(SchemaReader& s) {
@@ -1504,6 +1529,19 @@ Recordset Connection::openSchema(SchemaEnum schema, const std::vector<Value>& re
     case adSchemaPrimaryKeys: return primaryKeysRowset(s);
     }
     throw s.notSupported();
+}
+
+void Connection::openSchema(SchemaEnum schema, const std::vector<Value>& restrictions, std::size_t rows,
+                            const std::function<void(Recordset&)>& part) {
+    if (schema != adSchemaColumns) {
+        Recordset r = openSchema(schema, restrictions);
+        part(r);
+        return;
+    }
+    d_->errors.clear();
+    d_->requireOpen();
+    SchemaReader s(d_, restrictions);
+    columnsRowset(s, std::max<std::size_t>(rows, 1), part);
 }
 
 }  // namespace db

@@ -98,6 +98,28 @@ TEST_F(SqliteDb, ColumnsRowsetCarriesTypesLengthsAndNullability) {
     EXPECT_EQ(rs["COLUMN_HASDEFAULT"], Value(true));
 }
 
+TEST_F(SqliteDb, ColumnsRowsetInPartsIsTheWholeRowset) {
+    std::vector<std::vector<std::string>> joined;
+    int parts = 0;
+    conn.openSchema(adSchemaColumns, {}, 3, [&](Recordset& part) {
+        ++parts;
+        EXPECT_LE(part.recordCount(), 3);
+        EXPECT_GT(part.recordCount(), 0);
+        for (auto& row : dbtest::rowsOf(std::move(part))) joined.push_back(std::move(row));
+    });
+    const auto whole = dbtest::rowsOf(conn.openSchema(adSchemaColumns));
+    EXPECT_EQ(parts, static_cast<int>((whole.size() + 2) / 3));
+    EXPECT_EQ(joined, whole);
+    // Nothing to hand over: one empty part, which still names the fields.
+    parts = 0;
+    conn.openSchema(adSchemaColumns, {Value(), Value(), "nosuch"}, 3, [&](Recordset& part) {
+        ++parts;
+        EXPECT_TRUE(part.eof());
+        EXPECT_TRUE(part.fieldIndex("COLUMN_NAME"));
+    });
+    EXPECT_EQ(parts, 1);
+}
+
 TEST_F(SqliteDb, EveryColumnTypeHasAProviderType) {
     Recordset types = conn.openSchema(adSchemaProviderTypes);
     std::set<long long> codes;
