@@ -206,6 +206,10 @@ const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum 
             try {
                 std::vector<db::Value> whole;
                 if (!m_Catalog.empty()) whole.push_back(db::Value(m_Catalog));
+                if (!index.schema.empty()) {
+                    whole.resize(2);
+                    whole[1] = db::Value(index.schema);
+                }
                 // Read in parts: the rowset is never held whole beside the rows kept from it.
                 bool named = true;
                 cDalvane.openSchema(schema, whole, 1000, [&](db::Recordset& rs) {
@@ -215,7 +219,10 @@ const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum 
                     if (!named) return;
                     for (; !rs.eof(); rs.moveNext()) {
                         const std::string s = schemaIdx ? rs.field(*schemaIdx).toString() : std::string();
-                        index.byName[objectKey(s, rs.field(*nameIdx).toString())].push_back(makeRow(rs));
+                        Row row = makeRow(rs);
+                        // Some drivers take the schema for a pattern.
+                        if (!index.schema.empty() && s != index.schema) continue;
+                        index.byName[objectKey(s, rs.field(*nameIdx).toString())].push_back(std::move(row));
                     }
                 });
                 if (named) {
@@ -431,6 +438,11 @@ void cADODB::GenerateTablesXML()
     for (std::size_t i = 0; i < m_Tables.size(); ++i)
         if (written[i] != m_Tables[i].name)
             m_WrittenTables.emplace(objectKey(m_Tables[i].schema, m_Tables[i].name), written[i]);
+    // Tables of one schema: their columns are read for that schema alone.
+    m_Columns.schema.clear();
+    if (!m_Tables.empty() && std::all_of(m_Tables.begin(), m_Tables.end(),
+                                         [&](const ObjectId& t) { return t.schema == m_Tables.front().schema; }))
+        m_Columns.schema = m_Tables.front().schema;
     // Some drivers number ORDINAL_POSITION across the whole catalogue when no table is named;
     // seen as one running count over all rows, it is replaced by the position in the table.
     long long sequence = 0;

@@ -87,6 +87,9 @@ private:
         std::unordered_map<std::string, std::vector<Row>> byName;
         std::vector<Row> current;  // per-table mode: rows of the last table asked for
         std::string currentKey;
+        // Set when every object asked for lies in this one schema: the whole-database read asks
+        // for it alone, so the driver leaves out the system schemas.
+        std::string schema;
         // Rows of an object that is done with: a large catalogue is not held beside its document.
         void release(const std::string& key) {
             if (!perTable) byName.erase(key);
