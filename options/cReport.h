@@ -141,6 +141,13 @@ public:
     bool ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::string* sHTMLContent = nullptr,
                   std::string* sXMLContent = nullptr, const xml::XsltParams& params = {},
                   const xml::ResultDocumentSink& documents = nullptr);
+    // The structure (or preview) through styles/ReportXML.xsl, as ApplyXSL renders it; its text
+    // too when asked. Kept while a FirstStageReuse lives. Null after a failure it has reported.
+    const xml::Document* FirstStageDocument(bool bPreview = false, std::string* sXMLContent = nullptr);
+    // Tells the user a style sheet failed, and why.
+    static void ReportXslFailure(const std::string& sheet, const std::string& reason);
+    // Takes the unused XSL-FO namespace declaration out of a rendered text.
+    static void WithoutFoNamespace(std::string& text);
     // While an object of this class lives, ApplyXSL runs the first stage once and reuses its
     // result for every layout sheet (the pages of one export see one unchanged structure).
     class FirstStageReuse {

@@ -104,33 +104,40 @@ void cReport::HTML_CurrentCSS(const std::string& v) {
 
 // ---------------------------------------------------------------- rendering
 
-bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::string* sHTMLContent,
-                       std::string* sXMLContent, const xml::XsltParams& params,
-                       const xml::ResultDocumentSink& documents) {
+void cReport::ReportXslFailure(const std::string& sheet, const std::string& reason) {
+    ui::MsgBox("Please check the xsl that you have clhosen to apply. Try again with the default xsl.\n\n" + sheet +
+                   ": " + (reason.empty() ? std::string("the transform failed") : reason),
+               ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
+}
+
+void cReport::WithoutFoNamespace(std::string& text) {
+    static constexpr std::string_view foNamespace = " xmlns:fo=\"http://www.w3.org/1999/XSL/Format\"";
+    if (text.find(foNamespace) != std::string::npos) text = replaceAll(text, foNamespace, "");
+}
+
+const xml::Document* cReport::FirstStageDocument(bool bPreview, std::string* sXMLContent) {
     // Every failure names the style sheet and says why.
-    std::string failedSheet = sXSLFileName;
-    auto fail = [&](const std::string& reason) {
-        ui::MsgBox("Please check the xsl that you have clhosen to apply. Try again with the default xsl.\n\n" +
-                       failedSheet + ": " + (reason.empty() ? std::string("the transform failed") : reason),
-                   ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
-        return false;
-    };
+    const std::string sheet = reportXmlSheet();
     try {
         const xml::Document* source = (bPreview && oPreviewXML_) ? oPreviewXML_.get() : oResultXML.get();
-        if (!source) return false;
+        if (!source) return nullptr;
         if (!reuseFirstStage_ || !firstStage_ || firstStage_->source != source || (sXMLContent && !firstStage_->hasText)) {
             firstStage_.reset();
             xml::Stylesheet style;
-            failedSheet = reportXmlSheet();
-            if (!style.load(failedSheet)) return fail(style.error());
+            if (!style.load(sheet)) {
+                ReportXslFailure(sheet, style.error());
+                return nullptr;
+            }
             if (xml::Node ro = source->selectSingleNode("DATABASE/REPORTOPTIONS")) ro.setAttribute("Report", "1");
             auto stage = std::make_unique<FirstStage>();
             stage->source = source;
             stage->hasText = sXMLContent != nullptr;
             if (stage->hasText) {
                 if (!style.transform(*source, stage->text)) throw std::runtime_error(style.error());
-                if (!stage->document.loadXML(replaceAll(stage->text, "\r", "\r\n")))
-                    return fail("its result is not well-formed: " + stage->document.parseError());
+                if (!stage->document.loadXML(replaceAll(stage->text, "\r", "\r\n"))) {
+                    ReportXslFailure(sheet, "its result is not well-formed: " + stage->document.parseError());
+                    return nullptr;
+                }
             } else {
                 // The result tree itself, without its text: settled as that text would read back,
                 // where the source in CDATA sections keeps no carriage return.
@@ -139,34 +146,47 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
                     script.setText(replaceAll(script.text(), "\r", "\n"));
             }
             firstStage_ = std::move(stage);
-            failedSheet = sXSLFileName;
         }
         if (sXMLContent) *sXMLContent = firstStage_->text;
-        const xml::Document& intermediate = firstStage_->document;
-
-        xml::Stylesheet layout;
-        if (!layout.load(sXSLFileName)) return fail(layout.error());
-        std::string html;
-        // The output stays as the style sheet serialised it: escaped catalogue text (view
-        // source, defaults, names) is never turned back into markup.
-        const std::string_view foNamespace = " xmlns:fo=\"http://www.w3.org/1999/XSL/Format\"";
-        auto withoutFo = [&](std::string& text) {
-            if (text.find(foNamespace) != std::string::npos) text = replaceAll(text, foNamespace, "");
-        };
-        xml::ResultDocumentSink sink;
-        if (documents)
-            sink = [&](const std::string& href, std::string&& text) {
-                withoutFo(text);
-                return documents(href, std::move(text));
-            };
-        if (!layout.transform(intermediate, html, params, sink)) throw std::runtime_error(layout.error());
-        withoutFo(html);
-        if (sHTMLContent) *sHTMLContent = std::move(html);
-        if (!reuseFirstStage_) firstStage_.reset();
-        return true;
+        return &firstStage_->document;
     } catch (const std::exception& e) {
-        return fail(e.what());
+        ReportXslFailure(sheet, e.what());
+        return nullptr;
     }
+}
+
+bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::string* sHTMLContent,
+                       std::string* sXMLContent, const xml::XsltParams& params,
+                       const xml::ResultDocumentSink& documents) {
+    struct Release {
+        cReport& r;
+        ~Release() {
+            if (!r.reuseFirstStage_) r.firstStage_.reset();
+        }
+    } release{*this};
+    const xml::Document* intermediate = FirstStageDocument(bPreview, sXMLContent);
+    if (!intermediate) return false;
+    xml::Stylesheet layout;
+    if (!layout.load(sXSLFileName)) {
+        ReportXslFailure(sXSLFileName, layout.error());
+        return false;
+    }
+    // The output stays as the style sheet serialised it: escaped catalogue text (view
+    // source, defaults, names) is never turned back into markup.
+    xml::ResultDocumentSink sink;
+    if (documents)
+        sink = [&](const std::string& href, std::string&& text) {
+            WithoutFoNamespace(text);
+            return documents(href, std::move(text));
+        };
+    std::string html;
+    if (!layout.transform(*intermediate, html, params, sink)) {
+        ReportXslFailure(sXSLFileName, layout.error());
+        return false;
+    }
+    WithoutFoNamespace(html);
+    if (sHTMLContent) *sHTMLContent = std::move(html);
+    return true;
 }
 
 namespace {

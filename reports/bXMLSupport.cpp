@@ -7,12 +7,18 @@
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 #include "platform/text/Text.h"
+#include "platform/xml/Xml.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <exception>
+#include <atomic>
+#include <thread>
+#include <mutex>
+#include <deque>
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
@@ -24,8 +30,6 @@
 
 namespace bXMLSupport {
 
-std::string LastHtmlOutput;
-
 namespace {
 
 namespace sfs = std::filesystem;
@@ -35,11 +39,15 @@ constexpr const char* kDelimiter = "<!--dalv html delimiter-->";
 struct PageKind {
     const char* kind;
     const char* sheet;
+    const char* objects;  // the paged objects' element under DATABASE, or null
 };
 constexpr PageKind kPageKinds[] = {
-    {"Index", "index.xsl"},         {"Tables", "tables.xsl"},
-    {"Views", "views.xsl"},         {"Diagram", "diagram.xsl"},
-    {"StoredProcedures", "storedprocedures.xsl"}, {"Summary", "summary.xsl"},
+    {"Index", "index.xsl", nullptr},
+    {"Tables", "tables.xsl", "TABLE[not(@PreviewContext)]"},
+    {"Views", "views.xsl", "VIEW"},
+    {"Diagram", "diagram.xsl", nullptr},
+    {"StoredProcedures", "storedprocedures.xsl", "STOREDPROCEDURE"},
+    {"Summary", "summary.xsl", nullptr},
 };
 
 using ExportError = files::FileError;
@@ -161,6 +169,7 @@ namespace {
 struct PendingPages {
     std::vector<std::pair<std::string, std::string>> pages;  // final name, staged file
     bool committed = false;
+    std::mutex mutex;  // pages are added by concurrent transforms
     PendingPages() = default;
     PendingPages(const PendingPages&) = delete;
     PendingPages& operator=(const PendingPages&) = delete;
@@ -168,53 +177,73 @@ struct PendingPages {
         if (!committed)
             for (const auto& [file, staged] : pages) ::unlink(staged.c_str());
     }
+    void add(const std::string& file, const std::string& staged) {
+        std::lock_guard<std::mutex> lock(mutex);
+        pages.emplace_back(file, staged);
+    }
 };
 
 // A staged name in the pattern of the writer's temporary files, so that the next run's
 // clean-up of stale temporary files removes what a killed run left.
 std::string stagedName(const std::string& file) {
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter{0};
     const std::string n = std::to_string(counter++);
     return files::joinPath(files::parentFolder(file), "." + files::fileName(file).substr(0, 120) + ".staged" + n + "." +
                                                           std::to_string(::getpid()) + "." + n + "-0.dvtmp~");
 }
 
+// Writes the pages of Html as ParseHTML does, their names beginning with stem, result naming
+// each file as it is written; with pending, each page goes to a staged file recorded there
+// instead of its own name. Throws on failure.
+void writePagesOrThrow(const std::string& Html, const std::string& Target, const std::string& stem,
+                       const std::string& Kind, PendingPages* pending, std::string& result) {
+    if (Html.empty()) return;
+    const std::string folder = files::parentFolder(Target + "x");
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = Html.find(kDelimiter, start);
+        const std::string part = Html.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string mark = findPageMark(part);
+        if (mark.empty()) break;
+        const int number = GetHtmlPageNumber(mark);
+        const std::string file = Target + stem + Kind + std::to_string(number) + ".html";
+        if (!folder.empty() && !files::isInside(file, folder))
+            throw ExportError(files::kBadFileName, "Page file outside the report folder: " + file);
+        errno = 0;
+        const std::string text = part + "\r\n";
+        const std::string staged = pending ? stagedName(file) : std::string();
+        const bool written = pending ? files::writeNewFile(staged, text) : files::writeTextFile(file, text);
+        if (!written) throw ExportError(files::errorNumberOf(errno), files::lastWriteError());
+        if (pending) pending->add(file, staged);
+        result = file;
+        if (end == std::string::npos) break;
+        start = end + std::char_traits<char>::length(kDelimiter);
+    }
+}
+
+// Tells the user why pages could not be written.
+void reportPageFailure(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ExportError& e) {
+        reportFileError(e, "You dont have permission to save the xml in the selected folder.", ui::MsgIcon::Information,
+                        "bXMLSupport.ParseHTML");
+    } catch (const std::exception& e) {
+        HandleError(-1, e.what(), "bXMLSupport.ParseHTML");
+    }
+}
+
 // ParseHTML with its outcome: ok is false when a page could not be written (reported here).
-// With pending, each page goes to a staged file recorded there instead of its own name.
 std::string writePages(const std::string& Html, const std::string& Target, const std::string& Kind, bool& ok,
                        PendingPages* pending = nullptr) {
     std::string result;
     ok = true;
     try {
-        if (Html.empty() || !oReportEngine) return "";
-        const std::string stem = HtmlFileStem(oReportEngine->DatabaseName());
-        const std::string folder = files::parentFolder(Target + "x");
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t end = Html.find(kDelimiter, start);
-            const std::string part = Html.substr(start, end == std::string::npos ? std::string::npos : end - start);
-            const std::string mark = findPageMark(part);
-            if (mark.empty()) break;
-            const int number = GetHtmlPageNumber(mark);
-            const std::string file = Target + stem + Kind + std::to_string(number) + ".html";
-            if (!folder.empty() && !files::isInside(file, folder))
-                throw ExportError(files::kBadFileName, "Page file outside the report folder: " + file);
-            errno = 0;
-            const std::string staged = pending ? stagedName(file) : file;
-            if (!files::writeTextFile(staged, part + "\r\n"))
-                throw ExportError(files::errorNumberOf(errno), files::lastWriteError());
-            if (pending) pending->pages.emplace_back(file, staged);
-            result = file;
-            if (end == std::string::npos) break;
-            start = end + std::char_traits<char>::length(kDelimiter);
-        }
-    } catch (const ExportError& e) {
+        if (oReportEngine)
+            writePagesOrThrow(Html, Target, HtmlFileStem(oReportEngine->DatabaseName()), Kind, pending, result);
+    } catch (...) {
         ok = false;
-        reportFileError(e, "You dont have permission to save the xml in the selected folder.",
-                        ui::MsgIcon::Information, "bXMLSupport.ParseHTML");
-    } catch (const std::exception& e) {
-        ok = false;
-        HandleError(-1, e.what(), "bXMLSupport.ParseHTML");
+        reportPageFailure(std::current_exception());
     }
     return result;
 }
@@ -261,37 +290,114 @@ void removeEarlierPages(const std::string& folder, const std::string& stem, cons
     }
 }
 
+// Transforms that run at once while a report is written, and the number of paged objects
+// that makes a kind worth splitting into one more part.
+unsigned renderThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 3u); }
+constexpr int kObjectsPerPart = 500;
+
+// Makes every page kind of layout, each kind in one transform, or, for a kind with many
+// objects whose sheet takes page-parts, in parts that each make every n-th page; up to
+// renderThreads() transforms at once. Each page is written to a staged file of pending as soon
+// as it is made, so no result holds more than one page. A layout that puts its pages into its
+// output instead (delimited) has them written from there. Returns false after a failure it
+// has reported; indexPage is the last index page written.
+bool renderPages(const xml::Document& intermediate, const std::string& layout, const std::string& folder,
+                 PendingPages& pending, std::string& indexPage) {
+    struct Part {
+        std::string kind, sheet;
+        std::unique_ptr<xml::Stylesheet> style;
+        std::string last;  // the last page written
+        std::exception_ptr failure;
+    };
+    std::deque<Part> parts;  // stable: the sinks hold their part
+    std::atomic<bool> failed{false};
+    const unsigned threads = renderThreads();
+    const std::string stem = HtmlFileStem(oReportEngine->DatabaseName());
+    std::vector<xml::TransformJob> jobs;
+    for (const PageKind& k : kPageKinds) {
+        const std::string sheet = text::replaceAll(layout, ".xsl", k.sheet);
+        // A custom layout may leave out page kinds other than the index.
+        if (std::string(k.kind) != "Index" && !files::fileExists(sheet)) continue;
+        if (!files::fileExists(sheet)) {
+            ui::MsgBox("Please check the xsl that you have clhosen to apply. Try again with the default xsl.",
+                       ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
+            return false;
+        }
+        int count = 1;
+        for (int n = 0; n < count; ++n) {
+            Part& part = parts.emplace_back();
+            part.kind = k.kind;
+            part.sheet = sheet;
+            part.style = std::make_unique<xml::Stylesheet>();
+            if (!part.style->load(sheet)) {
+                cReport::ReportXslFailure(sheet, part.style->error());
+                return false;
+            }
+            if (n == 0 && k.objects && part.style->declaresParam("page-parts"))
+                count = std::clamp(intermediate.count(std::string("DATABASE/") + k.objects) / kObjectsPerPart, 1,
+                                   static_cast<int>(std::max(1u, threads - 1)));
+            xml::TransformJob& job = jobs.emplace_back();
+            job.sheet = part.style.get();
+            job.params = {{"page-documents", xml::kResultDocumentPrefix}};
+            if (count > 1) {
+                job.params["page-part"] = std::to_string(n);
+                job.params["page-parts"] = std::to_string(count);
+            }
+            job.sink = [&part, &failed, &pending, &folder, &stem](const std::string&, std::string&& text) {
+                if (failed) return true;  // a page failed: the rest are not written
+                cReport::WithoutFoNamespace(text);
+                // A document's text ends with a line break that the page in an output has not.
+                if (!text.empty() && text.back() == '\n') text.pop_back();
+                try {
+                    writePagesOrThrow(text, folder, stem, part.kind, &pending, part.last);
+                } catch (...) {
+                    part.failure = std::current_exception();
+                    failed = true;
+                }
+                return true;
+            };
+        }
+    }
+    // The parts of split kinds go to the added threads; the calling thread, which takes jobs
+    // from the back, makes the whole kinds from the index on, where one page holds every object.
+    std::vector<std::size_t> order(jobs.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const bool splitA = jobs[a].params.count("page-parts"), splitB = jobs[b].params.count("page-parts");
+        return splitA != splitB ? splitA : (splitA ? a < b : a > b);
+    });
+    std::vector<xml::TransformJob> ordered;
+    for (std::size_t i : order) ordered.push_back(std::move(jobs[i]));
+    xml::transformConcurrently(intermediate, ordered, threads);
+    for (std::size_t i = 0; i < order.size(); ++i) jobs[order[i]] = std::move(ordered[i]);
+
+    for (std::size_t i = 0; i < jobs.size(); ++i)
+        if (!jobs[i].ok) {
+            cReport::ReportXslFailure(parts[i].sheet, jobs[i].error);
+            return false;
+        }
+    for (const Part& part : parts)
+        if (part.failure) {
+            reportPageFailure(part.failure);
+            return false;
+        }
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        std::string& out = jobs[i].out;
+        cReport::WithoutFoNamespace(out);
+        if (findPageMark(out).empty()) continue;
+        bool ok = true;
+        const std::string file = writePages(out, folder, parts[i].kind, ok, &pending);
+        if (!ok) return false;
+        if (!file.empty()) parts[i].last = file;
+        out.clear();
+    }
+    for (const Part& part : parts)
+        if (part.kind == "Index") indexPage = part.last;
+    return true;
+}
+
 }  // namespace
 
-
-// The pages of one kind, in one transform: each page is written as soon as the style sheet has
-// made it, so no result holds more than one page. A layout that puts its pages into its output
-// instead (delimited) has them written from there. Returns the last file written; ok as for
-// writePages.
-std::string writeKindPages(const std::string& sheet, const std::string& folder, const std::string& kind, bool& ok,
-                           PendingPages* pending) {
-    std::string last;
-    ok = true;
-    const xml::ResultDocumentSink page = [&](const std::string&, std::string&& text) {
-        if (!ok) return true;  // a page failed (reported): the rest are not written
-        // A document's text ends with a line break that the page in an output has not.
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        bool written = true;
-        const std::string file = writePages(text, folder, kind, written, pending);
-        if (!file.empty()) last = file;
-        ok = written;
-        return true;
-    };
-    LastHtmlOutput.clear();
-    // ApplyXSL reports its own failures.
-    if (!oReportEngine->ApplyXSL(sheet, false, &LastHtmlOutput, nullptr,
-                                 {{"page-documents", xml::kResultDocumentPrefix}}, page))
-        throw ExportError(0, "");
-    if (!ok || findPageMark(LastHtmlOutput).empty()) return last;
-    const std::string file = writePages(LastHtmlOutput, folder, kind, ok, pending);
-    LastHtmlOutput.clear();
-    return file.empty() ? last : file;
-}
 
 std::string ParseHTML(const std::string& Html, const std::string& Target, const std::string& Kind) {
     bool ok = true;
@@ -337,26 +443,12 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
         files::removeStaleTempFiles(folder);
 
         const std::string layout = oReportEngine->HTML_CurrentXSL();
-        std::string indexPage;
-        bool failed = false;
         PendingPages pages;
         cReport::FirstStageReuse reuse(*oReportEngine);
-        for (const PageKind& k : kPageKinds) {
-            const std::string sheet = text::replaceAll(layout, ".xsl", k.sheet);
-            const bool index = std::string(k.kind) == "Index";
-            // A custom layout may leave out page kinds other than the index.
-            if (!index && !files::fileExists(sheet)) continue;
-            LastHtmlOutput.clear();
-            if (!files::fileExists(sheet)) {
-                ui::MsgBox("Please check the xsl that you have clhosen to apply. Try again with the default xsl.",
-                           ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
-                throw ExportError(0, "");
-            }
-            bool ok = true;
-            const std::string written = writeKindPages(sheet, folder, k.kind, ok, &pages);
-            if (!ok) failed = true;  // reported; nothing of the report is written
-            if (index) indexPage = written;
-        }
+        const xml::Document* intermediate = oReportEngine->FirstStageDocument();
+        if (!intermediate) throw ExportError(0, "");  // reported
+        std::string indexPage;
+        bool failed = !renderPages(*intermediate, layout, folder, pages, indexPage);
         // Every page was made: the report is written whole, and pages of an earlier report of
         // this database that the new one no longer has are removed.
         std::set<std::string> names;

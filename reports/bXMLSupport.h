@@ -8,9 +8,6 @@
 
 namespace bXMLSupport {
 
-// The last transform output (overwritten by each page kind).
-extern std::string LastHtmlOutput;
-
 // Target names the output folder, or a file inside it when it contains ".html" (the pages
 // then go into that file's folder). MultipleFiles is not used. Returns the path of the last
 // Index page written; "" when the export failed or the Index output held no page.

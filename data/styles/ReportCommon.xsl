@@ -12,7 +12,9 @@
   Catalogue text is always written as text (escaped), never as markup.
   With $page-documents set, each page is written as a document of its own instead, at
   <$page-documents><Kind><n>.html, with the text it would have in the output (no delimiter),
-  so that an export holds one page at a time.
+  so that an export holds one page at a time. With $page-parts greater than 1, a paged kind
+  makes only its pages n where (n - 1) mod $page-parts = $page-part, so that several
+  transforms can make one kind's pages between them.
 -->
 <xsl:stylesheet version="1.0"
                 xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
@@ -24,6 +26,8 @@
   <xsl:strip-space elements="*"/>
 
   <xsl:param name="page-documents" select="''"/>
+  <xsl:param name="page-part" select="0"/>
+  <xsl:param name="page-parts" select="1"/>
 
   <xsl:key name="table" match="/DATABASE/TABLE" use="@Name"/>
   <!-- Objects whose names give the same anchor ("a b", "a_b"): all but the first get a suffix. -->
@@ -298,6 +302,10 @@
     <xsl:param name="pages" select="1"/>
     <xsl:param name="title"/>
     <xsl:param name="content"/>
+    <!-- Content made in place instead of copied from $content: 'objects' ($group's sections),
+         'index', 'diagram' or 'summary'. -->
+    <xsl:param name="content-of" select="''"/>
+    <xsl:param name="group" select="/.."/>
     <xsl:choose>
       <xsl:when test="$page-documents != ''">
         <exsl:document href="{$page-documents}{$kind}{$number}.html" method="html" encoding="UTF-8" indent="no">
@@ -309,6 +317,8 @@
             <xsl:with-param name="pages" select="$pages"/>
             <xsl:with-param name="title" select="$title"/>
             <xsl:with-param name="content" select="$content"/>
+            <xsl:with-param name="content-of" select="$content-of"/>
+            <xsl:with-param name="group" select="$group"/>
           </xsl:call-template>
         </exsl:document>
       </xsl:when>
@@ -319,6 +329,8 @@
           <xsl:with-param name="pages" select="$pages"/>
           <xsl:with-param name="title" select="$title"/>
           <xsl:with-param name="content" select="$content"/>
+          <xsl:with-param name="content-of" select="$content-of"/>
+          <xsl:with-param name="group" select="$group"/>
         </xsl:call-template>
         <xsl:comment>dalv html delimiter</xsl:comment>
         <xsl:text>&#10;</xsl:text>
@@ -333,6 +345,8 @@
     <xsl:param name="pages"/>
     <xsl:param name="title"/>
     <xsl:param name="content"/>
+    <xsl:param name="content-of"/>
+    <xsl:param name="group"/>
     <!-- The pager, above and below the page's objects. -->
     <xsl:variable name="pager">
       <xsl:if test="$pages &gt; 1">
@@ -393,7 +407,15 @@
         <main>
           <h1><xsl:value-of select="$title"/></h1>
           <xsl:copy-of select="$pager"/>
-          <xsl:copy-of select="$content"/>
+          <xsl:choose>
+            <xsl:when test="$content-of = 'objects'">
+              <xsl:call-template name="page-objects"><xsl:with-param name="group" select="$group"/></xsl:call-template>
+            </xsl:when>
+            <xsl:when test="$content-of = 'index'"><xsl:call-template name="index-content"/></xsl:when>
+            <xsl:when test="$content-of = 'diagram'"><xsl:call-template name="diagram-content"/></xsl:when>
+            <xsl:when test="$content-of = 'summary'"><xsl:call-template name="summary-content"/></xsl:when>
+            <xsl:otherwise><xsl:copy-of select="$content"/></xsl:otherwise>
+          </xsl:choose>
           <xsl:copy-of select="$pager"/>
         </main>
         <footer>
@@ -495,7 +517,7 @@
     <xsl:call-template name="page">
       <xsl:with-param name="kind" select="'Index'"/>
       <xsl:with-param name="title" select="'Contents'"/>
-      <xsl:with-param name="content"><xsl:call-template name="index-content"/></xsl:with-param>
+      <xsl:with-param name="content-of" select="'index'"/>
     </xsl:call-template>
   </xsl:template>
 
@@ -675,37 +697,47 @@
     </xsl:variable>
     <xsl:choose>
       <xsl:when test="not($nodes)">
-        <xsl:call-template name="page">
-          <xsl:with-param name="kind" select="$kind"/>
-          <xsl:with-param name="title" select="$title"/>
-          <xsl:with-param name="content"><p class="empty"><xsl:value-of select="$empty"/></p></xsl:with-param>
-        </xsl:call-template>
+        <xsl:if test="$page-part = 0">
+          <xsl:call-template name="page">
+            <xsl:with-param name="kind" select="$kind"/>
+            <xsl:with-param name="title" select="$title"/>
+            <xsl:with-param name="content"><p class="empty"><xsl:value-of select="$empty"/></p></xsl:with-param>
+          </xsl:call-template>
+        </xsl:if>
       </xsl:when>
       <xsl:otherwise>
         <xsl:for-each select="$nodes[(position() - 1) mod $perpage = 0]">
           <xsl:variable name="number" select="position()"/>
           <xsl:variable name="first" select="($number - 1) * $perpage + 1"/>
-          <xsl:call-template name="page">
-            <xsl:with-param name="kind" select="$kind"/>
-            <xsl:with-param name="number" select="$number"/>
-            <xsl:with-param name="pages" select="number($pages)"/>
-            <xsl:with-param name="title" select="$title"/>
-            <xsl:with-param name="content">
-              <xsl:variable name="members">
-                <xsl:for-each select="$paged"><xsl:copy-of select="key('paged-by-page', concat($kind, '|', $number))"/></xsl:for-each>
-              </xsl:variable>
-              <xsl:variable name="ids" select="exsl:node-set($members)/paged/@id"/>
-              <!-- The members numbered in $paged, else (nodes of another kind) the slice. -->
-              <xsl:choose>
-                <xsl:when test="$ids">
-                  <xsl:call-template name="page-objects"><xsl:with-param name="group" select="key('object-by-id', $ids)"/></xsl:call-template>
-                </xsl:when>
-                <xsl:otherwise>
-                  <xsl:call-template name="page-objects"><xsl:with-param name="group" select="$nodes[position() &gt;= $first and position() &lt; $first + $perpage]"/></xsl:call-template>
-                </xsl:otherwise>
-              </xsl:choose>
-            </xsl:with-param>
-          </xsl:call-template>
+          <xsl:if test="($number - 1) mod $page-parts = $page-part">
+            <xsl:variable name="members">
+              <xsl:for-each select="$paged"><xsl:copy-of select="key('paged-by-page', concat($kind, '|', $number))"/></xsl:for-each>
+            </xsl:variable>
+            <xsl:variable name="ids" select="exsl:node-set($members)/paged/@id"/>
+            <!-- The members numbered in $paged, else (nodes of another kind) the slice. -->
+            <xsl:choose>
+              <xsl:when test="$ids">
+                <xsl:call-template name="page">
+                  <xsl:with-param name="kind" select="$kind"/>
+                  <xsl:with-param name="number" select="$number"/>
+                  <xsl:with-param name="pages" select="number($pages)"/>
+                  <xsl:with-param name="title" select="$title"/>
+                  <xsl:with-param name="content-of" select="'objects'"/>
+                  <xsl:with-param name="group" select="key('object-by-id', $ids)"/>
+                </xsl:call-template>
+              </xsl:when>
+              <xsl:otherwise>
+                <xsl:call-template name="page">
+                  <xsl:with-param name="kind" select="$kind"/>
+                  <xsl:with-param name="number" select="$number"/>
+                  <xsl:with-param name="pages" select="number($pages)"/>
+                  <xsl:with-param name="title" select="$title"/>
+                  <xsl:with-param name="content-of" select="'objects'"/>
+                  <xsl:with-param name="group" select="$nodes[position() &gt;= $first and position() &lt; $first + $perpage]"/>
+                </xsl:call-template>
+              </xsl:otherwise>
+            </xsl:choose>
+          </xsl:if>
         </xsl:for-each>
       </xsl:otherwise>
     </xsl:choose>
@@ -1043,7 +1075,7 @@
     <xsl:call-template name="page">
       <xsl:with-param name="kind" select="'Diagram'"/>
       <xsl:with-param name="title" select="'Relationships'"/>
-      <xsl:with-param name="content"><xsl:call-template name="diagram-content"/></xsl:with-param>
+      <xsl:with-param name="content-of" select="'diagram'"/>
     </xsl:call-template>
   </xsl:template>
 
@@ -1101,7 +1133,7 @@
     <xsl:call-template name="page">
       <xsl:with-param name="kind" select="'Summary'"/>
       <xsl:with-param name="title" select="'Summary'"/>
-      <xsl:with-param name="content"><xsl:call-template name="summary-content"/></xsl:with-param>
+      <xsl:with-param name="content-of" select="'summary'"/>
     </xsl:call-template>
   </xsl:template>
 

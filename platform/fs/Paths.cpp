@@ -217,6 +217,24 @@ bool writeTextFile(const std::string& path, std::string_view data, bool privateF
     return true;
 }
 
+bool writeNewFile(const std::string& path, std::string_view data) {
+    lastError.clear();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return fail(errno, "Cannot write " + path);
+    if (!writeAll(fd, data)) {
+        int err = errno;
+        ::close(fd);
+        ::unlink(path.c_str());
+        return fail(err, "Cannot write " + path);
+    }
+    if (::close(fd) != 0) {
+        int err = errno;
+        ::unlink(path.c_str());
+        return fail(err, "Cannot write " + path);
+    }
+    return true;
+}
+
 int removeStaleTempFiles(const std::string& folder) {
     int removed = 0;
     std::error_code ec;

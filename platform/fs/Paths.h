@@ -38,7 +38,10 @@ bool readTextFile(const std::string& path, std::string& out);
 // link is written through to the file it points at; a target that exists and is not a regular
 // file is refused. On failure errno holds the reason and lastWriteError() says it in words.
 bool writeTextFile(const std::string& path, std::string_view data, bool privateFile = false);
-// The reason of this thread's last failed writeTextFile, with the operating system's text.
+// Creates path, which must not exist yet (nor be a link), and writes data into it: for files
+// that take a name of their own only once whole (staged files). Fails as writeTextFile does.
+bool writeNewFile(const std::string& path, std::string_view data);
+// The reason of this thread's last failed writeTextFile or writeNewFile, with the operating system's text.
 const std::string& lastWriteError();
 void clearLastWriteError();
 // The file a write to path lands in: path itself, or the final target when path is a link.

@@ -8,6 +8,7 @@
 #include <libxml/xmlsave.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
+#include <libxslt/imports.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
 #include <libxslt/variables.h>
@@ -18,7 +19,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <atomic>
 #include <mutex>
+#include <thread>
 
 namespace xml {
 namespace {
@@ -42,7 +45,8 @@ struct ErrorScope {
     ErrorScope() : prev(sink) {
         sink = &text;
         xmlSetGenericErrorFunc(nullptr, &ErrorScope::onError);
-        xsltSetGenericErrorFunc(nullptr, &ErrorScope::onError);
+        // libxslt's handler is process-wide: set once, it is only read by concurrent transforms.
+        if (xsltGenericError != &ErrorScope::onError) xsltSetGenericErrorFunc(nullptr, &ErrorScope::onError);
     }
     ~ErrorScope() { sink = prev; }
     static void onError(void*, const char* fmt, ...) {
@@ -494,7 +498,11 @@ int writeResult(void* context, const char* buffer, int len) {
 }
 int closeResult(void* context) {
     std::unique_ptr<OpenResult> result(static_cast<OpenResult*>(context));
-    return resultSink && (*resultSink)(result->href, std::move(result->text)) ? 0 : -1;
+    try {
+        return resultSink && (*resultSink)(result->href, std::move(result->text)) ? 0 : -1;
+    } catch (...) {
+        return -1;  // never through libxml2's frames
+    }
 }
 
 void registerResultOutput() {
@@ -510,28 +518,117 @@ int allowResultWrite(xsltSecurityPrefsPtr, xsltTransformContextPtr, const char* 
     return isResultHref(value) ? 1 : 0;
 }
 
-xmlDocPtr apply(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, ErrorScope&) {
-    xsltTransformContextPtr ctxt = xsltNewTransformContext(ss, doc);
-    if (!ctxt) return nullptr;
-    // A style sheet writes no files of its own: extra documents go only to a result sink.
-    xsltSecurityPrefsPtr sec = xsltNewSecurityPrefs();
-    if (!sec) {
-        xsltFreeTransformContext(ctxt);
-        return nullptr;
+// A transform context with its parameters, made before the transform runs.
+struct Prepared {
+    xsltTransformContextPtr ctxt = nullptr;
+    xsltSecurityPrefsPtr sec = nullptr;
+    Prepared() = default;
+    Prepared(const Prepared&) = delete;
+    Prepared& operator=(const Prepared&) = delete;
+    ~Prepared() {
+        if (ctxt) xsltFreeTransformContext(ctxt);
+        if (sec) xsltFreeSecurityPrefs(sec);
     }
-    xsltSetSecurityPrefs(sec, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
-    xsltSetSecurityPrefs(sec, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
-    xsltSetSecurityPrefs(sec, XSLT_SECPREF_WRITE_NETWORK, allowResultWrite);
-    xsltSetCtxtSecurityPrefs(sec, ctxt);
-    for (const auto& [k, v] : params) xsltQuoteOneUserParam(ctxt, X(k), X(v));
-    xmlDocPtr res = xsltApplyStylesheetUser(ss, doc, nullptr, nullptr, nullptr, ctxt);
-    if (res && ctxt->state != XSLT_STATE_OK) {
+};
+
+std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params) {
+    auto p = std::make_unique<Prepared>();
+    p->ctxt = xsltNewTransformContext(ss, doc);
+    if (!p->ctxt) return nullptr;
+    // A style sheet writes no files of its own: extra documents go only to a result sink.
+    p->sec = xsltNewSecurityPrefs();
+    if (!p->sec) return nullptr;
+    xsltSetSecurityPrefs(p->sec, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
+    xsltSetSecurityPrefs(p->sec, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
+    xsltSetSecurityPrefs(p->sec, XSLT_SECPREF_WRITE_NETWORK, allowResultWrite);
+    xsltSetCtxtSecurityPrefs(p->sec, p->ctxt);
+    for (const auto& [k, v] : params) xsltQuoteOneUserParam(p->ctxt, X(k), X(v));
+    return p;
+}
+
+xmlDocPtr run(xsltStylesheetPtr ss, xmlDocPtr doc, Prepared* p) {
+    if (!p) return nullptr;
+    xmlDocPtr res = xsltApplyStylesheetUser(ss, doc, nullptr, nullptr, nullptr, p->ctxt);
+    if (res && p->ctxt->state != XSLT_STATE_OK) {
         xmlFreeDoc(res);
         res = nullptr;
     }
-    xsltFreeTransformContext(ctxt);
-    xsltFreeSecurityPrefs(sec);
     return res;
+}
+
+// The result as UTF-8 text, saying so whatever encoding the output declares. Frees res.
+bool serialise(xsltStylesheetPtr ss, xmlDocPtr res, std::string& out) {
+    xmlChar* savedEnc = ss->encoding;
+    ss->encoding = xmlStrdup(BAD_CAST "UTF-8");
+    xmlChar* mem = nullptr;
+    int len = 0;
+    int rc = xsltSaveResultToString(&mem, &len, res, ss);
+    xmlFree(ss->encoding);
+    ss->encoding = savedEnc;
+    xmlFreeDoc(res);
+    if (rc != 0) return false;
+    if (mem) {
+        out.assign(reinterpret_cast<const char*>(mem), len);
+        xmlFree(mem);
+    }
+    return true;
+}
+
+// Routes the result documents of the calling thread's transform to sink while it lives.
+struct SinkScope {
+    const ResultDocumentSink* previous;
+    explicit SinkScope(const ResultDocumentSink& sink) : previous(resultSink) {
+        if (sink) registerResultOutput();
+        resultSink = sink ? &sink : nullptr;
+    }
+    ~SinkScope() { resultSink = previous; }
+};
+
+// Runs a prepared transform into text on the calling thread.
+bool runToText(xsltStylesheetPtr ss, xmlDocPtr doc, Prepared* p, const ResultDocumentSink& sink, std::string& out,
+               std::string& error) {
+    ErrorScope es;
+    xmlDocPtr res;
+    {
+        SinkScope scope(sink);
+        res = run(ss, doc, p);
+    }
+    if (!res) {
+        error = es.message("transformation failed");
+        return false;
+    }
+    if (!serialise(ss, res, out)) {
+        error = es.message("cannot serialise the transformation result");
+        return false;
+    }
+    error.clear();
+    return true;
+}
+
+// Whether a transform may write into doc: libxslt removes white-space-only text from its
+// source as it strips spaces, and keeps key() match patterns' bookkeeping in source nodes.
+// Its other marks (element order, flags of keyed nodes, cleared when a transform ends) hold
+// the same values for every transform or are read only by key() match patterns.
+bool hasBlankText(xmlDocPtr doc) {
+    for (xmlNodePtr cur = doc->children; cur;) {
+        if ((cur->type == XML_TEXT_NODE || cur->type == XML_CDATA_SECTION_NODE) && xsltIsBlank(cur->content)) return true;
+        if (cur->children && cur->type == XML_ELEMENT_NODE) {
+            cur = cur->children;
+            continue;
+        }
+        while (cur && !cur->next) {
+            cur = cur->parent;
+            if (cur == reinterpret_cast<xmlNodePtr>(doc)) return false;
+        }
+        if (cur) cur = cur->next;
+    }
+    return false;
+}
+
+bool hasKeyPatterns(xsltStylesheetPtr ss) {
+    for (xsltStylesheetPtr s = ss; s; s = xsltNextImport(s))
+        if (s->keyMatch) return true;
+    return false;
 }
 }  // namespace
 
@@ -546,35 +643,73 @@ bool Stylesheet::transform(const Document& doc, std::string& out, const XsltPara
         error_ = "no style sheet loaded";
         return false;
     }
-    ErrorScope es;
-    if (sink) registerResultOutput();
-    const ResultDocumentSink* previousSink = resultSink;
-    resultSink = sink ? &sink : nullptr;
-    xmlDocPtr res = apply(ss_, doc.raw(), params, es);
-    resultSink = previousSink;
-    if (!res) {
-        error_ = es.message("transformation failed");
-        return false;
+    std::unique_ptr<Prepared> p;
+    {
+        ErrorScope es;
+        p = prepare(ss_, doc.raw(), params);
+        if (!p) {
+            error_ = es.message("transformation failed");
+            return false;
+        }
     }
-    // The text handed back is UTF-8 and says so, whatever encoding the output declares.
-    xmlChar* savedEnc = ss_->encoding;
-    ss_->encoding = xmlStrdup(BAD_CAST "UTF-8");
-    xmlChar* mem = nullptr;
-    int len = 0;
-    int rc = xsltSaveResultToString(&mem, &len, res, ss_);
-    xmlFree(ss_->encoding);
-    ss_->encoding = savedEnc;
-    xmlFreeDoc(res);
-    if (rc != 0) {
-        error_ = es.message("cannot serialise the transformation result");
-        return false;
+    return runToText(ss_, doc.raw(), p.get(), sink, out, error_);
+}
+
+bool Stylesheet::declaresParam(std::string_view name) const {
+    for (xsltStylesheetPtr s = ss_; s; s = xsltNextImport(s))
+        for (xsltStackElemPtr v = s->variables; v; v = v->next)
+            if (v->comp && v->comp->type == XSLT_FUNC_PARAM && v->name && !v->nameURI && S(v->name) == name)
+                return true;
+    return false;
+}
+
+void transformConcurrently(const Document& doc, std::vector<TransformJob>& jobs, unsigned threads) {
+    initOnce();
+    xmlDocPtr d = doc.raw();
+    bool together = threads > 1 && jobs.size() > 1 && d && !hasBlankText(d);
+    for (const TransformJob& j : jobs) together = together && j.sheet && j.sheet->ss_ && !hasKeyPatterns(j.sheet->ss_);
+    if (!together) {
+        for (TransformJob& j : jobs) {
+            j.out.clear();
+            if (!j.sheet) {
+                j.ok = false;
+                j.error = "no style sheet loaded";
+                continue;
+            }
+            j.ok = j.sheet->transform(doc, j.out, j.params, j.sink);
+            j.error = j.ok ? std::string() : j.sheet->error();
+        }
+        return;
     }
-    if (mem) {
-        out.assign(reinterpret_cast<const char*>(mem), len);
-        xmlFree(mem);
+    // Every context is made before any job runs: making one stamps the element order into doc.
+    registerResultOutput();
+    std::vector<std::unique_ptr<Prepared>> prepared(jobs.size());
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        ErrorScope es;
+        jobs[i].out.clear();
+        prepared[i] = prepare(jobs[i].sheet->ss_, d, jobs[i].params);
+        if (!prepared[i]) jobs[i].error = es.message("transformation failed");
     }
-    error_.clear();
-    return true;
+    // Added threads take jobs from the front, the calling thread from the back; each job once.
+    std::mutex taking;
+    std::size_t front = 0, back = jobs.size();
+    auto take = [&](bool fromBack) -> std::size_t {
+        std::lock_guard<std::mutex> lock(taking);
+        if (front == back) return jobs.size();
+        return fromBack ? --back : front++;
+    };
+    auto work = [&](bool fromBack) {
+        for (std::size_t i; (i = take(fromBack)) < jobs.size();) {
+            TransformJob& j = jobs[i];
+            if (prepared[i]) j.ok = runToText(j.sheet->ss_, d, prepared[i].get(), j.sink, j.out, j.error);
+            prepared[i].reset();
+        }
+    };
+    std::vector<std::thread> pool;
+    const std::size_t extra = std::min<std::size_t>(threads, jobs.size()) - 1;
+    for (std::size_t t = 0; t < extra; ++t) pool.emplace_back(work, false);
+    work(true);
+    for (std::thread& t : pool) t.join();
 }
 
 bool Stylesheet::transform(const Document& doc, Document& out, const XsltParams& params) const {
@@ -583,7 +718,8 @@ bool Stylesheet::transform(const Document& doc, Document& out, const XsltParams&
         return false;
     }
     ErrorScope es;
-    xmlDocPtr res = apply(ss_, doc.raw(), params, es);
+    auto p = prepare(ss_, doc.raw(), params);
+    xmlDocPtr res = run(ss_, doc.raw(), p.get());
     if (!res) {
         error_ = es.message("transformation failed");
         return false;

@@ -153,10 +153,31 @@ public:
                    const ResultDocumentSink& sink) const;
     bool transform(const Document& doc, Document& out, const XsltParams& params = {}) const;
 
+    // Whether the style sheet (with what it includes and imports) declares a global xsl:param.
+    bool declaresParam(std::string_view name) const;
+
 private:
+    friend void transformConcurrently(const Document&, std::vector<struct TransformJob>&, unsigned);
     _xsltStylesheet* ss_ = nullptr;
     mutable std::string error_;
 };
+
+// One transform of transformConcurrently: its style sheet (used by no other job), its
+// parameters and result-document sink; on return its text or its error.
+struct TransformJob {
+    const Stylesheet* sheet = nullptr;
+    XsltParams params;
+    ResultDocumentSink sink;
+    std::string out;
+    bool ok = false;
+    std::string error;
+};
+
+// Runs the jobs over doc, up to threads at a time, each in one thread from start to end;
+// returns when every job has ended. doc is not changed while they run. Where libxslt would
+// change doc during a transform (white-space-only text it strips, key patterns), the jobs run
+// one after the other on the calling thread instead.
+void transformConcurrently(const Document& doc, std::vector<TransformJob>& jobs, unsigned threads);
 
 // transformNode: doc through the style sheet file at path, into text. Returns false on failure.
 bool transformFile(const Document& doc, const std::string& xslPath, std::string& out,

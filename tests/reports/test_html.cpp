@@ -335,9 +335,8 @@ TEST_F(HtmlReportTest, ReportIsWrittenWholeAndReplacesOnlyItsOwnEarlierPages) {
 
 // ---------------------------------------------------------------- large reports
 
-// A large report is rendered a part of its pages at a time (994 objects a part at 7 a page);
-// every page is byte for byte the page one run over all objects writes, at the boundaries of
-// the parts too, for a kind that fills its last part exactly and for one that does not.
+// A large report's kinds are made by several transforms at once, each making every n-th page;
+// every page is byte for byte the page one run over all objects writes.
 TEST_F(HtmlReportTest, PagesWrittenOneByOneEqualThoseOfOneOutput) {
     loadStructure("reports/sales_ado.xml");
     xml::Node db = report->oResultXML->selectSingleNode("DATABASE");
