@@ -40,14 +40,15 @@ struct PageKind {
     const char* kind;
     const char* sheet;
     const char* objects;  // the paged objects' element under DATABASE, or null
+    bool listsAll;        // one page listing every object: the longest of the whole kinds
 };
 constexpr PageKind kPageKinds[] = {
-    {"Index", "index.xsl", nullptr},
-    {"Tables", "tables.xsl", "TABLE[not(@PreviewContext)]"},
-    {"Views", "views.xsl", "VIEW"},
-    {"Diagram", "diagram.xsl", nullptr},
-    {"StoredProcedures", "storedprocedures.xsl", "STOREDPROCEDURE"},
-    {"Summary", "summary.xsl", nullptr},
+    {"Index", "index.xsl", nullptr, true},
+    {"Tables", "tables.xsl", "TABLE[not(@PreviewContext)]", false},
+    {"Views", "views.xsl", "VIEW", false},
+    {"Diagram", "diagram.xsl", nullptr, true},
+    {"StoredProcedures", "storedprocedures.xsl", "STOREDPROCEDURE", false},
+    {"Summary", "summary.xsl", nullptr, false},
 };
 
 using ExportError = files::FileError;
@@ -290,8 +291,9 @@ void removeEarlierPages(const std::string& folder, const std::string& stem, cons
     }
 }
 
-// Transforms that run at once while a report is written, and the number of paged objects
-// that makes a kind worth splitting into one more part.
+// Transforms that run at once while a report is written (each holds its own keys and page
+// trees beside the shared first stage: three keep a large report within its memory), and the
+// number of paged objects that makes a kind worth splitting into one more part.
 unsigned renderThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 3u); }
 constexpr int kObjectsPerPart = 500;
 
@@ -308,6 +310,7 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
         std::unique_ptr<xml::Stylesheet> style;
         std::string last;  // the last page written
         std::exception_ptr failure;
+        bool split = false, listsAll = false;
     };
     std::deque<Part> parts;  // stable: the sinks hold their part
     std::atomic<bool> failed{false};
@@ -328,6 +331,7 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
             Part& part = parts.emplace_back();
             part.kind = k.kind;
             part.sheet = sheet;
+            part.listsAll = k.listsAll;
             part.style = std::make_unique<xml::Stylesheet>();
             if (!part.style->load(sheet)) {
                 cReport::ReportXslFailure(sheet, part.style->error());
@@ -340,6 +344,7 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
             job.sheet = part.style.get();
             job.params = {{"page-documents", xml::kResultDocumentPrefix}};
             if (count > 1) {
+                part.split = true;
                 job.params["page-part"] = std::to_string(n);
                 job.params["page-parts"] = std::to_string(count);
             }
@@ -358,14 +363,12 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
             };
         }
     }
-    // The parts of split kinds go to the added threads; the calling thread, which takes jobs
-    // from the back, makes the whole kinds from the index on, where one page holds every object.
+    // The parts of split kinds go first to the added threads; the calling thread, which takes
+    // jobs from the back, makes the kinds whose one page lists every object.
     std::vector<std::size_t> order(jobs.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const bool splitA = jobs[a].params.count("page-parts"), splitB = jobs[b].params.count("page-parts");
-        return splitA != splitB ? splitA : (splitA ? a < b : a > b);
-    });
+    auto rank = [&](std::size_t i) { return parts[i].split ? 0 : parts[i].listsAll ? 2 : 1; };
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return rank(a) < rank(b); });
     std::vector<xml::TransformJob> ordered;
     for (std::size_t i : order) ordered.push_back(std::move(jobs[i]));
     xml::transformConcurrently(intermediate, ordered, threads);
