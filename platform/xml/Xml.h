@@ -174,9 +174,9 @@ struct TransformJob {
 };
 
 // Runs the jobs over doc, up to threads at a time, each in one thread from start to end;
-// returns when every job has ended. doc is not changed while they run. Where libxslt would
-// change doc during a transform (white-space-only text it strips, key patterns), the jobs run
-// one after the other on the calling thread instead.
+// returns when every job has ended. Where libxslt would change doc during a transform
+// (white-space-only text it strips, key match patterns), the jobs run one after the other on
+// the calling thread instead.
 void transformConcurrently(const Document& doc, std::vector<TransformJob>& jobs, unsigned threads);
 
 // transformNode: doc through the style sheet file at path, into text. Returns false on failure.

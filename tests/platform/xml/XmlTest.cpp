@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using xml::Document;
 using xml::xpathLiteral;
 
@@ -174,6 +176,54 @@ TEST(Stylesheet, ResultDocumentsGoToTheSinkOneByOneAndNeverToFiles) {
     EXPECT_FALSE(s.transform(d, out, {{"to", file}}, sink));
     EXPECT_FALSE(s.transform(d, out, {{"to", file}}));
     EXPECT_FALSE(files::fileExists(file + "1.html"));
+}
+
+// Transforms run together over one document: each job's result documents reach its own sink,
+// and each result equals that of the job run alone, also where the document holds white space
+// that style sheets strip from it (those run one after the other).
+TEST(Stylesheet, ConcurrentTransformsKeepTheirOwnResults) {
+    const std::string sheet = R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+        xmlns:exsl="http://exslt.org/common" extension-element-prefixes="exsl">
+      <xsl:strip-space elements="*"/>
+      <xsl:param name="to"/>
+      <xsl:key name="v" match="/R/V" use="@k"/>
+      <xsl:template match="/"><xsl:for-each select="R/V">
+        <exsl:document href="{$to}{position()}" method="text"><xsl:value-of select="concat(., count(key('v', @k)))"/></exsl:document>
+        <xsl:value-of select="generate-id() = generate-id(key('v', @k)[1])"/></xsl:for-each></xsl:template>
+      </xsl:stylesheet>)X";
+    for (const std::string blank : {"", "<V k='x'> </V>"}) {
+        std::string text = "<R>" + blank;
+        for (int i = 0; i < 1500; ++i) text += "<V k='" + std::to_string(i % 7) + "'>v" + std::to_string(i) + "</V>";
+        Document d;
+        ASSERT_TRUE(d.loadXML(text + "</R>"));
+        std::string alone;
+        {
+            xml::Stylesheet s;
+            ASSERT_TRUE(s.loadXML(sheet));
+            Document copy = d.clone();
+            ASSERT_TRUE(s.transform(copy, alone, {{"to", std::string(xml::kResultDocumentPrefix) + "a"}}, [](auto&&, auto&&) { return true; }));
+        }
+        std::vector<xml::Stylesheet> sheets(6);
+        std::vector<std::vector<std::string>> got(sheets.size());
+        std::vector<xml::TransformJob> jobs(sheets.size());
+        for (std::size_t j = 0; j < jobs.size(); ++j) {
+            ASSERT_TRUE(sheets[j].loadXML(sheet));
+            jobs[j].sheet = &sheets[j];
+            jobs[j].params = {{"to", std::string(xml::kResultDocumentPrefix) + std::to_string(j) + "/"}};
+            jobs[j].sink = [&got, j](const std::string& href, std::string&&) {
+                got[j].push_back(href);
+                return true;
+            };
+        }
+        xml::transformConcurrently(d, jobs, 4);
+        for (std::size_t j = 0; j < jobs.size(); ++j) {
+            ASSERT_TRUE(jobs[j].ok) << jobs[j].error;
+            EXPECT_EQ(jobs[j].out, alone) << j;
+            ASSERT_EQ(got[j].size(), blank.empty() ? 1500u : 1501u) << j;
+            const std::string prefix = std::string(xml::kResultDocumentPrefix) + std::to_string(j) + "/";
+            EXPECT_TRUE(std::all_of(got[j].begin(), got[j].end(), [&](const std::string& h) { return h.rfind(prefix, 0) == 0; }));
+        }
+    }
 }
 
 TEST(Document, EntityAmplificationFailsAtOnceNamingTheFile) {
