@@ -146,6 +146,7 @@ void ConnectionImpl::closeHandles() {
     }
     open = false;
     ++generation;
+    catalogueCache = {};
 }
 
 std::string ConnectionImpl::driverSource() const { return driverFile.empty() ? "ODBC driver" : driverFile; }

@@ -50,6 +50,12 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     bool sqlite3 = false;        // the SQLite 3 driver is connected
     unsigned generation = 0;                   // changes on every close
     std::weak_ptr<StatementCursor> streaming;  // statement whose rows are still being fetched
+    // Catalogue rows one query answers for two rowsets (SQLite's keys and index columns of
+    // every table), kept from the first rowset for the second while the schema version holds.
+    struct CatalogueCache {
+        long long schemaVersion = -1;
+        std::vector<std::vector<Value>> keys, statistics;
+    } catalogueCache;
 
     ~ConnectionImpl();
     void closeHandles();

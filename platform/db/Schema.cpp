@@ -37,6 +37,8 @@ public:
     SchemaReader(const std::shared_ptr<ConnectionImpl>& c, const std::vector<Value>& restrictions)
         : c_(c), restrictions_(restrictions) {}
 
+    ConnectionImpl& connection() const { return *c_; }
+
     bool isSqlite() const {
         SQLCHAR buf[64] = {};
         SQLSMALLINT len = 0;
@@ -961,7 +963,31 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
     return out;
 }
 
-std::optional<std::vector<Row>> primaryKeys(SchemaReader& s) { return keysAndStatistics(s, std::nullopt, true).keys; }
+// The keys and statistics of every table. A reader asks for the keys, then for the index
+// rowset, which needs both; each read costs SQLite a name lookup per table and per index,
+// slower the more tables there are. With keep, what is read stays for the next call (while the
+// schema version holds); without, what was kept is handed out and dropped.
+KeysAndStatistics wholeKeysAndStatistics(SchemaReader& s, bool keep) {
+    auto& cache = s.connection().catalogueCache;
+    long long version = -1;
+    const auto rows = s.query("PRAGMA schema_version", {});
+    if (!rows.empty() && !rows[0].empty() && !rows[0][0].isNull()) version = rows[0][0].toInt();
+    KeysAndStatistics both;
+    if (version >= 0 && version == cache.schemaVersion) {
+        both = keep ? KeysAndStatistics{cache.keys, cache.statistics}
+                    : KeysAndStatistics{std::move(cache.keys), std::move(cache.statistics)};
+    } else {
+        both = keysAndStatistics(s, std::nullopt);
+        if (keep && version >= 0) {
+            cache = {version, both.keys, both.statistics};
+            return both;
+        }
+    }
+    if (!keep) cache = {};
+    return both;
+}
+
+std::optional<std::vector<Row>> primaryKeys(SchemaReader& s) { return wholeKeysAndStatistics(s, true).keys; }
 
 // SQLForeignKeys: the foreign keys of every table (in sqlite_master order) or of the tables
 // referring to the restricted one, its name as sqlite_master has it (SQLite matches names
@@ -1153,7 +1179,7 @@ Recordset indexesRowset(SchemaReader& s) {
         if (engine == Bulk::Sqlite) {
             // One query answers both.
             try {
-                auto both = sqlite::keysAndStatistics(s, std::nullopt);
+                auto both = sqlite::wholeKeysAndStatistics(s, false);
                 allIndexes = CatalogueRows(engine, std::move(both.statistics));
                 allKeys = CatalogueRows(engine, std::move(both.keys));
             } catch (const Error&) {

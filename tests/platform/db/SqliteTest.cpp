@@ -267,6 +267,12 @@ TEST_F(SqliteDb, WholeDatabaseRowsetsEqualPerTableRowsets) {
                         fk["DELETE_RULE"].toString() + " " + fk["FK_NAME"].toString());
     EXPECT_EQ(kunde, (std::vector<std::string>{"land>Land's 1 CASCADE/SET NULL fk_kunde", "nr>Nr 2 CASCADE/SET NULL fk_kunde",
                                                "s>Nr 1 NO ACTION/CASCADE ", "t>Land's 2 NO ACTION/CASCADE "}));
+
+    // The whole-database keys read for one rowset serve the next only while the schema holds.
+    conn.openSchema(adSchemaPrimaryKeys);
+    conn.execute("CREATE UNIQUE INDEX ix_late ON bare (b)");
+    const auto names = columnValues(conn.openSchema(adSchemaIndexes), "INDEX_NAME");
+    EXPECT_NE(std::find(names.begin(), names.end(), "ix_late"), names.end());
 }
 
 // Names holding the catalogue's pattern characters are names, not patterns: "%odd" is read
