@@ -139,6 +139,23 @@ bool writeAll(int fd, std::string_view data) {
     return true;
 }
 
+// Writes all of data to fd, open on file (on the disk before it is closed with sync), and
+// closes it; on failure removes file and fails naming shown.
+bool fillAndClose(int fd, const std::string& file, std::string_view data, bool sync, const std::string& shown) {
+    if (!writeAll(fd, data) || (sync && ::fsync(fd) != 0)) {
+        int err = errno;
+        ::close(fd);
+        ::unlink(file.c_str());
+        return fail(err, "Cannot write " + shown);
+    }
+    if (::close(fd) != 0) {
+        int err = errno;
+        ::unlink(file.c_str());
+        return fail(err, "Cannot write " + shown);
+    }
+    return true;
+}
+
 constexpr std::string_view kTempMark = ".dvtmp~";
 
 bool processAlive(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH); }
@@ -198,17 +215,7 @@ bool writeTextFile(const std::string& path, std::string_view data, bool privateF
     if (fd < 0) return fail(EEXIST, "Cannot write " + path);
     if (privateFile) ::fchmod(fd, 0600);
     // Private files (project and structure documents) also reach the disk before the rename.
-    if (!writeAll(fd, data) || (privateFile && ::fsync(fd) != 0)) {
-        int err = errno;
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        return fail(err, "Cannot write " + path);
-    }
-    if (::close(fd) != 0) {
-        int err = errno;
-        ::unlink(tmp.c_str());
-        return fail(err, "Cannot write " + path);
-    }
+    if (!fillAndClose(fd, tmp, data, privateFile, path)) return false;
     if (::rename(tmp.c_str(), target.c_str()) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
@@ -221,18 +228,7 @@ bool writeNewFile(const std::string& path, std::string_view data) {
     lastError.clear();
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return fail(errno, "Cannot write " + path);
-    if (!writeAll(fd, data)) {
-        int err = errno;
-        ::close(fd);
-        ::unlink(path.c_str());
-        return fail(err, "Cannot write " + path);
-    }
-    if (::close(fd) != 0) {
-        int err = errno;
-        ::unlink(path.c_str());
-        return fail(err, "Cannot write " + path);
-    }
-    return true;
+    return fillAndClose(fd, path, data, false, path);
 }
 
 int removeStaleTempFiles(const std::string& folder) {
