@@ -166,27 +166,26 @@ bool cReport::ApplyXSL(const std::string& sXSLFileName, bool bPreview, std::stri
     } release{*this};
     const xml::Document* intermediate = FirstStageDocument(bPreview, sXMLContent);
     if (!intermediate) return false;
-    xml::Stylesheet layout;
-    if (!layout.load(sXSLFileName)) {
-        ReportXslFailure(sXSLFileName, layout.error());
+    try {
+        xml::Stylesheet layout;
+        if (!layout.load(sXSLFileName)) throw std::runtime_error(layout.error());
+        // The output stays as the style sheet serialised it: escaped catalogue text (view
+        // source, defaults, names) is never turned back into markup.
+        xml::ResultDocumentSink sink;
+        if (documents)
+            sink = [&](const std::string& href, std::string&& text) {
+                WithoutFoNamespace(text);
+                return documents(href, std::move(text));
+            };
+        std::string html;
+        if (!layout.transform(*intermediate, html, params, sink)) throw std::runtime_error(layout.error());
+        WithoutFoNamespace(html);
+        if (sHTMLContent) *sHTMLContent = std::move(html);
+        return true;
+    } catch (const std::exception& e) {
+        ReportXslFailure(sXSLFileName, e.what());
         return false;
     }
-    // The output stays as the style sheet serialised it: escaped catalogue text (view
-    // source, defaults, names) is never turned back into markup.
-    xml::ResultDocumentSink sink;
-    if (documents)
-        sink = [&](const std::string& href, std::string&& text) {
-            WithoutFoNamespace(text);
-            return documents(href, std::move(text));
-        };
-    std::string html;
-    if (!layout.transform(*intermediate, html, params, sink)) {
-        ReportXslFailure(sXSLFileName, layout.error());
-        return false;
-    }
-    WithoutFoNamespace(html);
-    if (sHTMLContent) *sHTMLContent = std::move(html);
-    return true;
 }
 
 namespace {

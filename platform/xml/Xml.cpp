@@ -605,10 +605,10 @@ bool runToText(xsltStylesheetPtr ss, xmlDocPtr doc, Prepared* p, const ResultDoc
     return true;
 }
 
-// Whether a transform may write into doc: libxslt removes white-space-only text from its
-// source as it strips spaces, and keeps key() match patterns' bookkeeping in source nodes.
-// Its other marks (element order, flags of keyed nodes, cleared when a transform ends) hold
-// the same values for every transform or are read only by key() match patterns.
+// What keeps transforms from sharing a source: libxslt removes white-space-only text from it
+// as it strips spaces, and key() match patterns read marks it keeps in source nodes. Its other
+// marks (element order, flags of keyed nodes, cleared when a transform ends) hold the same
+// values for every transform or are read only by key() match patterns.
 bool hasBlankText(xmlDocPtr doc) {
     for (xmlNodePtr cur = doc->children; cur;) {
         if ((cur->type == XML_TEXT_NODE || cur->type == XML_CDATA_SECTION_NODE) && xsltIsBlank(cur->content)) return true;
