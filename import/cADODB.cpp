@@ -219,10 +219,9 @@ const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum 
                     if (!named) return;
                     for (; !rs.eof(); rs.moveNext()) {
                         const std::string s = schemaIdx ? rs.field(*schemaIdx).toString() : std::string();
-                        Row row = makeRow(rs);
                         // Some drivers take the schema for a pattern.
                         if (!index.schema.empty() && s != index.schema) continue;
-                        index.byName[objectKey(s, rs.field(*nameIdx).toString())].push_back(std::move(row));
+                        index.byName[objectKey(s, rs.field(*nameIdx).toString())].push_back(makeRow(rs));
                     }
                 });
                 if (named) {
