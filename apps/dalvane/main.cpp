@@ -14,9 +14,17 @@
 #include <QApplication>
 
 #include <cstdlib>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <string>
 
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+    // No fast bins: documents and transforms make and free millions of small nodes, and each
+    // larger allocation then consolidated the fast bins, which cost more than they saved.
+    mallopt(M_MXFAST, 0);
+#endif
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) commandLine += ' ';
