@@ -4,7 +4,9 @@
 # HTML page, the XML report and the text of the Word document.
 #   bench/report_compare.sh [N ...]        (default: 2000 tables)
 # The reference is REFERENCE_APP, a program folder (dalvane beside its styles/), or else the
-# current program with the style sheets of commit BASE (default: main).
+# current program with the style sheets of commit BASE (default: main). ENGINES="sqlite pg"
+# selects the databases (default: sqlite; pg, whose keys are named, uses the server of
+# scripts/dbservers.sh).
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(cd "$HERE/.." && pwd)
@@ -12,6 +14,7 @@ BUILD=${BUILD:-$ROOT/build}
 SIZES=("$@")
 [ ${#SIZES[@]} -gt 0 ] || SIZES=(2000)
 BASE=${BASE:-main}
+ENGINES=${ENGINES:-sqlite}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/dalvcompare-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
@@ -31,12 +34,13 @@ else
 fi
 
 . "$HERE/bench_lib.sh"
+REALHOME=$HOME
 export HOME=$WORK/home XDG_DATA_HOME=$WORK/home/.local/share XDG_CONFIG_HOME=$WORK/home/.config
 unset DISPLAY WAYLAND_DISPLAY
 
-# render <program folder> <database file> <n> <output folder>
+# render <program folder> <connection string> <n> <output folder>
 render() {
-  local app=$1 db=$2 n=$3 out=$4
+  local app=$1 conn=${2//&/&amp;} n=$3 out=$4
   mkdir -p "$out"
   cat > "$out.batch.xml" <<XML
 <?xml version="1.0"?>
@@ -44,7 +48,7 @@ render() {
   <DATABASE>
     <ENGINE>12</ENGINE>
     <DATABASENAME>bench$n</DATABASENAME>
-    <CONNECTIONSTRING>Driver=SQLite3;Database=$db</CONNECTIONSTRING>
+    <CONNECTIONSTRING>${conn//</&lt;}</CONNECTIONSTRING>
     <REPORTS>
       <REPORT Format="HTML" Path="$out/html/"/>
       <REPORT Format="XML" Path="$out/xml/"/>
@@ -61,19 +65,37 @@ XML
 
 status=0
 for n in "${SIZES[@]}"; do
-  db=$WORK/bench_$n.db
-  schema_sql "$n" | sqlite3 -bail "$db"
-  render "$REF" "$db" "$n" "$WORK/ref_$n"
-  render "$BUILD/bin" "$db" "$n" "$WORK/new_$n"
-  pages=$(find "$WORK/new_$n/html" -name '*.html' | wc -l)
-  if diff -r -q "$WORK/ref_$n" "$WORK/new_$n" >"$WORK/diff_$n.txt"; then
-    echo "$n tables: identical ($pages HTML pages, XML report, Word text)"
-  else
-    echo "$n tables: DIFFERENT"
-    head -20 "$WORK/diff_$n.txt"
-    status=1
-  fi
-  [ -z "${KEEP:-}" ] || cp -r "$WORK/ref_$n" "$WORK/new_$n" "$KEEP/"
-  rm -rf "$WORK/ref_$n" "$WORK/new_$n" "$db"
+  schema_sql "$n" > "$WORK/schema_$n.sql"
+  for engine in $ENGINES; do
+    case $engine in
+      sqlite)
+        db=$WORK/bench_$n.db
+        sqlite3 -bail "$db" < "$WORK/schema_$n.sql"
+        conn="Driver=SQLite3;Database=$db"
+        ;;
+      pg)
+        if ! pg_bench_db "$n" "$WORK/schema_$n.sql"; then echo "PostgreSQL $n: no server, skipped"; continue; fi
+        conn=$BENCH_CONN
+        ;;
+    esac
+    ref=$WORK/ref_${engine}_$n new=$WORK/new_${engine}_$n
+    render "$REF" "$conn" "$n" "$ref"
+    render "$BUILD/bin" "$conn" "$n" "$new"
+    pages=$(find "$new/html" -name '*.html' | wc -l)
+    if diff -r -q "$ref" "$new" >"$WORK/diff.txt"; then
+      echo "$engine $n tables: identical ($pages HTML pages, XML report, Word text)"
+    else
+      echo "$engine $n tables: DIFFERENT"
+      head -20 "$WORK/diff.txt"
+      status=1
+    fi
+    [ -z "${KEEP:-}" ] || cp -r "$ref" "$new" "$KEEP/"
+    rm -rf "$ref" "$new"
+    case $engine in
+      sqlite) rm -f "$db" ;;
+      pg) pg_drop_bench_db "$n" ;;
+    esac
+  done
+  rm -f "$WORK/schema_$n.sql"
 done
 exit $status
