@@ -9,9 +9,11 @@
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 
+#include <algorithm>
 #include <exception>
 #include <map>
 #include <set>
+#include <thread>
 #include <vector>
 
 using namespace report_support;
@@ -115,6 +117,20 @@ void cReport::WithoutFoNamespace(std::string& text) {
     if (text.find(foNamespace) != std::string::npos) text = replaceAll(text, foNamespace, "");
 }
 
+namespace {
+// Transforms that make a large structure's first stage between them, each a slice of its
+// objects: one for each kObjectsPerStagePart objects, at most one for each processor, and no
+// more than kStageParts (each also reads the whole structure for its keys).
+constexpr int kObjectsPerStagePart = 1000;
+constexpr int kStageParts = 4;
+
+unsigned firstStageParts(const xml::Document& source, const xml::Stylesheet& style) {
+    if (!style.declaresParam("stage-parts")) return 1;
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return static_cast<unsigned>(std::clamp(source.count("DATABASE/*") / kObjectsPerStagePart, 1, std::min(cores, kStageParts)));
+}
+}  // namespace
+
 const xml::Document* cReport::FirstStageDocument(bool bPreview, std::string* sXMLContent) {
     // Every failure names the style sheet and says why.
     const std::string sheet = reportXmlSheet();
@@ -141,7 +157,9 @@ const xml::Document* cReport::FirstStageDocument(bool bPreview, std::string* sXM
             } else {
                 // The result tree itself, without its text: settled as that text would read back,
                 // where the source in CDATA sections keeps no carriage return.
-                if (!style.transform(*source, stage->document)) throw std::runtime_error(style.error());
+                if (!style.transformInParts(*source, stage->document, firstStageParts(*source, style), "stage-part",
+                                            "stage-parts"))
+                    throw std::runtime_error(style.error());
                 for (xml::Node script : stage->document.selectNodes("//SQLSCRIPT[contains(., '\r')]"))
                     script.setText(replaceAll(script.text(), "\r", "\n"));
             }

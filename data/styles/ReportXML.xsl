@@ -10,11 +10,17 @@
   - DAO names (Column_Name, Data_Type, Precision, Foreign_Key_Column) and ADO names
     (Related_Column, DATE_CREATED, CreatedOn) are given the common names beside their own.
   - Connection options (DBOPTIONS: they hold logins) and diagram settings are not carried.
+  With $stage-parts greater than 1, the output holds only slice $stage-part (from 0) of the
+  database's objects, report options with the last slice, so that several transforms can make
+  the output between them.
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
   <xsl:output method="xml" version="1.0" encoding="UTF-8" indent="yes"
               cdata-section-elements="SQLSCRIPT"/>
   <xsl:strip-space elements="*"/>
+
+  <xsl:param name="stage-part" select="0"/>
+  <xsl:param name="stage-parts" select="1"/>
 
   <xsl:key name="table" match="/DATABASE/TABLE" use="@Name"/>
   <xsl:key name="fk-by-table" match="/DATABASE/TABLE/FOREIGNKEY" use="@Foreign_Key_Table"/>
@@ -53,8 +59,13 @@
       <xsl:if test="not(@Database_Engine) and DBOPTIONS/MOREINFO/SERVER/@Caption">
         <xsl:attribute name="Database_Engine"><xsl:value-of select="DBOPTIONS/MOREINFO/SERVER/@Caption"/></xsl:attribute>
       </xsl:if>
-      <xsl:apply-templates select="*[not(self::REPORTOPTIONS)][not(@Report = '0')]"/>
-      <xsl:apply-templates select="REPORTOPTIONS"/>
+      <xsl:variable name="objects" select="*[not(self::REPORTOPTIONS)][not(@Report = '0')]"/>
+      <xsl:variable name="from" select="floor(count($objects) * $stage-part div $stage-parts)"/>
+      <xsl:variable name="to" select="floor(count($objects) * ($stage-part + 1) div $stage-parts)"/>
+      <xsl:apply-templates select="$objects[position() &gt; $from and position() &lt;= $to]"/>
+      <xsl:if test="$stage-part = $stage-parts - 1">
+        <xsl:apply-templates select="REPORTOPTIONS"/>
+      </xsl:if>
     </DATABASE>
   </xsl:template>
 

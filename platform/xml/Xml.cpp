@@ -16,8 +16,10 @@
 #include <libxslt/xsltutils.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <atomic>
 #include <mutex>
@@ -531,9 +533,21 @@ struct Prepared {
     }
 };
 
-std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params) {
+// A transform context over doc. Making one stamps doc's element order into its elements, a
+// walk of the whole document that libxslt leaves out only while its debugger is on; ordered
+// says a context made just before, with doc unchanged since, has stamped it. (Contexts are
+// made only while no transform runs, so none sees the debugger's status change.)
+std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, bool ordered = false) {
     auto p = std::make_unique<Prepared>();
-    p->ctxt = xsltNewTransformContext(ss, doc);
+    if (ordered) {
+        const int status = xsltGetDebuggerStatus();
+        xsltSetDebuggerStatus(XSLT_DEBUG_INIT);
+        p->ctxt = xsltNewTransformContext(ss, doc);
+        xsltSetDebuggerStatus(status);
+        if (p->ctxt) p->ctxt->debugStatus = status;
+    } else {
+        p->ctxt = xsltNewTransformContext(ss, doc);
+    }
     if (!p->ctxt) return nullptr;
     // A style sheet writes no files of its own: extra documents go only to a result sink.
     p->sec = xsltNewSecurityPrefs();
@@ -630,6 +644,130 @@ bool hasKeyPatterns(xsltStylesheetPtr ss) {
         if (s->keyMatch) return true;
     return false;
 }
+
+// Runs job(0) to job(count - 1), each once, on up to threads threads: the added threads take
+// jobs from the front, the calling thread from the back.
+void runJobs(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& job) {
+    std::mutex taking;
+    std::size_t front = 0, back = count;
+    auto take = [&](bool fromBack) -> std::size_t {
+        std::lock_guard<std::mutex> lock(taking);
+        if (front == back) return count;
+        return fromBack ? --back : front++;
+    };
+    auto work = [&](bool fromBack) {
+        for (std::size_t i; (i = take(fromBack)) < count;) job(i);
+    };
+    std::vector<std::thread> pool;
+    const std::size_t extra = std::min<std::size_t>(std::max(1u, threads), std::max<std::size_t>(count, 1)) - 1;
+    for (std::size_t t = 0; t < extra; ++t) pool.emplace_back(work, false);
+    work(true);
+    for (std::thread& t : pool) t.join();
+}
+
+// Calls visit on node and on every node below it (attributes not included), in document order.
+template <typename Visit>
+bool everyNode(xmlNodePtr top, Visit visit) {
+    for (xmlNodePtr cur = top; cur;) {
+        if (!visit(cur)) return false;
+        if (cur->children && cur->type == XML_ELEMENT_NODE) {
+            cur = cur->children;
+            continue;
+        }
+        while (cur != top && !cur->next) cur = cur->parent;
+        cur = cur == top ? nullptr : cur->next;
+    }
+    return true;
+}
+
+// Whether what lies under the root element of a result can move into another result: no
+// namespaces (their declarations would stay behind), no entity references and no DTD.
+bool joinable(xmlDocPtr res) {
+    xmlNodePtr root = xmlDocGetRootElement(res);
+    if (!root || !res->dict || res->intSubset || res->extSubset) return false;
+    return everyNode(root, [](xmlNodePtr n) {
+        switch (n->type) {
+            case XML_ELEMENT_NODE:
+                if (n->ns || n->nsDef) return false;
+                for (xmlAttrPtr a = n->properties; a; a = a->next) {
+                    if (a->ns) return false;
+                    for (xmlNodePtr t = a->children; t; t = t->next)
+                        if (t->type != XML_TEXT_NODE) return false;
+                }
+                return true;
+            case XML_TEXT_NODE:
+            case XML_CDATA_SECTION_NODE:
+            case XML_COMMENT_NODE:
+            case XML_PI_NODE:
+                return true;
+            default:
+                return false;
+        }
+    });
+}
+
+// Moves nodes of one result document into another. A result's names (and texts copied from
+// the style sheet) may be kept by the dictionary of its own transform, which goes with that
+// document: such strings are looked up in the dictionary of the document they move to.
+class ResultMover {
+public:
+    ResultMover(xmlDocPtr from, xmlDocPtr to) : from_(from->dict), to_(to) {}
+
+    // Unlinks every child of from's root element and appends it to to's root element.
+    void moveRootChildren(xmlDocPtr from) {
+        xmlNodePtr target = xmlDocGetRootElement(to_);
+        for (xmlNodePtr child = xmlDocGetRootElement(from)->children; child;) {
+            xmlNodePtr next = child->next;
+            xmlUnlinkNode(child);
+            everyNode(child, [this](xmlNodePtr n) {
+                adopt(n);
+                if (n->type == XML_ELEMENT_NODE)
+                    for (xmlAttrPtr a = n->properties; a; a = a->next) {
+                        a->doc = to_;
+                        a->name = moved(a->name);
+                        for (xmlNodePtr t = a->children; t; t = t->next) adopt(t);
+                    }
+                return true;
+            });
+            // Appended as it stands: text is not merged with a neighbour.
+            child->parent = target;
+            child->prev = target->last;
+            if (target->last)
+                target->last->next = child;
+            else
+                target->children = child;
+            target->last = child;
+            child = next;
+        }
+    }
+
+private:
+    void adopt(xmlNodePtr n) {
+        n->doc = to_;
+        n->name = moved(n->name);
+        // An element's content holds its place in document order, not text.
+        if (n->type != XML_ELEMENT_NODE) n->content = const_cast<xmlChar*>(moved(n->content));
+    }
+    const xmlChar* moved(const xmlChar* s) {
+        if (!s) return s;
+        Slot& slot = cache_[(reinterpret_cast<std::uintptr_t>(s) >> 4) & (cache_.size() - 1)];
+        if (slot.from == s) return slot.to;
+        const xmlChar* m = s;
+        if (xmlDictOwns(from_, s) == 1 && xmlDictOwns(to_->dict, s) != 1) {
+            m = xmlDictLookup(to_->dict, s, -1);
+            if (!m) throw std::bad_alloc();
+        }
+        slot = {s, m};
+        return m;
+    }
+    struct Slot {
+        const xmlChar* from = nullptr;
+        const xmlChar* to = nullptr;
+    };
+    xmlDictPtr from_;
+    xmlDocPtr to_;
+    std::array<Slot, 256> cache_{};
+};
 }  // namespace
 
 bool Stylesheet::transform(const Document& doc, std::string& out, const XsltParams& params) const {
@@ -687,29 +825,61 @@ void transformConcurrently(const Document& doc, std::vector<TransformJob>& jobs,
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         ErrorScope es;
         jobs[i].out.clear();
-        prepared[i] = prepare(jobs[i].sheet->ss_, d, jobs[i].params);
+        prepared[i] = prepare(jobs[i].sheet->ss_, d, jobs[i].params, i > 0);
         if (!prepared[i]) jobs[i].error = es.message("transformation failed");
     }
-    // Added threads take jobs from the front, the calling thread from the back; each job once.
-    std::mutex taking;
-    std::size_t front = 0, back = jobs.size();
-    auto take = [&](bool fromBack) -> std::size_t {
-        std::lock_guard<std::mutex> lock(taking);
-        if (front == back) return jobs.size();
-        return fromBack ? --back : front++;
-    };
-    auto work = [&](bool fromBack) {
-        for (std::size_t i; (i = take(fromBack)) < jobs.size();) {
-            TransformJob& j = jobs[i];
-            if (prepared[i]) j.ok = runToText(j.sheet->ss_, d, prepared[i].get(), j.sink, j.out, j.error);
-            prepared[i].reset();
+    runJobs(jobs.size(), threads, [&](std::size_t i) {
+        TransformJob& j = jobs[i];
+        if (prepared[i]) j.ok = runToText(j.sheet->ss_, d, prepared[i].get(), j.sink, j.out, j.error);
+        prepared[i].reset();
+    });
+}
+
+bool Stylesheet::transformInParts(const Document& doc, Document& out, unsigned parts, const std::string& partParam,
+                                  const std::string& partsParam) const {
+    xmlDocPtr d = doc.raw();
+    if (parts < 2 || !ss_ || !d || hasBlankText(d) || hasKeyPatterns(ss_)) return transform(doc, out);
+    initOnce();
+    struct Part {
+        std::unique_ptr<Prepared> prepared;
+        xmlDocPtr result = nullptr;
+        bool joinable = false;
+        std::string error;
+        ~Part() {
+            if (result) xmlFreeDoc(result);
         }
     };
-    std::vector<std::thread> pool;
-    const std::size_t extra = std::min<std::size_t>(threads, jobs.size()) - 1;
-    for (std::size_t t = 0; t < extra; ++t) pool.emplace_back(work, false);
-    work(true);
-    for (std::thread& t : pool) t.join();
+    std::vector<Part> slices(parts);
+    // Every context is made before any part runs: making one stamps the element order into doc.
+    for (unsigned i = 0; i < parts; ++i) {
+        ErrorScope es;
+        slices[i].prepared =
+            prepare(ss_, d, {{partParam, std::to_string(i)}, {partsParam, std::to_string(parts)}}, i > 0);
+        if (!slices[i].prepared) slices[i].error = es.message("transformation failed");
+    }
+    runJobs(parts, parts, [&](std::size_t i) {
+        Part& part = slices[i];
+        if (!part.prepared) return;
+        ErrorScope es;
+        part.result = run(ss_, d, part.prepared.get());
+        if (!part.result)
+            part.error = es.message("transformation failed");
+        else
+            part.joinable = joinable(part.result);
+        part.prepared.reset();
+    });
+    for (const Part& part : slices)
+        if (!part.result) {
+            error_ = part.error;
+            return false;
+        }
+    for (const Part& part : slices)
+        if (!part.joinable) return transform(doc, out);
+    for (unsigned i = 1; i < parts; ++i) ResultMover(slices[i].result, slices[0].result).moveRootChildren(slices[i].result);
+    out.adopt(slices[0].result);
+    slices[0].result = nullptr;
+    error_.clear();
+    return true;
 }
 
 bool Stylesheet::transform(const Document& doc, Document& out, const XsltParams& params) const {

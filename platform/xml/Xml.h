@@ -152,6 +152,13 @@ public:
     bool transform(const Document& doc, std::string& out, const XsltParams& params,
                    const ResultDocumentSink& sink) const;
     bool transform(const Document& doc, Document& out, const XsltParams& params = {}) const;
+    // The result of transforms that run at once, one for each of parts slices: part n is given
+    // partParam = n and partsParam = parts, and makes its slice of the root element's children;
+    // the slices are joined in order under the first part's root element. Where transforms
+    // cannot share doc (see transformConcurrently), or with fewer than two parts, one transform
+    // without either parameter.
+    bool transformInParts(const Document& doc, Document& out, unsigned parts, const std::string& partParam,
+                          const std::string& partsParam) const;
 
     // Whether the style sheet (with what it includes and imports) declares a global xsl:param.
     bool declaresParam(std::string_view name) const;

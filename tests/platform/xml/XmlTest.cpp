@@ -226,6 +226,43 @@ TEST(Stylesheet, ConcurrentTransformsKeepTheirOwnResults) {
     }
 }
 
+// Parts made at once and joined give the one transform's document: names the sheet never
+// mentions (kept by each part's own dictionary) survive their part's document, and a result
+// with namespaces, which cannot be joined, is made whole instead.
+TEST(Stylesheet, PartsJoinIntoTheWholeResult) {
+    const std::string sheet = R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+      <xsl:param name="part" select="0"/>
+      <xsl:param name="parts" select="1"/>
+      <xsl:template match="/R">
+        <xsl:variable name="n" select="count(*)"/>
+        <OUT at="{$part}"><xsl:copy-of select="@*"/>
+          <xsl:for-each select="*[position() &gt; floor($n * $part div $parts) and position() &lt;= floor($n * ($part + 1) div $parts)]">
+            <xsl:copy><xsl:copy-of select="@*"/><xsl:attribute name="{concat('made_', name())}">x</xsl:attribute>
+              <xsl:text>t</xsl:text><xsl:comment>c</xsl:comment><xsl:value-of select="@only_here"/></xsl:copy>
+          </xsl:for-each>
+          <xsl:if test="$part = $parts - 1"><LAST/></xsl:if>
+        </OUT>
+      </xsl:template>
+    </xsl:stylesheet>)X";
+    for (const std::string ns : {"", " xmlns:q='urn:q' q:a='1'"}) {
+        std::string text = "<R k='v'>";
+        for (int i = 0; i < 900; ++i)
+            text += "<E" + std::to_string(i % 5) + " only_here='" + std::to_string(i) + "' z" + std::to_string(i % 11) +
+                    "=''" + (i == 450 ? ns : std::string()) + "/>";
+        Document d;
+        ASSERT_TRUE(d.loadXML(text + "</R>"));
+        xml::Stylesheet s;
+        ASSERT_TRUE(s.loadXML(sheet));
+        Document whole, joined;
+        ASSERT_TRUE(s.transform(d, whole));
+        ASSERT_TRUE(s.transformInParts(d, joined, 4, "part", "parts")) << s.error();
+        EXPECT_EQ(joined.xml(), whole.xml());
+        // The joined document stands on its own: it is edited and copied after the parts are gone.
+        joined.documentElement().appendElement("ADDED").setAttribute("z3", "y");
+        EXPECT_EQ(joined.clone().count("/OUT/*[@made_E1]"), 180);
+    }
+}
+
 TEST(Document, EntityAmplificationFailsAtOnceNamingTheFile) {
     testsupport::TempDir dir;
     std::string entities = "<!ENTITY e0 \"lollollollollollollollollollol\">\n";
