@@ -29,6 +29,21 @@ namespace xml {
 namespace {
 
 const xmlChar* X(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
+
+// Text of up to kInlineText bytes is kept in its text node itself, where libxml2's compact
+// parsing keeps it (the properties and nsDef fields, which a text node does not use); libxml2
+// frees, copies and edits such text like any other. A large structure has hundreds of
+// thousands of short attribute values, each otherwise an allocation of its own.
+constexpr std::size_t kInlineText = 2 * sizeof(void*) - 1;
+
+bool isInline(xmlNodePtr t) { return t->content == reinterpret_cast<xmlChar*>(&t->properties); }
+
+void storeInline(xmlNodePtr t, const xmlChar* text, std::size_t len) {
+    xmlChar* in = reinterpret_cast<xmlChar*>(&t->properties);
+    std::memmove(in, text, len);
+    in[len] = 0;
+    t->content = in;
+}
 std::string S(const xmlChar* s) { return s ? std::string(reinterpret_cast<const char*>(s)) : std::string(); }
 
 void initOnce() {
@@ -188,7 +203,17 @@ void Node::setAttribute(std::string_view name, std::string_view value) {
     std::string nm(name), v = visibleText(value);
     // An empty value is an attribute without a text node: the same to every reader and
     // writer, and a large structure has hundreds of thousands of them.
-    xmlSetProp(n_, X(nm), v.empty() ? nullptr : X(v));
+    xmlAttrPtr a = xmlSetProp(n_, X(nm), v.empty() || v.size() <= kInlineText ? nullptr : X(v));
+    if (!a || v.empty() || v.size() > kInlineText) return;
+    if (xmlIsID(n_->doc, n_, a) == 1) {
+        xmlSetProp(n_, X(nm), X(v));  // registered as an ID with its value
+        return;
+    }
+    xmlNodePtr t = xmlNewDocText(n_->doc, nullptr);
+    if (!t) throw std::bad_alloc();
+    storeInline(t, X(v), v.size());
+    t->parent = reinterpret_cast<xmlNodePtr>(a);
+    a->children = a->last = t;
 }
 
 void Node::removeAttribute(std::string_view name) {
@@ -746,7 +771,7 @@ private:
         n->doc = to_;
         n->name = moved(n->name);
         // An element's content holds its place in document order, not text.
-        if (n->type != XML_ELEMENT_NODE) n->content = const_cast<xmlChar*>(moved(n->content));
+        if (n->type != XML_ELEMENT_NODE && !isInline(n)) n->content = const_cast<xmlChar*>(moved(n->content));
     }
     const xmlChar* moved(const xmlChar* s) {
         if (!s) return s;

@@ -85,6 +85,28 @@ TEST(Document, AttributesAndTextRoundTripSpecialCharacters) {
     EXPECT_EQ(back.selectSingleNode("DATABASE/TABLE/SQLSCRIPT").text(), "select * from x where a < 1 ]]> b");
     EXPECT_EQ(back.selectSingleNode("DATABASE/NOTE").text(), "a & b < c");
     EXPECT_EQ(back.count("DATABASE/TABLE[@Scale = '' and @Default = '']"), 1);
+
+    // Short values are kept in their text node: they read, change, copy and transform like others.
+    const std::string fifteen = "123456789012345", sixteen = fifteen + "6";
+    t.setAttribute("Type", "INTEGER");
+    t.setAttribute("Len", fifteen);
+    t.setAttribute("Long", sixteen);
+    t.setAttribute("Type", "a much longer type name than fits");
+    t.setAttribute("Type", "Ü");
+    t.setAttribute("Long", "x");
+    Document copy = d.clone();
+    t.removeAttribute("Len");
+    const xml::Node c = copy.selectSingleNode("DATABASE/TABLE");
+    EXPECT_EQ(c.attribute("Type"), "Ü");
+    EXPECT_EQ(c.attribute("Len"), fifteen);
+    EXPECT_EQ(copy.count("DATABASE/TABLE[@Long = 'x' and string-length(@Len) = 15]"), 1);
+    xml::Stylesheet sheet;
+    ASSERT_TRUE(sheet.loadXML(R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+        <xsl:template match="/"><R><xsl:copy-of select="DATABASE/TABLE/@*"/><xsl:value-of select="DATABASE/TABLE/@Type"/></R></xsl:template>
+        </xsl:stylesheet>)"));
+    std::string out;
+    ASSERT_TRUE(sheet.transform(copy, out));
+    EXPECT_NE(out.find(R"(Type="&#xDC;" Len="123456789012345" Long="x">Ü</R>)"), std::string::npos) << out;
 }
 
 TEST(Document, SaveIsAtomicAndLoadable) {
