@@ -292,9 +292,9 @@ void removeEarlierPages(const std::string& folder, const std::string& stem, cons
 }
 
 // Transforms that run at once while a report is written (each holds its own keys and page
-// trees beside the shared first stage: three keep a large report within its memory), and the
+// trees beside the shared first stage: four keep a large report within its memory), and the
 // number of paged objects that makes a kind worth splitting into one more part.
-unsigned renderThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 3u); }
+unsigned renderThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 4u); }
 constexpr int kObjectsPerPart = 500;
 
 // Makes every page kind of layout, each kind in one transform, or, for a kind with many
@@ -311,6 +311,7 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
         std::string last;  // the last page written
         std::exception_ptr failure;
         bool split = false, listsAll = false;
+        int objects = 0;  // paged objects of the kind
     };
     std::deque<Part> parts;  // stable: the sinks hold their part
     std::atomic<bool> failed{false};
@@ -327,18 +328,20 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
             return false;
         }
         int count = 1;
+        const int objects = k.objects ? intermediate.count(std::string("DATABASE/") + k.objects) : 0;
         for (int n = 0; n < count; ++n) {
             Part& part = parts.emplace_back();
             part.kind = k.kind;
             part.sheet = sheet;
             part.listsAll = k.listsAll;
+            part.objects = objects;
             part.style = std::make_unique<xml::Stylesheet>();
             if (!part.style->load(sheet)) {
                 cReport::ReportXslFailure(sheet, part.style->error());
                 return false;
             }
             if (n == 0 && k.objects && part.style->declaresParam("page-parts"))
-                count = std::clamp(intermediate.count(std::string("DATABASE/") + k.objects) / kObjectsPerPart, 1,
+                count = std::clamp(objects / kObjectsPerPart, 1,
                                    static_cast<int>(std::max(1u, threads - 1)));
             xml::TransformJob& job = jobs.emplace_back();
             job.sheet = part.style.get();
@@ -364,10 +367,13 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
         }
     }
     // The parts of split kinds go first to the added threads; the calling thread, which takes
-    // jobs from the back, makes the kinds whose one page lists every object.
+    // jobs from the back, makes the kinds whose one page lists every object, then the other
+    // kinds from the one with most objects down, while the added threads end with the smallest.
     std::vector<std::size_t> order(jobs.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    auto rank = [&](std::size_t i) { return parts[i].split ? 0 : parts[i].listsAll ? 2 : 1; };
+    auto rank = [&](std::size_t i) {
+        return std::pair(parts[i].split ? 0 : parts[i].listsAll ? 2 : 1, parts[i].split ? 0 : parts[i].objects);
+    };
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return rank(a) < rank(b); });
     std::vector<xml::TransformJob> ordered;
     for (std::size_t i : order) ordered.push_back(std::move(jobs[i]));
