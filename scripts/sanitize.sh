@@ -15,7 +15,7 @@ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 ASAN_OPTIONS=detect_leaks=0 cmake --build "$BUILD_DIR" -j"$JOBS"
 # Leaks inside the system's graphics and font libraries are not ours.
 supp="$BUILD_DIR/lsan.supp"
-printf '%s\n' 'leak:libfontconfig' 'leak:libdbus' 'leak:libQt6Gui' 'leak:libglib' 'leak:libodbc' >"$supp"
+printf '%s\n' 'leak:libfontconfig' 'leak:libdbus' 'leak:libQt6Gui' 'leak:libglib' 'leak:libodbc' 'leak:psqlodbcw' >"$supp"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:strict_string_checks=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/$supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
