@@ -29,6 +29,7 @@ namespace xml {
 namespace {
 
 const xmlChar* X(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
+std::string S(const xmlChar* s) { return s ? std::string(reinterpret_cast<const char*>(s)) : std::string(); }
 
 // Text of up to kInlineText bytes is kept in its text node itself, where libxml2's compact
 // parsing keeps it (the properties and nsDef fields, which a text node does not use); libxml2
@@ -44,7 +45,6 @@ void storeInline(xmlNodePtr t, const xmlChar* text, std::size_t len) {
     in[len] = 0;
     t->content = in;
 }
-std::string S(const xmlChar* s) { return s ? std::string(reinterpret_cast<const char*>(s)) : std::string(); }
 
 void initOnce() {
     static std::once_flag once;
@@ -560,8 +560,8 @@ struct Prepared {
 
 // A transform context over doc. Making one stamps doc's element order into its elements, a
 // walk of the whole document that libxslt leaves out only while its debugger is on; ordered
-// says a context made just before, with doc unchanged since, has stamped it. (Contexts are
-// made only while no transform runs, so none sees the debugger's status change.)
+// says a context made before, with doc unchanged since, has stamped it. (Contexts are made
+// only while no transform runs, so none sees the debugger's status change.)
 std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, bool ordered = false) {
     auto p = std::make_unique<Prepared>();
     if (ordered) {
@@ -847,11 +847,13 @@ void transformConcurrently(const Document& doc, std::vector<TransformJob>& jobs,
     // Every context is made before any job runs: making one stamps the element order into doc.
     registerResultOutput();
     std::vector<std::unique_ptr<Prepared>> prepared(jobs.size());
+    bool stamped = false;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         ErrorScope es;
         jobs[i].out.clear();
-        prepared[i] = prepare(jobs[i].sheet->ss_, d, jobs[i].params, i > 0);
+        prepared[i] = prepare(jobs[i].sheet->ss_, d, jobs[i].params, stamped);
         if (!prepared[i]) jobs[i].error = es.message("transformation failed");
+        stamped = stamped || prepared[i];
     }
     runJobs(jobs.size(), threads, [&](std::size_t i) {
         TransformJob& j = jobs[i];
@@ -876,11 +878,13 @@ bool Stylesheet::transformInParts(const Document& doc, Document& out, unsigned p
     };
     std::vector<Part> slices(parts);
     // Every context is made before any part runs: making one stamps the element order into doc.
+    bool stamped = false;
     for (unsigned i = 0; i < parts; ++i) {
         ErrorScope es;
         slices[i].prepared =
-            prepare(ss_, d, {{partParam, std::to_string(i)}, {partsParam, std::to_string(parts)}}, i > 0);
+            prepare(ss_, d, {{partParam, std::to_string(i)}, {partsParam, std::to_string(parts)}}, stamped);
         if (!slices[i].prepared) slices[i].error = es.message("transformation failed");
+        stamped = stamped || slices[i].prepared;
     }
     runJobs(parts, parts, [&](std::size_t i) {
         Part& part = slices[i];
