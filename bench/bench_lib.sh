@@ -35,6 +35,9 @@ pg_bench_db() {
   export PGPASSWORD='dalv;pw=1}' PGHOST=127.0.0.1 PGPORT=$port PGUSER=dalvane
   psql -q -d postgres -c "SET client_min_messages = warning" -c "DROP DATABASE IF EXISTS dalvbench_$n" -c "CREATE DATABASE dalvbench_$n" >/dev/null
   psql -q -v ON_ERROR_STOP=1 -d "dalvbench_$n" -f "$schema" >/dev/null
+  # The new catalogue is written out before anything is timed on it.
+  psql -q -d "dalvbench_$n" -c "CHECKPOINT" >/dev/null 2>&1 || true
+  sync
   BENCH_CONN=${DALV_TEST_PG/Database=postgres/Database=dalvbench_$n}
 }
 
