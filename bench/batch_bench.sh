@@ -80,20 +80,9 @@ XML
 for n in "${SIZES[@]}"; do
   schema_sql "$n" > "$WORK/schema_$n.sql"
   for engine in $ENGINES; do
-    case $engine in
-      sqlite)
-        dbfile=$WORK/bench_$n.db
-        sqlite3 -bail "$dbfile" < "$WORK/schema_$n.sql"
-        sync  # the database just written is not flushed while the first run is timed
-        run sqlite "$n" "Driver=SQLite3;Database=$dbfile"
-        rm -f "$dbfile"
-        ;;
-      pg)
-        if ! pg_bench_db "$n" "$WORK/schema_$n.sql"; then echo "PostgreSQL $n: no server, skipped"; continue; fi
-        run pg "$n" "$BENCH_CONN"
-        pg_drop_bench_db "$n"
-        ;;
-    esac
+    if ! bench_db "$engine" "$n" "$WORK/schema_$n.sql" "$WORK"; then echo "$engine $n: no server, skipped"; continue; fi
+    run "$engine" "$n" "$BENCH_CONN"
+    bench_db_drop "$engine" "$n" "$WORK"
   done
   rm -f "$WORK/schema_$n.sql"
 done

@@ -45,3 +45,26 @@ pg_bench_db() {
 pg_drop_bench_db() {
   psql -q -d postgres -c "DROP DATABASE IF EXISTS dalvbench_$1" >/dev/null
 }
+
+# bench_db ENGINE N SCHEMA_FILE FOLDER: makes the database of ENGINE (sqlite, in FOLDER, or pg)
+# from SCHEMA_FILE, written out before anything is timed on it, and sets BENCH_CONN to its
+# connection string. Returns 1 when there is no server.
+bench_db() {
+  case $1 in
+    sqlite)
+      rm -f "$4/bench_$2.db"
+      sqlite3 -bail "$4/bench_$2.db" < "$3"
+      sync
+      BENCH_CONN="Driver=SQLite3;Database=$4/bench_$2.db"
+      ;;
+    pg) pg_bench_db "$2" "$3" ;;
+  esac
+}
+
+# bench_db_drop ENGINE N FOLDER: removes what bench_db made.
+bench_db_drop() {
+  case $1 in
+    sqlite) rm -f "$3/bench_$2.db" ;;
+    pg) pg_drop_bench_db "$2" ;;
+  esac
+}

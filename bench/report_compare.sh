@@ -67,17 +67,8 @@ status=0
 for n in "${SIZES[@]}"; do
   schema_sql "$n" > "$WORK/schema_$n.sql"
   for engine in $ENGINES; do
-    case $engine in
-      sqlite)
-        db=$WORK/bench_$n.db
-        sqlite3 -bail "$db" < "$WORK/schema_$n.sql"
-        conn="Driver=SQLite3;Database=$db"
-        ;;
-      pg)
-        if ! pg_bench_db "$n" "$WORK/schema_$n.sql"; then echo "PostgreSQL $n: no server, skipped"; continue; fi
-        conn=$BENCH_CONN
-        ;;
-    esac
+    if ! bench_db "$engine" "$n" "$WORK/schema_$n.sql" "$WORK"; then echo "$engine $n: no server, skipped"; continue; fi
+    conn=$BENCH_CONN
     ref=$WORK/ref_${engine}_$n new=$WORK/new_${engine}_$n
     render "$REF" "$conn" "$n" "$ref"
     render "$BUILD/bin" "$conn" "$n" "$new"
@@ -91,10 +82,7 @@ for n in "${SIZES[@]}"; do
     fi
     [ -z "${KEEP:-}" ] || cp -r "$ref" "$new" "$KEEP/"
     rm -rf "$ref" "$new"
-    case $engine in
-      sqlite) rm -f "$db" ;;
-      pg) pg_drop_bench_db "$n" ;;
-    esac
+    bench_db_drop "$engine" "$n" "$WORK"
   done
   rm -f "$WORK/schema_$n.sql"
 done
