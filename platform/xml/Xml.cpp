@@ -644,23 +644,31 @@ bool runToText(xsltStylesheetPtr ss, xmlDocPtr doc, Prepared* p, const ResultDoc
     return true;
 }
 
+// Calls visit on node and on every node below it (attributes not included), in document order.
+template <typename Visit>
+bool everyNode(xmlNodePtr top, Visit visit) {
+    for (xmlNodePtr cur = top; cur;) {
+        if (!visit(cur)) return false;
+        if (cur->children && cur->type == XML_ELEMENT_NODE) {
+            cur = cur->children;
+            continue;
+        }
+        while (cur != top && !cur->next) cur = cur->parent;
+        cur = cur == top ? nullptr : cur->next;
+    }
+    return true;
+}
+
 // What keeps transforms from sharing a source: libxslt removes white-space-only text from it
 // as it strips spaces, and key() match patterns read marks it keeps in source nodes. Its other
 // marks (element order, flags of keyed nodes, cleared when a transform ends) hold the same
 // values for every transform or are read only by key() match patterns.
 bool hasBlankText(xmlDocPtr doc) {
-    for (xmlNodePtr cur = doc->children; cur;) {
-        if ((cur->type == XML_TEXT_NODE || cur->type == XML_CDATA_SECTION_NODE) && xsltIsBlank(cur->content)) return true;
-        if (cur->children && cur->type == XML_ELEMENT_NODE) {
-            cur = cur->children;
-            continue;
-        }
-        while (cur && !cur->next) {
-            cur = cur->parent;
-            if (cur == reinterpret_cast<xmlNodePtr>(doc)) return false;
-        }
-        if (cur) cur = cur->next;
-    }
+    for (xmlNodePtr top = doc->children; top; top = top->next)
+        if (!everyNode(top, [](xmlNodePtr n) {
+                return !((n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) && xsltIsBlank(n->content));
+            }))
+            return true;
     return false;
 }
 
@@ -688,21 +696,6 @@ void runJobs(std::size_t count, unsigned threads, const std::function<void(std::
     for (std::size_t t = 0; t < extra; ++t) pool.emplace_back(work, false);
     work(true);
     for (std::thread& t : pool) t.join();
-}
-
-// Calls visit on node and on every node below it (attributes not included), in document order.
-template <typename Visit>
-bool everyNode(xmlNodePtr top, Visit visit) {
-    for (xmlNodePtr cur = top; cur;) {
-        if (!visit(cur)) return false;
-        if (cur->children && cur->type == XML_ELEMENT_NODE) {
-            cur = cur->children;
-            continue;
-        }
-        while (cur != top && !cur->next) cur = cur->parent;
-        cur = cur == top ? nullptr : cur->next;
-    }
-    return true;
 }
 
 // Whether what lies under the root element of a result can move into another result: no
