@@ -297,6 +297,15 @@ void removeEarlierPages(const std::string& folder, const std::string& stem, cons
 unsigned renderThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 4u); }
 constexpr int kObjectsPerPart = 500;
 
+// The parts a kind of `objects` paged objects out of `paged` is made in. Each part pays for
+// keys and variables over the whole document, so only a kind with a large share of the
+// objects is split: a small kind in a large report stays whole.
+int pagePartCount(int objects, int paged, unsigned threads) {
+    const int limit = static_cast<int>(std::max(1u, threads - 1));
+    const int byShare = paged > 0 ? static_cast<int>(static_cast<long long>(objects) * threads / paged) : 0;
+    return std::clamp(std::min(objects / kObjectsPerPart, byShare), 1, limit);
+}
+
 // Makes every page kind of layout, each kind in one transform, or, for a kind with many
 // objects whose sheet takes page-parts, in parts that each make every n-th page; up to
 // renderThreads() transforms at once. Each page is written to a staged file of pending as soon
@@ -318,7 +327,12 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
     const unsigned threads = renderThreads();
     const std::string stem = HtmlFileStem(oReportEngine->DatabaseName());
     std::vector<xml::TransformJob> jobs;
-    for (const PageKind& k : kPageKinds) {
+    int objectsOf[std::size(kPageKinds)] = {}, paged = 0;
+    for (std::size_t i = 0; i < std::size(kPageKinds); ++i)
+        if (kPageKinds[i].objects)
+            paged += objectsOf[i] = intermediate.count(std::string("DATABASE/") + kPageKinds[i].objects);
+    for (std::size_t i = 0; i < std::size(kPageKinds); ++i) {
+        const PageKind& k = kPageKinds[i];
         const std::string sheet = text::replaceAll(layout, ".xsl", k.sheet);
         // A custom layout may leave out page kinds other than the index.
         if (std::string(k.kind) != "Index" && !files::fileExists(sheet)) continue;
@@ -328,7 +342,7 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
             return false;
         }
         int count = 1;
-        const int objects = k.objects ? intermediate.count(std::string("DATABASE/") + k.objects) : 0;
+        const int objects = objectsOf[i];
         for (int n = 0; n < count; ++n) {
             Part& part = parts.emplace_back();
             part.kind = k.kind;
@@ -341,8 +355,7 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
                 return false;
             }
             if (n == 0 && k.objects && part.style->declaresParam("page-parts"))
-                count = std::clamp(objects / kObjectsPerPart, 1,
-                                   static_cast<int>(std::max(1u, threads - 1)));
+                count = pagePartCount(objects, paged, threads);
             xml::TransformJob& job = jobs.emplace_back();
             job.sheet = part.style.get();
             job.params = {{"page-documents", xml::kResultDocumentPrefix}};
