@@ -401,7 +401,7 @@ void Document::setFooter(std::string text, bool topBorder, bool pageNumbers) {
     footer_ = Footer{std::move(text), topBorder, pageNumbers};
 }
 
-std::string Document::documentXml() const {
+void Document::writeDocumentXml(const std::function<void(std::string_view)>& put) const {
     // Headings the table of contents lists get bookmarks for its page references.
     std::map<std::string, int> tocLevels;
     for (const Block& b : body_)
@@ -421,42 +421,48 @@ std::string Document::documentXml() const {
         entries.push_back({text.substr(a, z - a + 1), it->second, bookmarks[i]});
     }
 
-    std::string out = std::string(kXmlDecl) + "<w:document" + rootNamespaces() + "><w:body>";
+    put(std::string(kXmlDecl) + "<w:document" + rootNamespaces() + "><w:body>");
     bool lastWasParagraph = false;
     bool lastWasTable = false;
     for (size_t i = 0; i < body_.size(); ++i) {
         const Block& b = body_[i];
         if (auto* p = std::get_if<Paragraph>(&b)) {
-            out += paragraphXml(*p, bookmarks[i], static_cast<int>(i));
+            put(paragraphXml(*p, bookmarks[i], static_cast<int>(i)));
             lastWasParagraph = true;
             lastWasTable = false;
         } else if (auto* t = std::get_if<Table>(&b)) {
             std::string x = tableXml(*t);
             if (x.empty()) continue;
-            if (lastWasTable) out += "<w:p/>";  // neighbouring tables would otherwise merge
-            out += x;
+            if (lastWasTable) put("<w:p/>");  // neighbouring tables would otherwise merge
+            put(x);
             lastWasParagraph = false;
             lastWasTable = true;
         } else if (auto* toc = std::get_if<TableOfContents>(&b)) {
-            out += tocXml(*toc, entries);
+            put(tocXml(*toc, entries));
             lastWasParagraph = true;
             lastWasTable = false;
         } else if (auto* f = std::get_if<Fragment>(&b)) {
             if (f->xml.empty()) continue;
-            out += f->xml;
+            put(f->xml);
             lastWasParagraph = f->xml.rfind("<w:p", f->xml.rfind('<')) != std::string::npos &&
                                f->xml.size() >= 6 && f->xml.compare(f->xml.size() - 6, 6, "</w:p>") == 0;
             lastWasTable = !lastWasParagraph;
         }
     }
-    if (!lastWasParagraph) out += "<w:p/>";  // the body ends with a paragraph
-    out += "<w:sectPr>";
+    if (!lastWasParagraph) put("<w:p/>");  // the body ends with a paragraph
+    std::string out = "<w:sectPr>";
     if (header_) out += "<w:headerReference w:type=\"default\" r:id=\"rIdHeader\"/>";
     if (footer_) out += "<w:footerReference w:type=\"default\" r:id=\"rIdFooter\"/>";
     out += "<w:pgSz w:w=\"" + std::to_string(kPageWidth) + "\" w:h=\"" + std::to_string(kPageHeight) +
            "\"/><w:pgMar w:top=\"" + std::to_string(kMargin) + "\" w:right=\"" + std::to_string(kMargin) +
            "\" w:bottom=\"" + std::to_string(kMargin) + "\" w:left=\"" + std::to_string(kMargin) +
            "\" w:header=\"708\" w:footer=\"708\" w:gutter=\"0\"/></w:sectPr></w:body></w:document>";
+    put(out);
+}
+
+std::string Document::documentXml() const {
+    std::string out;
+    writeDocumentXml([&out](std::string_view text) { out += text; });
     return out;
 }
 
@@ -530,7 +536,8 @@ bool Document::save(const std::string& path) {
     entries.push_back({"_rels/.rels", packageRels()});
     entries.push_back({"docProps/core.xml", coreProps(title_)});
     entries.push_back({"docProps/app.xml", appProps()});
-    entries.push_back({"word/document.xml", documentXml()});
+    // The document text is deflated as it is made, never held whole.
+    entries.push_back({"word/document.xml", [this](const ZipWriteText& put) { writeDocumentXml(put); }});
     entries.push_back({"word/_rels/document.xml.rels", documentRels(header, footer)});
     entries.push_back({"word/styles.xml", stylesXml()});
     entries.push_back({"word/settings.xml", settingsXml()});

@@ -4,8 +4,10 @@
 // opened, and the body of another .docx inserted as a block.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -87,8 +89,9 @@ public:
     // Marks every field to be refreshed when a word processor opens the document.
     void setUpdateFieldsOnOpen(bool on) { updateFields_ = on; }
 
-    // The parts as they will be stored.
+    // The parts as they will be stored; the document's text also piece by piece.
     std::string documentXml() const;
+    void writeDocumentXml(const std::function<void(std::string_view)>& put) const;
     std::string stylesXml() const;
     std::string settingsXml() const;
     std::string headerXml() const;

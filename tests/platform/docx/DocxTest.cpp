@@ -78,6 +78,28 @@ TEST(DocxPackage, HoldsEveryPartWithItsContentTypeAndRelationship) {
     EXPECT_EQ(body.count("//*[local-name()='footerReference']"), 1);
 }
 
+TEST(DocxPackage, StreamedPartReadsBackWhole) {
+    TempDir dir;
+    docx::Document doc = sample();
+    ASSERT_TRUE(doc.save(dir.file("a.docx"))) << doc.error();
+    EXPECT_EQ(part(dir.file("a.docx"), "word/document.xml"), doc.documentXml());
+
+    // Small pieces around one larger than the compressor's buffer: the stored size and checksum
+    // must cover every byte, or reading it back fails.
+    std::string expected;
+    const std::string big(200000, 'x');
+    auto write = [&](const docx::ZipWriteText& put) {
+        for (int i = 0; i < 5000; ++i) put("<p n=\"" + std::to_string(i) + "\"/>");
+        put(big);
+        put("");
+        put("<end/>");
+    };
+    write([&](std::string_view t) { expected += t; });
+    ASSERT_TRUE(docx::writeZip(dir.file("s.zip"), {{"before.txt", std::string("one")}, {"big.xml", write}}));
+    EXPECT_EQ(part(dir.file("s.zip"), "big.xml"), expected);
+    EXPECT_EQ(part(dir.file("s.zip"), "before.txt"), "one");
+}
+
 TEST(DocxPackage, SaveFailureIsReportedAndLeavesNoFile) {
     TempDir dir;
     docx::Document doc = sample();
