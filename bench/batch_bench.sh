@@ -4,9 +4,9 @@
 # the one before.
 #   bench/batch_bench.sh [N ...]        (default: 2000 4000 8000 16000 tables)
 # FORMATS="HTML XML WORD" selects the reports (default: all three); ENGINES="sqlite pg" the
-# databases (default: sqlite; pg uses the server of scripts/dbservers.sh). REPEAT=n times each
-# report n times and keeps the shortest time (this machine's run-to-run noise is 10-15%) and the
-# largest peak. The schema is the one
+# databases (default: sqlite; pg uses the server of scripts/dbservers.sh). REPEAT=n runs every
+# report n times, in rounds over all sizes, and keeps the shortest time (this machine's
+# run-to-run noise is 10-15%) and the largest peak. The schema is the one
 # of bench/bench_lib.sh. BUILD points at the build folder (default build/); DALVANE at another
 # program to time (the build is then left alone).
 set -euo pipefail
@@ -38,11 +38,10 @@ unset DISPLAY WAYLAND_DISPLAY
 
 declare -A SECONDS_OF PEAK_OF  # "engine format size" -> seconds, MB
 
-# run <engine> <size> <connection string>: one batch run per format.
+# run <engine> <size> <connection string> <round>: one batch run per format.
 run() {
-  local engine=$1 n=$2 conn=$3 format batch out status wall peak secs files r
+  local engine=$1 n=$2 conn=$3 r=$4 format batch out status wall peak secs files
   for format in $FORMATS; do
-  for ((r = 1; r <= REPEAT; r++)); do
     batch=$WORK/batch_${engine}_${format}_$n.xml
     out=$WORK/report_${engine}_${format}_${n}_$r
     rm -rf "$out"
@@ -77,17 +76,30 @@ XML
     # Reports stay until the end: ext4 finds inodes slowly just after thousands of files are
     # deleted, and a run right after such a deletion would measure that instead.
   done
-  done
 }
 
+# Every database is made first; each round then runs every size once. This machine has slow
+# spells that last a minute or more, so repeats of one size in a row would share one.
+declare -A CONN_OF  # "engine size" -> connection string
 for n in "${SIZES[@]}"; do
   schema_sql "$n" > "$WORK/schema_$n.sql"
   for engine in $ENGINES; do
     if ! bench_db "$engine" "$n" "$WORK/schema_$n.sql" "$WORK"; then echo "$engine $n: no server, skipped"; continue; fi
-    run "$engine" "$n" "$BENCH_CONN"
-    bench_db_drop "$engine" "$n" "$WORK"
+    CONN_OF["$engine $n"]=$BENCH_CONN
   done
   rm -f "$WORK/schema_$n.sql"
+done
+for ((round = 1; round <= REPEAT; round++)); do
+  for n in "${SIZES[@]}"; do
+    for engine in $ENGINES; do
+      [ -z "${CONN_OF["$engine $n"]:-}" ] || run "$engine" "$n" "${CONN_OF["$engine $n"]}" "$round"
+    done
+  done
+done
+for n in "${SIZES[@]}"; do
+  for engine in $ENGINES; do
+    [ -z "${CONN_OF["$engine $n"]:-}" ] || bench_db_drop "$engine" "$n" "$WORK"
+  done
 done
 
 echo
