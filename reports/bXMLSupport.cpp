@@ -379,13 +379,13 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
             };
         }
     }
-    // The parts of split kinds go first to the added threads; the calling thread, which takes
-    // jobs from the back, makes the kinds whose one page lists every object, then the other
-    // kinds from the one with most objects down, while the added threads end with the smallest.
+    // The parts of split kinds go first to the added threads, then the other kinds from the one
+    // with most objects down; the calling thread, which takes jobs from the back, makes the
+    // kinds whose one page lists every object, then the smallest kinds.
     std::vector<std::size_t> order(jobs.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     auto rank = [&](std::size_t i) {
-        return std::pair(parts[i].split ? 0 : parts[i].listsAll ? 2 : 1, parts[i].split ? 0 : parts[i].objects);
+        return std::pair(parts[i].split ? 0 : parts[i].listsAll ? 2 : 1, parts[i].split ? 0 : -parts[i].objects);
     };
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return rank(a) < rank(b); });
     std::vector<xml::TransformJob> ordered;
