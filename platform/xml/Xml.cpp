@@ -585,6 +585,19 @@ std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const Xsl
     return p;
 }
 
+// One of several contexts over doc made in turn before any of them runs: once one is made,
+// doc's element order is stamped and the later ones skip that walk. error says why one failed.
+std::unique_ptr<Prepared> prepareInTurn(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, bool& stamped,
+                                        std::string& error) {
+    ErrorScope es;
+    auto p = prepare(ss, doc, params, stamped);
+    if (p)
+        stamped = true;
+    else
+        error = es.message("transformation failed");
+    return p;
+}
+
 xmlDocPtr run(xsltStylesheetPtr ss, xmlDocPtr doc, Prepared* p) {
     if (!p) return nullptr;
     xmlDocPtr res = xsltApplyStylesheetUser(ss, doc, nullptr, nullptr, nullptr, p->ctxt);
@@ -842,11 +855,8 @@ void transformConcurrently(const Document& doc, std::vector<TransformJob>& jobs,
     std::vector<std::unique_ptr<Prepared>> prepared(jobs.size());
     bool stamped = false;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
-        ErrorScope es;
         jobs[i].out.clear();
-        prepared[i] = prepare(jobs[i].sheet->ss_, d, jobs[i].params, stamped);
-        if (!prepared[i]) jobs[i].error = es.message("transformation failed");
-        stamped = stamped || prepared[i];
+        prepared[i] = prepareInTurn(jobs[i].sheet->ss_, d, jobs[i].params, stamped, jobs[i].error);
     }
     runJobs(jobs.size(), threads, [&](std::size_t i) {
         TransformJob& j = jobs[i];
@@ -872,13 +882,9 @@ bool Stylesheet::transformInParts(const Document& doc, Document& out, unsigned p
     std::vector<Part> slices(parts);
     // Every context is made before any part runs: making one stamps the element order into doc.
     bool stamped = false;
-    for (unsigned i = 0; i < parts; ++i) {
-        ErrorScope es;
-        slices[i].prepared =
-            prepare(ss_, d, {{partParam, std::to_string(i)}, {partsParam, std::to_string(parts)}}, stamped);
-        if (!slices[i].prepared) slices[i].error = es.message("transformation failed");
-        stamped = stamped || slices[i].prepared;
-    }
+    for (unsigned i = 0; i < parts; ++i)
+        slices[i].prepared = prepareInTurn(ss_, d, {{partParam, std::to_string(i)}, {partsParam, std::to_string(parts)}},
+                                           stamped, slices[i].error);
     runJobs(parts, parts, [&](std::size_t i) {
         Part& part = slices[i];
         if (!part.prepared) return;
