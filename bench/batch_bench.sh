@@ -6,7 +6,7 @@
 # FORMATS="HTML XML WORD" selects the reports (default: all three); ENGINES="sqlite pg" the
 # databases (default: sqlite; pg uses the server of scripts/dbservers.sh). REPEAT=n runs every
 # report n times, in rounds over all sizes, and keeps the shortest time (this machine's
-# run-to-run noise is 10-15%) and the largest peak. The schema is the one
+# run-to-run noise is 10-25%) and the largest peak. The schema is the one
 # of bench/bench_lib.sh. BUILD points at the build folder (default build/); DALVANE at another
 # program to time (the build is then left alone).
 set -euo pipefail
