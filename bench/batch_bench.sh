@@ -40,12 +40,11 @@ declare -A SECONDS_OF PEAK_OF  # "engine format size" -> seconds, MB
 
 # run <engine> <size> <connection string> <round>: one batch run per format.
 run() {
-  local engine=$1 n=$2 conn=$3 r=$4 format batch out status wall peak secs files
+  local engine=$1 n=$2 conn=${3//&/&amp;} r=$4 format batch out status wall peak secs files
   for format in $FORMATS; do
     batch=$WORK/batch_${engine}_${format}_$n.xml
     out=$WORK/report_${engine}_${format}_${n}_$r
     rm -rf "$out"
-    conn=${conn//&/&amp;}
     cat > "$batch" <<XML
 <?xml version="1.0"?>
 <DALVIMPORT>
