@@ -4,7 +4,7 @@ set -euo pipefail
 PKGS=(
   build-essential cmake pkg-config ninja-build
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libqt6svg6 qt6-qpa-plugins libgl-dev
-  libxml2-dev libxslt1-dev
+  libxml2-dev libxslt1-dev libmimalloc-dev
   unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql odbc-mariadb tdsodbc
   libssl-dev libcurl4-openssl-dev libzip-dev libjpeg-dev
   libmdb3 libmdbsql3 mdbtools mdbtools-dev odbc-mdbtools
