@@ -292,9 +292,9 @@ void removeEarlierPages(const std::string& folder, const std::string& stem, cons
 }
 
 // Transforms that run at once while a report is written (each holds its own keys and page
-// trees beside the shared first stage: four keep a large report within its memory), and the
+// trees beside the shared first stage: five keep a large report within its memory), and the
 // number of paged objects that makes a kind worth splitting into one more part.
-unsigned renderThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 4u); }
+unsigned renderThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 5u); }
 constexpr int kObjectsPerPart = 500;
 
 // The parts a kind of `objects` paged objects out of `paged` is made in. Each part pays for
