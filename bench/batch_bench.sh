@@ -8,7 +8,10 @@
 # report n times, in rounds over all sizes, and keeps the shortest time (this machine's
 # run-to-run noise is 10-25%) and the largest peak. The schema is the one
 # of bench/bench_lib.sh. BUILD points at the build folder (default build/); DALVANE at another
-# program to time (the build is then left alone).
+# program to time (the build is then left alone). Reports are written under OUTDIR, by default a
+# memory file system (/dev/shm) where there is one: on an ext4 file system without a journal,
+# creating files is slow for up to six minutes after thousands were deleted anywhere nearby (new
+# inodes skip the recently deleted ones), and an HTML run would time that instead of the program.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(cd "$HERE/.." && pwd)
@@ -19,7 +22,10 @@ FORMATS=${FORMATS:-"HTML XML WORD"}
 ENGINES=${ENGINES:-sqlite}
 REPEAT=${REPEAT:-1}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/dalvbatchbench-XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
+OUTDIR=${OUTDIR:-}
+[ -n "$OUTDIR" ] || { [ -d /dev/shm ] && [ -w /dev/shm ] && OUTDIR=/dev/shm; } || OUTDIR=$WORK
+REPORTS=$(mktemp -d "$OUTDIR/dalvbatchreports-XXXXXX")
+trap 'rm -rf "$WORK" "$REPORTS"' EXIT
 [ -x /usr/bin/time ] || { echo "/usr/bin/time is needed (package time)" >&2; exit 1; }
 
 if [ -z "${DALVANE:-}" ]; then
@@ -43,7 +49,7 @@ run() {
   local engine=$1 n=$2 conn=${3//&/&amp;} r=$4 format batch out status wall peak secs files
   for format in $FORMATS; do
     batch=$WORK/batch_${engine}_${format}_$n.xml
-    out=$WORK/report_${engine}_${format}_${n}_$r
+    out=$REPORTS/report_${engine}_${format}_${n}_$r
     rm -rf "$out"
     cat > "$batch" <<XML
 <?xml version="1.0"?>
