@@ -10,11 +10,13 @@ namespace db {
 
 namespace {
 
+// Field names are matched without regard to ASCII case, inline: readers look fields up by name
+// for every row of catalogues of many thousand rows.
 bool iequals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
+        if (a[i] != b[i] && lower(a[i]) != lower(b[i])) return false;
     return true;
 }
 
