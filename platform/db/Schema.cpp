@@ -1335,7 +1335,7 @@ Recordset foreignKeysRowset(SchemaReader& s) {
 
 // INFORMATION_SCHEMA query with equality restrictions on the given columns.
 std::vector<Row> infoSchema(SchemaReader& s, const std::string& select, const std::vector<std::string>& restrictColumns,
-                            std::vector<Restriction> values, int defaultSchemaColumn = -1) {
+                            std::vector<Restriction> values, int defaultSchemaColumn = -1, const char* order = "") {
     if (defaultSchemaColumn >= 0 && !values[defaultSchemaColumn] && s.isMySql()) {
         std::string db = s.currentCatalog();
         if (!db.empty()) values[defaultSchemaColumn] = db;
@@ -1348,7 +1348,7 @@ std::vector<Row> infoSchema(SchemaReader& s, const std::string& select, const st
         sql += restrictColumns[i] + " = ?";
         params.push_back(*values[i]);
     }
-    return s.query(sql, params);
+    return s.query(sql + order, params);
 }
 
 Recordset checkConstraintsRowset(SchemaReader& s) {
@@ -1483,7 +1483,8 @@ Recordset viewColumnUsageRowset(SchemaReader& s) {
                            {"COLUMN_NAME", adtype::VarWChar}, {"COLUMN_GUID", adtype::GUID},
                            {"COLUMN_PROPID", adtype::UnsignedInt}});
     // PostgreSQL leaves materialized views out of VIEW_COLUMN_USAGE: their columns come from the
-    // rewrite rule's dependencies, as the view's do.
+    // rewrite rule's dependencies, as the view's do. Its rows come in the order of the plan, which
+    // changes with the server's statistics: they are sorted, so that a report reads the same.
     const char* const pgUsage =
         "SELECT * FROM (SELECT view_catalog::text, view_schema::text, view_name::text, table_catalog::text, "
         "table_schema::text, table_name::text, column_name::text FROM information_schema.view_column_usage "
@@ -1501,7 +1502,8 @@ Recordset viewColumnUsageRowset(SchemaReader& s) {
                            s.isPostgres() ? pgUsage
                                           : "SELECT VIEW_CATALOG, VIEW_SCHEMA, VIEW_NAME, TABLE_CATALOG, TABLE_SCHEMA, "
                                             "TABLE_NAME, COLUMN_NAME FROM INFORMATION_SCHEMA.VIEW_COLUMN_USAGE",
-                           {"VIEW_CATALOG", "VIEW_SCHEMA", "VIEW_NAME"}, {s.r(0), s.r(1), s.r(2)});
+                           {"VIEW_CATALOG", "VIEW_SCHEMA", "VIEW_NAME"}, {s.r(0), s.r(1), s.r(2)}, -1,
+                           s.isPostgres() ? " ORDER BY 2, 3, 5, 6, 7" : "");
     for (auto& r : rows) r.resize(fields.size());
     return Recordset::fromRows(std::move(fields), std::move(rows), "adSchemaViewColumnUsage");
 }
