@@ -663,7 +663,10 @@ const char* const pgStatistics =
     "CASE WHEN i.indisclustered THEN 1 WHEN a.amname = 'hash' THEN 2 ELSE 3 END::int2, k.n::int2, "
     "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) ELSE ta.attname::text END, "
     "CASE WHEN COALESCE(i.indoption[k.n - 1], 0) & 1 = 1 THEN 'D' ELSE 'A' END, "
-    "NULL::int4, NULL::int4, NULL::text "
+    "NULL::int4, NULL::int4, NULL::text, "
+    // The index the driver's SQLPrimaryKeys names: the primary key's, or else "<table>_pkey".
+    "CASE WHEN i.indisprimary OR (c.relname = d.relname || '_pkey' AND 0 <> ANY (i.indkey::int2[]) AND NOT EXISTS "
+    "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = d.oid AND p.indisprimary)) THEN 1 ELSE 0 END::int2 "
     "FROM pg_catalog.pg_index i "
     "JOIN pg_catalog.pg_class c ON c.oid = i.indexrelid "
     "JOIN pg_catalog.pg_class d ON d.oid = i.indrelid "
@@ -704,7 +707,8 @@ const char* const myPrimaryKeysOrder = " ORDER BY TABLE_SCHEMA, TABLE_NAME, ORDI
 
 const char* const myStatistics =
     "SELECT TABLE_SCHEMA, NULL, TABLE_NAME, NON_UNIQUE, NULL, INDEX_NAME, 3, SEQ_IN_INDEX, COLUMN_NAME, "
-    "COLLATION, CARDINALITY, NULL, NULL FROM INFORMATION_SCHEMA.STATISTICS WHERE true";
+    "COLLATION, CARDINALITY, NULL, NULL, CASE WHEN INDEX_NAME = 'PRIMARY' THEN 1 ELSE 0 END "
+    "FROM INFORMATION_SCHEMA.STATISTICS WHERE true";
 const char* const myStatisticsOrder = " ORDER BY TABLE_SCHEMA, TABLE_NAME, INDEX_NAME, SEQ_IN_INDEX";
 
 #define DALV_RULE(column)                                                                                          \
@@ -1174,6 +1178,7 @@ Recordset indexesRowset(SchemaReader& s) {
     auto indexName = s.r(2);
     auto tables = coveredTables(s, s.r(0), s.r(1), s.r(4));
     std::optional<CatalogueRows> allIndexes, allKeys;
+    bool flagged = false;  // the index rows say which index is the primary key's
     if (!s.r(4)) {
         const Bulk engine = bulkEngine(s);
         if (engine == Bulk::Sqlite) {
@@ -1185,10 +1190,11 @@ Recordset indexesRowset(SchemaReader& s) {
             } catch (const Error&) {
             }
         } else {
+            // Their rows end with a flag for the primary key's index: no key query is needed.
             allIndexes = readCatalogue(s, engine, statisticsQuery, s.r(0), s.r(1));
-            if (allIndexes) allKeys = readCatalogue(s, engine, primaryKeysQuery, s.r(0), s.r(1));
+            flagged = allIndexes.has_value();
         }
-        if (!allKeys) allIndexes.reset();
+        if (!allKeys && !flagged) allIndexes.reset();
     }
     const bool sqliteEngine = !allIndexes && s.isSqlite();
     std::vector<Row> out;
@@ -1208,16 +1214,18 @@ Recordset indexesRowset(SchemaReader& s) {
             });
         }
         PrimaryKey pk;
-        try {
-            std::vector<Row> keyRows = allKeys ? allKeys->rowsOf(t) : primaryKeyRows(s, t);
-            if (allKeys) orderPrimaryKeyRows(keyRows);
-            for (auto& r : keyRows) {
-                if (r.size() < 6) continue;
-                pk.name = r[5].toString();
-                pk.columns.push_back(r[3].toString());
+        if (!flagged) {
+            try {
+                std::vector<Row> keyRows = allKeys ? allKeys->rowsOf(t) : primaryKeyRows(s, t);
+                if (allKeys) orderPrimaryKeyRows(keyRows);
+                for (auto& r : keyRows) {
+                    if (r.size() < 6) continue;
+                    pk.name = r[5].toString();
+                    pk.columns.push_back(r[3].toString());
+                }
+            } catch (const Error&) {
+                // no key information: no index is marked as the primary key
             }
-        } catch (const Error&) {
-            // no key information: no index is marked as the primary key
         }
         std::map<std::string, std::vector<std::string>> indexColumns;
         std::vector<Row> tableRows;
@@ -1237,8 +1245,9 @@ Recordset indexesRowset(SchemaReader& s) {
         for (auto& r : tableRows) {
             const bool unique = r[3].toInt() == 0;
             const std::string name = r[5].toString();
-            const bool primary = unique && !pk.columns.empty() &&
-                                 (pk.name.empty() ? indexColumns[name] == pk.columns : name == pk.name);
+            const bool primary = unique && (flagged ? r.size() > 13 && r[13].toInt() != 0
+                                                    : !pk.columns.empty() && (pk.name.empty() ? indexColumns[name] == pk.columns
+                                                                                              : name == pk.name));
             Row row(fields.size());
             row[0] = r[0];
             row[1] = r[1];
