@@ -264,11 +264,11 @@ struct ColumnFacts {
     std::optional<Value> columnDefault;
     bool precisionKnown = false;  // numericPrecision and numericScale replace the driver's
 };
-using ColumnFactsMap = std::unordered_map<std::string, ColumnFacts>;
+// By table (owner and name), then column: the driver's rows come table by table, and each
+// table's columns are then found in its own small map.
+using ColumnFactsMap = std::unordered_map<std::string, std::unordered_map<std::string, ColumnFacts>>;
 
-std::string columnFactsKey(const std::string& owner, const std::string& table, const std::string& column) {
-    return owner + '\x1f' + table + '\x1f' + column;
-}
+std::string columnFactsKey(const std::string& owner, const std::string& table) { return owner + '\x1f' + table; }
 
 // PostgreSQL: the type's catalogue name (arrays as "elem[]", a domain by its own name), the
 // declared length of character types and the declared precision and scale of numeric; other
@@ -385,7 +385,7 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
                 f.numericScale = r[6];
                 f.precisionKnown = r[7].toBool();
                 if (!r[8].isNull()) f.columnDefault = r[8];
-                out.emplace(columnFactsKey(r[0].toString(), r[1].toString(), r[2].toString()), std::move(f));
+                out[columnFactsKey(r[0].toString(), r[1].toString())].emplace(r[2].toString(), std::move(f));
             }
             return out;
         }
@@ -415,7 +415,7 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
                 else if (extra.find("generated") != std::string::npos && !r[10].isNull() && !r[10].toString().empty())
                     f.columnDefault = Value("GENERATED ALWAYS AS (" + r[10].toString() + ")" +
                                             (extra.find("stored") != std::string::npos ? " STORED" : " VIRTUAL"));
-                out.emplace(columnFactsKey(r[0].toString(), r[1].toString(), r[2].toString()), std::move(f));
+                out[columnFactsKey(r[0].toString(), r[1].toString())].emplace(r[2].toString(), std::move(f));
             }
             return out;
         }
@@ -432,7 +432,7 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
                 if (r[4].toInt() > 0 && keyColumns[r[0].toString()] == 1 && text::lower(text::trim(r[2].toString())) == "integer")
                     f.nullable = false;
                 if (!r[3].isNull()) f.columnDefault = r[3];
-                out.emplace(columnFactsKey(std::string(), r[0].toString(), r[1].toString()), std::move(f));
+                out[columnFactsKey(std::string(), r[0].toString())].emplace(r[1].toString(), std::move(f));
             }
             return out;
         }
@@ -469,6 +469,8 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
     const bool tds = s.tds();
     std::vector<Row> out;
     bool parts = false;  // a part was handed over
+    std::string factsTableKey;  // the table of the last row, and its facts
+    const std::unordered_map<std::string, ColumnFacts>* factsOfTable = nullptr;
     // Each driver row is turned into the rowset's as it is fetched: the driver's rows are never
     // all held beside the rowset.
     auto take = [&](Row& r) {
@@ -508,9 +510,16 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
         const ColumnFacts* found = nullptr;
         ColumnFacts declared;
         if (facts) {
-            const std::string owner = sqlite ? std::string() : (pg ? r[1] : r[0]).toString();
-            auto it = facts->find(columnFactsKey(owner, r[2].toString(), r[3].toString()));
-            if (it != facts->end()) found = &it->second;
+            std::string key = columnFactsKey(sqlite ? std::string() : (pg ? r[1] : r[0]).toString(), r[2].toString());
+            if (key != factsTableKey) {
+                auto t = facts->find(key);
+                factsOfTable = t == facts->end() ? nullptr : &t->second;
+                factsTableKey = std::move(key);
+            }
+            if (factsOfTable) {
+                auto it = factsOfTable->find(r[3].toString());
+                if (it != factsOfTable->end()) found = &it->second;
+            }
         }
         if (sqlite) {
             // The driver's type name is the declared type; its sizes are guesses.
