@@ -147,6 +147,7 @@ void ConnectionImpl::closeHandles() {
     open = false;
     ++generation;
     catalogueCache = {};
+    sqliteColumns = -1;
 }
 
 std::string ConnectionImpl::driverSource() const { return driverFile.empty() ? "ODBC driver" : driverFile; }

@@ -56,6 +56,9 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
         long long schemaVersion = -1;
         std::vector<std::vector<Value>> keys, statistics;
     } catalogueCache;
+    // How the SQLite driver's column rows are made here: -1 not yet known, 0 by the driver, 1 from
+    // one pragma query, 2 the same with INTEGER reported as BIGINT (the driver's BigInt setting).
+    int sqliteColumns = -1;
 
     ~ConnectionImpl();
     void closeHandles();

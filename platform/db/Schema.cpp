@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>
@@ -441,6 +442,170 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
     return std::nullopt;
 }
 
+// SQLite: the rows of the SQLite3 ODBC driver's SQLColumns, made from one pragma query. The
+// driver runs table_info twice for every table, and each run costs SQLite a lookup of the table's
+// name that grows with the number of tables; the query runs it once and gives, beside the
+// driver's row, what the driver gets wrong (the facts above).
+namespace sqlitecolumns {
+
+// The driver's type code for a declared type, by its prefix (ODBC 3 codes).
+int sqlType(const std::string& declared, bool bigint) {
+    std::string p = declared;
+    for (char& ch : p)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    auto starts = [&p](const char* w) { return p.compare(0, std::char_traits<char>::length(w), w) == 0; };
+    int t = SQL_VARCHAR;
+    if (starts("inter")) {
+    } else if (starts("int") || starts("mediumint")) t = SQL_INTEGER;
+    else if (starts("numeric")) t = SQL_DOUBLE;
+    else if (starts("tinyint")) t = SQL_TINYINT;
+    else if (starts("smallint")) t = SQL_SMALLINT;
+    else if (starts("float") || starts("double") || starts("real")) t = SQL_DOUBLE;
+    else if (starts("timestamp") || starts("datetime")) t = SQL_TYPE_TIMESTAMP;
+    else if (starts("time")) t = SQL_TYPE_TIME;
+    else if (starts("date")) t = SQL_TYPE_DATE;
+    else if (starts("text") || starts("memo") || starts("longvarchar")) t = SQL_LONGVARCHAR;
+    else if (starts("bool") || starts("bit")) t = SQL_BIT;
+    else if (starts("bigint")) t = SQL_BIGINT;
+    else if (starts("blob")) t = SQL_BINARY;
+    else if (starts("varbinary")) t = SQL_VARBINARY;
+    else if (starts("longvarbinary")) t = SQL_LONGVARBINARY;
+    return bigint && t == SQL_INTEGER ? SQL_BIGINT : t;
+}
+
+// The driver's display size m and digits d of a type: its defaults, or "(m,d)" / "(m)" as the
+// declaration gives them (read with the driver's own patterns).
+void sizes(const std::string& declared, int t, int& m, int& d) {
+    switch (t) {
+    case SQL_INTEGER: m = 10, d = 9; break;
+    case SQL_TINYINT: m = 4, d = 3; break;
+    case SQL_SMALLINT: m = 6, d = 5; break;
+    case SQL_DOUBLE: m = 54, d = 53; break;
+    case SQL_VARCHAR: case SQL_BINARY: case SQL_VARBINARY: m = 255, d = 0; break;
+    case SQL_TYPE_DATE: m = 10, d = 0; break;
+    case SQL_TYPE_TIME: m = 8, d = 0; break;
+    case SQL_TYPE_TIMESTAMP: m = 32, d = 3; break;
+    case SQL_LONGVARCHAR: case SQL_LONGVARBINARY: m = 65536, d = 0; break;
+    case SQL_BIGINT: m = 20, d = 19; break;
+    case SQL_BIT: m = 1, d = 1; break;
+    default: m = 0, d = 0;
+    }
+    int mm = 0, dd = 0;
+    char close[4];
+    if (std::sscanf(declared.c_str(), "%*[^(](%d,%d %1[)]", &mm, &dd, close) == 3) {
+        m = mm, d = dd;
+    } else if (std::sscanf(declared.c_str(), "%*[^(](%d %1[)]", &mm, close) == 2) {
+        if (t == SQL_TYPE_TIMESTAMP) d = mm;
+        else m = d = mm;
+    }
+}
+
+// One row of the driver's SQLColumns from a table_info row (table, cid, name, type, notnull,
+// dflt_value, pk).
+Row driverRow(const Row& p, bool bigint) {
+    const std::string declared = p[3].toString();
+    int t = sqlType(declared, bigint), m = 0, d = 0;
+    sizes(declared, t, m, d);
+    if (t == SQL_VARCHAR && m > 255) t = SQL_LONGVARCHAR;
+    if (t == SQL_VARBINARY && m > 255) t = SQL_LONGVARBINARY;
+    std::string dflt = p[5].isNull() ? "NULL" : p[5].toString();
+    if (dflt.size() > 1) {
+        const char a = dflt.front(), z = dflt.back();
+        if ((a == '\'' && z == '\'') || (a == '"' && z == '"') || (a == '[' && z == ']'))
+            dflt = dflt.substr(1, dflt.size() - 2);
+    }
+    const bool notNull = p[4].toString().rfind('0', 0) != 0;
+    return {Value(std::string()), Value(std::string()), p[0], p[2], Value(t), Value(declared), Value(d), Value(m),
+            Value(10), Value(0), Value(notNull ? SQL_NO_NULLS : SQL_NULLABLE), Value(), Value(dflt), Value(t), Value(),
+            Value(16384), Value(p[1].toInt() + 1), Value(std::string(notNull ? "NO" : "YES"))};
+}
+
+// Hands over the driver's rows of every table and view (or of the one restricted to) in the
+// driver's order, each with its facts: an INTEGER PRIMARY KEY (the rowid) is never NULL, and a
+// default keeps its quotes.
+void each(SchemaReader& s, const Restriction& table, bool bigint,
+          const std::function<void(Row&, const ColumnFacts&)>& take) {
+    std::string sql =
+        "SELECT m.tbl_name, p.cid, p.name, p.type, p.\"notnull\", p.dflt_value, p.pk "
+        "FROM sqlite_master m, pragma_table_info(m.tbl_name) p WHERE (m.type = 'table' OR m.type = 'view')";
+    if (table) sql += " AND m.tbl_name = ?";
+    sql += " ORDER BY m.rowid";
+    std::vector<Row> rows;  // one table's
+    auto flush = [&] {
+        int keyColumns = 0;
+        for (const Row& r : rows) keyColumns += r[6].toInt() > 0;
+        for (const Row& r : rows) {
+            ColumnFacts f;
+            if (r[6].toInt() > 0 && keyColumns == 1 && text::lower(text::trim(r[3].toString())) == "integer")
+                f.nullable = false;
+            if (!r[5].isNull()) f.columnDefault = r[5];
+            Row row = driverRow(r, bigint);
+            take(row, f);
+        }
+        rows.clear();
+    };
+    s.each(
+        [&](SQLHSTMT st) {
+            SQLRETURN rc = SQLPrepare(st, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS);
+            SQLLEN len = table ? static_cast<SQLLEN>(table->size()) : 0;
+            if (ok(rc) && table)
+                rc = SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, std::max<SQLULEN>(table->size(), 1),
+                                      0, const_cast<char*>(table->c_str()), len, &len);
+            return ok(rc) ? SQLExecute(st) : rc;
+        },
+        [&](Row& r) {
+            if (r.size() < 7) return;
+            if (!rows.empty() && rows.front()[0].toString() != r[0].toString()) flush();
+            rows.push_back(std::move(r));
+        });
+    flush();
+}
+
+// How this connection's column rows are made (see ConnectionImpl::sqliteColumns): the query's
+// rows are used once they equal the driver's for a table, one with an INTEGER column if any.
+int mode(SchemaReader& s) {
+    int& known = s.connection().sqliteColumns;
+    if (known >= 0) return known;
+    try {
+        auto probe = s.query("SELECT m.tbl_name FROM sqlite_master m, pragma_table_info(m.tbl_name) p "
+                             "WHERE (m.type = 'table' OR m.type = 'view') AND (p.type LIKE 'int%' AND p.type "
+                             "NOT LIKE 'inter%' OR p.type LIKE 'mediumint%') LIMIT 1",
+                             {});
+        if (probe.empty())
+            probe = s.query("SELECT tbl_name FROM sqlite_master WHERE type = 'table' OR type = 'view' LIMIT 1", {});
+        if (probe.empty() || probe[0].empty()) return 0;  // nothing to compare yet
+        const std::string name = probe[0][0].toString();
+        const Restriction pat = s.pattern(name);
+        std::vector<Row> driver;
+        s.each(
+            [&](SQLHSTMT st) {
+                return SQLColumns(st, nullptr, 0, nullptr, 0, SchemaReader::arg(pat), SQL_NTS, nullptr, 0);
+            },
+            [&](Row& r) {
+                if (r.size() > 2 && r[2].toString() == name) driver.push_back(std::move(r));
+            });
+        known = 0;
+        for (int m : {1, 2}) {
+            std::vector<Row> mine;
+            each(s, name, m == 2, [&](Row& r, const ColumnFacts&) { mine.push_back(std::move(r)); });
+            const bool same = std::equal(mine.begin(), mine.end(), driver.begin(), driver.end(),
+                                         [](const Row& a, const Row& b) {
+                                             return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                                                               [](const Value& x, const Value& y) {
+                                                                   return x.isNull() == y.isNull() &&
+                                                                          x.toString() == y.toString();
+                                                               });
+                                         });
+            if (same) return known = m;
+        }
+    } catch (const Error&) {
+        known = 0;
+    }
+    return known;
+}
+
+}  // namespace sqlitecolumns
+
 using RowsetPart = std::function<void(Recordset&)>;
 
 // Without `part` the whole rowset is returned; with it the rowset goes to `part` every `batch`
@@ -462,7 +627,8 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
                            // not in ADO's rowset: the engine's name of the column's type
                            {"TYPE_NAME", VarWChar}});
     auto cat = s.r(0), sch = s.r(1), table = s.r(2), column = s.r(3);
-    const std::optional<ColumnFactsMap> facts = columnFacts(s, cat, sch, table);
+    const int sqliteRows = s.isSqlite() ? sqlitecolumns::mode(s) : 0;
+    const std::optional<ColumnFactsMap> facts = sqliteRows ? std::nullopt : columnFacts(s, cat, sch, table);
     const bool pg = facts && s.isPostgres(), sqlite = !pg && s.isSqlite();
     Restriction tpat = table ? Restriction(s.pattern(*table)) : std::nullopt;
     Restriction cpat = column ? Restriction(s.pattern(*column)) : std::nullopt;
@@ -473,7 +639,7 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
     const std::unordered_map<std::string, ColumnFacts>* factsOfTable = nullptr;
     // Each driver row is turned into the rowset's as it is fetched: the driver's rows are never
     // all held beside the rowset.
-    auto take = [&](Row& r) {
+    auto take = [&](Row& r, const ColumnFacts* given = nullptr) {
         if (r.size() < 17) return;
         if (table && r[2].toString() != *table) return;
         if (column && r[3].toString() != *column) return;
@@ -507,9 +673,9 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
         if (isDateType(t)) row[17] = digits.isNull() ? Value(0) : Value(digits.toInt());
         row[27] = r[11];
         row[28] = r[5];
-        const ColumnFacts* found = nullptr;
+        const ColumnFacts* found = given;
         ColumnFacts declared;
-        if (facts) {
+        if (facts && !given) {
             std::string key = columnFactsKey(sqlite ? std::string() : (pg ? r[1] : r[0]).toString(), r[2].toString());
             if (key != factsTableKey) {
                 auto t = facts->find(key);
@@ -564,13 +730,16 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
             part(rs);
         }
     };
-    s.each(
-        [&](SQLHSTMT st) {
-            return SQLColumns(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
-                              SchemaReader::len(sch), SchemaReader::arg(tpat), SchemaReader::len(tpat),
-                              SchemaReader::arg(cpat), SchemaReader::len(cpat));
-        },
-        take);
+    if (sqliteRows)
+        sqlitecolumns::each(s, table, sqliteRows == 2, [&](Row& r, const ColumnFacts& f) { take(r, &f); });
+    else
+        s.each(
+            [&](SQLHSTMT st) {
+                return SQLColumns(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
+                                  SchemaReader::len(sch), SchemaReader::arg(tpat), SchemaReader::len(tpat),
+                                  SchemaReader::arg(cpat), SchemaReader::len(cpat));
+            },
+            take);
     if (!part) return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaColumns");
     if (!out.empty() || !parts) {
         Recordset rs = Recordset::fromRows(std::move(fields), std::move(out), "adSchemaColumns");

@@ -2,6 +2,7 @@
 #include "DbTestSupport.h"
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
+#include "platform/db/OdbcSupport.h"
 
 #include "support/TestSupport.h"
 
@@ -277,6 +278,80 @@ TEST_F(SqliteDb, WholeDatabaseRowsetsEqualPerTableRowsets) {
 
 // Names holding the catalogue's pattern characters are names, not patterns: "%odd" is read
 // (the driver refuses it), "a_b" never matches "axb".
+// Column rows are made from the engine's pragmas, not by the driver's SQLColumns: types,
+// positions and nullability must still be the driver's for any declared type, also with the
+// driver's BigInt setting (INTEGER reported as BIGINT).
+TEST(SqliteColumns, RowsetAgreesWithTheDriverForEveryDeclaredType) {
+    const std::vector<std::string> declared = {
+        "INTEGER", "INT", "int unsigned", "MEDIUMINT", "TINYINT", "SMALLINT(3)", "BIGINT", "integer(5)", "interval",
+        "NUMERIC", "NUMERIC(10,2)", "numeric( 7 , 3 )", "DECIMAL(12, 4)", "FLOAT(10)", "DOUBLE", "double precision",
+        "REAL", "TIMESTAMP", "timestamp(6)", "DATETIME", "TIME", "DATE", "TEXT", "memo", "longvarchar", "BOOLEAN",
+        "BIT", "BLOB", "varbinary(100)", "VARBINARY(300)", "longvarbinary", "VARCHAR(300)", "varchar(255)",
+        "CHAR(10)", "", "weird (type)", "JSON", "text(10)", "DECIMAL(5,-2)", "CHAR(+4)", "int8", "Date Time"};
+    testsupport::TempDir dir;
+    const std::string path = dir.file("types.db");
+    std::string create = "CREATE TABLE t (";
+    for (size_t i = 0; i < declared.size(); ++i)
+        create += (i ? ", c" : "c") + std::to_string(i) + " " +
+                  (declared[i].empty() ? "" : "\"" + declared[i] + "\"") + (i % 3 == 0 ? " NOT NULL" : "");
+    create += ")";
+    {
+        Connection setup;
+        setup.open("Driver=SQLite3;Database=" + quoteConnectionValue(path));
+        setup.execute("CREATE TABLE a (id INTEGER PRIMARY KEY, n INT)");
+        setup.execute(create);
+    }
+    for (const std::string options : {"", ";BigInt=1"}) {
+        SCOPED_TRACE(options);
+        const std::string text = "Driver=SQLite3;Database=" + quoteConnectionValue(path) + options;
+        // The driver's own rows: type code, type name, nullability, position.
+        struct Raw {
+            long long type, nullable, position;
+            std::string name;
+        };
+        std::vector<Raw> raw;
+        SQLHENV env = SQL_NULL_HENV;
+        SQLHDBC dbc = SQL_NULL_HDBC;
+        SQLHSTMT st = SQL_NULL_HSTMT;
+        ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)));
+        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+        ASSERT_TRUE(SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())),
+                                                   SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)));
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
+        ASSERT_TRUE(SQL_SUCCEEDED(SQLColumns(st, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(const_cast<char*>("t")),
+                                             SQL_NTS, nullptr, 0)));
+        while (SQL_SUCCEEDED(SQLFetch(st))) {
+            SQLINTEGER type = 0, nullable = 0, position = 0;
+            SQLCHAR name[256] = {};
+            SQLLEN ind = 0;
+            SQLGetData(st, 5, SQL_C_SLONG, &type, 0, &ind);
+            SQLGetData(st, 6, SQL_C_CHAR, name, sizeof name, &ind);
+            SQLGetData(st, 11, SQL_C_SLONG, &nullable, 0, &ind);
+            SQLGetData(st, 17, SQL_C_SLONG, &position, 0, &ind);
+            raw.push_back({type, nullable, position, ind == SQL_NULL_DATA ? "" : reinterpret_cast<char*>(name)});
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, st);
+        SQLDisconnect(dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_ENV, env);
+        ASSERT_EQ(raw.size(), declared.size());
+
+        Connection conn;
+        conn.open(text);
+        Recordset rs = conn.openSchema(adSchemaColumns, {Value(), Value(), "t"});
+        for (const Raw& r : raw) {
+            ASSERT_FALSE(rs.eof());
+            SCOPED_TRACE(r.name);
+            EXPECT_EQ(rs["DATA_TYPE"].toInt(), odbc::adoType(static_cast<SQLSMALLINT>(r.type), r.name, false));
+            EXPECT_EQ(rs["IS_NULLABLE"], Value(r.nullable != SQL_NO_NULLS));
+            EXPECT_EQ(rs["ORDINAL_POSITION"].toInt(), r.position);
+            rs.moveNext();
+        }
+        EXPECT_TRUE(rs.eof());
+    }
+}
+
 TEST_F(SqliteDb, TableNamesThatLookLikePatternsAreRead) {
     conn.execute("CREATE TABLE \"%odd\" (id INTEGER PRIMARY KEY, b INTEGER REFERENCES a_b(ab), c TEXT UNIQUE)");
     for (auto [schema, slot] : {std::pair{adSchemaPrimaryKeys, 2}, {adSchemaIndexes, 4}, {adSchemaForeignKeys, 5}}) {
