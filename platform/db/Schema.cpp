@@ -85,6 +85,13 @@ public:
 
     // A parameterised query; any failure means the engine lacks the view: not supported.
     std::vector<Row> query(const std::string& sql, const std::vector<std::string>& params) {
+        std::vector<Row> rows;
+        queryEach(sql, params, [&rows](Row& row) { rows.push_back(row); });
+        return rows;
+    }
+
+    // The same, its rows handed over one at a time, as they are fetched.
+    void queryEach(const std::string& sql, const std::vector<std::string>& params, const std::function<void(Row&)>& take) {
         SQLHSTMT stmt = c_->newStatement();
         std::vector<SQLLEN> lens(params.size());
         bool good = ok(SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS));
@@ -107,14 +114,12 @@ public:
         cur.stmt = stmt;
         cur.generation = c_->generation;
         cur.describe();
-        std::vector<Row> rows;
         Row row;
         try {
-            while (cur.next(row)) rows.push_back(row);
+            while (cur.next(row)) take(row);
         } catch (const Error&) {
             throw notSupported();
         }
-        return rows;
     }
 
     Error notSupported() {
@@ -530,6 +535,8 @@ void each(SchemaReader& s, const Restriction& table, bool bigint,
         "FROM sqlite_master m, pragma_table_info(m.tbl_name) p WHERE (m.type = 'table' OR m.type = 'view')";
     if (table) sql += " AND m.tbl_name = ?";
     sql += " ORDER BY m.rowid";
+    std::vector<std::string> params;
+    if (table) params.push_back(*table);
     std::vector<Row> rows;  // one table's
     auto flush = [&] {
         int keyColumns = 0;
@@ -544,20 +551,11 @@ void each(SchemaReader& s, const Restriction& table, bool bigint,
         }
         rows.clear();
     };
-    s.each(
-        [&](SQLHSTMT st) {
-            SQLRETURN rc = SQLPrepare(st, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS);
-            SQLLEN len = table ? static_cast<SQLLEN>(table->size()) : 0;
-            if (ok(rc) && table)
-                rc = SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, std::max<SQLULEN>(table->size(), 1),
-                                      0, const_cast<char*>(table->c_str()), len, &len);
-            return ok(rc) ? SQLExecute(st) : rc;
-        },
-        [&](Row& r) {
-            if (r.size() < 7) return;
-            if (!rows.empty() && rows.front()[0].toString() != r[0].toString()) flush();
-            rows.push_back(std::move(r));
-        });
+    s.queryEach(sql, params, [&](Row& r) {
+        if (r.size() < 7) return;
+        if (!rows.empty() && rows.front()[0].toString() != r[0].toString()) flush();
+        rows.push_back(std::move(r));
+    });
     flush();
 }
 
