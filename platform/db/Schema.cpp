@@ -319,6 +319,15 @@ const char* const sqliteColumnFacts =
     "SELECT m.name, p.name, p.type, p.dflt_value, p.pk FROM sqlite_master m, pragma_table_info(m.name) p "
     "WHERE m.type = 'table' AND (p.pk > 0 OR p.dflt_value IS NOT NULL)";
 
+// The facts of a SQLite column from its table_info type, default and key place, given how many
+// key columns its table has: the one INTEGER key column is the rowid, never NULL.
+ColumnFacts sqliteFacts(const Value& type, const Value& dflt, long long pk, int keyColumns) {
+    ColumnFacts f;
+    if (pk > 0 && keyColumns == 1 && text::lower(text::trim(type.toString())) == "integer") f.nullable = false;
+    if (!dflt.isNull()) f.columnDefault = dflt;
+    return f;
+}
+
 // "DECIMAL(5,2)" -> DECIMAL, 5, 2; "VARCHAR(40)" -> VARCHAR, 40; "TEXT" -> TEXT.
 void parseDeclaredType(const std::string& declared, ColumnFacts& f) {
     const size_t open = declared.find('(');
@@ -434,11 +443,8 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
                 if (r.size() >= 5 && r[4].toInt() > 0) ++keyColumns[r[0].toString()];
             for (const Row& r : rows) {
                 if (r.size() < 5) continue;
-                ColumnFacts f;
-                if (r[4].toInt() > 0 && keyColumns[r[0].toString()] == 1 && text::lower(text::trim(r[2].toString())) == "integer")
-                    f.nullable = false;
-                if (!r[3].isNull()) f.columnDefault = r[3];
-                out[columnFactsKey(std::string(), r[0].toString())].emplace(r[1].toString(), std::move(f));
+                out[columnFactsKey(std::string(), r[0].toString())].emplace(
+                    r[1].toString(), sqliteFacts(r[2], r[3], r[4].toInt(), keyColumns[r[0].toString()]));
             }
             return out;
         }
@@ -542,12 +548,8 @@ void each(SchemaReader& s, const Restriction& table, bool bigint,
         int keyColumns = 0;
         for (const Row& r : rows) keyColumns += r[6].toInt() > 0;
         for (const Row& r : rows) {
-            ColumnFacts f;
-            if (r[6].toInt() > 0 && keyColumns == 1 && text::lower(text::trim(r[3].toString())) == "integer")
-                f.nullable = false;
-            if (!r[5].isNull()) f.columnDefault = r[5];
             Row row = driverRow(r, bigint);
-            take(row, f);
+            take(row, sqliteFacts(r[3], r[5], r[6].toInt(), keyColumns));
         }
         rows.clear();
     };

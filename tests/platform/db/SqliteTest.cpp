@@ -276,8 +276,6 @@ TEST_F(SqliteDb, WholeDatabaseRowsetsEqualPerTableRowsets) {
     EXPECT_NE(std::find(names.begin(), names.end(), "ix_late"), names.end());
 }
 
-// Names holding the catalogue's pattern characters are names, not patterns: "%odd" is read
-// (the driver refuses it), "a_b" never matches "axb".
 // Column rows are made from the engine's pragmas, not by the driver's SQLColumns: types,
 // positions and nullability must still be the driver's for any declared type, also with the
 // driver's BigInt setting (INTEGER reported as BIGINT).
@@ -324,12 +322,12 @@ TEST(SqliteColumns, RowsetAgreesWithTheDriverForEveryDeclaredType) {
         while (SQL_SUCCEEDED(SQLFetch(st))) {
             SQLINTEGER type = 0, nullable = 0, position = 0;
             SQLCHAR name[256] = {};
-            SQLLEN ind = 0;
+            SQLLEN ind = 0, nameInd = 0;
             SQLGetData(st, 5, SQL_C_SLONG, &type, 0, &ind);
-            SQLGetData(st, 6, SQL_C_CHAR, name, sizeof name, &ind);
+            SQLGetData(st, 6, SQL_C_CHAR, name, sizeof name, &nameInd);
             SQLGetData(st, 11, SQL_C_SLONG, &nullable, 0, &ind);
             SQLGetData(st, 17, SQL_C_SLONG, &position, 0, &ind);
-            raw.push_back({type, nullable, position, ind == SQL_NULL_DATA ? "" : reinterpret_cast<char*>(name)});
+            raw.push_back({type, nullable, position, nameInd == SQL_NULL_DATA ? "" : reinterpret_cast<char*>(name)});
         }
         SQLFreeHandle(SQL_HANDLE_STMT, st);
         SQLDisconnect(dbc);
@@ -352,6 +350,8 @@ TEST(SqliteColumns, RowsetAgreesWithTheDriverForEveryDeclaredType) {
     }
 }
 
+// Names holding the catalogue's pattern characters are names, not patterns: "%odd" is read
+// (the driver refuses it), "a_b" never matches "axb".
 TEST_F(SqliteDb, TableNamesThatLookLikePatternsAreRead) {
     conn.execute("CREATE TABLE \"%odd\" (id INTEGER PRIMARY KEY, b INTEGER REFERENCES a_b(ab), c TEXT UNIQUE)");
     for (auto [schema, slot] : {std::pair{adSchemaPrimaryKeys, 2}, {adSchemaIndexes, 4}, {adSchemaForeignKeys, 5}}) {
