@@ -27,6 +27,8 @@
 #include <set>
 #include <stdexcept>
 #include <system_error>
+#include <unordered_map>
+#include <vector>
 
 namespace bXMLSupport {
 
@@ -291,6 +293,70 @@ void removeEarlierPages(const std::string& folder, const std::string& stem, cons
     }
 }
 
+// What each page transform would otherwise work out over the whole first stage: the place of
+// each paged object among its kind (tables not there only for context, views, stored
+// procedures) and each named object's anchor, unique in the document. Given to the page sheets
+// as their paged-position and anchor functions.
+class PageIndex {
+public:
+    explicit PageIndex(const xml::Document& firstStage) {
+        database_ = firstStage.documentElement();
+        if (database_ && database_.name() != "DATABASE") database_ = xml::Node();
+        const xml::NodeList objects = database_ ? database_.childElements() : xml::NodeList();
+        int tables = 0, views = 0, procedures = 0;
+        for (const xml::Node& n : objects) {
+            const std::string kind = n.name();
+            if (kind == "TABLE" && !n.hasAttribute("PreviewContext")) position_[n.raw()] = ++tables;
+            else if (kind == "VIEW") position_[n.raw()] = ++views;
+            else if (kind == "STOREDPROCEDURE") position_[n.raw()] = ++procedures;
+            if (n.hasAttribute("Name")) sameAnchor_[anchorBase(n.attribute("Name"))].push_back(n.raw());
+        }
+        // Every object but the first of those whose names give one anchor is numbered.
+        for (const auto& [base, same] : sameAnchor_)
+            for (std::size_t i = 1; i < same.size(); ++i) numbered_[same[i]] = freeAnchor(base, static_cast<int>(i) + 1);
+        functions_["paged-position"] = [this](const xml::Node& n) {
+            const auto it = position_.find(n.raw());
+            return it == position_.end() ? std::string() : std::to_string(it->second);
+        };
+        functions_["anchor"] = [this](const xml::Node& n) { return anchor(n); };
+    }
+    const xml::NodeFunctions& functions() const { return functions_; }
+
+private:
+    static std::string anchorBase(std::string name) {
+        for (char& c : name)
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r') c = '_';
+        return name;
+    }
+    // base-n, with -n added again while an object's name gives that anchor.
+    std::string freeAnchor(const std::string& base, int n) const {
+        const std::string suffix = "-" + std::to_string(n);
+        std::string anchor = base + suffix;
+        while (sameAnchor_.count(anchor)) anchor += suffix;
+        return anchor;
+    }
+    std::string anchor(const xml::Node& n) const {
+        if (!n || !n.hasAttribute("Name")) return std::string();
+        if (const auto it = numbered_.find(n.raw()); it != numbered_.end()) return it->second;
+        const std::string base = anchorBase(n.attribute("Name"));
+        const auto same = sameAnchor_.find(base);
+        if (n.parent() == database_ || same == sameAnchor_.end() || same->second.size() < 2) return base;
+        // A node outside the objects, numbered among its own siblings.
+        int place = 1;
+        for (const xml::Node& sibling : n.parent().childElements()) {
+            if (sibling == n) break;
+            if (sibling.hasAttribute("Name") && anchorBase(sibling.attribute("Name")) == base) ++place;
+        }
+        return freeAnchor(base, place);
+    }
+
+    xml::Node database_;
+    std::unordered_map<const void*, int> position_;
+    std::unordered_map<std::string, std::vector<const void*>> sameAnchor_;
+    std::unordered_map<const void*, std::string> numbered_;
+    xml::NodeFunctions functions_;
+};
+
 // Transforms that run at once while a report is written (each holds its own keys and page
 // trees beside the shared first stage: five keep a large report within its memory), and the
 // number of paged objects that makes a kind worth splitting into one more part.
@@ -327,6 +393,7 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
     const unsigned threads = renderThreads();
     const std::string stem = HtmlFileStem(oReportEngine->DatabaseName());
     std::vector<xml::TransformJob> jobs;
+    const PageIndex index(intermediate);
     int objectsOf[std::size(kPageKinds)] = {}, paged = 0;
     for (std::size_t i = 0; i < std::size(kPageKinds); ++i)
         if (kPageKinds[i].objects)
@@ -358,6 +425,7 @@ bool renderPages(const xml::Document& intermediate, const std::string& layout, c
                 count = pagePartCount(objects, paged, threads);
             xml::TransformJob& job = jobs.emplace_back();
             job.sheet = part.style.get();
+            job.functions = &index.functions();
             job.params = {{"page-documents", xml::kResultDocumentPrefix}};
             if (count > 1) {
                 part.split = true;

@@ -15,13 +15,17 @@
   so that an export holds one page at a time. With $page-parts greater than 1, a paged kind
   makes only its pages n where (n - 1) mod $page-parts = $page-part, so that several
   transforms can make one kind's pages between them.
+  Run by the program, the sheet finds each object's place among its kind and its anchor with
+  the program's dx: functions instead of working them out over the whole document in every
+  transform; elsewhere it works them out itself, with the same result.
 -->
 <xsl:stylesheet version="1.0"
                 xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
                 xmlns:str="http://exslt.org/strings"
                 xmlns:exsl="http://exslt.org/common"
+                xmlns:dx="urn:dalvane:xslt"
                 extension-element-prefixes="str exsl"
-                exclude-result-prefixes="str exsl">
+                exclude-result-prefixes="str exsl dx">
   <xsl:output method="html" encoding="UTF-8" indent="no"/>
   <xsl:strip-space elements="*"/>
 
@@ -30,8 +34,9 @@
   <xsl:param name="page-parts" select="1"/>
 
   <xsl:key name="table" match="/DATABASE/TABLE" use="@Name"/>
-  <!-- Objects whose names give the same anchor ("a b", "a_b"): all but the first get a suffix. -->
-  <xsl:key name="anchor" match="/DATABASE/*[@Name]" use="translate(@Name, ' &#9;&#10;&#13;', '____')"/>
+  <!-- Objects whose names give the same anchor ("a b", "a_b"): all but the first get a suffix.
+       Not needed (so left empty) where dx:anchor gives an object's anchor. -->
+  <xsl:key name="anchor" match="/DATABASE[not(function-available('dx:anchor'))]/*[@Name]" use="translate(@Name, ' &#9;&#10;&#13;', '____')"/>
   <xsl:key name="fk-by-pktable" match="/DATABASE/TABLE/FOREIGNKEY" use="@Primary_Key_Table"/>
   <!-- One group per named key of a table; rows without a name stay single, so they are not
        keyed (a group is then the row itself). -->
@@ -102,17 +107,24 @@
   <xsl:variable name="notriggers" select="contains($unread, ' TRIGGER ')"/>
   <xsl:variable name="uniqueonly" select="/DATABASE/@Indexes_Read = 'Unique'"/>
 
-  <!-- The page of every paged object, numbered once: <paged kind= page= id=/>, found by the
-       object's generate-id() or by kind and page. -->
+  <!-- dx:paged-position(node): node's place among the paged objects of its kind ($tables, $views
+       or $procedures), "" for any other node; dx:anchor(node): the anchor of a named object;
+       dx:slice(nodes, first, count): nodes first to first + count - 1. -->
+  <xsl:variable name="indexed"
+                select="function-available('dx:paged-position') and function-available('dx:anchor') and function-available('dx:slice')"/>
+  <!-- Without them, the page of every paged object, numbered once: <paged kind= page= id=/>,
+       found by the object's generate-id() or by kind and page. -->
   <xsl:variable name="paged-list">
+    <xsl:if test="not($indexed)">
     <xsl:for-each select="$tables"><paged kind="Tables" page="{floor((position() - 1) div $perpage) + 1}" id="{generate-id()}"/></xsl:for-each>
     <xsl:for-each select="$views"><paged kind="Views" page="{floor((position() - 1) div $perpage) + 1}" id="{generate-id()}"/></xsl:for-each>
     <xsl:for-each select="$procedures"><paged kind="StoredProcedures" page="{floor((position() - 1) div $perpage) + 1}" id="{generate-id()}"/></xsl:for-each>
+    </xsl:if>
   </xsl:variable>
   <xsl:variable name="paged" select="exsl:node-set($paged-list)"/>
-  <xsl:key name="paged-by-id" match="paged" use="@id"/>
-  <xsl:key name="paged-by-page" match="paged" use="concat(@kind, '|', @page)"/>
-  <xsl:key name="object-by-id" match="/DATABASE/*" use="generate-id()"/>
+  <xsl:key name="paged-by-id" match="/paged" use="@id"/>
+  <xsl:key name="paged-by-page" match="/paged" use="concat(@kind, '|', @page)"/>
+  <xsl:key name="object-by-id" match="/DATABASE[not(function-available('dx:paged-position'))]/*" use="generate-id()"/>
 
   <!-- ===== small helpers ===== -->
 
@@ -144,16 +156,22 @@
   <xsl:template name="anchor">
     <xsl:param name="name"/>
     <xsl:param name="node" select="/.."/>
-    <xsl:variable name="base" select="translate($name, ' &#9;&#10;&#13;', '____')"/>
-    <xsl:variable name="same" select="key('anchor', $base)"/>
     <xsl:choose>
-      <xsl:when test="$node/@Name and count($same) &gt; 1 and generate-id($same[1]) != generate-id($node)">
-        <xsl:call-template name="anchor-free">
-          <xsl:with-param name="candidate" select="$base"/>
-          <xsl:with-param name="n" select="count($node/preceding-sibling::*[@Name][translate(@Name, ' &#9;&#10;&#13;', '____') = $base]) + 1"/>
-        </xsl:call-template>
-      </xsl:when>
-      <xsl:otherwise><xsl:value-of select="$base"/></xsl:otherwise>
+      <xsl:when test="not($node/@Name)"><xsl:value-of select="translate($name, ' &#9;&#10;&#13;', '____')"/></xsl:when>
+      <xsl:when test="$indexed and string($node/@Name) = $name"><xsl:value-of select="dx:anchor($node)"/></xsl:when>
+      <xsl:otherwise>
+        <xsl:variable name="base" select="translate($name, ' &#9;&#10;&#13;', '____')"/>
+        <xsl:variable name="same" select="key('anchor', $base)"/>
+        <xsl:choose>
+          <xsl:when test="count($same) &gt; 1 and generate-id($same[1]) != generate-id($node)">
+            <xsl:call-template name="anchor-free">
+              <xsl:with-param name="candidate" select="$base"/>
+              <xsl:with-param name="n" select="count($node/preceding-sibling::*[@Name][translate(@Name, ' &#9;&#10;&#13;', '____') = $base]) + 1"/>
+            </xsl:call-template>
+          </xsl:when>
+          <xsl:otherwise><xsl:value-of select="$base"/></xsl:otherwise>
+        </xsl:choose>
+      </xsl:otherwise>
     </xsl:choose>
   </xsl:template>
 
@@ -205,8 +223,16 @@
   <!-- The page number of a paged object; "" for any other node. -->
   <xsl:template name="page-of">
     <xsl:param name="node" select="."/>
-    <xsl:variable name="id" select="generate-id($node)"/>
-    <xsl:for-each select="$paged"><xsl:value-of select="key('paged-by-id', $id)/@page"/></xsl:for-each>
+    <xsl:choose>
+      <xsl:when test="$indexed">
+        <xsl:variable name="position" select="dx:paged-position($node)"/>
+        <xsl:if test="$position != ''"><xsl:value-of select="floor(($position - 1) div $perpage) + 1"/></xsl:if>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:variable name="id" select="generate-id($node)"/>
+        <xsl:for-each select="$paged"><xsl:value-of select="key('paged-by-id', $id)/@page"/></xsl:for-each>
+      </xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <!-- The display name of an object: Name, or its first own attribute. -->
@@ -710,31 +736,45 @@
           <xsl:variable name="number" select="position()"/>
           <xsl:variable name="first" select="($number - 1) * $perpage + 1"/>
           <xsl:if test="($number - 1) mod $page-parts = $page-part">
-            <xsl:variable name="members">
-              <xsl:for-each select="$paged"><xsl:copy-of select="key('paged-by-page', concat($kind, '|', $number))"/></xsl:for-each>
-            </xsl:variable>
-            <xsl:variable name="ids" select="exsl:node-set($members)/paged/@id"/>
-            <!-- The members numbered in $paged, else (nodes of another kind) the slice. -->
             <xsl:choose>
-              <xsl:when test="$ids">
+              <xsl:when test="$indexed">
                 <xsl:call-template name="page">
                   <xsl:with-param name="kind" select="$kind"/>
                   <xsl:with-param name="number" select="$number"/>
                   <xsl:with-param name="pages" select="number($pages)"/>
                   <xsl:with-param name="title" select="$title"/>
                   <xsl:with-param name="content-of" select="'objects'"/>
-                  <xsl:with-param name="group" select="key('object-by-id', $ids)"/>
+                  <xsl:with-param name="group" select="dx:slice($nodes, $first, $perpage)"/>
                 </xsl:call-template>
               </xsl:when>
               <xsl:otherwise>
-                <xsl:call-template name="page">
-                  <xsl:with-param name="kind" select="$kind"/>
-                  <xsl:with-param name="number" select="$number"/>
-                  <xsl:with-param name="pages" select="number($pages)"/>
-                  <xsl:with-param name="title" select="$title"/>
-                  <xsl:with-param name="content-of" select="'objects'"/>
-                  <xsl:with-param name="group" select="$nodes[position() &gt;= $first and position() &lt; $first + $perpage]"/>
-                </xsl:call-template>
+                <xsl:variable name="members">
+                  <xsl:for-each select="$paged"><xsl:copy-of select="key('paged-by-page', concat($kind, '|', $number))"/></xsl:for-each>
+                </xsl:variable>
+                <xsl:variable name="ids" select="exsl:node-set($members)/paged/@id"/>
+                <!-- The members numbered in $paged, else (nodes of another kind) the slice. -->
+                <xsl:choose>
+                  <xsl:when test="$ids">
+                    <xsl:call-template name="page">
+                      <xsl:with-param name="kind" select="$kind"/>
+                      <xsl:with-param name="number" select="$number"/>
+                      <xsl:with-param name="pages" select="number($pages)"/>
+                      <xsl:with-param name="title" select="$title"/>
+                      <xsl:with-param name="content-of" select="'objects'"/>
+                      <xsl:with-param name="group" select="key('object-by-id', $ids)"/>
+                    </xsl:call-template>
+                  </xsl:when>
+                  <xsl:otherwise>
+                    <xsl:call-template name="page">
+                      <xsl:with-param name="kind" select="$kind"/>
+                      <xsl:with-param name="number" select="$number"/>
+                      <xsl:with-param name="pages" select="number($pages)"/>
+                      <xsl:with-param name="title" select="$title"/>
+                      <xsl:with-param name="content-of" select="'objects'"/>
+                      <xsl:with-param name="group" select="$nodes[position() &gt;= $first and position() &lt; $first + $perpage]"/>
+                    </xsl:call-template>
+                  </xsl:otherwise>
+                </xsl:choose>
               </xsl:otherwise>
             </xsl:choose>
           </xsl:if>

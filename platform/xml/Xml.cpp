@@ -8,6 +8,7 @@
 #include <libxml/xmlsave.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
+#include <libxslt/extensions.h>
 #include <libxslt/imports.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdint>
@@ -46,11 +48,63 @@ void storeInline(xmlNodePtr t, const xmlChar* text, std::size_t len) {
     t->content = in;
 }
 
+// slice(nodes, first, count), for every transform.
+void sliceFunction(xmlXPathParserContextPtr ctxt, int nargs) {
+    if (nargs != 3) {
+        xmlXPathSetArityError(ctxt);
+        return;
+    }
+    const double count = xmlXPathPopNumber(ctxt);
+    const double first = xmlXPathPopNumber(ctxt);
+    if (xmlXPathCheckError(ctxt)) return;
+    xmlNodeSetPtr nodes = xmlXPathPopNodeSet(ctxt);
+    if (xmlXPathCheckError(ctxt)) return;
+    xmlNodeSetPtr slice = xmlXPathNodeSetCreate(nullptr);
+    if (nodes && slice && !std::isnan(first) && !std::isnan(count)) {
+        xmlXPathNodeSetSort(nodes);
+        const double end = first + count;  // positions p with first <= p < end
+        for (double p = std::max(1.0, std::ceil(first)); p <= nodes->nodeNr && p < end; ++p)
+            xmlXPathNodeSetAddUnique(slice, nodes->nodeTab[static_cast<int>(p) - 1]);
+    }
+    xmlXPathFreeNodeSet(nodes);
+    valuePush(ctxt, xmlXPathWrapNodeSet(slice));
+}
+
+// A NodeFunctions entry: the running transform's functions are in its context's _private.
+void nodeFunction(xmlXPathParserContextPtr ctxt, int nargs) {
+    if (nargs != 1) {
+        xmlXPathSetArityError(ctxt);
+        return;
+    }
+    xsltTransformContextPtr tctxt = xsltXPathGetTransformContext(ctxt);
+    const auto* functions = tctxt ? static_cast<const NodeFunctions*>(tctxt->_private) : nullptr;
+    const char* name = reinterpret_cast<const char*>(ctxt->context->function);
+    const auto it = functions && name ? functions->find(name) : NodeFunctions::const_iterator{};
+    if (!functions || !name || it == functions->end()) {
+        xmlXPathErr(ctxt, XPATH_UNKNOWN_FUNC_ERROR);
+        return;
+    }
+    xmlNodeSetPtr nodes = xmlXPathPopNodeSet(ctxt);
+    if (xmlXPathCheckError(ctxt)) return;
+    if (nodes) xmlXPathNodeSetSort(nodes);
+    const Node node(nodes && nodes->nodeNr > 0 ? nodes->nodeTab[0] : nullptr);
+    xmlXPathFreeNodeSet(nodes);
+    std::string value;
+    try {
+        value = it->second(node);
+    } catch (...) {
+        xmlXPathErr(ctxt, XPATH_EXPR_ERROR);  // never through libxml2's frames
+        return;
+    }
+    valuePush(ctxt, xmlXPathNewString(X(value)));
+}
+
 void initOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
         xmlInitParser();
         exsltRegisterAll();
+        xsltRegisterExtModuleFunction(BAD_CAST "slice", BAD_CAST kFunctionNamespace, sliceFunction);
     });
 }
 
@@ -562,7 +616,8 @@ struct Prepared {
 // walk of the whole document that libxslt leaves out only while its debugger is on; ordered
 // says a context made before, with doc unchanged since, has stamped it. (Contexts are made
 // only while no transform runs, so none sees the debugger's status change.)
-std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, bool ordered = false) {
+std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, bool ordered = false,
+                                  const NodeFunctions* functions = nullptr) {
     auto p = std::make_unique<Prepared>();
     if (ordered) {
         const int status = xsltGetDebuggerStatus();
@@ -582,15 +637,21 @@ std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const Xsl
     xsltSetSecurityPrefs(p->sec, XSLT_SECPREF_WRITE_NETWORK, allowResultWrite);
     xsltSetCtxtSecurityPrefs(p->sec, p->ctxt);
     for (const auto& [k, v] : params) xsltQuoteOneUserParam(p->ctxt, X(k), X(v));
+    if (functions) {
+        p->ctxt->_private = const_cast<NodeFunctions*>(functions);
+        for (const auto& entry : *functions)
+            if (xsltRegisterExtFunction(p->ctxt, X(entry.first), BAD_CAST kFunctionNamespace, nodeFunction) != 0)
+                return nullptr;
+    }
     return p;
 }
 
 // One of several contexts over doc made in turn before any of them runs: once one is made,
 // doc's element order is stamped and the later ones skip that walk. error says why one failed.
 std::unique_ptr<Prepared> prepareInTurn(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, bool& stamped,
-                                        std::string& error) {
+                                        std::string& error, const NodeFunctions* functions = nullptr) {
     ErrorScope es;
-    auto p = prepare(ss, doc, params, stamped);
+    auto p = prepare(ss, doc, params, stamped, functions);
     if (p)
         stamped = true;
     else
@@ -806,7 +867,7 @@ bool Stylesheet::transform(const Document& doc, std::string& out, const XsltPara
 }
 
 bool Stylesheet::transform(const Document& doc, std::string& out, const XsltParams& params,
-                           const ResultDocumentSink& sink) const {
+                           const ResultDocumentSink& sink, const NodeFunctions* functions) const {
     out.clear();
     if (!ss_) {
         error_ = "no style sheet loaded";
@@ -815,7 +876,7 @@ bool Stylesheet::transform(const Document& doc, std::string& out, const XsltPara
     std::unique_ptr<Prepared> p;
     {
         ErrorScope es;
-        p = prepare(ss_, doc.raw(), params);
+        p = prepare(ss_, doc.raw(), params, false, functions);
         if (!p) {
             error_ = es.message("transformation failed");
             return false;
@@ -845,7 +906,7 @@ void transformConcurrently(const Document& doc, std::vector<TransformJob>& jobs,
                 j.error = "no style sheet loaded";
                 continue;
             }
-            j.ok = j.sheet->transform(doc, j.out, j.params, j.sink);
+            j.ok = j.sheet->transform(doc, j.out, j.params, j.sink, j.functions);
             j.error = j.ok ? std::string() : j.sheet->error();
         }
         return;
@@ -856,7 +917,7 @@ void transformConcurrently(const Document& doc, std::vector<TransformJob>& jobs,
     bool stamped = false;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         jobs[i].out.clear();
-        prepared[i] = prepareInTurn(jobs[i].sheet->ss_, d, jobs[i].params, stamped, jobs[i].error);
+        prepared[i] = prepareInTurn(jobs[i].sheet->ss_, d, jobs[i].params, stamped, jobs[i].error, jobs[i].functions);
     }
     runJobs(jobs.size(), threads, [&](std::size_t i) {
         TransformJob& j = jobs[i];

@@ -130,6 +130,15 @@ using XsltParams = std::map<std::string, std::string>;
 using ResultDocumentSink = std::function<bool(const std::string& href, std::string&& text)>;
 inline constexpr const char* kResultDocumentPrefix = "dalvane-result:";
 
+// Functions a style sheet can call in namespace kFunctionNamespace (name -> function). Each is
+// given the first node of its one argument, a null Node for an empty node-set, and its result
+// is a string. They may be called from several transforms at once. Every transform also has
+// slice(nodes, first, count): the nodes at positions first to first + count - 1 of nodes in
+// document order, as nodes[position() >= first and position() < first + count] without a
+// test of every node.
+using NodeFunctions = std::map<std::string, std::function<std::string(const Node&)>>;
+inline constexpr const char* kFunctionNamespace = "urn:dalvane:xslt";
+
 class Stylesheet {
 public:
     Stylesheet();
@@ -148,9 +157,10 @@ public:
     // style sheet's output declares (the declaration is rewritten to UTF-8).
     // On failure returns false and sets error().
     bool transform(const Document& doc, std::string& out, const XsltParams& params = {}) const;
-    // The same, handing each result document to sink as soon as it is made (and freed).
+    // The same, handing each result document to sink as soon as it is made (and freed), with
+    // functions (see NodeFunctions) when given.
     bool transform(const Document& doc, std::string& out, const XsltParams& params,
-                   const ResultDocumentSink& sink) const;
+                   const ResultDocumentSink& sink, const NodeFunctions* functions = nullptr) const;
     bool transform(const Document& doc, Document& out, const XsltParams& params = {}) const;
     // The result of transforms that run at once, one for each of parts slices: part n is given
     // partParam = n and partsParam = parts, and makes its slice of the root element's children;
@@ -170,10 +180,12 @@ private:
 };
 
 // One transform of transformConcurrently: its style sheet (used by no other job), its
-// parameters and result-document sink; on return its text or its error.
+// parameters, node functions (outliving the job) and result-document sink; on return its text
+// or its error.
 struct TransformJob {
     const Stylesheet* sheet = nullptr;
     XsltParams params;
+    const NodeFunctions* functions = nullptr;
     ResultDocumentSink sink;
     std::string out;
     bool ok = false;

@@ -340,7 +340,9 @@ TEST_F(HtmlReportTest, ReportIsWrittenWholeAndReplacesOnlyItsOwnEarlierPages) {
 TEST_F(HtmlReportTest, PagesWrittenOneByOneEqualThoseOfOneOutput) {
     loadStructure("reports/sales_ado.xml");
     xml::Node db = report->oResultXML->selectSingleNode("DATABASE");
-    const int tables = 1988 - static_cast<int>(std::size(kSalesTables));
+    // Names that give one anchor ("a_b" is taken twice over, "x_y" by a tab), among tables and views.
+    const char* clashing[] = {"a b", "a_b", "a_b-2", "x\ty", "x y"};
+    const int tables = 1988 - static_cast<int>(std::size(kSalesTables)) - static_cast<int>(std::size(clashing));
     for (int i = 1; i <= tables; ++i) {
         xml::Node t = db.appendElement("TABLE");
         t.setAttribute("Name", "t" + std::to_string(i));
@@ -354,6 +356,18 @@ TEST_F(HtmlReportTest, PagesWrittenOneByOneEqualThoseOfOneOutput) {
         fk.setAttribute("Primary_Key_Table", i > 1 ? "t" + std::to_string(i - 1) : std::string("orders"));
         fk.setAttribute("Primary_Key_Column", "id");
     }
+    for (const char* name : clashing) {
+        xml::Node t = db.appendElement("TABLE");
+        t.setAttribute("Name", name);
+        t.appendElement("COLUMN").setAttribute("Name", "id");
+        xml::Node fk = db.selectSingleNode("TABLE[@Name='t7']").appendElement("FOREIGNKEY");
+        fk.setAttribute("Name", std::string("to ") + name);
+        fk.setAttribute("Foreign_Key_Table", "t7");
+        fk.setAttribute("Foreign_Key_Column", "id");
+        fk.setAttribute("Primary_Key_Table", name);
+        fk.setAttribute("Primary_Key_Column", "id");
+    }
+    db.appendElement("VIEW").setAttribute("Name", "a b");
     const int views = 1988 - db.count("VIEW");  // as many as tables: both kinds are split
     for (int i = 1; i <= views; ++i) {
         xml::Node v = db.appendElement("VIEW");
@@ -369,7 +383,7 @@ TEST_F(HtmlReportTest, PagesWrittenOneByOneEqualThoseOfOneOutput) {
     const std::string whole = reportFolder("whole");
     files::createFolders(whole);
     // One output, from the first stage read back from its text (as the preview has it).
-    for (const std::string kind : {"Tables", "Views"}) {
+    for (const std::string kind : {"Tables", "Views", "Index", "Diagram"}) {
         std::string html, firstStage;
         ASSERT_TRUE(report->ApplyXSL(files::joinPath(StylesFolder, "ReportFormat1" + text::lower(kind) + ".xsl"), false,
                                      &html, &firstStage));
@@ -377,6 +391,10 @@ TEST_F(HtmlReportTest, PagesWrittenOneByOneEqualThoseOfOneOutput) {
     }
     EXPECT_EQ(countFiles(parts, "SalesDemoTables"), 284);
     EXPECT_EQ(countFiles(parts, "SalesDemoViews"), 284);
+    const Page tablePages = mergedPages(parts, "SalesDemoTables");
+    for (const char* id : {"a_b", "a_b-2", "a_b-2-2", "x_y", "x_y-2"}) EXPECT_TRUE(tablePages.ids.count(id)) << id;
+    EXPECT_TRUE(mergedPages(parts, "SalesDemoViews").ids.count("a_b-3"));
+    EXPECT_TRUE(brokenLinks(parts).empty());
     for (const std::string& f : htmlFiles(whole)) {
         std::string expected, actual;
         ASSERT_TRUE(files::readTextFile(f, expected));

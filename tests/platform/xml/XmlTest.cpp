@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 using xml::Document;
 using xml::xpathLiteral;
@@ -246,6 +247,52 @@ TEST(Stylesheet, ConcurrentTransformsKeepTheirOwnResults) {
             EXPECT_TRUE(std::all_of(got[j].begin(), got[j].end(), [&](const std::string& h) { return h.rfind(prefix, 0) == 0; }));
         }
     }
+}
+
+// dx:slice takes what its predicate would, whatever the numbers; node functions get the first
+// node in document order (null for none), their failure fails the transform, and they are
+// available only to the transforms given them.
+TEST(Stylesheet, SliceAndNodeFunctionsAnswerLikeTheirXPath) {
+    Document d;
+    ASSERT_TRUE(d.loadXML("<R><V n='1'/><W/><V n='2'/><V n='3'/><V n='4'/><V n='5'/></R>"));
+    xml::Stylesheet s;
+    ASSERT_TRUE(s.loadXML(R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+        xmlns:dx="urn:dalvane:xslt">
+      <xsl:output method="text"/>
+      <xsl:template match="/">
+        <xsl:variable name="v" select="R/V"/>
+        <xsl:for-each select="R/V[1]/@n | R/W">
+          <xsl:variable name="at" select="number(concat(substring('-1.5', 1, 4 * boolean(self::W)), substring(., 1, 9 * not(self::W))))"/>
+          <xsl:for-each select="/R/V">
+            <xsl:variable name="first" select="$at + position() - 2"/>
+            <xsl:for-each select="/R/V[position() &lt;= 3]">
+              <xsl:variable name="count" select="position() * 1.5 - 1.5"/>
+              <xsl:if test="count(dx:slice($v, $first, $count)) != count($v[position() &gt;= $first and position() &lt; $first + $count])
+                            or count(dx:slice($v, $first, $count) | $v[position() &gt;= $first and position() &lt; $first + $count]) != count(dx:slice($v, $first, $count))">
+                <xsl:value-of select="concat('differs at ', $first, ',', $count, ' ')"/>
+              </xsl:if>
+            </xsl:for-each>
+          </xsl:for-each>
+        </xsl:for-each>
+        <xsl:value-of select="count(dx:slice($v, number('x'), 2))"/>
+        <xsl:value-of select="dx:slice(R/V[position() &gt; 2] | R/V[1], 2, 1)/@n"/>
+        <xsl:if test="function-available('dx:tag')">
+          <xsl:value-of select="concat(dx:tag(R/V[3] | R/W), dx:tag(R/none))"/>
+          <xsl:if test="$fail = 1"><xsl:value-of select="dx:tag(R)"/></xsl:if>
+        </xsl:if>
+      </xsl:template>
+      <xsl:param name="fail" select="0"/>
+    </xsl:stylesheet>)X")) << s.error();
+    std::string out;
+    ASSERT_TRUE(s.transform(d, out)) << s.error();
+    EXPECT_EQ(out, "03");
+    const xml::NodeFunctions functions = {{"tag", [](const xml::Node& n) {
+                                               if (n && n.name() == "R") throw std::runtime_error("no");
+                                               return n ? n.name() + n.attribute("n") : std::string("none");
+                                           }}};
+    ASSERT_TRUE(s.transform(d, out, {}, nullptr, &functions)) << s.error();
+    EXPECT_EQ(out, "03Wnone");
+    EXPECT_FALSE(s.transform(d, out, {{"fail", "1"}}, nullptr, &functions));
 }
 
 // Parts made at once and joined give the one transform's document: names the sheet never
