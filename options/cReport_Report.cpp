@@ -122,7 +122,7 @@ namespace {
 // objects: one for each kObjectsPerStagePart objects, at most one for each processor, and no
 // more than kStageParts (each also reads the whole structure for its keys).
 constexpr int kObjectsPerStagePart = 1000;
-constexpr int kStageParts = 4;
+constexpr int kStageParts = 6;
 
 unsigned firstStageParts(const xml::Document& source, const xml::Stylesheet& style) {
     if (!style.declaresParam("stage-parts")) return 1;

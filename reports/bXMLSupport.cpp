@@ -358,16 +358,17 @@ private:
 };
 
 // Transforms that run at once while a report is written (each holds its own keys and page
-// trees beside the shared first stage: five keep a large report within its memory), and the
+// tree beside the shared first stage: eight keep a large report within its memory), and the
 // number of paged objects that makes a kind worth splitting into one more part.
-unsigned renderThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 5u); }
+unsigned renderThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 8u); }
 constexpr int kObjectsPerPart = 500;
 
 // The parts a kind of `objects` paged objects out of `paged` is made in. Each part pays for
 // keys and variables over the whole document, so only a kind with a large share of the
-// objects is split: a small kind in a large report stays whole.
+// objects is split: a small kind in a large report stays whole. Two threads stay for the
+// kinds made whole, whose longest (the pages listing every object) take most of a part's time.
 int pagePartCount(int objects, int paged, unsigned threads) {
-    const int limit = static_cast<int>(std::max(1u, threads - 1));
+    const int limit = threads > 2 ? static_cast<int>(threads) - 2 : 1;
     const int byShare = paged > 0 ? static_cast<int>(static_cast<long long>(objects) * threads / paged) : 0;
     return std::clamp(std::min(objects / kObjectsPerPart, byShare), 1, limit);
 }

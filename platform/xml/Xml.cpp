@@ -48,6 +48,23 @@ void storeInline(xmlNodePtr t, const xmlChar* text, std::size_t len) {
     t->content = in;
 }
 
+// Sorts nodes into document order unless the element order stamped in their document shows
+// they are in it already (as a variable's nodes mostly are): that check costs far less than
+// the sort's comparisons of a long sorted set.
+void sortInDocumentOrder(xmlNodeSetPtr nodes) {
+    if (!nodes || nodes->nodeNr < 2) return;
+    ptrdiff_t last = 0;
+    for (int i = 0; i < nodes->nodeNr; ++i) {
+        const xmlNodePtr n = nodes->nodeTab[i];
+        const auto order = reinterpret_cast<ptrdiff_t>(n->content);
+        if (n->type != XML_ELEMENT_NODE || order >= 0 || n->doc != nodes->nodeTab[0]->doc || -order <= last) {
+            xmlXPathNodeSetSort(nodes);
+            return;
+        }
+        last = -order;
+    }
+}
+
 // slice(nodes, first, count), for every transform.
 void sliceFunction(xmlXPathParserContextPtr ctxt, int nargs) {
     if (nargs != 3) {
@@ -61,7 +78,7 @@ void sliceFunction(xmlXPathParserContextPtr ctxt, int nargs) {
     if (xmlXPathCheckError(ctxt)) return;
     xmlNodeSetPtr slice = xmlXPathNodeSetCreate(nullptr);
     if (nodes && slice && !std::isnan(first) && !std::isnan(count)) {
-        xmlXPathNodeSetSort(nodes);
+        sortInDocumentOrder(nodes);
         const double end = first + count;  // positions p with first <= p < end
         for (double p = std::max(1.0, std::ceil(first)); p <= nodes->nodeNr && p < end; ++p)
             xmlXPathNodeSetAddUnique(slice, nodes->nodeTab[static_cast<int>(p) - 1]);
@@ -86,7 +103,7 @@ void nodeFunction(xmlXPathParserContextPtr ctxt, int nargs) {
     }
     xmlNodeSetPtr nodes = xmlXPathPopNodeSet(ctxt);
     if (xmlXPathCheckError(ctxt)) return;
-    if (nodes) xmlXPathNodeSetSort(nodes);
+    sortInDocumentOrder(nodes);
     const Node node(nodes && nodes->nodeNr > 0 ? nodes->nodeTab[0] : nullptr);
     xmlXPathFreeNodeSet(nodes);
     std::string value;
