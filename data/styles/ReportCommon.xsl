@@ -151,14 +151,15 @@
   </xsl:template>
 
   <!-- An element id for a name: white space becomes "_" (ids hold none). Given the object's
-       node, the id is unique in the document: a later object whose name gives the same id gets
-       "-<n>" added, n its place among them (more when that id is a name of its own). -->
+       node (name is then its Name), the id is unique in the document: a later object whose
+       name gives the same id gets "-<n>" added, n its place among them (more when that id is a
+       name of its own). -->
   <xsl:template name="anchor">
     <xsl:param name="name"/>
     <xsl:param name="node" select="/.."/>
     <xsl:choose>
       <xsl:when test="not($node/@Name)"><xsl:value-of select="translate($name, ' &#9;&#10;&#13;', '____')"/></xsl:when>
-      <xsl:when test="$indexed and string($node/@Name) = $name"><xsl:value-of select="dx:anchor($node)"/></xsl:when>
+      <xsl:when test="$indexed"><xsl:value-of select="dx:anchor($node)"/></xsl:when>
       <xsl:otherwise>
         <xsl:variable name="base" select="translate($name, ' &#9;&#10;&#13;', '____')"/>
         <xsl:variable name="same" select="key('anchor', $base)"/>
