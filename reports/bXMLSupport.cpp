@@ -296,31 +296,45 @@ void removeEarlierPages(const std::string& folder, const std::string& stem, cons
 // What each page transform would otherwise work out over the whole first stage: the place of
 // each paged object among its kind (tables not there only for context, views, stored
 // procedures) and each named object's anchor, unique in the document. Given to the page sheets
-// as their paged-position and anchor functions.
+// as their paged-position, paged-run and anchor functions.
 class PageIndex {
 public:
     explicit PageIndex(const xml::Document& firstStage) {
         database_ = firstStage.documentElement();
         if (database_ && database_.name() != "DATABASE") database_ = xml::Node();
         const xml::NodeList objects = database_ ? database_.childElements() : xml::NodeList();
-        int tables = 0, views = 0, procedures = 0;
         for (const xml::Node& n : objects) {
             const std::string kind = n.name();
-            if (kind == "TABLE" && !n.hasAttribute("PreviewContext")) position_[n.raw()] = ++tables;
-            else if (kind == "VIEW") position_[n.raw()] = ++views;
-            else if (kind == "STOREDPROCEDURE") position_[n.raw()] = ++procedures;
+            const int k = kind == "TABLE" ? (n.hasAttribute("PreviewContext") ? -1 : 0)
+                          : kind == "VIEW" ? 1
+                          : kind == "STOREDPROCEDURE" ? 2
+                                                      : -1;
+            if (k >= 0) {
+                paged_[k].push_back(n);
+                place_[n.raw()] = {k, static_cast<int>(paged_[k].size())};
+            }
             if (n.hasAttribute("Name")) sameAnchor_[anchorBase(n.attribute("Name"))].push_back(n.raw());
         }
         // Every object but the first of those whose names give one anchor is numbered.
         for (const auto& [base, same] : sameAnchor_)
             for (std::size_t i = 1; i < same.size(); ++i) numbered_[same[i]] = freeAnchor(base, static_cast<int>(i) + 1);
-        functions_["paged-position"] = [this](const xml::Node& n) {
-            const auto it = position_.find(n.raw());
-            return it == position_.end() ? std::string() : std::to_string(it->second);
+        functions_.text["paged-position"] = [this](const xml::Node& n) {
+            const auto it = place_.find(n.raw());
+            return it == place_.end() ? std::string() : std::to_string(it->second.position);
         };
-        functions_["anchor"] = [this](const xml::Node& n) { return anchor(n); };
+        // The paged objects of n's kind at places p from n's on with p < n's place + count.
+        functions_.nodes["paged-run"] = [this](const xml::Node& n, double count) {
+            xml::NodeList run;
+            const auto it = place_.find(n.raw());
+            if (it == place_.end()) return run;
+            const std::vector<xml::Node>& kind = paged_[it->second.kind];
+            const int first = it->second.position;
+            for (int p = first; p <= static_cast<int>(kind.size()) && p < first + count; ++p) run.push_back(kind[p - 1]);
+            return run;
+        };
+        functions_.text["anchor"] = [this](const xml::Node& n) { return anchor(n); };
     }
-    const xml::NodeFunctions& functions() const { return functions_; }
+    const xml::XsltFunctions& functions() const { return functions_; }
 
 private:
     static std::string anchorBase(std::string name) {
@@ -350,11 +364,15 @@ private:
         return freeAnchor(base, place);
     }
 
+    struct Place {
+        int kind, position;
+    };
     xml::Node database_;
-    std::unordered_map<const void*, int> position_;
+    std::vector<xml::Node> paged_[3];  // tables, views, stored procedures
+    std::unordered_map<const void*, Place> place_;
     std::unordered_map<std::string, std::vector<const void*>> sameAnchor_;
     std::unordered_map<const void*, std::string> numbered_;
-    xml::NodeFunctions functions_;
+    xml::XsltFunctions functions_;
 };
 
 // Transforms that run at once while a report is written (each holds its own keys and page

@@ -108,10 +108,11 @@
   <xsl:variable name="uniqueonly" select="/DATABASE/@Indexes_Read = 'Unique'"/>
 
   <!-- dx:paged-position(node): node's place among the paged objects of its kind ($tables, $views
-       or $procedures), "" for any other node; dx:anchor(node): the anchor of a named object;
-       dx:slice(nodes, first, count): nodes first to first + count - 1. -->
+       or $procedures), "" for any other node; dx:paged-run(node, count): the paged objects of
+       node's kind from node's place p to p + count - 1; dx:anchor(node): the anchor of a named
+       object. -->
   <xsl:variable name="indexed"
-                select="function-available('dx:paged-position') and function-available('dx:anchor') and function-available('dx:slice')"/>
+                select="function-available('dx:paged-position') and function-available('dx:paged-run') and function-available('dx:anchor')"/>
   <!-- Without them, the page of every paged object, numbered once: <paged kind= page= id=/>,
        found by the object's generate-id() or by kind and page. -->
   <xsl:variable name="paged-list">
@@ -738,14 +739,14 @@
           <xsl:variable name="first" select="($number - 1) * $perpage + 1"/>
           <xsl:if test="($number - 1) mod $page-parts = $page-part">
             <xsl:choose>
-              <xsl:when test="$indexed">
+              <xsl:when test="$indexed and dx:paged-position(.) = $first">
                 <xsl:call-template name="page">
                   <xsl:with-param name="kind" select="$kind"/>
                   <xsl:with-param name="number" select="$number"/>
                   <xsl:with-param name="pages" select="number($pages)"/>
                   <xsl:with-param name="title" select="$title"/>
                   <xsl:with-param name="content-of" select="'objects'"/>
-                  <xsl:with-param name="group" select="dx:slice($nodes, $first, $perpage)"/>
+                  <xsl:with-param name="group" select="dx:paged-run(., $perpage)"/>
                 </xsl:call-template>
               </xsl:when>
               <xsl:otherwise>

@@ -18,13 +18,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace xml {
@@ -48,67 +48,43 @@ void storeInline(xmlNodePtr t, const xmlChar* text, std::size_t len) {
     t->content = in;
 }
 
-// Sorts nodes into document order unless the element order stamped in their document shows
-// they are in it already (as a variable's nodes mostly are): that check costs far less than
-// the sort's comparisons of a long sorted set.
-void sortInDocumentOrder(xmlNodeSetPtr nodes) {
-    if (!nodes || nodes->nodeNr < 2) return;
-    ptrdiff_t last = 0;
-    for (int i = 0; i < nodes->nodeNr; ++i) {
-        const xmlNodePtr n = nodes->nodeTab[i];
-        const auto order = reinterpret_cast<ptrdiff_t>(n->content);
-        if (n->type != XML_ELEMENT_NODE || order >= 0 || n->doc != nodes->nodeTab[0]->doc || -order <= last) {
-            xmlXPathNodeSetSort(nodes);
-            return;
-        }
-        last = -order;
+// The functions of the running transform (in its context's _private) and the entry named by
+// the call, or null after raising an XPath error.
+template <class Map>
+const typename Map::mapped_type* calledFunction(xmlXPathParserContextPtr ctxt, Map XsltFunctions::*which) {
+    xsltTransformContextPtr tctxt = xsltXPathGetTransformContext(ctxt);
+    const auto* functions = tctxt ? static_cast<const XsltFunctions*>(tctxt->_private) : nullptr;
+    const char* name = reinterpret_cast<const char*>(ctxt->context->function);
+    if (functions && name) {
+        const auto it = (functions->*which).find(name);
+        if (it != (functions->*which).end()) return &it->second;
     }
+    xmlXPathErr(ctxt, XPATH_UNKNOWN_FUNC_ERROR);
+    return nullptr;
 }
 
-// slice(nodes, first, count), for every transform.
-void sliceFunction(xmlXPathParserContextPtr ctxt, int nargs) {
-    if (nargs != 3) {
-        xmlXPathSetArityError(ctxt);
-        return;
-    }
-    const double count = xmlXPathPopNumber(ctxt);
-    const double first = xmlXPathPopNumber(ctxt);
-    if (xmlXPathCheckError(ctxt)) return;
+// The first node in document order of the node-set argument on top of the stack.
+std::optional<Node> popFirstNode(xmlXPathParserContextPtr ctxt) {
     xmlNodeSetPtr nodes = xmlXPathPopNodeSet(ctxt);
-    if (xmlXPathCheckError(ctxt)) return;
-    xmlNodeSetPtr slice = xmlXPathNodeSetCreate(nullptr);
-    if (nodes && slice && !std::isnan(first) && !std::isnan(count)) {
-        sortInDocumentOrder(nodes);
-        const double end = first + count;  // positions p with first <= p < end
-        for (double p = std::max(1.0, std::ceil(first)); p <= nodes->nodeNr && p < end; ++p)
-            xmlXPathNodeSetAddUnique(slice, nodes->nodeTab[static_cast<int>(p) - 1]);
-    }
+    if (xmlXPathCheckError(ctxt)) return std::nullopt;
+    if (nodes) xmlXPathNodeSetSort(nodes);
+    const Node node(nodes && nodes->nodeNr > 0 ? nodes->nodeTab[0] : nullptr);
     xmlXPathFreeNodeSet(nodes);
-    valuePush(ctxt, xmlXPathWrapNodeSet(slice));
+    return node;
 }
 
-// A NodeFunctions entry: the running transform's functions are in its context's _private.
-void nodeFunction(xmlXPathParserContextPtr ctxt, int nargs) {
+void textFunction(xmlXPathParserContextPtr ctxt, int nargs) {
     if (nargs != 1) {
         xmlXPathSetArityError(ctxt);
         return;
     }
-    xsltTransformContextPtr tctxt = xsltXPathGetTransformContext(ctxt);
-    const auto* functions = tctxt ? static_cast<const NodeFunctions*>(tctxt->_private) : nullptr;
-    const char* name = reinterpret_cast<const char*>(ctxt->context->function);
-    const auto it = functions && name ? functions->find(name) : NodeFunctions::const_iterator{};
-    if (!functions || !name || it == functions->end()) {
-        xmlXPathErr(ctxt, XPATH_UNKNOWN_FUNC_ERROR);
-        return;
-    }
-    xmlNodeSetPtr nodes = xmlXPathPopNodeSet(ctxt);
-    if (xmlXPathCheckError(ctxt)) return;
-    sortInDocumentOrder(nodes);
-    const Node node(nodes && nodes->nodeNr > 0 ? nodes->nodeTab[0] : nullptr);
-    xmlXPathFreeNodeSet(nodes);
+    const auto* function = calledFunction(ctxt, &XsltFunctions::text);
+    if (!function) return;
+    const std::optional<Node> node = popFirstNode(ctxt);
+    if (!node) return;
     std::string value;
     try {
-        value = it->second(node);
+        value = (*function)(*node);
     } catch (...) {
         xmlXPathErr(ctxt, XPATH_EXPR_ERROR);  // never through libxml2's frames
         return;
@@ -116,12 +92,36 @@ void nodeFunction(xmlXPathParserContextPtr ctxt, int nargs) {
     valuePush(ctxt, xmlXPathNewString(X(value)));
 }
 
+void nodesFunction(xmlXPathParserContextPtr ctxt, int nargs) {
+    if (nargs != 2) {
+        xmlXPathSetArityError(ctxt);
+        return;
+    }
+    const auto* function = calledFunction(ctxt, &XsltFunctions::nodes);
+    if (!function) return;
+    const double number = xmlXPathPopNumber(ctxt);
+    if (xmlXPathCheckError(ctxt)) return;
+    const std::optional<Node> node = popFirstNode(ctxt);
+    if (!node) return;
+    NodeList found;
+    try {
+        found = (*function)(*node, number);
+    } catch (...) {
+        xmlXPathErr(ctxt, XPATH_EXPR_ERROR);
+        return;
+    }
+    xmlNodeSetPtr set = xmlXPathNodeSetCreate(nullptr);
+    for (const Node& n : found)
+        if (set && n) xmlXPathNodeSetAddUnique(set, n.raw());
+    if (set) xmlXPathNodeSetSort(set);
+    valuePush(ctxt, xmlXPathWrapNodeSet(set));
+}
+
 void initOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
         xmlInitParser();
         exsltRegisterAll();
-        xsltRegisterExtModuleFunction(BAD_CAST "slice", BAD_CAST kFunctionNamespace, sliceFunction);
     });
 }
 
@@ -634,7 +634,7 @@ struct Prepared {
 // says a context made before, with doc unchanged since, has stamped it. (Contexts are made
 // only while no transform runs, so none sees the debugger's status change.)
 std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, bool ordered = false,
-                                  const NodeFunctions* functions = nullptr) {
+                                  const XsltFunctions* functions = nullptr) {
     auto p = std::make_unique<Prepared>();
     if (ordered) {
         const int status = xsltGetDebuggerStatus();
@@ -655,9 +655,12 @@ std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const Xsl
     xsltSetCtxtSecurityPrefs(p->sec, p->ctxt);
     for (const auto& [k, v] : params) xsltQuoteOneUserParam(p->ctxt, X(k), X(v));
     if (functions) {
-        p->ctxt->_private = const_cast<NodeFunctions*>(functions);
-        for (const auto& entry : *functions)
-            if (xsltRegisterExtFunction(p->ctxt, X(entry.first), BAD_CAST kFunctionNamespace, nodeFunction) != 0)
+        p->ctxt->_private = const_cast<XsltFunctions*>(functions);
+        for (const auto& entry : functions->text)
+            if (xsltRegisterExtFunction(p->ctxt, X(entry.first), BAD_CAST kFunctionNamespace, textFunction) != 0)
+                return nullptr;
+        for (const auto& entry : functions->nodes)
+            if (xsltRegisterExtFunction(p->ctxt, X(entry.first), BAD_CAST kFunctionNamespace, nodesFunction) != 0)
                 return nullptr;
     }
     return p;
@@ -666,7 +669,7 @@ std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const Xsl
 // One of several contexts over doc made in turn before any of them runs: once one is made,
 // doc's element order is stamped and the later ones skip that walk. error says why one failed.
 std::unique_ptr<Prepared> prepareInTurn(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, bool& stamped,
-                                        std::string& error, const NodeFunctions* functions = nullptr) {
+                                        std::string& error, const XsltFunctions* functions = nullptr) {
     ErrorScope es;
     auto p = prepare(ss, doc, params, stamped, functions);
     if (p)
@@ -884,7 +887,7 @@ bool Stylesheet::transform(const Document& doc, std::string& out, const XsltPara
 }
 
 bool Stylesheet::transform(const Document& doc, std::string& out, const XsltParams& params,
-                           const ResultDocumentSink& sink, const NodeFunctions* functions) const {
+                           const ResultDocumentSink& sink, const XsltFunctions* functions) const {
     out.clear();
     if (!ss_) {
         error_ = "no style sheet loaded";

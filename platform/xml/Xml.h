@@ -130,13 +130,15 @@ using XsltParams = std::map<std::string, std::string>;
 using ResultDocumentSink = std::function<bool(const std::string& href, std::string&& text)>;
 inline constexpr const char* kResultDocumentPrefix = "dalvane-result:";
 
-// Functions a style sheet can call in namespace kFunctionNamespace (name -> function). Each is
-// given the first node of its one argument, a null Node for an empty node-set, and its result
-// is a string. They may be called from several transforms at once. Every transform also has
-// slice(nodes, first, count): the nodes at positions first to first + count - 1 of nodes in
-// document order, as nodes[position() >= first and position() < first + count] without a
-// test of every node.
-using NodeFunctions = std::map<std::string, std::function<std::string(const Node&)>>;
+// Functions a style sheet can call in namespace kFunctionNamespace, by name. Each is given the
+// first node in document order of its first argument (a null Node for an empty node-set). A
+// text function returns a string; a nodes function is also given the number of its second
+// argument and returns nodes of the transformed document. They may be called from several
+// transforms at once.
+struct XsltFunctions {
+    std::map<std::string, std::function<std::string(const Node&)>> text;
+    std::map<std::string, std::function<NodeList(const Node&, double)>> nodes;
+};
 inline constexpr const char* kFunctionNamespace = "urn:dalvane:xslt";
 
 class Stylesheet {
@@ -158,9 +160,9 @@ public:
     // On failure returns false and sets error().
     bool transform(const Document& doc, std::string& out, const XsltParams& params = {}) const;
     // The same, handing each result document to sink as soon as it is made (and freed), with
-    // functions (see NodeFunctions) when given.
+    // functions (see XsltFunctions) when given.
     bool transform(const Document& doc, std::string& out, const XsltParams& params,
-                   const ResultDocumentSink& sink, const NodeFunctions* functions = nullptr) const;
+                   const ResultDocumentSink& sink, const XsltFunctions* functions = nullptr) const;
     bool transform(const Document& doc, Document& out, const XsltParams& params = {}) const;
     // The result of transforms that run at once, one for each of parts slices: part n is given
     // partParam = n and partsParam = parts, and makes its slice of the root element's children;
@@ -180,12 +182,12 @@ private:
 };
 
 // One transform of transformConcurrently: its style sheet (used by no other job), its
-// parameters, node functions (outliving the job) and result-document sink; on return its text
+// parameters, functions (outliving the job) and result-document sink; on return its text
 // or its error.
 struct TransformJob {
     const Stylesheet* sheet = nullptr;
     XsltParams params;
-    const NodeFunctions* functions = nullptr;
+    const XsltFunctions* functions = nullptr;
     ResultDocumentSink sink;
     std::string out;
     bool ok = false;
