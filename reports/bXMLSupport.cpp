@@ -334,6 +334,8 @@ public:
         };
         functions_.text["anchor"] = [this](const xml::Node& n) { return anchor(n); };
     }
+    PageIndex(const PageIndex&) = delete;  // the functions point into this one
+    PageIndex& operator=(const PageIndex&) = delete;
     const xml::XsltFunctions& functions() const { return functions_; }
 
 private:
