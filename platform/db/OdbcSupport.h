@@ -51,10 +51,14 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     unsigned generation = 0;                   // changes on every close
     std::weak_ptr<StatementCursor> streaming;  // statement whose rows are still being fetched
     // Catalogue rows one query answers for two rowsets (SQLite's keys and index columns of
-    // every table), kept from the first rowset for the second while the schema version holds.
+    // every table), kept from the first rowset for the second while the schema version holds;
+    // and the key columns of every SQLite table as the column rows gave them (table, 0, cid, pk,
+    // name, type, NULL), at schema version keyColumnsVersion, for the keys to take.
     struct CatalogueCache {
         long long schemaVersion = -1;
         std::vector<std::vector<Value>> keys, statistics;
+        long long keyColumnsVersion = -1;
+        std::vector<std::vector<Value>> keyColumns;
     } catalogueCache;
     // How the SQLite driver's column rows are made here: -1 not yet known, 0 by the driver, 1 from
     // one pragma query, 2 the same with INTEGER reported as BIGINT (the driver's BigInt setting).

@@ -453,6 +453,12 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
     return std::nullopt;
 }
 
+// SQLite's schema version, -1 when it cannot be read.
+long long sqliteSchemaVersion(SchemaReader& s) {
+    const auto rows = s.query("PRAGMA schema_version", {});
+    return !rows.empty() && !rows[0].empty() && !rows[0][0].isNull() ? rows[0][0].toInt() : -1;
+}
+
 // SQLite: the rows of the SQLite3 ODBC driver's SQLColumns, made from one pragma query. The
 // driver runs table_info twice for every table, and each run costs SQLite a lookup of the table's
 // name that grows with the number of tables; the query runs it once and gives, beside the
@@ -533,32 +539,42 @@ Row driverRow(const Row& p, bool bigint) {
 
 // Hands over the driver's rows of every table and view (or of the one restricted to) in the
 // driver's order, each with its facts: an INTEGER PRIMARY KEY (the rowid) is never NULL, and a
-// default keeps its quotes.
+// default keeps its quotes. Rows of every table also leave their key columns in the
+// connection's catalogue cache, saving the keys a second table_info run.
 void each(SchemaReader& s, const Restriction& table, bool bigint,
           const std::function<void(Row&, const ColumnFacts&)>& take) {
     std::string sql =
-        "SELECT m.tbl_name, p.cid, p.name, p.type, p.\"notnull\", p.dflt_value, p.pk "
+        "SELECT m.tbl_name, p.cid, p.name, p.type, p.\"notnull\", p.dflt_value, p.pk, m.type "
         "FROM sqlite_master m, pragma_table_info(m.tbl_name) p WHERE (m.type = 'table' OR m.type = 'view')";
     if (table) sql += " AND m.tbl_name = ?";
     sql += " ORDER BY m.rowid";
     std::vector<std::string> params;
     if (table) params.push_back(*table);
+    const long long version = table ? -1 : sqliteSchemaVersion(s);
+    std::vector<Row> keyColumnsOfAll;
     std::vector<Row> rows;  // one table's
     auto flush = [&] {
         int keyColumns = 0;
         for (const Row& r : rows) keyColumns += r[6].toInt() > 0;
         for (const Row& r : rows) {
+            if (version >= 0 && r[6].toInt() > 0 && r[7].toString() == "table")
+                keyColumnsOfAll.push_back({r[0], Value(0), r[1], r[6], r[2], r[3], Value()});
             Row row = driverRow(r, bigint);
             take(row, sqliteFacts(r[3], r[5], r[6].toInt(), keyColumns));
         }
         rows.clear();
     };
     s.queryEach(sql, params, [&](Row& r) {
-        if (r.size() < 7) return;
+        if (r.size() < 8) return;
         if (!rows.empty() && rows.front()[0].toString() != r[0].toString()) flush();
         rows.push_back(std::move(r));
     });
     flush();
+    if (version >= 0) {
+        auto& cache = s.connection().catalogueCache;
+        cache.keyColumnsVersion = version;
+        cache.keyColumns = std::move(keyColumnsOfAll);
+    }
 }
 
 // How this connection's column rows are made (see ConnectionImpl::sqliteColumns): the query's
@@ -1086,10 +1102,11 @@ std::unordered_map<std::string, DeclaredNames> declaredNamesOf(SchemaReader& s, 
 // keeps one kind of value: table, part, position, sequence, column name, text, flag. Part 0 is
 // a key column (position cid, sequence pk, text the declared type); part 1 an index column
 // (position the index's place in index_list, sequence seqno, text the index name, flag unique).
-const char* const keysAndIndexes =
+const char* const keyColumnsPart =
     "SELECT m.name, 0, p.cid, p.pk, p.name, p.type, NULL FROM sqlite_master m, pragma_table_info(m.name) p "
-    "WHERE m.type = 'table' AND p.pk <> 0%t "
-    "UNION ALL SELECT m.name, 1, l.seq, i.seqno, i.name, l.name, l.\"unique\" "
+    "WHERE m.type = 'table' AND p.pk <> 0%t UNION ALL ";
+const char* const indexColumnsPart =
+    "SELECT m.name, 1, l.seq, i.seqno, i.name, l.name, l.\"unique\" "
     "FROM sqlite_master m, pragma_index_list(m.name) l, pragma_index_info(l.name) i WHERE m.type = 'table'%t%k "
     "ORDER BY 1, 2, 3, 4";
 // Only the indexes that can stand in for a missing primary key.
@@ -1101,15 +1118,18 @@ struct KeysAndStatistics {
     std::vector<Row> keys, statistics;
 };
 
-KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, bool keysOnly = false) {
+// keyColumns, when given, are the key column rows of every table (table not restricted to).
+KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, bool keysOnly = false,
+                                    const std::vector<Row>* keyColumns = nullptr) {
     struct TableRows {
         std::vector<const Row*> keys, indexes;
     };
     std::map<std::string, TableRows> byTable;
-    std::string sql = keysAndIndexes;
+    std::string sql = std::string(keyColumns ? "" : keyColumnsPart) + indexColumnsPart;
     std::vector<std::string> params;
     sql.replace(sql.find("%k"), 2, keysOnly ? keyIndexesOnly : "");
-    const std::vector<Row> rows = s.query(forTable(sql, table, params), params);
+    std::vector<Row> rows = s.query(forTable(sql, table, params), params);
+    if (keyColumns) rows.insert(rows.end(), keyColumns->begin(), keyColumns->end());
     for (const Row& r : rows) {
         if (r.size() < 7) continue;
         TableRows& t = byTable[r[0].toString()];
@@ -1151,15 +1171,14 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
 // schema version holds); without, what was kept is handed out and dropped.
 KeysAndStatistics wholeKeysAndStatistics(SchemaReader& s, bool keep) {
     auto& cache = s.connection().catalogueCache;
-    long long version = -1;
-    const auto rows = s.query("PRAGMA schema_version", {});
-    if (!rows.empty() && !rows[0].empty() && !rows[0][0].isNull()) version = rows[0][0].toInt();
+    const long long version = sqliteSchemaVersion(s);
     KeysAndStatistics both;
     if (version >= 0 && version == cache.schemaVersion) {
         both = keep ? KeysAndStatistics{cache.keys, cache.statistics}
                     : KeysAndStatistics{std::move(cache.keys), std::move(cache.statistics)};
     } else {
-        both = keysAndStatistics(s, std::nullopt);
+        const bool columnsRead = version >= 0 && version == cache.keyColumnsVersion;
+        both = keysAndStatistics(s, std::nullopt, false, columnsRead ? &cache.keyColumns : nullptr);
         if (keep && version >= 0) {
             cache = {version, both.keys, both.statistics};
             return both;
