@@ -148,6 +148,7 @@ void ConnectionImpl::closeHandles() {
     ++generation;
     catalogueCache = {};
     sqliteColumns = -1;
+    sqliteXinfo = false;
 }
 
 std::string ConnectionImpl::driverSource() const { return driverFile.empty() ? "ODBC driver" : driverFile; }

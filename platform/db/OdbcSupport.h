@@ -63,6 +63,7 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     // How the SQLite driver's column rows are made here: -1 not yet known, 0 by the driver, 1 from
     // one pragma query, 2 the same with INTEGER reported as BIGINT (the driver's BigInt setting).
     int sqliteColumns = -1;
+    bool sqliteXinfo = false;  // those rows come from table_xinfo, with the generated columns
 
     ~ConnectionImpl();
     void closeHandles();

@@ -269,6 +269,7 @@ struct ColumnFacts {
     std::optional<bool> nullable;
     std::optional<Value> columnDefault;
     bool precisionKnown = false;  // numericPrecision and numericScale replace the driver's
+    bool generated = false;       // SQLite: a generated column, which the driver leaves out
 };
 // By table (owner and name), then column: the driver's rows come table by table, and each
 // table's columns are then found in its own small map.
@@ -459,6 +460,162 @@ long long sqliteSchemaVersion(SchemaReader& s) {
     return !rows.empty() && !rows[0].empty() && !rows[0][0].isNull() ? rows[0][0].toInt() : -1;
 }
 
+// SQLite's CREATE TABLE text, for what only the text declares.
+namespace sqlitesql {
+
+// Constraint names declared in a CREATE TABLE statement: the primary key's, and each foreign
+// key's with its referencing columns, in declaration order ("" where unnamed); and the
+// expression of each generated column as written, by lower-case column name.
+struct DeclaredNames {
+    std::string primaryKey;
+    std::vector<std::pair<std::string, std::vector<std::string>>> foreignKeys;
+    std::unordered_map<std::string, std::string> generated;
+};
+
+// The statement's tokens; with `at`, where each begins.
+std::vector<std::string> tokens(const std::string& sql, std::vector<size_t>* at = nullptr) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    const size_t n = sql.size();
+    while (i < n) {
+        const char ch = sql[i];
+        if (std::isspace(static_cast<unsigned char>(ch))) {
+            ++i;
+        } else if (ch == '-' && i + 1 < n && sql[i + 1] == '-') {
+            i = sql.find('\n', i);
+            if (i == std::string::npos) i = n;
+        } else if (ch == '/' && i + 1 < n && sql[i + 1] == '*') {
+            i = sql.find("*/", i + 2);
+            i = i == std::string::npos ? n : i + 2;
+        } else if (ch == '"' || ch == '`' || ch == '\'' || ch == '[') {
+            if (at) at->push_back(i);
+            // Quoted: the token keeps its opening quote so that names and keywords stay apart.
+            const char close = ch == '[' ? ']' : ch;
+            std::string t(1, ch);
+            size_t j = i + 1;
+            for (; j < n; ++j) {
+                if (sql[j] == close) {
+                    if (close != ']' && j + 1 < n && sql[j + 1] == close) {
+                        t += close;
+                        ++j;
+                        continue;
+                    }
+                    break;
+                }
+                t += sql[j];
+            }
+            out.push_back(std::move(t));
+            i = j + 1;
+        } else if (std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || static_cast<unsigned char>(ch) >= 0x80) {
+            if (at) at->push_back(i);
+            size_t j = i;
+            while (j < n && (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_' || sql[j] == '$' ||
+                             static_cast<unsigned char>(sql[j]) >= 0x80))
+                ++j;
+            out.push_back(sql.substr(i, j - i));
+            i = j;
+        } else {
+            if (at) at->push_back(i);
+            out.push_back(std::string(1, ch));
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string nameOf(const std::string& token) {
+    if (!token.empty() && (token[0] == '"' || token[0] == '`' || token[0] == '\'' || token[0] == '['))
+        return token.substr(1);
+    return token;
+}
+
+bool keyword(const std::string& token, const char* word) { return text::lower(token) == word; }
+
+DeclaredNames declaredNames(const std::string& sql) {
+    DeclaredNames out;
+    std::vector<size_t> at;
+    const std::vector<std::string> t = tokens(sql, &at);
+    size_t i = 0;
+    while (i < t.size() && t[i] != "(") ++i;
+    // Definitions between top-level commas.
+    std::vector<std::pair<size_t, size_t>> parts;
+    int depth = 0;
+    size_t begin = i + 1;
+    for (++i; i < t.size(); ++i) {
+        if (t[i] == "(") ++depth;
+        else if (t[i] == ")" && depth-- == 0) {
+            parts.emplace_back(begin, i);
+            break;
+        } else if (t[i] == "," && depth == 0) {
+            parts.emplace_back(begin, i);
+            begin = i + 1;
+        }
+    }
+    auto columnList = [&](size_t& k, size_t end) {
+        std::vector<std::string> cols;
+        while (k < end && t[k] != "(") ++k;
+        for (++k; k < end && t[k] != ")"; ++k) {
+            if (t[k] == ",") continue;
+            cols.push_back(text::lower(nameOf(t[k])));
+            // skip COLLATE x / ASC / DESC
+            while (k + 1 < end && t[k + 1] != "," && t[k + 1] != ")") ++k;
+        }
+        return cols;
+    };
+    for (auto [b, e] : parts) {
+        if (b >= e) continue;
+        std::string name;
+        size_t k = b;
+        const bool tableConstraint = keyword(t[b], "constraint") || keyword(t[b], "primary") ||
+                                     keyword(t[b], "foreign") || keyword(t[b], "unique") || keyword(t[b], "check");
+        if (tableConstraint) {
+            if (keyword(t[k], "constraint") && k + 1 < e) {
+                name = nameOf(t[k + 1]);
+                k += 2;
+            }
+            if (k < e && keyword(t[k], "primary")) {
+                out.primaryKey = name;
+            } else if (k < e && keyword(t[k], "foreign")) {
+                out.foreignKeys.emplace_back(name, columnList(k, e));
+            }
+            continue;
+        }
+        // A column: its own constraints, each possibly named.
+        const std::string column = text::lower(nameOf(t[b]));
+        depth = 0;
+        for (k = b + 1; k < e; ++k) {
+            if (t[k] == "(") ++depth;
+            else if (t[k] == ")") --depth;
+            if (depth != 0) continue;
+            if (keyword(t[k], "constraint") && k + 1 < e) {
+                name = nameOf(t[k + 1]);
+                ++k;
+            } else if (keyword(t[k], "primary")) {
+                out.primaryKey = name;
+                name.clear();
+            } else if (keyword(t[k], "references")) {
+                out.foreignKeys.emplace_back(name, std::vector<std::string>{column});
+                name.clear();
+            } else if (keyword(t[k], "as") && k + 1 < e && t[k + 1] == "(") {
+                size_t close = k + 1;
+                for (int open = 0; close < e; ++close)
+                    if (t[close] == "(") ++open;
+                    else if (t[close] == ")" && --open == 0) break;
+                if (close < e)
+                    out.generated[column] = text::trim(sql.substr(at[k + 1] + 1, at[close] - at[k + 1] - 1));
+                name.clear();
+            } else if (keyword(t[k], "not") || keyword(t[k], "null") || keyword(t[k], "unique") ||
+                       keyword(t[k], "check") || keyword(t[k], "default") || keyword(t[k], "collate") ||
+                       keyword(t[k], "generated") || keyword(t[k], "as")) {
+                name.clear();
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace sqlitesql
+
 // SQLite: the rows of the SQLite3 ODBC driver's SQLColumns, made from one pragma query. The
 // driver runs table_info twice for every table, and each run costs SQLite a lookup of the table's
 // name that grows with the number of tables; the query runs it once and gives, beside the
@@ -539,13 +696,19 @@ Row driverRow(const Row& p, bool bigint) {
 
 // Hands over the driver's rows of every table and view (or of the one restricted to) in the
 // driver's order, each with its facts: an INTEGER PRIMARY KEY (the rowid) is never NULL, and a
-// default keeps its quotes. Rows of every table also leave their key columns in the
+// default keeps its quotes. Where table_xinfo is known, the generated columns the driver leaves
+// out come too, in their place, with their clause as the default (the hidden columns of
+// virtual tables stay out). Rows of every table also leave their key columns in the
 // connection's catalogue cache, saving the keys a second table_info run.
 void each(SchemaReader& s, const Restriction& table, bool bigint,
           const std::function<void(Row&, const ColumnFacts&)>& take) {
-    std::string sql =
-        "SELECT m.tbl_name, p.cid, p.name, p.type, p.\"notnull\", p.dflt_value, p.pk, m.type "
-        "FROM sqlite_master m, pragma_table_info(m.tbl_name) p WHERE (m.type = 'table' OR m.type = 'view')";
+    std::string sql = std::string("SELECT m.tbl_name, p.cid, p.name, p.type, p.\"notnull\", p.dflt_value, p.pk, m.type, ") +
+                      (s.connection().sqliteXinfo
+                           ? "p.hidden, CASE WHEN p.hidden IN (2, 3) THEN m.sql END FROM sqlite_master m, "
+                             "pragma_table_xinfo(m.tbl_name) p WHERE (m.type = 'table' OR m.type = 'view') "
+                             "AND p.hidden IN (0, 2, 3)"
+                           : "0, NULL FROM sqlite_master m, pragma_table_info(m.tbl_name) p "
+                             "WHERE (m.type = 'table' OR m.type = 'view')");
     if (table) sql += " AND m.tbl_name = ?";
     sql += " ORDER BY m.rowid";
     std::vector<std::string> params;
@@ -556,16 +719,27 @@ void each(SchemaReader& s, const Restriction& table, bool bigint,
     auto flush = [&] {
         int keyColumns = 0;
         for (const Row& r : rows) keyColumns += r[6].toInt() > 0;
+        std::optional<sqlitesql::DeclaredNames> declared;  // read at the table's first generated column
         for (const Row& r : rows) {
             if (version >= 0 && r[6].toInt() > 0 && r[7].toString() == "table")
                 keyColumnsOfAll.push_back({r[0], Value(0), r[1], r[6], r[2], r[3], Value()});
             Row row = driverRow(r, bigint);
-            take(row, sqliteFacts(r[3], r[5], r[6].toInt(), keyColumns));
+            ColumnFacts facts = sqliteFacts(r[3], r[5], r[6].toInt(), keyColumns);
+            const long long hidden = r[8].toInt();
+            if (hidden == 2 || hidden == 3) {
+                facts.generated = true;
+                if (!declared) declared = sqlitesql::declaredNames(r[9].toString());
+                auto g = declared->generated.find(text::lower(r[2].toString()));
+                if (g != declared->generated.end())
+                    facts.columnDefault =
+                        Value("GENERATED ALWAYS AS (" + g->second + (hidden == 3 ? ") STORED" : ") VIRTUAL"));
+            }
+            take(row, facts);
         }
         rows.clear();
     };
     s.queryEach(sql, params, [&](Row& r) {
-        if (r.size() < 8) return;
+        if (r.size() < 10) return;
         if (!rows.empty() && rows.front()[0].toString() != r[0].toString()) flush();
         rows.push_back(std::move(r));
     });
@@ -612,7 +786,16 @@ int mode(SchemaReader& s) {
                                                                           x.toString() == y.toString();
                                                                });
                                          });
-            if (same) return known = m;
+            if (same) {
+                // The driver's rows compare without the generated columns; those come once
+                // table_xinfo (SQLite 3.26) is known to be there.
+                try {
+                    s.query("SELECT hidden FROM pragma_table_xinfo('sqlite_master') LIMIT 1", {});
+                    s.connection().sqliteXinfo = true;
+                } catch (const Error&) {
+                }
+                return known = m;
+            }
         }
     } catch (const Error&) {
         known = 0;
@@ -930,6 +1113,9 @@ const char* const myForeignKeys =
 // table's SQL text only and are read from it.
 namespace sqlite {
 
+using sqlitesql::DeclaredNames;
+using sqlitesql::declaredNames;
+
 // A pragma query with its table restriction in place of each "%t".
 std::string forTable(const std::string& sql, const Restriction& table, std::vector<std::string>& params) {
     std::string out = sql;
@@ -948,142 +1134,6 @@ int ruleCode(const Value& v) {
     if (rule == "CASCADE") return SQL_CASCADE;
     if (rule == "RESTRICT") return SQL_RESTRICT;
     return SQL_NO_ACTION;
-}
-
-// Constraint names declared in a CREATE TABLE statement: the primary key's, and each foreign
-// key's with its referencing columns, in declaration order ("" where unnamed).
-struct DeclaredNames {
-    std::string primaryKey;
-    std::vector<std::pair<std::string, std::vector<std::string>>> foreignKeys;
-};
-
-std::vector<std::string> tokens(const std::string& sql) {
-    std::vector<std::string> out;
-    size_t i = 0;
-    const size_t n = sql.size();
-    while (i < n) {
-        const char ch = sql[i];
-        if (std::isspace(static_cast<unsigned char>(ch))) {
-            ++i;
-        } else if (ch == '-' && i + 1 < n && sql[i + 1] == '-') {
-            i = sql.find('\n', i);
-            if (i == std::string::npos) i = n;
-        } else if (ch == '/' && i + 1 < n && sql[i + 1] == '*') {
-            i = sql.find("*/", i + 2);
-            i = i == std::string::npos ? n : i + 2;
-        } else if (ch == '"' || ch == '`' || ch == '\'' || ch == '[') {
-            // Quoted: the token keeps its opening quote so that names and keywords stay apart.
-            const char close = ch == '[' ? ']' : ch;
-            std::string t(1, ch);
-            size_t j = i + 1;
-            for (; j < n; ++j) {
-                if (sql[j] == close) {
-                    if (close != ']' && j + 1 < n && sql[j + 1] == close) {
-                        t += close;
-                        ++j;
-                        continue;
-                    }
-                    break;
-                }
-                t += sql[j];
-            }
-            out.push_back(std::move(t));
-            i = j + 1;
-        } else if (std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || static_cast<unsigned char>(ch) >= 0x80) {
-            size_t j = i;
-            while (j < n && (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_' || sql[j] == '$' ||
-                             static_cast<unsigned char>(sql[j]) >= 0x80))
-                ++j;
-            out.push_back(sql.substr(i, j - i));
-            i = j;
-        } else {
-            out.push_back(std::string(1, ch));
-            ++i;
-        }
-    }
-    return out;
-}
-
-std::string nameOf(const std::string& token) {
-    if (!token.empty() && (token[0] == '"' || token[0] == '`' || token[0] == '\'' || token[0] == '['))
-        return token.substr(1);
-    return token;
-}
-
-bool keyword(const std::string& token, const char* word) { return text::lower(token) == word; }
-
-DeclaredNames declaredNames(const std::string& sql) {
-    DeclaredNames out;
-    const std::vector<std::string> t = tokens(sql);
-    size_t i = 0;
-    while (i < t.size() && t[i] != "(") ++i;
-    // Definitions between top-level commas.
-    std::vector<std::pair<size_t, size_t>> parts;
-    int depth = 0;
-    size_t begin = i + 1;
-    for (++i; i < t.size(); ++i) {
-        if (t[i] == "(") ++depth;
-        else if (t[i] == ")" && depth-- == 0) {
-            parts.emplace_back(begin, i);
-            break;
-        } else if (t[i] == "," && depth == 0) {
-            parts.emplace_back(begin, i);
-            begin = i + 1;
-        }
-    }
-    auto columnList = [&](size_t& k, size_t end) {
-        std::vector<std::string> cols;
-        while (k < end && t[k] != "(") ++k;
-        for (++k; k < end && t[k] != ")"; ++k) {
-            if (t[k] == ",") continue;
-            cols.push_back(text::lower(nameOf(t[k])));
-            // skip COLLATE x / ASC / DESC
-            while (k + 1 < end && t[k + 1] != "," && t[k + 1] != ")") ++k;
-        }
-        return cols;
-    };
-    for (auto [b, e] : parts) {
-        if (b >= e) continue;
-        std::string name;
-        size_t k = b;
-        const bool tableConstraint = keyword(t[b], "constraint") || keyword(t[b], "primary") ||
-                                     keyword(t[b], "foreign") || keyword(t[b], "unique") || keyword(t[b], "check");
-        if (tableConstraint) {
-            if (keyword(t[k], "constraint") && k + 1 < e) {
-                name = nameOf(t[k + 1]);
-                k += 2;
-            }
-            if (k < e && keyword(t[k], "primary")) {
-                out.primaryKey = name;
-            } else if (k < e && keyword(t[k], "foreign")) {
-                out.foreignKeys.emplace_back(name, columnList(k, e));
-            }
-            continue;
-        }
-        // A column: its own constraints, each possibly named.
-        const std::string column = text::lower(nameOf(t[b]));
-        depth = 0;
-        for (k = b + 1; k < e; ++k) {
-            if (t[k] == "(") ++depth;
-            else if (t[k] == ")") --depth;
-            if (depth != 0) continue;
-            if (keyword(t[k], "constraint") && k + 1 < e) {
-                name = nameOf(t[k + 1]);
-                ++k;
-            } else if (keyword(t[k], "primary")) {
-                out.primaryKey = name;
-                name.clear();
-            } else if (keyword(t[k], "references")) {
-                out.foreignKeys.emplace_back(name, std::vector<std::string>{column});
-                name.clear();
-            } else if (keyword(t[k], "not") || keyword(t[k], "null") || keyword(t[k], "unique") ||
-                       keyword(t[k], "check") || keyword(t[k], "default") || keyword(t[k], "collate") ||
-                       keyword(t[k], "generated") || keyword(t[k], "as")) {
-                name.clear();
-            }
-        }
-    }
-    return out;
 }
 
 // Declared names of the covered tables that name a constraint, by table name.

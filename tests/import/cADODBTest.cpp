@@ -287,7 +287,11 @@ TEST(cADODB, SqliteFactsAreTheDeclarations)
         dir, {"CREATE TABLE country (code CHAR(2) NOT NULL, name VARCHAR(40), CONSTRAINT pk_country PRIMARY KEY (code))",
               "CREATE TABLE city (id INTEGER PRIMARY KEY, price DECIMAL(5,2) DEFAULT 1.5, flag CHAR(1) DEFAULT 'Y', "
               "pic BLOB, country CHAR(2) CONSTRAINT fk_city_country REFERENCES country(code) ON DELETE RESTRICT, "
-              "twin CHAR(2), FOREIGN KEY (twin) REFERENCES Country(code))"});
+              "twin CHAR(2), FOREIGN KEY (twin) REFERENCES Country(code))",
+              // Generated columns, which the driver does not list, one of them indexed.
+              "CREATE TABLE shape (id INTEGER PRIMARY KEY, w REAL, \"Area\" REAL GENERATED ALWAYS AS (w * (w + 1)) "
+              "STORED, label TEXT AS ( 'w=' || w ), note TEXT DEFAULT 'x')",
+              "CREATE UNIQUE INDEX ix_shape_area ON shape(area)"});
     cADODB reader;
     reader.ConnectionString = sqliteConnection(path);
     ASSERT_TRUE(reader.OpenDalvDatabase());
@@ -308,7 +312,14 @@ TEST(cADODB, SqliteFactsAreTheDeclarations)
         EXPECT_EQ(col.attribute("Null_Allowed"), rs.field(3).toInt() ? "False" : "True") << rs.field(1).toString();
         EXPECT_EQ(col.attribute("Column_Default"), rs.field(4).isNull() ? "" : rs.field(4).toString());
     }
-    EXPECT_EQ(compared, 8);
+    EXPECT_EQ(compared, 11);
+    std::string shape;
+    for (const xml::Node& c : d.selectNodes("/DATABASE/TABLE[@Name='shape']/COLUMN"))
+        shape += c.attribute("Name") + "=" + c.attribute("Column_Default") + ";";
+    EXPECT_EQ(shape, "id=;w=;Area=GENERATED ALWAYS AS (w * (w + 1)) STORED;label=GENERATED ALWAYS AS ('w=' || w) VIRTUAL;"
+                     "note='x';");
+    EXPECT_EQ(d.selectSingleNode("/DATABASE/TABLE[@Name='shape']/INDEX[@Name='ix_shape_area']").attribute("Column_Name"),
+              "Area");
     const xml::Node price = d.selectSingleNode("/DATABASE/TABLE[@Name='city']/COLUMN[@Name='price']");
     EXPECT_EQ(price.attribute("Length") + "," + price.attribute("Scale"), "5,2");
     EXPECT_EQ(d.selectSingleNode("/DATABASE/TABLE[@Name='city']/COLUMN[@Name='pic']").attribute("Length"), "0");
