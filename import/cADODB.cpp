@@ -591,17 +591,22 @@ std::string cADODB::GetPrimaryKey(const ObjectId& table, const std::string& colu
 void cADODB::loadCheckConstraints()
 {
     m_ChecksLoaded = true;
-    // Constraints the engine names itself (no "table.column" form): placed through the
-    // constraint-column usage, keyed by schema and name. A key two constraints share is
-    // ambiguous and left out.
+    // A check whose table and column the engine tells goes there. Others are named
+    // "table.column", or else placed through the constraint-column usage, keyed by schema and
+    // name (a key two constraints share is ambiguous and left out).
     std::unordered_map<std::string, std::pair<std::string, int>> unplaced;
     auto constraintKey = [](const std::string& schema, const std::string& name) { return schema + '\x1f' + name; };
     try {
         db::Recordset rs = cDalvane.openSchema(db::adSchemaCheckConstraints);
-        Fields f(rs, {"CONSTRAINT_NAME", "CHECK_CLAUSE", "CONSTRAINT_SCHEMA"});
+        Fields f(rs, {"CONSTRAINT_NAME", "CHECK_CLAUSE", "CONSTRAINT_SCHEMA", "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME"});
         for (; !rs.eof(); rs.moveNext()) {
+            const bool onTable = !f[4].isNull();
+            if (onTable && !f[5].isNull()) {
+                m_Checks.emplace(checkKey(objectKey(f.text(3), f.text(4)), f.text(5)), f.text(1));
+                continue;
+            }
             const std::string n = f.text(0);
-            auto dot = n.find('.');
+            auto dot = onTable ? std::string::npos : n.find('.');
             if (dot == std::string::npos) {
                 auto& entry = unplaced[constraintKey(f.text(2), n)];
                 entry.first = f.text(1);

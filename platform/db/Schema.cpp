@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <set>
 #include <optional>
 #include <tuple>
 #include <unordered_map>
@@ -1091,20 +1092,19 @@ const char* const myStatisticsOrder = " ORDER BY TABLE_SCHEMA, TABLE_NAME, INDEX
 #define DALV_RULE(column)                                                                                          \
     "CASE " column " WHEN 'RESTRICT' THEN 1 WHEN 'NO ACTION' THEN 3 WHEN 'CASCADE' THEN 0 "                       \
     "WHEN 'SET NULL' THEN 2 WHEN 'SET DEFAULT' THEN 4 END"
-// The joined views are DISTINCT derived tables (each row is unique already): the server then looks
-// their rows up by key instead of scanning a whole view for every key column.
+// Keys referring to a primary key, a unique key or any indexed columns (the driver's own rows
+// have only the first). The joined view is a DISTINCT derived table (each row is unique
+// already): the server then looks its rows up by key instead of scanning the view for every
+// key column.
 const char* const myForeignKeys =
     "SELECT A.REFERENCED_TABLE_SCHEMA, NULL, A.REFERENCED_TABLE_NAME, A.REFERENCED_COLUMN_NAME, "
     "A.TABLE_SCHEMA, NULL, A.TABLE_NAME, A.COLUMN_NAME, A.POSITION_IN_UNIQUE_CONSTRAINT, " DALV_RULE(
-        "RC.UPDATE_RULE") ", " DALV_RULE("RC.DELETE_RULE") ", A.CONSTRAINT_NAME, 'PRIMARY', 7 "
+        "RC.UPDATE_RULE") ", " DALV_RULE("RC.DELETE_RULE") ", A.CONSTRAINT_NAME, RC.UNIQUE_CONSTRAINT_NAME, 7 "
     "FROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE A "
-    "JOIN (SELECT DISTINCT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME FROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE "
-    "WHERE CONSTRAINT_NAME = 'PRIMARY') B ON B.TABLE_SCHEMA = A.REFERENCED_TABLE_SCHEMA "
-    "AND B.TABLE_NAME = A.REFERENCED_TABLE_NAME AND B.COLUMN_NAME = A.REFERENCED_COLUMN_NAME "
-    "JOIN (SELECT DISTINCT CONSTRAINT_SCHEMA, TABLE_NAME, CONSTRAINT_NAME, UPDATE_RULE, DELETE_RULE "
-    "FROM INFORMATION_SCHEMA.REFERENTIAL_CONSTRAINTS) RC ON RC.CONSTRAINT_NAME = A.CONSTRAINT_NAME "
+    "JOIN (SELECT DISTINCT CONSTRAINT_SCHEMA, TABLE_NAME, CONSTRAINT_NAME, UNIQUE_CONSTRAINT_NAME, UPDATE_RULE, "
+    "DELETE_RULE FROM INFORMATION_SCHEMA.REFERENTIAL_CONSTRAINTS) RC ON RC.CONSTRAINT_NAME = A.CONSTRAINT_NAME "
     "AND RC.TABLE_NAME = A.TABLE_NAME AND RC.CONSTRAINT_SCHEMA = A.TABLE_SCHEMA "
-    "WHERE true";
+    "WHERE A.REFERENCED_TABLE_NAME IS NOT NULL";
 #undef DALV_RULE
 
 // SQLite: keys, indexes and foreign keys come from the engine's pragmas (table-valued pragma
@@ -1566,6 +1566,21 @@ Recordset foreignKeysRowset(SchemaReader& s) {
             }
         } else if (engine == Bulk::Sqlite) {
             rows = sqlite::foreignKeys(s, c.pkTable, c.fkTable);
+        } else if (engine == Bulk::MySql) {
+            std::string sql = myForeignKeys;
+            std::vector<std::string> params;
+            auto bind = [&](const char* column, const Restriction& value) {
+                if (!value) return;
+                sql += std::string(" AND ") + column + " = ?";
+                params.push_back(*value);
+            };
+            // Like the driver, the current database where none is given.
+            const std::string current = c.cat ? std::string() : s.currentCatalog();
+            bind("A.REFERENCED_TABLE_SCHEMA", c.cat ? c.cat : current.empty() ? Restriction() : Restriction(current));
+            bind("A.REFERENCED_TABLE_NAME", c.pkTable);
+            bind("A.TABLE_SCHEMA", fkCat);
+            bind("A.TABLE_NAME", c.fkTable);
+            rows = s.query(sql, params);
         } else {
             rows = s.call([&](SQLHSTMT st) {
                 using R = SchemaReader;
@@ -1573,6 +1588,9 @@ Recordset foreignKeysRowset(SchemaReader& s) {
                                       R::len(c.pkTable), R::arg(fkCat), R::len(fkCat), R::arg(fkSch), R::len(fkSch),
                                       R::arg(c.fkTable), R::len(c.fkTable));
             });
+        }
+        if (!all && engine != Bulk::Sqlite) {
+            // Names compare without regard to case on some servers: only the named tables.
             std::erase_if(rows, [&](const Row& r) {
                 return r.size() < 14 || (c.pkTable && r[2].toString() != *c.pkTable) ||
                        (c.fkTable && r[6].toString() != *c.fkTable);
@@ -1610,19 +1628,36 @@ std::vector<Row> infoSchema(SchemaReader& s, const std::string& select, const st
 Recordset checkConstraintsRowset(SchemaReader& s) {
     auto fields = columns({{"CONSTRAINT_CATALOG", adtype::VarWChar}, {"CONSTRAINT_SCHEMA", adtype::VarWChar},
                            {"CONSTRAINT_NAME", adtype::VarWChar}, {"CHECK_CLAUSE", adtype::VarWChar},
-                           {"DESCRIPTION", adtype::VarWChar}});
+                           {"DESCRIPTION", adtype::VarWChar},
+                           // not in ADO's rowset: the table and column a check is on, where the
+                           // engine tells them (a check on several columns has a row for each)
+                           {"TABLE_SCHEMA", adtype::VarWChar}, {"TABLE_NAME", adtype::VarWChar},
+                           {"COLUMN_NAME", adtype::VarWChar}});
     const std::vector<std::string> restrictColumns = {"CONSTRAINT_CATALOG", "CONSTRAINT_SCHEMA", "CONSTRAINT_NAME"};
     std::vector<Row> rows;
     bool read = false;
-    if (s.isMySql()) {
-        // MariaDB names a column's check after the column and keeps no constraint-column usage:
-        // such a check is named "table.column" here, the form that places it on its column.
+    if (s.isPostgres()) {
+        // From the catalogue itself: INFORMATION_SCHEMA shows only the checks of the user's own
+        // tables, and the names of checks are unique per table, not per schema.
+        rows = infoSchema(s,
+                          "SELECT * FROM (SELECT pg_catalog.current_database()::text AS CONSTRAINT_CATALOG, "
+                          "n.nspname::text AS CONSTRAINT_SCHEMA, c.conname::text AS CONSTRAINT_NAME, "
+                          "substring(pg_catalog.pg_get_constraintdef(c.oid) from 7) AS CHECK_CLAUSE, NULL, "
+                          "n.nspname::text, t.relname::text, a.attname::text FROM pg_catalog.pg_constraint c "
+                          "JOIN pg_catalog.pg_class t ON t.oid = c.conrelid "
+                          "JOIN pg_catalog.pg_namespace n ON n.oid = t.relnamespace "
+                          "JOIN pg_catalog.pg_attribute a ON a.attrelid = t.oid AND a.attnum = ANY (c.conkey) "
+                          "WHERE c.contype = 'c') c",
+                          restrictColumns, {s.r(0), s.r(1), s.r(2)}, -1, " ORDER BY 6, 7, 8, 3");
+        read = true;
+    } else if (s.isMySql()) {
+        // MariaDB names a column's check after its column and keeps no constraint-column usage.
         // (Servers without LEVEL take the plain query.)
         try {
             rows = infoSchema(s,
-                              "SELECT * FROM (SELECT CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CASE WHEN LEVEL = 'Column' "
-                              "THEN CONCAT(TABLE_NAME, '.', CONSTRAINT_NAME) ELSE CONSTRAINT_NAME END AS CONSTRAINT_NAME, "
-                              "CHECK_CLAUSE FROM INFORMATION_SCHEMA.CHECK_CONSTRAINTS) c",
+                              "SELECT * FROM (SELECT CONSTRAINT_CATALOG, CONSTRAINT_SCHEMA, CONSTRAINT_NAME, "
+                              "CHECK_CLAUSE, NULL, NULL AS T_SCHEMA, TABLE_NAME AS T_NAME, CASE WHEN LEVEL = 'Column' "
+                              "THEN CONSTRAINT_NAME END AS C_NAME FROM INFORMATION_SCHEMA.CHECK_CONSTRAINTS) c",
                               restrictColumns, {s.r(0), s.r(1), s.r(2)}, 1);
             read = true;
         } catch (const Error&) {
@@ -1732,6 +1767,76 @@ Recordset viewsRowset(SchemaReader& s) {
     return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaViews");
 }
 
+// The columns a MariaDB/MySQL view definition uses. The server keeps the definition with every
+// name backquoted and qualified: a column is `database`.`table`.`column`, or `alias`.`column`
+// where the FROM clause has `database`.`table` `alias`. Columns of another database's tables
+// are left out, as their foreign keys are.
+std::vector<Row> myViewColumnUsage(SchemaReader& s, const Restriction& cat, const Restriction& name) {
+    const std::vector<Row> views =
+        infoSchema(s, "SELECT TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION FROM INFORMATION_SCHEMA.VIEWS",
+                   {"TABLE_SCHEMA", "TABLE_NAME"}, {cat, name}, 0);
+    // A dotted run of backquoted names outside strings, where it ends, and what follows it.
+    struct Run {
+        std::vector<std::string> names;
+        size_t begin = 0, end = 0;
+        char next = 0;
+    };
+    std::vector<Row> out;
+    for (const Row& v : views) {
+        if (v.size() < 3) continue;
+        const std::string database = v[0].toString(), view = v[1].toString(), sql = v[2].toString();
+        std::vector<Run> runs;
+        for (size_t i = 0; i < sql.size();) {
+            const char ch = sql[i];
+            if (ch == '\'' || ch == '"') {
+                for (++i; i < sql.size() && sql[i] != ch; ++i)
+                    if (sql[i] == '\\') ++i;
+                ++i;
+            } else if (ch == '`') {
+                if (runs.empty() || runs.back().end != i) runs.push_back({{}, i});
+                std::string n;
+                for (++i; i < sql.size(); ++i) {
+                    if (sql[i] != '`') n += sql[i];
+                    else if (i + 1 < sql.size() && sql[i + 1] == '`') n += sql[++i];
+                    else break;
+                }
+                ++i;
+                runs.back().names.push_back(std::move(n));
+                // A dot joins the next name to the run.
+                runs.back().end = i < sql.size() && sql[i] == '.' && i + 1 < sql.size() && sql[i + 1] == '`' ? i + 1 : i;
+                if (runs.back().end == i + 1) ++i;
+                size_t j = i;
+                while (j < sql.size() && sql[j] == ' ') ++j;
+                runs.back().next = j < sql.size() ? sql[j] : 0;
+            } else {
+                ++i;
+            }
+        }
+        // Tables with an alias: `database`.`table` followed by `alias` with only blanks between.
+        std::map<std::string, std::pair<std::string, std::string>> aliases;
+        std::vector<bool> isTable(runs.size());
+        for (size_t k = 0; k + 1 < runs.size(); ++k) {
+            const Run &r = runs[k], &a = runs[k + 1];
+            if (r.names.size() != 2 || r.next == '(' || a.names.size() != 1) continue;
+            if (sql.find_first_not_of(' ', r.end) != a.begin) continue;
+            aliases[a.names[0]] = {r.names[0], r.names[1]};
+            isTable[k] = true;
+        }
+        std::set<std::pair<std::string, std::string>> used;  // table, column
+        for (size_t k = 0; k < runs.size(); ++k) {
+            const Run& r = runs[k];
+            if (r.next == '(' || isTable[k]) continue;
+            if (r.names.size() == 3 && r.names[0] == database) used.emplace(r.names[1], r.names[2]);
+            if (r.names.size() != 2) continue;
+            auto a = aliases.find(r.names[0]);
+            if (a != aliases.end() && a->second.first == database) used.emplace(a->second.second, r.names[1]);
+        }
+        for (const auto& [table, column] : used)
+            out.push_back({Value(database), Value(), Value(view), Value(database), Value(), Value(table), Value(column)});
+    }
+    return out;
+}
+
 Recordset viewColumnUsageRowset(SchemaReader& s) {
     auto fields = columns({{"VIEW_CATALOG", adtype::VarWChar}, {"VIEW_SCHEMA", adtype::VarWChar},
                            {"VIEW_NAME", adtype::VarWChar}, {"TABLE_CATALOG", adtype::VarWChar},
@@ -1754,12 +1859,15 @@ Recordset viewColumnUsageRowset(SchemaReader& s) {
         "JOIN pg_catalog.pg_namespace tn ON tn.oid = t.relnamespace "
         "JOIN pg_catalog.pg_attribute a ON a.attrelid = t.oid AND a.attnum = d.refobjsubid "
         "WHERE v.relkind = 'm') u";
-    auto rows = infoSchema(s,
-                           s.isPostgres() ? pgUsage
-                                          : "SELECT VIEW_CATALOG, VIEW_SCHEMA, VIEW_NAME, TABLE_CATALOG, TABLE_SCHEMA, "
-                                            "TABLE_NAME, COLUMN_NAME FROM INFORMATION_SCHEMA.VIEW_COLUMN_USAGE",
-                           {"VIEW_CATALOG", "VIEW_SCHEMA", "VIEW_NAME"}, {s.r(0), s.r(1), s.r(2)}, -1,
-                           s.isPostgres() ? " ORDER BY 2, 3, 5, 6, 7" : "");
+    // MariaDB has no VIEW_COLUMN_USAGE: the columns come from the definitions.
+    auto rows = s.isMySql() ? myViewColumnUsage(s, s.r(0), s.r(2))
+                            : infoSchema(s,
+                                         s.isPostgres() ? pgUsage
+                                                        : "SELECT VIEW_CATALOG, VIEW_SCHEMA, VIEW_NAME, TABLE_CATALOG, "
+                                                          "TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME FROM "
+                                                          "INFORMATION_SCHEMA.VIEW_COLUMN_USAGE",
+                                         {"VIEW_CATALOG", "VIEW_SCHEMA", "VIEW_NAME"}, {s.r(0), s.r(1), s.r(2)}, -1,
+                                         s.isPostgres() ? " ORDER BY 2, 3, 5, 6, 7" : "");
     for (auto& r : rows) r.resize(fields.size());
     return Recordset::fromRows(std::move(fields), std::move(rows), "adSchemaViewColumnUsage");
 }

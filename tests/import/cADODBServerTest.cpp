@@ -24,7 +24,20 @@ std::vector<std::string> serverSchema(ServerDatabase::Engine engine)
         R"(CREATE INDEX ix_region ON "order"(region))",
         R"(CREATE VIEW "v'orders" AS SELECT o."select", c."Region" FROM "order" o JOIN "Customer Info" c
              ON c."Cust ID" = o.cust)",
+        // A key to a unique key; checks on names with dots and on tables whose names differ in case.
+        R"(CREATE TABLE "code list" (id INTEGER PRIMARY KEY, code VARCHAR(10) NOT NULL UNIQUE,
+             "p.q" INTEGER CHECK ("p.q" < 5), p INTEGER CHECK (p > 100)))",
+        R"(CREATE TABLE "ref" (id INTEGER PRIMARY KEY, code VARCHAR(10), CONSTRAINT "order.note" CHECK (id > 0),
+             CONSTRAINT fk_ref_code FOREIGN KEY (code) REFERENCES "code list"(code)))",
     };
+    if (engine == ServerDatabase::Engine::PostgreSQL) {
+        // Check names are unique per table only.
+        sql.push_back(R"(CREATE TABLE "Twin" (x INTEGER CONSTRAINT positive CHECK (x > 1)))");
+        sql.push_back(R"(CREATE TABLE twin (x INTEGER CONSTRAINT positive CHECK (x > 2)))");
+    } else {
+        sql.push_back(R"(CREATE TABLE "Twin" (x INTEGER CHECK (x > 1)))");
+        sql.push_back(R"(CREATE TABLE twin (x INTEGER CHECK (x > 2)))");
+    }
     if (engine == ServerDatabase::Engine::MariaDB)
         for (auto& s : sql) std::replace(s.begin(), s.end(), '"', '`');
     return sql;
@@ -74,7 +87,7 @@ TEST_P(ServerImport, ListsKeysIndexesViewsAndRules)
     xml::Document d;
     importBothWays(database.connectionString(), d);
     ASSERT_TRUE(d.documentElement());
-    EXPECT_EQ(d.count("/DATABASE/TABLE"), 2);
+    EXPECT_EQ(d.count("/DATABASE/TABLE"), 6);
 
     xml::Node customers = table(d, "Customer Info");
     xml::Node orders = table(d, "order");
@@ -124,10 +137,21 @@ TEST_P(ServerImport, ListsKeysIndexesViewsAndRules)
     xml::Node view = d.selectSingleNode("/DATABASE/VIEW[@Name=\"v'orders\"]");
     ASSERT_TRUE(view);
     EXPECT_EQ(view.attribute("Report"), "1");
-    if (GetParam() == ServerDatabase::Engine::PostgreSQL) {
-        EXPECT_TRUE(view.selectSingleNode("COLUMN[@Name='select' and @SourceTable='order']"));
-        EXPECT_TRUE(view.selectSingleNode("COLUMN[@Name='Region' and @SourceTable='Customer Info']"));
-    }
+    EXPECT_TRUE(view.selectSingleNode("COLUMN[@Name='select' and @SourceTable='order']"));
+    EXPECT_TRUE(view.selectSingleNode("COLUMN[@Name='Region' and @SourceTable='Customer Info']"));
+
+    xml::Node codes = table(d, "code list");
+    xml::Node toUnique = codes.selectSingleNode("FOREIGNKEY");
+    ASSERT_TRUE(toUnique);
+    EXPECT_EQ(toUnique.attribute("Name") + " " + toUnique.attribute("Related_Column") + " " +
+                  toUnique.attribute("Primary_Key_Column") + " " + toUnique.attribute("Foreign_Key_Table"),
+              "fk_ref_code code code ref");
+    auto check = [&d](const char* t, const char* c) { return column(table(d, t), c).attribute("Check_Constraint"); };
+    EXPECT_NE(check("code list", "p.q").find("< 5"), std::string::npos) << check("code list", "p.q");
+    EXPECT_NE(check("code list", "p").find("> 100"), std::string::npos) << check("code list", "p");
+    EXPECT_EQ(check("order", "note"), "");
+    EXPECT_NE(check("Twin", "x").find("> 1"), std::string::npos) << check("Twin", "x");
+    EXPECT_NE(check("twin", "x").find("> 2"), std::string::npos) << check("twin", "x");
 }
 
 // Tables of one name in two schemas stay apart, written with their schema; FKs name them so.
@@ -147,7 +171,7 @@ TEST(ServerImportPostgreSQL, SameNameInTwoSchemasStaysApart)
     xml::Document d;
     importBothWays(database.connectionString(), d);
     ASSERT_TRUE(d.documentElement());
-    EXPECT_EQ(d.count("/DATABASE/TABLE"), 3);
+    EXPECT_EQ(d.count("/DATABASE/TABLE"), 7);
     xml::Node mine = table(d, "public.order"), theirs = table(d, "audit.order");
     ASSERT_TRUE(mine);
     ASSERT_TRUE(theirs);
