@@ -34,6 +34,26 @@ std::vector<FieldInfo> columns(std::initializer_list<std::pair<const char*, int>
     return out;
 }
 
+// A server that orders names without regard to case gives names that differ only in case in
+// any order: those go in byte order, so that every read lists them alike. `key` gives an
+// item's scope (catalog and schema) and name.
+template <class T, class Key>
+void orderCaseTies(std::vector<T>& items, Key key) {
+    for (size_t i = 0; i < items.size();) {
+        const auto [scope, name] = key(items[i]);
+        const std::string lower = text::lower(name);
+        size_t j = i + 1;
+        for (; j < items.size(); ++j) {
+            const auto [s, n] = key(items[j]);
+            if (s != scope || text::lower(n) != lower) break;
+        }
+        if (j - i > 1)
+            std::stable_sort(items.begin() + i, items.begin() + j,
+                             [&key](const T& a, const T& b) { return key(a).second < key(b).second; });
+        i = j;
+    }
+}
+
 class SchemaReader {
 public:
     SchemaReader(const std::shared_ptr<ConnectionImpl>& c, const std::vector<Value>& restrictions)
@@ -195,6 +215,9 @@ public:
             if (text::lower(row[3].toString()) != text::lower(type)) continue;
             out.push_back({row[0], row[1], row[2].toString()});
         }
+        orderCaseTies(out, [](const TableRef& t) {
+            return std::pair(t.catalog.toString() + '\x1f' + t.schema.toString(), t.name);
+        });
         return out;
     }
 
@@ -259,6 +282,7 @@ Recordset tablesRowset(SchemaReader& s) {
         if (type && text::lower(tableType.toString()) != text::lower(*type)) continue;
         out.push_back({r[0], r[1], r[2], tableType, Value(), r[4], Value(), Value(), Value()});
     }
+    orderCaseTies(out, [](const Row& r) { return std::pair(r[0].toString() + '\x1f' + r[1].toString(), r[2].toString()); });
     return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaTables");
 }
 
@@ -1075,7 +1099,10 @@ const char* const pgForeignKeys =
     "JOIN pg_catalog.pg_namespace n2 ON n2.oid = c2.relnamespace "
     "JOIN pg_catalog.pg_attribute a2 ON a2.attrelid = c2.oid AND a2.attnum = ref.confkey[ref.i] "
     "LEFT JOIN pg_catalog.pg_constraint cn ON cn.conrelid = ref.confrelid AND cn.contype = 'p' "
-    "WHERE true";
+    // A key to a partitioned table has a copy for each partition, kept by the server itself.
+    "WHERE NOT EXISTS (SELECT 1 FROM pg_catalog.pg_inherits h JOIN pg_catalog.pg_constraint pc "
+    "ON pc.confrelid = h.inhparent AND pc.conrelid = ref.conrelid AND pc.contype = 'f' AND pc.conkey = ref.conkey "
+    "WHERE h.inhrelid = ref.confrelid)";
 const char* const pgForeignKeysOrder = " ORDER BY ref.oid, ref.i";
 
 const char* const myPrimaryKeys =
@@ -1531,6 +1558,26 @@ void orderForeignKeyRows(std::vector<Row>& rows, Bulk engine) {
     });
 }
 
+// PostgreSQL keys of the restricted tables by the whole-database query (the driver lists the
+// server's own copies of a key for each partition); nullopt when the query fails.
+std::optional<std::vector<Row>> pgForeignKeysOf(SchemaReader& s, const Restriction& pkSchema, const Restriction& pkTable,
+                                 const Restriction& fkSchema, const Restriction& fkTable) {
+    std::string sql = pgForeignKeys;
+    std::vector<std::string> params;
+    const std::pair<const char*, const Restriction*> restrictions[] = {
+        {"n2.nspname", &pkSchema}, {"c2.relname", &pkTable}, {"n1.nspname", &fkSchema}, {"c1.relname", &fkTable}};
+    for (const auto& [column, value] : restrictions) {
+        if (!*value) continue;
+        sql += std::string(" AND ") + column + " = ?";
+        params.push_back(**value);
+    }
+    try {
+        return s.query(sql + pgForeignKeysOrder, params);
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+}
+
 Recordset foreignKeysRowset(SchemaReader& s) {
     using namespace adtype;
     auto fields = columns({{"PK_TABLE_CATALOG", VarWChar}, {"PK_TABLE_SCHEMA", VarWChar}, {"PK_TABLE_NAME", VarWChar},
@@ -1567,6 +1614,7 @@ Recordset foreignKeysRowset(SchemaReader& s) {
         } else if (engine == Bulk::Sqlite) {
             rows = sqlite::foreignKeys(s, c.pkTable, c.fkTable);
         } else if (engine == Bulk::MySql) {
+            // The whole-database query, restricted: the driver's keys are those to primary keys.
             std::string sql = myForeignKeys;
             std::vector<std::string> params;
             auto bind = [&](const char* column, const Restriction& value) {
@@ -1581,6 +1629,9 @@ Recordset foreignKeysRowset(SchemaReader& s) {
             bind("A.TABLE_SCHEMA", fkCat);
             bind("A.TABLE_NAME", c.fkTable);
             rows = s.query(sql, params);
+        } else if (auto pgRows = engine == Bulk::Postgres ? pgForeignKeysOf(s, c.sch, c.pkTable, fkSch, c.fkTable)
+                                                          : std::nullopt) {
+            rows = std::move(*pgRows);
         } else {
             rows = s.call([&](SQLHSTMT st) {
                 using R = SchemaReader;

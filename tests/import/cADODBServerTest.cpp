@@ -166,12 +166,18 @@ TEST(ServerImportPostgreSQL, SameNameInTwoSchemasStaysApart)
         sql.push_back("CREATE SCHEMA audit");
         sql.push_back(R"(CREATE TABLE audit."order" (stamp TIMESTAMP, who VARCHAR(20) UNIQUE, cust INTEGER,
             region VARCHAR(10), FOREIGN KEY (cust, region) REFERENCES "Customer Info"("Cust ID", "Region")))");
+        // A key to a partitioned table, which the server copies for each partition.
+        sql.push_back("CREATE TABLE part (id INTEGER, d DATE, PRIMARY KEY (id, d)) PARTITION BY RANGE (d)");
+        sql.push_back("CREATE TABLE part_1 PARTITION OF part FOR VALUES FROM ('2020-01-01') TO ('2021-01-01')");
+        sql.push_back("CREATE TABLE part_note (pid INTEGER, pd DATE, FOREIGN KEY (pid, pd) REFERENCES part (id, d))");
         run(c, sql);
     }
     xml::Document d;
     importBothWays(database.connectionString(), d);
     ASSERT_TRUE(d.documentElement());
-    EXPECT_EQ(d.count("/DATABASE/TABLE"), 7);
+    EXPECT_EQ(d.count("/DATABASE/TABLE"), 10);
+    EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='part']/FOREIGNKEY[@Foreign_Key_Table='part_note']"), 2);
+    EXPECT_EQ(d.count("/DATABASE/TABLE/FOREIGNKEY[@Foreign_Key_Table='part_note']"), 2);
     xml::Node mine = table(d, "public.order"), theirs = table(d, "audit.order");
     ASSERT_TRUE(mine);
     ASSERT_TRUE(theirs);
