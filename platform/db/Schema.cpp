@@ -318,7 +318,8 @@ const char* const pgColumnFacts =
     "CASE WHEN b.id IN (1042, 1043) AND b.mod > 4 THEN b.mod - 4 WHEN b.id IN (1560, 1562) AND b.mod > 0 "
     "THEN b.mod END, "
     "CASE WHEN b.id = 1700 AND b.mod > 4 THEN ((b.mod - 4) >> 16) & 65535 END, "
-    "CASE WHEN b.id = 1700 AND b.mod > 4 THEN (b.mod - 4) & 65535 END, b.id = 1700, %s "
+    // The scale is the low 11 bits, signed (negative since PostgreSQL 15).
+    "CASE WHEN b.id = 1700 AND b.mod > 4 THEN (((b.mod - 4) & 2047) # 1024) - 1024 END, b.id = 1700, %s "
     "FROM pg_catalog.pg_attribute a "
     "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
     "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
