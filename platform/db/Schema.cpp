@@ -1895,13 +1895,14 @@ Recordset viewColumnUsageRowset(SchemaReader& s) {
                            {"TABLE_SCHEMA", adtype::VarWChar}, {"TABLE_NAME", adtype::VarWChar},
                            {"COLUMN_NAME", adtype::VarWChar}, {"COLUMN_GUID", adtype::GUID},
                            {"COLUMN_PROPID", adtype::UnsignedInt}});
-    // PostgreSQL leaves materialized views out of VIEW_COLUMN_USAGE: their columns come from the
-    // rewrite rule's dependencies, as the view's do. Its rows come in the order of the plan, which
-    // changes with the server's statistics: they are sorted, so that a report reads the same.
+    // PostgreSQL's VIEW_COLUMN_USAGE shows only the columns of the user's own tables and leaves
+    // materialized views out: the columns come from the rewrite rule's dependencies, as that view
+    // takes them (a view's from tables, views, foreign and partitioned tables). Its rows come in
+    // the order of the plan, which changes with the server's statistics: they are sorted, so
+    // that a report reads the same.
     const char* const pgUsage =
-        "SELECT * FROM (SELECT view_catalog::text, view_schema::text, view_name::text, table_catalog::text, "
-        "table_schema::text, table_name::text, column_name::text FROM information_schema.view_column_usage "
-        "UNION ALL SELECT DISTINCT pg_catalog.current_database()::text, vn.nspname::text, v.relname::text, "
+        "SELECT * FROM (SELECT DISTINCT pg_catalog.current_database()::text AS view_catalog, "
+        "vn.nspname::text AS view_schema, v.relname::text AS view_name, "
         "pg_catalog.current_database()::text, tn.nspname::text, t.relname::text, a.attname::text "
         "FROM pg_catalog.pg_class v JOIN pg_catalog.pg_namespace vn ON vn.oid = v.relnamespace "
         "JOIN pg_catalog.pg_rewrite r ON r.ev_class = v.oid "
@@ -1910,7 +1911,7 @@ Recordset viewColumnUsageRowset(SchemaReader& s) {
         "JOIN pg_catalog.pg_class t ON t.oid = d.refobjid AND t.oid <> v.oid "
         "JOIN pg_catalog.pg_namespace tn ON tn.oid = t.relnamespace "
         "JOIN pg_catalog.pg_attribute a ON a.attrelid = t.oid AND a.attnum = d.refobjsubid "
-        "WHERE v.relkind = 'm') u";
+        "WHERE v.relkind = 'm' OR v.relkind = 'v' AND t.relkind IN ('r', 'v', 'f', 'p')) u";
     // MariaDB has no VIEW_COLUMN_USAGE: the columns come from the definitions.
     auto rows = s.isMySql() ? myViewColumnUsage(s, s.r(0), s.r(2))
                             : infoSchema(s,

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 using namespace importtest;
 
@@ -152,6 +153,35 @@ TEST_P(ServerImport, ListsKeysIndexesViewsAndRules)
     EXPECT_EQ(check("order", "note"), "");
     EXPECT_NE(check("Twin", "x").find("> 1"), std::string::npos) << check("Twin", "x");
     EXPECT_NE(check("twin", "x").find("> 2"), std::string::npos) << check("twin", "x");
+}
+
+// A role that owns nothing still reads the checks and view columns of the tables it may read.
+TEST(ServerImportPostgreSQL, ARoleOwningNothingReadsChecksAndViewColumns)
+{
+    ServerDatabase database(ServerDatabase::Engine::PostgreSQL);
+    if (database.connectionString().empty()) GTEST_SKIP() << "database server not configured";
+    const std::string role = "reader_" + database.name();
+    db::Connection admin;
+    admin.open(database.connectionString());
+    std::vector<std::string> sql = serverSchema(ServerDatabase::Engine::PostgreSQL);
+    sql.push_back("CREATE ROLE " + role + " LOGIN PASSWORD 'r-pw'");
+    sql.push_back("GRANT SELECT ON ALL TABLES IN SCHEMA public TO " + role);
+    run(admin, sql);
+    struct DropRole {
+        db::Connection& c;
+        std::string role;
+        ~DropRole() { run(c, {"DROP OWNED BY " + role, "DROP ROLE " + role}); }
+    } dropRole{admin, role};
+
+    std::string connection = std::regex_replace(database.connectionString(), std::regex("UID=[^;]*"), "UID=" + role);
+    connection = std::regex_replace(connection, std::regex("PWD=(\\{([^}]|\\}\\})*\\}|[^;]*)"), "PWD=r-pw");
+    cADODB reader;
+    reader.ConnectionString = connection;
+    ASSERT_TRUE(reader.OpenDalvDatabase());
+    ASSERT_TRUE(reader.GenerateXML());
+    const xml::Document& d = reader.oResultXML;
+    EXPECT_NE(column(table(d, "Customer Info"), "Größe").attribute("Check_Constraint").find(">="), std::string::npos);
+    EXPECT_TRUE(d.selectSingleNode("/DATABASE/VIEW[@Name=\"v'orders\"]/COLUMN[@Name='select' and @SourceTable='order']"));
 }
 
 // Tables of one name in two schemas stay apart, written with their schema; FKs name them so.
