@@ -4,6 +4,12 @@
 #include "platform/db/OdbcSupport.h"
 #include "platform/text/Text.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 namespace db {
 
 namespace {
@@ -14,6 +20,45 @@ std::string infoText(SQLHDBC dbc, SQLUSMALLINT what) {
     SQLSMALLINT len = 0;
     if (!ok(SQLGetInfo(dbc, what, buf, sizeof buf, &len))) return {};
     return reinterpret_cast<char*>(buf);
+}
+
+// SQLDriverConnect, given up `seconds` after the driver's own login timeout should have ended
+// it: a driver may apply that timeout to reaching the server only, and wait for ever on a
+// server that takes the connection and never answers. Returns false when given up; the handle
+// then stays with the connect, which frees it if it ever returns.
+bool driverConnect(SQLHDBC dbc, const std::string& text, int seconds, SQLRETURN& rc) {
+    struct Attempt {
+        SQLHDBC dbc;
+        std::string text;
+        SQLRETURN rc = SQL_ERROR;
+        bool finished = false, abandoned = false;
+        std::mutex m;
+        std::condition_variable cv;
+    };
+    auto a = std::make_shared<Attempt>();
+    a->dbc = dbc;
+    a->text = text;
+    std::thread([a] {
+        SQLCHAR out[2048];
+        SQLSMALLINT outLen = 0;
+        const SQLRETURN r = SQLDriverConnect(a->dbc, nullptr, reinterpret_cast<SQLCHAR*>(a->text.data()), SQL_NTS, out,
+                                             sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+        std::lock_guard lock(a->m);
+        a->rc = r;
+        a->finished = true;
+        if (a->abandoned) {
+            if (ok(r)) SQLDisconnect(a->dbc);
+            SQLFreeHandle(SQL_HANDLE_DBC, a->dbc);
+        }
+        a->cv.notify_all();
+    }).detach();
+    std::unique_lock lock(a->m);
+    if (!a->cv.wait_for(lock, std::chrono::seconds(seconds), [&a] { return a->finished; })) {
+        a->abandoned = true;
+        return false;
+    }
+    rc = a->rc;
+    return true;
 }
 }  // namespace
 
@@ -55,10 +100,19 @@ void Connection::open(const std::string& connectionString, const std::string& us
                           reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(c.connectionTimeout)), 0);
     if (c.mode == adModeRead)
         SQLSetConnectAttr(c.dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
-    SQLCHAR out[2048];
-    SQLSMALLINT outLen = 0;
-    SQLRETURN rc = SQLDriverConnect(c.dbc, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(odbcString.c_str())),
-                                    SQL_NTS, out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc = SQL_ERROR;
+    if (c.connectionTimeout > 0) {
+        if (!driverConnect(c.dbc, odbcString, c.connectionTimeout + 3, rc)) {
+            c.dbc = SQL_NULL_HDBC;
+            throw Error(err::Timeout,
+                        "The server did not answer within " + std::to_string(c.connectionTimeout) + " seconds.");
+        }
+    } else {
+        SQLCHAR out[2048];
+        SQLSMALLINT outLen = 0;
+        rc = SQLDriverConnect(c.dbc, nullptr, reinterpret_cast<SQLCHAR*>(odbcString.data()), SQL_NTS, out, sizeof out,
+                              &outLen, SQL_DRIVER_NOPROMPT);
+    }
     if (!ok(rc)) {
         try {
             c.fail(SQL_HANDLE_DBC, c.dbc, "The connection could not be opened.");

@@ -6,11 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <set>
 
@@ -61,6 +65,31 @@ std::set<std::string> names(Recordset rs, const char* field) {
 }
 
 }  // namespace
+
+// A server that takes the connection and never answers (a socket nobody accepts on) fails the
+// open once the login timeout has passed.
+TEST_P(Server, AServerThatNeverAnswersFailsTheOpen) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    auto params = parseConnectionString(cs);
+    for (auto& p : params)
+        if (p.first == "Port") p.second = std::to_string(ntohs(addr.sin_port));
+    std::string silent;
+    for (auto& [k, v] : params) silent += k + "=" + odbcQuote(v) + ";";
+    Connection c;
+    c.setConnectionTimeout(1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(c.open(silent), Error);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    close(listener);
+}
 
 TEST_P(Server, WrongPasswordIsALoginFailure) {
     auto params = parseConnectionString(cs);
