@@ -13,6 +13,7 @@
 #include <optional>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace db {
 
@@ -1088,7 +1089,8 @@ const char* const pgForeignKeys =
     "CASE ref.confdeltype WHEN 'c' THEN 0::int2 WHEN 'n' THEN 2::int2 WHEN 'd' THEN 4::int2 "
     "WHEN 'r' THEN 1::int2 ELSE 3::int2 END, "
     "ref.conname, cn.conname, "
-    "CASE WHEN ref.condeferrable THEN CASE WHEN ref.condeferred THEN 5::int2 ELSE 6::int2 END ELSE 7::int2 END "
+    "CASE WHEN ref.condeferrable THEN CASE WHEN ref.condeferred THEN 5::int2 ELSE 6::int2 END ELSE 7::int2 END, "
+    "ref.oid::text "
     "FROM (SELECT oid, conrelid, conkey, confrelid, confkey, "
     "pg_catalog.generate_series(array_lower(conkey, 1), array_upper(conkey, 1)) AS i, "
     "confupdtype, confdeltype, conname, condeferrable, condeferred "
@@ -1100,10 +1102,24 @@ const char* const pgForeignKeys =
     "JOIN pg_catalog.pg_namespace n2 ON n2.oid = c2.relnamespace "
     "JOIN pg_catalog.pg_attribute a2 ON a2.attrelid = c2.oid AND a2.attnum = ref.confkey[ref.i] "
     "LEFT JOIN pg_catalog.pg_constraint cn ON cn.conrelid = ref.confrelid AND cn.contype = 'p' "
-    // A key to a partitioned table has a copy for each partition, kept by the server itself.
-    "WHERE NOT EXISTS (SELECT 1 FROM pg_catalog.pg_inherits h JOIN pg_catalog.pg_constraint pc "
-    "ON pc.confrelid = h.inhparent AND pc.conrelid = ref.conrelid AND pc.contype = 'f' AND pc.conkey = ref.conkey "
-    "WHERE h.inhrelid = ref.confrelid)";
+    "WHERE true";
+// The copies the server keeps of a key to a partitioned table, one for each partition: a key of
+// the same table and columns to the partition's parent. Asked apart from the keys, from the few
+// inheritance rows, so that the keys' plan does not hang on it.
+const char* const pgPartitionKeyCopies =
+    "SELECT c.oid::text FROM pg_catalog.pg_inherits h "
+    "JOIN pg_catalog.pg_constraint c ON c.confrelid = h.inhrelid AND c.contype = 'f' "
+    "JOIN pg_catalog.pg_constraint p ON p.conrelid = c.conrelid AND p.confrelid = h.inhparent "
+    "AND p.contype = 'f' AND p.conkey = c.conkey";
+
+// Drops from PostgreSQL key rows (their oid last) the server's copies for partitions.
+void dropPartitionKeyCopies(SchemaReader& s, std::vector<Row>& rows) {
+    std::unordered_set<std::string> copies;
+    for (const Row& r : s.query(pgPartitionKeyCopies, {}))
+        if (!r.empty()) copies.insert(r[0].toString());
+    if (!copies.empty())
+        std::erase_if(rows, [&copies](const Row& r) { return r.size() > 14 && copies.count(r[14].toString()); });
+}
 const char* const pgForeignKeysOrder = " ORDER BY ref.oid, ref.i";
 
 const char* const myPrimaryKeys =
@@ -1387,7 +1403,9 @@ std::optional<CatalogueRows> readCatalogue(SchemaReader& s, Bulk engine, const C
     }
     sql += pg ? q.postgresOrder : q.mysqlOrder;
     try {
-        return CatalogueRows(engine, s.query(sql, params));
+        std::vector<Row> rows = s.query(sql, params);
+        if (pg && &q == &foreignKeysQuery) dropPartitionKeyCopies(s, rows);
+        return CatalogueRows(engine, std::move(rows));
     } catch (const Error&) {
         return std::nullopt;
     }
@@ -1573,7 +1591,9 @@ std::optional<std::vector<Row>> pgForeignKeysOf(SchemaReader& s, const Restricti
         params.push_back(**value);
     }
     try {
-        return s.query(sql + pgForeignKeysOrder, params);
+        std::vector<Row> rows = s.query(sql + pgForeignKeysOrder, params);
+        dropPartitionKeyCopies(s, rows);
+        return rows;
     } catch (const Error&) {
         return std::nullopt;
     }
