@@ -134,8 +134,17 @@ bool cADODB::GenerateXML()
         m_Root.setAttribute("Indexes_Read", "Unique");
         // MySQL-family drivers list every database's objects unless told the current one.
         const std::string dbms = upperText(cDalvane.dbmsName());
-        if (dbms.find("MYSQL") != std::string::npos || dbms.find("MARIADB") != std::string::npos)
+        if (dbms.find("MYSQL") != std::string::npos || dbms.find("MARIADB") != std::string::npos) {
             m_Catalog = cDalvane.currentCatalog();
+            // Without a current database there is nothing to read: say so rather than write an
+            // empty structure as a success.
+            if (m_Catalog.empty()) {
+                m_Failed = true;
+                HandleError(db::err::Fail, "The connection names no database: add Database=<name> to its connection string.",
+                            "GenerateXML");
+                return false;
+            }
+        }
         m_WholeCatalogue = cDalvane.readsWholeCatalogue(db::adSchemaPrimaryKeys) &&
                            cDalvane.readsWholeCatalogue(db::adSchemaIndexes) &&
                            cDalvane.readsWholeCatalogue(db::adSchemaForeignKeys);

@@ -161,10 +161,7 @@ std::string Connection::driverName() const {
 
 std::string Connection::currentCatalog() const {
     d_->requireOpen();
-    SQLCHAR buf[512] = {0};
-    SQLINTEGER len = 0;
-    if (!ok(SQLGetConnectAttr(d_->dbc, SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len))) return {};
-    return reinterpret_cast<char*>(buf);
+    return d_->currentCatalog();
 }
 
 }  // namespace db

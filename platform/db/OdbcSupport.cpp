@@ -151,6 +151,22 @@ void ConnectionImpl::closeHandles() {
     sqliteXinfo = false;
 }
 
+std::string ConnectionImpl::currentCatalog() {
+    SQLCHAR buf[512] = {0};
+    SQLINTEGER len = 0;
+    if (!ok(SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len)) || len == SQL_NULL_DATA) return {};
+    std::string name = reinterpret_cast<char*>(buf);
+    if (name != "null") return name;
+    // The MariaDB driver answers "null" when no database is selected: ask the server.
+    SQLHSTMT st = newStatement();
+    SQLCHAR value[512] = {0};
+    SQLLEN ind = SQL_NULL_DATA;
+    const bool read = ok(SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT DATABASE()")), SQL_NTS)) &&
+                      ok(SQLFetch(st)) && ok(SQLGetData(st, 1, SQL_C_CHAR, value, sizeof value, &ind));
+    SQLFreeHandle(SQL_HANDLE_STMT, st);
+    return read && ind == SQL_NULL_DATA ? std::string() : name;
+}
+
 std::string ConnectionImpl::driverSource() const { return driverFile.empty() ? "ODBC driver" : driverFile; }
 
 void ConnectionImpl::fail(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& fallback) {

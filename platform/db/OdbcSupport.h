@@ -76,6 +76,8 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     // some drivers run one statement at a time.
     SQLHSTMT newStatement();
     std::string driverSource() const;
+    // The current database (catalog), "" when none is selected.
+    std::string currentCatalog();
 };
 
 // An executed statement whose result set is being read.

@@ -165,12 +165,7 @@ public:
         return d.find("mysql") != std::string::npos || d.find("mariadb") != std::string::npos;
     }
     bool isPostgres() { return dbms().rfind("postgresql", 0) == 0; }
-    std::string currentCatalog() {
-        SQLCHAR buf[512] = {0};
-        SQLINTEGER len = 0;
-        if (!ok(SQLGetConnectAttr(c_->dbc, SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len))) return {};
-        return reinterpret_cast<char*>(buf);
-    }
+    std::string currentCatalog() { return c_->currentCatalog(); }
     bool tds() const { return text::lower(c_->driverFile).find("tds") != std::string::npos; }
 
     // Pattern arguments (SQLTables, SQLColumns) take '_' and '%' as wildcards: escape them.

@@ -252,6 +252,20 @@ TEST_P(ServerImport, ServerGoneMidImportFails)
     EXPECT_EQ(log.count("Database imported"), 0);
 }
 
+// A MariaDB connection that names no database has nothing to read: the import fails and says so.
+TEST(ServerImportMariaDB, AConnectionNamingNoDatabaseFails)
+{
+    const std::string server = serverConnection(ServerDatabase::Engine::MariaDB);
+    if (server.empty()) GTEST_SKIP() << "database server not configured";
+    ErrorCapture errors;
+    cADODB reader;
+    reader.ConnectionString = std::regex_replace(server, std::regex("Database=[^;]*;?"), "");
+    ASSERT_TRUE(reader.OpenDalvDatabase());
+    EXPECT_FALSE(reader.GenerateXML());
+    ASSERT_EQ(errors.entries.size(), 1u);
+    EXPECT_NE(errors.entries[0].description.find("names no database"), std::string::npos);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, ServerImport,
                          ::testing::Values(ServerDatabase::Engine::PostgreSQL, ServerDatabase::Engine::MariaDB),
                          [](const auto& info) {
