@@ -72,7 +72,7 @@ start_mariadb() {
     mariadb --no-defaults -uroot --socket="$dir/sock" >/dev/null 2>&1 <<SQL || true
 CREATE DATABASE IF NOT EXISTS dalvtest;
 CREATE USER IF NOT EXISTS 'dalvane'@'127.0.0.1' IDENTIFIED BY 'dalv;pw=1}';
-GRANT ALL ON *.* TO 'dalvane'@'127.0.0.1';
+GRANT ALL ON *.* TO 'dalvane'@'127.0.0.1' WITH GRANT OPTION;
 SQL
   fi
   echo "export DALV_TEST_MARIADB='Driver={MariaDB Unicode};Server=127.0.0.1;Port=$port;Database=dalvtest;UID=dalvane;PWD={dalv;pw=1}}}'"

@@ -1134,13 +1134,13 @@ const char* const myStatisticsOrder = " ORDER BY TABLE_SCHEMA, TABLE_NAME, INDEX
 // Keys referring to a primary key, a unique key or any indexed columns (the driver's own rows
 // have only the first). The joined view is a DISTINCT derived table (each row is unique
 // already): the server then looks its rows up by key instead of scanning the view for every
-// key column.
+// key column. A user the server hides a key's rules from still gets the key, its rules unknown.
 const char* const myForeignKeys =
     "SELECT A.REFERENCED_TABLE_SCHEMA, NULL, A.REFERENCED_TABLE_NAME, A.REFERENCED_COLUMN_NAME, "
     "A.TABLE_SCHEMA, NULL, A.TABLE_NAME, A.COLUMN_NAME, A.POSITION_IN_UNIQUE_CONSTRAINT, " DALV_RULE(
         "RC.UPDATE_RULE") ", " DALV_RULE("RC.DELETE_RULE") ", A.CONSTRAINT_NAME, RC.UNIQUE_CONSTRAINT_NAME, 7 "
     "FROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE A "
-    "JOIN (SELECT DISTINCT CONSTRAINT_SCHEMA, TABLE_NAME, CONSTRAINT_NAME, UNIQUE_CONSTRAINT_NAME, UPDATE_RULE, "
+    "LEFT JOIN (SELECT DISTINCT CONSTRAINT_SCHEMA, TABLE_NAME, CONSTRAINT_NAME, UNIQUE_CONSTRAINT_NAME, UPDATE_RULE, "
     "DELETE_RULE FROM INFORMATION_SCHEMA.REFERENTIAL_CONSTRAINTS) RC ON RC.CONSTRAINT_NAME = A.CONSTRAINT_NAME "
     "AND RC.TABLE_NAME = A.TABLE_NAME AND RC.CONSTRAINT_SCHEMA = A.TABLE_SCHEMA "
     "WHERE A.REFERENCED_TABLE_NAME IS NOT NULL";
