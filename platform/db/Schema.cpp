@@ -1674,6 +1674,31 @@ Recordset foreignKeysRowset(SchemaReader& s) {
     return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaForeignKeys");
 }
 
+// MariaDB/MySQL SQL text as the server stores it: at i, a quoted string is stepped over (i then
+// after it) and a backquoted name read (i then after its closing backquote). Returns whether
+// a name was read.
+bool myToken(const std::string& sql, size_t& i, std::string& name) {
+    const char ch = sql[i];
+    if (ch == '\'' || ch == '"') {
+        for (++i; i < sql.size() && sql[i] != ch; ++i)
+            if (sql[i] == '\\') ++i;
+        ++i;
+        return false;
+    }
+    if (ch != '`') {
+        ++i;
+        return false;
+    }
+    name.clear();
+    for (++i; i < sql.size(); ++i) {
+        if (sql[i] != '`') name += sql[i];
+        else if (i + 1 < sql.size() && sql[i + 1] == '`') name += sql[++i];
+        else break;
+    }
+    ++i;
+    return true;
+}
+
 // INFORMATION_SCHEMA query with equality restrictions on the given columns.
 std::vector<Row> infoSchema(SchemaReader& s, const std::string& select, const std::vector<std::string>& restrictColumns,
                             std::vector<Restriction> values, int defaultSchemaColumn = -1, const char* order = "") {
@@ -1727,6 +1752,26 @@ Recordset checkConstraintsRowset(SchemaReader& s) {
                               "THEN CONSTRAINT_NAME END AS C_NAME FROM INFORMATION_SCHEMA.CHECK_CONSTRAINTS) c",
                               restrictColumns, {s.r(0), s.r(1), s.r(2)}, 1);
             read = true;
+            // A table's check is on the columns its clause names (the server writes them
+            // backquoted), as PostgreSQL gives a check on several columns.
+            std::vector<Row> placed;
+            for (Row& r : rows) {
+                if (r.size() < 8 || r[6].isNull() || !r[7].isNull()) {
+                    placed.push_back(std::move(r));
+                    continue;
+                }
+                const std::string clause = r[3].toString();
+                std::set<std::string> named;
+                std::string n;
+                for (size_t i = 0; i < clause.size();)
+                    if (myToken(clause, i, n)) named.insert(n);
+                for (const std::string& column : named) {
+                    Row one = r;
+                    one[7] = Value(column);
+                    placed.push_back(std::move(one));
+                }
+            }
+            rows = std::move(placed);
         } catch (const Error&) {
         }
     }
@@ -1853,30 +1898,18 @@ std::vector<Row> myViewColumnUsage(SchemaReader& s, const Restriction& cat, cons
         if (v.size() < 3) continue;
         const std::string database = v[0].toString(), view = v[1].toString(), sql = v[2].toString();
         std::vector<Run> runs;
+        std::string n;
         for (size_t i = 0; i < sql.size();) {
-            const char ch = sql[i];
-            if (ch == '\'' || ch == '"') {
-                for (++i; i < sql.size() && sql[i] != ch; ++i)
-                    if (sql[i] == '\\') ++i;
-                ++i;
-            } else if (ch == '`') {
-                if (runs.empty() || runs.back().end != i) runs.push_back({{}, i});
-                std::string n;
-                for (++i; i < sql.size(); ++i) {
-                    if (sql[i] != '`') n += sql[i];
-                    else if (i + 1 < sql.size() && sql[i + 1] == '`') n += sql[++i];
-                    else break;
-                }
-                ++i;
-                runs.back().names.push_back(std::move(n));
+            const size_t at = i;
+            if (myToken(sql, i, n)) {
+                if (runs.empty() || runs.back().end != at) runs.push_back({{}, at});
+                runs.back().names.push_back(n);
                 // A dot joins the next name to the run.
                 runs.back().end = i < sql.size() && sql[i] == '.' && i + 1 < sql.size() && sql[i + 1] == '`' ? i + 1 : i;
                 if (runs.back().end == i + 1) ++i;
                 size_t j = i;
                 while (j < sql.size() && sql[j] == ' ') ++j;
                 runs.back().next = j < sql.size() ? sql[j] : 0;
-            } else {
-                ++i;
             }
         }
         // Tables with an alias: `database`.`table` followed by `alias` with only blanks between.

@@ -28,7 +28,7 @@ std::vector<std::string> serverSchema(ServerDatabase::Engine engine)
         // A key to a unique key; checks on names with dots and on tables whose names differ in case.
         R"(CREATE TABLE "code list" (id INTEGER PRIMARY KEY, code VARCHAR(10) NOT NULL UNIQUE,
              "p.q" INTEGER CHECK ("p.q" < 5), p INTEGER CHECK (p > 100)))",
-        R"(CREATE TABLE "ref" (id INTEGER PRIMARY KEY, code VARCHAR(10), CONSTRAINT "order.note" CHECK (id > 0),
+        R"(CREATE TABLE "ref" (id INTEGER PRIMARY KEY, code VARCHAR(10), CONSTRAINT "order.note" CHECK (id > 0 AND code <> 'x'),
              CONSTRAINT fk_ref_code FOREIGN KEY (code) REFERENCES "code list"(code)))",
     };
     if (engine == ServerDatabase::Engine::PostgreSQL) {
@@ -158,6 +158,9 @@ TEST_P(ServerImport, ListsKeysIndexesViewsAndRules)
     EXPECT_NE(check("code list", "p.q").find("< 5"), std::string::npos) << check("code list", "p.q");
     EXPECT_NE(check("code list", "p").find("> 100"), std::string::npos) << check("code list", "p");
     EXPECT_EQ(check("order", "note"), "");
+    // A table's check stands on each column it names.
+    EXPECT_NE(check("ref", "id").find("> 0"), std::string::npos) << check("ref", "id");
+    EXPECT_EQ(check("ref", "code"), check("ref", "id"));
     EXPECT_NE(check("Twin", "x").find("> 1"), std::string::npos) << check("Twin", "x");
     EXPECT_NE(check("twin", "x").find("> 2"), std::string::npos) << check("twin", "x");
 }
