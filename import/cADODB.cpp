@@ -63,7 +63,8 @@ private:
     std::vector<std::optional<int>> idx_;
 };
 
-// Names as written: a name that more than one schema holds is qualified by its schema.
+// Names as written: a name that more than one schema holds is qualified by its schema, and so
+// is a name that would then read like another's qualified one ("a.b" beside a's b).
 template <class Id>
 std::vector<std::string> writtenNames(const std::vector<Id>& ids)
 {
@@ -73,6 +74,16 @@ std::vector<std::string> writtenNames(const std::vector<Id>& ids)
     out.reserve(ids.size());
     for (const Id& id : ids)
         out.push_back(schemasOf[id.name] > 1 && !id.schema.empty() ? id.schema + "." + id.name : id.name);
+    for (bool clash = true; clash;) {
+        clash = false;
+        std::unordered_map<std::string, int> uses;
+        for (const std::string& n : out) ++uses[n];
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            if (uses[out[i]] > 1 && out[i] == ids[i].name && !ids[i].schema.empty()) {
+                out[i] = ids[i].schema + "." + ids[i].name;
+                clash = true;
+            }
+    }
     return out;
 }
 

@@ -204,6 +204,8 @@ TEST(ServerImportPostgreSQL, SameNameInTwoSchemasStaysApart)
         sql.push_back("CREATE SCHEMA audit");
         sql.push_back(R"(CREATE TABLE audit."order" (stamp TIMESTAMP, who VARCHAR(20) UNIQUE, cust INTEGER,
             region VARCHAR(10), FOREIGN KEY (cust, region) REFERENCES "Customer Info"("Cust ID", "Region")))");
+        // A name that reads like another schema's qualified one.
+        sql.push_back(R"(CREATE TABLE public."audit.order" (z INTEGER))");
         // A key to a partitioned table, which the server copies for each partition.
         sql.push_back("CREATE TABLE part (id INTEGER, d DATE, PRIMARY KEY (id, d)) PARTITION BY RANGE (d)");
         sql.push_back("CREATE TABLE part_1 PARTITION OF part FOR VALUES FROM ('2020-01-01') TO ('2021-01-01')");
@@ -213,7 +215,9 @@ TEST(ServerImportPostgreSQL, SameNameInTwoSchemasStaysApart)
     xml::Document d;
     importBothWays(database.connectionString(), d);
     ASSERT_TRUE(d.documentElement());
-    EXPECT_EQ(d.count("/DATABASE/TABLE"), 10);
+    EXPECT_EQ(d.count("/DATABASE/TABLE"), 11);
+    EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='audit.order']"), 1);
+    EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='public.audit.order']/COLUMN[@Name='z']"), 1);
     EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='part']/FOREIGNKEY[@Foreign_Key_Table='part_note']"), 2);
     EXPECT_EQ(d.count("/DATABASE/TABLE/FOREIGNKEY[@Foreign_Key_Table='part_note']"), 2);
     xml::Node mine = table(d, "public.order"), theirs = table(d, "audit.order");
