@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <optional>
@@ -290,7 +291,6 @@ struct ColumnFacts {
     std::optional<bool> nullable;
     std::optional<Value> columnDefault;
     bool precisionKnown = false;  // numericPrecision and numericScale replace the driver's
-    bool generated = false;       // SQLite: a generated column, which the driver leaves out
 };
 // By table (owner and name), then column: the driver's rows come table by table, and each
 // table's columns are then found in its own small map.
@@ -749,7 +749,6 @@ void each(SchemaReader& s, const Restriction& table, bool bigint,
             ColumnFacts facts = sqliteFacts(r[3], r[5], r[6].toInt(), keyColumns);
             const long long hidden = r[8].toInt();
             if (hidden == 2 || hidden == 3) {
-                facts.generated = true;
                 if (!declared) declared = sqlitesql::declaredNames(r[9].toString());
                 auto g = declared->generated.find(text::lower(r[2].toString()));
                 if (g != declared->generated.end())
@@ -1375,6 +1374,16 @@ const CatalogueQuery statisticsQuery{pgStatistics, "n.nspname", pgStatisticsOrde
 const CatalogueQuery foreignKeysQuery{pgForeignKeys, "n2.nspname", pgForeignKeysOrder,
                                       myForeignKeys, "A.REFERENCED_TABLE_SCHEMA", "", sqlite::allForeignKeys};
 
+// Appends " AND column = ?" to sql, and the value to params, for each restriction given.
+void bindEquals(std::string& sql, std::vector<std::string>& params,
+                std::initializer_list<std::pair<const char*, Restriction>> restrictions) {
+    for (const auto& [column, value] : restrictions) {
+        if (!value) continue;
+        sql += std::string(" AND ") + column + " = ?";
+        params.push_back(*value);
+    }
+}
+
 // One query for every table, its restriction bound. nullopt when the engine has no such query
 // or it fails (the caller then asks per table).
 std::optional<CatalogueRows> readCatalogue(SchemaReader& s, Bulk engine, const CatalogueQuery& q,
@@ -1392,10 +1401,7 @@ std::optional<CatalogueRows> readCatalogue(SchemaReader& s, Bulk engine, const C
     const bool pg = engine == Bulk::Postgres;
     std::string sql = pg ? q.postgres : q.mysql;
     std::vector<std::string> params;
-    if (const Restriction& bound = pg ? sch : cat) {
-        sql += std::string(" AND ") + (pg ? q.postgresSchema : q.mysqlCatalog) + " = ?";
-        params.push_back(*bound);
-    }
+    bindEquals(sql, params, {{pg ? q.postgresSchema : q.mysqlCatalog, pg ? sch : cat}});
     sql += pg ? q.postgresOrder : q.mysqlOrder;
     try {
         std::vector<Row> rows = s.query(sql, params);
@@ -1578,13 +1584,7 @@ std::optional<std::vector<Row>> pgForeignKeysOf(SchemaReader& s, const Restricti
                                  const Restriction& fkSchema, const Restriction& fkTable) {
     std::string sql = pgForeignKeys;
     std::vector<std::string> params;
-    const std::pair<const char*, const Restriction*> restrictions[] = {
-        {"n2.nspname", &pkSchema}, {"c2.relname", &pkTable}, {"n1.nspname", &fkSchema}, {"c1.relname", &fkTable}};
-    for (const auto& [column, value] : restrictions) {
-        if (!*value) continue;
-        sql += std::string(" AND ") + column + " = ?";
-        params.push_back(**value);
-    }
+    bindEquals(sql, params, {{"n2.nspname", pkSchema}, {"c2.relname", pkTable}, {"n1.nspname", fkSchema}, {"c1.relname", fkTable}});
     try {
         std::vector<Row> rows = s.query(sql + pgForeignKeysOrder, params);
         dropPartitionKeyCopies(s, rows);
@@ -1633,17 +1633,13 @@ Recordset foreignKeysRowset(SchemaReader& s) {
             // The whole-database query, restricted: the driver's keys are those to primary keys.
             std::string sql = myForeignKeys;
             std::vector<std::string> params;
-            auto bind = [&](const char* column, const Restriction& value) {
-                if (!value) return;
-                sql += std::string(" AND ") + column + " = ?";
-                params.push_back(*value);
-            };
             // Like the driver, the current database where none is given.
             const std::string current = c.cat ? std::string() : s.currentCatalog();
-            bind("A.REFERENCED_TABLE_SCHEMA", c.cat ? c.cat : current.empty() ? Restriction() : Restriction(current));
-            bind("A.REFERENCED_TABLE_NAME", c.pkTable);
-            bind("A.TABLE_SCHEMA", fkCat);
-            bind("A.TABLE_NAME", c.fkTable);
+            bindEquals(sql, params,
+                       {{"A.REFERENCED_TABLE_SCHEMA", c.cat ? c.cat : current.empty() ? Restriction() : Restriction(current)},
+                        {"A.REFERENCED_TABLE_NAME", c.pkTable},
+                        {"A.TABLE_SCHEMA", fkCat},
+                        {"A.TABLE_NAME", c.fkTable}});
             rows = s.query(sql, params);
         } else if (auto pgRows = engine == Bulk::Postgres ? pgForeignKeysOf(s, c.sch, c.pkTable, fkSch, c.fkTable)
                                                           : std::nullopt) {
