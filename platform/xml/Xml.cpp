@@ -9,6 +9,7 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 #include <libxslt/extensions.h>
+#include <libxslt/functions.h>
 #include <libxslt/imports.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
@@ -23,9 +24,11 @@
 #include <cstdint>
 #include <cstring>
 #include <atomic>
+#include <climits>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 
 namespace xml {
 namespace {
@@ -48,12 +51,34 @@ void storeInline(xmlNodePtr t, const xmlChar* text, std::size_t len) {
     t->content = in;
 }
 
+// A source that transforms running at once share. libxslt would write into it: generate-id()
+// ids (kept in the nodes, cleared when a transform ends) and marks of keyed nodes. Here ids of
+// its nodes stay in each transform's own table, key() marks it only while holding marking,
+// and the marks are cleared once every transform has ended.
+struct SharedSource {
+    xmlDocPtr doc = nullptr;
+    std::recursive_mutex marking;  // a key() may call key() while its keys are made
+    bool marked = false;           // guarded by marking
+};
+
+// What a transform context made here carries in its _private.
+struct ContextData {
+    const XsltFunctions* functions = nullptr;
+    SharedSource* shared = nullptr;
+    std::unordered_map<const void*, unsigned long> ids;  // generate-id() of shared nodes
+};
+
+ContextData* contextData(xmlXPathParserContextPtr ctxt) {
+    xsltTransformContextPtr tctxt = xsltXPathGetTransformContext(ctxt);
+    return tctxt ? static_cast<ContextData*>(tctxt->_private) : nullptr;
+}
+
 // The functions of the running transform (in its context's _private) and the entry named by
 // the call, or null after raising an XPath error.
 template <class Map>
 const typename Map::mapped_type* calledFunction(xmlXPathParserContextPtr ctxt, Map XsltFunctions::*which) {
-    xsltTransformContextPtr tctxt = xsltXPathGetTransformContext(ctxt);
-    const auto* functions = tctxt ? static_cast<const XsltFunctions*>(tctxt->_private) : nullptr;
+    const ContextData* data = contextData(ctxt);
+    const XsltFunctions* functions = data ? data->functions : nullptr;
     const char* name = reinterpret_cast<const char*>(ctxt->context->function);
     if (functions && name) {
         const auto it = (functions->*which).find(name);
@@ -115,6 +140,78 @@ void nodesFunction(xmlXPathParserContextPtr ctxt, int nargs) {
         if (set && n) xmlXPathNodeSetAddUnique(set, n.raw());
     if (set) xmlXPathNodeSetSort(set);
     valuePush(ctxt, xmlXPathWrapNodeSet(set));
+}
+
+// Whether libxslt keeps an id and marks for the node (a namespace node's are its element's).
+bool holdsMarks(xmlNodePtr n) {
+    switch (n->type) {
+        case XML_DOCUMENT_NODE:
+        case XML_HTML_DOCUMENT_NODE:
+        case XML_ATTRIBUTE_NODE:
+        case XML_ELEMENT_NODE:
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+        case XML_PI_NODE:
+        case XML_COMMENT_NODE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// generate-id(): libxslt's own ids, numbered alike, but those of a shared source's nodes are
+// kept in the transform's table instead of the nodes.
+void generateId(xmlXPathParserContextPtr ctxt, int nargs) {
+    ContextData* data = contextData(ctxt);
+    xmlNodePtr cur = nullptr;
+    if (data && data->shared) {
+        if (nargs == 0) {
+            cur = ctxt->context->node;
+        } else if (nargs == 1 && ctxt->value && ctxt->value->type == XPATH_NODESET && ctxt->value->nodesetval) {
+            const xmlNodeSetPtr set = ctxt->value->nodesetval;
+            for (int i = 0; i < set->nodeNr; ++i)
+                if (!cur || xmlXPathCmpNodes(cur, set->nodeTab[i]) == -1) cur = set->nodeTab[i];
+        }
+    }
+    const xmlChar* prefix = nullptr;
+    if (cur && cur->type == XML_NAMESPACE_DECL) {
+        prefix = reinterpret_cast<xmlNsPtr>(cur)->prefix ? reinterpret_cast<xmlNsPtr>(cur)->prefix : BAD_CAST "";
+        cur = reinterpret_cast<xmlNodePtr>(reinterpret_cast<xmlNsPtr>(cur)->next);  // its element
+    }
+    xsltTransformContextPtr tctxt = xsltXPathGetTransformContext(ctxt);
+    if (!cur || !holdsMarks(cur) || cur->doc != data->shared->doc) return xsltGenerateIdFunction(ctxt, nargs);
+    auto [it, added] = data->ids.try_emplace(cur, 0);
+    if (added) {
+        if (tctxt->currentId == ULONG_MAX) {
+            data->ids.erase(it);
+            xmlXPathErr(ctxt, XPATH_MEMORY_ERROR);
+            return;
+        }
+        it->second = ++tctxt->currentId;
+    }
+    if (nargs == 1) xmlXPathFreeObject(valuePop(ctxt));
+    std::string id = "id" + std::to_string(it->second);
+    if (prefix) {
+        // Only ASCII letters and digits: the prefix in hexadecimal.
+        static const char hex[] = "0123456789ABCDEF";
+        id += "ns";
+        for (const xmlChar* c = prefix; *c; ++c) id += {hex[*c >> 4], hex[*c & 15]};
+    }
+    valuePush(ctxt, xmlXPathNewString(X(id)));
+}
+
+// key(): over a shared source, libxslt's marks of the keyed nodes are written one transform at
+// a time and left for clearMarks, not cleared by each transform as it ends.
+void key(xmlXPathParserContextPtr ctxt, int nargs) {
+    ContextData* data = contextData(ctxt);
+    if (!data || !data->shared) return xsltKeyFunction(ctxt, nargs);
+    std::lock_guard<std::recursive_mutex> lock(data->shared->marking);
+    xsltKeyFunction(ctxt, nargs);
+    xsltTransformContextPtr tctxt = xsltXPathGetTransformContext(ctxt);
+    if (tctxt->sourceDocDirty) {
+        tctxt->sourceDocDirty = 0;
+        data->shared->marked = true;
+    }
 }
 
 void initOnce() {
@@ -620,6 +717,7 @@ int allowResultWrite(xsltSecurityPrefsPtr, xsltTransformContextPtr, const char* 
 struct Prepared {
     xsltTransformContextPtr ctxt = nullptr;
     xsltSecurityPrefsPtr sec = nullptr;
+    ContextData data;
     Prepared() = default;
     Prepared(const Prepared&) = delete;
     Prepared& operator=(const Prepared&) = delete;
@@ -632,9 +730,10 @@ struct Prepared {
 // A transform context over doc. Making one stamps doc's element order into its elements, a
 // walk of the whole document that libxslt leaves out only while its debugger is on; ordered
 // says a context made before, with doc unchanged since, has stamped it. (Contexts are made
-// only while no transform runs, so none sees the debugger's status change.)
+// only while no transform runs, so none sees the debugger's status change.) shared is the
+// source when other transforms share it.
 std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, bool ordered = false,
-                                  const XsltFunctions* functions = nullptr) {
+                                  const XsltFunctions* functions = nullptr, SharedSource* shared = nullptr) {
     auto p = std::make_unique<Prepared>();
     if (ordered) {
         const int status = xsltGetDebuggerStatus();
@@ -654,8 +753,16 @@ std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const Xsl
     xsltSetSecurityPrefs(p->sec, XSLT_SECPREF_WRITE_NETWORK, allowResultWrite);
     xsltSetCtxtSecurityPrefs(p->sec, p->ctxt);
     for (const auto& [k, v] : params) xsltQuoteOneUserParam(p->ctxt, X(k), X(v));
+    // Every context has them: a compiled expression keeps the function it first called.
+    p->data.shared = shared;
+    p->ctxt->_private = &p->data;
+    const std::pair<const char*, xmlXPathFunction> replaced[] = {{"generate-id", generateId}, {"key", key}};
+    for (const auto& [name, function] : replaced)
+        if (xmlXPathRegisterFuncNS(p->ctxt->xpathCtxt, BAD_CAST name, nullptr, nullptr) != 0 ||
+            xmlXPathRegisterFunc(p->ctxt->xpathCtxt, BAD_CAST name, function) != 0)
+            return nullptr;
     if (functions) {
-        p->ctxt->_private = const_cast<XsltFunctions*>(functions);
+        p->data.functions = functions;
         for (const auto& entry : functions->text)
             if (xsltRegisterExtFunction(p->ctxt, X(entry.first), BAD_CAST kFunctionNamespace, textFunction) != 0)
                 return nullptr;
@@ -668,10 +775,10 @@ std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const Xsl
 
 // One of several contexts over doc made in turn before any of them runs: once one is made,
 // doc's element order is stamped and the later ones skip that walk. error says why one failed.
-std::unique_ptr<Prepared> prepareInTurn(xsltStylesheetPtr ss, xmlDocPtr doc, const XsltParams& params, bool& stamped,
-                                        std::string& error, const XsltFunctions* functions = nullptr) {
+std::unique_ptr<Prepared> prepareInTurn(xsltStylesheetPtr ss, SharedSource& doc, const XsltParams& params,
+                                        bool& stamped, std::string& error, const XsltFunctions* functions = nullptr) {
     ErrorScope es;
-    auto p = prepare(ss, doc, params, stamped, functions);
+    auto p = prepare(ss, doc.doc, params, stamped, functions, &doc);
     if (p)
         stamped = true;
     else
@@ -753,23 +860,42 @@ bool everyNode(xmlNodePtr top, Visit visit) {
     return true;
 }
 
-// What keeps transforms from sharing a source: libxslt removes white-space-only text from it
-// as it strips spaces, and key() match patterns read marks it keeps in source nodes. Its other
-// marks (element order, flags of keyed nodes, cleared when a transform ends) hold the same
-// values for every transform or are read only by key() match patterns.
-bool hasBlankText(xmlDocPtr doc) {
+// Whether transforms can share doc (see SharedSource): libxslt removes white-space-only text
+// from a source as it strips spaces, and takes its document type out of its children as a
+// transform starts. The element order it stamps holds the same values for every transform.
+bool shareable(xmlDocPtr doc) {
+    if (!doc || doc->intSubset) return false;
     for (xmlNodePtr top = doc->children; top; top = top->next)
         if (!everyNode(top, [](xmlNodePtr n) {
                 return !((n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) && xsltIsBlank(n->content));
             }))
-            return true;
-    return false;
+            return false;
+    return true;
 }
 
+// key() match patterns read the marks of keyed nodes, which a transform sharing its source
+// leaves to clearMarks: such a style sheet does not share one.
 bool hasKeyPatterns(xsltStylesheetPtr ss) {
     for (xsltStylesheetPtr s = ss; s; s = xsltNextImport(s))
         if (s->keyMatch) return true;
     return false;
+}
+
+// Clears the marks of keyed nodes that the transforms sharing source left, as each transform
+// over a source of its own does when it ends. Only while no transform runs.
+void clearMarks(SharedSource& source) {
+    if (!source.marked) return;
+    constexpr unsigned mask = 15;  // libxslt's marks: the top bits of extra, atype and properties
+    source.doc->properties &= ~static_cast<int>(mask << 27);
+    for (xmlNodePtr top = source.doc->children; top; top = top->next)
+        everyNode(top, [](xmlNodePtr n) {
+            if (holdsMarks(n)) n->extra &= static_cast<unsigned short>(~(mask << 12));
+            if (n->type == XML_ELEMENT_NODE)
+                for (xmlAttrPtr a = n->properties; a; a = a->next)
+                    a->atype = static_cast<xmlAttributeType>(a->atype & ~(mask << 27));
+            return true;
+        });
+    source.marked = false;
 }
 
 // Runs job(0) to job(count - 1), each once, on up to threads threads: the added threads take
@@ -915,41 +1041,53 @@ bool Stylesheet::declaresParam(std::string_view name) const {
 
 void transformConcurrently(const Document& doc, std::vector<TransformJob>& jobs, unsigned threads) {
     initOnce();
-    xmlDocPtr d = doc.raw();
-    bool together = threads > 1 && jobs.size() > 1 && d && !hasBlankText(d);
-    for (const TransformJob& j : jobs) together = together && j.sheet && j.sheet->ss_ && !hasKeyPatterns(j.sheet->ss_);
-    if (!together) {
-        for (TransformJob& j : jobs) {
-            j.out.clear();
-            if (!j.sheet) {
-                j.ok = false;
-                j.error = "no style sheet loaded";
-                continue;
-            }
-            j.ok = j.sheet->transform(doc, j.out, j.params, j.sink, j.functions);
-            j.error = j.ok ? std::string() : j.sheet->error();
+    auto alone = [&doc](TransformJob& j) {
+        if (!j.sheet) {
+            j.error = "no style sheet loaded";
+            return;
         }
+        j.ok = j.sheet->transform(doc, j.out, j.params, j.sink, j.functions);
+        j.error = j.ok ? std::string() : j.sheet->error();
+    };
+    // Jobs whose style sheets cannot share the source run first, one after the other.
+    SharedSource source;
+    source.doc = doc.raw();
+    const bool canShare = threads > 1 && shareable(source.doc);
+    std::vector<std::size_t> together;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        TransformJob& j = jobs[i];
+        j.out.clear();
+        j.ok = false;
+        if (canShare && j.sheet && j.sheet->ss_ && !hasKeyPatterns(j.sheet->ss_))
+            together.push_back(i);
+        else
+            alone(j);
+    }
+    if (together.size() < 2) {
+        for (std::size_t i : together) alone(jobs[i]);
         return;
     }
     // Every context is made before any job runs: making one stamps the element order into doc.
     registerResultOutput();
-    std::vector<std::unique_ptr<Prepared>> prepared(jobs.size());
+    std::vector<std::unique_ptr<Prepared>> prepared(together.size());
     bool stamped = false;
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        jobs[i].out.clear();
-        prepared[i] = prepareInTurn(jobs[i].sheet->ss_, d, jobs[i].params, stamped, jobs[i].error, jobs[i].functions);
+    for (std::size_t n = 0; n < together.size(); ++n) {
+        TransformJob& j = jobs[together[n]];
+        prepared[n] = prepareInTurn(j.sheet->ss_, source, j.params, stamped, j.error, j.functions);
     }
-    runJobs(jobs.size(), threads, [&](std::size_t i) {
-        TransformJob& j = jobs[i];
-        if (prepared[i]) j.ok = runToText(j.sheet->ss_, d, prepared[i].get(), j.sink, j.out, j.error);
-        prepared[i].reset();
+    runJobs(together.size(), threads, [&](std::size_t n) {
+        TransformJob& j = jobs[together[n]];
+        if (prepared[n]) j.ok = runToText(j.sheet->ss_, source.doc, prepared[n].get(), j.sink, j.out, j.error);
+        prepared[n].reset();
     });
+    clearMarks(source);
 }
 
 bool Stylesheet::transformInParts(const Document& doc, Document& out, unsigned parts, const std::string& partParam,
                                   const std::string& partsParam) const {
-    xmlDocPtr d = doc.raw();
-    if (parts < 2 || !ss_ || !d || hasBlankText(d) || hasKeyPatterns(ss_)) return transform(doc, out);
+    SharedSource source;
+    source.doc = doc.raw();
+    if (parts < 2 || !ss_ || !shareable(source.doc) || hasKeyPatterns(ss_)) return transform(doc, out);
     initOnce();
     struct Part {
         std::unique_ptr<Prepared> prepared;
@@ -964,19 +1102,20 @@ bool Stylesheet::transformInParts(const Document& doc, Document& out, unsigned p
     // Every context is made before any part runs: making one stamps the element order into doc.
     bool stamped = false;
     for (unsigned i = 0; i < parts; ++i)
-        slices[i].prepared = prepareInTurn(ss_, d, {{partParam, std::to_string(i)}, {partsParam, std::to_string(parts)}},
-                                           stamped, slices[i].error);
+        slices[i].prepared = prepareInTurn(
+            ss_, source, {{partParam, std::to_string(i)}, {partsParam, std::to_string(parts)}}, stamped, slices[i].error);
     runJobs(parts, parts, [&](std::size_t i) {
         Part& part = slices[i];
         if (!part.prepared) return;
         ErrorScope es;
-        part.result = run(ss_, d, part.prepared.get());
+        part.result = run(ss_, source.doc, part.prepared.get());
         if (!part.result)
             part.error = es.message("transformation failed");
         else
             part.joinable = joinable(part.result);
         part.prepared.reset();
     });
+    clearMarks(source);
     for (const Part& part : slices)
         if (!part.result) {
             error_ = part.error;

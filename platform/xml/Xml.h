@@ -195,9 +195,11 @@ struct TransformJob {
 };
 
 // Runs the jobs over doc, up to threads at a time, each in one thread from start to end;
-// returns when every job has ended. Where libxslt would change doc during a transform
-// (white-space-only text it strips, key match patterns), the jobs run one after the other on
-// the calling thread instead.
+// returns when every job has ended. Transforms that share doc write nothing into it at once
+// (generate-id() ids are kept by each transform, keyed nodes are marked one transform at a
+// time). Where libxslt would change doc in ways that a transform reads (white-space-only text
+// it strips, a document type, the marks read by key() match patterns), the jobs concerned run
+// first, one after the other on the calling thread.
 void transformConcurrently(const Document& doc, std::vector<TransformJob>& jobs, unsigned threads);
 
 // transformNode: doc through the style sheet file at path, into text. Returns false on failure.
