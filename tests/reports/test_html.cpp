@@ -378,8 +378,11 @@ TEST_F(HtmlReportTest, PagesWrittenOneByOneEqualThoseOfOneOutput) {
     report->HTML_ObjectsPerPage(7);
     ASSERT_TRUE(report->UpdateReportSettings());
 
-    // One output, from the first stage read back from its text (as the preview has it).
-    auto eachAlone = [&](const std::string& layout, const std::string& whole) {
+    // Every page equals that of one output, from the first stage read back from its text (as the
+    // preview has it).
+    auto rendersAsAlone = [&](const std::string& layout, const std::string& parts) {
+        ASSERT_FALSE(exportTo(parts).empty());
+        const std::string whole = reportFolder(layout + "-whole");
         files::createFolders(whole);
         for (const std::string kind : {"Tables", "Views", "Index", "Diagram"}) {
             std::string html, firstStage;
@@ -387,32 +390,27 @@ TEST_F(HtmlReportTest, PagesWrittenOneByOneEqualThoseOfOneOutput) {
                                          &html, &firstStage));
             bXMLSupport::ParseHTML(html, whole, kind);
         }
-    };
-    auto expectSamePages = [](const std::string& whole, const std::string& parts) {
         for (const std::string& f : htmlFiles(whole)) {
             std::string expected, actual;
             ASSERT_TRUE(files::readTextFile(f, expected));
             ASSERT_TRUE(files::readTextFile(parts + sfs::path(f).filename().string(), actual)) << f;
             EXPECT_TRUE(actual == expected) << f;
         }
+        EXPECT_TRUE(brokenLinks(parts).empty());
     };
-    const std::string parts = reportFolder("parts"), whole = reportFolder("whole");
-    ASSERT_FALSE(exportTo(parts).empty());
-    eachAlone("ReportFormat1", whole);
+    const std::string parts = reportFolder("parts");
+    rendersAsAlone("ReportFormat1", parts);
     EXPECT_EQ(countFiles(parts, "SalesDemoTables"), 284);
     EXPECT_EQ(countFiles(parts, "SalesDemoViews"), 284);
     const Page tablePages = mergedPages(parts, "SalesDemoTables");
     for (const char* id : {"a_b", "a_b-2", "a_b-2-2", "x_y", "x_y-2"}) EXPECT_TRUE(tablePages.ids.count(id)) << id;
     EXPECT_TRUE(mergedPages(parts, "SalesDemoViews").ids.count("a_b-3"));
-    EXPECT_TRUE(brokenLinks(parts).empty());
-    expectSamePages(whole, parts);
 
-    // A layout of the user's that pages its objects by generate-id(), leaving the program's
-    // functions unused, makes them alike at once.
-    const std::string common = files::joinPath(StylesFolder, "ReportCommon.xsl");
+    // A user's layout that pages its objects by generate-id(), not by the program's functions.
+    const std::string common = testsupport::readFile(files::joinPath(StylesFolder, "ReportCommon.xsl")),
+                      unused = "false() and function-available('dx:";
     ASSERT_TRUE(files::writeTextFile(files::joinPath(StylesFolder, "GroupedCommon.xsl"),
-                                     text::replaceAll(testsupport::readFile(common), "function-available('dx:",
-                                                      "false() and function-available('dx:")));
+                                     text::replaceAll(common, "function-available('dx:", unused)));
     for (const std::string kind : {"index", "tables", "views", "storedprocedures", "summary", "diagram"}) {
         const std::string sheet = testsupport::readFile(files::joinPath(StylesFolder, "ReportFormat1" + kind + ".xsl"));
         ASSERT_TRUE(files::writeTextFile(files::joinPath(StylesFolder, "Grouped" + kind + ".xsl"),
@@ -420,12 +418,7 @@ TEST_F(HtmlReportTest, PagesWrittenOneByOneEqualThoseOfOneOutput) {
     }
     report->HTML_CurrentXSL(files::joinPath(StylesFolder, "Grouped.xsl"));
     ASSERT_TRUE(report->UpdateReportSettings());
-    const std::string grouped = reportFolder("grouped"), groupedWhole = reportFolder("grouped-whole");
-    ASSERT_FALSE(exportTo(grouped).empty());
-    eachAlone("Grouped", groupedWhole);
-    EXPECT_EQ(countFiles(grouped, "SalesDemoTables"), 284);
-    EXPECT_TRUE(brokenLinks(grouped).empty());
-    expectSamePages(groupedWhole, grouped);
+    rendersAsAlone("Grouped", reportFolder("grouped"));
     EXPECT_TRUE(errors.empty());
 }
 
