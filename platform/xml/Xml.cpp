@@ -180,23 +180,29 @@ void generateId(xmlXPathParserContextPtr ctxt, int nargs) {
     }
     xsltTransformContextPtr tctxt = xsltXPathGetTransformContext(ctxt);
     if (!cur || !holdsMarks(cur) || cur->doc != data->shared->doc) return xsltGenerateIdFunction(ctxt, nargs);
-    auto [it, added] = data->ids.try_emplace(cur, 0);
-    if (added) {
-        if (tctxt->currentId == ULONG_MAX) {
-            data->ids.erase(it);
-            xmlXPathErr(ctxt, XPATH_MEMORY_ERROR);
-            return;
+    std::string id;
+    try {
+        auto [it, added] = data->ids.try_emplace(cur, 0);
+        if (added) {
+            if (tctxt->currentId == ULONG_MAX) {
+                data->ids.erase(it);
+                xmlXPathErr(ctxt, XPATH_MEMORY_ERROR);
+                return;
+            }
+            it->second = ++tctxt->currentId;
         }
-        it->second = ++tctxt->currentId;
+        id = "id" + std::to_string(it->second);
+        if (prefix) {
+            // Only ASCII letters and digits: the prefix in hexadecimal.
+            static const char hex[] = "0123456789ABCDEF";
+            id += "ns";
+            for (const xmlChar* c = prefix; *c; ++c) id += {hex[*c >> 4], hex[*c & 15]};
+        }
+    } catch (...) {
+        xmlXPathErr(ctxt, XPATH_MEMORY_ERROR);  // never through libxml2's frames
+        return;
     }
     if (nargs == 1) xmlXPathFreeObject(valuePop(ctxt));
-    std::string id = "id" + std::to_string(it->second);
-    if (prefix) {
-        // Only ASCII letters and digits: the prefix in hexadecimal.
-        static const char hex[] = "0123456789ABCDEF";
-        id += "ns";
-        for (const xmlChar* c = prefix; *c; ++c) id += {hex[*c >> 4], hex[*c & 15]};
-    }
     valuePush(ctxt, xmlXPathNewString(X(id)));
 }
 
