@@ -3,6 +3,7 @@
 #include "options/StructureVocabulary.h"
 #include "platform/fs/Paths.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 
@@ -23,6 +24,10 @@ int numberRule(std::string_view text) {
 
 namespace {
 
+int coordinate(const xml::Node& table, const char* name) {
+    return std::clamp(numberRule(table.attribute(name)), -kCoordinateLimit, kCoordinateLimit);
+}
+
 Rgb colourOf(const xml::Node& diagram, const char* element) {
     Rgb c;
     if (!diagram) return c;
@@ -40,7 +45,7 @@ FontSpec fontOf(const xml::Node& diagram, const char* element) {
     xml::Node e = diagram.selectSingleNode(element);
     if (!e) return f;
     f.name = e.attribute("FontName");
-    f.size = numberRule(e.attribute("FontSize"));
+    f.size = std::clamp(numberRule(e.attribute("FontSize")), -kFontSizeLimit - 1, kFontSizeLimit);
     f.bold = numberRule(e.attribute("Bold")) != 0;
     f.underline = numberRule(e.attribute("Underline")) != 0;
     return f;
@@ -79,10 +84,10 @@ Diagram readDiagram(const xml::Document& diagram) {
         for (const xml::Node& c : t.selectNodes("COLUMN")) table.columns.push_back(vocab::columnName(c));
         table.placed = t.hasAttribute("Left");
         table.deleted = numberRule(t.attribute("Deleted")) == 1;
-        table.left = numberRule(t.attribute("Left"));
-        table.top = numberRule(t.attribute("Top"));
-        table.width = numberRule(t.attribute("Width"));
-        table.height = numberRule(t.attribute("Height"));
+        table.left = coordinate(t, "Left");
+        table.top = coordinate(t, "Top");
+        table.width = coordinate(t, "Width");
+        table.height = coordinate(t, "Height");
         out.tables.push_back(std::move(table));
     }
     for (const vocab::ForeignKeyPair& fk : vocab::allForeignKeys(diagram)) {
@@ -104,7 +109,7 @@ Box boxOf(const Table& t) { return Box{t.left, t.top - kTopOffset, t.width, t.he
 
 void writePosition(xml::Node table, const Box& box) {
     table.setAttribute("Left", std::to_string(box.x));
-    table.setAttribute("Top", std::to_string(box.y + kTopOffset));
+    table.setAttribute("Top", std::to_string(static_cast<long long>(box.y) + kTopOffset));
     table.setAttribute("Width", std::to_string(box.width));
     table.setAttribute("Height", std::to_string(box.height));
 }

@@ -16,6 +16,10 @@
 namespace orbelle {
 
 inline constexpr int kTopOffset = 38;
+// Positions and sizes read from a diagram file are held within the largest widget size, so that
+// no sum of them overflows; font sizes within 16 bits, as the settings store them.
+inline constexpr int kCoordinateLimit = 16777215;
+inline constexpr int kFontSizeLimit = 32767;
 
 // Leading blanks, optional sign, digits up to the first other character; 0 when none.
 int numberRule(std::string_view text);

@@ -294,6 +294,7 @@ public:
         if (ok_) ok_ = jpegFinish(&c_);
         return ok_;
     }
+    bool ok() const { return ok_; }
     std::string_view bytes() const { return {reinterpret_cast<const char*>(out_), size_}; }
     std::string error() const { return error_.message; }
 
@@ -326,8 +327,10 @@ bool writePictures(const Settings& s, const std::string& title, const std::vecto
     std::vector<std::unique_ptr<JpegStream>> streams;
     for (const JpegTarget& t : targets) streams.push_back(std::make_unique<JpegStream>(size.width(), size.height(), t.quality));
     constexpr int kBand = 256;
-    QImage band(size.width(), kBand, QImage::Format_RGB32);
-    for (int top = 0; top < size.height() && !band.isNull(); top += kBand) {
+    // No band for a picture no target can take (one too large for a JPEG picture).
+    const bool anyOk = std::any_of(streams.begin(), streams.end(), [](const auto& j) { return j->ok(); });
+    QImage band(anyOk ? size.width() : 1, kBand, QImage::Format_RGB32);
+    for (int top = 0; anyOk && top < size.height() && !band.isNull(); top += kBand) {
         const int rows = std::min(kBand, size.height() - top);
         for (std::size_t i = 0; i < targets.size(); ++i) {
             // A target with the background of the one before it takes the same band.

@@ -281,7 +281,8 @@ void cDBSysQuery::WriteRecordsetXML(const xml::Node& definition, xml::Node paren
     }
     if (outputType != "ELEMENT") return;
     if (!definition.hasAttribute("Id")) malformed("has no Id");
-    const long id = std::strtol(definition.attribute("Id").c_str(), &end, 10);
+    const std::string idText = definition.attribute("Id");
+    const long id = std::strtol(idText.c_str(), &end, 10);
     if (*end) malformed("has no numeric Id");
     for (const xml::Node& column : columns)
         if (!column.hasAttribute("Display")) malformed("has a column without Display");

@@ -96,6 +96,13 @@ TEST(DiagramLayout, ReadsEitherVocabularyAndEverySetting) {
     EXPECT_EQ(numberRule("  12abc"), 12);
     EXPECT_EQ(numberRule("-7"), -7);
     EXPECT_EQ(numberRule(""), 0);
+
+    // Numbers beyond the int limits are held in range: nothing taken from them overflows.
+    ASSERT_TRUE(doc.loadXML(R"(<DATABASE><TABLE Left="2147483647" Top="-2147483648" Width="9999999999" Height="-2147483647"/>
+      <DIAGRAM><TITLEFONT FontSize="2147483647"/><TABLEFONT FontSize="-2147483648"/></DIAGRAM></DATABASE>)"));
+    const Diagram x = readDiagram(doc);
+    EXPECT_EQ(boxOf(x.tables.at(0)), (Box{kCoordinateLimit, -kCoordinateLimit - kTopOffset, kCoordinateLimit, -kCoordinateLimit}));
+    EXPECT_EQ(x.settings.titleFont.pixelHeight(3) + x.settings.tableFont.pixelHeight(3), -3);
 }
 
 TEST(DiagramLayout, PlacementGridAndReArrange) {
@@ -138,7 +145,7 @@ TEST(DiagramLayout, PositionsRoundTripAndNamesAreQuotedSafely) {
     for (int round = 0; round < 3; ++round) {  // saving what was loaded never moves a table
         xml::Document again;
         ASSERT_TRUE(again.load(path));
-        const Table& table = readDiagram(again).tables[1];
+        const Table table = readDiagram(again).tables[1];
         EXPECT_EQ(boxOf(table), shown);
         EXPECT_FALSE(table.deleted);
         writePosition(tableElement(again, odd), boxOf(table));
@@ -194,6 +201,9 @@ TEST(DiagramPicture, SizeColoursAndQuality) {
 
     EXPECT_FALSE(writePictures(d.settings, d.title, tables, d.relations, {{dir.file("no/such/pic.jpg"), 75, {}}}, failures));
     EXPECT_EQ(failures.size(), 1u);
+    const PictureTable far{"far", Box{kCoordinateLimit, 0, kCoordinateLimit, 100}, 100, 100, {}};  // refused, no band drawn
+    EXPECT_FALSE(writePictures(d.settings, d.title, {far}, {}, {{path, 75, {}}}, failures));
+    EXPECT_NE(failures.back().find("cannot be a JPEG picture"), std::string::npos) << failures.back();
     EXPECT_EQ(fittedLength(40, 10, 24), 0);  // never negative
     EXPECT_EQ(fittedLength(5, 100, 24), 5);
 }
