@@ -2,9 +2,19 @@
 
 #include <mdbtools.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -86,6 +96,10 @@ using Row = std::vector<std::optional<std::string>>;
 
 Header ReadHeader(const std::string& path)
 {
+    // A FIFO or device would block the read or never end.
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw Error(Error::NotADatabase, "\"" + path + "\" is not a regular file, so it is not an Access database.");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error(Error::NotFound, "The file \"" + path + "\" cannot be opened.");
     unsigned char page[0x100] = {};
@@ -131,60 +145,249 @@ Header ReadHeader(const std::string& path)
     return h;
 }
 
-struct Database::Impl {
-    MdbHandle* mdb = nullptr;
+namespace {
+
+// Page-level checks against the file itself, made before libmdb follows a page reference: a
+// reference to a page that is zero, missing or of the wrong kind means the file is damaged.
+class PageFile {
+public:
+    PageFile(const std::string& path, std::size_t pageSize, bool jet3)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), size_(pageSize), rowCountAt_(jet3 ? 8 : 12)
+    {
+        struct stat st{};
+        if (fd_ < 0 || ::fstat(fd_, &st) != 0) throw Error(Error::Unreadable, "\"" + path + "\" cannot be read.");
+        pages_ = static_cast<std::uint32_t>(static_cast<std::uintmax_t>(st.st_size) / size_);
+    }
+    ~PageFile()
+    {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    PageFile(const PageFile&) = delete;
+    PageFile& operator=(const PageFile&) = delete;
+
+    // The page, or empty when it lies beyond the end of the file.
+    const std::vector<unsigned char>& page(std::uint32_t number)
+    {
+        buffer_.assign(size_, 0);
+        if (number == 0 || number >= pages_ ||
+            ::pread(fd_, buffer_.data(), size_, static_cast<off_t>(number) * static_cast<off_t>(size_)) !=
+                static_cast<ssize_t>(size_))
+            buffer_.clear();
+        return buffer_;
+    }
+
+    // A table definition and its continuation pages.
+    bool tableDefinitionSound(std::uint32_t number)
+    {
+        for (std::uint32_t hops = 0; number != 0; ++hops) {
+            const auto& p = page(number);
+            if (p.empty() || p[0] != 0x02 || hops > pages_) return false;
+            number = u32(p, 4);
+        }
+        return true;
+    }
+
+    // The long value (memo or OLE) whose 12-byte header is value: every page of its chain is a
+    // data page holding the row it names.
+    bool longValueSound(const unsigned char* value, std::size_t length)
+    {
+        if (length == 0) return true;
+        if (length < 12) return false;
+        const std::uint32_t head = u32(value, 0);
+        if ((head & 0x80000000u) || (head & 0x3FFFFFFFu) == 0) return true;  // inline or empty
+        const bool single = (head & 0x40000000u) != 0;
+        std::uint32_t pointer = u32(value, 4);
+        for (std::uint32_t hops = 0; pointer != 0; ++hops) {
+            const auto& p = page(pointer >> 8);
+            const unsigned row = pointer & 0xFF;
+            if (p.empty() || p[0] != 0x01 || hops > pages_ || row >= u16(p, rowCountAt_)) return false;
+            const unsigned start = u16(p, rowCountAt_ + 2 + 2 * row) & 0x1FFF;
+            if (start == 0 || start + 4 > size_) return false;
+            if (single) break;
+            pointer = u32(p, start);
+        }
+        return true;
+    }
+
+private:
+    static std::uint32_t u32(const unsigned char* p, std::size_t at)
+    {
+        return static_cast<std::uint32_t>(p[at]) | static_cast<std::uint32_t>(p[at + 1]) << 8 |
+               static_cast<std::uint32_t>(p[at + 2]) << 16 | static_cast<std::uint32_t>(p[at + 3]) << 24;
+    }
+    static std::uint32_t u32(const std::vector<unsigned char>& p, std::size_t at) { return u32(p.data(), at); }
+    static unsigned u16(const std::vector<unsigned char>& p, std::size_t at) { return p[at] | p[at + 1] << 8; }
+
+    int fd_;
+    std::size_t size_;
+    std::size_t rowCountAt_;
+    std::uint32_t pages_ = 0;
+    std::vector<unsigned char> buffer_;
+};
+
+// The catalogue read whole; a part that could not be read keeps its error, reported when asked for.
+struct Snapshot {
+    std::vector<Table> tables;  // whole, MSysObjects order
+    std::vector<std::string> tableErrors;
+    std::vector<Relation> relations;
+    std::string relationsError;
+    std::vector<Query> queries;
+    std::string queriesError;
+};
+
+Error damaged(const std::string& path, const std::string& what)
+{
+    return Error(Error::Unreadable, "\"" + path + "\" is damaged and cannot be read: " + what + ".");
+}
+
+// Reads the whole catalogue over libmdb. Runs in the reader process.
+class Reader {
+public:
+    Reader(const std::string& path, const Header& header)
+        : path_(path), pages_(path, header.version == 0 ? 2048 : 4096, header.version == 0)
+    {
+        // The pages of an ACCDB protected by a password are encrypted: its catalogue reads as noise.
+        const auto unreadable = [&] {
+            if (header.version >= 2)
+                return Error(Error::EncryptedAccdb, "The catalogue of \"" + path + "\" cannot be read: the file is damaged "
+                                                    "or encrypted with a database password, and an encrypted ACCDB file "
+                                                    "cannot be read here.");
+            return Error(Error::Unreadable, "The catalogue of \"" + path + "\" cannot be read; the file is damaged.");
+        };
+        if (!pages_.tableDefinitionSound(2)) throw unreadable();
+        mdb_ = mdb_open(path.c_str(), MDB_NOFLAGS);
+        if (!mdb_) throw Error(Error::NotADatabase, "\"" + path + "\" is not an Access database.");
+        mdb_set_bind_size(mdb_, 1 << 16);
+        mdb_set_date_fmt(mdb_, "%Y-%m-%d %H:%M:%S");
+        mdb_set_boolean_fmt_numbers(mdb_);
+        if (!mdb_read_catalog(mdb_, MDB_ANY) || mdb_->num_catalog == 0) throw unreadable();
+
+        bool found = false;
+        std::vector<Row> objectRows;
+        std::vector<bool> lost;
+        try {
+            objectRows = rows("MSysObjects", {"Id", "Name", "Type", "DateCreate", "Flags"}, &found, &lost);
+        } catch (const Error&) {
+            throw unreadable();
+        }
+        for (std::size_t i = 0; i < objectRows.size(); ++i) {
+            const Row& r = objectRows[i];
+            if (!r[0] || !r[1] || !r[2]) continue;
+            Object o;
+            o.id = std::strtol(r[0]->c_str(), nullptr, 10);
+            o.name = *r[1];
+            o.type = static_cast<int>(std::strtol(r[2]->c_str(), nullptr, 10));
+            o.created = r[3].value_or("");
+            o.flags = r[4] ? static_cast<std::uint32_t>(std::strtoll(r[4]->c_str(), nullptr, 10)) : 0u;
+            o.propertiesLost = lost[i];
+            objects_.push_back(std::move(o));
+        }
+        if (!found || objects_.empty()) throw unreadable();
+    }
+    ~Reader()
+    {
+        if (mdb_) mdb_close(mdb_);
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    Snapshot read()
+    {
+        Snapshot s;
+        const auto attempt = [](std::string& error, auto read) {
+            try {
+                read();
+            } catch (const Error& e) {
+                error = e.what();
+            }
+        };
+        for (const Object& o : objects_) {
+            if (o.type != MDB_TABLE || !entry(o.name, MDB_TABLE)) continue;
+            s.tables.emplace_back();
+            s.tables.back().name = o.name;
+            s.tables.back().created = o.created;
+            s.tables.back().flags = o.flags;
+            s.tableErrors.emplace_back();
+            attempt(s.tableErrors.back(), [&] { s.tables.back() = table(o); });
+        }
+        attempt(s.relationsError, [&] { s.relations = relations(); });
+        attempt(s.queriesError, [&] { s.queries = queries(); });
+        return s;
+    }
+
+private:
     struct Object {
         long id = 0;
         std::string name, created;
         int type = 0;
         std::uint32_t flags = 0;
+        bool propertiesLost = false;
     };
-    std::vector<Object> objects;  // MSysObjects, file order
-
-    ~Impl()
-    {
-        if (mdb) mdb_close(mdb);
-    }
+    using TableDef = std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)>;
 
     MdbCatalogEntry* entry(const std::string& name, int type) const
     {
-        for (guint i = 0; i < mdb->num_catalog; ++i) {
-            auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        for (guint i = 0; i < mdb_->num_catalog; ++i) {
+            auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb_->catalog, i));
             if (e->object_type == type && name == e->object_name) return e;
         }
         return nullptr;
     }
 
+    // The definition of a catalogue table with its columns, all of them read.
+    TableDef definition(MdbCatalogEntry* e)
+    {
+        const std::string name = e->object_name;
+        if (!pages_.tableDefinitionSound(static_cast<std::uint32_t>(e->table_pg)))
+            throw damaged(path_, "the definition of the table \"" + name + "\" is missing");
+        TableDef t(mdb_read_table(e), mdb_free_tabledef);
+        if (!t) throw damaged(path_, "the definition of the table \"" + name + "\" cannot be read");
+        if (!mdb_read_columns(t.get()) || t->columns->len != t->num_cols)
+            throw damaged(path_, "columns of the table \"" + name + "\" are missing");
+        return t;
+    }
+
     // Rows of a system table, the named columns as text (nullopt for Null). Empty when the
-    // table is missing.
-    std::vector<Row> rows(const char* tableName, const std::vector<const char*>& columns, bool* found = nullptr) const
+    // table is not in the catalogue. A row whose long value is gone throws, or is marked in lost.
+    std::vector<Row> rows(const char* tableName, const std::vector<const char*>& columns, bool* found = nullptr,
+                          std::vector<bool>* lost = nullptr)
     {
         std::vector<Row> out;
         MdbCatalogEntry* e = entry(tableName, MDB_TABLE);
         if (found) *found = e != nullptr;
         if (!e) return out;
-        MdbTableDef* t = mdb_read_table(e);
-        if (!t) {
-            if (found) *found = false;
-            return out;
-        }
-        mdb_read_columns(t);
-        mdb_rewind_table(t);
-        std::vector<std::vector<char>> buffers(columns.size(), std::vector<char>(mdb->bind_size + 1));
+        TableDef t = definition(e);
+        mdb_rewind_table(t.get());
+        std::vector<std::vector<char>> buffers(columns.size(), std::vector<char>(mdb_->bind_size + 1));
         std::vector<int> lengths(columns.size(), 0);
         std::vector<bool> bound(columns.size(), false);
-        for (std::size_t c = 0; c < columns.size(); ++c)
-            for (guint k = 0; k < t->num_cols; ++k) {
-                auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, k));
-                if (std::strcmp(col->name, columns[c]) == 0) {
-                    mdb_bind_column(t, static_cast<int>(k + 1), buffers[c].data(), &lengths[c]);
+        std::vector<MdbColumn*> longValues;
+        for (guint k = 0; k < t->num_cols; ++k) {
+            auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, k));
+            if (col->col_type == MDB_MEMO || col->col_type == MDB_OLE) longValues.push_back(col);
+            for (std::size_t c = 0; c < columns.size(); ++c)
+                if (!bound[c] && std::strcmp(col->name, columns[c]) == 0) {
+                    mdb_bind_column(t.get(), static_cast<int>(k + 1), buffers[c].data(), &lengths[c]);
                     bound[c] = true;
-                    break;
                 }
-            }
+        }
         // A damaged file can make the page chain loop: never read more rows than the table has.
         unsigned fetched = 0;
-        for (; fetched < t->num_rows && mdb_fetch_row(t); ++fetched) {
+        for (; fetched < t->num_rows && mdb_fetch_row(t.get()); ++fetched) {
+            // A memo or property list on a page that is gone would read as empty text.
+            bool whole = true;
+            for (MdbColumn* col : longValues) {
+                if (col->cur_value_len <= 0) continue;
+                const auto& p = pages_.page(t->cur_phys_pg);
+                const auto start = static_cast<std::size_t>(col->cur_value_start);
+                const auto length = static_cast<std::size_t>(col->cur_value_len);
+                const std::vector<unsigned char> value =
+                    p.size() >= start + length ? std::vector<unsigned char>(p.begin() + start, p.begin() + start + length)
+                                               : std::vector<unsigned char>();
+                whole = whole && !value.empty() && pages_.longValueSound(value.data(), value.size());
+            }
+            if (lost) lost->push_back(!whole);
+            else if (!whole) throw damaged(path_, std::string("a long value of ") + tableName + " is missing");
             Row row(columns.size());
             for (std::size_t c = 0; c < columns.size(); ++c) {
                 if (!bound[c] || lengths[c] <= 0) continue;
@@ -193,20 +396,428 @@ struct Database::Impl {
             out.push_back(std::move(row));
             for (std::size_t c = 0; c < columns.size(); ++c) buffers[c][0] = '\0';
         }
-        const bool complete = fetched == t->num_rows;
-        mdb_free_tabledef(t);
         // Rows on pages that are gone would silently drop objects from the catalogue.
-        if (!complete)
-            throw Error(Error::Unreadable, std::string("The file is damaged: rows of ") + tableName + " are missing.");
+        if (fetched != t->num_rows) throw damaged(path_, std::string("rows of ") + tableName + " are missing");
         return out;
     }
 
-    const Object* object(const std::string& name, int type) const
+    Table table(const Object& o)
     {
-        for (const Object& o : objects)
-            if (o.type == type && o.name == name) return &o;
-        return nullptr;
+        if (o.propertiesLost) throw damaged(path_, "the properties of the table \"" + o.name + "\" are missing");
+        TableDef t = definition(entry(o.name, MDB_TABLE));
+        mdb_read_indices(t.get());
+
+        Table table;
+        table.name = o.name;
+        table.created = o.created;
+        table.flags = o.flags;
+
+        std::vector<MdbColumn*> cols;
+        for (guint k = 0; k < t->num_cols; ++k) cols.push_back(static_cast<MdbColumn*>(g_ptr_array_index(t->columns, k)));
+        // Properties kept for a column the definition does not have: a name in it is damaged.
+        MdbCatalogEntry* e = t->entry;
+        for (guint i = 0; e->props && i < e->props->len; ++i) {
+            const char* owner = static_cast<MdbProperties*>(g_ptr_array_index(e->props, i))->name;
+            if (owner && *owner && o.name != owner &&
+                std::none_of(cols.begin(), cols.end(), [&](MdbColumn* c) { return std::strcmp(c->name, owner) == 0; }))
+                throw damaged(path_, "the table \"" + o.name + "\" has properties of a column \"" + owner + "\" it lacks");
+        }
+        std::stable_sort(cols.begin(), cols.end(), [](MdbColumn* a, MdbColumn* b) { return a->col_num < b->col_num; });
+        const bool wide = mdb_->f->jet_version != MDB_VER_JET3;
+        for (MdbColumn* c : cols) {
+            Field f;
+            f.name = c->name;
+            f.type = c->col_type;
+            f.fixed = c->is_fixed != 0;
+            f.autoNumber = c->is_long_auto != 0;
+            switch (c->col_type) {
+            case MDB_TEXT: f.size = wide ? c->col_size / 2 : c->col_size; break;
+            case MDB_MEMO:
+            case MDB_OLE: f.size = 0; break;
+            case MDB_NUMERIC:
+                f.size = 16;
+                f.precision = c->col_prec;
+                f.scale = c->col_scale;
+                break;
+            case MDB_BOOL:
+            case MDB_BYTE: f.size = 1; break;
+            case MDB_INT: f.size = 2; break;
+            case MDB_LONGINT:
+            case MDB_FLOAT: f.size = 4; break;
+            case MDB_MONEY:
+            case MDB_DOUBLE:
+            case MDB_DATETIME: f.size = 8; break;
+            case MDB_REPID: f.size = 16; break;
+            default: f.size = c->col_size; break;
+            }
+            f.description = text(mdb_col_get_prop(c, "Description"));
+            f.defaultValue = text(mdb_col_get_prop(c, "DefaultValue"));
+            f.validationRule = text(mdb_col_get_prop(c, "ValidationRule"));
+            f.required = yes(mdb_col_get_prop(c, "Required"), false);
+            f.allowZeroLength = yes(mdb_col_get_prop(c, "AllowZeroLength"), false);
+            table.fields.push_back(std::move(f));
+        }
+
+        for (guint i = 0; t->indices && i < t->indices->len; ++i) {
+            auto* idx = static_cast<MdbIndex*>(g_ptr_array_index(t->indices, i));
+            Index x;
+            x.name = idx->name;
+            x.primary = idx->index_type == 1;
+            x.foreign = idx->index_type == 2;
+            x.unique = x.primary || (idx->flags & MDB_IDX_UNIQUE) != 0;
+            x.ignoreNulls = (idx->flags & MDB_IDX_IGNORENULLS) != 0;
+            x.required = x.primary || (idx->flags & MDB_IDX_REQUIRED) != 0;
+            for (unsigned j = 0; j < idx->num_keys && j < MDB_MAX_IDX_COLS; ++j) {
+                const int colNum = idx->key_col_num[j] - 1;
+                auto it = std::find_if(cols.begin(), cols.end(), [&](MdbColumn* c) { return c->col_num == colNum; });
+                if (it == cols.end())
+                    throw damaged(path_, "the index \"" + x.name + "\" of the table \"" + o.name + "\" names no column");
+                x.fields.push_back({(*it)->name, idx->key_col_order[j] == MDB_DESC});
+            }
+            if ((x.fields.empty() && !x.foreign) || idx->index_type > 2)
+                throw damaged(path_, "the index \"" + x.name + "\" of the table \"" + o.name + "\" is damaged");
+            table.indexes.push_back(std::move(x));
+        }
+        return table;
     }
+
+    std::vector<Relation> relations()
+    {
+        std::vector<Relation> out;
+        std::map<std::string, std::size_t> byName;
+        std::vector<std::vector<std::pair<long, RelationField>>> fields;
+        for (const Row& r : rows("MSysRelationships", {"szRelationship", "grbit", "icolumn", "szObject", "szColumn",
+                                                        "szReferencedObject", "szReferencedColumn"})) {
+            if (!r[0]) continue;
+            auto [it, added] = byName.emplace(*r[0], out.size());
+            if (added) {
+                Relation rel;
+                rel.name = *r[0];
+                rel.attributes = r[1] ? std::strtol(r[1]->c_str(), nullptr, 10) : 0;
+                rel.foreignTable = r[3].value_or("");
+                rel.table = r[5].value_or("");
+                out.push_back(std::move(rel));
+                fields.emplace_back();
+            }
+            const long position = r[2] ? std::strtol(r[2]->c_str(), nullptr, 10) : 0;
+            fields[it->second].push_back({position, RelationField{r[6].value_or(""), r[4].value_or("")}});
+        }
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            std::stable_sort(fields[i].begin(), fields[i].end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+            for (auto& f : fields[i]) out[i].fields.push_back(std::move(f.second));
+        }
+        std::stable_sort(out.begin(), out.end(), [](const Relation& a, const Relation& b) { return lessNoCase(a.name, b.name); });
+        return out;
+    }
+
+    std::vector<Query> queries()
+    {
+        std::unordered_map<long, std::vector<QueryRow>> rowsById;
+        for (const Row& r : rows("MSysQueries", {"ObjectId", "Attribute", "Order", "Name1", "Name2", "Expression", "Flag"})) {
+            if (!r[0] || !r[1]) continue;
+            QueryRow q;
+            q.attribute = static_cast<int>(std::strtol(r[1]->c_str(), nullptr, 10));
+            q.order = r[2].value_or("");
+            q.name1 = r[3].value_or("");
+            q.name2 = r[4].value_or("");
+            q.expression = r[5].value_or("");
+            q.hasFlag = r[6].has_value();
+            q.flag = r[6] ? std::strtol(r[6]->c_str(), nullptr, 10) : 0;
+            rowsById[std::strtol(r[0]->c_str(), nullptr, 10)].push_back(std::move(q));
+        }
+        std::vector<Query> out;
+        for (const Object& o : objects_) {
+            if (o.type != MDB_QUERY) continue;
+            Query q;
+            q.name = o.name;
+            q.created = o.created;
+            auto rowsOf = rowsById.find(o.id);
+            // A saved query always has rows; none means they were lost.
+            if (rowsOf == rowsById.end()) throw damaged(path_, "the definition of the query \"" + o.name + "\" is missing");
+            q.sql = RebuildQuerySql(rowsOf->second, &q.type, &q.hasParameters);
+            out.push_back(std::move(q));
+        }
+        std::stable_sort(out.begin(), out.end(), [](const Query& a, const Query& b) { return lessNoCase(a.name, b.name); });
+        return out;
+    }
+
+    std::string path_;
+    PageFile pages_;
+    MdbHandle* mdb_ = nullptr;
+    std::vector<Object> objects_;  // MSysObjects, file order
+};
+
+// The snapshot travels from the reader process as length-prefixed fields.
+class Encoder {
+public:
+    void number(long long v) { out.append(reinterpret_cast<const char*>(&v), sizeof v); }
+    void text(const std::string& s)
+    {
+        number(static_cast<long long>(s.size()));
+        out += s;
+    }
+    std::string out;
+};
+
+class Decoder {
+public:
+    explicit Decoder(const std::string& in) : in_(in) {}
+    long long number()
+    {
+        long long v = 0;
+        if (at_ + sizeof v > in_.size()) throw std::runtime_error("short");
+        std::memcpy(&v, in_.data() + at_, sizeof v);
+        at_ += sizeof v;
+        return v;
+    }
+    std::string text()
+    {
+        const auto n = static_cast<unsigned long long>(number());
+        if (n > in_.size() - at_) throw std::runtime_error("short");
+        std::string s = in_.substr(at_, n);
+        at_ += n;
+        return s;
+    }
+    std::size_t count() { return static_cast<std::size_t>(std::min<unsigned long long>(number(), in_.size())); }
+    bool done() const { return at_ == in_.size(); }
+
+private:
+    const std::string& in_;
+    std::size_t at_ = 0;
+};
+
+std::string encode(const Snapshot& s)
+{
+    Encoder e;
+    e.number(static_cast<long long>(s.tables.size()));
+    for (std::size_t i = 0; i < s.tables.size(); ++i) {
+        const Table& t = s.tables[i];
+        e.text(s.tableErrors[i]);
+        e.text(t.name);
+        e.text(t.created);
+        e.number(t.flags);
+        e.number(static_cast<long long>(t.fields.size()));
+        for (const Field& f : t.fields) {
+            e.text(f.name);
+            for (long long v : {f.type, f.size, int(f.fixed), int(f.autoNumber), f.precision, f.scale, int(f.required),
+                                int(f.allowZeroLength)})
+                e.number(v);
+            e.text(f.description);
+            e.text(f.defaultValue);
+            e.text(f.validationRule);
+        }
+        e.number(static_cast<long long>(t.indexes.size()));
+        for (const Index& x : t.indexes) {
+            e.text(x.name);
+            for (bool b : {x.primary, x.unique, x.ignoreNulls, x.required, x.foreign, x.clustered}) e.number(b);
+            e.number(static_cast<long long>(x.fields.size()));
+            for (const IndexField& f : x.fields) {
+                e.text(f.name);
+                e.number(f.descending);
+            }
+        }
+    }
+    e.text(s.relationsError);
+    e.number(static_cast<long long>(s.relations.size()));
+    for (const Relation& r : s.relations) {
+        e.text(r.name);
+        e.text(r.table);
+        e.text(r.foreignTable);
+        e.number(r.attributes);
+        e.number(static_cast<long long>(r.fields.size()));
+        for (const RelationField& f : r.fields) {
+            e.text(f.name);
+            e.text(f.foreignName);
+        }
+    }
+    e.text(s.queriesError);
+    e.number(static_cast<long long>(s.queries.size()));
+    for (const Query& q : s.queries) {
+        e.text(q.name);
+        e.text(q.created);
+        e.number(q.type);
+        e.number(q.hasParameters);
+        e.text(q.sql);
+    }
+    return std::move(e.out);
+}
+
+Snapshot decode(const std::string& in)
+{
+    Decoder d(in);
+    Snapshot s;
+    for (std::size_t n = d.count(); n > 0; --n) {
+        Table t;
+        s.tableErrors.push_back(d.text());
+        t.name = d.text();
+        t.created = d.text();
+        t.flags = static_cast<std::uint32_t>(d.number());
+        for (std::size_t k = d.count(); k > 0; --k) {
+            Field f;
+            f.name = d.text();
+            f.type = static_cast<int>(d.number());
+            f.size = static_cast<int>(d.number());
+            f.fixed = d.number() != 0;
+            f.autoNumber = d.number() != 0;
+            f.precision = static_cast<int>(d.number());
+            f.scale = static_cast<int>(d.number());
+            f.required = d.number() != 0;
+            f.allowZeroLength = d.number() != 0;
+            f.description = d.text();
+            f.defaultValue = d.text();
+            f.validationRule = d.text();
+            t.fields.push_back(std::move(f));
+        }
+        for (std::size_t k = d.count(); k > 0; --k) {
+            Index x;
+            x.name = d.text();
+            for (bool* b : {&x.primary, &x.unique, &x.ignoreNulls, &x.required, &x.foreign, &x.clustered})
+                *b = d.number() != 0;
+            for (std::size_t j = d.count(); j > 0; --j) {
+                IndexField f;
+                f.name = d.text();
+                f.descending = d.number() != 0;
+                x.fields.push_back(std::move(f));
+            }
+            t.indexes.push_back(std::move(x));
+        }
+        s.tables.push_back(std::move(t));
+    }
+    s.relationsError = d.text();
+    for (std::size_t n = d.count(); n > 0; --n) {
+        Relation r;
+        r.name = d.text();
+        r.table = d.text();
+        r.foreignTable = d.text();
+        r.attributes = static_cast<long>(d.number());
+        for (std::size_t k = d.count(); k > 0; --k) {
+            RelationField f;
+            f.name = d.text();
+            f.foreignName = d.text();
+            r.fields.push_back(std::move(f));
+        }
+        s.relations.push_back(std::move(r));
+    }
+    s.queriesError = d.text();
+    for (std::size_t n = d.count(); n > 0; --n) {
+        Query q;
+        q.name = d.text();
+        q.created = d.text();
+        q.type = static_cast<int>(d.number());
+        q.hasParameters = d.number() != 0;
+        q.sql = d.text();
+        s.queries.push_back(std::move(q));
+    }
+    if (!d.done()) throw std::runtime_error("long");
+    return s;
+}
+
+bool writeAll(int fd, const std::string& data)
+{
+    for (std::size_t at = 0; at < data.size();) {
+        const ssize_t n = ::write(fd, data.data() + at, data.size() - at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        at += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The reader process: a snapshot ('S') or an error ('E' with its kind), after the length of
+// what follows.
+[[noreturn]] void readInChild(int fd, const std::string& path, const Header& header)
+{
+    Encoder reply;
+    try {
+        Reader reader(path, header);
+        reply.text("S" + encode(reader.read()));
+    } catch (const Error& e) {
+        Encoder error;
+        error.number(e.kind());
+        error.text(e.what());
+        reply.text("E" + error.out);
+    } catch (const std::exception& e) {
+        Encoder error;
+        error.number(Error::Unreadable);
+        error.text(damaged(path, e.what()).what());
+        reply.text("E" + error.out);
+    }
+    _exit(writeAll(fd, reply.out) ? 0 : 1);
+}
+
+// libmdb trusts the pages it reads: a damaged file can crash it or make it loop. The catalogue is
+// therefore read in a process of its own, killed when it takes longer than a file of this size
+// ever needs.
+Snapshot readIsolated(const std::string& path, const Header& header, std::uintmax_t size)
+{
+    const int seconds = 30 + static_cast<int>(size >> 20);
+    std::fflush(nullptr);  // nothing buffered is written twice
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) throw damaged(path, std::string("no reader could be started: ") + std::strerror(errno));
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        throw Error(Error::Unreadable, "\"" + path + "\" cannot be read: no reader could be started: " + std::strerror(errno));
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        // libmdb dumps pages it cannot make sense of on stdout, which carries the run's own lines.
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null >= 0) ::dup2(null, STDOUT_FILENO);
+        readInChild(fds[1], path, header);
+    }
+    ::close(fds[1]);
+
+    std::string reply;
+    bool timedOut = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    char buffer[65536];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            timedOut = true;
+            break;
+        }
+        pollfd p{fds[0], POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) continue;
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        reply.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    if (timedOut) ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (timedOut)
+        throw damaged(path, "reading its catalogue did not end within " + std::to_string(seconds) + " seconds");
+    if (WIFSIGNALED(status))
+        throw damaged(path, std::string("reading its catalogue stopped on ") + strsignal(WTERMSIG(status)));
+
+    try {
+        Decoder outer(reply);
+        const std::string body = outer.text();
+        if (!outer.done() || body.empty()) throw std::runtime_error("short");
+        const std::string rest = body.substr(1);
+        if (body[0] == 'S') return decode(rest);
+        Decoder error(rest);
+        const auto kind = static_cast<Error::Kind>(error.number());
+        throw Error(kind, error.text());
+    } catch (const Error&) {
+        throw;
+    } catch (const std::exception&) {
+        throw damaged(path, "reading its catalogue ended without a result");
+    }
+}
+
+}  // namespace
+
+struct Database::Impl {
+    Snapshot snapshot;
 };
 
 Database::Database(const std::string& path, const std::string& password) : d_(std::make_unique<Impl>())
@@ -226,40 +837,7 @@ Database::Database(const std::string& path, const std::string& password) : d_(st
     const std::uintmax_t page = header_.version == 0 ? 2048 : 4096;
     if (ec || size % page != 0 || size < 3 * page)
         throw Error(Error::Unreadable, "\"" + path + "\" is incomplete or damaged and cannot be read.");
-
-    d_->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
-    if (!d_->mdb) throw Error(Error::NotADatabase, "\"" + path + "\" is not an Access database.");
-    mdb_set_bind_size(d_->mdb, 1 << 16);
-    mdb_set_date_fmt(d_->mdb, "%Y-%m-%d %H:%M:%S");
-    mdb_set_boolean_fmt_numbers(d_->mdb);
-    // The pages of an ACCDB protected by a password are encrypted: its catalogue reads as noise.
-    const auto unreadable = [&] {
-        if (header_.version >= 2)
-            return Error(Error::EncryptedAccdb, "The catalogue of \"" + path + "\" cannot be read: the file is damaged "
-                                                "or encrypted with a database password, and an encrypted ACCDB file "
-                                                "cannot be read here.");
-        return Error(Error::Unreadable, "The catalogue of \"" + path + "\" cannot be read; the file is damaged.");
-    };
-    if (!mdb_read_catalog(d_->mdb, MDB_ANY) || d_->mdb->num_catalog == 0) throw unreadable();
-
-    bool found = false;
-    std::vector<Row> objectRows;
-    try {
-        objectRows = d_->rows("MSysObjects", {"Id", "Name", "Type", "DateCreate", "Flags"}, &found);
-    } catch (const Error&) {
-        throw unreadable();
-    }
-    for (const Row& r : objectRows) {
-        if (!r[0] || !r[1] || !r[2]) continue;
-        Impl::Object o;
-        o.id = std::strtol(r[0]->c_str(), nullptr, 10);
-        o.name = *r[1];
-        o.type = static_cast<int>(std::strtol(r[2]->c_str(), nullptr, 10));
-        o.created = r[3].value_or("");
-        o.flags = r[4] ? static_cast<std::uint32_t>(std::strtoll(r[4]->c_str(), nullptr, 10)) : 0u;
-        d_->objects.push_back(std::move(o));
-    }
-    if (!found || d_->objects.empty()) throw unreadable();
+    d_->snapshot = readIsolated(path, header_, size);
 }
 
 Database::~Database() = default;
@@ -267,12 +845,11 @@ Database::~Database() = default;
 std::vector<Table> Database::Tables() const
 {
     std::vector<Table> tables;
-    for (const Impl::Object& o : d_->objects) {
-        if (o.type != MDB_TABLE || !d_->entry(o.name, MDB_TABLE)) continue;
+    for (const Table& whole : d_->snapshot.tables) {
         Table t;
-        t.name = o.name;
-        t.created = o.created;
-        t.flags = o.flags;
+        t.name = whole.name;
+        t.created = whole.created;
+        t.flags = whole.flags;
         tables.push_back(std::move(t));
     }
     std::stable_sort(tables.begin(), tables.end(), [](const Table& a, const Table& b) { return lessNoCase(a.name, b.name); });
@@ -281,133 +858,25 @@ std::vector<Table> Database::Tables() const
 
 Table Database::ReadTable(const std::string& name) const
 {
-    MdbCatalogEntry* e = d_->entry(name, MDB_TABLE);
-    if (!e) throw Error(Error::Unreadable, "The table \"" + name + "\" is not in the catalogue.");
-    std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)> t(mdb_read_table(e), mdb_free_tabledef);
-    if (!t) throw Error(Error::Unreadable, "The definition of the table \"" + name + "\" cannot be read.");
-    mdb_read_columns(t.get());
-    mdb_read_indices(t.get());
-
-    Table table;
-    table.name = name;
-    if (const Impl::Object* o = d_->object(name, MDB_TABLE)) {
-        table.created = o->created;
-        table.flags = o->flags;
+    const Snapshot& s = d_->snapshot;
+    for (std::size_t i = 0; i < s.tables.size(); ++i) {
+        if (s.tables[i].name != name) continue;
+        if (!s.tableErrors[i].empty()) throw Error(Error::Unreadable, s.tableErrors[i]);
+        return s.tables[i];
     }
-
-    std::vector<MdbColumn*> cols;
-    for (guint k = 0; k < t->num_cols; ++k) cols.push_back(static_cast<MdbColumn*>(g_ptr_array_index(t->columns, k)));
-    std::stable_sort(cols.begin(), cols.end(), [](MdbColumn* a, MdbColumn* b) { return a->col_num < b->col_num; });
-    const bool wide = d_->mdb->f->jet_version != MDB_VER_JET3;
-    for (MdbColumn* c : cols) {
-        Field f;
-        f.name = c->name;
-        f.type = c->col_type;
-        f.fixed = c->is_fixed != 0;
-        f.autoNumber = c->is_long_auto != 0;
-        switch (c->col_type) {
-        case MDB_TEXT: f.size = wide ? c->col_size / 2 : c->col_size; break;
-        case MDB_MEMO:
-        case MDB_OLE: f.size = 0; break;
-        case MDB_NUMERIC:
-            f.size = 16;
-            f.precision = c->col_prec;
-            f.scale = c->col_scale;
-            break;
-        case MDB_BOOL:
-        case MDB_BYTE: f.size = 1; break;
-        case MDB_INT: f.size = 2; break;
-        case MDB_LONGINT:
-        case MDB_FLOAT: f.size = 4; break;
-        case MDB_MONEY:
-        case MDB_DOUBLE:
-        case MDB_DATETIME: f.size = 8; break;
-        case MDB_REPID: f.size = 16; break;
-        default: f.size = c->col_size; break;
-        }
-        f.description = text(mdb_col_get_prop(c, "Description"));
-        f.defaultValue = text(mdb_col_get_prop(c, "DefaultValue"));
-        f.validationRule = text(mdb_col_get_prop(c, "ValidationRule"));
-        f.required = yes(mdb_col_get_prop(c, "Required"), false);
-        f.allowZeroLength = yes(mdb_col_get_prop(c, "AllowZeroLength"), false);
-        table.fields.push_back(std::move(f));
-    }
-
-    for (guint i = 0; t->indices && i < t->indices->len; ++i) {
-        auto* idx = static_cast<MdbIndex*>(g_ptr_array_index(t->indices, i));
-        Index x;
-        x.name = idx->name;
-        x.primary = idx->index_type == 1;
-        x.foreign = idx->index_type == 2;
-        x.unique = x.primary || (idx->flags & MDB_IDX_UNIQUE) != 0;
-        x.ignoreNulls = (idx->flags & MDB_IDX_IGNORENULLS) != 0;
-        x.required = x.primary || (idx->flags & MDB_IDX_REQUIRED) != 0;
-        for (unsigned j = 0; j < idx->num_keys && j < MDB_MAX_IDX_COLS; ++j) {
-            const int colNum = idx->key_col_num[j] - 1;
-            auto it = std::find_if(cols.begin(), cols.end(), [&](MdbColumn* c) { return c->col_num == colNum; });
-            if (it == cols.end()) continue;
-            x.fields.push_back({(*it)->name, idx->key_col_order[j] == MDB_DESC});
-        }
-        table.indexes.push_back(std::move(x));
-    }
-    return table;
+    throw Error(Error::Unreadable, "The table \"" + name + "\" is not in the catalogue.");
 }
 
 std::vector<Relation> Database::Relations() const
 {
-    std::vector<Relation> out;
-    std::map<std::string, std::size_t> byName;
-    std::vector<std::vector<std::pair<long, RelationField>>> fields;
-    for (const Row& r : d_->rows("MSysRelationships", {"szRelationship", "grbit", "icolumn", "szObject", "szColumn",
-                                                        "szReferencedObject", "szReferencedColumn"})) {
-        if (!r[0]) continue;
-        auto [it, added] = byName.emplace(*r[0], out.size());
-        if (added) {
-            Relation rel;
-            rel.name = *r[0];
-            rel.attributes = r[1] ? std::strtol(r[1]->c_str(), nullptr, 10) : 0;
-            rel.foreignTable = r[3].value_or("");
-            rel.table = r[5].value_or("");
-            out.push_back(std::move(rel));
-            fields.emplace_back();
-        }
-        const long position = r[2] ? std::strtol(r[2]->c_str(), nullptr, 10) : 0;
-        fields[it->second].push_back({position, RelationField{r[6].value_or(""), r[4].value_or("")}});
-    }
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        std::stable_sort(fields[i].begin(), fields[i].end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (auto& f : fields[i]) out[i].fields.push_back(std::move(f.second));
-    }
-    std::stable_sort(out.begin(), out.end(), [](const Relation& a, const Relation& b) { return lessNoCase(a.name, b.name); });
-    return out;
+    if (!d_->snapshot.relationsError.empty()) throw Error(Error::Unreadable, d_->snapshot.relationsError);
+    return d_->snapshot.relations;
 }
 
 std::vector<Query> Database::Queries() const
 {
-    std::unordered_map<long, std::vector<QueryRow>> rowsById;
-    for (const Row& r : d_->rows("MSysQueries", {"ObjectId", "Attribute", "Order", "Name1", "Name2", "Expression", "Flag"})) {
-        if (!r[0] || !r[1]) continue;
-        QueryRow q;
-        q.attribute = static_cast<int>(std::strtol(r[1]->c_str(), nullptr, 10));
-        q.order = r[2].value_or("");
-        q.name1 = r[3].value_or("");
-        q.name2 = r[4].value_or("");
-        q.expression = r[5].value_or("");
-        q.hasFlag = r[6].has_value();
-        q.flag = r[6] ? std::strtol(r[6]->c_str(), nullptr, 10) : 0;
-        rowsById[std::strtol(r[0]->c_str(), nullptr, 10)].push_back(std::move(q));
-    }
-    std::vector<Query> out;
-    for (const Impl::Object& o : d_->objects) {
-        if (o.type != MDB_QUERY) continue;
-        Query q;
-        q.name = o.name;
-        q.created = o.created;
-        q.sql = RebuildQuerySql(rowsById[o.id], &q.type, &q.hasParameters);
-        out.push_back(std::move(q));
-    }
-    std::stable_sort(out.begin(), out.end(), [](const Query& a, const Query& b) { return lessNoCase(a.name, b.name); });
-    return out;
+    if (!d_->snapshot.queriesError.empty()) throw Error(Error::Unreadable, d_->snapshot.queriesError);
+    return d_->snapshot.queries;
 }
 
 }  // namespace jet

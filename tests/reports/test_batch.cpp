@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -243,6 +245,10 @@ TEST_F(BatchRun, AccessFilesOfEnginesEightToTen) {
     const std::string jet4 = testsupport::accessCopy(dir, "DateTestDatabase.mdb");
     const std::string ace = testsupport::accessCopy(dir, "ASampleDatabase.accdb");
     testsupport::setAccessPassword(jet4, "Sesam", true);
+    // A damaged file and a FIFO fail their own entries; the later entries run.
+    const std::string damaged = testsupport::accessCopy(dir, "damaged/truncated.mdb", "truncated.mdb");
+    const std::string fifo = dir.file("pipe.mdb");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string out = dir.file("access");
     auto entry = [&](int engine, const std::string& file, const std::string& extra, const std::string& reports) {
         return "<DATABASE><ENGINE>" + std::to_string(engine) + "</ENGINE><DBNAME>" + xmlEscaped(file) + "</DBNAME>" +
@@ -254,8 +260,11 @@ TEST_F(BatchRun, AccessFilesOfEnginesEightToTen) {
         entry(10, jet3, "", xmlReport + "<REPORT Format=\"HTML\" Path=\"" + xmlEscaped(dir.file("html")) + "\"/>") +
             entry(9, jet4, "<ACCESSDB><DATABASEPASSWORD>Sesam</DATABASEPASSWORD></ACCESSDB>", xmlReport) +
             entry(9, jet4, "<ACCESSDB><DATABASEPASSWORD>sesam</DATABASEPASSWORD></ACCESSDB>", xmlReport) +
+            entry(9, damaged, "", xmlReport) + entry(9, fifo, "", xmlReport) +
             entry(8, ace, "", xmlReport + "<REPORT Format=\"WORD\" Path=\"" + xmlEscaped(out) + "\"/>")));
-    EXPECT_EQ(o.codes(), (std::vector<int>{0, 0, 10, 0})) << describe(o);
+    EXPECT_EQ(o.codes(), (std::vector<int>{0, 0, 10, 11, 10, 0})) << describe(o);
+    EXPECT_NE(o.err.find("the properties of the table \"DateTest\" are missing"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("is not a regular file"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("Incorrect database login name and password, try again!"), std::string::npos) << o.err;
     const auto tables = tableNames(files::joinPath(out, "nwind.xml"));
     EXPECT_EQ(tables.size(), 9u);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -140,4 +142,29 @@ TEST(Jet, HeaderPasswordAndDamagedFiles)
                            "......................................................................";
     EXPECT_EQ(kindOf(text, ""), jet::Error::NotADatabase);
     EXPECT_EQ(kindOf(dir.file("absent.mdb"), ""), jet::Error::NotFound);
+    // A FIFO is refused at once instead of blocking the read.
+    const std::string fifo = dir.file("pipe.mdb");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(kindOf(fifo, ""), jet::Error::NotADatabase);
+
+    // Damaged files fail as damaged, on opening or at the part with pages gone; none reads whole.
+    const std::map<std::string, std::string> damage = {
+        {"truncated.mdb", "damaged and cannot be read: the properties of the table \"DateTest\" are missing"},
+        {"zeroed-map-page.mdb", "cannot be read; the file is damaged"},
+        {"zeroed-catalogue-page.mdb", "cannot be read; the file is damaged"}};
+    for (const auto& [name, expected] : damage) {
+        const std::string path = testsupport::accessCopy(dir, "damaged/" + name, name);
+        std::string error;
+        try {
+            jet::Database db(path, "");
+            for (const jet::Table& t : db.Tables())
+                if (!t.system()) db.ReadTable(t.name);
+            db.Relations();
+            db.Queries();
+        } catch (const jet::Error& e) {
+            EXPECT_EQ(e.kind(), jet::Error::Unreadable) << name;
+            error = e.what();
+        }
+        EXPECT_NE(error.find(expected), std::string::npos) << name << ": " << error;
+    }
 }
