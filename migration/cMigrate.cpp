@@ -105,7 +105,10 @@ struct cMigrate::Target {
     bool quoteAlways;
     bool deleteCascade, deleteSetNull, updateCascade, updateSetNull;
 
-    // The one quoting rule of the target, for tables, columns, indexes and constraints alike.
+    // The one quoting rule of the target, for tables, columns, indexes and constraints alike. A
+    // line break stays as it is (neither quoting can write it otherwise): a name holding one is
+    // always quoted, so its first and last lines carry the quotes, and SplitScript never
+    // divides inside the quotes.
     std::string name(const std::string& n) const {
         if (!quoteAlways && isPlainIdentifier(n)) return n;
         if (quote == Quote::Brackets) return "[" + text::replaceAll(n, "]", "]]") + "]";
