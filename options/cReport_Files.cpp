@@ -4,6 +4,7 @@
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "options/ReportSupport.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 
@@ -39,6 +40,7 @@ void cReport::SaveTempFile() {
     try {
         const std::string path = files::uniqueTempFile("structure_", ".xml");
         if (!oResultXML) return;
+        blankSecrets(oResultXML->documentElement());
         if (!writePrivateDocument(*oResultXML, path)) return;
         xml::Node entry = oStructures.selectSingleNode(connectionPath(CurrentDatabaseGroup(), CurrentDatabaseNumber()));
         if (entry) entry.setAttribute("TempXMLFileName", path);
@@ -53,6 +55,7 @@ bool cReport::SaveXML(const std::string& sPXMLFileName, bool bSelected, bool bPr
         // tree. Neither is copied into another document first.
         if (!bSelected) {
             if (!oResultXML) throw std::runtime_error("No structure is loaded.");
+            blankSecrets(oResultXML->documentElement());
             return writePrivateDocument(*oResultXML, sPXMLFileName);
         }
         xml::Stylesheet sheet;
@@ -79,6 +82,17 @@ bool cReport::LoadCurrentDBXML(const std::string& path) {
         if (!ro || !opts) return false;
         xml::Document report, options;
         if (!report.loadXML(ro.xml()) || !options.loadXML(opts.xml())) return false;
+        // The file keeps no secrets; when it describes the connection whose options are in use
+        // (loaded from the project document), their secrets stay.
+        blankSecrets(structure->documentElement());
+        blankSecrets(options.documentElement());
+        const std::string inUse = attr(dbOptions_, "DBOPTIONS/CONNECTIONSTRING/@Value");
+        xml::Node loaded = options.selectSingleNode("DBOPTIONS/CONNECTIONSTRING");
+        if (loaded && !inUse.empty() && loaded.attribute("Value") == db::withoutSecrets(inUse)) {
+            loaded.setAttribute("Value", inUse);
+            for (xml::Node p : options.selectNodes("DBOPTIONS/CONNECTIONSTRING/PARAMETERS/PARAMETER"))
+                if (db::isSecretKeyword(p.attribute("Name"))) p.setAttribute("Value", param(p.attribute("Name")));
+        }
         oResultXML = std::move(structure);
         reportOptions_ = std::move(report);
         dbOptions_ = std::move(options);
