@@ -334,7 +334,6 @@ TEST_F(Migration, ExecuteAllRunsEachPieceOnce) {
     db::Connection c;
     c.open(sqliteTarget());
     EXPECT_EQ(c.execute("select count(*) from Goods").field(0).toInt(), 2);
-
     // Lines that read "go" inside names, literals and comments of each quoting divide nothing.
     const std::vector<std::string> quoted{"Create Table [a]]\nGo\nb](x int)",
                                           "Create Table \"c\"\"\nGO\n\"(x) -- ' [ \"",

@@ -168,7 +168,6 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
         w.cmdNavigate_Click(2);
         chooseDestination(w, "Victim");
         for (int i = 0; i < 3; ++i) w.cmdNavigate_Click(2);  // the generated script shown, then run
-        ASSERT_EQ(w.step, 5);
         EXPECT_EQ(tablesOf(target), (std::vector<std::string>{"victim", hostile}));
     }
     EXPECT_TRUE(errors.empty()) << errors.front().description;

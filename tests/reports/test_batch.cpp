@@ -9,7 +9,6 @@
 #include "platform/db/ConnectionString.h"
 #include "platform/docx/Zip.h"
 #include "platform/fs/Paths.h"
-#include "platform/text/Text.h"
 #include "reports/bBatchFile.h"
 #include "reports/bHandleCMD_Batch.h"
 #include "support/TestSupport.h"
@@ -271,7 +270,7 @@ TEST_F(BatchRun, AccessFilesOfEnginesEightToTen) {
         std::string text, path = f.path().string();
         if (!f.is_regular_file() || path == batch) continue;
         if (!docx::readZipEntry(path, "word/document.xml", text)) text = readFile(path);
-        EXPECT_EQ(text::lower(text).find("sesam"), std::string::npos) << path;
+        EXPECT_EQ(text.find("esam"), std::string::npos) << path;  // "Sesam" and "sesam"
     }
 }
 
