@@ -154,7 +154,7 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
                   std::string::npos);
     }
     {  // a name holding "Go" lines is one name of one statement when the shown script runs
-        const std::string hostile = "x\nGo\nDROP TABLE victim\nGo\ny";
+        const std::string hostile = "x\r\nGo\r\nDROP TABLE victim\nGo\ny";
         const std::string target = makeDatabase("victim.db", {"CREATE TABLE victim (x INTEGER)"});
         const std::string create = "CREATE TABLE \"" + hostile + "\" (\"c\n go \n\" INTEGER)";
         for (auto [name, path] : {std::pair{"Victim", target}, {"Hostile", makeDatabase("hostile.db", {create.c_str()})}}) {
