@@ -4,7 +4,6 @@
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "options/ReportSupport.h"
-#include "platform/db/ConnectionString.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 
@@ -18,7 +17,7 @@ std::string connectionPath(int g, int n) {
     return "DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]/DATABASECONNECTION[" + std::to_string(n) + "]";
 }
 
-// Writes a document as a private file (structure documents hold connection passwords). Shows the
+// Writes a document as a private file (structure documents hold connection options). Shows the
 // message that fits when the file cannot be written.
 bool writePrivateDocument(const xml::Document& doc, const std::string& path) {
     const std::string folder = files::parentFolder(path);
@@ -83,15 +82,19 @@ bool cReport::LoadCurrentDBXML(const std::string& path) {
         xml::Document report, options;
         if (!report.loadXML(ro.xml()) || !options.loadXML(opts.xml())) return false;
         // The file keeps no secrets; when it describes the connection whose options are in use
-        // (loaded from the project document), their secrets stay.
+        // (loaded from the project document), their connection string stays, secrets and all.
         blankSecrets(structure->documentElement());
         blankSecrets(options.documentElement());
-        const std::string inUse = attr(dbOptions_, "DBOPTIONS/CONNECTIONSTRING/@Value");
+        xml::Document inUse;
         xml::Node loaded = options.selectSingleNode("DBOPTIONS/CONNECTIONSTRING");
-        if (loaded && !inUse.empty() && loaded.attribute("Value") == db::withoutSecrets(inUse)) {
-            loaded.setAttribute("Value", inUse);
-            for (xml::Node p : options.selectNodes("DBOPTIONS/CONNECTIONSTRING/PARAMETERS/PARAMETER"))
-                if (db::isSecretKeyword(p.attribute("Name"))) p.setAttribute("Value", param(p.attribute("Name")));
+        if (loaded && inUse.loadXML(dbOptions_.xml())) {
+            blankSecrets(inUse.documentElement());
+            xml::Node same = inUse.selectSingleNode("DBOPTIONS/CONNECTIONSTRING");
+            if (same && same.xml() == loaded.xml()) {
+                xml::Node kept = loaded.parent().appendChild(dbOptions_.selectSingleNode("DBOPTIONS/CONNECTIONSTRING"));
+                loaded.parent().insertBefore(kept, loaded);
+                loaded.remove();
+            }
         }
         oResultXML = std::move(structure);
         reportOptions_ = std::move(report);
