@@ -274,8 +274,8 @@ std::string parameterValue(const ConnectionParameters& params, std::string_view 
 
 bool isSecretKeyword(std::string_view key) {
     const std::string k = text::lower(text::trim(key));
-    return k.find("password") != std::string::npos || k == "pwd" || k.find("secret") != std::string::npos ||
-           k.find("pass") != std::string::npos || k.find("token") != std::string::npos;
+    return k.find("pwd") != std::string::npos || k.find("pass") != std::string::npos ||
+           k.find("secret") != std::string::npos || k.find("token") != std::string::npos;
 }
 
 std::string withoutPasswords(std::string_view connectionString) {

@@ -37,8 +37,8 @@ ConnectionParameters parseConnectionString(std::string_view text);
 // Value of a keyword (case-insensitive), "" when absent.
 std::string parameterValue(const ConnectionParameters& params, std::string_view keyword);
 
-// Whether a keyword's value is a secret: PWD, and keywords holding "pass", "secret" or "token"
-// (Password, Jet OLEDB:Database Password, ...). The one rule for every place that shows or
+// Whether a keyword's value is a secret: keywords holding "pwd", "pass", "secret" or "token"
+// (PWD, Password, Jet OLEDB:Database Password, ...). The one rule for every place that shows or
 // writes connection options.
 bool isSecretKeyword(std::string_view keyword);
 
