@@ -4,6 +4,7 @@
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
+#include "options/ReportSupport.h"
 #include "options/cReport.h"
 #include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
@@ -62,6 +63,7 @@ void frmDatabaseExplorer::SaveStructure(bool saveAs) {
             if (target.empty() || files::fileName(target) == "*.dvs") return;
             target = withScreenshotExtension(target);
         }
+        report_support::blankSecrets(oReportEngine->oResultXML->documentElement());
         const std::string enciphered =
             EncryptText(oReportEngine->oResultXML->xml(), StoredPassPhrase(kScreenshotPassPhrase));
         if (enciphered.empty() || enciphered[0] == '-') {
@@ -69,7 +71,7 @@ void frmDatabaseExplorer::SaveStructure(bool saveAs) {
             return;
         }
         ui::WaitCursor wait;
-        // The structure holds the connection's options, passwords included: private file.
+        // The structure holds the connection's options (no secrets): private file all the same.
         errno = 0;
         if (!files::writeTextFile(target, enciphered, true)) {
             const int err = errno;

@@ -5,6 +5,7 @@
 #include "core/bGlobal.h"
 #include "core/bVersion.h"
 #include "options/cReport.h"
+#include "platform/db/ConnectionString.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -80,6 +81,7 @@ std::string frmProperties::MaskPasswords(const std::string& s) {
         std::size_t at = lk.find("password");
         if (at == std::string::npos) at = lk.find("pwd");
         if (at != std::string::npos) out += key.substr(0, at) + "Password=******";
+        else if (db::isSecretKeyword(key)) out += key + "=******";
         else out += s.substr(pos, end - pos);
         if (end < s.size()) out += ';';  // the separator
         pos = end + 1;

@@ -44,7 +44,8 @@ public:
     void btnClose_Click();
 
     // The connection string with the value of every password keyword ("password", "pwd",
-    // also inside longer keywords) shown as "Password=******"; quoted values are masked whole.
+    // also inside longer keywords) shown as "Password=******", of any other secret keyword as
+    // "keyword=******"; quoted values are masked whole.
     static std::string MaskPasswords(const std::string& connectionString);
 };
 

@@ -105,7 +105,10 @@ struct cMigrate::Target {
     bool quoteAlways;
     bool deleteCascade, deleteSetNull, updateCascade, updateSetNull;
 
-    // The one quoting rule of the target, for tables, columns, indexes and constraints alike.
+    // The one quoting rule of the target, for tables, columns, indexes and constraints alike. A
+    // line break stays as it is (neither quoting can write it otherwise): a name holding one is
+    // always quoted, so its first and last lines carry the quotes, and SplitScript never
+    // divides inside the quotes.
     std::string name(const std::string& n) const {
         if (!quoteAlways && isPlainIdentifier(n)) return n;
         if (quote == Quote::Brackets) return "[" + text::replaceAll(n, "]", "]]") + "]";
@@ -434,6 +437,9 @@ bool cMigrate::GenerateForeignKeys(const Target& t) {
 }
 
 std::vector<std::string> cMigrate::SplitScript(const std::string& script) {
+    // What the scan is inside of where a line ends; a "Go" line counts only outside all of them.
+    enum class In { Code, Brackets, DoubleQuotes, Quotes, Backquotes, BlockComment };
+    In in = In::Code;
     std::vector<std::string> pieces;
     std::string piece;
     auto finish = [&] {
@@ -441,15 +447,52 @@ std::vector<std::string> cMigrate::SplitScript(const std::string& script) {
         if (!p.empty()) pieces.push_back(std::move(p));
         piece.clear();
     };
+    // Advances the state over one line. A quote doubled inside its own quotes stands for itself:
+    // read as a close and a reopen, and "]]" skipped.
+    auto scan = [&in](std::string_view line) {
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const char c = line[i];
+            const char next = i + 1 < line.size() ? line[i + 1] : '\0';
+            switch (in) {
+            case In::Code:
+                if (c == '[') in = In::Brackets;
+                else if (c == '"') in = In::DoubleQuotes;
+                else if (c == '\'') in = In::Quotes;
+                else if (c == '`') in = In::Backquotes;
+                else if (c == '-' && next == '-') return;  // the rest of the line is a comment
+                else if (c == '/' && next == '*') {
+                    in = In::BlockComment;
+                    ++i;
+                }
+                break;
+            case In::Brackets:
+                if (c == ']' && next == ']') ++i;
+                else if (c == ']') in = In::Code;
+                break;
+            case In::DoubleQuotes: if (c == '"') in = In::Code; break;
+            case In::Quotes: if (c == '\'') in = In::Code; break;
+            case In::Backquotes: if (c == '`') in = In::Code; break;
+            case In::BlockComment:
+                if (c == '*' && next == '/') {
+                    in = In::Code;
+                    ++i;
+                }
+                break;
+            }
+        }
+    };
     std::size_t start = 0;
     while (start <= script.size()) {
         std::size_t end = script.find('\n', start);
         if (end == std::string::npos) end = script.size();
-        const std::string line = script.substr(start, end - start);
-        if (text::lower(text::trim(line)) == "go")
+        const std::string_view line = std::string_view(script).substr(start, end - start);
+        if (in == In::Code && text::lower(text::trim(line)) == "go") {
             finish();
-        else
-            piece += line + "\n";
+        } else {
+            scan(line);
+            piece.append(line);
+            if (end < script.size()) piece += '\n';
+        }
         start = end + 1;
     }
     finish();

@@ -59,7 +59,8 @@ public:
     bool GenerateSQLServer65Tables(const std::string& sourceCode);
 
     // Executes an edited script on the target: it is divided at lines that read "Go" (any case,
-    // blanks around); blank pieces are skipped. True when every piece executed.
+    // blanks around) outside names in [...], "..." or `...`, string literals '...' and /* */
+    // comments; blank pieces are skipped. True when every piece executed.
     bool ExecuteAll(const std::string& script);
 
     // The statements of a script, divided as ExecuteAll divides them.

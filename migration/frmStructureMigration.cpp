@@ -419,6 +419,7 @@ void frmStructureMigration::RunMigration() {
     CreatedObjects.clear();
     shpProgress->setFixedWidth(0);
     oDalvMigrate = std::make_unique<cMigrate>();
+    ShownQueries.clear();
     oDalvMigrate->WhileMigrating = [this](const std::string& n, const std::string& t, const std::string& s) {
         WhileMigrating(n, t, s);
     };
@@ -466,6 +467,7 @@ void frmStructureMigration::RunMigration() {
                        cboDestinationConn->currentText().toStdString(), "");
     }
     txtQueries->setPlainText(q(m.AllQueries()));
+    ShownQueries = txtQueries->toPlainText().toStdString();
     shpProgress->setFixedWidth(pctProgress->width());
 }
 
@@ -581,7 +583,9 @@ void frmStructureMigration::cmdNavigate_Click(int index) {
             if (showQueries) {
                 ui::WaitCursor wait;
                 if (!oDalvMigrate) RunMigration();
-                oDalvMigrate->ExecuteAll(txtQueries->toPlainText().toStdString());
+                // Unless edited, the script runs as generated: names keep their carriage returns.
+                const std::string shown = txtQueries->toPlainText().toStdString();
+                oDalvMigrate->ExecuteAll(shown == ShownQueries ? oDalvMigrate->AllQueries() : shown);
             } else {
                 RunMigration();
             }

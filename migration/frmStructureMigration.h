@@ -34,6 +34,8 @@ public:
     std::string ErrorLog;        // of the current run
     std::string CreatedObjects;  // comma-separated names created by the current run
     std::unique_ptr<cMigrate> oDalvMigrate;
+    // The generated script as the query box shows it (the box turns every line break into LF).
+    std::string ShownQueries;
 
     // ---- controls ----------------------------------------------------------------------
     std::array<QFrame*, 6> fraStep{};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/text/Text.h"
+#include "platform/xml/Xml.h"
 
 #include <optional>
 #include <string>
@@ -21,5 +22,10 @@ std::optional<int> parseInt16(std::string_view text);
 std::optional<bool> parseBool(std::string_view text);
 
 inline const char* boolText(bool v) { return v ? "True" : "False"; }
+
+// Blanks the secrets of every set of connection options (DBOPTIONS) at or below node: the
+// secret PARAMETER values and the secret pairs of CONNECTIONSTRING/@Value. Structure documents
+// and every file made from them carry options so; only the project document keeps them whole.
+void blankSecrets(const xml::Node& node);
 
 }  // namespace report_support

@@ -49,6 +49,16 @@ std::optional<bool> parseBool(std::string_view text) {
     return d != 0;
 }
 
+void blankSecrets(const xml::Node& node) {
+    if (!node) return;
+    for (const xml::Node& options : node.selectNodes("descendant-or-self::DBOPTIONS")) {
+        for (xml::Node p : options.selectNodes("CONNECTIONSTRING/PARAMETERS/PARAMETER"))
+            if (db::isSecretKeyword(p.attribute("Name")) && !p.attribute("Value").empty()) p.setAttribute("Value", "");
+        for (xml::Node cs : options.selectNodes("CONNECTIONSTRING[@Value != '']"))
+            cs.setAttribute("Value", db::withoutSecrets(cs.attribute("Value")));
+    }
+}
+
 }  // namespace report_support
 
 using namespace report_support;

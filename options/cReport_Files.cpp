@@ -17,7 +17,7 @@ std::string connectionPath(int g, int n) {
     return "DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]/DATABASECONNECTION[" + std::to_string(n) + "]";
 }
 
-// Writes a document as a private file (structure documents hold connection passwords). Shows the
+// Writes a document as a private file (structure documents hold connection options). Shows the
 // message that fits when the file cannot be written.
 bool writePrivateDocument(const xml::Document& doc, const std::string& path) {
     const std::string folder = files::parentFolder(path);
@@ -39,6 +39,7 @@ void cReport::SaveTempFile() {
     try {
         const std::string path = files::uniqueTempFile("structure_", ".xml");
         if (!oResultXML) return;
+        blankSecrets(oResultXML->documentElement());
         if (!writePrivateDocument(*oResultXML, path)) return;
         xml::Node entry = oStructures.selectSingleNode(connectionPath(CurrentDatabaseGroup(), CurrentDatabaseNumber()));
         if (entry) entry.setAttribute("TempXMLFileName", path);
@@ -53,6 +54,7 @@ bool cReport::SaveXML(const std::string& sPXMLFileName, bool bSelected, bool bPr
         // tree. Neither is copied into another document first.
         if (!bSelected) {
             if (!oResultXML) throw std::runtime_error("No structure is loaded.");
+            blankSecrets(oResultXML->documentElement());
             return writePrivateDocument(*oResultXML, sPXMLFileName);
         }
         xml::Stylesheet sheet;
@@ -79,6 +81,21 @@ bool cReport::LoadCurrentDBXML(const std::string& path) {
         if (!ro || !opts) return false;
         xml::Document report, options;
         if (!report.loadXML(ro.xml()) || !options.loadXML(opts.xml())) return false;
+        // The file keeps no secrets; when it describes the connection whose options are in use
+        // (loaded from the project document), their connection string stays, secrets and all.
+        blankSecrets(structure->documentElement());
+        blankSecrets(options.documentElement());
+        xml::Document inUse;
+        xml::Node loaded = options.selectSingleNode("DBOPTIONS/CONNECTIONSTRING");
+        if (loaded && inUse.loadXML(dbOptions_.xml())) {
+            blankSecrets(inUse.documentElement());
+            xml::Node same = inUse.selectSingleNode("DBOPTIONS/CONNECTIONSTRING");
+            if (same && same.xml() == loaded.xml()) {
+                xml::Node kept = loaded.parent().appendChild(dbOptions_.selectSingleNode("DBOPTIONS/CONNECTIONSTRING"));
+                loaded.parent().insertBefore(kept, loaded);
+                loaded.remove();
+            }
+        }
         oResultXML = std::move(structure);
         reportOptions_ = std::move(report);
         dbOptions_ = std::move(options);

@@ -248,6 +248,7 @@ bool cReport::ImportDatabase(bool AddAsNew) {
         for (const auto& [name, value] : facts)
             if (!structureFile || !database.hasAttribute(name)) database.setAttribute(name, value);
         if (xml::Node opts = dbOptions_.documentElement()) database.appendChild(opts);
+        blankSecrets(database);  // a structure file's own options included
         ReportSummary();
         if (xml::Node ro = reportOptions_.selectSingleNode("REPORTOPTIONS")) database.appendChild(ro);
         if (project && !BuildConnectionTreeEntry()) return false;

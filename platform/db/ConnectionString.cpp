@@ -212,16 +212,6 @@ std::string plainOdbc(ConnectionParameters params) {
 
 }  // namespace
 
-namespace {
-
-bool isSecretKeyword(std::string_view key) {
-    const std::string k = text::lower(text::trim(key));
-    return k.find("password") != std::string::npos || k == "pwd" || k.find("secret") != std::string::npos ||
-           k.find("pass") != std::string::npos || k.find("token") != std::string::npos;
-}
-
-}  // namespace
-
 ConnectionParameters parseConnectionString(std::string_view text) {
     ConnectionParameters params;
     size_t i = 0;
@@ -282,6 +272,12 @@ std::string parameterValue(const ConnectionParameters& params, std::string_view 
     return {};
 }
 
+bool isSecretKeyword(std::string_view key) {
+    const std::string k = text::lower(text::trim(key));
+    return k.find("pwd") != std::string::npos || k.find("pass") != std::string::npos ||
+           k.find("secret") != std::string::npos || k.find("token") != std::string::npos;
+}
+
 std::string withoutPasswords(std::string_view connectionString) {
     ConnectionParameters params;
     try {
@@ -291,6 +287,30 @@ std::string withoutPasswords(std::string_view connectionString) {
     }
     for (auto& [k, v] : params)
         if (!v.empty() && isSecretKeyword(k)) v = "****";
+    return buildConnectionString(params);
+}
+
+std::string withoutSecrets(std::string_view connectionString) {
+    ConnectionParameters params;
+    try {
+        params = parseConnectionString(connectionString);
+    } catch (const Error&) {
+        return {};
+    }
+    std::erase_if(params, [](const auto& p) { return isSecretKeyword(p.first); });
+    // Extended Properties is a connection string of its own (merged in for MSDASQL); a value that
+    // does not read as pairs is kept unless it may hide a password.
+    for (auto& [k, v] : params) {
+        if (!iequals(k, "Extended Properties")) continue;
+        try {
+            ConnectionParameters inner = parseConnectionString(v);
+            if (std::any_of(inner.begin(), inner.end(), [](const auto& p) { return isSecretKeyword(p.first); }))
+                v = withoutSecrets(v);
+        } catch (const Error&) {
+            const std::string lower = text::lower(v);
+            if (lower.find("pwd") != std::string::npos || lower.find("pass") != std::string::npos) v.clear();
+        }
+    }
     return buildConnectionString(params);
 }
 

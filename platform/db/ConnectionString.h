@@ -37,9 +37,18 @@ ConnectionParameters parseConnectionString(std::string_view text);
 // Value of a keyword (case-insensitive), "" when absent.
 std::string parameterValue(const ConnectionParameters& params, std::string_view keyword);
 
-// The connection string fit to be shown: every secret value (PWD, and keywords holding "pass",
-// "secret" or "token") replaced by "****". A string that does not parse is not shown at all.
+// Whether a keyword's value is a secret: keywords holding "pwd", "pass", "secret" or "token"
+// (PWD, Password, Jet OLEDB:Database Password, ...). The one rule for every place that shows or
+// writes connection options.
+bool isSecretKeyword(std::string_view keyword);
+
+// The connection string fit to be shown: every secret value replaced by "****". A string that
+// does not parse is not shown at all.
 std::string withoutPasswords(std::string_view connectionString);
+
+// The connection string fit to be written to a file: the pairs holding secrets left out. ""
+// when the string does not parse.
+std::string withoutSecrets(std::string_view connectionString);
 
 // The database a connection string names: Database, Initial Catalog, DBQ, Data Source or DSN,
 // a file path reduced to its base name. "" when it names none or cannot be read.

@@ -334,6 +334,11 @@ TEST_F(Migration, ExecuteAllRunsEachPieceOnce) {
     db::Connection c;
     c.open(sqliteTarget());
     EXPECT_EQ(c.execute("select count(*) from Goods").field(0).toInt(), 2);
+    // Lines that read "go" inside names, literals and comments of each quoting divide nothing.
+    const std::vector<std::string> quoted{"Create Table [a]]\nGo\nb](x int)",
+                                          "Create Table \"c\"\"\nGO\n\"(x) -- ' [ \"",
+                                          "Insert into `e\ngo\n` values ('it''s\ngo\n', /* ]\ngo\n*/ 1)"};
+    EXPECT_EQ(cMigrate::SplitScript(quoted[0] + "\r\nGo\r\n" + quoted[1] + "\ngo\n" + quoted[2]), quoted);
 }
 
 // Execute mode for real, re-read with the schema-rowset reader.

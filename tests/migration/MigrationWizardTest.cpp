@@ -153,6 +153,23 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
                                                                  "\"OTHERS\""),
                   std::string::npos);
     }
+    {  // a name holding "Go" lines is one name of one statement when the shown script runs
+        const std::string hostile = "x\r\nGo\r\nDROP TABLE victim\nGo\ny";
+        const std::string target = makeDatabase("victim.db", {"CREATE TABLE victim (x INTEGER)"});
+        const std::string create = "CREATE TABLE \"" + hostile + "\" (\"c\n go \n\" INTEGER)";
+        for (auto [name, path] : {std::pair{"Victim", target}, {"Hostile", makeDatabase("hostile.db", {create.c_str()})}}) {
+            importInto(1, name, path);
+            oReportEngine->SaveTempFile();
+        }
+        oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[4]/DBOPTIONS/MOREINFO/SERVER")
+            .setAttribute("DBEngineId", "1");
+        frmStructureMigration w;
+        w.Form_Load();
+        w.cmdNavigate_Click(2);
+        chooseDestination(w, "Victim");
+        for (int i = 0; i < 3; ++i) w.cmdNavigate_Click(2);  // the generated script shown, then run
+        EXPECT_EQ(tablesOf(target), (std::vector<std::string>{"victim", hostile}));
+    }
     EXPECT_TRUE(errors.empty()) << errors.front().description;
 }
 

@@ -60,6 +60,9 @@ TEST_F(StructureFiles, SaveTempFileWritesAPrivateCopyAndRecordsIt) {
     xml::Document back;
     ASSERT_TRUE(back.load(first));
     EXPECT_EQ(back.count("DATABASE/TABLE"), 3);
+    EXPECT_EQ(testsupport::readFile(first).find("secret"), std::string::npos);  // the project document keeps it
+    ASSERT_TRUE(r->LoadCurrentDBXML(first));
+    EXPECT_EQ(r->Password(), "secret");
 
     r->SaveTempFile();
     const std::string second = entry.attribute("TempXMLFileName");
@@ -79,7 +82,7 @@ TEST_F(StructureFiles, SaveXMLWritesTheDocumentOrItsFirstStage) {
     EXPECT_EQ(d.count("DATABASE/DBOPTIONS"), 1);
     EXPECT_EQ(d.count("DATABASE/REPORTOPTIONS"), 1);
     EXPECT_FALSE(d.documentElement().hasAttribute("Stage"));
-    EXPECT_EQ(modeOf(plain), 0600u);  // it holds the password
+    EXPECT_EQ(modeOf(plain), 0600u);
 
     const std::string staged = dir.file("staged.xml");
     ASSERT_TRUE(r->SaveXML(staged, true, false));

@@ -255,13 +255,15 @@ TEST_F(BatchRun, AccessFilesOfEnginesEightToTen) {
                extra + "<REPORTS>" + reports + "</REPORTS></DATABASE>";
     };
     const std::string xmlReport = "<REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) + "\"/>";
-    Outcome o = run(writeBatch(
+    const std::string batch = writeBatch(
         "access.xml",
         entry(10, jet3, "", xmlReport + "<REPORT Format=\"HTML\" Path=\"" + xmlEscaped(dir.file("html")) + "\"/>") +
-            entry(9, jet4, "<ACCESSDB><DATABASEPASSWORD>Sesam</DATABASEPASSWORD></ACCESSDB>", xmlReport) +
+            entry(9, jet4, "<ACCESSDB><DATABASEPASSWORD>Sesam</DATABASEPASSWORD></ACCESSDB>",
+                  xmlReport + "<REPORT Format=\"HTML\" Path=\"" + xmlEscaped(out) + "\"/><REPORT Format=\"WORD\"/>") +
             entry(9, jet4, "<ACCESSDB><DATABASEPASSWORD>sesam</DATABASEPASSWORD></ACCESSDB>", xmlReport) +
             entry(9, damaged, "", xmlReport) + entry(9, fifo, "", xmlReport) +
-            entry(8, ace, "", xmlReport + "<REPORT Format=\"WORD\" Path=\"" + xmlEscaped(out) + "\"/>")));
+            entry(8, ace, "", xmlReport + "<REPORT Format=\"WORD\" Path=\"" + xmlEscaped(out) + "\"/>"));
+    Outcome o = run(batch);
     EXPECT_EQ(o.codes(), (std::vector<int>{0, 0, 10, 11, 10, 0})) << describe(o);
     EXPECT_NE(o.err.find("the properties of the table \"DateTest\" are missing"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("is not a regular file"), std::string::npos) << o.err;
@@ -273,6 +275,12 @@ TEST_F(BatchRun, AccessFilesOfEnginesEightToTen) {
     EXPECT_EQ(tableNames(files::joinPath(out, "DateTestDatabase.xml")), std::vector<std::string>{"DateTest"});
     EXPECT_EQ(tableNames(files::joinPath(out, "ASampleDatabase.xml")), std::vector<std::string>{"Asset Items"});
     EXPECT_TRUE(files::fileExists(files::joinPath(out, "ASampleDatabase.docx")));
+    for (const auto& f : sfs::recursive_directory_iterator(dir.path())) {  // no file the run left holds the password
+        std::string text, path = f.path().string();
+        if (!f.is_regular_file() || path == batch) continue;
+        if (!docx::readZipEntry(path, "word/document.xml", text)) text = readFile(path);
+        EXPECT_EQ(text.find("esam"), std::string::npos) << path;  // "Sesam" and "sesam"
+    }
 }
 
 // ---- where reports go --------------------------------------------------------------------

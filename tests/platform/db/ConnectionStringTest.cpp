@@ -57,6 +57,10 @@ TEST(ConnectionString, BuildQuotesValuesSoTheyRoundTrip) {
     EXPECT_EQ(parameterValue(out, "X"), "both ' and \"");
     EXPECT_EQ(parameterValue(out, "Y"), " padded ");
     EXPECT_EQ(quoteConnectionValue("plain"), "plain");
+    // Written to a file: no secret, braced values and inner strings included; unreadable text not at all.
+    EXPECT_EQ(withoutSecrets("Driver=x;PWD={a;b}};c};Jet OLEDB:System Database=s;Extended Properties='DSN=d;Pwd=q'"),
+              "Driver=x;Jet OLEDB:System Database=s;Extended Properties=\"DSN=d\"");
+    EXPECT_EQ(withoutSecrets("Password=\"open"), "");
 }
 
 TEST(ConnectionString, OdbcQuoting) {
