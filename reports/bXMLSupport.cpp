@@ -433,7 +433,15 @@ public:
             if (::fstat(folderFd_.get(), &st) == 0) ::chmod(stage_.c_str(), st.st_mode & 07777);
             const std::string name = files::fileName(stage_);
             if (::renameat2(parentFd_.get(), name.c_str(), parentFd_.get(), base_.c_str(), RENAME_EXCHANGE) == 0) {
-                return;  // the earlier report, now at the staging name, goes with it
+                // The earlier report, now at the staging name, goes with it; a file put into the
+                // folder since it was looked at moves back.
+                std::error_code ec;
+                for (sfs::directory_iterator it(stage_, ec), end; !ec && it != end; it.increment(ec)) {
+                    const std::string n = it->path().filename().string();
+                    if (n != "styles" && n != "images" && !isPageOf(n, stem_) && !files::isTempName(n))
+                        ::renameat2(AT_FDCWD, it->path().c_str(), parentFd_.get(), (base_ + "/" + n).c_str(), RENAME_NOREPLACE);
+                }
+                return;
             }
             if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) throwWriteError(errno, "Cannot write into " + folder_);
         }
