@@ -412,9 +412,11 @@ bool SaveReport(std::string* failure) {
                 }
             } else if (format == "XML") {
                 prepareFolder(files::parentFolder(target));
+                const files::LinksRefused noLinks;  // a link at the report's name is not written through
                 if (!r.SaveXML(target, false, false)) fail(unableWithReason());
             } else if (format == "WORD") {
                 prepareFolder(files::parentFolder(target));
+                const files::LinksRefused noLinks;
                 if (!SaveAsWordDocument(target)) fail(unableWithReason());
             } else {
                 fail("Report format \"" + format + "\" is not known in " + BatchPath);

@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include <mutex>
 #include <deque>
 #include <cctype>
+#include <cstdio>
 #include <cerrno>
 #include <filesystem>
 #include <regex>
@@ -166,38 +168,19 @@ int GetHtmlPageNumber(const std::string& Mark) {
 
 namespace {
 
-// Pages of a run, each written to a staged file beside its final name as soon as it is made
-// (so no run holds every page in memory), and moved to their names only once every page kind
-// has been made. Staged files left behind are removed, by the run or by the next one.
+// Names of the pages a run has made in its staging folder (added by concurrent transforms).
 struct PendingPages {
-    std::vector<std::pair<std::string, std::string>> pages;  // final name, staged file
-    bool committed = false;
-    std::mutex mutex;  // pages are added by concurrent transforms
-    PendingPages() = default;
-    PendingPages(const PendingPages&) = delete;
-    PendingPages& operator=(const PendingPages&) = delete;
-    ~PendingPages() {
-        if (!committed)
-            for (const auto& [file, staged] : pages) ::unlink(staged.c_str());
-    }
-    void add(const std::string& file, const std::string& staged) {
+    std::set<std::string> names;
+    std::mutex mutex;
+    void add(const std::string& file) {
         std::lock_guard<std::mutex> lock(mutex);
-        pages.emplace_back(file, staged);
+        names.insert(files::fileName(file));
     }
 };
 
-// A staged name in the pattern of the writer's temporary files, so that the next run's
-// clean-up of stale temporary files removes what a killed run left.
-std::string stagedName(const std::string& file) {
-    static std::atomic<unsigned> counter{0};
-    const std::string n = std::to_string(counter++);
-    return files::joinPath(files::parentFolder(file), "." + files::fileName(file).substr(0, 120) + ".staged" + n + "." +
-                                                          std::to_string(::getpid()) + "." + n + "-0.dvtmp~");
-}
-
 // Writes the pages of Html as ParseHTML does, their names beginning with stem, result naming
-// each file as it is written; with pending, each page goes to a staged file recorded there
-// instead of its own name. Throws on failure.
+// each file as it is written; with pending, Target is a private staging folder and each page
+// written is recorded there. Throws on failure.
 void writePagesOrThrow(const std::string& Html, const std::string& Target, const std::string& stem,
                        const std::string& Kind, PendingPages* pending, std::string& result) {
     if (Html.empty()) return;
@@ -214,10 +197,9 @@ void writePagesOrThrow(const std::string& Html, const std::string& Target, const
             throw ExportError(files::kBadFileName, "Page file outside the report folder: " + file);
         errno = 0;
         const std::string text = part + "\r\n";
-        const std::string staged = pending ? stagedName(file) : std::string();
-        const bool written = pending ? files::writeNewFile(staged, text) : files::writeTextFile(file, text);
+        const bool written = pending ? files::writeNewFile(file, text, true) : files::writeTextFile(file, text);
         if (!written) throw ExportError(files::errorNumberOf(errno), files::lastWriteError());
-        if (pending) pending->add(file, staged);
+        if (pending) pending->add(file);
         result = file;
         if (end == std::string::npos) break;
         start = end + std::char_traits<char>::length(kDelimiter);
@@ -255,43 +237,229 @@ std::string writePages(const std::string& Html, const std::string& Target, const
 
 namespace {
 
-// Holds an exclusive lock on a report folder while a report is written into it.
-class FolderLock {
-public:
-    explicit FolderLock(const std::string& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+// True for the name of a page <stem><Kind><n>.html.
+bool isPageOf(const std::string& name, const std::string& stem) {
+    if (name.size() <= stem.size() || name.compare(0, stem.size(), stem) != 0) return false;
+    const std::string rest = name.substr(stem.size());
+    for (const PageKind& k : kPageKinds) {
+        const std::string kind = k.kind;
+        if (rest.size() > kind.size() + 5 && rest.compare(0, kind.size(), kind) == 0 &&
+            rest.compare(rest.size() - 5, 5, ".html") == 0) {
+            const std::string number = rest.substr(kind.size(), rest.size() - kind.size() - 5);
+            if (std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); })) return true;
+        }
     }
-    ~FolderLock() {
-        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-    }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-
-private:
-    int fd_;
-};
+    return false;
+}
 
 // Removes the pages <stem><Kind><n>.html of folder that are not in keep; nothing else.
 void removeEarlierPages(const std::string& folder, const std::string& stem, const std::set<std::string>& keep) {
     std::error_code ec;
     for (sfs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (keep.count(name) || name.size() <= stem.size() || name.compare(0, stem.size(), stem) != 0) continue;
-        const std::string rest = name.substr(stem.size());
-        bool page = false;
-        for (const PageKind& k : kPageKinds) {
-            const std::string kind = k.kind;
-            if (rest.size() > kind.size() + 5 && rest.compare(0, kind.size(), kind) == 0 &&
-                rest.compare(rest.size() - 5, 5, ".html") == 0) {
-                const std::string number = rest.substr(kind.size(), rest.size() - kind.size() - 5);
-                page = std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); });
-            }
-            if (page) break;
-        }
         std::error_code rec;
-        if (page && it->is_regular_file(rec) && !it->is_symlink(rec)) sfs::remove(it->path(), rec);
+        if (!keep.count(name) && isPageOf(name, stem) && it->is_regular_file(rec) && !it->is_symlink(rec))
+            sfs::remove(it->path(), rec);
     }
 }
+
+[[noreturn]] void throwWriteError(int err, const std::string& what) {
+    throw ExportError(files::errorNumberOf(err), what + ": " + std::strerror(err));
+}
+
+// The file descriptor of an open folder, closed with it.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd& operator=(Fd&& o) noexcept {
+        std::swap(fd_, o.fd_);
+        return *this;
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Refuses a link, or anything that is not a folder or a regular file, in the tree of the folder
+// open at dir (shown names it).
+void refuseLinksIn(int dir, const std::string& shown) {
+    std::error_code ec;
+    for (sfs::directory_iterator it("/proc/self/fd/" + std::to_string(dir), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        struct stat st {};
+        if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISLNK(st.st_mode)) throwWriteError(ELOOP, "Cannot write " + shown + name + ", which is a link");
+        if (S_ISDIR(st.st_mode)) {
+            const Fd sub(files::openFolderAt(dir, name, false, shown + name));
+            if (sub.get() < 0) throw ExportError(files::errorNumberOf(errno), files::lastWriteError());
+            refuseLinksIn(sub.get(), shown + name + "/");
+        } else if (!S_ISREG(st.st_mode) && !files::isTempName(name)) {
+            throwWriteError(EINVAL, "Cannot write " + shown + name + " (not a regular file)");
+        }
+    }
+}
+
+// Moves the files of the staging folder src into the folder open at dest, each over the file of
+// its name there, creating folders as needed; with checkOnly it only refuses names there that
+// are links or not regular files. shown names dest, ending with '/'.
+void moveInto(const std::string& src, int dest, const std::string& shown, bool checkOnly) {
+    std::error_code ec;
+    std::vector<std::string> names;
+    for (sfs::directory_iterator it(src, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
+    if (ec) throwWriteError(ec.value(), "Cannot read " + src);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        const std::string from = src + "/" + name;
+        std::error_code rec;
+        if (sfs::is_directory(sfs::symlink_status(from, rec))) {
+            const Fd sub(files::openFolderAt(dest, name, !checkOnly, shown + name));
+            if (sub.get() < 0) {
+                if (checkOnly && errno == ENOENT) continue;
+                throw ExportError(files::errorNumberOf(errno), files::lastWriteError());
+            }
+            moveInto(from, sub.get(), shown + name + "/", checkOnly);
+            continue;
+        }
+        struct stat st {};
+        if (::fstatat(dest, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (S_ISLNK(st.st_mode)) throwWriteError(ELOOP, "Cannot write " + shown + name + ", which is a link");
+            if (!S_ISREG(st.st_mode)) throwWriteError(EINVAL, "Cannot write " + shown + name + " (not a regular file)");
+        }
+        if (!checkOnly && ::renameat(AT_FDCWD, from.c_str(), dest, name.c_str()) != 0)
+            throwWriteError(errno, "Cannot write " + shown + name);
+    }
+}
+
+// Puts the files of old's tree that fresh lacks into fresh, as links to the same files.
+void carryOver(const std::string& old, const std::string& fresh) {
+    std::error_code ec;
+    if (!sfs::exists(old, ec)) return;
+    for (sfs::recursive_directory_iterator it(old, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string to = fresh + "/" + sfs::relative(it->path(), old).string();
+        std::error_code rec;
+        if (it->is_symlink(rec)) continue;
+        if (it->is_directory(rec)) {
+            sfs::create_directory(to, rec);
+        } else if (it->is_regular_file(rec) && !sfs::exists(sfs::symlink_status(to, rec))) {
+            if (::link(it->path().c_str(), to.c_str()) != 0) {
+                sfs::copy_file(it->path(), to, rec);
+                if (rec) throwWriteError(rec.value(), "Cannot keep " + it->path().string());
+            }
+        }
+    }
+    if (ec) throwWriteError(ec.value(), "Cannot read " + old);
+}
+
+// A report is made in a staging folder beside its report folder, on the same file system, and
+// put in place once whole. A report folder that holds nothing but this report (its pages,
+// styles/, images/) is swapped with the staging folder in one step, so that at any moment the
+// folder holds the whole earlier report or the whole new one; the earlier one is then removed.
+// Into a folder holding anything else the files are moved one by one once all are made, and
+// only this report's earlier pages are removed. Nothing is written through a link: a link at a
+// page's name, in styles/ or images/ (or either of them a link) fails the report. Staging
+// folders that a killed run left are removed by the next run. The folder's parent is locked
+// while a report is made, so one run at a time writes into it.
+class ReportStage {
+public:
+    ReportStage(const std::string& folder, const std::string& stem) : folder_(folder), stem_(stem) {
+        std::error_code ec;
+        const sfs::path real = sfs::canonical(folder, ec);
+        if (ec) throwWriteError(ec.value(), "Cannot write into " + folder);
+        base_ = real.filename().string();
+        parent_ = real.parent_path().string();
+        parentFd_ = Fd(::open(parent_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (parentFd_.get() < 0) throwWriteError(errno, "Cannot write into " + folder);
+        ::flock(parentFd_.get(), LOCK_EX);
+        folderFd_ = Fd(files::openFolderAt(parentFd_.get(), base_, false, folder));
+        if (base_.empty() || folderFd_.get() < 0) throwWriteError(errno ? errno : EINVAL, "Cannot write into " + folder);
+        files::removeStaleTempFiles(parent_);
+        files::removeStaleTempFiles(folder);
+
+        own_ = true;
+        std::error_code iec;
+        for (sfs::directory_iterator it(folder, iec), end; !iec && it != end; it.increment(iec)) {
+            const std::string name = it->path().filename().string();
+            struct stat st {};
+            if (files::isTempName(name) || ::fstatat(folderFd_.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            if (name == "styles" || name == "images") {
+                const Fd sub(files::openFolderAt(folderFd_.get(), name, false, folder + name));
+                if (sub.get() < 0) throw ExportError(files::errorNumberOf(errno), files::lastWriteError());
+                refuseLinksIn(sub.get(), folder + name + "/");
+            } else if (isPageOf(name, stem)) {
+                if (S_ISLNK(st.st_mode)) throwWriteError(ELOOP, "Cannot write " + folder + name + ", which is a link");
+                if (!S_ISREG(st.st_mode)) throwWriteError(EINVAL, "Cannot write " + folder + name + " (not a regular file)");
+            } else {
+                own_ = false;  // the user's own files, or other reports
+            }
+        }
+        if (iec) throwWriteError(iec.value(), "Cannot read " + folder);
+
+        struct stat parentSt {}, folderSt {};
+        if (::fstat(parentFd_.get(), &parentSt) != 0 || ::fstat(folderFd_.get(), &folderSt) != 0 ||
+            parentSt.st_dev != folderSt.st_dev)
+            own_ = false;  // a mount point is not swapped
+        const std::string name = files::tempNameFor(own_ ? base_ : stem);
+        if (own_ && ::mkdirat(parentFd_.get(), name.c_str(), 0700) == 0) {
+            stage_ = files::joinPath(parent_, name);
+        } else {
+            own_ = false;  // the parent cannot take it: staged inside the folder
+            if (::mkdirat(folderFd_.get(), name.c_str(), 0700) != 0) throwWriteError(errno, "Cannot write into " + folder);
+            stage_ = folder + name;
+        }
+    }
+    ~ReportStage() {
+        std::error_code ec;
+        if (!stage_.empty()) sfs::remove_all(stage_, ec);
+    }
+    ReportStage(const ReportStage&) = delete;
+    ReportStage& operator=(const ReportStage&) = delete;
+
+    // The staging folder, ending with '/'.
+    std::string path() const { return stage_ + "/"; }
+
+    // Puts the staged report in place; pages names its pages. Throws on failure.
+    void commit(const std::set<std::string>& pages) {
+        if (own_) {
+            for (const char* sub : {"styles", "images"}) carryOver(folder_ + sub, stage_ + "/" + sub);
+            struct stat st {};
+            if (::fstat(folderFd_.get(), &st) == 0) ::chmod(stage_.c_str(), st.st_mode & 07777);
+            const std::string name = files::fileName(stage_);
+            if (::renameat2(parentFd_.get(), name.c_str(), parentFd_.get(), base_.c_str(), RENAME_EXCHANGE) == 0) {
+                // The earlier report, now at the staging name, goes with it; a file put into the
+                // folder since it was looked at moves back.
+                std::error_code ec;
+                for (sfs::directory_iterator it(stage_, ec), end; !ec && it != end; it.increment(ec)) {
+                    const std::string n = it->path().filename().string();
+                    if (n != "styles" && n != "images" && !isPageOf(n, stem_) && !files::isTempName(n))
+                        ::renameat2(AT_FDCWD, it->path().c_str(), parentFd_.get(), (base_ + "/" + n).c_str(), RENAME_NOREPLACE);
+                }
+                return;
+            }
+            if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) throwWriteError(errno, "Cannot write into " + folder_);
+        }
+        // A folder with other files, or a file system that cannot swap folders.
+        moveInto(stage_, folderFd_.get(), folder_, true);
+        moveInto(stage_, folderFd_.get(), folder_, false);
+        removeEarlierPages(folder_, stem_, pages);
+    }
+
+private:
+    std::string folder_, stem_, parent_, base_, stage_;
+    Fd parentFd_, folderFd_;
+    bool own_ = true;
+};
+
+}  // namespace
+
+namespace {
 
 // What each page transform would otherwise work out over the whole first stage: the place of
 // each paged object among its kind (tables not there only for context, views, stored
@@ -523,35 +691,31 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
             throw ExportError(-1, "No database structure is loaded.");
         if (folder.empty()) throw ExportError(files::kBadFileName, "No report folder given.");
         ensureFolder(folder, folder);
-        ensureFolder(folder + "images/", folder + "images/");
-        ensureFolder(folder + "styles/", folder + "styles/");
+        const std::string stem = HtmlFileStem(oReportEngine->DatabaseName());
+        ReportStage stage(folder, stem);
+        const std::string staged = stage.path();
+        ensureFolder(staged + "images/", folder + "images/");
+        ensureFolder(staged + "styles/", folder + "styles/");
 
-        copyImages(folder + "images");
+        copyImages(staged + "images");
 
         const std::string cssFrom = cssSource(oReportEngine->HTML_CurrentCSS());
-        const std::string cssTo = folder + "styles/" + files::fileName(cssFrom);
         if (!files::fileExists(cssFrom)) throw ExportError(files::kBadFileName, "The style sheet " + cssFrom + " does not exist.");
-        if (sfs::weakly_canonical(cssFrom) != sfs::weakly_canonical(cssTo)) {
-            copyFileOver(cssFrom, cssTo);
-            for (const std::string& name : importedStyleFiles(cssFrom)) {
-                const std::string from = files::joinPath(files::parentFolder(cssFrom), name);
-                if (files::fileExists(from)) copyFileOver(from, folder + "styles/" + name);
-            }
+        copyFileOver(cssFrom, staged + "styles/" + files::fileName(cssFrom));
+        for (const std::string& name : importedStyleFiles(cssFrom)) {
+            const std::string from = files::joinPath(files::parentFolder(cssFrom), name);
+            if (files::fileExists(from)) copyFileOver(from, staged + "styles/" + name);
         }
 
         // The diagram page shows the picture when there is one.
         const std::string picture = oReportEngine->GetDiagramFileName();
         xml::Node database = oReportEngine->oResultXML->selectSingleNode("DATABASE");
         if (!picture.empty() && files::fileExists(picture)) {
-            copyFileOver(picture, folder + "images/" + files::fileName(picture));
+            copyFileOver(picture, staged + "images/" + files::fileName(picture));
             if (database) database.setAttribute("DiagramFile", files::fileName(picture));
         } else if (database) {
             database.removeAttribute("DiagramFile");
         }
-
-        // One run at a time writes into a folder; files a killed run left are removed.
-        FolderLock lock(folder);
-        files::removeStaleTempFiles(folder);
 
         const std::string layout = oReportEngine->HTML_CurrentXSL();
         PendingPages pages;
@@ -559,25 +723,10 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
         const xml::Document* intermediate = oReportEngine->FirstStageDocument();
         if (!intermediate) throw ExportError(0, "");  // reported
         std::string indexPage;
-        bool failed = !renderPages(*intermediate, layout, folder, pages, indexPage);
-        // Every page was made: the report is written whole, and pages of an earlier report of
-        // this database that the new one no longer has are removed.
-        std::set<std::string> names;
-        if (failed) return std::string();
-        for (const auto& [file, staged] : pages.pages) {
-            errno = 0;
-            if (::rename(staged.c_str(), files::resolveWriteTarget(file).c_str()) != 0) {
-                reportFileError(ExportError(files::errorNumberOf(errno), "Cannot write " + file + ": " + std::strerror(errno)),
-                                "You dont have permission to save the xml in the selected folder.",
-                                ui::MsgIcon::Information, "bXMLSupport.ParseHTML");
-                failed = true;
-                break;
-            }
-            names.insert(files::fileName(file));
-        }
-        pages.committed = !failed;
-        if (!failed) removeEarlierPages(folder, HtmlFileStem(oReportEngine->DatabaseName()), names);
-        return failed ? std::string() : indexPage;
+        if (!renderPages(*intermediate, layout, staged, pages, indexPage)) return std::string();
+        // Every page was made: the report is put in place whole.
+        stage.commit(pages.names);
+        return indexPage.empty() ? indexPage : folder + files::fileName(indexPage);
     } catch (const ExportError& e) {
         if (e.number != 0)  // 0: already reported
             reportFileError(e, "You dont have permission to save the html file in " + folder + ".",

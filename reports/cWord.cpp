@@ -361,9 +361,12 @@ bool cWord::GenerateWordDocument(std::string& sText, const std::string& sFileNam
         doc.setUpdateFieldsOnOpen(true);
 
         Raise(3, "Saving the document");
+        files::clearLastWriteError();
         if (sFileName.empty() || !doc.save(sFileName)) {
-            ui::MsgBox("Word document generated, but unable to save because of invalid file name.", ui::MsgButtons::OK,
-                       ui::MsgIcon::Information);
+            const std::string reason = files::lastWriteError();
+            ui::MsgBox("Word document generated, but unable to save because of invalid file name." +
+                           (reason.empty() ? std::string() : "\n\n" + reason),
+                       ui::MsgButtons::OK, ui::MsgIcon::Information);
             Raise(0, "Unable to generate Word document!!!");
             return false;
         }

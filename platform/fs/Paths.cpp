@@ -158,9 +158,42 @@ bool fillAndClose(int fd, const std::string& file, std::string_view data, bool s
 
 constexpr std::string_view kTempMark = ".dvtmp~";
 
+thread_local bool refuseLinks = false;
+
 bool processAlive(long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH); }
 
 }  // namespace
+
+LinksRefused::LinksRefused() : was_(refuseLinks) { refuseLinks = true; }
+LinksRefused::~LinksRefused() { refuseLinks = was_; }
+
+std::string tempNameFor(std::string_view base) {
+    static std::atomic<unsigned> counter{0};
+    static std::mt19937 rng{std::random_device{}()};
+    static std::mutex rngMutex;
+    unsigned r;
+    {
+        std::lock_guard<std::mutex> lock(rngMutex);
+        r = rng();
+    }
+    return "." + std::string(base.substr(0, 120)) + "." + std::to_string(::getpid()) + "." +
+           std::to_string(counter++) + "-" + std::to_string(r % 1000000) + std::string(kTempMark);
+}
+
+int openFolderAt(int dirFd, const std::string& name, bool create, const std::string& shown) {
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(dirFd, name.c_str(), flags);
+    if (fd < 0 && errno == ENOENT && create && (::mkdirat(dirFd, name.c_str(), 0755) == 0 || errno == EEXIST))
+        fd = ::openat(dirFd, name.c_str(), flags);
+    if (fd >= 0) return fd;
+    const int err = errno;
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+        fail(ELOOP, "Cannot write into " + shown + ", which is a link");
+    else
+        fail(err == ELOOP ? ENOTDIR : err, "Cannot write into " + shown);
+    return -1;
+}
 
 const std::string& lastWriteError() { return lastError; }
 void clearLastWriteError() { lastError.clear(); }
@@ -182,8 +215,10 @@ std::string resolveWriteTarget(const std::string& path) {
 bool writeTextFile(const std::string& path, std::string_view data, bool privateFile) {
     lastError.clear();
     if (path.empty()) return fail(ENOENT, "No file name");
-    const std::string target = resolveWriteTarget(path);
     struct stat st {};
+    if (refuseLinks && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        return fail(ELOOP, "Cannot write " + path + ", which is a link");
+    const std::string target = resolveWriteTarget(path);
     if (::lstat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return fail(EISDIR, "Cannot write " + path);
         if (S_ISLNK(st.st_mode)) return fail(ELOOP, "Cannot write " + path);
@@ -194,21 +229,11 @@ bool writeTextFile(const std::string& path, std::string_view data, bool privateF
     std::string folder = parentFolder(target);
     if (folder.empty()) folder = ".";
     const std::string base = fileName(target);
-    static std::atomic<unsigned> counter{0};
-    static std::mt19937 rng{std::random_device{}()};
-    static std::mutex rngMutex;
     const mode_t mode = privateFile ? 0600 : 0644;
     std::string tmp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        unsigned r;
-        {
-            std::lock_guard<std::mutex> lock(rngMutex);
-            r = rng();
-        }
-        tmp = joinPath(folder, "." + base.substr(0, 120) + "." + std::to_string(::getpid()) + "." +
-                                   std::to_string(counter++) + "-" + std::to_string(r % 1000000) +
-                                   std::string(kTempMark));
+        tmp = joinPath(folder, tempNameFor(base));
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST) return fail(errno, "Cannot write " + path);
     }
@@ -224,31 +249,38 @@ bool writeTextFile(const std::string& path, std::string_view data, bool privateF
     return true;
 }
 
-bool writeNewFile(const std::string& path, std::string_view data) {
+bool writeNewFile(const std::string& path, std::string_view data, bool replace) {
     lastError.clear();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | (replace ? O_TRUNC : O_EXCL) | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return fail(errno, "Cannot write " + path);
     return fillAndClose(fd, path, data, false, path);
+}
+
+bool isTempName(std::string_view n) {
+    if (n.size() <= kTempMark.size() || n[0] != '.' || n.substr(n.size() - kTempMark.size()) != kTempMark) return false;
+    const std::string_view stem = n.substr(0, n.size() - kTempMark.size());
+    const auto dash = stem.rfind('-');
+    const auto dot2 = dash == std::string_view::npos ? std::string_view::npos : stem.rfind('.', dash);
+    return dot2 != std::string_view::npos && dot2 > 0 && stem.rfind('.', dot2 - 1) != std::string_view::npos;
 }
 
 int removeStaleTempFiles(const std::string& folder) {
     int removed = 0;
     std::error_code ec;
     for (sfs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string n = it->path().filename().string();
-        if (n.size() <= kTempMark.size() || n[0] != '.' ||
-            n.compare(n.size() - kTempMark.size(), kTempMark.size(), kTempMark) != 0)
-            continue;
+        const std::string n = it->path().filename().string();
+        if (!isTempName(n)) continue;
         // .<name>.<pid>.<counter>-<random>.dvtmp~
-        std::string stem = n.substr(0, n.size() - kTempMark.size());
-        auto dash = stem.rfind('-');
-        auto dot2 = dash == std::string::npos ? std::string::npos : stem.rfind('.', dash);
-        auto dot1 = dot2 == std::string::npos || dot2 == 0 ? std::string::npos : stem.rfind('.', dot2 - 1);
-        if (dot1 == std::string::npos) continue;
-        long pid = std::strtol(stem.c_str() + dot1 + 1, nullptr, 10);
+        const std::string stem = n.substr(0, n.size() - kTempMark.size());
+        const auto dot2 = stem.rfind('.', stem.rfind('-'));
+        const auto dot1 = stem.rfind('.', dot2 - 1);
+        const long pid = std::strtol(stem.c_str() + dot1 + 1, nullptr, 10);
         if (pid == ::getpid() || processAlive(pid)) continue;
         std::error_code rec;
-        if (!it->is_symlink(rec) && it->is_regular_file(rec) && sfs::remove(it->path(), rec)) ++removed;
+        if (it->is_symlink(rec)) continue;
+        if (it->is_regular_file(rec) ? sfs::remove(it->path(), rec)
+                                     : it->is_directory(rec) && sfs::remove_all(it->path(), rec) > 0 && !rec)
+            ++removed;
     }
     return removed;
 }

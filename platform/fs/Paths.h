@@ -35,18 +35,40 @@ bool removeFile(const std::string& path);
 bool readTextFile(const std::string& path, std::string& out);
 // Writes through a temporary file with a unique name beside the target, opened exclusively
 // without following links, then renamed over it; mode 0600 when privateFile. A target that is a
-// link is written through to the file it points at; a target that exists and is not a regular
-// file is refused. On failure errno holds the reason and lastWriteError() says it in words.
+// link is written through to the file it points at (refused while a LinksRefused lives on the
+// thread); a target that exists and is not a regular file is refused. On failure errno holds the reason and lastWriteError() says it in words.
 bool writeTextFile(const std::string& path, std::string_view data, bool privateFile = false);
 // Creates path, which must not exist yet (nor be a link), and writes data into it: for files
-// that take a name of their own only once whole (staged files). Fails as writeTextFile does.
-bool writeNewFile(const std::string& path, std::string_view data);
+// that take a name of their own only once whole (staged files). With replace, a regular file
+// already there is overwritten in place (for files of a private folder). Fails as writeTextFile does.
+bool writeNewFile(const std::string& path, std::string_view data, bool replace = false);
+// While one lives, writeTextFile on this thread refuses a link at the name it writes.
+class LinksRefused {
+public:
+    LinksRefused();
+    ~LinksRefused();
+    LinksRefused(const LinksRefused&) = delete;
+    LinksRefused& operator=(const LinksRefused&) = delete;
+
+private:
+    bool was_;
+};
+// Opens the folder name inside the folder open at dirFd (O_DIRECTORY, links not followed),
+// creating it when missing and create is set. -1 with errno and lastWriteError() naming shown
+// when it cannot, or when name is a link or not a folder.
+int openFolderAt(int dirFd, const std::string& name, bool create, const std::string& shown);
+// A file or folder name for a temporary of this process beside base, in the pattern that
+// removeStaleTempFiles knows: ".<base>.<pid>.<counter>-<random>.dvtmp~".
+std::string tempNameFor(std::string_view base);
+// True for a name in the pattern of tempNameFor.
+bool isTempName(std::string_view name);
 // The reason of this thread's last failed writeTextFile or writeNewFile, with the operating system's text.
 const std::string& lastWriteError();
 void clearLastWriteError();
 // The file a write to path lands in: path itself, or the final target when path is a link.
 std::string resolveWriteTarget(const std::string& path);
-// Removes temporary files that writers of processes no longer running left in folder.
+// Removes temporary files and folders (with everything in them; links inside are removed, not
+// followed) that processes no longer running left in folder.
 int removeStaleTempFiles(const std::string& folder);
 // True for a single file name: not empty, no '/', '\\', ".." or NUL.
 bool isPlainFileName(std::string_view name);

@@ -374,6 +374,13 @@ TEST_F(BatchRun, BadInputFailsOnlyItsOwnEntryOrReport) {
     const std::string missingDb = dir.file("none.db");
     const std::string out = dir.file("out");
     files::createFolders(files::joinPath(out, "taken.xml"));
+    // Links planted at report names lead outside the folders; none is written through.
+    const std::string victim = dir.file("victim.txt"), pages = dir.file("pages");
+    files::writeTextFile(victim, "precious");
+    files::createFolders(files::joinPath(pages, "styles"));
+    for (const std::string link : {files::joinPath(out, "linked.xml"), files::joinPath(out, "linked.docx"),
+                                   files::joinPath(pages, "styles", "ReportFormat1a.css")})
+        sfs::create_symlink(victim, link);
     const std::string entries =
         "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>Driver=SQLite3;Database=" + xmlEscaped(missingDb) +
         "</CONNECTIONSTRING></DATABASE>"
@@ -383,7 +390,9 @@ TEST_F(BatchRun, BadInputFailsOnlyItsOwnEntryOrReport) {
                     "<REPORT Format=\"XML\" FileName=\"../escaped.xml\"/>"
                     "<REPORT Format=\"WORD\" FileName=\"sample.docx\"/>"
                     "<REPORT Format=\"XML\" FileName=\"sub/x.xml\"/>"
-                    "<REPORT Format=\"XML\" FileName=\"kept.xml\"/>");
+                    "<REPORT Format=\"XML\" FileName=\"kept.xml\"/>"
+                    "<REPORT Format=\"XML\" FileName=\"linked.xml\"/><REPORT Format=\"WORD\" FileName=\"linked.docx\"/>"
+                    "<REPORT Format=\"HTML\" Path=\"" + xmlEscaped(pages) + "\"/>");
     Outcome o = run(writeBatch("bad.xml", entries));
     ASSERT_TRUE(o.finished);
     EXPECT_EQ(o.codes(), (std::vector<int>{10, 10, 12})) << describe(o);
@@ -400,6 +409,14 @@ TEST_F(BatchRun, BadInputFailsOnlyItsOwnEntryOrReport) {
     EXPECT_FALSE(sfs::exists(files::joinPath(out, "sub")));
     expectDocx(files::joinPath(out, "sample.docx"));
     EXPECT_FALSE(tableNames(files::joinPath(out, "kept.xml")).empty());
+    EXPECT_EQ(readFile(victim), "precious");
+    for (const char* name : {"linked.xml", "linked.docx"}) {
+        EXPECT_TRUE(sfs::is_symlink(files::joinPath(out, name)));
+        EXPECT_NE(o.err.find(files::joinPath(out, name) + ", which is a link"), std::string::npos) << name << o.err;
+    }
+    EXPECT_NE(o.err.find(files::joinPath(pages, "styles/ReportFormat1a.css") + ", which is a link"), std::string::npos)
+        << o.err;
+    EXPECT_TRUE(htmltest::htmlFiles(pages).empty());
     // The closing line quotes the first failure.
     EXPECT_NE(o.err.find("3 of 3 database entries failed; the first: Unable to connect to database: none"),
               std::string::npos)

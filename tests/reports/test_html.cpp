@@ -323,6 +323,35 @@ TEST_F(HtmlReportTest, ReportIsWrittenWholeAndReplacesOnlyItsOwnEarlierPages) {
     for (const char* name : {"notes.html", "OtherDbTables1.html", "SalesDemoTablesX.html", "SalesDemoTables4.html"})
         EXPECT_TRUE(files::fileExists(folder + name)) << name;
 
+    // A folder holding only this report is swapped whole; a file the user put into styles/
+    // stays, and a staging folder a killed run left beside it goes.
+    const std::string own = reportFolder("own");
+    ASSERT_FALSE(exportTo(own).empty());
+    ASSERT_TRUE(files::writeTextFile(own + "styles/mine.css", "x"));
+    const std::string leftover = dir.file(".own." + std::to_string(0x7ffffff0) + ".0-1.dvtmp~");
+    ASSERT_TRUE(files::createFolders(leftover + "/styles"));
+    struct stat before {}, after {};
+    ::stat(own.c_str(), &before);
+    ASSERT_FALSE(exportTo(own).empty());
+    ::stat(own.c_str(), &after);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_TRUE(files::fileExists(own + "styles/mine.css"));
+    for (const auto& e : sfs::directory_iterator(dir.path()))
+        EXPECT_FALSE(files::isTempName(e.path().filename().string())) << e.path();
+
+    // Links in the report's names are refused, and nothing is written where they lead.
+    const std::string outside = reportFolder("outside");
+    ASSERT_TRUE(files::createFolders(outside));
+    for (const std::string& link : {std::string("styles"), std::string("images"), std::string("SalesDemoIndex1.html")}) {
+        const std::string planted = reportFolder("planted-" + link.substr(0, 6));
+        ASSERT_TRUE(files::createFolders(planted));
+        sfs::create_symlink(outside, planted + link);
+        EXPECT_EQ(exportTo(planted), "") << link;
+        EXPECT_NE(prompts->lastMessage().find(planted + link + ", which is a link"), std::string::npos)
+            << prompts->lastMessage();
+        EXPECT_TRUE(sfs::is_empty(outside)) << link;
+    }
+
     // A page kind that fails: nothing of the new report is written.
     const std::string fresh = reportFolder("fresh");
     ASSERT_TRUE(files::writeTextFile(files::joinPath(StylesFolder, "Halfindex.xsl"),

@@ -43,6 +43,12 @@ TEST(WriteTextFile, PlantedLinksAndOddTargetsNeverRedirectTheWrite) {
     ASSERT_TRUE(files::writeTextFile(link, "new", true));
     EXPECT_TRUE(sfs::is_symlink(link));
     EXPECT_EQ(readFile(real), "new");
+    {  // unless links are refused on this thread
+        const files::LinksRefused refused;
+        EXPECT_FALSE(files::writeTextFile(link, "newer"));
+        EXPECT_EQ(files::lastWriteError(), "Cannot write " + link + ", which is a link: Too many levels of symbolic links");
+    }
+    EXPECT_EQ(readFile(real), "new");
     struct stat st {};
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -75,10 +81,16 @@ TEST(WriteTextFile, TemporaryFilesOfEndedRunsAreRemovedAndNamesStayInTheirFolder
     ASSERT_TRUE(files::writeTextFile(stale, "half"));
     ASSERT_TRUE(files::writeTextFile(ours, "busy"));
     ASSERT_TRUE(files::writeTextFile(dir.file("keep.dvtmp"), "mine"));
-    EXPECT_EQ(files::removeStaleTempFiles(dir.path()), 1);
+    // A staging folder of an ended run goes with what is in it; a link inside is not followed.
+    const std::string staging = dir.file(".report." + std::to_string(0x7ffffff0) + ".0-7.dvtmp~");
+    ASSERT_TRUE(files::createFolders(staging + "/styles"));
+    sfs::create_symlink(dir.path(), staging + "/styles/up");
+    EXPECT_EQ(files::removeStaleTempFiles(dir.path()), 2);
+    EXPECT_FALSE(sfs::exists(staging));
     EXPECT_FALSE(files::fileExists(stale));
     EXPECT_TRUE(files::fileExists(ours));
     EXPECT_TRUE(files::fileExists(dir.file("keep.dvtmp")));
+    EXPECT_TRUE(files::isTempName(files::tempNameFor("a.html")));
 
     for (const char* bad : {"", "..", "../x.html", "a/b.xml", "a\\b.xml", "x..y"}) EXPECT_FALSE(files::isPlainFileName(bad)) << bad;
     for (const char* good : {"a b.xml", "report.docx", ".hidden"}) EXPECT_TRUE(files::isPlainFileName(good)) << good;
