@@ -1,6 +1,6 @@
 # dalv_encipher_data(<source file under data/> <output file name> <pass phrase>)
 # Enciphers data/<source> at build time into the program's bin/data/<output>, from where the
-# per-user data folder is filled on first run. The plain sources live in data/sources/, which
+# per-user data folder is kept current at start-up. The plain sources live in data/sources/, which
 # the data copy skips.
 function(dalv_encipher_data source output passPhrase)
   set(in ${CMAKE_SOURCE_DIR}/data/${source})

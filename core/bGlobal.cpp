@@ -14,7 +14,9 @@
 #include "platform/ui/Prompter.h"
 #include "platform/text/Text.h"
 
+#include <QCryptographicHash>
 #include <QDate>
+#include <QDateTime>
 #include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
@@ -29,6 +31,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <map>
 
 std::string AppFolder, StylesFolder, ImagesFolder, HelpFolder, PreviewFolder;
 std::string ReportsFolder, DataFolder, DiagramFolder, TempFolder;
@@ -128,62 +131,161 @@ void SetProgramFolders() {
     PreviewFolder = files::joinPath(res, "preview");
 }
 
-bool CopyMissingFiles(const std::string& source, const std::string& target,
-                      std::vector<std::string>* created) {
+namespace {
+// Record of the program copies last installed into the data folder, one "<sha256> <path>" line
+// each: a copy that still has its recorded hash is the program's, any other was changed there.
+constexpr const char* kInstalledRecord = ".installed-data";
+
+// Files the user changes through the program; every other data file is the program's own.
+bool userEditedDataFile(const std::string& relative) {
+    return relative == "CustomizeColumns.xml" || relative == "dvreport.xml";
+}
+
+std::string sha256Of(const std::string& bytes) {
+    return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256).toHex().toStdString();
+}
+
+std::map<std::string, std::string> readInstalledRecord(const std::string& folder) {
+    std::map<std::string, std::string> record;
+    std::string text;
+    if (!files::readTextFile(files::joinPath(folder, kInstalledRecord), text)) return record;
+    size_t from = 0;
+    while (from < text.size()) {
+        size_t end = text.find('\n', from);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(from, end - from);
+        const size_t space = line.find(' ');
+        if (space == 64) record[line.substr(space + 1)] = line.substr(0, space);
+        from = end + 1;
+    }
+    return record;
+}
+
+bool writeInstalledRecord(const std::string& folder, const std::map<std::string, std::string>& record) {
+    std::string text;
+    for (const auto& [relative, hash] : record) text += hash + " " + relative + "\n";
+    return files::writeTextFile(files::joinPath(folder, kInstalledRecord), text);
+}
+
+// A free name beside path for a copy kept aside: "<name>.<date-time>.bak".
+std::string asideName(const std::string& path) {
+    const std::string stem = path + "." + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss").toStdString();
+    std::string name = stem + ".bak";
+    std::error_code ec;
+    for (int n = 2; sfs::exists(sfs::symlink_status(name, ec)); ++n) name = stem + "-" + std::to_string(n) + ".bak";
+    return name;
+}
+
+bool damagedXml(const std::string& path, const std::string& bytes) {
+    if (files::extensionOf(path) != "xml") return false;
+    xml::Document doc;
+    return !doc.loadXML(bytes);
+}
+}  // namespace
+
+bool InstallDataFiles(const std::string& source, const std::string& target, std::vector<std::string>* created,
+                      std::vector<std::string>* notes) {
     std::error_code ec;
     if (!files::folderExists(source)) return true;
+    const std::map<std::string, std::string> installed = readInstalledRecord(target);
+    std::map<std::string, std::string> record = installed;
     bool ok = true;
-    for (auto it = sfs::recursive_directory_iterator(source, ec); !ec && it != sfs::end(it);
-         it.increment(ec)) {
-        sfs::path rel = it->path().lexically_relative(source);
-        std::string dest = files::joinPath(target, rel.string());
+    for (auto it = sfs::recursive_directory_iterator(source, ec); !ec && it != sfs::end(it); it.increment(ec)) {
+        const std::string relative = it->path().lexically_relative(source).string();
+        const std::string dest = files::joinPath(target, relative);
         if (it->is_directory(ec)) {
             ok = makeFolder(dest, created) && ok;
-        } else if (it->is_regular_file(ec) && !sfs::exists(dest, ec)) {
-            makeFolder(files::parentFolder(dest), created);
-            if (sfs::copy_file(it->path(), dest, sfs::copy_options::skip_existing, ec)) {
-                if (created) created->push_back(dest);
-            } else {
-                ok = false;
-            }
+            continue;
         }
+        std::string program;
+        if (!it->is_regular_file(ec) || !files::readTextFile(it->path().string(), program)) continue;
+        const std::string programHash = sha256Of(program);
+        const auto last = installed.find(relative);
+
+        std::string mine;
+        const bool present = sfs::exists(sfs::symlink_status(dest, ec));
+        if (present && !files::readTextFile(dest, mine)) {
+            ok = false;  // there but unreadable: neither used nor replaced
+            continue;
+        }
+        const std::string mineHash = present ? sha256Of(mine) : std::string();
+        if (present && mineHash == programHash) {
+            record[relative] = programHash;
+            continue;
+        }
+        // A copy other than the last one installed was changed in the data folder.
+        const bool changedHere = present && (last == installed.end() || last->second != mineHash);
+        if (changedHere && userEditedDataFile(relative) && !damagedXml(dest, mine)) continue;
+
+        makeFolder(files::parentFolder(dest), created);
+        if (changedHere) {
+            const std::string aside = asideName(dest);
+            sfs::rename(dest, aside, ec);
+            if (ec) {
+                ok = false;
+                continue;
+            }
+            if (notes)
+                notes->push_back("The data file " + dest + " differed from this version's copy and was replaced; " +
+                                 "the previous file is kept as " + aside);
+        }
+        if (!files::writeTextFile(dest, program)) {
+            ok = false;
+            continue;
+        }
+        record[relative] = programHash;
+        if (!present && created) created->push_back(dest);
     }
+    if (record != installed) ok = writeInstalledRecord(target, record) && ok;
     return ok && !ec;
 }
 
-bool CreateUserFolders(std::vector<std::string>* created, std::string* failed) {
+bool CreateUserFolders(std::vector<std::string>* created, std::string* failed, std::vector<std::string>* notes,
+                       bool batchRun) {
     auto fail = [&](const std::string& path) {
         if (failed) *failed = path;
         return false;
     };
     std::string docs = GetSpecialFolderPath(5);
-    if (!docs.empty() && !files::folderExists(docs)) {
-        files::createFolders(docs);
-        if (created) created->push_back(docs);
-    }
     ReportsFolder = docs + "Dalvane Reports";
-    if (!makeFolder(ReportsFolder, created)) return fail(ReportsFolder);
+    DiagramFolder = files::joinPath(ReportsFolder, "Relationship Diagram");
+    // A batch run makes only the report folders its reports use, when it writes them.
+    if (!batchRun) {
+        if (!docs.empty() && !files::folderExists(docs)) {
+            files::createFolders(docs);
+            if (created) created->push_back(docs);
+        }
+        if (!makeFolder(ReportsFolder, created)) return fail(ReportsFolder);
+    }
 
     std::string appData = GetSpecialFolderPath(26);
     if (!appData.empty() && !files::folderExists(appData)) {
-        files::createFolders(appData);
-        if (created) created->push_back(appData);
+        if (files::createFolders(appData) && created) created->push_back(appData);
     }
     // The data folder holds the project document (passwords): private to the user.
+    std::string unmade;
     DataFolder = appData + MakerName;
-    if (!makeFolder(DataFolder, created, true)) return fail(DataFolder);
-    DataFolder = files::joinPath(DataFolder, "Dalvane");
-    if (!makeFolder(DataFolder, created, true)) return fail(DataFolder);
-    DataFolder = files::joinPath(DataFolder, "4.5");
-    if (!makeFolder(DataFolder, created, true)) return fail(DataFolder);
+    for (const char* level : {"", "Dalvane", "4.5"}) {
+        if (*level) DataFolder = files::joinPath(DataFolder, level);
+        if (unmade.empty() && !makeFolder(DataFolder, created, true)) unmade = DataFolder;
+    }
+    const std::string programData = files::joinPath(resourceFolder(ProgramFolder()), "data");
+    if (unmade.empty() && !InstallDataFiles(programData, DataFolder, created, notes)) unmade = DataFolder;
+    if (!unmade.empty()) {
+        if (!batchRun) return fail(unmade);
+        // A batch run only reads the data files: the program's own copies serve.
+        if (notes)
+            notes->push_back(unmade + " cannot be written; the program's own data files in " + programData +
+                             " are read instead");
+        DataFolder = programData;
+        return true;
+    }
+    if (batchRun) return true;
 
-    DiagramFolder = files::joinPath(ReportsFolder, "Relationship Diagram");
     if (!makeFolder(DiagramFolder, created)) return fail(DiagramFolder);
     std::string batch = files::joinPath(ReportsFolder, "Batch Process");
     if (!makeFolder(batch, created)) return fail(batch);
-
-    std::string source = files::joinPath(resourceFolder(ProgramFolder()), "data");
-    return CopyMissingFiles(source, DataFolder, created) || fail(DataFolder);
+    return true;
 }
 
 bool InitReportEngine() {

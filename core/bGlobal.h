@@ -63,13 +63,18 @@ std::string ProgramFolder();
 // Sets AppFolder and its resource subfolders (styles, images, help, preview).
 void SetProgramFolders();
 // Creates, when missing, the report root with "Relationship Diagram" and "Batch Process",
-// and the per-user data folder (filled with what is missing from the program's data/).
-// Every folder or file created is appended to created. False when a folder cannot be made
-// (its path in failed).
-bool CreateUserFolders(std::vector<std::string>* created = nullptr, std::string* failed = nullptr);
-// Copies into target every file of source (recursively) that target lacks; never overwrites.
-bool CopyMissingFiles(const std::string& source, const std::string& target,
-                      std::vector<std::string>* created = nullptr);
+// and the per-user data folder, kept current from the program's data/ (InstallDataFiles).
+// Every folder or file created is appended to created, what the user should know to notes.
+// False when a folder cannot be made (its path in failed). A batch run makes no report folder
+// here, and reads the program's own data files when the per-user folder cannot be written.
+bool CreateUserFolders(std::vector<std::string>* created = nullptr, std::string* failed = nullptr,
+                       std::vector<std::string>* notes = nullptr, bool batchRun = false);
+// Installs every file of source (recursively) into target: a missing file is copied, and a
+// different one is replaced by the program's copy, except a file the user edits
+// (CustomizeColumns.xml, dvreport.xml) that was changed there and still reads. A replaced copy
+// that was changed there is kept aside as "<name>.<date-time>.bak", named in notes.
+bool InstallDataFiles(const std::string& source, const std::string& target,
+                      std::vector<std::string>* created = nullptr, std::vector<std::string>* notes = nullptr);
 // Creates oReportEngine and sets its start values (engine 1, options, folder 1, connection 1).
 bool InitReportEngine();
 void StartApplication();

@@ -7,6 +7,7 @@
 #include "core/cSystemInfo.h"
 #include "core/frmSplash.h"
 #include "platform/registry/cRegistry.h"
+#include "platform/ui/Prompter.h"
 
 #include <QApplication>
 
@@ -34,10 +35,12 @@ int Main(const std::string& commandLine) {
         oWebService = std::make_unique<cDVUpdates>();
 
         std::string failed;
-        if (!CreateUserFolders(nullptr, &failed)) {
+        std::vector<std::string> notes;
+        if (!CreateUserFolders(nullptr, &failed, &notes, IsBatchCommandLine(commandLine))) {
             HandleError(76, "Path not found: " + failed + " could not be created", "bHandleCMD.Main");
             return 1;
         }
+        for (const std::string& note : notes) ui::MsgBox(note, ui::MsgButtons::OK, ui::MsgIcon::Information);
         OSName = oSystemInfo->OperatingSystem();
         if (!InitReportEngine()) return 1;
         LoadCustomizedObjects();

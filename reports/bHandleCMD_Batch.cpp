@@ -110,17 +110,19 @@ std::string reportStem(const cReport& r) {
 
 std::string defaultReportFolder(const cReport& r) { return files::joinPath(ReportsFolder, reportStem(r) + "report"); }
 
-// Creates folder when missing and checks that files can be written into it.
-void prepareFolder(const std::string& folder) {
+// Creates folder when missing and checks that files can be written into it. what names the
+// folder in the message of a failure.
+void prepareFolder(const std::string& folder, const std::string& what = {}) {
     namespace sfs = std::filesystem;
     if (folder.empty()) throw BatchError(files::kBadFileName, "No folder given.");
+    const std::string named = what.empty() ? folder : what + " " + folder;
     std::error_code ec;
     if (!sfs::is_directory(folder, ec)) {
         sfs::create_directories(folder, ec);
-        if (ec) throw BatchError(files::errorNumberOf(ec.value()), "Cannot create " + folder + ": " + ec.message());
+        if (ec) throw BatchError(files::errorNumberOf(ec.value()), "Cannot create " + named + ": " + ec.message());
     }
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        throw BatchError(files::errorNumberOf(errno), "Cannot write into " + folder);
+        throw BatchError(files::errorNumberOf(errno), "Cannot write into " + named);
 }
 
 // One DATABASE entry. leaveLoop is set for the failures that end the run.
@@ -171,6 +173,14 @@ EntryResult runEntry(bool& leaveLoop) {
         }
         r.DatabasePath(*file);
         r.DatabaseName(baseName(*file));
+        // The structure file passes the check the connection wizard makes.
+        std::string content;
+        if (!files::readTextFile(*file, content))
+            return {BatchNotImported, "Failed to create XML for database: " + r.DatabaseName() + " (" + *file +
+                                          " cannot be read)"};
+        if (!ValidateXML(*file, content, false, "xml"))
+            return {BatchNotImported, "Failed to create XML for database: " + r.DatabaseName() +
+                                          " (Invalid dalvane structure file: " + *file + ")"};
     } else if (*id == 12) {
         const auto cs = entryText("CONNECTIONSTRING");
         if (!cs || text::trim(*cs).empty()) {
@@ -380,11 +390,19 @@ bool SaveReport(std::string* failure) {
         const std::string format = text::upper(text::trim(report.attribute("Format")));
         std::string target;
         try {
+            bool defaultFolder = false;
             if (report.hasAttribute("Path")) {
                 const std::string path = report.attribute("Path");
-                folder = text::trim(path).empty() ? defaultReportFolder(r) : files::normalizeSeparators(path);
+                defaultFolder = text::trim(path).empty();
+                folder = defaultFolder ? defaultReportFolder(r) : files::normalizeSeparators(path);
             } else if (folder.empty()) {
+                defaultFolder = true;
                 folder = defaultReportFolder(r);
+            }
+            // The report root is made only for a report that names no folder of its own.
+            if (defaultFolder) {
+                target = folder;
+                prepareFolder(folder, "the default report folder (the report names no Path)");
             }
 
             const bool pageFolder = format != "XML" && format != "WORD" && r.HTML_ObjectsPerPage() > 1;
@@ -469,8 +487,16 @@ BatchResult HandleBatchProcess(const std::string& path) {
             std::cout << "DALVIMPORT: " << BatchNotLoaded << " " << result.message << std::endl;
             return result;
         }
+        const std::vector<xml::Node> databases = oBatchDocument.selectNodes("DALVIMPORT/DATABASE");
+        if (databases.empty()) {
+            oBatchDocument.clear();
+            result.failures = 1;
+            result.message = path + " lists no DATABASE entry";
+            std::cout << "DALVIMPORT: " << BatchNotLoaded << " " << result.message << std::endl;
+            return result;
+        }
         int entry = 0;
-        for (const xml::Node& database : oBatchDocument.selectNodes("DALVIMPORT/DATABASE")) {
+        for (const xml::Node& database : databases) {
             oBatchDatabase = database;
             bool leaveLoop = false;
             EntryResult r;

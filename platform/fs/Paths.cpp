@@ -302,6 +302,12 @@ std::string executableFolder() {
 namespace {
 std::mutex tempMutex;
 std::string tempFolder;
+pid_t tempFolderOwner = 0;
+
+// At exit the process that made the folder removes it; a forked child leaves it to its parent.
+void removeAtExit() {
+    if (::getpid() == tempFolderOwner) removePrivateTempFolder();
+}
 }  // namespace
 
 std::string privateTempFolder() {
@@ -313,6 +319,9 @@ std::string privateTempFolder() {
     if (::mkdtemp(buf.data()) == nullptr) return "";
     ::chmod(buf.c_str(), 0700);
     tempFolder = buf;
+    static const bool registered = std::atexit(removeAtExit) == 0;
+    (void)registered;
+    tempFolderOwner = ::getpid();
     return tempFolder;
 }
 

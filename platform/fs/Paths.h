@@ -76,7 +76,8 @@ bool isPlainFileName(std::string_view name);
 // The folder of the running executable.
 std::string executableFolder();
 
-// Private temporary folder of this process, created on first use (0700).
+// Private temporary folder of this process, created on first use (0700) and removed when
+// the process exits normally.
 std::string privateTempFolder();
 // A new unique file name inside the private temporary folder (not created).
 std::string uniqueTempFile(std::string_view prefix, std::string_view extension);

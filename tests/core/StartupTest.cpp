@@ -50,12 +50,34 @@ TEST(Startup, FirstRunCreatesFoldersAndSecondRunNothingNew) {
     ASSERT_EQ(::stat(data.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 
-    // The user changes a file; a second start creates nothing and keeps the change.
-    files::writeTextFile(data + "/DBEngines.xml", "<DBENGINES mine='1'/>");
+    // A user's edit stays; a damaged program file is replaced and kept aside.
+    files::writeTextFile(data + "/CustomizeColumns.xml", "<DBOBJECTS mine='1'/>");
+    files::writeTextFile(data + "/DBEngines.xml", "<DBENGINES");
     created.clear();
-    ASSERT_TRUE(CreateUserFolders(&created));
+    std::vector<std::string> notes;
+    ASSERT_TRUE(CreateUserFolders(&created, nullptr, &notes));
     EXPECT_TRUE(created.empty()) << created.front();
-    EXPECT_EQ(readFile(data + "/DBEngines.xml"), "<DBENGINES mine='1'/>");
+    EXPECT_EQ(readFile(data + "/DBEngines.xml"), "<DBENGINES/>");
+    ASSERT_EQ(notes.size(), 1u);
+    const std::string aside = notes[0].substr(notes[0].rfind("kept as ") + 8);
+    EXPECT_EQ(aside.rfind(data + "/DBEngines.xml.", 0), 0u) << aside;
+    EXPECT_EQ(readFile(aside), "<DBENGINES");
+
+    // A new build replaces unedited copies; the user's edit stays until it no longer reads.
+    files::writeTextFile(program.dir.file("data/DBEngines.xml"), "<DBENGINES v='2'/>");
+    files::writeTextFile(program.dir.file("data/CustomizeColumns.xml"), "<DBOBJECTS v='2'/>");
+    notes.clear();
+    ASSERT_TRUE(CreateUserFolders(&created, nullptr, &notes));
+    EXPECT_TRUE(notes.empty()) << notes.front();
+    EXPECT_EQ(readFile(data + "/DBEngines.xml"), "<DBENGINES v='2'/>");
+    EXPECT_EQ(readFile(data + "/CustomizeColumns.xml"), "<DBOBJECTS mine='1'/>");
+    files::writeTextFile(data + "/CustomizeColumns.xml", "<DBOBJECTS");
+    ASSERT_TRUE(CreateUserFolders(&created, nullptr, &notes));
+    EXPECT_EQ(notes.size(), 1u);
+    EXPECT_EQ(readFile(data + "/CustomizeColumns.xml"), "<DBOBJECTS v='2'/>");
+    files::writeTextFile(program.dir.file("data/CustomizeColumns.xml"), "<DBOBJECTS v='3'/>");
+    ASSERT_TRUE(CreateUserFolders(&created));  // unedited since: the new build's copy
+    EXPECT_EQ(readFile(data + "/CustomizeColumns.xml"), "<DBOBJECTS v='3'/>");
 
     // A file added to the program later reaches the user; the user's own files stay.
     files::writeTextFile(program.dir.file("data/new.xml"), "<N/>");

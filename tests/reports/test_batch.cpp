@@ -99,7 +99,8 @@ protected:
     }
     static void TearDownTestSuite() { shared.reset(); }
 
-    std::string home() const { return dir.file("home"); }
+    std::string homeName = "home";
+    std::string home() const { return dir.file(homeName); }
     std::string reportsRoot() const { return files::joinPath(home(), "Documents", "Dalvane Reports"); }
     std::string sampleConnection() const { return "Driver=SQLite3;Database=" + sampleDb; }
 
@@ -323,10 +324,28 @@ TEST_F(BatchRun, MissingOrMalformedDocumentsAreNotLoaded) {
         EXPECT_NE(o.exitCode, 0) << path;
         EXPECT_EQ(o.lines, std::vector<std::string>{"DALVIMPORT: 1 " + path + " could not be loaded"}) << describe(o);
     }
-    // A document without entries does nothing and succeeds.
+    // A document without entries fails and says so; so does a structure file the connection
+    // wizard would refuse.
     Outcome empty = run(writeBatch("empty.xml", ""));
-    EXPECT_EQ(empty.exitCode, 0) << describe(empty);
-    EXPECT_TRUE(empty.lines.empty());
+    EXPECT_NE(empty.exitCode, 0) << describe(empty);
+    EXPECT_EQ(empty.lines, std::vector<std::string>{"DALVIMPORT: 1 " + dir.file("empty.xml") + " lists no DATABASE entry"});
+    Outcome x = run(writeBatch("other13.xml", "<DATABASE><ENGINE>13</ENGINE><DBNAME>" + xmlEscaped(other) + "</DBNAME></DATABASE>"));
+    EXPECT_EQ(x.lines, std::vector<std::string>{"DATABASE 1: 11 Failed to create XML for database: other "
+                                                "(Invalid dalvane structure file: " + other + ")"}) << describe(x);
+}
+
+// A home that cannot be written: reports with folders of their own are still written, and one
+// without fails on its own.
+TEST_F(BatchRun, ReadOnlyHomeStopsOnlyReportsWithoutAFolder) {
+    files::writeTextFile(dir.file("a-file"), "");
+    homeName = "a-file/home";  // no one, root included, makes a folder there
+    const std::string out = dir.file("out");
+    Outcome o = run(writeBatch("readonly.xml", sqliteEntry("<REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) + "\"/>") +
+                                                   sqliteEntry("<REPORT Format=\"XML\"/>")));
+    EXPECT_EQ(o.codes(), (std::vector<int>{0, 12})) << describe(o);
+    EXPECT_FALSE(tableNames(files::joinPath(out, "sample.xml")).empty());
+    EXPECT_NE(o.lines.back().find("Cannot create the default report folder (the report names no Path) " +
+                              files::joinPath(reportsRoot(), "samplereport")), std::string::npos) << describe(o);
 }
 
 TEST_F(BatchRun, FailingEntriesAreReportedAndTheOthersStillRun) {
