@@ -692,6 +692,7 @@ TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
     for (auto [text, message] : {std::pair{"", "Please enter a valid Database Group name"},
                                  {"   ", "Please enter a valid Database Group name"},
                                  {"123", "Group name cannot start with numbers"},
+                                 {"-12.5e3", "Group name cannot start with numbers"},
                                  {"Dalvane Group", "Group already exists."}}) {
         dialog.txtGroupName->setText(text);
         dialog.cmdOK_Click();
@@ -772,6 +773,17 @@ TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
     answer("Never", false);
     w->tbMain_ToolClick("ID_DBGroupNode_RenameGroup");
     EXPECT_EQ(oStructures.xml(), before);
+
+    // Words a float parser reads as numbers are names.
+    for (const char* word : {"nan", "Inf"}) {
+        frmDatabaseGroup named(w.get());
+        named.OpenMode = "New";
+        named.Form_Load();
+        named.txtGroupName->setText(word);
+        named.cmdOK_Click();
+        EXPECT_EQ(named.result(), QDialog::Accepted) << word;
+    }
+    EXPECT_EQ(oStructures.count("DATABASESTRUCTURES/DATABASEGROUP[@Name='nan' or @Name='Inf']"), 2);
     closeWindow(*w);
 }
 
