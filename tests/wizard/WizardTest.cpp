@@ -166,6 +166,19 @@ TEST_F(WizardTest, ConnectionPageChecksStopAtTheFirstFailure) {
     EXPECT_EQ(prompts->lastMessage(), "Enter a valid user name");
     EXPECT_EQ(w->CurrentStep, 1);
     EXPECT_EQ(connections(), 0);
+
+    // An entry of the user's engine list whose Id is no number is named and left out.
+    const std::string list = files::joinPath(DataFolder, "DBEngines.xml");
+    std::string text = testsupport::readFile(list);
+    const std::size_t id = text.find("Id=\"11\"");
+    ASSERT_NE(id, std::string::npos);
+    ASSERT_TRUE(files::writeTextFile(list, text.replace(id, 7, "Id=\"DB2\"")));
+    w->AddDBTypes();
+    EXPECT_NE(prompts->lastMessage().find("IBM DB2 Version 7 (Id \"DB2\")"), std::string::npos)
+        << prompts->lastMessage();
+    EXPECT_EQ(w->cboDBTypes->findData(11), -1);
+    EXPECT_GE(w->cboDBTypes->findData(12), 0);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
 }
 
 TEST_F(WizardTest, OthersStringIsCheckedOnThePageAndNamesTheImport) {
