@@ -305,6 +305,8 @@ void frmDatabaseConnection::Form_Unload() {
     try {
         unloaded_ = true;
         ui::unregisterProgressTarget(this);
+        // The reader choice of this window ends with it; later imports follow their connection.
+        if (oReportEngine) oReportEngine->AccessConnectionType.clear();
         if (!WizardFinished && oReportEngine) {
             oReportEngine->CurrentDatabaseGroup(heldGroup_);
             oReportEngine->CurrentDatabaseNumber(heldNumber_);

@@ -21,7 +21,9 @@ public:
 
     // ---- public data -------------------------------------------------------------------
     std::string ConnectionType;        // technology of the last OpenDalvDatabase
-    std::string AccessConnectionType;  // "ADOX"/"DAO" override set by the wizard, or ""
+    // The Access reader ("ADOX"/"DAO") chosen in the wizard while it is open, or "". It applies
+    // to Access engines only.
+    std::string AccessConnectionType;
     int m_CurrentDatabaseEngineId = -1;
     int LastDBEngineId = -1;
     std::string LastDBEngineName;

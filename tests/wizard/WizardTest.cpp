@@ -234,6 +234,10 @@ TEST_F(WizardTest, AccessFilesImportThroughBothReaders) {
     EXPECT_EQ(oReportEngine->oResultXML->selectSingleNode("DATABASE/TABLE/COLUMN[1]/@Name").text(), "Acquired");
     sortedWizard->cmdNavigate[3]->click();
     EXPECT_EQ(connections(), before + 2);
+    // The choice ends with the window; the connection's own sort option chooses the reader again.
+    EXPECT_EQ(oReportEngine->AccessConnectionType, "");
+    ASSERT_TRUE(oReportEngine->OpenDalvDatabase());
+    EXPECT_EQ(oReportEngine->ConnectionType, "ADOX");
 
     const std::string project = oStructures.xml();
     auto failing = openWizard();
