@@ -455,6 +455,25 @@ TEST_F(WizardTest, FinishOnTheObjectStepWritesTheHtmlReportAndOpensIt) {
     EXPECT_TRUE(files::fileExists(page)) << page;
     EXPECT_TRUE(files::isInside(page, folder)) << page;
     EXPECT_TRUE(errors.empty()) << errors.front().description;
+
+    // A report that could not be written is said so and not opened: the file there is an old one.
+    auto again = openWizard();
+    connectOthers(*again, sqliteString(db));
+    ASSERT_EQ(again->CurrentStep, 3);
+    again->cmdNavigate[2]->click();
+    again->optOutputType[1]->click();
+    const std::string old = dir.file("old report.xml");
+    ASSERT_TRUE(files::writeTextFile(old, "<OLD/>"));
+    again->txtDestinationPath->setText(QString::fromStdString(old));
+    again->cmdNavigate[2]->click();
+    ASSERT_EQ(again->CurrentStep, 5);
+    const std::string styles = StylesFolder;
+    StylesFolder = dir.file("no styles");
+    again->cmdNavigate[3]->click();
+    StylesFolder = styles;
+    EXPECT_EQ(prompts->lastMessage(), "The report could not be written to " + old + ", so it is not opened.");
+    EXPECT_EQ(prompts->opened.size(), 2u);
+    EXPECT_EQ(testsupport::readFile(old), "<OLD/>");
 }
 
 TEST_F(WizardTest, MainWindowOpensOneModalWizardInTheGivenMode) {
