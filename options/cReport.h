@@ -175,7 +175,10 @@ public:
     bool UpdateReportSettings();
 
     // ---- structure files ---------------------------------------------------------------
-    // Writes the structure to a new private temporary file and records it as TempXMLFileName.
+    // Writes the structure to a new private temporary file and records it as TempXMLFileName;
+    // throws files::FileError when the file cannot be written.
+    void WriteTempFile();
+    // The same, telling the user of any failure.
     void SaveTempFile();
     bool SaveXML(const std::string& sPXMLFileName, bool bSelected, bool bPreview);
     bool LoadCurrentDBXML(const std::string& path);

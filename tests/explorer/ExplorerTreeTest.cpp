@@ -29,6 +29,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <cstdlib>
 #include <filesystem>
 
 using explorertest::ExplorerTest;
@@ -260,6 +261,22 @@ TEST_F(ExplorerProject, ADeclinedOrFailedConnectLeavesNoForeignStructure) {
     click(*w, "O'Brien Stock|2|1");
     EXPECT_EQ(prompts->lastMessage(), "Your database structure could not be loaded, please contact dalvane help");
     EXPECT_EQ(oReportEngine->oResultXML, nullptr);
+
+    // The structure cannot be written to the temporary folder: the refresh fails and says why.
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string keptTmp = tmp ? tmp : "";
+    files::writeTextFile(dir.file("not-a-folder"), "x");
+    for (auto [base, message] :
+         {std::pair<std::string, std::string>{dir.file("not-a-folder"), "Please give a valid file name and try again."},
+          {dir.file(std::string(300, 'x')), "The filename, directory name, or volume label syntax is not supported."}}) {
+        files::removePrivateTempFolder();
+        ::setenv("TMPDIR", base.c_str(), 1);
+        oReportEngine->CurrentDatabaseGroup(1);
+        oReportEngine->CurrentDatabaseNumber(1);
+        EXPECT_FALSE(w->RefreshDatabaseConnection());
+        EXPECT_EQ(prompts->lastMessage().rfind(message, 0), 0u) << prompts->lastMessage();
+    }
+    if (keptTmp.empty()) ::unsetenv("TMPDIR"); else ::setenv("TMPDIR", keptTmp.c_str(), 1);
 
     // Nothing reached the error routine: these are the user's answers and stated failures.
     EXPECT_TRUE(errors.empty()) << errors.front().description;
