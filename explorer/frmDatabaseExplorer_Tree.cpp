@@ -5,6 +5,7 @@
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "options/cReport.h"
+#include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 #include "platform/text/Text.h"
@@ -479,11 +480,20 @@ bool frmDatabaseExplorer::RefreshDatabaseConnection() {
             return false;
         }
         EnableSaveMenus(true);
-        oReportEngine->SaveTempFile();
+        oReportEngine->WriteTempFile();
         PopulateLHXML();
         xml::Node entry = oStructures.selectSingleNode(connectionPath(g, n));
         loadedFrom_ = entry ? entry.attribute("TempXMLFileName") : std::string();
         return !loadedFrom_.empty();
+    } catch (const files::FileError& e) {
+        const std::string text =
+            files::fileErrorText(e.number, "You dont have permission to save the xml in the selected folder.", e.what());
+        if (text.empty())
+            HandleError(e.number, e.what(), "frmDatabaseExplorer.RefreshDatabaseConnection");
+        else
+            ui::MsgBox(text, ui::MsgButtons::OK, ui::MsgIcon::Information, "Dalvane 4.5");
+        StopProgress("");
+        return false;
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.RefreshDatabaseConnection");
         return false;

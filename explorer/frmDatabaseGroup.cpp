@@ -10,8 +10,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -118,10 +118,9 @@ void frmDatabaseGroup::cmdOK_Click() {
             ui::MsgBox("Group already exists.", ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
             return;
         }
-        bool number = false;
-        QLocale().toDouble(text, &number);
-        if (!number) text.toDouble(&number);
-        if (number) {
+        // A number written in digits; words a float parser also takes ("nan", "Inf") are names.
+        static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+[.,]?\\d*|[.,]\\d+)([eE][+-]?\\d+)?$"));
+        if (number.match(text).hasMatch()) {
             ui::MsgBox("Group name cannot start with numbers", ui::MsgButtons::OK, ui::MsgIcon::Critical);
             return;
         }

@@ -305,6 +305,8 @@ void frmDatabaseConnection::Form_Unload() {
     try {
         unloaded_ = true;
         ui::unregisterProgressTarget(this);
+        // The reader choice of this window ends with it; later imports follow their connection.
+        if (oReportEngine) oReportEngine->AccessConnectionType.clear();
         if (!WizardFinished && oReportEngine) {
             oReportEngine->CurrentDatabaseGroup(heldGroup_);
             oReportEngine->CurrentDatabaseNumber(heldNumber_);
@@ -454,10 +456,15 @@ void frmDatabaseConnection::cmdNavigate_Click(int index) {
             main->SelectConnectedDB();
         }
         if (CurrentStep == 5) {
-            FinalSave();
+            // A report that was not written is not opened: a file already there is an old one.
+            const std::string destination = DestinationPath;
+            const bool saved = FinalSave();
             const QString trimmed = QString::fromStdString(DestinationPath).trimmed();
             DestinationPath = trimmed.toStdString();
-            if (!DestinationPath.empty()) {
+            if (!saved) {
+                ui::MsgBox("The report could not be written to " + destination + ", so it is not opened.",
+                           ui::MsgButtons::OK, ui::MsgIcon::Exclamation);
+            } else if (!DestinationPath.empty()) {
                 const char last = DestinationPath.back();
                 ui::prompter().openExternally(last == '/' || last == '\\' ? DestinationPath + "index.html"
                                                                           : DestinationPath);

@@ -29,6 +29,7 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
+#include <charconv>
 #include <exception>
 
 namespace {
@@ -235,11 +236,26 @@ int frmDatabaseConnection::selectedEngineId() const {
 void frmDatabaseConnection::AddDBTypes() {
     try {
         xml::Document engines;
-        if (!engines.load(files::joinPath(DataFolder, "DBEngines.xml"))) return;
+        const std::string path = files::joinPath(DataFolder, "DBEngines.xml");
+        if (!engines.load(path)) return;
         cboDBTypes->clear();
         cboDBTypes->addItem("Choose a data source type", 0);
-        for (const xml::Node& e : engines.selectNodes("DBENGINES/DBENGINE[@Display='1']"))
-            cboDBTypes->addItem(qs(e.attribute("Caption")), e.attribute("Id").empty() ? 0 : std::stoi(e.attribute("Id")));
+        std::string refused;
+        for (const xml::Node& e : engines.selectNodes("DBENGINES/DBENGINE[@Display='1']")) {
+            // The id is looked up as its decimal text: an entry with any other text cannot be used.
+            const std::string id = e.attribute("Id");
+            int value = 0;
+            const auto [end, ec] = std::from_chars(id.data(), id.data() + id.size(), value);
+            if (ec != std::errc() || end != id.data() + id.size() || std::to_string(value) != id) {
+                refused += "\n" + e.attribute("Caption") + " (Id \"" + id + "\")";
+                continue;
+            }
+            cboDBTypes->addItem(qs(e.attribute("Caption")), value);
+        }
+        if (!refused.empty())
+            ui::MsgBox("These entries of the database engine list " + path +
+                           " have an Id that is not a whole number and are left out:" + refused,
+                       ui::MsgButtons::OK, ui::MsgIcon::Exclamation);
         int index = 0;
         if (OpenMode != "REFRESH") {
             if (oReportEngine->LastDBEngineId != -1) index = oReportEngine->LastDBEngineId;

@@ -21,7 +21,9 @@ public:
 
     // ---- public data -------------------------------------------------------------------
     std::string ConnectionType;        // technology of the last OpenDalvDatabase
-    std::string AccessConnectionType;  // "ADOX"/"DAO" override set by the wizard, or ""
+    // The Access reader ("ADOX"/"DAO") chosen in the wizard while it is open, or "". It applies
+    // to Access engines only.
+    std::string AccessConnectionType;
     int m_CurrentDatabaseEngineId = -1;
     int LastDBEngineId = -1;
     std::string LastDBEngineName;
@@ -173,7 +175,10 @@ public:
     bool UpdateReportSettings();
 
     // ---- structure files ---------------------------------------------------------------
-    // Writes the structure to a new private temporary file and records it as TempXMLFileName.
+    // Writes the structure to a new private temporary file and records it as TempXMLFileName;
+    // throws files::FileError when the file cannot be written.
+    void WriteTempFile();
+    // The same, telling the user of any failure.
     void SaveTempFile();
     bool SaveXML(const std::string& sPXMLFileName, bool bSelected, bool bPreview);
     bool LoadCurrentDBXML(const std::string& path);

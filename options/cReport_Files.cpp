@@ -4,45 +4,76 @@
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "options/ReportSupport.h"
+#include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 
 using namespace report_support;
 
 namespace {
 
+constexpr const char* kNoPermission = "You dont have permission to save the xml in the selected folder.";
+
 std::string connectionPath(int g, int n) {
     return "DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]/DATABASECONNECTION[" + std::to_string(n) + "]";
 }
 
-// Writes a document as a private file (structure documents hold connection options). Shows the
-// message that fits when the file cannot be written.
-bool writePrivateDocument(const xml::Document& doc, const std::string& path) {
+// Writes a document as a private file (structure documents hold connection passwords); throws
+// files::FileError when it cannot be written.
+void writePrivateDocumentOrThrow(const xml::Document& doc, const std::string& path) {
     const std::string folder = files::parentFolder(path);
-    if (path.empty() || files::fileName(path).empty() || (!folder.empty() && !files::folderExists(folder))) {
-        ui::MsgBox("Please give a valid file name and try again.", ui::MsgButtons::OK, ui::MsgIcon::Information);
-        return false;
-    }
+    if (path.empty() || files::fileName(path).empty() || (!folder.empty() && !files::folderExists(folder)))
+        throw files::FileError(files::kBadFileName, "");
+    errno = 0;
     if (!files::writeTextFile(path, doc.xml(), true)) {
-        ui::MsgBox("You dont have permission to save the xml in the selected folder.\n\n" + files::lastWriteError(),
-                   ui::MsgButtons::OK, ui::MsgIcon::Information);
+        const long number = files::errorNumberOf(errno);
+        throw files::FileError(number == -1 ? files::kPermissionDenied : number, files::lastWriteError());
+    }
+}
+
+void showFileError(const files::FileError& e, const char* source) {
+    const std::string text = files::fileErrorText(e.number, kNoPermission, e.what());
+    if (text.empty())
+        HandleError(e.number, e.what(), source);
+    else
+        ui::MsgBox(text, ui::MsgButtons::OK, ui::MsgIcon::Information);
+}
+
+// The same, showing the message that fits when the file cannot be written.
+bool writePrivateDocument(const xml::Document& doc, const std::string& path) {
+    try {
+        writePrivateDocumentOrThrow(doc, path);
+        return true;
+    } catch (const files::FileError& e) {
+        showFileError(e, "SaveXML");
         return false;
     }
-    return true;
 }
 
 }  // namespace
 
+void cReport::WriteTempFile() {
+    errno = 0;
+    if (files::privateTempFolder().empty())
+        throw files::FileError(files::errorNumberOf(errno),
+                               std::string("The temporary folder cannot be made: ") + std::strerror(errno));
+    const std::string path = files::uniqueTempFile("structure_", ".xml");
+    if (!oResultXML) return;
+    blankSecrets(oResultXML->documentElement());
+    writePrivateDocumentOrThrow(*oResultXML, path);
+    xml::Node entry = oStructures.selectSingleNode(connectionPath(CurrentDatabaseGroup(), CurrentDatabaseNumber()));
+    if (entry) entry.setAttribute("TempXMLFileName", path);
+}
+
 void cReport::SaveTempFile() {
     try {
-        const std::string path = files::uniqueTempFile("structure_", ".xml");
-        if (!oResultXML) return;
-        blankSecrets(oResultXML->documentElement());
-        if (!writePrivateDocument(*oResultXML, path)) return;
-        xml::Node entry = oStructures.selectSingleNode(connectionPath(CurrentDatabaseGroup(), CurrentDatabaseNumber()));
-        if (entry) entry.setAttribute("TempXMLFileName", path);
+        WriteTempFile();
+    } catch (const files::FileError& e) {
+        showFileError(e, "Main.SaveTempFile");
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "Main.SaveTempFile");
     }

@@ -66,7 +66,12 @@ bool cReport::OpenDalvDatabase() {
             "DBENGINES/DBENGINE[@Id=" + xml::xpathLiteral(std::to_string(m_CurrentDatabaseEngineId)) + "]/@ConnectionType";
         if (!hasAttr(dbEngines_, path)) return false;
         ConnectionType = attr(dbEngines_, path);
-        if (!AccessConnectionType.empty()) ConnectionType = AccessConnectionType;
+        // The Access reader is the connection's own choice: the wizard's while it runs, else the
+        // sort option stored with the connection (sorted columns come from the ADOX catalogue).
+        if (m_CurrentDatabaseEngineId >= 8 && m_CurrentDatabaseEngineId <= 10) {
+            if (!AccessConnectionType.empty()) ConnectionType = AccessConnectionType;
+            else if (SortTableStructure()) ConnectionType = "ADOX";
+        }
 
         std::unique_ptr<StructureReader>* slot = nullptr;
         const char* arrow = "->";

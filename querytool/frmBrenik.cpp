@@ -178,7 +178,11 @@ void frmBrenik::HandleCMD() {
     try {
         if (sHandOffPath.empty() || !files::fileExists(sHandOffPath)) return;
         xml::Document doc;
-        if (!doc.load(sHandOffPath)) return;
+        if (!doc.load(sHandOffPath)) {
+            ui::MsgBox("The query could not be read from " + sHandOffPath + ".\n\n" + doc.parseError(),
+                       ui::MsgButtons::OK, ui::MsgIcon::Critical);
+            return;
+        }
         xml::Node n = doc.selectSingleNode("BRENIK/CONNECTIONSTRING");
         if (!n) return;
         sConnectionString = text::trim(n.text());

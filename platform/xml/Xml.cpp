@@ -258,6 +258,8 @@ struct ErrorScope {
 thread_local std::string* ErrorScope::sink = nullptr;
 
 constexpr int kParseOptions = XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_BIG_LINES;
+// Longest CDATA section written, well below the parser's limit on one text (XML_MAX_TEXT_LENGTH).
+constexpr size_t kMaxCDataSection = 1 << 20;
 
 NodeList evalNodes(xmlDocPtr doc, xmlNodePtr ctxNode, std::string_view expr) {
     NodeList out;
@@ -451,18 +453,30 @@ Node Node::appendElement(std::string_view name) {
 void Node::appendCData(std::string_view text) {
     if (!n_) return;
     // "]]>" cannot stand inside one section: it is split after "]]", the rest goes on in a
-    // new section, and the element's text stays the same.
+    // new section, and the element's text stays the same. The parser joins adjacent sections
+    // into one text and refuses a text past its size limit, so a long text is cut between
+    // characters and its parts are kept apart by empty comments, which add nothing to the text.
     const std::string visible = visibleText(text);
     text = visible;
-    for (;;) {
+    size_t joined = 0;  // bytes of the sections since the last comment
+    do {
         const size_t end = text.find("]]>");
-        const std::string_view part = end == std::string_view::npos ? text : text.substr(0, end + 2);
-        xmlNodePtr c = xmlNewCDataBlock(n_->doc, reinterpret_cast<const xmlChar*>(part.data()),
-                                        static_cast<int>(part.size()));
+        size_t size = end == std::string_view::npos ? text.size() : end + 2;
+        if (size > kMaxCDataSection) {
+            size_t cut = kMaxCDataSection;
+            while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+            size = cut > 0 ? cut : kMaxCDataSection;
+        }
+        if (joined > 0 && joined + size > kMaxCDataSection) {
+            xmlAddChild(n_, xmlNewDocComment(n_->doc, reinterpret_cast<const xmlChar*>("")));
+            joined = 0;
+        }
+        xmlNodePtr c = xmlNewCDataBlock(n_->doc, reinterpret_cast<const xmlChar*>(text.data()),
+                                        static_cast<int>(size));
         xmlAddChild(n_, c);
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 2);
-    }
+        joined += size;
+        text.remove_prefix(size);
+    } while (!text.empty());
 }
 
 Node Node::appendChild(Node child) {

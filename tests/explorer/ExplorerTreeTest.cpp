@@ -29,6 +29,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <cstdlib>
 #include <filesystem>
 
 using explorertest::ExplorerTest;
@@ -220,6 +221,7 @@ TEST_F(ExplorerProject, ClickingNodesLoadsTheRightStructureAndPreviews) {
 
 TEST_F(ExplorerProject, ADeclinedOrFailedConnectLeavesNoForeignStructure) {
     auto w = open();
+    oReportEngine->AccessConnectionType = "DAO";  // an Access reader choice reaches no other engine
     prompts->messageAnswers.push_back(ui::MsgResult::Yes);
     click(*w, "Northwind|1|1");
     ASSERT_EQ(loadedTables(), (Names{"customers", "orders"}));
@@ -259,6 +261,22 @@ TEST_F(ExplorerProject, ADeclinedOrFailedConnectLeavesNoForeignStructure) {
     click(*w, "O'Brien Stock|2|1");
     EXPECT_EQ(prompts->lastMessage(), "Your database structure could not be loaded, please contact dalvane help");
     EXPECT_EQ(oReportEngine->oResultXML, nullptr);
+
+    // The structure cannot be written to the temporary folder: the refresh fails and says why.
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string keptTmp = tmp ? tmp : "";
+    files::writeTextFile(dir.file("not-a-folder"), "x");
+    for (auto [base, message] :
+         {std::pair<std::string, std::string>{dir.file("not-a-folder"), "Please give a valid file name and try again."},
+          {dir.file(std::string(300, 'x')), "The filename, directory name, or volume label syntax is not supported."}}) {
+        files::removePrivateTempFolder();
+        ::setenv("TMPDIR", base.c_str(), 1);
+        oReportEngine->CurrentDatabaseGroup(1);
+        oReportEngine->CurrentDatabaseNumber(1);
+        EXPECT_FALSE(w->RefreshDatabaseConnection());
+        EXPECT_EQ(prompts->lastMessage().rfind(message, 0), 0u) << prompts->lastMessage();
+    }
+    if (keptTmp.empty()) ::unsetenv("TMPDIR"); else ::setenv("TMPDIR", keptTmp.c_str(), 1);
 
     // Nothing reached the error routine: these are the user's answers and stated failures.
     EXPECT_TRUE(errors.empty()) << errors.front().description;
@@ -692,6 +710,7 @@ TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
     for (auto [text, message] : {std::pair{"", "Please enter a valid Database Group name"},
                                  {"   ", "Please enter a valid Database Group name"},
                                  {"123", "Group name cannot start with numbers"},
+                                 {"-12.5e3", "Group name cannot start with numbers"},
                                  {"Dalvane Group", "Group already exists."}}) {
         dialog.txtGroupName->setText(text);
         dialog.cmdOK_Click();
@@ -772,6 +791,17 @@ TEST_F(ExplorerTest, FolderDialogAddsRenamesAndRefuses) {
     answer("Never", false);
     w->tbMain_ToolClick("ID_DBGroupNode_RenameGroup");
     EXPECT_EQ(oStructures.xml(), before);
+
+    // Words a float parser reads as numbers are names.
+    for (const char* word : {"nan", "Inf"}) {
+        frmDatabaseGroup named(w.get());
+        named.OpenMode = "New";
+        named.Form_Load();
+        named.txtGroupName->setText(word);
+        named.cmdOK_Click();
+        EXPECT_EQ(named.result(), QDialog::Accepted) << word;
+    }
+    EXPECT_EQ(oStructures.count("DATABASESTRUCTURES/DATABASEGROUP[@Name='nan' or @Name='Inf']"), 2);
     closeWindow(*w);
 }
 

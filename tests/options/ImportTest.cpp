@@ -249,15 +249,26 @@ TEST_F(Import, ReaderChoiceByAccessTechnology) {
         EXPECT_EQ(prompts->lastMessage().find("not available"), std::string::npos) << prompts->lastMessage();
     }
 
+    // The wizard's choice of Access reader reaches no other engine ...
     chooseEngine(12);
     r->ConnectionString("Driver=SQLite3;Database=" + dbPath);
-    r->AccessConnectionType = "ADOX";  // overrides the engine's own technology
-    EXPECT_FALSE(r->OpenDalvDatabase());  // the ADOX reader finds no Access file in the string
+    r->AccessConnectionType = "ADOX";
+    EXPECT_TRUE(r->OpenDalvDatabase());
+    EXPECT_EQ(r->ConnectionType, "ADODB");
+    // ... and overrides an Access engine's own reader; without it the connection's sort option chooses.
+    chooseEngine(8);
+    r->DatabasePath(dir.file("missing.mdb"));
+    EXPECT_FALSE(r->OpenDalvDatabase());  // the ADOX reader finds no Access file
     EXPECT_EQ(r->ConnectionType, "ADOX");
     EXPECT_FALSE(r->ImportDatabase(true));  // the reader did not open: nothing is fetched
     EXPECT_EQ(oStructures.count("//DATABASECONNECTION"), 0);
-
     r->AccessConnectionType.clear();
+    r->DatabasePath(testsupport::accessCopy(dir, "nwind.mdb"));
+    for (bool sorted : {true, false}) {
+        r->SortTableStructure(sorted);
+        EXPECT_TRUE(r->OpenDalvDatabase()) << prompts->lastMessage();
+        EXPECT_EQ(r->ConnectionType, sorted ? "ADOX" : "DAO");
+    }
 
     chooseEngine(12);
     r->ConnectionString("Driver=SQLite3;Database=" + dir.file("no/such/dir/x.db"));

@@ -3,6 +3,7 @@
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 #include "platform/ui/KeyState.h"
+#include "platform/xml/Xml.h"
 #include "querytool/frmBrenik.h"
 #include "support/TestSupport.h"
 
@@ -236,6 +237,29 @@ TEST_F(QueryWindow, HandOffQueryIsPlacedOrRunAndAFailedConnectionIsShown) {
         EXPECT_FALSE(w.isConnected());
         EXPECT_TRUE(w.txtMessages->toPlainText().isEmpty());
         EXPECT_TRUE(prompts->messages.empty());
+    }
+    {
+        // A query past the parser's limit on one text (10 MB) arrives whole, on an open connection.
+        std::string query = "select 1 as x";
+        const std::string line = "\nunion all select " + std::string(1000, '9') + " -- \xC3\xBC";
+        while (query.size() < 10'500'000) query += line;
+        xml::Document doc;
+        xml::Node root = doc.createRoot("BRENIK");
+        root.setAttribute("ExecuteNow", "False");
+        root.appendElement("CONNECTIONSTRING").appendCData("Driver=SQLite3;Database=" + dbPath);
+        root.appendElement("DATABASENAME").setText("q");
+        root.appendElement("QUERY").appendCData(query);
+        ASSERT_TRUE(files::writeTextFile(dir.file("big_Query.xml"), doc.xml(), true));
+        frmBrenik w(dir.file("big_Query.xml"), DALV_BIN_DIR);
+        EXPECT_TRUE(w.isConnected());
+        EXPECT_TRUE(w.txtQuery->toPlainText().toStdString() == query);
+        EXPECT_TRUE(prompts->messages.empty());
+
+        // A document that cannot be read is said so.
+        ASSERT_TRUE(files::writeTextFile(dir.file("bad_Query.xml"), "<BRENIK><QUERY><![CDATA[x", true));
+        frmBrenik bad(dir.file("bad_Query.xml"), DALV_BIN_DIR);
+        EXPECT_FALSE(bad.isConnected());
+        EXPECT_NE(prompts->lastMessage().find("The query could not be read from"), std::string::npos);
     }
 }
 

@@ -166,6 +166,19 @@ TEST_F(WizardTest, ConnectionPageChecksStopAtTheFirstFailure) {
     EXPECT_EQ(prompts->lastMessage(), "Enter a valid user name");
     EXPECT_EQ(w->CurrentStep, 1);
     EXPECT_EQ(connections(), 0);
+
+    // An entry of the user's engine list whose Id is no number is named and left out.
+    const std::string list = files::joinPath(DataFolder, "DBEngines.xml");
+    std::string text = testsupport::readFile(list);
+    const std::size_t id = text.find("Id=\"11\"");
+    ASSERT_NE(id, std::string::npos);
+    ASSERT_TRUE(files::writeTextFile(list, text.replace(id, 7, "Id=\"DB2\"")));
+    w->AddDBTypes();
+    EXPECT_NE(prompts->lastMessage().find("IBM DB2 Version 7 (Id \"DB2\")"), std::string::npos)
+        << prompts->lastMessage();
+    EXPECT_EQ(w->cboDBTypes->findData(11), -1);
+    EXPECT_GE(w->cboDBTypes->findData(12), 0);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
 }
 
 TEST_F(WizardTest, OthersStringIsCheckedOnThePageAndNamesTheImport) {
@@ -221,6 +234,10 @@ TEST_F(WizardTest, AccessFilesImportThroughBothReaders) {
     EXPECT_EQ(oReportEngine->oResultXML->selectSingleNode("DATABASE/TABLE/COLUMN[1]/@Name").text(), "Acquired");
     sortedWizard->cmdNavigate[3]->click();
     EXPECT_EQ(connections(), before + 2);
+    // The choice ends with the window; the connection's own sort option chooses the reader again.
+    EXPECT_EQ(oReportEngine->AccessConnectionType, "");
+    ASSERT_TRUE(oReportEngine->OpenDalvDatabase());
+    EXPECT_EQ(oReportEngine->ConnectionType, "ADOX");
 
     const std::string project = oStructures.xml();
     auto failing = openWizard();
@@ -438,6 +455,25 @@ TEST_F(WizardTest, FinishOnTheObjectStepWritesTheHtmlReportAndOpensIt) {
     EXPECT_TRUE(files::fileExists(page)) << page;
     EXPECT_TRUE(files::isInside(page, folder)) << page;
     EXPECT_TRUE(errors.empty()) << errors.front().description;
+
+    // A report that could not be written is said so and not opened: the file there is an old one.
+    auto again = openWizard();
+    connectOthers(*again, sqliteString(db));
+    ASSERT_EQ(again->CurrentStep, 3);
+    again->cmdNavigate[2]->click();
+    again->optOutputType[1]->click();
+    const std::string old = dir.file("old report.xml");
+    ASSERT_TRUE(files::writeTextFile(old, "<OLD/>"));
+    again->txtDestinationPath->setText(QString::fromStdString(old));
+    again->cmdNavigate[2]->click();
+    ASSERT_EQ(again->CurrentStep, 5);
+    const std::string styles = StylesFolder;
+    StylesFolder = dir.file("no styles");
+    again->cmdNavigate[3]->click();
+    StylesFolder = styles;
+    EXPECT_EQ(prompts->lastMessage(), "The report could not be written to " + old + ", so it is not opened.");
+    EXPECT_EQ(prompts->opened.size(), 2u);
+    EXPECT_EQ(testsupport::readFile(old), "<OLD/>");
 }
 
 TEST_F(WizardTest, MainWindowOpensOneModalWizardInTheGivenMode) {
