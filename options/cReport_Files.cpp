@@ -22,7 +22,7 @@ std::string connectionPath(int g, int n) {
     return "DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]/DATABASECONNECTION[" + std::to_string(n) + "]";
 }
 
-// Writes a document as a private file (structure documents hold connection passwords); throws
+// Writes a document as a private file (structure documents hold connection options); throws
 // files::FileError when it cannot be written.
 void writePrivateDocumentOrThrow(const xml::Document& doc, const std::string& path) {
     const std::string folder = files::parentFolder(path);
