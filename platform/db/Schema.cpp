@@ -1268,7 +1268,7 @@ KeysAndStatistics wholeKeysAndStatistics(SchemaReader& s, bool keep) {
         const bool columnsRead = version >= 0 && version == cache.keyColumnsVersion;
         both = keysAndStatistics(s, std::nullopt, false, columnsRead ? &cache.keyColumns : nullptr);
         if (keep && version >= 0) {
-            cache = {version, both.keys, both.statistics};
+            cache = {version, both.keys, both.statistics, -1, {}};
             return both;
         }
     }

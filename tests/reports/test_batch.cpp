@@ -397,7 +397,7 @@ TEST_F(BatchRun, BadInputFailsOnlyItsOwnEntryOrReport) {
     const std::string victim = dir.file("victim.txt"), pages = dir.file("pages");
     files::writeTextFile(victim, "precious");
     files::createFolders(files::joinPath(pages, "styles"));
-    for (const std::string link : {files::joinPath(out, "linked.xml"), files::joinPath(out, "linked.docx"),
+    for (const std::string& link : {files::joinPath(out, "linked.xml"), files::joinPath(out, "linked.docx"),
                                    files::joinPath(pages, "styles", "ReportFormat1a.css")})
         sfs::create_symlink(victim, link);
     const std::string entries =
