@@ -24,6 +24,16 @@ std::string dependencyReport() {
 
 void setErrorDialogHook(ErrorDialogHook hook) { dialogHook() = std::move(hook); }
 
+void ReportFileError(const files::FileError& e, const std::string& permissionText, const std::string& source,
+                     ui::MsgIcon permissionIcon) {
+    const std::string text = files::fileErrorText(e.number, permissionText, e.what());
+    if (text.empty())
+        HandleError(e.number, e.what(), source);
+    else
+        ui::MsgBox(text, ui::MsgButtons::OK,
+                   e.number == files::kPermissionDenied ? permissionIcon : ui::MsgIcon::Information);
+}
+
 void HandleError(long errNumber, const std::string& description, const std::string& source) {
     ErrorShown = true;
     if (dialogHook()) {

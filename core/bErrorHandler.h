@@ -1,6 +1,9 @@
 // The one program-wide error routine.
 #pragma once
 
+#include "platform/fs/FileErrors.h"
+#include "platform/ui/Prompter.h"
+
 #include <functional>
 #include <string>
 
@@ -11,6 +14,11 @@ extern bool ErrorShown;
 // name ("cReport.GenerateSummary"). Interactive runs show the error dialog (installed with
 // setErrorDialogHook); headless runs write to stderr and "errors.log" and never block.
 void HandleError(long errNumber, const std::string& description, const std::string& source);
+
+// Shows the message of a known file error, permissionText naming what could not be saved (with
+// permissionIcon); any other goes to HandleError under source.
+void ReportFileError(const files::FileError& e, const std::string& permissionText, const std::string& source,
+                     ui::MsgIcon permissionIcon = ui::MsgIcon::Information);
 
 using ErrorDialogHook = std::function<void(long, const std::string&, const std::string&)>;
 void setErrorDialogHook(ErrorDialogHook hook);

@@ -486,12 +486,8 @@ bool frmDatabaseExplorer::RefreshDatabaseConnection() {
         loadedFrom_ = entry ? entry.attribute("TempXMLFileName") : std::string();
         return !loadedFrom_.empty();
     } catch (const files::FileError& e) {
-        const std::string text =
-            files::fileErrorText(e.number, "You dont have permission to save the xml in the selected folder.", e.what());
-        if (text.empty())
-            HandleError(e.number, e.what(), "frmDatabaseExplorer.RefreshDatabaseConnection");
-        else
-            ui::MsgBox(text, ui::MsgButtons::OK, ui::MsgIcon::Information, "Dalvane 4.5");
+        ReportFileError(e, "You dont have permission to save the xml in the selected folder.",
+                        "frmDatabaseExplorer.RefreshDatabaseConnection");
         StopProgress("");
         return false;
     } catch (const std::exception& e) {

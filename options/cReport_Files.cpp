@@ -35,21 +35,13 @@ void writePrivateDocumentOrThrow(const xml::Document& doc, const std::string& pa
     }
 }
 
-void showFileError(const files::FileError& e, const char* source) {
-    const std::string text = files::fileErrorText(e.number, kNoPermission, e.what());
-    if (text.empty())
-        HandleError(e.number, e.what(), source);
-    else
-        ui::MsgBox(text, ui::MsgButtons::OK, ui::MsgIcon::Information);
-}
-
 // The same, showing the message that fits when the file cannot be written.
 bool writePrivateDocument(const xml::Document& doc, const std::string& path) {
     try {
         writePrivateDocumentOrThrow(doc, path);
         return true;
     } catch (const files::FileError& e) {
-        showFileError(e, "SaveXML");
+        ReportFileError(e, kNoPermission, "SaveXML");
         return false;
     }
 }
@@ -73,7 +65,7 @@ void cReport::SaveTempFile() {
     try {
         WriteTempFile();
     } catch (const files::FileError& e) {
-        showFileError(e, "Main.SaveTempFile");
+        ReportFileError(e, kNoPermission, "Main.SaveTempFile");
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "Main.SaveTempFile");
     }
