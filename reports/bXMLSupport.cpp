@@ -57,16 +57,6 @@ constexpr PageKind kPageKinds[] = {
 
 using ExportError = files::FileError;
 
-// Shows the message of a known file error; any other goes to the error routine.
-void reportFileError(const ExportError& e, const std::string& permissionText, ui::MsgIcon permissionIcon,
-                     const std::string& source) {
-    const std::string text = files::fileErrorText(e.number, permissionText, e.what());
-    if (text.empty())
-        HandleError(e.number, e.what(), source);
-    else
-        ui::MsgBox(text, ui::MsgButtons::OK,
-                   e.number == files::kPermissionDenied ? permissionIcon : ui::MsgIcon::Information);
-}
 
 
 bool isSpace(char c) {
@@ -211,8 +201,7 @@ void reportPageFailure(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
     } catch (const ExportError& e) {
-        reportFileError(e, "You dont have permission to save the xml in the selected folder.", ui::MsgIcon::Information,
-                        "bXMLSupport.ParseHTML");
+        ReportFileError(e, "You dont have permission to save the xml in the selected folder.", "bXMLSupport.ParseHTML");
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "bXMLSupport.ParseHTML");
     }
@@ -265,6 +254,12 @@ void removeEarlierPages(const std::string& folder, const std::string& stem, cons
 
 [[noreturn]] void throwWriteError(int err, const std::string& what) {
     throw ExportError(files::errorNumberOf(err), what + ": " + std::strerror(err));
+}
+
+// Refuses to write at path, which st describes, unless it is a regular file.
+void refuseUnlessRegular(const struct stat& st, const std::string& path) {
+    if (S_ISLNK(st.st_mode)) throwWriteError(ELOOP, "Cannot write " + path + ", which is a link");
+    if (!S_ISREG(st.st_mode)) throwWriteError(EINVAL, "Cannot write " + path + " (not a regular file)");
 }
 
 // The file descriptor of an open folder, closed with it.
@@ -328,10 +323,7 @@ void moveInto(const std::string& src, int dest, const std::string& shown, bool c
             continue;
         }
         struct stat st {};
-        if (::fstatat(dest, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            if (S_ISLNK(st.st_mode)) throwWriteError(ELOOP, "Cannot write " + shown + name + ", which is a link");
-            if (!S_ISREG(st.st_mode)) throwWriteError(EINVAL, "Cannot write " + shown + name + " (not a regular file)");
-        }
+        if (::fstatat(dest, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) refuseUnlessRegular(st, shown + name);
         if (!checkOnly && ::renameat(AT_FDCWD, from.c_str(), dest, name.c_str()) != 0)
             throwWriteError(errno, "Cannot write " + shown + name);
     }
@@ -394,8 +386,7 @@ public:
                 if (sub.get() < 0) throw ExportError(files::errorNumberOf(errno), files::lastWriteError());
                 refuseLinksIn(sub.get(), folder + name + "/");
             } else if (isPageOf(name, stem)) {
-                if (S_ISLNK(st.st_mode)) throwWriteError(ELOOP, "Cannot write " + folder + name + ", which is a link");
-                if (!S_ISREG(st.st_mode)) throwWriteError(EINVAL, "Cannot write " + folder + name + " (not a regular file)");
+                refuseUnlessRegular(st, folder + name);
             } else {
                 own_ = false;  // the user's own files, or other reports
             }
@@ -729,8 +720,8 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
         return indexPage.empty() ? indexPage : folder + files::fileName(indexPage);
     } catch (const ExportError& e) {
         if (e.number != 0)  // 0: already reported
-            reportFileError(e, "You dont have permission to save the html file in " + folder + ".",
-                            ui::MsgIcon::Critical, "bXMLSupport.SaveAsHTML");
+            ReportFileError(e, "You dont have permission to save the html file in " + folder + ".",
+                            "bXMLSupport.SaveAsHTML", ui::MsgIcon::Critical);
         return "";
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "bXMLSupport.SaveAsHTML");
