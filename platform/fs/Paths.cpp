@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <random>
 
 namespace files {
@@ -256,26 +257,27 @@ bool writeNewFile(const std::string& path, std::string_view data, bool replace) 
     return fillAndClose(fd, path, data, false, path);
 }
 
-bool isTempName(std::string_view n) {
-    if (n.size() <= kTempMark.size() || n[0] != '.' || n.substr(n.size() - kTempMark.size()) != kTempMark) return false;
-    const std::string_view stem = n.substr(0, n.size() - kTempMark.size());
+namespace {
+// The process id in a temporary name .<name>.<pid>.<counter>-<random>.dvtmp~; none for any other name.
+std::optional<long> pidOfTempName(std::string_view n) {
+    if (n.size() <= kTempMark.size() || n[0] != '.' || n.substr(n.size() - kTempMark.size()) != kTempMark) return {};
+    const std::string stem(n.substr(0, n.size() - kTempMark.size()));
     const auto dash = stem.rfind('-');
-    const auto dot2 = dash == std::string_view::npos ? std::string_view::npos : stem.rfind('.', dash);
-    return dot2 != std::string_view::npos && dot2 > 0 && stem.rfind('.', dot2 - 1) != std::string_view::npos;
+    const auto dot2 = dash == std::string::npos ? std::string::npos : stem.rfind('.', dash);
+    const auto dot1 = dot2 == std::string::npos || dot2 == 0 ? std::string::npos : stem.rfind('.', dot2 - 1);
+    if (dot1 == std::string::npos) return {};
+    return std::strtol(stem.c_str() + dot1 + 1, nullptr, 10);
 }
+}  // namespace
+
+bool isTempName(std::string_view n) { return pidOfTempName(n).has_value(); }
 
 int removeStaleTempFiles(const std::string& folder) {
     int removed = 0;
     std::error_code ec;
     for (sfs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string n = it->path().filename().string();
-        if (!isTempName(n)) continue;
-        // .<name>.<pid>.<counter>-<random>.dvtmp~
-        const std::string stem = n.substr(0, n.size() - kTempMark.size());
-        const auto dot2 = stem.rfind('.', stem.rfind('-'));
-        const auto dot1 = stem.rfind('.', dot2 - 1);
-        const long pid = std::strtol(stem.c_str() + dot1 + 1, nullptr, 10);
-        if (pid == ::getpid() || processAlive(pid)) continue;
+        const std::optional<long> pid = pidOfTempName(it->path().filename().string());
+        if (!pid || *pid == ::getpid() || processAlive(*pid)) continue;
         std::error_code rec;
         if (it->is_symlink(rec)) continue;
         if (it->is_regular_file(rec) ? sfs::remove(it->path(), rec)
