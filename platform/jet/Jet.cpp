@@ -92,6 +92,14 @@ std::string text(const char* prop) { return prop ? std::string(prop) : std::stri
 
 using Row = std::vector<std::optional<std::string>>;
 
+// The little-endian 32-bit number at p + at.
+std::uint32_t u32(const unsigned char* p, std::size_t at)
+{
+    return static_cast<std::uint32_t>(p[at]) | static_cast<std::uint32_t>(p[at + 1]) << 8 |
+           static_cast<std::uint32_t>(p[at + 2]) << 16 | static_cast<std::uint32_t>(p[at + 3]) << 24;
+}
+std::uint32_t u32(const std::vector<unsigned char>& p, std::size_t at) { return u32(p.data(), at); }
+
 }  // namespace
 
 Header ReadHeader(const std::string& path)
@@ -113,8 +121,7 @@ Header ReadHeader(const std::string& path)
     Header h;
     h.version = page[0x14];
     rc4Apply(page + kMaskStart, h.version == 0 ? 126 : 128);
-    h.key = static_cast<std::uint32_t>(page[kKeyAt]) | static_cast<std::uint32_t>(page[kKeyAt + 1]) << 8 |
-            static_cast<std::uint32_t>(page[kKeyAt + 2]) << 16 | static_cast<std::uint32_t>(page[kKeyAt + 3]) << 24;
+    h.key = u32(page, kKeyAt);
     if (h.version == 0) {
         // Jet 3: up to 20 single-byte (Windows-1252, taken as Latin-1) characters.
         for (std::size_t i = 0; i < 20 && page[kPasswordAt + i]; ++i) appendUtf8(h.password, page[kPasswordAt + i]);
@@ -210,12 +217,6 @@ public:
     }
 
 private:
-    static std::uint32_t u32(const unsigned char* p, std::size_t at)
-    {
-        return static_cast<std::uint32_t>(p[at]) | static_cast<std::uint32_t>(p[at + 1]) << 8 |
-               static_cast<std::uint32_t>(p[at + 2]) << 16 | static_cast<std::uint32_t>(p[at + 3]) << 24;
-    }
-    static std::uint32_t u32(const std::vector<unsigned char>& p, std::size_t at) { return u32(p.data(), at); }
     static unsigned u16(const std::vector<unsigned char>& p, std::size_t at) { return p[at] | p[at + 1] << 8; }
 
     int fd_;
