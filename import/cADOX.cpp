@@ -20,17 +20,18 @@ cADOX::~cADOX() = default;
 
 bool cADOX::OpenDalvDatabase()
 {
-    std::string path, password, workgroup;
+    std::string path, password, workgroup, user;
     try {
         const db::ConnectionParameters params = db::parseConnectionString(ConnectionString);
         path = db::parameterValue(params, "Data Source");
         password = db::parameterValue(params, "Jet OLEDB:Database Password");
         workgroup = db::parameterValue(params, "Jet OLEDB:System Database");
+        user = db::parameterValue(params, "User Id");
     } catch (const std::exception& e) {
         HandleError(jet::ErrorNumber, e.what(), "cADOX.OpenDalvDatabase");
         return false;
     }
-    m_Database = cDAO::OpenAccessFile(path, password, workgroup, "cADOX.OpenDalvDatabase");
+    m_Database = cDAO::OpenAccessFile(path, password, workgroup, user, "cADOX.OpenDalvDatabase", &m_Accounts);
     return m_Database != nullptr;
 }
 
@@ -126,12 +127,10 @@ void cADOX::GenerateAccessTables_ADOX()
             for (const jet::Field& f : table.fields) {
                 const long size = f.size != 0 ? f.size : f.precision;
                 const bool fixedText = f.type == jet::Text && f.fixed;
-                // libmdb keeps no column flag that marks a hyperlink memo: such a field reads as "Memo".
-                const std::string type = GetAccessDataType(AdoType(f), size, fixedText, f.autoNumber, false);
-                std::string nullAllowed;
-                if (f.autoNumber) nullAllowed = "False";
-                else if (type == "Text" || type == "Memo" || type == "Hyperlink") nullAllowed = boolText(f.allowZeroLength);
-                else nullAllowed = boolText(!f.required);
+                const std::string type = GetAccessDataType(AdoType(f), size, fixedText, f.autoNumber, f.hyperlink);
+                // Nulls are barred by Required (and from an AutoNumber), never by whether a
+                // zero-length string is allowed.
+                const std::string nullAllowed = boolText(!f.autoNumber && !f.required);
                 if (m_Cancel) return;
                 xml::Node c = t.appendElement("COLUMN");
                 c.setAttribute("Name", f.name);
@@ -145,10 +144,58 @@ void cADOX::GenerateAccessTables_ADOX()
                 c.setAttribute("Primary_Key", "");
                 if (m_Cancel) return;
             }
+            if (m_Cancel) return;
+            GetAccessObjectPrivileges(table.name, "TABLE", t);
+            if (m_Failed) return;
         }
     } catch (const std::exception& e) {
         m_Failed = true;
         HandleError(jet::ErrorNumber, e.what(), "cADODB.GenerateAccessTables_ADOX");
+    }
+}
+
+std::string cADOX::AccountName(const std::string& sid) const
+{
+    for (const jet::Account& a : m_Accounts)
+        if (a.sid == sid) return a.name;
+    return m_Database->BuiltInAccount(sid);
+}
+
+void cADOX::GetAccessObjectPrivileges(const std::string& objectName, const std::string& kind, xml::Node object)
+{
+    try {
+        // One element per user or group with an entry for the object, named from the workgroup file
+        // or as a built-in account; a SID that cannot be named gives none.
+        std::vector<std::pair<std::string, std::uint32_t>> rights;
+        const int type = kind == "TABLE" ? 1 : 5;
+        for (const jet::AccessEntry& e : m_Database->Permissions()) {
+            if (e.objectName != objectName || e.objectType != type) continue;
+            const std::string name = AccountName(e.sid);
+            if (name.empty()) continue;
+            auto it = std::find_if(rights.begin(), rights.end(), [&](const auto& r) { return r.first == name; });
+            if (it == rights.end()) rights.emplace_back(name, e.mask);
+            else it->second |= e.mask;
+        }
+        const bool table = kind == "TABLE", view = kind == "VIEW";
+        for (const auto& [name, mask] : rights) {
+            const auto right = [&](bool applies, std::uint32_t bits) {
+                return !applies ? "NA" : (mask & bits) == bits ? "Yes" : "No";
+            };
+            xml::Node p = object.appendElement("PRIVILEGE");
+            p.setAttribute("User_Name", name);
+            p.setAttribute("Object_Name", objectName);
+            p.setAttribute("Insert", right(table || view, jet::InsertData));
+            p.setAttribute("Update", right(table || view, jet::UpdateData));
+            p.setAttribute("Delete", right(table || view, jet::DeleteData));
+            p.setAttribute("Select", right(table || view, jet::ReadData));
+            p.setAttribute("References", right(table, jet::ModifyDesign));
+            p.setAttribute("Execute", right(!table && !view, jet::ReadData));
+            p.setAttribute("Report", "1");
+            p.setAttribute("Migrate", "0");
+        }
+    } catch (const std::exception& e) {
+        m_Failed = true;  // rights that could not be read are not shown as none
+        HandleError(jet::ErrorNumber, e.what(), "cADODB.GetAccessObjectPrivileges");
     }
 }
 
@@ -164,7 +211,8 @@ void cADOX::GenerateViewsXML()
             v.setAttribute("Created_On", q.created);
             v.setAttribute("Report", "1");
             v.setAttribute("Migrate", "0");
-            v.appendElement("SQLSCRIPT").appendCData(jet::SqlOnOneLine(q.sql));
+            v.setAttribute("Query_Type", jet::QueryTypeName(q.type));
+            v.appendElement("SQLSCRIPT").appendCData(cDAO::QueryText(q));
         }
     } catch (const std::exception& e) {
         m_Failed = true;

@@ -1,9 +1,8 @@
 // Structure reader for Access database files in the ADOX catalogue's terms: tables with their
-// columns in alphabetical order and the Jet column properties, and the views (row-returning
-// saved queries without parameters) with their SQL text. No indexes or foreign keys.
-//
-// Users, groups and their permissions live in the workgroup information file, whose encrypted
-// account tables cannot be read here, so no PRIVILEGE element is written.
+// columns in alphabetical order, the Jet column properties and the rights of each user and group
+// (MSysACEs, named from the workgroup file or as built-in accounts), and the views
+// (row-returning saved queries without parameters) with their SQL text. No indexes, foreign keys
+// or procedures (the action and parameter queries).
 #pragma once
 
 #include "import/StructureReader.h"
@@ -11,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class cADOX : public StructureReader {
 public:
@@ -29,12 +29,16 @@ public:
 private:
     void InitXmlDocument(const std::string& rootName);
     void GenerateAccessTables_ADOX();
+    // PRIVILEGE elements of an object (kind "TABLE", "VIEW" or "STOREDPROCEDURE") under its element.
+    void GetAccessObjectPrivileges(const std::string& objectName, const std::string& kind, xml::Node object);
+    std::string AccountName(const std::string& sid) const;
     void raise(std::int32_t status, const std::string& message, std::int16_t increment)
     {
         RaiseImportingDB(status, message, increment);
     }
 
     std::unique_ptr<jet::Database> m_Database;
+    std::vector<jet::Account> m_Accounts;  // of the workgroup file, when one is given
     xml::Node m_Root;
     bool m_Failed = false;
 };

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -23,17 +24,30 @@ cDAO::cDAO() = default;
 cDAO::~cDAO() = default;
 
 std::unique_ptr<jet::Database> cDAO::OpenAccessFile(const std::string& path, const std::string& password,
-                                                    const std::string& workgroup, const char* source)
+                                                    const std::string& workgroup, const std::string& user,
+                                                    const char* source, std::vector<jet::Account>* accounts)
 {
+    const auto refuse = [](const std::string& message) {
+        ui::MsgBox(message, ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
+        return nullptr;
+    };
     try {
         if (!workgroup.empty()) {
+            std::vector<jet::Account> known;
             try {
-                jet::ReadHeader(workgroup);
+                const jet::Database system(workgroup, "");
+                if (!system.HasAccounts())
+                    return refuse("\"" + workgroup + "\" holds no users or groups, so it is not a workgroup information file.");
+                known = system.Accounts();
             } catch (const jet::Error&) {
-                ui::MsgBox("The workgroup information file \"" + workgroup + "\" cannot be read.", ui::MsgButtons::OK,
-                           ui::MsgIcon::Critical, "Dalvane 4.5");
-                return nullptr;
+                return refuse("The workgroup information file \"" + workgroup + "\" cannot be read.");
             }
+            // The user must be one of the file's users; its password is kept enciphered and is not checked.
+            const std::string login = user.empty() ? "admin" : user;
+            if (std::none_of(known.begin(), known.end(),
+                             [&](const jet::Account& a) { return !a.group && sameNoCase(a.name, login); }))
+                return refuse("Incorrect database login name and password, try again!");
+            if (accounts) *accounts = std::move(known);
         }
         return std::make_unique<jet::Database>(path, password);
     } catch (const jet::Error& e) {
@@ -53,7 +67,7 @@ bool cDAO::OpenDalvDatabase()
     raise(1, "Connecting to database " + DatabaseName);
     // The workgroup file, user and password belong to this reader only; nothing carries over to
     // the next import.
-    m_Database = OpenAccessFile(DatabasePath, AccessPassword, WorkgroupDatabase, "cDAO.OpenDalvDatabase");
+    m_Database = OpenAccessFile(DatabasePath, AccessPassword, WorkgroupDatabase, UserName, "cDAO.OpenDalvDatabase");
     return m_Database != nullptr;
 }
 
@@ -103,7 +117,8 @@ void cDAO::GenerateTables()
             int position = 1;
             for (const jet::Field& f : table.fields) {
                 raise(3, "Importing properties of column - " + f.name + " in table " + table.name);
-                const char* nullAllowed = (f.required || f.allowZeroLength) ? "False" : "True";
+                // A zero-length string is a value, not a Null: only Required forbids Nulls.
+                const char* nullAllowed = f.required ? "False" : "True";
                 if (m_Cancel) return;
                 const std::string primaryKey = GetPrimaryKey(table, f.name);
                 if (m_Cancel) return;
@@ -149,6 +164,14 @@ std::string cDAO::jetTypeName(int type)
     case jet::Memo: return "Memo";
     default: return "";
     }
+}
+
+std::string cDAO::QueryText(const jet::Query& q)
+{
+    if (!q.problem.empty()) return "-- The SQL text of this query cannot be rebuilt from the file: " + q.problem + ".";
+    // A carriage return would not survive the document being saved and read again (XML turns it
+    // into a line feed), so every line break becomes a blank.
+    return jet::SqlOnOneLine(q.sql);
 }
 
 std::string cDAO::GetPrimaryKey(const jet::Table& table, const std::string& fieldName)
@@ -226,9 +249,8 @@ void cDAO::GenerateViewsXML()
             v.setAttribute("Created_On", q.created);
             v.setAttribute("Report", "1");
             v.setAttribute("Migrate", "0");
-            // A carriage return would not survive the document being saved and read again (XML
-            // turns it into a line feed), so every line break becomes a blank.
-            v.appendElement("SQLSCRIPT").appendCData(jet::SqlOnOneLine(q.sql));
+            v.setAttribute("Query_Type", jet::QueryTypeName(q.type));
+            v.appendElement("SQLSCRIPT").appendCData(QueryText(q));
         }
     } catch (const std::exception& e) {
         m_Failed = true;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class cDAO : public StructureReader {
 public:
@@ -28,9 +29,15 @@ public:
     bool GenerateXML() override;
 
     // Opens an Access file for a reader; on failure tells the user why and returns null.
-    // A workgroup file, when given, must be an Access system database.
+    // A workgroup file, when given, must hold users and groups, the user (empty for "admin")
+    // among them; accounts then gets them.
     static std::unique_ptr<jet::Database> OpenAccessFile(const std::string& path, const std::string& password,
-                                                         const std::string& workgroup, const char* source);
+                                                         const std::string& workgroup, const std::string& user,
+                                                         const char* source, std::vector<jet::Account>* accounts = nullptr);
+
+    // The SQLSCRIPT text of a saved query: its SQL on one line, or an SQL comment saying why it
+    // cannot be rebuilt.
+    static std::string QueryText(const jet::Query& query);
 
     // Data_Type text of a Jet field type code ("" for types without one).
     static std::string jetTypeName(int type);

@@ -532,7 +532,32 @@
 
   <!-- ===== views and procedures: their own text ===== -->
 
-  <xsl:template match="VIEW">
+  <!-- A saved Access query (its reader writes @Query_Type): only a select query without parameters
+       is a view; any other, and one whose SQL could not be rebuilt, is named in a comment line. -->
+  <xsl:template match="VIEW[@Query_Type]">
+    <xsl:variable name="sql" select="normalize-space(SQLSCRIPT)"/>
+    <xsl:variable name="why">
+      <xsl:choose>
+        <xsl:when test="starts-with($sql, '--')">its SQL text cannot be rebuilt from the file</xsl:when>
+        <xsl:when test="@Query_Type != 'Select'">
+          <xsl:value-of select="concat('not a select query (', @Query_Type, ')')"/>
+        </xsl:when>
+        <xsl:when test="starts-with(translate(substring($sql, 1, 10), $lower, $upper), 'PARAMETERS')">a query with parameters is not a view</xsl:when>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:choose>
+      <xsl:when test="$why != ''">
+        <xsl:text>-- Query </xsl:text>
+        <xsl:call-template name="quote"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
+        <xsl:value-of select="concat(' left out: ', $why, '.', $nl)"/>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:call-template name="view"/>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template match="VIEW" name="view">
     <xsl:variable name="sql" select="normalize-space(SQLSCRIPT)"/>
     <xsl:if test="$sql != ''">
       <xsl:variable name="body" select="SQLSCRIPT"/>

@@ -194,6 +194,20 @@ public:
         return true;
     }
 
+    // A table definition as libmdb reads it: the first page whole, then each continuation page
+    // after its 8-byte header.
+    std::vector<unsigned char> definition(std::uint32_t number)
+    {
+        std::vector<unsigned char> out;
+        for (std::uint32_t hops = 0; number != 0 && hops <= pages_; ++hops) {
+            const auto& p = page(number);
+            if (p.empty()) break;
+            out.insert(out.end(), p.begin() + (out.empty() ? 0 : 8), p.end());
+            number = u32(p, 4);
+        }
+        return out;
+    }
+
     // The long value (memo or OLE) whose 12-byte header is value: every page of its chain is a
     // data page holding the row it names.
     bool longValueSound(const unsigned char* value, std::size_t length)
@@ -234,6 +248,12 @@ struct Snapshot {
     std::string relationsError;
     std::vector<Query> queries;
     std::string queriesError;
+    std::vector<AccessEntry> permissions;
+    std::string permissionsError;
+    std::string engineOwner;  // the SID, as stored, that owns the system tables
+    bool accountsFound = false;
+    std::vector<Account> accounts;
+    std::string accountsError;
 };
 
 Error damaged(const std::string& path, const std::string& what)
@@ -267,7 +287,7 @@ public:
         std::vector<Row> objectRows;
         std::vector<bool> lost;
         try {
-            objectRows = rows("MSysObjects", {"Id", "Name", "Type", "DateCreate", "Flags"}, &found, &lost);
+            objectRows = rows("MSysObjects", {"Id", "Name", "Type", "DateCreate", "Flags", "Owner"}, &found, &lost);
         } catch (const Error&) {
             throw unreadable();
         }
@@ -280,6 +300,7 @@ public:
             o.type = static_cast<int>(std::strtol(r[2]->c_str(), nullptr, 10));
             o.created = r[3].value_or("");
             o.flags = r[4] ? static_cast<std::uint32_t>(std::strtoll(r[4]->c_str(), nullptr, 10)) : 0u;
+            o.owner = r[5].value_or("");
             o.propertiesLost = lost[i];
             objects_.push_back(std::move(o));
         }
@@ -313,6 +334,11 @@ public:
         }
         attempt(s.relationsError, [&] { s.relations = relations(); });
         attempt(s.queriesError, [&] { s.queries = queries(); });
+        attempt(s.permissionsError, [&] { s.permissions = permissions(); });
+        for (const Object& o : objects_)
+            if (o.type == MDB_TABLE && o.name == "MSysObjects") s.engineOwner = o.owner;
+        s.accountsFound = entry("MSysAccounts", MDB_TABLE) != nullptr;
+        if (s.accountsFound) attempt(s.accountsError, [&] { s.accounts = accounts(); });
         return s;
     }
 
@@ -322,6 +348,7 @@ private:
         std::string name, created;
         int type = 0;
         std::uint32_t flags = 0;
+        std::string owner;
         bool propertiesLost = false;
     };
     using TableDef = std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)>;
@@ -362,6 +389,7 @@ private:
         std::vector<std::vector<char>> buffers(columns.size(), std::vector<char>(mdb_->bind_size + 1));
         std::vector<int> lengths(columns.size(), 0);
         std::vector<bool> bound(columns.size(), false);
+        std::vector<MdbColumn*> boundColumns(columns.size(), nullptr);
         std::vector<MdbColumn*> longValues;
         for (guint k = 0; k < t->num_cols; ++k) {
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, k));
@@ -370,6 +398,7 @@ private:
                 if (!bound[c] && std::strcmp(col->name, columns[c]) == 0) {
                     mdb_bind_column(t.get(), static_cast<int>(k + 1), buffers[c].data(), &lengths[c]);
                     bound[c] = true;
+                    boundColumns[c] = col;
                 }
         }
         // A damaged file can make the page chain loop: never read more rows than the table has.
@@ -391,6 +420,16 @@ private:
             else if (!whole) throw damaged(path_, std::string("a long value of ") + tableName + " is missing");
             Row row(columns.size());
             for (std::size_t c = 0; c < columns.size(); ++c) {
+                // A binary value (a SID) is taken from the page as it is: its text form ends at a zero byte.
+                if (MdbColumn* col = boundColumns[c]; col && col->col_type == MDB_BINARY) {
+                    const auto start = static_cast<std::size_t>(col->cur_value_start);
+                    const auto length = static_cast<std::size_t>(col->cur_value_len);
+                    const auto& p = pages_.page(t->cur_phys_pg);
+                    if (length > 0 && start + length <= p.size())
+                        row[c] = std::string(p.begin() + static_cast<std::ptrdiff_t>(start),
+                                             p.begin() + static_cast<std::ptrdiff_t>(start + length));
+                    continue;
+                }
                 if (!bound[c] || lengths[c] <= 0) continue;
                 row[c] = std::string(buffers[c].data(), static_cast<std::size_t>(lengths[c]));
             }
@@ -425,12 +464,26 @@ private:
         }
         std::stable_sort(cols.begin(), cols.end(), [](MdbColumn* a, MdbColumn* b) { return a->col_num < b->col_num; });
         const bool wide = mdb_->f->jet_version != MDB_VER_JET3;
+        // libmdb keeps only some of a column's flag bits; the hyperlink bit (0x80) is read from the
+        // column entries of the definition, matched to the columns by number.
+        std::map<int, unsigned> flagsOf;
+        {
+            const MdbFormatConstants* fmt = mdb_->fmt;
+            const std::vector<unsigned char> def = pages_.definition(static_cast<std::uint32_t>(e->table_pg));
+            const std::size_t first = fmt->tab_cols_start_offset + t->num_real_idxs * fmt->tab_ridx_entry_size;
+            for (guint k = 0; k < t->num_cols; ++k) {
+                const std::size_t at = first + k * fmt->tab_col_entry_size;
+                if (at + fmt->tab_col_entry_size > def.size()) break;
+                flagsOf[def[at + fmt->col_num_offset]] = def[at + fmt->col_flags_offset];
+            }
+        }
         for (MdbColumn* c : cols) {
             Field f;
             f.name = c->name;
             f.type = c->col_type;
             f.fixed = c->is_fixed != 0;
             f.autoNumber = c->is_long_auto != 0;
+            f.hyperlink = c->col_type == MDB_MEMO && (flagsOf[c->col_num & 0xFF] & 0x80) != 0;
             switch (c->col_type) {
             case MDB_TEXT: f.size = wide ? c->col_size / 2 : c->col_size; break;
             case MDB_MEMO:
@@ -529,16 +582,41 @@ private:
         std::vector<Query> out;
         for (const Object& o : objects_) {
             if (o.type != MDB_QUERY) continue;
-            Query q;
-            q.name = o.name;
-            q.created = o.created;
             auto rowsOf = rowsById.find(o.id);
             // A saved query always has rows; none means they were lost.
             if (rowsOf == rowsById.end()) throw damaged(path_, "the definition of the query \"" + o.name + "\" is missing");
-            q.sql = RebuildQuerySql(rowsOf->second, &q.type, &q.hasParameters);
+            Query q = RebuildQuery(rowsOf->second, o.flags);
+            q.name = o.name;
+            q.created = o.created;
             out.push_back(std::move(q));
         }
         std::stable_sort(out.begin(), out.end(), [](const Query& a, const Query& b) { return lessNoCase(a.name, b.name); });
+        return out;
+    }
+
+    std::vector<AccessEntry> permissions()
+    {
+        std::unordered_map<long, const Object*> byId;
+        for (const Object& o : objects_)
+            if (o.type == MDB_TABLE || o.type == MDB_QUERY) byId.emplace(o.id, &o);
+        std::vector<AccessEntry> out;
+        for (const Row& r : rows("MSysACEs", {"ObjectId", "SID", "ACM"})) {
+            if (!r[0] || !r[1] || !r[2]) continue;
+            auto o = byId.find(std::strtol(r[0]->c_str(), nullptr, 10));
+            if (o == byId.end()) continue;  // a container or the database itself
+            out.push_back({o->second->name, o->second->type, *r[1],
+                           static_cast<std::uint32_t>(std::strtoll(r[2]->c_str(), nullptr, 10))});
+        }
+        return out;
+    }
+
+    std::vector<Account> accounts()
+    {
+        std::vector<Account> out;
+        for (const Row& r : rows("MSysAccounts", {"Name", "SID", "FGroup"})) {
+            if (!r[0] || !r[1]) continue;
+            out.push_back({*r[0], *r[1], r[2] && std::strtol(r[2]->c_str(), nullptr, 10) != 0});
+        }
         return out;
     }
 
@@ -600,8 +678,8 @@ std::string encode(const Snapshot& s)
         e.number(static_cast<long long>(t.fields.size()));
         for (const Field& f : t.fields) {
             e.text(f.name);
-            for (long long v : {f.type, f.size, int(f.fixed), int(f.autoNumber), f.precision, f.scale, int(f.required),
-                                int(f.allowZeroLength)})
+            for (long long v : {f.type, f.size, int(f.fixed), int(f.autoNumber), int(f.hyperlink), f.precision, f.scale,
+                                int(f.required), int(f.allowZeroLength)})
                 e.number(v);
             e.text(f.description);
             e.text(f.defaultValue);
@@ -639,6 +717,24 @@ std::string encode(const Snapshot& s)
         e.number(q.type);
         e.number(q.hasParameters);
         e.text(q.sql);
+        e.text(q.problem);
+    }
+    e.text(s.permissionsError);
+    e.number(static_cast<long long>(s.permissions.size()));
+    for (const AccessEntry& a : s.permissions) {
+        e.text(a.objectName);
+        e.number(a.objectType);
+        e.text(a.sid);
+        e.number(a.mask);
+    }
+    e.text(s.engineOwner);
+    e.number(s.accountsFound);
+    e.text(s.accountsError);
+    e.number(static_cast<long long>(s.accounts.size()));
+    for (const Account& a : s.accounts) {
+        e.text(a.name);
+        e.text(a.sid);
+        e.number(a.group);
     }
     return std::move(e.out);
 }
@@ -660,6 +756,7 @@ Snapshot decode(const std::string& in)
             f.size = static_cast<int>(d.number());
             f.fixed = d.number() != 0;
             f.autoNumber = d.number() != 0;
+            f.hyperlink = d.number() != 0;
             f.precision = static_cast<int>(d.number());
             f.scale = static_cast<int>(d.number());
             f.required = d.number() != 0;
@@ -707,7 +804,27 @@ Snapshot decode(const std::string& in)
         q.type = static_cast<int>(d.number());
         q.hasParameters = d.number() != 0;
         q.sql = d.text();
+        q.problem = d.text();
         s.queries.push_back(std::move(q));
+    }
+    s.permissionsError = d.text();
+    for (std::size_t n = d.count(); n > 0; --n) {
+        AccessEntry a;
+        a.objectName = d.text();
+        a.objectType = static_cast<int>(d.number());
+        a.sid = d.text();
+        a.mask = static_cast<std::uint32_t>(d.number());
+        s.permissions.push_back(std::move(a));
+    }
+    s.engineOwner = d.text();
+    s.accountsFound = d.number() != 0;
+    s.accountsError = d.text();
+    for (std::size_t n = d.count(); n > 0; --n) {
+        Account a;
+        a.name = d.text();
+        a.sid = d.text();
+        a.group = d.number() != 0;
+        s.accounts.push_back(std::move(a));
     }
     if (!d.done()) throw std::runtime_error("long");
     return s;
@@ -878,6 +995,38 @@ std::vector<Query> Database::Queries() const
 {
     if (!d_->snapshot.queriesError.empty()) throw Error(Error::Unreadable, d_->snapshot.queriesError);
     return d_->snapshot.queries;
+}
+
+std::vector<AccessEntry> Database::Permissions() const
+{
+    if (!d_->snapshot.permissionsError.empty()) throw Error(Error::Unreadable, d_->snapshot.permissionsError);
+    return d_->snapshot.permissions;
+}
+
+std::string Database::BuiltInAccount(const std::string& sid) const
+{
+    // The built-in accounts have two-byte SIDs, stored plain in Jet 3 files and masked with two
+    // bytes of their own in later ones. The Engine owns the system tables, so its SID as stored
+    // against its plain one (02 03) gives the mask.
+    const std::string& engine = d_->snapshot.engineOwner;
+    if (sid.size() != 2 || engine.size() != 2) return "";
+    const unsigned plain = (static_cast<unsigned char>(sid[0]) ^ static_cast<unsigned char>(engine[0]) ^ 0x02u) << 8 |
+                           (static_cast<unsigned char>(sid[1]) ^ static_cast<unsigned char>(engine[1]) ^ 0x03u);
+    switch (plain) {
+    case 0x0201: return "Users";
+    case 0x0203: return "Engine";
+    case 0x0204: return "Creator";
+    case 0x0301: return "admin";
+    default: return "";
+    }
+}
+
+bool Database::HasAccounts() const { return d_->snapshot.accountsFound; }
+
+std::vector<Account> Database::Accounts() const
+{
+    if (!d_->snapshot.accountsError.empty()) throw Error(Error::Unreadable, d_->snapshot.accountsError);
+    return d_->snapshot.accounts;
 }
 
 }  // namespace jet

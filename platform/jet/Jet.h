@@ -25,6 +25,7 @@ struct Field {
     int size = 0;            // bytes of a fixed type, characters of Text, 0 for Memo/OLE
     bool fixed = false;      // fixed-length storage
     bool autoNumber = false;
+    bool hyperlink = false;  // a memo the file marks as a hyperlink
     int precision = 0, scale = 0;  // Decimal only
     // Properties, with Jet's defaults where the file sets none.
     std::string description, defaultValue, validationRule;
@@ -93,12 +94,34 @@ struct Query {
     std::string created;
     int type = SelectQuery;
     bool hasParameters = false;
-    std::string sql;  // lines joined by CR LF, ending in ";" CR LF
+    std::string sql;      // lines joined by CR LF, ending in ";" CR LF; "" when problem is set
+    std::string problem;  // why the SQL cannot be rebuilt from the file, "" when it was
 };
 
-// Rebuilds a query's SQL text from its MSysQueries rows (file order).
-std::string RebuildQuerySql(const std::vector<QueryRow>& rows, int* type = nullptr,
-                            bool* hasParameters = nullptr);
+// Rebuilds a query from its MSysQueries rows (file order); objectFlags are its MSysObjects flags,
+// which give the type where no type row does. Name and date are left to the caller.
+Query RebuildQuery(const std::vector<QueryRow>& rows, std::uint32_t objectFlags = 0);
+// The query type as Access names it ("Select", "Make Table", ... "Union").
+std::string QueryTypeName(int type);
+
+// One MSysACEs row: the rights (access mask) a user or group (SID, as stored) has on an object.
+struct AccessEntry {
+    std::string objectName;
+    int objectType = 0;  // MSysObjects type: 1 table, 5 query, ...
+    std::string sid;
+    std::uint32_t mask = 0;
+};
+
+// Jet permission bits of an access mask.
+constexpr std::uint32_t ReadDesign = 0x4, ReadData = 0x14, InsertData = 0x20, UpdateData = 0x40,
+                        DeleteData = 0x80, ModifyDesign = 0x1000C;
+
+// One MSysAccounts row of a workgroup file.
+struct Account {
+    std::string name;
+    std::string sid;
+    bool group = false;
+};
 
 // Error number under which the readers report a failure of this layer (Jet's "disk or network
 // error").
@@ -143,6 +166,14 @@ public:
     Table ReadTable(const std::string& name) const;
     std::vector<Relation> Relations() const;
     std::vector<Query> Queries() const;
+    // MSysACEs rows of tables and queries, in file order.
+    std::vector<AccessEntry> Permissions() const;
+    // The built-in account a SID of this file stands for ("admin", "Users", "Creator", "Engine"),
+    // "" when it is none of them or cannot be told.
+    std::string BuiltInAccount(const std::string& sid) const;
+    // Users and groups of a workgroup file (MSysAccounts); false when the file has none.
+    bool HasAccounts() const;
+    std::vector<Account> Accounts() const;
 
 private:
     struct Impl;

@@ -27,6 +27,20 @@ bool plainName(const std::string& s)
 
 std::string bracket(const std::string& name) { return plainName(name) ? name : "[" + name + "]"; }
 
+// A column reference that may carry its table ("Table1.Col 1"): each part bracketed as needed.
+std::string reference(const std::string& name)
+{
+    if (name.find('[') != std::string::npos) return name;
+    std::string out;
+    for (std::size_t start = 0;;) {
+        const std::size_t dot = name.find('.', start);
+        out += bracket(name.substr(start, dot - start));
+        if (dot == std::string::npos) return out;
+        out += '.';
+        start = dot + 1;
+    }
+}
+
 // Parameter names like "Forms!Dialog!Field" are references: each part bracketed.
 std::string parameterName(const std::string& name)
 {
@@ -108,7 +122,8 @@ struct Rows {
     const QueryRow* first(int a) const { return (*this)[a].empty() ? nullptr : (*this)[a].front(); }
 };
 
-std::string fromClause(const Rows& rows)
+// The FROM list with its joins; missing gets the name a join refers to that no table row has.
+std::string fromClause(const Rows& rows, std::string* missing)
 {
     // Each table (or alias) belongs to one group; a join merges the groups of its two sides.
     struct Group {
@@ -138,7 +153,10 @@ std::string fromClause(const Rows& rows)
     }
     for (const QueryRow* j : rows[7]) {
         auto l = groupOf.find(j->name1), r = groupOf.find(j->name2);
-        if (l == groupOf.end() || r == groupOf.end()) continue;
+        if (l == groupOf.end() || r == groupOf.end()) {
+            *missing = l == groupOf.end() ? j->name1 : j->name2;
+            return {};
+        }
         const std::size_t gl = l->second, gr = r->second;
         if (gl == gr) {
             groups[gl].text += " AND " + j->expression;
@@ -213,14 +231,37 @@ std::string SqlOnOneLine(const std::string& sql)
     return out;
 }
 
-std::string RebuildQuerySql(const std::vector<QueryRow>& all, int* typeOut, bool* hasParametersOut)
+std::string QueryTypeName(int type)
 {
+    switch (type) {
+    case SelectQuery: return "Select";
+    case MakeTableQuery: return "Make Table";
+    case AppendQuery: return "Append";
+    case UpdateQuery: return "Update";
+    case DeleteQuery: return "Delete";
+    case CrosstabQuery: return "Crosstab";
+    case DataDefinitionQuery: return "Data Definition";
+    case PassThroughQuery: return "Pass-Through";
+    case UnionQuery: return "Union";
+    default: return "Unknown";
+    }
+}
+
+Query RebuildQuery(const std::vector<QueryRow>& all, std::uint32_t objectFlags)
+{
+    Query q;
     Rows rows;
     for (const QueryRow& r : all) rows.byAttribute[r.attribute].push_back(&r);
     const QueryRow* typeRow = rows.first(1);
-    const int type = typeRow ? static_cast<int>(typeRow->flag) : SelectQuery;
-    if (typeOut) *typeOut = type;
-    if (hasParametersOut) *hasParametersOut = !rows[2].empty();
+    // Without a type row the query's MSysObjects flags tell its type: bits 4 to 7 count from select.
+    const int type = typeRow ? static_cast<int>(typeRow->flag) : static_cast<int>((objectFlags >> 4) & 0xF) + 1;
+    q.type = type;
+    q.hasParameters = !rows[2].empty();
+    const auto fail = [&](const std::string& why) {
+        q.problem = why;
+        return q;
+    };
+    if (type < SelectQuery || type > UnionQuery) return fail("its type (" + std::to_string(type) + ") is not known");
 
     std::vector<std::string> lines;
     if (!rows[2].empty()) {
@@ -231,11 +272,29 @@ std::string RebuildQuerySql(const std::vector<QueryRow>& all, int* typeOut, bool
     const long options = rows.first(3) ? rows.first(3)->flag : 0;
     std::vector<std::string> columns;
     if (options & kAllFields) columns.push_back("*");
+    std::string from;
+    if (type != UnionQuery && type != DataDefinitionQuery && type != PassThroughQuery) {
+        for (const QueryRow* t : rows[5])
+            if (t->name1.empty() && t->expression.empty()) return fail("a table it reads has no name");
+        std::string missing;
+        from = fromClause(rows, &missing);
+        if (!missing.empty()) return fail("a join names \"" + missing + "\", which the query does not read");
+    }
+    const auto fromLine = [&] {
+        if (!from.empty()) lines.push_back("FROM " + from);
+    };
+    // The column a value goes to (append and update): Name2, or Name1 in files that keep it there.
+    const auto target = [](const QueryRow* c) { return c->name2.empty() ? c->name1 : c->name2; };
 
     switch (type) {
     case UnionQuery: {
         std::vector<std::string> parts;
-        for (const QueryRow* p : rows[5]) parts.push_back(crlf(trim(p->expression)));
+        for (const QueryRow* p : rows[5]) {
+            const std::string part = crlf(trim(p->expression));
+            if (part.empty()) return fail("a part of the union has no SQL text");
+            parts.push_back(part);
+        }
+        if (parts.size() < 2) return fail("the union has fewer than two parts");
         const std::string sep = std::string(kEol) + ((options & kDistinct) ? "UNION " : "UNION ALL ");
         lines.push_back(joinList(parts, sep.c_str()));
         if (auto o = orderBy(rows); !o.empty()) lines.push_back("ORDER BY " + joinList(o));
@@ -248,59 +307,75 @@ std::string RebuildQuerySql(const std::vector<QueryRow>& all, int* typeOut, bool
             else if (c->flag == 1) pivot = c->expression;
             else if (c->flag == 2) columns.push_back(column(c));
         }
+        if (value.empty() || pivot.empty() || columns.empty() || from.empty())
+            return fail("its value, pivot, row headings or tables are missing");
         lines.push_back("TRANSFORM " + value);
         lines.push_back(selectHead(rows) + joinList(columns));
-        lines.push_back("FROM " + fromClause(rows));
+        fromLine();
         appendClauses(lines, rows, true);
         lines.push_back("PIVOT " + pivot);
         break;
     }
     case UpdateQuery: {
         std::vector<std::string> sets;
-        for (const QueryRow* c : rows[6]) sets.push_back(c->name1 + " = " + c->expression);
-        lines.push_back("UPDATE " + fromClause(rows) + " SET " + joinList(sets));
+        for (const QueryRow* c : rows[6]) {
+            if (target(c).empty() || c->expression.empty()) return fail("a value it sets has no column or no value");
+            sets.push_back(reference(target(c)) + " = " + c->expression);
+        }
+        if (sets.empty() || from.empty()) return fail("it names no table or no column to set");
+        lines.push_back("UPDATE " + from + " SET " + joinList(sets));
         if (const QueryRow* w = rows.first(8)) lines.push_back("WHERE " + w->expression);
         break;
     }
     case DeleteQuery: {
         for (const QueryRow* c : rows[6]) columns.push_back(column(c));
+        if (columns.empty() || from.empty()) return fail("it names no table to delete from");
         lines.push_back("DELETE " + joinList(columns));
-        lines.push_back("FROM " + fromClause(rows));
+        fromLine();
         if (const QueryRow* w = rows.first(8)) lines.push_back("WHERE " + w->expression);
         break;
     }
     case AppendQuery: {
         std::vector<std::string> targets;
         for (const QueryRow* c : rows[6]) {
+            if (c->expression.empty()) return fail("a value it appends is empty");
             columns.push_back(c->expression);
-            if (!c->name1.empty()) targets.push_back(c->name1);
+            if (!target(c).empty()) targets.push_back(reference(target(c)));
         }
-        const std::string target = typeRow ? bracket(typeRow->name1) : std::string();
-        lines.push_back("INSERT INTO " + target + (targets.empty() ? "" : " ( " + joinList(targets) + " )"));
+        const std::string table = typeRow ? typeRow->name1 : std::string();
+        if (table.empty() || columns.empty()) return fail("it names no target table or no values");
+        if (!targets.empty() && targets.size() != rows[6].size()) return fail("a value it appends has no target column");
+        lines.push_back("INSERT INTO " + bracket(table) + (targets.empty() ? "" : " ( " + joinList(targets) + " )"));
         lines.push_back(selectHead(rows) + joinList(columns));
-        lines.push_back("FROM " + fromClause(rows));
+        fromLine();
         appendClauses(lines, rows, false);
         break;
     }
     case DataDefinitionQuery:
     case PassThroughQuery: {
-        // The statement is kept whole in the type row.
-        lines.push_back(typeRow ? trim(typeRow->expression) : std::string());
+        // The statement is kept whole, as written, in the type row.
+        const std::string statement = typeRow ? crlf(trim(typeRow->expression)) : std::string();
+        if (statement.empty()) return fail("its statement text is missing");
+        lines.push_back(statement);
         break;
     }
     default: {  // select and make-table
         for (const QueryRow* c : rows[6]) columns.push_back(column(c));
+        if (columns.empty()) return fail("it selects no columns");
         lines.push_back(selectHead(rows) + joinList(columns));
-        if (type == MakeTableQuery && typeRow) lines.push_back("INTO " + bracket(typeRow->name1));
-        lines.push_back("FROM " + fromClause(rows));
+        if (type == MakeTableQuery) {
+            if (!typeRow || typeRow->name1.empty()) return fail("it names no table to make");
+            lines.push_back("INTO " + bracket(typeRow->name1));
+        }
+        fromLine();
         appendClauses(lines, rows, false);
         break;
     }
     }
     if (options & kOwnerAccess) lines.push_back("WITH OWNERACCESS OPTION");
 
-    std::string sql = joinList(lines, kEol);
-    return sql + ";" + kEol;
+    q.sql = joinList(lines, kEol) + ";" + kEol;
+    return q;
 }
 
 }  // namespace jet

@@ -95,7 +95,9 @@ TEST(AccessReaders, WrongPasswordCancelAndDamageAreNoSuccess)
     }
     ASSERT_EQ(errors.entries.size(), 2u);
     EXPECT_EQ(errors.entries[0].source, "cDAO.GenerateTables");
-    EXPECT_EQ(errors.entries[1].source, "cADODB.GenerateAccessTables_ADOX");
+    // The ADOX reader fails first on the rights of Categories, whose MSysACEs rows are cut off.
+    EXPECT_EQ(errors.entries[1].source, "cADODB.GetAccessObjectPrivileges");
+    EXPECT_NE(errors.entries[1].description.find("MSysACEs"), std::string::npos) << errors.entries[1].description;
     EXPECT_NE(errors.entries[0].description.find("the properties of the table \"Shippers\" are missing"),
               std::string::npos);
 }
