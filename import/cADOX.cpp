@@ -13,6 +13,8 @@ namespace {
 
 std::string boolText(bool b) { return b ? "True" : "False"; }
 
+const char* const kRightNames[] = {"Insert", "Update", "Delete", "Select", "References", "Execute"};
+
 }  // namespace
 
 cADOX::cADOX() = default;
@@ -154,6 +156,17 @@ void cADOX::GenerateAccessTables_ADOX()
     }
 }
 
+std::array<std::string, 6> cADOX::Rights(const std::string& kind, std::uint32_t mask)
+{
+    const bool table = kind == "TABLE", view = kind == "VIEW";
+    const auto right = [&](bool applies, std::uint32_t bits) -> std::string {
+        return !applies ? "NA" : (mask & bits) == bits ? "Yes" : "No";
+    };
+    return {right(table || view, jet::InsertData), right(table || view, jet::UpdateData),
+            right(table || view, jet::DeleteData), right(table || view, jet::ReadData),
+            right(table, jet::ModifyDesign),       right(!table && !view, jet::ReadData)};
+}
+
 std::string cADOX::AccountName(const std::string& sid) const
 {
     for (const jet::Account& a : m_Accounts)
@@ -176,20 +189,12 @@ void cADOX::GetAccessObjectPrivileges(const std::string& objectName, const std::
             if (it == rights.end()) rights.emplace_back(name, e.mask);
             else it->second |= e.mask;
         }
-        const bool table = kind == "TABLE", view = kind == "VIEW";
         for (const auto& [name, mask] : rights) {
-            const auto right = [&](bool applies, std::uint32_t bits) {
-                return !applies ? "NA" : (mask & bits) == bits ? "Yes" : "No";
-            };
             xml::Node p = object.appendElement("PRIVILEGE");
             p.setAttribute("User_Name", name);
             p.setAttribute("Object_Name", objectName);
-            p.setAttribute("Insert", right(table || view, jet::InsertData));
-            p.setAttribute("Update", right(table || view, jet::UpdateData));
-            p.setAttribute("Delete", right(table || view, jet::DeleteData));
-            p.setAttribute("Select", right(table || view, jet::ReadData));
-            p.setAttribute("References", right(table, jet::ModifyDesign));
-            p.setAttribute("Execute", right(!table && !view, jet::ReadData));
+            const auto values = Rights(kind, mask);
+            for (std::size_t i = 0; i < values.size(); ++i) p.setAttribute(kRightNames[i], values[i]);
             p.setAttribute("Report", "1");
             p.setAttribute("Migrate", "0");
         }

@@ -8,6 +8,8 @@
 #include "import/StructureReader.h"
 #include "platform/jet/Jet.h"
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +27,10 @@ public:
     static std::string GetAccessDataType(long type, long size, bool fixedLength, bool autoIncrement, bool hyperlink);
     // ADO type code of a Jet field.
     static long AdoType(const jet::Field& field);
+    // Insert, Update, Delete, Select, References and Execute ("Yes", "No" or "NA") of an object
+    // of the kind ("TABLE", "VIEW" or "STOREDPROCEDURE") for a Jet access mask: the data rights
+    // from their own bits, References from the right to modify the design.
+    static std::array<std::string, 6> Rights(const std::string& kind, std::uint32_t mask);
 
 private:
     void InitXmlDocument(const std::string& rootName);

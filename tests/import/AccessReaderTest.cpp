@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 
 using namespace importtest;
@@ -57,6 +58,13 @@ TEST(AccessReaders, DocumentsMatchTheExpectedFiles)
         }
     }
     EXPECT_TRUE(errors.entries.empty());
+
+    // Each right of a PRIVILEGE from its own bits: Users' read-only access to the catalogue,
+    // admin's right to its permissions alone, full access.
+    using Rights = std::array<std::string, 6>;
+    EXPECT_EQ(cADOX::Rights("TABLE", jet::ReadData), (Rights{"No", "No", "No", "Yes", "No", "NA"}));
+    EXPECT_EQ(cADOX::Rights("TABLE", 0x60000), (Rights{"No", "No", "No", "No", "No", "NA"}));
+    EXPECT_EQ(cADOX::Rights("TABLE", 0xFFFFF), (Rights{"Yes", "Yes", "Yes", "Yes", "Yes", "NA"}));
 }
 
 // A wrong database password is refused with a message by both readers. A cancelled import,
@@ -72,7 +80,22 @@ TEST(AccessReaders, WrongPasswordCancelAndDamageAreNoSuccess)
     EXPECT_FALSE(adoxReader(path, "")->OpenDalvDatabase());
     EXPECT_EQ(prompts->lastMessage(), "Incorrect database login name and password, try again!");
 
-    auto dao = daoReader(testsupport::accessCopy(dir, "nwind.mdb"));
+    // A workgroup file must be one, holding users and groups: a database file or a missing file
+    // refuses the login.
+    auto dao = daoReader(path, "Sesam");
+    dao->WorkgroupDatabase = testsupport::accessCopy(dir, "nwind.mdb", "system.mdw");
+    dao->UserName = "admin";
+    EXPECT_FALSE(dao->OpenDalvDatabase());
+    EXPECT_EQ(prompts->lastMessage(), "\"" + dao->WorkgroupDatabase +
+                                          "\" holds no users or groups, so it is not a workgroup information file.");
+    auto adox = adoxReader(path, "Sesam");
+    adox->ConnectionString += ";Jet OLEDB:System Database=\"" + dir.file("absent.mdw") + "\";User Id=admin";
+    EXPECT_FALSE(adox->OpenDalvDatabase());
+    EXPECT_EQ(prompts->lastMessage(), "The workgroup information file \"" + dir.file("absent.mdw") + "\" cannot be read.");
+    ASSERT_TRUE(daoReader(path, "Sesam")->OpenDalvDatabase());
+
+    dao = daoReader(testsupport::accessCopy(dir, "nwind.mdb"));
+
     EventLog log;
     log.attach(*dao);
     log.stopAt = [](const Event& e) { return e.message == "Importing table Orders"; };

@@ -255,4 +255,24 @@ TEST_F(ScriptSheets, EveryReadersVocabularyGivesTheSameScriptWithNamesQuoted) {
     EXPECT_NE(access.find("[id] LONG NOT NULL, [x\"y] TEXT(50)"), std::string::npos) << access;
 }
 
+// Of the saved Access queries only a select query without parameters becomes a view; action,
+// crosstab and parameter queries and one whose SQL could not be rebuilt are named in a comment.
+TEST_F(ScriptSheets, AccessScriptWritesViewsOnlyForSelectQueries) {
+    useStructure(
+        "<DATABASE>"
+        "<VIEW Name=\"Current\" Query_Type=\"Select\"><SQLSCRIPT>SELECT a FROM t; </SQLSCRIPT></VIEW>"
+        "<VIEW Name=\"By date\" Query_Type=\"Select\"><SQLSCRIPT>PARAMETERS [d] DateTime; SELECT a FROM t;</SQLSCRIPT></VIEW>"
+        "<VIEW Name=\"Fix]names\" Query_Type=\"Update\"><SQLSCRIPT>UPDATE t SET a = 1;</SQLSCRIPT></VIEW>"
+        "<VIEW Name=\"Lost\" Query_Type=\"Union\"><SQLSCRIPT>-- The SQL text of this query cannot be rebuilt from "
+        "the file: the union has fewer than two parts.</SQLSCRIPT></VIEW>"
+        "<VIEW Name=\"v\"><SQLSCRIPT>SELECT b FROM u</SQLSCRIPT></VIEW>"
+        "</DATABASE>");
+    EXPECT_EQ(script("AccessScript.xsl"),
+              "CREATE VIEW [Current] AS SELECT a FROM t; \n"
+              "-- Query [By date] left out: a query with parameters is not a view.\n"
+              "-- Query [Fix]]names] left out: not a select query (Update).\n"
+              "-- Query [Lost] left out: its SQL text cannot be rebuilt from the file.\n"
+              "CREATE VIEW [v] AS SELECT b FROM u;\n");
+}
+
 }  // namespace

@@ -86,6 +86,62 @@ TEST(Jet, SavedQuerySqlIsRebuiltWhole)
     EXPECT_FALSE(query(queries, "Order Subtotals").hasParameters);
 }
 
+// Query kinds the fixtures lack, in the rows Access stores for them: the value column of an
+// update or append in Name2, whole statements in the type row, a union known only from its
+// MSysObjects flags; and queries whose rows cannot make SQL say why instead.
+TEST(Jet, EveryQueryKindRebuildsOrSaysWhyNot)
+{
+    const auto row = [](int attribute, std::string name1, std::string name2, std::string expression, long flag = 0) {
+        return jet::QueryRow{attribute, "", std::move(name1), std::move(name2), std::move(expression), true, flag};
+    };
+    const std::vector<std::pair<std::vector<jet::QueryRow>, std::string>> cases = {
+        {{row(1, "", "", "", 4), row(5, "Table1", "", ""), row(6, "", "Table1.Name 2", "\"foo\""),
+          row(6, "", "Total", "[Total]+1"), row(8, "", "", "(((Table1.ID)=3))")},
+         "UPDATE Table1 SET Table1.[Name 2] = \"foo\", Total = [Total]+1\r\nWHERE (((Table1.ID)=3));\r\n"},
+        {{row(1, "Archive", "", "", 3), row(5, "Orders", "", ""), row(6, "", "OrderID", "Orders.OrderID")},
+         "INSERT INTO Archive ( OrderID )\r\nSELECT Orders.OrderID\r\nFROM Orders;\r\n"},
+        {{row(1, "", "", "CREATE TABLE t (a LONG);", 7)}, "CREATE TABLE t (a LONG);\r\n"},
+        {{row(1, "ODBC;DSN=x", "", "SELECT 1\nFROM dual", 8)}, "SELECT 1\r\nFROM dual;\r\n"},
+        {{row(5, "", "X7YZ_____1", "SELECT a FROM t1"), row(5, "", "X7YZ_____2", "SELECT b FROM t2")},
+         "SELECT a FROM t1\r\nUNION ALL SELECT b FROM t2;\r\n"},
+        {{row(1, "", "", "", 9), row(5, "", "X7YZ_____1", "SELECT a")}, "the union has fewer than two parts"},
+        {{row(1, "", "", "", 4), row(5, "T", "", ""), row(6, "", "", "1")}, "a value it sets has no column or no value"},
+        {{row(1, "", "", "", 7)}, "its statement text is missing"},
+        {{row(5, "a", "", ""), row(6, "", "", "a.x"), row(7, "a", "b", "a.id = b.id", 1)},
+         "a join names \"b\", which the query does not read"},
+    };
+    for (const auto& [rows, expected] : cases) {
+        const jet::Query q = jet::RebuildQuery(rows, rows[0].attribute == 5 && rows[0].name1.empty() ? 128 : 0);
+        EXPECT_EQ(q.problem.empty() ? q.sql : q.problem, expected);
+    }
+    EXPECT_EQ(jet::RebuildQuery(cases[4].first).problem, "it selects no columns");
+}
+
+// Every saved query of the three files rebuilds (the ACCDB keeps no type rows: its types come
+// from MSysObjects); the rights of the built-in accounts are read from MSysACEs whether the
+// SIDs are stored plain (Jet 3) or masked; a hyperlink memo is told by its column flags.
+TEST(Jet, QueriesRightsAndHyperlinksOfEveryFile)
+{
+    for (const char* file : {"nwind.mdb", "DateTestDatabase.mdb", "ASampleDatabase.accdb"}) {
+        jet::Database db(fixture(file), "");
+        for (const jet::Query& q : db.Queries())
+            EXPECT_NE(q.sql.find("\r\nFROM "), std::string::npos) << file << ": " << q.name << ": " << q.problem;
+        // Users may read the catalogue, admin only read and change its permissions; the Admins
+        // group's long SID is named by its workgroup file only.
+        std::map<std::string, std::uint32_t> rights;
+        for (const jet::AccessEntry& e : db.Permissions())
+            if (e.objectName == "MSysObjects") rights[db.BuiltInAccount(e.sid)] = e.sid.size() > 2 ? 1 : e.mask;
+        EXPECT_EQ(rights, (std::map<std::string, std::uint32_t>{{"", 1}, {"Users", jet::ReadData}, {"admin", 0x60000}}))
+            << file;
+    }
+    jet::Database nwind(fixture("nwind.mdb"), "");
+    std::vector<std::string> hyperlinks;
+    for (const jet::Table& t : nwind.Tables())
+        for (const jet::Field& f : nwind.ReadTable(t.name).fields)
+            if (f.hyperlink) hyperlinks.push_back(t.name + "." + f.name);
+    EXPECT_EQ(hyperlinks, std::vector<std::string>{"Suppliers.HomePage"});
+}
+
 // The database password is read from the masked header of Jet 3 and Jet 4 files and a wrong one
 // is refused; a password-protected ACCDB is named as such; damaged files fail with a reason.
 TEST(Jet, HeaderPasswordAndDamagedFiles)
