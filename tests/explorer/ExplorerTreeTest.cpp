@@ -92,6 +92,7 @@ protected:
     }
 
     std::string reportFile(const std::string& name) const { return files::joinPath(ReportsFolder, name); }
+    std::string previewFile(const std::string& name) const { return PreviewFilePath(name); }
 };
 
 using Names = std::vector<std::string>;
@@ -146,14 +147,17 @@ TEST_F(ExplorerProject, ClickingNodesLoadsTheRightStructureAndPreviews) {
     EXPECT_EQ(list->item(0)->data(Qt::UserRole).toString(), "Tables|2|1|1");
     EXPECT_TRUE(w->tbMain->isToolEnabled("ID_File_SaveAsHTML"));
     // Previews of the whole database: HTML, printable and XML.
-    EXPECT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), reportFile("temp.html"));
-    EXPECT_EQ(w->wbWebLayout->LocationURL().toStdString(), reportFile("temp.html"));
-    EXPECT_EQ(w->wbPrintLayout->LocationURL().toStdString(), reportFile("temp_print.html"));
-    EXPECT_EQ(w->wbXMLPreview->LocationURL().toStdString(), reportFile("temp.xml"));
-    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("Stock Items"), std::string::npos);
-    EXPECT_NE(testsupport::readFile(reportFile("temp_print.html")).find("Stock Items"), std::string::npos);
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), previewFile("temp.html"));
+    EXPECT_EQ(w->wbWebLayout->LocationURL().toStdString(), previewFile("temp.html"));
+    EXPECT_EQ(w->wbPrintLayout->LocationURL().toStdString(), previewFile("temp_print.html"));
+    EXPECT_EQ(w->wbXMLPreview->LocationURL().toStdString(), previewFile("temp.xml"));
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find("Stock Items"), std::string::npos);
+    EXPECT_NE(testsupport::readFile(previewFile("temp_print.html")).find("Stock Items"), std::string::npos);
+    // The previews' work files stay out of the user's reports folder.
+    for (const char* work : {"temp.html", "temp_print.html", "temp.xml", "default.html", "images"})
+        EXPECT_FALSE(std::filesystem::exists(reportFile(work))) << work;
     xml::Document previewXml;
-    ASSERT_TRUE(previewXml.load(reportFile("temp.xml")));
+    ASSERT_TRUE(previewXml.load(previewFile("temp.xml")));
     EXPECT_EQ(previewXml.count("DATABASE/TABLE"), 2);
     EXPECT_EQ(previewXml.count("DATABASE/REPORTOPTIONS"), 0);
     EXPECT_TRUE(w->wbXMLPreview->toPlainText().contains("<TABLE Name=\"Stock Items\"")) << w->wbXMLPreview->toPlainText().left(300).toStdString();
@@ -177,7 +181,7 @@ TEST_F(ExplorerProject, ClickingNodesLoadsTheRightStructureAndPreviews) {
     // A table node previews that table; clicking the current connection again loads nothing.
     click(*w, "O'Hara's|2|1|1|1");
     EXPECT_EQ(SelectedNodeKey, "DATABASE/TABLE[1]");
-    std::string page = testsupport::readFile(reportFile("temp.html"));
+    std::string page = testsupport::readFile(previewFile("temp.html"));
     EXPECT_NE(page.find("O'Hara"), std::string::npos);
     EXPECT_EQ(page.find("Stock Items"), std::string::npos);
     auto before = oReportEngine->oResultXML;
@@ -289,14 +293,14 @@ TEST_F(ExplorerProject, PreviewLinksSelectTheirNodes) {
     ASSERT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), w->DefaultPagePath);
     std::string start = testsupport::readFile(w->DefaultPagePath);
     prompts->messageAnswers.push_back(ui::MsgResult::Yes);
-    QString folder = QString::fromStdString(ReportsFolder) + "/";
+    QString folder = QString::fromStdString(files::parentFolder(w->DefaultPagePath)) + "/";
     w->wbHTMLPreview->followLink("O'Brien Stock|2|1");
     EXPECT_EQ(w->stMain->currentItem(), w->treeNode("O'Brien Stock|2|1"));
     ASSERT_EQ(loadedTables(), (Names{"O'Hara's", "Stock Items"}));
     EXPECT_EQ(w->wbHTMLPreview->LocationURL(), folder + "temp.html");
 
     // A link the report page really carries is turned into a selection.
-    QString page = QString::fromStdString(testsupport::readFile(reportFile("temp.html")));
+    QString page = QString::fromStdString(testsupport::readFile(previewFile("temp.html")));
     QRegularExpressionMatch m = QRegularExpression(QStringLiteral("href=\"([^\"]*\\.html____[^\"]*)\"")).match(page);
     ASSERT_TRUE(m.hasMatch()) << page.left(2000).toStdString();
     QTreeWidgetItem* before = w->stMain->currentItem();
@@ -346,13 +350,13 @@ TEST_F(ExplorerProject, PreviewReadsItsStylesAndPicturesAndLinksLikeTheReport) {
     ASSERT_EQ(loadedTables(), (Names{"customers", "orders"}));
     click(*w, "orders|1|1|1|2");
     ASSERT_EQ(SelectedNodeKey, "DATABASE/TABLE[2]");
-    const QString page = QString::fromStdString(testsupport::readFile(reportFile("temp.html")));
+    const QString page = QString::fromStdString(testsupport::readFile(previewFile("temp.html")));
     // Every style sheet and picture the page names is there to be read.
     QRegularExpression refs(QStringLiteral("(?:href|src)=\"([^\"#]+\\.(?:css|svg))\""));
     int found = 0;
     for (auto it = refs.globalMatch(page); it.hasNext(); ++found) {
         const QString ref = it.next().captured(1);
-        const QUrl url = QUrl(ref).isRelative() ? QUrl::fromLocalFile(QString::fromStdString(ReportsFolder) + "/" + ref)
+        const QUrl url = QUrl(ref).isRelative() ? QUrl::fromLocalFile(QString::fromStdString(files::parentFolder(previewFile("temp.html"))) + "/" + ref)
                                                 : QUrl(ref);
         EXPECT_TRUE(QFileInfo::exists(url.toLocalFile())) << ref.toStdString();
     }
@@ -363,7 +367,7 @@ TEST_F(ExplorerProject, PreviewReadsItsStylesAndPicturesAndLinksLikeTheReport) {
     EXPECT_TRUE(page.contains(QLatin1String("<h3>Foreign keys</h3>"))) << page.toStdString();
     // customers is referenced by orders, not by itself.
     click(*w, "customers|1|1|1|1");
-    const QString referenced = QString::fromStdString(testsupport::readFile(reportFile("temp.html")));
+    const QString referenced = QString::fromStdString(testsupport::readFile(previewFile("temp.html")));
     const QString incoming = referenced.mid(referenced.indexOf(QLatin1String("<h3>Referenced by</h3>")));
     EXPECT_TRUE(incoming.contains(QLatin1String(">orders</a>"))) << incoming.toStdString();
     EXPECT_FALSE(incoming.contains(QLatin1String(">customers</a>"))) << incoming.toStdString();
@@ -374,8 +378,8 @@ TEST_F(ExplorerProject, PreviewReadsItsStylesAndPicturesAndLinksLikeTheReport) {
         QRegularExpression(QStringLiteral("href=\"([^\"]*[Ss]ummary1\\.html)\"")).match(page);
     ASSERT_TRUE(summary.hasMatch());
     w->wbHTMLPreview->followLink(QUrl::fromPercentEncoding(summary.captured(1).toUtf8()));
-    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(reportFile("temp.html")));
-    EXPECT_TRUE(testsupport::readFile(reportFile("temp.html")).find("<section class=\"summary\"") !=
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(previewFile("temp.html")));
+    EXPECT_TRUE(testsupport::readFile(previewFile("temp.html")).find("<section class=\"summary\"") !=
                 std::string::npos);
     EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
@@ -825,9 +829,10 @@ TEST_F(ExplorerProject, DiagramCommandOpensTheLibraryAndPreviewsThePicture) {
     ASSERT_TRUE(errors.empty()) << errors.front().description;
     const std::string picture = oReportEngine->GetDiagramFileName();
     ASSERT_FALSE(picture.empty());
-    EXPECT_TRUE(files::fileExists(reportFile("images/" + files::fileName(picture))));
-    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(reportFile("temp.html")));
-    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find(files::fileName(picture)), std::string::npos);
+    EXPECT_TRUE(files::fileExists(previewFile("images/" + files::fileName(picture))));
+    EXPECT_FALSE(std::filesystem::exists(reportFile("images")));
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(previewFile("temp.html")));
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find(files::fileName(picture)), std::string::npos);
 
     const std::size_t asked = prompts->messages.size();
     w->wbHTMLPreview->Navigate2(QString());
@@ -836,7 +841,7 @@ TEST_F(ExplorerProject, DiagramCommandOpensTheLibraryAndPreviewsThePicture) {
     w->stMain->setCurrentItem(nodes.front());
     w->trvMain_NodeClick(nodes.front());
     EXPECT_EQ(prompts->messages.size(), asked);
-    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(reportFile("temp.html")));
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(previewFile("temp.html")));
     closeWindow(*w);
 }
 
@@ -997,12 +1002,18 @@ TEST_F(ExplorerProject, LayoutAndColourMenusChangeThePreviewAtOnce) {
     prompts->messageAnswers.push_back(ui::MsgResult::Yes);
     click(*w, "O'Brien Stock|2|1");
     w->tbMain_ToolClick("ID_STYLESHEETSMENU_STANDARD");
-    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1a.css"), std::string::npos);
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find("ReportFormat1a.css"), std::string::npos);
     // A style without an image prefix still sets its colour scheme; the preview follows.
     w->tbMain_ToolClick("ID_COLORS_STANDARD_GREEN");
     EXPECT_EQ(oReportEngine->HTML_ColourScheme(), "Green");
     EXPECT_EQ(oReportEngine->HTML_ImagePrefix(), "blu");
-    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
+    // The pane reads the chosen sheet from the page, with its imports and properties resolved.
+    const std::string green = testsupport::readFile(previewFile("temp.html"));
+    EXPECT_NE(green.find("<style>"), std::string::npos);
+    EXPECT_NE(green.find("background: #17452a"), std::string::npos);
+    EXPECT_EQ(green.find("var(--"), std::string::npos);
+    EXPECT_EQ(green.find("@import"), std::string::npos);
     EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
 }
@@ -1025,7 +1036,7 @@ TEST_F(ExplorerProject, ReportOptionsChangeTheNextPreview) {
     w->tbMain_ToolClick("ID_Format_ReportOptions");
     ASSERT_TRUE(shown);
     EXPECT_EQ(oReportEngine->HTML_ColourScheme(), "Green");
-    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
     EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
 }
