@@ -3,6 +3,7 @@
 #include "ExplorerTestSupport.h"
 #include "support/ModalScript.h"
 #include "explorer/frmDatabaseGroup.h"
+#include "explorer/frmDisplayColumns.h"
 #include "reports/frmGenerateBatchFile.h"
 #include "reports/frmReportSetup.h"
 #include "platform/db/Connection.h"
@@ -1037,6 +1038,25 @@ TEST_F(ExplorerProject, ReportOptionsChangeTheNextPreview) {
     ASSERT_TRUE(shown);
     EXPECT_EQ(oReportEngine->HTML_ColourScheme(), "Green");
     EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
+
+    // Tables without any column chosen leave the preview at once.
+    ASSERT_TRUE(std::filesystem::copy_file(files::joinPath(DALV_SOURCE_DIR, "data", "CustomizeColumns.xml"),
+                                           files::joinPath(DataFolder, "CustomizeColumns.xml"),
+                                           std::filesystem::copy_options::overwrite_existing));
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find("id=\"tables\""), std::string::npos);
+    shown = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = dynamic_cast<frmDisplayColumns*>(QApplication::activeModalWidget());
+        if (!d) return;
+        shown = d->cboObjects->currentText() == "Tables";
+        d->cmdRemoveAll->click();
+        d->cmdOK->click();
+    });
+    w->tbMain_ToolClick("ID_Format_ChooseColumns");
+    ASSERT_TRUE(shown);
+    const std::string preview = testsupport::readFile(previewFile("temp.html"));
+    EXPECT_EQ(preview.find("id=\"tables\""), std::string::npos);
+    EXPECT_NE(preview.find("id=\"views\""), std::string::npos);
     EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
 }
