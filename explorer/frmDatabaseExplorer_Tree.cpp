@@ -92,8 +92,9 @@ QString importedStyleSheet(const std::string& path, int depth = 0) {
     return out + text.mid(last);
 }
 
-// The style sheet as the preview pane can apply it: imports inlined and every var(--name)
-// replaced by the value the sheet gives the custom property (the pane reads neither).
+// The style sheet as the preview pane can apply it: imports inlined, every var(--name)
+// replaced by the value the sheet gives the custom property, rem lengths as em and a colour
+// gradient as its first colour (the pane reads none of these).
 std::string previewStyleSheet(const std::string& path) {
     QString css = importedStyleSheet(path);
     static const QRegularExpression property(QStringLiteral(R"((--[\w-]+)\s*:\s*([^;}]+))"));
@@ -112,6 +113,9 @@ std::string previewStyleSheet(const std::string& path) {
         last = m.capturedEnd();
     }
     out += css.mid(last);
+    static const QRegularExpression rem(QStringLiteral(R"((\d)rem\b)"));
+    static const QRegularExpression gradient(QStringLiteral(R"(linear-gradient\([^,()]*,\s*([^,()]+)[^()]*\))"));
+    out.replace(rem, QStringLiteral("\\1em")).replace(gradient, QStringLiteral("\\1"));
     return out.replace(QLatin1String("</"), QLatin1String("<\\/")).toStdString();
 }
 
@@ -126,6 +130,9 @@ std::string previewReferences(std::string html, const std::string& css) {
     const std::size_t head = html.find("</head>");
     if (!cssPath.empty() && head != std::string::npos)
         html.insert(head, "<style>" + previewStyleSheet(files::joinPath(cssFolder, files::fileName(cssPath))) + "</style>");
+    // The pane lays out only the elements it knows: the page's sections become blocks it styles.
+    static const QRegularExpression sections(QStringLiteral("<(/?)(?:header|nav|main|section|footer|figure|figcaption)\\b"));
+    html = QString::fromStdString(html).replace(sections, QStringLiteral("<\\1div")).toStdString();
     return text::replaceAll(html, "src=\"images/", "src=\"" + folderUrl(ImagesFolder));
 }
 
