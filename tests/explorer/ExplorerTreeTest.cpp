@@ -677,6 +677,7 @@ TEST_F(ExplorerProject, SavingAndMigrateNeedTheConnectionsStructure) {
     prompts->fileAnswers.push_back(dir.file("typed"));
     EXPECT_EQ(w->SaveXML(true), dir.file("typed.xml"));
     EXPECT_TRUE(files::fileExists(dir.file("typed.xml")));
+    EXPECT_EQ(w->lblStatus->text().toStdString(), "XML report saved: " + dir.file("typed.xml"));
 
     files::createFolder(dir.file("out"));
     prompts->folderAnswers.push_back(dir.file("out"));
@@ -684,6 +685,7 @@ TEST_F(ExplorerProject, SavingAndMigrateNeedTheConnectionsStructure) {
     ASSERT_EQ(prompts->folders.size(), 1u);
     EXPECT_EQ(prompts->folders[0], "Select HTML Folder");
     EXPECT_TRUE(files::folderExists(dir.file("out/Northwindreport")));
+    EXPECT_EQ(w->lblStatus->text().toStdString(), "HTML report saved: " + dir.file("out/Northwindreport") + "/");
     prompts->folderAnswers.push_back("");
     EXPECT_EQ(w->SaveHTML(true), "");
 
@@ -856,6 +858,7 @@ TEST_F(ExplorerProject, ScreenshotFilesRoundTripAndRefuseForeignFiles) {
     w->tbMain_ToolClick("ID_File_SaveAsDVSFile");
     const std::string path = dir.file("north.dvs");
     ASSERT_TRUE(files::fileExists(path));
+    EXPECT_EQ(w->lblStatus->text().toStdString(), "Screenshot file saved: " + path);
     EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     const std::string first = testsupport::readFile(path);
@@ -886,6 +889,10 @@ TEST_F(ExplorerProject, ScreenshotFilesRoundTripAndRefuseForeignFiles) {
     xml::Node entry = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION[1]");
     EXPECT_EQ(entry.attribute("SourceType"), "FILE");
     EXPECT_EQ(entry.attribute("CurrentDVSFile"), path);
+    // The details (and their print) are headed by the database shown, not the connection's.
+    std::string whole = "DATABASE";
+    ASSERT_TRUE(w->FillDetailsGrid(whole));
+    EXPECT_EQ(w->ugDetailsModel->headerData(0, Qt::Horizontal).toString(), "Database Details: Northwind");
     EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
 }
@@ -952,6 +959,13 @@ TEST_F(ExplorerProject, DetailsGridReportChecksReachTheStructureAndPrint) {
     for (const char* text : {"customers", "orders", "placed", "ix_orders_date", "Column Name"})
         EXPECT_NE(printed.find(text), std::string::npos) << text << "\n" << printed;
     EXPECT_EQ(printed.find("Report"), std::string::npos);
+    // On a portrait page too the rows wrap within the page: the right-hand columns are there.
+    printer.setPageOrientation(QPageLayout::Portrait);
+    w->PrintDetails(printer);
+    ASSERT_EQ(std::system(("pdftotext -layout '" + dir.file("grid.pdf") + "' '" + txt + "'").c_str()), 0);
+    const std::string portrait = testsupport::readFile(txt);
+    for (const char* text : {"Database Details: Northwind", "PK_orders", "NO ACTION"})
+        EXPECT_NE(portrait.find(text), std::string::npos) << text << "\n" << portrait;
 
     // The preview: titled, maximised, the Report column hidden while it is open.
     bool hiddenDuringPreview = false;
