@@ -14,6 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -248,6 +251,34 @@ TEST(QtPrompter, FileFiltersInQtForm) {
     EXPECT_EQ(QtPrompter::toQtFilter("XML File | *.xml"), "XML File (*.xml)");
     EXPECT_EQ(QtPrompter::toQtFilter("Dalvane Files|*.dvs;*.xml|All Files|*.*"),
               "Dalvane Files (*.dvs *.xml);;All Files (*.*)");
+}
+
+// A folder typed in the folder dialog that is not there yet is made when the user says so.
+TEST(QtPrompter, FolderDialogMakesATypedFolderWhenAsked) {
+    testsupport::TempDir dir;
+    const QString target = QString::fromStdString(dir.file("new/inner"));
+    std::vector<std::string> asked;
+    int steps = 0;
+    std::function<void()> drive = [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        // Next look first: a click below may open a box of its own and wait for it.
+        if (++steps < 50 && modal) QTimer::singleShot(20, drive);
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            asked.push_back(box->text().toStdString());
+            box->button(asked.size() == 1 ? QMessageBox::No : QMessageBox::Yes)->click();
+        } else if (auto* d = qobject_cast<QFileDialog*>(modal)) {
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(target);
+            auto* choose = d->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open);
+            EXPECT_TRUE(choose->isEnabled());
+            choose->click();
+        }
+    };
+    QTimer::singleShot(20, drive);
+    QtPrompter prompter;
+    EXPECT_EQ(prompter.chooseFolder("Output Path", dir.path()), target.toStdString());
+    ASSERT_EQ(asked.size(), 2u);  // "No" keeps the dialog open and makes nothing
+    EXPECT_EQ(asked[0], "The folder " + target.toStdString() + " does not exist. Create it?");
+    EXPECT_TRUE(files::folderExists(target.toStdString()));
 }
 
 TEST(AboutBox, CaptionMailLinkAndFolderPicker) {
