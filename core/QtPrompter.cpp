@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -80,10 +84,44 @@ std::string QtPrompter::chooseFile(const ui::FileRequest& req) {
     return path.toStdString();
 }
 
+namespace {
+// A folder dialog that also takes the name of a folder not made yet, offering to make it.
+class FolderDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        const QString folder = chosen.isEmpty() ? QString() : chosen.first();
+        if (!folder.isEmpty() && !QFileInfo::exists(folder)) {
+            if (QMessageBox::question(this, windowTitle(), QStringLiteral("The folder %1 does not exist. Create it?").arg(folder)) !=
+                QMessageBox::Yes)
+                return;
+            if (!QDir().mkpath(folder)) {
+                QMessageBox::warning(this, windowTitle(), QStringLiteral("The folder %1 could not be created.").arg(folder));
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+}  // namespace
+
 std::string QtPrompter::chooseFolder(const std::string& title, const std::string& initialPath) {
-    return QFileDialog::getExistingDirectory(ownerWindow(), QString::fromStdString(title),
-                                             QString::fromStdString(initialPath))
-        .toStdString();
+    FolderDialog dialog(ownerWindow(), QString::fromStdString(title), QString::fromStdString(initialPath));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    // The accept above is the widget dialog's: a platform dialog would refuse the new name.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The dialog disables its button for a name that is not a folder yet; a typed name may be.
+    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    auto* box = dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    if (edit && box)
+        QObject::connect(edit, &QLineEdit::textChanged, &dialog, [box](const QString& text) {
+            if (QPushButton* choose = box->button(QDialogButtonBox::Open); choose && !text.trimmed().isEmpty())
+                choose->setEnabled(true);
+        });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first().toStdString();
 }
 
 std::optional<long> QtPrompter::chooseColor() {

@@ -103,6 +103,10 @@ std::string FormatShortDate() {
     return QDate::currentDate().toString(fmt).toStdString();
 }
 
+std::string PreviewFilePath(const std::string& name) {
+    return files::joinPath(TempFolder.empty() ? files::privateTempFolder() : TempFolder, name);
+}
+
 cReport* CreateReportEngine() {
     reportEngineOwner() = std::make_unique<cReport>();
     oReportEngine = reportEngineOwner().get();
@@ -415,6 +419,7 @@ void ClearAllTemporaryFiles() {
     try {
         std::string temp = TempFolder.empty() ? files::privateTempFolder() : TempFolder;
         if (!temp.empty()) removeTempFile(files::joinPath(temp, "tempdalvpreview.html"));
+        // Previews of earlier versions were written to the reports folder.
         if (!ReportsFolder.empty()) {
             for (const char* name : {"temp.html", "temp_print.html", "temp.xml", "tempwordcontent.html"})
                 removeTempFile(files::joinPath(ReportsFolder, name));

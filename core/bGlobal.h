@@ -37,6 +37,9 @@ extern std::string DecimalSymbol, DigitGroupingSymbol;
 
 // Today's date in ShortDateFormat.
 std::string FormatShortDate();
+// A work file of the previews (temp.html, default.html, images/...): in the private
+// temporary folder, never in the user's reports folder.
+std::string PreviewFilePath(const std::string& name);
 
 // The project document (root DATABASESTRUCTURES) and its image as last saved.
 extern xml::Document oStructures;

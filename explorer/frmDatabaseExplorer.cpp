@@ -438,7 +438,7 @@ void frmDatabaseExplorer::Form_Load() {
         sspTime->setText(QTime::currentTime().toString("hh:mm:ss"));
         atRHContent->setCurrentIndex(0);
         if (wbHTMLPreview->Busy()) wbHTMLPreview->Stop();
-        DefaultPagePath = files::joinPath(ReportsFolder, "default.html");
+        DefaultPagePath = PreviewFilePath("default.html");
         tbMain->setChecked("ID_View_DBTreeView", false);
         DisplayTreeview(false);
         tbMain->setBandVisible("HTMLToolBar", false);

@@ -593,7 +593,10 @@ std::string frmDatabaseExplorer::SaveXML(bool save) {
     try {
         std::string path = chosenFile("XML File | *.xml", "*.xml");
         if (path.empty()) return {};
-        if (save && oReportEngine->SaveXML(path, true, false)) ui::prompter().openExternally(path);
+        if (save && oReportEngine->SaveXML(path, true, false)) {
+            setStatusText("XML report saved: " + path);
+            ui::prompter().openExternally(path);
+        }
         return path;
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.SaveXML");
@@ -610,7 +613,10 @@ std::string frmDatabaseExplorer::SaveHTML(bool save) {
             files::joinPath(chosen, bXMLSupport::HtmlFileStem(oReportEngine->DatabaseName()) + "report") + "/";
         if (save) {
             std::string page = bXMLSupport::SaveAsHTML(folder, oReportEngine->HTML_MultipleHTMLs());
-            if (!page.empty()) ui::prompter().openExternally(page);
+            if (!page.empty()) {
+                setStatusText("HTML report saved: " + folder);
+                ui::prompter().openExternally(page);
+            }
         }
         return folder;
     } catch (const std::exception& e) {

@@ -82,6 +82,7 @@ void frmDatabaseExplorer::SaveStructure(bool saveAs) {
         }
         // Recorded once written, so a failed Save never turns the next Save silent.
         entry.setAttribute("CurrentDVSFile", target);
+        setStatusText("Screenshot file saved: " + target);
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.SaveStructure");
     }

@@ -175,7 +175,13 @@ bool frmDatabaseExplorer::FillDetailsGrid(std::string& key) {
         addBands(rowset.documentElement(), ugDetailsModel->invisibleRootItem());
         ugDetailsModel->setColumnCount(columns);
         QStringList headers;
-        headers << QString::fromStdString("Database Details: " + oReportEngine->DatabaseName());
+        // The database of the structure shown: a screenshot file opened over a connection
+        // shows another database than the connection's options name.
+        std::string shown = oReportEngine->DatabaseName();
+        if (xml::Node named = oReportEngine->oResultXML->selectSingleNode("DATABASE/DBOPTIONS/MOREINFO/DATABASE/@Name");
+            named && !named.text().empty())
+            shown = named.text();
+        headers << QString::fromStdString("Database Details: " + shown);
         for (int i = 1; i < columns; ++i) headers << QString();
         ugDetailsModel->setHorizontalHeaderLabels(headers);
         ugDetails->setHeaderHidden(false);
@@ -253,7 +259,7 @@ void frmDatabaseExplorer::PrintDetails(QPrinter& printer) {
     // Rows as the grid shows them: visible rows only, without the Report column.
     QString html = "<html><body style=\"font-family: 'Trebuchet MS'; font-size: 7pt\"><h3>" +
                    ugDetailsModel->headerData(0, Qt::Horizontal).toString().toHtmlEscaped() +
-                   "</h3><table border=\"1\" cellspacing=\"0\" cellpadding=\"2\">";
+                   "</h3><table border=\"1\" cellspacing=\"0\" cellpadding=\"2\" width=\"100%\">";
     const int columns = ugDetailsModel->columnCount();
     std::function<void(QStandardItem*, const QModelIndex&, int)> rows = [&](QStandardItem* parent,
                                                                           const QModelIndex& parentIndex, int depth) {
@@ -275,7 +281,8 @@ void frmDatabaseExplorer::PrintDetails(QPrinter& printer) {
                             : cell->text().toHtmlEscaped();
                     if (head) t = "<b>" + t + "</b>";
                 }
-                html += "<td style=\"white-space: nowrap\">" + t + "</td>";
+                // Cells wrap: the page is as wide as the printer's, however many columns.
+                html += "<td>" + t + "</td>";
             }
             html += "</tr>";
             if (first) rows(first, ugDetailsModel->indexFromItem(first), depth + 1);

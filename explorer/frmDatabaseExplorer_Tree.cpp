@@ -25,6 +25,7 @@
 #include <QUrl>
 
 #include <exception>
+#include <map>
 
 std::string SelectedNodeKey;
 
@@ -74,14 +75,64 @@ std::string folderUrl(const std::string& folder) {
     return QUrl::fromLocalFile(QString::fromStdString(folder) + QLatin1Char('/')).toString(QUrl::FullyEncoded).toStdString();
 }
 
+// A style sheet with its @import rules put in their place (relative to the sheet's folder).
+QString importedStyleSheet(const std::string& path, int depth = 0) {
+    std::string css;
+    if (depth > 4 || !files::readTextFile(path, css)) return {};
+    static const QRegularExpression import(QStringLiteral(R"(@import\s+(?:url\()?\s*["']?([^"')\s;]+)["']?\s*\)?[^;]*;)"));
+    const QString text = QString::fromStdString(css);
+    QString out;
+    qsizetype last = 0;
+    for (auto it = import.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += text.mid(last, m.capturedStart() - last);
+        out += importedStyleSheet(files::joinPath(files::parentFolder(path), m.captured(1).toStdString()), depth + 1);
+        last = m.capturedEnd();
+    }
+    return out + text.mid(last);
+}
+
+// The style sheet as the preview pane can apply it: imports inlined, every var(--name)
+// replaced by the value the sheet gives the custom property, rem lengths as em and a colour
+// gradient as its first colour (the pane reads none of these).
+std::string previewStyleSheet(const std::string& path) {
+    QString css = importedStyleSheet(path);
+    static const QRegularExpression property(QStringLiteral(R"((--[\w-]+)\s*:\s*([^;}]+))"));
+    std::map<QString, QString> values;
+    for (auto it = property.globalMatch(css); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        values[m.captured(1)] = m.captured(2).trimmed();
+    }
+    static const QRegularExpression use(QStringLiteral(R"(var\(\s*(--[\w-]+)\s*(?:,\s*([^)]*))?\))"));
+    QString out;
+    qsizetype last = 0;
+    for (auto it = use.globalMatch(css); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const auto value = values.find(m.captured(1));
+        out += css.mid(last, m.capturedStart() - last) + (value != values.end() ? value->second : m.captured(2).trimmed());
+        last = m.capturedEnd();
+    }
+    out += css.mid(last);
+    static const QRegularExpression rem(QStringLiteral(R"((\d)rem\b)"));
+    static const QRegularExpression gradient(QStringLiteral(R"(linear-gradient\([^,()]*,\s*([^,()]+)[^()]*\))"));
+    out.replace(rem, QStringLiteral("\\1em")).replace(gradient, QStringLiteral("\\1"));
+    return out.replace(QLatin1String("</"), QLatin1String("<\\/")).toStdString();
+}
+
 // A report page names its style sheet and pictures as they lie beside a saved report; the
-// preview in the reports folder reads them where the program keeps them (a style sheet of
-// the user's own where it is).
+// preview in the temporary folder reads them where the program keeps them (a style sheet of
+// the user's own where it is), with the sheet also in the page, as the pane applies it.
 std::string previewReferences(std::string html, const std::string& css) {
     std::string cssFolder = StylesFolder;
     const std::string cssPath = files::normalizeSeparators(css);
     if (!cssPath.empty() && cssPath.front() == '/' && files::fileExists(cssPath)) cssFolder = files::parentFolder(cssPath);
     html = text::replaceAll(html, "href=\"styles/", "href=\"" + folderUrl(cssFolder));
+    const std::size_t head = html.find("</head>");
+    if (!cssPath.empty() && head != std::string::npos)
+        html.insert(head, "<style>" + previewStyleSheet(files::joinPath(cssFolder, files::fileName(cssPath))) + "</style>");
+    // The pane lays out only the elements it knows: the page's sections become blocks it styles.
+    static const QRegularExpression sections(QStringLiteral("<(/?)(?:header|nav|main|section|footer|figure|figcaption)\\b"));
+    html = QString::fromStdString(html).replace(sections, QStringLiteral("<\\1div")).toStdString();
     return text::replaceAll(html, "src=\"images/", "src=\"" + folderUrl(ImagesFolder));
 }
 
@@ -528,11 +579,11 @@ bool frmDatabaseExplorer::PreviewHTML(const std::string& key, const std::string&
         screenHtml = previewReferences(screenHtml, oReportEngine->HTML_CurrentCSS());
         printHtml = previewReferences(printHtml, oReportEngine->PrinterFriendlyCSS);
         EnableSaveMenus(true);
-        const std::string screenPath = files::joinPath(ReportsFolder, "temp.html");
-        const std::string printPath = files::joinPath(ReportsFolder, "temp_print.html");
-        const std::string xmlPath = files::joinPath(ReportsFolder, "temp.xml");
+        const std::string screenPath = PreviewFilePath("temp.html");
+        const std::string printPath = PreviewFilePath("temp_print.html");
+        const std::string xmlPath = PreviewFilePath("temp.xml");
         if (!files::writeTextFile(screenPath, screenHtml) || !files::writeTextFile(printPath, printHtml))
-            throw std::runtime_error("The preview cannot be written to " + ReportsFolder + ".");
+            throw std::runtime_error("The preview cannot be written to " + files::parentFolder(screenPath) + ".");
         // A pane already on its page (at any anchor) is reloaded in place.
         auto show = [](ui::BrowserPane* pane, const std::string& path) {
             QString target = QString::fromStdString(path);

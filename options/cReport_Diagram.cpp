@@ -285,7 +285,7 @@ bool cReport::PreviewDiagram(const std::string& sDiagramJPGTempFile, std::string
         if (!database) return false;
         database.setAttribute("DiagramFile", files::fileName(sDiagramJPGTempFile));
         if (!files::fileExists(sDiagramJPGTempFile)) return true;
-        const std::string images = files::joinPath(ReportsFolder, "images");
+        const std::string images = PreviewFilePath("images");
         if (!files::folderExists(images) && !files::createFolders(images)) return false;
         std::string picture;
         if (!files::readTextFile(sDiagramJPGTempFile, picture) ||
@@ -294,8 +294,8 @@ bool cReport::PreviewDiagram(const std::string& sDiagramJPGTempFile, std::string
         if (!BuildPreviewXML("DATABASE")) return false;
         std::string screen, print, xmlText;
         if (!RenderPreviewPages("diagram", screen, xmlText, print)) return false;
-        const std::string screenPath = files::joinPath(ReportsFolder, "temp.html");
-        const std::string printPath = files::joinPath(ReportsFolder, "temp_print.html");
+        const std::string screenPath = PreviewFilePath("temp.html");
+        const std::string printPath = PreviewFilePath("temp_print.html");
         if (!files::writeTextFile(screenPath, screen) || !files::writeTextFile(printPath, print)) return false;
         sPreviewDiagramFile = screenPath;
         sPreviewDiagramPrint = printPath;

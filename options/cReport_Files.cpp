@@ -150,9 +150,10 @@ bool cReport::ClearRemovedDBInfo(const std::string& path) {
         // folder is deleted.
         if (!path.empty() && files::fileExists(path) && files::isInside(path, files::privateTempFolder()))
             ok = files::removeFile(path) && ok;
+        // The previews' work files, and those earlier versions left in the reports folder.
         for (const char* work : {"temp_print.html", "temp.html", "temp.xml", "tempwordcontent.html"}) {
-            const std::string p = files::joinPath(ReportsFolder, work);
-            if (files::fileExists(p)) ok = files::removeFile(p) && ok;
+            for (const std::string& p : {PreviewFilePath(work), files::joinPath(ReportsFolder, work)})
+                if (files::fileExists(p)) ok = files::removeFile(p) && ok;
         }
         oResultXML.reset();
         return ok;

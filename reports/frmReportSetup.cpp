@@ -229,6 +229,7 @@ frmReportSetup::frmReportSetup(QWidget* parent) : QDialog(parent) {
     chkHideIntro = new QCheckBox("Hide intro page", frmWordOptions);
     chkHideIntro->setObjectName("chkHideIntro");
     chkHideIntro->setChecked(true);
+    chkHideIntro->setToolTip("Ticked, the Word report starts with the intro page below; unticked, it has none.");
     wg->addWidget(chkHideIntro, 0, 0, 1, 2);
     wg->addWidget(new QLabel("Number of &objects per page", frmWordOptions), 1, 0);
     txtTablesPerPage = new QLineEdit("1", frmWordOptions);

@@ -29,6 +29,8 @@
   <xsl:output method="html" encoding="UTF-8" indent="no"/>
   <xsl:strip-space elements="*"/>
 
+  <xsl:include href="ReportColumns.xsl"/>
+
   <xsl:param name="page-documents" select="''"/>
   <xsl:param name="page-part" select="0"/>
   <xsl:param name="page-parts" select="1"/>
@@ -92,11 +94,12 @@
     </xsl:choose>
   </xsl:variable>
 
-  <xsl:variable name="tables" select="/DATABASE/TABLE[not(@PreviewContext)]"/>
-  <xsl:variable name="views" select="/DATABASE/VIEW"/>
-  <xsl:variable name="procedures" select="/DATABASE/STOREDPROCEDURE"/>
-  <xsl:variable name="triggers" select="/DATABASE/TABLE/TRIGGER"/>
-  <xsl:variable name="indexes" select="/DATABASE/TABLE/INDEX"/>
+  <!-- A kind the column settings leave out has none (ReportColumns.xsl). -->
+  <xsl:variable name="tables" select="/DATABASE/TABLE[not(@PreviewContext)][$show-tables]"/>
+  <xsl:variable name="views" select="/DATABASE/VIEW[$show-views]"/>
+  <xsl:variable name="procedures" select="/DATABASE/STOREDPROCEDURE[$show-procedures]"/>
+  <xsl:variable name="triggers" select="/DATABASE/TABLE/TRIGGER[$show-triggers]"/>
+  <xsl:variable name="indexes" select="/DATABASE/TABLE/INDEX[$show-tables]"/>
   <!-- Counts on every page, taken once: a node-set variable is copied wherever it is read. -->
   <xsl:variable name="table-count" select="count($tables)"/>
   <xsl:variable name="view-count" select="count($views)"/>
@@ -270,12 +273,17 @@
 
   <xsl:template name="table-link">
     <xsl:param name="name"/>
+    <xsl:choose>
+      <xsl:when test="not($show-tables)"><xsl:value-of select="$name"/></xsl:when>
+      <xsl:otherwise>
     <a>
       <xsl:attribute name="href">
         <xsl:call-template name="table-href"><xsl:with-param name="name" select="$name"/></xsl:call-template>
       </xsl:attribute>
       <xsl:value-of select="$name"/>
     </a>
+      </xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <xsl:template name="object-href">
@@ -424,9 +432,9 @@
           <nav class="mainnav" aria-label="Report">
             <ul>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Index'"/><xsl:with-param name="caption" select="'Contents'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
-              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Tables'"/><xsl:with-param name="caption" select="'Tables'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="$table-count"/></xsl:call-template>
-              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Views'"/><xsl:with-param name="caption" select="'Views'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="$view-count"/></xsl:call-template>
-              <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'StoredProcedures'"/><xsl:with-param name="caption" select="'Stored procedures'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="$procedure-count - ($procedure-count + 1) * $noprocs"/></xsl:call-template>
+              <xsl:if test="$show-tables"><xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Tables'"/><xsl:with-param name="caption" select="'Tables'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="$table-count"/></xsl:call-template></xsl:if>
+              <xsl:if test="$show-views"><xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Views'"/><xsl:with-param name="caption" select="'Views'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="$view-count"/></xsl:call-template></xsl:if>
+              <xsl:if test="$show-procedures"><xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'StoredProcedures'"/><xsl:with-param name="caption" select="'Stored procedures'"/><xsl:with-param name="current" select="$kind"/><xsl:with-param name="count" select="$procedure-count - ($procedure-count + 1) * $noprocs"/></xsl:call-template></xsl:if>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Diagram'"/><xsl:with-param name="caption" select="'Relationships'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
               <xsl:call-template name="nav-item"><xsl:with-param name="kind" select="'Summary'"/><xsl:with-param name="caption" select="'Summary'"/><xsl:with-param name="current" select="$kind"/></xsl:call-template>
             </ul>
@@ -467,7 +475,7 @@
         </xsl:attribute>
         <xsl:if test="$kind = $current"><xsl:attribute name="aria-current">page</xsl:attribute></xsl:if>
         <xsl:value-of select="$caption"/>
-        <xsl:if test="$count &gt;= 0"><span class="count"><xsl:value-of select="$count"/></span></xsl:if>
+        <xsl:if test="$count &gt;= 0"><xsl:text> </xsl:text><span class="count"><xsl:value-of select="$count"/></span></xsl:if>
       </a>
     </li>
   </xsl:template>
@@ -552,14 +560,15 @@
   <xsl:template name="index-content">
     <section class="overview">
       <ul class="figures">
-        <li><a href="#tables"><strong><xsl:value-of select="count($tables)"/></strong> tables</a></li>
-        <li><a href="#views"><strong><xsl:value-of select="count($views)"/></strong> views</a></li>
-        <li><a href="#storedprocedures"><strong><xsl:call-template name="count"><xsl:with-param name="n" select="count($procedures)"/><xsl:with-param name="unread" select="$noprocs"/></xsl:call-template></strong> stored procedures</a></li>
-        <li><a href="#triggers"><strong><xsl:call-template name="count"><xsl:with-param name="n" select="count($triggers)"/><xsl:with-param name="unread" select="$notriggers"/></xsl:call-template></strong> triggers</a></li>
-        <li><a href="#indexes"><strong><xsl:value-of select="count($indexes)"/></strong><xsl:if test="$uniqueonly"> unique</xsl:if> indexes</a></li>
+        <xsl:if test="$show-tables"><li><a href="#tables"><strong><xsl:value-of select="count($tables)"/></strong> tables</a></li></xsl:if>
+        <xsl:if test="$show-views"><li><a href="#views"><strong><xsl:value-of select="count($views)"/></strong> views</a></li></xsl:if>
+        <xsl:if test="$show-procedures"><li><a href="#storedprocedures"><strong><xsl:call-template name="count"><xsl:with-param name="n" select="count($procedures)"/><xsl:with-param name="unread" select="$noprocs"/></xsl:call-template></strong> stored procedures</a></li></xsl:if>
+        <xsl:if test="$show-triggers"><li><a href="#triggers"><strong><xsl:call-template name="count"><xsl:with-param name="n" select="count($triggers)"/><xsl:with-param name="unread" select="$notriggers"/></xsl:call-template></strong> triggers</a></li></xsl:if>
+        <xsl:if test="$show-tables"><li><a href="#indexes"><strong><xsl:value-of select="count($indexes)"/></strong><xsl:if test="$uniqueonly"> unique</xsl:if> indexes</a></li></xsl:if>
       </ul>
     </section>
 
+    <xsl:if test="$show-tables">
     <section class="contents" id="tables">
       <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'table'"/></xsl:call-template>Tables</h2>
       <xsl:choose>
@@ -595,7 +604,9 @@
         <xsl:otherwise><p class="empty">No tables in this report.</p></xsl:otherwise>
       </xsl:choose>
     </section>
+    </xsl:if>
 
+    <xsl:if test="$show-views">
     <section class="contents" id="views">
       <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'view'"/></xsl:call-template>Views</h2>
       <xsl:call-template name="object-list">
@@ -604,7 +615,9 @@
         <xsl:with-param name="empty" select="'No views in this report.'"/>
       </xsl:call-template>
     </section>
+    </xsl:if>
 
+    <xsl:if test="$show-procedures">
     <section class="contents" id="storedprocedures">
       <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'proc'"/></xsl:call-template>Stored procedures</h2>
       <xsl:call-template name="object-list">
@@ -613,7 +626,9 @@
         <xsl:with-param name="empty" select="concat(substring('No stored procedures in this report.', 1, 36 * not($noprocs)), substring('Stored procedures are not available for this database engine.', 1, 61 * $noprocs))"/>
       </xsl:call-template>
     </section>
+    </xsl:if>
 
+    <xsl:if test="$show-triggers">
     <section class="contents" id="triggers">
       <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'trigger'"/></xsl:call-template>Triggers</h2>
       <xsl:choose>
@@ -649,7 +664,9 @@
         <xsl:otherwise><p class="empty">No triggers in this report.</p></xsl:otherwise>
       </xsl:choose>
     </section>
+    </xsl:if>
 
+    <xsl:if test="$show-tables">
     <section class="contents" id="indexes">
       <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'key'"/></xsl:call-template><xsl:if test="$uniqueonly">Unique indexes</xsl:if><xsl:if test="not($uniqueonly)">Indexes</xsl:if></h2>
       <xsl:choose>
@@ -684,6 +701,7 @@
         <xsl:otherwise><p class="empty">No indexes in this report.</p></xsl:otherwise>
       </xsl:choose>
     </section>
+    </xsl:if>
   </xsl:template>
 
   <xsl:template name="object-list">
@@ -803,30 +821,36 @@
   </xsl:template>
 
   <xsl:template name="tables-pages">
+    <xsl:if test="$show-tables">
     <xsl:call-template name="object-pages">
       <xsl:with-param name="nodes" select="$tables"/>
       <xsl:with-param name="kind" select="'Tables'"/>
       <xsl:with-param name="title" select="'Tables'"/>
       <xsl:with-param name="empty" select="'No tables in this report.'"/>
     </xsl:call-template>
+    </xsl:if>
   </xsl:template>
 
   <xsl:template name="views-pages">
+    <xsl:if test="$show-views">
     <xsl:call-template name="object-pages">
       <xsl:with-param name="nodes" select="$views"/>
       <xsl:with-param name="kind" select="'Views'"/>
       <xsl:with-param name="title" select="'Views'"/>
       <xsl:with-param name="empty" select="'No views in this report.'"/>
     </xsl:call-template>
+    </xsl:if>
   </xsl:template>
 
   <xsl:template name="storedprocedures-pages">
+    <xsl:if test="$show-procedures">
     <xsl:call-template name="object-pages">
       <xsl:with-param name="nodes" select="$procedures"/>
       <xsl:with-param name="kind" select="'StoredProcedures'"/>
       <xsl:with-param name="title" select="'Stored procedures'"/>
       <xsl:with-param name="empty" select="concat(substring('No stored procedures in this report.', 1, 36 * not($noprocs)), substring('Stored procedures are not available for this database engine.', 1, 61 * $noprocs))"/>
     </xsl:call-template>
+    </xsl:if>
   </xsl:template>
 
   <!-- ===== table section ===== -->
@@ -848,26 +872,47 @@
           <div class="scroll">
           <table class="grid columns">
             <thead>
-              <tr><th scope="col" class="num">#</th><th scope="col">Column</th><th scope="col">Data type</th><th scope="col" class="num">Length</th><th scope="col">Nulls</th><th scope="col">Default</th><th scope="col">Check</th><th scope="col">Primary key</th><xsl:if test="$described"><th scope="col">Description</th></xsl:if></tr>
+              <tr>
+                <xsl:for-each select="$table-grid">
+                  <xsl:choose>
+                    <xsl:when test="@id = 'ordinal'"><th scope="col" class="num">#</th></xsl:when>
+                    <xsl:when test="@id = 'name'"><th scope="col">Column</th></xsl:when>
+                    <xsl:when test="@id = 'type'"><th scope="col">Data type</th></xsl:when>
+                    <xsl:when test="@id = 'length'"><th scope="col" class="num">Length</th></xsl:when>
+                    <xsl:when test="@id = 'nulls'"><th scope="col">Nulls</th></xsl:when>
+                    <xsl:when test="@id = 'default'"><th scope="col">Default</th></xsl:when>
+                    <xsl:when test="@id = 'check'"><th scope="col">Check</th></xsl:when>
+                    <xsl:when test="@id = 'key'"><th scope="col">Primary key</th></xsl:when>
+                    <xsl:when test="$described"><th scope="col">Description</th></xsl:when>
+                  </xsl:choose>
+                </xsl:for-each>
+              </tr>
             </thead>
             <tbody>
               <xsl:for-each select="COLUMN">
                 <tr>
                   <xsl:if test="string(@Primary_Key) != '' and @Primary_Key != 'No'"><xsl:attribute name="class">pk</xsl:attribute></xsl:if>
-                  <td class="num"><xsl:value-of select="@Ordinal_Position"/></td>
-                  <th scope="row"><xsl:value-of select="@Name"/></th>
-                  <td><xsl:value-of select="@Datatype"/><xsl:if test="string(@Scale) != ''"><xsl:value-of select="concat('(', @Length, ',', @Scale, ')')"/></xsl:if></td>
-                  <td class="num"><xsl:if test="string(@Length) != '0'"><xsl:value-of select="@Length"/></xsl:if></td>
-                  <td><xsl:call-template name="yes-no"><xsl:with-param name="value" select="@Null_Allowed"/></xsl:call-template></td>
-                  <td><code><xsl:value-of select="@Column_Default"/></code></td>
-                  <td><code><xsl:value-of select="@Check_Constraint"/></code></td>
-                  <td>
-                    <xsl:if test="string(@Primary_Key) != '' and @Primary_Key != 'No'">
-                      <xsl:call-template name="icon"><xsl:with-param name="name" select="'key'"/><xsl:with-param name="alt" select="'Key: '"/></xsl:call-template>
-                      <xsl:value-of select="@Primary_Key"/>
-                    </xsl:if>
-                  </td>
-                  <xsl:if test="$described"><td><xsl:value-of select="@Description"/></td></xsl:if>
+                  <xsl:variable name="c" select="."/>
+                  <xsl:for-each select="$table-grid">
+                    <xsl:choose>
+                      <xsl:when test="@id = 'ordinal'"><td class="num"><xsl:value-of select="$c/@Ordinal_Position"/></td></xsl:when>
+                      <xsl:when test="@id = 'name'"><th scope="row"><xsl:value-of select="$c/@Name"/></th></xsl:when>
+                      <xsl:when test="@id = 'type'"><td><xsl:value-of select="$c/@Datatype"/><xsl:if test="string($c/@Scale) != ''"><xsl:value-of select="concat('(', $c/@Length, ',', $c/@Scale, ')')"/></xsl:if></td></xsl:when>
+                      <xsl:when test="@id = 'length'"><td class="num"><xsl:if test="string($c/@Length) != '0'"><xsl:value-of select="$c/@Length"/></xsl:if></td></xsl:when>
+                      <xsl:when test="@id = 'nulls'"><td><xsl:call-template name="yes-no"><xsl:with-param name="value" select="$c/@Null_Allowed"/></xsl:call-template></td></xsl:when>
+                      <xsl:when test="@id = 'default'"><td><code><xsl:value-of select="$c/@Column_Default"/></code></td></xsl:when>
+                      <xsl:when test="@id = 'check'"><td><code><xsl:value-of select="$c/@Check_Constraint"/></code></td></xsl:when>
+                      <xsl:when test="@id = 'key'">
+                        <td>
+                          <xsl:if test="string($c/@Primary_Key) != '' and $c/@Primary_Key != 'No'">
+                            <xsl:call-template name="icon"><xsl:with-param name="name" select="'key'"/><xsl:with-param name="alt" select="'Key: '"/></xsl:call-template>
+                            <xsl:value-of select="$c/@Primary_Key"/>
+                          </xsl:if>
+                        </td>
+                      </xsl:when>
+                      <xsl:when test="$described"><td><xsl:value-of select="$c/@Description"/></td></xsl:when>
+                    </xsl:choose>
+                  </xsl:for-each>
                 </tr>
               </xsl:for-each>
             </tbody>
@@ -970,7 +1015,7 @@
         </table>
       </xsl:if>
 
-      <xsl:if test="TRIGGER">
+      <xsl:if test="TRIGGER and $show-triggers">
         <h3>Triggers</h3>
         <xsl:for-each select="TRIGGER">
           <xsl:variable name="name"><xsl:call-template name="object-name"/></xsl:variable>
@@ -980,7 +1025,7 @@
               <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/></xsl:call-template>
             </xsl:attribute>
             <h4><xsl:call-template name="icon"><xsl:with-param name="name" select="'trigger'"/></xsl:call-template><xsl:value-of select="$name"/></h4>
-            <xsl:call-template name="details"/>
+            <xsl:call-template name="details"><xsl:with-param name="hidden" select="$hidden-triggers"/></xsl:call-template>
           </div>
         </xsl:for-each>
       </xsl:if>
@@ -1017,8 +1062,12 @@
   </xsl:template>
 
   <!-- Attributes and text of an object whose shape is not fixed (catalogue-query reader). -->
+  <!-- hidden: the column names (attribute names with "_" as a blank, "SQL Script" for the
+       source) that the column settings leave out. -->
   <xsl:template name="details">
-    <xsl:variable name="attrs" select="@*[local-name() != 'Name' and local-name() != 'Report' and local-name() != 'Migrate']"/>
+    <xsl:param name="hidden" select="/.."/>
+    <xsl:variable name="source" select="not($hidden = 'SQL Script')"/>
+    <xsl:variable name="attrs" select="@*[local-name() != 'Name' and local-name() != 'Report' and local-name() != 'Migrate'][not(translate(local-name(), '_', ' ') = $hidden)]"/>
     <xsl:if test="$attrs">
       <dl class="properties">
         <xsl:for-each select="$attrs">
@@ -1027,13 +1076,13 @@
         </xsl:for-each>
       </dl>
     </xsl:if>
-    <xsl:if test="normalize-space(text()) != ''">
+    <xsl:if test="normalize-space(text()) != '' and $source">
       <pre class="source"><code><xsl:value-of select="text()"/></code></pre>
     </xsl:if>
     <xsl:for-each select="*">
       <xsl:choose>
         <xsl:when test="not(*) and normalize-space(.) != ''">
-          <pre class="source"><code><xsl:value-of select="."/></code></pre>
+          <xsl:if test="$source"><pre class="source"><code><xsl:value-of select="."/></code></pre></xsl:if>
         </xsl:when>
         <xsl:otherwise>
           <div class="part">
@@ -1067,31 +1116,40 @@
       <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'view'"/></xsl:call-template><xsl:value-of select="$name"/></h2>
       <p class="meta">
         <xsl:text>View</xsl:text>
-        <xsl:if test="string(@Created_On) != ''"> · created <xsl:value-of select="@Created_On"/></xsl:if>
-        <xsl:if test="string(@Updatable) != ''"> · updatable: <xsl:call-template name="yes-no"><xsl:with-param name="value" select="@Updatable"/></xsl:call-template></xsl:if>
+        <xsl:if test="string(@Created_On) != '' and not($hidden-views = 'Created On')"> · created <xsl:value-of select="@Created_On"/></xsl:if>
+        <xsl:if test="string(@Updatable) != '' and not($hidden-views = 'Updatable')"> · updatable: <xsl:call-template name="yes-no"><xsl:with-param name="value" select="@Updatable"/></xsl:call-template></xsl:if>
       </p>
-      <xsl:if test="COLUMN">
+      <xsl:if test="COLUMN and $view-grid">
         <h3>Columns</h3>
         <table class="grid">
-          <thead><tr><th scope="col">Column</th><th scope="col">Source table</th></tr></thead>
+          <thead><tr><xsl:for-each select="$view-grid"><xsl:choose><xsl:when test="@id = 'name'"><th scope="col">Column</th></xsl:when><xsl:otherwise><th scope="col">Source table</th></xsl:otherwise></xsl:choose></xsl:for-each></tr></thead>
           <tbody>
             <xsl:for-each select="COLUMN">
+              <xsl:variable name="c" select="."/>
               <tr>
-                <th scope="row"><xsl:value-of select="@Name"/></th>
-                <td>
+                <xsl:for-each select="$view-grid">
                   <xsl:choose>
-                    <xsl:when test="string(@SourceTable) != '' and key('table', @SourceTable)">
-                      <xsl:call-template name="table-link"><xsl:with-param name="name" select="@SourceTable"/></xsl:call-template>
-                    </xsl:when>
-                    <xsl:otherwise><xsl:value-of select="@SourceTable"/></xsl:otherwise>
+                    <xsl:when test="@id = 'name'"><th scope="row"><xsl:value-of select="$c/@Name"/></th></xsl:when>
+                    <xsl:otherwise>
+                      <td>
+                        <xsl:for-each select="$c">
+                          <xsl:choose>
+                            <xsl:when test="string(@SourceTable) != '' and key('table', @SourceTable)">
+                              <xsl:call-template name="table-link"><xsl:with-param name="name" select="@SourceTable"/></xsl:call-template>
+                            </xsl:when>
+                            <xsl:otherwise><xsl:value-of select="@SourceTable"/></xsl:otherwise>
+                          </xsl:choose>
+                        </xsl:for-each>
+                      </td>
+                    </xsl:otherwise>
                   </xsl:choose>
-                </td>
+                </xsl:for-each>
               </tr>
             </xsl:for-each>
           </tbody>
         </table>
       </xsl:if>
-      <xsl:for-each select="*[not(self::COLUMN)][normalize-space(.) != '']">
+      <xsl:for-each select="*[not(self::COLUMN)][normalize-space(.) != ''][not($hidden-views = 'SQL Script')]">
         <h3>Definition</h3>
         <pre class="source"><code><xsl:value-of select="."/></code></pre>
       </xsl:for-each>
@@ -1106,7 +1164,7 @@
     <section class="object procedure">
       <xsl:attribute name="id"><xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="."/></xsl:call-template></xsl:attribute>
       <h2><xsl:call-template name="icon"><xsl:with-param name="name" select="'proc'"/></xsl:call-template><xsl:value-of select="$name"/></h2>
-      <xsl:call-template name="details"/>
+      <xsl:call-template name="details"><xsl:with-param name="hidden" select="$hidden-procedures[current()/self::STOREDPROCEDURE]"/></xsl:call-template>
       <xsl:call-template name="back-links"/>
     </section>
   </xsl:template>
@@ -1190,13 +1248,17 @@
           <xsl:if test="string($db/@Database_Engine) != ''">
             <tr><th scope="row">Database engine</th><td><xsl:value-of select="$db/@Database_Engine"/></td></tr>
           </xsl:if>
+          <xsl:if test="$show-tables">
           <tr><th scope="row">Number of tables</th><td class="num"><xsl:value-of select="count($tables)"/></td></tr>
           <tr><th scope="row">Number of columns</th><td class="num"><xsl:value-of select="count($tables/COLUMN)"/></td></tr>
-          <tr><th scope="row">Number of views</th><td class="num"><xsl:value-of select="count($views)"/></td></tr>
-          <tr><th scope="row">Number of stored procedures</th><td class="num"><xsl:call-template name="count"><xsl:with-param name="n" select="count($procedures)"/><xsl:with-param name="unread" select="$noprocs"/></xsl:call-template></td></tr>
-          <tr><th scope="row">Number of triggers</th><td class="num"><xsl:call-template name="count"><xsl:with-param name="n" select="count($triggers)"/><xsl:with-param name="unread" select="$notriggers"/></xsl:call-template></td></tr>
+          </xsl:if>
+          <xsl:if test="$show-views"><tr><th scope="row">Number of views</th><td class="num"><xsl:value-of select="count($views)"/></td></tr></xsl:if>
+          <xsl:if test="$show-procedures"><tr><th scope="row">Number of stored procedures</th><td class="num"><xsl:call-template name="count"><xsl:with-param name="n" select="count($procedures)"/><xsl:with-param name="unread" select="$noprocs"/></xsl:call-template></td></tr></xsl:if>
+          <xsl:if test="$show-triggers"><tr><th scope="row">Number of triggers</th><td class="num"><xsl:call-template name="count"><xsl:with-param name="n" select="count($triggers)"/><xsl:with-param name="unread" select="$notriggers"/></xsl:call-template></td></tr></xsl:if>
+          <xsl:if test="$show-tables">
           <tr><th scope="row">Number of <xsl:if test="$uniqueonly">unique </xsl:if>indexes</th><td class="num"><xsl:value-of select="count($indexes)"/></td></tr>
           <tr><th scope="row">Number of foreign keys</th><td class="num"><xsl:value-of select="count($fkgroups)"/></td></tr>
+          </xsl:if>
         </tbody>
       </table>
     </section>

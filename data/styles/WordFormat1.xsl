@@ -6,6 +6,7 @@
   Input: the first-stage report document (one vocabulary for every reader).
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+  <xsl:include href="ReportColumns.xsl"/>
   <xsl:output method="text" encoding="UTF-8"/>
   <xsl:strip-space elements="*"/>
 
@@ -118,29 +119,39 @@
     <xsl:call-template name="open-table"/>
     <xsl:call-template name="cell"><xsl:with-param name="value" select="'Object'"/></xsl:call-template>
     <xsl:call-template name="cell"><xsl:with-param name="value" select="'Count'"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="'Tables'"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="count(TABLE)"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="'Views'"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="count(VIEW)"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="'Stored Procedures'"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="$procedures"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="'Triggers'"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="$triggers"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="$indexes"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="count(TABLE/INDEX)"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
+    <xsl:if test="$show-tables">
+      <xsl:call-template name="cell"><xsl:with-param name="value" select="'Tables'"/></xsl:call-template>
+      <xsl:call-template name="cell"><xsl:with-param name="value" select="count(TABLE)"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
+    </xsl:if>
+    <xsl:if test="$show-views">
+      <xsl:call-template name="cell"><xsl:with-param name="value" select="'Views'"/></xsl:call-template>
+      <xsl:call-template name="cell"><xsl:with-param name="value" select="count(VIEW)"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
+    </xsl:if>
+    <xsl:if test="$show-procedures">
+      <xsl:call-template name="cell"><xsl:with-param name="value" select="'Stored Procedures'"/></xsl:call-template>
+      <xsl:call-template name="cell"><xsl:with-param name="value" select="$procedures"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
+    </xsl:if>
+    <xsl:if test="$show-triggers">
+      <xsl:call-template name="cell"><xsl:with-param name="value" select="'Triggers'"/></xsl:call-template>
+      <xsl:call-template name="cell"><xsl:with-param name="value" select="$triggers"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
+    </xsl:if>
+    <xsl:if test="$show-tables">
+      <xsl:call-template name="cell"><xsl:with-param name="value" select="$indexes"/></xsl:call-template>
+      <xsl:call-template name="cell"><xsl:with-param name="value" select="count(TABLE/INDEX)"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
+    </xsl:if>
     <xsl:call-template name="close-table"/>
 
-    <xsl:if test="TABLE">
+    <xsl:if test="TABLE and $show-tables">
       <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;pagebreak/&gt;'"/></xsl:call-template>
       <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;heading1&gt;Tables'"/></xsl:call-template>
       <xsl:apply-templates select="TABLE"/>
     </xsl:if>
-    <xsl:if test="VIEW">
+    <xsl:if test="VIEW and $show-views">
       <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;pagebreak/&gt;'"/></xsl:call-template>
       <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;heading1&gt;Views'"/></xsl:call-template>
       <xsl:apply-templates select="VIEW"/>
     </xsl:if>
-    <xsl:if test="STOREDPROCEDURE">
+    <xsl:if test="STOREDPROCEDURE and $show-procedures">
       <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;pagebreak/&gt;'"/></xsl:call-template>
       <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;heading1&gt;Stored Procedures'"/></xsl:call-template>
       <xsl:apply-templates select="STOREDPROCEDURE"/>
@@ -156,36 +167,46 @@
 
     <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;heading3&gt;Columns'"/></xsl:call-template>
     <xsl:variable name="described" select="COLUMN[normalize-space(@Description) != '']"/>
+    <!-- The column settings' columns this grid has, in their order. -->
+    <xsl:variable name="grid" select="$table-grid[@id != 'ordinal' and @id != 'check'][@id != 'description' or $described]"/>
     <xsl:call-template name="open-table"/>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="'Column Name'"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="'Data Type'"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="'Length'"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="'Null Allowed'"/></xsl:call-template>
-    <xsl:call-template name="cell"><xsl:with-param name="value" select="'Default'"/></xsl:call-template>
-    <xsl:call-template name="cell">
-      <xsl:with-param name="value" select="'Primary Key'"/><xsl:with-param name="last" select="not($described)"/>
-    </xsl:call-template>
-    <xsl:if test="$described">
-      <xsl:call-template name="cell"><xsl:with-param name="value" select="'Description'"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
-    </xsl:if>
+    <xsl:for-each select="$grid">
+      <xsl:call-template name="cell">
+        <xsl:with-param name="value">
+          <xsl:choose>
+            <xsl:when test="@id = 'name'">Column Name</xsl:when>
+            <xsl:when test="@id = 'type'">Data Type</xsl:when>
+            <xsl:when test="@id = 'length'">Length</xsl:when>
+            <xsl:when test="@id = 'nulls'">Null Allowed</xsl:when>
+            <xsl:when test="@id = 'default'">Default</xsl:when>
+            <xsl:when test="@id = 'key'">Primary Key</xsl:when>
+            <xsl:otherwise>Description</xsl:otherwise>
+          </xsl:choose>
+        </xsl:with-param>
+        <xsl:with-param name="last" select="position() = last()"/>
+      </xsl:call-template>
+    </xsl:for-each>
     <xsl:for-each select="COLUMN">
-      <xsl:call-template name="cell">
-        <xsl:with-param name="value" select="concat(@Name, substring(@Column_Name, 1, string-length(@Column_Name) * not(@Name)))"/>
-      </xsl:call-template>
-      <xsl:call-template name="cell">
-        <xsl:with-param name="value" select="concat(@Datatype, substring(@Data_Type, 1, string-length(@Data_Type) * not(@Datatype)), substring(concat('(', @Length, ',', @Scale, ')'), 1, 1000 * (string(@Scale) != '')))"/>
-      </xsl:call-template>
-      <xsl:call-template name="cell">
-        <xsl:with-param name="value" select="concat(@Length, substring(@Precision, 1, string-length(@Precision) * not(@Length)))"/>
-      </xsl:call-template>
-      <xsl:call-template name="cell"><xsl:with-param name="value" select="@Null_Allowed"/></xsl:call-template>
-      <xsl:call-template name="cell"><xsl:with-param name="value" select="@Column_Default"/></xsl:call-template>
-      <xsl:call-template name="cell">
-        <xsl:with-param name="value" select="@Primary_Key"/><xsl:with-param name="last" select="not($described)"/>
-      </xsl:call-template>
-      <xsl:if test="$described">
-        <xsl:call-template name="cell"><xsl:with-param name="value" select="@Description"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
-      </xsl:if>
+      <xsl:variable name="c" select="."/>
+      <xsl:for-each select="$grid">
+        <xsl:variable name="id" select="string(@id)"/>
+        <xsl:call-template name="cell">
+          <xsl:with-param name="value">
+            <xsl:for-each select="$c">
+              <xsl:choose>
+                <xsl:when test="$id = 'name'"><xsl:value-of select="concat(@Name, substring(@Column_Name, 1, string-length(@Column_Name) * not(@Name)))"/></xsl:when>
+                <xsl:when test="$id = 'type'"><xsl:value-of select="concat(@Datatype, substring(@Data_Type, 1, string-length(@Data_Type) * not(@Datatype)), substring(concat('(', @Length, ',', @Scale, ')'), 1, 1000 * (string(@Scale) != '')))"/></xsl:when>
+                <xsl:when test="$id = 'length'"><xsl:value-of select="concat(@Length, substring(@Precision, 1, string-length(@Precision) * not(@Length)))"/></xsl:when>
+                <xsl:when test="$id = 'nulls'"><xsl:value-of select="@Null_Allowed"/></xsl:when>
+                <xsl:when test="$id = 'default'"><xsl:value-of select="@Column_Default"/></xsl:when>
+                <xsl:when test="$id = 'key'"><xsl:value-of select="@Primary_Key"/></xsl:when>
+                <xsl:otherwise><xsl:value-of select="@Description"/></xsl:otherwise>
+              </xsl:choose>
+            </xsl:for-each>
+          </xsl:with-param>
+          <xsl:with-param name="last" select="position() = last()"/>
+        </xsl:call-template>
+      </xsl:for-each>
     </xsl:for-each>
     <xsl:call-template name="close-table"/>
 
@@ -274,11 +295,11 @@
       <xsl:call-template name="close-table"/>
     </xsl:if>
 
-    <xsl:if test="TRIGGER">
+    <xsl:if test="TRIGGER and $show-triggers">
       <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;heading3&gt;Triggers'"/></xsl:call-template>
       <xsl:for-each select="TRIGGER">
         <xsl:call-template name="line"><xsl:with-param name="text" select="concat('&lt;heading4&gt;', @Name)"/></xsl:call-template>
-        <xsl:call-template name="script"><xsl:with-param name="text" select="string(.)"/></xsl:call-template>
+        <xsl:call-template name="script"><xsl:with-param name="text" select="string(self::node()[not($hidden-triggers = 'SQL Script')])"/></xsl:call-template>
       </xsl:for-each>
     </xsl:if>
   </xsl:template>
@@ -286,21 +307,30 @@
   <xsl:template match="VIEW">
     <xsl:call-template name="continued"><xsl:with-param name="caption" select="'Views (Continued...)'"/></xsl:call-template>
     <xsl:call-template name="line"><xsl:with-param name="text" select="concat('&lt;heading2&gt;', @Name)"/></xsl:call-template>
-    <xsl:if test="string(@Created_On) != ''">
+    <xsl:if test="string(@Created_On) != '' and not($hidden-views = 'Created On')">
       <xsl:call-template name="line"><xsl:with-param name="text" select="concat('Created On: ', @Created_On)"/></xsl:call-template>
     </xsl:if>
-    <xsl:if test="COLUMN">
+    <xsl:if test="COLUMN and $view-grid">
       <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;heading3&gt;Columns'"/></xsl:call-template>
       <xsl:call-template name="open-table"/>
-      <xsl:call-template name="cell"><xsl:with-param name="value" select="'Column Name'"/></xsl:call-template>
-      <xsl:call-template name="cell"><xsl:with-param name="value" select="'Source Table'"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
+      <xsl:for-each select="$view-grid">
+        <xsl:call-template name="cell">
+          <xsl:with-param name="value" select="concat(substring('Column Name', 1, 11 * (@id = 'name')), substring('Source Table', 1, 12 * (@id = 'source')))"/>
+          <xsl:with-param name="last" select="position() = last()"/>
+        </xsl:call-template>
+      </xsl:for-each>
       <xsl:for-each select="COLUMN">
-        <xsl:call-template name="cell"><xsl:with-param name="value" select="@Name"/></xsl:call-template>
-        <xsl:call-template name="cell"><xsl:with-param name="value" select="@SourceTable"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
+        <xsl:variable name="c" select="."/>
+        <xsl:for-each select="$view-grid">
+          <xsl:call-template name="cell">
+            <xsl:with-param name="value" select="concat($c/@Name[current()/@id = 'name'], $c/@SourceTable[current()/@id = 'source'])"/>
+            <xsl:with-param name="last" select="position() = last()"/>
+          </xsl:call-template>
+        </xsl:for-each>
       </xsl:for-each>
       <xsl:call-template name="close-table"/>
     </xsl:if>
-    <xsl:if test="normalize-space(SQLSCRIPT) != ''">
+    <xsl:if test="normalize-space(SQLSCRIPT) != '' and not($hidden-views = 'SQL Script')">
       <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;heading3&gt;Source'"/></xsl:call-template>
       <xsl:call-template name="script"><xsl:with-param name="text" select="string(SQLSCRIPT)"/></xsl:call-template>
     </xsl:if>
@@ -309,6 +339,6 @@
   <xsl:template match="STOREDPROCEDURE">
     <xsl:call-template name="continued"><xsl:with-param name="caption" select="'Stored Procedures (Continued...)'"/></xsl:call-template>
     <xsl:call-template name="line"><xsl:with-param name="text" select="concat('&lt;heading2&gt;', @Name)"/></xsl:call-template>
-    <xsl:call-template name="script"><xsl:with-param name="text" select="string(.)"/></xsl:call-template>
+    <xsl:call-template name="script"><xsl:with-param name="text" select="string(self::node()[not($hidden-procedures = 'SQL Script')])"/></xsl:call-template>
   </xsl:template>
 </xsl:stylesheet>

@@ -14,6 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -248,6 +251,30 @@ TEST(QtPrompter, FileFiltersInQtForm) {
     EXPECT_EQ(QtPrompter::toQtFilter("XML File | *.xml"), "XML File (*.xml)");
     EXPECT_EQ(QtPrompter::toQtFilter("Dalvane Files|*.dvs;*.xml|All Files|*.*"),
               "Dalvane Files (*.dvs *.xml);;All Files (*.*)");
+}
+
+// A folder typed in the folder dialog that is not there yet is made when the user says so.
+TEST(QtPrompter, FolderDialogMakesATypedFolderWhenAsked) {
+    testsupport::TempDir dir;
+    const QString target = QString::fromStdString(dir.file("new/inner"));
+    std::vector<QString> asked;
+    std::function<void()> drive = [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && asked.size() < 3) QTimer::singleShot(20, drive);  // first: a click below may wait on a box
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            asked.push_back(box->text());
+            box->button(asked.size() == 1 ? QMessageBox::No : QMessageBox::Yes)->click();
+        } else if (auto* d = qobject_cast<QFileDialog*>(modal)) {
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(target);
+            QPushButton* choose = d->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open);
+            choose->isEnabled() ? choose->click() : d->reject();
+        }
+    };
+    QTimer::singleShot(20, drive);
+    EXPECT_EQ(QtPrompter().chooseFolder("Output Path", dir.path()), target.toStdString());
+    ASSERT_EQ(asked.size(), 2u);  // "No" keeps the dialog open and makes nothing
+    EXPECT_EQ(asked[0], "The folder " + target + " does not exist. Create it?");
+    EXPECT_TRUE(files::folderExists(target.toStdString()));
 }
 
 TEST(AboutBox, CaptionMailLinkAndFolderPicker) {

@@ -281,7 +281,7 @@ TEST_F(Orbelle, SampleDatabaseDiagramThroughTheProgram) {
 
     std::string html, print;
     ASSERT_TRUE(r.PreviewDiagram(picture, html, print));
-    EXPECT_TRUE(files::fileExists(files::joinPath(ReportsFolder, "images", files::fileName(picture))));
+    EXPECT_TRUE(files::fileExists(PreviewFilePath("images/" + files::fileName(picture))));
     EXPECT_NE(testsupport::readFile(html).find("<img class=\"diagram\" src=\"images/" + files::fileName(picture)),
               std::string::npos);
     EXPECT_NE(testsupport::readFile(print).find(files::fileName(picture)), std::string::npos);

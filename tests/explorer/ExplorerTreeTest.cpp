@@ -3,6 +3,7 @@
 #include "ExplorerTestSupport.h"
 #include "support/ModalScript.h"
 #include "explorer/frmDatabaseGroup.h"
+#include "explorer/frmDisplayColumns.h"
 #include "reports/frmGenerateBatchFile.h"
 #include "reports/frmReportSetup.h"
 #include "platform/db/Connection.h"
@@ -92,6 +93,7 @@ protected:
     }
 
     std::string reportFile(const std::string& name) const { return files::joinPath(ReportsFolder, name); }
+    std::string previewFile(const std::string& name) const { return PreviewFilePath(name); }
 };
 
 using Names = std::vector<std::string>;
@@ -146,14 +148,17 @@ TEST_F(ExplorerProject, ClickingNodesLoadsTheRightStructureAndPreviews) {
     EXPECT_EQ(list->item(0)->data(Qt::UserRole).toString(), "Tables|2|1|1");
     EXPECT_TRUE(w->tbMain->isToolEnabled("ID_File_SaveAsHTML"));
     // Previews of the whole database: HTML, printable and XML.
-    EXPECT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), reportFile("temp.html"));
-    EXPECT_EQ(w->wbWebLayout->LocationURL().toStdString(), reportFile("temp.html"));
-    EXPECT_EQ(w->wbPrintLayout->LocationURL().toStdString(), reportFile("temp_print.html"));
-    EXPECT_EQ(w->wbXMLPreview->LocationURL().toStdString(), reportFile("temp.xml"));
-    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("Stock Items"), std::string::npos);
-    EXPECT_NE(testsupport::readFile(reportFile("temp_print.html")).find("Stock Items"), std::string::npos);
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), previewFile("temp.html"));
+    EXPECT_EQ(w->wbWebLayout->LocationURL().toStdString(), previewFile("temp.html"));
+    EXPECT_EQ(w->wbPrintLayout->LocationURL().toStdString(), previewFile("temp_print.html"));
+    EXPECT_EQ(w->wbXMLPreview->LocationURL().toStdString(), previewFile("temp.xml"));
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find("Stock Items"), std::string::npos);
+    EXPECT_NE(testsupport::readFile(previewFile("temp_print.html")).find("Stock Items"), std::string::npos);
+    // The previews' work files stay out of the user's reports folder.
+    for (const char* work : {"temp.html", "temp_print.html", "temp.xml", "default.html", "images"})
+        EXPECT_FALSE(std::filesystem::exists(reportFile(work))) << work;
     xml::Document previewXml;
-    ASSERT_TRUE(previewXml.load(reportFile("temp.xml")));
+    ASSERT_TRUE(previewXml.load(previewFile("temp.xml")));
     EXPECT_EQ(previewXml.count("DATABASE/TABLE"), 2);
     EXPECT_EQ(previewXml.count("DATABASE/REPORTOPTIONS"), 0);
     EXPECT_TRUE(w->wbXMLPreview->toPlainText().contains("<TABLE Name=\"Stock Items\"")) << w->wbXMLPreview->toPlainText().left(300).toStdString();
@@ -177,7 +182,7 @@ TEST_F(ExplorerProject, ClickingNodesLoadsTheRightStructureAndPreviews) {
     // A table node previews that table; clicking the current connection again loads nothing.
     click(*w, "O'Hara's|2|1|1|1");
     EXPECT_EQ(SelectedNodeKey, "DATABASE/TABLE[1]");
-    std::string page = testsupport::readFile(reportFile("temp.html"));
+    std::string page = testsupport::readFile(previewFile("temp.html"));
     EXPECT_NE(page.find("O'Hara"), std::string::npos);
     EXPECT_EQ(page.find("Stock Items"), std::string::npos);
     auto before = oReportEngine->oResultXML;
@@ -289,14 +294,14 @@ TEST_F(ExplorerProject, PreviewLinksSelectTheirNodes) {
     ASSERT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), w->DefaultPagePath);
     std::string start = testsupport::readFile(w->DefaultPagePath);
     prompts->messageAnswers.push_back(ui::MsgResult::Yes);
-    QString folder = QString::fromStdString(ReportsFolder) + "/";
+    QString folder = QString::fromStdString(files::parentFolder(w->DefaultPagePath)) + "/";
     w->wbHTMLPreview->followLink("O'Brien Stock|2|1");
     EXPECT_EQ(w->stMain->currentItem(), w->treeNode("O'Brien Stock|2|1"));
     ASSERT_EQ(loadedTables(), (Names{"O'Hara's", "Stock Items"}));
     EXPECT_EQ(w->wbHTMLPreview->LocationURL(), folder + "temp.html");
 
     // A link the report page really carries is turned into a selection.
-    QString page = QString::fromStdString(testsupport::readFile(reportFile("temp.html")));
+    QString page = QString::fromStdString(testsupport::readFile(previewFile("temp.html")));
     QRegularExpressionMatch m = QRegularExpression(QStringLiteral("href=\"([^\"]*\\.html____[^\"]*)\"")).match(page);
     ASSERT_TRUE(m.hasMatch()) << page.left(2000).toStdString();
     QTreeWidgetItem* before = w->stMain->currentItem();
@@ -346,13 +351,13 @@ TEST_F(ExplorerProject, PreviewReadsItsStylesAndPicturesAndLinksLikeTheReport) {
     ASSERT_EQ(loadedTables(), (Names{"customers", "orders"}));
     click(*w, "orders|1|1|1|2");
     ASSERT_EQ(SelectedNodeKey, "DATABASE/TABLE[2]");
-    const QString page = QString::fromStdString(testsupport::readFile(reportFile("temp.html")));
+    const QString page = QString::fromStdString(testsupport::readFile(previewFile("temp.html")));
     // Every style sheet and picture the page names is there to be read.
     QRegularExpression refs(QStringLiteral("(?:href|src)=\"([^\"#]+\\.(?:css|svg))\""));
     int found = 0;
     for (auto it = refs.globalMatch(page); it.hasNext(); ++found) {
         const QString ref = it.next().captured(1);
-        const QUrl url = QUrl(ref).isRelative() ? QUrl::fromLocalFile(QString::fromStdString(ReportsFolder) + "/" + ref)
+        const QUrl url = QUrl(ref).isRelative() ? QUrl::fromLocalFile(QString::fromStdString(files::parentFolder(previewFile("temp.html"))) + "/" + ref)
                                                 : QUrl(ref);
         EXPECT_TRUE(QFileInfo::exists(url.toLocalFile())) << ref.toStdString();
     }
@@ -363,19 +368,19 @@ TEST_F(ExplorerProject, PreviewReadsItsStylesAndPicturesAndLinksLikeTheReport) {
     EXPECT_TRUE(page.contains(QLatin1String("<h3>Foreign keys</h3>"))) << page.toStdString();
     // customers is referenced by orders, not by itself.
     click(*w, "customers|1|1|1|1");
-    const QString referenced = QString::fromStdString(testsupport::readFile(reportFile("temp.html")));
+    const QString referenced = QString::fromStdString(testsupport::readFile(previewFile("temp.html")));
     const QString incoming = referenced.mid(referenced.indexOf(QLatin1String("<h3>Referenced by</h3>")));
     EXPECT_TRUE(incoming.contains(QLatin1String(">orders</a>"))) << incoming.toStdString();
     EXPECT_FALSE(incoming.contains(QLatin1String(">customers</a>"))) << incoming.toStdString();
-    EXPECT_EQ(referenced.count(QLatin1String("<section class=\"object table\"")), 1);
+    EXPECT_EQ(referenced.count(QLatin1String("class=\"object table\"")), 1);
 
     // The report's other pages show in place.
     QRegularExpressionMatch summary =
         QRegularExpression(QStringLiteral("href=\"([^\"]*[Ss]ummary1\\.html)\"")).match(page);
     ASSERT_TRUE(summary.hasMatch());
     w->wbHTMLPreview->followLink(QUrl::fromPercentEncoding(summary.captured(1).toUtf8()));
-    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(reportFile("temp.html")));
-    EXPECT_TRUE(testsupport::readFile(reportFile("temp.html")).find("<section class=\"summary\"") !=
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(previewFile("temp.html")));
+    EXPECT_TRUE(testsupport::readFile(previewFile("temp.html")).find("id=\"summary\"") !=
                 std::string::npos);
     EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
@@ -672,6 +677,7 @@ TEST_F(ExplorerProject, SavingAndMigrateNeedTheConnectionsStructure) {
     prompts->fileAnswers.push_back(dir.file("typed"));
     EXPECT_EQ(w->SaveXML(true), dir.file("typed.xml"));
     EXPECT_TRUE(files::fileExists(dir.file("typed.xml")));
+    EXPECT_EQ(w->lblStatus->text().toStdString(), "XML report saved: " + dir.file("typed.xml"));
 
     files::createFolder(dir.file("out"));
     prompts->folderAnswers.push_back(dir.file("out"));
@@ -679,6 +685,7 @@ TEST_F(ExplorerProject, SavingAndMigrateNeedTheConnectionsStructure) {
     ASSERT_EQ(prompts->folders.size(), 1u);
     EXPECT_EQ(prompts->folders[0], "Select HTML Folder");
     EXPECT_TRUE(files::folderExists(dir.file("out/Northwindreport")));
+    EXPECT_EQ(w->lblStatus->text().toStdString(), "HTML report saved: " + dir.file("out/Northwindreport") + "/");
     prompts->folderAnswers.push_back("");
     EXPECT_EQ(w->SaveHTML(true), "");
 
@@ -825,9 +832,10 @@ TEST_F(ExplorerProject, DiagramCommandOpensTheLibraryAndPreviewsThePicture) {
     ASSERT_TRUE(errors.empty()) << errors.front().description;
     const std::string picture = oReportEngine->GetDiagramFileName();
     ASSERT_FALSE(picture.empty());
-    EXPECT_TRUE(files::fileExists(reportFile("images/" + files::fileName(picture))));
-    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(reportFile("temp.html")));
-    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find(files::fileName(picture)), std::string::npos);
+    EXPECT_TRUE(files::fileExists(previewFile("images/" + files::fileName(picture))));
+    EXPECT_FALSE(std::filesystem::exists(reportFile("images")));
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(previewFile("temp.html")));
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find(files::fileName(picture)), std::string::npos);
 
     const std::size_t asked = prompts->messages.size();
     w->wbHTMLPreview->Navigate2(QString());
@@ -836,7 +844,7 @@ TEST_F(ExplorerProject, DiagramCommandOpensTheLibraryAndPreviewsThePicture) {
     w->stMain->setCurrentItem(nodes.front());
     w->trvMain_NodeClick(nodes.front());
     EXPECT_EQ(prompts->messages.size(), asked);
-    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(reportFile("temp.html")));
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(previewFile("temp.html")));
     closeWindow(*w);
 }
 
@@ -850,6 +858,7 @@ TEST_F(ExplorerProject, ScreenshotFilesRoundTripAndRefuseForeignFiles) {
     w->tbMain_ToolClick("ID_File_SaveAsDVSFile");
     const std::string path = dir.file("north.dvs");
     ASSERT_TRUE(files::fileExists(path));
+    EXPECT_EQ(w->lblStatus->text().toStdString(), "Screenshot file saved: " + path);
     EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     const std::string first = testsupport::readFile(path);
@@ -880,6 +889,10 @@ TEST_F(ExplorerProject, ScreenshotFilesRoundTripAndRefuseForeignFiles) {
     xml::Node entry = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION[1]");
     EXPECT_EQ(entry.attribute("SourceType"), "FILE");
     EXPECT_EQ(entry.attribute("CurrentDVSFile"), path);
+    // The details (and their print) are headed by the database shown, not the connection's.
+    std::string whole = "DATABASE";
+    ASSERT_TRUE(w->FillDetailsGrid(whole));
+    EXPECT_EQ(w->ugDetailsModel->headerData(0, Qt::Horizontal).toString(), "Database Details: Northwind");
     EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
 }
@@ -946,6 +959,13 @@ TEST_F(ExplorerProject, DetailsGridReportChecksReachTheStructureAndPrint) {
     for (const char* text : {"customers", "orders", "placed", "ix_orders_date", "Column Name"})
         EXPECT_NE(printed.find(text), std::string::npos) << text << "\n" << printed;
     EXPECT_EQ(printed.find("Report"), std::string::npos);
+    // On a portrait page too the rows wrap within the page: the right-hand columns are there.
+    printer.setPageOrientation(QPageLayout::Portrait);
+    w->PrintDetails(printer);
+    ASSERT_EQ(std::system(("pdftotext -layout '" + dir.file("grid.pdf") + "' '" + txt + "'").c_str()), 0);
+    const std::string portrait = testsupport::readFile(txt);
+    for (const char* text : {"Database Details: Northwind", "PK_orders", "NO ACTION"})
+        EXPECT_NE(portrait.find(text), std::string::npos) << text << "\n" << portrait;
 
     // The preview: titled, maximised, the Report column hidden while it is open.
     bool hiddenDuringPreview = false;
@@ -997,12 +1017,17 @@ TEST_F(ExplorerProject, LayoutAndColourMenusChangeThePreviewAtOnce) {
     prompts->messageAnswers.push_back(ui::MsgResult::Yes);
     click(*w, "O'Brien Stock|2|1");
     w->tbMain_ToolClick("ID_STYLESHEETSMENU_STANDARD");
-    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1a.css"), std::string::npos);
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find("ReportFormat1a.css"), std::string::npos);
     // A style without an image prefix still sets its colour scheme; the preview follows.
     w->tbMain_ToolClick("ID_COLORS_STANDARD_GREEN");
     EXPECT_EQ(oReportEngine->HTML_ColourScheme(), "Green");
     EXPECT_EQ(oReportEngine->HTML_ImagePrefix(), "blu");
-    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
+    // The pane reads the chosen sheet from the page, in the terms it knows.
+    const std::string green = testsupport::readFile(previewFile("temp.html"));
+    EXPECT_NE(green.find("<style>"), std::string::npos);
+    EXPECT_NE(green.find("background: #17452a"), std::string::npos);
+    for (const char* unknown : {"var(--", "@import", "gradient(", "<header"}) EXPECT_EQ(green.find(unknown), std::string::npos);
     EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
 }
@@ -1025,7 +1050,21 @@ TEST_F(ExplorerProject, ReportOptionsChangeTheNextPreview) {
     w->tbMain_ToolClick("ID_Format_ReportOptions");
     ASSERT_TRUE(shown);
     EXPECT_EQ(oReportEngine->HTML_ColourScheme(), "Green");
-    EXPECT_NE(testsupport::readFile(reportFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find("ReportFormat1b.css"), std::string::npos);
+
+    // Tables without any column chosen leave the preview at once.
+    files::writeTextFile(files::joinPath(DataFolder, "CustomizeColumns.xml"),
+                         testsupport::readFile(DALV_SOURCE_DIR "/data/CustomizeColumns.xml"));
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find("id=\"tables\""), std::string::npos);
+    QTimer::singleShot(0, [&] {
+        if (auto* d = dynamic_cast<frmDisplayColumns*>(QApplication::activeModalWidget())) {
+            d->cmdRemoveAll->click();  // "Tables", the first kind
+            d->cmdOK->click();
+        }
+    });
+    w->tbMain_ToolClick("ID_Format_ChooseColumns");
+    EXPECT_EQ(testsupport::readFile(previewFile("temp.html")).find("id=\"tables\""), std::string::npos);
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find("id=\"views\""), std::string::npos);
     EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
 }

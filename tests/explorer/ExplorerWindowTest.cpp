@@ -112,7 +112,7 @@ TEST_F(ExplorerTest, FirstStartBuildsAProjectAndOpensTheWizard) {
     EXPECT_EQ(w->atRHContent->currentIndex(), 0);
     EXPECT_FALSE(w->tbMain->isBandVisible("HTMLToolBar"));
     // The default page comes from the project document.
-    std::string page = files::joinPath(ReportsFolder, "default.html");
+    std::string page = PreviewFilePath("default.html");
     EXPECT_EQ(w->DefaultPagePath, page);
     EXPECT_NE(testsupport::readFile(page).find("Dalvane Folder"), std::string::npos);
     EXPECT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), page);

@@ -531,3 +531,61 @@ TEST(HtmlCatalogue, EveryLayoutAndStyleNamesExistingFiles) {
         }
     }
 }
+
+// ---------------------------------------------------------------- column settings
+
+namespace {
+// Removes each run from `from` up to `to` (to itself too, unless keepTo).
+void eraseRuns(std::string& text, const std::string& from, const std::string& to, bool keepTo = false) {
+    for (std::size_t at, end; (at = text.find(from)) != std::string::npos && (end = text.find(to, at)) != std::string::npos;)
+        text.erase(at, end - at + (keepTo ? 0 : to.size()));
+}
+}  // namespace
+
+// Tables without "Null Allowed", views without their dates (a column without Displayed), no
+// stored procedures: every layout leaves out just those; the XML report is not filtered.
+TEST_F(HtmlReportTest, ColumnSettingsLeaveOutColumnsAndKindsInEveryLayout) {
+    loadStructure("reports/sales_ado.xml");
+    const std::string settings = dir.file("CustomizeColumns.xml"), xmlBefore = dir.file("before.xml");
+    ASSERT_TRUE(files::writeTextFile(settings,
+        "<DBOBJECTS><DBOBJECT Name='Tables'><COLUMN Name='Ordinal Position' Displayed='1'/><COLUMN Name='Name' Displayed='1'/>"
+        "<COLUMN Name=' Null Allowed ' Displayed='0'/></DBOBJECT><DBOBJECT Name='Views'><COLUMN Name='Created On'/>"
+        "<COLUMN Name='Name' Displayed='1'/></DBOBJECT><DBOBJECT Name='Stored Procedures'><COLUMN Name='Name' Displayed='0'/>"
+        "</DBOBJECT></DBOBJECTS>"));
+    ASSERT_TRUE(report->SaveXML(xmlBefore, true, false));
+    for (const char* layout : {"ReportFormat1.xsl", "PrinterFriendly.xsl"}) {
+        SCOPED_TRACE(layout);
+        const std::string all = reportFolder(std::string("all-") + layout), some = reportFolder(std::string("some-") + layout);
+        for (const std::string& folder : {all, some}) {
+            report->ReportOptionsXML().documentElement().setAttribute("CustomizeColumns", folder == all ? "" : settings);
+            useLayout(layout, "ReportFormat1a.css", "blu", "Blue");
+            ASSERT_FALSE(exportTo(folder).empty());
+        }
+        std::vector<std::string> expectedFiles;
+        for (const std::string& file : htmlFiles(all)) {
+            const std::string name = sfs::path(file).filename().string();
+            if (name.find("StoredProcedures") != std::string::npos) continue;
+            expectedFiles.push_back(some + name);
+            std::string expected = testsupport::readFile(file);
+            for (const char* cell : {"<th scope=\"col\">Nulls</th>", "<td>No</td>", "<td>Yes</td>"})
+                expected = text::replaceAll(expected, cell, "");
+            expected = text::replaceAll(expected, "View · created 2026-03-01T10:00:00", "View");
+            for (auto [from, to] : {std::pair{"<li><a href=\"SalesDemoStoredProcedures1.html\">", "</li>"},
+                                    {"<li><a href=\"#storedprocedures\">", "</li>"},
+                                    {"<section class=\"contents\" id=\"storedprocedures\">", "</section>"},
+                                    {"<tr><th scope=\"row\">Number of stored procedures", "</tr>"}})
+                eraseRuns(expected, from, to);
+            eraseRuns(expected, "<h2 class=\"part\">Stored procedures</h2>", "<h2 class=\"part\">Relationships</h2>", true);
+            EXPECT_EQ(testsupport::readFile(some + name), expected) << name;
+        }
+        EXPECT_EQ(htmlFiles(some), expectedFiles);
+        for (const char* gone : {"Nulls", "View · created", "tored procedures", "usp_reorder"})
+            EXPECT_EQ(allText(some).find(gone), std::string::npos) << gone;
+        EXPECT_NE(allText(all).find("View · created"), std::string::npos);
+        EXPECT_EQ(brokenLinks(some), std::vector<std::string>{});
+    }
+    useLayout("ReportFormat1.xsl", "ReportFormat1a.css", "blu", "Blue");
+    ASSERT_TRUE(report->SaveXML(dir.file("after.xml"), true, false));
+    EXPECT_EQ(testsupport::readFile(dir.file("after.xml")),
+              text::replaceAll(testsupport::readFile(xmlBefore), "CustomizeColumns=\"\"", "CustomizeColumns=\"" + settings + "\""));
+}

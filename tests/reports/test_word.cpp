@@ -252,5 +252,38 @@ TEST_F(WordTest, InteractiveRunOpensTheSavedDocument) {
     EXPECT_EQ(opened, std::vector<std::string>{path});
 }
 
+// Tables without "Null Allowed", views without their dates, no stored procedures: the Word
+// text leaves out just those.
+TEST_F(WordTest, ColumnSettingsLeaveOutColumnsAndKinds) {
+    const std::string all = render("reports/sales_ado.xml", "Sales"), settings = dir.file("CustomizeColumns.xml");
+    ASSERT_TRUE(files::writeTextFile(settings, "<DBOBJECTS><DBOBJECT Name='Tables'><COLUMN Name='Name' Displayed='1'/>"
+        "<COLUMN Name='Null Allowed' Displayed='0'/></DBOBJECT><DBOBJECT Name='Views'><COLUMN Name='Created On' Displayed='0'/>"
+        "<COLUMN Name='Name' Displayed='1'/></DBOBJECT><DBOBJECT Name='Stored Procedures'><COLUMN Name='Name' Displayed='0'/>"
+        "</DBOBJECT></DBOBJECTS>"));
+    report->oResultXML->selectSingleNode("DATABASE/REPORTOPTIONS").setAttribute("CustomizeColumns", settings);
+    std::string some, expected, section, heading;
+    ASSERT_TRUE(report->ApplyXSL(files::joinPath(StylesFolder, "WordFormat1.xsl"), false, &some));
+    int cells = 0, dates = 0;
+    for (std::size_t at = 0, end; at < all.size() && section != "<heading1>Stored Procedures"; at = end + 2) {
+        end = std::min(all.find("\r\n", at), all.size());
+        std::string line = all.substr(at, end - at);
+        if (line.rfind("<heading1>", 0) == 0) section = line;
+        if (line.rfind("<heading3>", 0) == 0) heading = line;
+        const bool tableRow = section == "<heading1>Tables" && heading == "<heading3>Columns" && line.find('\t') != std::string::npos;
+        if (tableRow) {  // the fourth cell out
+            const std::size_t from = line.find('\t', line.find('\t', line.find('\t') + 1) + 1) + 1;
+            line.erase(from, line.find('\t', from) + 1 - from);
+            ++cells;
+        }
+        if (line.rfind("Stored Procedures\t", 0) == 0 || (section == "<heading1>Views" && line.rfind("Created On: ", 0) == 0 && ++dates))
+            continue;
+        expected += line + "\r\n";
+    }
+    expected.erase(expected.rfind("<pagebreak/>"));  // the break before the procedures
+    EXPECT_EQ(some, expected);
+    EXPECT_EQ(dates, 4);
+    EXPECT_GT(cells, 18);
+}
+
 }  // namespace
 }  // namespace wordtest
