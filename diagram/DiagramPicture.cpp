@@ -9,7 +9,9 @@
 #include <climits>
 #include <csetjmp>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
+#include <future>
 #include <memory>
 
 #include <jpeglib.h>
@@ -47,16 +49,13 @@ Frame frameOf(const std::vector<PictureTable>& tables) {
 
 QColor colour(const Rgb& c) { return QColor(c.red, c.green, c.blue); }
 
-QString cut(const std::string& text, int maxChars) {
-    QString s = QString::fromStdString(text);
-    return s.left(std::max(0, maxChars));
-}
-
 // Geometry of one table in the picture.
 struct Placed {
     const PictureTable* table;
     int x0, y0, w, h;
     int visibleRows;
+    QString caption;            // as it fits the title bar
+    std::vector<QString> rows;  // the visible rows as they fit the box
     int left() const { return x0 - 90; }
     int right() const { return x0 + w - 90; }
     int top() const { return y0 - 90; }
@@ -74,16 +73,20 @@ QFont qtFont(const FontSpec& spec, int factor, bool underline) {
     return f;
 }
 
-int fittedLength(int n, int boxWidth, int fontHeight) {
-    const int half = std::max(1, fontHeight / 2);
-    const int overflow = std::abs(boxWidth) - n * half;
-    if (overflow < 0) n = n - (-overflow / half) - 2;
-    return std::max(0, n);
+QString fitText(const QString& text, const QFontMetrics& metrics, int width) {
+    return metrics.elidedText(text, Qt::ElideRight, std::max(0, width));
 }
 
 QSize pictureSize(const std::vector<PictureTable>& tables) {
     const Frame f = frameOf(tables);
     return QSize(static_cast<int>((f.right + 50) / 27), static_cast<int>((f.bottom + 50) / 35));
+}
+
+QSize jpegSize(QSize picture) {
+    const int w = std::max(1, picture.width()), h = std::max(1, picture.height());
+    if (w <= kJpegLimit && h <= kJpegLimit) return QSize(w, h);
+    const double scale = std::min(static_cast<double>(kJpegLimit) / w, static_cast<double>(kJpegLimit) / h);
+    return QSize(std::clamp(static_cast<int>(w * scale), 1, kJpegLimit), std::clamp(static_cast<int>(h * scale), 1, kJpegLimit));
 }
 
 namespace {
@@ -97,18 +100,23 @@ public:
           titleFont_(qtFont(s.titleFont, 2, s.titleFont.underline)), captionFont_(qtFont(s.tableTitleFont, 2, false)),
           columnFont_(qtFont(s.tableFont, 3, false)), columnHeight_(s.tableFont.pixelHeight(3)),
           captionAscent_(QFontMetrics(captionFont_).ascent()), columnAscent_(QFontMetrics(columnFont_).ascent()) {
+        const QFontMetrics captionMetrics(captionFont_), columnMetrics(columnFont_);
         placed_.reserve(tables.size());
         std::unordered_map<std::string, std::size_t> byName;
         for (const PictureTable& t : tables) {
-            // Scaled by 1.15 (and heights of the list by 1.6) in whole numbers, so that no
-            // rounding of the factors moves a box by a pixel.
+            // Scaled by 1.15 in whole numbers, so that no rounding of the factor moves a box by a
+            // pixel, and the boxes keep the gaps the screen shows.
             Placed g{&t,
                      static_cast<int>((static_cast<long long>(t.box.x) + kOriginX) * 115 / 100),
                      static_cast<int>((static_cast<long long>(t.box.y) + kOriginY + frame_.shiftY) * 115 / 100),
                      static_cast<int>(static_cast<long long>(t.clientWidth) * 115 / 100),
-                     static_cast<int>(static_cast<long long>(t.clientHeight) * 16 / 10),
-                     0};
+                     static_cast<int>(static_cast<long long>(t.clientHeight) * 115 / 100),
+                     0, {}, {}};
             g.visibleRows = std::max(0, std::min(static_cast<int>(t.rows.size()), g.h / 23 - 1));
+            // Texts are fitted once for every band and target.
+            g.caption = fitText(QString::fromStdString(t.name), captionMetrics, g.w - 2);
+            for (int k = 0; k < g.visibleRows; ++k)
+                g.rows.push_back(fitText(QString::fromStdString(t.rows[static_cast<std::size_t>(k)]), columnMetrics, g.w - 4));
             byName.emplace(t.name, placed_.size());
             placed_.push_back(g);
         }
@@ -157,17 +165,13 @@ public:
 
             p.setFont(captionFont_);
             p.setPen(colour(s_.tableTitleText));
-            QString caption = cut(g.table->name, g.w / 9);
-            caption = caption.left(fittedLength(static_cast<int>(caption.size()), g.w, s_.tableTitleFont.pixelHeight(2)));
-            p.drawText(QPoint(g.x0 - 89, g.y0 - 115 + captionAscent_), caption);
+            p.drawText(QPoint(g.x0 - 89, g.y0 - 115 + captionAscent_), g.caption);
 
             p.setFont(columnFont_);
             p.setPen(colour(s_.tableText));
             for (int k = 1; k <= g.visibleRows; ++k) {
                 if (g.rowTop(k) > bottom || g.rowTop(k) + columnHeight_ < top) continue;
-                QString row = cut(g.table->rows[static_cast<std::size_t>(k - 1)], g.w / 10);
-                row = row.left(fittedLength(static_cast<int>(row.size()), g.w, columnHeight_));
-                p.drawText(QPoint(g.x0 - 88, g.rowTop(k) + columnAscent_), row);
+                p.drawText(QPoint(g.x0 - 88, g.rowTop(k) + columnAscent_), g.rows[static_cast<std::size_t>(k - 1)]);
             }
         }
     }
@@ -323,30 +327,53 @@ bool writePictures(const Settings& s, const std::string& title, const std::vecto
                    const std::vector<Relation>& relations, const std::vector<JpegTarget>& targets,
                    std::vector<std::string>& errors) {
     const Scene scene(s, title, tables, relations);
-    const QSize size = scene.size();
+    const QSize size = jpegSize(scene.size());
+    const double scale = size == scene.size() ? 1.0
+                                              : std::min(static_cast<double>(size.width()) / scene.size().width(),
+                                                         static_cast<double>(size.height()) / scene.size().height());
     std::vector<std::unique_ptr<JpegStream>> streams;
     for (const JpegTarget& t : targets) streams.push_back(std::make_unique<JpegStream>(size.width(), size.height(), t.quality));
-    constexpr int kBand = 256;
-    // No band for a picture no target can take (one too large for a JPEG picture).
-    const bool anyOk = std::any_of(streams.begin(), streams.end(), [](const auto& j) { return j->ok(); });
-    QImage band(anyOk ? size.width() : 1, kBand, QImage::Format_RGB32);
-    for (int top = 0; anyOk && top < size.height() && !band.isNull(); top += kBand) {
-        const int rows = std::min(kBand, size.height() - top);
+
+    // One band per background (a target with the background of the one before it takes the
+    // same band), two sets of them: one is compressed while the other is drawn.
+    std::vector<std::size_t> bandOf(targets.size());
+    std::vector<Rgb> backgrounds;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (i == 0 || !(targets[i].background == targets[i - 1].background)) backgrounds.push_back(targets[i].background);
+        bandOf[i] = backgrounds.size() - 1;
+    }
+    const int bandRows = std::clamp((1 << 22) / size.width(), 16, 256);
+    std::vector<QImage> bands[2];
+    bool memory = true;
+    for (auto& set : bands)
+        for (std::size_t b = 0; b < backgrounds.size(); ++b) {
+            set.emplace_back(size.width(), bandRows, QImage::Format_RGB32);
+            memory = memory && !set.back().isNull();
+        }
+    std::vector<std::future<void>> writing;
+    for (int top = 0, k = 0; memory && top < size.height(); top += bandRows, ++k) {
+        const int rows = std::min(bandRows, size.height() - top);
+        std::vector<QImage>& set = bands[k % 2];
+        for (std::size_t b = 0; b < backgrounds.size(); ++b) {
+            set[b].fill(colour(backgrounds[b]));
+            QPainter p(&set[b]);
+            p.translate(0, -top);
+            p.scale(scale, scale);
+            scene.draw(p, static_cast<int>(top / scale), static_cast<int>(std::ceil(rows / scale)) + 1);
+        }
+        for (auto& w : writing) w.wait();
+        writing.clear();
         for (std::size_t i = 0; i < targets.size(); ++i) {
-            // A target with the background of the one before it takes the same band.
-            if (i == 0 || !(targets[i].background == targets[i - 1].background)) {
-                band.fill(colour(targets[i].background));
-                QPainter p(&band);
-                p.translate(0, -top);
-                scene.draw(p, top, rows);
-            }
-            streams[i]->write(band, rows);
+            JpegStream* stream = streams[i].get();
+            const QImage* band = &set[bandOf[i]];
+            writing.push_back(std::async(std::launch::async, [stream, band, rows] { stream->write(*band, rows); }));
         }
     }
+    for (auto& w : writing) w.wait();
     bool ok = true;
     for (std::size_t i = 0; i < targets.size(); ++i) {
         std::string why;
-        if (band.isNull()) why = "memory ran out";
+        if (!memory) why = "memory ran out";
         else if (!streams[i]->finish()) why = streams[i]->error();
         else if (!files::writeTextFile(targets[i].path, streams[i]->bytes())) why = "the file could not be written";
         if (!why.empty()) {
