@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <future>
 #include <memory>
+#include <thread>
 
 #include <jpeglib.h>
 
@@ -233,7 +234,8 @@ void onJpegError(j_common_ptr c) {
     std::longjmp(e->jump, 1);
 }
 
-bool jpegStart(jpeg_compress_struct* c, unsigned char** out, unsigned long* outSize, int width, int height, int quality) {
+bool jpegStart(jpeg_compress_struct* c, unsigned char** out, unsigned long* outSize, int width, int height, int quality,
+               bool restarts) {
     auto* e = reinterpret_cast<JpegError*>(c->err);
     if (setjmp(e->jump)) return false;
     jpeg_mem_dest(c, out, outSize);
@@ -243,6 +245,7 @@ bool jpegStart(jpeg_compress_struct* c, unsigned char** out, unsigned long* outS
     c->in_color_space = JCS_EXT_BGRX;  // QImage::Format_RGB32 in memory
     jpeg_set_defaults(c);
     jpeg_set_quality(c, quality, TRUE);
+    c->restart_in_rows = restarts ? 1 : 0;  // a restart marker after every row of blocks
     jpeg_start_compress(c, TRUE);
     return true;
 }
@@ -272,13 +275,13 @@ bool jpegFinish(jpeg_compress_struct* c) {
 // One JPEG being written from bands of rows.
 class JpegStream {
 public:
-    JpegStream(int width, int height, int quality) {
+    JpegStream(int width, int height, int quality, bool restarts) {
         c_.err = jpeg_std_error(&error_.manager);
         error_.manager.error_exit = onJpegError;
         error_.message[0] = '\0';
         jpeg_create_compress(&c_);
         ok_ = width > 0 && height > 0 && width <= JPEG_MAX_DIMENSION && height <= JPEG_MAX_DIMENSION &&
-              jpegStart(&c_, &out_, &size_, width, height, std::clamp(quality, 0, 100));
+              jpegStart(&c_, &out_, &size_, width, height, std::clamp(quality, 0, 100), restarts);
         if (!ok_ && !error_.message[0]) std::snprintf(error_.message, sizeof error_.message, "%dx%d pixels cannot be a JPEG picture", width, height);
     }
     ~JpegStream() {
@@ -323,6 +326,79 @@ QImage renderPicture(const Settings& s, const std::string& title, const std::vec
     return image;
 }
 
+namespace {
+
+// Rows of blocks of a picture as libjpeg's defaults sample it (4:2:0).
+constexpr int kBlockRows = 16;
+
+// Where the scan of one of our own JPEG pictures starts and ends (before its end marker), and
+// where its height is stored; false for anything else.
+struct ScanParts {
+    std::size_t heightAt = 0, scanStart = 0, scanEnd = 0;
+};
+bool scanParts(std::string_view j, ScanParts& out) {
+    auto byte = [&j](std::size_t i) { return static_cast<unsigned char>(j[i]); };
+    if (j.size() < 4 || byte(j.size() - 2) != 0xFF || byte(j.size() - 1) != 0xD9) return false;
+    for (std::size_t i = 2; i + 4 <= j.size();) {
+        if (byte(i) != 0xFF) return false;
+        const std::size_t length = static_cast<std::size_t>(byte(i + 2)) << 8 | byte(i + 3);
+        if (byte(i + 1) == 0xC0) out.heightAt = i + 5;
+        if (byte(i + 1) == 0xDA) {
+            out.scanStart = i + 2 + length;
+            out.scanEnd = j.size() - 2;
+            return out.heightAt != 0 && out.scanStart <= out.scanEnd;
+        }
+        i += 2 + length;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool joinJpegStripes(const std::vector<std::string_view>& stripes, int height, std::string& out) {
+    out.clear();
+    std::vector<ScanParts> parts(stripes.size());
+    std::size_t total = 2;
+    for (std::size_t i = 0; i < stripes.size(); ++i) {
+        if (!scanParts(stripes[i], parts[i])) return false;
+        total += parts[i].scanEnd - (i == 0 ? 0 : parts[i].scanStart) + 2;
+    }
+    if (stripes.empty()) return false;
+    out.reserve(total);
+    out.append(stripes[0].substr(0, parts[0].scanEnd));
+    out[parts[0].heightAt] = static_cast<char>(height >> 8 & 0xFF);
+    out[parts[0].heightAt + 1] = static_cast<char>(height & 0xFF);
+    // Restart markers count 0 to 7 over the rows of blocks of the whole picture; each stripe
+    // counted from 0 and ended without one.
+    int marker = 0;
+    for (std::size_t i = 0; i < stripes.size(); ++i) {
+        const std::string_view scan = stripes[i].substr(parts[i].scanStart, parts[i].scanEnd - parts[i].scanStart);
+        if (i > 0) {
+            out += static_cast<char>(0xFF);
+            out += static_cast<char>(0xD0 + marker);
+            marker = (marker + 1) & 7;
+            std::size_t from = 0;
+            for (std::size_t k = 0; k + 1 < scan.size(); ++k) {
+                const auto b = static_cast<unsigned char>(scan[k + 1]);
+                if (static_cast<unsigned char>(scan[k]) != 0xFF || b < 0xD0 || b > 0xD7) continue;
+                out.append(scan.substr(from, k + 1 - from));
+                out += static_cast<char>(0xD0 + marker);
+                marker = (marker + 1) & 7;
+                from = k + 2;
+                ++k;
+            }
+            out.append(scan.substr(from));
+        } else {
+            for (std::size_t k = 0; k + 1 < scan.size(); ++k)
+                if (static_cast<unsigned char>(scan[k]) == 0xFF && (static_cast<unsigned char>(scan[k + 1]) & 0xF8) == 0xD0)
+                    marker = (marker + 1) & 7;
+        }
+    }
+    out += static_cast<char>(0xFF);
+    out += static_cast<char>(0xD9);
+    return true;
+}
+
 bool writePictures(const Settings& s, const std::string& title, const std::vector<PictureTable>& tables,
                    const std::vector<Relation>& relations, const std::vector<JpegTarget>& targets,
                    std::vector<std::string>& errors) {
@@ -331,51 +407,66 @@ bool writePictures(const Settings& s, const std::string& title, const std::vecto
     const double scale = size == scene.size() ? 1.0
                                               : std::min(static_cast<double>(size.width()) / scene.size().width(),
                                                          static_cast<double>(size.height()) / scene.size().height());
-    std::vector<std::unique_ptr<JpegStream>> streams;
-    for (const JpegTarget& t : targets) streams.push_back(std::make_unique<JpegStream>(size.width(), size.height(), t.quality));
-
     // One band per background (a target with the background of the one before it takes the
-    // same band), two sets of them: one is compressed while the other is drawn.
+    // same band).
     std::vector<std::size_t> bandOf(targets.size());
     std::vector<Rgb> backgrounds;
     for (std::size_t i = 0; i < targets.size(); ++i) {
         if (i == 0 || !(targets[i].background == targets[i - 1].background)) backgrounds.push_back(targets[i].background);
         bandOf[i] = backgrounds.size() - 1;
     }
-    const int bandRows = std::clamp((1 << 22) / size.width(), 16, 256);
-    std::vector<QImage> bands[2];
-    bool memory = true;
-    for (auto& set : bands)
+    // A large picture is drawn and compressed in horizontal stripes, each on a thread of its
+    // own, and the stripes are joined at restart markers.
+    const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    const int count = std::clamp(size.height() / 1024, 1, threads);
+    const int stripeRows = (size.height() / count + kBlockRows - 1) / kBlockRows * kBlockRows;
+    const int bandRows = std::clamp((1 << 20) / size.width(), 16, 256);
+
+    struct Stripe {
+        std::vector<std::unique_ptr<JpegStream>> streams;  // one per target
+        bool memory = true;
+    };
+    std::vector<Stripe> stripes(static_cast<std::size_t>(count));
+    auto draw = [&](int index) {
+        Stripe& stripe = stripes[static_cast<std::size_t>(index)];
+        const int first = index * stripeRows, end = std::min(size.height(), first + stripeRows);
+        for (const JpegTarget& t : targets)
+            stripe.streams.push_back(std::make_unique<JpegStream>(size.width(), std::max(1, end - first), t.quality, count > 1));
+        std::vector<QImage> bands;
         for (std::size_t b = 0; b < backgrounds.size(); ++b) {
-            set.emplace_back(size.width(), bandRows, QImage::Format_RGB32);
-            memory = memory && !set.back().isNull();
+            bands.emplace_back(size.width(), bandRows, QImage::Format_RGB32);
+            if (bands.back().isNull()) stripe.memory = false;
         }
-    std::vector<std::future<void>> writing;
-    for (int top = 0, k = 0; memory && top < size.height(); top += bandRows, ++k) {
-        const int rows = std::min(bandRows, size.height() - top);
-        std::vector<QImage>& set = bands[k % 2];
-        for (std::size_t b = 0; b < backgrounds.size(); ++b) {
-            set[b].fill(colour(backgrounds[b]));
-            QPainter p(&set[b]);
-            p.translate(0, -top);
-            p.scale(scale, scale);
-            scene.draw(p, static_cast<int>(top / scale), static_cast<int>(std::ceil(rows / scale)) + 1);
+        for (int top = first; stripe.memory && top < end; top += bandRows) {
+            const int rows = std::min(bandRows, end - top);
+            for (std::size_t b = 0; b < backgrounds.size(); ++b) {
+                bands[b].fill(colour(backgrounds[b]));
+                QPainter p(&bands[b]);
+                p.translate(0, -top);
+                p.scale(scale, scale);
+                scene.draw(p, static_cast<int>(top / scale), static_cast<int>(std::ceil(rows / scale)) + 1);
+            }
+            for (std::size_t i = 0; i < targets.size(); ++i) stripe.streams[i]->write(bands[bandOf[i]], rows);
         }
-        for (auto& w : writing) w.wait();
-        writing.clear();
-        for (std::size_t i = 0; i < targets.size(); ++i) {
-            JpegStream* stream = streams[i].get();
-            const QImage* band = &set[bandOf[i]];
-            writing.push_back(std::async(std::launch::async, [stream, band, rows] { stream->write(*band, rows); }));
-        }
-    }
-    for (auto& w : writing) w.wait();
+        for (auto& stream : stripe.streams) stream->finish();
+    };
+    std::vector<std::future<void>> running;
+    for (int i = 1; i < count; ++i) running.push_back(std::async(std::launch::async, draw, i));
+    draw(0);
+    for (auto& r : running) r.wait();
+
     bool ok = true;
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        std::string why;
-        if (!memory) why = "memory ran out";
-        else if (!streams[i]->finish()) why = streams[i]->error();
-        else if (!files::writeTextFile(targets[i].path, streams[i]->bytes())) why = "the file could not be written";
+        std::string why, joined;
+        std::vector<std::string_view> parts;
+        for (const Stripe& stripe : stripes) {
+            if (!stripe.memory) why = "memory ran out";
+            else if (!stripe.streams[i]->ok()) why = stripe.streams[i]->error();
+            parts.push_back(stripe.streams[i]->bytes());
+        }
+        if (why.empty() && parts.size() > 1 && !joinJpegStripes(parts, size.height(), joined)) why = "its stripes could not be joined";
+        if (why.empty() && !files::writeTextFile(targets[i].path, parts.size() > 1 ? std::string_view(joined) : parts[0]))
+            why = "the file could not be written";
         if (!why.empty()) {
             errors.push_back("The picture " + targets[i].path + " was not written: " + why + ".");
             ok = false;

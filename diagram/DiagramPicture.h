@@ -9,6 +9,7 @@
 #include <QSize>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orbelle {
@@ -41,12 +42,18 @@ struct JpegTarget {
 };
 
 // Draws the diagram and writes it into every target, a band of rows at a time (a large diagram
-// would need hundreds of megabytes as one image), scaled down when too large for a JPEG. Each
-// target is compressed on a thread of its own while the next band is drawn. Each file is
-// written atomically; false with one message per picture not written.
+// would need hundreds of megabytes as one image), scaled down when too large for a JPEG; a tall
+// picture in stripes drawn and compressed side by side. Each file is written atomically; false
+// with one message per picture not written.
 bool writePictures(const Settings& settings, const std::string& title, const std::vector<PictureTable>& tables,
                    const std::vector<Relation>& relations, const std::vector<JpegTarget>& targets,
                    std::vector<std::string>& errors);
+
+// One JPEG of pictures compressed separately, one below the other, each with a restart marker
+// after every row of blocks and all but the last a whole number of such rows: the first one's
+// header with the whole height, then every scan, its markers counted on. False when a part is
+// not such a picture.
+bool joinJpegStripes(const std::vector<std::string_view>& stripes, int height, std::string& out);
 
 // A Qt font for a font of the settings, size x factor pixels high.
 QFont qtFont(const FontSpec& spec, int factor, bool underline);

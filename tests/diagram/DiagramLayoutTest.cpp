@@ -243,8 +243,9 @@ TEST(DiagramPicture, SizeColoursAndQuality) {
     EXPECT_LE(metrics.horizontalAdvance(cut), 60);
 }
 
-// Tables of two grid rows keep the gap between them that the window shows.
-TEST(DiagramPicture, BoxesKeepTheirGap) {
+// Tables of two grid rows keep the gap between them that the window shows; a tall picture,
+// written in stripes, reads back whole.
+TEST(DiagramPicture, BoxesKeepTheirGapAndStripesJoin) {
     xml::Document doc;
     ASSERT_TRUE(doc.loadXML(kDaoDiagram));
     const Diagram d = readDiagram(doc);
@@ -257,4 +258,24 @@ TEST(DiagramPicture, BoxesKeepTheirGap) {
     const int x = (50 + 105) * 115 / 100, below = (260 + 143) * 115 / 100 - 118;
     EXPECT_EQ(QColor(image.pixel(x - 40, below + 10)), QColor(0, 0, 255));  // that title bar
     for (int y = below - 50; y < below - 1; ++y) EXPECT_EQ(QColor(image.pixel(x - 40, y)), QColor(Qt::white)) << y;
+
+    for (int i = 0; i < 60; ++i) tables.push_back({"t", grid.next(), 94, 122, {"a"}});
+    testsupport::TempDir dir;
+    std::vector<std::string> failures;
+    ASSERT_TRUE(writePictures(d.settings, d.title, tables, {}, {{dir.file("tall.jpg"), 90, Rgb{255, 255, 255}}}, failures));
+    static int complaints = 0;  // the decoder's warnings (a restart marker out of turn, ...)
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) { ++complaints; });
+    QImage tall(QString::fromStdString(dir.file("tall.jpg")));
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(complaints, 0);
+    ASSERT_EQ(tall.size(), pictureSize(tables));
+    ASSERT_GT(tall.height(), 3 * 1024);  // three stripes or more
+    for (std::size_t i = 0; i < tables.size(); i += 6) {  // every row's first title bar, and white beside it
+        const int y0 = (tables[i].box.y + 143) * 115 / 100;
+        EXPECT_TRUE(near(tall.pixel(x - 40, y0 - 108), QColor(0, 0, 255), 16)) << i;
+        EXPECT_TRUE(near(tall.pixel(x - 40, y0 - 160), Qt::white, 16)) << i;
+    }
+    // Joining needs pictures of the kind written here.
+    std::string joined;
+    EXPECT_FALSE(joinJpegStripes({"not a picture", "at all"}, 100, joined));
 }
