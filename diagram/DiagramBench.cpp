@@ -94,8 +94,11 @@ int main(int argc, char** argv) {
                 QTimer::singleShot(0, w, [&, w] {
                     QApplication::processEvents();  // the first paint with every table
                     opened = clock.restart();
+                    // Each figure as soon as it is known, for a session that never ends.
+                    std::fprintf(stderr, "progress: open %lld ms\n", static_cast<long long>(opened));
                     w->findChild<QAction*>("actReArrange")->trigger();
                     arranged = clock.restart();
+                    std::fprintf(stderr, "progress: rearrange+save %lld ms\n", static_cast<long long>(arranged));
                     w->findChild<QAction*>("actExport")->trigger();
                 });
             }
@@ -111,6 +114,7 @@ int main(int argc, char** argv) {
             if (QWidget* w = modal("DiagramWindow")) {
                 step = 4;
                 exported = clock.elapsed();
+                std::fprintf(stderr, "progress: export %lld ms\n", static_cast<long long>(exported));
                 w->findChild<QAction*>("actUpdateExit")->trigger();
             }
         } else if (step == 4) {

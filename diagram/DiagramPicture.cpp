@@ -140,18 +140,28 @@ public:
             p.setPen(colour(s_.heading));
             p.drawText(QPoint(static_cast<int>(frame_.right / 100), 20 + QFontMetrics(titleFont_).ascent()), title_);
         }
-        // Two pixels wide, drawn as one-pixel lines side by side: a wide pen costs the rasteriser
-        // the whole height of a long connector.
-        p.setPen(QPen(colour(s_.line), 1));
-        p.setBrush(Qt::NoBrush);
+        // Two pixels wide, drawn as one-pixel lines side by side, every piece cut to the band
+        // and all of them in one call: a long connector crosses hundreds of bands.
+        std::vector<QLineF> pieces;
+        const double from = top - 2, to = bottom + 2;
+        auto add = [&](QPointF a, QPointF b) {
+            if (a.y() > b.y()) std::swap(a, b);
+            if (b.y() < from || a.y() > to) return;
+            if (a.y() < from) a = a + (b - a) * ((from - a.y()) / (b.y() - a.y()));
+            if (b.y() > to) b = a + (b - a) * ((to - a.y()) / (b.y() - a.y()));
+            pieces.emplace_back(a, b);
+        };
         for (const Line& l : lines_) {
             if (l.bottom + 1 < top || l.top > bottom) continue;
-            for (const QPoint offset : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1)}) {
-                p.translate(offset);
-                p.drawPolyline(l.points.data(), static_cast<int>(l.points.size()));
-                if (!l.head.empty()) p.drawPolyline(l.head.data(), static_cast<int>(l.head.size()));
-                p.translate(-offset);
-            }
+            for (std::size_t i = 1; i < l.points.size(); ++i) add(l.points[i - 1], l.points[i]);
+            for (std::size_t i = 1; i < l.head.size(); ++i) add(l.head[i - 1], l.head[i]);
+        }
+        p.setPen(QPen(colour(s_.line), 1));
+        p.setBrush(Qt::NoBrush);
+        for (const QPointF offset : {QPointF(0, 0), QPointF(1, 0), QPointF(0, 1)}) {
+            p.translate(offset);
+            p.drawLines(pieces.data(), static_cast<int>(pieces.size()));
+            p.translate(-offset);
         }
         const QPen border(colour(s_.tableBorder), 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
         for (const Placed& g : placed_) {
@@ -420,7 +430,7 @@ bool writePictures(const Settings& s, const std::string& title, const std::vecto
     const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
     const int count = std::clamp(size.height() / 1024, 1, threads);
     const int stripeRows = (size.height() / count + kBlockRows - 1) / kBlockRows * kBlockRows;
-    const int bandRows = std::clamp((1 << 20) / size.width(), 16, 256);
+    const int bandRows = std::clamp((1 << 21) / size.width(), 16, 256);
 
     struct Stripe {
         std::vector<std::unique_ptr<JpegStream>> streams;  // one per target

@@ -347,7 +347,10 @@ DiagramWindow::DiagramWindow(const std::string& diagramPath) : path_(diagramPath
     action("actAddTable", "&Add Table", &DiagramWindow::AddTable);
     action("actRemoveAll", "&Remove All", &DiagramWindow::RemoveAll);
     action("actReArrange", "&ReArrange", &DiagramWindow::ReArrange);
-    action("actRemoveTable", "&Remove Table", &DiagramWindow::removeCurrent);
+    // Queued: the table's own menu is still open in the table's event when the action fires.
+    QAction* remove = new QAction("&Remove Table", this);
+    remove->setObjectName("actRemoveTable");
+    connect(remove, &QAction::triggered, this, &DiagramWindow::removeCurrent, Qt::QueuedConnection);
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect r = screen->availableGeometry();
