@@ -290,13 +290,21 @@ public:
         error_.manager.error_exit = onJpegError;
         error_.message[0] = '\0';
         jpeg_create_compress(&c_);
+        // Room for the whole file from the start (a quarter of the pixels' bytes; pages never
+        // written cost nothing): growing by doubling copies and faults it in again and again.
+        if (width > 0 && height > 0) {
+            size_ = static_cast<unsigned long>(width) * static_cast<unsigned long>(height) * 3 / 4 + 65536;
+            first_ = out_ = static_cast<unsigned char*>(std::malloc(size_));
+            if (!out_) size_ = 0;
+        }
         ok_ = width > 0 && height > 0 && width <= JPEG_MAX_DIMENSION && height <= JPEG_MAX_DIMENSION &&
               jpegStart(&c_, &out_, &size_, width, height, std::clamp(quality, 0, 100), restarts);
         if (!ok_ && !error_.message[0]) std::snprintf(error_.message, sizeof error_.message, "%dx%d pixels cannot be a JPEG picture", width, height);
     }
     ~JpegStream() {
         jpeg_destroy_compress(&c_);
-        std::free(out_);
+        if (out_ != first_) std::free(out_);  // libjpeg's own larger buffer
+        std::free(first_);
     }
     JpegStream(const JpegStream&) = delete;
     JpegStream& operator=(const JpegStream&) = delete;
@@ -319,6 +327,7 @@ private:
     jpeg_compress_struct c_{};
     JpegError error_{};
     unsigned char* out_ = nullptr;
+    unsigned char* first_ = nullptr;
     unsigned long size_ = 0;
     bool ok_ = false;
 };
