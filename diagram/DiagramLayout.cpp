@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cmath>
 
 namespace orbelle {
 
@@ -105,6 +106,12 @@ xml::Node tableElement(const xml::Document& diagram, const std::string& name) {
     return diagram.selectSingleNode("/DATABASE/TABLE[@Name=" + xml::xpathLiteral(name) + "]");
 }
 
+std::unordered_map<std::string, xml::Node> tableElements(const xml::Document& diagram) {
+    std::unordered_map<std::string, xml::Node> out;
+    for (const xml::Node& t : diagram.selectNodes("/DATABASE/TABLE")) out.emplace(t.attribute("Name"), t);
+    return out;
+}
+
 Box boxOf(const Table& t) { return Box{t.left, t.top - kTopOffset, t.width, t.height}; }
 
 void writePosition(xml::Node table, const Box& box) {
@@ -117,9 +124,11 @@ void writePosition(xml::Node table, const Box& box) {
 bool setDeleted(xml::Document& diagram, const std::string& name, bool deleted) {
     xml::Node t = tableElement(diagram, name);
     if (!t) return false;
-    t.setAttribute("Deleted", deleted ? "1" : "0");
+    setDeleted(t, deleted);
     return true;
 }
+
+void setDeleted(xml::Node table, bool deleted) { table.setAttribute("Deleted", deleted ? "1" : "0"); }
 
 void PlacementCursor::startAdding(int lowestTop, int itsHeight) {
     if (first_) y_ = lowestTop + itsHeight + 60;
@@ -127,15 +136,24 @@ void PlacementCursor::startAdding(int lowestTop, int itsHeight) {
 }
 
 Box PlacementCursor::next() {
-    if (count_ >= 6) {
+    if (count_ >= rowLength_) {
         x_ = 50;
-        y_ += 200;
+        y_ += kRowStep;
         count_ = 0;
     } else {
-        x_ += 150;
+        x_ += kColumnStep;
     }
     ++count_;
     return Box{x_, y_, kWidth, kHeight};
+}
+
+int gridRowLength(std::size_t tables, int viewWidth, int viewHeight) {
+    if (viewWidth <= 0 || viewHeight <= 0) return PlacementCursor::kRowLength;
+    // n tables in c columns of 150 and n / c rows of 200 are as wide against high as the view
+    // when c * c = n * 200 * width / (150 * height).
+    const double c = std::sqrt(static_cast<double>(tables) * PlacementCursor::kRowStep * viewWidth /
+                               (static_cast<double>(PlacementCursor::kColumnStep) * viewHeight));
+    return std::clamp(static_cast<int>(std::lround(c)), PlacementCursor::kRowLength, 1 << 20);
 }
 
 std::string picturePath(const std::string& diagramPath) { return files::replaceExtension(diagramPath, ".jpg"); }

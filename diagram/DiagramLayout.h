@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace orbelle {
@@ -74,6 +75,8 @@ Diagram readDiagram(const xml::Document& diagram);
 
 // DATABASE/TABLE with the given name (the first one), or a null node.
 xml::Node tableElement(const xml::Document& diagram, const std::string& name);
+// Every DATABASE/TABLE by name (the first of each name), for work on many tables at once.
+std::unordered_map<std::string, xml::Node> tableElements(const xml::Document& diagram);
 
 // Outer rectangle of a table window in content coordinates.
 struct Box {
@@ -88,24 +91,32 @@ Box boxOf(const Table& t);
 void writePosition(xml::Node table, const Box& box);
 // Sets Deleted ("1" removed, "0" shown again) on the table of that name; false when none.
 bool setDeleted(xml::Document& diagram, const std::string& name, bool deleted);
+void setDeleted(xml::Node table, bool deleted);
 
-// The next free place of the grid: six tables a row, 150 pixels apart, rows 200 apart.
+// The next free place of the grid: tables 150 pixels apart, rows 200 apart, six a row unless
+// told more.
 class PlacementCursor {
 public:
-    static constexpr int kWidth = 100, kHeight = 150;
+    static constexpr int kWidth = 100, kHeight = 150, kColumnStep = 150, kRowStep = 200, kRowLength = 6;
     void reset() { *this = PlacementCursor(); }  // a new diagram
     void beginRemoveAll() { x_ = -100, y_ = 80, count_ = 0; }
-    void beginReArrange() { x_ = -100, y_ = 60, count_ = 0; }
+    void beginReArrange(int rowLength = kRowLength) { x_ = -100, y_ = 60, count_ = 0, rowLength_ = rowLength; }
     // The first Add of a diagram starts its row below the lowest table brought back (60 when none).
     void startAdding(int lowestTop, int itsHeight);
+    void setRowLength(int tables) { rowLength_ = tables; }
     Box next();
     int x() const { return x_; }
     int y() const { return y_; }
 
 private:
     int x_ = -100, y_ = 20, count_ = 0;
+    int rowLength_ = kRowLength;
     bool first_ = true;
 };
+
+// Tables per grid row for this many tables, so that the grid takes the proportions of a view of
+// this size: six at least, more as the count grows.
+int gridRowLength(std::size_t tables, int viewWidth, int viewHeight);
 
 // The picture beside a diagram file: its final extension replaced by "jpg".
 std::string picturePath(const std::string& diagramPath);

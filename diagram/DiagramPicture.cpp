@@ -9,8 +9,11 @@
 #include <climits>
 #include <csetjmp>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
+#include <future>
 #include <memory>
+#include <thread>
 
 #include <jpeglib.h>
 
@@ -47,16 +50,13 @@ Frame frameOf(const std::vector<PictureTable>& tables) {
 
 QColor colour(const Rgb& c) { return QColor(c.red, c.green, c.blue); }
 
-QString cut(const std::string& text, int maxChars) {
-    QString s = QString::fromStdString(text);
-    return s.left(std::max(0, maxChars));
-}
-
 // Geometry of one table in the picture.
 struct Placed {
     const PictureTable* table;
     int x0, y0, w, h;
     int visibleRows;
+    QString caption;            // as it fits the title bar
+    std::vector<QString> rows;  // the visible rows as they fit the box
     int left() const { return x0 - 90; }
     int right() const { return x0 + w - 90; }
     int top() const { return y0 - 90; }
@@ -74,16 +74,20 @@ QFont qtFont(const FontSpec& spec, int factor, bool underline) {
     return f;
 }
 
-int fittedLength(int n, int boxWidth, int fontHeight) {
-    const int half = std::max(1, fontHeight / 2);
-    const int overflow = std::abs(boxWidth) - n * half;
-    if (overflow < 0) n = n - (-overflow / half) - 2;
-    return std::max(0, n);
+QString fitText(const QString& text, const QFontMetrics& metrics, int width) {
+    return metrics.elidedText(text, Qt::ElideRight, std::max(0, width));
 }
 
 QSize pictureSize(const std::vector<PictureTable>& tables) {
     const Frame f = frameOf(tables);
     return QSize(static_cast<int>((f.right + 50) / 27), static_cast<int>((f.bottom + 50) / 35));
+}
+
+QSize jpegSize(QSize picture) {
+    const int w = std::max(1, picture.width()), h = std::max(1, picture.height());
+    if (w <= kJpegLimit && h <= kJpegLimit) return QSize(w, h);
+    const double scale = std::min(static_cast<double>(kJpegLimit) / w, static_cast<double>(kJpegLimit) / h);
+    return QSize(std::clamp(static_cast<int>(w * scale), 1, kJpegLimit), std::clamp(static_cast<int>(h * scale), 1, kJpegLimit));
 }
 
 namespace {
@@ -97,18 +101,23 @@ public:
           titleFont_(qtFont(s.titleFont, 2, s.titleFont.underline)), captionFont_(qtFont(s.tableTitleFont, 2, false)),
           columnFont_(qtFont(s.tableFont, 3, false)), columnHeight_(s.tableFont.pixelHeight(3)),
           captionAscent_(QFontMetrics(captionFont_).ascent()), columnAscent_(QFontMetrics(columnFont_).ascent()) {
+        const QFontMetrics captionMetrics(captionFont_), columnMetrics(columnFont_);
         placed_.reserve(tables.size());
         std::unordered_map<std::string, std::size_t> byName;
         for (const PictureTable& t : tables) {
-            // Scaled by 1.15 (and heights of the list by 1.6) in whole numbers, so that no
-            // rounding of the factors moves a box by a pixel.
+            // Scaled by 1.15 in whole numbers, so that no rounding of the factor moves a box by a
+            // pixel, and the boxes keep the gaps the screen shows.
             Placed g{&t,
                      static_cast<int>((static_cast<long long>(t.box.x) + kOriginX) * 115 / 100),
                      static_cast<int>((static_cast<long long>(t.box.y) + kOriginY + frame_.shiftY) * 115 / 100),
                      static_cast<int>(static_cast<long long>(t.clientWidth) * 115 / 100),
-                     static_cast<int>(static_cast<long long>(t.clientHeight) * 16 / 10),
-                     0};
+                     static_cast<int>(static_cast<long long>(t.clientHeight) * 115 / 100),
+                     0, {}, {}};
             g.visibleRows = std::max(0, std::min(static_cast<int>(t.rows.size()), g.h / 23 - 1));
+            // Texts are fitted once for every band and target.
+            g.caption = fitText(QString::fromStdString(t.name), captionMetrics, g.w - 2);
+            for (int k = 0; k < g.visibleRows; ++k)
+                g.rows.push_back(fitText(QString::fromStdString(t.rows[static_cast<std::size_t>(k)]), columnMetrics, g.w - 4));
             byName.emplace(t.name, placed_.size());
             placed_.push_back(g);
         }
@@ -131,18 +140,28 @@ public:
             p.setPen(colour(s_.heading));
             p.drawText(QPoint(static_cast<int>(frame_.right / 100), 20 + QFontMetrics(titleFont_).ascent()), title_);
         }
-        // Two pixels wide, drawn as one-pixel lines side by side: a wide pen costs the rasteriser
-        // the whole height of a long connector.
-        p.setPen(QPen(colour(s_.line), 1));
-        p.setBrush(Qt::NoBrush);
+        // Two pixels wide, drawn as one-pixel lines side by side, every piece cut to the band
+        // and all of them in one call: a long connector crosses hundreds of bands.
+        std::vector<QLineF> pieces;
+        const double from = top - 2, to = bottom + 2;
+        auto add = [&](QPointF a, QPointF b) {
+            if (a.y() > b.y()) std::swap(a, b);
+            if (b.y() < from || a.y() > to) return;
+            if (a.y() < from) a = a + (b - a) * ((from - a.y()) / (b.y() - a.y()));
+            if (b.y() > to) b = a + (b - a) * ((to - a.y()) / (b.y() - a.y()));
+            pieces.emplace_back(a, b);
+        };
         for (const Line& l : lines_) {
             if (l.bottom + 1 < top || l.top > bottom) continue;
-            for (const QPoint offset : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1)}) {
-                p.translate(offset);
-                p.drawPolyline(l.points.data(), static_cast<int>(l.points.size()));
-                if (!l.head.empty()) p.drawPolyline(l.head.data(), static_cast<int>(l.head.size()));
-                p.translate(-offset);
-            }
+            for (std::size_t i = 1; i < l.points.size(); ++i) add(l.points[i - 1], l.points[i]);
+            for (std::size_t i = 1; i < l.head.size(); ++i) add(l.head[i - 1], l.head[i]);
+        }
+        p.setPen(QPen(colour(s_.line), 1));
+        p.setBrush(Qt::NoBrush);
+        for (const QPointF offset : {QPointF(0, 0), QPointF(1, 0), QPointF(0, 1)}) {
+            p.translate(offset);
+            p.drawLines(pieces.data(), static_cast<int>(pieces.size()));
+            p.translate(-offset);
         }
         const QPen border(colour(s_.tableBorder), 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
         for (const Placed& g : placed_) {
@@ -157,17 +176,13 @@ public:
 
             p.setFont(captionFont_);
             p.setPen(colour(s_.tableTitleText));
-            QString caption = cut(g.table->name, g.w / 9);
-            caption = caption.left(fittedLength(static_cast<int>(caption.size()), g.w, s_.tableTitleFont.pixelHeight(2)));
-            p.drawText(QPoint(g.x0 - 89, g.y0 - 115 + captionAscent_), caption);
+            p.drawText(QPoint(g.x0 - 89, g.y0 - 115 + captionAscent_), g.caption);
 
             p.setFont(columnFont_);
             p.setPen(colour(s_.tableText));
             for (int k = 1; k <= g.visibleRows; ++k) {
                 if (g.rowTop(k) > bottom || g.rowTop(k) + columnHeight_ < top) continue;
-                QString row = cut(g.table->rows[static_cast<std::size_t>(k - 1)], g.w / 10);
-                row = row.left(fittedLength(static_cast<int>(row.size()), g.w, columnHeight_));
-                p.drawText(QPoint(g.x0 - 88, g.rowTop(k) + columnAscent_), row);
+                p.drawText(QPoint(g.x0 - 88, g.rowTop(k) + columnAscent_), g.rows[static_cast<std::size_t>(k - 1)]);
             }
         }
     }
@@ -229,7 +244,8 @@ void onJpegError(j_common_ptr c) {
     std::longjmp(e->jump, 1);
 }
 
-bool jpegStart(jpeg_compress_struct* c, unsigned char** out, unsigned long* outSize, int width, int height, int quality) {
+bool jpegStart(jpeg_compress_struct* c, unsigned char** out, unsigned long* outSize, int width, int height, int quality,
+               bool restarts) {
     auto* e = reinterpret_cast<JpegError*>(c->err);
     if (setjmp(e->jump)) return false;
     jpeg_mem_dest(c, out, outSize);
@@ -239,6 +255,7 @@ bool jpegStart(jpeg_compress_struct* c, unsigned char** out, unsigned long* outS
     c->in_color_space = JCS_EXT_BGRX;  // QImage::Format_RGB32 in memory
     jpeg_set_defaults(c);
     jpeg_set_quality(c, quality, TRUE);
+    c->restart_in_rows = restarts ? 1 : 0;  // a restart marker after every row of blocks
     jpeg_start_compress(c, TRUE);
     return true;
 }
@@ -268,18 +285,26 @@ bool jpegFinish(jpeg_compress_struct* c) {
 // One JPEG being written from bands of rows.
 class JpegStream {
 public:
-    JpegStream(int width, int height, int quality) {
+    JpegStream(int width, int height, int quality, bool restarts) {
         c_.err = jpeg_std_error(&error_.manager);
         error_.manager.error_exit = onJpegError;
         error_.message[0] = '\0';
         jpeg_create_compress(&c_);
+        // Room for the whole file from the start (a quarter of the pixels' bytes; pages never
+        // written cost nothing): growing by doubling copies and faults it in again and again.
+        if (width > 0 && height > 0) {
+            size_ = static_cast<unsigned long>(width) * static_cast<unsigned long>(height) * 3 / 4 + 65536;
+            first_ = out_ = static_cast<unsigned char*>(std::malloc(size_));
+            if (!out_) size_ = 0;
+        }
         ok_ = width > 0 && height > 0 && width <= JPEG_MAX_DIMENSION && height <= JPEG_MAX_DIMENSION &&
-              jpegStart(&c_, &out_, &size_, width, height, std::clamp(quality, 0, 100));
+              jpegStart(&c_, &out_, &size_, width, height, std::clamp(quality, 0, 100), restarts);
         if (!ok_ && !error_.message[0]) std::snprintf(error_.message, sizeof error_.message, "%dx%d pixels cannot be a JPEG picture", width, height);
     }
     ~JpegStream() {
         jpeg_destroy_compress(&c_);
-        std::free(out_);
+        if (out_ != first_) std::free(out_);  // libjpeg's own larger buffer
+        std::free(first_);
     }
     JpegStream(const JpegStream&) = delete;
     JpegStream& operator=(const JpegStream&) = delete;
@@ -302,6 +327,7 @@ private:
     jpeg_compress_struct c_{};
     JpegError error_{};
     unsigned char* out_ = nullptr;
+    unsigned char* first_ = nullptr;
     unsigned long size_ = 0;
     bool ok_ = false;
 };
@@ -319,36 +345,147 @@ QImage renderPicture(const Settings& s, const std::string& title, const std::vec
     return image;
 }
 
+namespace {
+
+// Rows of blocks of a picture as libjpeg's defaults sample it (4:2:0).
+constexpr int kBlockRows = 16;
+
+// Where the scan of one of our own JPEG pictures starts and ends (before its end marker), and
+// where its height is stored; false for anything else.
+struct ScanParts {
+    std::size_t heightAt = 0, scanStart = 0, scanEnd = 0;
+};
+bool scanParts(std::string_view j, ScanParts& out) {
+    auto byte = [&j](std::size_t i) { return static_cast<unsigned char>(j[i]); };
+    if (j.size() < 4 || byte(j.size() - 2) != 0xFF || byte(j.size() - 1) != 0xD9) return false;
+    for (std::size_t i = 2; i + 4 <= j.size();) {
+        if (byte(i) != 0xFF) return false;
+        const std::size_t length = static_cast<std::size_t>(byte(i + 2)) << 8 | byte(i + 3);
+        if (byte(i + 1) == 0xC0) out.heightAt = i + 5;
+        if (byte(i + 1) == 0xDA) {
+            out.scanStart = i + 2 + length;
+            out.scanEnd = j.size() - 2;
+            return out.heightAt != 0 && out.scanStart <= out.scanEnd;
+        }
+        i += 2 + length;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool joinJpegStripes(const std::vector<std::string_view>& stripes, int height, std::string& out) {
+    out.clear();
+    std::vector<ScanParts> parts(stripes.size());
+    std::size_t total = 2;
+    for (std::size_t i = 0; i < stripes.size(); ++i) {
+        if (!scanParts(stripes[i], parts[i])) return false;
+        total += parts[i].scanEnd - (i == 0 ? 0 : parts[i].scanStart) + 2;
+    }
+    if (stripes.empty()) return false;
+    out.reserve(total);
+    out.append(stripes[0].substr(0, parts[0].scanEnd));
+    out[parts[0].heightAt] = static_cast<char>(height >> 8 & 0xFF);
+    out[parts[0].heightAt + 1] = static_cast<char>(height & 0xFF);
+    // Restart markers count 0 to 7 over the rows of blocks of the whole picture; each stripe
+    // counted from 0 and ended without one.
+    int marker = 0;
+    for (std::size_t i = 0; i < stripes.size(); ++i) {
+        const std::string_view scan = stripes[i].substr(parts[i].scanStart, parts[i].scanEnd - parts[i].scanStart);
+        if (i > 0) {
+            out += static_cast<char>(0xFF);
+            out += static_cast<char>(0xD0 + marker);
+            marker = (marker + 1) & 7;
+            std::size_t from = 0;
+            for (std::size_t k = 0; k + 1 < scan.size(); ++k) {
+                const auto b = static_cast<unsigned char>(scan[k + 1]);
+                if (static_cast<unsigned char>(scan[k]) != 0xFF || b < 0xD0 || b > 0xD7) continue;
+                out.append(scan.substr(from, k + 1 - from));
+                out += static_cast<char>(0xD0 + marker);
+                marker = (marker + 1) & 7;
+                from = k + 2;
+                ++k;
+            }
+            out.append(scan.substr(from));
+        } else {
+            for (std::size_t k = 0; k + 1 < scan.size(); ++k)
+                if (static_cast<unsigned char>(scan[k]) == 0xFF && (static_cast<unsigned char>(scan[k + 1]) & 0xF8) == 0xD0)
+                    marker = (marker + 1) & 7;
+        }
+    }
+    out += static_cast<char>(0xFF);
+    out += static_cast<char>(0xD9);
+    return true;
+}
+
 bool writePictures(const Settings& s, const std::string& title, const std::vector<PictureTable>& tables,
                    const std::vector<Relation>& relations, const std::vector<JpegTarget>& targets,
                    std::vector<std::string>& errors) {
     const Scene scene(s, title, tables, relations);
-    const QSize size = scene.size();
-    std::vector<std::unique_ptr<JpegStream>> streams;
-    for (const JpegTarget& t : targets) streams.push_back(std::make_unique<JpegStream>(size.width(), size.height(), t.quality));
-    constexpr int kBand = 256;
-    // No band for a picture no target can take (one too large for a JPEG picture).
-    const bool anyOk = std::any_of(streams.begin(), streams.end(), [](const auto& j) { return j->ok(); });
-    QImage band(anyOk ? size.width() : 1, kBand, QImage::Format_RGB32);
-    for (int top = 0; anyOk && top < size.height() && !band.isNull(); top += kBand) {
-        const int rows = std::min(kBand, size.height() - top);
-        for (std::size_t i = 0; i < targets.size(); ++i) {
-            // A target with the background of the one before it takes the same band.
-            if (i == 0 || !(targets[i].background == targets[i - 1].background)) {
-                band.fill(colour(targets[i].background));
-                QPainter p(&band);
-                p.translate(0, -top);
-                scene.draw(p, top, rows);
-            }
-            streams[i]->write(band, rows);
-        }
+    const QSize size = jpegSize(scene.size());
+    const double scale = size == scene.size() ? 1.0
+                                              : std::min(static_cast<double>(size.width()) / scene.size().width(),
+                                                         static_cast<double>(size.height()) / scene.size().height());
+    // One band per background (a target with the background of the one before it takes the
+    // same band).
+    std::vector<std::size_t> bandOf(targets.size());
+    std::vector<Rgb> backgrounds;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (i == 0 || !(targets[i].background == targets[i - 1].background)) backgrounds.push_back(targets[i].background);
+        bandOf[i] = backgrounds.size() - 1;
     }
+    // A large picture is drawn and compressed in horizontal stripes, each on a thread of its
+    // own, and the stripes are joined at restart markers.
+    const int threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    const int count = std::clamp(size.height() / 1024, 1, threads);
+    const int stripeRows = (size.height() / count + kBlockRows - 1) / kBlockRows * kBlockRows;
+    const int bandRows = std::clamp((1 << 21) / size.width(), 16, 256);
+
+    struct Stripe {
+        std::vector<std::unique_ptr<JpegStream>> streams;  // one per target
+        bool memory = true;
+    };
+    std::vector<Stripe> stripes(static_cast<std::size_t>(count));
+    auto draw = [&](int index) {
+        Stripe& stripe = stripes[static_cast<std::size_t>(index)];
+        const int first = index * stripeRows, end = std::min(size.height(), first + stripeRows);
+        for (const JpegTarget& t : targets)
+            stripe.streams.push_back(std::make_unique<JpegStream>(size.width(), std::max(1, end - first), t.quality, count > 1));
+        std::vector<QImage> bands;
+        for (std::size_t b = 0; b < backgrounds.size(); ++b) {
+            bands.emplace_back(size.width(), bandRows, QImage::Format_RGB32);
+            if (bands.back().isNull()) stripe.memory = false;
+        }
+        for (int top = first; stripe.memory && top < end; top += bandRows) {
+            const int rows = std::min(bandRows, end - top);
+            for (std::size_t b = 0; b < backgrounds.size(); ++b) {
+                bands[b].fill(colour(backgrounds[b]));
+                QPainter p(&bands[b]);
+                p.translate(0, -top);
+                p.scale(scale, scale);
+                scene.draw(p, static_cast<int>(top / scale), static_cast<int>(std::ceil(rows / scale)) + 1);
+            }
+            for (std::size_t i = 0; i < targets.size(); ++i) stripe.streams[i]->write(bands[bandOf[i]], rows);
+        }
+        for (auto& stream : stripe.streams) stream->finish();
+    };
+    std::vector<std::future<void>> running;
+    for (int i = 1; i < count; ++i) running.push_back(std::async(std::launch::async, draw, i));
+    draw(0);
+    for (auto& r : running) r.wait();
+
     bool ok = true;
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        std::string why;
-        if (band.isNull()) why = "memory ran out";
-        else if (!streams[i]->finish()) why = streams[i]->error();
-        else if (!files::writeTextFile(targets[i].path, streams[i]->bytes())) why = "the file could not be written";
+        std::string why, joined;
+        std::vector<std::string_view> parts;
+        for (const Stripe& stripe : stripes) {
+            if (!stripe.memory) why = "memory ran out";
+            else if (!stripe.streams[i]->ok()) why = stripe.streams[i]->error();
+            parts.push_back(stripe.streams[i]->bytes());
+        }
+        if (why.empty() && parts.size() > 1 && !joinJpegStripes(parts, size.height(), joined)) why = "its stripes could not be joined";
+        if (why.empty() && !files::writeTextFile(targets[i].path, parts.size() > 1 ? std::string_view(joined) : parts[0]))
+            why = "the file could not be written";
         if (!why.empty()) {
             errors.push_back("The picture " + targets[i].path + " was not written: " + why + ".");
             ok = false;

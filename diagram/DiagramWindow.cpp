@@ -4,22 +4,26 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QFileDialog>
+#include <QGraphicsSceneContextMenuEvent>
+#include <QGraphicsSceneHoverEvent>
+#include <QGraphicsSceneMouseEvent>
+#include <QGraphicsSceneWheelEvent>
 #include <QHBoxLayout>
 #include <QListWidget>
-#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace orbelle {
 
@@ -32,16 +36,6 @@ namespace {
 
 QColor qtColour(const Rgb& c) { return QColor(c.red, c.green, c.blue); }
 
-QListWidget* columnList(QMdiSubWindow* w) { return w ? qobject_cast<QListWidget*>(w->widget()) : nullptr; }
-
-std::string nameOf(QMdiSubWindow* w) { return w->windowTitle().toStdString(); }
-
-const Table* findTable(const Diagram& d, const std::string& name) {
-    for (const Table& t : d.tables)
-        if (t.name == name) return &t;
-    return nullptr;
-}
-
 class WaitCursor {
 public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -50,74 +44,283 @@ public:
 
 }  // namespace
 
-// ---------------------------------------------------------------- the area
-
-DiagramArea::DiagramArea(DiagramWindow* owner) : QMdiArea(owner), owner_(owner) {
-    setObjectName("DiagramArea");
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+TableLook::TableLook(const Settings& s)
+    : titleBack(qtColour(s.tableTitleBack)), titleText(qtColour(s.tableTitleText)), text(qtColour(s.tableText)),
+      back(qtColour(s.tableBack)), border(qtColour(s.tableBorder)), titleFont(qtFont(s.tableTitleFont, 2, false)),
+      font(qtFont(s.tableFont, 2, false)) {
+    const QFontMetrics title(titleFont), rows(font);
+    titleHeight = title.height() + 4;
+    titleAscent = title.ascent();
+    rowHeight = std::max(1, rows.height() + 1);
+    rowAscent = rows.ascent();
 }
 
-void DiagramArea::paintEvent(QPaintEvent*) {
-    const Settings& s = owner_->diagram_.settings;
-    QPainter p(viewport());
-    p.fillRect(viewport()->rect(), qtColour(s.back));
+// ---------------------------------------------------------------- a table window
 
-    // Height at which a connector meets a table: the column's row, the table's top edge when the
-    // column is not in the table or scrolled out above, its bottom edge when scrolled out below.
-    auto attach = [this](QMdiSubWindow* w, const std::string& column) {
-        const QRect g = w->geometry();
-        QListWidget* list = columnList(w);
-        if (!list) return g.top();
-        const QString wanted = QString::fromStdString(column);
-        for (int i = 0; i < list->count(); ++i) {
-            if (list->item(i)->text() != wanted) continue;
-            const QRect r = list->visualItemRect(list->item(i));
-            if (r.bottom() < 0) return g.top();
-            if (r.top() > list->viewport()->height()) return g.bottom();
-            return list->viewport()->mapTo(viewport(), r.center()).y();
-        }
-        return g.top();
-    };
-    auto arrowHead = [&p](int tipX, int y, int dir) {
+TableItem::TableItem(DiagramWindow* owner, const Table& table, const Box& box)
+    : owner_(owner), name_(table.name), width_(box.width), height_(box.height) {
+    rows_.reserve(static_cast<qsizetype>(table.columns.size()));
+    for (const std::string& c : table.columns) rows_.push_back(QString::fromStdString(c));
+    setFlags(ItemIsSelectable);
+    setAcceptHoverEvents(true);
+    setPos(box.x, box.y);
+    setData(0, QString::fromStdString(name_));
+    setData(1, rows_);
+}
+
+Box TableItem::box() const {
+    return Box{static_cast<int>(std::lround(pos().x())), static_cast<int>(std::lround(pos().y())), width_, height_};
+}
+
+void TableItem::setBox(const Box& b) {
+    prepareGeometryChange();
+    setPos(b.x, b.y);
+    width_ = b.width;
+    height_ = b.height;
+    scrollTo(first_);
+    update();
+}
+
+QRect TableItem::client() const {
+    const int top = kFrame + owner_->look().titleHeight;
+    return QRect(kFrame, top, std::max(0, width_ - 2 * kFrame), std::max(0, height_ - kFrame - top));
+}
+
+int TableItem::visibleRows() const { return client().height() / owner_->look().rowHeight; }
+
+void TableItem::scrollTo(int row) {
+    const int last = std::max(0, static_cast<int>(rows_.size()) - visibleRows());
+    row = std::clamp(row, 0, last);
+    if (row == first_) return;
+    first_ = row;
+    update();
+    owner_->tableChanged();
+}
+
+QRect TableItem::scrollBar() const {
+    const QRect c = client();
+    return QRect(c.right() + 1 - kScrollBar, c.top(), kScrollBar, c.height());
+}
+
+QRect TableItem::thumb() const {
+    const QRect track = scrollBar();
+    const int n = std::max(1, static_cast<int>(rows_.size()));
+    const int length = std::max(8, track.height() * visibleRows() / n);
+    const int top = track.top() + (track.height() - length) * first_ / std::max(1, n - visibleRows());
+    return QRect(track.left() + 2, top, kScrollBar - 4, length);
+}
+
+int TableItem::attachY(const QString& column) const {
+    const int top = static_cast<int>(std::lround(pos().y()));
+    const int index = static_cast<int>(rows_.indexOf(column));
+    if (index < 0 || index < first_) return top;
+    if (index >= first_ + visibleRows()) return top + height_;
+    const int rowHeight = owner_->look().rowHeight;
+    return top + client().top() + (index - first_) * rowHeight + rowHeight / 2;
+}
+
+QRectF TableItem::boundingRect() const { return QRectF(0, 0, width_, height_); }
+
+void TableItem::paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*) {
+    const TableLook& look = owner_->look();
+    p->fillRect(boundingRect(), look.border);
+    const QRect caption(kFrame, kFrame, std::max(0, width_ - 2 * kFrame), look.titleHeight);
+    p->fillRect(caption, look.titleBack);
+    const QRect c = client();
+    p->fillRect(c, look.back);
+
+    p->save();
+    p->setClipRect(caption);
+    p->setFont(look.titleFont);
+    p->setPen(look.titleText);
+    const QFontMetrics title(look.titleFont);
+    p->drawText(caption.left() + 2, caption.top() + 2 + look.titleAscent,
+                fitText(data(0).toString(), title, caption.width() - 4));
+    p->restore();
+
+    const bool bar = hasScrollBar();
+    const int textWidth = c.width() - 4 - (bar ? kScrollBar : 0);
+    p->save();
+    p->setClipRect(c);
+    p->setFont(look.font);
+    p->setPen(look.text);
+    const QFontMetrics rows(look.font);
+    for (int i = first_, y = c.top(); i < rows_.size() && y < c.bottom(); ++i, y += look.rowHeight)
+        p->drawText(c.left() + 2, y + look.rowAscent, fitText(rows_[i], rows, textWidth));
+    if (bar) {
+        p->fillRect(scrollBar(), QColor(232, 232, 232));
+        p->fillRect(thumb(), QColor(160, 160, 160));
+    }
+    p->restore();
+}
+
+int TableItem::edgesAt(QPointF at) const {
+    const qreal grip = kFrame + 1;
+    int e = None;
+    if (at.x() < grip) e |= Left;
+    if (at.x() >= width_ - grip) e |= Right;
+    if (at.y() < grip) e |= Top;
+    if (at.y() >= height_ - grip) e |= Bottom;
+    return e;
+}
+
+void TableItem::mousePressEvent(QGraphicsSceneMouseEvent* event) {
+    setZValue(++owner_->topZ_);
+    if (!isSelected()) {
+        scene()->clearSelection();
+        setSelected(true);
+    }
+    event->accept();
+    if (event->button() != Qt::LeftButton) return;
+    pressScene_ = event->scenePos();
+    pressRect_ = QRectF(pos(), QSizeF(width_, height_));
+    pressFirst_ = first_;
+    edges_ = edgesAt(event->pos());
+    const QPoint at = event->pos().toPoint();
+    if (edges_) {
+        drag_ = Drag::Size;
+    } else if (at.y() < client().top()) {
+        drag_ = Drag::Move;
+    } else if (hasScrollBar() && scrollBar().contains(at)) {
+        const QRect t = thumb();
+        if (t.contains(at)) drag_ = Drag::Thumb;
+        else scrollTo(first_ + (at.y() < t.top() ? -visibleRows() : visibleRows()));
+    }
+}
+
+void TableItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event) {
+    const QPointF d = event->scenePos() - pressScene_;
+    const int dx = static_cast<int>(std::lround(d.x())), dy = static_cast<int>(std::lround(d.y()));
+    const QRect r = pressRect_.toRect();
+    switch (drag_) {
+    case Drag::Move:
+        setPos(r.x() + dx, r.y() + dy);
+        owner_->tableChanged();
+        break;
+    case Drag::Size: {
+        const int minHeight = 2 * kFrame + owner_->look().titleHeight;
+        int left = r.left(), top = r.top(), right = r.x() + r.width(), bottom = r.y() + r.height();
+        if (edges_ & Left) left = std::min(left + dx, right - kMinWidth);
+        if (edges_ & Right) right = std::max(right + dx, left + kMinWidth);
+        if (edges_ & Top) top = std::min(top + dy, bottom - minHeight);
+        if (edges_ & Bottom) bottom = std::max(bottom + dy, top + minHeight);
+        setBox(Box{left, top, right - left, bottom - top});
+        owner_->tableChanged();
+        break;
+    }
+    case Drag::Thumb: {
+        const int track = std::max(1, scrollBar().height() - thumb().height());
+        scrollTo(pressFirst_ + dy * std::max(0, static_cast<int>(rows_.size()) - visibleRows()) / track);
+        break;
+    }
+    case Drag::Nothing:
+        break;
+    }
+}
+
+void TableItem::mouseReleaseEvent(QGraphicsSceneMouseEvent*) {
+    if (drag_ == Drag::Move || drag_ == Drag::Size) owner_->tableSettled();
+    drag_ = Drag::Nothing;
+}
+
+void TableItem::hoverMoveEvent(QGraphicsSceneHoverEvent* event) {
+    const int e = edgesAt(event->pos());
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    if (e == (Left | Top) || e == (Right | Bottom)) shape = Qt::SizeFDiagCursor;
+    else if (e == (Right | Top) || e == (Left | Bottom)) shape = Qt::SizeBDiagCursor;
+    else if (e & (Left | Right)) shape = Qt::SizeHorCursor;
+    else if (e & (Top | Bottom)) shape = Qt::SizeVerCursor;
+    setCursor(shape);
+}
+
+void TableItem::wheelEvent(QGraphicsSceneWheelEvent* event) {
+    if (!hasScrollBar() || event->orientation() != Qt::Vertical) {
+        event->ignore();  // the view scrolls
+        return;
+    }
+    scrollTo(first_ - event->delta() / 40);
+    event->accept();
+}
+
+void TableItem::contextMenuEvent(QGraphicsSceneContextMenuEvent* event) {
+    event->accept();
+    // The caption and the frame hold the table's menu; the list has none.
+    if (!edgesAt(event->pos()) && event->pos().y() >= client().top()) return;
+    owner_->showTableMenu(this, event->screenPos() + QPoint(4, 0));
+}
+
+// ---------------------------------------------------------------- the scene and its view
+
+DiagramScene::DiagramScene(DiagramWindow* owner) : QGraphicsScene(owner), owner_(owner) {}
+
+void DiagramScene::drawBackground(QPainter* p, const QRectF& rect) {
+    const Settings& s = owner_->diagram().settings;
+    p->fillRect(rect, qtColour(s.back));
+    p->save();
+    p->setRenderHint(QPainter::Antialiasing, true);
+    p->setPen(QPen(qtColour(s.line), 2));
+    const QRect exposed = rect.toAlignedRect().adjusted(-50, -20, 50, 20);
+    auto arrowHead = [p](int tipX, int y, int dir) {
         const QPoint head[] = {{tipX, y}, {tipX + dir * 10, y - 5}, {tipX + dir * 10, y + 5}, {tipX, y}};
-        p.drawPolyline(head, 4);
+        p->drawPolyline(head, 4);
     };
-
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setPen(QPen(qtColour(s.line), 2));
-    for (const Relation& r : owner_->diagram_.relations) {
-        QMdiSubWindow* P = owner_->tableWindow(r.primaryTable);
-        QMdiSubWindow* F = owner_->tableWindow(r.foreignTable);
-        if (!P || !F) continue;
-        if (P == F) {  // a loop on the table's left side, from the key column back into the table
-            const int x = P->geometry().left();
-            const int y1 = attach(P, r.foreignColumn);
-            int y2 = attach(P, r.primaryColumn);
+    for (const DiagramWindow::Connector& c : owner_->connectors()) {
+        const Relation& r = *c.relation;
+        const Box pb = c.primary->box(), fb = c.foreign->box();
+        if (c.primary == c.foreign) {  // a loop on the table's left side, from the key column back into the table
+            const int x = pb.x;
+            const int y1 = c.primary->attachY(QString::fromStdString(r.foreignColumn));
+            int y2 = c.primary->attachY(QString::fromStdString(r.primaryColumn));
             if (y2 == y1) y2 = y1 + 12;
+            if (!exposed.intersects(QRect(x - 20, std::min(y1, y2), 21, std::abs(y2 - y1) + 1))) continue;
             const QPoint loop[] = {{x, y1}, {x - 20, y1}, {x - 20, y2}, {x, y2}};
-            p.drawPolyline(loop, 4);
+            p->drawPolyline(loop, 4);
             arrowHead(x - 7, y2, -1);
             continue;
         }
-        const QRect pg = P->geometry(), fg = F->geometry();
-        const int py = attach(P, r.primaryColumn), fy = attach(F, r.foreignColumn);
-        const bool primaryRight = pg.right() < fg.right();
-        const int px = primaryRight ? pg.right() + 1 : pg.left();
-        const int fx = primaryRight ? fg.left() : fg.right() + 1;
+        const bool primaryRight = pb.right() < fb.right();
+        const int px = primaryRight ? pb.right() : pb.x;
+        const int fx = primaryRight ? fb.x : fb.right();
         const int dir = primaryRight ? 1 : -1;  // outwards from the primary table
+        // Cheap test on the two boxes first: most connectors of a large diagram are off screen.
+        const QRect span = QRect(QPoint(std::min(px, fx) - 40, std::min(pb.y, fb.y)),
+                                 QPoint(std::max(px, fx) + 40, std::max(pb.bottom(), fb.bottom())));
+        if (!exposed.intersects(span)) continue;
+        const int py = c.primary->attachY(QString::fromStdString(r.primaryColumn));
+        const int fy = c.foreign->attachY(QString::fromStdString(r.foreignColumn));
         const QPoint line[] = {{px, py}, {px + dir * 40, py}, {fx - dir * 40, fy}, {fx, fy}};
-        p.drawPolyline(line, 4);
+        p->drawPolyline(line, 4);
         arrowHead(px + dir * 7, py, dir);
     }
-    p.setRenderHint(QPainter::Antialiasing, false);
+    p->restore();
+}
 
-    p.setFont(qtFont(s.titleFont, 2, s.titleFont.underline));
-    p.setPen(qtColour(s.heading));
-    p.drawText(viewport()->rect(), Qt::AlignHCenter | Qt::AlignTop, QString::fromStdString(owner_->diagram_.title));
+DiagramArea::DiagramArea(DiagramWindow* owner, QGraphicsScene* scene) : QGraphicsView(scene, owner), owner_(owner) {
+    setObjectName("DiagramArea");
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The title stays at the top of the view and the connectors follow every table: the whole
+    // visible part is drawn again at each change.
+    setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
+}
+
+void DiagramArea::drawBackground(QPainter* p, const QRectF& rect) {
+    QGraphicsView::drawBackground(p, rect);
+    const Settings& s = owner_->diagram().settings;
+    p->save();
+    p->resetTransform();
+    p->setFont(qtFont(s.titleFont, 2, s.titleFont.underline));
+    p->setPen(qtColour(s.heading));
+    p->drawText(viewport()->rect(), Qt::AlignHCenter | Qt::AlignTop, QString::fromStdString(owner_->diagram().title));
+    p->restore();
 }
 
 void DiagramArea::contextMenuEvent(QContextMenuEvent* event) {
+    if (itemAt(event->pos())) {
+        QGraphicsView::contextMenuEvent(event);  // the table's own menu
+        return;
+    }
     QMenu menu(this);
     for (const char* name : {"actAddTable", "actRemoveAll", "actReArrange"})
         if (QAction* a = owner_->findChild<QAction*>(name)) menu.addAction(a);
@@ -126,10 +329,11 @@ void DiagramArea::contextMenuEvent(QContextMenuEvent* event) {
 
 // ---------------------------------------------------------------- the window
 
-DiagramWindow::DiagramWindow(const std::string& diagramPath) : path_(diagramPath) {
+DiagramWindow::DiagramWindow(const std::string& diagramPath) : path_(diagramPath), look_(Settings{}) {
     setObjectName("DiagramWindow");
     setWindowTitle(kCaption);
-    area_ = new DiagramArea(this);
+    scene_ = new DiagramScene(this);
+    area_ = new DiagramArea(this, scene_);
     setCentralWidget(area_);
 
     auto action = [this](const char* name, const char* text, void (DiagramWindow::*slot)()) {
@@ -143,6 +347,10 @@ DiagramWindow::DiagramWindow(const std::string& diagramPath) : path_(diagramPath
     action("actAddTable", "&Add Table", &DiagramWindow::AddTable);
     action("actRemoveAll", "&Remove All", &DiagramWindow::RemoveAll);
     action("actReArrange", "&ReArrange", &DiagramWindow::ReArrange);
+    // Queued: the table's own menu is still open in the table's event when the action fires.
+    QAction* remove = new QAction("&Remove Table", this);
+    remove->setObjectName("actRemoveTable");
+    connect(remove, &QAction::triggered, this, &DiagramWindow::removeCurrent, Qt::QueuedConnection);
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect r = screen->availableGeometry();
@@ -156,10 +364,17 @@ DiagramWindow::DiagramWindow(const std::string& diagramPath) : path_(diagramPath
         return;
     }
     diagram_ = readDiagram(doc);
+    look_ = TableLook(diagram_.settings);
     for (const Table& t : diagram_.tables) {
         if (t.placed) anyPlaced_ = true;
         if (t.placed && !t.deleted) openTable(t, boxOf(t));
     }
+    fitScene();
+}
+
+DiagramWindow::~DiagramWindow() {
+    // The items ask the window for their look while the scene goes: they go first.
+    scene_->clear();
 }
 
 void DiagramWindow::showEvent(QShowEvent* event) {
@@ -179,11 +394,6 @@ void DiagramWindow::showEvent(QShowEvent* event) {
     });
 }
 
-bool DiagramWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) area_->viewport()->update();
-    return QMainWindow::eventFilter(watched, event);
-}
-
 void DiagramWindow::error(const std::string& text) {
     QMessageBox box(QMessageBox::Critical, "Dalvane Diagram", QString::fromStdString(text), QMessageBox::Ok, this);
     box.setObjectName("DiagramError");
@@ -196,62 +406,72 @@ bool DiagramWindow::load(xml::Document& doc) {
     return false;
 }
 
-std::vector<QMdiSubWindow*> DiagramWindow::tableWindows() const { return order_; }
-
-QMdiSubWindow* DiagramWindow::tableWindow(const std::string& name) const {
+TableItem* DiagramWindow::tableWindow(const std::string& name) const {
     auto it = windows_.find(name);
     return it == windows_.end() ? nullptr : it->second;
 }
 
-Box DiagramWindow::contentBox(QMdiSubWindow* w) const {
-    const QRect g = w->geometry();
-    return Box{g.x() + area_->horizontalScrollBar()->value(), g.y() + area_->verticalScrollBar()->value(), g.width(),
-               g.height()};
+const std::vector<DiagramWindow::Connector>& DiagramWindow::connectors() {
+    if (connectorsValid_) return connectors_;
+    connectors_.clear();
+    for (const Relation& r : diagram_.relations) {
+        const TableItem* p = tableWindow(r.primaryTable);
+        const TableItem* f = tableWindow(r.foreignTable);
+        if (p && f) connectors_.push_back({p, f, &r});
+    }
+    connectorsValid_ = true;
+    return connectors_;
 }
 
-QMdiSubWindow* DiagramWindow::openTable(const Table& table, const Box& box) {
-    auto* list = new QListWidget;
-    list->setObjectName("list2");
-    list->setFont(qtFont(diagram_.settings.tableFont, 2, false));
-    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    list->setUniformItemSizes(true);
-    for (const std::string& c : table.columns) list->addItem(QString::fromStdString(c));
+void DiagramWindow::tableChanged() { scene_->update(); }
 
-    auto* w = new QMdiSubWindow(nullptr, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    w->setObjectName("TableWindow");
-    w->setWidget(list);
-    w->setWindowTitle(QString::fromStdString(table.name));
-    auto* menu = new QMenu(w);
-    QAction* remove = menu->addAction("&Remove Table");
-    remove->setObjectName("actRemoveTable");
-    connect(remove, &QAction::triggered, this, [this, w] { RemoveTable(w); });
-    w->setSystemMenu(menu);
-    area_->addSubWindow(w);
-    w->setGeometry(box.x - area_->horizontalScrollBar()->value(), box.y - area_->verticalScrollBar()->value(),
-                   box.width, box.height);
-    w->installEventFilter(this);
-    connect(list->verticalScrollBar(), &QScrollBar::valueChanged, area_->viewport(), qOverload<>(&QWidget::update));
-    w->show();
-    windows_.emplace(table.name, w);
-    order_.push_back(w);
-    return w;
+void DiagramWindow::tableSettled() { fitScene(); }
+
+void DiagramWindow::fitScene() {
+    QRectF r(0, 0, 1, 1);
+    for (const TableItem* t : order_) r |= QRectF(t->pos(), QSizeF(t->box().width, t->box().height));
+    scene_->setSceneRect(r.adjusted(0, 0, 100, 100));  // room to drag a table further out
+    scene_->update();
 }
 
-void DiagramWindow::forget(QMdiSubWindow* w) {
-    order_.erase(std::remove(order_.begin(), order_.end(), w), order_.end());
-    for (auto it = windows_.begin(); it != windows_.end(); ++it)
-        if (it->second == w) {
-            windows_.erase(it);
-            break;
-        }
-    // Another window of the same name takes its place in the look-up.
-    for (QMdiSubWindow* other : order_)
-        if (nameOf(other) == nameOf(w) && !windows_.count(nameOf(w))) windows_.emplace(nameOf(w), other);
-    w->removeEventFilter(this);
-    w->hide();
-    area_->removeSubWindow(w);
-    w->deleteLater();
-    area_->viewport()->update();
+int DiagramWindow::rowLength(std::size_t tables) const {
+    return gridRowLength(tables, area_->viewport()->width(), area_->viewport()->height());
+}
+
+TableItem* DiagramWindow::openTable(const Table& table, const Box& box) {
+    auto* t = new TableItem(this, table, box);
+    t->setZValue(++topZ_);
+    scene_->addItem(t);
+    windows_.emplace(table.name, t);
+    order_.push_back(t);
+    connectorsValid_ = false;
+    return t;
+}
+
+void DiagramWindow::forget(TableItem* t) {
+    order_.erase(std::remove(order_.begin(), order_.end(), t), order_.end());
+    auto it = windows_.find(t->name());
+    if (it != windows_.end() && it->second == t) {
+        windows_.erase(it);
+        // Another window of the same name takes its place in the look-up.
+        for (TableItem* other : order_)
+            if (other->name() == t->name()) {
+                windows_.emplace(t->name(), other);
+                break;
+            }
+    }
+    connectorsValid_ = false;
+    scene_->removeItem(t);
+    delete t;
+    scene_->update();
+}
+
+void DiagramWindow::showTableMenu(TableItem* table, const QPoint& screenPos) {
+    scene_->clearSelection();
+    table->setSelected(true);
+    QMenu menu(this);
+    menu.addAction(findChild<QAction*>("actRemoveTable"));
+    menu.exec(screenPos);
 }
 
 // ---------------------------------------------------------------- commands
@@ -263,63 +483,78 @@ void DiagramWindow::AddTable() {
 }
 
 void DiagramWindow::AddTables(const std::vector<std::string>& names) {
+    WaitCursor wait;
     xml::Document doc;
     if (!load(doc)) return;
     diagram_ = readDiagram(doc);
-    std::vector<std::string> fresh;
+    connectorsValid_ = false;
+    std::unordered_map<std::string, const Table*> byName;
+    for (const Table& t : diagram_.tables) byName.emplace(t.name, &t);
+    const auto elements = tableElements(doc);
+    std::vector<const Table*> fresh;
     int lowestTop = 0, itsHeight = 0;
     for (const std::string& name : names) {
         if (tableWindow(name)) continue;  // already open
-        const Table* t = findTable(diagram_, name);
-        if (!t) continue;
+        auto found = byName.find(name);
+        if (found == byName.end()) continue;
+        const Table* t = found->second;
         if (!t->placed) {
-            fresh.push_back(name);
+            fresh.push_back(t);
             continue;
         }
-        setDeleted(doc, name, false);
+        setDeleted(elements.at(name), false);
         if (t->top > lowestTop) lowestTop = t->top, itsHeight = t->height;
         openTable(*t, boxOf(*t));
     }
     PlacementCursor& cursor = state().cursor;
     cursor.startAdding(lowestTop, itsHeight);
-    for (const std::string& name : fresh) openTable(*findTable(diagram_, name), cursor.next());
+    cursor.setRowLength(rowLength(order_.size() + fresh.size()));
+    for (const Table* t : fresh) openTable(*t, cursor.next());
     if (!doc.save(path_)) error("The diagram file " + path_ + " could not be written.");
-    area_->viewport()->update();
+    fitScene();
 }
 
-void DiagramWindow::RemoveTable(QMdiSubWindow* w) {
-    if (!w) return;
+void DiagramWindow::removeCurrent() {
+    const QList<QGraphicsItem*> selected = scene_->selectedItems();
+    if (!selected.isEmpty()) RemoveTable(static_cast<TableItem*>(selected.front()));
+}
+
+void DiagramWindow::RemoveTable(TableItem* t) {
+    if (!t) return;
     xml::Document doc;
     if (!load(doc)) return;
-    setDeleted(doc, nameOf(w), true);
+    setDeleted(doc, t->name(), true);
     if (!doc.save(path_)) {
         error("The diagram file " + path_ + " could not be written.");
         return;
     }
-    forget(w);
+    forget(t);
 }
 
 void DiagramWindow::RemoveAll() {
     xml::Document doc;
     if (!load(doc)) return;
-    for (QMdiSubWindow* w : order_) setDeleted(doc, nameOf(w), true);
+    const auto elements = tableElements(doc);
+    for (const TableItem* t : order_)
+        if (auto e = elements.find(t->name()); e != elements.end()) setDeleted(e->second, true);
     if (!doc.save(path_)) {
         error("The diagram file " + path_ + " could not be written.");
         return;
     }
-    for (QMdiSubWindow* w : tableWindows()) forget(w);
+    order_.clear();
+    windows_.clear();
+    connectorsValid_ = false;
+    scene_->clear();
+    fitScene();
     state().cursor.beginRemoveAll();
     activateWindow();
 }
 
 void DiagramWindow::ReArrange() {
     PlacementCursor& cursor = state().cursor;
-    cursor.beginReArrange();
-    const int h = area_->horizontalScrollBar()->value(), v = area_->verticalScrollBar()->value();
-    for (QMdiSubWindow* w : order_) {
-        const Box b = cursor.next();
-        w->setGeometry(b.x - h, b.y - v, b.width, b.height);
-    }
+    cursor.beginReArrange(rowLength(order_.size()));
+    for (TableItem* t : order_) t->setBox(cursor.next());
+    fitScene();
     Save();
 }
 
@@ -327,19 +562,19 @@ bool DiagramWindow::Save(const std::string& exportPath) {
     WaitCursor wait;
     xml::Document doc;
     if (!load(doc)) return false;
+    const auto elements = tableElements(doc);
     std::vector<PictureTable> pictures;
     pictures.reserve(order_.size());
-    for (QMdiSubWindow* w : order_) {
-        PictureTable t;
-        t.name = nameOf(w);
-        t.box = contentBox(w);
-        if (QListWidget* list = columnList(w)) {
-            t.clientWidth = list->width();
-            t.clientHeight = list->height();
-            for (int i = 0; i < list->count(); ++i) t.rows.push_back(list->item(i)->text().toStdString());
-        }
-        if (xml::Node e = tableElement(doc, t.name)) writePosition(e, t.box);
-        pictures.push_back(std::move(t));
+    for (const TableItem* t : order_) {
+        PictureTable p;
+        p.name = t->name();
+        p.box = t->box();
+        p.clientWidth = t->client().width();
+        p.clientHeight = t->client().height();
+        p.rows.reserve(static_cast<std::size_t>(t->rows().size()));
+        for (const QString& row : t->rows()) p.rows.push_back(row.toStdString());
+        if (auto e = elements.find(p.name); e != elements.end()) writePosition(e->second, p.box);
+        pictures.push_back(std::move(p));
     }
     bool ok = true;
     if (!doc.save(path_)) {
@@ -347,6 +582,7 @@ bool DiagramWindow::Save(const std::string& exportPath) {
         ok = false;
     }
     diagram_ = readDiagram(doc);
+    connectorsValid_ = false;
     std::vector<JpegTarget> targets;
     if (!exportPath.empty()) targets.push_back({exportPath, 100, diagram_.settings.back});
     targets.push_back({picturePath(path_), diagram_.settings.quality, Rgb{255, 255, 255}});
@@ -406,8 +642,12 @@ AddTableDialog::AddTableDialog(DiagramWindow* window, const Diagram& diagram) : 
     lstTables = new QListWidget(page);
     lstTables->setObjectName("lstTables");
     lstTables->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lstTables->setSortingEnabled(true);
-    for (const Table& t : diagram.tables) lstTables->addItem(QString::fromStdString(t.name));
+    lstTables->setUniformItemSizes(true);
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(diagram.tables.size()));
+    for (const Table& t : diagram.tables) names.push_back(QString::fromStdString(t.name));
+    lstTables->addItems(names);
+    lstTables->setSortingEnabled(true);  // sorted once, not at every row
     auto* cmdAdd = new QPushButton("Add", page);
     cmdAdd->setObjectName("cmdAdd");
     auto* cmdSelectAll = new QPushButton("Select All", page);
@@ -434,9 +674,12 @@ AddTableDialog::AddTableDialog(DiagramWindow* window, const Diagram& diagram) : 
     layout->addLayout(buttons);
 
     connect(cmdAdd, &QPushButton::clicked, this, [this] {
+        QStringList selected;
+        for (const QListWidgetItem* item : lstTables->selectedItems()) selected.push_back(item->text());
+        selected.sort();  // in list order, as the rows are shown
         std::vector<std::string> names;
-        for (int i = 0; i < lstTables->count(); ++i)
-            if (lstTables->item(i)->isSelected()) names.push_back(lstTables->item(i)->text().toStdString());
+        names.reserve(static_cast<std::size_t>(selected.size()));
+        for (const QString& name : selected) names.push_back(name.toStdString());
         window_->AddTables(names);
     });
     connect(cmdSelectAll, &QPushButton::clicked, lstTables, &QListWidget::selectAll);

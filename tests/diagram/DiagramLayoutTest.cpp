@@ -3,7 +3,9 @@
 #include "diagram/DiagramPicture.h"
 #include "support/TestSupport.h"
 
+#include <QFontMetrics>
 #include <QImage>
+#include <QImageReader>
 
 #include <gtest/gtest.h>
 
@@ -126,6 +128,29 @@ TEST(DiagramLayout, PlacementGridAndReArrange) {
     PlacementCursor fresh;
     fresh.startAdding(400, 150);  // below the lowest table brought back
     EXPECT_EQ(fresh.next().y, 610);
+
+    // A large diagram takes the view's proportions and stays a picture a JPEG can hold; a small
+    // one keeps six a row.
+    EXPECT_EQ(gridRowLength(13, 1720, 851), 6);
+    EXPECT_EQ(gridRowLength(5000, 0, 0), 6);
+    for (const QSize view : {QSize(1720, 851), QSize(600, 900)})
+        for (std::size_t n : {1400u, 5000u, 20000u}) {
+            PlacementCursor grid;
+            grid.beginReArrange(gridRowLength(n, view.width(), view.height()));
+            std::vector<PictureTable> tables;
+            for (std::size_t i = 0; i < n; ++i) tables.push_back({"t", grid.next(), 94, 122, {}});
+            int right = 0, bottom = 0;
+            for (const PictureTable& t : tables) right = std::max(right, t.box.right()), bottom = std::max(bottom, t.box.bottom());
+            const double shape = static_cast<double>(right) / bottom, wanted = static_cast<double>(view.width()) / view.height();
+            EXPECT_NEAR(shape / wanted, 1.0, 0.25) << n << " tables in " << view.width() << "x" << view.height();
+            const QSize picture = pictureSize(tables);
+            EXPECT_LE(std::max(picture.width(), picture.height()), kJpegLimit) << n;
+        }
+    // Past what a JPEG holds the picture is scaled down evenly, never refused.
+    EXPECT_EQ(jpegSize(QSize(1853, 1144)), QSize(1853, 1144));
+    EXPECT_EQ(jpegSize(QSize(131000, 65500)), QSize(65500, 32750));
+    EXPECT_EQ(jpegSize(QSize(1862, 67077)), QSize(1818, 65500));
+    EXPECT_EQ(jpegSize(QSize(0, 0)), QSize(1, 1));
 }
 
 TEST(DiagramLayout, PositionsRoundTripAndNamesAreQuotedSafely) {
@@ -201,9 +226,56 @@ TEST(DiagramPicture, SizeColoursAndQuality) {
 
     EXPECT_FALSE(writePictures(d.settings, d.title, tables, d.relations, {{dir.file("no/such/pic.jpg"), 75, {}}}, failures));
     EXPECT_EQ(failures.size(), 1u);
-    const PictureTable far{"far", Box{kCoordinateLimit, 0, kCoordinateLimit, 100}, 100, 100, {}};  // refused, no band drawn
-    EXPECT_FALSE(writePictures(d.settings, d.title, {far}, {}, {{path, 75, {}}}, failures));
-    EXPECT_NE(failures.back().find("cannot be a JPEG picture"), std::string::npos) << failures.back();
-    EXPECT_EQ(fittedLength(40, 10, 24), 0);  // never negative
-    EXPECT_EQ(fittedLength(5, 100, 24), 5);
+    // Far beyond what a JPEG holds: written scaled down.
+    const PictureTable far{"far", Box{kCoordinateLimit, 0, kCoordinateLimit, 100}, 100, 100, {}};
+    failures.clear();
+    EXPECT_TRUE(writePictures(d.settings, d.title, {far}, {}, {{path, 75, {}}}, failures)) << failures.front();
+    QImageReader reader(QString::fromStdString(path));
+    EXPECT_EQ(reader.size(), jpegSize(pictureSize({far})));
+    EXPECT_EQ(reader.size().width(), kJpegLimit);
+
+    // A name too long for its box is cut with an ellipsis and stays inside it.
+    const QFontMetrics metrics(qtFont(d.settings.tableTitleFont, 2, false));
+    const QString name = "Playlist_partition_2024_01";
+    EXPECT_EQ(fitText("Id", metrics, 100), "Id");
+    const QString cut = fitText(name, metrics, 60);
+    EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
+    EXPECT_LE(metrics.horizontalAdvance(cut), 60);
+}
+
+// Tables of two grid rows keep the gap between them that the window shows; a tall picture,
+// written in stripes, reads back whole.
+TEST(DiagramPicture, BoxesKeepTheirGapAndStripesJoin) {
+    xml::Document doc;
+    ASSERT_TRUE(doc.loadXML(kDaoDiagram));
+    const Diagram d = readDiagram(doc);
+    PlacementCursor grid;
+    grid.beginReArrange();
+    std::vector<PictureTable> tables;
+    for (int i = 0; i < 7; ++i) tables.push_back({"t" + std::to_string(i), grid.next(), 94, 122, {"a", "b", "c", "d", "e", "f", "g"}});
+    const QImage image = renderPicture(d.settings, d.title, tables, {}, Rgb{255, 255, 255});
+    // The second row's first box: x0 = (50 + 105) x 1.15, its title bar's top at y0 - 118.
+    const int x = (50 + 105) * 115 / 100, below = (260 + 143) * 115 / 100 - 118;
+    EXPECT_EQ(QColor(image.pixel(x - 40, below + 10)), QColor(0, 0, 255));  // that title bar
+    for (int y = below - 50; y < below - 1; ++y) EXPECT_EQ(QColor(image.pixel(x - 40, y)), QColor(Qt::white)) << y;
+
+    for (int i = 0; i < 60; ++i) tables.push_back({"t", grid.next(), 94, 122, {"a"}});
+    testsupport::TempDir dir;
+    std::vector<std::string> failures;
+    ASSERT_TRUE(writePictures(d.settings, d.title, tables, {}, {{dir.file("tall.jpg"), 90, Rgb{255, 255, 255}}}, failures));
+    static int complaints = 0;  // the decoder's warnings (a restart marker out of turn, ...)
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) { ++complaints; });
+    QImage tall(QString::fromStdString(dir.file("tall.jpg")));
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(complaints, 0);
+    ASSERT_EQ(tall.size(), pictureSize(tables));
+    ASSERT_GT(tall.height(), 3 * 1024);  // three stripes or more
+    for (std::size_t i = 0; i < tables.size(); i += 6) {  // every row's first title bar, and white beside it
+        const int y0 = (tables[i].box.y + 143) * 115 / 100;
+        EXPECT_TRUE(near(tall.pixel(x - 40, y0 - 108), QColor(0, 0, 255), 16)) << i;
+        EXPECT_TRUE(near(tall.pixel(x - 40, y0 - 160), Qt::white, 16)) << i;
+    }
+    // Joining needs pictures of the kind written here.
+    std::string joined;
+    EXPECT_FALSE(joinJpegStripes({"not a picture", "at all"}, 100, joined));
 }

@@ -9,11 +9,13 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QGraphicsItem>
+#include <QGraphicsView>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
@@ -32,14 +34,19 @@ using CreateFn = int (*)(const char*, const char*);
 
 const std::string kLibrary = std::string(DALV_BIN_DIR) + "/liborbelle.so";
 
-// Table windows of the diagram window: caption -> column rows.
+// Table windows of the diagram window (items of its view carrying name and rows as data).
+QList<QGraphicsItem*> tableItems(QWidget* diagram) {
+    auto* view = diagram->findChild<QGraphicsView*>("DiagramArea");
+    return view ? view->scene()->items() : QList<QGraphicsItem*>();
+}
+
+// Caption -> column rows.
 std::map<std::string, std::vector<std::string>> tablesShown(QWidget* diagram) {
     std::map<std::string, std::vector<std::string>> out;
-    for (QMdiSubWindow* t : diagram->findChildren<QMdiSubWindow*>()) {
+    for (QGraphicsItem* t : tableItems(diagram)) {
         if (!t->isVisible()) continue;
-        auto& rows = out[t->windowTitle().toStdString()];
-        if (auto* list = qobject_cast<QListWidget*>(t->widget()))
-            for (int i = 0; i < list->count(); ++i) rows.push_back(list->item(i)->text().toStdString());
+        auto& rows = out[t->data(0).toString().toStdString()];
+        for (const QString& row : t->data(1).toStringList()) rows.push_back(row.toStdString());
     }
     return out;
 }
@@ -70,9 +77,9 @@ void expectEveryTableColumnAndKey(QWidget* diagram, const xml::Document& structu
     }
 }
 
-QMdiSubWindow* tableWindow(QWidget* diagram, const std::string& name) {
-    for (QMdiSubWindow* t : diagram->findChildren<QMdiSubWindow*>())
-        if (t->isVisible() && t->windowTitle().toStdString() == name) return t;
+QGraphicsItem* tableWindow(QWidget* diagram, const std::string& name) {
+    for (QGraphicsItem* t : tableItems(diagram))
+        if (t->isVisible() && t->data(0).toString().toStdString() == name) return t;
     return nullptr;
 }
 
@@ -154,10 +161,11 @@ TEST_F(Orbelle, AddSaveReopenRemoveAndTheCloseQuestion) {
     EXPECT_EQ(run(path, {{"DiagramWindow",
                           [](QWidget* w) {
                               EXPECT_EQ(tablesShown(w).size(), 3u);
-                              QMdiSubWindow* t = tableWindow(w, "Kunden");
+                              QGraphicsItem* t = tableWindow(w, "Kunden");
                               ASSERT_TRUE(t);
-                              EXPECT_EQ(t->pos(), QPoint(50, 60));
-                              t->findChild<QAction*>("actRemoveTable")->trigger();
+                              EXPECT_EQ(t->pos(), QPointF(50, 60));
+                              t->setSelected(true);  // as its caption's menu does
+                              trigger(w, "actRemoveTable");
                               w->close();
                           }},
                          {"CloseQuestion", [](QWidget* b) { answer(b, QMessageBox::Cancel); }},
@@ -184,9 +192,9 @@ TEST_F(Orbelle, AddSaveReopenRemoveAndTheCloseQuestion) {
                           }},
                          {"DiagramWindow",
                           [](QWidget* w) {
-                              QMdiSubWindow* t = tableWindow(w, "Kunden");
+                              QGraphicsItem* t = tableWindow(w, "Kunden");
                               ASSERT_TRUE(t);
-                              EXPECT_EQ(t->pos(), QPoint(50, 60));
+                              EXPECT_EQ(t->pos(), QPointF(50, 60));
                               trigger(w, "actUpdateExit");
                           }}}),
               1);
@@ -321,4 +329,74 @@ TEST_F(Orbelle, AccessStructureInTheDaoVocabulary) {
     EXPECT_TRUE(script.finished());
     EXPECT_FALSE(QImage(QString::fromStdString(picture)).isNull());
     EXPECT_TRUE(errors.empty());
+}
+
+// Thousands of tables as a stored diagram: each opens where it was stored, and the view draws
+// every table and every connector. Tables come in pairs side by side whose connector crosses
+// the narrow gap inside the pair; nothing crosses the wide gap between pairs.
+TEST_F(Orbelle, ThousandsOfTablesAreAllDrawn) {
+    constexpr int kPairs = 1500, kPerRow = 20, kPitchX = 400, kPitchY = 250;
+    const std::string path = dir.file("large.xml");
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATABASE DatabaseName=\"large\">\n";
+    auto table = [](const std::string& name, int x, int y, const std::string& inside) {
+        return "<TABLE Name=\"" + name + "\" Left=\"" + std::to_string(x) + "\" Top=\"" + std::to_string(y + 38) +
+               "\" Width=\"100\" Height=\"150\"><COLUMN Column_Name=\"id\"/>" + inside + "</TABLE>\n";
+    };
+    for (int j = 0; j < kPairs; ++j) {
+        const int x = j % kPerRow * kPitchX, y = j / kPerRow * kPitchY;
+        const std::string p = "p" + std::to_string(j), f = "f" + std::to_string(j);
+        text += table(p, x, y, "");
+        text += table(f, x + 150, y,
+                      "<COLUMN Column_Name=\"ref\"/><FOREIGNKEY Foreign_Key_Table=\"" + f +
+                          "\" Foreign_Key_Column=\"ref\" Primary_Key_Table=\"" + p + "\" Primary_Key_Column=\"id\"/>");
+    }
+    text += "<DIAGRAM><BACKCOLOR Red=\"255\" Blue=\"255\" Green=\"255\"/><LINE Red=\"255\" Blue=\"0\" Green=\"0\"/>"
+            "<TABLETITLEBACKCOLOR Red=\"0\" Blue=\"255\" Green=\"0\"/><TABLEBACKCOLOR Red=\"255\" Blue=\"255\" Green=\"255\"/>"
+            "<TABLEFONT FontName=\"Arial\" FontSize=\"8\"/><TABLETITLEFONT FontName=\"Arial\" FontSize=\"8\"/></DIAGRAM></DATABASE>\n";
+    ASSERT_TRUE(files::writeTextFile(path, text));
+
+    EXPECT_EQ(run(path, {{"DiagramWindow",
+                          [&](QWidget* w) {
+                              const QList<QGraphicsItem*> items = tableItems(w);
+                              ASSERT_EQ(items.size(), 2 * kPairs);
+                              std::map<std::string, QPointF> at;
+                              for (QGraphicsItem* t : items) at[t->data(0).toString().toStdString()] = t->pos();
+                              QGraphicsScene* scene = w->findChild<QGraphicsView*>("DiagramArea")->scene();
+                              constexpr int kBand = 1000, kWidth = kPerRow * kPitchX;
+                              QImage band(kWidth, kBand, QImage::Format_RGB32);
+                              auto red = [&](int x, int y) {
+                                  const QRgb c = band.pixel(x, y);
+                                  return qRed(c) > 200 && qGreen(c) < 90 && qBlue(c) < 90;
+                              };
+                              int tablesDrawn = 0, connectorsDrawn = 0, strayLines = 0;
+                              for (int top = 0; top < (kPairs / kPerRow) * kPitchY; top += kBand) {
+                                  band.fill(Qt::gray);
+                                  {
+                                      QPainter p(&band);
+                                      scene->render(&p, QRectF(0, 0, kWidth, kBand), QRectF(0, top, kWidth, kBand));
+                                  }
+                                  for (int j = 0; j < kPairs; ++j) {
+                                      const int x = j % kPerRow * kPitchX, y = j / kPerRow * kPitchY - top;
+                                      if (y < 0 || y + 150 > kBand) continue;
+                                      if (at["p" + std::to_string(j)] != QPointF(x, y + top) ||
+                                          at["f" + std::to_string(j)] != QPointF(x + 150, y + top))
+                                          continue;
+                                      for (int dx : {0, 150})
+                                          if (band.pixel(x + dx + 90, y + 6) == qRgb(0, 0, 255)) ++tablesDrawn;
+                                      bool inside = false, between = false;
+                                      for (int dy = 0; dy < 150; ++dy) {
+                                          inside = inside || red(x + 125, y + dy);
+                                          between = between || red(x + 325, y + dy);
+                                      }
+                                      connectorsDrawn += inside;
+                                      strayLines += between;
+                                  }
+                              }
+                              EXPECT_EQ(tablesDrawn, 2 * kPairs);
+                              EXPECT_EQ(connectorsDrawn, kPairs);
+                              EXPECT_EQ(strayLines, 0);
+                              w->close();
+                          }},
+                         {"CloseQuestion", [](QWidget* b) { answer(b, QMessageBox::No); }}}),
+              1);
 }
