@@ -37,7 +37,7 @@ bool isReservedWord(const std::string& name) {
         "NOT", "NULL", "NUMBER", "OF", "OFFLINE", "ON", "ONLINE", "OPTION", "OR", "ORDER", "OUTER",
         "PERCENT", "PLAN", "PRIMARY", "PRIOR", "PRIVILEGES", "PROCEDURE", "PUBLIC", "RAW", "REFERENCES",
         "RENAME", "RESOURCE", "REVOKE", "RIGHT", "ROW", "ROWID", "ROWNUM", "ROWS", "SELECT", "SESSION",
-        "SET", "SIZE", "SMALLINT", "START", "TABLE", "THEN", "TO", "TOP", "TRIGGER", "UNION", "UNIQUE",
+        "SET", "SIZE", "SMALLINT", "START", "TABLE", "THEN", "TO", "TOP", "TRIGGER", "UID", "UNION", "UNIQUE",
         "UPDATE", "USER", "VALUES", "VARCHAR", "VIEW", "WHERE", "WITH"};
     const std::string u = text::upper(name);
     return std::find(std::begin(words), std::end(words), u) != std::end(words);
@@ -277,7 +277,7 @@ std::string cMigrate::MatchDataType(const xml::Node& column, const std::string& 
         // Any declared name: its own row, else the row of its affinity. SQLite keeps every
         // floating-point value in eight bytes, whatever the name.
         const std::string affinity = sqliteAffinity(type, toLong(vocab::length(column)) > 0);
-        if (affinity != "double") at = find(type);
+        if (affinity != "double" && !type.empty()) at = find(type);
         if (at < 0) at = find(affinity);
     } else {
         at = find(type);
@@ -307,12 +307,14 @@ std::string cMigrate::MatchDataType(const xml::Node& column, const std::string& 
     }
     const long max = toLong(target.attribute("MaxLength"));
     long n = toLong(lengthText);
+    // A length-taking type without a source length, or with one beyond the target's, gets the
+    // target's large-object type; where it has none or a key or index needs a bounded type, its
+    // largest length (never the target's default of one character, or an error).
+    if (toLong(target.attribute("LengthAllowed")) == 1 && (n <= 0 || n > max) && !indexed &&
+        target.hasAttribute("Unbounded"))
+        return target.attribute("Unbounded");
     if (n > 0) n = std::min(n, max);
     if (toLong(target.attribute("LengthAllowed")) == 1) {
-        // A length-taking type without a source length gets the target's large-object type, or
-        // where it has none or a key or index needs a bounded type, its largest (never the
-        // target's default of one character, or an error).
-        if (n <= 0 && !indexed && target.hasAttribute("Unbounded")) return target.attribute("Unbounded");
         if (n <= 0) n = max;
         if (n > 0) result += "(" + std::to_string(n) + ")";
     } else if (toLong(target.attribute("ScaleAllowed")) == 1 && n > 0) {
