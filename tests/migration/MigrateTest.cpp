@@ -268,6 +268,15 @@ const AppSchema kAppSchemas[] = {
       {"IBMDB2", "PRIMARY KEY (created_at,id)"}}},
 };
 
+// A database as the catalogue reader reads it.
+std::unique_ptr<cADODB> readDatabase(const std::string& connection) {
+    auto reader = std::make_unique<cADODB>();
+    reader->ConnectionString = connection;
+    EXPECT_TRUE(reader->OpenDalvDatabase());
+    EXPECT_TRUE(reader->GenerateXML());
+    return reader;
+}
+
 // The application schema of an engine, created and read; "" when its server is not set.
 std::string appStructure(const AppSchema& app, const std::string& sqliteFile,
                          std::unique_ptr<importtest::ServerDatabase>& server) {
@@ -283,13 +292,10 @@ std::string appStructure(const AppSchema& app, const std::string& sqliteFile,
     c.open(connection);
     for (const char* sql : app.sql) c.execute(sql);
     c.close();
-    cADODB reader;
-    reader.ConnectionString = connection;
-    EXPECT_TRUE(reader.OpenDalvDatabase());
-    EXPECT_TRUE(reader.GenerateXML());
+    const std::unique_ptr<cADODB> reader = readDatabase(connection);
     for (const char* path : {"//TABLE", "//INDEX", "//FOREIGNKEY"})
-        for (xml::Node n : reader.oResultXML.selectNodes(path)) n.setAttribute("Migrate", "1");
-    return reader.oResultXML.xml();
+        for (xml::Node n : reader->oResultXML.selectNodes(path)) n.setAttribute("Migrate", "1");
+    return reader->oResultXML.xml();
 }
 
 TEST_F(Migration, ApplicationSchemasKeepKeysTypesAndRanges) {
@@ -479,11 +485,8 @@ TEST_F(Migration, ExecuteModeCreatesWhatTheTargetAccepts) {
         EXPECT_EQ(m.ObjectsMigrated(), 3);
         EXPECT_EQ(std::count(r.progress.begin(), r.progress.end(), "Index:ux goods:Migrated"), 1);
 
-        cADODB reader;
-        reader.ConnectionString = sqliteTarget();
-        ASSERT_TRUE(reader.OpenDalvDatabase());
-        ASSERT_TRUE(reader.GenerateXML());
-        const xml::Document& d = reader.oResultXML;
+        const std::unique_ptr<cADODB> reader = readDatabase(sqliteTarget());
+        const xml::Document& d = reader->oResultXML;
         EXPECT_EQ(d.count("/DATABASE/TABLE"), 2);
         EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='Order Items']/COLUMN"), 4);
         EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='Order Items']/COLUMN[@Name=" + xml::xpathLiteral("a'b\"c") + "]"), 1);
@@ -500,7 +503,14 @@ TEST_F(Migration, ExecuteModeCreatesWhatTheTargetAccepts) {
         <OTHERS>integer</OTHERS><ORACLE>integer</ORACLE>
         <OTHERS>VARCHAR</OTHERS><ORACLE LengthAllowed="1" MaxLength="100">varchar</ORACLE>
         <OTHERS>decimal</OTHERS><ORACLE ScaleAllowed="1" MaxLength="30">numeric</ORACLE>
-        <OTHERS>text</OTHERS><ORACLE>text</ORACLE></DATATYPES></MIGRATION>)", PassPhrase1)));
+        <OTHERS>text</OTHERS><ORACLE>text</ORACLE>
+        <OTHERS>nvarchar</OTHERS><ORACLE LengthAllowed="1" MaxLength="1000" Unbounded="text">varchar</ORACLE>
+        <OTHERS>bigint</OTHERS><ORACLE>bigint</ORACLE>
+        <OTHERS>blob</OTHERS><ORACLE>bytea</ORACLE>
+        <OTHERS>double</OTHERS><ORACLE>double precision</ORACLE>
+        <OTHERS>datetime</OTHERS><ORACLE>timestamp</ORACLE>
+        <OTHERS>numeric</OTHERS><ORACLE ScaleAllowed="1" MaxLength="30">numeric</ORACLE></DATATYPES></MIGRATION>)",
+                                                                             PassPhrase1)));
     std::string structure = kAdoStructure;
     structure.replace(structure.find("</DATABASE>"), 11,
                       R"(<TABLE Name="Broken" Migrate="1"><COLUMN Name="x" Datatype="geometry"/></TABLE></DATABASE>)");
@@ -518,11 +528,8 @@ TEST_F(Migration, ExecuteModeCreatesWhatTheTargetAccepts) {
     EXPECT_NE(m.AllQueries().find("Create Table Broken(x )\r\nGo"), std::string::npos);
     EXPECT_EQ(m.ObjectsMigrated(), 6);
 
-    cADODB reader;
-    reader.ConnectionString = pg.connectionString();
-    ASSERT_TRUE(reader.OpenDalvDatabase());
-    ASSERT_TRUE(reader.GenerateXML());
-    const xml::Document& d = reader.oResultXML;
+    const std::unique_ptr<cADODB> reader = readDatabase(pg.connectionString());
+    const xml::Document& d = reader->oResultXML;
     EXPECT_EQ(d.count("/DATABASE/TABLE"), 2);
     xml::Node items = d.selectSingleNode("/DATABASE/TABLE[@Name='Order Items']");
     ASSERT_TRUE(items);
@@ -537,6 +544,28 @@ TEST_F(Migration, ExecuteModeCreatesWhatTheTargetAccepts) {
     EXPECT_EQ(fk.attribute("Related_Column"), "item");
     EXPECT_EQ(fk.attribute("Delete_Rule"), "SET NULL");
     EXPECT_NE(d.selectSingleNode("/DATABASE/TABLE[@Name='goods']/COLUMN[@Name='id']").attribute("Primary_Key"), "");
+
+    // The SQLite application schema, whose INTEGER PRIMARY KEY tables have no key index: every
+    // table is created with its key (in key order), and the foreign keys to them with it.
+    std::unique_ptr<importtest::ServerDatabase> none;
+    importtest::ServerDatabase target(importtest::ServerDatabase::Engine::PostgreSQL);
+    cMigrate app;
+    Events e;
+    e.attach(app);
+    app.SetConnectionString(target.connectionString());
+    app.SetDBXMLContent(appStructure(kAppSchemas[0], dir_.file("app.db"), none));
+    app.ExecuteImmediately(true);
+    EXPECT_TRUE(app.GenerateOracleTables("OTHERS")) << testing::PrintToString(e.errors);
+    EXPECT_TRUE(e.typeErrors.empty()) << testing::PrintToString(e.typeErrors);
+    EXPECT_EQ(app.ObjectsMigrated(), 4 + 1 + 4 + 3);
+    const std::unique_ptr<cADODB> copy = readDatabase(target.connectionString());
+    const xml::Document& c = copy->oResultXML;
+    EXPECT_EQ(c.count("/DATABASE/TABLE"), 4);
+    EXPECT_EQ(c.count("/DATABASE/TABLE[not(COLUMN[@Primary_Key != ''])]"), 0);
+    EXPECT_EQ(c.count("//FOREIGNKEY"), 3);
+    EXPECT_EQ(c.selectSingleNode("/DATABASE/TABLE[@Name='play']/COLUMN[@Name='created_at']").attribute("Key_Position"),
+              "1");
+    EXPECT_EQ(c.selectSingleNode("/DATABASE/TABLE[@Name='play']/COLUMN[@Name='id']").attribute("Key_Position"), "2");
 }
 
 }  // namespace

@@ -112,10 +112,15 @@ std::string importOthers(const std::string& connection) {
         std::set<std::string> keyNames;
         for (const xml::Node& c : t.selectNodes("COLUMN")) {
             keyNames.insert(c.attribute("Primary_Key"));
-            lines.insert(name + " column " + c.attribute("Ordinal_Position") + " " + c.attribute("Name") + " " +
-                         c.attribute("Datatype") + "(" + c.attribute("Length") + "," + c.attribute("Scale") + ") " +
-                         c.attribute("Null_Allowed") + (c.attribute("Primary_Key").empty() ? "" : " key") +
-                         " default " + c.attribute("Column_Default"));
+            std::string line = name + " column " + c.attribute("Ordinal_Position") + " " + c.attribute("Name") + " " +
+                               c.attribute("Datatype") + "(" + c.attribute("Length") + "," + c.attribute("Scale") +
+                               ") " + c.attribute("Null_Allowed") + " key " + c.attribute("Primary_Key") + " " +
+                               c.attribute("Key_Position") + " default " + c.attribute("Column_Default") + " check " +
+                               c.attribute("Check_Constraint");
+            for (const char* fact : {"Enum_Labels", "Domain_Type", "Domain_Default", "Domain_Not_Null", "Domain_Check",
+                                     "Owned_Sequence", "Display_Width"})
+                if (c.hasAttribute(fact)) line += std::string(" ") + fact + " " + c.attribute(fact);
+            lines.insert(line);
         }
         for (const xml::Node& i : t.selectNodes("INDEX"))
             if (!keyNames.count(i.attribute("Name")))
@@ -132,7 +137,9 @@ std::string importOthers(const std::string& connection) {
 }
 
 // The OTHERS script of a SQLite, PostgreSQL and MariaDB database runs on a fresh database of the
-// same engine and gives back the same tables, columns, types and keys.
+// same engine and gives back the same tables, columns, types, keys (their names and column order,
+// no second index for them), checks, PostgreSQL enums, domains and shared sequences, and
+// MariaDB display widths.
 TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
     using Server = importtest::ServerDatabase;
     for (const char* engine : {"SQLite", "PostgreSQL", "MariaDB"}) {
@@ -173,8 +180,24 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
                   "CREATE TABLE " + odd + " (id INTEGER NOT NULL, parent_id INTEGER, " + q + "odd col" + q +
                       " NUMERIC(8,3), PRIMARY KEY (id), CONSTRAINT fk_odd_parent FOREIGN KEY (parent_id) "
                       "REFERENCES parent (id) ON DELETE CASCADE)",
-                  "CREATE VIEW v_odd AS SELECT o.id, p.code FROM " + odd + " o JOIN parent p ON p.id = o.parent_id"})
+                  "CREATE VIEW v_odd AS SELECT o.id, p.code FROM " + odd + " o JOIN parent p ON p.id = o.parent_id",
+                  // A key declared in another order than its columns, under its own name; a check.
+                  std::string("CREATE TABLE ev (id INTEGER NOT NULL, created_at DATE NOT NULL, n INTEGER CHECK (n > 0), "
+                              "CONSTRAINT ev_key PRIMARY KEY (created_at, id))")})
                 c.execute(sql);
+            const std::vector<std::string> own =
+                e == "PostgreSQL"
+                    ? std::vector<std::string>{"CREATE TYPE mood AS ENUM ('sad', 'it''s ok')",
+                                               "CREATE DOMAIN price AS numeric(10,2) DEFAULT 0 NOT NULL CHECK (VALUE >= 0)",
+                                               "CREATE SEQUENCE shared_seq",
+                                               "CREATE TABLE t1 (id integer DEFAULT nextval('shared_seq') PRIMARY KEY, "
+                                               "m mood, p price)",
+                                               "CREATE TABLE t2 (id integer DEFAULT nextval('shared_seq') PRIMARY KEY, "
+                                               "m mood, p price)"}
+                : e == "MariaDB" ? std::vector<std::string>{"CREATE TABLE w (id INT PRIMARY KEY, flag TINYINT(1) NOT "
+                                                            "NULL DEFAULT 0, lvl TINYINT)"}
+                                 : std::vector<std::string>{};
+            for (const std::string& sql : own) c.execute(sql);
         }
         const std::string before = importOthers(from);
         std::string sql;
@@ -201,6 +224,21 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
         target.close();
         EXPECT_EQ(importOthers(to), before) << sql;
         EXPECT_NE(before.find("fk fk_odd_parent"), std::string::npos) << before;
+        // What the comparison covers was read.
+        EXPECT_NE(before.find("ev column 2 created_at"), std::string::npos) << before;
+        EXPECT_NE(before.find(e == "MariaDB" ? " key PRIMARY 1 " : " key ev_key 1 "), std::string::npos) << before;
+        if (e == "PostgreSQL") {
+            EXPECT_NE(before.find("check ((n > 0))"), std::string::npos) << before;
+            EXPECT_NE(before.find("Enum_Labels 'sad','it''s ok'"), std::string::npos) << before;
+            EXPECT_NE(before.find("Domain_Type numeric(10,2) Domain_Default 0 Domain_Not_Null True Domain_Check "
+                                  "CHECK ((VALUE >= (0)::numeric))"),
+                      std::string::npos)
+                << before;
+            EXPECT_NE(before.find("default nextval('shared_seq'::regclass) check  Owned_Sequence \n"), std::string::npos)
+                << before;
+        }
+        if (e == "MariaDB") EXPECT_NE(before.find("flag tinyint(3,) False key   default 0 check  Display_Width 1"),
+                                      std::string::npos) << before;
     }
 }
 
