@@ -53,6 +53,8 @@
         <xsl:value-of select="concat($first, '(', @Display_Width, ')')"/>
         <xsl:if test="$rest != ''"><xsl:value-of select="concat(' ', $rest)"/></xsl:if>
       </xsl:when>
+      <!-- SQLite takes a column without a type -->
+      <xsl:when test="$whole = '' and $inline-keys"/>
       <xsl:when test="$whole = '' or contains($raw, '&#10;') or contains($raw, '&#13;')">
         <xsl:call-template name="other-type"><xsl:with-param name="raw" select="$raw"/></xsl:call-template>
       </xsl:when>

@@ -208,6 +208,15 @@
       </xsl:for-each>
     </xsl:if>
     <xsl:if test="$inline-keys">
+      <xsl:for-each select="INDEX[starts-with(@Name, 'sqlite_autoindex_')]">
+        <xsl:sort select="substring(@Name, string-length(concat('sqlite_autoindex_', ../@Name, '_')) + 1)" data-type="number"/>
+        <xsl:variable name="key"><xsl:call-template name="is-key-index"/></xsl:variable>
+        <xsl:if test="$key != '1'">
+          <xsl:text>, UNIQUE (</xsl:text>
+          <xsl:call-template name="quote-list"><xsl:with-param name="list" select="@Column_Name"/></xsl:call-template>
+          <xsl:text>)</xsl:text>
+        </xsl:if>
+      </xsl:for-each>
       <xsl:for-each select="key('fk-from', @Name)">
         <xsl:if test="generate-id() = generate-id(key('fk', concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name))[1])">
           <xsl:text>, </xsl:text>
@@ -425,45 +434,56 @@
 
   <!-- ===== indexes ===== -->
 
-  <xsl:template match="TABLE" mode="indexes">
-    <xsl:variable name="keyOrder">
-      <xsl:for-each select="COLUMN">
-        <xsl:sort select="@Key_Position" data-type="number"/>
-        <xsl:sort select="concat(@Ordinal_Position, @Serial_Number)" data-type="number"/>
-        <xsl:variable name="k"><xsl:call-template name="is-key-column"/></xsl:variable>
-        <xsl:if test="$k = '1'">
+  <!-- "a,b," for the key columns of the table in context: in key order, or with ordered false
+       in column order. -->
+  <xsl:template name="key-columns">
+    <xsl:param name="ordered" select="true()"/>
+    <xsl:for-each select="COLUMN">
+      <xsl:sort select="@Key_Position[$ordered]" data-type="number"/>
+      <xsl:sort select="concat(@Ordinal_Position, @Serial_Number)" data-type="number"/>
+      <xsl:variable name="k"><xsl:call-template name="is-key-column"/></xsl:variable>
+      <xsl:if test="$k = '1'">
+        <xsl:call-template name="column-name"/>
+        <xsl:text>,</xsl:text>
+      </xsl:if>
+    </xsl:for-each>
+  </xsl:template>
+
+  <!-- "a,b," for the index in context -->
+  <xsl:template name="index-columns">
+    <xsl:choose>
+      <xsl:when test="COLUMN">
+        <xsl:for-each select="COLUMN">
           <xsl:call-template name="column-name"/>
           <xsl:text>,</xsl:text>
-        </xsl:if>
-      </xsl:for-each>
-    </xsl:variable>
-    <xsl:variable name="keyName" select="string(COLUMN[string(@Primary_Key) != ''][1]/@Primary_Key)"/>
+        </xsl:for-each>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="concat(@Column_Name, ',')"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- "1" when the index in context is the key's own (it comes with the table): flagged as the
+       key, named as the key, or over the key's columns. -->
+  <xsl:template name="is-key-index">
+    <xsl:variable name="columns"><xsl:call-template name="index-columns"/></xsl:variable>
+    <xsl:variable name="primary" select="translate(@Primary_Key, $upper, $lower)"/>
+    <xsl:variable name="keyName" select="string(../COLUMN[string(@Primary_Key) != ''][1]/@Primary_Key)"/>
+    <xsl:variable name="keyOrder"><xsl:for-each select=".."><xsl:call-template name="key-columns"/></xsl:for-each></xsl:variable>
     <xsl:variable name="keyColumns">
-      <xsl:for-each select="COLUMN">
-        <xsl:sort select="concat(@Ordinal_Position, @Serial_Number)" data-type="number"/>
-        <xsl:variable name="k"><xsl:call-template name="is-key-column"/></xsl:variable>
-        <xsl:if test="$k = '1'">
-          <xsl:call-template name="column-name"/>
-          <xsl:text>,</xsl:text>
-        </xsl:if>
+      <xsl:for-each select="..">
+        <xsl:call-template name="key-columns"><xsl:with-param name="ordered" select="false()"/></xsl:call-template>
       </xsl:for-each>
     </xsl:variable>
+    <xsl:if test="$primary = 'yes' or $primary = 'true' or $primary = '1' or $columns = $keyColumns
+                  or $columns = $keyOrder or ($keyOrder != '' and @Name = $keyName)">1</xsl:if>
+  </xsl:template>
+
+  <xsl:template match="TABLE" mode="indexes">
     <xsl:for-each select="INDEX">
-      <xsl:variable name="columns">
-        <xsl:choose>
-          <xsl:when test="COLUMN">
-            <xsl:for-each select="COLUMN">
-              <xsl:call-template name="column-name"/>
-              <xsl:text>,</xsl:text>
-            </xsl:for-each>
-          </xsl:when>
-          <xsl:otherwise><xsl:value-of select="concat(@Column_Name, ',')"/></xsl:otherwise>
-        </xsl:choose>
-      </xsl:variable>
-      <xsl:variable name="primary" select="translate(@Primary_Key, $upper, $lower)"/>
-      <!-- The key's own index comes with the table. -->
-      <xsl:if test="$columns != ',' and not($primary = 'yes' or $primary = 'true' or $primary = '1')
-                    and $columns != $keyColumns and $columns != $keyOrder and not($keyOrder != '' and @Name = $keyName)">
+      <xsl:variable name="columns"><xsl:call-template name="index-columns"/></xsl:variable>
+      <xsl:variable name="key"><xsl:call-template name="is-key-index"/></xsl:variable>
+      <!-- SQLite's UNIQUE constraints come with the table where it takes them there. -->
+      <xsl:if test="$columns != ',' and $key != '1' and not($inline-keys and starts-with(@Name, 'sqlite_autoindex_'))">
         <xsl:variable name="unique" select="translate(@Unique, $upper, $lower)"/>
         <xsl:text>CREATE </xsl:text>
         <xsl:if test="(not(@Unique) and not(@Index_Type)) or $unique = 'yes' or $unique = 'true' or $unique = '1'">UNIQUE </xsl:if>

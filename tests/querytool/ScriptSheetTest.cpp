@@ -196,7 +196,8 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
                                                "m mood, p price)"}
                 : e == "MariaDB" ? std::vector<std::string>{"CREATE TABLE w (id INT PRIMARY KEY, flag TINYINT(1) NOT "
                                                             "NULL DEFAULT 0, lvl TINYINT)"}
-                                 : std::vector<std::string>{};
+                                 : std::vector<std::string>{"CREATE TABLE u (id INTEGER PRIMARY KEY, code TEXT UNIQUE, "
+                                                            "misc, CHECK (id > 0))"};
             for (const std::string& sql : own) c.execute(sql);
         }
         const std::string before = importOthers(from);
@@ -226,6 +227,7 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
         EXPECT_NE(before.find("fk fk_odd_parent"), std::string::npos) << before;
         // What the comparison covers was read.
         EXPECT_NE(before.find("ev column 2 created_at"), std::string::npos) << before;
+        if (e == "SQLite") EXPECT_NE(before.find("u index sqlite_autoindex_u_1 code"), std::string::npos) << before;
         EXPECT_NE(before.find(e == "MariaDB" ? " key PRIMARY 1 " : " key ev_key 1 "), std::string::npos) << before;
         if (e == "PostgreSQL") {
             EXPECT_NE(before.find("check ((n > 0))"), std::string::npos) << before;
