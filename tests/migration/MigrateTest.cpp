@@ -78,6 +78,10 @@ protected:
 };
 
 using Generator = bool (cMigrate::*)(const std::string&);
+const std::pair<Generator, const char*> kTargets[] = {
+    {&cMigrate::GenerateSQLServerTables, "SQLSERVER"}, {&cMigrate::GenerateSQLServer65Tables, "SQLSERVER65"},
+    {&cMigrate::GenerateOracleTables, "ORACLE"},       {&cMigrate::GenerateDB2Tables, "IBMDB2"},
+    {&cMigrate::GenerateAccessTables, "ACCESS"}};
 
 TEST_F(Migration, ScriptForEveryTargetQuotesNamesOneWay) {
     const struct {
@@ -152,11 +156,7 @@ TEST_F(Migration, ScriptForEveryTargetQuotesNamesOneWay) {
     if (const char* out = std::getenv("DALV_MIGRATION_SCRIPTS")) {
         std::string structure = kAdoStructure;
         structure.replace(structure.find("a]b&quot;c"), 10, "a'b c");
-        const std::pair<Generator, const char*> all[] = {
-            {&cMigrate::GenerateSQLServerTables, "SQLSERVER"}, {&cMigrate::GenerateSQLServer65Tables, "SQLSERVER65"},
-            {&cMigrate::GenerateOracleTables, "ORACLE"},       {&cMigrate::GenerateDB2Tables, "IBMDB2"},
-            {&cMigrate::GenerateAccessTables, "ACCESS"}};
-        for (const auto& [generate, code] : all) {
+        for (const auto& [generate, code] : kTargets) {
             cMigrate m;
             m.SetConnectionString(sqliteTarget());
             m.SetDBXMLContent(structure);
@@ -193,80 +193,18 @@ TEST_F(Migration, SampleAndAccessDatabasesMigrateWithoutUnmatchedTypes) {
         // nor indexes).
         const int objects = reader->oResultXML.count("/DATABASE/TABLE") + reader->oResultXML.count("//TABLE/INDEX") +
                             (reader->oResultXML.count("//TABLE/FOREIGNKEY") > 0 ? 1 : 0);
-        for (Generator generate : {&cMigrate::GenerateAccessTables, &cMigrate::GenerateSQLServerTables,
-                                   &cMigrate::GenerateSQLServer65Tables, &cMigrate::GenerateOracleTables,
-                                   &cMigrate::GenerateDB2Tables}) {
+        for (const auto& [generate, target] : kTargets) {
             cMigrate m;
             Events r;
             r.attach(m);
             m.SetConnectionString(sqliteTarget());
             m.SetDBXMLContent(structure);
             EXPECT_TRUE((m.*generate)(code)) << testing::PrintToString(r.errors);
-            EXPECT_TRUE(r.typeErrors.empty()) << code << testing::PrintToString(r.typeErrors);
+            EXPECT_TRUE(r.typeErrors.empty()) << code << " to " << target << testing::PrintToString(r.typeErrors);
             EXPECT_GE(m.ObjectsMigrated(), objects);
         }
     }
 }
-
-// Schemas the way applications write them, read back by the catalogue reader of their engine,
-// every object selected: a SQLite INTEGER PRIMARY KEY table referenced by others, declared
-// types of any name; PostgreSQL enums, domains, arrays, a sequence shared by two tables; MariaDB
-// unsigned and signed integers; on each, a key declared in another order than its columns.
-struct AppSchema {
-    const char* engine;
-    std::vector<const char*> sql;
-    int keyedTables;
-    // What a target's script holds: the target's code, then the text.
-    std::vector<std::pair<const char*, const char*>> expected;
-};
-const AppSchema kAppSchemas[] = {
-    {"SQLite",
-     {"CREATE TABLE artist (ArtistId INTEGER PRIMARY KEY, Name NVARCHAR(120))",
-      "CREATE TABLE album (AlbumId INTEGER PRIMARY KEY, Title NVARCHAR(160) NOT NULL, "
-      "ArtistId INTEGER NOT NULL REFERENCES artist (ArtistId))",
-      "CREATE TABLE track (TrackId INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT NOT NULL, code TEXT UNIQUE, "
-      "AlbumId INTEGER REFERENCES album (AlbumId), Bytes UNSIGNED BIG INT, Lyrics BLOB SUB_TYPE TEXT, "
-      "Price NUMERIC(10,2), Added DATETIME, Rating REAL, Cover BLOB, Misc)",
-      "CREATE TABLE play (id INTEGER NOT NULL, created_at DATETIME NOT NULL, TrackId INTEGER REFERENCES track (TrackId), "
-      "CONSTRAINT play_key PRIMARY KEY (created_at, id))"},
-     4,
-     {{"SQLSERVER", "[Name] nvarchar(120))"},
-      {"SQLSERVER", "[Name] text NOT NULL,[code] varchar(8000),[AlbumId] int,[Bytes] bigint,[Lyrics] text,"
-                    "[Price] decimal(10,2),[Added] datetime,[Rating] float,[Cover] image,[Misc] image)"},
-      {"SQLSERVER", "PRIMARY KEY ([created_at],[id])"},
-      {"ORACLE", "Bytes NUMBER(19),Lyrics CLOB,Price NUMBER(10,2),Added TIMESTAMP,Rating FLOAT,Cover BLOB,Misc BLOB)"},
-      {"ACCESS", "[Name] MEMO NOT NULL,[code] VARCHAR(255),[AlbumId] INTEGER,[Bytes] DECIMAL(19),[Lyrics] MEMO"}}},
-    {"PostgreSQL",
-     {"CREATE TYPE mood AS ENUM ('sad', 'ok', 'very happy')",
-      "CREATE DOMAIN price AS numeric(10,2) DEFAULT 0 NOT NULL CHECK (VALUE >= 0)",
-      "CREATE SEQUENCE shared_seq",
-      "CREATE TABLE customer (id integer DEFAULT nextval('shared_seq') PRIMARY KEY, name text NOT NULL, tags text[], "
-      "scores real[], doc tsvector, meta jsonb, uid uuid, span interval, ip inet, cash money, pic bytea, m mood, "
-      "seen timestamptz)",
-      "CREATE TABLE supplier (id integer DEFAULT nextval('shared_seq') PRIMARY KEY, name varchar(80))",
-      "CREATE TABLE orders (id bigserial, created_at timestamptz NOT NULL, customer_id integer REFERENCES customer, "
-      "amount price, qty integer CHECK (qty > 0), CONSTRAINT orders_key PRIMARY KEY (created_at, id))"},
-     3,
-     {{"ORACLE", "name CLOB NOT NULL,tags CLOB,scores CLOB,doc CLOB,meta CLOB,\"uid\" RAW(16),span VARCHAR2(100),"
-                 "ip VARCHAR2(43),cash NUMBER(19,4),pic BLOB,m VARCHAR2(10),seen TIMESTAMP WITH TIME ZONE)"},
-      {"ORACLE", "created_at TIMESTAMP WITH TIME ZONE NOT NULL,customer_id NUMBER(10),amount NUMBER(10,2)"},
-      {"ORACLE", "PRIMARY KEY (created_at,id)"},
-      {"SQLSERVER", "[m] varchar(10),[seen] datetimeoffset)"},
-      {"IBMDB2", "name CLOB NOT NULL,tags CLOB"}}},
-    {"MariaDB",
-     {"CREATE TABLE cat (id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY, flag TINYINT(1) NOT NULL DEFAULT 0, "
-      "level TINYINT, code SMALLINT UNSIGNED, big BIGINT UNSIGNED, body LONGTEXT, kind ENUM('a','bbb'), "
-      "price DECIMAL(9,3) UNSIGNED CHECK (price < 1000))",
-      "CREATE TABLE item (id INT NOT NULL, created_at DATETIME NOT NULL, cat_id INT UNSIGNED, "
-      "PRIMARY KEY (created_at, id), FOREIGN KEY (cat_id) REFERENCES cat (id))"},
-     2,
-     {{"SQLSERVER", "[id] bigint NOT NULL,[flag] smallint NOT NULL,[level] smallint,[code] int,[big] decimal(20),"
-                    "[body] text,[kind] varchar(3),[price] decimal(9,3))"},
-      {"SQLSERVER", "[cat_id] bigint)"},
-      {"ACCESS", "[level] SMALLINT,[code] INTEGER,[big] DECIMAL(20),[body] MEMO"},
-      {"SQLSERVER65", "body text"},
-      {"IBMDB2", "PRIMARY KEY (created_at,id)"}}},
-};
 
 // A database as the catalogue reader reads it.
 std::unique_ptr<cADODB> readDatabase(const std::string& connection) {
@@ -277,21 +215,12 @@ std::unique_ptr<cADODB> readDatabase(const std::string& connection) {
     return reader;
 }
 
-// The application schema of an engine, created and read; "" when its server is not set.
-std::string appStructure(const AppSchema& app, const std::string& sqliteFile,
+// An application schema (ImportTestSupport.h) created and read, every object selected; "" when
+// its server is not set.
+std::string appStructure(const importtest::AppSchema& app, const std::string& sqliteFile,
                          std::unique_ptr<importtest::ServerDatabase>& server) {
-    using Server = importtest::ServerDatabase;
-    const std::string e = app.engine;
-    std::string connection = "Driver=SQLite3;Database=" + sqliteFile;
-    if (e != "SQLite") {
-        server = std::make_unique<Server>(e == "MariaDB" ? Server::Engine::MariaDB : Server::Engine::PostgreSQL);
-        connection = server->connectionString();
-        if (connection.empty()) return {};
-    }
-    db::Connection c;
-    c.open(connection);
-    for (const char* sql : app.sql) c.execute(sql);
-    c.close();
+    const std::string connection = importtest::createAppSchema(app, sqliteFile, server);
+    if (connection.empty()) return {};
     const std::unique_ptr<cADODB> reader = readDatabase(connection);
     for (const char* path : {"//TABLE", "//INDEX", "//FOREIGNKEY"})
         for (xml::Node n : reader->oResultXML.selectNodes(path)) n.setAttribute("Migrate", "1");
@@ -299,12 +228,23 @@ std::string appStructure(const AppSchema& app, const std::string& sqliteFile,
 }
 
 TEST_F(Migration, ApplicationSchemasKeepKeysTypesAndRanges) {
-    const std::pair<Generator, const char*> targets[] = {
-        {&cMigrate::GenerateSQLServerTables, "SQLSERVER"}, {&cMigrate::GenerateSQLServer65Tables, "SQLSERVER65"},
-        {&cMigrate::GenerateOracleTables, "ORACLE"},       {&cMigrate::GenerateDB2Tables, "IBMDB2"},
-        {&cMigrate::GenerateAccessTables, "ACCESS"}};
+    // What a target's script holds, per schema: types, ranges and key order.
+    const std::vector<std::pair<std::string, std::string>> expected[] = {
+        {{"SQLSERVER", "[Name] text NOT NULL,[code] varchar(8000),[AlbumId] int,[Bytes] bigint,[Lyrics] text,"
+                       "[Price] decimal(10,2),[Added] datetime,[Rating] float,[Cover] image,[Misc] image)"},
+         {"SQLSERVER", "[Name] nvarchar(120))"},
+         {"ORACLE", "PRIMARY KEY (created_at,id)"},
+         {"ACCESS", "[Name] MEMO NOT NULL,[code] VARCHAR(255),[AlbumId] INTEGER,[Bytes] DECIMAL(19),[Lyrics] MEMO"}},
+        {{"ORACLE", "name CLOB NOT NULL,tags CLOB,scores CLOB,doc CLOB,meta CLOB,\"uid\" RAW(16),span VARCHAR2(100),"
+                    "ip VARCHAR2(43),cash NUMBER(19,4),pic BLOB,m VARCHAR2(12),seen TIMESTAMP WITH TIME ZONE)"},
+         {"ORACLE", "created_at TIMESTAMP WITH TIME ZONE NOT NULL,customer_id NUMBER(10),amount NUMBER(10,2)"},
+         {"SQLSERVER", "[m] varchar(12),[seen] datetimeoffset)"}, {"SQLSERVER", "PRIMARY KEY ([created_at],[id])"}},
+        {{"SQLSERVER", "[id] bigint NOT NULL,[flag] smallint NOT NULL,[level] smallint,[code] int,[big] decimal(20),"
+                       "[body] text,[kind] varchar(3),[price] decimal(9,3))"},
+         {"ACCESS", "[level] SMALLINT,[code] INTEGER,[big] DECIMAL(20),[body] MEMO"},
+         {"SQLSERVER65", "body text"}}};
     const char* out = std::getenv("DALV_MIGRATION_SCRIPTS");
-    for (const AppSchema& app : kAppSchemas) {
+    for (const importtest::AppSchema& app : importtest::kAppSchemas) {
         SCOPED_TRACE(app.engine);
         std::unique_ptr<importtest::ServerDatabase> server;
         const std::string structure = appStructure(app, dir_.file("app.db"), server);
@@ -312,7 +252,7 @@ TEST_F(Migration, ApplicationSchemasKeepKeysTypesAndRanges) {
             ADD_FAILURE() << app.engine << " is not set: run scripts/dbservers.sh start";
             continue;
         }
-        for (const auto& [generate, code] : targets) {
+        for (const auto& [generate, code] : kTargets) {
             SCOPED_TRACE(code);
             cMigrate m;
             Events r;
@@ -325,10 +265,10 @@ TEST_F(Migration, ApplicationSchemasKeepKeysTypesAndRanges) {
             const std::string script = normalised(m.AllQueries());
             std::size_t keys = 0;
             for (std::size_t at = 0; (at = script.find("PRIMARY KEY", at)) != std::string::npos; ++at) ++keys;
-            EXPECT_EQ(keys, static_cast<std::size_t>(app.keyedTables)) << script;
+            EXPECT_EQ(keys, static_cast<std::size_t>(app.tables)) << script;
             EXPECT_LT(script.rfind("PRIMARY KEY"), script.find("FOREIGN KEY")) << script;
-            for (const auto& [target, text] : app.expected)
-                if (std::string(target) == code) EXPECT_NE(script.find(text), std::string::npos) << text << "\n" << script;
+            for (const auto& [target, text] : expected[&app - importtest::kAppSchemas])
+                if (target == code) EXPECT_NE(script.find(text), std::string::npos) << text << "\n" << script;
             if (out)
                 ASSERT_TRUE(files::writeTextFile(
                     files::joinPath(out, std::string("app-") + app.engine + "-" + code + ".sql"), m.AllQueries()));
@@ -553,7 +493,7 @@ TEST_F(Migration, ExecuteModeCreatesWhatTheTargetAccepts) {
     Events e;
     e.attach(app);
     app.SetConnectionString(target.connectionString());
-    app.SetDBXMLContent(appStructure(kAppSchemas[0], dir_.file("app.db"), none));
+    app.SetDBXMLContent(appStructure(importtest::kAppSchemas[0], dir_.file("app.db"), none));
     app.ExecuteImmediately(true);
     EXPECT_TRUE(app.GenerateOracleTables("OTHERS")) << testing::PrintToString(e.errors);
     EXPECT_TRUE(e.typeErrors.empty()) << testing::PrintToString(e.typeErrors);
