@@ -268,10 +268,13 @@ TEST_F(Migration, ApplicationSchemasKeepKeysTypesAndRanges) {
             EXPECT_EQ(keys, static_cast<std::size_t>(app.tables)) << script;
             EXPECT_LT(script.rfind("PRIMARY KEY"), script.find("FOREIGN KEY")) << script;
             for (const auto& [target, text] : expected[&app - importtest::kAppSchemas])
-                if (target == code) EXPECT_NE(script.find(text), std::string::npos) << text << "\n" << script;
-            if (out)
+                if (target == code) {
+                    EXPECT_NE(script.find(text), std::string::npos) << text << "\n" << script;
+                }
+            if (out) {
                 ASSERT_TRUE(files::writeTextFile(
                     files::joinPath(out, std::string("app-") + app.engine + "-" + code + ".sql"), m.AllQueries()));
+            }
         }
     }
 }
