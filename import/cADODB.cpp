@@ -38,6 +38,14 @@ std::string removeChars(std::string s, const char* chars)
     return s;
 }
 
+// Columns-rowset fields beyond ADO's and the COLUMN attributes they become, written only where
+// the engine gives a value: what recreating a column needs beyond its type name.
+constexpr std::pair<const char*, const char*> kColumnExtras[] = {
+    {"ENUM_LABELS", "Enum_Labels"},         {"DOMAIN_TYPE", "Domain_Type"},
+    {"DOMAIN_DEFAULT", "Domain_Default"},   {"DOMAIN_NOT_NULL", "Domain_Not_Null"},
+    {"DOMAIN_CHECKS", "Domain_Check"},      {"OWNED_SEQUENCE", "Owned_Sequence"},
+    {"DISPLAY_WIDTH", "Display_Width"}};
+
 std::string checkKey(const std::string& table, const std::string& column)
 {
     return table + '\x1f' + column;
@@ -143,6 +151,8 @@ bool cADODB::GenerateXML()
         // indexes it reads are the unique ones.
         m_Root.setAttribute("Not_Read", "STOREDPROCEDURE TRIGGER");
         m_Root.setAttribute("Indexes_Read", "Unique");
+        // The engine behind the driver: its declared types follow its own rules.
+        m_Root.setAttribute("DBMS_Name", cDalvane.dbmsName());
         // MySQL-family drivers list every database's objects unless told the current one.
         const std::string dbms = upperText(cDalvane.dbmsName());
         if (dbms.find("MYSQL") != std::string::npos || dbms.find("MARIADB") != std::string::npos) {
@@ -279,15 +289,20 @@ cADODB::ColumnRow cADODB::makeColumnRow(const db::Recordset& rs)
 {
     Fields f(rs, {"COLUMN_NAME", "CHARACTER_MAXIMUM_LENGTH", "DATETIME_PRECISION", "NUMERIC_PRECISION", "DATA_TYPE",
                   "COLUMN_DEFAULT", "IS_NULLABLE", "ORDINAL_POSITION", "NUMERIC_SCALE", "TYPE_NAME"});
-    return ColumnRow{f.text(0), f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9]};
+    ColumnRow row{f.text(0), f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], {}};
+    for (const auto& [field, attribute] : kColumnExtras) {
+        const auto at = rs.fieldIndex(field);
+        row.extras.push_back(at ? rs.field(*at) : db::Value());
+    }
+    return row;
 }
 
 cADODB::KeyRow cADODB::makeKeyRow(const db::Recordset& rs)
 {
-    Fields f(rs, {"COLUMN_NAME", "PK_NAME"});
+    Fields f(rs, {"COLUMN_NAME", "PK_NAME", "ORDINAL"});
     std::string k = f.text(0);
     if (!k.empty() && k.front() == '+') k.erase(0, 1);
-    return KeyRow{k, f.text(1)};
+    return KeyRow{k, f.text(1), f[2]};
 }
 
 cADODB::IndexRow cADODB::makeIndexRow(const db::Recordset& rs)
@@ -527,7 +542,8 @@ void cADODB::GenerateTablesXML()
                 nullAllowed = (n == "NO" || n == "FALSE") ? "False" : "True";
             }
 
-            const std::string primaryKey = GetPrimaryKey(id, c);
+            std::string keyPosition;
+            const std::string primaryKey = GetPrimaryKey(id, c, &keyPosition);
             if (stopped()) return;
             const std::string check = GetCheckConstraints(id, c);
             if (stopped()) return;
@@ -542,6 +558,9 @@ void cADODB::GenerateTablesXML()
             column.setAttribute("Null_Allowed", nullAllowed);
             column.setAttribute("Check_Constraint", check);
             column.setAttribute("Primary_Key", primaryKey);
+            if (!primaryKey.empty() && !keyPosition.empty()) column.setAttribute("Key_Position", keyPosition);
+            for (std::size_t e = 0; e < col.extras.size(); ++e)
+                if (!col.extras[e].isNull()) column.setAttribute(kColumnExtras[e].second, col.extras[e].toString());
         }
         GenerateIndexXML(id);
         if (stopped()) return;
@@ -593,7 +612,7 @@ bool cADODB::IsNumber(const std::string& text)
     return std::any_of(text.begin(), text.end(), [](unsigned char ch) { return ch >= '0' && ch <= '9'; });
 }
 
-std::string cADODB::GetPrimaryKey(const ObjectId& table, const std::string& column)
+std::string cADODB::GetPrimaryKey(const ObjectId& table, const std::string& column, std::string* position)
 {
     const auto& keys = tableRows(m_PrimaryKeys, db::adSchemaPrimaryKeys, tableColumns, table, makeKeyRow,
                                  "GetPrimaryKey");
@@ -603,7 +622,9 @@ std::string cADODB::GetPrimaryKey(const ObjectId& table, const std::string& colu
         raise(3, "Fetching primary keys (if any) in " + table.name);
         if (m_Cancel) return {};
         // An engine without key names still marks the key's columns.
-        if (k.column == c) return k.pkName.empty() ? "PK_" + table.name : k.pkName;
+        if (k.column != c) continue;
+        if (position && !k.ordinal.isNull()) *position = k.ordinal.toString();
+        return k.pkName.empty() ? "PK_" + table.name : k.pkName;
     }
     return {};
 }

@@ -51,9 +51,12 @@ private:
         std::string name;
         db::Value charLength, datetimePrecision, numericPrecision, dataType, columnDefault,
             isNullable, ordinalPosition, numericScale, typeName;
+        // Written as the attributes of kColumnExtras where the engine gives them.
+        std::vector<db::Value> extras;
     };
-    struct KeyRow {  // primary-key rows: column without a leading "+", key name
+    struct KeyRow {  // primary-key rows: column without a leading "+", key name, place in the key
         std::string column, pkName;
+        db::Value ordinal;
     };
     struct IndexRow {
         std::string indexName, columnName;
@@ -107,7 +110,9 @@ private:
     void prefetchTableRowsets();
 
     void InitXmlDocument(const std::string& rootName);
-    std::string GetPrimaryKey(const ObjectId& table, const std::string& column);
+    // The key's name where the column is in the table's primary key ("" where not), and its
+    // place in the key.
+    std::string GetPrimaryKey(const ObjectId& table, const std::string& column, std::string* position = nullptr);
     std::string GetCheckConstraints(const ObjectId& table, const std::string& column);
     void GenerateForeignKeyElement(const ObjectId& table);
     void GenerateIndexXML(const ObjectId& table);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -36,7 +37,7 @@ bool isReservedWord(const std::string& name) {
         "NOT", "NULL", "NUMBER", "OF", "OFFLINE", "ON", "ONLINE", "OPTION", "OR", "ORDER", "OUTER",
         "PERCENT", "PLAN", "PRIMARY", "PRIOR", "PRIVILEGES", "PROCEDURE", "PUBLIC", "RAW", "REFERENCES",
         "RENAME", "RESOURCE", "REVOKE", "RIGHT", "ROW", "ROWID", "ROWNUM", "ROWS", "SELECT", "SESSION",
-        "SET", "SIZE", "SMALLINT", "START", "TABLE", "THEN", "TO", "TOP", "TRIGGER", "UNION", "UNIQUE",
+        "SET", "SIZE", "SMALLINT", "START", "TABLE", "THEN", "TO", "TOP", "TRIGGER", "UID", "UNION", "UNIQUE",
         "UPDATE", "USER", "VALUES", "VARCHAR", "VIEW", "WHERE", "WITH"};
     const std::string u = text::upper(name);
     return std::find(std::begin(words), std::end(words), u) != std::end(words);
@@ -81,11 +82,39 @@ std::string ruleWord(const std::string& rule) {
     return out;
 }
 
-std::vector<std::string> primaryKeyColumns(const xml::Node& table) {
-    std::vector<std::string> out;
-    for (const xml::Node& c : vocab::tableColumns(table))
-        if (vocab::inPrimaryKey(c)) out.push_back(vocab::columnName(c));
-    return out;
+// The longest label of an enumeration written as its labels ("'a','it''s'"), in characters;
+// for a set, the length of all labels joined by commas. -1 when the text holds no label.
+long labelsLength(const std::string& labels, bool set) {
+    long longest = -1, total = 0, count = 0, current = 0;
+    bool inside = false;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(labels[i]);
+        if (!inside) {
+            if (c == '\'') inside = true, current = 0;
+        } else if (c == '\'' && i + 1 < labels.size() && labels[i + 1] == '\'') {
+            ++current, ++i;
+        } else if (c == '\'') {
+            inside = false;
+            longest = std::max(longest, current);
+            total += current;
+            ++count;
+        } else if ((c & 0xC0) != 0x80) {
+            ++current;
+        }
+    }
+    if (count == 0) return -1;
+    return set ? total + count - 1 : longest;
+}
+
+// The map's name for the family SQLite gives a declared type by its affinity rules.
+std::string sqliteAffinity(const std::string& declared, bool sized) {
+    const std::string u = text::upper(declared);
+    auto has = [&u](const char* part) { return u.find(part) != std::string::npos; };
+    if (has("INT")) return has("BIG") || has("INT8") ? "bigint" : "integer";
+    if (has("CHAR") || has("CLOB") || has("TEXT")) return sized ? "varchar" : "text";
+    if (u.empty() || has("BLOB")) return "blob";
+    if (has("REAL") || has("FLOA") || has("DOUB")) return "double";
+    return "numeric";
 }
 
 bool sameSet(std::vector<std::string> a, std::vector<std::string> b) {
@@ -214,9 +243,27 @@ bool cMigrate::LoadSourceStructure() {
 }
 
 std::string cMigrate::MatchDataType(const xml::Node& column, const std::string& sourceType,
-                                    const std::string& sourceCode, const std::string& targetCode) {
+                                    const std::string& sourceCode, const std::string& targetCode, bool indexed) {
     const std::string sc = text::upper(sourceCode), tc = text::upper(targetCode);
-    if (!isMapCode(sc) || !isMapCode(tc) || dataTypeMap_.isEmpty() || text::trim(sourceType).empty()) return {};
+    if (!isMapCode(sc) || !isMapCode(tc) || dataTypeMap_.isEmpty()) return {};
+    // What the type stands for: an enumeration a string as long as its longest label, a domain
+    // its base type, an array its text form.
+    std::string type = text::trim(sourceType);
+    const std::string lower = text::lower(type);
+    long labelLength = -1;
+    if (column.hasAttribute("Enum_Labels")) {
+        labelLength = labelsLength(column.attribute("Enum_Labels"), false);
+        type = "enum";
+    } else if (lower.rfind("enum(", 0) == 0 || lower.rfind("set(", 0) == 0) {
+        const bool set = lower[0] == 's';
+        labelLength = labelsLength(type.substr(type.find('(')), set);
+        type = set ? "set" : "enum";
+    } else if (const std::string domain = text::trim(column.attribute("Domain_Type")); !domain.empty()) {
+        type = domain;
+    } else if (type.size() > 2 && type.ends_with("[]")) {
+        type = "[]";
+    }
+    if (type.empty() && !sqliteSource_) return {};
     const xml::NodeList sources = dataTypeMap_.selectNodes("/MIGRATION/DATATYPES/" + sc);
 
     auto find = [&](const std::string& type) -> long {
@@ -225,14 +272,23 @@ std::string cMigrate::MatchDataType(const xml::Node& column, const std::string& 
             if (text::upper(sources[i].text()) == u) return static_cast<long>(i);
         return -1;
     };
+    long at = -1;
+    if (sqliteSource_) {
+        // Any declared name: its own row, else the row of its affinity. SQLite keeps every
+        // floating-point value in eight bytes, whatever the name.
+        const std::string affinity = sqliteAffinity(type, toLong(vocab::length(column)) > 0);
+        if (affinity != "double" && !type.empty()) at = find(type);
+        if (at < 0) at = find(affinity);
+    } else {
+        at = find(type);
+    }
     // A type written with its arguments ("decimal(10,2)") matches through its bare name.
-    long at = find(sourceType);
     std::string args;
     if (at < 0) {
-        const auto open = sourceType.find('('), close = sourceType.rfind(')');
+        const auto open = type.find('('), close = type.rfind(')');
         if (open == std::string::npos || close == std::string::npos || close < open) return {};
-        at = find(text::trim(std::string_view(sourceType).substr(0, open)));
-        args = sourceType.substr(open + 1, close - open - 1);
+        at = find(text::trim(std::string_view(type).substr(0, open)));
+        args = type.substr(open + 1, close - open - 1);
         if (at < 0) return {};
     }
     const xml::Node target =
@@ -242,7 +298,8 @@ std::string cMigrate::MatchDataType(const xml::Node& column, const std::string& 
     std::string result = target.hasAttribute("Type") ? target.attribute("Type") : target.text();
     if (result.empty()) return {};
 
-    std::string lengthText = vocab::length(column), scaleText = vocab::scale(column);
+    std::string lengthText = labelLength >= 0 ? std::to_string(std::max(labelLength, 1L)) : vocab::length(column);
+    std::string scaleText = vocab::scale(column);
     if (!args.empty()) {
         const auto comma = args.find(',');
         if (toLong(lengthText) <= 0) lengthText = args.substr(0, comma);
@@ -250,10 +307,14 @@ std::string cMigrate::MatchDataType(const xml::Node& column, const std::string& 
     }
     const long max = toLong(target.attribute("MaxLength"));
     long n = toLong(lengthText);
+    // A length-taking type without a source length, or with one beyond the target's, gets the
+    // target's large-object type; where it has none or a key or index needs a bounded type, its
+    // largest length (never the target's default of one character, or an error).
+    if (toLong(target.attribute("LengthAllowed")) == 1 && (n <= 0 || n > max) && !indexed &&
+        target.hasAttribute("Unbounded"))
+        return target.attribute("Unbounded");
     if (n > 0) n = std::min(n, max);
     if (toLong(target.attribute("LengthAllowed")) == 1) {
-        // A length-taking type without a source length gets its largest, never the target's
-        // default of one character (or an error).
         if (n <= 0) n = max;
         if (n > 0) result += "(" + std::to_string(n) + ")";
     } else if (toLong(target.attribute("ScaleAllowed")) == 1 && n > 0) {
@@ -299,6 +360,8 @@ bool cMigrate::run(const Target& t, const std::string& sourceCode) {
     if (!mapError_.empty()) raiseError(db::err::Fail, mapError_, "XML", mapPath_);
     if (!OpenTargetConnection() || !LoadSourceStructure()) return false;
 
+    sqliteSource_ = text::lower(source_.documentElement().attribute("DBMS_Name")).rfind("sqlite", 0) == 0;
+    const std::vector<vocab::ForeignKeyPair> foreignKeys = vocab::allForeignKeys(source_);
     bool result = true;
     for (const xml::Node& table : source_.selectNodes("/DATABASE/TABLE")) {
         if (!flagSet(table)) continue;
@@ -312,8 +375,17 @@ bool cMigrate::run(const Target& t, const std::string& sourceCode) {
             result = false;
             continue;
         }
+        // Columns of a key, an index or a foreign key, which cannot take a large-object type.
+        std::set<std::string> indexed;
+        for (std::string& c : vocab::primaryKeyColumns(table)) indexed.insert(std::move(c));
+        for (const xml::Node& index : table.selectNodes("INDEX"))
+            for (std::string& c : vocab::indexColumns(index)) indexed.insert(std::move(c));
+        for (const vocab::ForeignKeyPair& fk : foreignKeys) {
+            if (fk.referencingTable == name) indexed.insert(fk.referencingColumn);
+            if (fk.referencedTable == name) indexed.insert(fk.referencedColumn);
+        }
         std::string list;
-        bool complete = true;
+        bool complete = true, typeless = false;
         for (const xml::Node& column : columns) {
             const std::string columnName = vocab::columnName(column);
             if (columnName.empty()) {
@@ -322,13 +394,22 @@ bool cMigrate::run(const Target& t, const std::string& sourceCode) {
                 continue;
             }
             const std::string sourceType = vocab::dataType(column);
-            const std::string type = MatchDataType(column, sourceType, sourceCode, t.code);
-            if (type.empty() && MigrationDataTypeError)
-                MigrationDataTypeError(t.typeError, sourceCode, t.reportedName, sourceType);
+            currentColumn_ = name + "." + columnName;
+            const std::string type = MatchDataType(column, sourceType, sourceCode, t.code, indexed.count(columnName) > 0);
+            if (type.empty()) {
+                typeless = true;
+                if (MigrationDataTypeError) MigrationDataTypeError(t.typeError, sourceCode, t.reportedName, sourceType);
+            }
             list += (list.empty() ? "" : ",") + t.name(columnName) + " " + type;
             if (!vocab::nullAllowed(column) || vocab::inPrimaryKey(column)) list += " NOT NULL";
         }
         if (!complete) {
+            result = false;
+            continue;
+        }
+        if (typeless) {
+            // Left in the script for the user to mend; never run.
+            AddQuery("Create Table " + quoted + "(" + list + ")");
             result = false;
             continue;
         }
@@ -343,12 +424,22 @@ bool cMigrate::GenerateIndexes(const Target& t) {
     bool result = true;
     for (const xml::Node& table : source_.selectNodes("/DATABASE/TABLE")) {
         const xml::NodeList indexes = table.selectNodes("INDEX");
-        // Readers that flag no index as the primary key (ADO) mark the key's columns instead;
-        // the unique index over exactly those columns is the key.
-        const bool keyFlagged = std::any_of(indexes.begin(), indexes.end(), vocab::indexPrimary);
-        const std::vector<std::string> keyColumns = primaryKeyColumns(table);
-        bool keyDone = keyFlagged;
-        for (const xml::Node& index : indexes) {
+        const std::vector<std::string> keyColumns = vocab::primaryKeyColumns(table);
+        // The key's own index: the one flagged as the key, or, from readers that flag none but
+        // mark the key's columns, the unique index over exactly those columns.
+        auto unique = [](const xml::Node& index) {
+            return vocab::indexUnique(index) ||
+                   text::lower(index.attribute("Primary_Key")).find("unique") != std::string::npos;
+        };
+        std::optional<std::size_t> keyIndex;
+        for (std::size_t i = 0; i < indexes.size() && !keyIndex; ++i)
+            if (vocab::indexPrimary(indexes[i])) keyIndex = i;
+        for (std::size_t i = 0; i < indexes.size() && !keyIndex && !keyColumns.empty(); ++i)
+            if (unique(indexes[i]) && sameSet(vocab::indexColumns(indexes[i]), keyColumns)) keyIndex = i;
+
+        bool keyWritten = false;
+        for (std::size_t i = 0; i < indexes.size(); ++i) {
+            const xml::Node& index = indexes[i];
             if (!flagSet(index)) continue;
             const std::string name = index.attribute("Name");
             raiseProgress(name, "Index", presentStatus_);
@@ -360,25 +451,41 @@ bool cMigrate::GenerateIndexes(const Target& t) {
                 result = false;
                 continue;
             }
-            const bool unique = vocab::indexUnique(index) ||
-                                text::lower(index.attribute("Primary_Key")).find("unique") != std::string::npos;
-            bool primary = vocab::indexPrimary(index);
-            if (!primary && !keyDone && unique && !keyColumns.empty() && sameSet(columns, keyColumns)) {
-                primary = true;
-                keyDone = true;
-            }
+            const bool primary = keyIndex == i;
+            keyWritten = keyWritten || primary;
             const std::string ix = newName("IX_");
             std::string statement;
             if (primary)
                 statement = "Alter table " + t.name(tableName) + " ADD CONSTRAINT " + t.name(ix) + " PRIMARY KEY (" +
                             t.names(columns) + ")";
             else
-                statement = std::string("Create ") + (unique ? "UNIQUE " : "") + "INDEX " + t.name(ix) + " on " +
-                            t.name(tableName) + "(" + t.names(columns) + ")";
+                statement = std::string("Create ") + (unique(index) ? "UNIQUE " : "") + "INDEX " + t.name(ix) +
+                            " on " + t.name(tableName) + "(" + t.names(columns) + ")";
             if (!runStatement(statement, name, "Index")) result = false;
+        }
+        // A migrated table has its key even where the structure has no index for it or the
+        // key's index was not selected: foreign keys to it need one.
+        if (!keyWritten && flagSet(table)) {
+            const std::vector<std::string> columns = keyIndex ? vocab::indexColumns(indexes[*keyIndex]) : keyColumns;
+            if (!columns.empty() && !addKeyFromColumns(t, table, columns)) result = false;
         }
     }
     return result;
+}
+
+bool cMigrate::addKeyFromColumns(const Target& t, const xml::Node& table, const std::vector<std::string>& columns) {
+    const std::string tableName = table.attribute("Name");
+    std::string name;  // the key's own name where the reader gives one
+    for (const xml::Node& c : vocab::tableColumns(table))
+        if (vocab::inPrimaryKey(c)) {
+            name = c.attribute("Primary_Key");
+            break;
+        }
+    if (name.empty() || vocab::isTrueText(name)) name = tableName;
+    raiseProgress(name, "Index", presentStatus_);
+    return runStatement("Alter table " + t.name(tableName) + " ADD CONSTRAINT " + t.name(newName("IX_")) +
+                            " PRIMARY KEY (" + t.names(columns) + ")",
+                        name, "Index");
 }
 
 bool cMigrate::GenerateForeignKeys(const Target& t) {

@@ -66,6 +66,9 @@ public:
     // The statements of a script, divided as ExecuteAll divides them.
     static std::vector<std::string> SplitScript(const std::string& script);
 
+    // The column under way as "table.column"; names the column of a MigrationDataTypeError.
+    const std::string& CurrentColumn() const { return currentColumn_; }
+
     struct Target;
 
 private:
@@ -73,8 +76,9 @@ private:
     bool OpenTargetConnection();
     bool LoadSourceStructure();
     bool LoadDataTypeMap();
+    // indexed: the column is in a key or index, where a large-object type cannot stand.
     std::string MatchDataType(const xml::Node& column, const std::string& sourceType, const std::string& sourceCode,
-                              const std::string& targetCode);
+                              const std::string& targetCode, bool indexed = false);
     void AddQuery(const std::string& statement);
     bool GenerateIndexes(const Target& target);
     bool GenerateForeignKeys(const Target& target);
@@ -82,6 +86,8 @@ private:
     // Runs (in execute mode) and records one statement; raises the past status and counts it
     // when it succeeded.
     bool runStatement(const std::string& statement, const std::string& objectName, const std::string& objectType);
+    // The primary key of a table from the columns marked as its key.
+    bool addKeyFromColumns(const Target& target, const xml::Node& table, const std::vector<std::string>& columns);
     std::string newName(const char* prefix);
     void raiseError(long number, const std::string& description, const std::string& objectName,
                     const std::string& query);
@@ -99,5 +105,7 @@ private:
     xml::Document dataTypeMap_;
     std::string mapPath_, mapError_;
     std::set<std::string> usedNames_;
+    std::string currentColumn_;
+    bool sqliteSource_ = false;  // declared types follow SQLite's affinity rules
     std::mt19937 random_;
 };

@@ -503,7 +503,9 @@ void frmStructureMigration::MigrationError(long number, const std::string& descr
 
 void frmStructureMigration::MigrationDataTypeError(const std::string& description, const std::string& source,
                                                    const std::string& target, const std::string& type) {
-    appendLog(std::string(" failed to copy") + kCrLf + "Error Description: " + description + kCrLf +
+    // The column whose type has no counterpart, named in the summary.
+    const std::string column = oDalvMigrate ? oDalvMigrate->CurrentColumn() : std::string();
+    appendLog(column + " failed to copy" + kCrLf + "Error Description: " + description + kCrLf +
               "Source Database: " + source + kCrLf + "Target Database: " + target + kCrLf + "Source Datatype: " + type);
 }
 

@@ -65,6 +65,23 @@ std::vector<xml::Node> tableColumns(const xml::Node& table) {
     return cols;
 }
 
+std::vector<std::string> primaryKeyColumns(const xml::Node& table) {
+    std::vector<std::pair<long, std::string>> keyed;
+    for (const xml::Node& c : tableColumns(table)) {
+        if (!inPrimaryKey(c)) continue;
+        const std::string p = text::trim(c.attribute("Key_Position"));
+        char* end = nullptr;
+        const long position = p.empty() ? -1 : std::strtol(p.c_str(), &end, 10);
+        keyed.emplace_back(end && *end == '\0' ? position : -1, columnName(c));
+    }
+    // Without a position for every column, catalogue order.
+    if (std::all_of(keyed.begin(), keyed.end(), [](const auto& k) { return k.first > 0; }))
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> out;
+    for (auto& k : keyed) out.push_back(std::move(k.second));
+    return out;
+}
+
 bool indexUnique(const xml::Node& index) {
     if (index.hasAttribute("Unique")) return isTrueText(index.attribute("Unique"));
     // The ADO reader writes unique indexes only and no Unique attribute.

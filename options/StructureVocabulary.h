@@ -26,6 +26,9 @@ bool inPrimaryKey(const xml::Node& column);
 // Columns of a table in catalogue order (by Ordinal_Position, then Serial_Number, then
 // document order).
 std::vector<xml::Node> tableColumns(const xml::Node& table);
+// Names of the columns marked as the table's primary key, in key order (Key_Position where the
+// reader gives it, else catalogue order).
+std::vector<std::string> primaryKeyColumns(const xml::Node& table);
 
 // TABLE/INDEX
 bool indexUnique(const xml::Node& index);      // ADO indexes are unique by construction

@@ -48,6 +48,13 @@
       <xsl:when test="($raw = 'Text' or $raw = 'Memo') and $mysql">longtext</xsl:when>
       <xsl:when test="$raw = 'Text' or $raw = 'Memo'">text</xsl:when>
       <xsl:when test="$raw = 'Long Integer'">long</xsl:when>
+      <!-- MariaDB's display width, such as tinyint(1) -->
+      <xsl:when test="$mysql and string(@Display_Width) != '' and not(contains($whole, '('))">
+        <xsl:value-of select="concat($first, '(', @Display_Width, ')')"/>
+        <xsl:if test="$rest != ''"><xsl:value-of select="concat(' ', $rest)"/></xsl:if>
+      </xsl:when>
+      <!-- SQLite takes a column without a type -->
+      <xsl:when test="$whole = '' and $inline-keys"/>
       <xsl:when test="$whole = '' or contains($raw, '&#10;') or contains($raw, '&#13;')">
         <xsl:call-template name="other-type"><xsl:with-param name="raw" select="$raw"/></xsl:call-template>
       </xsl:when>

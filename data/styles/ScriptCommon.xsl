@@ -32,6 +32,11 @@
   <xsl:key name="fk-from" match="/DATABASE/TABLE/FOREIGNKEY"
            use="concat(@Foreign_Key_Table, substring(../@Name, 1 div (string(@Foreign_Key_Table) = '' and not(@Related_Column))))"/>
 
+  <!-- PostgreSQL types the columns use (enumerations, domains), and the sequences their defaults
+       take values from, each once. -->
+  <xsl:key name="user-type" match="/DATABASE/TABLE/COLUMN[@Enum_Labels or @Domain_Type]" use="@Datatype"/>
+  <xsl:key name="sequence-default" match="/DATABASE/TABLE/COLUMN[@Owned_Sequence]" use="normalize-space(@Column_Default)"/>
+
   <xsl:template match="/">
     <xsl:apply-templates select="DATABASE"/>
   </xsl:template>
@@ -41,8 +46,52 @@
       <xsl:text>SET QUOTED_IDENTIFIER ON;</xsl:text>
       <xsl:value-of select="$nl"/>
     </xsl:if>
+    <xsl:if test="$engine = 'others'">
+      <xsl:for-each select="TABLE/COLUMN[@Enum_Labels][generate-id() = generate-id(key('user-type', @Datatype)[1])]">
+        <xsl:text>CREATE TYPE </xsl:text>
+        <xsl:call-template name="quote"><xsl:with-param name="name" select="@Datatype"/></xsl:call-template>
+        <xsl:value-of select="concat(' AS ENUM (', @Enum_Labels, ');', $nl)"/>
+      </xsl:for-each>
+      <xsl:for-each select="TABLE/COLUMN[@Domain_Type][generate-id() = generate-id(key('user-type', @Datatype)[1])]">
+        <xsl:text>CREATE DOMAIN </xsl:text>
+        <xsl:call-template name="quote"><xsl:with-param name="name" select="@Datatype"/></xsl:call-template>
+        <xsl:value-of select="concat(' AS ', @Domain_Type)"/>
+        <xsl:if test="normalize-space(@Domain_Default) != ''">
+          <xsl:value-of select="concat(' DEFAULT ', translate(@Domain_Default, '&#10;&#13;', '  '))"/>
+        </xsl:if>
+        <xsl:if test="@Domain_Not_Null = 'True'"> NOT NULL</xsl:if>
+        <xsl:if test="normalize-space(@Domain_Check) != ''">
+          <xsl:value-of select="concat(' ', translate(@Domain_Check, '&#10;&#13;', '  '))"/>
+        </xsl:if>
+        <xsl:value-of select="concat(';', $nl)"/>
+      </xsl:for-each>
+      <!-- A sequence default keeps its sequence: shared by several columns, it stays one. -->
+      <xsl:for-each select="TABLE/COLUMN[@Owned_Sequence][generate-id() = generate-id(key('sequence-default', normalize-space(@Column_Default))[1])]">
+        <xsl:variable name="named" select="substring-after(normalize-space(@Column_Default), &quot;nextval('&quot;)"/>
+        <xsl:variable name="sequence">
+          <xsl:choose>
+            <xsl:when test="contains($named, &quot;'::&quot;)"><xsl:value-of select="substring-before($named, &quot;'::&quot;)"/></xsl:when>
+            <xsl:otherwise><xsl:value-of select="substring-before($named, &quot;')&quot;)"/></xsl:otherwise>
+          </xsl:choose>
+        </xsl:variable>
+        <xsl:if test="$sequence != ''">
+          <xsl:value-of select="concat('CREATE SEQUENCE IF NOT EXISTS ', $sequence, ';', $nl)"/>
+        </xsl:if>
+      </xsl:for-each>
+    </xsl:if>
     <xsl:apply-templates select="TABLE" mode="create"/>
     <xsl:apply-templates select="TABLE" mode="indexes"/>
+    <xsl:if test="$engine = 'others'">
+      <xsl:for-each select="TABLE/COLUMN[string(@Owned_Sequence) != '']">
+        <xsl:value-of select="concat('ALTER SEQUENCE ', @Owned_Sequence, ' OWNED BY ')"/>
+        <xsl:call-template name="quote"><xsl:with-param name="name" select="../@Name"/></xsl:call-template>
+        <xsl:text>.</xsl:text>
+        <xsl:call-template name="quote">
+          <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
+        </xsl:call-template>
+        <xsl:value-of select="concat(';', $nl)"/>
+      </xsl:for-each>
+    </xsl:if>
     <xsl:for-each select="TABLE/FOREIGNKEY[not($inline-keys)]">
       <xsl:variable name="k" select="concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name)"/>
       <xsl:if test="generate-id() = generate-id(key('fk', $k)[1])">
@@ -130,6 +179,7 @@
     </xsl:for-each>
     <xsl:variable name="keys">
       <xsl:for-each select="COLUMN">
+        <xsl:sort select="@Key_Position" data-type="number"/>
         <xsl:sort select="concat(@Ordinal_Position, @Serial_Number)" data-type="number"/>
         <xsl:variable name="k"><xsl:call-template name="is-key-column"/></xsl:variable>
         <xsl:if test="$k = '1'">
@@ -143,13 +193,30 @@
     <xsl:if test="$keys != ''">
       <xsl:text>, CONSTRAINT </xsl:text>
       <xsl:call-template name="quote">
-        <xsl:with-param name="name" select="concat('PK_', @Name)"/>
+        <xsl:with-param name="name"><xsl:call-template name="key-name"/></xsl:with-param>
       </xsl:call-template>
       <xsl:text> PRIMARY KEY (</xsl:text>
       <xsl:value-of select="substring($keys, 3)"/>
       <xsl:text>)</xsl:text>
     </xsl:if>
+    <!-- The engine's own check clauses, each once (a check on several columns is on each). -->
+    <xsl:if test="$engine = 'others'">
+      <xsl:for-each select="COLUMN[normalize-space(@Check_Constraint) != '']">
+        <xsl:if test="not(preceding-sibling::COLUMN[@Check_Constraint = current()/@Check_Constraint])">
+          <xsl:value-of select="concat(', CHECK (', translate(@Check_Constraint, '&#10;&#13;', '  '), ')')"/>
+        </xsl:if>
+      </xsl:for-each>
+    </xsl:if>
     <xsl:if test="$inline-keys">
+      <xsl:for-each select="INDEX[starts-with(@Name, 'sqlite_autoindex_')]">
+        <xsl:sort select="substring(@Name, string-length(concat('sqlite_autoindex_', ../@Name, '_')) + 1)" data-type="number"/>
+        <xsl:variable name="key"><xsl:call-template name="is-key-index"/></xsl:variable>
+        <xsl:if test="$key != '1'">
+          <xsl:text>, UNIQUE (</xsl:text>
+          <xsl:call-template name="quote-list"><xsl:with-param name="list" select="@Column_Name"/></xsl:call-template>
+          <xsl:text>)</xsl:text>
+        </xsl:if>
+      </xsl:for-each>
       <xsl:for-each select="key('fk-from', @Name)">
         <xsl:if test="generate-id() = generate-id(key('fk', concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name))[1])">
           <xsl:text>, </xsl:text>
@@ -163,14 +230,28 @@
     <xsl:value-of select="$nl"/>
   </xsl:template>
 
+  <!-- The primary key's name: its own on the engine it came from (other engines may not share
+       one name between tables), else PK_ and the table's name. -->
+  <xsl:template name="key-name">
+    <xsl:variable name="own" select="string(COLUMN[string(@Primary_Key) != ''][1]/@Primary_Key)"/>
+    <xsl:variable name="v" select="translate($own, $upper, $lower)"/>
+    <xsl:choose>
+      <xsl:when test="$engine = 'others' and $own != '' and $v != 'yes' and $v != 'true' and $v != '1'">
+        <xsl:value-of select="$own"/>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="concat('PK_', @Name)"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
   <xsl:template name="column-definition">
     <xsl:call-template name="quote">
       <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
     </xsl:call-template>
     <xsl:text> </xsl:text>
     <xsl:variable name="d" select="normalize-space(@Column_Default)"/>
-    <!-- A PostgreSQL serial column: its sequence comes with the type, not from the default. -->
-    <xsl:variable name="serial" select="$engine = 'others' and starts-with($d, 'nextval(')"/>
+    <!-- A PostgreSQL serial column, where the reader did not say which sequence the column owns:
+       its sequence comes with the type, not from the default. -->
+    <xsl:variable name="serial" select="$engine = 'others' and starts-with($d, 'nextval(') and not(@Owned_Sequence)"/>
     <xsl:choose>
       <xsl:when test="$serial">
         <xsl:variable name="t" select="translate(@Datatype, $upper, $lower)"/>
@@ -179,6 +260,9 @@
           <xsl:when test="$t = 'int2' or $t = 'smallint'">smallserial</xsl:when>
           <xsl:otherwise>serial</xsl:otherwise>
         </xsl:choose>
+      </xsl:when>
+      <xsl:when test="$engine = 'others' and (@Enum_Labels or @Domain_Type)">
+        <xsl:call-template name="quote"><xsl:with-param name="name" select="@Datatype"/></xsl:call-template>
       </xsl:when>
       <xsl:otherwise><xsl:call-template name="column-type"/></xsl:otherwise>
     </xsl:choose>
@@ -350,33 +434,56 @@
 
   <!-- ===== indexes ===== -->
 
-  <xsl:template match="TABLE" mode="indexes">
-    <xsl:variable name="keyColumns">
-      <xsl:for-each select="COLUMN">
-        <xsl:sort select="concat(@Ordinal_Position, @Serial_Number)" data-type="number"/>
-        <xsl:variable name="k"><xsl:call-template name="is-key-column"/></xsl:variable>
-        <xsl:if test="$k = '1'">
+  <!-- "a,b," for the key columns of the table in context: in key order, or with ordered false
+       in column order. -->
+  <xsl:template name="key-columns">
+    <xsl:param name="ordered" select="true()"/>
+    <xsl:for-each select="COLUMN">
+      <xsl:sort select="@Key_Position[$ordered]" data-type="number"/>
+      <xsl:sort select="concat(@Ordinal_Position, @Serial_Number)" data-type="number"/>
+      <xsl:variable name="k"><xsl:call-template name="is-key-column"/></xsl:variable>
+      <xsl:if test="$k = '1'">
+        <xsl:call-template name="column-name"/>
+        <xsl:text>,</xsl:text>
+      </xsl:if>
+    </xsl:for-each>
+  </xsl:template>
+
+  <!-- "a,b," for the index in context -->
+  <xsl:template name="index-columns">
+    <xsl:choose>
+      <xsl:when test="COLUMN">
+        <xsl:for-each select="COLUMN">
           <xsl:call-template name="column-name"/>
           <xsl:text>,</xsl:text>
-        </xsl:if>
+        </xsl:for-each>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="concat(@Column_Name, ',')"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- "1" when the index in context is the key's own (it comes with the table): flagged as the
+       key, named as the key, or over the key's columns. -->
+  <xsl:template name="is-key-index">
+    <xsl:variable name="columns"><xsl:call-template name="index-columns"/></xsl:variable>
+    <xsl:variable name="primary" select="translate(@Primary_Key, $upper, $lower)"/>
+    <xsl:variable name="keyName" select="string(../COLUMN[string(@Primary_Key) != ''][1]/@Primary_Key)"/>
+    <xsl:variable name="keyOrder"><xsl:for-each select=".."><xsl:call-template name="key-columns"/></xsl:for-each></xsl:variable>
+    <xsl:variable name="keyColumns">
+      <xsl:for-each select="..">
+        <xsl:call-template name="key-columns"><xsl:with-param name="ordered" select="false()"/></xsl:call-template>
       </xsl:for-each>
     </xsl:variable>
+    <xsl:if test="$primary = 'yes' or $primary = 'true' or $primary = '1' or $columns = $keyColumns
+                  or $columns = $keyOrder or ($keyOrder != '' and @Name = $keyName)">1</xsl:if>
+  </xsl:template>
+
+  <xsl:template match="TABLE" mode="indexes">
     <xsl:for-each select="INDEX">
-      <xsl:variable name="columns">
-        <xsl:choose>
-          <xsl:when test="COLUMN">
-            <xsl:for-each select="COLUMN">
-              <xsl:call-template name="column-name"/>
-              <xsl:text>,</xsl:text>
-            </xsl:for-each>
-          </xsl:when>
-          <xsl:otherwise><xsl:value-of select="concat(@Column_Name, ',')"/></xsl:otherwise>
-        </xsl:choose>
-      </xsl:variable>
-      <xsl:variable name="primary" select="translate(@Primary_Key, $upper, $lower)"/>
-      <!-- The key's own index comes with the table. -->
-      <xsl:if test="$columns != ',' and not($primary = 'yes' or $primary = 'true' or $primary = '1')
-                    and $columns != $keyColumns">
+      <xsl:variable name="columns"><xsl:call-template name="index-columns"/></xsl:variable>
+      <xsl:variable name="key"><xsl:call-template name="is-key-index"/></xsl:variable>
+      <!-- SQLite's UNIQUE constraints come with the table where it takes them there. -->
+      <xsl:if test="$columns != ',' and $key != '1' and not($inline-keys and starts-with(@Name, 'sqlite_autoindex_'))">
         <xsl:variable name="unique" select="translate(@Unique, $upper, $lower)"/>
         <xsl:text>CREATE </xsl:text>
         <xsl:if test="(not(@Unique) and not(@Index_Type)) or $unique = 'yes' or $unique = 'true' or $unique = '1'">UNIQUE </xsl:if>

@@ -291,6 +291,11 @@ struct ColumnFacts {
     std::optional<bool> nullable;
     std::optional<Value> columnDefault;
     bool precisionKnown = false;  // numericPrecision and numericScale replace the driver's
+    // What recreating the column needs beyond its type name: an enumeration's labels as
+    // literals in order; a domain's base type, default, NOT NULL and checks; the sequence a
+    // column with a sequence default owns ("" for one it does not own); an integer's display
+    // width.
+    Value enumLabels, domainType, domainDefault, domainNotNull, domainChecks, ownedSequence, displayWidth;
 };
 // By table (owner and name), then column: the driver's rows come table by table, and each
 // table's columns are then found in its own small map.
@@ -315,7 +320,17 @@ const char* const pgColumnFacts =
     "THEN b.mod END, "
     "CASE WHEN b.id = 1700 AND b.mod > 4 THEN ((b.mod - 4) >> 16) & 65535 END, "
     // The scale is the low 11 bits, signed (negative since PostgreSQL 15).
-    "CASE WHEN b.id = 1700 AND b.mod > 4 THEN (((b.mod - 4) & 2047) # 1024) - 1024 END, b.id = 1700, %s "
+    "CASE WHEN b.id = 1700 AND b.mod > 4 THEN (((b.mod - 4) & 2047) # 1024) - 1024 END, b.id = 1700, %s, "
+    "CASE WHEN t.typtype = 'e' THEN (SELECT string_agg(pg_catalog.quote_literal(e.enumlabel), ',' "
+    "ORDER BY e.enumsortorder) FROM pg_catalog.pg_enum e WHERE e.enumtypid = t.oid) END, "
+    "CASE WHEN t.typtype = 'd' THEN pg_catalog.format_type(t.typbasetype, t.typtypmod) END, "
+    "CASE WHEN t.typtype = 'd' THEN t.typdefault END, CASE WHEN t.typtype = 'd' THEN t.typnotnull END, "
+    "CASE WHEN t.typtype = 'd' THEN (SELECT string_agg(pg_catalog.pg_get_constraintdef(k.oid), ' ' "
+    "ORDER BY k.conname) FROM pg_catalog.pg_constraint k WHERE k.contypid = t.oid AND k.contype = 'c') END, "
+    "CASE WHEN ad.adbin IS NOT NULL AND pg_catalog.pg_get_expr(ad.adbin, ad.adrelid) LIKE 'nextval(%' THEN "
+    "COALESCE((SELECT d.objid::regclass::text FROM pg_catalog.pg_depend d JOIN pg_catalog.pg_class q "
+    "ON q.oid = d.objid AND q.relkind = 'S' WHERE d.classid = 'pg_catalog.pg_class'::regclass "
+    "AND d.refobjid = a.attrelid AND d.refobjsubid = a.attnum AND d.deptype = 'a' LIMIT 1), '') END "
     "FROM pg_catalog.pg_attribute a "
     "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
     "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
@@ -326,7 +341,8 @@ const char* const pgColumnFacts =
     "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END AS mod) b "
     "WHERE a.attnum > 0 AND NOT a.attisdropped AND c.relkind IN ('r', 'v', 'm', 'p', 'f') "
     // Fixed-size base types (integers, dates, ...) the driver reports right.
-    "AND (t.typlen < 0 OR t.typtype <> 'b' OR t.typcategory IN ('A', 'B', 'T') OR %s IS NOT NULL)";
+    "AND (t.typlen < 0 OR t.typtype <> 'b' OR t.typcategory IN ('A', 'B', 'T') OR %s IS NOT NULL "
+    "OR pg_catalog.pg_get_expr(ad.adbin, ad.adrelid) LIKE 'nextval(%')";
 
 // MariaDB/MySQL: COLUMN_TYPE without its size (ENUM and SET keep their values) and the
 // nullability the driver misreports for AUTO_INCREMENT and TIMESTAMP columns. Keyed by database.
@@ -390,6 +406,18 @@ std::string baseColumnType(const std::string& columnType) {
     return text::trim(out);
 }
 
+// MariaDB's display width of an integer type: "tinyint(1)" -> 1, "int(10) unsigned" -> 10.
+Value displayWidth(const std::string& columnType) {
+    const std::string lower = text::lower(columnType);
+    const size_t open = lower.find('(');
+    if (open == std::string::npos || lower.find("int") > open) return Value();
+    const size_t close = lower.find(')', open);
+    const std::string n = lower.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+    if (n.empty() || n.size() > 3 || !std::all_of(n.begin(), n.end(), [](unsigned char ch) { return std::isdigit(ch); }))
+        return Value();
+    return Value(std::stoll(n));
+}
+
 // The query with every "%s" replaced by clause.
 std::string withClause(std::string sql, const std::string& clause) {
     for (size_t at; (at = sql.find("%s")) != std::string::npos;) sql.replace(at, 2, clause);
@@ -415,7 +443,7 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
                 rows = s.query(withClause(pgColumnFacts, "NULL::text") + restrictions, params);
             }
             for (const Row& r : rows) {
-                if (r.size() < 9) continue;
+                if (r.size() < 15) continue;
                 ColumnFacts f;
                 f.typeName = r[3].toString();
                 f.charLength = r[4];
@@ -423,6 +451,12 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
                 f.numericScale = r[6];
                 f.precisionKnown = r[7].toBool();
                 if (!r[8].isNull()) f.columnDefault = r[8];
+                f.enumLabels = r[9];
+                f.domainType = r[10];
+                f.domainDefault = r[11];
+                if (!r[12].isNull()) f.domainNotNull = Value(std::string(r[12].toBool() ? "True" : "False"));
+                f.domainChecks = r[13];
+                f.ownedSequence = r[14];
                 out[columnFactsKey(r[0].toString(), r[1].toString())].emplace(r[2].toString(), std::move(f));
             }
             return out;
@@ -442,6 +476,7 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
                 if (r.size() < 11) continue;
                 ColumnFacts f;
                 f.typeName = baseColumnType(r[3].toString());
+                f.displayWidth = displayWidth(r[3].toString());
                 f.charLength = r[4];
                 f.precisionKnown = r[7].toBool();
                 f.numericPrecision = r[5];
@@ -844,8 +879,11 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
                            {"COLLATION_CATALOG", VarWChar}, {"COLLATION_SCHEMA", VarWChar},
                            {"COLLATION_NAME", VarWChar}, {"DOMAIN_CATALOG", VarWChar}, {"DOMAIN_SCHEMA", VarWChar},
                            {"DOMAIN_NAME", VarWChar}, {"DESCRIPTION", VarWChar},
-                           // not in ADO's rowset: the engine's name of the column's type
-                           {"TYPE_NAME", VarWChar}});
+                           // not in ADO's rowset: the engine's name of the column's type, and
+                           // what recreating the column needs beyond it (ColumnFacts)
+                           {"TYPE_NAME", VarWChar}, {"ENUM_LABELS", VarWChar}, {"DOMAIN_TYPE", VarWChar},
+                           {"DOMAIN_DEFAULT", VarWChar}, {"DOMAIN_NOT_NULL", VarWChar}, {"DOMAIN_CHECKS", VarWChar},
+                           {"OWNED_SEQUENCE", VarWChar}, {"DISPLAY_WIDTH", UnsignedInt}});
     auto cat = s.r(0), sch = s.r(1), table = s.r(2), column = s.r(3);
     const int sqliteRows = s.isSqlite() ? sqlitecolumns::mode(s) : 0;
     const std::optional<ColumnFactsMap> facts = sqliteRows ? std::nullopt : columnFacts(s, cat, sch, table);
@@ -941,6 +979,9 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
                 row[7] = Value(!f.columnDefault->isNull());
                 row[8] = *f.columnDefault;
             }
+            const Value* more[] = {&f.enumLabels,    &f.domainType,    &f.domainDefault, &f.domainNotNull,
+                                   &f.domainChecks, &f.ownedSequence, &f.displayWidth};
+            for (std::size_t i = 0; i < std::size(more); ++i) row[29 + i] = *more[i];
         }
         out.push_back(std::move(row));
         if (part && out.size() >= batch) {
@@ -1116,10 +1157,14 @@ void dropPartitionKeyCopies(SchemaReader& s, std::vector<Row>& rows) {
 }
 const char* const pgForeignKeysOrder = " ORDER BY ref.oid, ref.i";
 
+// The server marks as PRI the columns of the key, or of the unique index standing in for a
+// missing one; the key's own columns are numbered in key order.
 const char* const myPrimaryKeys =
-    "SELECT TABLE_SCHEMA, NULL, TABLE_NAME, COLUMN_NAME, ORDINAL_POSITION, 'PRIMARY' "
-    "FROM INFORMATION_SCHEMA.COLUMNS WHERE COLUMN_KEY = 'PRI'";
-const char* const myPrimaryKeysOrder = " ORDER BY TABLE_SCHEMA, TABLE_NAME, ORDINAL_POSITION";
+    "SELECT c.TABLE_SCHEMA, NULL, c.TABLE_NAME, c.COLUMN_NAME, COALESCE(s.SEQ_IN_INDEX, c.ORDINAL_POSITION), "
+    "'PRIMARY' FROM INFORMATION_SCHEMA.COLUMNS c LEFT JOIN INFORMATION_SCHEMA.STATISTICS s "
+    "ON s.TABLE_SCHEMA = c.TABLE_SCHEMA AND s.TABLE_NAME = c.TABLE_NAME AND s.COLUMN_NAME = c.COLUMN_NAME "
+    "AND s.INDEX_NAME = 'PRIMARY' WHERE c.COLUMN_KEY = 'PRI'";
+const char* const myPrimaryKeysOrder = " ORDER BY c.TABLE_SCHEMA, c.TABLE_NAME, 5";
 
 const char* const myStatistics =
     "SELECT TABLE_SCHEMA, NULL, TABLE_NAME, NON_UNIQUE, NULL, INDEX_NAME, 3, SEQ_IN_INDEX, COLUMN_NAME, "
@@ -1226,16 +1271,17 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
     const auto names = declaredNamesOf(s, table);
     KeysAndStatistics out;
     for (auto& [name, t] : byTable) {
-        // SQLPrimaryKeys: the key columns in column order, numbered from 1, named as declared; a
+        // SQLPrimaryKeys: the key columns in key order, numbered from 1, named as declared; a
         // table without key columns gets the columns of its unique automatic indexes, named
         // after the index.
         auto declared = names.find(name);
         const Value keyName = declared == names.end() || declared->second.primaryKey.empty()
                                   ? Value()
                                   : Value(declared->second.primaryKey);
-        long long seq = 1;
+        std::stable_sort(t.keys.begin(), t.keys.end(),
+                         [](const Row* a, const Row* b) { return (*a)[3].toInt() < (*b)[3].toInt(); });
         for (const Row* r : t.keys)
-            out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value(seq++), keyName});
+            out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value((*r)[3].toInt()), keyName});
         if (t.keys.empty()) {
             for (const Row* r : t.indexes) {
                 const std::string index = (*r)[5].toString();
@@ -1368,7 +1414,7 @@ struct CatalogueQuery {
     std::optional<std::vector<Row>> (*sqlite)(SchemaReader&);
 };
 const CatalogueQuery primaryKeysQuery{pgPrimaryKeys, "k.nspname", pgPrimaryKeysOrder,
-                                      myPrimaryKeys, "TABLE_SCHEMA", myPrimaryKeysOrder, sqlite::primaryKeys};
+                                      myPrimaryKeys, "c.TABLE_SCHEMA", myPrimaryKeysOrder, sqlite::primaryKeys};
 const CatalogueQuery statisticsQuery{pgStatistics, "n.nspname", pgStatisticsOrder,
                                      myStatistics, "TABLE_SCHEMA", myStatisticsOrder, nullptr};
 const CatalogueQuery foreignKeysQuery{pgForeignKeys, "n2.nspname", pgForeignKeysOrder,
@@ -1427,6 +1473,17 @@ void orderPrimaryKeyRows(std::vector<Row>& rows) {
 std::vector<Row> primaryKeyRows(SchemaReader& s, const SchemaReader::TableRef& t) {
     if (s.isSqlite()) return sqlite::keysAndStatistics(s, t.name, true).keys;
     auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
+    if (s.isMySql()) {
+        // The driver numbers a key's columns in column order, not key order.
+        std::string sql = myPrimaryKeys;
+        std::vector<std::string> params;
+        bindEquals(sql, params, {{"c.TABLE_SCHEMA", cat ? cat : Restriction(s.currentCatalog())}, {"c.TABLE_NAME", t.name}});
+        try {
+            return s.query(sql + myPrimaryKeysOrder, params);
+        } catch (const Error&) {
+            // the driver's rows below
+        }
+    }
     std::string table = t.name;
     auto rows = s.call([&](SQLHSTMT st) {
         return SQLPrimaryKeys(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),

@@ -51,4 +51,50 @@ ServerDatabase::~ServerDatabase()
     }
 }
 
+const AppSchema kAppSchemas[3] = {
+    {"SQLite",
+     {"CREATE TABLE artist (ArtistId INTEGER PRIMARY KEY, Name NVARCHAR(120))",
+      "CREATE TABLE album (AlbumId INTEGER PRIMARY KEY, Title NVARCHAR(160) NOT NULL, "
+      "ArtistId INTEGER NOT NULL REFERENCES artist (ArtistId))",
+      "CREATE TABLE track (TrackId INTEGER PRIMARY KEY AUTOINCREMENT, Name TEXT NOT NULL, code TEXT UNIQUE, "
+      "AlbumId INTEGER REFERENCES album (AlbumId), Bytes UNSIGNED BIG INT, Lyrics BLOB SUB_TYPE TEXT, "
+      "Price NUMERIC(10,2), Added DATETIME, Rating REAL, Cover BLOB, Misc)",
+      "CREATE TABLE play (id INTEGER NOT NULL, created_at DATETIME NOT NULL, TrackId INTEGER REFERENCES track (TrackId), "
+      "CONSTRAINT play_key PRIMARY KEY (created_at, id))"},
+     4},
+    {"PostgreSQL",
+     {"CREATE TYPE mood AS ENUM ('sad', 'ok', 'it''s very ok')",
+      "CREATE DOMAIN price AS numeric(10,2) DEFAULT 0 NOT NULL CHECK (VALUE >= 0)", "CREATE SEQUENCE shared_seq",
+      "CREATE TABLE customer (id integer DEFAULT nextval('shared_seq') PRIMARY KEY, name text NOT NULL, tags text[], "
+      "scores real[], doc tsvector, meta jsonb, uid uuid, span interval, ip inet, cash money, pic bytea, m mood, "
+      "seen timestamptz)",
+      "CREATE TABLE supplier (id integer DEFAULT nextval('shared_seq') PRIMARY KEY, name varchar(80), m mood)",
+      "CREATE TABLE orders (id bigserial, created_at timestamptz NOT NULL, customer_id integer REFERENCES customer, "
+      "amount price, qty integer CHECK (qty > 0), CONSTRAINT orders_key PRIMARY KEY (created_at, id))"},
+     3},
+    {"MariaDB",
+     {"CREATE TABLE cat (id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY, flag TINYINT(1) NOT NULL DEFAULT 0, "
+      "level TINYINT, code SMALLINT UNSIGNED, big BIGINT UNSIGNED, body LONGTEXT, kind ENUM('a','bbb'), "
+      "price DECIMAL(9,3) UNSIGNED CHECK (price < 1000))",
+      "CREATE TABLE item (id INT NOT NULL, created_at DATETIME NOT NULL, cat_id INT UNSIGNED, "
+      "PRIMARY KEY (created_at, id), FOREIGN KEY (cat_id) REFERENCES cat (id))"},
+     2},
+};
+
+std::string createAppSchema(const AppSchema& app, const std::string& sqliteFile, std::unique_ptr<ServerDatabase>& server)
+{
+    const std::string e = app.engine;
+    std::string connection = "Driver=SQLite3;Database=" + sqliteFile;
+    if (e != "SQLite") {
+        server = std::make_unique<ServerDatabase>(e == "MariaDB" ? ServerDatabase::Engine::MariaDB
+                                                                 : ServerDatabase::Engine::PostgreSQL);
+        connection = server->connectionString();
+        if (connection.empty()) return {};
+    }
+    db::Connection c;
+    c.open(connection);
+    for (const char* sql : app.sql) c.execute(sql);
+    return connection;
+}
+
 }  // namespace importtest

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -83,5 +84,19 @@ std::string serverConnection(ServerDatabase::Engine engine);
 // Expects actual to equal the text of tests/fixtures/import/<fixture>; with DALV_WRITE_EXPECTED
 // set, also writes actual beside it as <fixture>.actual.
 void expectFixtureText(const std::string& actual, const std::string& fixture);
+
+// Schemas the way applications write them: a SQLite INTEGER PRIMARY KEY table referenced by
+// others, declared types of any name, a UNIQUE column, an untyped one; PostgreSQL enums, domains,
+// arrays, a sequence shared by two tables, a CHECK; MariaDB unsigned and signed integers, a
+// display width, a CHECK; on each, a key declared in another order than its columns.
+struct AppSchema {
+    const char* engine;  // "SQLite", "PostgreSQL", "MariaDB"
+    std::vector<const char*> sql;
+    int tables;
+};
+extern const AppSchema kAppSchemas[3];
+// Creates the schema in the SQLite file or a new server database (kept in server); its
+// connection string, "" when the server is not set.
+std::string createAppSchema(const AppSchema& app, const std::string& sqliteFile, std::unique_ptr<ServerDatabase>& server);
 
 }  // namespace importtest

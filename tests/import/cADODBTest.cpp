@@ -116,7 +116,7 @@ TEST(cADODB, EmptyDatabaseGivesBareRoot)
     ASSERT_TRUE(reader.OpenDalvDatabase());
     ASSERT_TRUE(reader.GenerateXML());
     EXPECT_EQ(reader.oResultXML.xml(),
-              canonical("<?xml version=\"1.0\"?><DATABASE Not_Read=\"STOREDPROCEDURE TRIGGER\" Indexes_Read=\"Unique\"/>"));
+              canonical("<?xml version=\"1.0\"?><DATABASE Not_Read=\"STOREDPROCEDURE TRIGGER\" Indexes_Read=\"Unique\" DBMS_Name=\"SQLite\"/>"));
 }
 
 TEST(cADODB, CancelStopsTheImport)

@@ -112,10 +112,15 @@ std::string importOthers(const std::string& connection) {
         std::set<std::string> keyNames;
         for (const xml::Node& c : t.selectNodes("COLUMN")) {
             keyNames.insert(c.attribute("Primary_Key"));
-            lines.insert(name + " column " + c.attribute("Ordinal_Position") + " " + c.attribute("Name") + " " +
-                         c.attribute("Datatype") + "(" + c.attribute("Length") + "," + c.attribute("Scale") + ") " +
-                         c.attribute("Null_Allowed") + (c.attribute("Primary_Key").empty() ? "" : " key") +
-                         " default " + c.attribute("Column_Default"));
+            std::string line = name + " column " + c.attribute("Ordinal_Position") + " " + c.attribute("Name") + " " +
+                               c.attribute("Datatype") + "(" + c.attribute("Length") + "," + c.attribute("Scale") +
+                               ") " + c.attribute("Null_Allowed") + " key " + c.attribute("Primary_Key") + " " +
+                               c.attribute("Key_Position") + " default " + c.attribute("Column_Default") + " check " +
+                               c.attribute("Check_Constraint");
+            for (const char* fact : {"Enum_Labels", "Domain_Type", "Domain_Default", "Domain_Not_Null", "Domain_Check",
+                                     "Owned_Sequence", "Display_Width"})
+                if (c.hasAttribute(fact)) line += std::string(" ") + fact + " " + c.attribute(fact);
+            lines.insert(line);
         }
         for (const xml::Node& i : t.selectNodes("INDEX"))
             if (!keyNames.count(i.attribute("Name")))
@@ -132,10 +137,13 @@ std::string importOthers(const std::string& connection) {
 }
 
 // The OTHERS script of a SQLite, PostgreSQL and MariaDB database runs on a fresh database of the
-// same engine and gives back the same tables, columns, types and keys.
+// same engine and gives back the same tables, columns, types, keys (their names and column order,
+// no second index for them), checks, PostgreSQL enums, domains and shared sequences, and
+// MariaDB display widths.
 TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
     using Server = importtest::ServerDatabase;
-    for (const char* engine : {"SQLite", "PostgreSQL", "MariaDB"}) {
+    const char* const engines[] = {"SQLite", "PostgreSQL", "MariaDB"};
+    for (const char* const& engine : engines) {
         SCOPED_TRACE(engine);
         const std::string e = engine;
         std::unique_ptr<Server> original, copy;
@@ -175,6 +183,8 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
                       "REFERENCES parent (id) ON DELETE CASCADE)",
                   "CREATE VIEW v_odd AS SELECT o.id, p.code FROM " + odd + " o JOIN parent p ON p.id = o.parent_id"})
                 c.execute(sql);
+            // And the application schema of the engine (ImportTestSupport.h).
+            for (const char* sql : importtest::kAppSchemas[&engine - engines].sql) c.execute(sql);
         }
         const std::string before = importOthers(from);
         std::string sql;
@@ -201,6 +211,18 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
         target.close();
         EXPECT_EQ(importOthers(to), before) << sql;
         EXPECT_NE(before.find("fk fk_odd_parent"), std::string::npos) << before;
+        // What the comparison covers was read.
+        const std::vector<std::string> read =
+            e == "SQLite" ? std::vector<std::string>{"play column 2 created_at DATETIME(0,) False key play_key 1",
+                                                     "track index sqlite_autoindex_track_1 code", "column 11 Misc (0,)"}
+            : e == "PostgreSQL"
+                ? std::vector<std::string>{" key orders_key 1 ", "check ((qty > 0))", "Enum_Labels 'sad','ok','it''s very ok'",
+                                           "Domain_Type numeric(10,2) Domain_Default 0 Domain_Not_Null True Domain_Check "
+                                           "CHECK ((VALUE >= (0)::numeric))",
+                                           "default nextval('shared_seq'::regclass) check  Owned_Sequence \n"}
+                : std::vector<std::string>{" key PRIMARY 1 ", "check `price` < 1000", "flag tinyint(3,) False key   "
+                                                                                        "default 0 check  Display_Width 1"};
+        for (const std::string& fact : read) EXPECT_NE(before.find(fact), std::string::npos) << fact << "\n" << before;
     }
 }
 

@@ -244,11 +244,11 @@ TEST_F(SqliteDb, WholeDatabaseRowsetsEqualPerTableRowsets) {
         for (size_t i = 0; i < whole.size(); ++i) EXPECT_EQ(whole[i], perTable[i]) << "row " << i;
     }
 
-    // Key columns in column order, no index for the INTEGER key, a UNIQUE constraint as the key
+    // Key columns in key order (the key is declared ("Land's", "Nr")), no index for the INTEGER key, a UNIQUE constraint as the key
     // of a table without one, referenced names matched without regard to case, declared
     // constraint names.
     EXPECT_EQ(columnValues(conn.openSchema(adSchemaPrimaryKeys, {Value(), Value(), "Kunde Größe"}), "COLUMN_NAME"),
-              (std::vector<std::string>{"Nr", "Land's"}));
+              (std::vector<std::string>{"Land's", "Nr"}));
     EXPECT_EQ(columnValues(conn.openSchema(adSchemaPrimaryKeys, {Value(), Value(), "np"}), "PK_NAME").size(), 3u);
     auto indexes = [&](const char* table) {
         std::vector<std::string> out;
