@@ -98,6 +98,11 @@ public:
     // without a table restriction costs one catalogue call per table.
     bool readsWholeCatalogue(SchemaEnum schema) const;
 
+    // Asks the driver to stop the statement that another thread is executing or fetching on
+    // this connection (the driver's cancel); the call there then fails with the driver's error.
+    // Callable from any thread; false when no statement was in the driver.
+    bool cancel();
+
     const std::vector<ProviderError>& errors() const;
     void clearErrors();
 
