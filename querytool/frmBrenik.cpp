@@ -35,8 +35,9 @@ namespace {
 constexpr long kFetchSize = 1000;
 // How often a statement still executing is looked in on.
 constexpr int kOpenPollMs = 5;
-// How long a cancelled statement is given before it is cancelled again.
-constexpr int kCancelRetryMs = 50;
+// How long a cancelled statement is given before it is cancelled again (a cancel may itself
+// take a connection to the server).
+constexpr int kCancelRetryMs = 100;
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -294,6 +295,7 @@ void frmBrenik::stopRun() {
         // Its result is dropped when it ends; the rows fetched so far go with it.
         discardJob_ = true;
         oConnection.cancel();
+        cancelled_.start();
         return;
     }
     if (rQuery.isOpen() && !rQuery.fetchComplete()) {
@@ -347,7 +349,10 @@ void frmBrenik::cancelJob() {
 void frmBrenik::startNext() {
     if (job_.valid()) {
         if (job_.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
-            if (discardJob_) oConnection.cancel();
+            if (discardJob_ && cancelled_.elapsed() >= kCancelRetryMs) {
+                oConnection.cancel();
+                cancelled_.start();
+            }
             return;
         }
         if (discardJob_) {

@@ -7,6 +7,7 @@
 #include "platform/db/Connection.h"
 #include "platform/db/Recordset.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <deque>
@@ -139,6 +140,7 @@ private:
     std::deque<std::string> pending_;
     std::future<Job> job_;      // valid while a statement executes or rows are read
     bool discardJob_ = false;   // the job in hand belongs to a run that was stopped
+    QElapsedTimer cancelled_;   // since its last cancel
     std::string lastFolder_;    // of the last file dialog answered
 
     std::string sHandOffPath;
