@@ -35,18 +35,19 @@ if [ "${1:-}" = value ]; then
       [ -n "${DALV_TEST_PG:-}" ] || { echo "no PostgreSQL server" >&2; exit 1; }
       port=$(sed -n 's/.*Port=\([0-9]*\).*/\1/p' <<<"$DALV_TEST_PG")
       export PGPASSWORD='dalv;pw=1}' PGHOST=127.0.0.1 PGPORT=$port PGUSER=dalvane
-      psql -q -d postgres -c "DROP TABLE IF EXISTS dalvbench_value" -c "CREATE TABLE dalvbench_value (body TEXT)" \
+      psql -q -d postgres -c "SET client_min_messages = warning" -c "DROP TABLE IF EXISTS dalvbench_value" \
+        -c "CREATE TABLE dalvbench_value (body TEXT)" \
         -c "INSERT INTO dalvbench_value SELECT repeat('ab', $BYTES / 2)" >/dev/null
       trap 'psql -q -d postgres -c "DROP TABLE IF EXISTS dalvbench_value" >/dev/null; rm -rf "$WORK"' EXIT
       CONN=$DALV_TEST_PG
       ;;
     *) echo "engine: sqlite or pg" >&2; exit 2 ;;
   esac
-  printf '%s, %d MiB: ' "$ENGINE" "$MB"
   case $ENGINE in
-    sqlite) "$BUILD/bin/dalv_bench_query" "$CONN" "SELECT body FROM v" value ;;
-    pg) "$BUILD/bin/dalv_bench_query" "$CONN" "SELECT body FROM dalvbench_value" value ;;
+    sqlite) QUERY="SELECT body FROM v" ;;
+    pg) QUERY="SELECT body FROM dalvbench_value" ;;
   esac
+  echo "$ENGINE, $MB MiB: $("$BUILD/bin/dalv_bench_query" "$CONN" "$QUERY" value 2>/dev/null)"
   exit 0
 fi
 
