@@ -15,6 +15,9 @@ namespace db {
 namespace {
 using odbc::ok;
 
+// A call into the driver that cancel() leaves alone.
+constexpr std::chrono::milliseconds kShortCall{100};
+
 std::string infoText(SQLHDBC dbc, SQLUSMALLINT what) {
     SQLCHAR buf[512] = {0};
     SQLSMALLINT len = 0;
@@ -154,7 +157,9 @@ Recordset Connection::execute(const std::string& commandText, const std::vector<
 bool Connection::cancel() {
     {
         std::lock_guard lock(d_->busyMutex);
-        if (d_->busy == SQL_NULL_HSTMT) return false;
+        // A short call is left to end by itself: the SQLite driver's cancel also closes the
+        // statement, which must not meet the end of a call that was about to return anyway.
+        if (d_->busy == SQL_NULL_HSTMT || std::chrono::steady_clock::now() - d_->busySince < kShortCall) return false;
         SQLCancel(d_->busy);
     }
     // The PostgreSQL driver cancels a statement it is executing, but not the fetch of a cursor's

@@ -322,8 +322,11 @@ bool StatementCursor::fetchRow(std::vector<Value>& row) {
         release();
         return false;
     }
-    InDriver inDriver(*conn, stmt);
-    SQLRETURN rc = SQLFetch(stmt);
+    SQLRETURN rc;
+    {
+        InDriver inDriver(*conn, stmt);
+        rc = SQLFetch(stmt);
+    }
     if (rc == SQL_NO_DATA) {
         release();
         return false;

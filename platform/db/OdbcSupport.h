@@ -8,6 +8,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -70,10 +71,12 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     // one pragma query, 2 the same with INTEGER reported as BIGINT (the driver's BigInt setting).
     int sqliteColumns = -1;
     bool sqliteXinfo = false;  // those rows come from table_xinfo, with the generated columns
-    // The statement a call into the driver is running or fetching, for cancel() from another
-    // thread; the lock is held while it is cancelled, so it is not freed meanwhile.
+    // The statement a call into the driver is executing or stepping to its next row, and since
+    // when, for cancel() from another thread; the lock is held while it is cancelled, so it is
+    // not freed meanwhile.
     std::mutex busyMutex;
     SQLHSTMT busy = SQL_NULL_HSTMT;
+    std::chrono::steady_clock::time_point busySince;
     // A PostgreSQL connection reading rows as they come: its server process, and the ODBC
     // string that reaches the server again.
     long long backendPid = 0;
@@ -96,12 +99,14 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     std::string currentCatalog();
 };
 
-// Marks a statement as in the driver while it lives (a statement executing or being fetched).
+// Marks a statement as in the driver while it lives: around the calls that execute it or step
+// to its next row, never around reading a row's values (a driver's cancel may free them).
 class InDriver {
 public:
     InDriver(ConnectionImpl& c, SQLHSTMT stmt) : c_(c) {
         std::lock_guard lock(c_.busyMutex);
         c_.busy = stmt;
+        c_.busySince = std::chrono::steady_clock::now();
     }
     ~InDriver() {
         std::lock_guard lock(c_.busyMutex);
