@@ -110,6 +110,10 @@ std::string HandOffFileName(const std::string& tempXmlFileName);
 // False when there is no current connection, the document could not be written (told to the
 // user) or the program did not start (told too; such a process is not recorded).
 bool Brenik(bool executeNow, const std::string& query);
+// The connection string the query tool gets for the current connection: an Access database's
+// names its file for the MDB Tools ODBC driver (its structure is read without one), others' is
+// the connection's own.
+std::string BrenikConnectionString();
 // The query tool's program file.
 std::string BrenikProgram();
 // An undimensioned array (nullopt) is empty; a dimensioned one is not, even without elements.

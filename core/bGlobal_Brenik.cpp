@@ -3,6 +3,7 @@
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "options/cReport.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
 #include "platform/text/Text.h"
@@ -22,13 +23,23 @@ std::string HandOffFileName(const std::string& tempXmlFileName) {
 
 std::string BrenikProgram() { return files::joinPath(AppFolder, "brenik"); }
 
+std::string BrenikConnectionString() {
+    if (!oReportEngine) return {};
+    const int engine = oReportEngine->CurrentDatabaseEngineId();
+    if (engine < 8 || engine > 10) return oReportEngine->ConnectionString();
+    if (oReportEngine->DatabasePath().empty()) return {};
+    return db::buildConnectionString({{"Provider", "Microsoft.Jet.OLEDB.4.0"},
+                                      {"Data Source", oReportEngine->DatabasePath()},
+                                      {"Jet OLEDB:Database Password", oReportEngine->AccessDatabasePassword()}});
+}
+
 bool Brenik(bool executeNow, const std::string& query) {
     try {
         if (!oReportEngine) return false;
         xml::Document doc;
         xml::Node root = doc.createRoot("BRENIK");
         root.setAttribute("ExecuteNow", executeNow ? "True" : "False");
-        root.appendElement("CONNECTIONSTRING").appendCData(oReportEngine->ConnectionString());
+        root.appendElement("CONNECTIONSTRING").appendCData(BrenikConnectionString());
         root.appendElement("DATABASENAME").setText(oReportEngine->DatabaseName());
         root.appendElement("QUERY").appendCData(query);
 

@@ -259,7 +259,7 @@ void frmDatabaseExplorer::HandleToolsMenu(const std::string& category, const QSt
     try {
         const std::string command = commandWord(category, tool);
         if (command == "BRENIK") {
-            if (!oReportEngine->ConnectionString().empty()) Brenik(false, "");
+            if (!BrenikConnectionString().empty()) Brenik(false, "");
         } else if (command == "GENERATESQLSCRIPT") {
             if (ensureStructureLoaded()) GenerateSQLScript();
         } else if (command == "GENERATEBATCHFILE") {

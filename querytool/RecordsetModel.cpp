@@ -1,5 +1,7 @@
 #include "querytool/RecordsetModel.h"
 
+#include <QLocale>
+
 namespace {
 int fetchedRows(const db::Recordset* rs) {
     return rs && rs->isOpen() ? static_cast<int>(rs->recordCount()) : 0;
@@ -25,12 +27,32 @@ void RecordsetModel::rowsFetched() {
 int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
 int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
 
+QString RecordsetModel::preview(std::string_view bytes) {
+    qsizetype shown = static_cast<qsizetype>(bytes.size());
+    if (shown > kPreviewBytes) {
+        shown = kPreviewBytes;
+        while (shown > 0 && (static_cast<unsigned char>(bytes[shown]) & 0xC0) == 0x80) --shown;
+    }
+    QString text = QString::fromUtf8(bytes.data(), shown);
+    text.replace(QChar(u'\0'), QChar(QChar::ReplacementCharacter));
+    if (shown < static_cast<qsizetype>(bytes.size())) {
+        const QLocale c = QLocale::c();
+        text += QStringLiteral(" \u2026 [cut: %1 of %2 shown]")
+                    .arg(c.formattedDataSize(shown), c.formattedDataSize(static_cast<qint64>(bytes.size())));
+    }
+    return text;
+}
+
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
-    if (!rs_ || !index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
-    if (index.row() >= rows_ || index.column() >= columns_) return {};
+    if (!rs_ || !index.isValid() || index.row() >= rows_ || index.column() >= columns_) return {};
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != WholeValueRole) return {};
     const db::Value& v = rs_->value(index.row(), index.column());
     if (v.isNull()) return {};
-    return QString::fromStdString(v.toString());
+    const db::ValueKind kind = v.kind();
+    if (kind != db::ValueKind::Text && kind != db::ValueKind::Binary) return QString::fromStdString(v.toString());
+    const std::string_view bytes = v.bytes();
+    if (role == WholeValueRole) return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return preview(bytes);
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {

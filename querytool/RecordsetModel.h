@@ -1,14 +1,20 @@
 // Rows of a recordset for a read-only grid: the columns are its fields, the rows those fetched
-// so far; rowsFetched() tells the view about rows that arrived since.
+// so far; rowsFetched() tells the view about rows that arrived since. A cell shows at most the
+// first kPreviewBytes of a long value, marked as cut; WholeValueRole gives all of it.
 #pragma once
 
 #include "platform/db/Recordset.h"
 
 #include <QAbstractTableModel>
 
+#include <string_view>
+
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    static constexpr qsizetype kPreviewBytes = 64 * 1024;
+    static constexpr int WholeValueRole = Qt::UserRole;
+
     explicit RecordsetModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
     // Shows rs (nullptr: nothing). The recordset must outlive its showing.
@@ -20,6 +26,10 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // A value as a cell shows it: NULs as the replacement mark, at most kPreviewBytes of it
+    // (cut at a character's start) followed by the cut mark.
+    static QString preview(std::string_view bytes);
 
 private:
     const db::Recordset* rs_ = nullptr;

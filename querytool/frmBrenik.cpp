@@ -33,10 +33,11 @@
 namespace {
 
 constexpr long kFetchSize = 1000;
-// Longest stretch of fetching before the event loop gets its turn again.
-constexpr int kFetchSliceMs = 40;
 // How often a statement still executing is looked in on.
 constexpr int kOpenPollMs = 5;
+// How long a cancelled statement is given before it is cancelled again (a cancel may itself
+// take a connection to the server).
+constexpr int kCancelRetryMs = 100;
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -70,7 +71,7 @@ std::string countMessage(long long n) {
 frmBrenik::frmBrenik(const std::string& handOffPath, const std::string& programFolder, QWidget* parent)
     : QMainWindow(parent), programFolder_(programFolder), sHandOffPath(text::trim(handOffPath)) {
     setObjectName("frmBrenik");
-    setWindowTitle("Dalvane - Execute Query");
+    showTitle();
     buildControls();
     buildCommands();
     resize(900, 640);
@@ -95,7 +96,7 @@ frmBrenik::frmBrenik(const std::string& handOffPath, const std::string& programF
 
 frmBrenik::~frmBrenik() {
     fetchTimer_->stop();
-    waitForOpen();
+    cancelJob();
     model_->bind(nullptr);
     rQuery.close();
 }
@@ -289,10 +290,14 @@ void frmBrenik::OpenAllRows() {
 }
 
 void frmBrenik::stopRun() {
-    fetchTimer_->stop();
     pending_.clear();
-    // A statement the driver is executing cannot be taken back: it ends, unshown.
-    waitForOpen();
+    if (job_.valid()) {
+        // Its result is dropped when it ends; the rows fetched so far go with it.
+        discardJob_ = true;
+        oConnection.cancel();
+        cancelled_.start();
+        return;
+    }
     if (rQuery.isOpen() && !rQuery.fetchComplete()) {
         // Ends the running fetch; the rows fetched so far go with it.
         model_->bind(nullptr);
@@ -300,22 +305,75 @@ void frmBrenik::stopRun() {
     }
 }
 
-void frmBrenik::waitForOpen() {
-    if (!opening_.valid()) return;
-    fetchTimer_->setInterval(0);
-    Opened discarded = opening_.get();
+void frmBrenik::startJob(std::function<void(Job&)> work) {
+    job_ = std::async(std::launch::async, [this, work = std::move(work)] {
+        Job j;
+        try {
+            work(j);
+        } catch (const db::Error& e) {
+            j.failed = true;
+            j.number = e.number();
+            j.description = e.description();
+        } catch (const std::exception& e) {
+            j.failed = true;
+            j.number = -1;
+            j.description = e.what();
+        }
+        // The window takes the result on its next turn (a window being destroyed waits for
+        // this job first, and drops the call with its other events).
+        QMetaObject::invokeMethod(
+            this, [this] { if (fetchTimer_->isActive()) startNext(); }, Qt::QueuedConnection);
+        return j;
+    });
+    // Looked in on now and then as well, leaving the processor to the driver.
+    fetchTimer_->setInterval(kOpenPollMs);
+}
+
+void frmBrenik::cancelJob() {
+    if (!job_.valid()) return;
+    // A cancel that reaches the driver between two of its calls does nothing: repeated.
+    while (job_.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+        oConnection.cancel();
+        job_.wait_for(std::chrono::milliseconds(kCancelRetryMs));
+    }
+    Job discarded = job_.get();
     discarded.rs.close();
+    if (discarded.fetch) {
+        model_->bind(nullptr);
+        rQuery.close();
+    }
+    discardJob_ = false;
+    fetchTimer_->setInterval(0);
 }
 
 void frmBrenik::startNext() {
-    if (opening_.valid()) {
-        if (opening_.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) return;
+    if (job_.valid()) {
+        if (job_.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+            if (discardJob_ && cancelled_.elapsed() >= kCancelRetryMs) {
+                oConnection.cancel();
+                cancelled_.start();
+            }
+            return;
+        }
+        if (discardJob_) {
+            cancelJob();
+            return;
+        }
         fetchTimer_->setInterval(0);
-        opened(opening_.get());
+        Job j = job_.get();
+        if (j.fetch)
+            fetched(std::move(j));
+        else
+            opened(std::move(j));
         return;
     }
     if (rQuery.isOpen() && !rQuery.fetchComplete()) {
-        fetchStep();
+        // The next rows are read off the window's thread; only the driver's cursor is used
+        // there, so the grid goes on showing the rows fetched so far.
+        startJob([this](Job& j) {
+            j.fetch = true;
+            j.rows = rQuery.readRows(kFetchSize);
+        });
         return;
     }
     if (pending_.empty()) {
@@ -331,30 +389,16 @@ void frmBrenik::startNext() {
 bool frmBrenik::ProcessQuery(const std::string& sql) {
     // The driver executes the statement and reads the first rows on a thread of its own, so
     // that the window keeps answering; the connection is not used elsewhere meanwhile.
-    opening_ = std::async(std::launch::async, [this, sql] {
-        Opened o;
+    startJob([this, sql](Job& o) {
         o.sql = sql;
-        try {
-            o.rs.setInitialFetchSize(kFetchSize);
-            o.rs.setBackgroundFetchSize(kFetchSize);
-            o.rs.open(sql, oConnection, db::adOpenKeyset, db::adLockOptimistic, db::adAsyncFetch);
-        } catch (const db::Error& e) {
-            o.failed = true;
-            o.number = e.number();
-            o.description = e.description();
-        } catch (const std::exception& e) {
-            o.failed = true;
-            o.number = -1;
-            o.description = e.what();
-        }
-        return o;
+        o.rs.setInitialFetchSize(kFetchSize);
+        o.rs.setBackgroundFetchSize(kFetchSize);
+        o.rs.open(sql, oConnection, db::adOpenKeyset, db::adLockOptimistic, db::adAsyncFetch);
     });
-    // Look in now and then, leaving the processor to the driver.
-    fetchTimer_->setInterval(kOpenPollMs);
     return true;
 }
 
-void frmBrenik::opened(Opened o) {
+void frmBrenik::opened(Job o) {
     try {
         if (o.failed) {
             const auto& errors = oConnection.errors();
@@ -388,23 +432,21 @@ void frmBrenik::opened(Opened o) {
     }
 }
 
-void frmBrenik::fetchStep() {
-    try {
-        QElapsedTimer slice;
-        slice.start();
-        while (!rQuery.fetchComplete() && slice.elapsed() < kFetchSliceMs) rQuery.fetchMore();
-        if (rQuery.fetchComplete())
-            rQuery_FetchComplete(rQuery.recordCount());
-        else
-            rQuery_FetchProgress();
-    } catch (const db::Error& e) {
+void frmBrenik::fetched(Job j) {
+    rQuery.addRows(std::move(j.rows));
+    if (j.failed) {
         // The rows read so far stay in the grid; the driver's messages tell what went wrong.
         std::string text;
         for (const db::ProviderError& pe : oConnection.errors()) text += (text.empty() ? "" : "\n") + pe.description;
-        AppendMessage(text.empty() ? e.description() : text);
+        AppendMessage(text.empty() ? j.description : text);
         model_->rowsFetched();
         atOutput->setCurrentIndex(1);
+        return;
     }
+    if (rQuery.fetchComplete())
+        rQuery_FetchComplete(rQuery.recordCount());
+    else
+        rQuery_FetchProgress();
 }
 
 void frmBrenik::rQuery_FetchProgress() {
@@ -490,9 +532,11 @@ void frmBrenik::tmrStatus_Timer() {
 }
 
 void frmBrenik::closeEvent(QCloseEvent* event) {
+    // Gone at once; a statement still in the driver is cancelled there.
+    hide();
     fetchTimer_->stop();
     pending_.clear();
-    waitForOpen();
+    cancelJob();
     model_->bind(nullptr);
     rQuery.close();
     oConnection.close();

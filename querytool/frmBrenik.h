@@ -1,14 +1,17 @@
 // The query tool's one window: reads the hand-off document, opens its connection, runs the
-// editor's statements one after another with rows fetched in steps of 1,000 between turns of
-// the event loop, and shows rows, messages and totals.
+// editor's statements one after another, each executed and its rows fetched in steps of 1,000
+// on a thread of its own while the window answers, and shows rows, messages and totals. A new
+// run, and closing, cancel the statement in the driver.
 #pragma once
 
 #include "platform/db/Connection.h"
 #include "platform/db/Recordset.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <deque>
+#include <functional>
 #include <future>
 #include <string>
 #include <vector>
@@ -101,24 +104,33 @@ private:
     void HandleCMD();
     void OpenAllRows();
     bool ProcessQuery(const std::string& sql);
-    // A statement executed off the window's thread: its recordset, or the error it raised.
-    struct Opened {
+    // Work done off the window's thread: a statement executed (its recordset, with the first
+    // rows) or the next rows of rQuery read; or the error it raised.
+    struct Job {
+        bool fetch = false;
         std::string sql;
         db::Recordset rs;
+        std::vector<std::vector<db::Value>> rows;
         bool failed = false;
         long number = 0;
         std::string description;
     };
-    void opened(Opened o);
-    void waitForOpen();
+    void startJob(std::function<void(Job&)> work);
+    // Waits for the job in hand, cancelling it in the driver until it ends, and drops its result.
+    void cancelJob();
+    void opened(Job o);
+    void fetched(Job j);
     void AppendMessage(const std::string& text);
     void startNext();
-    void fetchStep();
     void rQuery_FetchProgress();
     void rQuery_FetchComplete(long long count);
     void statementDone(const std::string& sql, long long affected);
     void stopRun();
     QWidget* activeControl() const;
+    // The title with the query file's name; the folder a file dialog opens in.
+    void showTitle();
+    std::string dialogFolder() const;
+    void keepFolder(const std::string& path);
 
     std::string programFolder_;
     db::Connection oConnection;
@@ -126,7 +138,10 @@ private:
     RecordsetModel* model_ = nullptr;
     QTimer* fetchTimer_ = nullptr;
     std::deque<std::string> pending_;
-    std::future<Opened> opening_;  // valid while a statement executes
+    std::future<Job> job_;      // valid while a statement executes or rows are read
+    bool discardJob_ = false;   // the job in hand belongs to a run that was stopped
+    QElapsedTimer cancelled_;   // since its last cancel
+    std::string lastFolder_;    // of the last file dialog answered
 
     std::string sHandOffPath;
     std::string sConnectionString;

@@ -13,6 +13,7 @@
 #include <QItemSelectionModel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QStandardPaths>
 #include <QTableView>
 
 #include <cerrno>
@@ -22,37 +23,42 @@ namespace {
 
 struct Command {
     const char* id;
-    const char* caption;
+    const char* caption;  // '&' marks the menu's access key
     const char* hint;
     const char* icon;
 };
 
 constexpr Command kCommands[] = {
-    {"ID_New", "New", "New Query File", "tb_new.svg"},
-    {"ID_Open", "Open", "Open Query File (*.sql)", "tb_open.svg"},
-    {"ID_Save", "Save", "Save Query File", "tb_save.svg"},
-    {"ID_SaveAs", "Save As", "Save As", ""},
-    {"ID_SaveAsHTML", "Save As HTML", "", "tb_html.svg"},
-    {"ID_Execute", "Execute", "Execute Query", "tb_query.svg"},
+    {"ID_New", "&New", "New Query File", "tb_new.svg"},
+    {"ID_Open", "&Open", "Open Query File (*.sql)", "tb_open.svg"},
+    {"ID_Save", "&Save", "Save Query File", "tb_save.svg"},
+    {"ID_SaveAs", "Save &As", "Save As", ""},
+    {"ID_SaveAsHTML", "Save As &HTML", "", "tb_html.svg"},
+    {"ID_Execute", "&Execute", "Execute Query", "tb_query.svg"},
     {"ID_Cut", "Cut", "", ""},
     {"ID_Copy", "Copy", "", "tb_copy.svg"},
     {"ID_Paste", "Paste", "", ""},
-    {"ID_Exit", "Exit", "Quit \"Execute Query\" Application", ""},
+    {"ID_Exit", "E&xit", "Quit \"Execute Query\" Application", ""},
 };
 
-std::string escapeHtml(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+// Appends s as HTML text; a NUL, which a page may not hold, becomes the replacement mark.
+void appendHtml(std::string& out, std::string_view s) {
+    size_t from = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char* entity = nullptr;
+        switch (s[i]) {
+        case '&': entity = "&amp;"; break;
+        case '<': entity = "&lt;"; break;
+        case '>': entity = "&gt;"; break;
+        case '"': entity = "&quot;"; break;
+        case '\0': entity = "\xEF\xBF\xBD"; break;
+        default: continue;
         }
+        out.append(s, from, i - from);
+        out += entity;
+        from = i + 1;
     }
-    return out;
+    out.append(s, from, std::string_view::npos);
 }
 
 // The file named by a dialog answer: "" for a cancel or the bare pattern.
@@ -76,14 +82,14 @@ void frmBrenik::buildCommands() {
         else
             tbMain->addToBand("MainTools", id);
     }
-    tbMain->addMenuBand("ID_Query", "Query", menuBar());
+    tbMain->addMenuBand("ID_Query", "&Query", menuBar());
     for (const char* id : {"ID_New", "ID_Open", "ID_Save", "ID_SaveAs", "-", "ID_Execute", "-", "ID_Exit"}) {
         if (std::string(id) == "-")
             tbMain->addSeparator("ID_Query");
         else
             tbMain->addToBand("ID_Query", id);
     }
-    tbMain->addMenuBand("ID_Output", "Output", menuBar());
+    tbMain->addMenuBand("ID_Output", "&Output", menuBar());
     tbMain->addToBand("ID_Output", "ID_SaveAsHTML");
     connect(tbMain, &ui::ToolManager::toolClicked, this, [this](const QString& id) { tbMain_ToolClick(id); });
 }
@@ -105,13 +111,28 @@ void frmBrenik::tbMain_ToolClick(const QString& tool) {
 void frmBrenik::NewQueryFile() {
     sQueryFile.clear();
     txtQuery->clear();
+    showTitle();
 }
+
+void frmBrenik::showTitle() {
+    QString title = QStringLiteral("Dalvane - Execute Query");
+    if (!sQueryFile.empty()) title += " - " + QString::fromStdString(files::fileName(sQueryFile));
+    setWindowTitle(title);
+}
+
+std::string frmBrenik::dialogFolder() const {
+    if (!lastFolder_.empty() && files::folderExists(lastFolder_)) return lastFolder_;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+}
+
+void frmBrenik::keepFolder(const std::string& path) { lastFolder_ = files::parentFolder(path); }
 
 void frmBrenik::OpenQueryFile() {
     try {
         const std::string path = chosenPath(
-            ui::prompter().chooseFile({"Open", "SQL Query file | *.sql", "", false}), "*.sql");
+            ui::prompter().chooseFile({"Open", "SQL Query file | *.sql", dialogFolder(), false}), "*.sql");
         if (path.empty()) return;
+        keepFolder(path);
         std::string content;
         if (!files::fileExists(path) || !files::readTextFile(path, content)) {
             ui::MsgBox("Query file does not exist", ui::MsgButtons::OK, ui::MsgIcon::Critical);
@@ -119,6 +140,7 @@ void frmBrenik::OpenQueryFile() {
         }
         txtQuery->setPlainText(QString::fromUtf8(content.data(), static_cast<qsizetype>(content.size())));
         sQueryFile = path;
+        showTitle();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmBrenik.OpenQueryFile");
     }
@@ -128,8 +150,10 @@ void frmBrenik::SaveQueryFile(bool saveAs) {
     try {
         std::string path = saveAs ? std::string() : sQueryFile;
         if (path.empty()) {
-            path = chosenPath(ui::prompter().chooseFile({"Save", "SQL Query file | *.sql", "", true}), "*.sql");
+            path = chosenPath(ui::prompter().chooseFile({"Save", "SQL Query file | *.sql", dialogFolder(), true}),
+                              "*.sql");
             if (path.empty()) return;
+            keepFolder(path);
         }
         const QByteArray bytes = txtQuery->toPlainText().toUtf8();
         errno = 0;
@@ -139,28 +163,44 @@ void frmBrenik::SaveQueryFile(bool saveAs) {
             return;
         }
         sQueryFile = path;
+        showTitle();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmBrenik.SaveQueryFile");
     }
 }
 
 std::string frmBrenik::resultHtml() {
-    std::string html = "<table border=\"1\" cellspacing=\"1\" cellpadding=\"1\"><tr><td>";
-    for (int i = 0; i < rQuery.fieldCount(); ++i) {
-        if (i) html += "</B></td>\r\n<td>";
-        html += escapeHtml(rQuery.fieldInfo(i).name);
-    }
-    html += "</td></tr><tr><td>";
     const long long rows = rQuery.recordCount();
     const int columns = rQuery.fieldCount();
+    size_t size = 512;
+    for (long long r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c) size += rQuery.value(r, c).bytes().size() + 24;
+    std::string html;
+    html.reserve(size);
+    html += "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n<title>";
+    appendHtml(html, sDatabaseName.empty() ? std::string("Query result") : "Query result - " + sDatabaseName);
+    html += "</title>\r\n</head>\r\n<body>\r\n<table border=\"1\" cellspacing=\"1\" cellpadding=\"1\">\r\n<tr>";
+    for (int c = 0; c < columns; ++c) {
+        html += "<th>";
+        appendHtml(html, rQuery.fieldInfo(c).name);
+        html += "</th>";
+    }
+    html += "</tr>\r\n";
     for (long long r = 0; r < rows; ++r) {
+        html += "<tr>";
         for (int c = 0; c < columns; ++c) {
             const db::Value& v = rQuery.value(r, c);
-            if (!v.isNull()) html += escapeHtml(v.toString());
-            html += c + 1 < columns ? "&nbsp;</td>\r\n<td>" : "&nbsp;</td></tr>\r\n<tr><td>";
+            html += "<td>";
+            const db::ValueKind kind = v.kind();
+            if (kind == db::ValueKind::Text || kind == db::ValueKind::Binary)
+                appendHtml(html, v.bytes());
+            else
+                appendHtml(html, v.toString());
+            html += "&nbsp;</td>";
         }
+        html += "</tr>\r\n";
     }
-    html += "</td></tr></table>";
+    html += "</table>\r\n</body>\r\n</html>\r\n";
     return html;
 }
 
@@ -171,21 +211,35 @@ void frmBrenik::SaveQueryOutputAsHTML() {
             return;
         }
         // Every row belongs in the file: a fetch still running is completed first.
-        if (!rQuery.fetchComplete()) {
+        if (job_.valid()) {
+            if (discardJob_) {
+                cancelJob();
+            } else {
+                job_.wait();
+                startNext();
+            }
+        }
+        if (rQuery.isOpen() && !rQuery.fetchComplete()) {
             ui::WaitCursor wait;
             rQuery.fetchAll();
-            startNext();
+            rQuery_FetchComplete(rQuery.recordCount());
+        }
+        if (!rQuery.isOpen()) {
+            ui::MsgBox("No results found to save", ui::MsgButtons::OK, ui::MsgIcon::Critical);
+            return;
         }
         if (rQuery.recordCount() == 0) {
             ui::MsgBox("Please run query and try to save", ui::MsgButtons::OK, ui::MsgIcon::Critical);
             return;
         }
         const std::string path =
-            chosenPath(ui::prompter().chooseFile({"Save", "HTML file | *.html", "", true}), "*.html");
+            chosenPath(ui::prompter().chooseFile({"Save", "HTML file | *.html", dialogFolder(), true}), "*.html");
         if (path.empty()) return;
+        keepFolder(path);
         ui::WaitCursor wait;
-        // UTF-8, marked so that browsers read it as such.
-        const std::string html = "\xEF\xBB\xBF" + resultHtml();
+        // UTF-8, marked so that every browser reads it as such.
+        std::string html = resultHtml();
+        html.insert(0, "\xEF\xBB\xBF");
         errno = 0;
         if (!files::writeTextFile(path, html))
             HandleError(files::errorNumberOf(errno), "The file " + path + " could not be written.",
@@ -215,7 +269,7 @@ void frmBrenik::CutCopyText(bool cut) {
             for (const QModelIndex& i : cells) {
                 if (row != -1) selected += i.row() == row ? "\t" : "\n";
                 row = i.row();
-                selected += i.data().toString();
+                selected += i.data(RecordsetModel::WholeValueRole).toString();
             }
         } else {
             auto* edit = static_cast<QPlainTextEdit*>(active);

@@ -15,6 +15,9 @@ namespace db {
 namespace {
 using odbc::ok;
 
+// A call into the driver that cancel() leaves alone.
+constexpr std::chrono::milliseconds kShortCall{100};
+
 std::string infoText(SQLHDBC dbc, SQLUSMALLINT what) {
     SQLCHAR buf[512] = {0};
     SQLSMALLINT len = 0;
@@ -125,6 +128,11 @@ void Connection::open(const std::string& connectionString, const std::string& us
     c.open = true;
     c.driverFile = infoText(c.dbc, SQL_DRIVER_NAME);
     c.sqlite3 = text::lower(c.driverFile).find("sqlite3") != std::string::npos;
+    if (c.streamResults && text::lower(c.driverFile).find("psqlodbc") != std::string::npos) {
+        // What a cancel from another connection needs (see cancel()).
+        c.backendPid = odbc::firstInteger(c.dbc, "SELECT pg_backend_pid()").value_or(0);
+        c.odbcString = odbcString;
+    }
 }
 
 void Connection::close() { d_->closeHandles(); }
@@ -144,6 +152,33 @@ Recordset Connection::execute(const std::string& commandText, const std::vector<
     rs.open(commandText, parameters, *this, options);
     if (recordsAffected) *recordsAffected = rs.recordsAffected();
     return rs;
+}
+
+bool Connection::cancel() {
+    {
+        std::lock_guard lock(d_->busyMutex);
+        // A short call is left to end by itself: the SQLite driver's cancel also closes the
+        // statement, which must not meet the end of a call that was about to return anyway.
+        if (d_->busy == SQL_NULL_HSTMT || std::chrono::steady_clock::now() - d_->busySince < kShortCall) return false;
+        SQLCancel(d_->busy);
+    }
+    // The PostgreSQL driver cancels a statement it is executing, but not the fetch of a cursor's
+    // next rows, where a long query spends its time when its rows are read as they come: the
+    // server is asked from a connection of its own to cancel this session's statement.
+    if (d_->backendPid > 0) {
+        SQLHDBC other = SQL_NULL_HDBC;
+        if (!ok(SQLAllocHandle(SQL_HANDLE_DBC, odbc::environment(), &other))) return true;
+        SQLSetConnectAttr(other, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(5)), 0);
+        SQLRETURN rc = SQL_ERROR;
+        if (driverConnect(other, d_->odbcString, 8, rc)) {
+            if (ok(rc)) {
+                odbc::firstInteger(other, "SELECT pg_cancel_backend(" + std::to_string(d_->backendPid) + ")::int");
+                SQLDisconnect(other);
+            }
+            SQLFreeHandle(SQL_HANDLE_DBC, other);
+        }
+    }
+    return true;
 }
 
 const std::vector<ProviderError>& Connection::errors() const { return d_->errors; }

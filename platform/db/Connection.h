@@ -98,6 +98,12 @@ public:
     // without a table restriction costs one catalogue call per table.
     bool readsWholeCatalogue(SchemaEnum schema) const;
 
+    // Asks the driver to stop the statement that another thread is executing or stepping to its
+    // next row on this connection (the driver's cancel); the call there then fails with the
+    // driver's error. Callable from any thread; false, with nothing done, when no call is in the
+    // driver or the one there began less than 100 ms ago (call again: it may end by itself).
+    bool cancel();
+
     const std::vector<ProviderError>& errors() const;
     void clearErrors();
 

@@ -41,6 +41,19 @@ std::vector<Diag> diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
 
 namespace odbc {
 
+std::optional<long long> firstInteger(SQLHDBC dbc, const std::string& sql) {
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    if (!ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) return std::nullopt;
+    SQLBIGINT n = 0;
+    SQLLEN indicator = 0;
+    const bool read = ok(SQLExecDirect(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS)) &&
+                      ok(SQLFetch(h)) && ok(SQLGetData(h, 1, SQL_C_SBIGINT, &n, 0, &indicator)) &&
+                      indicator != SQL_NULL_DATA;
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+    if (!read) return std::nullopt;
+    return static_cast<long long>(n);
+}
+
 SQLHENV environment() {
     static SQLHENV env = [] {
         SQLHENV h = SQL_NULL_HENV;
@@ -147,6 +160,8 @@ void ConnectionImpl::closeHandles() {
     open = false;
     ++generation;
     catalogueCache = {};
+    backendPid = 0;
+    odbcString.clear();
     sqliteColumns = -1;
     sqliteXinfo = false;
 }
@@ -201,15 +216,19 @@ SQLHSTMT ConnectionImpl::newStatement() {
     return stmt;
 }
 
+void ConnectionImpl::freeStatement(SQLHSTMT stmt) {
+    std::lock_guard lock(busyMutex);
+    if (busy == stmt) busy = SQL_NULL_HSTMT;
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+}
+
 // ---- StatementCursor ----
 
 StatementCursor::~StatementCursor() { release(); }
 
 void StatementCursor::release() {
     if (stmt != SQL_NULL_HSTMT) {
-        if (conn && conn->open && conn->generation == generation) {
-            SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-        }
+        if (conn && conn->open && conn->generation == generation) conn->freeStatement(stmt);
         stmt = SQL_NULL_HSTMT;
     }
     done = true;
@@ -243,25 +262,37 @@ void StatementCursor::describe() {
 namespace {
 
 Value readText(SQLHSTMT stmt, SQLUSMALLINT col, bool binary, bool& failed) {
+    // The first part comes into a buffer of its own; a longer value tells its length with it,
+    // and the rest is read in one call into room made for exactly that much.
+    char first[8192];
     std::string out;
-    char buf[8192];
+    size_t have = 0;
     const SQLSMALLINT ctype = binary ? SQL_C_BINARY : SQL_C_CHAR;
     for (;;) {
+        const bool spare = out.size() > have;  // room made for the rest
+        char* into = spare ? out.data() + have : first;
+        const size_t room = spare ? out.size() - have : sizeof first;
+        const size_t usable = binary ? room : room - 1;  // text ends in the driver's terminator
         SQLLEN ind = 0;
-        SQLRETURN rc = SQLGetData(stmt, col, ctype, buf, sizeof buf, &ind);
+        SQLRETURN rc = SQLGetData(stmt, col, ctype, into, static_cast<SQLLEN>(room), &ind);
         if (rc == SQL_NO_DATA) break;
         if (!ok(rc)) {
             failed = true;
             return {};
         }
         if (ind == SQL_NULL_DATA) return {};
-        size_t chunk;
-        const size_t room = binary ? sizeof buf : sizeof buf - 1;
-        if (ind == SQL_NO_TOTAL || static_cast<size_t>(ind) > room) chunk = room;
-        else chunk = static_cast<size_t>(ind);
-        out.append(buf, chunk);
-        if (rc == SQL_SUCCESS) break;
+        const bool whole = ind != SQL_NO_TOTAL && static_cast<size_t>(ind) <= usable;
+        const size_t got = whole ? static_cast<size_t>(ind) : usable;
+        if (!spare) out.append(first, got);
+        have += got;
+        if (whole) {
+            if (rc == SQL_SUCCESS) break;
+            continue;
+        }
+        const size_t rest = ind == SQL_NO_TOTAL ? have : static_cast<size_t>(ind) - usable;
+        out.resize(have + rest + (binary ? 0 : 1));
     }
+    out.resize(have);
     return binary ? Value::binary(std::move(out)) : Value(std::move(out));
 }
 
@@ -291,7 +322,11 @@ bool StatementCursor::fetchRow(std::vector<Value>& row) {
         release();
         return false;
     }
-    SQLRETURN rc = SQLFetch(stmt);
+    SQLRETURN rc;
+    {
+        InDriver inDriver(*conn, stmt);
+        rc = SQLFetch(stmt);
+    }
     if (rc == SQL_NO_DATA) {
         release();
         return false;

@@ -8,8 +8,11 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <chrono>
 #include <deque>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +28,10 @@ SQLHENV environment();
 std::vector<std::string> installedDrivers();
 // The driver of a data source (DSN), "" when there is no such data source.
 std::string dataSourceDriver(const std::string& dsn);
+
+// The first column of a query's first row as a number (nullopt when there is none); the
+// statement runs on a handle of its own.
+std::optional<long long> firstInteger(SQLHDBC dbc, const std::string& sql);
 
 // The number a diagnostic record maps to (see Connection.h).
 long mapSqlState(const std::string& state, long native, const std::string& message);
@@ -64,6 +71,16 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     // one pragma query, 2 the same with INTEGER reported as BIGINT (the driver's BigInt setting).
     int sqliteColumns = -1;
     bool sqliteXinfo = false;  // those rows come from table_xinfo, with the generated columns
+    // The statement a call into the driver is executing or stepping to its next row, and since
+    // when, for cancel() from another thread; the lock is held while it is cancelled, so it is
+    // not freed meanwhile.
+    std::mutex busyMutex;
+    SQLHSTMT busy = SQL_NULL_HSTMT;
+    std::chrono::steady_clock::time_point busySince;
+    // A PostgreSQL connection reading rows as they come: its server process, and the ODBC
+    // string that reaches the server again.
+    long long backendPid = 0;
+    std::string odbcString;
 
     ~ConnectionImpl();
     void closeHandles();
@@ -75,9 +92,31 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     // A new statement handle; a statement still streaming rows is read to its end first, since
     // some drivers run one statement at a time.
     SQLHSTMT newStatement();
+    // Frees a statement handle, which then can no longer be cancelled.
+    void freeStatement(SQLHSTMT stmt);
     std::string driverSource() const;
     // The current database (catalog), "" when none is selected.
     std::string currentCatalog();
+};
+
+// Marks a statement as in the driver while it lives: around the calls that execute it or step
+// to its next row, never around reading a row's values (a driver's cancel may free them).
+class InDriver {
+public:
+    InDriver(ConnectionImpl& c, SQLHSTMT stmt) : c_(c) {
+        std::lock_guard lock(c_.busyMutex);
+        c_.busy = stmt;
+        c_.busySince = std::chrono::steady_clock::now();
+    }
+    ~InDriver() {
+        std::lock_guard lock(c_.busyMutex);
+        c_.busy = SQL_NULL_HSTMT;
+    }
+    InDriver(const InDriver&) = delete;
+    InDriver& operator=(const InDriver&) = delete;
+
+private:
+    ConnectionImpl& c_;
 };
 
 // An executed statement whose result set is being read.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace db {
 
@@ -64,19 +65,6 @@ struct BoundParameter {
                                 static_cast<SQLLEN>(bytes.size()), &indicator);
     }
 };
-
-// Rows changed by the last INSERT, UPDATE or DELETE on a SQLite connection; -1 when unknown.
-long long sqliteChanges(SQLHDBC dbc) {
-    SQLHSTMT h = SQL_NULL_HSTMT;
-    if (!ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) return -1;
-    SQLBIGINT n = -1;
-    SQLLEN indicator = 0;
-    const bool read = ok(SQLExecDirect(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT changes()")), SQL_NTS)) &&
-                      ok(SQLFetch(h)) && ok(SQLGetData(h, 1, SQL_C_SBIGINT, &n, 0, &indicator)) &&
-                      indicator != SQL_NULL_DATA;
-    SQLFreeHandle(SQL_HANDLE_STMT, h);
-    return read ? static_cast<long long>(n) : -1;
-}
 
 }  // namespace
 
@@ -168,7 +156,7 @@ void Recordset::open(const std::string& source, const std::vector<Value>& parame
         try {
             c.fail(SQL_HANDLE_STMT, stmt, fallback);
         } catch (...) {
-            SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+            c.freeStatement(stmt);
             throw;
         }
     };
@@ -178,6 +166,7 @@ void Recordset::open(const std::string& source, const std::vector<Value>& parame
     };
     SQLRETURN rc;
     if (parameters.empty() && !c.sqlite3) {
+        InDriver inDriver(c, stmt);
         rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(source.c_str())),
                            static_cast<SQLINTEGER>(source.size()));
     } else {
@@ -188,7 +177,7 @@ void Recordset::open(const std::string& source, const std::vector<Value>& parame
             // In step mode the SQLite driver leaves a statement starting with WITH to the first
             // fetch, so a WITH ... INSERT/UPDATE/DELETE would never run: a statement without
             // result columns goes on a static cursor, which the driver executes whole.
-            SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+            c.freeStatement(stmt);
             stmt = c.newStatement();
             SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_STATIC), 0);
             if (!ok(prepare(stmt))) failWith("The statement could not be prepared.");
@@ -200,11 +189,12 @@ void Recordset::open(const std::string& source, const std::vector<Value>& parame
             if (!ok(bound[i].bind(stmt, static_cast<SQLUSMALLINT>(i + 1))))
                 failWith("Parameter " + std::to_string(i + 1) + " could not be bound.");
         }
+        InDriver inDriver(c, stmt);
         rc = SQLExecute(stmt);
     }
     if (rc == SQL_NO_DATA) {
         d_->affected = 0;
-        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        c.freeStatement(stmt);
         return;
     }
     if (!ok(rc)) failWith("The statement could not be executed.");
@@ -216,10 +206,13 @@ void Recordset::open(const std::string& source, const std::vector<Value>& parame
         SQLLEN count = -1;
         if (ok(SQLRowCount(stmt, &count))) d_->affected = count;
         // The SQLite driver counts a WITH ... INSERT/UPDATE/DELETE as a query without rows.
-        if (c.sqlite3 && firstKeyword(source) == "with") d_->affected = sqliteChanges(c.dbc);
-        rc = SQLMoreResults(stmt);
+        if (c.sqlite3 && firstKeyword(source) == "with") d_->affected = odbc::firstInteger(c.dbc, "SELECT changes()").value_or(-1);
+        {
+            InDriver inDriver(c, stmt);
+            rc = SQLMoreResults(stmt);
+        }
         if (rc == SQL_NO_DATA) {
-            SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+            c.freeStatement(stmt);
             return;
         }
         if (!ok(rc)) failWith("The statement could not be executed.");
@@ -369,6 +362,22 @@ long Recordset::fetchMore() {
 
 void Recordset::fetchAll() {
     if (d_->open) d_->fetch(-1);
+}
+
+std::vector<std::vector<Value>> Recordset::readRows(long n) {
+    std::vector<std::vector<Value>> out;
+    std::vector<Value> row;
+    while (d_->cursor && static_cast<long>(out.size()) < n && d_->cursor->next(row)) out.push_back(std::move(row));
+    return out;
+}
+
+void Recordset::addRows(std::vector<std::vector<Value>> rows) {
+    if (!d_->open) return;
+    if (d_->rows.empty())
+        d_->rows = std::move(rows);
+    else
+        std::move(rows.begin(), rows.end(), std::back_inserter(d_->rows));
+    if (d_->complete()) d_->cursor.reset();
 }
 
 Recordset Recordset::fromRows(std::vector<FieldInfo> fields, std::vector<std::vector<Value>> rows, std::string source) {

@@ -112,6 +112,12 @@ public:
     long fetchMore();
     void fetchAll();
 
+    // Fetching on another thread: readRows() reads up to `rows` further rows from the driver
+    // without adding them, so the rows fetched so far may be read meanwhile (nothing else may
+    // fetch, close or ask fetchComplete() until it returns); addRows() then adds them.
+    std::vector<std::vector<Value>> readRows(long rows);
+    void addRows(std::vector<std::vector<Value>> rows);
+
     // Builds an open recordset from given columns and rows (schema rowsets).
     static Recordset fromRows(std::vector<FieldInfo> fields, std::vector<std::vector<Value>> rows,
                               std::string source = {});

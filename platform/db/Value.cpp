@@ -57,6 +57,12 @@ ValueKind Value::kind() const {
     }
 }
 
+std::string_view Value::bytes() const {
+    if (const auto* t = std::get_if<std::string>(&v_)) return *t;
+    if (const auto* b = std::get_if<Bin>(&v_)) return b->bytes;
+    return {};
+}
+
 bool Value::isNumeric() const {
     switch (kind()) {
     case ValueKind::Bool:

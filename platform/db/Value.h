@@ -33,6 +33,8 @@ public:
     // Null gives "", a Boolean "True" or "False", numbers their shortest decimal form,
     // binary data its bytes.
     std::string toString() const;
+    // The bytes of a text or binary value without copying them ("" for other kinds).
+    std::string_view bytes() const;
     // Conversions; *ok (when given) tells whether the value converted. Null converts to 0/False
     // with ok false. Text "True"/"False" (any case) converts to a Boolean; numbers non-zero are True.
     long long toInt(bool* ok = nullptr) const;

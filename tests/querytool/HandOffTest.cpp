@@ -3,6 +3,7 @@
 #include "core/bGlobal.h"
 #include "options/cReport.h"
 #include "platform/db/Connection.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/fs/Paths.h"
 #include "platform/xml/Xml.h"
 #include "QueryToolTestSupport.h"
@@ -138,6 +139,14 @@ TEST(HandOffFile, OnlyTheFinalXmlIsReplacedAndAFailedStartIsNotRecorded) {
     // A project document naming a place outside the private temporary folder gets nothing there.
     EXPECT_FALSE(files::fileExists(dir.file("c_Query.xml")));
     EXPECT_TRUE(ProcessHandles.empty());
+
+    // An Access database goes to the query tool by its file, whatever string an earlier
+    // connection left behind.
+    oReportEngine->ConnectionString("Driver=SQLite3;Database=" + dir.file("earlier.db"));
+    oReportEngine->CurrentDatabaseEngineId(9);
+    oReportEngine->DatabasePath(dir.file("my shop;1.mdb"));
+    EXPECT_EQ(BrenikConnectionString(), "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" + dir.file("my shop;1.mdb") + "\"");
+    EXPECT_EQ(db::toOdbcConnectionString(BrenikConnectionString()), "Driver=MDBTools;DBQ={" + dir.file("my shop;1.mdb") + "}");
     ReleaseReportEngine();
     oStructures.clear();
 }

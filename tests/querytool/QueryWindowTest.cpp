@@ -3,24 +3,34 @@
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 #include "platform/ui/KeyState.h"
+#include "platform/text/Text.h"
 #include "platform/xml/Xml.h"
+#include "querytool/RecordsetModel.h"
 #include "querytool/frmBrenik.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
 #include <QPlainTextEdit>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -48,6 +58,11 @@ protected:
         t.start();
         while (w.isRunning() && t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
         return !w.isRunning();
+    }
+    static void pump(int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     static std::string messages(frmBrenik& w) { return w.txtMessages->toPlainText().toStdString(); }
     static void run(frmBrenik& w, const std::string& sql) {
@@ -108,8 +123,106 @@ INSTANTIATE_TEST_SUITE_P(Engines, QueryRun, ::testing::Values("sqlite", "DALV_TE
                                                                         : std::string(info.param).substr(10);
                          });
 
+// A new run, and closing the window, cancel the running statement in the driver: one slow
+// before its first row, one slow after its first 1,000 rows.
+struct SlowStatements {
+    const char* engine;
+    const char* slowStart;
+    const char* slowAfterRows;
+    const char* running;  // counts this process's statements still running (or, on PostgreSQL, sessions left)
+};
+
+class QueryCancel : public QueryWindow, public ::testing::WithParamInterface<SlowStatements> {};
+
+TEST_P(QueryCancel, ANewRunAndClosingCancelTheStatementInTheDriver) {
+    const SlowStatements& p = GetParam();
+    std::string connection;
+    if (std::string(p.engine) != "sqlite") {
+        const char* cs = std::getenv(p.engine);
+        if (!cs || !*cs) GTEST_SKIP() << p.engine << " not set: run scripts/dbservers.sh start";
+        connection = cs;
+    }
+    // Marks this process's statements for the server's list.
+    const std::string name = "brenik_cancel_" + std::to_string(::getpid());
+    const std::string marker = " /* " + name + " */";
+    db::Connection watcher;
+    if (*p.running) watcher.open(connection);
+    auto stillRunning = [&] {
+        if (!*p.running) return false;
+        db::Recordset rs = watcher.execute(text::replaceAll(p.running, "MARKER", name));
+        return rs.field(0).toInt() > 0;
+    };
+    auto w = open("", false, connection);
+    ASSERT_TRUE(w->isConnected()) << messages(*w);
+
+    // The MariaDB driver reads the whole result before the first row: there the new run meets
+    // the slow start.
+    run(*w, std::string(*p.slowAfterRows ? p.slowAfterRows : p.slowStart) + marker);
+    QElapsedTimer t;
+    t.start();
+    if (*p.slowAfterRows) {
+        while (w->dgResult->model()->rowCount() < 1000 && t.elapsed() < 20000) QApplication::processEvents();
+        ASSERT_EQ(w->dgResult->model()->rowCount(), 1000);
+    }
+    pump(200);
+    ASSERT_TRUE(w->isRunning());
+    t.restart();
+    run(*w, "select 'after'");
+    ASSERT_TRUE(finish(*w, 20000));
+    EXPECT_LT(t.elapsed(), 10000);
+    EXPECT_EQ(w->dgResult->model()->index(0, 0).data().toString(), "after");
+    EXPECT_EQ(messages(*w), "1 record(s) affected by the query");
+
+    run(*w, p.slowStart + marker);
+    pump(200);
+    ASSERT_TRUE(w->isRunning());
+    t.restart();
+    EXPECT_TRUE(w->close());
+    EXPECT_LT(t.elapsed(), 10000);
+    EXPECT_FALSE(w->isVisible());
+    w.reset();
+    // The server no longer runs either statement; the PostgreSQL session has ended.
+    for (t.restart(); stillRunning() && t.elapsed() < 10000;) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(stillRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engines, QueryCancel,
+    ::testing::Values(
+        SlowStatements{"sqlite",
+                       "with recursive n(i) as (select 1 union all select i + 1 from n where i < 4000000000) "
+                       "select count(*) from n",
+                       "with recursive n(i) as (select 1 union all select i + 1 from n where i < 4000000000) "
+                       "select i from n where i <= 1000 or i > 3999999999",
+                       ""},
+        SlowStatements{"DALV_TEST_PG", "select pg_sleep(40)",
+                       "select i, case when i > 1000 then pg_sleep(40) end from generate_series(1, 2000) i",
+                       "select count(*) from pg_stat_activity where pid <> pg_backend_pid() and query like '%MARKER%'"},
+        SlowStatements{"DALV_TEST_MARIADB", "select sleep(40)", "",
+                       "select count(*) from information_schema.processlist where command = 'Query' "
+                       "and id <> connection_id() and info like '%MARKER%'"}),
+    [](const auto& info) {
+        const std::string e = info.param.engine;
+        return e == "sqlite" ? std::string("SQLite") : e.substr(10);
+    });
+
 TEST_F(QueryWindow, KeysAndTheCaretChooseWhatRuns) {
     auto w = open();
+    // Every menu and every item of a menu has an access key of its own.
+    QSet<QKeySequence> menuKeys;
+    for (QAction* menu : w->menuBar()->actions()) {
+        EXPECT_FALSE(QKeySequence::mnemonic(menu->text()).isEmpty()) << menu->text().toStdString();
+        EXPECT_FALSE(menuKeys.contains(QKeySequence::mnemonic(menu->text()))) << menu->text().toStdString();
+        menuKeys.insert(QKeySequence::mnemonic(menu->text()));
+        QSet<QKeySequence> itemKeys;
+        for (QAction* item : menu->menu()->actions()) {
+            if (item->isSeparator()) continue;
+            const QKeySequence key = QKeySequence::mnemonic(item->text());
+            EXPECT_FALSE(key.isEmpty() || itemKeys.contains(key)) << item->text().toStdString();
+            itemKeys.insert(key);
+        }
+    }
+    EXPECT_EQ(menuKeys.size(), 2);
     w->txtQuery->setPlainText("select 5");
     w->txtQuery->setFocus();
     auto press = [&](int key, Qt::KeyboardModifiers mods) {
@@ -173,38 +286,72 @@ TEST_F(QueryWindow, LargeResultsArriveInStepsAndANewRunCancelsTheFetch) {
     EXPECT_EQ(messages(*w), "1 record(s) affected by the query");
 }
 
-TEST_F(QueryWindow, HtmlOutputIsEscapedUtf8WithOneCellPerField) {
+TEST_F(QueryWindow, HtmlOutputIsAWholePageAndOnlyTheGridCutsLongValues) {
     auto w = open();
     w->SaveQueryOutputAsHTML();
     EXPECT_EQ(prompts->lastMessage(), "No results found to save");
     run(*w, "select '<b>&\"' as \"a,b\", null as c union all select 'Größe', 2");
     ASSERT_TRUE(finish(*w));
     EXPECT_EQ(w->resultHtml(),
-              "<table border=\"1\" cellspacing=\"1\" cellpadding=\"1\"><tr><td>a,b</B></td>\r\n<td>c"
-              "</td></tr><tr><td>&lt;b&gt;&amp;&quot;&nbsp;</td>\r\n<td>&nbsp;</td></tr>\r\n<tr><td>"
-              "Größe&nbsp;</td>\r\n<td>2&nbsp;</td></tr>\r\n<tr><td></td></tr></table>");
+              "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n<title>Query result - q</title>\r\n"
+              "</head>\r\n<body>\r\n<table border=\"1\" cellspacing=\"1\" cellpadding=\"1\">\r\n"
+              "<tr><th>a,b</th><th>c</th></tr>\r\n<tr><td>&lt;b&gt;&amp;&quot;&nbsp;</td><td>&nbsp;</td></tr>\r\n"
+              "<tr><td>Größe&nbsp;</td><td>2&nbsp;</td></tr>\r\n</table>\r\n</body>\r\n</html>\r\n");
     prompts->fileAnswers.push_back(dir.file("out.html"));
     w->SaveQueryOutputAsHTML();
     EXPECT_EQ(testsupport::readFile(dir.file("out.html")), "\xEF\xBB\xBF" + w->resultHtml());
+
+    // A long value: the cell shows its first 64 KiB, cut before a character that would not fit
+    // whole, and says so; copy and the page keep all of it. A NUL shows as the replacement mark.
+    run(*w, "create table nul_blob (b blob)\ninsert into nul_blob values (x'6162006364')");
+    ASSERT_TRUE(finish(*w));
+    run(*w, "select replace(hex(zeroblob(70000)), '00', 'éa') as big, (select b from nul_blob) as nul");
+    ASSERT_TRUE(finish(*w));
+    const QModelIndex big = w->dgResult->model()->index(0, 0);
+    const QString whole = QString(70000, QChar(0xE9)).replace(QChar(0xE9), QStringLiteral("éa"));
+    EXPECT_EQ(big.data(RecordsetModel::WholeValueRole).toString(), whole);
+    const QString shown = big.data().toString();
+    const qsizetype mark = shown.indexOf(QStringLiteral(" \u2026 [cut: "));
+    ASSERT_GT(mark, 0) << shown.right(80).toStdString();
+    EXPECT_EQ(shown.left(mark), whole.left(mark));
+    EXPECT_EQ(shown.left(mark).toUtf8().size(), 65535);  // 65536 would split an 'é'
+    EXPECT_EQ(big.data(Qt::ToolTipRole).toString(), shown);
+    EXPECT_EQ(w->dgResult->model()->index(0, 1).data().toString(), QStringLiteral("ab\uFFFDcd"));
+    w->activateWindow();
+    w->dgResult->setFocus();
+    w->dgResult->selectionModel()->select(big, QItemSelectionModel::Select);
+    w->CutCopyText(false);
+    EXPECT_EQ(QApplication::clipboard()->text(), whole);
+    const std::string page = w->resultHtml();
+    EXPECT_NE(page.find("<td>" + whole.toStdString() + "&nbsp;</td><td>ab\xEF\xBF\xBD" "cd&nbsp;</td>"),
+              std::string::npos);
 }
 
 TEST_F(QueryWindow, QueryFilesKeepTheirTextAndNewRunsOnlyWhatIsAsked) {
     auto w = open();
+    EXPECT_EQ(w->windowTitle(), "Dalvane - Execute Query");
     const QString text = QString::fromUtf8("select 'Größe — ü' as x;\nselect 2\n");
     w->txtQuery->setPlainText(text);
     prompts->fileAnswers.push_back(dir.file("q.sql"));
     w->SaveQueryFile(true);
     EXPECT_EQ(testsupport::readFile(dir.file("q.sql")), text.toStdString());
     EXPECT_EQ(w->queryFile(), dir.file("q.sql"));
+    EXPECT_EQ(w->windowTitle(), "Dalvane - Execute Query - q.sql");
+    // The first dialog opens in the documents folder, the next where the last one ended.
+    EXPECT_EQ(prompts->files.at(0).initialPath,
+              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString());
     // Save with a current file asks nothing.
     w->txtQuery->setPlainText(text + "select 3");
     w->SaveQueryFile(false);
     EXPECT_EQ(prompts->files.size(), 1u);
     w->NewQueryFile();
     EXPECT_TRUE(w->txtQuery->toPlainText().isEmpty());
+    EXPECT_EQ(w->windowTitle(), "Dalvane - Execute Query");
     prompts->fileAnswers.push_back(dir.file("q.sql"));
     w->OpenQueryFile();
     EXPECT_EQ(w->txtQuery->toPlainText(), text + "select 3");
+    EXPECT_EQ(prompts->files.back().initialPath, dir.path());
+    EXPECT_EQ(w->windowTitle(), "Dalvane - Execute Query - q.sql");
     prompts->fileAnswers.push_back(dir.file("missing.sql"));
     w->OpenQueryFile();
     EXPECT_EQ(prompts->lastMessage(), "Query file does not exist");
@@ -230,6 +377,14 @@ TEST_F(QueryWindow, HandOffQueryIsPlacedOrRunAndAFailedConnectionIsShown) {
         EXPECT_NE(messages(*w).find("The connection could not be opened."), std::string::npos);
         EXPECT_EQ(w->atOutput->currentIndex(), 1);
         EXPECT_TRUE(w->txtQuery->toPlainText().isEmpty());
+    }
+    {
+        // An Access database through the MDB Tools driver.
+        auto w = open("SELECT CompanyName FROM Customers WHERE Country = 'Germany'", true,
+                      "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + testsupport::accessCopy(dir, "nwind.mdb"));
+        ASSERT_TRUE(finish(*w));
+        EXPECT_EQ(w->dgResult->model()->rowCount(), 11) << messages(*w);
+        EXPECT_EQ(w->dgResult->model()->index(0, 0).data().toString(), "Alfreds Futterkiste");
     }
     {
         // No document: an empty window without a word.
