@@ -123,9 +123,13 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
         EXPECT_EQ(tablesOf(edited), std::vector<std::string>{"edited"});
     }
     {  // no current connection: the source is chosen, and its structure is the one migrated;
-       // a destination without a generator says so
-        oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[3]/DBOPTIONS/MOREINFO/SERVER")
-            .setAttribute("DBEngineId", "12");
+       // a destination no generator serves is not offered; an unreachable one still gets its
+       // script shown, and only running it fails
+        const std::string connections = "DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION";
+        oStructures.selectSingleNode(connections + "[3]/DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "12");
+        oStructures.selectSingleNode(connections + "[2]/DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "4");
+        oStructures.selectSingleNode(connections + "[2]")
+            .setAttribute("ConnectionString", "Provider=OraOLEDB.Oracle;Data Source=orahost;User Id=scott;Password=s3cret");
         oReportEngine->CurrentDatabaseNumber(2);
         oReportEngine->LoadCurrentDBXML(
             oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[2]").attribute(
@@ -139,19 +143,40 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
         EXPECT_EQ(prompts->lastMessage(), "Select a source database name.");
         w.cboSourceConn->setCurrentIndex(w.cboSourceConn->findText("Shop"));
         w.cboSourceConn_Click();
-        chooseDestination(w, "Edited");
+        EXPECT_EQ(w.cboDestinationConn->findText("Edited"), -1);
+        chooseDestination(w, "Copy");
         w.cmdNavigate_Click(2);
         ASSERT_EQ(w.step, 2);
         EXPECT_EQ(w.stTables->topLevelItem(0)->childCount(), 3);
-        w.cmdNavigate_Click(1);
-        w.chkShowQuery->setChecked(false);
         w.cmdNavigate_Click(2);
+        ASSERT_EQ(w.step, 3);
+        EXPECT_NE(w.txtQueries->toPlainText().toStdString().find("Create Table customers("), std::string::npos)
+            << w.txtQueries->toPlainText().toStdString();
+        EXPECT_TRUE(w.lblDestinationNote->isVisibleTo(&w));
+        const std::string missing = "The Oracle ODBC driver is not installed";
+        EXPECT_NE(w.lblDestinationNote->text().toStdString().find(missing), std::string::npos);
         w.cmdNavigate_Click(2);
         ASSERT_EQ(w.step, 5);
         EXPECT_EQ(w.lblResultDescription->text(), "None of batabase objects were migrated.");
-        EXPECT_NE(w.txtSummary->toPlainText().toStdString().find("cannot be migrated to a database of the engine "
-                                                                 "\"OTHERS\""),
-                  std::string::npos);
+        std::string summary = w.txtSummary->toPlainText().toStdString();
+        EXPECT_EQ(summary.rfind("Connection failed to copy\nError Description: Error connecting to database check "
+                                "whether your server is active: " + missing, 0), 0u) << summary;
+        EXPECT_EQ(summary.find("s3cret"), std::string::npos);
+        w.cmdNavigate_Click(3);
+
+        frmStructureMigration execute;  // running at once still needs the destination first
+        execute.Form_Load();
+        execute.cmdNavigate_Click(2);
+        execute.cboSourceConn->setCurrentIndex(execute.cboSourceConn->findText("Shop"));
+        execute.cboSourceConn_Click();
+        chooseDestination(execute, "Copy");
+        execute.chkShowQuery->setChecked(false);
+        for (int i = 0; i < 2; ++i) execute.cmdNavigate_Click(2);
+        ASSERT_EQ(execute.step, 5);
+        EXPECT_EQ(execute.lblResultDescription->text(), "None of batabase objects were migrated.");
+        summary = execute.txtSummary->toPlainText().toStdString();
+        EXPECT_NE(summary.find(missing), std::string::npos);
+        EXPECT_EQ(execute.oDalvMigrate->AllQueries(), "");
     }
     {  // a name holding "Go" lines is one name of one statement when the shown script runs
         const std::string hostile = "x\r\nGo\r\nDROP TABLE victim\nGo\ny";
