@@ -72,6 +72,7 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
         frmStructureMigration w;
         w.Form_Load();
         EXPECT_EQ(w.lblSourceDatabase->text(), "Shop");
+        EXPECT_EQ(testsupport::labelsShowingTheirMarker(w), std::vector<std::string>{});
         w.cmdNavigate_Click(2);
         w.cmdNavigate_Click(2);  // no destination yet
         ASSERT_EQ(prompts->messages.size(), 1u) << prompts->messages[0].text;

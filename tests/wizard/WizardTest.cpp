@@ -232,6 +232,16 @@ TEST_F(WizardTest, PagesSayWhatTheyDoHere) {
     EXPECT_EQ(testsupport::labelsShowingTheirMarker(setup), std::vector<std::string>{});
     EXPECT_TRUE(w->optSQLAuthentication[0]->text().contains("Kerberos"));
     EXPECT_FALSE(w->optORAAuthentication[0]->isVisibleTo(w->pctDBConnInfo[1]));
+    w->cmdNavigate[2]->click();  // Oracle: its driver is named as what is missing
+    chooseEngine(*w, 4);
+    w->txtOraServerName->setText("orahost");
+    w->txtORALoginName->setText("scott");
+    w->txtORAPassword->setText("tiger");
+    w->cmdNavigate[2]->click();
+    EXPECT_EQ(w->CurrentStep, 1);
+    EXPECT_EQ(prompts->lastMessage().rfind("Selected provider does not exist, please install required components "
+                                           "and check again.\n\nThe Oracle ODBC driver is not installed", 0),
+              0u) << prompts->lastMessage();
 
     const QString form = w->txtConnectionString->placeholderText();
     EXPECT_EQ(form, "Driver=SQLite3;Database=/path/to/file.db");
