@@ -38,6 +38,14 @@ std::string connectionStringOf(const xml::Node& entry) {
     std::string cs = entry.attribute("ConnectionString");
     if (cs.empty())
         if (xml::Node v = entry.selectSingleNode("DBOPTIONS/CONNECTIONSTRING/@Value")) cs = v.text();
+    if (cs.empty()) {
+        // A file read directly (Access) was never connected to: its string is made from its
+        // parameters, as the options object makes one.
+        db::ConnectionParameters params;
+        for (const xml::Node& p : entry.selectNodes("DBOPTIONS/CONNECTIONSTRING/PARAMETERS/PARAMETER"))
+            if (!p.attribute("Value").empty()) params.emplace_back(p.attribute("Name"), p.attribute("Value"));
+        if (!params.empty()) cs = db::buildConnectionString(params);
+    }
     return cs;
 }
 

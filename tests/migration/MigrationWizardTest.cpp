@@ -178,6 +178,29 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
         summary = execute.txtSummary->toPlainText().toStdString();
         EXPECT_NE(summary.find(missing), std::string::npos);
         EXPECT_EQ(execute.oDalvMigrate->AllQueries(), "");
+
+        // An Access file read directly keeps no string: the destination's comes from its parameters.
+        xml::Node access = oStructures.selectSingleNode(connections + "[3]");
+        access.selectSingleNode("DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "9");
+        access.setAttribute("ConnectionString", "");
+        access.selectSingleNode("DBOPTIONS/CONNECTIONSTRING").setAttribute("Value", "");
+        xml::Node parameters = access.selectSingleNode("DBOPTIONS/CONNECTIONSTRING/PARAMETERS");
+        for (xml::Node p : parameters.selectNodes("PARAMETER")) p.remove();
+        for (auto [name, value] : {std::pair<std::string, std::string>{"Provider", "Microsoft.Jet.OLEDB.4.0"},
+                                   {"Data Source", testsupport::accessCopy(dir, "nwind.mdb")}}) {
+            xml::Node p = parameters.appendElement("PARAMETER");
+            p.setAttribute("Name", name);
+            p.setAttribute("Value", value);
+        }
+        frmStructureMigration toAccess;
+        toAccess.Form_Load();
+        toAccess.cmdNavigate_Click(2);
+        toAccess.cboSourceConn->setCurrentIndex(toAccess.cboSourceConn->findText("Shop"));
+        toAccess.cboSourceConn_Click();
+        chooseDestination(toAccess, "Edited");
+        for (int i = 0; i < 2; ++i) toAccess.cmdNavigate_Click(2);
+        ASSERT_EQ(toAccess.step, 3);
+        EXPECT_FALSE(toAccess.lblDestinationNote->isVisibleTo(&toAccess)) << toAccess.DestinationNote;
     }
     {  // a name holding "Go" lines is one name of one statement when the shown script runs
         const std::string hostile = "x\r\nGo\r\nDROP TABLE victim\nGo\ny";
