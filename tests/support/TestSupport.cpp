@@ -2,10 +2,6 @@
 
 #include "platform/fs/Paths.h"
 
-#include <QLabel>
-#include <QRegularExpression>
-#include <QTextDocument>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -60,18 +56,6 @@ void setAccessPassword(const std::string& path, const std::string& password, boo
     for (std::size_t i = 0; i < password.size(); ++i) area[wide ? 2 * i : i] ^= password[i];
     f.seekp(0x42);
     f.write(area.data(), 40);
-}
-
-std::vector<std::string> labelsShowingTheirMarker(const QWidget& window) {
-    static const QRegularExpression marker(QStringLiteral("(^|[^&])(&&)*&[^&]"));
-    std::vector<std::string> out;
-    for (const QLabel* label : window.findChildren<QLabel*>()) {
-        const QString text = label->text();
-        const bool rich = label->textFormat() == Qt::RichText ||
-                          (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text));
-        if (!rich && !label->buddy() && marker.match(text).hasMatch()) out.push_back(text.toStdString());
-    }
-    return out;
 }
 
 }  // namespace testsupport

@@ -5,9 +5,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
-
-class QWidget;
 
 namespace testsupport {
 
@@ -47,9 +44,5 @@ std::string accessCopy(const TempDir& dir, const std::string& name, const std::s
 // stored header bytes are the mask itself, so the password's bytes are XORed into them.
 // wide: Jet 4 and ACE keep two bytes per character.
 void setAccessPassword(const std::string& path, const std::string& password, bool wide);
-
-// Texts of the window's labels that show their "&" marker: a plain-text label with a marker and
-// no buddy for it to pass the focus to.
-std::vector<std::string> labelsShowingTheirMarker(const QWidget& window);
 
 }  // namespace testsupport
