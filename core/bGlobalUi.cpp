@@ -41,7 +41,7 @@ const std::map<std::string, std::string>& windowTopics() {
         {"frmProperties", "getting-started.html"}, {"frmReportSetup", "reports.html"},
         {"frmGenerateBatchFile", "batch.html"},    {"frmDisplayColumns", "reports.html"},
         {"frmErrorHandler", "errors.html"},        {"frmSendMail", "errors.html"},
-        {"frmDisplayError", "errors.html"},
+        {"frmDisplayError", "errors.html"},        {"frmStructureMigration", "migration.html"},
     };
     return topics;
 }

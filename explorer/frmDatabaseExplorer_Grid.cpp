@@ -15,6 +15,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QStandardItemModel>
+#include <QStyledItemDelegate>
 #include <QTextDocument>
 #include <QTreeView>
 
@@ -59,6 +60,31 @@ void copyMarked(const xml::Node& original, xml::Node target, const std::string& 
         std::string text = original.text();
         if (!text::trim(text).empty()) copy.setText(text);
     }
+}
+
+// A check the user cannot change (Null Allowed) is drawn greyed, so a click does not look
+// as if it could toggle it.
+class ReadOnlyCheckDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if ((option->features & QStyleOptionViewItem::HasCheckIndicator) &&
+            !(index.flags() & Qt::ItemIsUserCheckable)) {
+            option->state &= ~(QStyle::State_Enabled | QStyle::State_MouseOver);
+            option->palette.setCurrentColorGroup(QPalette::Disabled);
+        }
+    }
+};
+
+// Whether the foreign key at path is one that points at the table it is kept under.
+bool referencesItsTable(const xml::Document& structure, const std::string& path) {
+    const xml::Node key = path.empty() ? xml::Node() : structure.selectSingleNode(path);
+    if (!key || !key.parent()) return false;
+    const std::string referencing = vocab::foreignKeyPair(key).referencingTable;
+    return !referencing.empty() && referencing != key.parent().attribute("Name");
 }
 
 QString caption(const std::string& key, const std::string& band) {
@@ -111,6 +137,8 @@ bool frmDatabaseExplorer::FillDetailsGrid(std::string& key) {
         if (!sheet.transform(source, rowset)) return false;
 
         gridUpdating_ = true;
+        if (!dynamic_cast<ReadOnlyCheckDelegate*>(ugDetails->itemDelegate()))
+            ugDetails->setItemDelegate(new ReadOnlyCheckDelegate(ugDetails));
         ugDetailsModel->clear();
         int columns = 1;
         std::function<void(const xml::Node&, QStandardItem*)> addBands = [&](const xml::Node& owner,
@@ -124,51 +152,65 @@ bool frmDatabaseExplorer::FillDetailsGrid(std::string& key) {
                     keys.push_back(k);
                 }
                 columns = std::max(columns, static_cast<int>(keys.size()) + 1);
-                QList<QStandardItem*> head;
-                auto* name = new QStandardItem(caption(bandKey, ""));
-                name->setData(true, kCaptionRole);
-                QFont bold = name->font();
-                bold.setBold(true);
-                name->setFont(bold);
-                head << name;
-                for (const std::string& k : keys) {
-                    auto* h = new QStandardItem(caption(k, bandKey));
-                    h->setFont(bold);
-                    head << h;
-                }
-                for (QStandardItem* h : head) {
-                    h->setEditable(false);
-                    h->setBackground(QColor(230, 230, 230));
-                }
-                parent->appendRow(head);
+                // The ODBC reader keeps a key under the table it references: such keys are
+                // captioned as what they are, apart from the keys the table holds.
+                std::vector<std::pair<QString, std::vector<xml::Node>>> parts{{caption(bandKey, ""), {}}};
                 for (const xml::Node& row : band.selectNodes("ROW")) {
-                    QList<QStandardItem*> cells;
-                    auto* check = new QStandardItem;
-                    check->setEditable(false);
-                    check->setData(QString::fromStdString(row.attribute("CurrentXPath")), kXPathRole);
-                    if (row.hasAttribute("Report")) {
-                        check->setCheckable(true);
-                        check->setCheckState(row.attribute("Report") == "1" ? Qt::Checked : Qt::Unchecked);
+                    if (bandKey == "FOREIGNKEY" && referencesItsTable(structure, row.attribute("CurrentXPath"))) {
+                        if (parts.size() == 1) parts.push_back({QStringLiteral("Referenced by"), {}});
+                        parts.back().second.push_back(row);
+                    } else {
+                        parts.front().second.push_back(row);
                     }
-                    cells << check;
-                    std::map<std::string, std::string> values;
-                    for (const xml::Node& cell : row.selectNodes("CELL")) values[cell.attribute("Key")] = cell.text();
+                }
+                for (const auto& [title, rowsOfPart] : parts) {
+                    if (rowsOfPart.empty()) continue;
+                    QList<QStandardItem*> head;
+                    auto* name = new QStandardItem(title);
+                    name->setData(true, kCaptionRole);
+                    QFont bold = name->font();
+                    bold.setBold(true);
+                    name->setFont(bold);
+                    head << name;
                     for (const std::string& k : keys) {
-                        auto* item = new QStandardItem;
-                        item->setEditable(false);
-                        const std::string& v = values[k];
-                        if (k == "Null_Allowed") {
-                            item->setData(vocab::isTrueText(v) ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
-                        } else {
-                            item->setText(QString::fromStdString(v));
-                            if (k == "$Text") item->setSizeHint(QSize(500, -1));
-                        }
-                        item->setData(QString::fromStdString(k), Qt::UserRole);
-                        cells << item;
+                        auto* h = new QStandardItem(caption(k, bandKey));
+                        h->setFont(bold);
+                        head << h;
                     }
-                    parent->appendRow(cells);
-                    ugDetails_InitializeRow(check);
-                    addBands(row, check);
+                    for (QStandardItem* h : head) {
+                        h->setEditable(false);
+                        h->setBackground(QColor(230, 230, 230));
+                    }
+                    parent->appendRow(head);
+                    for (const xml::Node& row : rowsOfPart) {
+                        QList<QStandardItem*> cells;
+                        auto* check = new QStandardItem;
+                        check->setEditable(false);
+                        check->setData(QString::fromStdString(row.attribute("CurrentXPath")), kXPathRole);
+                        if (row.hasAttribute("Report")) {
+                            check->setCheckable(true);
+                            check->setCheckState(row.attribute("Report") == "1" ? Qt::Checked : Qt::Unchecked);
+                        }
+                        cells << check;
+                        std::map<std::string, std::string> values;
+                        for (const xml::Node& cell : row.selectNodes("CELL")) values[cell.attribute("Key")] = cell.text();
+                        for (const std::string& k : keys) {
+                            auto* item = new QStandardItem;
+                            item->setEditable(false);
+                            const std::string& v = values[k];
+                            if (k == "Null_Allowed") {
+                                item->setData(vocab::isTrueText(v) ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+                            } else {
+                                item->setText(QString::fromStdString(v));
+                                if (k == "$Text") item->setSizeHint(QSize(500, -1));
+                            }
+                            item->setData(QString::fromStdString(k), Qt::UserRole);
+                            cells << item;
+                        }
+                        parent->appendRow(cells);
+                        ugDetails_InitializeRow(check);
+                        addBands(row, check);
+                    }
                 }
             }
         };

@@ -44,5 +44,14 @@ protected:
         if (ImportingDB) ImportingDB(Status, Message, IncrementValue, m_Cancel);
     }
 
+    // The message for a provider that cannot be loaded, followed by the connection layer's
+    // cause, which names the driver that is not installed.
+    static std::string ProviderMissingMessage(const std::string& cause)
+    {
+        std::string text = "Selected provider does not exist, please install required components and check again.";
+        if (!cause.empty()) text += "\n\n" + cause;
+        return text;
+    }
+
     bool m_Cancel = false;
 };

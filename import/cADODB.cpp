@@ -129,8 +129,7 @@ bool cADODB::OpenDalvDatabase()
             ui::MsgBox("Incorrect database login name and password, try again!", ui::MsgButtons::OK,
                        ui::MsgIcon::Critical, "Dalvane 4.5");
         } else if (number == db::err::ProviderNotFound) {
-            ui::MsgBox("Selected provider does not exist, please install required components and check again.",
-                       ui::MsgButtons::OK, ui::MsgIcon::Critical);
+            ui::MsgBox(ProviderMissingMessage(description), ui::MsgButtons::OK, ui::MsgIcon::Critical);
         } else {
             HandleError(number, description, "cADODB.OpenDalvDatabase");
         }

@@ -128,8 +128,8 @@ bool cDBSysQuery::OpenDalvDatabase() {
         const auto& errs = m_Connection.errors();
         if (errs.empty()) {
             if (e.number() == db::err::ProviderNotFound)
-                ui::MsgBox("Selected provider does not exist, please install required components and check again.",
-                           ui::MsgButtons::OK, ui::MsgIcon::Critical, ApplicationTitle);
+                ui::MsgBox(ProviderMissingMessage(e.description()), ui::MsgButtons::OK, ui::MsgIcon::Critical,
+                           ApplicationTitle);
             else
                 HandleError(e.number(), e.description(), "cDBSysQuery.OpenDalvDatabase");
             return false;
@@ -154,8 +154,8 @@ bool cDBSysQuery::OpenDalvDatabase() {
             ui::MsgBox("Incorrect database login name and password, try again!", ui::MsgButtons::OK,
                        ui::MsgIcon::Critical, "Dalvane 4.5");
         } else if (first.number == db::err::ProviderNotFound) {
-            ui::MsgBox("Selected provider does not exist, please install required components and check again.",
-                       ui::MsgButtons::OK, ui::MsgIcon::Critical, ApplicationTitle);
+            ui::MsgBox(ProviderMissingMessage(first.description), ui::MsgButtons::OK, ui::MsgIcon::Critical,
+                       ApplicationTitle);
         } else {
             HandleError(first.number, first.description, "ADOConnect");
         }

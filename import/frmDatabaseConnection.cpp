@@ -113,7 +113,12 @@ void frmDatabaseConnection::buildControls() {
         pctIntro = new QLabel(fraStep[0]);
         pctIntro->setObjectName("pctIntro");
         pctIntro->setWordWrap(true);
-        pctIntro->setText(QString("<h2>%1</h2><p>%2</p>").arg(kHeadings[0].main, kHeadings[0].sub));
+        // The strip's sub-title says the import is done; before it starts the page says what comes.
+        pctIntro->setText(QString("<h2>%1</h2><p>%2</p>")
+                              .arg(kHeadings[0].main,
+                                   "This wizard connects to a database, imports its structure (tables, views, "
+                                   "indexes, keys, triggers and stored procedures) into your project and, if you "
+                                   "wish, writes a first report. Click Next to choose the database."));
         l->addWidget(pctIntro);
         l->addStretch();
     }

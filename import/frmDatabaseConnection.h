@@ -90,6 +90,7 @@ public:
     QCheckBox* chkSortColumn = nullptr;
     QLabel* lblSortColumns = nullptr;
     QLineEdit* txtConnectionString = nullptr;
+    QLabel* lblConnectionStringForms = nullptr;  // forms of a string for the installed drivers
     QLineEdit* txtXMLPath = nullptr;
     QPushButton* cmdXMLOpen = nullptr;
 

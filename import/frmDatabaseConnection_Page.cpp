@@ -29,6 +29,7 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <charconv>
 #include <exception>
 
@@ -70,6 +71,35 @@ int lastMatch(const QComboBox* list, const std::string& wanted) {
     return found;
 }
 
+// A form row whose field is a layout: Qt gives its label no buddy, so its marker would show.
+void addRow(QFormLayout* form, const char* text, QLayout* row, QWidget* buddy) {
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    form->addRow(label, row);
+}
+
+// The form of a connection string for an installed ODBC driver, by the kind of database it
+// serves, and its place in the list (the usual OTHERS databases first); no form for a driver
+// whose keywords are not known here.
+struct StringForm {
+    int rank = -1;
+    std::string text;
+};
+
+StringForm connectionStringForm(const std::string& driver) {
+    const std::string d = QString::fromStdString(driver).toLower().toStdString();
+    auto has = [&d](const char* part) { return d.find(part) != std::string::npos; };
+    // The SQLite drivers read no braces; their names hold no blanks.
+    if (has("sqlite")) return {has("sqlite3") ? 0 : 3, "Driver=" + driver + ";Database=/path/to/file.db"};
+    const std::string named = "Driver={" + driver + "};";
+    const std::string login = ";Database=name;UID=user;PWD=password";
+    if (has("postgres")) return {1, named + "Server=host;Port=5432" + login};
+    if (has("maria") || has("mysql")) return {2, named + "Server=host;Port=3306" + login};
+    if (has("tds")) return {4, named + "Server=host;Port=1433" + login};
+    if (has("mdb")) return {5, named + "DBQ=/path/to/file.mdb"};
+    return {};
+}
+
 }  // namespace
 
 QWidget* frmDatabaseConnection::buildConnectionPage() {
@@ -109,7 +139,8 @@ QWidget* frmDatabaseConnection::buildConnectionPage() {
         f->addRow("&Server name", cboSQLServerName);
         f->addRow("&Database  name", cboSQLDatabaseName);
         auto* group = new QButtonGroup(p);
-        optSQLAuthentication[0] = new QRadioButton("Use &Windows Authentication", p);
+        // FreeTDS logs in with the user's Kerberos ticket here.
+        optSQLAuthentication[0] = new QRadioButton("Use &Windows Authentication (Kerberos ticket)", p);
         optSQLAuthentication[1] = new QRadioButton("Use S&QL Server Authentication", p);
         for (int i = 0; i < 2; ++i) {
             optSQLAuthentication[i]->setObjectName(QString("optSQLAuthentication%1").arg(i));
@@ -143,6 +174,8 @@ QWidget* frmDatabaseConnection::buildConnectionPage() {
             connect(optORAAuthentication[i], &QRadioButton::clicked, this, [this, i] { optORAAuthentication_Click(i); });
         }
         optORAAuthentication[1]->setChecked(true);
+        // No integrated login reaches an Oracle driver here: the server's own login only.
+        optORAAuthentication[0]->hide();
         txtORALoginName = box(p, "txtORALoginName");
         txtORAPassword = box(p, "txtORAPassword", true);
         chkORABlankPassword = new QCheckBox("B&lank Password", p);
@@ -176,7 +209,7 @@ QWidget* frmDatabaseConnection::buildConnectionPage() {
         auto* row0 = new QHBoxLayout;
         row0->addWidget(txtDatabasePath, 1);
         row0->addWidget(cmdOpen[0]);
-        f->addRow("&Access Database", row0);
+        addRow(f, "&Access Database", row0, txtDatabasePath);
         txtAccessPassword = box(p, "txtAccessPassword", true);
         f->addRow("Database &password (if any)", txtAccessPassword);
         txtWKGPDatabasePath = box(p, "txtWKGPDatabasePath");
@@ -184,7 +217,7 @@ QWidget* frmDatabaseConnection::buildConnectionPage() {
         auto* row1 = new QHBoxLayout;
         row1->addWidget(txtWKGPDatabasePath, 1);
         row1->addWidget(cmdOpen[1]);
-        f->addRow("Workgroup &database (if any)", row1);
+        addRow(f, "Workgroup &database (if any)", row1, txtWKGPDatabasePath);
         txtWKGPLoginName = box(p, "txtWKGPLoginName");
         txtWKGPPassword = box(p, "txtWKGPPassword", true);
         f->addRow("&Loginname", txtWKGPLoginName);
@@ -209,6 +242,20 @@ QWidget* frmDatabaseConnection::buildConnectionPage() {
         auto* f = new QFormLayout(p);
         txtConnectionString = box(p, "txtConnectionString");
         f->addRow("Connection string", txtConnectionString);
+        // The form of a string for each ODBC driver installed here, the first as the box's hint.
+        std::vector<StringForm> known;
+        for (const std::string& driver : db::installedOdbcDrivers())
+            if (StringForm form = connectionStringForm(driver); form.rank >= 0) known.push_back(std::move(form));
+        std::stable_sort(known.begin(), known.end(), [](auto& a, auto& b) { return a.rank < b.rank; });
+        QStringList forms;
+        for (const StringForm& form : known) forms << qs(form.text);
+        if (!forms.isEmpty()) {
+            txtConnectionString->setPlaceholderText(forms.front());
+            lblConnectionStringForms = new QLabel("For the ODBC drivers installed:\n" + forms.join('\n'), p);
+            lblConnectionStringForms->setObjectName("lblConnectionStringForms");
+            lblConnectionStringForms->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            f->addRow(lblConnectionStringForms);
+        }
     }
     // 5: structure document
     {
@@ -220,7 +267,7 @@ QWidget* frmDatabaseConnection::buildConnectionPage() {
         auto* row = new QHBoxLayout;
         row->addWidget(txtXMLPath, 1);
         row->addWidget(cmdXMLOpen);
-        f->addRow("Select &XML File", row);
+        addRow(f, "Select &XML File", row, txtXMLPath);
         connect(cmdXMLOpen, &QPushButton::clicked, this, [this] { cmdXMLOpen_Click(); });
     }
     return page;
@@ -280,8 +327,17 @@ void frmDatabaseConnection::cboDBTypes_Click() {
         fraSQLServer->setEnabled(enable);
         if (!enable) return;
         engineId_ = cboDBTypes->itemData(index).toInt();
+        const bool otherEngine = engineId_ != oReportEngine->CurrentDatabaseEngineId();
         oReportEngine->CurrentDatabaseEngineId(engineId_);
         oReportEngine->ResetConnectionString();
+        // What the fields of another engine stored (an earlier attempt, or the connection the
+        // options held) says nothing about this connection; the fresh template is empty too.
+        if (otherEngine) {
+            oReportEngine->DBServerName("");
+            oReportEngine->DatabasePath("");
+            oReportEngine->DatabaseName("");
+            oReportEngine->AuthenticationMode("");
+        }
         const int panel = engineId_ >= 0 && engineId_ < static_cast<int>(EnginePanelMap.size())
                               ? EnginePanelMap[static_cast<std::size_t>(engineId_)]
                               : -1;

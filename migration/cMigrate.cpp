@@ -358,11 +358,13 @@ bool cMigrate::run(const Target& t, const std::string& sourceCode) {
     if (presentStatus_.empty()) ExecuteImmediately(executeImmediately_);
     targetType_ = t.code;
     if (!mapError_.empty()) raiseError(db::err::Fail, mapError_, "XML", mapPath_);
-    if (!OpenTargetConnection() || !LoadSourceStructure()) return false;
+    // A script is written without the target; only running the statements needs it.
+    const bool reached = OpenTargetConnection();
+    if ((!reached && executeImmediately_) || !LoadSourceStructure()) return false;
 
     sqliteSource_ = text::lower(source_.documentElement().attribute("DBMS_Name")).rfind("sqlite", 0) == 0;
     const std::vector<vocab::ForeignKeyPair> foreignKeys = vocab::allForeignKeys(source_);
-    bool result = true;
+    bool result = reached;
     for (const xml::Node& table : source_.selectNodes("/DATABASE/TABLE")) {
         if (!flagSet(table)) continue;
         const std::string name = table.attribute("Name");
@@ -607,7 +609,10 @@ std::vector<std::string> cMigrate::SplitScript(const std::string& script) {
 }
 
 bool cMigrate::ExecuteAll(const std::string& script) {
-    if (!connection_ && !OpenTargetConnection()) return false;
+    if (!connection_ && !OpenTargetConnection()) {
+        objectsMigrated_ = 0;
+        return false;
+    }
     bool ok = true;
     int executed = 0;
     for (const std::string& piece : SplitScript(script)) {

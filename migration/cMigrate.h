@@ -51,16 +51,18 @@ public:
     const std::string& AllQueries() const { return script_; }
 
     // One whole run for one target: tables, then keys and indexes, then foreign keys. The
-    // argument is the source engine's migration code. False when a step failed.
+    // argument is the source engine's migration code. False when a step failed. A target that
+    // cannot be opened stops a run that executes; a run that only writes the script goes on.
     bool GenerateAccessTables(const std::string& sourceCode);
     bool GenerateSQLServerTables(const std::string& sourceCode);
     bool GenerateOracleTables(const std::string& sourceCode);
     bool GenerateDB2Tables(const std::string& sourceCode);
     bool GenerateSQLServer65Tables(const std::string& sourceCode);
 
-    // Executes an edited script on the target: it is divided at lines that read "Go" (any case,
-    // blanks around) outside names in [...], "..." or `...`, string literals '...' and /* */
-    // comments; blank pieces are skipped. True when every piece executed.
+    // Executes an edited script on the target, opened anew when the generator could not open
+    // it. The script is divided at lines that read "Go" (any case, blanks around) outside names
+    // in [...], "..." or `...`, string literals '...' and /* */ comments; blank pieces are
+    // skipped. True when every piece executed.
     bool ExecuteAll(const std::string& script);
 
     // The statements of a script, divided as ExecuteAll divides them.

@@ -5,6 +5,7 @@
 #include "explorer/ExplorerShared.h"
 #include "explorer/frmDatabaseExplorer.h"
 #include "options/cReport.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/text/Text.h"
 #include "platform/ui/Prompter.h"
 #include "platform/ui/WaitCursor.h"
@@ -37,6 +38,14 @@ std::string connectionStringOf(const xml::Node& entry) {
     std::string cs = entry.attribute("ConnectionString");
     if (cs.empty())
         if (xml::Node v = entry.selectSingleNode("DBOPTIONS/CONNECTIONSTRING/@Value")) cs = v.text();
+    if (cs.empty()) {
+        // A file read directly (Access) was never connected to: its string is made from its
+        // parameters, as the options object makes one.
+        db::ConnectionParameters params;
+        for (const xml::Node& p : entry.selectNodes("DBOPTIONS/CONNECTIONSTRING/PARAMETERS/PARAMETER"))
+            if (!p.attribute("Value").empty()) params.emplace_back(p.attribute("Name"), p.attribute("Value"));
+        if (!params.empty()) cs = db::buildConnectionString(params);
+    }
     return cs;
 }
 
@@ -46,6 +55,39 @@ std::string nameOf(const xml::Node& entry) {
 }
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// The generator that serves a destination engine; null when none does.
+struct Destination {
+    const char* code;
+    bool (cMigrate::*generate)(const std::string&);
+};
+
+const Destination* destinationFor(int engine) {
+    static const Destination sqlServer{"SQLSERVER", &cMigrate::GenerateSQLServerTables},
+        sqlServer65{"SQLSERVER65", &cMigrate::GenerateSQLServer65Tables},
+        oracle{"ORACLE", &cMigrate::GenerateOracleTables}, access{"ACCESS", &cMigrate::GenerateAccessTables},
+        db2{"IBMDB2", &cMigrate::GenerateDB2Tables};
+    if (engine == 1 || engine == 2) return &sqlServer;
+    if (engine == 3) return &sqlServer65;
+    if (engine >= 4 && engine <= 7) return &oracle;
+    if (engine >= 8 && engine <= 10) return &access;
+    if (engine == 11) return &db2;
+    return nullptr;
+}
+
+int engineOf(const xml::Node& entry) {
+    xml::Node id = entry.selectSingleNode("DBOPTIONS/MOREINFO/SERVER/@DBEngineId");
+    return id ? std::atoi(id.text().c_str()) : 0;
+}
+
+std::string noGeneratorMessage(int engine) {
+    std::string caption;
+    if (oReportEngine)
+        if (xml::Node c = oReportEngine->DBEnginesXML().selectSingleNode("DBENGINES/DBENGINE[@Id='" +
+                                                                         std::to_string(engine) + "']/@Caption"))
+            caption = c.text();
+    return "Structures cannot be migrated to a database of the engine \"" + caption + "\".";
+}
 
 template <typename F>
 void guarded(const char* procedure, F&& body) {
@@ -68,6 +110,7 @@ QLabel* heading(const QString& text, QWidget* parent) {
 }  // namespace
 
 frmStructureMigration::frmStructureMigration(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmStructureMigration"));
     setWindowTitle(QStringLiteral("Migrate Database Structure"));
     setModal(true);
     buildPages();
@@ -155,8 +198,12 @@ void frmStructureMigration::buildPages() {
     connect(stTables, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) { stTables_NodeCheck(item); });
 
     // 3: statements
+    lblDestinationNote = new QLabel(fraStep[3]);
+    lblDestinationNote->setWordWrap(true);
+    lblDestinationNote->hide();
     txtQueries = new QPlainTextEdit(fraStep[3]);
     txtQueries->setLineWrapMode(QPlainTextEdit::NoWrap);
+    body[3]->addWidget(lblDestinationNote);
     body[3]->addWidget(txtQueries);
 
     // 4: progress
@@ -232,8 +279,8 @@ void frmStructureMigration::FillConnections(QComboBox* list, QComboBox* companio
             ++n;
             const std::string cs = connectionStringOf(entry);
             if (!excluded.empty() && cs == excluded) continue;
-            xml::Node id = entry.selectSingleNode("DBOPTIONS/MOREINFO/SERVER/@DBEngineId");
-            const int engine = id ? std::atoi(id.text().c_str()) : 0;
+            const int engine = engineOf(entry);
+            if (list == cboDestinationConn && !destinationFor(engine)) continue;
             list->addItem(q(nameOf(entry)), engine);
             const int at = list->count() - 1;
             list->setItemData(at, g, kGroupRole);
@@ -309,8 +356,14 @@ void frmStructureMigration::cboDestinationConn_Click() {
             DestinationGuard = 0;
             const int g = oReportEngine->CurrentDatabaseGroup(), n = oReportEngine->CurrentDatabaseNumber();
             showConnectionWizard();
-            FillConnections(cboDestinationConn, cboDstConnStrs, SourceConnectionString,
-                            oReportEngine->CurrentDatabaseGroup(), oReportEngine->CurrentDatabaseNumber());
+            const int addedGroup = oReportEngine->CurrentDatabaseGroup(),
+                      addedNumber = oReportEngine->CurrentDatabaseNumber();
+            FillConnections(cboDestinationConn, cboDstConnStrs, SourceConnectionString, addedGroup, addedNumber);
+            // A new connection that no generator serves is not listed: say why.
+            if (xml::Node added = oStructures.selectSingleNode(connectionPath(addedGroup, addedNumber)))
+                if (connectionStringOf(added) != SourceConnectionString && !destinationFor(engineOf(added)))
+                    ui::MsgBox(noGeneratorMessage(engineOf(added)), ui::MsgButtons::OK, ui::MsgIcon::Exclamation,
+                               ui::kDefaultTitle);
             oReportEngine->CurrentDatabaseGroup(g);
             oReportEngine->CurrentDatabaseNumber(n);
             if (frmDatabaseExplorer* w = frmDatabaseExplorer::instance()) w->LoadCurrentDB();
@@ -416,6 +469,7 @@ void frmStructureMigration::WriteMigrateFlags() {
 void frmStructureMigration::RunMigration() {
     ui::WaitCursor wait;
     ErrorLog.clear();
+    DestinationNote.clear();
     CreatedObjects.clear();
     shpProgress->setFixedWidth(0);
     oDalvMigrate = std::make_unique<cMigrate>();
@@ -441,33 +495,19 @@ void frmStructureMigration::RunMigration() {
     m.SetConnectionString(DestinationConnectionString);
     m.SetDBXMLContent(doc->xml());
     m.ExecuteImmediately(!chkShowQuery->isChecked());
-    const std::string source = oReportEngine->CurrentMigrationCode();
     const int engine = cboDestinationConn->currentData(kEngineRole).toInt();
-    if (engine == 1 || engine == 2) {
-        m.SetTargetDBType("SQLSERVER");
-        m.GenerateSQLServerTables(source);
-    } else if (engine == 3) {
-        m.SetTargetDBType("SQLSERVER65");
-        m.GenerateSQLServer65Tables(source);
-    } else if (engine >= 4 && engine <= 7) {
-        m.SetTargetDBType("ORACLE");
-        m.GenerateOracleTables(source);
-    } else if (engine >= 8 && engine <= 10) {
-        m.SetTargetDBType("ACCESS");
-        m.GenerateAccessTables(source);
-    } else if (engine == 11) {
-        m.SetTargetDBType("IBMDB2");
-        m.GenerateDB2Tables(source);
+    if (const Destination* d = destinationFor(engine)) {
+        m.SetTargetDBType(d->code);
+        generatingScript_ = chkShowQuery->isChecked();
+        (m.*d->generate)(oReportEngine->CurrentMigrationCode());
+        generatingScript_ = false;
     } else {
-        std::string caption;
-        if (xml::Node c = oReportEngine->DBEnginesXML().selectSingleNode(
-                "DBENGINES/DBENGINE[@Id='" + std::to_string(engine) + "']/@Caption"))
-            caption = c.text();
-        MigrationError(0, "Structures cannot be migrated to a database of the engine \"" + caption + "\".",
-                       cboDestinationConn->currentText().toStdString(), "");
+        MigrationError(0, noGeneratorMessage(engine), cboDestinationConn->currentText().toStdString(), "");
     }
     txtQueries->setPlainText(q(m.AllQueries()));
     ShownQueries = txtQueries->toPlainText().toStdString();
+    lblDestinationNote->setText(q(DestinationNote));
+    lblDestinationNote->setVisible(!DestinationNote.empty());
     shpProgress->setFixedWidth(pctProgress->width());
 }
 
@@ -488,6 +528,13 @@ void frmStructureMigration::appendLog(const std::string& entry) {
 void frmStructureMigration::MigrationError(long number, const std::string& description, const std::string& name,
                                            const std::string& query) {
     (void)number;
+    // Writing the script does not need the destination: its failure is noted on the script's
+    // page, and running the script reports it again if it still fails.
+    if (generatingScript_ && name == "Connection" && query == db::withoutPasswords(DestinationConnectionString)) {
+        DestinationNote = "The destination database was not reached, so the script below has not been run "
+                          "or checked against it. " + description;
+        return;
+    }
     std::string kept;
     std::size_t start = 0;
     while (start <= CreatedObjects.size() && !CreatedObjects.empty()) {

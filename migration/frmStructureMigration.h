@@ -32,6 +32,7 @@ public:
     std::string SourceConnectionString, DestinationConnectionString;
     int DestinationGuard = 0;
     std::string ErrorLog;        // of the current run
+    std::string DestinationNote;  // why the script was written without reaching the destination
     std::string CreatedObjects;  // comma-separated names created by the current run
     std::unique_ptr<cMigrate> oDalvMigrate;
     // The generated script as the query box shows it (the box turns every line break into LF).
@@ -49,6 +50,7 @@ public:
     QLabel* lblSourceDatabase = nullptr;
     QCheckBox* chkShowQuery = nullptr;
     QTreeWidget* stTables = nullptr;
+    QLabel* lblDestinationNote = nullptr;
     QPlainTextEdit* txtQueries = nullptr;
     QFrame* pctProgress = nullptr;
     QFrame* shpProgress = nullptr;
@@ -87,6 +89,7 @@ private:
     void showConnectionWizard();
 
     bool fillingTree_ = false;
+    bool generatingScript_ = false;
     bool fillingSources_ = false;
 };
 

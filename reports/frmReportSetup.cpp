@@ -181,7 +181,7 @@ frmReportSetup::frmReportSetup(QWidget* parent) : QDialog(parent) {
     fg->addWidget(cboStyleSheet, 1, 1);
     fg->addWidget(cmdEditCSS, 1, 2);
     fg->addWidget(cmdCSSHelp, 1, 3);
-    fg->addWidget(new QLabel("&Preview", fraOutputFormat), 2, 0);
+    fg->addWidget(new QLabel("Preview", fraOutputFormat), 2, 0);
     pctPreview = new QLabel(fraOutputFormat);
     pctPreview->setObjectName("pctPreview");
     pctPreview->setFixedSize(240, 150);
@@ -210,11 +210,15 @@ frmReportSetup::frmReportSetup(QWidget* parent) : QDialog(parent) {
     chkNameSpace = new QCheckBox("&Custom Namespace", fraXMLSetting);
     chkNameSpace->setObjectName("chkNameSpace");
     xg->addWidget(chkNameSpace, 0, 0, 1, 2);
-    xg->addWidget(new QLabel("&Namespace Name", fraXMLSetting), 1, 0);
+    auto* lblNamespace = new QLabel("&Namespace Name", fraXMLSetting);
+    xg->addWidget(lblNamespace, 1, 0);
     pctNamespace = container(fraXMLSetting, txtNamespace, "txtNamespace", "pctNamespace");
+    lblNamespace->setBuddy(txtNamespace);
     xg->addWidget(pctNamespace, 1, 1);
-    xg->addWidget(new QLabel("Namespace &URI", fraXMLSetting), 2, 0);
+    auto* lblNameSpaceURI = new QLabel("Namespace &URI", fraXMLSetting);
+    xg->addWidget(lblNameSpaceURI, 2, 0);
     pctNameSpaceURI = container(fraXMLSetting, txtNameSpaceURI, "txtNameSpaceURI", "pctNameSpaceURI");
+    lblNameSpaceURI->setBuddy(txtNameSpaceURI);
     xg->addWidget(pctNameSpaceURI, 2, 1);
     xl->addWidget(fraXMLSetting);
     xl->addStretch(1);
@@ -231,8 +235,10 @@ frmReportSetup::frmReportSetup(QWidget* parent) : QDialog(parent) {
     chkHideIntro->setChecked(true);
     chkHideIntro->setToolTip("Ticked, the Word report starts with the intro page below; unticked, it has none.");
     wg->addWidget(chkHideIntro, 0, 0, 1, 2);
-    wg->addWidget(new QLabel("Number of &objects per page", frmWordOptions), 1, 0);
+    auto* lblTablesPerPage = new QLabel("Number of &objects per page", frmWordOptions);
+    wg->addWidget(lblTablesPerPage, 1, 0);
     txtTablesPerPage = new QLineEdit("1", frmWordOptions);
+    lblTablesPerPage->setBuddy(txtTablesPerPage);
     txtTablesPerPage->setObjectName("txtTablesPerPage");
     wg->addWidget(txtTablesPerPage, 1, 1);
     wg->addWidget(new QLabel("Customize Intro Page", frmWordOptions), 2, 0);

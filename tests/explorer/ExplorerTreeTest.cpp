@@ -27,6 +27,8 @@
 #include <QTabWidget>
 #include <QToolBox>
 #include <QTimer>
+#include <QPainter>
+#include <QStyleOptionViewItem>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -916,8 +918,33 @@ TEST_F(ExplorerProject, DetailsGridReportChecksReachTheStructureAndPrint) {
     ASSERT_EQ(nameOf(top, 1), "customers");
     QStandardItem* customers = top->child(1, 0);
     int checkable = 0;
-    for (int r = 0; r < customers->rowCount(); ++r) checkable += customers->child(r, 0)->isCheckable();
-    ASSERT_GT(checkable, 0);  // its foreign key rows
+    QStringList bands;
+    QStandardItem* nullAllowed = nullptr;  // of a nullable column
+    for (int r = 0; r < customers->rowCount(); ++r) {
+        checkable += customers->child(r, 0)->isCheckable();
+        if (customers->child(r, 0)->data(Qt::UserRole + 2).toBool()) bands << customers->child(r, 0)->text();
+        for (int c = 1; c < m->columnCount(); ++c)
+            if (QStandardItem* cell = customers->child(r, c); cell && cell->data(Qt::UserRole) == "Null_Allowed")
+                if (cell->checkState() == Qt::Checked) nullAllowed = cell;
+    }
+    ASSERT_GT(checkable, 0);  // its foreign key rows, kept under the table they point at
+    EXPECT_TRUE(bands.contains("Referenced by") && !bands.contains("FOREIGNKEY")) << bands.join(',').toStdString();
+    // A read-only check is drawn as a disabled one, as the Report check is not.
+    auto drawn = [&](QStandardItem* item, QPalette::ColorGroup group) {
+        QStyleOptionViewItem option;
+        option.initFrom(w->ugDetails);
+        option.rect = QRect(0, 0, 40, 20);
+        option.palette.setCurrentColorGroup(group);
+        if (group == QPalette::Disabled) option.state &= ~QStyle::State_Enabled;
+        QImage image(40, 20, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        w->ugDetails->itemDelegate()->paint(&painter, option, item->index());
+        return image;
+    };
+    ASSERT_TRUE(nullAllowed);
+    EXPECT_EQ(drawn(nullAllowed, QPalette::Active), drawn(nullAllowed, QPalette::Disabled));
+    EXPECT_NE(drawn(customers, QPalette::Active), drawn(customers, QPalette::Disabled));
 
     // Unticking the table clears it and everything under it, in the grid and the structure.
     customers->setCheckState(Qt::Unchecked);

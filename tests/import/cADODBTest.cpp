@@ -219,8 +219,9 @@ TEST(cADODB, OpeningFailuresTellTheUser)
         reader.ConnectionString = "Driver=NoSuchDriverDalvane;Database=x";
         EXPECT_FALSE(reader.OpenDalvDatabase());
         ASSERT_EQ(prompts->messages.size(), 1u);
-        EXPECT_EQ(prompts->lastMessage(),
-                  "Selected provider does not exist, please install required components and check again.");
+        EXPECT_EQ(prompts->lastMessage(),  // the driver named after the message
+                  "Selected provider does not exist, please install required components and check again.\n\n"
+                  "The ODBC driver \"NoSuchDriverDalvane\" is not installed on this machine; install it and try again.");
         EXPECT_EQ(prompts->messages.back().icon, ui::MsgIcon::Critical);
     }
     {

@@ -354,12 +354,13 @@ TEST_F(Migration, FailuresAreReportedNeverPassedOver) {
         EXPECT_EQ(r.errors[0].substr(0, 4), "XML|");
         EXPECT_EQ(m.AllQueries(), "");
     }
-    {  // an unreachable target: the driver's words, never the password
+    {  // an unreachable target: the driver's words, never the password; nothing executes
         cMigrate m;
         Events r;
         r.attach(m);
         m.SetConnectionString("Driver={No Such Driver};Server=h;UID=u;PWD=s3cret;Password=s3cret");
         m.SetDBXMLContent(kAdoStructure);
+        m.ExecuteImmediately(true);
         EXPECT_FALSE(m.GenerateOracleTables("OTHERS"));
         ASSERT_EQ(r.errors.size(), 1u);
         EXPECT_EQ(r.errors[0].find("s3cret"), std::string::npos) << r.errors[0];

@@ -122,10 +122,12 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
         EXPECT_EQ(w.lblResultDescription->text(), "Database objects selected have been migrated successfully.");
         EXPECT_EQ(tablesOf(edited), std::vector<std::string>{"edited"});
     }
-    {  // no current connection: the source is chosen, and its structure is the one migrated;
-       // a destination without a generator says so
-        oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[3]/DBOPTIONS/MOREINFO/SERVER")
-            .setAttribute("DBEngineId", "12");
+    {  // no current connection: the source is chosen, and its structure is the one migrated; a
+       // destination no generator serves is not offered; an unreachable one still gets its script
+        const std::string connections = "DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION";
+        oStructures.selectSingleNode(connections + "[3]/DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "12");
+        oStructures.selectSingleNode(connections + "[2]/DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "4");
+        oStructures.selectSingleNode(connections + "[2]").setAttribute("ConnectionString", "Provider=OraOLEDB.Oracle");
         oReportEngine->CurrentDatabaseNumber(2);
         oReportEngine->LoadCurrentDBXML(
             oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[2]").attribute(
@@ -139,19 +141,38 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
         EXPECT_EQ(prompts->lastMessage(), "Select a source database name.");
         w.cboSourceConn->setCurrentIndex(w.cboSourceConn->findText("Shop"));
         w.cboSourceConn_Click();
-        chooseDestination(w, "Edited");
+        EXPECT_EQ(w.cboDestinationConn->findText("Edited"), -1);
+        chooseDestination(w, "Copy");
         w.cmdNavigate_Click(2);
         ASSERT_EQ(w.step, 2);
         EXPECT_EQ(w.stTables->topLevelItem(0)->childCount(), 3);
-        w.cmdNavigate_Click(1);
-        w.chkShowQuery->setChecked(false);
         w.cmdNavigate_Click(2);
+        EXPECT_NE(w.txtQueries->toPlainText().indexOf("Create Table customers("), -1);
+        EXPECT_TRUE(w.lblDestinationNote->text().contains("The Oracle ODBC driver is not installed"));
         w.cmdNavigate_Click(2);
         ASSERT_EQ(w.step, 5);
         EXPECT_EQ(w.lblResultDescription->text(), "None of batabase objects were migrated.");
-        EXPECT_NE(w.txtSummary->toPlainText().toStdString().find("cannot be migrated to a database of the engine "
-                                                                 "\"OTHERS\""),
-                  std::string::npos);
+        EXPECT_TRUE(w.txtSummary->toPlainText().startsWith("Connection failed to copy"));
+    }
+    {  // an Access file read directly keeps no string: its parameters make the destination's
+        xml::Node access = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[3]");
+        access.selectSingleNode("DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "9");
+        access.setAttribute("ConnectionString", "");
+        access.selectSingleNode("DBOPTIONS/CONNECTIONSTRING").setAttribute("Value", "");
+        xml::Document jet;
+        jet.loadXML("<PARAMETERS><PARAMETER Name='Provider' Value='Microsoft.Jet.OLEDB.4.0'/><PARAMETER Name='Data "
+                    "Source' Value='" + testsupport::accessCopy(dir, "nwind.mdb") + "'/></PARAMETERS>");
+        access.selectSingleNode("DBOPTIONS/CONNECTIONSTRING/PARAMETERS").remove();
+        access.selectSingleNode("DBOPTIONS/CONNECTIONSTRING").appendChild(jet.documentElement());
+        frmStructureMigration w;
+        w.Form_Load();
+        w.cmdNavigate_Click(2);
+        w.cboSourceConn->setCurrentIndex(w.cboSourceConn->findText("Shop"));
+        w.cboSourceConn_Click();
+        chooseDestination(w, "Edited");
+        for (int i = 0; i < 2; ++i) w.cmdNavigate_Click(2);
+        ASSERT_EQ(w.step, 3);
+        EXPECT_TRUE(w.lblDestinationNote->text().isEmpty()) << w.DestinationNote;
     }
     {  // a name holding "Go" lines is one name of one statement when the shown script runs
         const std::string hostile = "x\r\nGo\r\nDROP TABLE victim\nGo\ny";

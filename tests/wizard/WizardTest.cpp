@@ -3,9 +3,12 @@
 #include "WizardTestSupport.h"
 
 #include "import/ImportTestSupport.h"
+#include "reports/frmReportSetup.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTimer>
@@ -198,12 +201,38 @@ TEST_F(WizardTest, OthersStringIsCheckedOnThePageAndNamesTheImport) {
     EXPECT_FALSE(files::fileExists(missing));
     EXPECT_TRUE(errors.empty()) << errors.front().description;
 
-    // A name selected before does not stick to an OTHERS import.
+    // Neither a name selected before nor the server of a failed attempt on another engine sticks
+    // to an OTHERS import; the string's form for the drivers installed connects once filled in.
     oReportEngine->DatabaseName("master");
-    connectOthers(*w, sqliteString(db));
+    chooseEngine(*w, 1);
+    w->cboSQLServerName->setEditText("127.0.0.1,1");
+    w->cboSQLDatabaseName->setEditText("master");
+    w->optSQLAuthentication[0]->click();
+    w->cmdNavigate[2]->click();
+    ASSERT_EQ(oReportEngine->DBServerName(), "127.0.0.1,1");
+    connectOthers(*w, w->txtConnectionString->placeholderText().replace("/path/to/file.db", db.c_str()).toStdString());
     ASSERT_EQ(w->CurrentStep, 3) << prompts->lastMessage();
     EXPECT_EQ(oReportEngine->DatabaseName(), "sample");
     EXPECT_TRUE(w->txtSummary->toPlainText().contains("Database Name: sample")) << w->txtSummary->toPlainText().toStdString();
+    EXPECT_FALSE(w->txtSummary->toPlainText().contains("127.0.0.1"));
+}
+
+// Before anything happens no import is claimed, a marker passes the focus, and a missing
+// driver is named.
+TEST_F(WizardTest, PagesSayWhatTheyDoHere) {
+    auto w = openWizard();
+    EXPECT_FALSE(w->pctIntro->text().contains("Imported"));
+    frmReportSetup setup;
+    for (QWidget* window : {static_cast<QWidget*>(w.get()), static_cast<QWidget*>(&setup)})
+        for (QLabel* l : window->findChildren<QLabel*>())
+            EXPECT_TRUE(l->buddy() || !l->text().contains(QRegularExpression("(^|[^&])&[^&]"))) << l->text().toStdString();
+    w->cmdNavigate[2]->click();
+    chooseEngine(*w, 4);
+    w->txtORAPassword->setText("tiger");
+    w->txtORALoginName->setText("scott");
+    w->cmdNavigate[2]->click();
+    EXPECT_TRUE(prompts->lastMessage().rfind("Selected provider does not exist, please install required components and "
+                                             "check again.\n\nThe Oracle ODBC driver is not installed", 0) == 0);
 }
 
 // Access files through the Access panel: the DAO reader by default, the ADOX reader when the
