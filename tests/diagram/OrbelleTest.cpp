@@ -268,6 +268,7 @@ TEST_F(Orbelle, SampleDatabaseDiagramThroughTheProgram) {
     ASSERT_TRUE(r.OpenDalvDatabase() && r.ImportDatabase(true));
     DiagramFolder = files::joinPath(ReportsFolder, "Relationship Diagram");  // created on demand
     r.DiagramLibraryPath = kLibrary;
+    r.TableTitleBackColor(0x5000A0);  // Report Setup's colour: red 160, blue 80
 
     bool generate = false;
     std::string picture, diagram;
@@ -285,7 +286,13 @@ TEST_F(Orbelle, SampleDatabaseDiagramThroughTheProgram) {
                     }}});
     EXPECT_TRUE(r.ExecuteDiagramApp(caller.winId(), diagram));
     EXPECT_TRUE(script.finished());
-    EXPECT_TRUE(files::fileExists(picture));
+    const QImage drawn(QString::fromStdString(picture));
+    int titled = 0;
+    for (int y = 0; y < drawn.height(); y += 2)
+        for (int x = 0; x < drawn.width(); x += 2)
+            if (const QRgb c = drawn.pixel(x, y); qAbs(qRed(c) - 160) < 24 && qGreen(c) < 24 && qAbs(qBlue(c) - 80) < 24)
+                ++titled;
+    EXPECT_GT(titled, 200);  // the title bars in the colour chosen
 
     std::string html, print;
     ASSERT_TRUE(r.PreviewDiagram(picture, html, print));
