@@ -72,6 +72,13 @@ protected:
     }
     void TearDown() override { DataFolder = savedFolder_; }
     std::string sqliteTarget() { return "Driver=SQLite3;Database=" + dir_.file("target.db"); }
+    // m set to migrate structure into target (running each statement when execute), r recording its events.
+    void prepare(cMigrate& m, Events& r, const std::string& target, const std::string& structure, bool execute = false) {
+        r.attach(m);
+        m.SetConnectionString(target);
+        m.SetDBXMLContent(structure);
+        if (execute) m.ExecuteImmediately(true);
+    }
 
     testsupport::TempDir dir_;
     std::string savedFolder_;
@@ -196,9 +203,7 @@ TEST_F(Migration, SampleAndAccessDatabasesMigrateWithoutUnmatchedTypes) {
         for (const auto& [generate, target] : kTargets) {
             cMigrate m;
             Events r;
-            r.attach(m);
-            m.SetConnectionString(sqliteTarget());
-            m.SetDBXMLContent(structure);
+            prepare(m, r, sqliteTarget(), structure);
             EXPECT_TRUE((m.*generate)(code)) << testing::PrintToString(r.errors);
             EXPECT_TRUE(r.typeErrors.empty()) << code << " to " << target << testing::PrintToString(r.typeErrors);
             EXPECT_GE(m.ObjectsMigrated(), objects);
@@ -313,9 +318,7 @@ TEST_F(Migration, ReaderVocabulariesAndUnmatchedTypes) {
     </DATABASE>)X";
     cMigrate m;
     Events r;
-    r.attach(m);
-    m.SetConnectionString(sqliteTarget());
-    m.SetDBXMLContent(dao);
+    prepare(m, r, sqliteTarget(), dao);
     EXPECT_FALSE(m.GenerateSQLServerTables("ACCESS"));
     EXPECT_EQ(normalised(m.AllQueries()),
               "Create Table [Orders]([Id] int NOT NULL,[Cust] int,[Region] varchar(300) NOT NULL,[Odd] )\r\nGo\r\n\r\n"
@@ -346,9 +349,7 @@ TEST_F(Migration, FailuresAreReportedNeverPassedOver) {
     {  // a structure that does not parse
         cMigrate m;
         Events r;
-        r.attach(m);
-        m.SetConnectionString(sqliteTarget());
-        m.SetDBXMLContent("<DATABASE><TABLE Name='x' Migrate='1'>");
+        prepare(m, r, sqliteTarget(), "<DATABASE><TABLE Name='x' Migrate='1'>");
         EXPECT_FALSE(m.GenerateAccessTables("OTHERS"));
         ASSERT_EQ(r.errors.size(), 1u);
         EXPECT_EQ(r.errors[0].substr(0, 4), "XML|");
@@ -357,10 +358,7 @@ TEST_F(Migration, FailuresAreReportedNeverPassedOver) {
     {  // an unreachable target: the driver's words, never the password; nothing executes
         cMigrate m;
         Events r;
-        r.attach(m);
-        m.SetConnectionString("Driver={No Such Driver};Server=h;UID=u;PWD=s3cret;Password=s3cret");
-        m.SetDBXMLContent(kAdoStructure);
-        m.ExecuteImmediately(true);
+        prepare(m, r, "Driver={No Such Driver};Server=h;UID=u;PWD=s3cret;Password=s3cret", kAdoStructure, true);
         EXPECT_FALSE(m.GenerateOracleTables("OTHERS"));
         ASSERT_EQ(r.errors.size(), 1u);
         EXPECT_EQ(r.errors[0].find("s3cret"), std::string::npos) << r.errors[0];
@@ -375,9 +373,7 @@ TEST_F(Migration, FailuresAreReportedNeverPassedOver) {
         DataFolder = empty.path();
         cMigrate m;
         Events r;
-        r.attach(m);
-        m.SetConnectionString(sqliteTarget());
-        m.SetDBXMLContent(kAdoStructure);
+        prepare(m, r, sqliteTarget(), kAdoStructure);
         m.GenerateSQLServerTables("OTHERS");
         EXPECT_EQ(r.typeErrors.size(), 6u);
         ASSERT_FALSE(r.errors.empty());
@@ -390,8 +386,7 @@ TEST_F(Migration, FailuresAreReportedNeverPassedOver) {
 TEST_F(Migration, ExecuteAllRunsEachPieceOnce) {
     cMigrate m;
     Events r;
-    r.attach(m);
-    m.SetConnectionString(sqliteTarget());
+    prepare(m, r, sqliteTarget(), "");
     const std::string script =
         "Create Table [Goods]([Go] int,[gone] int)\r\nGo\r\n\r\n  go  \r\n"
         "Insert into Goods values (1,\r\n2)\r\nGO\r\n"
@@ -420,10 +415,7 @@ TEST_F(Migration, ExecuteModeCreatesWhatTheTargetAccepts) {
         structure.replace(structure.find("a]b"), 3, "a'b");
         cMigrate m;
         Events r;
-        r.attach(m);
-        m.SetConnectionString(sqliteTarget());
-        m.SetDBXMLContent(structure);
-        m.ExecuteImmediately(true);
+        prepare(m, r, sqliteTarget(), structure, true);
         EXPECT_FALSE(m.GenerateSQLServerTables("OTHERS"));
         EXPECT_EQ(r.errors.size(), 3u) << testing::PrintToString(r.errors);  // two primary keys, one foreign key
         EXPECT_EQ(m.ObjectsMigrated(), 3);
@@ -460,10 +452,7 @@ TEST_F(Migration, ExecuteModeCreatesWhatTheTargetAccepts) {
                       R"(<TABLE Name="Broken" Migrate="1"><COLUMN Name="x" Datatype="geometry"/></TABLE></DATABASE>)");
     cMigrate m;
     Events r;
-    r.attach(m);
-    m.SetConnectionString(pg.connectionString());
-    m.SetDBXMLContent(structure);
-    m.ExecuteImmediately(true);
+    prepare(m, r, pg.connectionString(), structure, true);
     EXPECT_FALSE(m.GenerateOracleTables("OTHERS"));
     // A typeless column: reported, its table left in the script and never run.
     EXPECT_TRUE(r.errors.empty()) << r.errors.front();
@@ -495,10 +484,7 @@ TEST_F(Migration, ExecuteModeCreatesWhatTheTargetAccepts) {
     importtest::ServerDatabase target(importtest::ServerDatabase::Engine::PostgreSQL);
     cMigrate app;
     Events e;
-    e.attach(app);
-    app.SetConnectionString(target.connectionString());
-    app.SetDBXMLContent(appStructure(importtest::kAppSchemas[0], dir_.file("app.db"), none));
-    app.ExecuteImmediately(true);
+    prepare(app, e, target.connectionString(), appStructure(importtest::kAppSchemas[0], dir_.file("app.db"), none), true);
     EXPECT_TRUE(app.GenerateOracleTables("OTHERS")) << testing::PrintToString(e.errors);
     EXPECT_TRUE(e.typeErrors.empty()) << testing::PrintToString(e.typeErrors);
     EXPECT_EQ(app.ObjectsMigrated(), 4 + 1 + 4 + 3);
