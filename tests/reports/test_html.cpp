@@ -41,6 +41,12 @@ int countFiles(const std::string& folder, const std::string& prefix) {
     return n;
 }
 
+// Removes each run from `from` up to `to` (to itself too, unless keepTo).
+void eraseRuns(std::string& text, const std::string& from, const std::string& to, bool keepTo) {
+    for (std::size_t at, end; (at = text.find(from)) != std::string::npos && (end = text.find(to, at)) != std::string::npos;)
+        text.erase(at, end - at + (keepTo ? 0 : to.size()));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- the sample structure
@@ -534,14 +540,6 @@ TEST(HtmlCatalogue, EveryLayoutAndStyleNamesExistingFiles) {
 
 // ---------------------------------------------------------------- column settings
 
-namespace {
-// Removes each run from `from` up to `to` (to itself too, unless keepTo).
-void eraseRuns(std::string& text, const std::string& from, const std::string& to, bool keepTo = false) {
-    for (std::size_t at, end; (at = text.find(from)) != std::string::npos && (end = text.find(to, at)) != std::string::npos;)
-        text.erase(at, end - at + (keepTo ? 0 : to.size()));
-}
-}  // namespace
-
 // Tables without "Null Allowed", views without their dates (a column without Displayed), no
 // stored procedures: every layout leaves out just those; the XML report is not filtered.
 TEST_F(HtmlReportTest, ColumnSettingsLeaveOutColumnsAndKindsInEveryLayout) {
@@ -570,12 +568,12 @@ TEST_F(HtmlReportTest, ColumnSettingsLeaveOutColumnsAndKindsInEveryLayout) {
             for (const char* cell : {"<th scope=\"col\">Nulls</th>", "<td>No</td>", "<td>Yes</td>"})
                 expected = text::replaceAll(expected, cell, "");
             expected = text::replaceAll(expected, "View · created 2026-03-01T10:00:00", "View");
-            for (auto [from, to] : {std::pair{"<li><a href=\"SalesDemoStoredProcedures1.html\">", "</li>"},
-                                    {"<li><a href=\"#storedprocedures\">", "</li>"},
-                                    {"<section class=\"contents\" id=\"storedprocedures\">", "</section>"},
-                                    {"<tr><th scope=\"row\">Number of stored procedures", "</tr>"}})
-                eraseRuns(expected, from, to);
-            eraseRuns(expected, "<h2 class=\"part\">Stored procedures</h2>", "<h2 class=\"part\">Relationships</h2>", true);
+            for (auto [from, to, keepTo] : {std::tuple{"<li><a href=\"SalesDemoStoredProcedures1.html\">", "</li>", false},
+                                            {"<li><a href=\"#storedprocedures\">", "</li>", false},
+                                            {"<section class=\"contents\" id=\"storedprocedures\">", "</section>", false},
+                                            {"<tr><th scope=\"row\">Number of stored procedures", "</tr>", false},
+                                            {"<h2 class=\"part\">Stored procedures</h2>", "<h2 class=\"part\">Relationships", true}})
+                eraseRuns(expected, from, to, keepTo);
             EXPECT_EQ(testsupport::readFile(some + name), expected) << name;
         }
         EXPECT_EQ(htmlFiles(some), expectedFiles);
