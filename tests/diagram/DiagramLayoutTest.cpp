@@ -236,9 +236,8 @@ TEST(DiagramPicture, SizeColoursAndQuality) {
 
     // A name too long for its box is cut with an ellipsis and stays inside it.
     const QFontMetrics metrics(qtFont(d.settings.tableTitleFont, 2, false));
-    const QString name = "Playlist_partition_2024_01";
     EXPECT_EQ(fitText("Id", metrics, 100), "Id");
-    const QString cut = fitText(name, metrics, 60);
+    const QString cut = fitText("Playlist_partition_2024_01", metrics, 60);
     EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
     EXPECT_LE(metrics.horizontalAdvance(cut), 60);
 }
@@ -275,7 +274,6 @@ TEST(DiagramPicture, BoxesKeepTheirGapAndStripesJoin) {
         EXPECT_TRUE(near(tall.pixel(x - 40, y0 - 108), QColor(0, 0, 255), 16)) << i;
         EXPECT_TRUE(near(tall.pixel(x - 40, y0 - 160), Qt::white, 16)) << i;
     }
-    // Joining needs pictures of the kind written here.
     std::string joined;
     EXPECT_FALSE(joinJpegStripes({"not a picture", "at all"}, 100, joined));
 }
