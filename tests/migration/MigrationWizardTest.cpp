@@ -38,11 +38,7 @@ protected:
             oReportEngine->SaveTempFile();  // as the connection wizard does
         }
         // The destinations stand for SQL Server databases: the engine takes any connection.
-        for (int n : {2, 3})
-            oStructures
-                .selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[" + std::to_string(n) +
-                                  "]/DBOPTIONS/MOREINFO/SERVER")
-                .setAttribute("DBEngineId", "1");
+        for (int n : {2, 3}) connection(n).selectSingleNode("DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "1");
         oReportEngine->CurrentDatabaseGroup(1);
         oReportEngine->CurrentDatabaseNumber(1);
         oReportEngine->oResultXML.reset();
@@ -57,6 +53,11 @@ protected:
              !rs.eof(); rs.moveNext())
             names.push_back(rs.field(0).toString());
         return names;
+    }
+
+    // The nth connection of the first group.
+    xml::Node connection(int n) {
+        return oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[" + std::to_string(n) + "]");
     }
 
     static void chooseDestination(frmStructureMigration& w, const std::string& name) {
@@ -124,14 +125,11 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
     }
     {  // no current connection: the source is chosen, and its structure is the one migrated; a
        // destination no generator serves is not offered; an unreachable one still gets its script
-        const std::string connections = "DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION";
-        oStructures.selectSingleNode(connections + "[3]/DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "12");
-        oStructures.selectSingleNode(connections + "[2]/DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "4");
-        oStructures.selectSingleNode(connections + "[2]").setAttribute("ConnectionString", "Provider=OraOLEDB.Oracle");
+        connection(3).selectSingleNode("DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "12");
+        connection(2).selectSingleNode("DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "4");
+        connection(2).setAttribute("ConnectionString", "Provider=OraOLEDB.Oracle");
         oReportEngine->CurrentDatabaseNumber(2);
-        oReportEngine->LoadCurrentDBXML(
-            oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[2]").attribute(
-                "TempXMLFileName"));
+        oReportEngine->LoadCurrentDBXML(connection(2).attribute("TempXMLFileName"));
         oReportEngine->CurrentDatabaseNumber(9);
         frmStructureMigration w;
         w.Form_Load();
@@ -155,7 +153,7 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
         EXPECT_TRUE(w.txtSummary->toPlainText().startsWith("Connection failed to copy"));
     }
     {  // an Access file read directly keeps no string: its parameters make the destination's
-        xml::Node access = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[3]");
+        xml::Node access = connection(3);
         access.selectSingleNode("DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "9");
         access.setAttribute("ConnectionString", "");
         access.selectSingleNode("DBOPTIONS/CONNECTIONSTRING").setAttribute("Value", "");
@@ -182,8 +180,7 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
             importInto(1, name, path);
             oReportEngine->SaveTempFile();
         }
-        oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[4]/DBOPTIONS/MOREINFO/SERVER")
-            .setAttribute("DBEngineId", "1");
+        connection(4).selectSingleNode("DBOPTIONS/MOREINFO/SERVER").setAttribute("DBEngineId", "1");
         frmStructureMigration w;
         w.Form_Load();
         w.cmdNavigate_Click(2);
