@@ -35,9 +35,11 @@ start_pg() {
       -A scram-sha-256 -E UTF8 >"$dir/initdb.log" 2>&1 || { echo "# initdb failed" >&2; return 1; }
   fi
   local port
-  port=$(cat "$dir/port" 2>/dev/null || free_port 55432)
-  echo "$port" > "$dir/port"
+  port=$(cat "$dir/port" 2>/dev/null || echo 55432)
   if ! as_user "$user" "$PG_BIN/pg_ctl" -D "$dir/data" status >/dev/null 2>&1; then
+    # The port of an earlier run may have been taken since by another server.
+    port=$(free_port "$port") || { echo "# no free port for PostgreSQL" >&2; return 1; }
+    echo "$port" > "$dir/port"
     as_user "$user" "$PG_BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
       -o "-c listen_addresses=127.0.0.1 -p $port -k $dir" start >/dev/null 2>&1 \
       || { echo "# PostgreSQL did not start, see $dir/server.log" >&2; return 1; }
@@ -52,8 +54,7 @@ start_mariadb() {
   local port
   mkdir -p "$dir"
   [ "$(id -u)" -eq 0 ] && chown "$user" "$dir"
-  port=$(cat "$dir/port" 2>/dev/null || free_port 53306)
-  echo "$port" > "$dir/port"
+  port=$(cat "$dir/port" 2>/dev/null || echo 53306)
   if [ ! -d "$dir/data/mysql" ]; then
     as_user "$user" mariadb-install-db --no-defaults --datadir="$dir/data" --auth-root-authentication-method=normal \
       --skip-test-db >"$dir/install.log" 2>&1 || { echo "# mariadb-install-db failed" >&2; return 1; }
@@ -63,6 +64,8 @@ start_mariadb() {
     rm -f "$dir/sock" "$dir/pid"
   fi
   if [ ! -S "$dir/sock" ]; then
+    port=$(free_port "$port") || { echo "# no free port for MariaDB" >&2; return 1; }
+    echo "$port" > "$dir/port"
     # setsid: the server outlives the shell (and its process group) that started it.
     as_user "$user" setsid /usr/sbin/mariadbd --no-defaults --datadir="$dir/data" --bind-address=127.0.0.1 \
       --port="$port" --socket="$dir/sock" --pid-file="$dir/pid" --skip-name-resolve \
