@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 
@@ -240,6 +242,7 @@ void StatementCursor::describe() {
     const bool tds = text::lower(conn->driverFile).find("tds") != std::string::npos;
     fields.clear();
     sqlTypes.clear();
+    fromText.clear();
     for (SQLUSMALLINT i = 1; i <= cols; ++i) {
         SQLCHAR name[512] = {0};
         SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
@@ -255,6 +258,27 @@ void StatementCursor::describe() {
         f.precision = static_cast<int>(std::min<SQLULEN>(size, 255));
         f.numericScale = digits;
         fields.push_back(std::move(f));
+        FromText from = FromText::No;
+        if (conn->sqlite3) {
+            switch (type) {
+            case SQL_BIT: from = FromText::Boolean; break;
+            case SQL_TINYINT:
+            case SQL_SMALLINT:
+            case SQL_INTEGER:
+            case SQL_BIGINT:
+            case SQL_REAL:
+            case SQL_FLOAT:
+            case SQL_DOUBLE: from = FromText::Number; break;
+            default: break;
+            }
+        } else if (type == SQL_BIGINT) {
+            SQLLEN isUnsigned = SQL_FALSE;
+            SQLColAttribute(stmt, i, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
+            if (isUnsigned == SQL_TRUE) from = FromText::Integer;
+        }
+        // psqlODBC calls money SQL_FLOAT: as a double it would lose cents and digits.
+        if (text::lower(reinterpret_cast<char*>(typeName)) == "money") type = SQL_VARCHAR;
+        fromText.push_back(from);
         sqlTypes.push_back(type);
     }
 }
@@ -294,6 +318,33 @@ Value readText(SQLHSTMT stmt, SQLUSMALLINT col, bool binary, bool& failed) {
     }
     out.resize(have);
     return binary ? Value::binary(std::move(out)) : Value(std::move(out));
+}
+
+// A number column's text as the number it reads whole as, else the text itself: an integer, or
+// with `kind` Number a finite real as well; with Boolean 0 and 1 are False and True.
+Value numberFromText(Value v, StatementCursor::FromText kind) {
+    using FromText = StatementCursor::FromText;
+    const std::string_view s = v.bytes();
+    if (v.kind() != ValueKind::Text || s.empty()) return v;
+    const char* end = s.data() + s.size();
+    long long n = 0;
+    if (auto [p, ec] = std::from_chars(s.data(), end, n); ec == std::errc() && p == end)
+        return kind == FromText::Boolean && (n == 0 || n == 1) ? Value(n == 1) : Value(n);
+    if (kind == FromText::Integer) return v;
+    double d = 0;
+    if (auto [p, ec] = std::from_chars(s.data(), end, d); ec == std::errc() && p == end && std::isfinite(d))
+        return Value(d);
+    return v;
+}
+
+// A single-precision value as the double of its shortest decimal form (0.1f as 0.1, not as
+// 0.10000000149011612).
+double widened(float f) {
+    char buf[32];
+    double d = f;
+    const auto [p, ec] = std::to_chars(buf, buf + sizeof buf, f);
+    if (ec == std::errc()) std::from_chars(buf, p, d);
+    return d;
 }
 
 }  // namespace
@@ -347,7 +398,9 @@ bool StatementCursor::fetchRow(std::vector<Value>& row) {
         const SQLSMALLINT t = sqlTypes[i - 1];
         bool failed = false;
         Value v;
-        switch (t) {
+        if (fromText[i - 1] != FromText::No)
+            v = numberFromText(readText(stmt, i, false, failed), fromText[i - 1]);
+        else switch (t) {
         case SQL_BIT: {
             unsigned char b = 0;
             SQLLEN ind = 0;
@@ -362,7 +415,7 @@ bool StatementCursor::fetchRow(std::vector<Value>& row) {
             SQLBIGINT n = 0;
             SQLLEN ind = 0;
             failed = !ok(SQLGetData(stmt, i, SQL_C_SBIGINT, &n, sizeof n, &ind));
-            if (failed) {  // unsigned bigint beyond range: read as text
+            if (failed) {  // beyond what the driver gives as a signed BIGINT: read as text
                 failed = false;
                 v = readText(stmt, i, false, failed);
             } else if (ind != SQL_NULL_DATA) {
@@ -370,7 +423,13 @@ bool StatementCursor::fetchRow(std::vector<Value>& row) {
             }
             break;
         }
-        case SQL_REAL:
+        case SQL_REAL: {
+            float f = 0;
+            SQLLEN ind = 0;
+            failed = !ok(SQLGetData(stmt, i, SQL_C_FLOAT, &f, sizeof f, &ind));
+            if (!failed && ind != SQL_NULL_DATA) v = Value(widened(f));
+            break;
+        }
         case SQL_FLOAT:
         case SQL_DOUBLE: {
             double d = 0;

@@ -125,7 +125,11 @@ struct StatementCursor {
     SQLHSTMT stmt = SQL_NULL_HSTMT;
     unsigned generation = 0;
     std::vector<FieldInfo> fields;
-    std::vector<SQLSMALLINT> sqlTypes;
+    std::vector<SQLSMALLINT> sqlTypes;  // the type each column is read as
+    // Number columns read as the driver's text and made numbers here: SQLite keeps any value in
+    // a column of any type, and an unsigned BIGINT may lie beyond a signed one.
+    enum class FromText : unsigned char { No, Integer, Number, Boolean };
+    std::vector<FromText> fromText;
     bool done = false;
 
     ~StatementCursor();

@@ -179,6 +179,12 @@ TEST_P(Server, StatementsAndErrors) {
     rs.moveNext();
     EXPECT_EQ(rs["code"].toString(), "Größe");
     EXPECT_TRUE(rs["price"].isNull());
+    // Money, single precision and unsigned BIGINT come as the server gives them, not through a
+    // double or a signed integer.
+    if (pg) conn.execute("SET lc_monetary TO 'C'");
+    rs = conn.execute(pg ? "SELECT '92233720368547758.07'::money, 0.1::float4, NULL::money"
+                         : "SELECT 18446744073709551615, CAST(0.1 AS FLOAT), CAST(NULL AS UNSIGNED)");
+    EXPECT_EQ(rs.getString("|", "", "NULL"), pg ? "$92,233,720,368,547,758.07|0.1|NULL" : "18446744073709551615|0.1|NULL");
     try {
         conn.execute("INSERT INTO parts VALUES (1, 'dup', 1)");
         FAIL();

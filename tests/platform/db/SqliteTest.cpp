@@ -415,6 +415,11 @@ TEST_F(SqliteDb, ExecuteAndNavigate) {
     rs.moveFirst();
     EXPECT_EQ(rs.getString("|", "\n", "NULL", 2), "1|Ann|a@x\n2|Bob|NULL\n");
     EXPECT_EQ(rs["id"].toInt(), 3);
+    // A value stored in another class than its column's type is read as stored.
+    conn.execute("CREATE TABLE mixed (i INTEGER, r REAL, b BOOLEAN)");
+    conn.execute("INSERT INTO mixed VALUES (9007199254740993, 0.1, 1), ('n/a', 'x', 'yes'), (1.5, 7, 2), (NULL, NULL, 0)");
+    EXPECT_EQ(conn.execute("SELECT * FROM mixed").getString(",", ";", "NULL"),
+              "9007199254740993,0.1,True;n/a,x,yes;1.5,7,2;NULL,NULL,False;");
 
     Recordset empty = conn.execute("SELECT * FROM customers WHERE id < 0");
     EXPECT_TRUE(empty.isOpen());
