@@ -25,6 +25,7 @@ std::vector<std::string> serverSchema(ServerDatabase::Engine engine)
         R"(CREATE INDEX ix_region ON "order"(region))",
         R"(CREATE VIEW "v'orders" AS SELECT o."select", c."Region" FROM "order" o JOIN "Customer Info" c
              ON c."Cust ID" = o.cust)",
+        R"(CREATE VIEW "v'regions" AS SELECT "Region" FROM "v'orders" WHERE "select" > 0)",
         // A key to a unique key; checks on names with dots and on tables whose names differ in case.
         R"(CREATE TABLE "code list" (id INTEGER PRIMARY KEY, code VARCHAR(10) NOT NULL UNIQUE,
              "p.q" INTEGER CHECK ("p.q" < 5), p INTEGER CHECK (p > 100)))",
@@ -147,6 +148,8 @@ TEST_P(ServerImport, ListsKeysIndexesViewsAndRules)
     EXPECT_EQ(view.attribute("Report"), "1");
     EXPECT_TRUE(view.selectSingleNode("COLUMN[@Name='select' and @SourceTable='order']"));
     EXPECT_TRUE(view.selectSingleNode("COLUMN[@Name='Region' and @SourceTable='Customer Info']"));
+    // A view of a view.
+    EXPECT_EQ(d.count("/DATABASE/VIEW[@Name=\"v'regions\"]/COLUMN[@SourceTable=\"v'orders\"]"), 2);
 
     xml::Node codes = table(d, "code list");
     xml::Node toUnique = codes.selectSingleNode("FOREIGNKEY");
@@ -394,7 +397,7 @@ TEST_P(ServerImport, ColumnFactsAreTheCatalogues)
         run(c, {"CREATE TABLE p (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, ts TIMESTAMP NOT NULL DEFAULT "
                 "CURRENT_TIMESTAMP, dt DATETIME, e ENUM('a','b''c') NOT NULL DEFAULT 'a', s SET('x','y'), y YEAR, "
                 "tx TEXT, n DECIMAL(5,2), v VARCHAR(30) DEFAULT 'Y', ch CHAR(3), bl BLOB, ui INT UNSIGNED, "
-                "lt LONGTEXT, bt BIT(1), vg INT AS (ui + 1) VIRTUAL)",
+                "lt LONGTEXT, bt BIT(1), vg INT AS (ui + 1) VIRTUAL, t3 TIME(3))",
                 "CREATE TABLE `%pct` (id INT PRIMARY KEY, r INT, CONSTRAINT fk_pct FOREIGN KEY (id) REFERENCES p(id) "
                 "ON DELETE RESTRICT)",
                 "CREATE TABLE a_b (ab INT PRIMARY KEY)", "CREATE TABLE axb (xb INT PRIMARY KEY)"});
@@ -424,7 +427,8 @@ TEST_P(ServerImport, ColumnFactsAreTheCatalogues)
              "WHEN DATA_TYPE = 'longtext' THEN 'Text' WHEN DATA_TYPE = 'bit' THEN 'YesNo' "
              "ELSE TRIM(REGEXP_REPLACE(COLUMN_TYPE, '\\\\([0-9,]*\\\\)', '')) END, "
              "CASE WHEN CHARACTER_MAXIMUM_LENGTH IS NOT NULL THEN CHARACTER_MAXIMUM_LENGTH "
-             "WHEN DATA_TYPE = 'decimal' THEN NUMERIC_PRECISION ELSE '' END, "
+             "WHEN DATA_TYPE = 'decimal' THEN NUMERIC_PRECISION WHEN DATETIME_PRECISION IS NOT NULL THEN "
+             "DATETIME_PRECISION ELSE '' END, "
              "CASE WHEN DATA_TYPE = 'decimal' THEN NUMERIC_SCALE ELSE '' END, IS_NULLABLE, "
              "CASE WHEN EXTRA = 'auto_increment' THEN 'AUTO_INCREMENT' WHEN GENERATION_EXPRESSION IS NOT NULL THEN "
              "CONCAT('GENERATED ALWAYS AS (', GENERATION_EXPRESSION, ') VIRTUAL') ELSE NULLIF(COLUMN_DEFAULT, 'NULL') END "
