@@ -299,9 +299,7 @@ cADODB::ColumnRow cADODB::makeColumnRow(const db::Recordset& rs)
 cADODB::KeyRow cADODB::makeKeyRow(const db::Recordset& rs)
 {
     Fields f(rs, {"COLUMN_NAME", "PK_NAME", "ORDINAL"});
-    std::string k = f.text(0);
-    if (!k.empty() && k.front() == '+') k.erase(0, 1);
-    return KeyRow{k, f.text(1), f[2]};
+    return KeyRow{f.text(0), f.text(1), f[2]};
 }
 
 cADODB::IndexRow cADODB::makeIndexRow(const db::Recordset& rs)
@@ -704,14 +702,11 @@ void cADODB::GenerateIndexXML(const ObjectId& table)
             return a->ordinal.toInt() < b->ordinal.toInt();
         });
         std::string list;
+        // The names as the catalogue spells them ("+", blanks and all).
         for (const IndexRow* r : members) {
-            std::string k = r->columnName;
-            std::replace(k.begin(), k.end(), '+', ',');
-            k = text::trim(k);
-            if (!k.empty() && k.front() == ',') k.erase(0, 1);
-            if (k.empty()) continue;
+            if (r->columnName.empty()) continue;
             if (!list.empty()) list += ',';
-            list += k;
+            list += r->columnName;
         }
         return list;
     };

@@ -392,7 +392,8 @@ TEST_P(ServerImport, ColumnFactsAreTheCatalogues)
                 R"(CREATE TABLE "T" (id int, "ID" int CONSTRAINT "T_key" PRIMARY KEY))",
                 R"(CREATE TABLE t (id int CONSTRAINT t_key PRIMARY KEY, "ID" int))",
                 R"(CREATE TABLE "%pct" (id int PRIMARY KEY REFERENCES p(id) ON DELETE RESTRICT, r int REFERENCES "T"("ID") ON DELETE CASCADE))",
-                "CREATE MATERIALIZED VIEW mv AS SELECT id, ts FROM p"});
+                "CREATE MATERIALIZED VIEW mv AS SELECT id, ts FROM p",
+                R"(CREATE TABLE "+k" ("+id" int PRIMARY KEY, "a+b" int, " b" int, UNIQUE ("a+b", " b")))"});
     else
         run(c, {"CREATE TABLE p (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, ts TIMESTAMP NOT NULL DEFAULT "
                 "CURRENT_TIMESTAMP, dt DATETIME, e ENUM('a','b''c') NOT NULL DEFAULT 'a', s SET('x','y'), y YEAR, "
@@ -400,7 +401,8 @@ TEST_P(ServerImport, ColumnFactsAreTheCatalogues)
                 "lt LONGTEXT, bt BIT(1), vg INT AS (ui + 1) VIRTUAL, t3 TIME(3))",
                 "CREATE TABLE `%pct` (id INT PRIMARY KEY, r INT, CONSTRAINT fk_pct FOREIGN KEY (id) REFERENCES p(id) "
                 "ON DELETE RESTRICT)",
-                "CREATE TABLE a_b (ab INT PRIMARY KEY)", "CREATE TABLE axb (xb INT PRIMARY KEY)"});
+                "CREATE TABLE a_b (ab INT PRIMARY KEY)", "CREATE TABLE axb (xb INT PRIMARY KEY)",
+                "CREATE TABLE `+k` (`+id` INT PRIMARY KEY, `a+b` INT, ` b` INT, UNIQUE (`a+b`, ` b`))"});
 
     xml::Document d;
     importBothWays(database.connectionString(), d);
@@ -449,11 +451,13 @@ TEST_P(ServerImport, ColumnFactsAreTheCatalogues)
     }
     EXPECT_GE(compared, pg ? 22 : 18);
 
-    // RESTRICT is not NO ACTION; a name with '%' is no pattern.
+    // RESTRICT is not NO ACTION; a name with '%' is no pattern; key and index columns keep their '+' and blanks.
     xml::Node restrict = table(d, "p").selectSingleNode("FOREIGNKEY[@Foreign_Key_Table='%pct']");
     ASSERT_TRUE(restrict);
     EXPECT_EQ(restrict.attribute("Delete_Rule"), "RESTRICT");
     EXPECT_EQ(column(table(d, "%pct"), "id").attribute("Primary_Key").empty(), false);
+    EXPECT_EQ(column(table(d, "+k"), "+id").attribute("Primary_Key").empty(), false);
+    EXPECT_EQ(table(d, "+k").count("INDEX[@Column_Name='a+b, b']"), 1);
     EXPECT_EQ(d.documentElement().attribute("Indexes_Read"), "Unique");
     if (pg) {
         // "T" and t, "ID" and id: different objects, each key on its own column.
