@@ -311,9 +311,9 @@ cADODB::IndexRow cADODB::makeIndexRow(const db::Recordset& rs)
 cADODB::ForeignKeyRow cADODB::makeForeignKeyRow(const db::Recordset& rs)
 {
     Fields f(rs, {"FK_NAME", "FK_COLUMN_NAME", "PK_TABLE_NAME", "FK_TABLE_NAME", "UPDATE_RULE", "DELETE_RULE",
-                  "PK_COLUMN_NAME", "PK_TABLE_SCHEMA", "FK_TABLE_SCHEMA"});
+                  "PK_COLUMN_NAME", "PK_TABLE_SCHEMA", "FK_TABLE_SCHEMA", "FK_TABLE_CATALOG"});
     return ForeignKeyRow{f.text(0), f.text(1), f.text(2), f.text(3), f.text(4),
-                         f.text(5), f.text(6), f.text(7), f.text(8)};
+                         f.text(5), f.text(6), f.text(7), f.text(8), f.text(9)};
 }
 
 cADODB::ViewColumnRow cADODB::makeViewColumnRow(const db::Recordset& rs)
@@ -739,6 +739,9 @@ void cADODB::GenerateForeignKeyElement(const ObjectId& table)
     auto tableIt = m_TableNodes.find(objectKey(table.schema, table.name));
     if (tableIt == m_TableNodes.end()) return;
     for (const ForeignKeyRow& r : rows) {
+        // A key from another database's table is left out, as that table is, rather than
+        // given to a namesake here.
+        if (!m_Catalog.empty() && !r.fkCatalog.empty() && r.fkCatalog != m_Catalog) continue;
         xml::Node fk = tableIt->second.appendElement("FOREIGNKEY");
         fk.setAttribute("Name", r.fkName);
         fk.setAttribute("Related_Column", r.fkColumn);

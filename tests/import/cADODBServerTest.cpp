@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <regex>
 
 using namespace importtest;
@@ -403,6 +404,14 @@ TEST_P(ServerImport, ColumnFactsAreTheCatalogues)
                 "ON DELETE RESTRICT)",
                 "CREATE TABLE a_b (ab INT PRIMARY KEY)", "CREATE TABLE axb (xb INT PRIMARY KEY)",
                 "CREATE TABLE `+k` (`+id` INT PRIMARY KEY, `a+b` INT, ` b` INT, UNIQUE (`a+b`, ` b`))"});
+    // Another database's table of the same name, with a key to this one's (dropped first).
+    std::optional<ServerDatabase> other;
+    if (!pg) {
+        other.emplace(ServerDatabase::Engine::MariaDB);
+        db::Connection o;
+        o.open(other->connectionString());
+        run(o, {"CREATE TABLE p (id INT, FOREIGN KEY (id) REFERENCES " + database.name() + ".p(id))"});
+    }
 
     xml::Document d;
     importBothWays(database.connectionString(), d);
@@ -455,6 +464,7 @@ TEST_P(ServerImport, ColumnFactsAreTheCatalogues)
     xml::Node restrict = table(d, "p").selectSingleNode("FOREIGNKEY[@Foreign_Key_Table='%pct']");
     ASSERT_TRUE(restrict);
     EXPECT_EQ(restrict.attribute("Delete_Rule"), "RESTRICT");
+    EXPECT_EQ(table(d, "p").count("FOREIGNKEY"), 1);
     EXPECT_EQ(column(table(d, "%pct"), "id").attribute("Primary_Key").empty(), false);
     EXPECT_EQ(column(table(d, "+k"), "+id").attribute("Primary_Key").empty(), false);
     EXPECT_EQ(table(d, "+k").count("INDEX[@Column_Name='a+b, b']"), 1);
