@@ -631,7 +631,15 @@ void cADODB::loadCheckConstraints()
     m_ChecksLoaded = true;
     // A check whose table and column the engine tells goes there. Others are named
     // "table.column", or else placed through the constraint-column usage, keyed by schema and
-    // name (a key two constraints share is ambiguous and left out).
+    // name (a key two constraints share is ambiguous and left out). A column with several
+    // checks has them all, each in parentheses, joined by AND.
+    std::unordered_set<std::string> several;
+    auto place = [&](const std::string& key, const std::string& clause) {
+        auto [it, added] = m_Checks.emplace(key, clause);
+        if (added) return;
+        if (several.insert(key).second) it->second = "(" + it->second + ")";
+        it->second += " AND (" + clause + ")";
+    };
     std::unordered_map<std::string, std::pair<std::string, int>> unplaced;
     auto constraintKey = [](const std::string& schema, const std::string& name) { return schema + '\x1f' + name; };
     try {
@@ -640,7 +648,7 @@ void cADODB::loadCheckConstraints()
         for (; !rs.eof(); rs.moveNext()) {
             const bool onTable = !f[4].isNull();
             if (onTable && !f[5].isNull()) {
-                m_Checks.emplace(checkKey(objectKey(f.text(3), f.text(4)), f.text(5)), f.text(1));
+                place(checkKey(objectKey(f.text(3), f.text(4)), f.text(5)), f.text(1));
                 continue;
             }
             const std::string n = f.text(0);
@@ -669,7 +677,7 @@ void cADODB::loadCheckConstraints()
         for (; !rs.eof(); rs.moveNext()) {
             auto it = unplaced.find(constraintKey(f.text(0), f.text(1)));
             if (it == unplaced.end() || it->second.second != 1) continue;
-            m_Checks.emplace(checkKey(objectKey(f.text(4), f.text(2)), f.text(3)), it->second.first);
+            place(checkKey(objectKey(f.text(4), f.text(2)), f.text(3)), it->second.first);
         }
     } catch (const db::Error& e) {
         if (e.number() == db::err::NotSupported || e.number() == db::err::ItemNotFound) return;

@@ -29,7 +29,7 @@ std::vector<std::string> serverSchema(ServerDatabase::Engine engine)
         R"(CREATE VIEW "v'regions" AS SELECT "Region" FROM "v'orders" WHERE "select" > 0)",
         // A key to a unique key; checks on names with dots and on tables whose names differ in case.
         R"(CREATE TABLE "code list" (id INTEGER PRIMARY KEY, code VARCHAR(10) NOT NULL UNIQUE,
-             "p.q" INTEGER CHECK ("p.q" < 5), p INTEGER CHECK (p > 100)))",
+             "p.q" INTEGER CHECK ("p.q" < 5), p INTEGER CHECK (p > 100), CHECK (p < 200)))",
         R"(CREATE TABLE "ref" (id INTEGER PRIMARY KEY, code VARCHAR(10), CONSTRAINT "order.note" CHECK (id > 0 AND code <> 'x'),
              CONSTRAINT fk_ref_code FOREIGN KEY (code) REFERENCES "code list"(code)))",
     };
@@ -161,6 +161,8 @@ TEST_P(ServerImport, ListsKeysIndexesViewsAndRules)
     auto check = [&d](const char* t, const char* c) { return column(table(d, t), c).attribute("Check_Constraint"); };
     EXPECT_NE(check("code list", "p.q").find("< 5"), std::string::npos) << check("code list", "p.q");
     EXPECT_NE(check("code list", "p").find("> 100"), std::string::npos) << check("code list", "p");
+    EXPECT_NE(check("code list", "p").find(") AND ("), std::string::npos) << check("code list", "p");
+    EXPECT_NE(check("code list", "p").find("< 200"), std::string::npos) << check("code list", "p");
     EXPECT_EQ(check("order", "note"), "");
     // A table's check stands on each column it names.
     EXPECT_NE(check("ref", "id").find("> 0"), std::string::npos) << check("ref", "id");
