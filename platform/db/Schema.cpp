@@ -1980,8 +1980,9 @@ std::vector<Row> myViewColumnUsage(SchemaReader& s, const Restriction& cat, cons
             aliases[a.names[0]] = {r.names[0], r.names[1]};
             isTable[k] = true;
         }
-        // A table or view without an alias follows FROM or JOIN, past any opening parentheses;
-        // its columns are qualified by its own name.
+        // A table or view without an alias follows FROM or JOIN, past any opening parentheses,
+        // and its columns are qualified by its own name; a column after the FROM of EXTRACT or
+        // TRIM follows FROM too, qualified by such a name.
         auto afterFromOrJoin = [&sql](size_t at) {
             while (at > 0 && (sql[at - 1] == ' ' || sql[at - 1] == '(')) --at;
             size_t word = at;
@@ -1989,9 +1990,17 @@ std::vector<Row> myViewColumnUsage(SchemaReader& s, const Restriction& cat, cons
             const std::string w = text::lower(sql.substr(word, at - word));
             return w == "from" || w == "join" || w == "straight_join";
         };
+        std::vector<size_t> unaliased;
+        std::set<std::string> ownNames;  // of this database's unaliased tables and views
         for (size_t k = 0; k < runs.size(); ++k) {
             const Run& r = runs[k];
             if (isTable[k] || r.names.size() != 2 || r.next == '(' || !afterFromOrJoin(r.begin)) continue;
+            unaliased.push_back(k);
+            if (r.names[0] == database) ownNames.insert(r.names[1]);
+        }
+        for (size_t k : unaliased) {
+            const Run& r = runs[k];
+            if (r.names[0] != database && (ownNames.count(r.names[0]) || aliases.count(r.names[0]))) continue;
             aliases.emplace(r.names[1], std::make_pair(r.names[0], r.names[1]));
             isTable[k] = true;
         }
