@@ -299,9 +299,7 @@ cADODB::ColumnRow cADODB::makeColumnRow(const db::Recordset& rs)
 cADODB::KeyRow cADODB::makeKeyRow(const db::Recordset& rs)
 {
     Fields f(rs, {"COLUMN_NAME", "PK_NAME", "ORDINAL"});
-    std::string k = f.text(0);
-    if (!k.empty() && k.front() == '+') k.erase(0, 1);
-    return KeyRow{k, f.text(1), f[2]};
+    return KeyRow{f.text(0), f.text(1), f[2]};
 }
 
 cADODB::IndexRow cADODB::makeIndexRow(const db::Recordset& rs)
@@ -313,9 +311,9 @@ cADODB::IndexRow cADODB::makeIndexRow(const db::Recordset& rs)
 cADODB::ForeignKeyRow cADODB::makeForeignKeyRow(const db::Recordset& rs)
 {
     Fields f(rs, {"FK_NAME", "FK_COLUMN_NAME", "PK_TABLE_NAME", "FK_TABLE_NAME", "UPDATE_RULE", "DELETE_RULE",
-                  "PK_COLUMN_NAME", "PK_TABLE_SCHEMA", "FK_TABLE_SCHEMA"});
+                  "PK_COLUMN_NAME", "PK_TABLE_SCHEMA", "FK_TABLE_SCHEMA", "FK_TABLE_CATALOG"});
     return ForeignKeyRow{f.text(0), f.text(1), f.text(2), f.text(3), f.text(4),
-                         f.text(5), f.text(6), f.text(7), f.text(8)};
+                         f.text(5), f.text(6), f.text(7), f.text(8), f.text(9)};
 }
 
 cADODB::ViewColumnRow cADODB::makeViewColumnRow(const db::Recordset& rs)
@@ -633,7 +631,15 @@ void cADODB::loadCheckConstraints()
     m_ChecksLoaded = true;
     // A check whose table and column the engine tells goes there. Others are named
     // "table.column", or else placed through the constraint-column usage, keyed by schema and
-    // name (a key two constraints share is ambiguous and left out).
+    // name (a key two constraints share is ambiguous and left out). A column with several
+    // checks has them all, each in parentheses, joined by AND.
+    std::unordered_set<std::string> several;
+    auto place = [&](const std::string& key, const std::string& clause) {
+        auto [it, added] = m_Checks.emplace(key, clause);
+        if (added) return;
+        if (several.insert(key).second) it->second = "(" + it->second + ")";
+        it->second += " AND (" + clause + ")";
+    };
     std::unordered_map<std::string, std::pair<std::string, int>> unplaced;
     auto constraintKey = [](const std::string& schema, const std::string& name) { return schema + '\x1f' + name; };
     try {
@@ -642,7 +648,7 @@ void cADODB::loadCheckConstraints()
         for (; !rs.eof(); rs.moveNext()) {
             const bool onTable = !f[4].isNull();
             if (onTable && !f[5].isNull()) {
-                m_Checks.emplace(checkKey(objectKey(f.text(3), f.text(4)), f.text(5)), f.text(1));
+                place(checkKey(objectKey(f.text(3), f.text(4)), f.text(5)), f.text(1));
                 continue;
             }
             const std::string n = f.text(0);
@@ -671,7 +677,7 @@ void cADODB::loadCheckConstraints()
         for (; !rs.eof(); rs.moveNext()) {
             auto it = unplaced.find(constraintKey(f.text(0), f.text(1)));
             if (it == unplaced.end() || it->second.second != 1) continue;
-            m_Checks.emplace(checkKey(objectKey(f.text(4), f.text(2)), f.text(3)), it->second.first);
+            place(checkKey(objectKey(f.text(4), f.text(2)), f.text(3)), it->second.first);
         }
     } catch (const db::Error& e) {
         if (e.number() == db::err::NotSupported || e.number() == db::err::ItemNotFound) return;
@@ -704,14 +710,11 @@ void cADODB::GenerateIndexXML(const ObjectId& table)
             return a->ordinal.toInt() < b->ordinal.toInt();
         });
         std::string list;
+        // The names as the catalogue spells them ("+", blanks and all).
         for (const IndexRow* r : members) {
-            std::string k = r->columnName;
-            std::replace(k.begin(), k.end(), '+', ',');
-            k = text::trim(k);
-            if (!k.empty() && k.front() == ',') k.erase(0, 1);
-            if (k.empty()) continue;
+            if (r->columnName.empty()) continue;
             if (!list.empty()) list += ',';
-            list += k;
+            list += r->columnName;
         }
         return list;
     };
@@ -744,6 +747,9 @@ void cADODB::GenerateForeignKeyElement(const ObjectId& table)
     auto tableIt = m_TableNodes.find(objectKey(table.schema, table.name));
     if (tableIt == m_TableNodes.end()) return;
     for (const ForeignKeyRow& r : rows) {
+        // A key from another database's table is left out, as that table is, rather than
+        // given to a namesake here.
+        if (!m_Catalog.empty() && !r.fkCatalog.empty() && r.fkCatalog != m_Catalog) continue;
         xml::Node fk = tableIt->second.appendElement("FOREIGNKEY");
         fk.setAttribute("Name", r.fkName);
         fk.setAttribute("Related_Column", r.fkColumn);

@@ -64,6 +64,7 @@ private:
     };
     struct ForeignKeyRow {
         std::string fkName, fkColumn, pkTable, fkTable, updateRule, deleteRule, pkColumn, pkSchema, fkSchema;
+        std::string fkCatalog;
     };
     struct ViewColumnRow {
         std::string column, table, tableSchema;

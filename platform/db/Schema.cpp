@@ -288,6 +288,7 @@ Recordset tablesRowset(SchemaReader& s) {
 struct ColumnFacts {
     std::string typeName;
     Value charLength, numericPrecision, numericScale;
+    Value datetimePrecision;  // fraction digits of a date or time type, where the driver's are wrong
     std::optional<bool> nullable;
     std::optional<Value> columnDefault;
     bool precisionKnown = false;  // numericPrecision and numericScale replace the driver's
@@ -344,9 +345,10 @@ const char* const pgColumnFacts =
     "AND (t.typlen < 0 OR t.typtype <> 'b' OR t.typcategory IN ('A', 'B', 'T') OR %s IS NOT NULL "
     "OR pg_catalog.pg_get_expr(ad.adbin, ad.adrelid) LIKE 'nextval(%')";
 
-// MariaDB/MySQL: COLUMN_TYPE without its size (ENUM and SET keep their values) and the
-// nullability the driver misreports for AUTO_INCREMENT and TIMESTAMP columns. Keyed by database.
-// An AUTO_INCREMENT or generated column has its clause in place of a default.
+// MariaDB/MySQL: COLUMN_TYPE without its size (ENUM and SET keep their values), the
+// nullability the driver misreports for AUTO_INCREMENT and TIMESTAMP columns and the fraction
+// digits it leaves out. Keyed by database. An AUTO_INCREMENT or generated column has its clause
+// in place of a default.
 const char* const myColumnFacts =
     "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, COLUMN_TYPE, CHARACTER_MAXIMUM_LENGTH, NUMERIC_PRECISION, "
     "NUMERIC_SCALE, DATA_TYPE IN ('decimal', 'numeric'), IS_NULLABLE, EXTRA, %s "
@@ -468,14 +470,15 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
             if (table) restrictions += " AND TABLE_NAME = ?", params.push_back(*table);
             std::vector<Row> rows;
             try {
-                rows = s.query(withClause(myColumnFacts, "GENERATION_EXPRESSION") + restrictions, params);
+                rows = s.query(withClause(myColumnFacts, "GENERATION_EXPRESSION, DATETIME_PRECISION") + restrictions, params);
             } catch (const Error&) {
-                rows = s.query(withClause(myColumnFacts, "NULL") + restrictions, params);  // servers without it
+                rows = s.query(withClause(myColumnFacts, "NULL, NULL") + restrictions, params);  // servers without them
             }
             for (const Row& r : rows) {
-                if (r.size() < 11) continue;
+                if (r.size() < 12) continue;
                 ColumnFacts f;
                 f.typeName = baseColumnType(r[3].toString());
+                f.datetimePrecision = r[11];
                 f.displayWidth = displayWidth(r[3].toString());
                 f.charLength = r[4];
                 f.precisionKnown = r[7].toBool();
@@ -970,6 +973,7 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
                 row[16] = Value();
             }
             if (sqlite) row[17] = isDateType(t) ? Value(0) : Value();  // no declared fraction digits
+            if (isDateType(t) && !f.datetimePrecision.isNull()) row[17] = f.datetimePrecision;
             if (f.nullable) {
                 row[10] = Value(*f.nullable);
                 const long long flags = row[9].toInt() & ~0x60;
@@ -1934,8 +1938,9 @@ Recordset viewsRowset(SchemaReader& s) {
 
 // The columns a MariaDB/MySQL view definition uses. The server keeps the definition with every
 // name backquoted and qualified: a column is `database`.`table`.`column`, or `alias`.`column`
-// where the FROM clause has `database`.`table` `alias`. Columns of another database's tables
-// are left out, as their foreign keys are.
+// where the FROM clause has `database`.`table` `alias`, or `view`.`column` where it has
+// `database`.`view` with no alias. Columns of another database's tables are left out, as their
+// foreign keys are.
 std::vector<Row> myViewColumnUsage(SchemaReader& s, const Restriction& cat, const Restriction& name) {
     const std::vector<Row> views =
         infoSchema(s, "SELECT TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION FROM INFORMATION_SCHEMA.VIEWS",
@@ -1973,6 +1978,30 @@ std::vector<Row> myViewColumnUsage(SchemaReader& s, const Restriction& cat, cons
             if (r.names.size() != 2 || r.next == '(' || a.names.size() != 1) continue;
             if (sql.find_first_not_of(' ', r.end) != a.begin) continue;
             aliases[a.names[0]] = {r.names[0], r.names[1]};
+            isTable[k] = true;
+        }
+        // A table or view without an alias follows FROM or JOIN, past any opening parentheses,
+        // and its columns are qualified by its own name; a column after the FROM of EXTRACT or
+        // TRIM follows FROM too, qualified by such a name.
+        auto afterFromOrJoin = [&sql](size_t at) {
+            while (at > 0 && (sql[at - 1] == ' ' || sql[at - 1] == '(')) --at;
+            size_t word = at;
+            while (word > 0 && (std::isalpha(static_cast<unsigned char>(sql[word - 1])) || sql[word - 1] == '_')) --word;
+            const std::string w = text::lower(sql.substr(word, at - word));
+            return w == "from" || w == "join" || w == "straight_join";
+        };
+        std::vector<size_t> unaliased;
+        std::set<std::string> ownNames;  // of this database's unaliased tables and views
+        for (size_t k = 0; k < runs.size(); ++k) {
+            const Run& r = runs[k];
+            if (isTable[k] || r.names.size() != 2 || r.next == '(' || !afterFromOrJoin(r.begin)) continue;
+            unaliased.push_back(k);
+            if (r.names[0] == database) ownNames.insert(r.names[1]);
+        }
+        for (size_t k : unaliased) {
+            const Run& r = runs[k];
+            if (r.names[0] != database && (ownNames.count(r.names[0]) || aliases.count(r.names[0]))) continue;
+            aliases.emplace(r.names[1], std::make_pair(r.names[0], r.names[1]));
             isTable[k] = true;
         }
         std::set<std::pair<std::string, std::string>> used;  // table, column

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <regex>
 
 using namespace importtest;
@@ -25,9 +26,10 @@ std::vector<std::string> serverSchema(ServerDatabase::Engine engine)
         R"(CREATE INDEX ix_region ON "order"(region))",
         R"(CREATE VIEW "v'orders" AS SELECT o."select", c."Region" FROM "order" o JOIN "Customer Info" c
              ON c."Cust ID" = o.cust)",
+        R"(CREATE VIEW "v'regions" AS SELECT TRIM(LEADING 'x' FROM "Region") AS r FROM "v'orders" WHERE "select" > 0)",
         // A key to a unique key; checks on names with dots and on tables whose names differ in case.
         R"(CREATE TABLE "code list" (id INTEGER PRIMARY KEY, code VARCHAR(10) NOT NULL UNIQUE,
-             "p.q" INTEGER CHECK ("p.q" < 5), p INTEGER CHECK (p > 100)))",
+             "p.q" INTEGER CHECK ("p.q" < 5), p INTEGER CHECK (p > 100), CHECK (p < 200)))",
         R"(CREATE TABLE "ref" (id INTEGER PRIMARY KEY, code VARCHAR(10), CONSTRAINT "order.note" CHECK (id > 0 AND code <> 'x'),
              CONSTRAINT fk_ref_code FOREIGN KEY (code) REFERENCES "code list"(code)))",
     };
@@ -147,6 +149,8 @@ TEST_P(ServerImport, ListsKeysIndexesViewsAndRules)
     EXPECT_EQ(view.attribute("Report"), "1");
     EXPECT_TRUE(view.selectSingleNode("COLUMN[@Name='select' and @SourceTable='order']"));
     EXPECT_TRUE(view.selectSingleNode("COLUMN[@Name='Region' and @SourceTable='Customer Info']"));
+    // A view of a view.
+    EXPECT_EQ(d.count("/DATABASE/VIEW[@Name=\"v'regions\"]/COLUMN[@SourceTable=\"v'orders\"]"), 2);
 
     xml::Node codes = table(d, "code list");
     xml::Node toUnique = codes.selectSingleNode("FOREIGNKEY");
@@ -157,6 +161,8 @@ TEST_P(ServerImport, ListsKeysIndexesViewsAndRules)
     auto check = [&d](const char* t, const char* c) { return column(table(d, t), c).attribute("Check_Constraint"); };
     EXPECT_NE(check("code list", "p.q").find("< 5"), std::string::npos) << check("code list", "p.q");
     EXPECT_NE(check("code list", "p").find("> 100"), std::string::npos) << check("code list", "p");
+    EXPECT_NE(check("code list", "p").find(") AND ("), std::string::npos) << check("code list", "p");
+    EXPECT_NE(check("code list", "p").find("< 200"), std::string::npos) << check("code list", "p");
     EXPECT_EQ(check("order", "note"), "");
     // A table's check stands on each column it names.
     EXPECT_NE(check("ref", "id").find("> 0"), std::string::npos) << check("ref", "id");
@@ -389,15 +395,25 @@ TEST_P(ServerImport, ColumnFactsAreTheCatalogues)
                 R"(CREATE TABLE "T" (id int, "ID" int CONSTRAINT "T_key" PRIMARY KEY))",
                 R"(CREATE TABLE t (id int CONSTRAINT t_key PRIMARY KEY, "ID" int))",
                 R"(CREATE TABLE "%pct" (id int PRIMARY KEY REFERENCES p(id) ON DELETE RESTRICT, r int REFERENCES "T"("ID") ON DELETE CASCADE))",
-                "CREATE MATERIALIZED VIEW mv AS SELECT id, ts FROM p"});
+                "CREATE MATERIALIZED VIEW mv AS SELECT id, ts FROM p",
+                R"(CREATE TABLE "+k" ("+id" int PRIMARY KEY, "a+b" int, " b" int, UNIQUE ("a+b", " b")))"});
     else
         run(c, {"CREATE TABLE p (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, ts TIMESTAMP NOT NULL DEFAULT "
                 "CURRENT_TIMESTAMP, dt DATETIME, e ENUM('a','b''c') NOT NULL DEFAULT 'a', s SET('x','y'), y YEAR, "
                 "tx TEXT, n DECIMAL(5,2), v VARCHAR(30) DEFAULT 'Y', ch CHAR(3), bl BLOB, ui INT UNSIGNED, "
-                "lt LONGTEXT, bt BIT(1), vg INT AS (ui + 1) VIRTUAL)",
+                "lt LONGTEXT, bt BIT(1), vg INT AS (ui + 1) VIRTUAL, t3 TIME(3))",
                 "CREATE TABLE `%pct` (id INT PRIMARY KEY, r INT, CONSTRAINT fk_pct FOREIGN KEY (id) REFERENCES p(id) "
                 "ON DELETE RESTRICT)",
-                "CREATE TABLE a_b (ab INT PRIMARY KEY)", "CREATE TABLE axb (xb INT PRIMARY KEY)"});
+                "CREATE TABLE a_b (ab INT PRIMARY KEY)", "CREATE TABLE axb (xb INT PRIMARY KEY)",
+                "CREATE TABLE `+k` (`+id` INT PRIMARY KEY, `a+b` INT, ` b` INT, UNIQUE (`a+b`, ` b`))"});
+    // Another database's table of the same name, with a key to this one's (dropped first).
+    std::optional<ServerDatabase> other;
+    if (!pg) {
+        other.emplace(ServerDatabase::Engine::MariaDB);
+        db::Connection o;
+        o.open(other->connectionString());
+        run(o, {"CREATE TABLE p (id INT, FOREIGN KEY (id) REFERENCES " + database.name() + ".p(id))"});
+    }
 
     xml::Document d;
     importBothWays(database.connectionString(), d);
@@ -424,7 +440,8 @@ TEST_P(ServerImport, ColumnFactsAreTheCatalogues)
              "WHEN DATA_TYPE = 'longtext' THEN 'Text' WHEN DATA_TYPE = 'bit' THEN 'YesNo' "
              "ELSE TRIM(REGEXP_REPLACE(COLUMN_TYPE, '\\\\([0-9,]*\\\\)', '')) END, "
              "CASE WHEN CHARACTER_MAXIMUM_LENGTH IS NOT NULL THEN CHARACTER_MAXIMUM_LENGTH "
-             "WHEN DATA_TYPE = 'decimal' THEN NUMERIC_PRECISION ELSE '' END, "
+             "WHEN DATA_TYPE = 'decimal' THEN NUMERIC_PRECISION WHEN DATETIME_PRECISION IS NOT NULL THEN "
+             "DATETIME_PRECISION ELSE '' END, "
              "CASE WHEN DATA_TYPE = 'decimal' THEN NUMERIC_SCALE ELSE '' END, IS_NULLABLE, "
              "CASE WHEN EXTRA = 'auto_increment' THEN 'AUTO_INCREMENT' WHEN GENERATION_EXPRESSION IS NOT NULL THEN "
              "CONCAT('GENERATED ALWAYS AS (', GENERATION_EXPRESSION, ') VIRTUAL') ELSE NULLIF(COLUMN_DEFAULT, 'NULL') END "
@@ -445,11 +462,14 @@ TEST_P(ServerImport, ColumnFactsAreTheCatalogues)
     }
     EXPECT_GE(compared, pg ? 22 : 18);
 
-    // RESTRICT is not NO ACTION; a name with '%' is no pattern.
+    // RESTRICT is not NO ACTION; a name with '%' is no pattern; key and index columns keep their '+' and blanks.
     xml::Node restrict = table(d, "p").selectSingleNode("FOREIGNKEY[@Foreign_Key_Table='%pct']");
     ASSERT_TRUE(restrict);
     EXPECT_EQ(restrict.attribute("Delete_Rule"), "RESTRICT");
+    EXPECT_EQ(table(d, "p").count("FOREIGNKEY"), 1);
     EXPECT_EQ(column(table(d, "%pct"), "id").attribute("Primary_Key").empty(), false);
+    EXPECT_EQ(column(table(d, "+k"), "+id").attribute("Primary_Key").empty(), false);
+    EXPECT_EQ(table(d, "+k").count("INDEX[@Column_Name='a+b, b']"), 1);
     EXPECT_EQ(d.documentElement().attribute("Indexes_Read"), "Unique");
     if (pg) {
         // "T" and t, "ID" and id: different objects, each key on its own column.
