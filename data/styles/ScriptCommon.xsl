@@ -74,8 +74,14 @@
             <xsl:otherwise><xsl:value-of select="substring-before($named, &quot;')&quot;)"/></xsl:otherwise>
           </xsl:choose>
         </xsl:variable>
+        <!-- The name stands in a string literal: its quotes are doubled there. -->
         <xsl:if test="$sequence != ''">
-          <xsl:value-of select="concat('CREATE SEQUENCE IF NOT EXISTS ', $sequence, ';', $nl)"/>
+          <xsl:text>CREATE SEQUENCE IF NOT EXISTS </xsl:text>
+          <xsl:call-template name="single">
+            <xsl:with-param name="text" select="$sequence"/>
+            <xsl:with-param name="mark" select="&quot;'&quot;"/>
+          </xsl:call-template>
+          <xsl:value-of select="concat(';', $nl)"/>
         </xsl:if>
       </xsl:for-each>
     </xsl:if>
@@ -126,6 +132,22 @@
         <xsl:value-of select="concat(substring-before($text, $mark), $mark, $mark)"/>
         <xsl:call-template name="double">
           <xsl:with-param name="text" select="substring-after($text, $mark)"/>
+          <xsl:with-param name="mark" select="$mark"/>
+        </xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$text"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- text with every doubled mark single -->
+  <xsl:template name="single">
+    <xsl:param name="text"/>
+    <xsl:param name="mark"/>
+    <xsl:choose>
+      <xsl:when test="contains($text, concat($mark, $mark))">
+        <xsl:value-of select="concat(substring-before($text, concat($mark, $mark)), $mark)"/>
+        <xsl:call-template name="single">
+          <xsl:with-param name="text" select="substring-after($text, concat($mark, $mark))"/>
           <xsl:with-param name="mark" select="$mark"/>
         </xsl:call-template>
       </xsl:when>
@@ -621,10 +643,10 @@
         <xsl:if test="$delete = 'SET NULL' or $delete = 'SETNULL'"> ON DELETE SET NULL</xsl:if>
       </xsl:when>
       <xsl:when test="$engine = 'others'">
-        <xsl:if test="$delete = 'CASCADE' or $delete = 'SET NULL' or $delete = 'RESTRICT'">
+        <xsl:if test="$delete = 'CASCADE' or $delete = 'SET NULL' or $delete = 'SET DEFAULT' or $delete = 'RESTRICT'">
           <xsl:value-of select="concat(' ON DELETE ', $delete)"/>
         </xsl:if>
-        <xsl:if test="$update = 'CASCADE' or $update = 'SET NULL' or $update = 'RESTRICT'">
+        <xsl:if test="$update = 'CASCADE' or $update = 'SET NULL' or $update = 'SET DEFAULT' or $update = 'RESTRICT'">
           <xsl:value-of select="concat(' ON UPDATE ', $update)"/>
         </xsl:if>
       </xsl:when>
