@@ -20,8 +20,9 @@
 
   <!-- The engine's own type name, whole: "enum('a','b')", "text[]" and "decimal unsigned" are
        its syntax. A size goes after the first word where only MariaDB's attributes follow it
-       ("decimal(9,3) unsigned"), else after the name. A name that would break the script's one
-       line per statement is cleaned. -->
+       ("decimal(9,3) unsigned"), else after the name; a bit string's width and a date or time
+       type's fraction digits too. A name that would break the script's one line per statement
+       is cleaned. -->
   <xsl:template name="engine-type">
     <xsl:param name="kind"/>
     <xsl:param name="n"/>
@@ -35,7 +36,7 @@
     <xsl:variable name="attributes" select="$r = 'unsigned' or $r = 'signed' or $r = 'zerofill' or $r = 'unsigned zerofill'"/>
     <xsl:variable name="sized" select="$n > 0 and not(contains($whole, '(')) and not(contains($whole, '['))"/>
     <xsl:variable name="numeric" select="$f = 'decimal' or $f = 'numeric' or $f = 'dec'"/>
-    <xsl:variable name="string" select="$f = 'char' or $f = 'varchar' or $f = 'nchar' or $f = 'nvarchar' or $f = 'binary' or $f = 'varbinary' or $f = 'bpchar' or $kind = 'char' or $kind = 'varchar' or $kind = 'nchar' or $kind = 'nvarchar'"/>
+    <xsl:variable name="string" select="$f = 'char' or $f = 'varchar' or $f = 'nchar' or $f = 'nvarchar' or $f = 'binary' or $f = 'varbinary' or $f = 'bpchar' or $f = 'varbit' or $kind = 'char' or $kind = 'varchar' or $kind = 'nchar' or $kind = 'nvarchar'"/>
     <xsl:variable name="name">
       <xsl:choose>
         <xsl:when test="$attributes"><xsl:value-of select="$first"/></xsl:when>
@@ -44,6 +45,7 @@
     </xsl:variable>
     <xsl:choose>
       <!-- names the reader gave in place of the driver's own -->
+      <xsl:when test="$raw = 'YesNo' and $n > 1"><xsl:value-of select="concat('bit(', $n, ')')"/></xsl:when>
       <xsl:when test="$raw = 'YesNo'">bit</xsl:when>
       <xsl:when test="($raw = 'Text' or $raw = 'Memo') and $mysql">longtext</xsl:when>
       <xsl:when test="$raw = 'Text' or $raw = 'Memo'">text</xsl:when>
@@ -69,6 +71,10 @@
           </xsl:otherwise>
         </xsl:choose>
         <xsl:if test="$attributes"><xsl:value-of select="concat(' ', $rest)"/></xsl:if>
+      </xsl:when>
+      <!-- a date or time type's fraction digits, but for PostgreSQL's default of 6 -->
+      <xsl:when test="$sized and $n &lt;= 6 and not($n = 6 and contains($d, 'postgres')) and ($f = 'datetime' or $f = 'timestamp' or $f = 'timestamptz' or $f = 'time' or $f = 'timetz')">
+        <xsl:value-of select="concat($whole, '(', $n, ')')"/>
       </xsl:when>
       <xsl:otherwise><xsl:value-of select="$whole"/></xsl:otherwise>
     </xsl:choose>

@@ -346,11 +346,12 @@ const char* const pgColumnFacts =
     "OR pg_catalog.pg_get_expr(ad.adbin, ad.adrelid) LIKE 'nextval(%')";
 
 // MariaDB/MySQL: COLUMN_TYPE without its size (ENUM and SET keep their values), the
-// nullability the driver misreports for AUTO_INCREMENT and TIMESTAMP columns and the fraction
-// digits it leaves out. Keyed by database. An AUTO_INCREMENT or generated column has its clause
-// in place of a default.
+// nullability the driver misreports for AUTO_INCREMENT and TIMESTAMP columns, the fraction
+// digits it leaves out and a bit string's width (as its length). Keyed by database. An
+// AUTO_INCREMENT or generated column has its clause in place of a default.
 const char* const myColumnFacts =
-    "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, COLUMN_TYPE, CHARACTER_MAXIMUM_LENGTH, NUMERIC_PRECISION, "
+    "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, COLUMN_TYPE, "
+    "CASE WHEN DATA_TYPE = 'bit' THEN NUMERIC_PRECISION ELSE CHARACTER_MAXIMUM_LENGTH END, NUMERIC_PRECISION, "
     "NUMERIC_SCALE, DATA_TYPE IN ('decimal', 'numeric'), IS_NULLABLE, EXTRA, %s "
     "FROM INFORMATION_SCHEMA.COLUMNS WHERE true";
 
