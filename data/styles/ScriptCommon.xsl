@@ -77,9 +77,10 @@
         <!-- The name stands in a string literal: its quotes are doubled there. -->
         <xsl:if test="$sequence != ''">
           <xsl:text>CREATE SEQUENCE IF NOT EXISTS </xsl:text>
-          <xsl:call-template name="single">
+          <xsl:call-template name="replace">
             <xsl:with-param name="text" select="$sequence"/>
-            <xsl:with-param name="mark" select="&quot;'&quot;"/>
+            <xsl:with-param name="from" select="&quot;''&quot;"/>
+            <xsl:with-param name="to" select="&quot;'&quot;"/>
           </xsl:call-template>
           <xsl:value-of select="concat(';', $nl)"/>
         </xsl:if>
@@ -116,39 +117,26 @@
   <xsl:template name="quote">
     <xsl:param name="name"/>
     <xsl:value-of select="$qo"/>
-    <xsl:call-template name="double">
+    <xsl:call-template name="replace">
       <xsl:with-param name="text" select="$name"/>
-      <xsl:with-param name="mark" select="$qc"/>
+      <xsl:with-param name="from" select="$qc"/>
+      <xsl:with-param name="to" select="concat($qc, $qc)"/>
     </xsl:call-template>
     <xsl:value-of select="$qc"/>
   </xsl:template>
 
-  <!-- text with every mark doubled -->
-  <xsl:template name="double">
+  <!-- text with every `from` replaced by `to` -->
+  <xsl:template name="replace">
     <xsl:param name="text"/>
-    <xsl:param name="mark"/>
+    <xsl:param name="from"/>
+    <xsl:param name="to"/>
     <xsl:choose>
-      <xsl:when test="contains($text, $mark)">
-        <xsl:value-of select="concat(substring-before($text, $mark), $mark, $mark)"/>
-        <xsl:call-template name="double">
-          <xsl:with-param name="text" select="substring-after($text, $mark)"/>
-          <xsl:with-param name="mark" select="$mark"/>
-        </xsl:call-template>
-      </xsl:when>
-      <xsl:otherwise><xsl:value-of select="$text"/></xsl:otherwise>
-    </xsl:choose>
-  </xsl:template>
-
-  <!-- text with every doubled mark single -->
-  <xsl:template name="single">
-    <xsl:param name="text"/>
-    <xsl:param name="mark"/>
-    <xsl:choose>
-      <xsl:when test="contains($text, concat($mark, $mark))">
-        <xsl:value-of select="concat(substring-before($text, concat($mark, $mark)), $mark)"/>
-        <xsl:call-template name="single">
-          <xsl:with-param name="text" select="substring-after($text, concat($mark, $mark))"/>
-          <xsl:with-param name="mark" select="$mark"/>
+      <xsl:when test="contains($text, $from)">
+        <xsl:value-of select="concat(substring-before($text, $from), $to)"/>
+        <xsl:call-template name="replace">
+          <xsl:with-param name="text" select="substring-after($text, $from)"/>
+          <xsl:with-param name="from" select="$from"/>
+          <xsl:with-param name="to" select="$to"/>
         </xsl:call-template>
       </xsl:when>
       <xsl:otherwise><xsl:value-of select="$text"/></xsl:otherwise>
@@ -337,9 +325,10 @@
   <xsl:template name="string-literal">
     <xsl:param name="text"/>
     <xsl:text>'</xsl:text>
-    <xsl:call-template name="double">
+    <xsl:call-template name="replace">
       <xsl:with-param name="text" select="$text"/>
-      <xsl:with-param name="mark" select="&quot;'&quot;"/>
+      <xsl:with-param name="from" select="&quot;'&quot;"/>
+      <xsl:with-param name="to" select="&quot;''&quot;"/>
     </xsl:call-template>
     <xsl:text>'</xsl:text>
   </xsl:template>
