@@ -11,9 +11,11 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <unordered_set>
 
 namespace {
@@ -311,9 +313,11 @@ cADODB::IndexRow cADODB::makeIndexRow(const db::Recordset& rs)
 cADODB::ForeignKeyRow cADODB::makeForeignKeyRow(const db::Recordset& rs)
 {
     Fields f(rs, {"FK_NAME", "FK_COLUMN_NAME", "PK_TABLE_NAME", "FK_TABLE_NAME", "UPDATE_RULE", "DELETE_RULE",
-                  "PK_COLUMN_NAME", "PK_TABLE_SCHEMA", "FK_TABLE_SCHEMA", "FK_TABLE_CATALOG"});
-    return ForeignKeyRow{f.text(0), f.text(1), f.text(2), f.text(3), f.text(4),
-                         f.text(5), f.text(6), f.text(7), f.text(8), f.text(9)};
+                  "PK_COLUMN_NAME", "PK_TABLE_SCHEMA", "FK_TABLE_SCHEMA", "FK_TABLE_CATALOG", "ORDINAL"});
+    bool numbered = false;
+    const long long ordinal = f[10].toInt(&numbered);
+    return ForeignKeyRow{f.text(0), f.text(1), f.text(2), f.text(3), f.text(4),      f.text(5),
+                         f.text(6), f.text(7), f.text(8), f.text(9), numbered ? std::max(ordinal, 0LL) : 0};
 }
 
 cADODB::ViewColumnRow cADODB::makeViewColumnRow(const db::Recordset& rs)
@@ -746,20 +750,42 @@ void cADODB::GenerateForeignKeyElement(const ObjectId& table)
                                  makeForeignKeyRow, "cADODB.GenerateForeignKeyElement");
     auto tableIt = m_TableNodes.find(objectKey(table.schema, table.name));
     if (tableIt == m_TableNodes.end()) return;
+    // The rows of one key: same referencing table and name, in key order. Where keys share both
+    // (SQLite's unnamed keys), the n-th row at a place in the key belongs to the n-th key.
+    std::vector<std::vector<const ForeignKeyRow*>> keys;
+    using Group = std::tuple<std::string, std::string, std::string, std::string>;
+    std::map<Group, std::vector<std::size_t>> keysOf;
+    std::map<std::pair<Group, long long>, std::size_t> rowsAt;
     for (const ForeignKeyRow& r : rows) {
         // A key from another database's table is left out, as that table is, rather than
         // given to a namesake here.
         if (!m_Catalog.empty() && !r.fkCatalog.empty() && r.fkCatalog != m_Catalog) continue;
-        xml::Node fk = tableIt->second.appendElement("FOREIGNKEY");
-        fk.setAttribute("Name", r.fkName);
-        fk.setAttribute("Related_Column", r.fkColumn);
-        fk.setAttribute("Primary_Key_Table", writtenTable(r.pkSchema, r.pkTable));
-        fk.setAttribute("Foreign_Key_Table", writtenTable(r.fkSchema, r.fkTable));
-        fk.setAttribute("Update_Rule", r.updateRule);
-        fk.setAttribute("Delete_Rule", r.deleteRule);
-        fk.setAttribute("Primary_Key_Column", r.pkColumn);
-        fk.setAttribute("Report", "1");
-        fk.setAttribute("Migrate", "0");
+        Group g{r.fkCatalog, r.fkSchema, r.fkTable, r.fkName};
+        // A row without its place joins the group's first key.
+        const std::size_t nth = r.ordinal > 0 ? rowsAt[{g, r.ordinal}]++ : 0;
+        auto& group = keysOf[g];
+        while (group.size() <= nth) {
+            group.push_back(keys.size());
+            keys.emplace_back();
+        }
+        keys[group[nth]].push_back(&r);
+    }
+    for (auto& key : keys) {
+        std::stable_sort(key.begin(), key.end(),
+                         [](const ForeignKeyRow* a, const ForeignKeyRow* b) { return a->ordinal < b->ordinal; });
+        for (const ForeignKeyRow* r : key) {
+            xml::Node fk = tableIt->second.appendElement("FOREIGNKEY");
+            fk.setAttribute("Name", r->fkName);
+            fk.setAttribute("Related_Column", r->fkColumn);
+            fk.setAttribute("Primary_Key_Table", writtenTable(r->pkSchema, r->pkTable));
+            fk.setAttribute("Foreign_Key_Table", writtenTable(r->fkSchema, r->fkTable));
+            fk.setAttribute("Update_Rule", r->updateRule);
+            fk.setAttribute("Delete_Rule", r->deleteRule);
+            fk.setAttribute("Primary_Key_Column", r->pkColumn);
+            if (r->ordinal > 0) fk.setAttribute("Ordinal", std::to_string(r->ordinal));
+            fk.setAttribute("Report", "1");
+            fk.setAttribute("Migrate", "0");
+        }
     }
 }
 

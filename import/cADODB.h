@@ -65,6 +65,7 @@ private:
     struct ForeignKeyRow {
         std::string fkName, fkColumn, pkTable, fkTable, updateRule, deleteRule, pkColumn, pkSchema, fkSchema;
         std::string fkCatalog;
+        long long ordinal = 0;  // the column's place in its key, 0 where the driver gives none
     };
     struct ViewColumnRow {
         std::string column, table, tableSchema;

@@ -313,6 +313,8 @@ std::string cMigrate::MatchDataType(const xml::Node& column, const std::string& 
     if (toLong(target.attribute("LengthAllowed")) == 1 && (n <= 0 || n > max) && !indexed &&
         target.hasAttribute("Unbounded"))
         return target.attribute("Unbounded");
+    if (toLong(target.attribute("ScaleAllowed")) == 1 && n <= 0 && target.hasAttribute("Unbounded"))
+        return target.attribute("Unbounded");
     if (n > 0) n = std::min(n, max);
     if (toLong(target.attribute("LengthAllowed")) == 1) {
         if (n <= 0) n = max;
@@ -362,6 +364,7 @@ bool cMigrate::run(const Target& t, const std::string& sourceCode) {
     const bool reached = OpenTargetConnection();
     if ((!reached && executeImmediately_) || !LoadSourceStructure()) return false;
 
+    notCreated_.clear();
     sqliteSource_ = text::lower(source_.documentElement().attribute("DBMS_Name")).rfind("sqlite", 0) == 0;
     const std::vector<vocab::ForeignKeyPair> foreignKeys = vocab::allForeignKeys(source_);
     bool result = reached;
@@ -386,8 +389,8 @@ bool cMigrate::run(const Target& t, const std::string& sourceCode) {
             if (fk.referencingTable == name) indexed.insert(fk.referencingColumn);
             if (fk.referencedTable == name) indexed.insert(fk.referencedColumn);
         }
-        std::string list;
-        bool complete = true, typeless = false;
+        std::string list, untyped;
+        bool complete = true;
         for (const xml::Node& column : columns) {
             const std::string columnName = vocab::columnName(column);
             if (columnName.empty()) {
@@ -399,7 +402,7 @@ bool cMigrate::run(const Target& t, const std::string& sourceCode) {
             currentColumn_ = name + "." + columnName;
             const std::string type = MatchDataType(column, sourceType, sourceCode, t.code, indexed.count(columnName) > 0);
             if (type.empty()) {
-                typeless = true;
+                untyped += (untyped.empty() ? "" : ", ") + t.name(columnName) + " (" + sourceType + ")";
                 if (MigrationDataTypeError) MigrationDataTypeError(t.typeError, sourceCode, t.reportedName, sourceType);
             }
             list += (list.empty() ? "" : ",") + t.name(columnName) + " " + type;
@@ -409,9 +412,11 @@ bool cMigrate::run(const Target& t, const std::string& sourceCode) {
             result = false;
             continue;
         }
-        if (typeless) {
-            // Left in the script for the user to mend; never run.
-            AddQuery("Create Table " + quoted + "(" + list + ")");
+        if (!untyped.empty()) {
+            // Neither run nor written, nor its indexes and the foreign keys to and from it.
+            notCreated_.insert(name);
+            raiseError(db::err::Fail, "The table is not created: no type on the target for " + untyped + ".", quoted,
+                       "");
             result = false;
             continue;
         }
@@ -425,6 +430,7 @@ bool cMigrate::run(const Target& t, const std::string& sourceCode) {
 bool cMigrate::GenerateIndexes(const Target& t) {
     bool result = true;
     for (const xml::Node& table : source_.selectNodes("/DATABASE/TABLE")) {
+        if (notCreated_.count(table.attribute("Name"))) continue;
         const xml::NodeList indexes = table.selectNodes("INDEX");
         const std::vector<std::string> keyColumns = vocab::primaryKeyColumns(table);
         // The key's own index: the one flagged as the key, or, from readers that flag none but
@@ -444,9 +450,10 @@ bool cMigrate::GenerateIndexes(const Target& t) {
             const xml::Node& index = indexes[i];
             if (!flagSet(index)) continue;
             const std::string name = index.attribute("Name");
-            raiseProgress(name, "Index", presentStatus_);
             std::string tableName = index.attribute("Table_Name");
             if (tableName.empty()) tableName = table.attribute("Name");
+            if (notCreated_.count(tableName)) continue;
+            raiseProgress(name, "Index", presentStatus_);
             const std::vector<std::string> columns = vocab::indexColumns(index);
             if (columns.empty() || tableName.empty()) {
                 raiseError(db::err::Fail, "The index names no columns.", name, "");
@@ -492,17 +499,21 @@ bool cMigrate::addKeyFromColumns(const Target& t, const xml::Node& table, const 
 
 bool cMigrate::GenerateForeignKeys(const Target& t) {
     // One element per column pair: the pairs of one key are joined into one constraint (same
-    // name and tables; without names, consecutive pairs that repeat no column).
+    // name and tables, consecutive; where the reader numbers them, up to the next first column;
+    // else, without names, while they repeat no column).
     std::vector<std::vector<vocab::ForeignKeyPair>> keys;
     for (vocab::ForeignKeyPair& p : vocab::allForeignKeys(source_)) {
-        if (!flagSet(p.element)) continue;
+        if (!flagSet(p.element) || notCreated_.count(p.referencingTable) || notCreated_.count(p.referencedTable))
+            continue;
         if (!keys.empty()) {
             const auto& k = keys.back();
             const auto& first = k.front();
             bool joins = first.referencingTable == p.referencingTable && first.referencedTable == p.referencedTable &&
                          first.name == p.name &&
                          k.back().element.parent() == p.element.parent();
-            if (joins && p.name.empty())
+            if (joins && p.ordinal > 0)
+                joins = p.ordinal > k.back().ordinal && k.back().ordinal > 0;
+            else if (joins && p.name.empty())
                 joins = std::none_of(k.begin(), k.end(), [&p](const vocab::ForeignKeyPair& q) {
                     return q.referencingColumn == p.referencingColumn || q.referencedColumn == p.referencedColumn;
                 });

@@ -107,6 +107,7 @@ private:
     xml::Document dataTypeMap_;
     std::string mapPath_, mapError_;
     std::set<std::string> usedNames_;
+    std::set<std::string> notCreated_;  // tables left out for a column without a type
     std::string currentColumn_;
     bool sqliteSource_ = false;  // declared types follow SQLite's affinity rules
     std::mt19937 random_;

@@ -114,6 +114,7 @@ ForeignKeyPair foreignKeyPair(const xml::Node& fk) {
     p.referencedColumn = fk.attribute("Primary_Key_Column");
     p.updateRule = fk.attribute("Update_Rule");
     p.deleteRule = fk.attribute("Delete_Rule");
+    p.ordinal = std::max(0, std::atoi(fk.attribute("Ordinal").c_str()));
     p.element = fk;
     // A reader that leaves out the table it writes under: that table is the one it names by
     // placement (ADO: referenced, DAO: referencing).

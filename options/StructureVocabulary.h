@@ -46,6 +46,7 @@ struct ForeignKeyPair {
     std::string referencedColumn;   // Primary_Key_Column
     std::string updateRule;
     std::string deleteRule;
+    int ordinal = 0;  // the pair's place in its key (Ordinal), 0 where the reader gives none
     xml::Node element;
 };
 ForeignKeyPair foreignKeyPair(const xml::Node& foreignKey);

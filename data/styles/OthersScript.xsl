@@ -17,6 +17,12 @@
   <xsl:variable name="qo" select="substring('`&quot;', 2 - number($mysql), 1)"/>
   <xsl:variable name="qc" select="$qo"/>
   <xsl:variable name="inline-keys" select="contains($d, 'sqlite')"/>
+  <!-- Checks apart where ALTER TABLE takes them; PostgreSQL defaults may call its functions
+       (MariaDB's may not, and a TIMESTAMP made without its default would get the server's);
+       InnoDB wants an index on the columns a foreign key refers to. -->
+  <xsl:variable name="apart" select="not($inline-keys)"/>
+  <xsl:variable name="defaults-apart" select="not($inline-keys) and not($mysql)"/>
+  <xsl:variable name="key-indexes" select="$mysql"/>
 
   <!-- The engine's own type name, whole: "enum('a','b')", "text[]" and "decimal unsigned" are
        its syntax. A size goes after the first word where only MariaDB's attributes follow it

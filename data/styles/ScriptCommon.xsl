@@ -20,13 +20,26 @@
   <xsl:variable name="qo" select="'['"/>
   <xsl:variable name="qc" select="']'"/>
   <xsl:variable name="inline-keys" select="false()"/>
+  <!-- $apart true: checks, and with $defaults-apart the defaults that call a function, go into
+       statements of their own after the tables (they may refer to what the structure does not
+       hold, and then cost only themselves); $key-indexes true: a foreign key gets an index on
+       the columns it refers to where no unique index or primary key starts with them. -->
+  <xsl:variable name="apart" select="false()"/>
+  <xsl:variable name="defaults-apart" select="false()"/>
+  <xsl:variable name="key-indexes" select="false()"/>
   <xsl:variable name="nl" select="'&#10;'"/>
   <xsl:variable name="upper" select="'ABCDEFGHIJKLMNOPQRSTUVWXYZ'"/>
   <xsl:variable name="lower" select="'abcdefghijklmnopqrstuvwxyz'"/>
 
-  <!-- One entry per foreign key, whatever table the reader put its column pairs under. -->
+  <!-- One entry per foreign key, whatever table the reader put its column pairs under. Where the
+       reader numbers each key's columns (@Ordinal), a key's pairs stand together from its first
+       column on, and that pair tells keys of the same name and tables apart (SQLite's unnamed
+       ones); the same expression finds a key's pairs below. -->
   <xsl:key name="fk" match="/DATABASE/TABLE/FOREIGNKEY"
-           use="concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name)"/>
+           use="concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name, '|',
+                generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))"/>
+  <!-- Foreign keys by referenced table. -->
+  <xsl:key name="fk-to" match="/DATABASE/TABLE/FOREIGNKEY" use="@Primary_Key_Table"/>
   <!-- Foreign keys by referencing table: @Foreign_Key_Table, or the holding table for a DAO key
        without it (1 div false() makes the substring empty). -->
   <xsl:key name="fk-from" match="/DATABASE/TABLE/FOREIGNKEY"
@@ -99,8 +112,38 @@
         <xsl:value-of select="concat(';', $nl)"/>
       </xsl:for-each>
     </xsl:if>
+    <xsl:if test="$apart">
+      <xsl:for-each select="TABLE">
+        <xsl:variable name="table" select="@Name"/>
+        <xsl:for-each select="COLUMN[normalize-space(@Check_Constraint) != '']">
+          <xsl:if test="not(preceding-sibling::COLUMN[@Check_Constraint = current()/@Check_Constraint])">
+            <xsl:text>ALTER TABLE </xsl:text>
+            <xsl:call-template name="quote"><xsl:with-param name="name" select="$table"/></xsl:call-template>
+            <xsl:value-of select="concat(' ADD CHECK (', translate(@Check_Constraint, '&#10;&#13;', '  '), ');', $nl)"/>
+          </xsl:if>
+        </xsl:for-each>
+        <xsl:for-each select="COLUMN">
+          <xsl:variable name="own"><xsl:call-template name="default-apart"/></xsl:variable>
+          <xsl:if test="$own = '1'">
+            <xsl:text>ALTER TABLE </xsl:text>
+            <xsl:call-template name="quote"><xsl:with-param name="name" select="$table"/></xsl:call-template>
+            <xsl:text> ALTER COLUMN </xsl:text>
+            <xsl:call-template name="quote">
+              <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
+            </xsl:call-template>
+            <xsl:text> SET DEFAULT </xsl:text>
+            <xsl:call-template name="default-value"><xsl:with-param name="d" select="normalize-space(@Column_Default)"/></xsl:call-template>
+            <xsl:value-of select="concat(';', $nl)"/>
+          </xsl:if>
+        </xsl:for-each>
+      </xsl:for-each>
+    </xsl:if>
+    <xsl:if test="$key-indexes">
+      <xsl:apply-templates select="TABLE" mode="key-indexes"/>
+    </xsl:if>
     <xsl:for-each select="TABLE/FOREIGNKEY[not($inline-keys)]">
-      <xsl:variable name="k" select="concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name)"/>
+      <xsl:variable name="k" select="concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name, '|',
+                                     generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))"/>
       <xsl:if test="generate-id() = generate-id(key('fk', $k)[1])">
         <xsl:call-template name="foreign-key">
           <xsl:with-param name="pairs" select="key('fk', $k)"/>
@@ -210,7 +253,7 @@
       <xsl:text>)</xsl:text>
     </xsl:if>
     <!-- The engine's own check clauses, each once (a check on several columns is on each). -->
-    <xsl:if test="$engine = 'others'">
+    <xsl:if test="$engine = 'others' and not($apart)">
       <xsl:for-each select="COLUMN[normalize-space(@Check_Constraint) != '']">
         <xsl:if test="not(preceding-sibling::COLUMN[@Check_Constraint = current()/@Check_Constraint])">
           <xsl:value-of select="concat(', CHECK (', translate(@Check_Constraint, '&#10;&#13;', '  '), ')')"/>
@@ -228,10 +271,12 @@
         </xsl:if>
       </xsl:for-each>
       <xsl:for-each select="key('fk-from', @Name)">
-        <xsl:if test="generate-id() = generate-id(key('fk', concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name))[1])">
+        <xsl:variable name="k" select="concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name, '|',
+                                       generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))"/>
+        <xsl:if test="generate-id() = generate-id(key('fk', $k)[1])">
           <xsl:text>, </xsl:text>
           <xsl:call-template name="fk-clause">
-            <xsl:with-param name="pairs" select="key('fk', concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name))"/>
+            <xsl:with-param name="pairs" select="key('fk', $k)"/>
           </xsl:call-template>
         </xsl:if>
       </xsl:for-each>
@@ -281,12 +326,21 @@
     <xsl:if test="$generated">
       <xsl:value-of select="concat(' ', translate($d, '&#10;&#13;', '  '))"/>
     </xsl:if>
-    <xsl:if test="$d != '' and not($serial) and not($generated)">
+    <xsl:variable name="own"><xsl:call-template name="default-apart"/></xsl:variable>
+    <xsl:if test="$d != '' and not($serial) and not($generated) and $own != '1'">
       <xsl:text> DEFAULT </xsl:text>
       <xsl:call-template name="default-value"><xsl:with-param name="d" select="$d"/></xsl:call-template>
     </xsl:if>
     <xsl:variable name="n" select="translate(@Null_Allowed, $upper, $lower)"/>
     <xsl:if test="$n = 'false' or $n = 'no' or $n = '0'"> NOT NULL</xsl:if>
+  </xsl:template>
+
+  <!-- "1" where the column's default goes into a statement of its own: one that
+       calls a function, but for a sequence's (the script makes the sequence first) and a
+       generated column's expression. -->
+  <xsl:template name="default-apart">
+    <xsl:variable name="d" select="normalize-space(@Column_Default)"/>
+    <xsl:if test="$defaults-apart and contains($d, '(') and not(starts-with($d, 'nextval(')) and not(starts-with($d, 'GENERATED '))">1</xsl:if>
   </xsl:template>
 
   <!-- A default as a literal: numbers, quoted text and bracketed expressions stay as they
@@ -534,6 +588,62 @@
   </xsl:template>
 
   <!-- ===== foreign keys ===== -->
+
+  <!-- For the table in context, the referenced columns of each foreign key to it ("a,b,") that
+       no unique index or primary key starts with, each column list once: an index on them. -->
+  <xsl:template match="TABLE" mode="key-indexes">
+    <xsl:variable name="table" select="@Name"/>
+    <xsl:variable name="covering">
+      <xsl:text>|</xsl:text>
+      <xsl:call-template name="key-columns"/>
+      <xsl:text>|</xsl:text>
+      <xsl:for-each select="INDEX">
+        <xsl:variable name="unique" select="translate(@Unique, $upper, $lower)"/>
+        <xsl:if test="(not(@Unique) and not(@Index_Type)) or $unique = 'yes' or $unique = 'true' or $unique = '1'">
+          <xsl:call-template name="index-columns"/>
+          <xsl:text>|</xsl:text>
+        </xsl:if>
+      </xsl:for-each>
+    </xsl:variable>
+    <xsl:variable name="lists">
+      <xsl:for-each select="key('fk-to', @Name)">
+        <xsl:variable name="k" select="concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name, '|',
+                                       generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))"/>
+        <xsl:if test="generate-id() = generate-id(key('fk', $k)[1])">
+          <xsl:variable name="list"><xsl:for-each select="key('fk', $k)"><xsl:value-of select="concat(@Primary_Key_Column, ',')"/></xsl:for-each></xsl:variable>
+          <xsl:if test="not(contains($covering, concat('|', $list)))"><xsl:value-of select="concat('|', $list, '|')"/></xsl:if>
+        </xsl:if>
+      </xsl:for-each>
+    </xsl:variable>
+    <xsl:call-template name="key-index">
+      <xsl:with-param name="table" select="$table"/>
+      <xsl:with-param name="lists" select="string($lists)"/>
+    </xsl:call-template>
+  </xsl:template>
+
+  <!-- ALTER TABLE ... ADD INDEX for the first of "|a,b,||c,|...", then the rest without it -->
+  <xsl:template name="key-index">
+    <xsl:param name="table"/>
+    <xsl:param name="lists"/>
+    <xsl:param name="done" select="'|'"/>
+    <xsl:if test="$lists != ''">
+      <xsl:variable name="list" select="substring-before(substring($lists, 2), '|')"/>
+      <xsl:if test="not(contains($done, concat('|', $list, '|')))">
+        <xsl:text>ALTER TABLE </xsl:text>
+        <xsl:call-template name="quote"><xsl:with-param name="name" select="$table"/></xsl:call-template>
+        <xsl:text> ADD INDEX (</xsl:text>
+        <xsl:call-template name="quote-list">
+          <xsl:with-param name="list" select="substring($list, 1, string-length($list) - 1)"/>
+        </xsl:call-template>
+        <xsl:value-of select="concat(');', $nl)"/>
+      </xsl:if>
+      <xsl:call-template name="key-index">
+        <xsl:with-param name="table" select="$table"/>
+        <xsl:with-param name="lists" select="substring-after(substring($lists, 2), '|')"/>
+        <xsl:with-param name="done" select="concat($done, $list, '|')"/>
+      </xsl:call-template>
+    </xsl:if>
+  </xsl:template>
 
   <xsl:template name="fk-referencing">
     <xsl:param name="fk"/>

@@ -38,6 +38,26 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The shortest digits that read back as the same double; positional from 1e-4 up to 1e15, as
+// the engines' clients write them, with ".0" on a whole number (a floating-point value, not an
+// integer: 300000.0); else with an exponent (1e+15, 1.5e-07).
+std::string realText(double d) {
+    char buf[64];
+    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
+    if (ec != std::errc()) return {};
+    const std::string sci(buf, p);
+    const auto e = sci.find('e');
+    if (e == std::string::npos) return sci;  // inf, nan
+    int exponent = 0;
+    std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
+    if (exponent < -4 || exponent >= 15) return sci;
+    const auto fixed = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
+    if (fixed.ec != std::errc()) return sci;
+    std::string out(buf, fixed.ptr);
+    if (out.find('.') == std::string::npos) out += ".0";
+    return out;
+}
+
 }  // namespace
 
 Value Value::binary(std::string bytes) {
@@ -80,11 +100,7 @@ std::string Value::toString() const {
     switch (kind()) {
     case ValueKind::Bool: return std::get<bool>(v_) ? "True" : "False";
     case ValueKind::Int: return std::to_string(std::get<long long>(v_));
-    case ValueKind::Double: {
-        char buf[64];
-        auto [p, ec] = std::to_chars(buf, buf + sizeof buf, std::get<double>(v_));
-        return ec == std::errc() ? std::string(buf, p) : std::string();
-    }
+    case ValueKind::Double: return realText(std::get<double>(v_));
     case ValueKind::Text: return std::get<std::string>(v_);
     case ValueKind::Binary: return std::get<Bin>(v_).bytes;
     default: return {};

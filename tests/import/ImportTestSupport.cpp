@@ -70,8 +70,9 @@ const AppSchema kAppSchemas[3] = {
       "seen timestamptz)",
       "CREATE TABLE supplier (id integer DEFAULT nextval('shared_seq') PRIMARY KEY, name varchar(80), m mood)",
       "CREATE TABLE orders (id bigserial, created_at timestamptz NOT NULL, customer_id integer REFERENCES customer, "
-      "amount price, qty integer CHECK (qty > 0), CONSTRAINT orders_key PRIMARY KEY (created_at, id))"},
-     3},
+      "amount price, qty integer CHECK (qty > 0), CONSTRAINT orders_key PRIMARY KEY (created_at, id))",
+      "CREATE TABLE rate (id integer PRIMARY KEY, pay numeric)"},
+     4},
     {"MariaDB",
      {"CREATE TABLE cat (id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY, flag TINYINT(1) NOT NULL DEFAULT 0, "
       "level TINYINT, code SMALLINT UNSIGNED, big BIGINT UNSIGNED, body LONGTEXT, kind ENUM('a','bbb'), "

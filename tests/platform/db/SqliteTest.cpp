@@ -419,7 +419,7 @@ TEST_F(SqliteDb, ExecuteAndNavigate) {
     conn.execute("CREATE TABLE mixed (i INTEGER, r REAL, b BOOLEAN)");
     conn.execute("INSERT INTO mixed VALUES (9007199254740993, 0.1, 1), ('n/a', 'x', 'yes'), (1.5, 7, 2), (NULL, NULL, 0)");
     EXPECT_EQ(conn.execute("SELECT * FROM mixed").getString(",", ";", "NULL"),
-              "9007199254740993,0.1,True;n/a,x,yes;1.5,7,2;NULL,NULL,False;");
+              "9007199254740993,0.1,True;n/a,x,yes;1.5,7.0,2;NULL,NULL,False;");
 
     Recordset empty = conn.execute("SELECT * FROM customers WHERE id < 0");
     EXPECT_TRUE(empty.isOpen());

@@ -10,6 +10,13 @@ TEST(Value, TextFormsFollowThePlatform) {
     EXPECT_EQ(Value(false).toString(), "False");
     EXPECT_EQ(Value(42).toString(), "42");
     EXPECT_EQ(Value(2.5).toString(), "2.5");
+    // Doubles: every digit that tells them apart, positional in the clients' range.
+    EXPECT_EQ(Value(300000.0).toString(), "300000.0");
+    EXPECT_EQ(Value(-0.30000000000000004).toString(), "-0.30000000000000004");
+    EXPECT_EQ(Value(0.0001).toString(), "0.0001");
+    EXPECT_EQ(Value(999999999999999.0).toString(), "999999999999999.0");
+    EXPECT_EQ(Value(1e15).toString(), "1e+15");
+    EXPECT_EQ(Value(1.5e-5).toString(), "1.5e-05");
     EXPECT_EQ(Value("x").toString(), "x");
 }
 
