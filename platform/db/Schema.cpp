@@ -1329,9 +1329,10 @@ KeysAndStatistics wholeKeysAndStatistics(SchemaReader& s, bool keep) {
 
 std::optional<std::vector<Row>> primaryKeys(SchemaReader& s) { return wholeKeysAndStatistics(s, true).keys; }
 
-// SQLForeignKeys: the foreign keys of every table (in sqlite_master order) or of the tables
-// referring to the restricted one, its name as sqlite_master has it (SQLite matches names
-// without regard to ASCII case); named as declared, not deferrable.
+// SQLForeignKeys: the foreign keys of every table (in sqlite_master order, each table's keys in
+// the order declared) or of the tables referring to the restricted one, its name as
+// sqlite_master has it (SQLite matches names without regard to ASCII case); named as declared,
+// not deferrable.
 std::vector<Row> foreignKeys(SchemaReader& s, const Restriction& referenced, const Restriction& referencing) {
     std::unordered_map<std::string, std::string> tableByLowerName;
     for (auto& t : s.query("SELECT name FROM sqlite_master WHERE type = 'table'", {}))
@@ -1339,7 +1340,7 @@ std::vector<Row> foreignKeys(SchemaReader& s, const Restriction& referenced, con
     std::vector<std::string> params;
     auto rows = s.query(forTable("SELECT m.name, f.id, f.seq, f.\"table\", f.\"from\", f.\"to\", f.on_update, "
                                  "f.on_delete FROM sqlite_master m, pragma_foreign_key_list(m.name) f "
-                                 "WHERE m.type = 'table'%t ORDER BY m.rowid, f.id, f.seq",
+                                 "WHERE m.type = 'table'%t ORDER BY m.rowid, f.id DESC, f.seq",
                                  referencing, params),
                         params);
     const auto names = declaredNamesOf(s, referencing);
