@@ -10,7 +10,6 @@ TEST(Value, TextFormsFollowThePlatform) {
     EXPECT_EQ(Value(false).toString(), "False");
     EXPECT_EQ(Value(42).toString(), "42");
     EXPECT_EQ(Value(2.5).toString(), "2.5");
-    // Doubles: every digit that tells them apart, positional in the clients' range.
     EXPECT_EQ(Value(300000.0).toString(), "300000.0");
     EXPECT_EQ(Value(-0.30000000000000004).toString(), "-0.30000000000000004");
     EXPECT_EQ(Value(0.0001).toString(), "0.0001");
