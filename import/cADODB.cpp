@@ -46,7 +46,7 @@ constexpr std::pair<const char*, const char*> kColumnExtras[] = {
     {"ENUM_LABELS", "Enum_Labels"},         {"DOMAIN_TYPE", "Domain_Type"},
     {"DOMAIN_DEFAULT", "Domain_Default"},   {"DOMAIN_NOT_NULL", "Domain_Not_Null"},
     {"DOMAIN_CHECKS", "Domain_Check"},      {"OWNED_SEQUENCE", "Owned_Sequence"},
-    {"DISPLAY_WIDTH", "Display_Width"}};
+    {"DISPLAY_WIDTH", "Display_Width"},     {"AUTO_INCREMENT", "Auto_Increment"}};
 
 std::string checkKey(const std::string& table, const std::string& column)
 {
@@ -306,8 +306,9 @@ cADODB::KeyRow cADODB::makeKeyRow(const db::Recordset& rs)
 
 cADODB::IndexRow cADODB::makeIndexRow(const db::Recordset& rs)
 {
-    Fields f(rs, {"INDEX_NAME", "COLUMN_NAME", "UNIQUE", "ORDINAL_POSITION"});
-    return IndexRow{f.text(0), f.text(1), f[2], f[3]};
+    Fields f(rs, {"INDEX_NAME", "COLUMN_NAME", "UNIQUE", "ORDINAL_POSITION", "FILTER_CONDITION", "COLUMN_EXPRESSION",
+                  "PREFIX_LENGTH"});
+    return IndexRow{f.text(0), f.text(1), f[2], f[3], f[4], f[5], f[6]};
 }
 
 cADODB::ForeignKeyRow cADODB::makeForeignKeyRow(const db::Recordset& rs)
@@ -705,22 +706,20 @@ void cADODB::GenerateIndexXML(const ObjectId& table)
     if (rows.empty()) return;
     auto tableIt = m_TableNodes.find(objectKey(table.schema, table.name));
 
-    // Columns of each index in key order, as "a,b".
-    auto columnsOf = [&rows](const std::string& indexName) {
+    // Members of each index in key order.
+    auto membersOf = [&rows](const std::string& indexName) {
         std::vector<const IndexRow*> members;
         for (const IndexRow& r : rows)
             if (r.indexName == indexName) members.push_back(&r);
         std::stable_sort(members.begin(), members.end(), [](const IndexRow* a, const IndexRow* b) {
             return a->ordinal.toInt() < b->ordinal.toInt();
         });
-        std::string list;
-        // The names as the catalogue spells them ("+", blanks and all).
-        for (const IndexRow* r : members) {
-            if (r->columnName.empty()) continue;
-            if (!list.empty()) list += ',';
-            list += r->columnName;
-        }
-        return list;
+        return members;
+    };
+    // A name the comma-joined list keeps: one that the list's reading (split at commas, blanks
+    // at the ends dropped) gives back.
+    auto listed = [](const std::string& name) {
+        return !name.empty() && name.find(',') == std::string::npos && text::trim(name) == name;
     };
 
     std::vector<const std::string*> seen;
@@ -733,12 +732,35 @@ void cADODB::GenerateIndexXML(const ObjectId& table)
         seen.push_back(&r.indexName);
         if (!r.unique.toBool()) continue;
         if (tableIt == m_TableNodes.end()) return;
+        const std::vector<const IndexRow*> members = membersOf(r.indexName);
         xml::Node index = tableIt->second.appendElement("INDEX");
         index.setAttribute("Name", r.indexName);
         index.setAttribute("Table_Name", writtenTable(table.schema, table.name));
         index.setAttribute("Report", "1");
         index.setAttribute("Migrate", "0");
-        index.setAttribute("Column_Name", columnsOf(r.indexName));
+        // The names as the catalogue spells them ("+", blanks and all), joined by commas; where
+        // that list cannot tell the members apart, or a member is an expression or a prefix,
+        // each member is a COLUMN of its own too.
+        std::string list;
+        bool plain = true;
+        for (const IndexRow* m : members) {
+            const bool expression = !m->expression.isNull();
+            plain = plain && !expression && m->prefixLength.isNull() && listed(m->columnName);
+            const std::string shown = expression ? m->expression.toString() : m->columnName;
+            if (shown.empty()) continue;
+            if (!list.empty()) list += ',';
+            list += shown;
+        }
+        index.setAttribute("Column_Name", list);
+        if (!r.condition.isNull() && !r.condition.toString().empty())
+            index.setAttribute("Condition", r.condition.toString());
+        if (plain) continue;
+        for (const IndexRow* m : members) {
+            xml::Node member = index.appendElement("COLUMN");
+            if (!m->expression.isNull()) member.setAttribute("Expression", m->expression.toString());
+            else member.setAttribute("Column_Name", m->columnName);
+            if (!m->prefixLength.isNull()) member.setAttribute("Prefix_Length", m->prefixLength.toString());
+        }
     }
 }
 

@@ -61,6 +61,7 @@ private:
     struct IndexRow {
         std::string indexName, columnName;
         db::Value unique, ordinal;
+        db::Value condition, expression, prefixLength;  // a partial index's, a member's
     };
     struct ForeignKeyRow {
         std::string fkName, fkColumn, pkTable, fkTable, updateRule, deleteRule, pkColumn, pkSchema, fkSchema;

@@ -42,6 +42,9 @@ std::string dataType(const xml::Node& c) { return firstOf(c, "Data_Type", "Datat
 std::string length(const xml::Node& c) { return firstOf(c, "Precision", "Length"); }
 std::string scale(const xml::Node& c) { return c.attribute("Scale"); }
 std::string columnDefault(const xml::Node& c) { return c.attribute("Column_Default"); }
+bool autoIncrement(const xml::Node& c) {
+    return isTrueText(c.attribute("Auto_Increment")) || c.attribute("Column_Default") == "AUTO_INCREMENT";
+}
 
 bool nullAllowed(const xml::Node& c) {
     if (!c.hasAttribute("Null_Allowed")) return true;
@@ -103,6 +106,16 @@ std::vector<std::string> indexColumns(const xml::Node& index) {
         start = comma + 1;
     }
     return out;
+}
+
+std::string indexEngineForm(const xml::Node& index) {
+    if (!index.attribute("Condition").empty()) return "only the rows where " + index.attribute("Condition");
+    for (const xml::Node& c : index.selectNodes("COLUMN")) {
+        if (c.hasAttribute("Expression")) return "the expression " + c.attribute("Expression");
+        if (!c.attribute("Prefix_Length").empty())
+            return "the first " + c.attribute("Prefix_Length") + " characters of " + columnName(c);
+    }
+    return {};
 }
 
 ForeignKeyPair foreignKeyPair(const xml::Node& fk) {

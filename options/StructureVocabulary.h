@@ -19,6 +19,9 @@ std::string dataType(const xml::Node& column);
 std::string length(const xml::Node& column);   // size or precision, "" when absent
 std::string scale(const xml::Node& column);    // numeric scale, "" when the reader had none
 std::string columnDefault(const xml::Node& column);
+// A MariaDB AUTO_INCREMENT column (@Auto_Increment, or the default of that text in structures
+// read before it was a fact of its own).
+bool autoIncrement(const xml::Node& column);
 bool nullAllowed(const xml::Node& column);     // "False"/"No"/"0" mean NOT NULL
 // True when the column belongs to the table's primary key: ADO writes the key's name,
 // DAO "Yes"/"True", catalogue-query definitions "Yes"/"True"/"1" or a name.
@@ -33,9 +36,14 @@ std::vector<std::string> primaryKeyColumns(const xml::Node& table);
 // TABLE/INDEX
 bool indexUnique(const xml::Node& index);      // ADO indexes are unique by construction
 bool indexPrimary(const xml::Node& index);
-// Index columns in order: INDEX/COLUMN children (DAO, catalogue queries) or the
-// comma-separated list in INDEX/@Column_Name (ADO).
+// Index columns in order: INDEX/COLUMN children (DAO, catalogue queries, and ADO where a name
+// holds a comma or blanks at its ends, or a member is an expression or a prefix) or the
+// comma-separated list in INDEX/@Column_Name (ADO), blanks at each name's ends dropped.
 std::vector<std::string> indexColumns(const xml::Node& index);
+// What of an index only its source engine writes, as a phrase ("" when nothing): a partial
+// index's condition (@Condition), an expression member (COLUMN/@Expression) or a column prefix
+// (COLUMN/@Prefix_Length).
+std::string indexEngineForm(const xml::Node& index);
 
 // TABLE/FOREIGNKEY: one element per column pair.
 struct ForeignKeyPair {

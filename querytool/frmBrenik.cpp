@@ -244,13 +244,12 @@ std::vector<std::string> frmBrenik::statementsToRun() const {
     const QTextBlock first = doc->findBlock(c.selectionStart());
     // Without a selection the run goes from the caret's line to the end.
     const QTextBlock last = c.hasSelection() ? doc->findBlock(c.selectionEnd()) : doc->lastBlock();
-    std::vector<std::string> out;
+    std::string lines;
     for (QTextBlock b = first; b.isValid(); b = b.next()) {
-        const std::string line = b.text().toStdString();
-        if (!text::trim(line).empty()) out.push_back(line);
+        lines += b.text().toStdString() + '\n';
         if (b == last) break;
     }
-    return out;
+    return text::statementLines(lines);
 }
 
 bool frmBrenik::isRunning() const { return fetchTimer_->isActive(); }

@@ -67,11 +67,12 @@ public:
     bool isConnected() const { return oConnection.isOpen(); }
     void HandleError(long lErrorNumber, const std::string& sErrorDescription, const std::string& sErrorSource);
 
-    // Runs the editor's statements: the lines of the selection, or from the caret's line on.
+    // Runs the editor's statements: the lines of the selection, or from the caret's line on, one
+    // statement a line but where a name, literal or parentheses go on over the line's end.
     void Brenik();
     // True while statements of the last run are still running or fetching.
     bool isRunning() const;
-    // The statements a run of the current selection would execute (blank lines left out).
+    // The statements a run of the current selection would execute (text::statementLines).
     std::vector<std::string> statementsToRun() const;
     // The recordset shown in the grid (closed when no statement returned rows).
     const db::Recordset& result() const { return rQuery; }

@@ -898,7 +898,7 @@
                     <xsl:choose>
                       <xsl:when test="@id = 'ordinal'"><td class="num"><xsl:value-of select="$c/@Ordinal_Position"/></td></xsl:when>
                       <xsl:when test="@id = 'name'"><th scope="row"><xsl:value-of select="$c/@Name"/></th></xsl:when>
-                      <xsl:when test="@id = 'type'"><td><xsl:value-of select="$c/@Datatype"/><xsl:if test="string($c/@Scale) != ''"><xsl:value-of select="concat('(', $c/@Length, ',', $c/@Scale, ')')"/></xsl:if></td></xsl:when>
+                      <xsl:when test="@id = 'type'"><td><xsl:value-of select="$c/@Datatype"/><xsl:if test="string($c/@Scale) != ''"><xsl:value-of select="concat('(', $c/@Length, ',', $c/@Scale, ')')"/></xsl:if><xsl:if test="$c/@Auto_Increment = 'True'"> auto-increment</xsl:if></td></xsl:when>
                       <xsl:when test="@id = 'length'"><td class="num"><xsl:if test="string($c/@Length) != '0'"><xsl:value-of select="$c/@Length"/></xsl:if></td></xsl:when>
                       <xsl:when test="@id = 'nulls'"><td><xsl:call-template name="yes-no"><xsl:with-param name="value" select="$c/@Null_Allowed"/></xsl:call-template></td></xsl:when>
                       <xsl:when test="@id = 'default'"><td><code><xsl:value-of select="$c/@Column_Default"/></code></td></xsl:when>
@@ -929,9 +929,11 @@
           <xsl:variable name="unique" select="INDEX[string(@Unique) != '']"/>
           <xsl:variable name="primary" select="INDEX[string(@Primary_Key) != '']"/>
           <xsl:variable name="type" select="INDEX[string(@Index_Type) != '']"/>
+          <xsl:variable name="condition" select="INDEX[string(@Condition) != '']"/>
           <thead>
             <tr>
               <th scope="col">Index</th><th scope="col">Columns</th>
+              <xsl:if test="$condition"><th scope="col">Rows</th></xsl:if>
               <xsl:if test="$unique"><th scope="col">Unique</th></xsl:if>
               <xsl:if test="$primary"><th scope="col">Primary key</th></xsl:if>
               <xsl:if test="$type"><th scope="col">Type</th></xsl:if>
@@ -946,6 +948,7 @@
                 </xsl:attribute>
                 <th scope="row"><xsl:value-of select="@Name"/></th>
                 <td><xsl:value-of select="@Columns"/></td>
+                <xsl:if test="$condition"><td><xsl:if test="string(@Condition) != ''"><code><xsl:value-of select="concat('WHERE ', @Condition)"/></code></xsl:if></td></xsl:if>
                 <xsl:if test="$unique"><td><xsl:call-template name="yes-no"><xsl:with-param name="value" select="@Unique"/></xsl:call-template></td></xsl:if>
                 <xsl:if test="$primary"><td><xsl:call-template name="yes-no"><xsl:with-param name="value" select="@Primary_Key"/></xsl:call-template></td></xsl:if>
                 <xsl:if test="$type"><td><xsl:value-of select="@Index_Type"/></td></xsl:if>

@@ -122,7 +122,8 @@
           <xsl:when test="COLUMN[not(@Report = '0')]">
             <xsl:for-each select="COLUMN[not(@Report = '0')]">
               <xsl:if test="position() > 1">, </xsl:if>
-              <xsl:value-of select="@Column_Name"/>
+              <xsl:value-of select="concat(@Column_Name, @Expression)"/>
+              <xsl:if test="string(@Prefix_Length) != ''"><xsl:value-of select="concat('(', @Prefix_Length, ')')"/></xsl:if>
               <xsl:if test="@Sort_Order = 'Descending'"> DESC</xsl:if>
             </xsl:for-each>
           </xsl:when>

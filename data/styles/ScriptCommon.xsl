@@ -2,14 +2,16 @@
 <!--
   Shared part of the SQL script sheets: a structure document, from whichever reader, into
   CREATE TABLE, primary keys, indexes, foreign keys, views and procedures, one statement per
-  line. The importing sheet sets $engine (sqlserver, sqlserver65, oracle, access, db2, others)
+  line; names and literals are written as the structure holds them, so one with a line break
+  goes on over lines (text::statementLines reads it whole). The importing sheet sets $engine (sqlserver, sqlserver65, oracle, access, db2, others)
   and the identifier quotes $qo / $qc; a closing quote inside a name is doubled. With
   $inline-keys true the foreign keys go inside CREATE TABLE (for engines without ALTER TABLE
   ADD CONSTRAINT) rather than into ALTER TABLE statements after all tables.
 
   Reader vocabularies: a column's name is @Column_Name or @Name, its type @Data_Type or
-  @Datatype, its size @Precision or @Length; an index lists COLUMN children or a comma-joined
-  @Column_Name; a foreign key's column is @Foreign_Key_Column or @Related_Column and the
+  @Datatype, its size @Precision or @Length; an index lists COLUMN children (a column's
+  @Column_Name or @Name, or an @Expression; MariaDB's @Prefix_Length) or a comma-joined
+  @Column_Name, and may hold only the rows of its @Condition; a foreign key's column is @Foreign_Key_Column or @Related_Column and the
   element stands under the referenced table (ADO) or the referencing table (DAO).
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
@@ -48,7 +50,7 @@
   <!-- PostgreSQL types the columns use (enumerations, domains), and the sequences their defaults
        take values from, each once. -->
   <xsl:key name="user-type" match="/DATABASE/TABLE/COLUMN[@Enum_Labels or @Domain_Type]" use="@Datatype"/>
-  <xsl:key name="sequence-default" match="/DATABASE/TABLE/COLUMN[@Owned_Sequence]" use="normalize-space(@Column_Default)"/>
+  <xsl:key name="sequence-default" match="/DATABASE/TABLE/COLUMN[@Owned_Sequence]" use="string(@Column_Default)"/>
 
   <xsl:template match="/">
     <xsl:apply-templates select="DATABASE"/>
@@ -70,17 +72,17 @@
         <xsl:call-template name="quote"><xsl:with-param name="name" select="@Datatype"/></xsl:call-template>
         <xsl:value-of select="concat(' AS ', @Domain_Type)"/>
         <xsl:if test="normalize-space(@Domain_Default) != ''">
-          <xsl:value-of select="concat(' DEFAULT ', translate(@Domain_Default, '&#10;&#13;', '  '))"/>
+          <xsl:value-of select="concat(' DEFAULT ', @Domain_Default)"/>
         </xsl:if>
         <xsl:if test="@Domain_Not_Null = 'True'"> NOT NULL</xsl:if>
         <xsl:if test="normalize-space(@Domain_Check) != ''">
-          <xsl:value-of select="concat(' ', translate(@Domain_Check, '&#10;&#13;', '  '))"/>
+          <xsl:value-of select="concat(' ', @Domain_Check)"/>
         </xsl:if>
         <xsl:value-of select="concat(';', $nl)"/>
       </xsl:for-each>
       <!-- A sequence default keeps its sequence: shared by several columns, it stays one. -->
-      <xsl:for-each select="TABLE/COLUMN[@Owned_Sequence][generate-id() = generate-id(key('sequence-default', normalize-space(@Column_Default))[1])]">
-        <xsl:variable name="named" select="substring-after(normalize-space(@Column_Default), &quot;nextval('&quot;)"/>
+      <xsl:for-each select="TABLE/COLUMN[@Owned_Sequence][generate-id() = generate-id(key('sequence-default', string(@Column_Default))[1])]">
+        <xsl:variable name="named" select="substring-after(@Column_Default, &quot;nextval('&quot;)"/>
         <xsl:variable name="sequence">
           <xsl:choose>
             <xsl:when test="contains($named, &quot;'::&quot;)"><xsl:value-of select="substring-before($named, &quot;'::&quot;)"/></xsl:when>
@@ -186,6 +188,26 @@
     </xsl:choose>
   </xsl:template>
 
+  <!-- text without the blanks, tabs and line breaks at its ends -->
+  <xsl:template name="trim">
+    <xsl:param name="s"/>
+    <xsl:variable name="n" select="normalize-space($s)"/>
+    <xsl:if test="$n != ''">
+      <xsl:variable name="from" select="substring($s, string-length(substring-before($s, substring($n, 1, 1))) + 1)"/>
+      <xsl:call-template name="trim-end"><xsl:with-param name="s" select="$from"/></xsl:call-template>
+    </xsl:if>
+  </xsl:template>
+  <xsl:template name="trim-end">
+    <xsl:param name="s"/>
+    <xsl:variable name="last" select="substring($s, string-length($s))"/>
+    <xsl:choose>
+      <xsl:when test="$s != '' and translate($last, ' &#9;&#10;&#13;', '') = ''">
+        <xsl:call-template name="trim-end"><xsl:with-param name="s" select="substring($s, 1, string-length($s) - 1)"/></xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$s"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
   <xsl:template name="column-name">
     <xsl:param name="c" select="."/>
     <xsl:choose>
@@ -194,22 +216,34 @@
     </xsl:choose>
   </xsl:template>
 
-  <!-- quoted names of a comma-joined list -->
+  <!-- Quoted names of a comma-joined list, blanks at each name's ends dropped (the reader writes
+       a name the list cannot keep as a COLUMN of the index); with `counted`, each as its length,
+       ":" and itself, then "," (a form that tells lists apart whatever their names hold). -->
   <xsl:template name="quote-list">
     <xsl:param name="list"/>
+    <xsl:param name="counted" select="false()"/>
     <xsl:variable name="first">
-      <xsl:choose>
-        <xsl:when test="contains($list, ',')"><xsl:value-of select="substring-before($list, ',')"/></xsl:when>
-        <xsl:otherwise><xsl:value-of select="$list"/></xsl:otherwise>
-      </xsl:choose>
+      <xsl:call-template name="trim">
+        <xsl:with-param name="s">
+          <xsl:choose>
+            <xsl:when test="contains($list, ',')"><xsl:value-of select="substring-before($list, ',')"/></xsl:when>
+            <xsl:otherwise><xsl:value-of select="$list"/></xsl:otherwise>
+          </xsl:choose>
+        </xsl:with-param>
+      </xsl:call-template>
     </xsl:variable>
-    <xsl:call-template name="quote">
-      <xsl:with-param name="name" select="normalize-space($first)"/>
-    </xsl:call-template>
+    <xsl:choose>
+      <xsl:when test="$counted and $first != ''"><xsl:value-of select="concat(string-length($first), ':', $first, ',')"/></xsl:when>
+      <xsl:when test="$counted"/>
+      <xsl:otherwise>
+        <xsl:call-template name="quote"><xsl:with-param name="name" select="$first"/></xsl:call-template>
+        <xsl:if test="contains($list, ',')"><xsl:text>, </xsl:text></xsl:if>
+      </xsl:otherwise>
+    </xsl:choose>
     <xsl:if test="contains($list, ',')">
-      <xsl:text>, </xsl:text>
       <xsl:call-template name="quote-list">
         <xsl:with-param name="list" select="substring-after($list, ',')"/>
+        <xsl:with-param name="counted" select="$counted"/>
       </xsl:call-template>
     </xsl:if>
   </xsl:template>
@@ -256,7 +290,7 @@
     <xsl:if test="$engine = 'others' and not($apart)">
       <xsl:for-each select="COLUMN[normalize-space(@Check_Constraint) != '']">
         <xsl:if test="not(preceding-sibling::COLUMN[@Check_Constraint = current()/@Check_Constraint])">
-          <xsl:value-of select="concat(', CHECK (', translate(@Check_Constraint, '&#10;&#13;', '  '), ')')"/>
+          <xsl:value-of select="concat(', CHECK (', @Check_Constraint, ')')"/>
         </xsl:if>
       </xsl:for-each>
     </xsl:if>
@@ -266,7 +300,7 @@
         <xsl:variable name="key"><xsl:call-template name="is-key-index"/></xsl:variable>
         <xsl:if test="$key != '1'">
           <xsl:text>, UNIQUE (</xsl:text>
-          <xsl:call-template name="quote-list"><xsl:with-param name="list" select="@Column_Name"/></xsl:call-template>
+          <xsl:call-template name="index-members"/>
           <xsl:text>)</xsl:text>
         </xsl:if>
       </xsl:for-each>
@@ -303,7 +337,13 @@
       <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
     </xsl:call-template>
     <xsl:text> </xsl:text>
-    <xsl:variable name="d" select="normalize-space(@Column_Default)"/>
+    <!-- The default as the reader gave it, blanks and line breaks kept. -->
+    <xsl:variable name="d">
+      <xsl:choose>
+        <xsl:when test="$engine = 'others'"><xsl:value-of select="@Column_Default"/></xsl:when>
+        <xsl:otherwise><xsl:call-template name="trim"><xsl:with-param name="s" select="@Column_Default"/></xsl:call-template></xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
     <!-- A PostgreSQL serial column, where the reader did not say which sequence the column owns:
        its sequence comes with the type, not from the default. -->
     <xsl:variable name="serial" select="$engine = 'others' and starts-with($d, 'nextval(') and not(@Owned_Sequence)"/>
@@ -321,13 +361,13 @@
       </xsl:when>
       <xsl:otherwise><xsl:call-template name="column-type"/></xsl:otherwise>
     </xsl:choose>
-    <!-- An identity, AUTO_INCREMENT or generated column: the reader's clause stands as it is. -->
+    <!-- An identity or generated column: the reader's clause stands as it is. MariaDB's
+         AUTO_INCREMENT (a default of that text in structures read before it was a fact of its own). -->
     <xsl:variable name="generated" select="$engine = 'others' and (starts-with($d, 'GENERATED ') or $d = 'AUTO_INCREMENT')"/>
-    <xsl:if test="$generated">
-      <xsl:value-of select="concat(' ', translate($d, '&#10;&#13;', '  '))"/>
-    </xsl:if>
+    <xsl:if test="$generated"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
+    <xsl:if test="$engine = 'others' and @Auto_Increment = 'True' and not($generated)"> AUTO_INCREMENT</xsl:if>
     <xsl:variable name="own"><xsl:call-template name="default-apart"/></xsl:variable>
-    <xsl:if test="$d != '' and not($serial) and not($generated) and $own != '1'">
+    <xsl:if test="normalize-space($d) != '' and not($serial) and not($generated) and $own != '1'">
       <xsl:text> DEFAULT </xsl:text>
       <xsl:call-template name="default-value"><xsl:with-param name="d" select="$d"/></xsl:call-template>
     </xsl:if>
@@ -350,7 +390,7 @@
     <xsl:variable name="last" select="substring($d, string-length($d))"/>
     <xsl:choose>
       <!-- The engine's own expression, for a script that runs on that engine. -->
-      <xsl:when test="$engine = 'others'"><xsl:value-of select="translate($d, '&#10;&#13;', '  ')"/></xsl:when>
+      <xsl:when test="$engine = 'others'"><xsl:value-of select="$d"/></xsl:when>
       <xsl:when test="string(number($d)) != 'NaN'"><xsl:value-of select="$d"/></xsl:when>
       <xsl:when test="starts-with($d, &quot;'&quot;) and $last = &quot;'&quot; and string-length($d) > 1">
         <xsl:value-of select="$d"/>
@@ -499,8 +539,8 @@
 
   <!-- ===== indexes ===== -->
 
-  <!-- "a,b," for the key columns of the table in context: in key order, or with ordered false
-       in column order. -->
+  <!-- "1:a,1:b," (each name's length, ":", the name and ",") for the key columns of the table in
+       context: in key order, or with ordered false in column order. -->
   <xsl:template name="key-columns">
     <xsl:param name="ordered" select="true()"/>
     <xsl:for-each select="COLUMN">
@@ -508,27 +548,61 @@
       <xsl:sort select="concat(@Ordinal_Position, @Serial_Number)" data-type="number"/>
       <xsl:variable name="k"><xsl:call-template name="is-key-column"/></xsl:variable>
       <xsl:if test="$k = '1'">
-        <xsl:call-template name="column-name"/>
-        <xsl:text>,</xsl:text>
+        <xsl:variable name="c"><xsl:call-template name="column-name"/></xsl:variable>
+        <xsl:value-of select="concat(string-length($c), ':', $c, ',')"/>
       </xsl:if>
     </xsl:for-each>
   </xsl:template>
 
-  <!-- "a,b," for the index in context -->
+  <!-- The same for the index in context; an expression or a prefix is marked apart. -->
   <xsl:template name="index-columns">
     <xsl:choose>
       <xsl:when test="COLUMN">
         <xsl:for-each select="COLUMN">
-          <xsl:call-template name="column-name"/>
-          <xsl:text>,</xsl:text>
+          <xsl:variable name="c"><xsl:call-template name="column-name"/></xsl:variable>
+          <xsl:choose>
+            <xsl:when test="@Expression"><xsl:value-of select="concat('(', @Expression, '),')"/></xsl:when>
+            <xsl:when test="string(@Prefix_Length) != ''"><xsl:value-of select="concat('(', @Prefix_Length, ':', $c, '),')"/></xsl:when>
+            <xsl:otherwise><xsl:value-of select="concat(string-length($c), ':', $c, ',')"/></xsl:otherwise>
+          </xsl:choose>
         </xsl:for-each>
       </xsl:when>
-      <xsl:otherwise><xsl:value-of select="concat(@Column_Name, ',')"/></xsl:otherwise>
+      <xsl:otherwise>
+        <xsl:call-template name="quote-list">
+          <xsl:with-param name="list" select="@Column_Name"/>
+          <xsl:with-param name="counted" select="true()"/>
+        </xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- The members of the index in context, each quoted as it is: a column (MariaDB's prefix
+       length after it), or an expression as the engine wrote it. -->
+  <xsl:template name="index-members">
+    <xsl:choose>
+      <xsl:when test="COLUMN">
+        <xsl:for-each select="COLUMN">
+          <xsl:if test="position() > 1">, </xsl:if>
+          <xsl:choose>
+            <xsl:when test="@Expression"><xsl:value-of select="@Expression"/></xsl:when>
+            <xsl:otherwise>
+              <xsl:call-template name="quote">
+                <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
+              </xsl:call-template>
+            </xsl:otherwise>
+          </xsl:choose>
+          <xsl:if test="string(@Prefix_Length) != ''"><xsl:value-of select="concat('(', @Prefix_Length, ')')"/></xsl:if>
+          <xsl:if test="@Sort_Order = 'Descending'"> DESC</xsl:if>
+        </xsl:for-each>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:call-template name="quote-list"><xsl:with-param name="list" select="@Column_Name"/></xsl:call-template>
+      </xsl:otherwise>
     </xsl:choose>
   </xsl:template>
 
   <!-- "1" when the index in context is the key's own (it comes with the table): flagged as the
-       key, named as the key, or over the key's columns. -->
+       key, named as the key, or over the key's columns and all rows. -->
   <xsl:template name="is-key-index">
     <xsl:variable name="columns"><xsl:call-template name="index-columns"/></xsl:variable>
     <xsl:variable name="primary" select="translate(@Primary_Key, $upper, $lower)"/>
@@ -539,51 +613,49 @@
         <xsl:call-template name="key-columns"><xsl:with-param name="ordered" select="false()"/></xsl:call-template>
       </xsl:for-each>
     </xsl:variable>
-    <xsl:if test="$primary = 'yes' or $primary = 'true' or $primary = '1' or $columns = $keyColumns
-                  or $columns = $keyOrder or ($keyOrder != '' and @Name = $keyName)">1</xsl:if>
+    <xsl:if test="$primary = 'yes' or $primary = 'true' or $primary = '1' or ($keyOrder != '' and @Name = $keyName)
+                  or (($columns = $keyColumns or $columns = $keyOrder) and string(@Condition) = '')">1</xsl:if>
   </xsl:template>
 
   <xsl:template match="TABLE" mode="indexes">
     <xsl:for-each select="INDEX">
       <xsl:variable name="columns"><xsl:call-template name="index-columns"/></xsl:variable>
       <xsl:variable name="key"><xsl:call-template name="is-key-index"/></xsl:variable>
-      <!-- SQLite's UNIQUE constraints come with the table where it takes them there. -->
-      <xsl:if test="$columns != ',' and $key != '1' and not($inline-keys and starts-with(@Name, 'sqlite_autoindex_'))">
-        <xsl:variable name="unique" select="translate(@Unique, $upper, $lower)"/>
-        <xsl:text>CREATE </xsl:text>
-        <xsl:if test="(not(@Unique) and not(@Index_Type)) or $unique = 'yes' or $unique = 'true' or $unique = '1'">UNIQUE </xsl:if>
-        <xsl:text>INDEX </xsl:text>
-        <xsl:call-template name="quote">
-          <xsl:with-param name="name">
-            <xsl:choose>
-              <!-- SQLite's names for its UNIQUE constraints are reserved to it. -->
-              <xsl:when test="starts-with(@Name, 'sqlite_autoindex')">
-                <xsl:value-of select="concat('UX_', ../@Name, '_', count(preceding-sibling::INDEX) + 1)"/>
-              </xsl:when>
-              <xsl:otherwise><xsl:value-of select="@Name"/></xsl:otherwise>
-            </xsl:choose>
-          </xsl:with-param>
-        </xsl:call-template>
-        <xsl:text> ON </xsl:text>
-        <xsl:call-template name="quote"><xsl:with-param name="name" select="../@Name"/></xsl:call-template>
-        <xsl:text> (</xsl:text>
-        <xsl:choose>
-          <xsl:when test="COLUMN">
-            <xsl:for-each select="COLUMN">
-              <xsl:if test="position() > 1">, </xsl:if>
-              <xsl:call-template name="quote">
-                <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
-              </xsl:call-template>
-              <xsl:if test="@Sort_Order = 'Descending'"> DESC</xsl:if>
-            </xsl:for-each>
-          </xsl:when>
-          <xsl:otherwise>
-            <xsl:call-template name="quote-list"><xsl:with-param name="list" select="@Column_Name"/></xsl:call-template>
-          </xsl:otherwise>
-        </xsl:choose>
-        <xsl:text>);</xsl:text>
-        <xsl:value-of select="$nl"/>
-      </xsl:if>
+      <!-- An expression, a prefix or a condition is the source engine's own. -->
+      <xsl:variable name="own" select="string(@Condition) != '' or COLUMN[@Expression or string(@Prefix_Length) != '']"/>
+      <xsl:choose>
+        <xsl:when test="$own and $engine != 'others'">
+          <xsl:text>-- Index </xsl:text>
+          <xsl:call-template name="quote"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
+          <xsl:value-of select="concat(' left out: it has an expression, a prefix or a condition of the source engine.', $nl)"/>
+        </xsl:when>
+        <!-- SQLite's UNIQUE constraints come with the table where it takes them there. -->
+        <xsl:when test="$columns != '' and $key != '1' and not($inline-keys and starts-with(@Name, 'sqlite_autoindex_'))">
+          <xsl:variable name="unique" select="translate(@Unique, $upper, $lower)"/>
+          <xsl:text>CREATE </xsl:text>
+          <xsl:if test="(not(@Unique) and not(@Index_Type)) or $unique = 'yes' or $unique = 'true' or $unique = '1'">UNIQUE </xsl:if>
+          <xsl:text>INDEX </xsl:text>
+          <xsl:call-template name="quote">
+            <xsl:with-param name="name">
+              <xsl:choose>
+                <!-- SQLite's names for its UNIQUE constraints are reserved to it. -->
+                <xsl:when test="starts-with(@Name, 'sqlite_autoindex')">
+                  <xsl:value-of select="concat('UX_', ../@Name, '_', count(preceding-sibling::INDEX) + 1)"/>
+                </xsl:when>
+                <xsl:otherwise><xsl:value-of select="@Name"/></xsl:otherwise>
+              </xsl:choose>
+            </xsl:with-param>
+          </xsl:call-template>
+          <xsl:text> ON </xsl:text>
+          <xsl:call-template name="quote"><xsl:with-param name="name" select="../@Name"/></xsl:call-template>
+          <xsl:text> (</xsl:text>
+          <xsl:call-template name="index-members"/>
+          <xsl:text>)</xsl:text>
+          <xsl:if test="string(@Condition) != ''"><xsl:value-of select="concat(' WHERE ', @Condition)"/></xsl:if>
+          <xsl:text>;</xsl:text>
+          <xsl:value-of select="$nl"/>
+        </xsl:when>
+      </xsl:choose>
     </xsl:for-each>
   </xsl:template>
 

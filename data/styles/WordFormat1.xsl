@@ -195,7 +195,7 @@
             <xsl:for-each select="$c">
               <xsl:choose>
                 <xsl:when test="$id = 'name'"><xsl:value-of select="concat(@Name, substring(@Column_Name, 1, string-length(@Column_Name) * not(@Name)))"/></xsl:when>
-                <xsl:when test="$id = 'type'"><xsl:value-of select="concat(@Datatype, substring(@Data_Type, 1, string-length(@Data_Type) * not(@Datatype)), substring(concat('(', @Length, ',', @Scale, ')'), 1, 1000 * (string(@Scale) != '')))"/></xsl:when>
+                <xsl:when test="$id = 'type'"><xsl:value-of select="concat(@Datatype, substring(@Data_Type, 1, string-length(@Data_Type) * not(@Datatype)), substring(concat('(', @Length, ',', @Scale, ')'), 1, 1000 * (string(@Scale) != '')), substring(' auto-increment', 1, 15 * (@Auto_Increment = 'True')))"/></xsl:when>
                 <xsl:when test="$id = 'length'"><xsl:value-of select="concat(@Length, substring(@Precision, 1, string-length(@Precision) * not(@Length)))"/></xsl:when>
                 <xsl:when test="$id = 'nulls'"><xsl:value-of select="@Null_Allowed"/></xsl:when>
                 <xsl:when test="$id = 'default'"><xsl:value-of select="@Column_Default"/></xsl:when>

@@ -295,8 +295,9 @@ struct ColumnFacts {
     // What recreating the column needs beyond its type name: an enumeration's labels as
     // literals in order; a domain's base type, default, NOT NULL and checks; the sequence a
     // column with a sequence default owns ("" for one it does not own); an integer's display
-    // width.
-    Value enumLabels, domainType, domainDefault, domainNotNull, domainChecks, ownedSequence, displayWidth;
+    // width; "True" for a MariaDB AUTO_INCREMENT column.
+    Value enumLabels, domainType, domainDefault, domainNotNull, domainChecks, ownedSequence, displayWidth,
+        autoIncrement;
 };
 // By table (owner and name), then column: the driver's rows come table by table, and each
 // table's columns are then found in its own small map.
@@ -347,8 +348,8 @@ const char* const pgColumnFacts =
 
 // MariaDB/MySQL: COLUMN_TYPE without its size (ENUM and SET keep their values), the
 // nullability the driver misreports for AUTO_INCREMENT and TIMESTAMP columns, the fraction
-// digits it leaves out and a bit string's width (as its length). Keyed by database. An
-// AUTO_INCREMENT or generated column has its clause in place of a default.
+// digits it leaves out and a bit string's width (as its length). Keyed by database. A generated
+// column has its clause in place of a default; an AUTO_INCREMENT column has no default.
 const char* const myColumnFacts =
     "SELECT TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, COLUMN_TYPE, "
     "CASE WHEN DATA_TYPE = 'bit' THEN NUMERIC_PRECISION ELSE CHARACTER_MAXIMUM_LENGTH END, NUMERIC_PRECISION, "
@@ -487,9 +488,10 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
                 f.numericScale = r[6];
                 f.nullable = text::lower(r[8].toString()) != "no";
                 const std::string extra = text::lower(r[9].toString());
-                if (extra.find("auto_increment") != std::string::npos)
-                    f.columnDefault = Value(std::string("AUTO_INCREMENT"));
-                else if (extra.find("generated") != std::string::npos && !r[10].isNull() && !r[10].toString().empty())
+                if (extra.find("auto_increment") != std::string::npos) {
+                    f.autoIncrement = Value(std::string("True"));
+                    f.columnDefault = Value();
+                } else if (extra.find("generated") != std::string::npos && !r[10].isNull() && !r[10].toString().empty())
                     f.columnDefault = Value("GENERATED ALWAYS AS (" + r[10].toString() + ")" +
                                             (extra.find("stored") != std::string::npos ? " STORED" : " VIRTUAL"));
                 out[columnFactsKey(r[0].toString(), r[1].toString())].emplace(r[2].toString(), std::move(f));
@@ -532,6 +534,12 @@ struct DeclaredNames {
     std::vector<std::pair<std::string, std::vector<std::string>>> foreignKeys;
     std::unordered_map<std::string, std::string> generated;
 };
+
+struct IndexText {
+    std::vector<std::string> members;
+    std::string condition;
+};
+IndexText indexText(const std::string& sql);
 
 // The statement's tokens; with `at`, where each begins.
 std::vector<std::string> tokens(const std::string& sql, std::vector<size_t>* at = nullptr) {
@@ -592,13 +600,11 @@ std::string nameOf(const std::string& token) {
 
 bool keyword(const std::string& token, const char* word) { return text::lower(token) == word; }
 
-DeclaredNames declaredNames(const std::string& sql) {
-    DeclaredNames out;
-    std::vector<size_t> at;
-    const std::vector<std::string> t = tokens(sql, &at);
+// The token ranges between the top-level commas of the first parenthesised list; the last
+// ends at the list's closing parenthesis.
+std::vector<std::pair<size_t, size_t>> listParts(const std::vector<std::string>& t) {
     size_t i = 0;
     while (i < t.size() && t[i] != "(") ++i;
-    // Definitions between top-level commas.
     std::vector<std::pair<size_t, size_t>> parts;
     int depth = 0;
     size_t begin = i + 1;
@@ -612,6 +618,16 @@ DeclaredNames declaredNames(const std::string& sql) {
             begin = i + 1;
         }
     }
+    return parts;
+}
+
+DeclaredNames declaredNames(const std::string& sql) {
+    DeclaredNames out;
+    std::vector<size_t> at;
+    const std::vector<std::string> t = tokens(sql, &at);
+    // Definitions between top-level commas.
+    const std::vector<std::pair<size_t, size_t>> parts = listParts(t);
+    int depth = 0;
     auto columnList = [&](size_t& k, size_t end) {
         std::vector<std::string> cols;
         while (k < end && t[k] != "(") ++k;
@@ -672,6 +688,18 @@ DeclaredNames declaredNames(const std::string& sql) {
             }
         }
     }
+    return out;
+}
+
+// The members of a CREATE INDEX statement as written, and the condition after its WHERE.
+IndexText indexText(const std::string& sql) {
+    IndexText out;
+    std::vector<size_t> at;
+    const std::vector<std::string> t = tokens(sql, &at);
+    const auto parts = listParts(t);
+    for (auto [b, e] : parts) out.members.push_back(b < e ? text::trim(sql.substr(at[b], at[e] - at[b])) : "");
+    const size_t close = parts.empty() ? t.size() : parts.back().second;
+    if (close + 2 < t.size() && keyword(t[close + 1], "where")) out.condition = text::trim(sql.substr(at[close + 2]));
     return out;
 }
 
@@ -887,7 +915,8 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
                            // what recreating the column needs beyond it (ColumnFacts)
                            {"TYPE_NAME", VarWChar}, {"ENUM_LABELS", VarWChar}, {"DOMAIN_TYPE", VarWChar},
                            {"DOMAIN_DEFAULT", VarWChar}, {"DOMAIN_NOT_NULL", VarWChar}, {"DOMAIN_CHECKS", VarWChar},
-                           {"OWNED_SEQUENCE", VarWChar}, {"DISPLAY_WIDTH", UnsignedInt}});
+                           {"OWNED_SEQUENCE", VarWChar}, {"DISPLAY_WIDTH", UnsignedInt},
+                           {"AUTO_INCREMENT", VarWChar}});
     auto cat = s.r(0), sch = s.r(1), table = s.r(2), column = s.r(3);
     const int sqliteRows = s.isSqlite() ? sqlitecolumns::mode(s) : 0;
     const std::optional<ColumnFactsMap> facts = sqliteRows ? std::nullopt : columnFacts(s, cat, sch, table);
@@ -985,7 +1014,7 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
                 row[8] = *f.columnDefault;
             }
             const Value* more[] = {&f.enumLabels,    &f.domainType,    &f.domainDefault, &f.domainNotNull,
-                                   &f.domainChecks, &f.ownedSequence, &f.displayWidth};
+                                   &f.domainChecks, &f.ownedSequence, &f.displayWidth, &f.autoIncrement};
             for (std::size_t i = 0; i < std::size(more); ++i) row[29 + i] = *more[i];
         }
         out.push_back(std::move(row));
@@ -1101,22 +1130,26 @@ const char* const pgPrimaryKeys =
     "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = tc.oid AND p.indisprimary)) k WHERE true";
 const char* const pgPrimaryKeysOrder = " ORDER BY k.nspname, k.relname, k.attnum";
 
+// The key columns of each index (an INCLUDE column takes no part in its uniqueness), a partial
+// index's condition as FILTER_CONDITION.
 const char* const pgStatistics =
     "SELECT pg_catalog.current_database(), n.nspname, d.relname, "
     "CASE WHEN i.indisunique THEN 0 ELSE 1 END::int2, n.nspname, c.relname, "
     "CASE WHEN i.indisclustered THEN 1 WHEN a.amname = 'hash' THEN 2 ELSE 3 END::int2, k.n::int2, "
     "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) ELSE ta.attname::text END, "
     "CASE WHEN COALESCE(i.indoption[k.n - 1], 0) & 1 = 1 THEN 'D' ELSE 'A' END, "
-    "NULL::int4, NULL::int4, NULL::text, "
+    "NULL::int4, NULL::int4, pg_catalog.pg_get_expr(i.indpred, i.indrelid, true), "
     // The index the driver's SQLPrimaryKeys names: the primary key's, or else "<table>_pkey".
     "CASE WHEN i.indisprimary OR (c.relname = d.relname || '_pkey' AND 0 <> ANY (i.indkey::int2[]) AND NOT EXISTS "
-    "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = d.oid AND p.indisprimary)) THEN 1 ELSE 0 END::int2 "
+    "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = d.oid AND p.indisprimary)) THEN 1 ELSE 0 END::int2, "
+    // An expression member's text, apart from a column's name; no prefix lengths.
+    "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) END, NULL::int4 "
     "FROM pg_catalog.pg_index i "
     "JOIN pg_catalog.pg_class c ON c.oid = i.indexrelid "
     "JOIN pg_catalog.pg_class d ON d.oid = i.indrelid "
     "JOIN pg_catalog.pg_namespace n ON n.oid = d.relnamespace "
     "JOIN pg_catalog.pg_am a ON a.oid = c.relam "
-    "CROSS JOIN LATERAL pg_catalog.generate_series(1, i.indnatts) AS k(n) "
+    "CROSS JOIN LATERAL pg_catalog.generate_series(1, i.indnkeyatts) AS k(n) "
     "LEFT JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = i.indkey[k.n - 1] "
     "WHERE true";
 const char* const pgStatisticsOrder = " ORDER BY n.nspname, d.relname, c.relname, k.n";
@@ -1162,18 +1195,19 @@ void dropPartitionKeyCopies(SchemaReader& s, std::vector<Row>& rows) {
 }
 const char* const pgForeignKeysOrder = " ORDER BY ref.oid, ref.i";
 
-// The server marks as PRI the columns of the key, or of the unique index standing in for a
-// missing one; the key's own columns are numbered in key order.
+// The key's columns in key order, from the table's own PRIMARY KEY constraint (COLUMNS marks as
+// PRI the columns of the first NOT NULL unique key of a table without one as well).
 const char* const myPrimaryKeys =
-    "SELECT c.TABLE_SCHEMA, NULL, c.TABLE_NAME, c.COLUMN_NAME, COALESCE(s.SEQ_IN_INDEX, c.ORDINAL_POSITION), "
-    "'PRIMARY' FROM INFORMATION_SCHEMA.COLUMNS c LEFT JOIN INFORMATION_SCHEMA.STATISTICS s "
-    "ON s.TABLE_SCHEMA = c.TABLE_SCHEMA AND s.TABLE_NAME = c.TABLE_NAME AND s.COLUMN_NAME = c.COLUMN_NAME "
-    "AND s.INDEX_NAME = 'PRIMARY' WHERE c.COLUMN_KEY = 'PRI'";
+    "SELECT c.TABLE_SCHEMA, NULL, c.TABLE_NAME, c.COLUMN_NAME, c.ORDINAL_POSITION, 'PRIMARY' "
+    "FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS t JOIN INFORMATION_SCHEMA.KEY_COLUMN_USAGE c "
+    "ON c.CONSTRAINT_SCHEMA = t.CONSTRAINT_SCHEMA AND c.TABLE_NAME = t.TABLE_NAME "
+    "AND c.CONSTRAINT_NAME = t.CONSTRAINT_NAME WHERE t.CONSTRAINT_TYPE = 'PRIMARY KEY'";
 const char* const myPrimaryKeysOrder = " ORDER BY c.TABLE_SCHEMA, c.TABLE_NAME, 5";
 
+// Beside the driver's columns: the primary key's flag, no expression, a column prefix's length.
 const char* const myStatistics =
     "SELECT TABLE_SCHEMA, NULL, TABLE_NAME, NON_UNIQUE, NULL, INDEX_NAME, 3, SEQ_IN_INDEX, COLUMN_NAME, "
-    "COLLATION, CARDINALITY, NULL, NULL, CASE WHEN INDEX_NAME = 'PRIMARY' THEN 1 ELSE 0 END "
+    "COLLATION, CARDINALITY, NULL, NULL, CASE WHEN INDEX_NAME = 'PRIMARY' THEN 1 ELSE 0 END, NULL, SUB_PART "
     "FROM INFORMATION_SCHEMA.STATISTICS WHERE true";
 const char* const myStatisticsOrder = " ORDER BY TABLE_SCHEMA, TABLE_NAME, INDEX_NAME, SEQ_IN_INDEX";
 
@@ -1241,10 +1275,13 @@ std::unordered_map<std::string, DeclaredNames> declaredNamesOf(SchemaReader& s, 
 // a key column (position cid, sequence pk, text the declared type); part 1 an index column
 // (position the index's place in index_list, sequence seqno, text the index name, flag unique).
 const char* const keyColumnsPart =
-    "SELECT m.name, 0, p.cid, p.pk, p.name, p.type, NULL FROM sqlite_master m, pragma_table_info(m.name) p "
+    "SELECT m.name, 0, p.cid, p.pk, p.name, p.type, NULL, NULL, NULL FROM sqlite_master m, pragma_table_info(m.name) p "
     "WHERE m.type = 'table' AND p.pk <> 0%t UNION ALL ";
+// Beside: the column's cid (-2 for an expression) and, for a partial index or one with an
+// expression, the index's CREATE text.
 const char* const indexColumnsPart =
-    "SELECT m.name, 1, l.seq, i.seqno, i.name, l.name, l.\"unique\" "
+    "SELECT m.name, 1, l.seq, i.seqno, i.name, l.name, l.\"unique\", i.cid, CASE WHEN l.partial <> 0 OR i.cid = -2 "
+    "THEN (SELECT x.sql FROM sqlite_master x WHERE x.type = 'index' AND x.name = l.name) END "
     "FROM sqlite_master m, pragma_index_list(m.name) l, pragma_index_info(l.name) i WHERE m.type = 'table'%t%k "
     "ORDER BY 1, 2, 3, 4";
 // Only the indexes that can stand in for a missing primary key.
@@ -1295,11 +1332,23 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
             }
         }
         // SQLStatistics: every index column in index_list order; all ascending, type "other".
-        // (An INTEGER PRIMARY KEY is the rowid and has no index.)
-        for (const Row* r : t.indexes)
+        // (An INTEGER PRIMARY KEY is the rowid and has no index.) Beside: an expression member's
+        // text and a partial index's condition, as its CREATE text has them.
+        std::map<std::string, sqlitesql::IndexText> texts;
+        for (const Row* r : t.indexes) {
+            Value expression, condition;
+            if (r->size() > 8 && !(*r)[8].isNull()) {
+                auto it = texts.find((*r)[5].toString());
+                if (it == texts.end()) it = texts.emplace((*r)[5].toString(), sqlitesql::indexText((*r)[8].toString())).first;
+                const std::size_t seq = static_cast<std::size_t>((*r)[3].toInt());
+                if ((*r)[7].toInt() == -2) expression = Value(seq < it->second.members.size() ? it->second.members[seq] : "");
+                if (!it->second.condition.empty()) condition = Value(it->second.condition);
+            }
             out.statistics.push_back({Value(""), Value(""), Value(name), Value((*r)[6].toInt() != 0 ? SQL_FALSE : SQL_TRUE),
-                                      Value(), (*r)[5], Value(SQL_INDEX_OTHER), Value((*r)[3].toInt() + 1), (*r)[4],
-                                      Value("A"), Value(), Value(), Value()});
+                                      Value(), (*r)[5], Value(SQL_INDEX_OTHER), Value((*r)[3].toInt() + 1),
+                                      expression.isNull() ? (*r)[4] : expression, Value("A"), Value(), Value(),
+                                      condition, Value(), expression, Value()});
+        }
     }
     return out;
 }
@@ -1464,6 +1513,24 @@ std::optional<CatalogueRows> readCatalogue(SchemaReader& s, Bulk engine, const C
     }
 }
 
+// PostgreSQL's and MariaDB's statistics of one table from the whole-database query (with what
+// the driver's rows lack: conditions, expressions, prefixes); nullopt elsewhere or on failure.
+std::optional<std::vector<Row>> tableStatistics(SchemaReader& s, const SchemaReader::TableRef& t) {
+    const Bulk engine = bulkEngine(s);
+    if (engine != Bulk::Postgres && engine != Bulk::MySql) return std::nullopt;
+    const bool pg = engine == Bulk::Postgres;
+    std::string sql = pg ? pgStatistics : myStatistics;
+    std::vector<std::string> params;
+    auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
+    if (!pg && !cat) cat = s.currentCatalog();
+    bindEquals(sql, params, {{pg ? "n.nspname" : "TABLE_SCHEMA", pg ? sch : cat}, {pg ? "d.relname" : "TABLE_NAME", t.name}});
+    try {
+        return s.query(sql + (pg ? pgStatisticsOrder : myStatisticsOrder), params);
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+}
+
 struct PrimaryKey {
     std::string name;
     std::vector<std::string> columns;
@@ -1531,7 +1598,10 @@ Recordset indexesRowset(SchemaReader& s) {
                            {"NULL_COLLATION", Integer}, {"ORDINAL_POSITION", UnsignedInt},
                            {"COLUMN_NAME", VarWChar}, {"COLUMN_GUID", GUID}, {"COLUMN_PROPID", UnsignedInt},
                            {"COLLATION", SmallInt}, {"CARDINALITY", UnsignedBigInt}, {"PAGES", Integer},
-                           {"FILTER_CONDITION", VarWChar}, {"INTEGRATED", Boolean}});
+                           {"FILTER_CONDITION", VarWChar}, {"INTEGRATED", Boolean},
+                           // not in ADO's rowset: an expression member's text (COLUMN_NAME holds
+                           // it too), a column prefix's length
+                           {"COLUMN_EXPRESSION", VarWChar}, {"PREFIX_LENGTH", UnsignedInt}});
     auto indexName = s.r(2);
     auto tables = coveredTables(s, s.r(0), s.r(1), s.r(4));
     std::optional<CatalogueRows> allIndexes, allKeys;
@@ -1561,6 +1631,8 @@ Recordset indexesRowset(SchemaReader& s) {
             rows = allIndexes->rowsOf(t);
         } else if (sqliteEngine) {
             rows = sqlite::keysAndStatistics(s, t.name).statistics;
+        } else if (auto own = tableStatistics(s, t)) {
+            rows = std::move(*own);
         } else {
             auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
             std::string table = t.name;
@@ -1623,6 +1695,10 @@ Recordset indexesRowset(SchemaReader& s) {
             row[21] = r[10];
             row[22] = r[11];
             row[23] = r[12];
+            if (r.size() > 15) {
+                row[25] = r[14];
+                row[26] = r[15].isNull() ? Value() : Value(r[15].toInt());
+            }
             out.push_back(std::move(row));
         }
     }

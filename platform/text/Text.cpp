@@ -49,4 +49,48 @@ std::string percentEncode(std::string_view s) {
     return out;
 }
 
+std::vector<std::string> statementLines(std::string_view sql) {
+    std::vector<std::string> out;
+    std::string statement;
+    char quote = 0;      // the closing quote of the name or literal the scan is in
+    bool comment = false;  // in a /* */ comment
+    int depth = 0;       // open parentheses
+    size_t start = 0;
+    while (start <= sql.size()) {
+        size_t end = sql.find('\n', start);
+        if (end == std::string_view::npos) end = sql.size();
+        const std::string_view line = sql.substr(start, end - start);
+        for (size_t i = 0; i < line.size(); ++i) {
+            const char c = line[i];
+            if (comment) {
+                if (c == '*' && i + 1 < line.size() && line[i + 1] == '/') comment = false, ++i;
+            } else if (quote) {
+                // a doubled quote stands for itself: read as a close and a reopen
+                if (c == quote) quote = 0;
+            } else if (c == '-' && i + 1 < line.size() && line[i + 1] == '-') {
+                break;
+            } else if (c == '/' && i + 1 < line.size() && line[i + 1] == '*') {
+                comment = true, ++i;
+            } else if (c == '\'' || c == '"' || c == '`') {
+                quote = c;
+            } else if (c == '[') {
+                quote = ']';
+            } else if (c == '(') {
+                ++depth;
+            } else if (c == ')' && depth > 0) {
+                --depth;
+            }
+        }
+        if (!statement.empty()) statement += '\n';
+        statement += line;
+        if (!quote && !comment && depth == 0) {
+            if (!trim(statement).empty()) out.push_back(std::move(statement));
+            statement.clear();
+        }
+        start = end + 1;
+    }
+    if (!trim(statement).empty()) out.push_back(std::move(statement));
+    return out;
+}
+
 }  // namespace text

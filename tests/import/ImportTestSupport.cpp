@@ -60,7 +60,9 @@ const AppSchema kAppSchemas[3] = {
       "AlbumId INTEGER REFERENCES album (AlbumId), Bytes UNSIGNED BIG INT, Lyrics BLOB SUB_TYPE TEXT, "
       "Price NUMERIC(10,2), Added DATETIME, Rating REAL, Cover BLOB, Misc)",
       "CREATE TABLE play (id INTEGER NOT NULL, created_at DATETIME NOT NULL, TrackId INTEGER REFERENCES track (TrackId), "
-      "CONSTRAINT play_key PRIMARY KEY (created_at, id))"},
+      "CONSTRAINT play_key PRIMARY KEY (created_at, id))",
+      "CREATE UNIQUE INDEX artist_name ON artist (Name) WHERE ArtistId > 100",
+      "CREATE UNIQUE INDEX album_title ON album (lower(Title), ArtistId)"},
      4},
     {"PostgreSQL",
      {"CREATE TYPE mood AS ENUM ('sad', 'ok', 'it''s very ok')",
@@ -71,14 +73,18 @@ const AppSchema kAppSchemas[3] = {
       "CREATE TABLE supplier (id integer DEFAULT nextval('shared_seq') PRIMARY KEY, name varchar(80), m mood)",
       "CREATE TABLE orders (id bigserial, created_at timestamptz NOT NULL, customer_id integer REFERENCES customer, "
       "amount price, qty integer CHECK (qty > 0), CONSTRAINT orders_key PRIMARY KEY (created_at, id))",
-      "CREATE TABLE rate (id integer PRIMARY KEY, pay numeric)"},
+      "CREATE TABLE rate (id integer PRIMARY KEY, pay numeric)",
+      "CREATE UNIQUE INDEX supplier_name ON supplier (name) WHERE m IS NULL",
+      "CREATE UNIQUE INDEX customer_lower_name ON customer (lower(name))"},
      4},
     {"MariaDB",
      {"CREATE TABLE cat (id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY, flag TINYINT(1) NOT NULL DEFAULT 0, "
       "level TINYINT, code SMALLINT UNSIGNED, big BIGINT UNSIGNED, body LONGTEXT, kind ENUM('a','bbb'), "
       "price DECIMAL(9,3) UNSIGNED CHECK (price < 1000))",
       "CREATE TABLE item (id INT NOT NULL, created_at DATETIME NOT NULL, cat_id INT UNSIGNED, "
-      "PRIMARY KEY (created_at, id), FOREIGN KEY (cat_id) REFERENCES cat (id))"},
+      "PRIMARY KEY (created_at, id), FOREIGN KEY (cat_id) REFERENCES cat (id))",
+      "CREATE TABLE analysis (analysis_id INT NOT NULL, note VARCHAR(200), UNIQUE KEY analysis_idx (analysis_id), "
+      "UNIQUE KEY note_idx (note(20)))"},
      2},
 };
 

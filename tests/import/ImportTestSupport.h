@@ -88,11 +88,13 @@ void expectFixtureText(const std::string& actual, const std::string& fixture);
 // Schemas the way applications write them: a SQLite INTEGER PRIMARY KEY table referenced by
 // others, declared types of any name, a UNIQUE column, an untyped one; PostgreSQL enums, domains,
 // arrays, a sequence shared by two tables, a CHECK; MariaDB unsigned and signed integers, a
-// display width, a CHECK; on each, a key declared in another order than its columns.
+// display width, a CHECK, a table with unique keys only (one on a prefix); on each, a key
+// declared in another order than its columns; SQLite and PostgreSQL partial and expression
+// unique indexes.
 struct AppSchema {
     const char* engine;  // "SQLite", "PostgreSQL", "MariaDB"
     std::vector<const char*> sql;
-    int tables;
+    int tables;  // with a primary key
 };
 extern const AppSchema kAppSchemas[3];
 // Creates the schema in the SQLite file or a new server database (kept in server); its

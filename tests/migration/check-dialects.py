@@ -18,8 +18,9 @@ except ImportError:
     sys.exit(77)
 
 DIALECTS = {"SQLSERVER": "tsql", "SQLSERVER65": "tsql", "ORACLE": "oracle"}
-# Types of a dialect its parser does not know, and a type of the same syntax it does.
-UNKNOWN_TYPES = {"oracle": [(" RAW(", " VARCHAR2(")]}
+# Types of a dialect its parser does not know, and a type of the same syntax it does; and a
+# column clause it does not know (T-SQL's IDENTITY(seed, increment)), taken out before parsing.
+UNKNOWN_TYPES = {"oracle": [(" RAW(", " VARCHAR2(")], "tsql": [(" IDENTITY(1,1)", "")]}
 
 
 def statements(script):

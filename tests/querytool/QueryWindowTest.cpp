@@ -251,6 +251,12 @@ TEST_F(QueryWindow, KeysAndTheCaretChooseWhatRuns) {
     c.setPosition(20, QTextCursor::KeepAnchor);
     w->txtQuery->setTextCursor(c);
     EXPECT_EQ(w->statementsToRun(), (std::vector<std::string>{"select 2", "select 3 as three"}));
+    // A line break inside a literal, a name or parentheses stays in its statement; a quote in a
+    // comment opens nothing.
+    w->txtQuery->setPlainText("select 'a\n\nb' as \"x\ny\" -- it's\nselect (1\n+ 2), [it's]\nselect 3");
+    w->txtQuery->moveCursor(QTextCursor::Start);
+    EXPECT_EQ(w->statementsToRun(),
+              (std::vector<std::string>{"select 'a\n\nb' as \"x\ny\" -- it's", "select (1\n+ 2), [it's]", "select 3"}));
 }
 
 TEST_F(QueryWindow, LargeResultsArriveInStepsAndANewRunCancelsTheFetch) {

@@ -242,7 +242,7 @@ TEST_P(Server, WholeCatalogueRowsetsEqualPerTableRowsets) {
         size_t tableSlot;
         size_t minimumRows;
     };
-    for (const Case& c : {Case{adSchemaPrimaryKeys, 2, 9}, Case{adSchemaIndexes, 4, 12}, Case{adSchemaForeignKeys, 2, 6}}) {
+    for (const Case& c : {Case{adSchemaPrimaryKeys, 2, pg ? 9u : 7u}, Case{adSchemaIndexes, 4, 12}, Case{adSchemaForeignKeys, 2, 6}}) {
         SCOPED_TRACE(c.schema);
         const auto whole = rowsOf(conn.openSchema(c.schema, {catalog}));
         std::vector<std::vector<std::string>> perTable;
@@ -271,7 +271,9 @@ TEST_P(Server, WholeCatalogueRowsetsEqualPerTableRowsets) {
         kunde.push_back(fk["FK_COLUMN_NAME"].toString() + ">" + fk["PK_COLUMN_NAME"].toString() + " " +
                         fk["ORDINAL"].toString() + " " + fk["UPDATE_RULE"].toString() + "/" + fk["DELETE_RULE"].toString());
     EXPECT_EQ(kunde, (std::vector<std::string>{"land>Land's 1 CASCADE/SET NULL", "nr>Nr 2 CASCADE/SET NULL"}));
-    EXPECT_EQ(conn.openSchema(adSchemaPrimaryKeys, {catalog, Value(), "np"}).recordCount(), 2);
+    // PostgreSQL's driver takes an index named "<table>_pkey" for a missing key; MariaDB's unique
+    // index is no key, though COLUMNS marks its columns PRI.
+    EXPECT_EQ(conn.openSchema(adSchemaPrimaryKeys, {catalog, Value(), "np"}).recordCount(), pg ? 2 : 0);
     Recordset self = conn.openSchema(adSchemaForeignKeys, {catalog, Value(), "o'key"});
     ASSERT_EQ(self.recordCount(), 1);
     EXPECT_EQ(self["FK_NAME"].toString(), "fk self");
