@@ -3,12 +3,15 @@
 # and prints the wall time, the peak memory (/usr/bin/time -v) and the growth from each size to
 # the one before.
 #   bench/batch_bench.sh [N ...]        (default: 2000 4000 8000 16000 tables)
-# FORMATS="HTML XML WORD" selects the reports (default: all three); ENGINES="sqlite pg" the
-# databases (default: sqlite; pg uses the server of scripts/dbservers.sh). REPEAT=n runs every
-# report n times, in rounds over all sizes, and keeps the shortest time (this machine's
-# run-to-run noise is 10-25%) and the largest peak. The schema is the one
-# of bench/bench_lib.sh. BUILD points at the build folder (default build/); DALVANE at another
-# program to time (the build is then left alone). Reports are written under OUTDIR, by default a
+# FORMATS="HTML XML WORD SCRIPT" selects the reports (default: HTML XML WORD); SCRIPT times
+# Generate SQL Script through dalv_bench_script (the script alone, not the structure import
+# before it). ENGINES="sqlite pg" the databases (default: sqlite; pg uses the server of
+# scripts/dbservers.sh). REPEAT=n runs every report n times, in rounds over all sizes, and
+# keeps the median time (this machine's run-to-run noise is 10-25%) and the largest peak. The
+# schema is the one of bench/bench_lib.sh; NAMELEN=n pads every table name to n characters
+# (SQLite). BUILD points at the build folder (default build/); DALVANE at another program to
+# time, SCRIPTBENCH at its dalv_bench_script (the build is then left alone). Reports are
+# written under OUTDIR, by default a
 # memory file system (/dev/shm) where there is one: on an ext4 file system without a journal,
 # creating files is slow for up to six minutes after thousands were deleted anywhere nearby (new
 # inodes skip the recently deleted ones), and an HTML run would time that instead of the program.
@@ -19,6 +22,7 @@ BUILD=${BUILD:-$ROOT/build}
 SIZES=("$@")
 [ ${#SIZES[@]} -gt 0 ] || SIZES=(2000 4000 8000 16000)
 FORMATS=${FORMATS:-"HTML XML WORD"}
+NAMELEN=${NAMELEN:-0}
 ENGINES=${ENGINES:-sqlite}
 REPEAT=${REPEAT:-1}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/dalvbatchbench-XXXXXX")
@@ -31,9 +35,10 @@ trap 'rm -rf "$WORK" "$REPORTS"' EXIT
 if [ -z "${DALVANE:-}" ]; then
   # Measure the current sources.
   cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  ninja -C "$BUILD" dalvane >/dev/null
+  ninja -C "$BUILD" dalvane dalv_bench_script >/dev/null
   DALVANE=$BUILD/bin/dalvane
 fi
+SCRIPTBENCH=${SCRIPTBENCH:-$(dirname "$DALVANE")/dalv_bench_script}
 
 . "$HERE/bench_lib.sh"
 
@@ -42,7 +47,7 @@ REALHOME=$HOME
 export HOME=$WORK/home XDG_DATA_HOME=$WORK/home/.local/share XDG_CONFIG_HOME=$WORK/home/.config
 unset DISPLAY WAYLAND_DISPLAY
 
-declare -A SECONDS_OF PEAK_OF  # "engine format size" -> seconds, MB
+declare -A SECONDS_OF PEAK_OF  # "engine format size" -> seconds of every run, MB
 
 # run <engine> <size> <connection string> <round>: one batch run per format.
 run() {
@@ -51,6 +56,19 @@ run() {
     batch=$WORK/batch_${engine}_${format}_$n.xml
     out=$REPORTS/report_${engine}_${format}_${n}_$r
     rm -rf "$out"
+    [ "$engine" != sqlite ] || cat "$WORK/bench_$n.db" > /dev/null
+    if [ "$format" = SCRIPT ]; then
+      mkdir -p "$out"
+      status=0
+      /usr/bin/time -v -o "$WORK/time.txt" "$SCRIPTBENCH" "$3" "$out/script.sql" >"$WORK/out.txt" 2>"$WORK/err.txt" || status=$?
+      secs=$(sed -n 's/^script: ok, .* in \([0-9.]*\) s (.*$/\1/p' "$WORK/out.txt")
+      peak=$(awk '/Maximum resident set size/ {printf "%d", $NF / 1024}' "$WORK/time.txt")
+      printf '%-6s %-6s %6d tables: %8.2f s %6d MB (exit %d, %s)\n' "$engine" "$format" "$n" "${secs:-0}" "$peak" "$status" "$(cat "$WORK/out.txt")"
+      [ "$status" -eq 0 ] && [ -n "$secs" ] || { cat "$WORK/out.txt" "$WORK/err.txt" >&2; exit 1; }
+      SECONDS_OF["$engine $format $n"]+="$secs "
+      [ "${PEAK_OF["$engine $format $n"]:-0}" -ge "$peak" ] || PEAK_OF["$engine $format $n"]=$peak
+      continue
+    fi
     cat > "$batch" <<XML
 <?xml version="1.0"?>
 <DALVIMPORT>
@@ -62,21 +80,18 @@ run() {
   </DATABASE>
 </DALVIMPORT>
 XML
-    # The database file is read into the page cache first: this machine's memory reclaim
-    # drops cold file pages between runs, and a run would then time the disk.
-    [ "$engine" != sqlite ] || cat "$WORK/bench_$n.db" > /dev/null
+    # The database file is read into the page cache first (above): this machine's memory
+    # reclaim drops cold file pages between runs, and a run would then time the disk.
     status=0
     /usr/bin/time -v -o "$WORK/time.txt" "$DALVANE" "$batch" >"$WORK/out.txt" 2>"$WORK/err.txt" || status=$?
     wall=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$WORK/time.txt")
     secs=$(awk -F: '{s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; printf "%.2f", s}' <<<"$wall")
     peak=$(awk '/Maximum resident set size/ {printf "%d", $NF / 1024}' "$WORK/time.txt")
     files=$(find "$out" -type f \( -name '*.html' -o -name '*.xml' -o -name '*.docx' \) 2>/dev/null | wc -l)
-    printf '%-6s %-4s %6d tables: %8.2f s %6d MB (exit %d, %d files)\n' "$engine" "$format" "$n" "$secs" "$peak" "$status" "$files"
+    printf '%-6s %-6s %6d tables: %8.2f s %6d MB (exit %d, %d files)\n' "$engine" "$format" "$n" "$secs" "$peak" "$status" "$files"
     [ "$status" -eq 0 ] || { cat "$WORK/out.txt" "$WORK/err.txt" >&2; exit 1; }
     local key="$engine $format $n"
-    if [ -z "${SECONDS_OF[$key]:-}" ] || awk -v a="$secs" -v b="${SECONDS_OF[$key]}" 'BEGIN {exit !(a < b)}'; then
-      SECONDS_OF[$key]=$secs
-    fi
+    SECONDS_OF[$key]+="$secs "
     [ "${PEAK_OF[$key]:-0}" -ge "$peak" ] || PEAK_OF[$key]=$peak
     # Reports stay until the end: ext4 finds inodes slowly just after thousands of files are
     # deleted, and a run right after such a deletion would measure that instead.
@@ -87,7 +102,7 @@ XML
 # spells that last a minute or more, so repeats of one size in a row would share one.
 declare -A CONN_OF  # "engine size" -> connection string
 for n in "${SIZES[@]}"; do
-  schema_sql "$n" > "$WORK/schema_$n.sql"
+  schema_sql "$n" "$NAMELEN" > "$WORK/schema_$n.sql"
   for engine in $ENGINES; do
     if ! bench_db "$engine" "$n" "$WORK/schema_$n.sql" "$WORK"; then echo "$engine $n: no server, skipped"; continue; fi
     CONN_OF["$engine $n"]=$BENCH_CONN
@@ -107,21 +122,35 @@ for n in "${SIZES[@]}"; do
   done
 done
 
+# median <seconds ...>
+median() { printf '%s\n' "$@" | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+
 echo
-printf '%-6s %-4s %8s %10s %7s %8s %7s\n' engine kind tables seconds growth peak-MB growth
+printf '%-6s %-6s %8s %10s %7s %8s %7s\n' engine kind tables median growth peak-MB growth
 for engine in $ENGINES; do
   for format in $FORMATS; do
     prev=
     for n in "${SIZES[@]}"; do
-      t=${SECONDS_OF["$engine $format $n"]:-}
-      [ -n "$t" ] || continue
+      [ -n "${SECONDS_OF["$engine $format $n"]:-}" ] || continue
+      # shellcheck disable=SC2086
+      t=$(median ${SECONDS_OF["$engine $format $n"]})
       m=${PEAK_OF["$engine $format $n"]}
       awk -v e="$engine" -v f="$format" -v n="$n" -v t="$t" -v m="$m" -v p="$prev" 'BEGIN {
         split(p, q, " ")
-        if (p == "") printf "%-6s %-4s %8d %10.2f %7s %8d %7s\n", e, f, n, t, "", m, ""
-        else printf "%-6s %-4s %8d %10.2f %6.2fx %8d %6.2fx\n", e, f, n, t, (q[1] > 0 ? t / q[1] : 0), m, (q[2] > 0 ? m / q[2] : 0)
+        if (p == "") printf "%-6s %-6s %8d %10.2f %7s %8d %7s\n", e, f, n, t, "", m, ""
+        else printf "%-6s %-6s %8d %10.2f %6.2fx %8d %6.2fx\n", e, f, n, t, (q[1] > 0 ? t / q[1] : 0), m, (q[2] > 0 ? m / q[2] : 0)
       }'
       prev="$t $m"
     done
   done
+  # The Word report against the HTML report of the same database.
+  if [[ " $FORMATS " == *" WORD "* && " $FORMATS " == *" HTML "* ]]; then
+    for n in "${SIZES[@]}"; do
+      [ -n "${SECONDS_OF["$engine WORD $n"]:-}" ] || continue
+      # shellcheck disable=SC2086
+      awk -v e="$engine" -v n="$n" -v w="$(median ${SECONDS_OF["$engine WORD $n"]})" \
+        -v h="$(median ${SECONDS_OF["$engine HTML $n"]})" \
+        'BEGIN {printf "%-6s WORD/HTML %6d tables: %.2fx\n", e, n, (h > 0 ? w / h : 0)}'
+    done
+  fi
 done

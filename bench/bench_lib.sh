@@ -1,23 +1,32 @@
 # Shared by the bench scripts (sourced): the synthetic schema and the PostgreSQL bench
 # databases. Needs ROOT (the source folder).
 
-# schema_sql N: N tables (10 columns, a primary key, one foreign key and one extra index per
-# table) and N/10 views. t1 refers to itself, every later table to the one before.
+# schema_sql N [LENGTH]: N tables (10 columns, a primary key, one foreign key and one extra
+# index per table) and N/10 views. t1 refers to itself, every later table to the one before.
+# With LENGTH, every table name is padded to LENGTH characters (SQLite only: PostgreSQL cuts
+# names at 63).
 schema_sql() {
-  local n=$1 i ref
+  local n=$1 length=${2:-0} i ref pad=
+  ((length > 0)) && pad=_$(head -c "$length" /dev/zero | tr '\0' n)
+  # name VARIABLE I: the name of table I.
+  name() { if ((length > 0)); then printf -v "$1" '%.*s' "$length" "t$2$pad"; else printf -v "$1" 't%d' "$2"; fi; }
+  local own other
   echo "BEGIN;"
   for ((i = 1; i <= n; i++)); do
     # Commit in batches: one transaction over thousands of tables exhausts the server's lock table.
     ((i % 250 == 0)) && printf 'COMMIT;\nBEGIN;\n'
 
     ref=$((i > 1 ? i - 1 : 1))
-    printf 'CREATE TABLE t%d (id INTEGER PRIMARY KEY, ref_id INTEGER REFERENCES t%d(id) ON DELETE CASCADE, ' "$i" "$ref"
+    name own "$i"
+    name other "$ref"
+    printf 'CREATE TABLE %s (id INTEGER PRIMARY KEY, ref_id INTEGER REFERENCES %s(id) ON DELETE CASCADE, ' "$own" "$other"
     printf "name VARCHAR(40) NOT NULL, qty INTEGER DEFAULT 0, price NUMERIC(10,2), born DATE, "
     printf "note VARCHAR(100) DEFAULT 'none', flag INTEGER NOT NULL DEFAULT 1, body TEXT, code VARCHAR(20));\n"
-    printf 'CREATE INDEX ix_t%d_qty ON t%d(qty);\n' "$i" "$i"
+    printf 'CREATE INDEX ix_t%d_qty ON %s(qty);\n' "$i" "$own"
   done
   for ((i = 1; i <= n / 10; i++)); do
-    printf 'CREATE VIEW v%d AS SELECT id, name, qty FROM t%d;\n' "$i" $((i * 10))
+    name other $((i * 10))
+    printf 'CREATE VIEW v%d AS SELECT id, name, qty FROM %s;\n' "$i" "$other"
   done
   echo "COMMIT;"
 }

@@ -61,11 +61,20 @@ struct SharedSource {
     bool marked = false;           // guarded by marking
 };
 
+// The text of a text-method result, taken out of the result as the transform goes (see
+// streamText).
+struct TextStream {
+    bool on = false;
+    xmlDocPtr result = nullptr;  // the main result, once an instruction writes into it
+    std::string text;            // what precedes the result's own text
+};
+
 // What a transform context made here carries in its _private.
 struct ContextData {
     const XsltFunctions* functions = nullptr;
     SharedSource* shared = nullptr;
     std::unordered_map<const void*, unsigned long> ids;  // generate-id() of shared nodes
+    TextStream stream;
 };
 
 ContextData* contextData(xmlXPathParserContextPtr ctxt) {
@@ -816,7 +825,8 @@ xmlDocPtr run(xsltStylesheetPtr ss, xmlDocPtr doc, Prepared* p) {
     return res;
 }
 
-// The result as UTF-8 text, saying so whatever encoding the output declares. Frees res.
+// The result as UTF-8 text, saying so whatever encoding the output declares, after out.
+// Frees res.
 bool serialise(xsltStylesheetPtr ss, xmlDocPtr res, std::string& out) {
     xmlChar* savedEnc = ss->encoding;
     ss->encoding = xmlStrdup(BAD_CAST "UTF-8");
@@ -828,10 +838,71 @@ bool serialise(xsltStylesheetPtr ss, xmlDocPtr res, std::string& out) {
     xmlFreeDoc(res);
     if (rc != 0) return false;
     if (mem) {
-        out.assign(reinterpret_cast<const char*>(mem), len);
+        out.append(reinterpret_cast<const char*>(mem), static_cast<std::size_t>(len));
         xmlFree(mem);
     }
     return true;
+}
+
+// A text-method result is one text node that libxslt extends in place while it knows the
+// node's length (ctxt->lasttext). Making a variable's or parameter's content, or any other
+// text, makes it forget it: the next value then measures and reallocates the whole text so
+// far, and a report of thousands of tables takes quadratic time. Before each instruction
+// writing at the top of the result, this moves the result's text node into the stream when
+// libxslt no longer knows its length or it has grown past kStreamChunk; libxslt then starts a
+// new node. The text comes out the same: the result's text nodes, in order.
+constexpr int kStreamChunk = 1 << 16;
+
+void streamText(xmlNodePtr, xmlNodePtr, xsltTemplatePtr, xsltTransformContextPtr ctxt) {
+    auto* data = static_cast<ContextData*>(ctxt->_private);
+    if (!data || !data->stream.on || ctxt->type != XSLT_OUTPUT_TEXT) return;
+    TextStream& stream = data->stream;
+    if (!stream.result) {
+        // The first instruction writing into a document other than a tree fragment writes into
+        // the result (global variables are made before it).
+        if (!ctxt->output || ctxt->insert != reinterpret_cast<xmlNodePtr>(ctxt->output) ||
+            XSLT_IS_RES_TREE_FRAG(ctxt->output))
+            return;
+        stream.result = ctxt->output;
+    }
+    if (ctxt->insert != reinterpret_cast<xmlNodePtr>(stream.result)) return;
+    // Only a lone text node: anything else keeps its place in the result, and the text after it.
+    xmlNodePtr text = stream.result->children;
+    if (!text || text != stream.result->last || text->type != XML_TEXT_NODE || !text->content) return;
+    const bool known = ctxt->lasttext == text->content;
+    if (known && ctxt->lasttuse < kStreamChunk) return;
+    try {
+        const char* content = reinterpret_cast<const char*>(text->content);
+        stream.text.append(content, known ? static_cast<std::size_t>(ctxt->lasttuse) : std::strlen(content));
+    } catch (...) {
+        xsltTransformError(ctxt, nullptr, nullptr, "out of memory\n");  // never through libxslt's frames
+        ctxt->state = XSLT_STATE_STOPPED;
+        return;
+    }
+    if (known) ctxt->lasttext = nullptr;
+    xmlUnlinkNode(text);
+    xmlFreeNode(text);
+}
+
+// Streams the text of prepared's result if its style sheet writes text (see streamText). The
+// hook is libxslt's debugger callback, called before every instruction of a context whose
+// debug status is set; contexts without it never call it.
+void streamIfText(xsltStylesheetPtr ss, Prepared* p) {
+    const xmlChar* method = nullptr;
+    XSLT_GET_IMPORT_PTR(method, ss, method)
+    if (!p || !method || !xmlStrEqual(method, BAD_CAST "text")) return;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // libxslt's block of debugger callbacks: the handler, then the call frames' (unused).
+        static struct {
+            xsltHandleDebuggerCallback handler;
+            xsltAddCallCallback add;
+            xsltDropCallCallback drop;
+        } callbacks{&streamText, nullptr, nullptr};
+        xsltSetDebuggerCallbacks(3, &callbacks);
+    });
+    p->data.stream.on = true;
+    p->ctxt->debugStatus = XSLT_DEBUG_RUN;
 }
 
 // Routes the result documents of the calling thread's transform to sink while it lives.
@@ -849,6 +920,7 @@ bool runToText(xsltStylesheetPtr ss, xmlDocPtr doc, Prepared* p, const ResultDoc
                std::string& error) {
     ErrorScope es;
     xmlDocPtr res;
+    streamIfText(ss, p);
     {
         SinkScope scope(sink);
         res = run(ss, doc, p);
@@ -857,6 +929,7 @@ bool runToText(xsltStylesheetPtr ss, xmlDocPtr doc, Prepared* p, const ResultDoc
         error = es.message("transformation failed");
         return false;
     }
+    out = std::move(p->data.stream.text);
     if (!serialise(ss, res, out)) {
         error = es.message("cannot serialise the transformation result");
         return false;

@@ -212,6 +212,34 @@ TEST(Stylesheet, ResultDocumentsGoToTheSinkOneByOneAndNeverToFiles) {
     EXPECT_FALSE(s.transform(d, out, {{"to", file}}, sink));
     EXPECT_FALSE(s.transform(d, out, {{"to", file}}));
     EXPECT_FALSE(files::fileExists(file + "1.html"));
+
+    // A text result far longer than is taken out of it at a time, with values made after
+    // parameter contents and an element last, comes out whole and in order; a result
+    // document's text stays its own.
+    xml::Stylesheet text;
+    ASSERT_TRUE(text.loadXML(R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+        xmlns:exsl="http://exslt.org/common" extension-element-prefixes="exsl">
+      <xsl:output method="text"/>
+      <xsl:template name="cell"><xsl:param name="v"/><xsl:value-of select="$v"/>;</xsl:template>
+      <xsl:template match="/"><xsl:for-each select="R/V">
+        <xsl:choose>
+          <xsl:when test="position() mod 9000 = 0 or position() &lt; 3"><xsl:call-template name="cell">
+            <xsl:with-param name="v"><xsl:value-of select="concat(., '-', position())"/></xsl:with-param></xsl:call-template></xsl:when>
+          <xsl:otherwise><xsl:value-of select="concat(., '-', position())"/>;</xsl:otherwise>
+        </xsl:choose>
+        <xsl:if test="position() = 2"><exsl:document href="dalvane-result:t" method="text">page</exsl:document></xsl:if>
+        <xsl:if test="position() = last()"><E>end</E></xsl:if></xsl:for-each></xsl:template></xsl:stylesheet>)X"));
+    std::string source = "<R>", expected;
+    for (int i = 1; i <= 20000; ++i) {
+        source += "<V>v</V>";
+        expected += "v-" + std::to_string(i) + ";";
+    }
+    ASSERT_TRUE(d.loadXML(source + "</R>"));
+    got.clear();
+    ASSERT_TRUE(text.transform(d, out, {}, sink)) << text.error();
+    EXPECT_EQ(out, expected + "end");
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].second, "page");
 }
 
 // Transforms run together over one document: each job's result documents reach its own sink,
