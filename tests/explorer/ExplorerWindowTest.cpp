@@ -22,10 +22,13 @@
 #include <QTreeWidget>
 
 #include <QDialog>
+#include <QProcess>
 #include <QKeyEvent>
 #include <QTime>
 
 #include <cmath>
+#include <csignal>
+#include <iostream>
 #include <fstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -285,6 +288,49 @@ TEST_F(ExplorerTest, AnErrorDuringTheRunKeepsTheLastGoodFileAndTheChanges) {
     EXPECT_NE(prompts->lastMessage().find("ended after an error"), std::string::npos) << prompts->lastMessage();
     closeWindow(*again);
     EXPECT_EQ(history::TakeNotice(historyPath()), "");
+}
+
+// SIGTERM and SIGHUP, as at logout, end a running program (this test run again as a child):
+// a folder added in its session is in the project file at once, and the project stored on the
+// signal holds the layout of the moment; the program's loop ends with 128 + the signal.
+TEST_F(ExplorerTest, SignalsStoreTheProjectAndEndTheProgram) {
+    if (const char* data = std::getenv("DALV_SIGNAL_CHILD_DATA")) {
+        DataFolder = data;
+        auto w = open();
+        w->AddNewGroupName("Added In Session");
+        w->resize(777, 555);
+        std::cout << "ready" << std::endl;
+        const int rc = QApplication::exec();
+        std::cout << "ended " << rc << std::endl;
+        return;
+    }
+    for (int sig : {SIGTERM, SIGHUP}) {
+        const std::string data = dir.file("signal" + std::to_string(sig));
+        ASSERT_TRUE(files::createFolder(data));
+        const std::string project = files::joinPath(data, "history.dvh");
+        writeSavedProject(project, normalLayout());
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DALV_SIGNAL_CHILD_DATA", QString::fromStdString(data));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--gtest_filter=ExplorerTest.SignalsStoreTheProjectAndEndTheProgram"});
+        QByteArray out;
+        while (!out.contains("ready\n") && child.waitForReadyRead(30000)) out += child.readAllStandardOutput();
+        ASSERT_TRUE(out.contains("ready\n")) << out.toStdString() << child.readAllStandardError().toStdString();
+        EXPECT_EQ(decryptStored(project).count("DATABASESTRUCTURES/DATABASEGROUP[@Name='Added In Session']"), 1);
+        ASSERT_EQ(::kill(static_cast<pid_t>(child.processId()), sig), 0);
+        ASSERT_TRUE(child.waitForFinished(30000));
+        out += child.readAllStandardOutput();
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+        EXPECT_TRUE(out.contains("ended " + QByteArray::number(128 + sig) + "\n")) << out.toStdString();
+        xml::Document stored = decryptStored(project);
+        EXPECT_EQ(stored.count("DATABASESTRUCTURES/DATABASEGROUP"), 3);
+        xml::Node win = stored.selectSingleNode("DATABASESTRUCTURES/DALVANEUI/MAINWINDOW");
+        ASSERT_TRUE(win);
+        EXPECT_EQ(std::lround(std::stod(win.attribute("Width")) / 15), 777);
+    }
 }
 
 TEST_F(ExplorerTest, ProgressBarArithmeticAtItsEdges) {
