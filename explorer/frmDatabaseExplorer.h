@@ -1,7 +1,8 @@
 // The main window: folder tree and objects bar on the left, the Details / HTML preview /
 // XML preview tabs on the right, menus and toolbars from one tool set, a status bar with key
 // states and a progress display. It owns the project document's life: loaded at start,
-// written encrypted to "history.dvh" at exit.
+// written encrypted to "history.dvh" when its folders or connections change, at exit and on
+// SIGTERM or SIGHUP.
 #pragma once
 
 #include "explorer/ProjectDocument.h"
