@@ -849,8 +849,7 @@ TEST_F(ExplorerProject, DiagramCommandOpensTheLibraryAndPreviewsThePicture) {
     EXPECT_EQ(prompts->messages.size(), asked);
     EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(previewFile("temp.html")));
 
-    // Edit Diagram on another connection's diagram while Northwind is loaded: its own tables, and
-    // changed, then closed with No, nothing written.
+    // Another connection's diagram edited while Northwind is loaded: its own tables; No writes nothing.
     prompts->messageAnswers.push_back(ui::MsgResult::Yes);  // connect
     click(*w, "O'Brien Stock|2|1");
     auto editStockDiagram = [&](std::deque<modalscript::Script::Step> steps) {

@@ -316,8 +316,7 @@ TEST_F(ExplorerTest, SignalsStoreTheProjectAndEndTheProgram) {
         ASSERT_EQ(::kill(static_cast<pid_t>(child.processId()), sig), 0);
         ASSERT_TRUE(child.waitForFinished(30000));
         EXPECT_TRUE((out + child.readAllStandardOutput()).contains("ended " + QByteArray::number(128 + sig))) << out.toStdString();
-        const xml::Document stored = decryptStored(project);
-        EXPECT_EQ(std::lround(std::stod("0" + stored.selectSingleNode("//MAINWINDOW/@Width").text()) / 15), 777);
+        EXPECT_EQ(std::lround(std::stod("0" + decryptStored(project).selectSingleNode("//MAINWINDOW/@Width").text()) / 15), 777);
     }
 }
 
