@@ -40,6 +40,13 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <exception>
 
@@ -95,6 +102,7 @@ frmDatabaseExplorer::frmDatabaseExplorer(QWidget* parent) : QMainWindow(parent) 
 }
 
 frmDatabaseExplorer::~frmDatabaseExplorer() {
+    if (signalNotifier_) restoreTerminationSignals();
     qApp->removeEventFilter(this);
     ui::unregisterProgressTarget(this);
     if (theWindow == this) theWindow = nullptr;
@@ -445,6 +453,7 @@ void frmDatabaseExplorer::Form_Load() {
         EnableSaveMenus(false);
         BuildStyleMenus();
         ui::registerProgressTarget(this);
+        watchTerminationSignals();
         loaded_ = true;
         LoadHistoryXML();
         ClearPreviews();
@@ -656,15 +665,33 @@ void frmDatabaseExplorer::Form_QueryUnload(bool& cancel, int /*unloadMode*/) {
     cancel = false;
     try {
         UnloadOtherForms();
-        if (loaded_) {
-            if (!ErrorShown)
-                WriteHistoryFile();
-            else if (GenerateHistory())
-                history::SaveAfterError(HistoryPath(), oHistory, PassPhrase4);
-        }
+        if (loaded_) StoreProject();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.Form_QueryUnload");
     }
+}
+
+void frmDatabaseExplorer::StoreProject() {
+    if (!ErrorShown)
+        WriteHistoryFile();
+    else if (GenerateHistory())
+        history::SaveAfterError(HistoryPath(), oHistory, PassPhrase4);
+}
+
+std::string frmDatabaseExplorer::projectContent() const {
+    xml::Document copy;
+    std::string error;
+    return history::GenerateHistory(oStructures, copy, history::UILayout{}, error) ? copy.xml() : std::string();
+}
+
+void frmDatabaseExplorer::StoreProjectIfChanged() {
+    // After an error the project is stored at the end, keeping the last good file.
+    if (!loaded_ || unloaded_ || !projectWritable_ || ErrorShown || !oReportEngine || importRunning() ||
+        oStructures.isEmpty())
+        return;
+    const std::string content = projectContent();
+    if (content.empty() || content == storedContent_) return;
+    if (WriteHistoryFile()) storedContent_ = content;
 }
 
 bool frmDatabaseExplorer::WriteHistoryFile() {
@@ -735,6 +762,7 @@ void frmDatabaseExplorer::tmrStatus_Timer() {
     sspNUM->setOn(Numlock());
     sspIns->setOn(InsKey());
     recoverAbandonedProgress();
+    StoreProjectIfChanged();
 }
 
 namespace {
@@ -794,6 +822,52 @@ void frmDatabaseExplorer::changeEvent(QEvent* event) {
 
 // ---- project document --------------------------------------------------------------------
 
+namespace {
+
+// SIGTERM and SIGHUP only write their number into this pipe; the window reads it in its loop.
+int terminationPipe[2] = {-1, -1};
+
+void onTerminationSignal(int sig) {
+    const int saved = errno;
+    const unsigned char number = static_cast<unsigned char>(sig);
+    [[maybe_unused]] ssize_t n = ::write(terminationPipe[1], &number, 1);
+    errno = saved;
+}
+
+void setTerminationHandler(void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
+}
+
+}  // namespace
+
+void frmDatabaseExplorer::watchTerminationSignals() {
+    if (signalNotifier_) return;
+    if (terminationPipe[0] < 0 && ::pipe2(terminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    signalNotifier_ = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, this);
+    connect(signalNotifier_, &QSocketNotifier::activated, this, [this] { TerminationSignal(); });
+    setTerminationHandler(onTerminationSignal);
+}
+
+void frmDatabaseExplorer::restoreTerminationSignals() {
+    setTerminationHandler(SIG_DFL);
+    delete signalNotifier_;
+    signalNotifier_ = nullptr;
+}
+
+void frmDatabaseExplorer::TerminationSignal() {
+    unsigned char number = 0;
+    while (::read(terminationPipe[0], &number, 1) == 1) {
+    }
+    if (loaded_ && !unloaded_) StoreProject();
+    // Every event loop ends, the dialogs' too; the program then ends as after its last window.
+    QCoreApplication::exit(128 + number);
+}
+
+
 std::string frmDatabaseExplorer::HistoryPath() const {
     return files::joinPath(DataFolder, history::kHistoryFileName);
 }
@@ -810,15 +884,18 @@ void frmDatabaseExplorer::LoadHistoryXML() {
         case history::ReadResult::Loaded:
             oHistory.loadXML(text);
             oStructures.loadXML(text);
+            storedContent_ = projectContent();
             PopulateLHXML();
             return;
         case history::ReadResult::ReadFailed:
+            projectWritable_ = false;
             HandleError(-1, error, "frmDatabaseExplorer.LoadHistoryXML");
             return;
         case history::ReadResult::Unusable: {
             std::string aside = history::MoveAside(path);
             if (aside.empty()) {
                 // Never overwrite a file that could not be kept aside.
+                projectWritable_ = false;
                 HandleError(-1, "The project file " + path + " cannot be used (" + error +
                                     ") and cannot be moved aside.",
                             "frmDatabaseExplorer.LoadHistoryXML");

@@ -1,7 +1,8 @@
 // The main window: folder tree and objects bar on the left, the Details / HTML preview /
 // XML preview tabs on the right, menus and toolbars from one tool set, a status bar with key
 // states and a progress display. It owns the project document's life: loaded at start,
-// written encrypted to "history.dvh" at exit.
+// written encrypted to "history.dvh" when its folders or connections change, at exit and on
+// SIGTERM or SIGHUP.
 #pragma once
 
 #include "explorer/ProjectDocument.h"
@@ -20,6 +21,7 @@ class QCloseEvent;
 class QFrame;
 class QLabel;
 class QPlainTextEdit;
+class QSocketNotifier;
 class QSplitter;
 class QStatusBar;
 class QTabWidget;
@@ -147,6 +149,12 @@ public:
 
     // ---- project document --------------------------------------------------------------
     void LoadHistoryXML();
+    // Writes the project document as at the end (after an error, keeping the last good file).
+    void StoreProject();
+    // Writes it at once when its folders and connections have changed since it was written.
+    void StoreProjectIfChanged();
+    // SIGTERM or SIGHUP: the project is stored and the program ends.
+    void TerminationSignal();
     bool NewHistoryDocument();
     bool GenerateHistory();
     // The window's layout as DALVANEUI stores it.
@@ -264,11 +272,20 @@ private:
     void showFolderDialog(const std::string& mode, const std::string& groupName);
     void commandNotAvailable(const QString& toolId);
     bool ensureStructureLoaded();
+    // Commands that read only the options: those of the current connection, never of another
+    // connection loaded before (whose structure then goes too).
+    void useCurrentConnectionOptions();
+    void dropLoadedStructure();
     // The structure loaded is the current connection's.
     bool currentConnectionLoaded() const;
     QTreeWidgetItem* objectsBarNode(int group, int item) const;
+    // Opens the objects-bar group of the current connection.
+    void showCurrentConnectionInBar();
     void UnloadOtherForms();
     bool WriteHistoryFile();
+    std::string projectContent() const;
+    void watchTerminationSignals();
+    void restoreTerminationSignals();
     void setTreePaneWidth(int px);
     int tabIndexOfKey(const QString& key) const;
     bool showTab(int index, bool show);
@@ -281,6 +298,10 @@ private:
     bool gridUpdating_ = false;  // rows being filled or a Report state passed down
     std::string loadedFrom_;  // temporary structure file of the structure loaded last
     bool wizardVisible_ = false;
+    bool connectionChosen_ = false;  // a connection's node was clicked or popped up
+    bool projectWritable_ = true;    // false when the project file could not be read or kept
+    std::string storedContent_;      // folders and connections as last written
+    QSocketNotifier* signalNotifier_ = nullptr;
     std::vector<QString> tabTags_ = {QString(), QString(), QString()};
     bool loaded_ = false;
     bool unloaded_ = false;

@@ -128,6 +128,23 @@ bool frmDatabaseExplorer::currentConnectionLoaded() const {
     return structureLoaded() && entry && !loadedFrom_.empty() && entry.attribute("TempXMLFileName") == loadedFrom_;
 }
 
+void frmDatabaseExplorer::dropLoadedStructure() {
+    loadedFrom_.clear();
+    oReportEngine->oResultXML.reset();
+    EnableSaveMenus(false);
+    ClearPreviews();
+}
+
+void frmDatabaseExplorer::useCurrentConnectionOptions() {
+    if (!oReportEngine || currentConnectionLoaded()) return;
+    const int g = oReportEngine->CurrentDatabaseGroup(), n = oReportEngine->CurrentDatabaseNumber();
+    xml::Node entry = oStructures.selectSingleNode(connectionPath(g, n));
+    if (!entry) return;
+    if (!entry.attribute("TempXMLFileName").empty() && LoadCurrentDB()) return;
+    // Not connected: its options, and no other connection's structure beside them.
+    if (loadEntryOptions(g, n) && structureLoaded()) dropLoadedStructure();
+}
+
 bool frmDatabaseExplorer::ensureStructureLoaded() {
     // A popup may have made another connection current than the one loaded last.
     const bool current = currentConnectionLoaded();
@@ -259,10 +276,12 @@ void frmDatabaseExplorer::HandleToolsMenu(const std::string& category, const QSt
     try {
         const std::string command = commandWord(category, tool);
         if (command == "BRENIK") {
+            useCurrentConnectionOptions();
             if (!BrenikConnectionString().empty()) Brenik(false, "");
         } else if (command == "GENERATESQLSCRIPT") {
             if (ensureStructureLoaded()) GenerateSQLScript();
         } else if (command == "GENERATEBATCHFILE") {
+            useCurrentConnectionOptions();
             frmGenerateBatchFile(this).ShowMe();
         }
     } catch (const std::exception& e) {
@@ -303,7 +322,10 @@ void frmDatabaseExplorer::HandleDBGroupNodeMenu(const std::string& category, con
         const std::string command = commandWord(category, tool);
         if (command == "COLLAPSEALL") CollapseAll(stMain->currentItem(), true);
         else if (command == "EXPANDALL") CollapseAll(stMain->currentItem(), false);
-        else if (command == "GENERATEBATCHFILE") frmGenerateBatchFile(this).ShowMe();
+        else if (command == "GENERATEBATCHFILE") {
+            useCurrentConnectionOptions();
+            frmGenerateBatchFile(this).ShowMe();
+        }
         else if (command == "NEWDATABASE") showConnectionWizard();
         else if (command == "RENAMEGROUP")
             showFolderDialog("Rename", stMain->currentItem() ? stMain->currentItem()->text(0).toStdString() : "");
@@ -320,9 +342,11 @@ void frmDatabaseExplorer::HandleDatabaseNodeMenu(const std::string& category, co
         } else if (command == "EXPANDALL") {
             CollapseAll(stMain->currentItem(), false);
         } else if (command == "MIGRATE") {
-            QTreeWidgetItem* node = stMain->currentItem();
+            // A connection not connected in this run is imported first.
+            xml::Node entry = oStructures.selectSingleNode(
+                connectionPath(oReportEngine->CurrentDatabaseGroup(), oReportEngine->CurrentDatabaseNumber()));
             bool loaded;
-            if (node && node->childCount() == 0) {
+            if (entry && entry.attribute("TempXMLFileName").empty()) {
                 loaded = RefreshDatabaseConnection();
                 if (!loaded) {
                     EnableControls(true);
@@ -338,6 +362,7 @@ void frmDatabaseExplorer::HandleDatabaseNodeMenu(const std::string& category, co
             else
                 commandNotAvailable(tool);
         } else if (command == "PROPERTIES") {
+            useCurrentConnectionOptions();
             if (ConnectionProperties)
                 ConnectionProperties(this);
             else
@@ -394,6 +419,8 @@ std::string frmDatabaseExplorer::OpenAllRowsQuery(const std::string& name, int e
 }
 
 void frmDatabaseExplorer::OpenAllRows() {
+    // The table's own connection: its string and its engine's quoting.
+    if (!ensureStructureLoaded()) return;
     const int g = oReportEngine->CurrentDatabaseGroup();
     const int n = oReportEngine->CurrentDatabaseNumber();
     xml::Node cs = oStructures.selectSingleNode("/" + connectionPath(g, n) + "/@ConnectionString");
@@ -485,12 +512,7 @@ void frmDatabaseExplorer::resetCurrentNumbers() {
     const int connections = oStructures.count("DATABASESTRUCTURES/DATABASEGROUP[" + std::to_string(g) + "]/DATABASECONNECTION");
     oReportEngine->CurrentDatabaseNumber(std::clamp(oReportEngine->CurrentDatabaseNumber(), 1, std::max(connections, 1)));
     // A structure whose connection is gone is not kept beside another connection's options.
-    if (!currentConnectionLoaded() && structureLoaded()) {
-        loadedFrom_.clear();
-        oReportEngine->oResultXML.reset();
-        EnableSaveMenus(false);
-        ClearPreviews();
-    }
+    if (!currentConnectionLoaded() && structureLoaded()) dropLoadedStructure();
 }
 
 void frmDatabaseExplorer::RemoveConnChildren(const std::string& xpath) {

@@ -26,6 +26,11 @@ void frmDatabaseExplorer::ShowDiagram(bool& Generate) {
     } pause(tmrStatus);
     try {
         if (!oReportEngine) return;
+        // The diagram is the current connection's, drawn from its own structure only.
+        if (Generate ? !ensureStructureLoaded() : !currentConnectionLoaded()) {
+            wbHTMLPreview->Navigate2(QString());
+            return;
+        }
         std::string picture, diagramFile;
         if (!oReportEngine->ShowRelationshipDiagram(static_cast<unsigned long long>(winId()), Generate, picture,
                                                     diagramFile)) {
@@ -42,6 +47,7 @@ void frmDatabaseExplorer::ShowDiagram(bool& Generate) {
         wbWebLayout->Navigate2(QString::fromStdString(html));
         wbPrintLayout->Navigate2(QString::fromStdString(print));
         if (Generate) activateWindow();
+        StoreProjectIfChanged();  // a new diagram file is named in the project
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.ShowDiagram");
     }

@@ -6,6 +6,8 @@
 #include "core/bGlobal.h"
 #include "options/ReportSupport.h"
 #include "options/cReport.h"
+#include "platform/db/ConnectionString.h"
+#include "platform/db/DbError.h"
 #include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
 #include "platform/text/Text.h"
@@ -15,6 +17,8 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <map>
+#include <set>
 
 using namespace explorer;
 
@@ -39,14 +43,58 @@ bool reportWriteFailure(int err) {
     return true;
 }
 
+// What the options of a connection say of the database they reach: engine, server, file, the
+// connection string's pairs (secrets and the login left out) and the database's name.
+struct DatabaseIdentity {
+    std::string engine, server, path, name;
+    std::map<std::string, std::string> pairs;
+};
+
+DatabaseIdentity identityOf(const xml::Node& options, const std::string& entryConnectionString) {
+    auto value = [&options](const char* path) {
+        xml::Node n = options ? options.selectSingleNode(path) : xml::Node();
+        return n ? text::trim(n.text()) : std::string();
+    };
+    DatabaseIdentity id{value("MOREINFO/SERVER/@DBEngineId"), text::lower(value("MOREINFO/SERVER/@Name")),
+                        value("MOREINFO/DATABASE/@Path"), text::lower(value("MOREINFO/DATABASE/@Name")), {}};
+    std::string cs = value("CONNECTIONSTRING/@Value");
+    if (cs.empty()) cs = entryConnectionString;
+    db::ConnectionParameters params;
+    try {
+        params = db::parseConnectionString(cs);
+    } catch (const db::Error&) {
+        params = {{"unreadable", cs}};
+    }
+    if (params.empty() && options)
+        for (const xml::Node& p : options.selectNodes("CONNECTIONSTRING/PARAMETERS/PARAMETER"))
+            params.emplace_back(p.attribute("Name"), p.attribute("Value"));
+    static const std::set<std::string> login = {"user id", "uid", "user", "username"};
+    static const std::set<std::string> caseless = {"driver", "provider", "dsn", "server", "host", "hostname"};
+    for (const auto& [key, v] : params) {
+        const std::string k = text::lower(text::trim(key));
+        if (k.empty() || text::trim(v).empty() || db::isSecretKeyword(k) || login.count(k)) continue;
+        id.pairs[k] = caseless.count(k) ? text::lower(text::trim(v)) : text::trim(v);
+    }
+    return id;
+}
+
+// Every fact both sides know must agree; the file or the connection string, when both know
+// one, decides over the name the user gave.
+bool sameDatabase(const DatabaseIdentity& a, const DatabaseIdentity& b) {
+    auto differ = [](const auto& x, const auto& y) { return !x.empty() && !y.empty() && x != y; };
+    if (differ(a.engine, b.engine) || differ(a.server, b.server) || differ(a.path, b.path) ||
+        differ(a.pairs, b.pairs))
+        return false;
+    const bool located = (!a.path.empty() && !b.path.empty()) || (!a.pairs.empty() && !b.pairs.empty());
+    return located || a.name == b.name;
+}
+
 }  // namespace
 
 void frmDatabaseExplorer::SaveStructure(bool saveAs) {
     try {
-        if (!structureLoaded()) {
-            critical("Database is not connected, please connect and try again");
-            return;
-        }
+        // The current connection's own structure, loaded when another one was before.
+        if (!ensureStructureLoaded()) return;
         xml::Node entry = oStructures.selectSingleNode(
             connectionPath(oReportEngine->CurrentDatabaseGroup(), oReportEngine->CurrentDatabaseNumber()));
         if (!entry || entry.childCount() == 0) {
@@ -118,6 +166,25 @@ void frmDatabaseExplorer::OpenStructure(std::string& path) {
         if (plain == "-1" || plain == "-2" || plain == "-3") plain.clear();
         auto structure = std::make_shared<xml::Document>();
         if (!ValidateXML(path, plain, true, "dvs", structure.get())) return;
+        // A copy of another database's structure replaces this one only when the user says so.
+        xml::Node fileOptions = structure->selectSingleNode("DATABASE/DBOPTIONS");
+        DatabaseIdentity fileIdentity = identityOf(fileOptions, {});
+        const xml::Node root = structure->documentElement();
+        if (fileIdentity.engine.empty()) fileIdentity.engine = text::trim(root.attribute("DatabaseType"));
+        if (fileIdentity.name.empty()) fileIdentity.name = text::lower(text::trim(root.attribute("DatabaseName")));
+        if (!sameDatabase(fileIdentity,
+                          identityOf(entry.selectSingleNode("DBOPTIONS"), entry.attribute("ConnectionString")))) {
+            std::string other = text::trim(root.attribute("DatabaseName"));
+            const std::string server = text::trim(root.attribute("ServerName"));
+            if (!server.empty()) other += "\" on " + server;
+            else other += "\"";
+            const std::string name = entry.attribute("Name");
+            if (ui::MsgBox("The screenshot file " + path + " holds the structure of the database \"" + other +
+                               ", not of the connection \"" + name + "\".\nDo you want to replace the structure of \"" +
+                               name + "\" with it?",
+                           ui::MsgButtons::YesNo, ui::MsgIcon::Question, appTitle()) != ui::MsgResult::Yes)
+                return;
+        }
         if (!loadEntryOptions(g, n)) return;
         oReportEngine->XMLFilePath(path);
         oReportEngine->oResultXML = structure;

@@ -199,6 +199,8 @@ void frmDatabaseExplorer::PopulateLHXML() {
     else
         HandleError(91, "The project document has no root element.", "frmDatabaseExplorer.DisplayNodes");
     Add2OutlookBar();
+    // Every change of folders and connections ends here: stored at once.
+    StoreProjectIfChanged();
 }
 
 void frmDatabaseExplorer::DisplayNodes(const xml::Node& element, int level) {
@@ -303,9 +305,21 @@ void frmDatabaseExplorer::Add2OutlookBar() {
             });
         }
         if (last >= 0) obDBObjects->setCurrentIndex(last);
+        // Once one is chosen, the current connection's group stays open, so its items act on it.
+        if (connectionChosen_) showCurrentConnectionInBar();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.Add2OutlookBar");
     }
+}
+
+void frmDatabaseExplorer::showCurrentConnectionInBar() {
+    xml::Node entry = oStructures.selectSingleNode(
+        connectionPath(oReportEngine->CurrentDatabaseGroup(), oReportEngine->CurrentDatabaseNumber()));
+    if (!entry) return;
+    const QString key = QString::fromStdString(entry.attribute("Key"));
+    QSignalBlocker block(obDBObjects);
+    for (int i = 0; i < obDBObjects->count(); ++i)
+        if (obDBObjects->widget(i)->property("key").toString() == key) obDBObjects->setCurrentIndex(i);
 }
 
 bool frmDatabaseExplorer::ParseNodeKey(const std::string& key) {
@@ -323,6 +337,7 @@ bool frmDatabaseExplorer::ParseNodeKey(const std::string& key) {
         };
         int g = number(parts[1]);
         int c = parts.size() > 2 ? number(parts[2]) : 1;
+        if (parts.size() > 2) connectionChosen_ = true;
         if (g != oReportEngine->CurrentDatabaseGroup() || c != oReportEngine->CurrentDatabaseNumber()) {
             oReportEngine->CurrentDatabaseGroup(g);
             oReportEngine->CurrentDatabaseNumber(c);
@@ -355,6 +370,7 @@ void frmDatabaseExplorer::trvMain_NodeClick(QTreeWidgetItem* node) {
             LoadCurrentDB();
             if (QTreeWidgetItem* again = treeNode(key)) stMain->setCurrentItem(again);
         }
+        if (key.count(QLatin1Char('|')) >= 2) showCurrentConnectionInBar();
         SelectedNodeKey = tag.contains(QLatin1String("DATABASESTRUCTURES")) ? std::string("DATABASE")
                                                                             : tag.toStdString();
         if (!tag.contains(QLatin1String("DIAGRAM"))) {
@@ -422,7 +438,8 @@ void frmDatabaseExplorer::DisplayContextMenu(QTreeWidgetItem* node, const std::s
         for (auto id : {"ID_OtherNode_CollapseAll", "ID_OtherNode_ExpandAll", "ID_DatabaseNode_CollapseAll",
                         "ID_DatabaseNode_ExpandAll"})
             tbMain->setToolVisible(id, fromTree);
-        tbMain->setToolVisible("ID_DatabaseNode_Migrate", text == QLatin1String("Tables"));
+        tbMain->setToolVisible("ID_DatabaseNode_Migrate",
+                               menu == QLatin1String("ID_DatabaseNode") || text == QLatin1String("Tables"));
         if (!tbMain->hasBand(menu)) return;
         lastPopupBand_ = menu;
         tbMain->showPopup(menu);

@@ -80,6 +80,13 @@ int engineOf(const xml::Node& entry) {
     return id ? std::atoi(id.text().c_str()) : 0;
 }
 
+// Access files are reached through the MDB Tools driver, which reads them only.
+bool readOnlyDestination(int engine) { return engine >= 8 && engine <= 10; }
+
+constexpr const char* kReadOnlyDestination =
+    "The MDB Tools ODBC driver only reads Access files: none of the statements can be run on the "
+    "destination here. Shown with \"Show queries before migrating\", they can be copied and run in Access.";
+
 std::string noGeneratorMessage(int engine) {
     std::string caption;
     if (oReportEngine)
@@ -494,13 +501,21 @@ void frmStructureMigration::RunMigration() {
     cMigrate& m = *oDalvMigrate;
     m.SetConnectionString(DestinationConnectionString);
     m.SetDBXMLContent(doc->xml());
-    m.ExecuteImmediately(!chkShowQuery->isChecked());
     const int engine = cboDestinationConn->currentData(kEngineRole).toInt();
+    // A destination that cannot be written gets its script only, and one word why.
+    readOnly_ = readOnlyDestination(engine);
+    m.ExecuteImmediately(!chkShowQuery->isChecked() && !readOnly_);
     if (const Destination* d = destinationFor(engine)) {
         m.SetTargetDBType(d->code);
-        generatingScript_ = chkShowQuery->isChecked();
+        generatingScript_ = chkShowQuery->isChecked() || readOnly_;
         (m.*d->generate)(oReportEngine->CurrentMigrationCode());
         generatingScript_ = false;
+        if (readOnly_) {
+            if (chkShowQuery->isChecked())
+                DestinationNote = kReadOnlyDestination;
+            else
+                appendLog(kReadOnlyDestination);
+        }
     } else {
         MigrationError(0, noGeneratorMessage(engine), cboDestinationConn->currentText().toStdString(), "");
     }
@@ -557,7 +572,7 @@ void frmStructureMigration::MigrationDataTypeError(const std::string& descriptio
 }
 
 std::string frmStructureMigration::Summary() {
-    const int migrated = oDalvMigrate ? oDalvMigrate->ObjectsMigrated() : 0;
+    const int migrated = oDalvMigrate && !readOnly_ ? oDalvMigrate->ObjectsMigrated() : 0;
     if (ErrorLog.empty())
         lblResultDescription->setText(QStringLiteral("Database objects selected have been migrated successfully."));
     else if (migrated > 0)
@@ -634,7 +649,10 @@ void frmStructureMigration::cmdNavigate_Click(int index) {
                 if (!oDalvMigrate) RunMigration();
                 // Unless edited, the script runs as generated: names keep their carriage returns.
                 const std::string shown = txtQueries->toPlainText().toStdString();
-                oDalvMigrate->ExecuteAll(shown == ShownQueries ? oDalvMigrate->AllQueries() : shown);
+                if (readOnly_)
+                    appendLog(kReadOnlyDestination);
+                else
+                    oDalvMigrate->ExecuteAll(shown == ShownQueries ? oDalvMigrate->AllQueries() : shown);
             } else {
                 RunMigration();
             }

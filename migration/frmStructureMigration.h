@@ -90,6 +90,7 @@ private:
 
     bool fillingTree_ = false;
     bool generatingScript_ = false;
+    bool readOnly_ = false;  // the destination's driver cannot write: nothing is run
     bool fillingSources_ = false;
 };
 

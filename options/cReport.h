@@ -189,9 +189,10 @@ public:
     std::string GetDiagramFileName();
 
     // ---- relationship diagram ----------------------------------------------------------
-    // Finds or assigns the current connection's diagram file, writes it afresh from the
-    // structure (keeping saved positions) and, when bEditDiagram is false and there is no
-    // picture yet, asks whether to generate it (bEditDiagram becomes the answer).
+    // Finds or assigns the current connection's diagram file, builds its diagram afresh from
+    // the structure (keeping saved positions; the file itself is not written) and, when
+    // bEditDiagram is false and there is no picture yet, asks whether to generate it
+    // (bEditDiagram becomes the answer).
     bool ShowRelationshipDiagram(unsigned long long lHandletoWindow, bool& bEditDiagram, std::string& sDiagramJPGFile,
                                  std::string& sDiagramXMLTempFile);
     // Records the picture in the structure, copies it to the report root's images folder and
@@ -200,6 +201,9 @@ public:
                         std::string& sPreviewDiagramPrint);
     // Opens the diagram window of the diagram library from the program folder and waits until
     // it closes. Failures go to the error routine under sourceName.
+    // For the diagram file ShowRelationshipDiagram prepared, the window edits a working copy
+    // of the built diagram, and each save in it replaces the file and its picture; a diagram
+    // closed without saving leaves both as they were.
     bool ExecuteDiagramApp(unsigned long long lHandletoWindow, const std::string& sDiagramXMLFile,
                            const std::string& sourceName = "ExecuteDiagramApp");
     bool DiagramRunning() const { return diagramRunning_; }
@@ -282,6 +286,7 @@ private:
     xml::Document diagram_;
     xml::Document dbEngines_;
     xml::Document diagramNew_, diagramOld_;  // the diagram file being built and its previous content
+    std::string diagramPrepared_;             // the file diagramNew_ was built for
     bool diagramRunning_ = false;
     std::shared_ptr<xml::Document> oPreviewXML_;
     // First-stage result kept while a FirstStageReuse lives: its source and output.

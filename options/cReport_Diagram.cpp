@@ -8,11 +8,14 @@
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 
+#include <QFileSystemWatcher>
+
 #include <dlfcn.h>
 
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 using namespace report_support;
@@ -186,6 +189,50 @@ std::string moveAside(const std::string& path) {
     return {};
 }
 
+// The diagram window edits this copy in a folder of its own; each save in it (the picture
+// written last, renamed into place) replaces the diagram file and its picture.
+class DiagramWorkingCopy {
+public:
+    DiagramWorkingCopy(const std::string& target, const xml::Document& diagram) : target_(target) {
+        folder_ = files::joinPath(files::privateTempFolder(), files::tempNameFor("diagram"));
+        path_ = files::joinPath(folder_, files::fileName(target));
+        if (!files::createFolder(folder_) || !diagram.save(path_))
+            throw std::runtime_error("The diagram cannot be prepared in " + folder_ + ".");
+        watcher_.addPath(QString::fromStdString(folder_));
+        QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, [this] { commitSaved(); });
+    }
+    ~DiagramWorkingCopy() {
+        watcher_.removePaths(watcher_.directories());
+        commitSaved();  // the save of Update and Exit, when its notice has not come yet
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
+    DiagramWorkingCopy(const DiagramWorkingCopy&) = delete;
+    DiagramWorkingCopy& operator=(const DiagramWorkingCopy&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    void commitSaved() {
+        const std::string picture = files::replaceExtension(path_, ".jpg");
+        std::error_code ec;
+        const auto stamp = std::filesystem::last_write_time(picture, ec);
+        if (ec || (committed_ && *committed_ == stamp)) return;
+        committed_ = stamp;
+        std::string diagram, image;
+        const std::string targetPicture = files::replaceExtension(target_, ".jpg");
+        const std::string folder = files::parentFolder(target_);
+        if (!files::readTextFile(path_, diagram) || !files::readTextFile(picture, image) ||
+            (!files::folderExists(folder) && !files::createFolders(folder)) ||
+            !files::writeTextFile(target_, diagram) || !files::writeTextFile(targetPicture, image))
+            HandleError(-1, "The saved diagram could not be written to " + target_ + ": " + files::lastWriteError(),
+                        "bRelationshipDiagram.ExecuteDiagramApp");
+    }
+
+    std::string target_, folder_, path_;
+    QFileSystemWatcher watcher_;
+    std::optional<std::filesystem::file_time_type> committed_;
+};
+
 }  // namespace
 
 bool cReport::ShowRelationshipDiagram(unsigned long long lHandletoWindow, bool& bEditDiagram,
@@ -226,6 +273,7 @@ bool cReport::ShowRelationshipDiagram(unsigned long long lHandletoWindow, bool& 
 
 bool cReport::CheckDiagramXML(const std::string& path) {
     try {
+        diagramPrepared_.clear();
         if (!BuildDiagramXml()) return false;
         if (files::fileExists(path)) {
             xml::Document previous;
@@ -239,7 +287,7 @@ bool cReport::CheckDiagramXML(const std::string& path) {
                            ui::MsgButtons::OK, ui::MsgIcon::Exclamation);
             }
         }
-        if (!diagramNew_.save(path)) throw std::runtime_error("The diagram file " + path + " could not be written.");
+        diagramPrepared_ = path;
         return true;
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "bRelationshipDiagram.CheckDiagramXML");
@@ -332,7 +380,10 @@ bool cReport::ExecuteDiagramApp(unsigned long long lHandletoWindow, const std::s
         } running(diagramRunning_);
         init();
         const std::string handleText = std::to_string(lHandletoWindow);
-        return (create(handleText.c_str(), sDiagramXMLFile.c_str()) & 0xFFFF) == 1;
+        if (sDiagramXMLFile.empty() || sDiagramXMLFile != diagramPrepared_ || diagramNew_.isEmpty())
+            return (create(handleText.c_str(), sDiagramXMLFile.c_str()) & 0xFFFF) == 1;
+        DiagramWorkingCopy copy(sDiagramXMLFile, diagramNew_);
+        return (create(handleText.c_str(), copy.path().c_str()) & 0xFFFF) == 1;
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), sourceName);
         return false;

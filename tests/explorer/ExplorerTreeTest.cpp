@@ -451,9 +451,10 @@ TEST_F(ExplorerProject, PopupsFollowTheNodeAndTheirSource) {
     EXPECT_FALSE(w->tbMain->isToolVisible("ID_DatabaseNode_CollapseAll"));
     w->tbMain->menuBand("ID_OtherNode")->close();
 
-    // A popup on another connection makes it current without loading it.
+    // A popup on another connection makes it current without loading it; Migrate is on it.
     w->DisplayContextMenu(w->treeNode("Orders|2|2"), "TreeView");
     EXPECT_EQ(w->lastPopupBand(), "ID_DatabaseNode");
+    EXPECT_TRUE(w->tbMain->isToolVisible("ID_DatabaseNode_Migrate"));
     EXPECT_EQ(oReportEngine->CurrentDatabaseGroup(), 2);
     EXPECT_EQ(oReportEngine->CurrentDatabaseNumber(), 2);
     w->tbMain->menuBand("ID_DatabaseNode")->close();
@@ -847,6 +848,33 @@ TEST_F(ExplorerProject, DiagramCommandOpensTheLibraryAndPreviewsThePicture) {
     w->trvMain_NodeClick(nodes.front());
     EXPECT_EQ(prompts->messages.size(), asked);
     EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(previewFile("temp.html")));
+
+    // Another connection's diagram edited while Northwind is loaded: its own tables; No writes nothing.
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);  // connect
+    click(*w, "O'Brien Stock|2|1");
+    auto editStockDiagram = [&](std::deque<modalscript::Script::Step> steps) {
+        click(*w, "Northwind|1|1");
+        for (QTreeWidgetItem* n : w->stMain->findItems("Relationship Diagram", Qt::MatchExactly | Qt::MatchRecursive))
+            if (n->parent() == w->treeNode("O'Brien Stock|2|1")) w->DisplayContextMenu(n, "TreeView");
+        w->tbMain->menuBand("ID_OtherNode")->close();
+        modalscript::Script s(std::move(steps));
+        w->tbMain_ToolClick("ID_OtherNode_EditDiagram");
+        EXPECT_TRUE(s.finished());
+        return oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION[1]").attribute("DiagramFile");
+    };
+    const std::string stockFile = editStockDiagram({{"AddTableDialog", modalscript::addEveryTable},
+                                                    {"DiagramWindow", [](QWidget* d) { modalscript::trigger(d, "actUpdateExit"); }}});
+    const std::string stockText = testsupport::readFile(stockFile), stockPicture = testsupport::readFile(files::replaceExtension(stockFile, ".jpg"));
+    EXPECT_TRUE(stockText.find("Stock Items") != std::string::npos && stockText.find("Left=") != std::string::npos && stockText.find("customers") == std::string::npos);
+    editStockDiagram({{"DiagramWindow", [](QWidget* d) { modalscript::trigger(d, "actRemoveAll"); d->close(); }},
+                      {"CloseQuestion", [](QWidget* b) { modalscript::answer(b, QMessageBox::No); }}});
+    EXPECT_EQ(testsupport::readFile(stockFile) + testsupport::readFile(files::replaceExtension(stockFile, ".jpg")), stockText + stockPicture);
+    // The objects bar opens the group of the connection clicked; its diagram item shows that picture.
+    EXPECT_EQ(w->obDBObjects->currentIndex(), 0);
+    auto* stockBar = qobject_cast<QListWidget*>(w->obDBObjects->widget(1));
+    w->obDBObjects_ItemClick(1, stockBar->row(stockBar->findItems("Relationship Diagram", Qt::MatchExactly).value(0)));
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find(stockFile.substr(stockFile.rfind('_'), 20)), std::string::npos);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
 }
 
@@ -869,6 +897,9 @@ TEST_F(ExplorerProject, ScreenshotFilesRoundTripAndRefuseForeignFiles) {
     w->tbMain_ToolClick("ID_File_SaveDVSFile");
     EXPECT_EQ(prompts->files.size(), 1u);
     EXPECT_NE(testsupport::readFile(path), first);
+    std::string own = path, asked = prompts->lastMessage();
+    w->OpenStructure(own);  // a copy of the same database: no question
+    EXPECT_EQ(prompts->lastMessage(), asked);
 
     // Foreign and damaged files change nothing.
     click(*w, "O'Brien Stock|2|1");
@@ -884,9 +915,14 @@ TEST_F(ExplorerProject, ScreenshotFilesRoundTripAndRefuseForeignFiles) {
     EXPECT_EQ(prompts->lastMessage(), "Invalid dalvane structure file");
     EXPECT_EQ(oReportEngine->oResultXML->xml(), stockText);
 
-    // Open replaces the current connection's structure, marked as from a file.
-    prompts->fileAnswers.push_back(path);
-    w->tbMain_ToolClick("ID_File_Open");
+    // Another database's copy replaces the structure when the user says so, marked as from a file.
+    for (ui::MsgResult answer : {ui::MsgResult::No, ui::MsgResult::Yes}) {
+        prompts->fileAnswers.push_back(path);
+        prompts->messageAnswers.push_back(answer);
+        w->tbMain_ToolClick("ID_File_Open");
+        if (answer == ui::MsgResult::No) EXPECT_EQ(oReportEngine->oResultXML->xml(), stockText);
+        EXPECT_EQ(prompts->lastMessage().rfind("The screenshot file " + path + " holds the structure of the database \"Northwind\", not of the connection \"O'Brien Stock\".", 0), 0u);
+    }
     EXPECT_EQ(oReportEngine->oResultXML->xml(), original);
     xml::Node entry = oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[2]/DATABASECONNECTION[1]");
     EXPECT_EQ(entry.attribute("SourceType"), "FILE");

@@ -22,10 +22,13 @@
 #include <QTreeWidget>
 
 #include <QDialog>
+#include <QProcess>
 #include <QKeyEvent>
 #include <QTime>
 
 #include <cmath>
+#include <csignal>
+#include <iostream>
 #include <fstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -285,6 +288,36 @@ TEST_F(ExplorerTest, AnErrorDuringTheRunKeepsTheLastGoodFileAndTheChanges) {
     EXPECT_NE(prompts->lastMessage().find("ended after an error"), std::string::npos) << prompts->lastMessage();
     closeWindow(*again);
     EXPECT_EQ(history::TakeNotice(historyPath()), "");
+}
+
+// SIGTERM or SIGHUP to the program (this test run as a child): a folder added is stored at once,
+// the layout of the moment on the signal, and the loop ends with 128 + the signal.
+TEST_F(ExplorerTest, SignalsStoreTheProjectAndEndTheProgram) {
+    if (const char* data = std::getenv("DALV_SIGNAL_CHILD_DATA")) {
+        DataFolder = data;
+        auto w = open();
+        w->AddNewGroupName("Added In Session");
+        w->resize(777, 555);
+        std::cout << "ready" << std::endl;
+        std::cout << "ended " << QApplication::exec() << std::endl;
+        return;
+    }
+    for (int sig : {SIGTERM, SIGHUP}) {
+        const std::string data = dir.file("signal" + std::to_string(sig)), project = data + "/history.dvh";
+        ASSERT_TRUE(files::createFolder(data));
+        writeSavedProject(project, normalLayout());
+        QProcess child;
+        qputenv("DALV_SIGNAL_CHILD_DATA", QByteArray::fromStdString(data));
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=*SignalsStoreTheProject*"});
+        qunsetenv("DALV_SIGNAL_CHILD_DATA");
+        QByteArray out;  // "ready" once the folder is added
+        while (!out.contains("ready\n") && child.waitForReadyRead(30000)) out += child.readAllStandardOutput();
+        EXPECT_EQ(decryptStored(project).count("DATABASESTRUCTURES/DATABASEGROUP[@Name='Added In Session']"), 1);
+        ASSERT_EQ(::kill(static_cast<pid_t>(child.processId()), sig), 0);
+        ASSERT_TRUE(child.waitForFinished(30000));
+        EXPECT_TRUE((out + child.readAllStandardOutput()).contains("ended " + QByteArray::number(128 + sig))) << out.toStdString();
+        EXPECT_EQ(std::lround(std::stod("0" + decryptStored(project).selectSingleNode("//MAINWINDOW/@Width").text()) / 15), 777);
+    }
 }
 
 TEST_F(ExplorerTest, ProgressBarArithmeticAtItsEdges) {
