@@ -263,6 +263,7 @@ void frmBrenik::Brenik() {
         const std::vector<std::string> statements = statementsToRun();
         AppendMessage("");
         pending_.assign(statements.begin(), statements.end());
+        if (!pending_.empty()) sspStatus->setText("Executing query...");
         txtQuery->setTextCursor(keep);
         fetchTimer_->start();
     } catch (const std::exception& e) {
@@ -283,6 +284,7 @@ void frmBrenik::OpenAllRows() {
         stopRun();
         // The handed-over query is one statement, line breaks included.
         pending_.assign(1, sQuery);
+        sspStatus->setText("Executing query...");
         fetchTimer_->start();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmBrenik.OpenAllRows");
@@ -291,6 +293,8 @@ void frmBrenik::OpenAllRows() {
 
 void frmBrenik::stopRun() {
     pending_.clear();
+    // No row of an earlier statement is shown as part of the next run's result.
+    model_->bind(nullptr);
     if (job_.valid()) {
         // Its result is dropped when it ends; the rows fetched so far go with it.
         discardJob_ = true;
@@ -300,7 +304,6 @@ void frmBrenik::stopRun() {
     }
     if (rQuery.isOpen() && !rQuery.fetchComplete()) {
         // Ends the running fetch; the rows fetched so far go with it.
-        model_->bind(nullptr);
         rQuery.close();
     }
 }
@@ -387,6 +390,10 @@ void frmBrenik::startNext() {
 }
 
 bool frmBrenik::ProcessQuery(const std::string& sql) {
+    // The rows and totals of the statement before are gone while this one runs.
+    model_->bind(nullptr);
+    rQuery.close();
+    sspStatus->setText("Executing query...");
     // The driver executes the statement and reads the first rows on a thread of its own, so
     // that the window keeps answering; the connection is not used elsewhere meanwhile.
     startJob([this, sql](Job& o) {
@@ -412,6 +419,7 @@ void frmBrenik::opened(Job o) {
                 AppendMessage(text);
                 atOutput->setCurrentIndex(1);
             }
+            sspStatus->setText("The query failed.");
             return;
         }
         if (!o.rs.isOpen()) {
@@ -440,6 +448,7 @@ void frmBrenik::fetched(Job j) {
         for (const db::ProviderError& pe : oConnection.errors()) text += (text.empty() ? "" : "\n") + pe.description;
         AppendMessage(text.empty() ? j.description : text);
         model_->rowsFetched();
+        sspStatus->setText("Fetching the rows failed after " + QString::number(rQuery.recordCount()) + " rows.");
         atOutput->setCurrentIndex(1);
         return;
     }
@@ -465,13 +474,10 @@ void frmBrenik::rQuery_FetchComplete(long long count) {
 void frmBrenik::statementDone(const std::string& sql, long long affected) {
     // The count is the driver's for this statement; a definition, or a statement whose count
     // the driver does not tell, just succeeded.
-    if (isDefinition(sql) || affected < 0) {
-        lRowCount = -100;
-        AppendMessage("Query executed successfully.");
-    } else {
-        lRowCount = affected;
-        AppendMessage(countMessage(affected));
-    }
+    const std::string text = isDefinition(sql) || affected < 0 ? "Query executed successfully." : countMessage(affected);
+    lRowCount = isDefinition(sql) || affected < 0 ? -100 : affected;
+    AppendMessage(text);
+    sspStatus->setText(qs(text));
     atOutput->setCurrentIndex(1);
 }
 
