@@ -110,7 +110,7 @@ private:
         bool fetch = false;
         std::string sql;
         db::Recordset rs;
-        std::vector<std::vector<db::Value>> rows;
+        db::Rows rows;
         bool failed = false;
         long number = 0;
         std::string description;
