@@ -38,6 +38,9 @@ constexpr int kOpenPollMs = 5;
 // How long a cancelled statement is given before it is cancelled again (a cancel may itself
 // take a connection to the server).
 constexpr int kCancelRetryMs = 100;
+// How often the grid and the status show the rows of a fetch still going, and how long one
+// step off the window's thread reads rows.
+constexpr int kProgressMs = 200, kStepMs = 100;
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -375,7 +378,14 @@ void frmBrenik::startNext() {
         // there, so the grid goes on showing the rows fetched so far.
         startJob([this](Job& j) {
             j.fetch = true;
-            j.rows = rQuery.readRows(kFetchSize);
+            // Steps of 1,000 rows for up to a tenth of a second: handing each step over alone
+            // would cost more in waking the window than reading it does.
+            QElapsedTimer t;
+            t.start();
+            for (long long before = 0;; before = j.rows.size()) {
+                j.rows.append(rQuery.readRows(kFetchSize));
+                if (j.rows.size() - before < kFetchSize || t.elapsed() >= kStepMs) break;
+            }
         });
         return;
     }
@@ -430,6 +440,7 @@ void frmBrenik::opened(Job o) {
         rQuery = std::move(o.rs);
         model_->bind(&rQuery);
         atOutput->setCurrentIndex(0);
+        shown_.invalidate();
         if (rQuery.fetchComplete())
             rQuery_FetchComplete(rQuery.recordCount());
         else
@@ -459,6 +470,10 @@ void frmBrenik::fetched(Job j) {
 }
 
 void frmBrenik::rQuery_FetchProgress() {
+    // The grid and the count follow the rows a few times a second, not at every step: laying
+    // out and painting them would otherwise cost more than fetching.
+    if (shown_.isValid() && shown_.elapsed() < kProgressMs) return;
+    shown_.start();
     model_->rowsFetched();
     sspStatus->setText("Number of rows fetched: " + QString::number(rQuery.recordCount()));
 }
