@@ -2,7 +2,7 @@
 # Times a relationship diagram of N tables (default 500) through the diagram library: open with
 # every table added, ReArrange with its save, Export; with the session's peak memory. Beside it,
 # graphviz `dot -Tjpg` of the same tables and relations as the reference.
-#   bench/diagram_bench.sh [N ...]     REPEAT=k runs each size k times and keeps the fastest of
+#   bench/diagram_bench.sh [N ...]     REPEAT=k runs each size k times and prints the median of
 #   each figure (the machine is shared); GRAPHVIZ=0 leaves the reference out.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -32,11 +32,11 @@ dot_graph() {
   echo '}'
 }
 
-# min A B: the smaller number.
-min() { if [ "$1" -lt "$2" ]; then echo "$1"; else echo "$2"; fi; }
+# median N...: the middle one of the numbers (the lower middle of an even count).
+median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 
 for n in "${SIZES[@]}"; do
-  best_open=; best_arrange=; best_export=; best_rss=; status=ok
+  opens=(); arranges=(); exports=(); rsss=(); status=ok
   for ((r = 0; r < REPEAT; r++)); do
     if ! /usr/bin/time -v -o "$WORK/time" "$BUILD/bin/dalv_bench_diagram" "$BUILD/bin/liborbelle.so" "$n" >"$WORK/out" 2>"$WORK/err"; then
       status="FAILED ($(head -c 300 "$WORK/err" | tr '\n' ' '))"
@@ -47,21 +47,21 @@ for n in "${SIZES[@]}"; do
     e=$(sed -n 's/.*export \([0-9]*\) ms.*/\1/p' <<<"$line")
     m=$(sed -n 's/.*Maximum resident set size (kbytes): \([0-9]*\).*/\1/p' "$WORK/time")
     [ -n "$o" ] || { echo "tables $n: no result: $(cat "$WORK/err")"; continue 2; }
-    best_open=$(min "$o" "${best_open:-$o}"); best_arrange=$(min "$a" "${best_arrange:-$a}")
-    best_export=$(min "$e" "${best_export:-$e}"); best_rss=$(min "$m" "${best_rss:-$m}")
+    opens+=("$o"); arranges+=("$a"); exports+=("$e"); rsss+=("$m")
   done
-  printf 'tables %d: open %d ms, rearrange+save %d ms, export %d ms, peak memory %d MB (%s, fastest of %d)\n' \
-    "$n" "$best_open" "$best_arrange" "$best_export" $((best_rss / 1024)) "$status" "$REPEAT"
+  printf 'tables %d: open %d ms, rearrange+save %d ms, export %d ms, peak memory %d MB (%s, median of %d)\n' \
+    "$n" "$(median "${opens[@]}")" "$(median "${arranges[@]}")" "$(median "${exports[@]}")" \
+    $(($(median "${rsss[@]}") / 1024)) "$status" "$REPEAT"
   if [ "$GRAPHVIZ" = 1 ] && command -v dot >/dev/null; then
     dot_graph "$n" >"$WORK/g.dot"
-    best=; rss=
+    times=(); rsss=()
     for ((r = 0; r < REPEAT; r++)); do
       start=$(date +%s%N)
       /usr/bin/time -v -o "$WORK/time" dot -Tjpg -o "$WORK/g.jpg" "$WORK/g.dot" 2>/dev/null || true
       ms=$((($(date +%s%N) - start) / 1000000))
       m=$(sed -n 's/.*Maximum resident set size (kbytes): \([0-9]*\).*/\1/p' "$WORK/time")
-      best=$(min "$ms" "${best:-$ms}"); rss=$(min "$m" "${rss:-$m}")
+      times+=("$ms"); rsss+=("$m")
     done
-    printf 'tables %d: graphviz dot -Tjpg %d ms, peak memory %d MB\n' "$n" "$best" $((rss / 1024))
+    printf 'tables %d: graphviz dot -Tjpg %d ms, peak memory %d MB\n' "$n" "$(median "${times[@]}")" $(($(median "${rsss[@]}") / 1024))
   fi
 done

@@ -44,17 +44,6 @@ public:
 
 }  // namespace
 
-TableLook::TableLook(const Settings& s)
-    : titleBack(qtColour(s.tableTitleBack)), titleText(qtColour(s.tableTitleText)), text(qtColour(s.tableText)),
-      back(qtColour(s.tableBack)), border(qtColour(s.tableBorder)), titleFont(qtFont(s.tableTitleFont, 2, false)),
-      font(qtFont(s.tableFont, 2, false)) {
-    const QFontMetrics title(titleFont), rows(font);
-    titleHeight = title.height() + 4;
-    titleAscent = title.ascent();
-    rowHeight = std::max(1, rows.height() + 1);
-    rowAscent = rows.ascent();
-}
-
 // ---------------------------------------------------------------- a table window
 
 TableItem::TableItem(DiagramWindow* owner, const Table& table, const Box& box)
@@ -81,12 +70,9 @@ void TableItem::setBox(const Box& b) {
     update();
 }
 
-QRect TableItem::client() const {
-    const int top = kFrame + owner_->look().titleHeight;
-    return QRect(kFrame, top, std::max(0, width_ - 2 * kFrame), std::max(0, height_ - kFrame - top));
-}
+QRect TableItem::client() const { return owner_->look().client(width_, height_); }
 
-int TableItem::visibleRows() const { return client().height() / owner_->look().rowHeight; }
+int TableItem::visibleRows() const { return owner_->look().visibleRows(height_); }
 
 void TableItem::scrollTo(int row) {
     const int last = std::max(0, static_cast<int>(rows_.size()) - visibleRows());
@@ -97,61 +83,19 @@ void TableItem::scrollTo(int row) {
     owner_->tableChanged();
 }
 
-QRect TableItem::scrollBar() const {
-    const QRect c = client();
-    return QRect(c.right() + 1 - kScrollBar, c.top(), kScrollBar, c.height());
-}
+QRect TableItem::scrollBar() const { return owner_->look().scrollBar(width_, height_); }
 
-QRect TableItem::thumb() const {
-    const QRect track = scrollBar();
-    const int n = std::max(1, static_cast<int>(rows_.size()));
-    const int length = std::max(8, track.height() * visibleRows() / n);
-    const int top = track.top() + (track.height() - length) * first_ / std::max(1, n - visibleRows());
-    return QRect(track.left() + 2, top, kScrollBar - 4, length);
-}
+QRect TableItem::thumb() const { return owner_->look().thumb(width_, height_, static_cast<int>(rows_.size()), first_); }
 
 int TableItem::attachY(const QString& column) const {
-    const int top = static_cast<int>(std::lround(pos().y()));
-    const int index = static_cast<int>(rows_.indexOf(column));
-    if (index < 0 || index < first_) return top;
-    if (index >= first_ + visibleRows()) return top + height_;
-    const int rowHeight = owner_->look().rowHeight;
-    return top + client().top() + (index - first_) * rowHeight + rowHeight / 2;
+    return static_cast<int>(std::lround(pos().y())) + owner_->look().attachY(height_, static_cast<int>(rows_.indexOf(column)), first_);
 }
 
 QRectF TableItem::boundingRect() const { return QRectF(0, 0, width_, height_); }
 
 void TableItem::paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*) {
     const TableLook& look = owner_->look();
-    p->fillRect(boundingRect(), look.border);
-    const QRect caption(kFrame, kFrame, std::max(0, width_ - 2 * kFrame), look.titleHeight);
-    p->fillRect(caption, look.titleBack);
-    const QRect c = client();
-    p->fillRect(c, look.back);
-
-    p->save();
-    p->setClipRect(caption);
-    p->setFont(look.titleFont);
-    p->setPen(look.titleText);
-    const QFontMetrics title(look.titleFont);
-    p->drawText(caption.left() + 2, caption.top() + 2 + look.titleAscent,
-                fitText(data(0).toString(), title, caption.width() - 4));
-    p->restore();
-
-    const bool bar = hasScrollBar();
-    const int textWidth = c.width() - 4 - (bar ? kScrollBar : 0);
-    p->save();
-    p->setClipRect(c);
-    p->setFont(look.font);
-    p->setPen(look.text);
-    const QFontMetrics rows(look.font);
-    for (int i = first_, y = c.top(); i < rows_.size() && y < c.bottom(); ++i, y += look.rowHeight)
-        p->drawText(c.left() + 2, y + look.rowAscent, fitText(rows_[i], rows, textWidth));
-    if (bar) {
-        p->fillRect(scrollBar(), QColor(232, 232, 232));
-        p->fillRect(thumb(), QColor(160, 160, 160));
-    }
-    p->restore();
+    look.paint(*p, width_, height_, look.face(width_, height_, data(0).toString(), rows_, first_));
 }
 
 int TableItem::edgesAt(QPointF at) const {
@@ -260,37 +204,18 @@ void DiagramScene::drawBackground(QPainter* p, const QRectF& rect) {
     p->setRenderHint(QPainter::Antialiasing, true);
     p->setPen(QPen(qtColour(s.line), 2));
     const QRect exposed = rect.toAlignedRect().adjusted(-50, -20, 50, 20);
-    auto arrowHead = [p](int tipX, int y, int dir) {
-        const QPoint head[] = {{tipX, y}, {tipX + dir * 10, y - 5}, {tipX + dir * 10, y + 5}, {tipX, y}};
-        p->drawPolyline(head, 4);
-    };
     for (const DiagramWindow::Connector& c : owner_->connectors()) {
         const Relation& r = *c.relation;
         const Box pb = c.primary->box(), fb = c.foreign->box();
-        if (c.primary == c.foreign) {  // a loop on the table's left side, from the key column back into the table
-            const int x = pb.x;
-            const int y1 = c.primary->attachY(QString::fromStdString(r.foreignColumn));
-            int y2 = c.primary->attachY(QString::fromStdString(r.primaryColumn));
-            if (y2 == y1) y2 = y1 + 12;
-            if (!exposed.intersects(QRect(x - 20, std::min(y1, y2), 21, std::abs(y2 - y1) + 1))) continue;
-            const QPoint loop[] = {{x, y1}, {x - 20, y1}, {x - 20, y2}, {x, y2}};
-            p->drawPolyline(loop, 4);
-            arrowHead(x - 7, y2, -1);
-            continue;
-        }
-        const bool primaryRight = pb.right() < fb.right();
-        const int px = primaryRight ? pb.right() : pb.x;
-        const int fx = primaryRight ? fb.x : fb.right();
-        const int dir = primaryRight ? 1 : -1;  // outwards from the primary table
         // Cheap test on the two boxes first: most connectors of a large diagram are off screen.
-        const QRect span = QRect(QPoint(std::min(px, fx) - 40, std::min(pb.y, fb.y)),
-                                 QPoint(std::max(px, fx) + 40, std::max(pb.bottom(), fb.bottom())));
+        const QRect span(QPoint(std::min(pb.x, fb.x) - 40, std::min(pb.y, fb.y)),
+                         QPoint(std::max(pb.right(), fb.right()) + 40, std::max(pb.bottom(), fb.bottom()) + 12));
         if (!exposed.intersects(span)) continue;
-        const int py = c.primary->attachY(QString::fromStdString(r.primaryColumn));
-        const int fy = c.foreign->attachY(QString::fromStdString(r.foreignColumn));
-        const QPoint line[] = {{px, py}, {px + dir * 40, py}, {fx - dir * 40, fy}, {fx, fy}};
-        p->drawPolyline(line, 4);
-        arrowHead(px + dir * 7, py, dir);
+        const ConnectorShape shape =
+            connectorShape(pb, c.primary->attachY(QString::fromStdString(r.primaryColumn)), fb,
+                           c.foreign->attachY(QString::fromStdString(r.foreignColumn)), c.primary == c.foreign);
+        p->drawPolyline(shape.line.data(), 4);
+        p->drawPolyline(shape.head.data(), 4);
     }
     p->restore();
 }

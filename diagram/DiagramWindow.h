@@ -30,20 +30,12 @@ LibraryState& state();
 
 class DiagramWindow;
 
-// The diagram's colours and fonts as every table window draws them.
-struct TableLook {
-    explicit TableLook(const Settings& s);
-    QColor titleBack, titleText, text, back, border;
-    QFont titleFont, font;
-    int titleHeight, rowHeight, titleAscent, rowAscent;
-};
-
 // A table window: caption bar, frame and the scrollable list of its columns. Moved by its
 // caption, sized by its frame; the caption's context menu holds Remove Table.
 // Item data: 0 the table's name, 1 its column rows (for callers that see only Qt's types).
 class TableItem : public QGraphicsItem {
 public:
-    static constexpr int kFrame = 3, kScrollBar = 12, kMinWidth = 40;
+    static constexpr int kFrame = TableLook::kFrame, kMinWidth = 40;
 
     TableItem(DiagramWindow* owner, const Table& table, const Box& box);
 

@@ -46,11 +46,10 @@ QString RecordsetModel::preview(std::string_view bytes) {
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (!rs_ || !index.isValid() || index.row() >= rows_ || index.column() >= columns_) return {};
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != WholeValueRole) return {};
-    const db::Value& v = rs_->value(index.row(), index.column());
-    if (v.isNull()) return {};
-    const db::ValueKind kind = v.kind();
-    if (kind != db::ValueKind::Text && kind != db::ValueKind::Binary) return QString::fromStdString(v.toString());
-    const std::string_view bytes = v.bytes();
+    const db::Cell v = rs_->cell(index.row(), index.column());
+    if (v.kind == db::ValueKind::Null) return {};
+    if (v.kind != db::ValueKind::Text && v.kind != db::ValueKind::Binary) return QString::fromStdString(v.value().toString());
+    const std::string_view bytes = v.bytes;
     if (role == WholeValueRole) return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return preview(bytes);
 }

@@ -38,6 +38,9 @@ constexpr int kOpenPollMs = 5;
 // How long a cancelled statement is given before it is cancelled again (a cancel may itself
 // take a connection to the server).
 constexpr int kCancelRetryMs = 100;
+// How often the grid and the status show the rows of a fetch still going, and how long one
+// step off the window's thread reads rows.
+constexpr int kProgressMs = 200, kStepMs = 100;
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -262,6 +265,7 @@ void frmBrenik::Brenik() {
         const std::vector<std::string> statements = statementsToRun();
         AppendMessage("");
         pending_.assign(statements.begin(), statements.end());
+        if (!pending_.empty()) sspStatus->setText("Executing query...");
         txtQuery->setTextCursor(keep);
         fetchTimer_->start();
     } catch (const std::exception& e) {
@@ -282,6 +286,7 @@ void frmBrenik::OpenAllRows() {
         stopRun();
         // The handed-over query is one statement, line breaks included.
         pending_.assign(1, sQuery);
+        sspStatus->setText("Executing query...");
         fetchTimer_->start();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmBrenik.OpenAllRows");
@@ -290,6 +295,8 @@ void frmBrenik::OpenAllRows() {
 
 void frmBrenik::stopRun() {
     pending_.clear();
+    // No row of an earlier statement is shown as part of the next run's result.
+    model_->bind(nullptr);
     if (job_.valid()) {
         // Its result is dropped when it ends; the rows fetched so far go with it.
         discardJob_ = true;
@@ -299,7 +306,6 @@ void frmBrenik::stopRun() {
     }
     if (rQuery.isOpen() && !rQuery.fetchComplete()) {
         // Ends the running fetch; the rows fetched so far go with it.
-        model_->bind(nullptr);
         rQuery.close();
     }
 }
@@ -371,7 +377,14 @@ void frmBrenik::startNext() {
         // there, so the grid goes on showing the rows fetched so far.
         startJob([this](Job& j) {
             j.fetch = true;
-            j.rows = rQuery.readRows(kFetchSize);
+            // Steps of 1,000 rows for up to a tenth of a second: handing each step over alone
+            // would cost more in waking the window than reading it does.
+            QElapsedTimer t;
+            t.start();
+            for (long long before = 0;; before = j.rows.size()) {
+                j.rows.append(rQuery.readRows(kFetchSize));
+                if (j.rows.size() - before < kFetchSize || t.elapsed() >= kStepMs) break;
+            }
         });
         return;
     }
@@ -386,6 +399,10 @@ void frmBrenik::startNext() {
 }
 
 bool frmBrenik::ProcessQuery(const std::string& sql) {
+    // The rows and totals of the statement before are gone while this one runs.
+    model_->bind(nullptr);
+    rQuery.close();
+    sspStatus->setText("Executing query...");
     // The driver executes the statement and reads the first rows on a thread of its own, so
     // that the window keeps answering; the connection is not used elsewhere meanwhile.
     startJob([this, sql](Job& o) {
@@ -411,6 +428,7 @@ void frmBrenik::opened(Job o) {
                 AppendMessage(text);
                 atOutput->setCurrentIndex(1);
             }
+            sspStatus->setText("The query failed.");
             return;
         }
         if (!o.rs.isOpen()) {
@@ -421,6 +439,7 @@ void frmBrenik::opened(Job o) {
         rQuery = std::move(o.rs);
         model_->bind(&rQuery);
         atOutput->setCurrentIndex(0);
+        shown_.invalidate();
         if (rQuery.fetchComplete())
             rQuery_FetchComplete(rQuery.recordCount());
         else
@@ -439,6 +458,7 @@ void frmBrenik::fetched(Job j) {
         for (const db::ProviderError& pe : oConnection.errors()) text += (text.empty() ? "" : "\n") + pe.description;
         AppendMessage(text.empty() ? j.description : text);
         model_->rowsFetched();
+        sspStatus->setText("Fetching the rows failed after " + QString::number(rQuery.recordCount()) + " rows.");
         atOutput->setCurrentIndex(1);
         return;
     }
@@ -449,6 +469,10 @@ void frmBrenik::fetched(Job j) {
 }
 
 void frmBrenik::rQuery_FetchProgress() {
+    // The grid and the count follow the rows a few times a second, not at every step: laying
+    // out and painting them would otherwise cost more than fetching.
+    if (shown_.isValid() && shown_.elapsed() < kProgressMs) return;
+    shown_.start();
     model_->rowsFetched();
     sspStatus->setText("Number of rows fetched: " + QString::number(rQuery.recordCount()));
 }
@@ -464,13 +488,10 @@ void frmBrenik::rQuery_FetchComplete(long long count) {
 void frmBrenik::statementDone(const std::string& sql, long long affected) {
     // The count is the driver's for this statement; a definition, or a statement whose count
     // the driver does not tell, just succeeded.
-    if (isDefinition(sql) || affected < 0) {
-        lRowCount = -100;
-        AppendMessage("Query executed successfully.");
-    } else {
-        lRowCount = affected;
-        AppendMessage(countMessage(affected));
-    }
+    const std::string text = isDefinition(sql) || affected < 0 ? "Query executed successfully." : countMessage(affected);
+    lRowCount = isDefinition(sql) || affected < 0 ? -100 : affected;
+    AppendMessage(text);
+    sspStatus->setText(qs(text));
     atOutput->setCurrentIndex(1);
 }
 

@@ -111,7 +111,7 @@ private:
         bool fetch = false;
         std::string sql;
         db::Recordset rs;
-        std::vector<std::vector<db::Value>> rows;
+        db::Rows rows;
         bool failed = false;
         long number = 0;
         std::string description;
@@ -142,6 +142,7 @@ private:
     std::future<Job> job_;      // valid while a statement executes or rows are read
     bool discardJob_ = false;   // the job in hand belongs to a run that was stopped
     QElapsedTimer cancelled_;   // since its last cancel
+    QElapsedTimer shown_;       // since the grid last showed the rows of the running fetch
     std::string lastFolder_;    // of the last file dialog answered
 
     std::string sHandOffPath;

@@ -174,7 +174,7 @@ std::string frmBrenik::resultHtml() {
     const int columns = rQuery.fieldCount();
     size_t size = 512;
     for (long long r = 0; r < rows; ++r)
-        for (int c = 0; c < columns; ++c) size += rQuery.value(r, c).bytes().size() + 24;
+        for (int c = 0; c < columns; ++c) size += rQuery.cell(r, c).bytes.size() + 24;
     std::string html;
     html.reserve(size);
     html += "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n<title>";
@@ -189,13 +189,12 @@ std::string frmBrenik::resultHtml() {
     for (long long r = 0; r < rows; ++r) {
         html += "<tr>";
         for (int c = 0; c < columns; ++c) {
-            const db::Value& v = rQuery.value(r, c);
+            const db::Cell v = rQuery.cell(r, c);
             html += "<td>";
-            const db::ValueKind kind = v.kind();
-            if (kind == db::ValueKind::Text || kind == db::ValueKind::Binary)
-                appendHtml(html, v.bytes());
+            if (v.kind == db::ValueKind::Text || v.kind == db::ValueKind::Binary)
+                appendHtml(html, v.bytes);
             else
-                appendHtml(html, v.toString());
+                appendHtml(html, v.value().toString());
             html += "&nbsp;</td>";
         }
         html += "</tr>\r\n";

@@ -88,13 +88,17 @@ void Connection::open(const std::string& connectionString, const std::string& us
     c.connectionString = connectionString;
     std::string odbcString = toOdbcConnectionString(connectionString, userId, password);
     if (c.streamResults) {
-        // SQLite's step mode; PostgreSQL's cursors, read 1,000 rows a time.
+        // SQLite's step mode; PostgreSQL's cursors, read 1,000 rows a time; MariaDB's rows read
+        // from the server as they are fetched (drivers from 3.1.17 on; older ones read the
+        // whole result first).
         const ConnectionParameters p = parseConnectionString(odbcString);
         const std::string driver = text::lower(parameterValue(p, "Driver"));
         if (driver.find("sqlite3") != std::string::npos && parameterValue(p, "StepAPI").empty())
             odbcString += ";StepAPI=1";
         if (driver.find("postgresql") != std::string::npos && parameterValue(p, "UseDeclareFetch").empty())
             odbcString += ";UseDeclareFetch=1;Fetch=1000";
+        if (driver.find("mariadb") != std::string::npos && parameterValue(p, "NO_CACHE").empty())
+            odbcString += ";NO_CACHE=1";
     }
     if (!ok(SQLAllocHandle(SQL_HANDLE_DBC, odbc::environment(), &c.dbc)))
         throw Error(err::Fail, "Could not allocate an ODBC connection.");

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <iterator>
+#include <cstring>
 
 namespace db {
 
@@ -88,24 +88,210 @@ std::string firstKeyword(std::string_view sql) {
     return word;
 }
 
+// ---- Rows ----
+
+namespace {
+
+// Kind bytes of a stored value.
+enum Tag : unsigned char { TagNull, TagFalse, TagTrue, TagInt, TagDouble, TagText, TagBinary };
+
+// Blocks are at least this large; a larger row gets a block of its own.
+constexpr std::size_t kBlockBytes = 1 << 20;
+
+std::size_t lengthBytes(std::size_t n) {
+    std::size_t k = 1;
+    while (n >= 0x80) n >>= 7, ++k;
+    return k;
+}
+
+std::size_t storedSize(const Value& v) {
+    switch (v.kind()) {
+    case ValueKind::Int:
+    case ValueKind::Double: return 9;
+    case ValueKind::Text:
+    case ValueKind::Binary: return 1 + lengthBytes(v.bytes().size()) + v.bytes().size();
+    default: return 1;
+    }
+}
+
+char* store(char* at, const Value& v) {
+    switch (v.kind()) {
+    case ValueKind::Null: *at++ = TagNull; break;
+    case ValueKind::Bool: *at++ = v.toBool() ? TagTrue : TagFalse; break;
+    case ValueKind::Int: {
+        *at++ = TagInt;
+        const long long n = v.toInt();
+        std::memcpy(at, &n, 8);
+        at += 8;
+        break;
+    }
+    case ValueKind::Double: {
+        *at++ = TagDouble;
+        const double d = v.toDouble();
+        std::memcpy(at, &d, 8);
+        at += 8;
+        break;
+    }
+    case ValueKind::Text:
+    case ValueKind::Binary: {
+        *at++ = v.kind() == ValueKind::Text ? TagText : TagBinary;
+        const std::string_view b = v.bytes();
+        std::size_t n = b.size();
+        for (; n >= 0x80; n >>= 7) *at++ = static_cast<char>(0x80 | (n & 0x7F));
+        *at++ = static_cast<char>(n);
+        std::memcpy(at, b.data(), b.size());
+        at += b.size();
+        break;
+    }
+    }
+    return at;
+}
+
+// Reads the value at `at` into c; returns where the next one starts.
+const char* load(const char* at, Cell& c) {
+    c = Cell{};
+    switch (static_cast<unsigned char>(*at++)) {
+    case TagFalse: c.kind = ValueKind::Bool; break;
+    case TagTrue: c.kind = ValueKind::Bool, c.boolean = true; break;
+    case TagInt:
+        c.kind = ValueKind::Int;
+        std::memcpy(&c.integer, at, 8);
+        at += 8;
+        break;
+    case TagDouble:
+        c.kind = ValueKind::Double;
+        std::memcpy(&c.real, at, 8);
+        at += 8;
+        break;
+    case TagText:
+    case TagBinary: {
+        c.kind = static_cast<unsigned char>(at[-1]) == TagText ? ValueKind::Text : ValueKind::Binary;
+        std::size_t n = 0;
+        for (int shift = 0;; shift += 7) {
+            const auto b = static_cast<unsigned char>(*at++);
+            n |= static_cast<std::size_t>(b & 0x7F) << shift;
+            if (!(b & 0x80)) break;
+        }
+        c.bytes = std::string_view(at, n);
+        at += n;
+        break;
+    }
+    default: break;
+    }
+    return at;
+}
+
+}  // namespace
+
+Value Cell::value() const {
+    switch (kind) {
+    case ValueKind::Bool: return Value(boolean);
+    case ValueKind::Int: return Value(integer);
+    case ValueKind::Double: return Value(real);
+    case ValueKind::Text: return Value(bytes);
+    case ValueKind::Binary: return Value::binary(std::string(bytes));
+    default: return Value();
+    }
+}
+
+char* Rows::room(std::size_t bytes) {
+    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < bytes) {
+        Block b;
+        b.capacity = std::max(bytes, kBlockBytes);
+        b.bytes.reset(new char[b.capacity]);
+        blocks_.push_back(std::move(b));
+    }
+    Block& b = blocks_.back();
+    starts_.push_back({static_cast<unsigned>(blocks_.size() - 1), static_cast<unsigned>(b.used)});
+    char* at = b.bytes.get() + b.used;
+    b.used += bytes;
+    return at;
+}
+
+void Rows::append(const std::vector<Value>& row) {
+    std::size_t bytes = 0;
+    for (const Value& v : row) bytes += storedSize(v);
+    char* at = room(bytes);
+    for (const Value& v : row) at = store(at, v);
+}
+
+void Rows::append(Rows&& other) {
+    if (other.empty()) return;
+    if (empty() && blocks_.empty()) {
+        *this = std::move(other);
+        return;
+    }
+    for (std::size_t k = 0; k < other.blocks_.size(); ++k) {
+        Block& b = other.blocks_[k];
+        // Rows of this block: from the first that starts in it to the last.
+        auto first = std::lower_bound(other.starts_.begin(), other.starts_.end(), static_cast<unsigned>(k),
+                                      [](const Start& s, unsigned block) { return s.block < block; });
+        auto last = std::upper_bound(first, other.starts_.end(), static_cast<unsigned>(k),
+                                     [](unsigned block, const Start& s) { return block < s.block; });
+        if (first == last) continue;
+        if (b.used >= kBlockBytes / 2) {  // full enough to be kept as it is
+            const auto block = static_cast<unsigned>(blocks_.size());
+            for (auto s = first; s != last; ++s) starts_.push_back({block, s->offset});
+            blocks_.push_back(std::move(b));
+            continue;
+        }
+        for (auto s = first; s != last; ++s) {
+            const std::size_t end = s + 1 != last ? (s + 1)->offset : b.used;
+            std::memcpy(room(end - s->offset), b.bytes.get() + s->offset, end - s->offset);
+        }
+    }
+    other.clear();
+}
+
+const char* Rows::rowAt(long long row) const {
+    const Start& s = starts_[static_cast<std::size_t>(row)];
+    return blocks_[s.block].bytes.get() + s.offset;
+}
+
+Cell Rows::cell(long long row, int column) const {
+    const char* at = rowAt(row);
+    Cell c;
+    for (int i = 0; i <= column; ++i) at = load(at, c);
+    return c;
+}
+
+void Rows::decode(long long row, std::vector<Value>& out) const {
+    out.clear();
+    const char* at = rowAt(row);
+    Cell c;
+    for (int i = 0; i < columns_; ++i) {
+        at = load(at, c);
+        out.push_back(c.value());
+    }
+}
+
+void Rows::clear() {
+    blocks_.clear();
+    starts_.clear();
+}
+
 struct Recordset::Impl {
     bool open = false;
     std::string source;
     long long affected = -1;
     std::vector<FieldInfo> fields;
-    std::vector<std::vector<Value>> rows;
+    Rows rows;
     long long pos = 0;
     std::shared_ptr<StatementCursor> cursor;
     long initialFetch = 50;
     long backgroundFetch = 15;
+    // The current row's values, read out of rows for field().
+    std::vector<Value> current;
+    long long currentRow = -1;
 
+    long long count() const { return rows.size(); }
     bool complete() const { return !cursor || (cursor->done && cursor->buffered.empty()); }
 
     long fetch(long n) {
         long added = 0;
         std::vector<Value> row;
         while (cursor && (n < 0 || added < n) && cursor->next(row)) {
-            rows.push_back(std::move(row));
+            rows.append(row);
             ++added;
         }
         if (complete()) cursor.reset();
@@ -117,7 +303,7 @@ struct Recordset::Impl {
     }
     // Makes sure the row at pos has been fetched when it exists.
     void ensure() {
-        while (pos >= static_cast<long long>(rows.size()) && !complete())
+        while (pos >= count() && !complete())
             if (fetch(backgroundFetch > 0 ? backgroundFetch : 1) == 0 && complete()) break;
     }
     bool atBof() {
@@ -126,7 +312,14 @@ struct Recordset::Impl {
     }
     bool atEof() {
         ensure();
-        return pos >= static_cast<long long>(rows.size());
+        return pos >= count();
+    }
+    const std::vector<Value>& currentValues() {
+        if (currentRow != pos) {
+            rows.decode(pos, current);
+            currentRow = pos;
+        }
+        return current;
     }
 };
 
@@ -223,6 +416,7 @@ void Recordset::open(const std::string& source, const std::vector<Value>& parame
     cur->generation = c.generation;
     cur->describe();
     d_->fields = cur->fields;
+    d_->rows = Rows(static_cast<int>(cur->fields.size()));
     d_->cursor = cur;
     d_->open = true;
     d_->pos = 0;
@@ -237,10 +431,12 @@ void Recordset::open(const std::string& source, const std::vector<Value>& parame
 void Recordset::close() {
     if (d_->cursor) d_->cursor->release();
     d_->cursor.reset();
-    d_->rows.clear();
+    d_->rows = Rows();
     d_->fields.clear();
     d_->open = false;
     d_->pos = 0;
+    d_->current.clear();
+    d_->currentRow = -1;
 }
 
 int Recordset::state() const { return d_->open ? adStateOpen : adStateClosed; }
@@ -277,12 +473,12 @@ void Recordset::movePrevious() {
 void Recordset::moveLast() {
     d_->requireOpen();
     d_->fetch(-1);
-    d_->pos = d_->rows.empty() ? 0 : static_cast<long long>(d_->rows.size()) - 1;
+    d_->pos = d_->rows.empty() ? 0 : d_->count() - 1;
 }
 
 long long Recordset::recordCount() const {
     d_->requireOpen();
-    return static_cast<long long>(d_->rows.size());
+    return d_->count();
 }
 
 long long Recordset::absolutePosition() const {
@@ -313,7 +509,7 @@ const Value& Recordset::field(int index) const {
     fieldInfo(index);
     if (d_->atBof() || d_->atEof())
         throw Error(err::NoCurrentRecord, "Either BOF or EOF is True, or the current record has been deleted.");
-    return d_->rows[d_->pos][index];
+    return d_->currentValues()[static_cast<std::size_t>(index)];
 }
 
 const Value& Recordset::field(std::string_view name) const {
@@ -325,12 +521,11 @@ const Value& Recordset::field(std::string_view name) const {
     return field(*i);
 }
 
-const Value& Recordset::value(long long row, int column) const {
+Cell Recordset::cell(long long row, int column) const {
     d_->requireOpen();
-    if (row < 0 || row >= static_cast<long long>(d_->rows.size()) || column < 0 ||
-        column >= static_cast<int>(d_->fields.size()))
+    if (row < 0 || row >= d_->count() || column < 0 || column >= static_cast<int>(d_->fields.size()))
         throw Error(err::ItemNotFound, "Item cannot be found in the collection corresponding to the requested name or ordinal.");
-    return d_->rows[row][column];
+    return d_->rows.cell(row, column);
 }
 
 std::string Recordset::getString(std::string_view columnDelimiter, std::string_view rowDelimiter,
@@ -341,10 +536,12 @@ std::string Recordset::getString(std::string_view columnDelimiter, std::string_v
     std::string out;
     long long written = 0;
     while ((rows < 0 || written < rows) && !d_->atEof()) {
-        const auto& row = d_->rows[d_->pos];
-        for (size_t i = 0; i < row.size(); ++i) {
+        for (int i = 0; i < d_->rows.columns(); ++i) {
             if (i) out += columnDelimiter;
-            out += row[i].isNull() ? std::string(nullExpr) : row[i].toString();
+            const Cell c = d_->rows.cell(d_->pos, i);
+            if (c.kind == ValueKind::Null) out += nullExpr;
+            else if (c.kind == ValueKind::Text || c.kind == ValueKind::Binary) out += c.bytes;
+            else out += c.value().toString();
         }
         out += rowDelimiter;
         ++d_->pos;
@@ -364,27 +561,28 @@ void Recordset::fetchAll() {
     if (d_->open) d_->fetch(-1);
 }
 
-std::vector<std::vector<Value>> Recordset::readRows(long n) {
-    std::vector<std::vector<Value>> out;
+Rows Recordset::readRows(long n) {
+    Rows out(static_cast<int>(d_->fields.size()));
     std::vector<Value> row;
-    while (d_->cursor && static_cast<long>(out.size()) < n && d_->cursor->next(row)) out.push_back(std::move(row));
+    while (d_->cursor && out.size() < n && d_->cursor->next(row)) out.append(row);
     return out;
 }
 
-void Recordset::addRows(std::vector<std::vector<Value>> rows) {
+void Recordset::addRows(Rows rows) {
     if (!d_->open) return;
-    if (d_->rows.empty())
-        d_->rows = std::move(rows);
-    else
-        std::move(rows.begin(), rows.end(), std::back_inserter(d_->rows));
+    d_->rows.append(std::move(rows));
     if (d_->complete()) d_->cursor.reset();
 }
 
 Recordset Recordset::fromRows(std::vector<FieldInfo> fields, std::vector<std::vector<Value>> rows, std::string source) {
     Recordset r;
     r.d_->fields = std::move(fields);
-    r.d_->rows = std::move(rows);
-    for (auto& row : r.d_->rows) row.resize(r.d_->fields.size());
+    r.d_->rows = Rows(static_cast<int>(r.d_->fields.size()));
+    for (auto& row : rows) {
+        row.resize(r.d_->fields.size());
+        r.d_->rows.append(row);
+        std::vector<Value>().swap(row);
+    }
     r.d_->source = std::move(source);
     r.d_->open = true;
     return r;

@@ -39,6 +39,48 @@ constexpr int adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpen
 constexpr int adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3;
 constexpr long adOptionUnspecified = -1, adAsyncExecute = 0x10, adAsyncFetch = 0x20;
 
+// A value read where it is stored, without a copy: what a view of many rows reads.
+struct Cell {
+    ValueKind kind = ValueKind::Null;
+    bool boolean = false;
+    long long integer = 0;
+    double real = 0;
+    std::string_view bytes;  // text or binary
+    Value value() const;
+};
+
+// Rows held compactly: each row's values one after another in blocks of bytes, a value as a
+// kind byte and its content (8 bytes for a number, a length and the bytes for text), and for
+// each row where it starts. Appending never moves the rows already held.
+class Rows {
+public:
+    explicit Rows(int columns = 0) : columns_(columns) {}
+    int columns() const { return columns_; }
+    long long size() const { return static_cast<long long>(starts_.size()); }
+    bool empty() const { return starts_.empty(); }
+    // The row must have as many values as there are columns.
+    void append(const std::vector<Value>& row);
+    // Takes other's rows (of as many columns) after these.
+    void append(Rows&& other);
+    Cell cell(long long row, int column) const;
+    void decode(long long row, std::vector<Value>& out) const;
+    void clear();
+
+private:
+    struct Block {
+        std::unique_ptr<char[]> bytes;
+        std::size_t used = 0, capacity = 0;
+    };
+    struct Start {
+        unsigned block, offset;
+    };
+    char* room(std::size_t bytes);
+    const char* rowAt(long long row) const;
+    int columns_;
+    std::vector<Block> blocks_;
+    std::vector<Start> starts_;
+};
+
 struct FieldInfo {
     std::string name;
     int type = adtype::Empty;  // ADO data-type code
@@ -88,7 +130,7 @@ public:
     long long recordCount() const;        // rows fetched so far
     long long absolutePosition() const;   // 1-based; 0 at BOF/EOF
 
-    // Fields of the current row. Throws err::ItemNotFound for an unknown name or index,
+    // Fields of the current row (a reference stays good until the cursor moves). Throws err::ItemNotFound for an unknown name or index,
     // err::NoCurrentRecord at BOF/EOF, err::ObjectClosed when closed.
     int fieldCount() const;
     const FieldInfo& fieldInfo(int index) const;
@@ -97,8 +139,10 @@ public:
     const Value& field(std::string_view name) const;
     const Value& operator[](std::string_view name) const { return field(name); }
     // A fetched row's value by position (0-based row and column), the cursor unmoved: for
-    // views that show every row. Throws err::ItemNotFound outside the fetched rows.
-    const Value& value(long long row, int column) const;
+    // views that show every row; cell() reads it where it is held. Throws err::ItemNotFound
+    // outside the fetched rows.
+    Value value(long long row, int column) const { return cell(row, column).value(); }
+    Cell cell(long long row, int column) const;
 
     // The rows from the current one on as text (the platform's clip-string form): values joined
     // by columnDelimiter, each row followed by rowDelimiter, Null as nullExpr. rows < 0 means all.
@@ -115,8 +159,8 @@ public:
     // Fetching on another thread: readRows() reads up to `rows` further rows from the driver
     // without adding them, so the rows fetched so far may be read meanwhile (nothing else may
     // fetch, close or ask fetchComplete() until it returns); addRows() then adds them.
-    std::vector<std::vector<Value>> readRows(long rows);
-    void addRows(std::vector<std::vector<Value>> rows);
+    Rows readRows(long rows);
+    void addRows(Rows rows);
 
     // Builds an open recordset from given columns and rows (schema rowsets).
     static Recordset fromRows(std::vector<FieldInfo> fields, std::vector<std::vector<Value>> rows,

@@ -143,7 +143,7 @@ TEST(DiagramLayout, PlacementGridAndReArrange) {
             for (const PictureTable& t : tables) right = std::max(right, t.box.right()), bottom = std::max(bottom, t.box.bottom());
             const double shape = static_cast<double>(right) / bottom, wanted = static_cast<double>(view.width()) / view.height();
             EXPECT_NEAR(shape / wanted, 1.0, 0.25) << n << " tables in " << view.width() << "x" << view.height();
-            const QSize picture = pictureSize(tables);
+            const QSize picture = pictureSize(Settings{}, "", tables);
             EXPECT_LE(std::max(picture.width(), picture.height()), kJpegLimit) << n;
         }
     // Past what a JPEG holds the picture is scaled down evenly, never refused.
@@ -186,23 +186,26 @@ TEST(DiagramPicture, SizeColoursAndQuality) {
     xml::Document doc;
     ASSERT_TRUE(doc.loadXML(kDaoDiagram));
     const Diagram d = readDiagram(doc);
-    // Right edge 1000 and bottom 800 in the window's frame of reference.
+    // The picture ends where the tables end (right edge 895, bottom 657), and a margin.
     std::vector<PictureTable> tables = {
         {"Kunden", Box{95, 357, 800, 300}, 780, 260, {"KundenNr", "Name"}},
         {"O'Brien \"Söhne\"", Box{40, 20, 100, 150}, 90, 120, {"Id", "KundenNr", "Chef"}},
     };
-    EXPECT_EQ(pictureSize(tables), QSize(1853, 1144));
+    EXPECT_EQ(pictureSize(d.settings, d.title, tables), QSize(895 + kPictureMargin, 657 + kPictureMargin));
     // Extents are taken afresh: a smaller diagram gives a smaller picture.
-    EXPECT_LT(pictureSize({tables[1]}).width(), 1853);
-    // A table above the top shifts the picture down rather than cutting it.
-    EXPECT_GT(pictureSize({PictureTable{"t", Box{0, -400, 100, 150}, 90, 120, {}}}).height(), 60);
+    EXPECT_LT(pictureSize(d.settings, d.title, {tables[1]}).width(), 895);
+    // A table above and left of the corner moves the picture's corner rather than being cut.
+    const QImage above = renderPicture(d.settings, d.title, {PictureTable{"t", Box{0, -400, 100, 150}, 90, 120, {}}}, {},
+                                       Rgb{255, 255, 255});
+    EXPECT_EQ(above.height(), 400 + 2 * kPictureMargin);
+    EXPECT_EQ(QColor(above.pixel(40 + kPictureMargin + 80, kPictureMargin + 6)), QColor(0, 0, 255));
 
     const QImage image = renderPicture(d.settings, d.title, tables, d.relations, Rgb{255, 255, 255});
-    ASSERT_EQ(image.size(), QSize(1853, 1144));
-    // The first table's box: x0 = (95 + 105) x 1.15 = 230, y0 = (357 + 143) x 1.15 = 575.
-    EXPECT_EQ(QColor(image.pixel(230 - 91, 575 + 50)), QColor(44, 128, 0));  // left border
-    EXPECT_EQ(QColor(image.pixel(230 + 200, 575 - 100)), QColor(0, 0, 255));  // title bar
-    EXPECT_EQ(QColor(image.pixel(1800, 1100)), QColor(255, 255, 255));
+    ASSERT_EQ(image.size(), QSize(905, 667));
+    // The first table's box where the window has it.
+    EXPECT_EQ(QColor(image.pixel(96, 357 + 100)), QColor(44, 128, 0));  // left border
+    EXPECT_EQ(QColor(image.pixel(95 + 400, 357 + 6)), QColor(0, 0, 255));  // title bar
+    EXPECT_EQ(QColor(image.pixel(900, 662)), QColor(255, 255, 255));
 
     testsupport::TempDir dir;
     std::vector<std::string> failures;
@@ -213,16 +216,16 @@ TEST(DiagramPicture, SizeColoursAndQuality) {
     EXPECT_EQ(jpegQuality(bytes), 75);
     QImage decoded;
     ASSERT_TRUE(decoded.loadFromData(bytes, "JPEG"));
-    EXPECT_EQ(decoded.size(), QSize(1853, 1144));
-    EXPECT_TRUE(near(decoded.pixel(1800, 1100), Qt::white, 3));
-    EXPECT_TRUE(near(decoded.pixel(230 + 200, 575 - 100), QColor(0, 0, 255), 12));
-    EXPECT_TRUE(near(decoded.pixel(230 - 97, 575 + 50), Qt::white, 12));
+    EXPECT_EQ(decoded.size(), QSize(905, 667));
+    EXPECT_TRUE(near(decoded.pixel(900, 662), Qt::white, 3));
+    EXPECT_TRUE(near(decoded.pixel(95 + 400, 357 + 6), QColor(0, 0, 255), 12));
+    EXPECT_TRUE(near(decoded.pixel(88, 357 + 100), Qt::white, 12));
     const QByteArray fullBytes = QByteArray::fromStdString(testsupport::readFile(full));
     EXPECT_EQ(jpegQuality(fullBytes), 100);
     ASSERT_TRUE(decoded.loadFromData(fullBytes, "JPEG"));
-    EXPECT_TRUE(near(decoded.pixel(1800, 1100), QColor(255, 255, 0), 3));  // its own background
+    EXPECT_TRUE(near(decoded.pixel(900, 662), QColor(255, 255, 0), 3));  // its own background
     // The bands meet: the border is unbroken across a band edge (row 512).
-    for (int y = 506; y < 518; ++y) EXPECT_TRUE(near(decoded.pixel(230 - 91, y), QColor(44, 128, 0), 40)) << y;
+    for (int y = 506; y < 518; ++y) EXPECT_TRUE(near(decoded.pixel(96, y), QColor(44, 128, 0), 40)) << y;
 
     EXPECT_FALSE(writePictures(d.settings, d.title, tables, d.relations, {{dir.file("no/such/pic.jpg"), 75, {}}}, failures));
     EXPECT_EQ(failures.size(), 1u);
@@ -231,7 +234,7 @@ TEST(DiagramPicture, SizeColoursAndQuality) {
     failures.clear();
     EXPECT_TRUE(writePictures(d.settings, d.title, {far}, {}, {{path, 75, {}}}, failures)) << failures.front();
     QImageReader reader(QString::fromStdString(path));
-    EXPECT_EQ(reader.size(), jpegSize(pictureSize({far})));
+    EXPECT_EQ(reader.size(), jpegSize(pictureSize(d.settings, d.title, {far})));
     EXPECT_EQ(reader.size().width(), kJpegLimit);
 
     // A name too long for its box is cut with an ellipsis and stays inside it.
@@ -253,12 +256,12 @@ TEST(DiagramPicture, BoxesKeepTheirGapAndStripesJoin) {
     std::vector<PictureTable> tables;
     for (int i = 0; i < 7; ++i) tables.push_back({"t" + std::to_string(i), grid.next(), 94, 122, {"a", "b", "c", "d", "e", "f", "g"}});
     const QImage image = renderPicture(d.settings, d.title, tables, {}, Rgb{255, 255, 255});
-    // The second row's first box: x0 = (50 + 105) x 1.15, its title bar's top at y0 - 118.
-    const int x = (50 + 105) * 115 / 100, below = (260 + 143) * 115 / 100 - 118;
-    EXPECT_EQ(QColor(image.pixel(x - 40, below + 10)), QColor(0, 0, 255));  // that title bar
-    for (int y = below - 50; y < below - 1; ++y) EXPECT_EQ(QColor(image.pixel(x - 40, y)), QColor(Qt::white)) << y;
+    // The second row's first box, at (50, 260).
+    const int x = 90, below = 260;
+    EXPECT_EQ(QColor(image.pixel(x, below + 6)), QColor(0, 0, 255));  // that title bar
+    for (int y = below - 50; y < below; ++y) EXPECT_EQ(QColor(image.pixel(x, y)), QColor(Qt::white)) << y;
 
-    for (int i = 0; i < 60; ++i) tables.push_back({"t", grid.next(), 94, 122, {"a"}});
+    for (int i = 0; i < 100; ++i) tables.push_back({"t", grid.next(), 94, 122, {"a"}});
     testsupport::TempDir dir;
     std::vector<std::string> failures;
     ASSERT_TRUE(writePictures(d.settings, d.title, tables, {}, {{dir.file("tall.jpg"), 90, Rgb{255, 255, 255}}}, failures));
@@ -267,13 +270,17 @@ TEST(DiagramPicture, BoxesKeepTheirGapAndStripesJoin) {
     QImage tall(QString::fromStdString(dir.file("tall.jpg")));
     qInstallMessageHandler(previous);
     EXPECT_EQ(complaints, 0);
-    ASSERT_EQ(tall.size(), pictureSize(tables));
+    ASSERT_EQ(tall.size(), pictureSize(d.settings, d.title, tables));
     ASSERT_GT(tall.height(), 3 * 1024);  // three stripes or more
-    for (std::size_t i = 0; i < tables.size(); i += 6) {  // every row's first title bar, and white beside it
-        const int y0 = (tables[i].box.y + 143) * 115 / 100;
-        EXPECT_TRUE(near(tall.pixel(x - 40, y0 - 108), QColor(0, 0, 255), 16)) << i;
-        EXPECT_TRUE(near(tall.pixel(x - 40, y0 - 160), Qt::white, 16)) << i;
+    for (std::size_t i = 0; i < tables.size(); i += 6) {  // every row's first title bar, and white above it
+        const int y0 = tables[i].box.y;
+        EXPECT_TRUE(near(tall.pixel(x, y0 + 8), QColor(0, 0, 255), 16)) << i;
+        EXPECT_TRUE(near(tall.pixel(x, y0 - 20), Qt::white, 16)) << i;
     }
-    std::string joined;
-    EXPECT_FALSE(joinJpegStripes({"not a picture", "at all"}, 100, joined));
+    std::FILE* notJpeg = std::tmpfile();
+    std::FILE* joined = std::tmpfile();
+    std::fputs("not a picture", notJpeg);
+    EXPECT_FALSE(joinJpegStripes({notJpeg, notJpeg}, 100, joined));
+    std::fclose(notJpeg);
+    std::fclose(joined);
 }

@@ -1,5 +1,6 @@
 // The diagram library loaded as the program loads it, driven through its two exports; timers
 // answer the dialogs. Also the program's side: the diagram file of an imported SQLite database.
+#include "diagram/DiagramPicture.h"
 #include "options/OptionsTestSupport.h"
 #include "support/ModalScript.h"
 #include "options/StructureVocabulary.h"
@@ -206,6 +207,8 @@ TEST_F(Orbelle, ExportAndFailedPictureWrites) {
     ASSERT_TRUE(files::writeTextFile(path, kDiagram));
     std::filesystem::create_directory(dir.file("d.jpg"));  // the picture beside cannot be written
     bool stayedOpen = false;
+    QImage screen;  // the window's own drawing of the diagram
+    QRect tables;
     EXPECT_EQ(run(path, {{"AddTableDialog", addEveryTable},
                          {"DiagramWindow", [](QWidget* w) { trigger(w, "actExport"); }},
                          {"ExportDialog",
@@ -220,6 +223,10 @@ TEST_F(Orbelle, ExportAndFailedPictureWrites) {
                          {"DiagramWindow",
                           [&](QWidget* w) {
                               stayedOpen = w->isVisible();
+                              for (QGraphicsItem* t : tableItems(w)) tables |= t->sceneBoundingRect().toRect();
+                              screen = QImage(tables.right() + 1, tables.bottom() + 1, QImage::Format_RGB32);
+                              QPainter p(&screen);
+                              w->findChild<QGraphicsView*>("DiagramArea")->scene()->render(&p, screen.rect(), screen.rect());
                               trigger(w, "actUpdateExit");
                           }},
                          {"DiagramError", [](QWidget* b) { answer(b, QMessageBox::Ok); }},
@@ -229,7 +236,21 @@ TEST_F(Orbelle, ExportAndFailedPictureWrites) {
     EXPECT_TRUE(stayedOpen);
     // The export got the default extension and full quality; the positions reached the file.
     QImage exported(QString::fromStdString(dir.file("export.jpg")));
-    EXPECT_FALSE(exported.isNull());
+    ASSERT_FALSE(exported.isNull());
+    // The picture ends where the tables end, and shows them as the window does: the same
+    // places, sizes and fonts (the same ink in every table).
+    EXPECT_EQ(exported.size(), QSize(tables.right() + 1, tables.bottom() + 1) + QSize(orbelle::kPictureMargin, orbelle::kPictureMargin));
+    long long difference = 0, inkScreen = 0, inkPicture = 0, pixels = 0;
+    for (int y = tables.top(); y <= tables.bottom(); ++y)
+        for (int x = tables.left(); x <= tables.right(); ++x) {
+            const int a = qGray(screen.pixel(x, y)), b = qGray(exported.pixel(x, y));
+            difference += std::abs(a - b);
+            inkScreen += 255 - a;
+            inkPicture += 255 - b;
+            ++pixels;
+        }
+    EXPECT_LT(difference / pixels, 4);
+    EXPECT_NEAR(static_cast<double>(inkPicture) / inkScreen, 1.0, 0.05);
     xml::Document saved;
     ASSERT_TRUE(saved.load(path));
     EXPECT_EQ(saved.count("/DATABASE/TABLE[@Left]"), 3);

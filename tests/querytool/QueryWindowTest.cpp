@@ -113,8 +113,11 @@ TEST_P(QueryRun, StatementsRunOneAfterAnotherWithTheDriversCounts) {
     EXPECT_EQ(w->dgResult->model()->rowCount(), 1);
     EXPECT_EQ(w->dgResult->model()->index(0, 1).data().toString(), "x");
     EXPECT_EQ(w->sspStatus->text(), "Total rows fetched: 1");
+    // A statement without rows leaves no earlier rows or total behind.
     run(*w, "drop table " + t);
     ASSERT_TRUE(finish(*w));
+    EXPECT_EQ(w->dgResult->model()->rowCount(), 0);
+    EXPECT_EQ(w->sspStatus->text(), "Query executed successfully.");
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, QueryRun, ::testing::Values("sqlite", "DALV_TEST_PG", "DALV_TEST_MARIADB"),
@@ -282,11 +285,16 @@ TEST_F(QueryWindow, LargeResultsArriveInStepsAndANewRunCancelsTheFetch) {
     EXPECT_EQ(w->sspStatus->text(), "Total rows fetched: 100000");
     EXPECT_EQ(messages(*w), "100000 record(s) affected by the query");
 
-    // Cancel: a new run while a fetch is going ends it.
+    // Cancel: a new run while a fetch is going ends it. While it runs, the earlier rows and
+    // total are gone.
     run(*w, big);
+    EXPECT_EQ(w->dgResult->model()->rowCount(), 0);
+    EXPECT_EQ(w->sspStatus->text(), "Executing query...");
     while (w->dgResult->model()->rowCount() < 2000) QApplication::processEvents();
     ASSERT_TRUE(w->isRunning());
     run(*w, "select 'after'");
+    EXPECT_EQ(w->dgResult->model()->rowCount(), 0);
+    EXPECT_EQ(w->sspStatus->text(), "Executing query...");
     ASSERT_TRUE(finish(*w));
     EXPECT_EQ(w->dgResult->model()->rowCount(), 1);
     EXPECT_EQ(messages(*w), "1 record(s) affected by the query");

@@ -474,6 +474,32 @@ TEST_F(SqliteDb, AsynchronousFetchArrivesInBatches) {
     long count = 0;
     for (; !walk.eof(); walk.moveNext()) ++count;
     EXPECT_EQ(count, 100);
+
+    // Rows read on the side and added later keep every value exactly: every kind, a long text
+    // (in a block of its own) and bytes with NULs.
+    const std::string longText = std::string(700000, 'x') + "\xc3\xa4";
+    conn.execute("CREATE TABLE kinds (i INTEGER, r REAL, t TEXT, b BLOB)");
+    conn.execute("INSERT INTO kinds VALUES (-9007199254740993, 0.25, '', x'00ff00'), (NULL, -1e300, 'a\tb', NULL)");
+    conn.execute("INSERT INTO kinds VALUES (?, ?, ?, ?)", {Value(7), Value(), Value(longText), Value::binary(std::string(200, '\0'))});
+    Recordset side;
+    side.setInitialFetchSize(1);
+    side.open("SELECT * FROM kinds ORDER BY rowid", conn, adOpenKeyset, adLockOptimistic, adAsyncFetch);
+    side.addRows(side.readRows(1));
+    side.addRows(side.readRows(5));
+    ASSERT_EQ(side.recordCount(), 3);
+    EXPECT_EQ(side.value(0, 0), Value(-9007199254740993LL));
+    EXPECT_EQ(side.value(0, 1), Value(0.25));
+    EXPECT_EQ(side.value(0, 2), Value(""));
+    EXPECT_EQ(side.value(0, 3), Value::binary(std::string("\0\xff\0", 3)));
+    EXPECT_TRUE(side.value(1, 0).isNull());
+    EXPECT_EQ(side.value(1, 1), Value(-1e300));
+    EXPECT_EQ(side.cell(1, 2).bytes, "a\tb");
+    EXPECT_EQ(side.cell(2, 2).bytes, longText);
+    EXPECT_EQ(side.value(2, 3), Value::binary(std::string(200, '\0')));
+    side.moveLast();
+    EXPECT_EQ(side["i"], Value(7));
+    EXPECT_TRUE(side["r"].isNull());
+    EXPECT_EQ(side["t"].bytes(), longText);
 }
 
 // Streamed or not, every statement runs and reports its own count: the driver's step mode
