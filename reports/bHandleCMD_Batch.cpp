@@ -6,7 +6,9 @@
 #include "core/bGlobal.h"
 #include "core/bVersion.h"
 #include "options/cReport.h"
+#include "options/cStructureFile.h"
 #include "platform/db/ConnectionString.h"
+#include "platform/db/Unanswered.h"
 #include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
@@ -36,6 +38,7 @@ namespace {
 using BatchError = files::FileError;
 
 constexpr long kObjectNotSet = 91;
+constexpr int kUnansweredSeconds = 60;
 
 // The text shown for an error number the run knows; "" for any other.
 std::string knownErrorText(long number, const std::string& reason = {}) {
@@ -178,9 +181,13 @@ EntryResult runEntry(bool& leaveLoop) {
         if (!files::readTextFile(*file, content))
             return {BatchNotImported, "Failed to create XML for database: " + r.DatabaseName() + " (" + *file +
                                           " cannot be read)"};
-        if (!ValidateXML(*file, content, false, "xml"))
+        xml::Document structure;
+        std::string fault;
+        if (!ValidateXML(*file, content, false, "xml", &structure) ||
+            !(fault = cStructureFile::UnnamedObject(structure)).empty())
             return {BatchNotImported, "Failed to create XML for database: " + r.DatabaseName() +
-                                          " (Invalid dalvane structure file: " + *file + ")"};
+                                          " (Invalid dalvane structure file: " + *file +
+                                          (fault.empty() ? std::string() : ": " + fault) + ")"};
     } else if (*id == 12) {
         const auto cs = entryText("CONNECTIONSTRING");
         if (!cs || text::trim(*cs).empty()) {
@@ -195,6 +202,11 @@ EntryResult runEntry(bool& leaveLoop) {
         EntryResult stored = StoreDBInfo();
         if (stored.Code != BatchOK) return stored;
     }
+
+    // Reports are read from REPORTS only: a REPORT anywhere else would be skipped without a word.
+    if (const std::size_t stray = oBatchDatabase.selectNodes(".//REPORT[not(parent::REPORTS)]").size())
+        return {BatchReportFailed, std::to_string(stray) + " REPORT element" + (stray == 1 ? " is" : "s are") +
+                                       " not inside REPORTS in " + BatchPath + ": the entry is not run"};
 
     const std::string unable = "Unable to connect to database: " + r.DatabaseName();
     if (!GetConnectionString()) return {BatchNoPassword, unable};
@@ -426,7 +438,9 @@ bool SaveReport(std::string* failure) {
             if (format == "HTML") {
                 if (bXMLSupport::SaveAsHTML(target, r.HTML_MultipleHTMLs()).empty()) {
                     ui::MsgBox("Unable to save HTML report");
-                    fail(unableWithReason());
+                    // The pages are written on other threads: the export keeps their reason.
+                    const std::string& why = bXMLSupport::LastFailure();
+                    fail(why.empty() ? unableWithReason() : unable + ": " + why);
                 }
             } else if (format == "XML") {
                 prepareFolder(files::parentFolder(target));
@@ -495,6 +509,8 @@ BatchResult HandleBatchProcess(const std::string& path) {
             std::cout << "DALVIMPORT: " << BatchNotLoaded << " " << result.message << std::endl;
             return result;
         }
+        // A server that leaves a request unanswered this long is given up.
+        db::UnansweredWatch unanswered(kUnansweredSeconds);
         int entry = 0;
         for (const xml::Node& database : databases) {
             oBatchDatabase = database;
@@ -509,6 +525,12 @@ BatchResult HandleBatchProcess(const std::string& path) {
             } catch (const std::exception& e) {
                 reportError(-1, e.what(), "bHandleCMD.HandleBatchProcess");
                 r = {BatchNotImported, failedEntry(e.what())};
+            }
+            for (const std::string& peer : unanswered.takeGivenUp()) {
+                if (r.Code == BatchOK)
+                    r = {BatchNotImported, "Failed to create XML for database: " + engine().DatabaseName()};
+                r.Message += " (the server " + peer + " did not answer within " +
+                             std::to_string(kUnansweredSeconds) + " seconds)";
             }
             finishEntry(entry, r);
             if (leaveLoop) break;
