@@ -8,7 +8,6 @@
 #include "options/cReport.h"
 #include "options/cStructureFile.h"
 #include "platform/db/ConnectionString.h"
-#include "platform/db/Unanswered.h"
 #include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
@@ -38,7 +37,6 @@ namespace {
 using BatchError = files::FileError;
 
 constexpr long kObjectNotSet = 91;
-constexpr int kUnansweredSeconds = 60;
 
 // The text shown for an error number the run knows; "" for any other.
 std::string knownErrorText(long number, const std::string& reason = {}) {
@@ -509,8 +507,6 @@ BatchResult HandleBatchProcess(const std::string& path) {
             std::cout << "DALVIMPORT: " << BatchNotLoaded << " " << result.message << std::endl;
             return result;
         }
-        // A server that leaves a request unanswered this long is given up.
-        db::UnansweredWatch unanswered(kUnansweredSeconds);
         int entry = 0;
         for (const xml::Node& database : databases) {
             oBatchDatabase = database;
@@ -525,12 +521,6 @@ BatchResult HandleBatchProcess(const std::string& path) {
             } catch (const std::exception& e) {
                 reportError(-1, e.what(), "bHandleCMD.HandleBatchProcess");
                 r = {BatchNotImported, failedEntry(e.what())};
-            }
-            for (const std::string& peer : unanswered.takeGivenUp()) {
-                if (r.Code == BatchOK)
-                    r = {BatchNotImported, "Failed to create XML for database: " + engine().DatabaseName()};
-                r.Message += " (the server " + peer + " did not answer within " +
-                             std::to_string(kUnansweredSeconds) + " seconds)";
             }
             finishEntry(entry, r);
             if (leaveLoop) break;
