@@ -1,5 +1,7 @@
 #include "core/QtPrompter.h"
 
+#include "platform/ui/Prompter.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -12,6 +14,7 @@
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <QUrl>
 
 namespace {
@@ -144,5 +147,30 @@ std::optional<ui::FontChoice> QtPrompter::chooseFont(const ui::FontChoice& initi
 void QtPrompter::openExternally(const std::string& target) {
     QString t = QString::fromStdString(target);
     QUrl url = QFileInfo::exists(t) ? QUrl::fromLocalFile(QFileInfo(t).absoluteFilePath()) : QUrl(t);
-    QDesktopServices::openUrl(url);
+    const std::string shown = url.isLocalFile() ? url.toLocalFile().toStdString() : target;
+    auto failed = [shown](const std::string& why) {
+        ui::MsgBox(shown + " could not be opened: " + why, ui::MsgButtons::OK, ui::MsgIcon::Exclamation);
+    };
+    // xdg-open says whether a program was found; its own failure is shown, not lost. The process
+    // has no parent and is not waited for: a browser it runs outlives this program.
+    auto* opener = new QProcess;
+    opener->setProgram("xdg-open");
+    opener->setArguments({url.isLocalFile() ? url.toLocalFile() : url.toString()});
+    opener->setStandardOutputFile(QProcess::nullDevice());
+    opener->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(opener, &QProcess::errorOccurred, [opener, url, failed](QProcess::ProcessError e) {
+        if (e != QProcess::FailedToStart) return;
+        opener->deleteLater();
+        if (!QDesktopServices::openUrl(url)) failed("no program to open it could be started.");
+    });
+    QObject::connect(opener, &QProcess::finished, [opener, failed](int code, QProcess::ExitStatus status) {
+        opener->deleteLater();
+        if (status != QProcess::NormalExit) failed("the opener (xdg-open) ended abnormally.");
+        else if (code == 3 || code == 4)
+            failed("no web browser or other program to open it could be started (xdg-open ended with code " +
+                   std::to_string(code) + ").");
+        else if (code != 0)
+            failed("xdg-open ended with code " + std::to_string(code) + ".");
+    });
+    opener->start();
 }

@@ -1,5 +1,7 @@
 #include "diagram/DiagramWindow.h"
 
+#include "platform/ui/WaitCursor.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -36,11 +38,7 @@ namespace {
 
 QColor qtColour(const Rgb& c) { return QColor(c.red, c.green, c.blue); }
 
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
+using ui::WaitCursor;
 
 }  // namespace
 
@@ -476,6 +474,7 @@ void DiagramWindow::RemoveAll() {
 }
 
 void DiagramWindow::ReArrange() {
+    WaitCursor wait;
     PlacementCursor& cursor = state().cursor;
     cursor.beginReArrange(rowLength(order_.size()));
     for (TableItem* t : order_) t->setBox(cursor.next());
@@ -529,6 +528,9 @@ bool DiagramWindow::Export() {
         activateWindow();
         return false;
     }
+    // The dialog leaves the screen before the picture is made.
+    dialog.hide();
+    WaitCursor wait;
     return Save(dialog.selectedFiles().front().toStdString());
 }
 

@@ -548,6 +548,7 @@ bool frmDatabaseExplorer::RefreshDatabaseConnection() {
             return false;
         }
         EnableSaveMenus(true);
+        setStatusText("Loading the folder tree...");
         oReportEngine->WriteTempFile();
         PopulateLHXML();
         xml::Node entry = oStructures.selectSingleNode(connectionPath(g, n));

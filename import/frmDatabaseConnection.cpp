@@ -451,10 +451,12 @@ void frmDatabaseConnection::cmdNavigate_Click(int index) {
             }
             return;
         }
-        // Finish
+        // Finish: the project, the folder tree and a chosen report can take a while.
+        ui::WaitCursor wait;
+        frmDatabaseExplorer* main = frmDatabaseExplorer::instance();
+        if (main) main->setStatusText("Adding " + oReportEngine->DatabaseName() + " to the project...");
         UpdateXMLForReport();
         oReportEngine->SaveTempFile();
-        frmDatabaseExplorer* main = frmDatabaseExplorer::instance();
         if (main) {
             main->PopulateLHXML();
             main->EnableSaveMenus(true);

@@ -1,14 +1,33 @@
 #include "options/cStructureFile.h"
 
 #include "platform/fs/Paths.h"
+#include "platform/text/Text.h"
 #include "platform/ui/Prompter.h"
+
+std::string cStructureFile::UnnamedObject(const xml::Document& doc) {
+    auto unnamed = [](const xml::Node& n) { return !n.hasAttribute("Name") || text::trim(n.attribute("Name")).empty(); };
+    int number = 0;
+    for (const xml::Node& table : doc.selectNodes("DATABASE/TABLE")) {
+        ++number;
+        if (unnamed(table)) return "table " + std::to_string(number) + " has no name";
+        int column = 0;
+        for (const xml::Node& c : table.selectNodes("COLUMN")) {
+            ++column;
+            if (unnamed(c))
+                return "column " + std::to_string(column) + " of table " + table.attribute("Name") + " has no name";
+        }
+    }
+    return {};
+}
 
 bool cStructureFile::OpenDalvDatabase() {
     open_ = false;
     xml::Document doc;
+    std::string fault;
     if (!files::fileExists(ConnectionString) || !doc.load(ConnectionString) ||
-        doc.documentElement().name() != "DATABASE") {
-        ui::MsgBox("Invalid dalvane structure file", ui::MsgButtons::OK, ui::MsgIcon::Critical);
+        doc.documentElement().name() != "DATABASE" || !(fault = UnnamedObject(doc)).empty()) {
+        ui::MsgBox("Invalid dalvane structure file" + (fault.empty() ? std::string() : ": " + fault), ui::MsgButtons::OK,
+                   ui::MsgIcon::Critical);
         return false;
     }
     loaded_ = std::move(doc);

@@ -6,6 +6,7 @@
 #include "core/bGlobal.h"
 #include "core/bVersion.h"
 #include "options/cReport.h"
+#include "options/cStructureFile.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
@@ -178,9 +179,13 @@ EntryResult runEntry(bool& leaveLoop) {
         if (!files::readTextFile(*file, content))
             return {BatchNotImported, "Failed to create XML for database: " + r.DatabaseName() + " (" + *file +
                                           " cannot be read)"};
-        if (!ValidateXML(*file, content, false, "xml"))
+        xml::Document structure;
+        std::string fault;
+        if (!ValidateXML(*file, content, false, "xml", &structure) ||
+            !(fault = cStructureFile::UnnamedObject(structure)).empty())
             return {BatchNotImported, "Failed to create XML for database: " + r.DatabaseName() +
-                                          " (Invalid dalvane structure file: " + *file + ")"};
+                                          " (Invalid dalvane structure file: " + *file +
+                                          (fault.empty() ? std::string() : ": " + fault) + ")"};
     } else if (*id == 12) {
         const auto cs = entryText("CONNECTIONSTRING");
         if (!cs || text::trim(*cs).empty()) {
@@ -195,6 +200,11 @@ EntryResult runEntry(bool& leaveLoop) {
         EntryResult stored = StoreDBInfo();
         if (stored.Code != BatchOK) return stored;
     }
+
+    // Reports are read from REPORTS only: a REPORT anywhere else would be skipped without a word.
+    if (const std::size_t stray = oBatchDatabase.selectNodes(".//REPORT[not(parent::REPORTS)]").size())
+        return {BatchReportFailed, std::to_string(stray) + " REPORT element" + (stray == 1 ? " is" : "s are") +
+                                       " not inside REPORTS in " + BatchPath + ": the entry is not run"};
 
     const std::string unable = "Unable to connect to database: " + r.DatabaseName();
     if (!GetConnectionString()) return {BatchNoPassword, unable};
@@ -426,7 +436,9 @@ bool SaveReport(std::string* failure) {
             if (format == "HTML") {
                 if (bXMLSupport::SaveAsHTML(target, r.HTML_MultipleHTMLs()).empty()) {
                     ui::MsgBox("Unable to save HTML report");
-                    fail(unableWithReason());
+                    // The pages are written on other threads: the export keeps their reason.
+                    const std::string& why = bXMLSupport::LastFailure();
+                    fail(why.empty() ? unableWithReason() : unable + ": " + why);
                 }
             } else if (format == "XML") {
                 prepareFolder(files::parentFolder(target));

@@ -57,6 +57,8 @@ constexpr PageKind kPageKinds[] = {
 
 using ExportError = files::FileError;
 
+std::string lastFailure;  // of the running or last SaveAsHTML
+
 
 
 bool isSpace(char c) {
@@ -88,7 +90,9 @@ std::string reportFolder(const std::string& target) {
 }
 
 void ensureFolder(const std::string& folder, const std::string& shown) {
+    errno = 0;
     if (files::folderExists(folder) || files::createFolders(folder)) return;
+    lastFailure = "Cannot create " + shown + (errno ? std::string(": ") + std::strerror(errno) : std::string());
     ui::MsgBox("Enable to create folder in the target directory " + shown, ui::MsgButtons::OK,
                ui::MsgIcon::Critical);
     throw ExportError(0, "");
@@ -201,8 +205,10 @@ void reportPageFailure(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
     } catch (const ExportError& e) {
+        lastFailure = e.what();
         ReportFileError(e, "You dont have permission to save the xml in the selected folder.", "bXMLSupport.ParseHTML");
     } catch (const std::exception& e) {
+        lastFailure = e.what();
         HandleError(-1, e.what(), "bXMLSupport.ParseHTML");
     }
 }
@@ -677,6 +683,7 @@ std::string ParseHTML(const std::string& Html, const std::string& Target, const 
 std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
     (void)MultipleFiles;
     const std::string folder = reportFolder(Target);
+    lastFailure.clear();
     try {
         if (!oReportEngine || !oReportEngine->oResultXML || oReportEngine->oResultXML->isEmpty())
             throw ExportError(-1, "No database structure is loaded.");
@@ -719,14 +726,18 @@ std::string SaveAsHTML(const std::string& Target, bool MultipleFiles) {
         stage.commit(pages.names);
         return indexPage.empty() ? indexPage : folder + files::fileName(indexPage);
     } catch (const ExportError& e) {
+        if (e.number != 0) lastFailure = e.what();
         if (e.number != 0)  // 0: already reported
             ReportFileError(e, "You dont have permission to save the html file in " + folder + ".",
                             "bXMLSupport.SaveAsHTML", ui::MsgIcon::Critical);
         return "";
     } catch (const std::exception& e) {
+        lastFailure = e.what();
         HandleError(-1, e.what(), "bXMLSupport.SaveAsHTML");
         return "";
     }
 }
+
+const std::string& LastFailure() { return lastFailure; }
 
 }  // namespace bXMLSupport

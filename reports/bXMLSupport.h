@@ -12,6 +12,9 @@ namespace bXMLSupport {
 // then go into that file's folder). MultipleFiles is not used. Returns the path of the last
 // Index page written; "" when the export failed or the Index output held no page.
 std::string SaveAsHTML(const std::string& Target, bool MultipleFiles);
+// Why the last SaveAsHTML wrote no report, in the operating system's words where it gave them
+// ("" after a success or when nothing more is known).
+const std::string& LastFailure();
 
 // Writes the pages of one transform output: the documents between the page delimiters, each
 // with its page mark, to Target & <database> & Kind & <page> & ".html". Stops at the first

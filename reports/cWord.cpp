@@ -3,6 +3,7 @@
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "options/cReport.h"
+#include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/ProgressTarget.h"
 #include "platform/ui/Prompter.h"
@@ -364,7 +365,11 @@ bool cWord::GenerateWordDocument(std::string& sText, const std::string& sFileNam
         files::clearLastWriteError();
         if (sFileName.empty() || !doc.save(sFileName)) {
             const std::string reason = files::lastWriteError();
-            ui::MsgBox("Word document generated, but unable to save because of invalid file name." +
+            const long number = files::errorNumberOf(files::lastWriteErrno());
+            // The name is blamed only when it is the cause (a full disk is not).
+            const bool badName = reason.empty() || number == files::kBadFileName || number == files::kBadSyntax;
+            ui::MsgBox(std::string(badName ? "Word document generated, but unable to save because of invalid file name."
+                                           : "Word document generated, but unable to save it.") +
                            (reason.empty() ? std::string() : "\n\n" + reason),
                        ui::MsgButtons::OK, ui::MsgIcon::Information);
             Raise(0, "Unable to generate Word document!!!");

@@ -9,13 +9,15 @@ long errorNumberOf(int err) {
     case EACCES:
     case EPERM:
     case EROFS:
+    case ELOOP:  // a link refused at a report's name
+        return kPermissionDenied;
     case ENOSPC:
     case EDQUOT:
+        return kDiskFull;
     case EFBIG:
     case EIO:
-    case ELOOP:
     case EMLINK:
-        return kPermissionDenied;
+        return kNotWritten;
     case ENAMETOOLONG:
     case EINVAL:
     case EILSEQ:
@@ -36,6 +38,8 @@ std::string fileErrorText(long number, const std::string& permissionText, const 
     case kPermissionDenied: text = permissionText; break;
     case kBadSyntax: text = "The filename, directory name, or volume label syntax is not supported."; break;
     case kBadFileName: text = "Please give a valid file name and try again."; break;
+    case kDiskFull: text = "There is not enough space on the disk."; break;
+    case kNotWritten: text = "The file could not be written."; break;
     default: return {};
     }
     if (!reason.empty()) text += "\n\n" + reason;

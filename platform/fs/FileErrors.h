@@ -9,6 +9,8 @@ namespace files {
 constexpr long kPermissionDenied = 70;
 constexpr long kBadFileName = 52;
 constexpr long kBadSyntax = -2147024773;  // 0x8007007B: name, folder or volume syntax
+constexpr long kDiskFull = 61;            // no space left on the device or in the quota
+constexpr long kNotWritten = 75;          // the device failed, or a size or link limit was reached
 
 // The number for an errno value; -1 for any other failure.
 long errorNumberOf(int err);

@@ -117,9 +117,11 @@ bool readTextFile(const std::string& path, std::string& out) {
 namespace {
 
 thread_local std::string lastError;
+thread_local int lastErrno = 0;
 
 bool fail(int err, const std::string& what) {
     lastError = what + ": " + std::strerror(err);
+    lastErrno = err;
     errno = err;
     return false;
 }
@@ -197,6 +199,7 @@ int openFolderAt(int dirFd, const std::string& name, bool create, const std::str
 }
 
 const std::string& lastWriteError() { return lastError; }
+int lastWriteErrno() { return lastError.empty() ? 0 : lastErrno; }
 void clearLastWriteError() { lastError.clear(); }
 
 std::string resolveWriteTarget(const std::string& path) {

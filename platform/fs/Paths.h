@@ -64,6 +64,7 @@ std::string tempNameFor(std::string_view base);
 bool isTempName(std::string_view name);
 // The reason of this thread's last failed writeTextFile or writeNewFile, with the operating system's text.
 const std::string& lastWriteError();
+int lastWriteErrno();  // its errno; 0 when there is none
 void clearLastWriteError();
 // The file a write to path lands in: path itself, or the final target when path is a link.
 std::string resolveWriteTarget(const std::string& path);

@@ -30,6 +30,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
@@ -275,6 +276,32 @@ TEST(QtPrompter, FolderDialogMakesATypedFolderWhenAsked) {
     ASSERT_EQ(asked.size(), 2u);  // "No" keeps the dialog open and makes nothing
     EXPECT_EQ(asked[0], "The folder " + target + " does not exist. Create it?");
     EXPECT_TRUE(files::folderExists(target.toStdString()));
+}
+
+// A page that no program can open is reported: the opener's failure, or no opener at all.
+TEST(QtPrompter, OpeningThatFailsIsShown) {
+    ScopedPrompter prompter;
+    testsupport::TempDir dir;
+    const std::string page = dir.file("help.html");
+    files::writeTextFile(page, "<html/>");
+    const std::string opener = dir.file("bin/xdg-open");
+    files::createFolders(dir.file("bin"));
+    files::writeTextFile(opener, "#!/bin/sh\nexit 3\n");
+    ::chmod(opener.c_str(), 0755);
+    const QByteArray path = qgetenv("PATH");
+    for (const std::string& folders : {dir.file("bin"), dir.file("none")}) {
+        qputenv("PATH", QByteArray::fromStdString(folders));
+        qunsetenv("BROWSER");
+        const std::size_t before = prompter->messages.size();
+        QtPrompter().openExternally(page);
+        for (int i = 0; i < 500 && prompter->messages.size() == before; ++i) {
+            QCoreApplication::processEvents();
+            ::usleep(10000);
+        }
+        ASSERT_EQ(prompter->messages.size(), before + 1) << folders;
+        EXPECT_EQ(prompter->lastMessage().rfind(page + " could not be opened: ", 0), 0u) << prompter->lastMessage();
+    }
+    qputenv("PATH", path);
 }
 
 TEST(AboutBox, CaptionMailLinkAndFolderPicker) {

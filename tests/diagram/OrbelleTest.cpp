@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGraphicsItem>
@@ -300,13 +301,28 @@ TEST_F(Orbelle, SampleDatabaseDiagramThroughTheProgram) {
     EXPECT_EQ(files::fileName(diagram).rfind("sample_.._it_s_", 0), 0u);
     EXPECT_EQ(picture, files::replaceExtension(diagram, ".jpg"));
 
+    // The wait cursor is up, and reaches the screen, while ReArrange and Update and Exit work.
+    std::vector<bool> waited;
+    auto watch = [&] {  // a timer, not a posted call: the step itself runs in a posted call
+        auto* t = new QTimer;
+        t->setSingleShot(true);
+        QObject::connect(t, &QTimer::timeout, [&, t] {
+            const QCursor* c = QApplication::overrideCursor();
+            waited.push_back(c && c->shape() == Qt::WaitCursor);
+            t->deleteLater();
+        });
+        t->start(0);
+    };
     Script script({{"AddTableDialog", addEveryTable}, {"DiagramWindow", [&](QWidget* w) {
                         expectEveryTableColumnAndKey(w, *r.oResultXML);
+                        watch();
                         trigger(w, "actReArrange");
+                        watch();
                         trigger(w, "actUpdateExit");
                     }}});
     EXPECT_TRUE(r.ExecuteDiagramApp(caller.winId(), diagram));
     EXPECT_TRUE(script.finished());
+    EXPECT_EQ(waited, (std::vector<bool>{true, true}));
     const QImage drawn(QString::fromStdString(picture));
     int titled = 0;
     for (int y = 0; y < drawn.height(); y += 2)

@@ -9,6 +9,7 @@
 #include "platform/db/Connection.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -280,7 +281,12 @@ TEST_F(ExplorerProject, ADeclinedOrFailedConnectLeavesNoForeignStructure) {
         ::setenv("TMPDIR", base.c_str(), 1);
         oReportEngine->CurrentDatabaseGroup(1);
         oReportEngine->CurrentDatabaseNumber(1);
+        bool waited = false;  // the wait cursor is on the screen before the work starts
+        QTimer::singleShot(0, [&] {
+            waited = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        });
         EXPECT_FALSE(w->RefreshDatabaseConnection());
+        EXPECT_TRUE(waited);
         EXPECT_EQ(prompts->lastMessage().rfind(message, 0), 0u) << prompts->lastMessage();
     }
     if (keptTmp.empty()) ::unsetenv("TMPDIR"); else ::setenv("TMPDIR", keptTmp.c_str(), 1);

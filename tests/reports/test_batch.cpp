@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -332,6 +333,21 @@ TEST_F(BatchRun, MissingOrMalformedDocumentsAreNotLoaded) {
     Outcome x = run(writeBatch("other13.xml", "<DATABASE><ENGINE>13</ENGINE><DBNAME>" + xmlEscaped(other) + "</DBNAME></DATABASE>"));
     EXPECT_EQ(x.lines, std::vector<std::string>{"DATABASE 1: 11 Failed to create XML for database: other "
                                                 "(Invalid dalvane structure file: " + other + ")"}) << describe(x);
+    // A structure whose table or column has no name is refused too.
+    const std::string head = "<DATABASE DatabaseEngine=\"e\" ServerType=\"s\" DatabaseType=\"12\" DatabaseName=\"d\" "
+                             "ServerName=\"n\">";
+    std::string entries;
+    for (const char* body : {"<TABLE Name=\"t\"><COLUMN Name=\"a\"/><COLUMN Datatype=\"Integer\"/></TABLE>",
+                             "<TABLE Name=\"t\"/><TABLE Name=\" \"><COLUMN Name=\"a\"/></TABLE>"}) {
+        const std::string file = dir.file("unnamed" + std::to_string(entries.size()) + ".xml");
+        files::writeTextFile(file, head + body + "</DATABASE>");
+        entries += "<DATABASE><ENGINE>13</ENGINE><DBNAME>" + xmlEscaped(file) + "</DBNAME></DATABASE>";
+    }
+    Outcome u = run(writeBatch("unnamed.xml", entries));
+    EXPECT_NE(u.exitCode, 0);
+    ASSERT_EQ(u.codes(), (std::vector<int>{11, 11})) << describe(u);
+    EXPECT_NE(u.lines[0].find(": column 2 of table t has no name)"), std::string::npos) << u.lines[0];
+    EXPECT_NE(u.lines[1].find(": table 2 has no name)"), std::string::npos) << u.lines[1];
 }
 
 // A home that cannot be written: reports with folders of their own are still written, and one
@@ -442,6 +458,34 @@ TEST_F(BatchRun, BadInputFailsOnlyItsOwnEntryOrReport) {
         << o.err;
 }
 
+// Reports on a full disk fail with the system's reason, never blaming permissions or the name.
+TEST_F(BatchRun, FullDiskNamesTheSystemsReason) {
+    const std::string full = dir.file("full");
+    files::createFolders(full);
+    // A tiny file system where one can be mounted, else a file-size limit on the run.
+    const bool mounted = ::geteuid() == 0 && QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=4k", "tmpfs",
+                                                                         QString::fromStdString(full)}) == 0;
+    std::string program;
+    const std::string entries = sqliteEntry("<REPORT Format=\"HTML\" Path=\"" + xmlEscaped(full + "/html") + "\"/>") +
+                                sqliteEntry("<REPORT Format=\"XML\" Path=\"" + xmlEscaped(full) + "\"/>") +
+                                sqliteEntry("<REPORT Format=\"WORD\" Path=\"" + xmlEscaped(full) + "\"/>");
+    const std::string batch = writeBatch("full.xml", entries);
+    if (!mounted) {
+        run(writeBatch("warm.xml", ""));  // the per-user files exist before the limit
+        program = dir.file("limited.sh");
+        files::writeTextFile(program, "#!/bin/bash\ntrap '' XFSZ\nulimit -f 4\nexec '" + dalvanePath() + "' '" + batch + "'\n");
+        ::chmod(program.c_str(), 0755);
+    }
+    Outcome o = run(batch, 120000, program);
+    if (mounted) QProcess::execute("umount", {QString::fromStdString(full)});
+    const std::string reason = mounted ? "No space left on device" : "File too large";
+    ASSERT_EQ(o.codes(), (std::vector<int>{12, 12, 12})) << describe(o);
+    for (const std::string& line : o.lines) EXPECT_NE(line.find(reason), std::string::npos) << line;
+    EXPECT_EQ(o.err.find("permission"), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.find("invalid file name"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("Word document generated, but unable to save it."), std::string::npos) << o.err;
+}
+
 TEST_F(BatchRun, HostileNamesGiveWellFormedReportsInEveryFormat) {
     const std::string path = dir.file("hostile.db");
     {
@@ -527,6 +571,17 @@ TEST_F(BatchRun, EntriesWithoutEngineOrFileEndTheRun) {
     Outcome x = run(writeBatch("noxml.xml", "<DATABASE><ENGINE>13</ENGINE></DATABASE>" + after));
     EXPECT_EQ(x.codes(), std::vector<int>{4}) << describe(x);
     EXPECT_NE(x.lines[0].find("XML file to imported is not specified in"), std::string::npos);
+
+    // REPORT elements outside REPORTS fail their entry, which writes nothing; the next still runs.
+    const std::string stray = dir.file("stray");
+    const std::string misplaced = "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>" + xmlEscaped(sampleConnection()) +
+                                  "</CONNECTIONSTRING><REPORT Format=\"XML\" Path=\"" + xmlEscaped(stray) +
+                                  "\"/><REPORT Format=\"HTML\" Path=\"" + xmlEscaped(stray) + "\"/></DATABASE>";
+    Outcome m = run(writeBatch("misplaced.xml", misplaced + after));
+    EXPECT_NE(m.exitCode, 0);
+    ASSERT_EQ(m.codes(), (std::vector<int>{12, 0})) << describe(m);
+    EXPECT_NE(m.lines[0].find("2 REPORT elements are not inside REPORTS in "), std::string::npos) << m.lines[0];
+    EXPECT_FALSE(sfs::exists(stray));
 }
 
 // ---- server databases ---------------------------------------------------------------------
