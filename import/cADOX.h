@@ -37,7 +37,8 @@ private:
     void GenerateAccessTables_ADOX();
     // PRIVILEGE elements of an object (kind "TABLE", "VIEW" or "STOREDPROCEDURE") under its element.
     void GetAccessObjectPrivileges(const std::string& objectName, const std::string& kind, xml::Node object);
-    std::string AccountName(const std::string& sid) const;
+    // Whether an MSysACEs SID of the database is the workgroup file's account.
+    bool SameAccount(const jet::Account& account, const std::string& sid) const;
     void raise(std::int32_t status, const std::string& message, std::int16_t increment)
     {
         RaiseImportingDB(status, message, increment);

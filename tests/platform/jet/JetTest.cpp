@@ -115,6 +115,23 @@ TEST(Jet, EveryQueryKindRebuildsOrSaysWhyNot)
         EXPECT_EQ(q.problem.empty() ? q.sql : q.problem, expected);
     }
     EXPECT_EQ(jet::RebuildQuery(cases[4].first).problem, "it selects no columns");
+
+    // Jet 4 rows: one union part holding the whole union, parts stored out of order, and a type
+    // row whose flag is no type, where MSysObjects names a data-definition query (96).
+    const auto sqlOf = [](const std::vector<jet::QueryRow>& rows, std::uint32_t flags) {
+        const jet::Query q = jet::RebuildQuery(rows, flags);
+        return q.problem.empty() ? q.sql : q.problem;
+    };
+    EXPECT_EQ(sqlOf({row(1, "", "", "", 9), row(3, "", "", "", 3),
+                     row(5, "", "X7YZ_____1", "SELECT a FROM t1 UNION SELECT b FROM [t 2] "), row(11, "", "", "a")},
+                    128),
+              "SELECT a FROM t1 UNION SELECT b FROM [t 2]\r\nORDER BY a;\r\n");
+    EXPECT_EQ(sqlOf({row(1, "", "", "", 9), row(5, "", "X7YZ_____2", "SELECT b FROM t2"),
+                     row(5, "", "X7YZ_____1", "SELECT a FROM t1")},
+                    128),
+              "SELECT a FROM t1\r\nUNION ALL SELECT b FROM t2;\r\n");
+    EXPECT_EQ(sqlOf({row(1, "", "", "SELECT '(union)' AS x", 9)}, 128), "the union has fewer than two parts");
+    EXPECT_EQ(sqlOf({row(1, "", "", "DROP TABLE t", 0)}, 96), "DROP TABLE t;\r\n");
 }
 
 // Every saved query of the three files rebuilds (the ACCDB keeps no type rows: its types come
@@ -139,6 +156,20 @@ TEST(Jet, QueriesRightsAndHyperlinksOfEveryFile)
                 if (f.hyperlink) hyperlinks.push_back(file + ": " + t.name + "." + f.name);
     }
     EXPECT_EQ(hyperlinks, std::vector<std::string>{"nwind.mdb: Suppliers.HomePage"});
+
+    // The default workgroup file: its own signature, RC4-encoded pages, and admin's password
+    // (empty) kept enciphered with triple DES.
+    jet::Database system(fixture("System.mdw"), "");
+    EXPECT_TRUE(system.header().workgroup);
+    EXPECT_NE(system.header().key, 0u);
+    std::vector<std::string> names;
+    for (const jet::Account& a : system.Accounts()) names.push_back(a.name + (a.group ? " (group)" : ""));
+    EXPECT_EQ(names, (std::vector<std::string>{"Admins (group)", "Users (group)", "Engine", "Creator", "admin"}));
+    const jet::Account admin = system.Accounts().back();
+    EXPECT_EQ(admin.password.size(), 40u);
+    EXPECT_TRUE(jet::PasswordMatches(admin.password, "", system.header()));
+    EXPECT_FALSE(jet::PasswordMatches(admin.password, "admin", system.header()));
+    EXPECT_FALSE(jet::PasswordMatches(admin.password, std::string(21, 'x'), system.header()));
 }
 
 // The database password is read from the masked header of Jet 3 and Jet 4 files and a wrong one
