@@ -6,7 +6,6 @@
 
 #include <fcntl.h>
 #include <iconv.h>
-#include <sys/mman.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -872,7 +871,6 @@ std::string encode(const Snapshot& s)
     }
     e.number(static_cast<long long>(s.warnings.size()));
     for (const std::string& w : s.warnings) e.text(w);
-    e.text(s.readError);
     return std::move(e.out);
 }
 
@@ -966,7 +964,6 @@ Snapshot decode(const std::string& in)
         s.accounts.push_back(std::move(a));
     }
     for (std::size_t n = d.count(); n > 0; --n) s.warnings.push_back(d.text());
-    s.readError = d.text();
     if (!d.done()) throw std::runtime_error("long");
     return s;
 }
@@ -982,32 +979,29 @@ bool writeAll(int fd, const std::string& data)
     return true;
 }
 
-// The first line libmdb wrote on report (its standard error), "" when it wrote nothing.
-std::string reported(int report)
+// The first line of what libmdb wrote on its standard error that tells of a read failure, ""
+// when none does. A key column it cannot find is no such failure: that index is left out, with
+// a warning of its own.
+std::string readFailure(const std::string& report)
 {
-    std::fflush(stderr);
-    struct stat st{};
-    if (report < 0 || ::fstat(report, &st) != 0 || st.st_size == 0) return "";
-    char text[240] = {};
-    const ssize_t n = ::pread(report, text, sizeof text - 1, 0);
-    std::string line(text, n > 0 ? static_cast<std::size_t>(n) : 0);
-    line = line.substr(0, line.find('\n'));
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    return line.empty() ? std::string("a read failure") : line;
+    for (std::size_t at = 0; at < report.size();) {
+        const std::size_t end = std::min(report.find('\n', at), report.size());
+        std::string line = report.substr(at, end - at);
+        at = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty() && line.rfind("CRITICAL: can't find column with internal id", 0) != 0) return line;
+    }
+    return "";
 }
 
 // The reader process: a snapshot ('S') or an error ('E' with its kind), after the length of
-// what follows. A failure libmdb reports while it reads (a page beyond the end, a record it does
-// not know) means part of the catalogue came back short, so the file is damaged.
-[[noreturn]] void readInChild(int fd, const std::string& path, const Header& header, int report)
+// what follows.
+[[noreturn]] void readInChild(int fd, const std::string& path, const Header& header)
 {
     Encoder reply;
     try {
         Reader reader(path, header);
-        Snapshot snapshot = reader.read();
-        if (const std::string line = reported(report); !line.empty())
-            snapshot.readError = damaged(path, "libmdb reported \"" + line + "\" while reading its catalogue").what();
-        reply.text("S" + encode(snapshot));
+        reply.text("S" + encode(reader.read()));
     } catch (const Error& e) {
         Encoder error;
         error.number(e.kind());
@@ -1019,56 +1013,75 @@ std::string reported(int report)
         error.text(damaged(path, e.what()).what());
         reply.text("E" + error.out);
     }
+    std::fflush(stderr);
     _exit(writeAll(fd, reply.out) ? 0 : 1);
 }
 
 // libmdb trusts the pages it reads: a damaged file can crash it or make it loop. The catalogue is
 // therefore read in a process of its own, killed when it takes longer than a file of this size
-// ever needs.
+// ever needs. What libmdb writes on its standard error is read beside the reply: a failure it
+// reports there (a page beyond the end, a record it does not know) means part of the catalogue
+// came back short, so the file is damaged.
 Snapshot readIsolated(const std::string& path, const Header& header, std::uintmax_t size)
 {
     const int seconds = 30 + static_cast<int>(size >> 20);
     std::fflush(nullptr);  // nothing buffered is written twice
-    int fds[2];
+    int fds[2], errs[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) throw damaged(path, std::string("no reader could be started: ") + std::strerror(errno));
-    const pid_t pid = ::fork();
-    if (pid < 0) {
+    if (::pipe2(errs, O_CLOEXEC) != 0) {
         ::close(fds[0]);
         ::close(fds[1]);
+        throw damaged(path, std::string("no reader could be started: ") + std::strerror(errno));
+    }
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        for (int fd : {fds[0], fds[1], errs[0], errs[1]}) ::close(fd);
         throw Error(Error::Unreadable, "\"" + path + "\" cannot be read: no reader could be started: " + std::strerror(errno));
     }
     if (pid == 0) {
         ::close(fds[0]);
+        ::close(errs[0]);
         // libmdb dumps pages it cannot make sense of on stdout, which carries the run's own lines.
         const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
         if (null >= 0) ::dup2(null, STDOUT_FILENO);
-        // What libmdb reports on the standard error is kept and looked at.
-        const int report = ::memfd_create("libmdb-report", MFD_CLOEXEC);
-        if (report >= 0) ::dup2(report, STDERR_FILENO);
-        readInChild(fds[1], path, header, report);
+        ::dup2(errs[1], STDERR_FILENO);
+        readInChild(fds[1], path, header);
     }
     ::close(fds[1]);
+    ::close(errs[1]);
 
-    std::string reply;
+    std::string reply, report;
+    constexpr std::size_t kReportKept = 8192;  // a damaged file can make libmdb write without end
     bool timedOut = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     char buffer[65536];
-    for (;;) {
+    pollfd p[2] = {{fds[0], POLLIN, 0}, {errs[0], POLLIN, 0}};
+    while (p[0].fd >= 0 || p[1].fd >= 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             timedOut = true;
             break;
         }
-        pollfd p{fds[0], POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+        const int ready = ::poll(p, 2, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) continue;
-        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        reply.append(buffer, static_cast<std::size_t>(n));
+        for (int i = 0; i < 2; ++i) {
+            if (p[i].fd < 0 || p[i].revents == 0) continue;
+            const ssize_t n = ::read(p[i].fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ::close(p[i].fd);
+                p[i].fd = -1;
+                continue;
+            }
+            std::string& into = i == 0 ? reply : report;
+            if (i == 0 || report.size() < kReportKept)
+                into.append(buffer, i == 0 ? static_cast<std::size_t>(n)
+                                           : std::min(static_cast<std::size_t>(n), kReportKept - report.size()));
+        }
     }
-    ::close(fds[0]);
+    for (const pollfd& f : p)
+        if (f.fd >= 0) ::close(f.fd);
     if (timedOut) ::kill(pid, SIGKILL);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -1083,7 +1096,12 @@ Snapshot readIsolated(const std::string& path, const Header& header, std::uintma
         const std::string body = outer.text();
         if (!outer.done() || body.empty()) throw std::runtime_error("short");
         const std::string rest = body.substr(1);
-        if (body[0] == 'S') return decode(rest);
+        if (body[0] == 'S') {
+            Snapshot s = decode(rest);
+            if (const std::string line = readFailure(report); !line.empty())
+                s.readError = damaged(path, "libmdb reported \"" + line + "\" while reading its catalogue").what();
+            return s;
+        }
         Decoder error(rest);
         const auto kind = static_cast<Error::Kind>(error.number());
         throw Error(kind, error.text());
