@@ -111,6 +111,13 @@ std::string cADOX::GetAccessDataType(long type, long size, bool fixedLength, boo
     }
 }
 
+std::string cADOX::TypeName(const jet::Field& f)
+{
+    if (f.type == jet::Decimal || f.type == jet::Complex) return cDAO::jetTypeName(f);
+    const long size = f.size != 0 ? f.size : f.precision;
+    return GetAccessDataType(AdoType(f), size, f.type == jet::Text && f.fixed, f.autoNumber, f.hyperlink);
+}
+
 void cADOX::GenerateAccessTables_ADOX()
 {
     try {
@@ -131,11 +138,8 @@ void cADOX::GenerateAccessTables_ADOX()
             int serial = 1;
             for (const jet::Field& f : table.fields) {
                 // A decimal's defined size is its precision; its scale goes with the type name.
-                const bool decimal = f.type == jet::Decimal;
-                const long size = f.size != 0 && !decimal ? f.size : f.precision;
-                const bool fixedText = f.type == jet::Text && f.fixed;
-                std::string type = GetAccessDataType(AdoType(f), size, fixedText, f.autoNumber, f.hyperlink);
-                if (decimal || f.type == jet::Complex) type = cDAO::jetTypeName(f);
+                const long size = f.size != 0 && f.type != jet::Decimal ? f.size : f.precision;
+                const std::string type = TypeName(f);
                 // Nulls are barred by Required (and from an AutoNumber), never by whether a
                 // zero-length string is allowed.
                 const std::string nullAllowed = boolText(!f.autoNumber && !f.required);

@@ -27,6 +27,9 @@ public:
     static std::string GetAccessDataType(long type, long size, bool fixedLength, bool autoIncrement, bool hyperlink);
     // ADO type code of a Jet field.
     static long AdoType(const jet::Field& field);
+    // The Datatype written for a Jet field: GetAccessDataType's, a decimal with its precision and
+    // scale, a complex field by what it holds.
+    static std::string TypeName(const jet::Field& field);
     // Insert, Update, Delete, Select, References and Execute ("Yes", "No" or "NA") of an object
     // of the kind ("TABLE", "VIEW" or "STOREDPROCEDURE") for a Jet access mask: the data rights
     // from their own bits, References from the right to modify the design.
