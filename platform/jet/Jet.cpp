@@ -128,8 +128,8 @@ Header ReadHeader(const std::string& path)
     h.workgroup = workgroup;
     rc4Apply(kHeaderKey.data(), kHeaderKey.size(), page + kMaskStart, h.version == 0 ? 126 : 128);
     h.key = u32(page, kKeyAt);
-    if (h.version == 0) h.codePage = page[kCodePageAt] | page[kCodePageAt + 1] << 8;
     if (h.version == 0) {
+        h.codePage = page[kCodePageAt] | page[kCodePageAt + 1] << 8;
         // Jet 3: up to 20 single-byte (Windows-1252, taken as Latin-1) characters.
         for (std::size_t i = 0; i < 20 && page[kPasswordAt + i]; ++i) appendUtf8(h.password, page[kPasswordAt + i]);
     } else {

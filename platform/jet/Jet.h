@@ -22,7 +22,7 @@ enum FieldType : int {
 struct Field {
     std::string name;
     int type = 0;
-    std::string complexKind;  // Complex only: "Attachment", "Multi-value", "Version History" or 
+    std::string complexKind;  // Complex only: "Attachment", "Multi-value", "Version History", "" untold
     int size = 0;            // bytes of a fixed type, characters of Text, 0 for Memo/OLE
     bool fixed = false;      // fixed-length storage
     bool autoNumber = false;
@@ -150,12 +150,11 @@ struct Header {
     int codePage = 0;       // Jet 3: the code page of its text, 0 when the file names none
     bool workgroup = false; // a workgroup information file
 };
-
+// Reads and unmasks the header page; throws NotADatabase for anything else.
+Header ReadHeader(const std::string& path);
 // Whether password (UTF-8) is the one an account of the workgroup file described by header keeps
 // enciphered in stored.
 bool PasswordMatches(const std::string& stored, const std::string& password, const Header& header);
-// Reads and unmasks the header page; throws NotADatabase for anything else.
-Header ReadHeader(const std::string& path);
 
 class Database {
 public:
