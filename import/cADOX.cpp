@@ -22,18 +22,21 @@ cADOX::~cADOX() = default;
 
 bool cADOX::OpenDalvDatabase()
 {
-    std::string path, password, workgroup, user;
+    std::string path, password, workgroup, user, userPassword;
     try {
         const db::ConnectionParameters params = db::parseConnectionString(ConnectionString);
         path = db::parameterValue(params, "Data Source");
         password = db::parameterValue(params, "Jet OLEDB:Database Password");
         workgroup = db::parameterValue(params, "Jet OLEDB:System Database");
         user = db::parameterValue(params, "User Id");
+        userPassword = db::parameterValue(params, "Password");
     } catch (const std::exception& e) {
         HandleError(jet::ErrorNumber, e.what(), "cADOX.OpenDalvDatabase");
         return false;
     }
-    m_Database = cDAO::OpenAccessFile(path, password, workgroup, user, "cADOX.OpenDalvDatabase", &m_Accounts);
+    m_Database =
+        cDAO::OpenAccessFile(path, password, workgroup, user, userPassword, "cADOX.OpenDalvDatabase", &m_Accounts);
+    if (m_Database) cDAO::ReportWarnings(*m_Database, "cADOX.OpenDalvDatabase");
     return m_Database != nullptr;
 }
 
@@ -108,6 +111,13 @@ std::string cADOX::GetAccessDataType(long type, long size, bool fixedLength, boo
     }
 }
 
+std::string cADOX::TypeName(const jet::Field& f)
+{
+    if (f.type == jet::Decimal || f.type == jet::Complex) return cDAO::jetTypeName(f);
+    const long size = f.size != 0 ? f.size : f.precision;
+    return GetAccessDataType(AdoType(f), size, f.type == jet::Text && f.fixed, f.autoNumber, f.hyperlink);
+}
+
 void cADOX::GenerateAccessTables_ADOX()
 {
     try {
@@ -127,9 +137,9 @@ void cADOX::GenerateAccessTables_ADOX()
             t.setAttribute("Migrate", "0");
             int serial = 1;
             for (const jet::Field& f : table.fields) {
-                const long size = f.size != 0 ? f.size : f.precision;
-                const bool fixedText = f.type == jet::Text && f.fixed;
-                const std::string type = GetAccessDataType(AdoType(f), size, fixedText, f.autoNumber, f.hyperlink);
+                // A decimal's defined size is its precision; its scale goes with the type name.
+                const long size = f.size != 0 && f.type != jet::Decimal ? f.size : f.precision;
+                const std::string type = TypeName(f);
                 // Nulls are barred by Required (and from an AutoNumber), never by whether a
                 // zero-length string is allowed.
                 const std::string nullAllowed = boolText(!f.autoNumber && !f.required);
@@ -167,27 +177,34 @@ std::array<std::string, 6> cADOX::Rights(const std::string& kind, std::uint32_t 
             right(table, jet::ModifyDesign),       right(!table && !view, jet::ReadData)};
 }
 
-std::string cADOX::AccountName(const std::string& sid) const
+bool cADOX::SameAccount(const jet::Account& account, const std::string& sid) const
 {
-    for (const jet::Account& a : m_Accounts)
-        if (a.sid == sid) return a.name;
-    return m_Database->BuiltInAccount(sid);
+    // The built-in accounts' two-byte SIDs are masked in a database but plain in a workgroup
+    // file: those are matched by the account they stand for.
+    if (account.sid.size() == 2 && sid.size() == 2)
+        return QString::fromStdString(m_Database->BuiltInAccount(sid))
+                   .compare(QString::fromStdString(account.name), Qt::CaseInsensitive) == 0;
+    return account.sid == sid;
 }
 
 void cADOX::GetAccessObjectPrivileges(const std::string& objectName, const std::string& kind, xml::Node object)
 {
     try {
-        // One element per user or group with an entry for the object, named from the workgroup file
-        // or as a built-in account; a SID that cannot be named gives none.
+        // One element per account of the catalogue: the workgroup file's users and groups, else
+        // the built-in admin and Users; "No" rights where the account has no entry for the object.
+        std::vector<jet::Account> accounts = m_Accounts;
+        if (accounts.empty()) accounts = {{"admin", "", false, ""}, {"Users", "", true, ""}};
         std::vector<std::pair<std::string, std::uint32_t>> rights;
+        for (const jet::Account& a : accounts) rights.emplace_back(a.name, 0u);
         const int type = kind == "TABLE" ? 1 : 5;
         for (const jet::AccessEntry& e : m_Database->Permissions()) {
             if (e.objectName != objectName || e.objectType != type) continue;
-            const std::string name = AccountName(e.sid);
-            if (name.empty()) continue;
-            auto it = std::find_if(rights.begin(), rights.end(), [&](const auto& r) { return r.first == name; });
-            if (it == rights.end()) rights.emplace_back(name, e.mask);
-            else it->second |= e.mask;
+            for (std::size_t i = 0; i < accounts.size(); ++i) {
+                const bool same = m_Accounts.empty()
+                                      ? m_Database->BuiltInAccount(e.sid) == accounts[i].name
+                                      : SameAccount(accounts[i], e.sid);
+                if (same) rights[i].second |= e.mask;
+            }
         }
         for (const auto& [name, mask] : rights) {
             xml::Node p = object.appendElement("PRIVILEGE");

@@ -27,6 +27,9 @@ public:
     static std::string GetAccessDataType(long type, long size, bool fixedLength, bool autoIncrement, bool hyperlink);
     // ADO type code of a Jet field.
     static long AdoType(const jet::Field& field);
+    // The Datatype written for a Jet field: GetAccessDataType's, a decimal with its precision and
+    // scale, a complex field by what it holds.
+    static std::string TypeName(const jet::Field& field);
     // Insert, Update, Delete, Select, References and Execute ("Yes", "No" or "NA") of an object
     // of the kind ("TABLE", "VIEW" or "STOREDPROCEDURE") for a Jet access mask: the data rights
     // from their own bits, References from the right to modify the design.
@@ -37,7 +40,8 @@ private:
     void GenerateAccessTables_ADOX();
     // PRIVILEGE elements of an object (kind "TABLE", "VIEW" or "STOREDPROCEDURE") under its element.
     void GetAccessObjectPrivileges(const std::string& objectName, const std::string& kind, xml::Node object);
-    std::string AccountName(const std::string& sid) const;
+    // Whether an MSysACEs SID of the database is the workgroup file's account.
+    bool SameAccount(const jet::Account& account, const std::string& sid) const;
     void raise(std::int32_t status, const std::string& message, std::int16_t increment)
     {
         RaiseImportingDB(status, message, increment);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <iostream>
 
 namespace {
 
@@ -25,7 +26,8 @@ cDAO::~cDAO() = default;
 
 std::unique_ptr<jet::Database> cDAO::OpenAccessFile(const std::string& path, const std::string& password,
                                                     const std::string& workgroup, const std::string& user,
-                                                    const char* source, std::vector<jet::Account>* accounts)
+                                                    const std::string& userPassword, const char* source,
+                                                    std::vector<jet::Account>* accounts)
 {
     const auto refuse = [](const std::string& message) {
         ui::MsgBox(message, ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
@@ -34,19 +36,26 @@ std::unique_ptr<jet::Database> cDAO::OpenAccessFile(const std::string& path, con
     try {
         if (!workgroup.empty()) {
             std::vector<jet::Account> known;
+            jet::Header header;
             try {
                 const jet::Database system(workgroup, "");
                 if (!system.HasAccounts())
                     return refuse("\"" + workgroup + "\" holds no users or groups, so it is not a workgroup information file.");
                 known = system.Accounts();
+                header = system.header();
             } catch (const jet::Error&) {
                 return refuse("The workgroup information file \"" + workgroup + "\" cannot be read.");
             }
-            // The user must be one of the file's users; its password is kept enciphered and is not checked.
-            const std::string login = user.empty() ? "admin" : user;
-            if (std::none_of(known.begin(), known.end(),
-                             [&](const jet::Account& a) { return !a.group && sameNoCase(a.name, login); }))
+            // The user (admin with an empty password when none is given) must be one of the file's
+            // users, with the password the file keeps for it.
+            const bool named = !user.empty();
+            const std::string login = named ? user : "admin";
+            const auto account = std::find_if(known.begin(), known.end(),
+                                              [&](const jet::Account& a) { return !a.group && sameNoCase(a.name, login); });
+            if (account == known.end() ||
+                !jet::PasswordMatches(account->password, named ? userPassword : std::string(), header))
                 return refuse("Incorrect database login name and password, try again!");
+            for (jet::Account& a : known) a.password.clear();
             if (accounts) *accounts = std::move(known);
         }
         return std::make_unique<jet::Database>(path, password);
@@ -67,8 +76,15 @@ bool cDAO::OpenDalvDatabase()
     raise(1, "Connecting to database " + DatabaseName);
     // The workgroup file, user and password belong to this reader only; nothing carries over to
     // the next import.
-    m_Database = OpenAccessFile(DatabasePath, AccessPassword, WorkgroupDatabase, UserName, "cDAO.OpenDalvDatabase");
+    m_Database =
+        OpenAccessFile(DatabasePath, AccessPassword, WorkgroupDatabase, UserName, Password, "cDAO.OpenDalvDatabase");
+    if (m_Database) ReportWarnings(*m_Database, "cDAO.OpenDalvDatabase");
     return m_Database != nullptr;
+}
+
+void cDAO::ReportWarnings(const jet::Database& database, const std::string& source)
+{
+    for (const std::string& w : database.Warnings()) std::cerr << "Warning in " << source << ": " << w << std::endl;
 }
 
 bool cDAO::GenerateXML()
@@ -124,8 +140,9 @@ void cDAO::GenerateTables()
                 if (m_Cancel) return;
                 xml::Node c = t.appendElement("COLUMN");
                 c.setAttribute("Column_Name", f.name);
-                c.setAttribute("Data_Type", jetTypeName(f.type));
-                c.setAttribute("Precision", std::to_string(f.size));
+                c.setAttribute("Data_Type", jetTypeName(f));
+                // A decimal's precision, not its 16 bytes: its scale goes with the type name.
+                c.setAttribute("Precision", std::to_string(f.type == jet::Decimal ? f.precision : f.size));
                 c.setAttribute("Ordinal_Position", std::to_string(position++));
                 c.setAttribute("Column_Default", f.defaultValue);
                 c.setAttribute("Null_Allowed", nullAllowed);
@@ -147,9 +164,9 @@ void cDAO::GenerateTables()
     GenerateForeignKeysXML();
 }
 
-std::string cDAO::jetTypeName(int type)
+std::string cDAO::jetTypeName(const jet::Field& field)
 {
-    switch (type) {
+    switch (field.type) {
     case jet::Boolean: return "Boolean";
     case jet::Byte: return "Byte";
     case jet::Integer: return "Integer";
@@ -162,6 +179,9 @@ std::string cDAO::jetTypeName(int type)
     case jet::Text: return "Text";
     case jet::LongBinary: return "Long Binary (OLE Object)";
     case jet::Memo: return "Memo";
+    case jet::Guid: return "Replication ID";
+    case jet::Decimal: return "Decimal(" + std::to_string(field.precision) + "," + std::to_string(field.scale) + ")";
+    case jet::Complex: return field.complexKind.empty() ? "Complex" : field.complexKind;
     default: return "";
     }
 }

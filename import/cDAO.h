@@ -29,18 +29,23 @@ public:
     bool GenerateXML() override;
 
     // Opens an Access file for a reader; on failure tells the user why and returns null.
-    // A workgroup file, when given, must hold users and groups, the user (empty for "admin")
-    // among them; accounts then gets them.
+    // A workgroup file, when given, must hold users and groups, the user (empty for "admin" with
+    // an empty password) among them with userPassword as its password; accounts then gets them
+    // (without their passwords).
     static std::unique_ptr<jet::Database> OpenAccessFile(const std::string& path, const std::string& password,
                                                          const std::string& workgroup, const std::string& user,
-                                                         const char* source, std::vector<jet::Account>* accounts = nullptr);
+                                                         const std::string& userPassword, const char* source,
+                                                         std::vector<jet::Account>* accounts = nullptr);
 
     // The SQLSCRIPT text of a saved query: its SQL on one line, or an SQL comment saying why it
     // cannot be rebuilt.
     static std::string QueryText(const jet::Query& query);
 
-    // Data_Type text of a Jet field type code ("" for types without one).
-    static std::string jetTypeName(int type);
+    // Data_Type text of a Jet field: a decimal with its precision and scale ("Decimal(18,6)"), a
+    // complex field by what it holds; "" for a type code the file format does not have.
+    static std::string jetTypeName(const jet::Field& field);
+    // Writes what the file made the reader leave out on the standard error, a line each.
+    static void ReportWarnings(const jet::Database& database, const std::string& source);
 
 private:
     void StartXML(const std::string& rootName);

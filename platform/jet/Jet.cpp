@@ -2,7 +2,10 @@
 
 #include <mdbtools.h>
 
+#include <openssl/evp.h>
+
 #include <fcntl.h>
+#include <iconv.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -32,13 +35,14 @@ constexpr std::size_t kMaskStart = 0x18;
 constexpr std::size_t kPasswordAt = 0x42;
 constexpr std::size_t kKeyAt = 0x3E;
 constexpr std::size_t kCreatedAt = 0x72;
+constexpr std::size_t kCodePageAt = 0x3C;
 
-void rc4Apply(unsigned char* data, std::size_t n)
+void rc4Apply(const unsigned char* key, std::size_t keyLength, unsigned char* data, std::size_t n)
 {
     unsigned char s[256];
     for (int i = 0; i < 256; ++i) s[i] = static_cast<unsigned char>(i);
-    for (int i = 0, j = 0; i < 256; ++i) {
-        j = (j + s[i] + kHeaderKey[i % kHeaderKey.size()]) & 0xFF;
+    for (std::size_t i = 0, j = 0; i < 256; ++i) {
+        j = (j + s[i] + key[i % keyLength]) & 0xFF;
         std::swap(s[i], s[j]);
     }
     for (std::size_t k = 0, i = 0, j = 0; k < n; ++k) {
@@ -113,16 +117,19 @@ Header ReadHeader(const std::string& path)
     unsigned char page[0x100] = {};
     in.read(reinterpret_cast<char*>(page), sizeof page);
     const auto got = static_cast<std::size_t>(in.gcount());
+    const bool workgroup = std::memcmp(page + 4, "Jet System DB", 13) == 0;
     const bool magic = got == sizeof page && page[0] == 0 && page[1] == 1 && page[2] == 0 && page[3] == 0 &&
                        (std::memcmp(page + 4, "Standard Jet DB", 15) == 0 ||
-                        std::memcmp(page + 4, "Standard ACE DB", 15) == 0);
+                        std::memcmp(page + 4, "Standard ACE DB", 15) == 0 || workgroup);
     if (!magic) throw Error(Error::NotADatabase, "\"" + path + "\" is not an Access database.");
 
     Header h;
     h.version = page[0x14];
-    rc4Apply(page + kMaskStart, h.version == 0 ? 126 : 128);
+    h.workgroup = workgroup;
+    rc4Apply(kHeaderKey.data(), kHeaderKey.size(), page + kMaskStart, h.version == 0 ? 126 : 128);
     h.key = u32(page, kKeyAt);
     if (h.version == 0) {
+        h.codePage = page[kCodePageAt] | page[kCodePageAt + 1] << 8;
         // Jet 3: up to 20 single-byte (Windows-1252, taken as Latin-1) characters.
         for (std::size_t i = 0; i < 20 && page[kPasswordAt + i]; ++i) appendUtf8(h.password, page[kPasswordAt + i]);
     } else {
@@ -154,12 +161,88 @@ Header ReadHeader(const std::string& path)
 
 namespace {
 
+// The password in the form a workgroup file enciphers it: Jet 3 in the file's code page, later
+// files UTF-16LE. Nothing when it has no such form.
+std::optional<std::string> passwordBytes(const std::string& password, const Header& header)
+{
+    std::string out;
+    if (header.version == 0) {
+        const std::string page = "CP" + std::to_string(header.codePage > 0 ? header.codePage : 1252);
+        iconv_t cd = ::iconv_open(page.c_str(), "UTF-8");
+        if (cd == reinterpret_cast<iconv_t>(-1)) cd = ::iconv_open("CP1252", "UTF-8");
+        if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+        std::string in = password;
+        out.assign(in.size() * 4 + 4, '\0');
+        char* from = in.data();
+        char* to = out.data();
+        std::size_t left = in.size(), room = out.size();
+        const bool ok = ::iconv(cd, &from, &left, &to, &room) != static_cast<std::size_t>(-1);
+        ::iconv_close(cd);
+        OPENSSL_cleanse(in.data(), in.size());
+        out.resize(out.size() - room);
+        if (!ok) return std::nullopt;
+        return out;
+    }
+    for (std::size_t i = 0; i < password.size();) {
+        const auto c = static_cast<unsigned char>(password[i]);
+        const int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        if (extra < 0 || (extra > 0 && i + static_cast<std::size_t>(extra) >= password.size())) return std::nullopt;
+        std::uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) cp = cp << 6 | (static_cast<unsigned char>(password[i + k]) & 0x3F);
+        i += static_cast<std::size_t>(extra) + 1;
+        const auto unit = [&](std::uint32_t u) {
+            out += static_cast<char>(u & 0xFF);
+            out += static_cast<char>(u >> 8);
+        };
+        if (cp >= 0x10000) {
+            unit(0xD800 + ((cp - 0x10000) >> 10));
+            unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            unit(cp);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+bool PasswordMatches(const std::string& stored, const std::string& password, const Header& header)
+{
+    // Two-key triple DES (EDE) in ECB mode under fixed keys, over the password padded with zeros.
+    static const unsigned char key[16] = {'k', 'j', 'h', 'g', 'g', 'a', 'u', 't',
+                                          'n', 'i', 't', 'r', 'e', 'm', 'v', 'k'};
+    const std::size_t size = header.version == 0 ? 16 : 40;
+    std::optional<std::string> expected = passwordBytes(password, header);
+    if (!expected || expected->size() > size) return false;
+    expected->resize(size, '\0');
+    if (stored.empty()) return expected->find_first_not_of('\0') == std::string::npos;  // none kept
+    if (stored.size() < size) return false;
+
+    std::string plain(size + 8, '\0');
+    int written = 0, tail = 0;
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    const bool ok = ctx && EVP_DecryptInit_ex(ctx, EVP_des_ede_ecb(), nullptr, key, nullptr) == 1 &&
+                    EVP_CIPHER_CTX_set_padding(ctx, 0) == 1 &&
+                    EVP_DecryptUpdate(ctx, reinterpret_cast<unsigned char*>(plain.data()), &written,
+                                      reinterpret_cast<const unsigned char*>(stored.data()), static_cast<int>(size)) == 1 &&
+                    EVP_DecryptFinal_ex(ctx, reinterpret_cast<unsigned char*>(plain.data()) + written, &tail) == 1;
+    EVP_CIPHER_CTX_free(ctx);
+    if (!ok) throw Error(Error::Unreadable, "The workgroup password cannot be checked: triple DES is not available.");
+    const bool same = static_cast<std::size_t>(written + tail) == size && CRYPTO_memcmp(plain.data(), expected->data(), size) == 0;
+    OPENSSL_cleanse(plain.data(), plain.size());
+    OPENSSL_cleanse(expected->data(), expected->size());
+    return same;
+}
+
+namespace {
+
 // Page-level checks against the file itself, made before libmdb follows a page reference: a
 // reference to a page that is zero, missing or of the wrong kind means the file is damaged.
+// Encoded pages are read decoded: RC4 under the file's key XOR the page number.
 class PageFile {
 public:
-    PageFile(const std::string& path, std::size_t pageSize, bool jet3)
-        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), size_(pageSize), rowCountAt_(jet3 ? 8 : 12)
+    PageFile(const std::string& path, std::size_t pageSize, bool jet3, std::uint32_t key)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), size_(pageSize), rowCountAt_(jet3 ? 8 : 12), key_(key)
     {
         struct stat st{};
         if (fd_ < 0 || ::fstat(fd_, &st) != 0) throw Error(Error::Unreadable, "\"" + path + "\" cannot be read.");
@@ -180,6 +263,12 @@ public:
             ::pread(fd_, buffer_.data(), size_, static_cast<off_t>(number) * static_cast<off_t>(size_)) !=
                 static_cast<ssize_t>(size_))
             buffer_.clear();
+        if (key_ != 0 && !buffer_.empty()) {
+            const std::uint32_t k = key_ ^ number;
+            const unsigned char bytes[4] = {static_cast<unsigned char>(k), static_cast<unsigned char>(k >> 8),
+                                            static_cast<unsigned char>(k >> 16), static_cast<unsigned char>(k >> 24)};
+            rc4Apply(bytes, sizeof bytes, buffer_.data(), buffer_.size());
+        }
         return buffer_;
     }
 
@@ -236,6 +325,7 @@ private:
     int fd_;
     std::size_t size_;
     std::size_t rowCountAt_;
+    std::uint32_t key_;
     std::uint32_t pages_ = 0;
     std::vector<unsigned char> buffer_;
 };
@@ -254,6 +344,8 @@ struct Snapshot {
     bool accountsFound = false;
     std::vector<Account> accounts;
     std::string accountsError;
+    std::vector<std::string> warnings;
+    std::string readError;  // what libmdb reported while it read, failing every part not failed already
 };
 
 Error damaged(const std::string& path, const std::string& what)
@@ -265,7 +357,7 @@ Error damaged(const std::string& path, const std::string& what)
 class Reader {
 public:
     Reader(const std::string& path, const Header& header)
-        : path_(path), pages_(path, header.version == 0 ? 2048 : 4096, header.version == 0)
+        : path_(path), pages_(path, header.version == 0 ? 2048 : 4096, header.version == 0, header.key)
     {
         // The pages of an ACCDB protected by a password are encrypted: its catalogue reads as noise.
         const auto unreadable = [&] {
@@ -339,6 +431,7 @@ public:
             if (o.type == MDB_TABLE && o.name == "MSysObjects") s.engineOwner = o.owner;
         s.accountsFound = entry("MSysAccounts", MDB_TABLE) != nullptr;
         if (s.accountsFound) attempt(s.accountsError, [&] { s.accounts = accounts(); });
+        s.warnings = warnings_;
         return s;
     }
 
@@ -454,13 +547,14 @@ private:
 
         std::vector<MdbColumn*> cols;
         for (guint k = 0; k < t->num_cols; ++k) cols.push_back(static_cast<MdbColumn*>(g_ptr_array_index(t->columns, k)));
-        // Properties kept for a column the definition does not have: a name in it is damaged.
+        // Properties kept for a column the definition does not have are left out.
         MdbCatalogEntry* e = t->entry;
         for (guint i = 0; e->props && i < e->props->len; ++i) {
             const char* owner = static_cast<MdbProperties*>(g_ptr_array_index(e->props, i))->name;
             if (owner && *owner && o.name != owner &&
                 std::none_of(cols.begin(), cols.end(), [&](MdbColumn* c) { return std::strcmp(c->name, owner) == 0; }))
-                throw damaged(path_, "the table \"" + o.name + "\" has properties of a column \"" + owner + "\" it lacks");
+                warnings_.push_back("the properties of a column \"" + std::string(owner) + "\" of the table \"" +
+                                    o.name + "\", which it lacks, are left out");
         }
         std::stable_sort(cols.begin(), cols.end(), [](MdbColumn* a, MdbColumn* b) { return a->col_num < b->col_num; });
         const bool wide = mdb_->f->jet_version != MDB_VER_JET3;
@@ -509,6 +603,7 @@ private:
             f.validationRule = text(mdb_col_get_prop(c, "ValidationRule"));
             f.required = yes(mdb_col_get_prop(c, "Required"), false);
             f.allowZeroLength = yes(mdb_col_get_prop(c, "AllowZeroLength"), false);
+            if (c->col_type == MDB_COMPLEX) f.complexKind = complexKind(o.id, f.name);
             table.fields.push_back(std::move(f));
         }
 
@@ -521,18 +616,51 @@ private:
             x.unique = x.primary || (idx->flags & MDB_IDX_UNIQUE) != 0;
             x.ignoreNulls = (idx->flags & MDB_IDX_IGNORENULLS) != 0;
             x.required = x.primary || (idx->flags & MDB_IDX_REQUIRED) != 0;
+            bool resolved = idx->index_type <= 2;
             for (unsigned j = 0; j < idx->num_keys && j < MDB_MAX_IDX_COLS; ++j) {
                 const int colNum = idx->key_col_num[j] - 1;
                 auto it = std::find_if(cols.begin(), cols.end(), [&](MdbColumn* c) { return c->col_num == colNum; });
-                if (it == cols.end())
-                    throw damaged(path_, "the index \"" + x.name + "\" of the table \"" + o.name + "\" names no column");
+                if (it == cols.end()) {
+                    resolved = false;
+                    break;
+                }
                 x.fields.push_back({(*it)->name, idx->key_col_order[j] == MDB_DESC});
             }
-            if ((x.fields.empty() && !x.foreign) || idx->index_type > 2)
-                throw damaged(path_, "the index \"" + x.name + "\" of the table \"" + o.name + "\" is damaged");
+            // An index whose columns the table does not have is left out.
+            if (!resolved || (x.fields.empty() && !x.foreign)) {
+                warnings_.push_back("the index \"" + x.name + "\" of the table \"" + o.name +
+                                    "\" cannot be resolved and is left out");
+                continue;
+            }
             table.indexes.push_back(std::move(x));
         }
         return table;
+    }
+
+    // What a complex column of the table with MSysObjects id holds, told by its type table
+    // (MSysComplexColumns): "Attachment", "Version History" (a date beside the value),
+    // "Multi-value"; "" when the file does not tell.
+    std::string complexKind(long tableId, const std::string& column)
+    {
+        if (!complexRead_) {
+            complexRead_ = true;
+            for (const Row& r : rows("MSysComplexColumns", {"ColumnName", "ComplexTypeObjectID", "ConceptualTableID"}))
+                if (r[0] && r[1] && r[2])
+                    complexTypes_[{std::strtol(r[2]->c_str(), nullptr, 10), *r[0]}] = std::strtol(r[1]->c_str(), nullptr, 10);
+        }
+        auto type = complexTypes_.find({tableId, column});
+        if (type == complexTypes_.end()) return "";
+        const auto object = std::find_if(objects_.begin(), objects_.end(), [&](const Object& o) { return o.id == type->second; });
+        if (object == objects_.end()) return "";
+        if (object->name == "MSysComplexType_Attachment") return "Attachment";
+        MdbCatalogEntry* e = entry(object->name, MDB_TABLE);
+        if (!e) return "";
+        TableDef t = definition(e);
+        for (guint k = 0; k < t->num_cols; ++k) {
+            auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, k));
+            if (col->col_type == MDB_DATETIME) return "Version History";
+        }
+        return "Multi-value";
     }
 
     std::vector<Relation> relations()
@@ -613,9 +741,9 @@ private:
     std::vector<Account> accounts()
     {
         std::vector<Account> out;
-        for (const Row& r : rows("MSysAccounts", {"Name", "SID", "FGroup"})) {
+        for (const Row& r : rows("MSysAccounts", {"Name", "SID", "FGroup", "Password"})) {
             if (!r[0] || !r[1]) continue;
-            out.push_back({*r[0], *r[1], r[2] && std::strtol(r[2]->c_str(), nullptr, 10) != 0});
+            out.push_back({*r[0], *r[1], r[2] && std::strtol(r[2]->c_str(), nullptr, 10) != 0, r[3].value_or("")});
         }
         return out;
     }
@@ -624,6 +752,9 @@ private:
     PageFile pages_;
     MdbHandle* mdb_ = nullptr;
     std::vector<Object> objects_;  // MSysObjects, file order
+    std::vector<std::string> warnings_;
+    bool complexRead_ = false;
+    std::map<std::pair<long, std::string>, long> complexTypes_;  // (table id, column) -> type table id
 };
 
 // The snapshot travels from the reader process as length-prefixed fields.
@@ -684,6 +815,7 @@ std::string encode(const Snapshot& s)
             e.text(f.description);
             e.text(f.defaultValue);
             e.text(f.validationRule);
+            e.text(f.complexKind);
         }
         e.number(static_cast<long long>(t.indexes.size()));
         for (const Index& x : t.indexes) {
@@ -735,7 +867,10 @@ std::string encode(const Snapshot& s)
         e.text(a.name);
         e.text(a.sid);
         e.number(a.group);
+        e.text(a.password);
     }
+    e.number(static_cast<long long>(s.warnings.size()));
+    for (const std::string& w : s.warnings) e.text(w);
     return std::move(e.out);
 }
 
@@ -764,6 +899,7 @@ Snapshot decode(const std::string& in)
             f.description = d.text();
             f.defaultValue = d.text();
             f.validationRule = d.text();
+            f.complexKind = d.text();
             t.fields.push_back(std::move(f));
         }
         for (std::size_t k = d.count(); k > 0; --k) {
@@ -824,8 +960,10 @@ Snapshot decode(const std::string& in)
         a.name = d.text();
         a.sid = d.text();
         a.group = d.number() != 0;
+        a.password = d.text();
         s.accounts.push_back(std::move(a));
     }
+    for (std::size_t n = d.count(); n > 0; --n) s.warnings.push_back(d.text());
     if (!d.done()) throw std::runtime_error("long");
     return s;
 }
@@ -839,6 +977,21 @@ bool writeAll(int fd, const std::string& data)
         at += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// The first line of what libmdb wrote on its standard error that tells of a read failure, ""
+// when none does. A key column it cannot find is no such failure: that index is left out, with
+// a warning of its own.
+std::string readFailure(const std::string& report)
+{
+    for (std::size_t at = 0; at < report.size();) {
+        const std::size_t end = std::min(report.find('\n', at), report.size());
+        std::string line = report.substr(at, end - at);
+        at = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty() && line.rfind("CRITICAL: can't find column with internal id", 0) != 0) return line;
+    }
+    return "";
 }
 
 // The reader process: a snapshot ('S') or an error ('E' with its kind), after the length of
@@ -860,53 +1013,75 @@ bool writeAll(int fd, const std::string& data)
         error.text(damaged(path, e.what()).what());
         reply.text("E" + error.out);
     }
+    std::fflush(stderr);
     _exit(writeAll(fd, reply.out) ? 0 : 1);
 }
 
 // libmdb trusts the pages it reads: a damaged file can crash it or make it loop. The catalogue is
 // therefore read in a process of its own, killed when it takes longer than a file of this size
-// ever needs.
+// ever needs. What libmdb writes on its standard error is read beside the reply: a failure it
+// reports there (a page beyond the end, a record it does not know) means part of the catalogue
+// came back short, so the file is damaged.
 Snapshot readIsolated(const std::string& path, const Header& header, std::uintmax_t size)
 {
     const int seconds = 30 + static_cast<int>(size >> 20);
     std::fflush(nullptr);  // nothing buffered is written twice
-    int fds[2];
+    int fds[2], errs[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) throw damaged(path, std::string("no reader could be started: ") + std::strerror(errno));
-    const pid_t pid = ::fork();
-    if (pid < 0) {
+    if (::pipe2(errs, O_CLOEXEC) != 0) {
         ::close(fds[0]);
         ::close(fds[1]);
+        throw damaged(path, std::string("no reader could be started: ") + std::strerror(errno));
+    }
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        for (int fd : {fds[0], fds[1], errs[0], errs[1]}) ::close(fd);
         throw Error(Error::Unreadable, "\"" + path + "\" cannot be read: no reader could be started: " + std::strerror(errno));
     }
     if (pid == 0) {
         ::close(fds[0]);
+        ::close(errs[0]);
         // libmdb dumps pages it cannot make sense of on stdout, which carries the run's own lines.
         const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
         if (null >= 0) ::dup2(null, STDOUT_FILENO);
+        ::dup2(errs[1], STDERR_FILENO);
         readInChild(fds[1], path, header);
     }
     ::close(fds[1]);
+    ::close(errs[1]);
 
-    std::string reply;
+    std::string reply, report;
+    constexpr std::size_t kReportKept = 8192;  // a damaged file can make libmdb write without end
     bool timedOut = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     char buffer[65536];
-    for (;;) {
+    pollfd p[2] = {{fds[0], POLLIN, 0}, {errs[0], POLLIN, 0}};
+    while (p[0].fd >= 0 || p[1].fd >= 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             timedOut = true;
             break;
         }
-        pollfd p{fds[0], POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+        const int ready = ::poll(p, 2, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) continue;
-        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        reply.append(buffer, static_cast<std::size_t>(n));
+        for (int i = 0; i < 2; ++i) {
+            if (p[i].fd < 0 || p[i].revents == 0) continue;
+            const ssize_t n = ::read(p[i].fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ::close(p[i].fd);
+                p[i].fd = -1;
+                continue;
+            }
+            std::string& into = i == 0 ? reply : report;
+            if (i == 0 || report.size() < kReportKept)
+                into.append(buffer, i == 0 ? static_cast<std::size_t>(n)
+                                           : std::min(static_cast<std::size_t>(n), kReportKept - report.size()));
+        }
     }
-    ::close(fds[0]);
+    for (const pollfd& f : p)
+        if (f.fd >= 0) ::close(f.fd);
     if (timedOut) ::kill(pid, SIGKILL);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -921,7 +1096,12 @@ Snapshot readIsolated(const std::string& path, const Header& header, std::uintma
         const std::string body = outer.text();
         if (!outer.done() || body.empty()) throw std::runtime_error("short");
         const std::string rest = body.substr(1);
-        if (body[0] == 'S') return decode(rest);
+        if (body[0] == 'S') {
+            Snapshot s = decode(rest);
+            if (const std::string line = readFailure(report); !line.empty())
+                s.readError = damaged(path, "libmdb reported \"" + line + "\" while reading its catalogue").what();
+            return s;
+        }
         Decoder error(rest);
         const auto kind = static_cast<Error::Kind>(error.number());
         throw Error(kind, error.text());
@@ -936,6 +1116,12 @@ Snapshot readIsolated(const std::string& path, const Header& header, std::uintma
 
 struct Database::Impl {
     Snapshot snapshot;
+    // The part's own error, else what libmdb reported.
+    void check(const std::string& partError) const
+    {
+        if (!partError.empty()) throw Error(Error::Unreadable, partError);
+        if (!snapshot.readError.empty()) throw Error(Error::Unreadable, snapshot.readError);
+    }
 };
 
 Database::Database(const std::string& path, const std::string& password) : d_(std::make_unique<Impl>())
@@ -945,8 +1131,6 @@ Database::Database(const std::string& path, const std::string& password) : d_(st
         throw Error(Error::EncryptedAccdb,
                     "\"" + path + "\" is protected by a database password, which encrypts an ACCDB file; "
                     "such a file cannot be read here. Remove the password in Access and try again.");
-    if (header_.key != 0)
-        throw Error(Error::Unreadable, "\"" + path + "\" is an encrypted Access database and cannot be read.");
     if (header_.password != password)
         throw Error(Error::WrongPassword, "The database password is not valid.");
 
@@ -979,7 +1163,7 @@ Table Database::ReadTable(const std::string& name) const
     const Snapshot& s = d_->snapshot;
     for (std::size_t i = 0; i < s.tables.size(); ++i) {
         if (s.tables[i].name != name) continue;
-        if (!s.tableErrors[i].empty()) throw Error(Error::Unreadable, s.tableErrors[i]);
+        d_->check(s.tableErrors[i]);
         return s.tables[i];
     }
     throw Error(Error::Unreadable, "The table \"" + name + "\" is not in the catalogue.");
@@ -987,19 +1171,19 @@ Table Database::ReadTable(const std::string& name) const
 
 std::vector<Relation> Database::Relations() const
 {
-    if (!d_->snapshot.relationsError.empty()) throw Error(Error::Unreadable, d_->snapshot.relationsError);
+    d_->check(d_->snapshot.relationsError);
     return d_->snapshot.relations;
 }
 
 std::vector<Query> Database::Queries() const
 {
-    if (!d_->snapshot.queriesError.empty()) throw Error(Error::Unreadable, d_->snapshot.queriesError);
+    d_->check(d_->snapshot.queriesError);
     return d_->snapshot.queries;
 }
 
 std::vector<AccessEntry> Database::Permissions() const
 {
-    if (!d_->snapshot.permissionsError.empty()) throw Error(Error::Unreadable, d_->snapshot.permissionsError);
+    d_->check(d_->snapshot.permissionsError);
     return d_->snapshot.permissions;
 }
 
@@ -1025,8 +1209,10 @@ bool Database::HasAccounts() const { return d_->snapshot.accountsFound; }
 
 std::vector<Account> Database::Accounts() const
 {
-    if (!d_->snapshot.accountsError.empty()) throw Error(Error::Unreadable, d_->snapshot.accountsError);
+    d_->check(d_->snapshot.accountsError);
     return d_->snapshot.accounts;
 }
+
+std::vector<std::string> Database::Warnings() const { return d_->snapshot.warnings; }
 
 }  // namespace jet

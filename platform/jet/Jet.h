@@ -22,6 +22,7 @@ enum FieldType : int {
 struct Field {
     std::string name;
     int type = 0;
+    std::string complexKind;  // Complex only: "Attachment", "Multi-value", "Version History", "" untold
     int size = 0;            // bytes of a fixed type, characters of Text, 0 for Memo/OLE
     bool fixed = false;      // fixed-length storage
     bool autoNumber = false;
@@ -121,6 +122,7 @@ struct Account {
     std::string name;
     std::string sid;
     bool group = false;
+    std::string password;  // enciphered, as stored
 };
 
 // Error number under which the readers report a failure of this layer (Jet's "disk or network
@@ -145,15 +147,21 @@ struct Header {
     int version = 0;        // 0 Jet 3, 1 Jet 4, 2 and above ACE
     std::string password;   // database password ("" when none), UTF-8
     std::uint32_t key = 0;  // page-encryption key, 0 when the pages are plain
+    int codePage = 0;       // Jet 3: the code page of its text, 0 when the file names none
+    bool workgroup = false; // a workgroup information file
 };
 // Reads and unmasks the header page; throws NotADatabase for anything else.
 Header ReadHeader(const std::string& path);
+// Whether password (UTF-8) is the one an account of the workgroup file described by header keeps
+// enciphered in stored.
+bool PasswordMatches(const std::string& stored, const std::string& password, const Header& header);
 
 class Database {
 public:
     // Opens the file read-only. The database password is checked against the header: a wrong
-    // one throws WrongPassword. A file whose pages are encrypted throws EncryptedAccdb (ACE) or
-    // Unreadable.
+    // one throws WrongPassword. An ACCDB whose pages are encrypted throws EncryptedAccdb; the
+    // encoded pages of a Jet file are decoded. When libmdb reported a failure while it read the
+    // catalogue, every part below but the table list throws Unreadable (a part's own error first).
     Database(const std::string& path, const std::string& password);
     ~Database();
     Database(const Database&) = delete;
@@ -174,6 +182,9 @@ public:
     // Users and groups of a workgroup file (MSysAccounts); false when the file has none.
     bool HasAccounts() const;
     std::vector<Account> Accounts() const;
+    // What was left out because the file does not resolve it (an index naming no column, the
+    // properties of a column the table lacks), one line each.
+    std::vector<std::string> Warnings() const;
 
 private:
     struct Impl;

@@ -4,6 +4,7 @@
 #include "platform/jet/Jet.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 
 namespace jet {
@@ -180,6 +181,33 @@ std::string fromClause(const Rows& rows, std::string* missing)
     return joinList(items);
 }
 
+// Whether the SQL text has UNION as a word outside quotes, brackets and parentheses.
+bool hasUnion(const std::string& sql)
+{
+    int depth = 0;
+    char quote = 0;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        const char c = sql[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '[') {
+            quote = ']';
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')') {
+            --depth;
+        } else if (depth == 0 && i + 5 <= sql.size() && (i == 0 || !std::isalnum(static_cast<unsigned char>(sql[i - 1]))) &&
+                   (i + 5 == sql.size() || !std::isalnum(static_cast<unsigned char>(sql[i + 5])))) {
+            std::string word = sql.substr(i, 5);
+            for (char& w : word) w = static_cast<char>(std::toupper(static_cast<unsigned char>(w)));
+            if (word == "UNION") return true;
+        }
+    }
+    return false;
+}
+
 std::string selectHead(const Rows& rows)
 {
     std::string head = "SELECT ";
@@ -254,7 +282,11 @@ Query RebuildQuery(const std::vector<QueryRow>& all, std::uint32_t objectFlags)
     for (const QueryRow& r : all) rows.byAttribute[r.attribute].push_back(&r);
     const QueryRow* typeRow = rows.first(1);
     // Without a type row the query's MSysObjects flags tell its type: bits 4 to 7 count from select.
-    const int type = typeRow ? static_cast<int>(typeRow->flag) : static_cast<int>((objectFlags >> 4) & 0xF) + 1;
+    // A type row without a known type defers to them too.
+    int type = static_cast<int>((objectFlags >> 4) & 0xF) + 1;
+    if (typeRow && typeRow->hasFlag &&
+        ((typeRow->flag >= SelectQuery && typeRow->flag <= UnionQuery) || objectFlags == 0))
+        type = static_cast<int>(typeRow->flag);
     q.type = type;
     q.hasParameters = !rows[2].empty();
     const auto fail = [&](const std::string& why) {
@@ -288,13 +320,20 @@ Query RebuildQuery(const std::vector<QueryRow>& all, std::uint32_t objectFlags)
 
     switch (type) {
     case UnionQuery: {
+        // The parts in the order of their generated names (X7YZ_____1, X7YZ_____2); a part may
+        // itself hold a whole "SELECT ... UNION SELECT ..." text.
+        std::vector<const QueryRow*> partRows = rows[5];
+        std::stable_sort(partRows.begin(), partRows.end(), [](const QueryRow* a, const QueryRow* b) {
+            return a->name2.size() != b->name2.size() ? a->name2.size() < b->name2.size() : a->name2 < b->name2;
+        });
         std::vector<std::string> parts;
-        for (const QueryRow* p : rows[5]) {
+        for (const QueryRow* p : partRows) {
             const std::string part = crlf(trim(p->expression));
             if (part.empty()) return fail("a part of the union has no SQL text");
             parts.push_back(part);
         }
-        if (parts.size() < 2) return fail("the union has fewer than two parts");
+        if (parts.empty() || (parts.size() == 1 && !hasUnion(parts.front())))
+            return fail("the union has fewer than two parts");
         const std::string sep = std::string(kEol) + ((options & kDistinct) ? "UNION " : "UNION ALL ");
         lines.push_back(joinList(parts, sep.c_str()));
         if (auto o = orderBy(rows); !o.empty()) lines.push_back("ORDER BY " + joinList(o));
@@ -353,8 +392,11 @@ Query RebuildQuery(const std::vector<QueryRow>& all, std::uint32_t objectFlags)
     }
     case DataDefinitionQuery:
     case PassThroughQuery: {
-        // The statement is kept whole, as written, in the type row.
-        const std::string statement = typeRow ? crlf(trim(typeRow->expression)) : std::string();
+        // The statement is kept whole, as written, in the type row (Jet 4), or else in the one
+        // row that carries text.
+        std::string statement = typeRow ? crlf(trim(typeRow->expression)) : std::string();
+        for (const QueryRow& r : all)
+            if (statement.empty() && r.attribute != 0 && r.attribute != 255) statement = crlf(trim(r.expression));
         if (statement.empty()) return fail("its statement text is missing");
         lines.push_back(statement);
         break;

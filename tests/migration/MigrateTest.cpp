@@ -7,6 +7,7 @@
 #include "platform/db/Connection.h"
 #include "../import/ImportTestSupport.h"
 #include "platform/fs/Paths.h"
+#include "platform/text/Text.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -308,6 +309,16 @@ TEST_F(Migration, ShippedMapKeepsItsRowsParallel) {
         EXPECT_EQ(map.count(std::string("/MIGRATION/DATATYPES/") + code + "[not(@Type) and normalize-space()='']"), 0)
             << code;
     }
+    // Every type name the Access readers write has a row, a decimal's through its bare name.
+    std::set<std::string> sources;
+    for (xml::Node n : map.selectNodes("/MIGRATION/DATATYPES/ACCESS")) sources.insert(text::upper(n.text()));
+    for (int type = jet::Boolean; type <= jet::Complex; ++type)
+        for (const char* kind : {"", "Attachment", "Multi-value", "Version History"}) {
+            jet::Field f{.name = "", .type = type, .complexKind = kind, .size = 50};
+            for (std::string name : {cDAO::jetTypeName(f), cADOX::TypeName(f)})
+                EXPECT_TRUE(name.empty() || sources.count(text::upper(name)) ||
+                            sources.count(text::upper(name.substr(0, name.find('('))))) << name;
+        }
 }
 
 // The Access reader's and the catalogue queries' vocabulary: Column_Name, Data_Type, Precision,

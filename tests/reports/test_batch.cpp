@@ -251,6 +251,14 @@ TEST_F(BatchRun, AccessFilesOfEnginesEightToTen) {
     const std::string damaged = testsupport::accessCopy(dir, "damaged/truncated.mdb", "truncated.mdb");
     const std::string fifo = dir.file("pipe.mdb");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Cut where only libmdb notices: a page its usage map names is gone.
+    const std::string cut = testsupport::accessCopy(dir, "nwind.mdb", "cut.mdb");
+    sfs::resize_file(cut, 1112 * 2048);
+    const std::string system = testsupport::accessCopy(dir, "System.mdw");
+    const auto workgroup = [&](const std::string& password) {
+        return "<ACCESSDB><DATABASEPASSWORD>Sesam</DATABASEPASSWORD><SYSTEMDATABASE Name=\"" + xmlEscaped(system) +
+               "\"><USERNAME>admin</USERNAME>" + password + "</SYSTEMDATABASE></ACCESSDB>";
+    };
     const std::string out = dir.file("access");
     auto entry = [&](int engine, const std::string& file, const std::string& extra, const std::string& reports) {
         return "<DATABASE><ENGINE>" + std::to_string(engine) + "</ENGINE><DBNAME>" + xmlEscaped(file) + "</DBNAME>" +
@@ -264,9 +272,13 @@ TEST_F(BatchRun, AccessFilesOfEnginesEightToTen) {
                   xmlReport + "<REPORT Format=\"HTML\" Path=\"" + xmlEscaped(out) + "\"/><REPORT Format=\"WORD\"/>") +
             entry(9, jet4, "<ACCESSDB><DATABASEPASSWORD>sesam</DATABASEPASSWORD></ACCESSDB>", xmlReport) +
             entry(9, damaged, "", xmlReport) + entry(9, fifo, "", xmlReport) +
-            entry(8, ace, "", xmlReport + "<REPORT Format=\"WORD\" Path=\"" + xmlEscaped(out) + "\"/>"));
+            entry(8, ace, "", xmlReport + "<REPORT Format=\"WORD\" Path=\"" + xmlEscaped(out) + "\"/>") +
+            entry(10, cut, "", xmlReport) + entry(9, jet4, workgroup(""), xmlReport) +
+            entry(9, jet4, workgroup("<PASSWORD>Sesam</PASSWORD>"), xmlReport));
     Outcome o = run(batch);
-    EXPECT_EQ(o.codes(), (std::vector<int>{0, 0, 10, 11, 10, 0})) << describe(o);
+    EXPECT_EQ(o.codes(), (std::vector<int>{0, 0, 10, 11, 10, 0, 11, 0, 10})) << describe(o);
+    EXPECT_NE(o.err.find("cut.mdb\" is damaged and cannot be read: libmdb reported \"warning: page 1112"),
+              std::string::npos) << o.err;
     EXPECT_NE(o.err.find("the properties of the table \"DateTest\" are missing"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("is not a regular file"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("Incorrect database login name and password, try again!"), std::string::npos) << o.err;

@@ -115,6 +115,23 @@ TEST(Jet, EveryQueryKindRebuildsOrSaysWhyNot)
         EXPECT_EQ(q.problem.empty() ? q.sql : q.problem, expected);
     }
     EXPECT_EQ(jet::RebuildQuery(cases[4].first).problem, "it selects no columns");
+
+    // Jet 4 rows: one union part holding the whole union, parts stored out of order, and a type
+    // row whose flag is no type, where MSysObjects names a data-definition query (96).
+    const auto sqlOf = [](const std::vector<jet::QueryRow>& rows, std::uint32_t flags) {
+        const jet::Query q = jet::RebuildQuery(rows, flags);
+        return q.problem.empty() ? q.sql : q.problem;
+    };
+    EXPECT_EQ(sqlOf({row(1, "", "", "", 9), row(3, "", "", "", 3),
+                     row(5, "", "X7YZ_____1", "SELECT a FROM t1 UNION SELECT b FROM [t 2] "), row(11, "", "", "a")},
+                    128),
+              "SELECT a FROM t1 UNION SELECT b FROM [t 2]\r\nORDER BY a;\r\n");
+    EXPECT_EQ(sqlOf({row(1, "", "", "", 9), row(5, "", "X7YZ_____2", "SELECT b FROM t2"),
+                     row(5, "", "X7YZ_____1", "SELECT a FROM t1")},
+                    128),
+              "SELECT a FROM t1\r\nUNION ALL SELECT b FROM t2;\r\n");
+    EXPECT_EQ(sqlOf({row(1, "", "", "SELECT '(union)' AS x", 9)}, 128), "the union has fewer than two parts");
+    EXPECT_EQ(sqlOf({row(1, "", "", "DROP TABLE t", 0)}, 96), "DROP TABLE t;\r\n");
 }
 
 // Every saved query of the three files rebuilds (the ACCDB keeps no type rows: its types come
@@ -139,6 +156,14 @@ TEST(Jet, QueriesRightsAndHyperlinksOfEveryFile)
                 if (f.hyperlink) hyperlinks.push_back(file + ": " + t.name + "." + f.name);
     }
     EXPECT_EQ(hyperlinks, std::vector<std::string>{"nwind.mdb: Suppliers.HomePage"});
+
+    // The default workgroup file: its own signature, RC4-encoded pages, and admin's empty
+    // password kept enciphered; a password longer than the 20 characters kept is never it.
+    jet::Database system(fixture("System.mdw"), "");
+    EXPECT_TRUE(system.header().workgroup && system.header().key != 0);
+    const jet::Account admin = system.Accounts().back();
+    EXPECT_TRUE(jet::PasswordMatches(admin.password, "", system.header()) && admin.name == "admin");
+    EXPECT_FALSE(jet::PasswordMatches(admin.password, std::string(21, '\0'), system.header()));
 }
 
 // The database password is read from the masked header of Jet 3 and Jet 4 files and a wrong one
