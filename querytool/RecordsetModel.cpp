@@ -8,11 +8,14 @@ int fetchedRows(const db::Recordset* rs) {
 }
 }  // namespace
 
-void RecordsetModel::bind(const db::Recordset* rs) {
+void RecordsetModel::bind(const db::Recordset* rs, db::RealForm form) {
     beginResetModel();
     rs_ = rs;
     rows_ = fetchedRows(rs);
     columns_ = rs && rs->isOpen() ? rs->fieldCount() : 0;
+    form_ = form;
+    single_.assign(static_cast<size_t>(columns_), false);
+    for (int c = 0; c < columns_; ++c) single_[c] = rs->fieldInfo(c).type == db::adtype::Single;
     endResetModel();
 }
 
@@ -48,10 +51,16 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != WholeValueRole) return {};
     const db::Cell v = rs_->cell(index.row(), index.column());
     if (v.kind == db::ValueKind::Null) return {};
-    if (v.kind != db::ValueKind::Text && v.kind != db::ValueKind::Binary) return QString::fromStdString(v.value().toString());
+    if (v.kind != db::ValueKind::Text && v.kind != db::ValueKind::Binary)
+        return QString::fromStdString(scalarText(v, index.column()));
     const std::string_view bytes = v.bytes;
     if (role == WholeValueRole) return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return preview(bytes);
+}
+
+std::string RecordsetModel::scalarText(const db::Cell& v, int column) const {
+    if (v.kind != db::ValueKind::Double) return v.value().toString();
+    return db::realText(v.real, form_, column < columns_ && single_[column]);
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -8,6 +8,7 @@
 #include <QAbstractTableModel>
 
 #include <string_view>
+#include <vector>
 
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
@@ -17,8 +18,9 @@ public:
 
     explicit RecordsetModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
-    // Shows rs (nullptr: nothing). The recordset must outlive its showing.
-    void bind(const db::Recordset* rs);
+    // Shows rs (nullptr: nothing), its floating-point numbers in the form of its engine. The
+    // recordset must outlive its showing.
+    void bind(const db::Recordset* rs, db::RealForm form = db::RealForm::Plain);
     // The recordset now holds more rows than shown.
     void rowsFetched();
 
@@ -30,9 +32,13 @@ public:
     // A value as a cell shows it: NULs as the replacement mark, at most kPreviewBytes of it
     // (cut at a character's start) followed by the cut mark.
     static QString preview(std::string_view bytes);
+    // A number, Boolean or Null of the bound recordset's column as text.
+    std::string scalarText(const db::Cell& v, int column) const;
 
 private:
     const db::Recordset* rs_ = nullptr;
     int rows_ = 0;
     int columns_ = 0;
+    db::RealForm form_ = db::RealForm::Plain;
+    std::vector<bool> single_;  // by column
 };

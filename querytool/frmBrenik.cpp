@@ -437,7 +437,7 @@ void frmBrenik::opened(Job o) {
         }
         model_->bind(nullptr);
         rQuery = std::move(o.rs);
-        model_->bind(&rQuery);
+        model_->bind(&rQuery, db::realFormOf(oConnection.dbmsName()));
         atOutput->setCurrentIndex(0);
         shown_.invalidate();
         if (rQuery.fetchComplete())

@@ -194,7 +194,7 @@ std::string frmBrenik::resultHtml() {
             if (v.kind == db::ValueKind::Text || v.kind == db::ValueKind::Binary)
                 appendHtml(html, v.bytes);
             else
-                appendHtml(html, v.value().toString());
+                appendHtml(html, model_->scalarText(v, c));
             html += "&nbsp;</td>";
         }
         html += "</tr>\r\n";

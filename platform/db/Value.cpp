@@ -3,7 +3,6 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace db {
 
@@ -38,27 +37,79 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The shortest digits that read back as the same double; positional from 1e-4 up to 1e15, as
-// the engines' clients write them, with ".0" on a whole number (a floating-point value, not an
-// integer: 300000.0); else with an exponent (1e+15, 1.5e-07).
-std::string realText(double d) {
-    char buf[64];
-    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
-    if (ec != std::errc()) return {};
-    const std::string sci(buf, p);
-    const auto e = sci.find('e');
-    if (e == std::string::npos) return sci;  // inf, nan
-    int exponent = 0;
-    std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
-    if (exponent < -4 || exponent >= 15) return sci;
-    const auto fixed = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
-    if (fixed.ec != std::errc()) return sci;
-    std::string out(buf, fixed.ptr);
-    if (out.find('.') == std::string::npos) out += ".0";
-    return out;
+}  // namespace
+
+RealForm realFormOf(std::string_view dbmsName) {
+    auto starts = [&](std::string_view w) {
+        return dbmsName.size() >= w.size() && equalsNoCase(dbmsName.substr(0, w.size()), w);
+    };
+    if (starts("sqlite")) return RealForm::SQLite;
+    if (starts("postgresql")) return RealForm::PostgreSQL;
+    if (starts("mariadb") || starts("mysql")) return RealForm::MariaDB;
+    return RealForm::Plain;
 }
 
-}  // namespace
+// The shortest digits that read back as the same number (a single's own digits: the readers
+// widen a single through them), placed as the form says.
+std::string realText(double d, RealForm form, bool single) {
+    if (std::isnan(d)) return form == RealForm::PostgreSQL ? "NaN" : "nan";
+    if (std::isinf(d)) {
+        const char* name = form == RealForm::PostgreSQL ? "Infinity" : form == RealForm::SQLite ? "Inf" : "inf";
+        return (d < 0 ? "-" : "") + std::string(name);
+    }
+    char buf[64];
+    const auto [p, ec] = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
+    if (ec != std::errc()) return {};
+    // buf: [-]d[.ddd]e[+-]xx
+    std::string_view sci(buf, p - buf);
+    const bool negative = sci.front() == '-';
+    if (negative) sci.remove_prefix(1);
+    const auto e = sci.find('e');
+    std::string digits(sci.substr(0, e));
+    if (digits.size() > 1) digits.erase(1, 1);  // the point
+    int exponent = 0;
+    std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
+    const int n = static_cast<int>(digits.size());
+    if (d == 0) {
+        if (form == RealForm::MariaDB) return "0";
+        if (form == RealForm::PostgreSQL) return negative ? "-0" : "0";
+        return negative ? "-0.0" : "0.0";
+    }
+
+    bool positional = false;
+    switch (form) {
+    case RealForm::PostgreSQL: positional = exponent >= -4 && exponent < (single ? 6 : 15); break;
+    case RealForm::MariaDB: positional = exponent >= -15 && (exponent < 15 || n > exponent + 1); break;
+    default: positional = exponent >= -4 && exponent < 15; break;
+    }
+    std::string out = negative ? "-" : "";
+    if (positional) {
+        if (exponent < 0) {
+            out += "0.";
+            out.append(static_cast<size_t>(-exponent - 1), '0');
+            out += digits;
+        } else if (n > exponent + 1) {
+            out += digits.substr(0, static_cast<size_t>(exponent + 1));
+            out += '.';
+            out += digits.substr(static_cast<size_t>(exponent + 1));
+        } else {
+            out += digits;
+            out.append(static_cast<size_t>(exponent + 1 - n), '0');
+            if (form == RealForm::Plain || form == RealForm::SQLite) out += ".0";
+        }
+        return out;
+    }
+    out += digits.front();
+    if (n > 1) out += '.' + digits.substr(1);
+    else if (form == RealForm::SQLite) out += ".0";
+    out += 'e';
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (exponent < 0) out += '-';
+    else if (form != RealForm::MariaDB) out += '+';
+    if (magnitude < 10 && form != RealForm::MariaDB) out += '0';
+    out += std::to_string(magnitude);
+    return out;
+}
 
 Value Value::binary(std::string bytes) {
     Value v;
@@ -100,7 +151,7 @@ std::string Value::toString() const {
     switch (kind()) {
     case ValueKind::Bool: return std::get<bool>(v_) ? "True" : "False";
     case ValueKind::Int: return std::to_string(std::get<long long>(v_));
-    case ValueKind::Double: return realText(std::get<double>(v_));
+    case ValueKind::Double: return realText(std::get<double>(v_), RealForm::Plain);
     case ValueKind::Text: return std::get<std::string>(v_);
     case ValueKind::Binary: return std::get<Bin>(v_).bytes;
     default: return {};

@@ -10,6 +10,17 @@ namespace db {
 
 enum class ValueKind { Null, Bool, Int, Double, Text, Binary };
 
+// How a floating-point number is written. Plain: positionally from 0.0001 up to 10^15, with
+// ".0" on a whole number (300000.0), else with an exponent (1e+15). The others as the engine's
+// own client writes it: SQLite as sqlite3 (300000.0, 1.0e+15, Inf); PostgreSQL as psql
+// (300000, 1e+15, -0, NaN, Infinity; a single positionally below 10^6 only); MariaDB as the
+// mariadb client (300000, 100000000000000, 1e15, 0.000000000000001, 1e-16, 0 for -0).
+enum class RealForm { Plain, SQLite, PostgreSQL, MariaDB };
+// The form of a connection's engine by its name; Plain for other engines.
+RealForm realFormOf(std::string_view dbmsName);
+// d with the shortest digits that read back as it (a single's digits when single).
+std::string realText(double d, RealForm form, bool single = false);
+
 class Value {
 public:
     Value() = default;  // Null
@@ -30,7 +41,7 @@ public:
     // (blanks around it allowed).
     bool isNumeric() const;
 
-    // Null gives "", a Boolean "True" or "False", numbers their shortest decimal form,
+    // Null gives "", a Boolean "True" or "False", numbers their shortest decimal form (Plain),
     // binary data its bytes.
     std::string toString() const;
     // The bytes of a text or binary value without copying them ("" for other kinds).

@@ -113,6 +113,24 @@ TEST_P(QueryRun, StatementsRunOneAfterAnotherWithTheDriversCounts) {
     EXPECT_EQ(w->dgResult->model()->rowCount(), 1);
     EXPECT_EQ(w->dgResult->model()->index(0, 1).data().toString(), "x");
     EXPECT_EQ(w->sspStatus->text(), "Total rows fetched: 1");
+    // Floating-point numbers as the engine's own client shows them, in the grid and the HTML.
+    const std::string e = GetParam();
+    run(*w, e == "sqlite" ? "select 300000.0, 0.1, 1e300, 1.5e-7"
+            : e == "DALV_TEST_PG"
+                ? "select 300000::float8, 0.1::float8, 1e300::float8, '-0'::float8, 'NaN'::float8, "
+                  "'-Infinity'::float8, 0.1::float4, 1e6::float4, 1e-5::float8"
+                : "select 300000e0, 0.1e0, 1e300, -0e0, 1e15, 1e-15, 1.5e-16, cast(1e6 as float)");
+    ASSERT_TRUE(finish(*w));
+    const QStringList shown = e == "sqlite" ? QStringList{"300000.0", "0.1", "1.0e+300", "1.5e-07"}
+                              : e == "DALV_TEST_PG"
+                                  ? QStringList{"300000", "0.1", "1e+300", "-0", "NaN", "-Infinity", "0.1", "1e+06", "1e-05"}
+                                  : QStringList{"300000", "0.1", "1e300", "0", "1e15", "0.000000000000001", "1.5e-16",
+                                                "1000000"};
+    QStringList got;
+    for (int c = 0; c < w->dgResult->model()->columnCount(); ++c) got << w->dgResult->model()->index(0, c).data().toString();
+    EXPECT_EQ(got, shown) << messages(*w);
+    const std::string html = w->resultHtml();
+    for (const QString& v : shown) EXPECT_NE(html.find("<td>" + v.toStdString() + "&nbsp;"), std::string::npos) << html;
     // A statement without rows leaves no earlier rows or total behind.
     run(*w, "drop table " + t);
     ASSERT_TRUE(finish(*w));
