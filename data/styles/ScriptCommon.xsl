@@ -71,11 +71,12 @@
         <xsl:text>CREATE DOMAIN </xsl:text>
         <xsl:call-template name="quote"><xsl:with-param name="name" select="@Datatype"/></xsl:call-template>
         <xsl:value-of select="concat(' AS ', @Domain_Type)"/>
-        <xsl:if test="normalize-space(@Domain_Default) != ''">
+        <xsl:variable name="own"><xsl:call-template name="domain-default-apart"/></xsl:variable>
+        <xsl:if test="normalize-space(@Domain_Default) != '' and $own != '1'">
           <xsl:value-of select="concat(' DEFAULT ', @Domain_Default)"/>
         </xsl:if>
         <xsl:if test="@Domain_Not_Null = 'True'"> NOT NULL</xsl:if>
-        <xsl:if test="normalize-space(@Domain_Check) != ''">
+        <xsl:if test="normalize-space(@Domain_Check) != '' and not($apart)">
           <xsl:value-of select="concat(' ', @Domain_Check)"/>
         </xsl:if>
         <xsl:value-of select="concat(';', $nl)"/>
@@ -115,13 +116,29 @@
       </xsl:for-each>
     </xsl:if>
     <xsl:if test="$apart">
+      <!-- A domain's checks, each on its own, and its default calling a function. -->
+      <xsl:for-each select="TABLE/COLUMN[@Domain_Type][generate-id() = generate-id(key('user-type', @Datatype)[1])]">
+        <xsl:variable name="domain">
+          <xsl:call-template name="quote"><xsl:with-param name="name" select="@Datatype"/></xsl:call-template>
+        </xsl:variable>
+        <xsl:if test="normalize-space(@Domain_Check) != ''">
+          <xsl:call-template name="domain-checks">
+            <xsl:with-param name="domain" select="$domain"/>
+            <xsl:with-param name="s" select="@Domain_Check"/>
+          </xsl:call-template>
+        </xsl:if>
+        <xsl:variable name="own"><xsl:call-template name="domain-default-apart"/></xsl:variable>
+        <xsl:if test="$own = '1'">
+          <xsl:value-of select="concat('ALTER DOMAIN ', $domain, ' SET DEFAULT ', @Domain_Default, ';', $nl)"/>
+        </xsl:if>
+      </xsl:for-each>
       <xsl:for-each select="TABLE">
         <xsl:variable name="table" select="@Name"/>
         <xsl:for-each select="COLUMN[normalize-space(@Check_Constraint) != '']">
           <xsl:if test="not(preceding-sibling::COLUMN[@Check_Constraint = current()/@Check_Constraint])">
             <xsl:text>ALTER TABLE </xsl:text>
             <xsl:call-template name="quote"><xsl:with-param name="name" select="$table"/></xsl:call-template>
-            <xsl:value-of select="concat(' ADD CHECK (', translate(@Check_Constraint, '&#10;&#13;', '  '), ');', $nl)"/>
+            <xsl:value-of select="concat(' ADD CHECK (', @Check_Constraint, ');', $nl)"/>
           </xsl:if>
         </xsl:for-each>
         <xsl:for-each select="COLUMN">
@@ -134,7 +151,7 @@
               <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
             </xsl:call-template>
             <xsl:text> SET DEFAULT </xsl:text>
-            <xsl:call-template name="default-value"><xsl:with-param name="d" select="normalize-space(@Column_Default)"/></xsl:call-template>
+            <xsl:call-template name="default-value"><xsl:with-param name="d" select="@Column_Default"/></xsl:call-template>
             <xsl:value-of select="concat(';', $nl)"/>
           </xsl:if>
         </xsl:for-each>
@@ -381,6 +398,34 @@
   <xsl:template name="default-apart">
     <xsl:variable name="d" select="normalize-space(@Column_Default)"/>
     <xsl:if test="$defaults-apart and contains($d, '(') and not(starts-with($d, 'nextval(')) and not(starts-with($d, 'GENERATED '))">1</xsl:if>
+  </xsl:template>
+
+  <!-- "1" where a domain's default goes into a statement of its own, as a column's does. -->
+  <xsl:template name="domain-default-apart">
+    <xsl:variable name="d" select="normalize-space(@Domain_Default)"/>
+    <xsl:if test="$defaults-apart and contains($d, '(') and not(starts-with($d, 'nextval('))">1</xsl:if>
+  </xsl:template>
+
+  <!-- ALTER DOMAIN ... ADD for each of a domain's constraints: the reader joins them with a
+       blank, each "[CONSTRAINT name] CHECK (...)" with NOT VALID perhaps after it. -->
+  <xsl:template name="domain-checks">
+    <xsl:param name="domain"/>
+    <xsl:param name="s"/>
+    <!-- the length of the first constraint: up to the earliest next one, else all -->
+    <xsl:variable name="a" select="string-length(substring-before(concat($s, ') CONSTRAINT '), ') CONSTRAINT ')) + 1"/>
+    <xsl:variable name="b" select="string-length(substring-before(concat($s, ') CHECK ('), ') CHECK (')) + 1"/>
+    <xsl:variable name="c" select="string-length(substring-before(concat($s, ' VALID CONSTRAINT '), ' VALID CONSTRAINT ')) + 6"/>
+    <xsl:variable name="d" select="string-length(substring-before(concat($s, ' VALID CHECK ('), ' VALID CHECK (')) + 6"/>
+    <xsl:variable name="ab" select="$a * number($a &lt;= $b) + $b * number($a > $b)"/>
+    <xsl:variable name="cd" select="$c * number($c &lt;= $d) + $d * number($c > $d)"/>
+    <xsl:variable name="cut" select="$ab * number($ab &lt;= $cd) + $cd * number($ab > $cd)"/>
+    <xsl:value-of select="concat('ALTER DOMAIN ', $domain, ' ADD ', substring($s, 1, $cut), ';', $nl)"/>
+    <xsl:if test="$cut &lt; string-length($s)">
+      <xsl:call-template name="domain-checks">
+        <xsl:with-param name="domain" select="$domain"/>
+        <xsl:with-param name="s" select="substring($s, $cut + 2)"/>
+      </xsl:call-template>
+    </xsl:if>
   </xsl:template>
 
   <!-- A default as a literal: numbers, quoted text and bracketed expressions stay as they

@@ -293,7 +293,7 @@ struct ColumnFacts {
     std::optional<Value> columnDefault;
     bool precisionKnown = false;  // numericPrecision and numericScale replace the driver's
     // What recreating the column needs beyond its type name: an enumeration's labels as
-    // literals in order; a domain's base type, default, NOT NULL and checks; the sequence a
+    // literals in order; a domain's base type, default, NOT NULL and named checks; the sequence a
     // column with a sequence default owns ("" for one it does not own); an integer's display
     // width; "True" for a MariaDB AUTO_INCREMENT column.
     Value enumLabels, domainType, domainDefault, domainNotNull, domainChecks, ownedSequence, displayWidth,
@@ -327,7 +327,8 @@ const char* const pgColumnFacts =
     "ORDER BY e.enumsortorder) FROM pg_catalog.pg_enum e WHERE e.enumtypid = t.oid) END, "
     "CASE WHEN t.typtype = 'd' THEN pg_catalog.format_type(t.typbasetype, t.typtypmod) END, "
     "CASE WHEN t.typtype = 'd' THEN t.typdefault END, CASE WHEN t.typtype = 'd' THEN t.typnotnull END, "
-    "CASE WHEN t.typtype = 'd' THEN (SELECT string_agg(pg_catalog.pg_get_constraintdef(k.oid), ' ' "
+    "CASE WHEN t.typtype = 'd' THEN (SELECT string_agg('CONSTRAINT ' || pg_catalog.quote_ident(k.conname) || ' ' || "
+    "pg_catalog.pg_get_constraintdef(k.oid), ' ' "
     "ORDER BY k.conname) FROM pg_catalog.pg_constraint k WHERE k.contypid = t.oid AND k.contype = 'c') END, "
     "CASE WHEN ad.adbin IS NOT NULL AND pg_catalog.pg_get_expr(ad.adbin, ad.adrelid) LIKE 'nextval(%' THEN "
     "COALESCE((SELECT d.objid::regclass::text FROM pg_catalog.pg_depend d JOIN pg_catalog.pg_class q "
