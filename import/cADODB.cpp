@@ -307,8 +307,8 @@ cADODB::KeyRow cADODB::makeKeyRow(const db::Recordset& rs)
 cADODB::IndexRow cADODB::makeIndexRow(const db::Recordset& rs)
 {
     Fields f(rs, {"INDEX_NAME", "COLUMN_NAME", "UNIQUE", "ORDINAL_POSITION", "FILTER_CONDITION", "COLUMN_EXPRESSION",
-                  "PREFIX_LENGTH"});
-    return IndexRow{f.text(0), f.text(1), f[2], f[3], f[4], f[5], f[6]};
+                  "PREFIX_LENGTH", "INCLUDED_COLUMNS", "NULLS_NOT_DISTINCT"});
+    return IndexRow{f.text(0), f.text(1), f[2], f[3], f[4], f[5], f[6], f[7], f[8]};
 }
 
 cADODB::ForeignKeyRow cADODB::makeForeignKeyRow(const db::Recordset& rs)
@@ -754,6 +754,8 @@ void cADODB::GenerateIndexXML(const ObjectId& table)
         index.setAttribute("Column_Name", list);
         if (!r.condition.isNull() && !r.condition.toString().empty())
             index.setAttribute("Condition", r.condition.toString());
+        if (!r.included.isNull() && !r.included.toString().empty()) index.setAttribute("Included", r.included.toString());
+        if (r.nullsNotDistinct.toBool()) index.setAttribute("Nulls_Not_Distinct", "True");
         if (plain) continue;
         for (const IndexRow* m : members) {
             xml::Node member = index.appendElement("COLUMN");

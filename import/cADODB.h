@@ -62,6 +62,7 @@ private:
         std::string indexName, columnName;
         db::Value unique, ordinal;
         db::Value condition, expression, prefixLength;  // a partial index's, a member's
+        db::Value included, nullsNotDistinct;           // the index's INCLUDE columns, NULLs as equal
     };
     struct ForeignKeyRow {
         std::string fkName, fkColumn, pkTable, fkTable, updateRule, deleteRule, pkColumn, pkSchema, fkSchema;

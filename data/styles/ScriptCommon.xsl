@@ -11,7 +11,8 @@
   Reader vocabularies: a column's name is @Column_Name or @Name, its type @Data_Type or
   @Datatype, its size @Precision or @Length; an index lists COLUMN children (a column's
   @Column_Name or @Name, or an @Expression; MariaDB's @Prefix_Length) or a comma-joined
-  @Column_Name, and may hold only the rows of its @Condition; a foreign key's column is @Foreign_Key_Column or @Related_Column and the
+  @Column_Name, and may hold only the rows of its @Condition, carry PostgreSQL's @Included columns
+  (its own text) and hold NULLs equal (@Nulls_Not_Distinct); a foreign key's column is @Foreign_Key_Column or @Related_Column and the
   element stands under the referenced table (ADO) or the referencing table (DAO).
 -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
@@ -666,13 +667,14 @@
     <xsl:for-each select="INDEX">
       <xsl:variable name="columns"><xsl:call-template name="index-columns"/></xsl:variable>
       <xsl:variable name="key"><xsl:call-template name="is-key-index"/></xsl:variable>
-      <!-- An expression, a prefix or a condition is the source engine's own. -->
-      <xsl:variable name="own" select="string(@Condition) != '' or COLUMN[@Expression or string(@Prefix_Length) != '']"/>
+      <!-- An expression, a prefix, a condition or NULLs held equal are the source engine's own
+           (INCLUDE columns take no part in what the index allows: elsewhere they are left out). -->
+      <xsl:variable name="own" select="string(@Condition) != '' or @Nulls_Not_Distinct = 'True' or COLUMN[@Expression or string(@Prefix_Length) != '']"/>
       <xsl:choose>
         <xsl:when test="$own and $engine != 'others'">
           <xsl:text>-- Index </xsl:text>
           <xsl:call-template name="quote"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
-          <xsl:value-of select="concat(' left out: it has an expression, a prefix or a condition of the source engine.', $nl)"/>
+          <xsl:value-of select="concat(' left out: it has an expression, a prefix, a condition or NULLs held equal of the source engine.', $nl)"/>
         </xsl:when>
         <!-- SQLite's UNIQUE constraints come with the table where it takes them there. -->
         <xsl:when test="$columns != '' and $key != '1' and not($inline-keys and starts-with(@Name, 'sqlite_autoindex_'))">
@@ -696,6 +698,8 @@
           <xsl:text> (</xsl:text>
           <xsl:call-template name="index-members"/>
           <xsl:text>)</xsl:text>
+          <xsl:if test="$engine = 'others' and string(@Included) != ''"><xsl:value-of select="concat(' INCLUDE (', @Included, ')')"/></xsl:if>
+          <xsl:if test="@Nulls_Not_Distinct = 'True'"> NULLS NOT DISTINCT</xsl:if>
           <xsl:if test="string(@Condition) != ''"><xsl:value-of select="concat(' WHERE ', @Condition)"/></xsl:if>
           <xsl:text>;</xsl:text>
           <xsl:value-of select="$nl"/>

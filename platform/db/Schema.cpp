@@ -1132,7 +1132,9 @@ const char* const pgPrimaryKeys =
 const char* const pgPrimaryKeysOrder = " ORDER BY k.nspname, k.relname, k.attnum";
 
 // The key columns of each index (an INCLUDE column takes no part in its uniqueness), a partial
-// index's condition as FILTER_CONDITION.
+// index's condition as FILTER_CONDITION; beside them its INCLUDE columns as the server writes
+// them and whether it holds NULLs equal (NULLS NOT DISTINCT, read through the row's JSON as
+// the column exists from PostgreSQL 15 on).
 const char* const pgStatistics =
     "SELECT pg_catalog.current_database(), n.nspname, d.relname, "
     "CASE WHEN i.indisunique THEN 0 ELSE 1 END::int2, n.nspname, c.relname, "
@@ -1144,7 +1146,10 @@ const char* const pgStatistics =
     "CASE WHEN i.indisprimary OR (c.relname = d.relname || '_pkey' AND 0 <> ANY (i.indkey::int2[]) AND NOT EXISTS "
     "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = d.oid AND p.indisprimary)) THEN 1 ELSE 0 END::int2, "
     // An expression member's text, apart from a column's name; no prefix lengths.
-    "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) END, NULL::int4 "
+    "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) END, NULL::int4, "
+    "CASE WHEN i.indnatts > i.indnkeyatts THEN (SELECT string_agg(pg_catalog.pg_get_indexdef(c.oid, j, true), ', ' "
+    "ORDER BY j) FROM pg_catalog.generate_series(i.indnkeyatts + 1, i.indnatts) j) END, "
+    "COALESCE((pg_catalog.to_jsonb(i) ->> 'indnullsnotdistinct')::bool, false) "
     "FROM pg_catalog.pg_index i "
     "JOIN pg_catalog.pg_class c ON c.oid = i.indexrelid "
     "JOIN pg_catalog.pg_class d ON d.oid = i.indrelid "
@@ -1601,8 +1606,10 @@ Recordset indexesRowset(SchemaReader& s) {
                            {"COLLATION", SmallInt}, {"CARDINALITY", UnsignedBigInt}, {"PAGES", Integer},
                            {"FILTER_CONDITION", VarWChar}, {"INTEGRATED", Boolean},
                            // not in ADO's rowset: an expression member's text (COLUMN_NAME holds
-                           // it too), a column prefix's length
-                           {"COLUMN_EXPRESSION", VarWChar}, {"PREFIX_LENGTH", UnsignedInt}});
+                           // it too), a column prefix's length; the index's INCLUDE columns (the
+                           // engine's text) and whether its NULLs count as equal
+                           {"COLUMN_EXPRESSION", VarWChar}, {"PREFIX_LENGTH", UnsignedInt},
+                           {"INCLUDED_COLUMNS", VarWChar}, {"NULLS_NOT_DISTINCT", Boolean}});
     auto indexName = s.r(2);
     auto tables = coveredTables(s, s.r(0), s.r(1), s.r(4));
     std::optional<CatalogueRows> allIndexes, allKeys;
@@ -1699,6 +1706,10 @@ Recordset indexesRowset(SchemaReader& s) {
             if (r.size() > 15) {
                 row[25] = r[14];
                 row[26] = r[15].isNull() ? Value() : Value(r[15].toInt());
+            }
+            if (r.size() > 17) {
+                row[27] = r[16];
+                row[28] = Value(r[17].toBool());
             }
             out.push_back(std::move(row));
         }

@@ -75,7 +75,9 @@ const AppSchema kAppSchemas[3] = {
       "amount price, qty integer CHECK (qty > 0), CONSTRAINT orders_key PRIMARY KEY (created_at, id))",
       "CREATE TABLE rate (id integer PRIMARY KEY, pay numeric)",
       "CREATE UNIQUE INDEX supplier_name ON supplier (name) WHERE m IS NULL",
-      "CREATE UNIQUE INDEX customer_lower_name ON customer (lower(name))"},
+      "CREATE UNIQUE INDEX customer_lower_name ON customer (lower(name))",
+      "CREATE UNIQUE INDEX customer_uid ON customer (uid) INCLUDE (name, seen)",
+      "CREATE UNIQUE INDEX supplier_name_m ON supplier (name, m) NULLS NOT DISTINCT"},
      4},
     {"MariaDB",
      {"CREATE TABLE cat (id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY, flag TINYINT(1) NOT NULL DEFAULT 0, "

@@ -246,7 +246,9 @@ TEST_F(Migration, ApplicationSchemasKeepKeysTypesAndRanges) {
          {"ORACLE", "created_at TIMESTAMP WITH TIME ZONE NOT NULL,customer_id NUMBER(10),amount NUMBER(10,2)"},
          {"SQLSERVER", "[m] varchar(12),[seen] datetimeoffset)"}, {"SQLSERVER", "PRIMARY KEY ([created_at],[id])"},
          // numeric without a precision keeps its fractions
-         {"SQLSERVER", "[pay] decimal(38,10))"}, {"IBMDB2", "pay DECIMAL(31,10))"}, {"ORACLE", "pay NUMBER)"}},
+         {"SQLSERVER", "[pay] decimal(38,10))"}, {"IBMDB2", "pay DECIMAL(31,10))"}, {"ORACLE", "pay NUMBER)"},
+         // INCLUDE columns take no part in what a unique index allows
+         {"SQLSERVER", " on [customer]([uid])"}, {"SQLSERVER", " on [supplier]([name],[m])"}},
         {{"SQLSERVER", "[id] bigint IDENTITY(1,1) NOT NULL,[flag] smallint NOT NULL,[level] smallint,[code] int,[big] decimal(20),"
                        "[body] text,[kind] varchar(3),[price] decimal(9,3))"},
          {"ACCESS", "[level] SMALLINT,[code] INTEGER,[big] DECIMAL(20),[body] MEMO"},
@@ -278,7 +280,12 @@ TEST_F(Migration, ApplicationSchemasKeepKeysTypesAndRanges) {
             EXPECT_FALSE((m.*generate)("OTHERS"));
             std::vector<std::string> errors;
             for (const std::string& e : r.errors) errors.push_back(e.substr(0, e.rfind('|')));
-            EXPECT_EQ(errors, leftOut[&app - importtest::kAppSchemas]);
+            std::vector<std::string> expectedErrors = leftOut[&app - importtest::kAppSchemas];
+            // NULLs held equal: a unique index of SQL Server and DB2 holds them so.
+            if (std::string(app.engine) == "PostgreSQL" && (std::string(code) == "ORACLE" || std::string(code) == "ACCESS"))
+                expectedErrors.push_back("supplier_name_m|The index is left out: it holds NULL keys as equal (NULLS NOT "
+                                         "DISTINCT), which the target cannot express.");
+            EXPECT_EQ(errors, expectedErrors);
             EXPECT_TRUE(r.typeErrors.empty()) << testing::PrintToString(r.typeErrors);
             // Every keyed table keyed (and no other), the key before the foreign keys to it.
             const std::string script = normalised(m.AllQueries());

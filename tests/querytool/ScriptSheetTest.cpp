@@ -128,6 +128,8 @@ std::string importOthers(const std::string& connection) {
             for (const xml::Node& m : i.selectNodes("COLUMN"))
                 line += " [" + m.attribute("Column_Name") + m.attribute("Expression") + m.attribute("Prefix_Length") + "]";
             if (i.hasAttribute("Condition")) line += " where " + i.attribute("Condition");
+            if (i.hasAttribute("Included")) line += " include " + i.attribute("Included");
+            if (i.hasAttribute("Nulls_Not_Distinct")) line += " nulls not distinct " + i.attribute("Nulls_Not_Distinct");
             lines.insert(line);
         }
         for (const xml::Node& f : t.selectNodes("FOREIGNKEY"))
@@ -274,7 +276,9 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
                                            "CONSTRAINT price_check CHECK ((VALUE >= (0)::numeric))",
                                            "default nextval('shared_seq'::regclass) check  Owned_Sequence \n",
                                            "supplier index supplier_name name where m IS NULL\n",
-                                           "customer index customer_lower_name lower(name) [lower(name)]\n"}
+                                           "customer index customer_lower_name lower(name) [lower(name)]\n",
+                                           "customer index customer_uid uid include name, seen\n",
+                                           "supplier index supplier_name_m name,m nulls not distinct True\n"}
                 : std::vector<std::string>{" key PRIMARY 1 ", "check `price` < 1000", "flag tinyint(3,) False key   "
                                                                                         "default 0 check  Display_Width 1",
                                            "s column 10 b8 YesNo(8,)",
