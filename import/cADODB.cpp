@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -298,6 +299,14 @@ cADODB::ColumnRow cADODB::makeColumnRow(const db::Recordset& rs)
     return row;
 }
 
+std::string cADODB::holdable(const std::string& value, const std::string& what)
+{
+    if (xml::visibleText(value) == value) return value;
+    std::cerr << "Warning in cADODB.GenerateTablesXML: " << what
+              << " holds a control character, which the structure cannot hold: it is left out." << std::endl;
+    return {};
+}
+
 cADODB::KeyRow cADODB::makeKeyRow(const db::Recordset& rs)
 {
     Fields f(rs, {"COLUMN_NAME", "PK_NAME", "ORDINAL"});
@@ -550,19 +559,27 @@ void cADODB::GenerateTablesXML()
             const std::string check = GetCheckConstraints(id, c);
             if (stopped()) return;
 
+            // A default or check XML cannot hold (a control character) is left out and said so,
+            // never written as another text.
+            const std::string place = t + "." + c;
+            const std::string shownDefault = holdable(columnDefault, "The default of " + place);
+            const std::string shownCheck = holdable(check, "The check of " + place);
+
             xml::Node column = table.appendElement("COLUMN");
             column.setAttribute("Name", c);
             column.setAttribute("Datatype", datatype);
             column.setAttribute("Length", std::to_string(length));
             column.setAttribute("Scale", col.numericScale.isNull() ? std::string() : col.numericScale.toString());
             column.setAttribute("Ordinal_Position", col.ordinalPosition.toString());
-            column.setAttribute("Column_Default", columnDefault);
+            column.setAttribute("Column_Default", shownDefault);
             column.setAttribute("Null_Allowed", nullAllowed);
-            column.setAttribute("Check_Constraint", check);
+            column.setAttribute("Check_Constraint", shownCheck);
             column.setAttribute("Primary_Key", primaryKey);
             if (!primaryKey.empty() && !keyPosition.empty()) column.setAttribute("Key_Position", keyPosition);
             for (std::size_t e = 0; e < col.extras.size(); ++e)
-                if (!col.extras[e].isNull()) column.setAttribute(kColumnExtras[e].second, col.extras[e].toString());
+                if (!col.extras[e].isNull())
+                    column.setAttribute(kColumnExtras[e].second,
+                                        holdable(col.extras[e].toString(), std::string(kColumnExtras[e].second) + " of " + place));
         }
         GenerateIndexXML(id);
         if (stopped()) return;

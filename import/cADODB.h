@@ -108,6 +108,8 @@ private:
     static ColumnRow makeColumnRow(const db::Recordset& rs);
     static KeyRow makeKeyRow(const db::Recordset& rs);
     static IndexRow makeIndexRow(const db::Recordset& rs);
+    // value, or "" with a warning naming what when XML cannot hold it (a control character).
+    static std::string holdable(const std::string& value, const std::string& what);
     static ForeignKeyRow makeForeignKeyRow(const db::Recordset& rs);
     static ViewColumnRow makeViewColumnRow(const db::Recordset& rs);
     // Reads the per-table rowsets of every table at once (whole-database reading only).
