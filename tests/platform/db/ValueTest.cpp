@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
+#include <array>
+#include <cstdlib>
 
 using db::Value;
 
@@ -20,46 +20,20 @@ TEST(Value, TextFormsFollowThePlatform) {
     EXPECT_EQ(Value(1e15).toString(), "1e+15");
     EXPECT_EQ(Value(1.5e-5).toString(), "1.5e-05");
     EXPECT_EQ(Value("x").toString(), "x");
-}
-
-// Each engine's numbers as its own client writes them (psql, mariadb, sqlite3).
-TEST(Value, RealFormsFollowEachEnginesClient) {
+    // Each engine's as its client writes it (sqlite3, psql, mariadb), where the query window's
+    // test on the engines does not reach.
     using db::RealForm;
-    const double inf = std::numeric_limits<double>::infinity();
-    struct Case {
-        double d;
-        const char *sqlite, *pg, *pgSingle, *mariadb;
-    };
-    for (const Case& c : std::initializer_list<Case>{
-             {300000, "300000.0", "300000", "300000", "300000"},
-             {0.1, "0.1", "0.1", "0.1", "0.1"},
-             {-2.5, "-2.5", "-2.5", "-2.5", "-2.5"},
-             {1e300, "1.0e+300", "1e+300", "1e+300", "1e300"},
-             {-0.0, "-0.0", "-0", "-0", "0"},
-             {1e15, "1.0e+15", "1e+15", "1e+15", "1e15"},
-             {1e14, "100000000000000.0", "100000000000000", "1e+14", "100000000000000"},
-             {1234567, "1234567.0", "1234567", "1.234567e+06", "1234567"},
-             {1e-4, "0.0001", "0.0001", "0.0001", "0.0001"},
-             {1e-5, "1.0e-05", "1e-05", "1e-05", "0.00001"},
-             {1e-15, "1.0e-15", "1e-15", "1e-15", "0.000000000000001"},
-             {-1.5e-16, "-1.5e-16", "-1.5e-16", "-1.5e-16", "-1.5e-16"},
-             {0.30000000000000004, "0.30000000000000004", "0.30000000000000004", "0.30000000000000004",
-              "0.30000000000000004"},
-             {12345678901234567.0, "1.2345678901234568e+16", "1.2345678901234568e+16", "1.2345678901234568e+16",
+    for (const auto& [d, sqlite, pg, pgSingle, mariadb] : std::initializer_list<std::array<const char*, 5>>{
+             {"1234567", "1234567.0", "1234567", "1.234567e+06", "1234567"},
+             {"12345678901234567", "1.2345678901234568e+16", "1.2345678901234568e+16", "1.2345678901234568e+16",
               "1.2345678901234568e16"},
-             {inf, "Inf", "Infinity", "Infinity", "inf"},
-             {-inf, "-Inf", "-Infinity", "-Infinity", "-inf"},
-         }) {
-        SCOPED_TRACE(c.pg);
-        EXPECT_EQ(db::realText(c.d, RealForm::SQLite), c.sqlite);
-        EXPECT_EQ(db::realText(c.d, RealForm::PostgreSQL), c.pg);
-        EXPECT_EQ(db::realText(c.d, RealForm::PostgreSQL, true), c.pgSingle);
-        EXPECT_EQ(db::realText(c.d, RealForm::MariaDB), c.mariadb);
+             {"-inf", "-Inf", "-Infinity", "-Infinity", "-inf"}}) {
+        const double v = std::strtod(d, nullptr);
+        EXPECT_EQ(db::realText(v, RealForm::SQLite), sqlite);
+        EXPECT_EQ(db::realText(v, RealForm::PostgreSQL), pg);
+        EXPECT_EQ(db::realText(v, RealForm::PostgreSQL, true), pgSingle);
+        EXPECT_EQ(db::realText(v, RealForm::MariaDB), mariadb);
     }
-    EXPECT_EQ(db::realText(std::nan(""), RealForm::PostgreSQL), "NaN");
-    EXPECT_EQ(db::realFormOf("PostgreSQL"), RealForm::PostgreSQL);
-    EXPECT_EQ(db::realFormOf("MariaDB"), RealForm::MariaDB);
-    EXPECT_EQ(db::realFormOf("SQLite"), RealForm::SQLite);
     EXPECT_EQ(db::realFormOf("Microsoft SQL Server"), RealForm::Plain);
 }
 
