@@ -574,6 +574,8 @@ void cADODB::GenerateTablesXML()
             column.setAttribute("Column_Default", shownDefault);
             column.setAttribute("Null_Allowed", nullAllowed);
             column.setAttribute("Check_Constraint", shownCheck);
+            if (!shownCheck.empty())
+                if (const std::string name = GetCheckName(id, c); !name.empty()) column.setAttribute("Check_Name", name);
             column.setAttribute("Primary_Key", primaryKey);
             if (!primaryKey.empty() && !keyPosition.empty()) column.setAttribute("Key_Position", keyPosition);
             for (std::size_t e = 0; e < col.extras.size(); ++e)
@@ -656,8 +658,9 @@ void cADODB::loadCheckConstraints()
     // name (a key two constraints share is ambiguous and left out). A column with several
     // checks has them all, each in parentheses, joined by AND.
     std::unordered_set<std::string> several;
-    auto place = [&](const std::string& key, const std::string& clause) {
+    auto place = [&](const std::string& key, const std::string& clause, const std::string& name) {
         auto [it, added] = m_Checks.emplace(key, clause);
+        m_CheckNames[key] = added ? name : std::string();
         if (added) return;
         if (several.insert(key).second) it->second = "(" + it->second + ")";
         it->second += " AND (" + clause + ")";
@@ -670,7 +673,7 @@ void cADODB::loadCheckConstraints()
         for (; !rs.eof(); rs.moveNext()) {
             const bool onTable = !f[4].isNull();
             if (onTable && !f[5].isNull()) {
-                place(checkKey(objectKey(f.text(3), f.text(4)), f.text(5)), f.text(1));
+                place(checkKey(objectKey(f.text(3), f.text(4)), f.text(5)), f.text(1), f.text(0));
                 continue;
             }
             const std::string n = f.text(0);
@@ -699,7 +702,7 @@ void cADODB::loadCheckConstraints()
         for (; !rs.eof(); rs.moveNext()) {
             auto it = unplaced.find(constraintKey(f.text(0), f.text(1)));
             if (it == unplaced.end() || it->second.second != 1) continue;
-            place(checkKey(objectKey(f.text(4), f.text(2)), f.text(3)), it->second.first);
+            place(checkKey(objectKey(f.text(4), f.text(2)), f.text(3)), it->second.first, f.text(1));
         }
     } catch (const db::Error& e) {
         if (e.number() == db::err::NotSupported || e.number() == db::err::ItemNotFound) return;
@@ -715,6 +718,13 @@ std::string cADODB::GetCheckConstraints(const ObjectId& table, const std::string
     if (m_NamedChecks.empty()) return {};
     it = m_NamedChecks.find(checkKey(upperText(table.name), upperText(column)));
     return it == m_NamedChecks.end() ? std::string() : it->second;
+}
+
+std::string cADODB::GetCheckName(const ObjectId& table, const std::string& column)
+{
+    if (!m_ChecksLoaded) loadCheckConstraints();
+    auto it = m_CheckNames.find(checkKey(objectKey(table.schema, table.name), column));
+    return it == m_CheckNames.end() ? std::string() : it->second;
 }
 
 void cADODB::GenerateIndexXML(const ObjectId& table)

@@ -120,6 +120,7 @@ private:
     // place in the key.
     std::string GetPrimaryKey(const ObjectId& table, const std::string& column, std::string* position = nullptr);
     std::string GetCheckConstraints(const ObjectId& table, const std::string& column);
+    std::string GetCheckName(const ObjectId& table, const std::string& column);
     void GenerateForeignKeyElement(const ObjectId& table);
     void GenerateIndexXML(const ObjectId& table);
     static std::string objectKey(const std::string& schema, const std::string& name);
@@ -166,4 +167,6 @@ private:
     // Check clause per objectKey + '\x1f' + "column", first constraint found; constraints named
     // "table.column" by the engine are matched by table name without regard to case.
     std::unordered_map<std::string, std::string> m_Checks, m_NamedChecks;
+    // The constraint's name of a column with one check placed by table and column ("" for several).
+    std::unordered_map<std::string, std::string> m_CheckNames;
 };

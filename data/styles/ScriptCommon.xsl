@@ -139,7 +139,13 @@
           <xsl:if test="not(preceding-sibling::COLUMN[@Check_Constraint = current()/@Check_Constraint])">
             <xsl:text>ALTER TABLE </xsl:text>
             <xsl:call-template name="quote"><xsl:with-param name="name" select="$table"/></xsl:call-template>
-            <xsl:value-of select="concat(' ADD CHECK (', @Check_Constraint, ');', $nl)"/>
+            <xsl:text> ADD </xsl:text>
+            <xsl:if test="string(@Check_Name) != ''">
+              <xsl:text>CONSTRAINT </xsl:text>
+              <xsl:call-template name="quote"><xsl:with-param name="name" select="@Check_Name"/></xsl:call-template>
+              <xsl:text> </xsl:text>
+            </xsl:if>
+            <xsl:value-of select="concat('CHECK (', @Check_Constraint, ');', $nl)"/>
           </xsl:if>
         </xsl:for-each>
         <xsl:for-each select="COLUMN">

@@ -72,7 +72,7 @@ const AppSchema kAppSchemas[3] = {
       "seen timestamptz)",
       "CREATE TABLE supplier (id integer DEFAULT nextval('shared_seq') PRIMARY KEY, name varchar(80), m mood)",
       "CREATE TABLE orders (id bigserial, created_at timestamptz NOT NULL, customer_id integer REFERENCES customer, "
-      "amount price, qty integer CHECK (qty > 0), CONSTRAINT orders_key PRIMARY KEY (created_at, id))",
+      "amount price, qty integer CONSTRAINT qty_positive CHECK (qty > 0), CONSTRAINT orders_key PRIMARY KEY (created_at, id))",
       "CREATE TABLE rate (id integer PRIMARY KEY, pay numeric)",
       "CREATE UNIQUE INDEX supplier_name ON supplier (name) WHERE m IS NULL",
       "CREATE UNIQUE INDEX customer_lower_name ON customer (lower(name))",

@@ -117,7 +117,7 @@ std::string importOthers(const std::string& connection) {
                                ") " + c.attribute("Null_Allowed") + " key " + c.attribute("Primary_Key") + " " +
                                c.attribute("Key_Position") + " default " + c.attribute("Column_Default") + " check " +
                                c.attribute("Check_Constraint");
-            for (const char* fact : {"Enum_Labels", "Domain_Type", "Domain_Default", "Domain_Not_Null", "Domain_Check",
+            for (const char* fact : {"Check_Name", "Enum_Labels", "Domain_Type", "Domain_Default", "Domain_Not_Null", "Domain_Check",
                                      "Owned_Sequence", "Display_Width", "Auto_Increment"})
                 if (c.hasAttribute(fact)) line += std::string(" ") + fact + " " + c.attribute(fact);
             lines.insert(line);
@@ -257,7 +257,8 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
         EXPECT_EQ(failed, e == "PostgreSQL" ? 4 : 0);
         std::string expected = before;
         if (e == "PostgreSQL")
-            for (const std::string lost : {"(positive(1))::integer check (positive(v))", " Domain_Default (positive(1))::integer",
+            for (const std::string lost : {"(positive(1))::integer check (positive(v)) Check_Name gauge_v_check",
+                                           " Domain_Default (positive(1))::integer",
                                            " CONSTRAINT pos_fn CHECK (positive(VALUE))"})
                 expected.replace(expected.find(lost), lost.size(), lost[0] == '(' ? " check " : "");
         EXPECT_EQ(importOthers(to), expected) << sql;
@@ -277,7 +278,7 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
                                                      "artist index artist_name Name where ArtistId > 100\n",
                                                      "album index album_title lower(Title),ArtistId [lower(Title)] [ArtistId]\n"}
             : e == "PostgreSQL"
-                ? std::vector<std::string>{" key orders_key 1 ", "check ((qty > 0))", "Enum_Labels 'sad','ok','it''s very ok'",
+                ? std::vector<std::string>{" key orders_key 1 ", "check ((qty > 0)) Check_Name qty_positive\n", "Enum_Labels 'sad','ok','it''s very ok'",
                                            "Domain_Type numeric(10,2) Domain_Default 0 Domain_Not_Null True Domain_Check "
                                            "CONSTRAINT price_check CHECK ((VALUE >= (0)::numeric))",
                                            "default nextval('shared_seq'::regclass) check  Owned_Sequence \n",
@@ -285,7 +286,7 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
                                            "customer index customer_lower_name lower(name) [lower(name)]\n",
                                            "customer index customer_uid uid include name, seen\n",
                                            "supplier index supplier_name_m name,m nulls not distinct True\n"}
-                : std::vector<std::string>{" key PRIMARY 1 ", "check `price` < 1000", "flag tinyint(3,) False key   "
+                : std::vector<std::string>{" key PRIMARY 1 ", "check `price` < 1000 Check_Name price", "flag tinyint(3,) False key   "
                                                                                         "default 0 check  Display_Width 1",
                                            "s column 10 b8 YesNo(8,)",
                                            "s column 1 id int(10,) False key PRIMARY 1 default  check  Display_Width 11 Auto_Increment True\n",
