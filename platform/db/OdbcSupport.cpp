@@ -48,6 +48,7 @@ std::optional<long long> firstInteger(SQLHDBC dbc, const std::string& sql) {
     if (!ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) return std::nullopt;
     SQLBIGINT n = 0;
     SQLLEN indicator = 0;
+    Awaiting awaiting;
     const bool read = ok(SQLExecDirect(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS)) &&
                       ok(SQLFetch(h)) && ok(SQLGetData(h, 1, SQL_C_SBIGINT, &n, 0, &indicator)) &&
                       indicator != SQL_NULL_DATA;
@@ -155,6 +156,7 @@ void ConnectionImpl::closeHandles() {
     if (auto s = streaming.lock()) s->release();
     streaming.reset();
     if (dbc) {
+        Awaiting awaiting;
         if (open) SQLDisconnect(dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         dbc = SQL_NULL_HDBC;
@@ -178,6 +180,7 @@ std::string ConnectionImpl::currentCatalog() {
     SQLHSTMT st = newStatement();
     SQLCHAR value[512] = {0};
     SQLLEN ind = SQL_NULL_DATA;
+    Awaiting awaiting;
     const bool read = ok(SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT DATABASE()")), SQL_NTS)) &&
                       ok(SQLFetch(st)) && ok(SQLGetData(st, 1, SQL_C_CHAR, value, sizeof value, &ind));
     SQLFreeHandle(SQL_HANDLE_STMT, st);
@@ -221,6 +224,7 @@ SQLHSTMT ConnectionImpl::newStatement() {
 void ConnectionImpl::freeStatement(SQLHSTMT stmt) {
     std::lock_guard lock(busyMutex);
     if (busy == stmt) busy = SQL_NULL_HSTMT;
+    Awaiting awaiting;  // a driver may read the rest of the result or close a cursor on the server
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
 }
 
