@@ -173,7 +173,12 @@ void ConnectionImpl::closeHandles() {
 std::string ConnectionImpl::currentCatalog() {
     SQLCHAR buf[512] = {0};
     SQLINTEGER len = 0;
-    if (!ok(SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len)) || len == SQL_NULL_DATA) return {};
+    bool got;
+    {
+        Awaiting awaiting;
+        got = ok(SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len));
+    }
+    if (!got || len == SQL_NULL_DATA) return {};
     std::string name = reinterpret_cast<char*>(buf);
     if (name != "null") return name;
     // The MariaDB driver answers "null" when no database is selected: ask the server.

@@ -682,79 +682,50 @@ TEST_F(BatchRun, MariaDBDatabase) {
     expectDocx(files::joinPath(out, "shop.docx"));
 }
 
-// A relay on a loopback port to a database server: it passes the bytes on both ways until an
-// answer of the server holds marker, and from then on passes nothing, as a server that stopped.
-class StallingRelay {
-public:
-    StallingRelay(int serverPort, std::string marker) : marker_(std::move(marker)) {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+// A relay on a loopback port to a database server, for one connection: it passes the bytes on
+// both ways until an answer of the server holds marker, then passes nothing, as a server that
+// stopped.
+struct StallingRelay {
+    int listener = socket(AF_INET, SOCK_STREAM, 0), port = 0;
+    std::atomic<bool> done{false}, stalled{false};
+    std::chrono::steady_clock::time_point stalledAt;  // set before stalled
+    std::thread thread;
+
+    StallingRelay(int serverPort, const std::string& marker) {
+        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t len = sizeof a;
-        if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listener_, 16) != 0 ||
-            getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        if (bind(listener, reinterpret_cast<sockaddr*>(&a), len) != 0 || listen(listener, 1) != 0 ||
+            getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len) != 0)
             return;
-        port_ = ntohs(a.sin_port);
+        port = ntohs(a.sin_port);
         a.sin_port = htons(static_cast<uint16_t>(serverPort));
-        thread_ = std::thread([this, a] { run(a); });
+        thread = std::thread([this, a, marker] {
+            pollfd fds[2] = {{listener, POLLIN, 0}, {socket(AF_INET, SOCK_STREAM, 0), POLLIN, 0}};
+            while (!done && poll(fds, 1, 20) <= 0) {}
+            if (done || (fds[0].fd = accept(listener, nullptr, nullptr)) < 0 ||
+                connect(fds[1].fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
+                return;
+            std::string answered;  // the server's bytes, for a marker cut in two
+            char buf[65536];
+            while (!done && !stalled) {
+                if (poll(fds, 2, 20) <= 0) continue;
+                const int from = (fds[0].revents & (POLLIN | POLLHUP)) ? 0 : 1;
+                const ssize_t n = read(fds[from].fd, buf, sizeof buf);
+                if (n <= 0) break;
+                if (from == 1 && (answered += std::string(buf, static_cast<std::size_t>(n))).find(marker) != std::string::npos) {
+                    stalledAt = std::chrono::steady_clock::now();
+                    stalled = true;
+                } else if (write(fds[1 - from].fd, buf, static_cast<std::size_t>(n)) != n) break;
+            }
+            while (!done) usleep(20000);  // the connection stays open, unanswered
+            close(fds[0].fd), close(fds[1].fd);
+        });
     }
     ~StallingRelay() {
-        done_ = true;
-        if (thread_.joinable()) thread_.join();
-        for (const Pair& p : pairs_) close(p.client), close(p.server);
-        if (listener_ >= 0) close(listener_);
+        done = true;
+        if (thread.joinable()) thread.join();
+        close(listener);
     }
-    int port() const { return port_; }
-    // When the relay stopped passing bytes on; nullopt while it passes them.
-    std::optional<std::chrono::steady_clock::time_point> stalledAt() const {
-        if (!stalled_) return std::nullopt;
-        return stalledAt_;
-    }
-
-private:
-    struct Pair {
-        int client, server;
-        std::string answered;  // the end of the server's bytes, for a marker cut in two
-    };
-    void run(sockaddr_in server) {
-        char buf[65536];
-        while (!done_) {
-            std::vector<pollfd> fds{{listener_, POLLIN, 0}};
-            if (!stalled_)
-                for (const Pair& p : pairs_) fds.push_back({p.client, POLLIN, 0}), fds.push_back({p.server, POLLIN, 0});
-            if (poll(fds.data(), fds.size(), 20) <= 0) continue;
-            if (fds[0].revents & POLLIN) {
-                const int client = accept(listener_, nullptr, nullptr);
-                const int to = socket(AF_INET, SOCK_STREAM, 0);
-                if (client >= 0 && to >= 0 && connect(to, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0)
-                    pairs_.push_back({client, to, {}});
-            }
-            for (std::size_t i = 1; i < fds.size() && !stalled_; ++i) {
-                if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
-                Pair& p = pairs_[(i - 1) / 2];
-                const bool fromServer = fds[i].fd == p.server;
-                const ssize_t n = read(fds[i].fd, buf, sizeof buf);
-                if (n <= 0) continue;  // a closed end stays closed; its pair is left alone
-                if (fromServer) {
-                    p.answered = p.answered.substr(p.answered.size() > marker_.size() ? p.answered.size() - marker_.size() : 0) +
-                                 std::string(buf, static_cast<std::size_t>(n));
-                    if (p.answered.find(marker_) != std::string::npos) {
-                        stalledAt_ = std::chrono::steady_clock::now();
-                        stalled_ = true;
-                        break;
-                    }
-                }
-                if (write(fromServer ? p.client : p.server, buf, static_cast<std::size_t>(n)) != n) continue;
-            }
-        }
-    }
-    std::string marker_;
-    int listener_ = -1, port_ = 0;
-    std::vector<Pair> pairs_;
-    std::atomic<bool> done_{false}, stalled_{false};
-    std::chrono::steady_clock::time_point stalledAt_;
-    std::thread thread_;
 };
 
 // A server that stops answering in the middle of the catalogue read (its answer naming the
@@ -768,9 +739,9 @@ protected:
         const std::string name = mariadb ? "dalv_stall_maria" : "dalv_stall_pg";
         const auto params = createServerDatabase(server, name, mariadb);
         StallingRelay relay(std::stoi(db::parameterValue(params, "Port")), "customers");
-        ASSERT_GT(relay.port(), 0);
+        ASSERT_GT(relay.port, 0);
         const std::string relayed =
-            odbcWith(params, {{"Database", name}, {"Server", "127.0.0.1"}, {"Port", std::to_string(relay.port())}});
+            odbcWith(params, {{"Database", name}, {"Server", "127.0.0.1"}, {"Port", std::to_string(relay.port)}});
         const std::string out = dir.file("out");
         environment["DALVANE_UNANSWERED_SECONDS"] = "0.5";
         Outcome o = run(writeBatch("stall.xml", sqliteEntry("<REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) + "\"/>") +
@@ -782,8 +753,8 @@ protected:
                         60000);
         const auto ended = std::chrono::steady_clock::now();
         ASSERT_TRUE(o.finished);
-        ASSERT_TRUE(relay.stalledAt()) << describe(o);
-        EXPECT_LT(ended - *relay.stalledAt(), std::chrono::seconds(8));
+        ASSERT_TRUE(relay.stalled) << describe(o);
+        EXPECT_LT(ended - relay.stalledAt, std::chrono::seconds(8));
         EXPECT_EQ(o.exitCode, 1);
         EXPECT_EQ(o.lines, (std::vector<std::string>{"DATABASE 1: 0 Database imported successfully",
                                                      "DATABASE 2: 11 Failed to create XML for database: " + name +
