@@ -8,6 +8,7 @@
 #include "options/cReport.h"
 #include "options/cStructureFile.h"
 #include "platform/db/ConnectionString.h"
+#include "platform/db/Unanswered.h"
 #include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
@@ -19,8 +20,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
@@ -37,6 +42,47 @@ namespace {
 using BatchError = files::FileError;
 
 constexpr long kObjectNotSet = 91;
+
+// How long one request may wait for the database's answer before the run is given up.
+constexpr double kUnansweredSeconds = 60;
+
+// kUnansweredSeconds, or DALVANE_UNANSWERED_SECONDS when that is a positive number of seconds.
+double unansweredSeconds() {
+    const char* given = std::getenv("DALVANE_UNANSWERED_SECONDS");
+    if (!given || !*given) return kUnansweredSeconds;
+    char* end = nullptr;
+    const double seconds = std::strtod(given, &end);
+    return *end == '\0' && seconds > 0 && seconds <= 86400 ? seconds : kUnansweredSeconds;
+}
+
+// The entry being run and the result it gets when its database leaves a request unanswered.
+// Entry lines are printed under the lock, which the routine that gives the run up keeps.
+struct Awaited {
+    std::mutex m;
+    int entry = 0;
+    EntryResult ifGivenUp;
+} awaited;
+
+void ifUnanswered(const EntryResult& r) {
+    std::lock_guard lock(awaited.m);
+    awaited.ifGivenUp = r;
+}
+
+// Prints the current entry's line and ends the process: the driver call that waits cannot be
+// ended. Reports are only ever renamed into place when whole, so none is left half-written.
+[[noreturn]] void giveUpRun(double seconds) {
+    awaited.m.lock();
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g", seconds);
+    EntryResult r = awaited.ifGivenUp;
+    r.Message += " (the database did not answer within " + std::string(limit) + " seconds)";
+    std::cout << FormatEntryLine(awaited.entry, r) << std::endl;
+    std::cerr << ApplicationTitle << ": the batch run is given up at DATABASE " << awaited.entry
+              << ", whose database did not answer within " << limit << " seconds; later entries are not run"
+              << std::endl;
+    files::removePrivateTempFolder();
+    std::_Exit(1);
+}
 
 // The text shown for an error number the run knows; "" for any other.
 std::string knownErrorText(long number, const std::string& reason = {}) {
@@ -208,9 +254,11 @@ EntryResult runEntry(bool& leaveLoop) {
 
     const std::string unable = "Unable to connect to database: " + r.DatabaseName();
     if (!GetConnectionString()) return {BatchNoPassword, unable};
+    ifUnanswered({BatchNoPassword, unable});
     if (!r.OpenDalvDatabase()) return {BatchNoPassword, unable};
-    if (!r.ImportDatabase(false))
-        return {BatchNotImported, "Failed to create XML for database: " + r.DatabaseName()};
+    const std::string notImported = "Failed to create XML for database: " + r.DatabaseName();
+    ifUnanswered({BatchNotImported, notImported});
+    if (!r.ImportDatabase(false)) return {BatchNotImported, notImported};
     std::string failure;
     if (!SaveReport(&failure)) return {BatchReportFailed, failure};
     return {BatchOK, "Database imported successfully"};
@@ -477,6 +525,7 @@ BatchResult HandleBatchProcess(const std::string& path) {
     EntryResult last;
     EntryResult firstFailure;
     auto finishEntry = [&](int entry, const EntryResult& r) {
+        std::lock_guard lock(awaited.m);
         std::cout << FormatEntryLine(entry, r) << std::endl;
         ++processed;
         if (r.Code != BatchOK && result.failures++ == 0) firstFailure = r;
@@ -507,12 +556,20 @@ BatchResult HandleBatchProcess(const std::string& path) {
             std::cout << "DALVIMPORT: " << BatchNotLoaded << " " << result.message << std::endl;
             return result;
         }
+        const double seconds = unansweredSeconds();
+        const db::UnansweredWatch unanswered(std::chrono::milliseconds(static_cast<long long>(seconds * 1000)),
+                                             [seconds] { giveUpRun(seconds); });
         int entry = 0;
         for (const xml::Node& database : databases) {
             oBatchDatabase = database;
             bool leaveLoop = false;
             EntryResult r;
             ++entry;
+            {
+                std::lock_guard lock(awaited.m);
+                awaited.entry = entry;
+                awaited.ifGivenUp = {BatchNotImported, "Failed to create XML for database"};
+            }
             try {
                 r = runEntry(leaveLoop);
             } catch (const BatchError& e) {

@@ -48,6 +48,7 @@ std::optional<long long> firstInteger(SQLHDBC dbc, const std::string& sql) {
     if (!ok(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h))) return std::nullopt;
     SQLBIGINT n = 0;
     SQLLEN indicator = 0;
+    Awaiting awaiting;
     const bool read = ok(SQLExecDirect(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS)) &&
                       ok(SQLFetch(h)) && ok(SQLGetData(h, 1, SQL_C_SBIGINT, &n, 0, &indicator)) &&
                       indicator != SQL_NULL_DATA;
@@ -155,6 +156,7 @@ void ConnectionImpl::closeHandles() {
     if (auto s = streaming.lock()) s->release();
     streaming.reset();
     if (dbc) {
+        Awaiting awaiting;
         if (open) SQLDisconnect(dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         dbc = SQL_NULL_HDBC;
@@ -171,13 +173,19 @@ void ConnectionImpl::closeHandles() {
 std::string ConnectionImpl::currentCatalog() {
     SQLCHAR buf[512] = {0};
     SQLINTEGER len = 0;
-    if (!ok(SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len)) || len == SQL_NULL_DATA) return {};
+    bool got;
+    {
+        Awaiting awaiting;
+        got = ok(SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, buf, sizeof buf, &len));
+    }
+    if (!got || len == SQL_NULL_DATA) return {};
     std::string name = reinterpret_cast<char*>(buf);
     if (name != "null") return name;
     // The MariaDB driver answers "null" when no database is selected: ask the server.
     SQLHSTMT st = newStatement();
     SQLCHAR value[512] = {0};
     SQLLEN ind = SQL_NULL_DATA;
+    Awaiting awaiting;
     const bool read = ok(SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT DATABASE()")), SQL_NTS)) &&
                       ok(SQLFetch(st)) && ok(SQLGetData(st, 1, SQL_C_CHAR, value, sizeof value, &ind));
     SQLFreeHandle(SQL_HANDLE_STMT, st);
@@ -221,6 +229,7 @@ SQLHSTMT ConnectionImpl::newStatement() {
 void ConnectionImpl::freeStatement(SQLHSTMT stmt) {
     std::lock_guard lock(busyMutex);
     if (busy == stmt) busy = SQL_NULL_HSTMT;
+    Awaiting awaiting;  // a driver may read the rest of the result or close a cursor on the server
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
 }
 

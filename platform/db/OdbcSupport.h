@@ -3,6 +3,7 @@
 
 #include "platform/db/DbError.h"
 #include "platform/db/Recordset.h"
+#include "platform/db/Unanswered.h"
 #include "platform/db/Value.h"
 
 #include <sql.h>
@@ -100,7 +101,8 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
 };
 
 // Marks a statement as in the driver while it lives: around the calls that execute it or step
-// to its next row, never around reading a row's values (a driver's cancel may free them).
+// to its next row, never around reading a row's values (a driver's cancel may free them). The
+// call is also one that waits on the database.
 class InDriver {
 public:
     InDriver(ConnectionImpl& c, SQLHSTMT stmt) : c_(c) {
@@ -117,6 +119,7 @@ public:
 
 private:
     ConnectionImpl& c_;
+    Awaiting awaiting_;
 };
 
 // An executed statement whose result set is being read.

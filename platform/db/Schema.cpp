@@ -87,7 +87,11 @@ public:
     // Runs one catalogue function and hands its rows over one at a time, as they are fetched.
     void each(const std::function<SQLRETURN(SQLHSTMT)>& fn, const std::function<void(Row&)>& take) {
         SQLHSTMT stmt = c_->newStatement();
-        SQLRETURN rc = fn(stmt);
+        SQLRETURN rc;
+        {
+            Awaiting awaiting;
+            rc = fn(stmt);
+        }
         if (!ok(rc)) {
             try {
                 c_->fail(SQL_HANDLE_STMT, stmt, "The driver could not provide the schema information.");
@@ -125,8 +129,8 @@ public:
                                        const_cast<char*>(params[i].c_str()), static_cast<SQLLEN>(params[i].size()), &lens[i]));
         }
         if (good) {
-            SQLRETURN rc = SQLExecute(stmt);
-            good = ok(rc);
+            Awaiting awaiting;
+            good = ok(SQLExecute(stmt));
         }
         if (!good) {
             SQLFreeHandle(SQL_HANDLE_STMT, stmt);

@@ -21,15 +21,22 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -101,6 +108,7 @@ protected:
     static void TearDownTestSuite() { shared.reset(); }
 
     std::string homeName = "home";
+    std::map<QString, QString> environment;  // added to the run's environment
     std::string home() const { return dir.file(homeName); }
     std::string reportsRoot() const { return files::joinPath(home(), "Documents", "Dalvane Reports"); }
     std::string sampleConnection() const { return "Driver=SQLite3;Database=" + sampleDb; }
@@ -136,6 +144,7 @@ protected:
         env.insert("XDG_DATA_HOME", QString::fromStdString(files::joinPath(home(), ".local/share")));
         env.insert("XDG_CONFIG_HOME", QString::fromStdString(files::joinPath(home(), ".config")));
         env.insert("XDG_CACHE_HOME", QString::fromStdString(files::joinPath(home(), ".cache")));
+        for (const auto& [k, v] : environment) env.insert(k, v);
         QProcess p;
         p.setProcessEnvironment(env);
         QElapsedTimer timer;
@@ -616,7 +625,7 @@ db::ConnectionParameters createServerDatabase(const std::string& serverOdbc, con
         db::Connection admin;
         admin.setConnectionString(serverOdbc);
         admin.open();
-        admin.execute("DROP DATABASE IF EXISTS " + name);
+        admin.execute("DROP DATABASE IF EXISTS " + name + (mariadb ? "" : " WITH (FORCE)"));  // no session left of a run before
         admin.execute("CREATE DATABASE " + name);
     }
     const db::ConnectionParameters params = db::parseConnectionString(serverOdbc);
@@ -672,6 +681,95 @@ TEST_F(BatchRun, MariaDBDatabase) {
     expectHtmlReport(files::joinPath(out, "html"), "shop", {"customers", "orders"});
     expectDocx(files::joinPath(out, "shop.docx"));
 }
+
+// A relay on a loopback port to a database server, for one connection: it passes the bytes on
+// both ways until an answer of the server holds marker, then passes nothing, as a server that
+// stopped.
+struct StallingRelay {
+    int listener = socket(AF_INET, SOCK_STREAM, 0), port = 0;
+    std::atomic<bool> done{false}, stalled{false};
+    std::chrono::steady_clock::time_point stalledAt;  // set before stalled
+    std::thread thread;
+
+    StallingRelay(int serverPort, const std::string& marker) {
+        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t len = sizeof a;
+        if (bind(listener, reinterpret_cast<sockaddr*>(&a), len) != 0 || listen(listener, 1) != 0 ||
+            getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            return;
+        port = ntohs(a.sin_port);
+        a.sin_port = htons(static_cast<uint16_t>(serverPort));
+        thread = std::thread([this, a, marker] {
+            pollfd fds[2] = {{listener, POLLIN, 0}, {socket(AF_INET, SOCK_STREAM, 0), POLLIN, 0}};
+            while (!done && poll(fds, 1, 20) <= 0) {}
+            if (done || (fds[0].fd = accept(listener, nullptr, nullptr)) < 0 ||
+                connect(fds[1].fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0)
+                return;
+            std::string answered;  // the server's bytes, for a marker cut in two
+            char buf[65536];
+            while (!done && !stalled) {
+                if (poll(fds, 2, 20) <= 0) continue;
+                const int from = (fds[0].revents & (POLLIN | POLLHUP)) ? 0 : 1;
+                const ssize_t n = read(fds[from].fd, buf, sizeof buf);
+                if (n <= 0) break;
+                if (from == 1 && (answered += std::string(buf, static_cast<std::size_t>(n))).find(marker) != std::string::npos) {
+                    stalledAt = std::chrono::steady_clock::now();
+                    stalled = true;
+                } else if (write(fds[1 - from].fd, buf, static_cast<std::size_t>(n)) != n) break;
+            }
+            while (!done) usleep(20000);  // the connection stays open, unanswered
+            close(fds[0].fd), close(fds[1].fd);
+        });
+    }
+    ~StallingRelay() {
+        done = true;
+        if (thread.joinable()) thread.join();
+        close(listener);
+    }
+};
+
+// A server that stops answering in the middle of the catalogue read (its answer naming the
+// first table never comes) gives the run up within the stated time: the entry's line says why,
+// the process ends with a failure, and the report of the entry before stays whole.
+class UnansweredServer : public BatchRun {
+protected:
+    void expectGivenUp(const char* serverVariable, bool mariadb) {
+        const char* server = std::getenv(serverVariable);
+        if (!server || !*server) GTEST_SKIP() << serverVariable << " not set (scripts/dbservers.sh start)";
+        const std::string name = mariadb ? "dalv_stall_maria" : "dalv_stall_pg";
+        const auto params = createServerDatabase(server, name, mariadb);
+        StallingRelay relay(std::stoi(db::parameterValue(params, "Port")), "customers");
+        ASSERT_GT(relay.port, 0);
+        const std::string relayed =
+            odbcWith(params, {{"Database", name}, {"Server", "127.0.0.1"}, {"Port", std::to_string(relay.port)}});
+        const std::string out = dir.file("out");
+        environment["DALVANE_UNANSWERED_SECONDS"] = "0.5";
+        Outcome o = run(writeBatch("stall.xml", sqliteEntry("<REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) + "\"/>") +
+                                                    "<DATABASE><ENGINE>12</ENGINE><CONNECTIONSTRING>" + xmlEscaped(relayed) +
+                                                    "</CONNECTIONSTRING><REPORTS><REPORT Format=\"XML\" Path=\"" +
+                                                    xmlEscaped(out) + "\" FileName=\"stalled.xml\"/></REPORTS></DATABASE>" +
+                                                    sqliteEntry("<REPORT Format=\"XML\" Path=\"" + xmlEscaped(out) +
+                                                                "\" FileName=\"after.xml\"/>")),
+                        60000);
+        const auto ended = std::chrono::steady_clock::now();
+        ASSERT_TRUE(o.finished);
+        ASSERT_TRUE(relay.stalled) << describe(o);
+        EXPECT_LT(ended - relay.stalledAt, std::chrono::seconds(8));
+        EXPECT_EQ(o.exitCode, 1);
+        EXPECT_EQ(o.lines, (std::vector<std::string>{"DATABASE 1: 0 Database imported successfully",
+                                                     "DATABASE 2: 11 Failed to create XML for database: " + name +
+                                                         " (the database did not answer within 0.5 seconds)"}))
+            << describe(o);
+        EXPECT_NE(o.err.find("the batch run is given up at DATABASE 2"), std::string::npos) << o.err;
+        EXPECT_FALSE(tableNames(files::joinPath(out, "sample.xml")).empty());
+        std::vector<std::string> left;
+        for (const auto& f : sfs::directory_iterator(out)) left.push_back(f.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{"sample.xml"});
+    }
+};
+
+TEST_F(UnansweredServer, PostgreSQLIsGivenUp) { expectGivenUp("DALV_TEST_PG", false); }
+TEST_F(UnansweredServer, MariaDBIsGivenUp) { expectGivenUp("DALV_TEST_MARIADB", true); }
 
 // ---- the batch-file generator ------------------------------------------------------------
 
