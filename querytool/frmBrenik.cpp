@@ -370,22 +370,12 @@ void frmBrenik::startNext() {
             fetched(std::move(j));
         else
             opened(std::move(j));
+        // The next rows are read while the window shows these.
+        if (!job_.valid() && fetchTimer_->isActive() && rQuery.isOpen() && !rQuery.fetchComplete()) startFetch();
         return;
     }
     if (rQuery.isOpen() && !rQuery.fetchComplete()) {
-        // The next rows are read off the window's thread; only the driver's cursor is used
-        // there, so the grid goes on showing the rows fetched so far.
-        startJob([this](Job& j) {
-            j.fetch = true;
-            // Steps of 1,000 rows for up to a tenth of a second: handing each step over alone
-            // would cost more in waking the window than reading it does.
-            QElapsedTimer t;
-            t.start();
-            for (long long before = 0;; before = j.rows.size()) {
-                j.rows.append(rQuery.readRows(kFetchSize));
-                if (j.rows.size() - before < kFetchSize || t.elapsed() >= kStepMs) break;
-            }
-        });
+        startFetch();
         return;
     }
     if (pending_.empty()) {
@@ -396,6 +386,19 @@ void frmBrenik::startNext() {
     const std::string sql = pending_.front();
     pending_.pop_front();
     ProcessQuery(sql);
+}
+
+void frmBrenik::startFetch() {
+    // The next rows are read off the window's thread; only the driver's cursor is used there,
+    // so the grid goes on showing the rows fetched so far.
+    startJob([this](Job& j) {
+        j.fetch = true;
+        // Steps of 1,000 rows for up to a tenth of a second: handing each step over alone
+        // would cost more in waking the window than reading it does.
+        QElapsedTimer t;
+        t.start();
+        while (rQuery.readRows(kFetchSize, j.rows) == kFetchSize && t.elapsed() < kStepMs) {}
+    });
 }
 
 bool frmBrenik::ProcessQuery(const std::string& sql) {

@@ -123,6 +123,7 @@ private:
     void fetched(Job j);
     void AppendMessage(const std::string& text);
     void startNext();
+    void startFetch();
     void rQuery_FetchProgress();
     void rQuery_FetchComplete(long long count);
     void statementDone(const std::string& sql, long long affected);

@@ -2,6 +2,7 @@
 #include "platform/text/Text.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -235,6 +236,12 @@ void ConnectionImpl::freeStatement(SQLHSTMT stmt) {
 
 // ---- StatementCursor ----
 
+namespace {
+// The first part of a text or binary value comes into a buffer of the column's own: as large
+// as the column's values need, up to kLargestFirst, since a driver may fill all of it.
+constexpr std::size_t kSmallestFirst = 128, kLargestFirst = 4096;
+}  // namespace
+
 StatementCursor::~StatementCursor() { release(); }
 
 void StatementCursor::release() {
@@ -290,60 +297,33 @@ void StatementCursor::describe() {
         fromText.push_back(from);
         sqlTypes.push_back(type);
     }
+    first_.assign(fields.size(), std::string(kSmallestFirst, '\0'));
+    buffered = Rows(static_cast<int>(fields.size()));
+    bufferedNext = 0;
+    one_ = Rows(static_cast<int>(fields.size()));
 }
 
 namespace {
 
-Value readText(SQLHSTMT stmt, SQLUSMALLINT col, bool binary, bool& failed) {
-    // The first part comes into a buffer of its own; a longer value tells its length with it,
-    // and the rest is read in one call into room made for exactly that much.
-    char first[8192];
-    std::string out;
-    size_t have = 0;
-    const SQLSMALLINT ctype = binary ? SQL_C_BINARY : SQL_C_CHAR;
-    for (;;) {
-        const bool spare = out.size() > have;  // room made for the rest
-        char* into = spare ? out.data() + have : first;
-        const size_t room = spare ? out.size() - have : sizeof first;
-        const size_t usable = binary ? room : room - 1;  // text ends in the driver's terminator
-        SQLLEN ind = 0;
-        SQLRETURN rc = SQLGetData(stmt, col, ctype, into, static_cast<SQLLEN>(room), &ind);
-        if (rc == SQL_NO_DATA) break;
-        if (!ok(rc)) {
-            failed = true;
-            return {};
-        }
-        if (ind == SQL_NULL_DATA) return {};
-        const bool whole = ind != SQL_NO_TOTAL && static_cast<size_t>(ind) <= usable;
-        const size_t got = whole ? static_cast<size_t>(ind) : usable;
-        if (!spare) out.append(first, got);
-        have += got;
-        if (whole) {
-            if (rc == SQL_SUCCESS) break;
-            continue;
-        }
-        const size_t rest = ind == SQL_NO_TOTAL ? have : static_cast<size_t>(ind) - usable;
-        out.resize(have + rest + (binary ? 0 : 1));
-    }
-    out.resize(have);
-    return binary ? Value::binary(std::move(out)) : Value(std::move(out));
-}
-
 // A number column's text as the number it reads whole as, else the text itself: an integer, or
 // with `kind` Number a finite real as well; with Boolean 0 and 1 are False and True.
-Value numberFromText(Value v, StatementCursor::FromText kind) {
+bool putNumber(Rows& out, std::string_view s, StatementCursor::FromText kind) {
     using FromText = StatementCursor::FromText;
-    const std::string_view s = v.bytes();
-    if (v.kind() != ValueKind::Text || s.empty()) return v;
+    if (s.empty()) return false;
     const char* end = s.data() + s.size();
     long long n = 0;
-    if (auto [p, ec] = std::from_chars(s.data(), end, n); ec == std::errc() && p == end)
-        return kind == FromText::Boolean && (n == 0 || n == 1) ? Value(n == 1) : Value(n);
-    if (kind == FromText::Integer) return v;
+    if (auto [p, ec] = std::from_chars(s.data(), end, n); ec == std::errc() && p == end) {
+        if (kind == FromText::Boolean && (n == 0 || n == 1)) out.putBool(n == 1);
+        else out.putInt(n);
+        return true;
+    }
+    if (kind == FromText::Integer) return false;
     double d = 0;
-    if (auto [p, ec] = std::from_chars(s.data(), end, d); ec == std::errc() && p == end && std::isfinite(d))
-        return Value(d);
-    return v;
+    if (auto [p, ec] = std::from_chars(s.data(), end, d); ec == std::errc() && p == end && std::isfinite(d)) {
+        out.putDouble(d);
+        return true;
+    }
+    return false;
 }
 
 // A single-precision value as the double of its shortest decimal form (0.1f as 0.1, not as
@@ -358,25 +338,85 @@ double widened(float f) {
 
 }  // namespace
 
-bool StatementCursor::next(std::vector<Value>& row) {
-    if (!buffered.empty()) {
-        row = std::move(buffered.front());
-        buffered.pop_front();
+bool StatementCursor::readBytes(SQLUSMALLINT col, bool binary, FromText parse, Rows& out) {
+    const SQLSMALLINT ctype = binary ? SQL_C_BINARY : SQL_C_CHAR;
+    const std::size_t end = binary ? 0 : 1;  // text ends in the driver's terminator
+    std::string& first = first_[col - 1];
+    SQLLEN ind = 0;
+    SQLRETURN rc = SQLGetData(stmt, col, ctype, first.data(), static_cast<SQLLEN>(first.size()), &ind);
+    if (rc == SQL_NO_DATA) {
+        out.putBytes(binary, {});
         return true;
     }
-    return fetchRow(row);
+    if (!ok(rc)) return false;
+    if (ind == SQL_NULL_DATA) {
+        out.putNull();
+        return true;
+    }
+    bool whole = ind != SQL_NO_TOTAL && static_cast<std::size_t>(ind) <= first.size() - end;
+    if (whole && rc == SQL_SUCCESS) {
+        const std::string_view v(first.data(), static_cast<std::size_t>(ind));
+        if (parse == FromText::No || !putNumber(out, v, parse)) out.putBytes(binary, v);
+        return true;
+    }
+    std::size_t have = whole ? static_cast<std::size_t>(ind) : first.size() - end;
+    // Longer: the next values of the column get room for one as long as this one.
+    if (ind != SQL_NO_TOTAL && first.size() < kLargestFirst)
+        first.resize(std::clamp(std::bit_ceil(static_cast<std::size_t>(ind) + 1), first.size(), kLargestFirst));
+    // The rest goes straight into its place: into room for the length the driver tells, else
+    // twice as much room each time.
+    const std::size_t mark = out.mark();
+    std::size_t most = ind == SQL_NO_TOTAL ? 2 * have : std::max(have, static_cast<std::size_t>(ind));
+    char* into = out.openBytes(binary, most + end);
+    std::memcpy(into, first.data(), have);
+    while (!(whole && rc == SQL_SUCCESS)) {
+        if (most <= have) most = 2 * have + 1;
+        into = out.openBytes(binary, most + end);
+        const std::size_t room = most - have + end;
+        rc = SQLGetData(stmt, col, ctype, into + have, static_cast<SQLLEN>(room), &ind);
+        if (rc == SQL_NO_DATA) break;
+        if (!ok(rc) || ind == SQL_NULL_DATA) return false;
+        const std::size_t usable = room - end;
+        whole = ind != SQL_NO_TOTAL && static_cast<std::size_t>(ind) <= usable;
+        have += whole ? static_cast<std::size_t>(ind) : usable;
+        if (!whole && ind != SQL_NO_TOTAL) most = have + (static_cast<std::size_t>(ind) - usable);
+    }
+    out.closeBytes(have);
+    if (parse != FromText::No) {
+        const std::string text(into, have);
+        out.rewind(mark);
+        if (!putNumber(out, text, parse)) out.putBytes(binary, text);
+    }
+    return true;
+}
+
+long StatementCursor::read(Rows& out, long n) {
+    long added = 0;
+    for (; bufferedNext < buffered.size() && (n < 0 || added < n); ++added) out.appendRow(buffered, bufferedNext++);
+    if (bufferedNext >= buffered.size() && bufferedNext > 0) {
+        buffered.clear();
+        bufferedNext = 0;
+    }
+    while ((n < 0 || added < n) && fetchRow(out)) ++added;
+    return added;
+}
+
+bool StatementCursor::next(std::vector<Value>& row) {
+    one_.clearKeepingRoom();
+    if (read(one_, 1) == 0) return false;
+    one_.decode(0, row);
+    return true;
 }
 
 void StatementCursor::drain() {
-    std::vector<Value> row;
     try {
-        while (fetchRow(row)) buffered.push_back(std::move(row));
+        while (fetchRow(buffered)) {}
     } catch (const Error&) {
         release();  // the rows read so far stay; the error is in the connection's list
     }
 }
 
-bool StatementCursor::fetchRow(std::vector<Value>& row) {
+bool StatementCursor::fetchRow(Rows& out) {
     if (done) return false;
     if (!alive()) {
         release();
@@ -391,30 +431,29 @@ bool StatementCursor::fetchRow(std::vector<Value>& row) {
         release();
         return false;
     }
-    if (!ok(rc)) {
+    auto failWith = [this](const char* fallback) {
         SQLHSTMT h = stmt;
         auto c = conn;
         try {
-            c->fail(SQL_HANDLE_STMT, h, "Fetching the rows failed.");
+            c->fail(SQL_HANDLE_STMT, h, fallback);
         } catch (...) {
             release();
             throw;
         }
-    }
-    row.clear();
-    row.reserve(fields.size());
+    };
+    if (!ok(rc)) failWith("Fetching the rows failed.");
+    out.beginRow();
     for (SQLUSMALLINT i = 1; i <= fields.size(); ++i) {
         const SQLSMALLINT t = sqlTypes[i - 1];
-        bool failed = false;
-        Value v;
-        if (fromText[i - 1] != FromText::No)
-            v = numberFromText(readText(stmt, i, false, failed), fromText[i - 1]);
-        else switch (t) {
+        bool read = true;
+        SQLLEN ind = 0;
+        if (fromText[i - 1] != FromText::No) {
+            read = readBytes(i, false, fromText[i - 1], out);
+        } else switch (t) {
         case SQL_BIT: {
             unsigned char b = 0;
-            SQLLEN ind = 0;
-            failed = !ok(SQLGetData(stmt, i, SQL_C_BIT, &b, sizeof b, &ind));
-            if (!failed && ind != SQL_NULL_DATA) v = Value(b != 0);
+            read = ok(SQLGetData(stmt, i, SQL_C_BIT, &b, sizeof b, &ind));
+            if (read) ind == SQL_NULL_DATA ? out.putNull() : out.putBool(b != 0);
             break;
         }
         case SQL_TINYINT:
@@ -422,48 +461,36 @@ bool StatementCursor::fetchRow(std::vector<Value>& row) {
         case SQL_INTEGER:
         case SQL_BIGINT: {
             SQLBIGINT n = 0;
-            SQLLEN ind = 0;
-            failed = !ok(SQLGetData(stmt, i, SQL_C_SBIGINT, &n, sizeof n, &ind));
-            if (failed) {  // beyond what the driver gives as a signed BIGINT: read as text
-                failed = false;
-                v = readText(stmt, i, false, failed);
-            } else if (ind != SQL_NULL_DATA) {
-                v = Value(static_cast<long long>(n));
-            }
+            if (!ok(SQLGetData(stmt, i, SQL_C_SBIGINT, &n, sizeof n, &ind)))
+                read = readBytes(i, false, FromText::No, out);  // beyond a signed BIGINT: as text
+            else
+                ind == SQL_NULL_DATA ? out.putNull() : out.putInt(static_cast<long long>(n));
             break;
         }
         case SQL_REAL: {
             float f = 0;
-            SQLLEN ind = 0;
-            failed = !ok(SQLGetData(stmt, i, SQL_C_FLOAT, &f, sizeof f, &ind));
-            if (!failed && ind != SQL_NULL_DATA) v = Value(widened(f));
+            read = ok(SQLGetData(stmt, i, SQL_C_FLOAT, &f, sizeof f, &ind));
+            if (read) ind == SQL_NULL_DATA ? out.putNull() : out.putDouble(widened(f));
             break;
         }
         case SQL_FLOAT:
         case SQL_DOUBLE: {
             double d = 0;
-            SQLLEN ind = 0;
-            failed = !ok(SQLGetData(stmt, i, SQL_C_DOUBLE, &d, sizeof d, &ind));
-            if (!failed && ind != SQL_NULL_DATA) v = Value(d);
+            read = ok(SQLGetData(stmt, i, SQL_C_DOUBLE, &d, sizeof d, &ind));
+            if (read) ind == SQL_NULL_DATA ? out.putNull() : out.putDouble(d);
             break;
         }
         case SQL_BINARY:
         case SQL_VARBINARY:
-        case SQL_LONGVARBINARY: v = readText(stmt, i, true, failed); break;
-        default: v = readText(stmt, i, false, failed); break;
+        case SQL_LONGVARBINARY: read = readBytes(i, true, FromText::No, out); break;
+        default: read = readBytes(i, false, FromText::No, out); break;
         }
-        if (failed) {
-            SQLHSTMT h = stmt;
-            auto c = conn;
-            try {
-                c->fail(SQL_HANDLE_STMT, h, "Reading a field failed.");
-            } catch (...) {
-                release();
-                throw;
-            }
+        if (!read) {
+            out.dropRow();
+            failWith("Reading a field failed.");
         }
-        row.push_back(std::move(v));
     }
+    out.endRow();
     return true;
 }
 

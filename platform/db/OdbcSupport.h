@@ -10,7 +10,6 @@
 #include <sqlext.h>
 
 #include <chrono>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -137,16 +136,26 @@ struct StatementCursor {
 
     ~StatementCursor();
     void describe();
-    std::deque<std::vector<Value>> buffered;  // rows read ahead by drain()
+    Rows buffered;                 // rows read ahead by drain()
+    long long bufferedNext = 0;    // the first of them not yet handed out
 
-    // Next row: a buffered one, else one from the driver; false at the end (the handle is then
-    // released).
+    // Appends up to n further rows (all with n < 0) to out, buffered ones first, then the
+    // driver's; returns how many. At the end the handle is released.
+    long read(Rows& out, long n);
+    // The next row as values; false at the end.
     bool next(std::vector<Value>& row);
-    bool fetchRow(std::vector<Value>& row);
+    // Every row handed out and none left in the driver.
+    bool finished() const { return done && bufferedNext >= buffered.size(); }
     // Reads every remaining row into the buffer and frees the statement.
     void drain();
     void release();
     bool alive() const { return stmt != SQL_NULL_HSTMT && conn && conn->open && conn->generation == generation; }
+
+private:
+    bool fetchRow(Rows& out);
+    bool readBytes(SQLUSMALLINT column, bool binary, FromText parse, Rows& out);
+    std::vector<std::string> first_;  // each column's buffer for the first part of a value
+    Rows one_;                        // the row next() decodes
 };
 
 // Runs a catalogue function through `call` and returns all its rows (columns by position).

@@ -243,6 +243,97 @@ void Rows::append(Rows&& other) {
     other.clear();
 }
 
+void Rows::appendRow(const Rows& other, long long row) {
+    const Start& s = other.starts_[static_cast<std::size_t>(row)];
+    const Block& b = other.blocks_[s.block];
+    const auto next = static_cast<std::size_t>(row) + 1;
+    const std::size_t end =
+        next < other.starts_.size() && other.starts_[next].block == s.block ? other.starts_[next].offset : b.used;
+    std::memcpy(room(end - s.offset), b.bytes.get() + s.offset, end - s.offset);
+}
+
+void Rows::beginRow() {
+    pending_ = 0;
+    openAt_ = kNotOpen;
+    extend(0);
+}
+
+char* Rows::extend(std::size_t n) {
+    Block* b = blocks_.empty() ? nullptr : &blocks_.back();
+    if (!b || b->capacity - b->used - pending_ < n) {
+        // A row that outgrows a block of its own takes twice the room, so that a value read in
+        // parts of unknown length is moved a few times only.
+        const bool alone = b && b->used == 0;
+        Block nb;
+        nb.capacity = std::max(pending_ + n, alone ? 2 * b->capacity : kBlockBytes);
+        nb.bytes.reset(new char[nb.capacity]);
+        if (b) std::memcpy(nb.bytes.get(), b->bytes.get() + b->used, pending_);
+        if (alone) *b = std::move(nb);
+        else blocks_.push_back(std::move(nb));
+        b = &blocks_.back();
+    }
+    char* at = b->bytes.get() + b->used + pending_;
+    pending_ += n;
+    return at;
+}
+
+void Rows::putNull() { *extend(1) = TagNull; }
+void Rows::putBool(bool v) { *extend(1) = v ? TagTrue : TagFalse; }
+
+void Rows::putInt(long long n) {
+    char* at = extend(9);
+    *at = TagInt;
+    std::memcpy(at + 1, &n, 8);
+}
+
+void Rows::putDouble(double d) {
+    char* at = extend(9);
+    *at = TagDouble;
+    std::memcpy(at + 1, &d, 8);
+}
+
+void Rows::putBytes(bool binary, std::string_view bytes) {
+    char* at = extend(1 + lengthBytes(bytes.size()) + bytes.size());
+    *at++ = binary ? TagBinary : TagText;
+    std::size_t n = bytes.size();
+    for (; n >= 0x80; n >>= 7) *at++ = static_cast<char>(0x80 | (n & 0x7F));
+    *at++ = static_cast<char>(n);
+    std::memcpy(at, bytes.data(), bytes.size());
+}
+
+// An open value's length takes the most bytes any length can, written at the close.
+constexpr std::size_t kOpenLengthBytes = 10;
+
+char* Rows::openBytes(bool binary, std::size_t most) {
+    if (openAt_ == kNotOpen) {
+        *extend(1) = binary ? TagBinary : TagText;
+        openAt_ = pending_;
+        extend(kOpenLengthBytes);
+        openRoom_ = 0;
+    }
+    if (most > openRoom_) {
+        extend(most - openRoom_);
+        openRoom_ = most;
+    }
+    return blocks_.back().bytes.get() + blocks_.back().used + openAt_ + kOpenLengthBytes;
+}
+
+void Rows::closeBytes(std::size_t written) {
+    char* at = blocks_.back().bytes.get() + blocks_.back().used + openAt_;
+    std::size_t n = written;
+    for (std::size_t i = 0; i + 1 < kOpenLengthBytes; ++i, n >>= 7) *at++ = static_cast<char>(0x80 | (n & 0x7F));
+    *at = static_cast<char>(n);
+    pending_ = openAt_ + kOpenLengthBytes + written;
+    openAt_ = kNotOpen;
+}
+
+void Rows::endRow() {
+    Block& b = blocks_.back();
+    starts_.push_back({static_cast<unsigned>(blocks_.size() - 1), static_cast<unsigned>(b.used)});
+    b.used += pending_;
+    pending_ = 0;
+}
+
 const char* Rows::rowAt(long long row) const {
     const Start& s = starts_[static_cast<std::size_t>(row)];
     return blocks_[s.block].bytes.get() + s.offset;
@@ -268,6 +359,16 @@ void Rows::decode(long long row, std::vector<Value>& out) const {
 void Rows::clear() {
     blocks_.clear();
     starts_.clear();
+    pending_ = 0;
+    openAt_ = kNotOpen;
+}
+
+void Rows::clearKeepingRoom() {
+    if (blocks_.size() > 1) blocks_.erase(blocks_.begin(), blocks_.end() - 1);
+    if (!blocks_.empty()) blocks_.back().used = 0;
+    starts_.clear();
+    pending_ = 0;
+    openAt_ = kNotOpen;
 }
 
 struct Recordset::Impl {
@@ -285,15 +386,10 @@ struct Recordset::Impl {
     long long currentRow = -1;
 
     long long count() const { return rows.size(); }
-    bool complete() const { return !cursor || (cursor->done && cursor->buffered.empty()); }
+    bool complete() const { return !cursor || cursor->finished(); }
 
     long fetch(long n) {
-        long added = 0;
-        std::vector<Value> row;
-        while (cursor && (n < 0 || added < n) && cursor->next(row)) {
-            rows.append(row);
-            ++added;
-        }
+        const long added = cursor ? cursor->read(rows, n) : 0;
         if (complete()) cursor.reset();
         return added;
     }
@@ -563,9 +659,14 @@ void Recordset::fetchAll() {
 
 Rows Recordset::readRows(long n) {
     Rows out(static_cast<int>(d_->fields.size()));
-    std::vector<Value> row;
-    while (d_->cursor && out.size() < n && d_->cursor->next(row)) out.append(row);
+    readRows(n, out);
     return out;
+}
+
+long Recordset::readRows(long n, Rows& into) {
+    if (into.empty() && into.columns() != static_cast<int>(d_->fields.size()))
+        into = Rows(static_cast<int>(d_->fields.size()));
+    return d_->cursor ? d_->cursor->read(into, n) : 0;
 }
 
 void Recordset::addRows(Rows rows) {

@@ -62,9 +62,32 @@ public:
     void append(const std::vector<Value>& row);
     // Takes other's rows (of as many columns) after these.
     void append(Rows&& other);
+    // Appends row `row` of other (of as many columns) as it is held.
+    void appendRow(const Rows& other, long long row);
     Cell cell(long long row, int column) const;
     void decode(long long row, std::vector<Value>& out) const;
     void clear();
+    // Forgets the rows but keeps the room of the last block.
+    void clearKeepingRoom();
+
+    // A row written where it is kept, value by value: beginRow(), one put (or openBytes() and
+    // closeBytes()) a column, then endRow(); dropRow() forgets a row begun.
+    void beginRow();
+    void putNull();
+    void putBool(bool b);
+    void putInt(long long n);
+    void putDouble(double d);
+    void putBytes(bool binary, std::string_view bytes);
+    // A text or binary value read straight into its place: room for `most` bytes, where the
+    // bytes go (the room moves when a later call for the same value asks for more, keeping
+    // what was written), then closeBytes() with the number written.
+    char* openBytes(bool binary, std::size_t most);
+    void closeBytes(std::size_t written);
+    // The row begun so far, to go back to: rewind() forgets what was put after mark().
+    std::size_t mark() const { return pending_; }
+    void rewind(std::size_t mark) { pending_ = mark, openAt_ = kNotOpen; }
+    void endRow();
+    void dropRow() { pending_ = 0, openAt_ = kNotOpen; }
 
 private:
     struct Block {
@@ -74,11 +97,18 @@ private:
     struct Start {
         unsigned block, offset;
     };
+    static constexpr std::size_t kNotOpen = ~std::size_t(0);
     char* room(std::size_t bytes);
+    // n more bytes at the end of the row begun, which moves to a new block when this one lacks
+    // the room.
+    char* extend(std::size_t n);
     const char* rowAt(long long row) const;
     int columns_;
     std::vector<Block> blocks_;
     std::vector<Start> starts_;
+    std::size_t pending_ = 0;          // bytes of the row begun, after the last block's used ones
+    std::size_t openAt_ = kNotOpen;    // where the open value's length is, in the row begun
+    std::size_t openRoom_ = 0;         // the room it has
 };
 
 struct FieldInfo {
@@ -160,6 +190,8 @@ public:
     // without adding them, so the rows fetched so far may be read meanwhile (nothing else may
     // fetch, close or ask fetchComplete() until it returns); addRows() then adds them.
     Rows readRows(long rows);
+    // The same appended to `into` (of this recordset's columns, or empty); returns how many.
+    long readRows(long rows, Rows& into);
     void addRows(Rows rows);
 
     // Builds an open recordset from given columns and rows (schema rowsets).

@@ -476,14 +476,15 @@ TEST_F(SqliteDb, AsynchronousFetchArrivesInBatches) {
     EXPECT_EQ(count, 100);
 
     // Rows read on the side and added later keep every value exactly: every kind, a long text
-    // (in a block of its own) and bytes with NULs.
+    // (in a block of its own), bytes with NULs, and long text in a number column.
     const std::string longText = std::string(700000, 'x') + "\xc3\xa4";
     conn.execute("CREATE TABLE kinds (i INTEGER, r REAL, t TEXT, b BLOB)");
     conn.execute("INSERT INTO kinds VALUES (-9007199254740993, 0.25, '', x'00ff00'), (NULL, -1e300, 'a\tb', NULL)");
     conn.execute("INSERT INTO kinds VALUES (?, ?, ?, ?)", {Value(7), Value(), Value(longText), Value::binary(std::string(200, '\0'))});
+    conn.execute("INSERT INTO kinds VALUES (?, 1, 't', NULL)", {Value(std::string(5000, '9') + "x")});
     Recordset side;
     side.setInitialFetchSize(1);
-    side.open("SELECT * FROM kinds ORDER BY rowid", conn, adOpenKeyset, adLockOptimistic, adAsyncFetch);
+    side.open("SELECT * FROM kinds ORDER BY rowid LIMIT 3", conn, adOpenKeyset, adLockOptimistic, adAsyncFetch);
     side.addRows(side.readRows(1));
     side.addRows(side.readRows(5));
     ASSERT_EQ(side.recordCount(), 3);
@@ -500,6 +501,7 @@ TEST_F(SqliteDb, AsynchronousFetchArrivesInBatches) {
     EXPECT_EQ(side["i"], Value(7));
     EXPECT_TRUE(side["r"].isNull());
     EXPECT_EQ(side["t"].bytes(), longText);
+    EXPECT_EQ(conn.execute("SELECT i, r FROM kinds WHERE r = 1").field(0), Value(std::string(5000, '9') + "x"));
 }
 
 // Streamed or not, every statement runs and reports its own count: the driver's step mode
