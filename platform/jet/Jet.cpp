@@ -298,29 +298,55 @@ public:
         return out;
     }
 
-    // Whether the definition takes exactly the length it records (offset 8): its header, index,
-    // column and name entries and the closing list of column usage maps (ended by FFFF), as
-    // libmdb walks them. A count or name length that is wrong shifts every entry after it.
-    bool definitionLengthSound(std::uint32_t number)
+    // What is wrong with a table definition as libmdb walks it, "" when nothing is. It must take
+    // exactly the length it records (offset 8): header, index, column and name entries and the
+    // closing list of column usage maps (ended by FFFF); a count or name length that is wrong
+    // shifts every entry after it. And each column must have a place of its own in the row:
+    // fixed ones (but Yes/No, kept in the null mask) must not overlap, and the numbers and the
+    // variable-length slots of all must be distinct and below the most columns a row holds.
+    std::string definitionProblem(std::uint32_t number)
     {
         const std::vector<unsigned char> def = definition(number);
         const std::size_t size = def.size();
-        if (size < 0x40) return false;
-        const std::size_t nameLength = jet3_ ? 1 : 2;
+        const char* const length = "does not take the length it records";
+        if (size < 0x40) return length;
+        const std::size_t nameLength = jet3_ ? 1 : 2, entrySize = jet3_ ? 18 : 25;
         const std::size_t columns = u16(def, jet3_ ? 0x19 : 0x2D);
         const std::size_t indexes = u32(def, jet3_ ? 0x1B : 0x2F), realIndexes = u32(def, jet3_ ? 0x1F : 0x33);
-        std::size_t at = (jet3_ ? 0x2B : 0x3F) + realIndexes * (jet3_ ? 8 : 12) + columns * (jet3_ ? 18 : 25);
+        const std::size_t first = (jet3_ ? 0x2B : 0x3F) + realIndexes * (jet3_ ? 8 : 12);
+        std::size_t at = first + columns * entrySize;
         const auto names = [&](std::size_t count) {
             for (std::size_t i = 0; i < count && at + nameLength <= size; ++i)
                 at += nameLength + (jet3_ ? def[at] : u16(def, at));
         };
-        if (at > size) return false;
+        if (at > size) return length;
         names(columns);
         at += realIndexes * (jet3_ ? 39 : 52) + indexes * (jet3_ ? 20 : 28);
-        if (at > size) return false;
+        if (at > size) return length;
         names(indexes);
         while (at + 2 <= size && u16(def, at) != 0xFFFF) at += 10;
-        return at + 2 <= size && at + 2 == u32(def, 8);
+        if (at + 2 > size || at + 2 != u32(def, 8)) return length;
+
+        const std::size_t most = u16(def, jet3_ ? 0x15 : 0x29);
+        std::vector<std::pair<std::size_t, std::size_t>> fixed;  // offset, size
+        std::vector<std::size_t> slots, numbers;
+        for (std::size_t k = 0; k < columns; ++k) {
+            const std::size_t e = first + k * entrySize;
+            numbers.push_back(u16(def, e + (jet3_ ? 1 : 5)));
+            if ((def[e + (jet3_ ? 13 : 15)] & 0x01) == 0) slots.push_back(u16(def, e + (jet3_ ? 3 : 7)));
+            else if (def[e] != MDB_BOOL) fixed.emplace_back(u16(def, e + (jet3_ ? 14 : 21)), u16(def, e + (jet3_ ? 16 : 23)));
+        }
+        std::sort(fixed.begin(), fixed.end());
+        std::sort(slots.begin(), slots.end());
+        std::sort(numbers.begin(), numbers.end());
+        for (std::size_t i = 1; i < fixed.size(); ++i)
+            if (fixed[i - 1].first + fixed[i - 1].second > fixed[i].first) return "has columns that overlap";
+        if (std::adjacent_find(slots.begin(), slots.end()) != slots.end() ||
+            std::adjacent_find(numbers.begin(), numbers.end()) != numbers.end())
+            return "has columns that share a place";
+        if ((!slots.empty() && slots.back() >= most) || (!numbers.empty() && numbers.back() >= most))
+            return "has columns beyond the most a row holds";
+        return "";
     }
 
     // The rows of a data page lie one below the other: the first ends at the end of the page,
@@ -558,8 +584,8 @@ private:
         const std::string name = e->object_name;
         if (!pages_.tableDefinitionSound(static_cast<std::uint32_t>(e->table_pg)))
             throw damaged(path_, "the definition of the table \"" + name + "\" is missing");
-        if (!pages_.definitionLengthSound(static_cast<std::uint32_t>(e->table_pg)))
-            throw damaged(path_, "the definition of the table \"" + name + "\" does not take the length it records");
+        if (const std::string problem = pages_.definitionProblem(static_cast<std::uint32_t>(e->table_pg)); !problem.empty())
+            throw damaged(path_, "the definition of the table \"" + name + "\" " + problem);
         TableDef t(mdb_read_table(e), mdb_free_tabledef);
         if (!t) throw damaged(path_, "the definition of the table \"" + name + "\" cannot be read");
         if (!mdb_read_columns(t.get()) || t->columns->len != t->num_cols)
