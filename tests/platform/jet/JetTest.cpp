@@ -132,6 +132,16 @@ TEST(Jet, EveryQueryKindRebuildsOrSaysWhyNot)
               "SELECT a FROM t1\r\nUNION ALL SELECT b FROM t2;\r\n");
     EXPECT_EQ(sqlOf({row(1, "", "", "SELECT '(union)' AS x", 9)}, 128), "the union has fewer than two parts");
     EXPECT_EQ(sqlOf({row(1, "", "", "DROP TABLE t", 0)}, 96), "DROP TABLE t;\r\n");
+
+    // An update query's parameter named in Name1 or, beside its columns, in Name2; one without
+    // a name cannot be declared.
+    const std::string update = "UPDATE Table1 SET Table1.col1 = [User Name];\r\n";
+    for (const auto& parameter : {row(2, "User Name", "", "", 10), row(2, "", "User Name", "", 10)})
+        EXPECT_EQ(sqlOf({row(1, "", "", "", 4), parameter, row(5, "Table1", "", ""),
+                         row(6, "", "Table1.col1", "[User Name]")},
+                        48),
+                  "PARAMETERS [User Name] Text;\r\n" + update);
+    EXPECT_EQ(sqlOf({row(2, "", "", "", 10), row(5, "T", "", ""), row(6, "", "", "1")}, 0), "a parameter has no name");
 }
 
 // Every saved query of the three files rebuilds (the ACCDB keeps no type rows: its types come
