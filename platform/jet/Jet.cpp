@@ -23,6 +23,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <set>
 #include <unordered_map>
 
 namespace jet {
@@ -620,13 +621,17 @@ private:
                     boundColumns[c] = col;
                 }
         }
-        // A damaged file can make the page chain loop: never read more rows than the table has.
+        // Every row is read, also past a row count the definition keeps short; a damaged file
+        // can make the page chain loop, so a page met a second time ends the read.
         unsigned fetched = 0;
         std::uint32_t pageChecked = 0;
-        for (; fetched < t->num_rows && mdb_fetch_row(t.get()); ++fetched) {
+        std::set<std::uint32_t> pagesRead;
+        for (; mdb_fetch_row(t.get()); ++fetched) {
             // Rows that overlap read parts of their neighbours as their own.
             if (t->cur_phys_pg != pageChecked) {
                 pageChecked = t->cur_phys_pg;
+                if (!pagesRead.insert(pageChecked).second)
+                    throw damaged(path_, std::string("the pages of ") + tableName + " form a loop");
                 if (!pages_.rowsSound(pageChecked)) throw damaged(path_, std::string("a page of ") + tableName + " is damaged");
             }
             // A memo or property list on a page that is gone would read as empty text.
@@ -661,7 +666,7 @@ private:
             for (std::size_t c = 0; c < columns.size(); ++c) buffers[c][0] = '\0';
         }
         // Rows on pages that are gone would silently drop objects from the catalogue.
-        if (fetched != t->num_rows) throw damaged(path_, std::string("rows of ") + tableName + " are missing");
+        if (fetched < t->num_rows) throw damaged(path_, std::string("rows of ") + tableName + " are missing");
         return out;
     }
 

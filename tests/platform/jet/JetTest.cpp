@@ -238,12 +238,35 @@ TEST(Jet, HeaderPasswordAndDamagedFiles)
     EXPECT_EQ(kindOf(fifo, ""), jet::Error::NotADatabase);
 
     // Damaged files fail as damaged, on opening or at the part with pages gone; none reads whole.
-    const std::map<std::string, std::string> damage = {
-        {"truncated.mdb", "damaged and cannot be read: the properties of the table \"DateTest\" are missing"},
-        {"zeroed-map-page.mdb", "cannot be read; the file is damaged"},
-        {"zeroed-catalogue-page.mdb", "cannot be read; the file is damaged"}};
-    for (const auto& [name, expected] : damage) {
-        const std::string path = testsupport::accessCopy(dir, "damaged/" + name, name);
+    // Besides the damaged fixtures, single bytes changed where libmdb reads on without a word: an
+    // index name's length in a table definition, a column's place in the row, a row offset of a
+    // catalogue page, a name's length in a property list.
+    struct Damage {
+        std::string file;
+        std::size_t at = 0;
+        char byte = 0;
+        std::string expected;
+    };
+    const std::vector<Damage> damage = {
+        {"damaged/truncated.mdb", 0, 0, "damaged and cannot be read: the properties of the table \"DateTest\" are missing"},
+        {"damaged/zeroed-map-page.mdb", 0, 0, "cannot be read; the file is damaged"},
+        {"damaged/zeroed-catalogue-page.mdb", 0, 0, "cannot be read; the file is damaged"},
+        {"nwind.mdb", 94 * 2048 + 722, 0x04, "the definition of the table \"Employees\" does not take the length it records"},
+        {"nwind.mdb", 4 * 2048 + 173, 0x01, "the definition of the table \"MSysQueries\" has columns that overlap"},
+        {"nwind.mdb", 22 * 2048 + 47, 0x01, "cannot be read; the file is damaged"},
+        {"DateTestDatabase.mdb", 36 * 4096 + 1414, 0x2A, "the properties of the table \"DateTest\" are damaged"}};
+    std::size_t copies = 0;
+    const auto changed = [&](const std::string& file, std::size_t at, char byte) {
+        const std::string path = testsupport::accessCopy(dir, file, "changed-" + std::to_string(++copies) + ".mdb");
+        if (at == 0) return path;
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(static_cast<std::streamoff>(at));
+        f.put(byte);
+        return path;
+    };
+    for (const auto& [file, at, byte, expected] : damage) {
+        const std::string name = file + " at " + std::to_string(at);
+        const std::string path = changed(file, at, byte);
         std::string error;
         try {
             jet::Database db(path, "");
@@ -257,4 +280,11 @@ TEST(Jet, HeaderPasswordAndDamagedFiles)
         }
         EXPECT_NE(error.find(expected), std::string::npos) << name << ": " << error;
     }
+    // A row count kept short in MSysQueries' definition (318 rows) hides none of its rows.
+    const auto sqlOf = [](const std::string& path) {
+        std::vector<std::string> sql;
+        for (const jet::Query& q : jet::Database(path, "").Queries()) sql.push_back(q.sql);
+        return sql;
+    };
+    EXPECT_EQ(sqlOf(changed("nwind.mdb", 4 * 2048 + 0x0C, 0x3D)), sqlOf(fixture("nwind.mdb")));
 }
