@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <openssl/evp.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -19,6 +20,25 @@ const jet::Query& query(const std::vector<jet::Query>& all, const std::string& n
     for (const auto& q : all)
         if (q.name == name) return q;
     throw std::runtime_error("no query " + name);
+}
+
+// A workgroup password as MSysAccounts keeps it: the bytes given, padded with zeros to size,
+// under two-key triple DES (EDE) in ECB mode with the keys "kjhggaut" and "nitremvk".
+std::string enciphered(std::string plain, std::size_t size)
+{
+    static const unsigned char key[] = "kjhggautnitremvk";
+    plain.resize(size, '\0');
+    std::string out(size + 8, '\0');
+    int n = 0, tail = 0;
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    EVP_EncryptInit_ex(ctx, EVP_des_ede_ecb(), nullptr, key, nullptr);
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    EVP_EncryptUpdate(ctx, reinterpret_cast<unsigned char*>(out.data()), &n,
+                      reinterpret_cast<const unsigned char*>(plain.data()), static_cast<int>(size));
+    EVP_EncryptFinal_ex(ctx, reinterpret_cast<unsigned char*>(out.data()) + n, &tail);
+    EVP_CIPHER_CTX_free(ctx);
+    out.resize(static_cast<std::size_t>(n + tail));
+    return out;
 }
 
 }  // namespace
@@ -174,6 +194,26 @@ TEST(Jet, QueriesRightsAndHyperlinksOfEveryFile)
     const jet::Account admin = system.Accounts().back();
     EXPECT_TRUE(jet::PasswordMatches(admin.password, "", system.header()) && admin.name == "admin");
     EXPECT_FALSE(jet::PasswordMatches(admin.password, std::string(21, '\0'), system.header()));
+
+    // A Jet 3 workgroup keeps 16 bytes in its code page: the byte FC is "ü" in 1252 (also when
+    // the file names none) and "ь" in 1251; a 16-character password fills both blocks, a 17th
+    // character never fits, and a Jet 4 file reads the same bytes as UTF-16 in 40.
+    jet::Header jet3;
+    jet3.version = 0;
+    const std::string mueller = enciphered("M\xFCller", 16);
+    EXPECT_TRUE(jet::PasswordMatches(mueller, "Müller", jet3));
+    jet3.codePage = 1252;
+    EXPECT_TRUE(jet::PasswordMatches(mueller, "Müller", jet3));
+    EXPECT_FALSE(jet::PasswordMatches(mueller, "müller", jet3));
+    jet3.codePage = 1251;
+    EXPECT_TRUE(jet::PasswordMatches(mueller, "Mьller", jet3));
+    EXPECT_FALSE(jet::PasswordMatches(mueller, "Müller", jet3));
+    EXPECT_TRUE(jet::PasswordMatches(enciphered("0123456789abcdef", 16), "0123456789abcdef", jet3));
+    EXPECT_FALSE(jet::PasswordMatches(enciphered("0123456789abcdef", 16), "0123456789abcdefg", jet3));
+    jet::Header jet4;
+    jet4.version = 1;
+    EXPECT_FALSE(jet::PasswordMatches(mueller, "Müller", jet4));
+    EXPECT_TRUE(jet::PasswordMatches(enciphered(std::string("M\0\xFC\0l\0l\0e\0r\0", 12), 40), "Müller", jet4));
 }
 
 // The database password is read from the masked header of Jet 3 and Jet 4 files and a wrong one
