@@ -301,10 +301,10 @@ public:
 
     // What is wrong with a table definition as libmdb walks it, "" when nothing is. It must take
     // exactly the length it records (offset 8): header, index, column and name entries and the
-    // closing list of column usage maps (ended by FFFF); a count or name length that is wrong
-    // shifts every entry after it. And each column must have a place of its own in the row:
-    // fixed ones (but Yes/No, kept in the null mask) must not overlap, and the numbers and the
-    // variable-length slots of all must be distinct and below the most columns a row holds.
+    // closing list of column usage maps; a count or name length that is wrong shifts every entry
+    // after it. And each column must have a place of its own in the row: fixed ones (but Yes/No,
+    // kept in the null mask) must not overlap, and the numbers and the variable-length slots of
+    // all must be distinct and below the most columns a row holds.
     std::string definitionProblem(std::uint32_t number)
     {
         const std::vector<unsigned char> def = definition(number);
@@ -325,8 +325,9 @@ public:
         at += realIndexes * (jet3_ ? 39 : 52) + indexes * (jet3_ ? 20 : 28);
         if (at > size) return length;
         names(indexes);
-        while (at + 2 <= size && u16(def, at) != 0xFFFF) at += 10;
-        if (at + 2 > size || at + 2 != u32(def, 8)) return length;
+        // The usage map list takes 10 bytes an entry; its FFFF end is not read, so not asked for.
+        const std::size_t recorded = u32(def, 8);
+        if (recorded > size || at + 2 > recorded || (recorded - 2 - at) % 10 != 0) return length;
 
         const std::size_t most = u16(def, jet3_ ? 0x15 : 0x29);
         std::vector<std::pair<std::size_t, std::size_t>> fixed;  // offset, size
