@@ -23,6 +23,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <set>
 #include <unordered_map>
 
 namespace jet {
@@ -103,6 +104,7 @@ std::uint32_t u32(const unsigned char* p, std::size_t at)
            static_cast<std::uint32_t>(p[at + 2]) << 16 | static_cast<std::uint32_t>(p[at + 3]) << 24;
 }
 std::uint32_t u32(const std::vector<unsigned char>& p, std::size_t at) { return u32(p.data(), at); }
+std::size_t u16(const unsigned char* p, std::size_t at) { return p[at] | static_cast<std::size_t>(p[at + 1]) << 8; }
 
 }  // namespace
 
@@ -242,7 +244,7 @@ namespace {
 class PageFile {
 public:
     PageFile(const std::string& path, std::size_t pageSize, bool jet3, std::uint32_t key)
-        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), size_(pageSize), rowCountAt_(jet3 ? 8 : 12), key_(key)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), size_(pageSize), jet3_(jet3), rowCountAt_(jet3 ? 8 : 12), key_(key)
     {
         struct stat st{};
         if (fd_ < 0 || ::fstat(fd_, &st) != 0) throw Error(Error::Unreadable, "\"" + path + "\" cannot be read.");
@@ -297,26 +299,109 @@ public:
         return out;
     }
 
-    // The long value (memo or OLE) whose 12-byte header is value: every page of its chain is a
-    // data page holding the row it names.
-    bool longValueSound(const unsigned char* value, std::size_t length)
+    // What is wrong with a table definition as libmdb walks it, "" when nothing is. It must take
+    // exactly the length it records (offset 8): header, index, column and name entries and the
+    // closing list of column usage maps; a count or name length that is wrong shifts every entry
+    // after it. And each column must have a place of its own in the row: fixed ones (but Yes/No,
+    // kept in the null mask) must not overlap, and the numbers and the variable-length slots of
+    // all must be distinct and below the most columns a row holds.
+    std::string definitionProblem(std::uint32_t number)
     {
-        if (length == 0) return true;
-        if (length < 12) return false;
+        const std::vector<unsigned char> def = definition(number);
+        const std::size_t size = def.size();
+        const char* const length = "does not take the length it records";
+        if (size < 0x40) return length;
+        const std::size_t nameLength = jet3_ ? 1 : 2, entrySize = jet3_ ? 18 : 25;
+        const std::size_t columns = u16(def, jet3_ ? 0x19 : 0x2D);
+        const std::size_t indexes = u32(def, jet3_ ? 0x1B : 0x2F), realIndexes = u32(def, jet3_ ? 0x1F : 0x33);
+        const std::size_t first = (jet3_ ? 0x2B : 0x3F) + realIndexes * (jet3_ ? 8 : 12);
+        std::size_t at = first + columns * entrySize;
+        const auto names = [&](std::size_t count) {
+            for (std::size_t i = 0; i < count && at + nameLength <= size; ++i)
+                at += nameLength + (jet3_ ? def[at] : u16(def, at));
+        };
+        if (at > size) return length;
+        names(columns);
+        at += realIndexes * (jet3_ ? 39 : 52) + indexes * (jet3_ ? 20 : 28);
+        if (at > size) return length;
+        names(indexes);
+        // The usage map list takes 10 bytes an entry; its FFFF end is not read, so not asked for.
+        const std::size_t recorded = u32(def, 8);
+        if (recorded > size || at + 2 > recorded || (recorded - 2 - at) % 10 != 0) return length;
+
+        const std::size_t most = u16(def, jet3_ ? 0x15 : 0x29);
+        std::vector<std::pair<std::size_t, std::size_t>> fixed;  // offset, size
+        std::vector<std::size_t> slots, numbers;
+        for (std::size_t k = 0; k < columns; ++k) {
+            const std::size_t e = first + k * entrySize;
+            numbers.push_back(u16(def, e + (jet3_ ? 1 : 5)));
+            if ((def[e + (jet3_ ? 13 : 15)] & 0x01) == 0) slots.push_back(u16(def, e + (jet3_ ? 3 : 7)));
+            else if (def[e] != MDB_BOOL) fixed.emplace_back(u16(def, e + (jet3_ ? 14 : 21)), u16(def, e + (jet3_ ? 16 : 23)));
+        }
+        std::sort(fixed.begin(), fixed.end());
+        std::sort(slots.begin(), slots.end());
+        std::sort(numbers.begin(), numbers.end());
+        for (std::size_t i = 1; i < fixed.size(); ++i)
+            if (fixed[i - 1].first + fixed[i - 1].second > fixed[i].first) return "has columns that overlap";
+        if (std::adjacent_find(slots.begin(), slots.end()) != slots.end() ||
+            std::adjacent_find(numbers.begin(), numbers.end()) != numbers.end())
+            return "has columns that share a place";
+        if ((!slots.empty() && slots.back() >= most) || (!numbers.empty() && numbers.back() >= most))
+            return "has columns beyond the most a row holds";
+        return "";
+    }
+
+    // The rows of a data page lie one below the other: the first ends at the end of the page,
+    // each further one where the one before it starts, none inside the table of row offsets.
+    bool rowsSound(std::uint32_t number)
+    {
+        const auto& p = page(number);
+        if (p.empty() || p[0] != 0x01) return false;
+        const std::size_t rows = u16(p, rowCountAt_), table = rowCountAt_ + 2 + 2 * rows;
+        if (table > size_) return false;
+        std::size_t end = size_;
+        for (std::size_t r = 0; r < rows; ++r) {
+            const std::size_t start = u16(p, rowCountAt_ + 2 + 2 * r) & 0x1FFF;
+            if (start < table || start > end) return false;
+            end = start;
+        }
+        return true;
+    }
+
+    // The bytes of the long value (memo or OLE) whose 12-byte header is value, nothing when a
+    // page of its chain is not a data page holding the row it names or its parts do not make
+    // up the length it records.
+    std::optional<std::vector<unsigned char>> longValue(const unsigned char* value, std::size_t length)
+    {
+        if (length < 12) return std::nullopt;
         const std::uint32_t head = u32(value, 0);
-        if ((head & 0x80000000u) || (head & 0x3FFFFFFFu) == 0) return true;  // inline or empty
+        const std::size_t total = head & 0x3FFFFFFFu;
+        if (head & 0x80000000u) {  // inline, after the header
+            if (12 + total > length) return std::nullopt;
+            return std::vector<unsigned char>(value + 12, value + 12 + total);
+        }
+        std::vector<unsigned char> out;
+        if (total == 0) return out;
         const bool single = (head & 0x40000000u) != 0;
         std::uint32_t pointer = u32(value, 4);
         for (std::uint32_t hops = 0; pointer != 0; ++hops) {
             const auto& p = page(pointer >> 8);
-            const unsigned row = pointer & 0xFF;
-            if (p.empty() || p[0] != 0x01 || hops > pages_ || row >= u16(p, rowCountAt_)) return false;
-            const unsigned start = u16(p, rowCountAt_ + 2 + 2 * row) & 0x1FFF;
-            if (start == 0 || start + 4 > size_) return false;
-            if (single) break;
+            const std::size_t row = pointer & 0xFF;
+            if (p.empty() || p[0] != 0x01 || hops > pages_ || row >= u16(p, rowCountAt_)) return std::nullopt;
+            const std::size_t start = u16(p, rowCountAt_ + 2 + 2 * row) & 0x1FFF;
+            const std::size_t end = row == 0 ? size_ : u16(p, rowCountAt_ + 2 * row) & 0x1FFF;
+            if (start == 0 || start > end || end > size_ || (!single && end - start < 4)) return std::nullopt;
+            if (single) {
+                out.insert(out.end(), p.begin() + static_cast<std::ptrdiff_t>(start), p.begin() + static_cast<std::ptrdiff_t>(end));
+                break;
+            }
             pointer = u32(p, start);
+            out.insert(out.end(), p.begin() + static_cast<std::ptrdiff_t>(start + 4), p.begin() + static_cast<std::ptrdiff_t>(end));
+            if (out.size() > total) return std::nullopt;
         }
-        return true;
+        if (out.size() < total) return std::nullopt;
+        out.resize(total);
+        return out;
     }
 
 private:
@@ -324,11 +409,51 @@ private:
 
     int fd_;
     std::size_t size_;
+    bool jet3_;
     std::size_t rowCountAt_;
     std::uint32_t key_;
     std::uint32_t pages_ = 0;
     std::vector<unsigned char> buffer_;
 };
+
+// Whether a property list (MSysObjects.LvProp) parses whole as libmdb walks it: after its
+// signature, chunks of names (0x80) and of property blocks, each ending where its length says;
+// in a block, entries that each name a property of the names chunk and end where the block does.
+bool propertiesSound(const std::vector<unsigned char>& list)
+{
+    const unsigned char* b = list.data();
+    const std::size_t size = list.size();
+    if (size < 4 || (std::memcmp(b, "KKD", 4) != 0 && std::memcmp(b, "MR2", 4) != 0)) return false;
+    std::size_t names = 0;
+    bool named = false;
+    for (std::size_t at = 4; at < size;) {
+        if (size - at < 6) return false;
+        const std::size_t length = u32(b, at), type = u16(b, at + 4);
+        if (length < 6 || length > size - at) return false;
+        const unsigned char* body = b + at + 6;
+        const std::size_t n = length - 6;
+        if (type == 0x80) {
+            names = 0;
+            std::size_t p = 0;
+            for (; p + 2 <= n; ++names) p += 2 + u16(body, p);
+            if (p != n) return false;
+            named = true;
+        } else if (type <= 2 && named && n >= 6) {
+            std::size_t p = 6 + u16(body, 4);  // after the block's name
+            while (p < n) {
+                if (n - p < 8) return false;
+                const std::size_t entry = u16(body, p), element = u16(body, p + 4), data = u16(body, p + 6);
+                if (element >= names || entry < 8 + data || entry > n - p) return false;
+                p += entry;
+            }
+            if (p != n) return false;
+        } else {
+            return false;
+        }
+        at += length;
+    }
+    return true;
+}
 
 // The catalogue read whole; a part that could not be read keeps its error, reported when asked for.
 struct Snapshot {
@@ -377,7 +502,7 @@ public:
 
         bool found = false;
         std::vector<Row> objectRows;
-        std::vector<bool> lost;
+        std::vector<std::string> lost;
         try {
             objectRows = rows("MSysObjects", {"Id", "Name", "Type", "DateCreate", "Flags", "Owner"}, &found, &lost);
         } catch (const Error&) {
@@ -442,7 +567,7 @@ private:
         int type = 0;
         std::uint32_t flags = 0;
         std::string owner;
-        bool propertiesLost = false;
+        std::string propertiesLost;  // "missing" or "damaged" when they are
     };
     using TableDef = std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)>;
 
@@ -461,6 +586,8 @@ private:
         const std::string name = e->object_name;
         if (!pages_.tableDefinitionSound(static_cast<std::uint32_t>(e->table_pg)))
             throw damaged(path_, "the definition of the table \"" + name + "\" is missing");
+        if (const std::string problem = pages_.definitionProblem(static_cast<std::uint32_t>(e->table_pg)); !problem.empty())
+            throw damaged(path_, "the definition of the table \"" + name + "\" " + problem);
         TableDef t(mdb_read_table(e), mdb_free_tabledef);
         if (!t) throw damaged(path_, "the definition of the table \"" + name + "\" cannot be read");
         if (!mdb_read_columns(t.get()) || t->columns->len != t->num_cols)
@@ -469,9 +596,10 @@ private:
     }
 
     // Rows of a system table, the named columns as text (nullopt for Null). Empty when the
-    // table is not in the catalogue. A row whose long value is gone throws, or is marked in lost.
+    // table is not in the catalogue. A row whose long value is gone throws, or is marked in lost
+    // ("missing"), as is a row whose property list (LvProp) does not parse whole ("damaged").
     std::vector<Row> rows(const char* tableName, const std::vector<const char*>& columns, bool* found = nullptr,
-                          std::vector<bool>* lost = nullptr)
+                          std::vector<std::string>* lost = nullptr)
     {
         std::vector<Row> out;
         MdbCatalogEntry* e = entry(tableName, MDB_TABLE);
@@ -494,23 +622,32 @@ private:
                     boundColumns[c] = col;
                 }
         }
-        // A damaged file can make the page chain loop: never read more rows than the table has.
+        // Every row is read, also past a row count the definition keeps short; a damaged file
+        // can make the page chain loop, so a page met a second time ends the read.
         unsigned fetched = 0;
-        for (; fetched < t->num_rows && mdb_fetch_row(t.get()); ++fetched) {
+        std::uint32_t pageChecked = 0;
+        std::set<std::uint32_t> pagesRead;
+        for (; mdb_fetch_row(t.get()); ++fetched) {
+            // Rows that overlap read parts of their neighbours as their own.
+            if (t->cur_phys_pg != pageChecked) {
+                pageChecked = t->cur_phys_pg;
+                if (!pagesRead.insert(pageChecked).second)
+                    throw damaged(path_, std::string("the pages of ") + tableName + " form a loop");
+                if (!pages_.rowsSound(pageChecked)) throw damaged(path_, std::string("a page of ") + tableName + " is damaged");
+            }
             // A memo or property list on a page that is gone would read as empty text.
-            bool whole = true;
+            std::string problem;
             for (MdbColumn* col : longValues) {
-                if (col->cur_value_len <= 0) continue;
+                if (col->cur_value_len <= 0 || !problem.empty()) continue;
                 const auto& p = pages_.page(t->cur_phys_pg);
                 const auto start = static_cast<std::size_t>(col->cur_value_start);
                 const auto length = static_cast<std::size_t>(col->cur_value_len);
-                const std::vector<unsigned char> value =
-                    p.size() >= start + length ? std::vector<unsigned char>(p.begin() + start, p.begin() + start + length)
-                                               : std::vector<unsigned char>();
-                whole = whole && !value.empty() && pages_.longValueSound(value.data(), value.size());
+                const auto value = p.size() >= start + length ? pages_.longValue(p.data() + start, length) : std::nullopt;
+                if (!value) problem = "missing";
+                else if (lost && std::strcmp(col->name, "LvProp") == 0 && !propertiesSound(*value)) problem = "damaged";
             }
-            if (lost) lost->push_back(!whole);
-            else if (!whole) throw damaged(path_, std::string("a long value of ") + tableName + " is missing");
+            if (lost) lost->push_back(problem);
+            else if (!problem.empty()) throw damaged(path_, std::string("a long value of ") + tableName + " is missing");
             Row row(columns.size());
             for (std::size_t c = 0; c < columns.size(); ++c) {
                 // A binary value (a SID) is taken from the page as it is: its text form ends at a zero byte.
@@ -530,13 +667,14 @@ private:
             for (std::size_t c = 0; c < columns.size(); ++c) buffers[c][0] = '\0';
         }
         // Rows on pages that are gone would silently drop objects from the catalogue.
-        if (fetched != t->num_rows) throw damaged(path_, std::string("rows of ") + tableName + " are missing");
+        if (fetched < t->num_rows) throw damaged(path_, std::string("rows of ") + tableName + " are missing");
         return out;
     }
 
     Table table(const Object& o)
     {
-        if (o.propertiesLost) throw damaged(path_, "the properties of the table \"" + o.name + "\" are missing");
+        if (!o.propertiesLost.empty())
+            throw damaged(path_, "the properties of the table \"" + o.name + "\" are " + o.propertiesLost);
         TableDef t = definition(entry(o.name, MDB_TABLE));
         mdb_read_indices(t.get());
 

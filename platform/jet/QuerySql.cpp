@@ -297,8 +297,14 @@ Query RebuildQuery(const std::vector<QueryRow>& all, std::uint32_t objectFlags)
 
     std::vector<std::string> lines;
     if (!rows[2].empty()) {
+        // The name stands in Name1, or in Name2 where a file keeps it there as it keeps the
+        // columns an update sets.
         std::vector<std::string> params;
-        for (const QueryRow* p : rows[2]) params.push_back(parameterName(p->name1) + " " + parameterType(p->flag));
+        for (const QueryRow* p : rows[2]) {
+            const std::string& name = !p->name1.empty() ? p->name1 : !p->name2.empty() ? p->name2 : p->expression;
+            if (name.empty()) return fail("a parameter has no name");
+            params.push_back(parameterName(name) + " " + parameterType(p->flag));
+        }
         lines.push_back("PARAMETERS " + joinList(params) + ";");
     }
     const long options = rows.first(3) ? rows.first(3)->flag : 0;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <openssl/evp.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -19,6 +20,25 @@ const jet::Query& query(const std::vector<jet::Query>& all, const std::string& n
     for (const auto& q : all)
         if (q.name == name) return q;
     throw std::runtime_error("no query " + name);
+}
+
+// A workgroup password as MSysAccounts keeps it: the bytes given, padded with zeros to size,
+// under two-key triple DES (EDE) in ECB mode with the keys "kjhggaut" and "nitremvk".
+std::string enciphered(std::string plain, std::size_t size)
+{
+    static const unsigned char key[] = "kjhggautnitremvk";
+    plain.resize(size, '\0');
+    std::string out(size + 8, '\0');
+    int n = 0, tail = 0;
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    EVP_EncryptInit_ex(ctx, EVP_des_ede_ecb(), nullptr, key, nullptr);
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    EVP_EncryptUpdate(ctx, reinterpret_cast<unsigned char*>(out.data()), &n,
+                      reinterpret_cast<const unsigned char*>(plain.data()), static_cast<int>(size));
+    EVP_EncryptFinal_ex(ctx, reinterpret_cast<unsigned char*>(out.data()) + n, &tail);
+    EVP_CIPHER_CTX_free(ctx);
+    out.resize(static_cast<std::size_t>(n + tail));
+    return out;
 }
 
 }  // namespace
@@ -132,6 +152,16 @@ TEST(Jet, EveryQueryKindRebuildsOrSaysWhyNot)
               "SELECT a FROM t1\r\nUNION ALL SELECT b FROM t2;\r\n");
     EXPECT_EQ(sqlOf({row(1, "", "", "SELECT '(union)' AS x", 9)}, 128), "the union has fewer than two parts");
     EXPECT_EQ(sqlOf({row(1, "", "", "DROP TABLE t", 0)}, 96), "DROP TABLE t;\r\n");
+
+    // An update query's parameter named in Name1 or, beside its columns, in Name2; one without
+    // a name cannot be declared.
+    const std::string update = "UPDATE Table1 SET Table1.col1 = [User Name];\r\n";
+    for (const auto& parameter : {row(2, "User Name", "", "", 10), row(2, "", "User Name", "", 10)})
+        EXPECT_EQ(sqlOf({row(1, "", "", "", 4), parameter, row(5, "Table1", "", ""),
+                         row(6, "", "Table1.col1", "[User Name]")},
+                        48),
+                  "PARAMETERS [User Name] Text;\r\n" + update);
+    EXPECT_EQ(sqlOf({row(2, "", "", "", 10), row(5, "T", "", ""), row(6, "", "", "1")}, 0), "a parameter has no name");
 }
 
 // Every saved query of the three files rebuilds (the ACCDB keeps no type rows: its types come
@@ -164,6 +194,26 @@ TEST(Jet, QueriesRightsAndHyperlinksOfEveryFile)
     const jet::Account admin = system.Accounts().back();
     EXPECT_TRUE(jet::PasswordMatches(admin.password, "", system.header()) && admin.name == "admin");
     EXPECT_FALSE(jet::PasswordMatches(admin.password, std::string(21, '\0'), system.header()));
+
+    // A Jet 3 workgroup keeps 16 bytes in its code page: the byte FC is "ü" in 1252 (also when
+    // the file names none) and "ь" in 1251; a 16-character password fills both blocks, a 17th
+    // character never fits, and a Jet 4 file reads the same bytes as UTF-16 in 40.
+    jet::Header jet3;
+    jet3.version = 0;
+    const std::string mueller = enciphered("M\xFCller", 16);
+    EXPECT_TRUE(jet::PasswordMatches(mueller, "Müller", jet3));
+    jet3.codePage = 1252;
+    EXPECT_TRUE(jet::PasswordMatches(mueller, "Müller", jet3));
+    EXPECT_FALSE(jet::PasswordMatches(mueller, "müller", jet3));
+    jet3.codePage = 1251;
+    EXPECT_TRUE(jet::PasswordMatches(mueller, "Mьller", jet3));
+    EXPECT_FALSE(jet::PasswordMatches(mueller, "Müller", jet3));
+    EXPECT_TRUE(jet::PasswordMatches(enciphered("0123456789abcdef", 16), "0123456789abcdef", jet3));
+    EXPECT_FALSE(jet::PasswordMatches(enciphered("0123456789abcdef", 16), "0123456789abcdefg", jet3));
+    jet::Header jet4;
+    jet4.version = 1;
+    EXPECT_FALSE(jet::PasswordMatches(mueller, "Müller", jet4));
+    EXPECT_TRUE(jet::PasswordMatches(enciphered(std::string("M\0\xFC\0l\0l\0e\0r\0", 12), 40), "Müller", jet4));
 }
 
 // The database password is read from the masked header of Jet 3 and Jet 4 files and a wrong one
@@ -228,12 +278,35 @@ TEST(Jet, HeaderPasswordAndDamagedFiles)
     EXPECT_EQ(kindOf(fifo, ""), jet::Error::NotADatabase);
 
     // Damaged files fail as damaged, on opening or at the part with pages gone; none reads whole.
-    const std::map<std::string, std::string> damage = {
-        {"truncated.mdb", "damaged and cannot be read: the properties of the table \"DateTest\" are missing"},
-        {"zeroed-map-page.mdb", "cannot be read; the file is damaged"},
-        {"zeroed-catalogue-page.mdb", "cannot be read; the file is damaged"}};
-    for (const auto& [name, expected] : damage) {
-        const std::string path = testsupport::accessCopy(dir, "damaged/" + name, name);
+    // Besides the damaged fixtures, single bytes changed where libmdb reads on without a word: an
+    // index name's length in a table definition, a column's place in the row, a row offset of a
+    // catalogue page, a name's length in a property list.
+    struct Damage {
+        std::string file;
+        std::size_t at = 0;
+        char byte = 0;
+        std::string expected;
+    };
+    const std::vector<Damage> damage = {
+        {"damaged/truncated.mdb", 0, 0, "damaged and cannot be read: the properties of the table \"DateTest\" are missing"},
+        {"damaged/zeroed-map-page.mdb", 0, 0, "cannot be read; the file is damaged"},
+        {"damaged/zeroed-catalogue-page.mdb", 0, 0, "cannot be read; the file is damaged"},
+        {"nwind.mdb", 94 * 2048 + 722, 0x04, "the definition of the table \"Employees\" does not take the length it records"},
+        {"nwind.mdb", 4 * 2048 + 173, 0x01, "the definition of the table \"MSysQueries\" has columns that overlap"},
+        {"nwind.mdb", 22 * 2048 + 47, 0x01, "cannot be read; the file is damaged"},
+        {"DateTestDatabase.mdb", 36 * 4096 + 1414, 0x2A, "the properties of the table \"DateTest\" are damaged"}};
+    std::size_t copies = 0;
+    const auto changed = [&](const std::string& file, std::size_t at, char byte) {
+        const std::string path = testsupport::accessCopy(dir, file, "changed-" + std::to_string(++copies) + ".mdb");
+        if (at == 0) return path;
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(static_cast<std::streamoff>(at));
+        f.put(byte);
+        return path;
+    };
+    for (const auto& [file, at, byte, expected] : damage) {
+        const std::string name = file + " at " + std::to_string(at);
+        const std::string path = changed(file, at, byte);
         std::string error;
         try {
             jet::Database db(path, "");
@@ -247,4 +320,11 @@ TEST(Jet, HeaderPasswordAndDamagedFiles)
         }
         EXPECT_NE(error.find(expected), std::string::npos) << name << ": " << error;
     }
+    // A row count kept short in MSysQueries' definition (318 rows) hides none of its rows.
+    const auto sqlOf = [](const std::string& path) {
+        std::vector<std::string> sql;
+        for (const jet::Query& q : jet::Database(path, "").Queries()) sql.push_back(q.sql);
+        return sql;
+    };
+    EXPECT_EQ(sqlOf(changed("nwind.mdb", 4 * 2048 + 0x0C, 0x3D)), sqlOf(fixture("nwind.mdb")));
 }
