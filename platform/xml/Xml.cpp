@@ -8,6 +8,7 @@
 #include <libxml/xmlsave.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
+#include <libxslt/documents.h>
 #include <libxslt/extensions.h>
 #include <libxslt/functions.h>
 #include <libxslt/imports.h>
@@ -27,8 +28,10 @@
 #include <climits>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 namespace xml {
 namespace {
@@ -217,9 +220,18 @@ void generateId(xmlXPathParserContextPtr ctxt, int nargs) {
 
 // key(): over a shared source, libxslt's marks of the keyed nodes are written one transform at
 // a time and left for clearMarks, not cleared by each transform as it ends.
+// Once the transform's keys of the shared source are made, a key() there only looks them up
+// in the transform's own tables and runs alongside the others.
 void key(xmlXPathParserContextPtr ctxt, int nargs) {
     ContextData* data = contextData(ctxt);
     if (!data || !data->shared) return xsltKeyFunction(ctxt, nargs);
+    xsltTransformContextPtr t = xsltXPathGetTransformContext(ctxt);
+    const xmlNodePtr node = ctxt->context->node;
+    if (t && node && node->type != XML_NAMESPACE_DECL && node->doc == data->shared->doc && t->keyInitLevel == 0) {
+        const xsltDocumentPtr made =
+            t->document && t->document->doc == node->doc ? t->document : xsltFindDocument(t, node->doc);
+        if (made && made->nbKeysComputed >= t->nbKeys) return xsltKeyFunction(ctxt, nargs);
+    }
     std::lock_guard<std::recursive_mutex> lock(data->shared->marking);
     xsltKeyFunction(ctxt, nargs);
     xsltTransformContextPtr tctxt = xsltXPathGetTransformContext(ctxt);
@@ -227,6 +239,113 @@ void key(xmlXPathParserContextPtr ctxt, int nargs) {
         tctxt->sourceDocDirty = 0;
         data->shared->marked = true;
     }
+}
+
+// Pops the nargs arguments of the call as strings, first argument first; false (nothing left
+// to free) after an XPath error.
+bool popStrings(xmlXPathParserContextPtr ctxt, int nargs, std::vector<xmlXPathObjectPtr>& out) {
+    out.assign(nargs, nullptr);
+    for (int i = nargs - 1; i >= 0; --i) {
+        CAST_TO_STRING;
+        xmlXPathObjectPtr o = valuePop(ctxt);
+        if (!o || o->type != XPATH_STRING) {
+            xmlXPathFreeObject(o);
+            for (xmlXPathObjectPtr p : out) xmlXPathFreeObject(p);
+            xmlXPathErr(ctxt, XPATH_INVALID_TYPE);
+            return false;
+        }
+        out[i] = o;
+    }
+    return true;
+}
+
+// concat(): the strings copied once into a result of their total length (libxml2's copies the
+// text so far at every argument).
+void concat(xmlXPathParserContextPtr ctxt, int nargs) {
+    if (!ctxt) return;
+    if (nargs < 2) {
+        CHECK_ARITY(2);
+    }
+    if (ctxt->valueNr < ctxt->valueFrame + nargs) XP_ERROR(XPATH_STACK_ERROR);
+    std::vector<xmlXPathObjectPtr> parts;
+    if (!popStrings(ctxt, nargs, parts)) return;
+    std::size_t total = 0;
+    for (xmlXPathObjectPtr p : parts) total += p->stringval ? std::strlen(reinterpret_cast<const char*>(p->stringval)) : 0;
+    auto* out = static_cast<xmlChar*>(total < INT_MAX ? xmlMalloc(total + 1) : nullptr);
+    std::size_t at = 0;
+    for (xmlXPathObjectPtr p : parts) {
+        if (out && p->stringval) {
+            const std::size_t n = std::strlen(reinterpret_cast<const char*>(p->stringval));
+            std::memcpy(out + at, p->stringval, n);
+            at += n;
+        }
+        xmlXPathFreeObject(p);
+    }
+    if (!out) XP_ERROR(XPATH_MEMORY_ERROR);
+    out[at] = 0;
+    valuePush(ctxt, xmlXPathWrapString(out));
+}
+
+// The byte length of the UTF-8 character at s (s valid).
+std::size_t utf8Size(const xmlChar* s) {
+    return *s < 0x80 ? 1 : *s < 0xE0 ? 2 : *s < 0xF0 ? 3 : 4;
+}
+
+// translate(): one pass over the string, each character looked up in a table of from's
+// (libxml2's searches from for every character and grows its result a few bytes at a time).
+// Text that is not UTF-8 is left to libxml2's own.
+void translate(xmlXPathParserContextPtr ctxt, int nargs) {
+    CHECK_ARITY(3);
+    std::vector<xmlXPathObjectPtr> args;
+    if (!popStrings(ctxt, nargs, args)) return;
+    static const xmlChar empty[] = "";
+    const xmlChar* str = args[0]->stringval ? args[0]->stringval : empty;
+    const xmlChar* from = args[1]->stringval ? args[1]->stringval : empty;
+    const xmlChar* to = args[2]->stringval ? args[2]->stringval : empty;
+    if (!xmlCheckUTF8(str) || !xmlCheckUTF8(from) || !xmlCheckUTF8(to)) {
+        for (xmlXPathObjectPtr a : args) valuePush(ctxt, a);
+        return xmlXPathTranslateFunction(ctxt, 3);
+    }
+    // The replacement of each character of from (its first place there): to's character at
+    // that place, or nothing past to's end.
+    std::vector<std::string_view> toChars;
+    for (const xmlChar* c = to; *c; c += utf8Size(c))
+        toChars.emplace_back(reinterpret_cast<const char*>(c), utf8Size(c));
+    std::array<int, 128> ascii;
+    ascii.fill(-1);  // -1: kept
+    std::unordered_map<std::string_view, int> wide;
+    int index = 0;
+    for (const xmlChar* c = from; *c; c += utf8Size(c), ++index) {
+        if (*c < 0x80) {
+            if (ascii[*c] < 0) ascii[*c] = index;
+        } else {
+            wide.try_emplace(std::string_view(reinterpret_cast<const char*>(c), utf8Size(c)), index);
+        }
+    }
+    std::string out;
+    try {
+        out.reserve(std::strlen(reinterpret_cast<const char*>(str)));
+        for (const xmlChar* c = str; *c;) {
+            const std::size_t n = utf8Size(c);
+            int at = -1;
+            if (*c < 0x80) {
+                at = ascii[*c];
+            } else if (!wide.empty()) {
+                const auto it = wide.find(std::string_view(reinterpret_cast<const char*>(c), n));
+                if (it != wide.end()) at = it->second;
+            }
+            if (at < 0)
+                out.append(reinterpret_cast<const char*>(c), n);
+            else if (static_cast<std::size_t>(at) < toChars.size())
+                out.append(toChars[at]);
+            c += n;
+        }
+    } catch (...) {
+        for (xmlXPathObjectPtr a : args) xmlXPathFreeObject(a);
+        XP_ERROR(XPATH_MEMORY_ERROR);  // never through libxml2's frames
+    }
+    for (xmlXPathObjectPtr a : args) xmlXPathFreeObject(a);
+    valuePush(ctxt, xmlXPathNewString(X(out)));
 }
 
 void initOnce() {
@@ -785,7 +904,8 @@ std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const Xsl
     // Every context has them: a compiled expression keeps the function it first called.
     p->data.shared = shared;
     p->ctxt->_private = &p->data;
-    const std::pair<const char*, xmlXPathFunction> replaced[] = {{"generate-id", generateId}, {"key", key}};
+    const std::pair<const char*, xmlXPathFunction> replaced[] = {
+        {"generate-id", generateId}, {"key", key}, {"concat", concat}, {"translate", translate}};
     for (const auto& [name, function] : replaced)
         if (xmlXPathRegisterFuncNS(p->ctxt->xpathCtxt, BAD_CAST name, nullptr, nullptr) != 0 ||
             xmlXPathRegisterFunc(p->ctxt->xpathCtxt, BAD_CAST name, function) != 0)
