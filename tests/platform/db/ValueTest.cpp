@@ -17,6 +17,13 @@ TEST(Value, TextFormsFollowThePlatform) {
     EXPECT_EQ(Value(1e15).toString(), "1e+15");
     EXPECT_EQ(Value(1.5e-5).toString(), "1.5e-05");
     EXPECT_EQ(Value("x").toString(), "x");
+    // readsAs compares with the same text forms.
+    EXPECT_TRUE(Value("x").readsAs("x"));
+    EXPECT_FALSE(Value("x").readsAs("x "));
+    EXPECT_TRUE(Value(true).readsAs("True"));
+    EXPECT_TRUE(Value(300000.0).readsAs("300000.0"));
+    EXPECT_TRUE(Value().readsAs(""));
+    EXPECT_TRUE(Value::binary(std::string("a\0b", 3)).readsAs(std::string_view("a\0b", 3)));
 }
 
 TEST(Value, NumericTests) {
