@@ -241,26 +241,45 @@ void key(xmlXPathParserContextPtr ctxt, int nargs) {
     }
 }
 
-// Pops the nargs arguments of the call as strings, first argument first; false (nothing left
-// to free) after an XPath error.
-bool popStrings(xmlXPathParserContextPtr ctxt, int nargs, std::vector<xmlXPathObjectPtr>& out) {
+// The text of a node-set argument whose first node is an attribute of one text or a text,
+// read where it is held; null for other arguments, which are cast to strings.
+const xmlChar* heldText(xmlXPathObjectPtr o) {
+    if (!o || o->type != XPATH_NODESET || !o->nodesetval || o->nodesetval->nodeNr == 0) return nullptr;
+    xmlNodeSetPtr set = o->nodesetval;
+    if (set->nodeNr > 1) xmlXPathNodeSetSort(set);  // as the cast does
+    const xmlNodePtr n = set->nodeTab[0];
+    if (n->type == XML_TEXT_NODE) return n->content;
+    if (n->type != XML_ATTRIBUTE_NODE) return nullptr;
+    const xmlNodePtr t = n->children;
+    return t && !t->next && t->type == XML_TEXT_NODE ? t->content : nullptr;
+}
+
+// Pops the nargs arguments of the call as strings, first argument first, and their texts;
+// false (nothing left to free) after an XPath error. With held, node-sets that heldText reads
+// stay as they are.
+bool popStrings(xmlXPathParserContextPtr ctxt, int nargs, std::vector<xmlXPathObjectPtr>& out,
+                std::vector<const xmlChar*>& texts, bool held = false) {
+    static const xmlChar empty[] = "";
     out.assign(nargs, nullptr);
+    texts.assign(nargs, empty);
     for (int i = nargs - 1; i >= 0; --i) {
-        CAST_TO_STRING;
+        const xmlChar* text = held ? heldText(ctxt->value) : nullptr;
+        if (!text) CAST_TO_STRING;
         xmlXPathObjectPtr o = valuePop(ctxt);
-        if (!o || o->type != XPATH_STRING) {
+        if (!o || (!text && o->type != XPATH_STRING)) {
             xmlXPathFreeObject(o);
             for (xmlXPathObjectPtr p : out) xmlXPathFreeObject(p);
             xmlXPathErr(ctxt, XPATH_INVALID_TYPE);
             return false;
         }
         out[i] = o;
+        if (text || o->stringval) texts[i] = text ? text : o->stringval;
     }
     return true;
 }
 
 // concat(): the strings copied once into a result of their total length (libxml2's copies the
-// text so far at every argument).
+// text so far at every argument), attribute values straight from the source.
 void concat(xmlXPathParserContextPtr ctxt, int nargs) {
     if (!ctxt) return;
     if (nargs < 2) {
@@ -268,19 +287,18 @@ void concat(xmlXPathParserContextPtr ctxt, int nargs) {
     }
     if (ctxt->valueNr < ctxt->valueFrame + nargs) XP_ERROR(XPATH_STACK_ERROR);
     std::vector<xmlXPathObjectPtr> parts;
-    if (!popStrings(ctxt, nargs, parts)) return;
+    std::vector<const xmlChar*> texts;
+    if (!popStrings(ctxt, nargs, parts, texts, true)) return;
+    std::vector<std::size_t> sizes(texts.size());
     std::size_t total = 0;
-    for (xmlXPathObjectPtr p : parts) total += p->stringval ? std::strlen(reinterpret_cast<const char*>(p->stringval)) : 0;
+    for (std::size_t i = 0; i < texts.size(); ++i) total += sizes[i] = std::strlen(reinterpret_cast<const char*>(texts[i]));
     auto* out = static_cast<xmlChar*>(total < INT_MAX ? xmlMalloc(total + 1) : nullptr);
     std::size_t at = 0;
-    for (xmlXPathObjectPtr p : parts) {
-        if (out && p->stringval) {
-            const std::size_t n = std::strlen(reinterpret_cast<const char*>(p->stringval));
-            std::memcpy(out + at, p->stringval, n);
-            at += n;
-        }
-        xmlXPathFreeObject(p);
+    for (std::size_t i = 0; out && i < texts.size(); ++i) {
+        std::memcpy(out + at, texts[i], sizes[i]);
+        at += sizes[i];
     }
+    for (xmlXPathObjectPtr p : parts) xmlXPathFreeObject(p);
     if (!out) XP_ERROR(XPATH_MEMORY_ERROR);
     out[at] = 0;
     valuePush(ctxt, xmlXPathWrapString(out));
@@ -297,11 +315,9 @@ std::size_t utf8Size(const xmlChar* s) {
 void translate(xmlXPathParserContextPtr ctxt, int nargs) {
     CHECK_ARITY(3);
     std::vector<xmlXPathObjectPtr> args;
-    if (!popStrings(ctxt, nargs, args)) return;
-    static const xmlChar empty[] = "";
-    const xmlChar* str = args[0]->stringval ? args[0]->stringval : empty;
-    const xmlChar* from = args[1]->stringval ? args[1]->stringval : empty;
-    const xmlChar* to = args[2]->stringval ? args[2]->stringval : empty;
+    std::vector<const xmlChar*> texts;
+    if (!popStrings(ctxt, nargs, args, texts)) return;
+    const xmlChar *str = texts[0], *from = texts[1], *to = texts[2];
     if (!xmlCheckUTF8(str) || !xmlCheckUTF8(from) || !xmlCheckUTF8(to)) {
         for (xmlXPathObjectPtr a : args) valuePush(ctxt, a);
         return xmlXPathTranslateFunction(ctxt, 3);
