@@ -244,6 +244,10 @@ const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum 
                 }
                 // Read in parts: the rowset is never held whole beside the rows kept from it.
                 bool named = true;
+                // The rows of one object come together: its name is compared, not copied and
+                // hashed again, from its second row on.
+                std::vector<Row>* rows = nullptr;
+                std::string rowsSchema, rowsName;
                 cDalvane.openSchema(schema, whole, 1000, [&](db::Recordset& rs) {
                     auto nameIdx = rs.fieldIndex(where.nameField);
                     auto schemaIdx = rs.fieldIndex(where.schemaField);
@@ -253,7 +257,13 @@ const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum 
                         const std::string s = schemaIdx ? rs.field(*schemaIdx).toString() : std::string();
                         // Some drivers take the schema for a pattern.
                         if (!index.schema.empty() && s != index.schema) continue;
-                        index.byName[objectKey(s, rs.field(*nameIdx).toString())].push_back(makeRow(rs));
+                        const db::Value& name = rs.field(*nameIdx);
+                        if (!rows || s != rowsSchema || !name.readsAs(rowsName)) {
+                            rowsSchema = s;
+                            rowsName = name.toString();
+                            rows = &index.byName[objectKey(s, rowsName)];
+                        }
+                        rows->push_back(makeRow(rs));
                     }
                 });
                 if (named) {

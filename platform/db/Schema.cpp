@@ -714,6 +714,11 @@ IndexText indexText(const std::string& sql) {
 // driver runs table_info twice for every table, and each run costs SQLite a lookup of the table's
 // name that grows with the number of tables; the query runs it once and gives, beside the
 // driver's row, what the driver gets wrong (the facts above).
+// Whether two values give the same text, without copying text values.
+bool sameText(const Value& a, const Value& b) {
+    return a.kind() == ValueKind::Text ? b.readsAs(a.bytes()) : a.readsAs(b.toString());
+}
+
 namespace sqlitecolumns {
 
 // The driver's type code for a declared type, by its prefix (ODBC 3 codes).
@@ -833,7 +838,7 @@ void each(SchemaReader& s, const Restriction& table, bool bigint,
     };
     s.queryEach(sql, params, [&](Row& r) {
         if (r.size() < 10) return;
-        if (!rows.empty() && rows.front()[0].toString() != r[0].toString()) flush();
+        if (!rows.empty() && !sameText(rows.front()[0], r[0])) flush();
         rows.push_back(std::move(r));
     });
     flush();
@@ -875,8 +880,7 @@ int mode(SchemaReader& s) {
                                          [](const Row& a, const Row& b) {
                                              return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                                                                [](const Value& x, const Value& y) {
-                                                                   return x.isNull() == y.isNull() &&
-                                                                          x.toString() == y.toString();
+                                                                   return x.isNull() == y.isNull() && sameText(x, y);
                                                                });
                                          });
             if (same) {

@@ -134,6 +134,11 @@ std::string_view Value::bytes() const {
     return {};
 }
 
+bool Value::readsAs(std::string_view text) const {
+    if (const auto* t = std::get_if<std::string>(&v_)) return *t == text;
+    return toString() == text;
+}
+
 bool Value::isNumeric() const {
     switch (kind()) {
     case ValueKind::Bool:

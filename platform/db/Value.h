@@ -40,6 +40,8 @@ public:
     // True for numbers and Booleans, and for text that reads whole as a decimal number
     // (blanks around it allowed).
     bool isNumeric() const;
+    // Whether toString() gives text, without copying a text value.
+    bool readsAs(std::string_view text) const;
 
     // Null gives "", a Boolean "True" or "False", numbers their shortest decimal form (Plain),
     // binary data its bytes.

@@ -8,6 +8,7 @@
 #include <libxml/xmlsave.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
+#include <libxslt/documents.h>
 #include <libxslt/extensions.h>
 #include <libxslt/functions.h>
 #include <libxslt/imports.h>
@@ -27,8 +28,10 @@
 #include <climits>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 namespace xml {
 namespace {
@@ -217,9 +220,18 @@ void generateId(xmlXPathParserContextPtr ctxt, int nargs) {
 
 // key(): over a shared source, libxslt's marks of the keyed nodes are written one transform at
 // a time and left for clearMarks, not cleared by each transform as it ends.
+// Once the transform's keys of the shared source are made, a key() there only looks them up
+// in the transform's own tables and runs alongside the others.
 void key(xmlXPathParserContextPtr ctxt, int nargs) {
     ContextData* data = contextData(ctxt);
     if (!data || !data->shared) return xsltKeyFunction(ctxt, nargs);
+    xsltTransformContextPtr t = xsltXPathGetTransformContext(ctxt);
+    const xmlNodePtr node = ctxt->context->node;
+    if (t && node && node->type != XML_NAMESPACE_DECL && node->doc == data->shared->doc && t->keyInitLevel == 0) {
+        const xsltDocumentPtr made =
+            t->document && t->document->doc == node->doc ? t->document : xsltFindDocument(t, node->doc);
+        if (made && made->nbKeysComputed >= t->nbKeys) return xsltKeyFunction(ctxt, nargs);
+    }
     std::lock_guard<std::recursive_mutex> lock(data->shared->marking);
     xsltKeyFunction(ctxt, nargs);
     xsltTransformContextPtr tctxt = xsltXPathGetTransformContext(ctxt);
@@ -227,6 +239,129 @@ void key(xmlXPathParserContextPtr ctxt, int nargs) {
         tctxt->sourceDocDirty = 0;
         data->shared->marked = true;
     }
+}
+
+// The text of a node-set argument whose first node is an attribute of one text or a text,
+// read where it is held; null for other arguments, which are cast to strings.
+const xmlChar* heldText(xmlXPathObjectPtr o) {
+    if (!o || o->type != XPATH_NODESET || !o->nodesetval || o->nodesetval->nodeNr == 0) return nullptr;
+    xmlNodeSetPtr set = o->nodesetval;
+    if (set->nodeNr > 1) xmlXPathNodeSetSort(set);  // as the cast does
+    const xmlNodePtr n = set->nodeTab[0];
+    if (n->type == XML_TEXT_NODE) return n->content;
+    if (n->type != XML_ATTRIBUTE_NODE) return nullptr;
+    const xmlNodePtr t = n->children;
+    return t && !t->next && t->type == XML_TEXT_NODE ? t->content : nullptr;
+}
+
+// Pops the nargs arguments of the call as strings, first argument first, and their texts;
+// false (nothing left to free) after an XPath error. With held, node-sets that heldText reads
+// stay as they are.
+bool popStrings(xmlXPathParserContextPtr ctxt, int nargs, std::vector<xmlXPathObjectPtr>& out,
+                std::vector<const xmlChar*>& texts, bool held = false) {
+    static const xmlChar empty[] = "";
+    out.assign(nargs, nullptr);
+    texts.assign(nargs, empty);
+    for (int i = nargs - 1; i >= 0; --i) {
+        const xmlChar* text = held ? heldText(ctxt->value) : nullptr;
+        if (!text) CAST_TO_STRING;
+        xmlXPathObjectPtr o = valuePop(ctxt);
+        if (!o || (!text && o->type != XPATH_STRING)) {
+            xmlXPathFreeObject(o);
+            for (xmlXPathObjectPtr p : out) xmlXPathFreeObject(p);
+            xmlXPathErr(ctxt, XPATH_INVALID_TYPE);
+            return false;
+        }
+        out[i] = o;
+        if (text || o->stringval) texts[i] = text ? text : o->stringval;
+    }
+    return true;
+}
+
+// concat(): the strings copied once into a result of their total length (libxml2's copies the
+// text so far at every argument), attribute values straight from the source.
+void concat(xmlXPathParserContextPtr ctxt, int nargs) {
+    if (!ctxt) return;
+    if (nargs < 2) {
+        CHECK_ARITY(2);
+    }
+    if (ctxt->valueNr < ctxt->valueFrame + nargs) XP_ERROR(XPATH_STACK_ERROR);
+    std::vector<xmlXPathObjectPtr> parts;
+    std::vector<const xmlChar*> texts;
+    if (!popStrings(ctxt, nargs, parts, texts, true)) return;
+    std::vector<std::size_t> sizes(texts.size());
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < texts.size(); ++i) total += sizes[i] = std::strlen(reinterpret_cast<const char*>(texts[i]));
+    auto* out = static_cast<xmlChar*>(total < INT_MAX ? xmlMalloc(total + 1) : nullptr);
+    std::size_t at = 0;
+    for (std::size_t i = 0; out && i < texts.size(); ++i) {
+        std::memcpy(out + at, texts[i], sizes[i]);
+        at += sizes[i];
+    }
+    for (xmlXPathObjectPtr p : parts) xmlXPathFreeObject(p);
+    if (!out) XP_ERROR(XPATH_MEMORY_ERROR);
+    out[at] = 0;
+    valuePush(ctxt, xmlXPathWrapString(out));
+}
+
+// The byte length of the UTF-8 character at s (s valid).
+std::size_t utf8Size(const xmlChar* s) {
+    return *s < 0x80 ? 1 : *s < 0xE0 ? 2 : *s < 0xF0 ? 3 : 4;
+}
+
+// translate(): one pass over the string, each character looked up in a table of from's
+// (libxml2's searches from for every character and grows its result a few bytes at a time).
+// Text that is not UTF-8 is left to libxml2's own.
+void translate(xmlXPathParserContextPtr ctxt, int nargs) {
+    CHECK_ARITY(3);
+    std::vector<xmlXPathObjectPtr> args;
+    std::vector<const xmlChar*> texts;
+    if (!popStrings(ctxt, nargs, args, texts)) return;
+    const xmlChar *str = texts[0], *from = texts[1], *to = texts[2];
+    if (!xmlCheckUTF8(str) || !xmlCheckUTF8(from) || !xmlCheckUTF8(to)) {
+        for (xmlXPathObjectPtr a : args) valuePush(ctxt, a);
+        return xmlXPathTranslateFunction(ctxt, 3);
+    }
+    // The replacement of each character of from (its first place there): to's character at
+    // that place, or nothing past to's end.
+    std::vector<std::string_view> toChars;
+    for (const xmlChar* c = to; *c; c += utf8Size(c))
+        toChars.emplace_back(reinterpret_cast<const char*>(c), utf8Size(c));
+    std::array<int, 128> ascii;
+    ascii.fill(-1);  // -1: kept
+    std::unordered_map<std::string_view, int> wide;
+    int index = 0;
+    for (const xmlChar* c = from; *c; c += utf8Size(c), ++index) {
+        if (*c < 0x80) {
+            if (ascii[*c] < 0) ascii[*c] = index;
+        } else {
+            wide.try_emplace(std::string_view(reinterpret_cast<const char*>(c), utf8Size(c)), index);
+        }
+    }
+    std::string out;
+    try {
+        out.reserve(std::strlen(reinterpret_cast<const char*>(str)));
+        for (const xmlChar* c = str; *c;) {
+            const std::size_t n = utf8Size(c);
+            int at = -1;
+            if (*c < 0x80) {
+                at = ascii[*c];
+            } else if (!wide.empty()) {
+                const auto it = wide.find(std::string_view(reinterpret_cast<const char*>(c), n));
+                if (it != wide.end()) at = it->second;
+            }
+            if (at < 0)
+                out.append(reinterpret_cast<const char*>(c), n);
+            else if (static_cast<std::size_t>(at) < toChars.size())
+                out.append(toChars[at]);
+            c += n;
+        }
+    } catch (...) {
+        for (xmlXPathObjectPtr a : args) xmlXPathFreeObject(a);
+        XP_ERROR(XPATH_MEMORY_ERROR);  // never through libxml2's frames
+    }
+    for (xmlXPathObjectPtr a : args) xmlXPathFreeObject(a);
+    valuePush(ctxt, xmlXPathNewString(X(out)));
 }
 
 void initOnce() {
@@ -785,7 +920,8 @@ std::unique_ptr<Prepared> prepare(xsltStylesheetPtr ss, xmlDocPtr doc, const Xsl
     // Every context has them: a compiled expression keeps the function it first called.
     p->data.shared = shared;
     p->ctxt->_private = &p->data;
-    const std::pair<const char*, xmlXPathFunction> replaced[] = {{"generate-id", generateId}, {"key", key}};
+    const std::pair<const char*, xmlXPathFunction> replaced[] = {
+        {"generate-id", generateId}, {"key", key}, {"concat", concat}, {"translate", translate}};
     for (const auto& [name, function] : replaced)
         if (xmlXPathRegisterFuncNS(p->ctxt->xpathCtxt, BAD_CAST name, nullptr, nullptr) != 0 ||
             xmlXPathRegisterFunc(p->ctxt->xpathCtxt, BAD_CAST name, function) != 0)

@@ -35,6 +35,13 @@ TEST(Value, TextFormsFollowThePlatform) {
         EXPECT_EQ(db::realText(v, RealForm::MariaDB), mariadb);
     }
     EXPECT_EQ(db::realFormOf("Microsoft SQL Server"), RealForm::Plain);
+    // readsAs compares with the same text forms.
+    EXPECT_TRUE(Value("x").readsAs("x"));
+    EXPECT_FALSE(Value("x").readsAs("x "));
+    EXPECT_TRUE(Value(true).readsAs("True"));
+    EXPECT_TRUE(Value(300000.0).readsAs("300000.0"));
+    EXPECT_TRUE(Value().readsAs(""));
+    EXPECT_TRUE(Value::binary(std::string("a\0b", 3)).readsAs(std::string_view("a\0b", 3)));
 }
 
 TEST(Value, NumericTests) {

@@ -171,6 +171,21 @@ TEST(Stylesheet, ExsltAndErrors) {
     std::string out;
     ASSERT_TRUE(s.transform(d, out)) << s.error();
     EXPECT_EQ(out, "---ab");
+    // concat() and translate() as XPath defines them, whatever the argument types and characters.
+    ASSERT_TRUE(d.loadXML("<R a='x|y'><V>café ☕ é</V><V>2</V></R>"));
+    xml::Stylesheet strings;
+    ASSERT_TRUE(strings.loadXML(R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+      <xsl:output method="text"/>
+      <xsl:template match="/"><xsl:value-of select="concat(R/V[2], 1 div 2, R/@a, '', true(), R/V[2] = 2)"/>
+        <xsl:value-of select="concat('/', translate(R/V, 'é☕a', 'EX'), '/', translate('aXab', 'aab', 'bc'), '/',
+          translate(R/@a, '|y', '☕'), '/', translate(R/V[2], '', 'q'), '/', translate(R/V, 'cf', 'CF'))"/>
+      </xsl:template></xsl:stylesheet>)X"));
+    ASSERT_TRUE(strings.transform(d, out)) << strings.error();
+    EXPECT_EQ(out, "20.5x|ytruetrue/cfE X E/bXb/x☕/2/CaFé ☕ é");
+    xml::Stylesheet oneArgument;
+    ASSERT_TRUE(oneArgument.loadXML(R"X(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+      <xsl:template match="/"><xsl:value-of select="concat(R/@a)"/></xsl:template></xsl:stylesheet>)X"));
+    EXPECT_FALSE(oneArgument.transform(d, out));
     xml::Stylesheet bad;
     EXPECT_FALSE(bad.loadXML("<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:bogus/></xsl:stylesheet>"));
     EXPECT_FALSE(bad.error().empty());
