@@ -132,6 +132,9 @@ void Connection::open(const std::string& connectionString, const std::string& us
     c.open = true;
     c.driverFile = infoText(c.dbc, SQL_DRIVER_NAME);
     c.sqlite3 = text::lower(c.driverFile).find("sqlite3") != std::string::npos;
+    SQLUINTEGER getData = 0;
+    c.readsBoundColumns = ok(SQLGetInfo(c.dbc, SQL_GETDATA_EXTENSIONS, &getData, sizeof getData, nullptr)) &&
+                          (getData & SQL_GD_BOUND) && (getData & SQL_GD_ANY_COLUMN) && (getData & SQL_GD_ANY_ORDER);
     if (c.streamResults && text::lower(c.driverFile).find("psqlodbc") != std::string::npos) {
         // What a cancel from another connection needs (see cancel()).
         c.backendPid = odbc::firstInteger(c.dbc, "SELECT pg_backend_pid()").value_or(0);

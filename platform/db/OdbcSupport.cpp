@@ -252,7 +252,7 @@ void StatementCursor::release() {
     done = true;
 }
 
-void StatementCursor::describe() {
+void StatementCursor::describe(bool bind) {
     SQLSMALLINT cols = 0;
     SQLNumResultCols(stmt, &cols);
     const bool tds = text::lower(conn->driverFile).find("tds") != std::string::npos;
@@ -298,6 +298,32 @@ void StatementCursor::describe() {
         sqlTypes.push_back(type);
     }
     first_.assign(fields.size(), std::string(kSmallestFirst, '\0'));
+    bound_.clear();
+    bound_.resize(fields.size());
+    if (bind && conn->readsBoundColumns) {
+        for (SQLUSMALLINT i = 1; i <= fields.size(); ++i) {
+            Bound& b = bound_[i - 1];
+            SQLSMALLINT c = SQL_C_CHAR;
+            SQLLEN size = 0;
+            if (fromText[i - 1] == FromText::No) switch (sqlTypes[i - 1]) {
+            case SQL_BIT: c = SQL_C_BIT, size = sizeof b.n.bit; break;
+            case SQL_TINYINT:
+            case SQL_SMALLINT:
+            case SQL_INTEGER:
+            case SQL_BIGINT: c = SQL_C_SBIGINT, size = sizeof b.n.integer; break;
+            case SQL_REAL: c = SQL_C_FLOAT, size = sizeof b.n.single; break;
+            case SQL_FLOAT:
+            case SQL_DOUBLE: c = SQL_C_DOUBLE, size = sizeof b.n.real; break;
+            case SQL_BINARY:
+            case SQL_VARBINARY:
+            case SQL_LONGVARBINARY: c = SQL_C_BINARY; break;
+            default: break;
+            }
+            b.cType = c;
+            if (size == 0) bindBytes(i, kSmallestFirst);
+            else if (!ok(SQLBindCol(stmt, i, c, &b.n, size, &b.indicator))) b.cType = 0;
+        }
+    }
     buffered = Rows(static_cast<int>(fields.size()));
     bufferedNext = 0;
     one_ = Rows(static_cast<int>(fields.size()));
@@ -390,6 +416,45 @@ bool StatementCursor::readBytes(SQLUSMALLINT col, bool binary, FromText parse, R
     return true;
 }
 
+void StatementCursor::bindBytes(SQLUSMALLINT col, std::size_t size) {
+    Bound& b = bound_[col - 1];
+    std::unique_ptr<char[]> bytes(new char[size]);
+    if (ok(SQLBindCol(stmt, col, b.cType, bytes.get(), static_cast<SQLLEN>(size), &b.indicator))) {
+        b.bytes = std::move(bytes);
+        b.size = size;
+    } else if (!b.bytes) {
+        b.cType = 0;  // read with SQLGetData
+    }
+}
+
+bool StatementCursor::putBound(SQLUSMALLINT col, Rows& out) {
+    Bound& b = bound_[col - 1];
+    if (b.indicator == SQL_NULL_DATA) {
+        out.putNull();
+        return true;
+    }
+    switch (b.cType) {
+    case SQL_C_BIT: out.putBool(b.n.bit != 0); return true;
+    case SQL_C_SBIGINT: out.putInt(static_cast<long long>(b.n.integer)); return true;
+    case SQL_C_FLOAT: out.putDouble(widened(b.n.single)); return true;
+    case SQL_C_DOUBLE: out.putDouble(b.n.real); return true;
+    default: break;
+    }
+    const bool binary = b.cType == SQL_C_BINARY;
+    const std::size_t end = binary ? 0 : 1;  // text ends in the driver's terminator
+    if (b.indicator >= 0 && static_cast<std::size_t>(b.indicator) <= b.size - end) {
+        const std::string_view v(b.bytes.get(), static_cast<std::size_t>(b.indicator));
+        const FromText parse = fromText[col - 1];
+        if (parse == FromText::No || !putNumber(out, v, parse)) out.putBytes(binary, v);
+        return true;
+    }
+    // Longer: read whole with SQLGetData, and the next values of the column get room for one as
+    // long as this one.
+    if (b.indicator != SQL_NO_TOTAL && b.size < kLargestFirst)
+        bindBytes(col, std::clamp(std::bit_ceil(static_cast<std::size_t>(b.indicator) + 1), b.size, kLargestFirst));
+    return false;
+}
+
 long StatementCursor::read(Rows& out, long n) {
     long added = 0;
     for (; bufferedNext < buffered.size() && (n < 0 || added < n); ++added) out.appendRow(buffered, bufferedNext++);
@@ -447,7 +512,9 @@ bool StatementCursor::fetchRow(Rows& out) {
         const SQLSMALLINT t = sqlTypes[i - 1];
         bool read = true;
         SQLLEN ind = 0;
-        if (fromText[i - 1] != FromText::No) {
+        if (bound_[i - 1].cType != 0) {
+            if (!putBound(i, out)) read = readBytes(i, bound_[i - 1].cType == SQL_C_BINARY, fromText[i - 1], out);
+        } else if (fromText[i - 1] != FromText::No) {
             read = readBytes(i, false, fromText[i - 1], out);
         } else switch (t) {
         case SQL_BIT: {

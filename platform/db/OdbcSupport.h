@@ -55,6 +55,9 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     std::string driverFile;
     bool streamResults = false;  // asked for before open: rows read as they are fetched
     bool sqlite3 = false;        // the SQLite 3 driver is connected
+    // SQLGetData reads any column, bound ones too, in any order: rows are fetched into bound
+    // buffers and only a value longer than its buffer is read again.
+    bool readsBoundColumns = false;
     unsigned generation = 0;                   // changes on every close
     std::weak_ptr<StatementCursor> streaming;  // statement whose rows are still being fetched
     // Catalogue rows one query answers for two rowsets (SQLite's keys and index columns of
@@ -135,7 +138,9 @@ struct StatementCursor {
     bool done = false;
 
     ~StatementCursor();
-    void describe();
+    // Reads the result's columns; with `bind` (and a driver that allows it) each is bound to a
+    // buffer of its own.
+    void describe(bool bind = false);
     Rows buffered;                 // rows read ahead by drain()
     long long bufferedNext = 0;    // the first of them not yet handed out
 
@@ -154,6 +159,22 @@ struct StatementCursor {
 private:
     bool fetchRow(Rows& out);
     bool readBytes(SQLUSMALLINT column, bool binary, FromText parse, Rows& out);
+    // A bound column's value into out (false when it must be read with SQLGetData).
+    bool putBound(SQLUSMALLINT column, Rows& out);
+    void bindBytes(SQLUSMALLINT column, std::size_t size);
+    struct Bound {
+        SQLSMALLINT cType = 0;  // 0: not bound
+        std::unique_ptr<char[]> bytes;
+        std::size_t size = 0;
+        SQLLEN indicator = 0;
+        union {
+            unsigned char bit;
+            SQLBIGINT integer;
+            float single;
+            double real;
+        } n{};
+    };
+    std::vector<Bound> bound_;
     std::vector<std::string> first_;  // each column's buffer for the first part of a value
     Rows one_;                        // the row next() decodes
 };

@@ -510,7 +510,7 @@ void Recordset::open(const std::string& source, const std::vector<Value>& parame
     cur->conn = connection.d_;
     cur->stmt = stmt;
     cur->generation = c.generation;
-    cur->describe();
+    cur->describe(true);
     d_->fields = cur->fields;
     d_->rows = Rows(static_cast<int>(cur->fields.size()));
     d_->cursor = cur;

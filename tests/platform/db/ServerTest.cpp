@@ -185,6 +185,28 @@ TEST_P(Server, StatementsAndErrors) {
     rs = conn.execute(pg ? "SELECT '92233720368547758.07'::money, 0.1::float4, NULL::money"
                          : "SELECT 18446744073709551615, CAST(0.1 AS FLOAT), CAST(NULL AS UNSIGNED)");
     EXPECT_EQ(rs.getString("|", "", "NULL"), pg ? "$92,233,720,368,547,758.07|0.1|NULL" : "18446744073709551615|0.1|NULL");
+    // Values longer than the room first given to their column, growing, after and before NULLs,
+    // whole; bytes keep their NULs; the same when the rows are streamed.
+    const std::string longRows =
+        pg ? "SELECT repeat('\u00e4', n), CASE WHEN n = 2 THEN NULL ELSE decode(repeat('00ff', n), 'hex') END "
+             "FROM (VALUES (1, 1), (2, 100), (3, 2), (4, 3000)) v(k, n) ORDER BY k"
+           : "SELECT REPEAT('\u00e4', n), CASE WHEN n = 2 THEN NULL ELSE UNHEX(REPEAT('00FF', n)) END FROM "
+             "(SELECT 1 k, 1 n UNION ALL SELECT 2, 100 UNION ALL SELECT 3, 2 UNION ALL SELECT 4, 3000) v ORDER BY k";
+    Connection streamed;
+    streamed.setStreamResults(true);
+    streamed.open(cs);
+    for (Connection* c : {&conn, &streamed}) {
+        rs = c->execute(longRows);
+        for (int n : {1, 100, 2, 3000}) {
+            ASSERT_FALSE(rs.eof());
+            std::string text, bytes;
+            for (int i = 0; i < n; ++i) text += "\u00e4", bytes += std::string("\0\xff", 2);
+            EXPECT_EQ(rs.field(0), Value(text)) << n;
+            EXPECT_EQ(rs.field(1), n == 2 ? Value() : Value::binary(bytes)) << n;
+            rs.moveNext();
+        }
+        EXPECT_TRUE(rs.eof());
+    }
     try {
         conn.execute("INSERT INTO parts VALUES (1, 'dup', 1)");
         FAIL();
