@@ -303,14 +303,16 @@ void StatementCursor::describe(bool bind) {
     if (bind && conn->readsBoundColumns) {
         for (SQLUSMALLINT i = 1; i <= fields.size(); ++i) {
             Bound& b = bound_[i - 1];
+            b.parse = fromText[i - 1];
             SQLSMALLINT c = SQL_C_CHAR;
             SQLLEN size = 0;
-            if (fromText[i - 1] == FromText::No) switch (sqlTypes[i - 1]) {
+            if (b.parse == FromText::No) switch (sqlTypes[i - 1]) {
             case SQL_BIT: c = SQL_C_BIT, size = sizeof b.n.bit; break;
             case SQL_TINYINT:
             case SQL_SMALLINT:
-            case SQL_INTEGER:
-            case SQL_BIGINT: c = SQL_C_SBIGINT, size = sizeof b.n.integer; break;
+            case SQL_INTEGER: c = SQL_C_SBIGINT, size = sizeof b.n.integer; break;
+            // As text: a value beyond a signed BIGINT would fail the whole row's fetch.
+            case SQL_BIGINT: b.parse = FromText::Integer; break;
             case SQL_REAL: c = SQL_C_FLOAT, size = sizeof b.n.single; break;
             case SQL_FLOAT:
             case SQL_DOUBLE: c = SQL_C_DOUBLE, size = sizeof b.n.real; break;
@@ -444,8 +446,7 @@ bool StatementCursor::putBound(SQLUSMALLINT col, Rows& out) {
     const std::size_t end = binary ? 0 : 1;  // text ends in the driver's terminator
     if (b.indicator >= 0 && static_cast<std::size_t>(b.indicator) <= b.size - end) {
         const std::string_view v(b.bytes.get(), static_cast<std::size_t>(b.indicator));
-        const FromText parse = fromText[col - 1];
-        if (parse == FromText::No || !putNumber(out, v, parse)) out.putBytes(binary, v);
+        if (b.parse == FromText::No || !putNumber(out, v, b.parse)) out.putBytes(binary, v);
         return true;
     }
     // Longer: read whole with SQLGetData, and the next values of the column get room for one as
@@ -513,7 +514,8 @@ bool StatementCursor::fetchRow(Rows& out) {
         bool read = true;
         SQLLEN ind = 0;
         if (bound_[i - 1].cType != 0) {
-            if (!putBound(i, out)) read = readBytes(i, bound_[i - 1].cType == SQL_C_BINARY, fromText[i - 1], out);
+            const Bound& b = bound_[i - 1];
+            if (!putBound(i, out)) read = readBytes(i, b.cType == SQL_C_BINARY, b.parse, out);
         } else if (fromText[i - 1] != FromText::No) {
             read = readBytes(i, false, fromText[i - 1], out);
         } else switch (t) {

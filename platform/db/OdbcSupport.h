@@ -164,6 +164,7 @@ private:
     void bindBytes(SQLUSMALLINT column, std::size_t size);
     struct Bound {
         SQLSMALLINT cType = 0;  // 0: not bound
+        FromText parse = FromText::No;
         std::unique_ptr<char[]> bytes;
         std::size_t size = 0;
         SQLLEN indicator = 0;
