@@ -710,15 +710,15 @@ IndexText indexText(const std::string& sql) {
 
 }  // namespace sqlitesql
 
-// SQLite: the rows of the SQLite3 ODBC driver's SQLColumns, made from one pragma query. The
-// driver runs table_info twice for every table, and each run costs SQLite a lookup of the table's
-// name that grows with the number of tables; the query runs it once and gives, beside the
-// driver's row, what the driver gets wrong (the facts above).
 // Whether two values give the same text, without copying text values.
 bool sameText(const Value& a, const Value& b) {
     return a.kind() == ValueKind::Text ? b.readsAs(a.bytes()) : a.readsAs(b.toString());
 }
 
+// SQLite: the rows of the SQLite3 ODBC driver's SQLColumns, made from one pragma query. The
+// driver runs table_info twice for every table, and each run costs SQLite a lookup of the table's
+// name that grows with the number of tables; the query runs it once and gives, beside the
+// driver's row, what the driver gets wrong (the facts above).
 namespace sqlitecolumns {
 
 // The driver's type code for a declared type, by its prefix (ODBC 3 codes).
