@@ -104,49 +104,6 @@ std::size_t lengthBytes(std::size_t n) {
     return k;
 }
 
-std::size_t storedSize(const Value& v) {
-    switch (v.kind()) {
-    case ValueKind::Int:
-    case ValueKind::Double: return 9;
-    case ValueKind::Text:
-    case ValueKind::Binary: return 1 + lengthBytes(v.bytes().size()) + v.bytes().size();
-    default: return 1;
-    }
-}
-
-char* store(char* at, const Value& v) {
-    switch (v.kind()) {
-    case ValueKind::Null: *at++ = TagNull; break;
-    case ValueKind::Bool: *at++ = v.toBool() ? TagTrue : TagFalse; break;
-    case ValueKind::Int: {
-        *at++ = TagInt;
-        const long long n = v.toInt();
-        std::memcpy(at, &n, 8);
-        at += 8;
-        break;
-    }
-    case ValueKind::Double: {
-        *at++ = TagDouble;
-        const double d = v.toDouble();
-        std::memcpy(at, &d, 8);
-        at += 8;
-        break;
-    }
-    case ValueKind::Text:
-    case ValueKind::Binary: {
-        *at++ = v.kind() == ValueKind::Text ? TagText : TagBinary;
-        const std::string_view b = v.bytes();
-        std::size_t n = b.size();
-        for (; n >= 0x80; n >>= 7) *at++ = static_cast<char>(0x80 | (n & 0x7F));
-        *at++ = static_cast<char>(n);
-        std::memcpy(at, b.data(), b.size());
-        at += b.size();
-        break;
-    }
-    }
-    return at;
-}
-
 // Reads the value at `at` into c; returns where the next one starts.
 const char* load(const char* at, Cell& c) {
     c = Cell{};
@@ -209,10 +166,16 @@ char* Rows::room(std::size_t bytes) {
 }
 
 void Rows::append(const std::vector<Value>& row) {
-    std::size_t bytes = 0;
-    for (const Value& v : row) bytes += storedSize(v);
-    char* at = room(bytes);
-    for (const Value& v : row) at = store(at, v);
+    beginRow();
+    for (const Value& v : row) switch (v.kind()) {
+        case ValueKind::Null: putNull(); break;
+        case ValueKind::Bool: putBool(v.toBool()); break;
+        case ValueKind::Int: putInt(v.toInt()); break;
+        case ValueKind::Double: putDouble(v.toDouble()); break;
+        case ValueKind::Text:
+        case ValueKind::Binary: putBytes(v.kind() == ValueKind::Binary, v.bytes()); break;
+        }
+    endRow();
 }
 
 void Rows::append(Rows&& other) {
