@@ -4,6 +4,8 @@
 #include "platform/db/OdbcSupport.h"
 #include "platform/text/Text.h"
 
+#include <dlfcn.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -23,6 +25,21 @@ std::string infoText(SQLHDBC dbc, SQLUSMALLINT what) {
     SQLSMALLINT len = 0;
     if (!ok(SQLGetInfo(dbc, what, buf, sizeof buf, &len))) return {};
     return reinterpret_cast<char*>(buf);
+}
+
+// The SQLite library the SQLite driver loads keeps statistics of its memory under a lock of
+// its own on every allocation, a few for each value a row reads. Nothing here reads them: they
+// are turned off before the library is first used. Once it is in use the setting is refused,
+// which changes nothing.
+void sqliteWithoutMemoryStatistics() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void* library = dlopen("libsqlite3.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return;
+        using Config = int (*)(int, ...);
+        constexpr int kConfigMemStatus = 9;  // SQLITE_CONFIG_MEMSTATUS
+        if (auto config = reinterpret_cast<Config>(dlsym(library, "sqlite3_config"))) config(kConfigMemStatus, 0);
+    });
 }
 
 // SQLDriverConnect, given up `seconds` after the driver's own login timeout should have ended
@@ -99,6 +116,11 @@ void Connection::open(const std::string& connectionString, const std::string& us
             odbcString += ";UseDeclareFetch=1;Fetch=1000";
         if (driver.find("mariadb") != std::string::npos && parameterValue(p, "NO_CACHE").empty())
             odbcString += ";NO_CACHE=1";
+    }
+    {
+        // A data source name may stand for the SQLite driver as well.
+        const std::string driver = text::lower(parameterValue(parseConnectionString(odbcString), "Driver"));
+        if (driver.empty() || driver.find("sqlite3") != std::string::npos) sqliteWithoutMemoryStatistics();
     }
     if (!ok(SQLAllocHandle(SQL_HANDLE_DBC, odbc::environment(), &c.dbc)))
         throw Error(err::Fail, "Could not allocate an ODBC connection.");
