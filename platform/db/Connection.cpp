@@ -104,23 +104,20 @@ void Connection::open(const std::string& connectionString, const std::string& us
     c.errors.clear();
     c.connectionString = connectionString;
     std::string odbcString = toOdbcConnectionString(connectionString, userId, password);
+    const ConnectionParameters p = parseConnectionString(odbcString);
+    const std::string driver = text::lower(parameterValue(p, "Driver"));
+    // A data source name may stand for the SQLite driver as well.
+    if (driver.empty() || driver.find("sqlite3") != std::string::npos) sqliteWithoutMemoryStatistics();
     if (c.streamResults) {
         // SQLite's step mode; PostgreSQL's cursors, read 1,000 rows a time; MariaDB's rows read
         // from the server as they are fetched (drivers from 3.1.17 on; older ones read the
         // whole result first).
-        const ConnectionParameters p = parseConnectionString(odbcString);
-        const std::string driver = text::lower(parameterValue(p, "Driver"));
         if (driver.find("sqlite3") != std::string::npos && parameterValue(p, "StepAPI").empty())
             odbcString += ";StepAPI=1";
         if (driver.find("postgresql") != std::string::npos && parameterValue(p, "UseDeclareFetch").empty())
             odbcString += ";UseDeclareFetch=1;Fetch=1000";
         if (driver.find("mariadb") != std::string::npos && parameterValue(p, "NO_CACHE").empty())
             odbcString += ";NO_CACHE=1";
-    }
-    {
-        // A data source name may stand for the SQLite driver as well.
-        const std::string driver = text::lower(parameterValue(parseConnectionString(odbcString), "Driver"));
-        if (driver.empty() || driver.find("sqlite3") != std::string::npos) sqliteWithoutMemoryStatistics();
     }
     if (!ok(SQLAllocHandle(SQL_HANDLE_DBC, odbc::environment(), &c.dbc)))
         throw Error(err::Fail, "Could not allocate an ODBC connection.");

@@ -354,6 +354,18 @@ bool putNumber(Rows& out, std::string_view s, StatementCursor::FromText kind) {
     return false;
 }
 
+// A text or binary value; with `parse` a number column's text as the number it reads as.
+void putText(Rows& out, bool binary, std::string_view v, StatementCursor::FromText parse) {
+    if (parse == StatementCursor::FromText::No || !putNumber(out, v, parse)) out.putBytes(binary, v);
+}
+
+// The room for the first part of a column's values once one `length` bytes long (SQL_NO_TOTAL:
+// not told) did not fit into `now`: enough for such a value, up to kLargestFirst.
+std::size_t grownRoom(SQLLEN length, std::size_t now) {
+    if (length == SQL_NO_TOTAL || now >= kLargestFirst) return now;
+    return std::clamp(std::bit_ceil(static_cast<std::size_t>(length) + 1), now, kLargestFirst);
+}
+
 // A single-precision value as the double of its shortest decimal form (0.1f as 0.1, not as
 // 0.10000000149011612).
 double widened(float f) {
@@ -383,14 +395,12 @@ bool StatementCursor::readBytes(SQLUSMALLINT col, bool binary, FromText parse, R
     }
     bool whole = ind != SQL_NO_TOTAL && static_cast<std::size_t>(ind) <= first.size() - end;
     if (whole && rc == SQL_SUCCESS) {
-        const std::string_view v(first.data(), static_cast<std::size_t>(ind));
-        if (parse == FromText::No || !putNumber(out, v, parse)) out.putBytes(binary, v);
+        putText(out, binary, std::string_view(first.data(), static_cast<std::size_t>(ind)), parse);
         return true;
     }
     std::size_t have = whole ? static_cast<std::size_t>(ind) : first.size() - end;
     // Longer: the next values of the column get room for one as long as this one.
-    if (ind != SQL_NO_TOTAL && first.size() < kLargestFirst)
-        first.resize(std::clamp(std::bit_ceil(static_cast<std::size_t>(ind) + 1), first.size(), kLargestFirst));
+    first.resize(grownRoom(ind, first.size()));
     // The rest goes straight into its place: into room for the length the driver tells, else
     // twice as much room each time.
     const std::size_t mark = out.mark();
@@ -413,7 +423,7 @@ bool StatementCursor::readBytes(SQLUSMALLINT col, bool binary, FromText parse, R
     if (parse != FromText::No) {
         const std::string text(into, have);
         out.rewind(mark);
-        if (!putNumber(out, text, parse)) out.putBytes(binary, text);
+        putText(out, binary, text, parse);
     }
     return true;
 }
@@ -445,14 +455,12 @@ bool StatementCursor::putBound(SQLUSMALLINT col, Rows& out) {
     const bool binary = b.cType == SQL_C_BINARY;
     const std::size_t end = binary ? 0 : 1;  // text ends in the driver's terminator
     if (b.indicator >= 0 && static_cast<std::size_t>(b.indicator) <= b.size - end) {
-        const std::string_view v(b.bytes.get(), static_cast<std::size_t>(b.indicator));
-        if (b.parse == FromText::No || !putNumber(out, v, b.parse)) out.putBytes(binary, v);
+        putText(out, binary, std::string_view(b.bytes.get(), static_cast<std::size_t>(b.indicator)), b.parse);
         return true;
     }
     // Longer: read whole with SQLGetData, and the next values of the column get room for one as
     // long as this one.
-    if (b.indicator != SQL_NO_TOTAL && b.size < kLargestFirst)
-        bindBytes(col, std::clamp(std::bit_ceil(static_cast<std::size_t>(b.indicator) + 1), b.size, kLargestFirst));
+    if (const std::size_t room = grownRoom(b.indicator, b.size); room != b.size) bindBytes(col, room);
     return false;
 }
 
