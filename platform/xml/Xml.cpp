@@ -3,6 +3,7 @@
 #include "platform/fs/Paths.h"
 
 #include <libexslt/exslt.h>
+#include <libxml/catalog.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
@@ -368,6 +369,10 @@ void initOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
         xmlInitParser();
+        // libxml2 sets up its catalogue, and the lock that guards it, on first use without a
+        // lock of its own: transforms loading their first documents on several threads at once
+        // could each make a lock, leave one of them held, and all wait on it for ever.
+        xmlInitializeCatalog();
         exsltRegisterAll();
     });
 }
