@@ -7,6 +7,7 @@
 #include "platform/text/Text.h"
 
 #include <iostream>
+#include <utility>
 
 bool ErrorShown = false;
 
@@ -22,7 +23,7 @@ std::string dependencyReport() {
 }
 }  // namespace
 
-void setErrorDialogHook(ErrorDialogHook hook) { dialogHook() = std::move(hook); }
+ErrorDialogHook setErrorDialogHook(ErrorDialogHook hook) { return std::exchange(dialogHook(), std::move(hook)); }
 
 void ReportFileError(const files::FileError& e, const std::string& permissionText, const std::string& source,
                      ui::MsgIcon permissionIcon) {
@@ -42,12 +43,7 @@ void HandleError(long errNumber, const std::string& description, const std::stri
     }
     std::string line = MainCaption() + " error " + std::to_string(errNumber) + " in " + source + ": " + description;
     std::cerr << line << std::endl;
-    if (!DataFolder.empty()) {
-        std::string log;
-        std::string path = files::joinPath(DataFolder, "errors.log");
-        files::readTextFile(path, log);
-        files::writeTextFile(path, log + line + "\r\n", true);
-    }
+    if (!DataFolder.empty()) files::appendToFile(files::joinPath(DataFolder, "errors.log"), line + "\r\n");
 }
 
 std::string BuildErrorReportText(long errNumber, const std::string& description, const std::string& source) {

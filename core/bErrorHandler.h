@@ -21,7 +21,8 @@ void ReportFileError(const files::FileError& e, const std::string& permissionTex
                      ui::MsgIcon permissionIcon = ui::MsgIcon::Information);
 
 using ErrorDialogHook = std::function<void(long, const std::string&, const std::string&)>;
-void setErrorDialogHook(ErrorDialogHook hook);
+// Returns the hook it replaces.
+ErrorDialogHook setErrorDialogHook(ErrorDialogHook hook);
 
 // Address that receives error reports by mail.
 inline constexpr const char* ErrorReportAddress = "errors@torvik.example";

@@ -187,6 +187,11 @@ TEST_F(WizardTest, ConnectionPageChecksStopAtTheFirstFailure) {
 TEST_F(WizardTest, OthersStringIsCheckedOnThePageAndNamesTheImport) {
     const std::string db = sampleDatabase();
     auto w = openWizard();
+    // The connection page takes the keyboard at its first control, not on Next.
+    w->cmdNavigate[2]->setFocus();
+    w->cmdNavigate[2]->click();
+    ASSERT_TRUE(w->focusWidget());
+    EXPECT_TRUE(w->fraStep[1]->isAncestorOf(w->focusWidget())) << w->focusWidget()->objectName().toStdString();
     // What the user types is bad input: the page says what is wrong and stays.
     const std::string missing = dir.file("typo.db");
     for (const auto& [typed, said] : std::vector<std::pair<std::string, std::string>>{
