@@ -314,16 +314,6 @@
     <img class="icon" src="{$imagebase}{$imageprefix}{$name}.svg" alt="{$alt}" width="16" height="16"/>
   </xsl:template>
 
-  <xsl:template name="yes-no">
-    <xsl:param name="value"/>
-    <xsl:variable name="v" select="translate($value, 'abcdefghijklmnopqrstuvwxyz', 'ABCDEFGHIJKLMNOPQRSTUVWXYZ')"/>
-    <xsl:choose>
-      <xsl:when test="$v = 'TRUE' or $v = 'YES' or $v = '1' or $v = '-1'">Yes</xsl:when>
-      <xsl:when test="$v = 'FALSE' or $v = 'NO' or $v = '0'">No</xsl:when>
-      <xsl:otherwise><xsl:value-of select="$value"/></xsl:otherwise>
-    </xsl:choose>
-  </xsl:template>
-
   <xsl:template name="fk-name">
     <xsl:choose>
       <xsl:when test="string(@Name) != ''"><xsl:value-of select="@Name"/></xsl:when>
