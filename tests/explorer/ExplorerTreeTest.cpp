@@ -352,6 +352,21 @@ TEST_F(ExplorerProject, PreviewLinksSelectTheirNodes) {
     closeWindow(*w);
 }
 
+// The style sheets and pictures a preview page names that cannot be read, "" when all can
+// (and the page names some).
+std::string missingReferences(const std::string& path) {
+    const QString page = QString::fromStdString(testsupport::readFile(path));
+    static const QRegularExpression refs(QStringLiteral("(?:href|src)=\"([^\"#]+\\.(?:css|svg|jpg))\""));
+    std::string missing;
+    int found = 0;
+    for (auto it = refs.globalMatch(page); it.hasNext(); ++found) {
+        const QString ref = it.next().captured(1);
+        const QUrl url = QUrl(ref).isRelative() ? QUrl::fromLocalFile(QString::fromStdString(files::parentFolder(path)) + "/" + ref) : QUrl(ref);
+        if (!QFileInfo::exists(url.toLocalFile())) missing += ref.toStdString() + " ";
+    }
+    return found > 1 ? missing : "no references";
+}
+
 TEST_F(ExplorerProject, PreviewReadsItsStylesAndPicturesAndLinksLikeTheReport) {
     auto w = open();
     prompts->messageAnswers.push_back(ui::MsgResult::Yes);
@@ -361,15 +376,7 @@ TEST_F(ExplorerProject, PreviewReadsItsStylesAndPicturesAndLinksLikeTheReport) {
     ASSERT_EQ(SelectedNodeKey, "DATABASE/TABLE[2]");
     const QString page = QString::fromStdString(testsupport::readFile(previewFile("temp.html")));
     // Every style sheet and picture the page names is there to be read.
-    QRegularExpression refs(QStringLiteral("(?:href|src)=\"([^\"#]+\\.(?:css|svg))\""));
-    int found = 0;
-    for (auto it = refs.globalMatch(page); it.hasNext(); ++found) {
-        const QString ref = it.next().captured(1);
-        const QUrl url = QUrl(ref).isRelative() ? QUrl::fromLocalFile(QString::fromStdString(files::parentFolder(previewFile("temp.html"))) + "/" + ref)
-                                                : QUrl(ref);
-        EXPECT_TRUE(QFileInfo::exists(url.toLocalFile())) << ref.toStdString();
-    }
-    EXPECT_GT(found, 1);
+    EXPECT_EQ(missingReferences(previewFile("temp.html")), "");
     // orders refers to customers and nothing refers to orders.
     const int refsAt = page.indexOf(QLatin1String("Referenced by"));
     EXPECT_LT(refsAt, 0) << page.mid(refsAt, 1500).toStdString();
@@ -845,6 +852,8 @@ TEST_F(ExplorerProject, DiagramCommandOpensTheLibraryAndPreviewsThePicture) {
     EXPECT_FALSE(std::filesystem::exists(reportFile("images")));
     EXPECT_EQ(w->wbHTMLPreview->LocationURL(), QString::fromStdString(previewFile("temp.html")));
     EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find(files::fileName(picture)), std::string::npos);
+    EXPECT_EQ(missingReferences(previewFile("temp.html")), "");
+    EXPECT_EQ(missingReferences(previewFile("temp_print.html")), "");
 
     const std::size_t asked = prompts->messages.size();
     w->wbHTMLPreview->Navigate2(QString());
