@@ -623,7 +623,10 @@
     <!-- An identity or generated column: the reader's clause stands as it is. MariaDB's
          AUTO_INCREMENT (a default of that text in structures read before it was a fact of its own). -->
     <xsl:variable name="generated" select="$engine = 'others' and (starts-with($d, 'GENERATED ') or $d = 'AUTO_INCREMENT')"/>
-    <xsl:if test="$generated"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
+    <xsl:if test="$generated">
+      <xsl:text> </xsl:text>
+      <xsl:call-template name="engine-text"><xsl:with-param name="s" select="$d"/></xsl:call-template>
+    </xsl:if>
     <xsl:if test="$engine = 'others' and @Auto_Increment = 'True' and not($generated)"> AUTO_INCREMENT</xsl:if>
     <xsl:variable name="own"><xsl:call-template name="default-apart"/></xsl:variable>
     <xsl:if test="normalize-space($d) != '' and not($serial) and not($generated) and $own != '1'">
