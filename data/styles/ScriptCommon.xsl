@@ -3,8 +3,10 @@
   Shared part of the SQL script sheets: a structure document, from whichever reader, into
   CREATE TABLE, primary keys, indexes, foreign keys, views and procedures, one statement per
   line; names and literals are written as the structure holds them, so one with a line break
-  goes on over lines (text::statementLines reads it whole). The importing sheet sets $engine (sqlserver, sqlserver65, oracle, access, db2, others)
-  and the identifier quotes $qo / $qc; a closing quote inside a name is doubled. With
+  goes on over lines (text::statementLines reads it whole), and the engine's own text an OTHERS
+  script copies means the same under every session mode (engine-text). The importing sheet sets
+  $engine (sqlserver, sqlserver65, oracle, access, db2, others) and the identifier quotes
+  $qo / $qc; a closing quote inside a name is doubled. With
   $inline-keys true the foreign keys go inside CREATE TABLE (for engines without ALTER TABLE
   ADD CONSTRAINT) rather than into ALTER TABLE statements after all tables.
 
@@ -61,11 +63,11 @@
   </xsl:template>
 
   <xsl:template match="DATABASE">
-    <!-- MariaDB shows a backslash, NUL or ^Z in a literal only as an escape: where the copied text
-         holds one, the script reads escapes whatever the session's mode, and gives the session its
-         mode back at the end. -->
+    <!-- MariaDB shows a backslash, NUL, ^Z or carriage return in a literal as an escape: where the
+         copied text holds one, the script reads escapes whatever the session's mode, and gives
+         the session its mode back at the end. -->
     <xsl:variable name="escapes" select="$dialect = 'mysql' and (TABLE//@* | VIEW/SQLSCRIPT)[contains(., '\\')
-                                         or contains(., '\0') or contains(., '\Z') or contains(., '\b')]"/>
+                                         or contains(., '\0') or contains(., '\Z') or contains(., '\b') or contains(., '\r')]"/>
     <xsl:if test="$escapes">
       <xsl:text>SET @dalvane_sql_mode = @@SESSION.sql_mode, SESSION sql_mode = TRIM(BOTH ',' FROM </xsl:text>
       <xsl:text>REPLACE(CONCAT(',', @@SESSION.sql_mode, ','), ',NO_BACKSLASH_ESCAPES,', ','));</xsl:text>
@@ -79,9 +81,8 @@
       <xsl:for-each select="TABLE/COLUMN[@Enum_Labels][generate-id() = generate-id(key('user-type', @Datatype)[1])]">
         <xsl:text>CREATE TYPE </xsl:text>
         <xsl:call-template name="quote"><xsl:with-param name="name" select="@Datatype"/></xsl:call-template>
-        <xsl:text> AS ENUM (</xsl:text>
-        <xsl:call-template name="engine-text"><xsl:with-param name="s" select="@Enum_Labels"/></xsl:call-template>
-        <xsl:value-of select="concat(');', $nl)"/>
+        <!-- (the reader's labels are in E'...' where they hold a backslash) -->
+        <xsl:value-of select="concat(' AS ENUM (', @Enum_Labels, ');', $nl)"/>
       </xsl:for-each>
       <xsl:for-each select="TABLE/COLUMN[@Domain_Type][generate-id() = generate-id(key('user-type', @Datatype)[1])]">
         <xsl:text>CREATE DOMAIN </xsl:text>
@@ -222,7 +223,7 @@
 
   <!-- Text of the engine the script runs on, as its catalogue shows it (a default, a check, a type,
        an index expression or condition, a view), written to mean the same under every session
-       mode: MariaDB's \' becomes '', its \n, \t, \r and \" the characters, a "name" (read with
+       mode: MariaDB's \' becomes '', its \n, \t and \" the characters, a "name" (read with
        ANSI_QUOTES) a `name`; PostgreSQL's literal holding a backslash becomes E'...' with the
        backslashes doubled. Any other engine's text stands as it is. -->
   <xsl:template name="engine-text">
@@ -277,16 +278,30 @@
   </xsl:template>
 
   <!-- MariaDB text from one name or literal to the next: a quote within a `name` (an odd count
-       of backquotes before it) is part of the name. -->
+       of backquotes before it) is part of the name. Text up to the next backslash or double
+       quote needs no change: where it holds no name, the count of quotes in it tells whether
+       that character is in a literal, and the text goes on from there at once. -->
   <xsl:template name="my-text">
     <xsl:param name="s"/>
     <xsl:variable name="a" select="string-length(substring-before(concat($s, &quot;'&quot;), &quot;'&quot;))"/>
     <xsl:variable name="b" select="string-length(substring-before(concat($s, '&quot;'), '&quot;'))"/>
+    <xsl:variable name="c" select="string-length(substring-before(concat($s, '\'), '\'))"/>
     <xsl:variable name="i" select="$a * number($a &lt;= $b) + $b * number($a > $b)"/>
+    <xsl:variable name="h" select="$b * number($b &lt;= $c) + $c * number($b > $c)"/>
     <xsl:variable name="pre" select="substring($s, 1, $i)"/>
     <xsl:variable name="q" select="substring($s, $i + 1, 1)"/>
+    <xsl:variable name="plain" select="substring($s, 1, $h)"/>
+    <xsl:variable name="quotes" select="string-length($plain) - string-length(translate($plain, &quot;'&quot;, ''))"/>
     <xsl:choose>
-      <xsl:when test="$q = ''"><xsl:value-of select="$s"/></xsl:when>
+      <xsl:when test="$h = string-length($s)"><xsl:value-of select="$s"/></xsl:when>
+      <xsl:when test="not(contains($plain, '`')) and $quotes mod 2 = 1">
+        <xsl:value-of select="$plain"/>
+        <xsl:call-template name="my-string"><xsl:with-param name="s" select="substring($s, $h + 1)"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="not(contains($plain, '`')) and $h = $c">
+        <xsl:value-of select="substring($s, 1, $h + 1)"/>
+        <xsl:call-template name="my-text"><xsl:with-param name="s" select="substring($s, $h + 2)"/></xsl:call-template>
+      </xsl:when>
       <xsl:when test="(string-length($pre) - string-length(translate($pre, '`', ''))) mod 2 = 1">
         <xsl:variable name="end">
           <xsl:call-template name="closing">
@@ -324,7 +339,8 @@
   </xsl:template>
 
   <!-- The rest of a MariaDB literal from its next escape or quote on, then the text after it.
-       What has no form free of escapes (\\, \0, \Z, \b) stays: the script then reads escapes. -->
+       What has no form free of escapes (\\, \0, \Z, \b) stays, and \r (a line break to a text
+       editor): the script then reads escapes. -->
   <xsl:template name="my-string">
     <xsl:param name="s"/>
     <xsl:variable name="a" select="string-length(substring-before(concat($s, &quot;'&quot;), &quot;'&quot;))"/>
@@ -337,8 +353,7 @@
           <xsl:when test="$e = &quot;'&quot;">''</xsl:when>
           <xsl:when test="$e = 'n'"><xsl:text>&#10;</xsl:text></xsl:when>
           <xsl:when test="$e = 't'"><xsl:text>&#9;</xsl:text></xsl:when>
-          <xsl:when test="$e = 'r'"><xsl:text>&#13;</xsl:text></xsl:when>
-          <xsl:when test="$e = '' or contains('\0Zb%_', $e)"><xsl:value-of select="concat('\', $e)"/></xsl:when>
+          <xsl:when test="$e = '' or contains('\0Zbr%_', $e)"><xsl:value-of select="concat('\', $e)"/></xsl:when>
           <xsl:otherwise><xsl:value-of select="$e"/></xsl:otherwise>
         </xsl:choose>
         <xsl:call-template name="my-string"><xsl:with-param name="s" select="substring($s, $b + 3)"/></xsl:call-template>
@@ -620,7 +635,7 @@
       </xsl:when>
       <xsl:otherwise><xsl:call-template name="column-type"/></xsl:otherwise>
     </xsl:choose>
-    <!-- An identity or generated column: the reader's clause stands as it is. MariaDB's
+    <!-- An identity or generated column: the reader's clause, in the engine's own text. MariaDB's
          AUTO_INCREMENT (a default of that text in structures read before it was a fact of its own). -->
     <xsl:variable name="generated" select="$engine = 'others' and (starts-with($d, 'GENERATED ') or $d = 'AUTO_INCREMENT')"/>
     <xsl:if test="$generated">
