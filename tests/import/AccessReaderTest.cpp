@@ -96,18 +96,13 @@ TEST(AccessReaders, WrongPasswordCancelAndDamageAreNoSuccess)
     EXPECT_EQ(prompts->lastMessage(), "The workgroup information file \"" + dir.file("absent.mdw") + "\" cannot be read.");
     ASSERT_TRUE(daoReader(path, "Sesam")->OpenDalvDatabase());
 
-    // The default workgroup file, and Jet's default workgroup when no file is given: admin logs
-    // in with its empty password, through either reader; a wrong password or an unknown user is
-    // refused. A file that is no database is named so whatever the login. Privileges then name
-    // every account.
-    const std::string system = testsupport::accessCopy(dir, "System.mdw");
-    const std::string text = dir.file("notes.mdb");
+    // The default workgroup file, or Jet's own (admin alone) without one, through either reader; a file
+    // that is no database is named so whatever the login. Privileges then name every account.
+    const std::string system = testsupport::accessCopy(dir, "System.mdw"), text = dir.file("notes.mdb");
     std::ofstream(text) << std::string(4096, 'x');
-    for (const auto& [file, workgroup, user, password, ok] :
-         std::vector<std::tuple<std::string, std::string, std::string, std::string, bool>>{
+    for (const auto& [file, workgroup, user, password, ok] : std::vector<std::tuple<std::string, std::string, std::string, std::string, bool>>{
              {path, system, "Admin", "x", false}, {path, system, "nobody", "", false}, {path, "", "bob", "secret", false},
-             {path, "", "admin", "x", false}, {text, system, "bob", "secret", false}, {path, "", "Admin", "", true},
-             {path, system, "admin", "", true}}) {
+             {path, "", "admin", "x", false}, {text, system, "bob", "", false}, {path, "", "Admin", "", true}, {path, system, "admin", "", true}}) {
         dao = daoReader(file, "Sesam");
         dao->WorkgroupDatabase = workgroup;
         dao->UserName = user;
@@ -116,10 +111,8 @@ TEST(AccessReaders, WrongPasswordCancelAndDamageAreNoSuccess)
         adox->ConnectionString += ";Jet OLEDB:System Database=\"" + workgroup + "\";User Id=" + user + ";Password=" + password;
         for (StructureReader* r : {static_cast<StructureReader*>(dao.get()), static_cast<StructureReader*>(adox.get())}) {
             ASSERT_EQ(r->OpenDalvDatabase(), ok) << user << " " << workgroup;
-            if (!ok)
-                EXPECT_EQ(prompts->lastMessage(), file == text ? "\"" + text + "\" is not an Access database."
-                                                               : "Incorrect database login name and password, try again!")
-                    << user << " " << workgroup;
+            if (!ok) { EXPECT_EQ(prompts->lastMessage(), file == text ? "\"" + text + "\" is not an Access database."
+                                                                      : "Incorrect database login name and password, try again!"); }
         }
     }
     ASSERT_TRUE(adox->GenerateXML());

@@ -334,38 +334,29 @@ TEST(Jet, HeaderPasswordAndDamagedFiles)
     EXPECT_EQ(sqlOf(changed("nwind.mdb", 4 * 2048 + 0x0C, 0x3D)), sqlOf(fixture("nwind.mdb")));
 }
 
-// The catalogue is read by a program of its own. Readers opened from several threads while others
-// allocate and hold the standard error's lock all read whole (no copy of this process inherits
-// a held lock); a property list whose page chain loops onto itself ends the program at its
-// memory limit with the damage named.
+// The reader program: readers opened beside a thread holding allocator and stderr locks read whole;
+// a property list whose pages loop onto themselves ends it at its memory limit, named.
 TEST(Jet, ReaderProgramBesideBusyThreadsAndAtItsMemoryLimit)
 {
     testsupport::TempDir dir;
     const std::string file = testsupport::accessCopy(dir, "DateTestDatabase.mdb");
     std::atomic<bool> done{false};
-    std::vector<std::thread> busy;
-    busy.emplace_back([&] {
-        for (std::vector<std::string> kept; !done; kept.size() == 64 ? kept.clear() : void()) kept.emplace_back(512, 'x');
-    });
-    busy.emplace_back([&] {
-        while (!done) std::fputs("", stderr);
+    std::thread busy([&] {
+        for (std::vector<std::string> kept; !done; kept.size() == 64 ? kept.clear() : void(), std::fputs("", stderr))
+            kept.emplace_back(512, 'x');
     });
     std::vector<std::future<std::string>> readers;
     for (int i = 0; i < 4; ++i)
         readers.push_back(std::async(std::launch::async, [&] { return jet::Database(file, "").ReadTable("DateTest").name; }));
     for (auto& r : readers) EXPECT_EQ(r.get(), "DateTest");
-    done = true;
-    for (std::thread& t : busy) t.join();
+    done = true, busy.join();
 
     const std::string looped = testsupport::accessCopy(dir, "ASampleDatabase.accdb", "looped.accdb");
     std::fstream(looped, std::ios::in | std::ios::out | std::ios::binary).seekp(106 * 4096 + 21).put('\x6A');
-    const std::string command = "timeout -s KILL 60 '" + std::string(DALV_BIN_DIR) + "/" + jet::ReaderProgramName +
-                                "' '" + looped + "' 48";
-    std::string reply;
-    FILE* reader = ::popen(command.c_str(), "r");
+    FILE* reader = ::popen(("timeout -s KILL 60 " DALV_BIN_DIR "/" + std::string(jet::ReaderProgramName) + " '" + looped + "' 48").c_str(), "r");
     ASSERT_NE(reader, nullptr);
-    for (char buffer[4096]; std::size_t n = std::fread(buffer, 1, sizeof buffer, reader);) reply.append(buffer, n);
+    std::string reply(65536, '\0');
+    reply.resize(std::fread(reply.data(), 1, reply.size(), reader));
     EXPECT_EQ(::pclose(reader), 0);
-    EXPECT_NE(reply.find("damaged and cannot be read: reading its catalogue needed more than 48 MiB of memory"),
-              std::string::npos);
+    EXPECT_NE(reply.find("damaged and cannot be read: reading its catalogue needed more than 48 MiB of memory"), std::string::npos);
 }
