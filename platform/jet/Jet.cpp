@@ -1169,11 +1169,12 @@ public:
         thread_.join();
         if (statm_ >= 0) ::close(statm_);
     }
-    // Whether the reader may send its reply; false when the watch sends one.
-    bool claim()
+    // Takes the reply for the reader; when the watch has taken it, waits for the watch to end the
+    // program.
+    void claim()
     {
-        if (!claimed_.exchange(true)) return true;
-        for (;;) ::pause();  // the watch ends the program
+        if (claimed_.exchange(true))
+            for (;;) ::pause();
     }
 
 private:
