@@ -33,7 +33,16 @@ std::unique_ptr<jet::Database> cDAO::OpenAccessFile(const std::string& path, con
         ui::MsgBox(message, ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
         return nullptr;
     };
+    // The user is admin with an empty password when none is given.
+    const bool named = !user.empty();
+    const std::string login = named ? user : "admin";
+    const std::string loginPassword = named ? userPassword : std::string();
     try {
+        // A file that is no Access database is named as such before any login is looked at.
+        jet::ReadHeader(path);
+        // Without a workgroup file, Jet's default workgroup knows admin alone, with no password.
+        if (workgroup.empty() && (!sameNoCase(login, "admin") || !loginPassword.empty()))
+            return refuse("Incorrect database login name and password, try again!");
         if (!workgroup.empty()) {
             std::vector<jet::Account> known;
             jet::Header header;
@@ -46,14 +55,10 @@ std::unique_ptr<jet::Database> cDAO::OpenAccessFile(const std::string& path, con
             } catch (const jet::Error&) {
                 return refuse("The workgroup information file \"" + workgroup + "\" cannot be read.");
             }
-            // The user (admin with an empty password when none is given) must be one of the file's
-            // users, with the password the file keeps for it.
-            const bool named = !user.empty();
-            const std::string login = named ? user : "admin";
+            // The user must be one of the file's users, with the password the file keeps for it.
             const auto account = std::find_if(known.begin(), known.end(),
                                               [&](const jet::Account& a) { return !a.group && sameNoCase(a.name, login); });
-            if (account == known.end() ||
-                !jet::PasswordMatches(account->password, named ? userPassword : std::string(), header))
+            if (account == known.end() || !jet::PasswordMatches(account->password, loginPassword, header))
                 return refuse("Incorrect database login name and password, try again!");
             for (jet::Account& a : known) a.password.clear();
             if (accounts) *accounts = std::move(known);

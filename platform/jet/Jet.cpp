@@ -1,5 +1,7 @@
 #include "platform/jet/Jet.h"
 
+#include "platform/jet/ReaderProcess.h"
+
 #include <mdbtools.h>
 
 #include <openssl/evp.h>
@@ -8,12 +10,15 @@
 #include <iconv.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -24,6 +29,8 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <stop_token>
+#include <thread>
 #include <unordered_map>
 
 namespace jet {
@@ -1132,61 +1139,135 @@ std::string readFailure(const std::string& report)
     return "";
 }
 
-// The reader process: a snapshot ('S') or an error ('E' with its kind), after the length of
-// what follows.
-[[noreturn]] void readInChild(int fd, const std::string& path, const Header& header)
+// The reply of the reader program: a snapshot ('S') or an error ('E' with its kind), after the
+// length of what follows.
+std::string errorReply(Error::Kind kind, const std::string& what)
 {
-    Encoder reply;
-    try {
-        Reader reader(path, header);
-        reply.text("S" + encode(reader.read()));
-    } catch (const Error& e) {
-        Encoder error;
-        error.number(e.kind());
-        error.text(e.what());
-        reply.text("E" + error.out);
-    } catch (const std::exception& e) {
-        Encoder error;
-        error.number(Error::Unreadable);
-        error.text(damaged(path, e.what()).what());
-        reply.text("E" + error.out);
-    }
-    std::fflush(stderr);
-    _exit(writeAll(fd, reply.out) ? 0 : 1);
+    Encoder error, reply;
+    error.number(kind);
+    error.text(what);
+    reply.text("E" + error.out);
+    return std::move(reply.out);
 }
 
-// libmdb trusts the pages it reads: a damaged file can crash it or make it loop. The catalogue is
-// therefore read in a process of its own, killed when it takes longer than a file of this size
-// ever needs. What libmdb writes on its standard error is read beside the reply: a failure it
+// Memory a sound catalogue never needs: 1 GiB, or eight times the file when that is more.
+std::uintmax_t memoryLimitMiB(std::uintmax_t fileSize) { return std::max<std::uintmax_t>(1024, 8 * (fileSize >> 20)); }
+
+// Watches the resident memory of the reader program from a thread of its own. Over the limit, it
+// sends the prepared reply, unless the reader has begun its own, and ends the program.
+class MemoryWatch {
+public:
+    MemoryWatch(std::uintmax_t limitMiB, int out, std::string reply)
+        : statm_(::open("/proc/self/statm", O_RDONLY | O_CLOEXEC)), out_(out), reply_(std::move(reply)),
+          limitPages_((limitMiB << 20) / static_cast<std::uintmax_t>(::sysconf(_SC_PAGESIZE))),
+          thread_([this](std::stop_token stop) { watch(stop); })
+    {
+    }
+    ~MemoryWatch()
+    {
+        thread_.request_stop();
+        thread_.join();
+        if (statm_ >= 0) ::close(statm_);
+    }
+    // Takes the reply for the reader; when the watch has taken it, waits for the watch to end the
+    // program.
+    void claim()
+    {
+        if (claimed_.exchange(true))
+            for (;;) ::pause();
+    }
+
+private:
+    void watch(const std::stop_token& stop)
+    {
+        char text[128];
+        while (!stop.stop_requested() && statm_ >= 0) {
+            const ssize_t n = ::pread(statm_, text, sizeof text - 1, 0);
+            if (n <= 0) return;
+            text[n] = '\0';
+            const char* resident = std::strchr(text, ' ');
+            if (resident && std::strtoull(resident, nullptr, 10) > limitPages_ && !claimed_.exchange(true)) {
+                writeAll(out_, reply_);
+                _exit(0);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    int statm_;
+    int out_;
+    std::string reply_;
+    std::uintmax_t limitPages_;
+    std::atomic<bool> claimed_{false};
+    std::jthread thread_;  // last: starts when the rest is set
+};
+
+// The program the catalogue is read in, beside the running program; a test program runs from a
+// folder of its own and finds it where the build puts it.
+const std::string& readerProgram()
+{
+    static const std::string program = [] {
+        std::error_code ec;
+        const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+        if (!ec) {
+            const auto beside = self.parent_path() / ReaderProgramName;
+            if (::access(beside.c_str(), X_OK) == 0) return beside.string();
+        }
+        return (std::filesystem::path(DALV_JET_READER_FOLDER) / ReaderProgramName).string();
+    }();
+    return program;
+}
+
+// libmdb trusts the pages it reads: a damaged file can crash it, make it loop or make it grow
+// without end. The catalogue is therefore read by a program of its own (ServeReader), killed when
+// it takes longer than a file of this size ever needs, and ending itself when it needs more memory.
+// A program, not a fork: a forked copy of this threaded process could inherit a lock another
+// thread held. What libmdb writes on its standard error is read beside the reply: a failure it
 // reports there (a page beyond the end, a record it does not know) means part of the catalogue
 // came back short, so the file is damaged.
-Snapshot readIsolated(const std::string& path, const Header& header, std::uintmax_t size)
+Snapshot readIsolated(const std::string& path, std::uintmax_t size)
 {
     const int seconds = 30 + static_cast<int>(size >> 20);
-    std::fflush(nullptr);  // nothing buffered is written twice
+    const auto unstarted = [&](int error) {
+        return Error(Error::Unreadable, "\"" + path + "\" cannot be read: no reader could be started: " + readerProgram() +
+                                            ": " + std::strerror(error));
+    };
     int fds[2], errs[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) throw damaged(path, std::string("no reader could be started: ") + std::strerror(errno));
+    if (::pipe2(fds, O_CLOEXEC) != 0) throw unstarted(errno);
     if (::pipe2(errs, O_CLOEXEC) != 0) {
+        const int error = errno;
         ::close(fds[0]);
         ::close(fds[1]);
-        throw damaged(path, std::string("no reader could be started: ") + std::strerror(errno));
+        throw unstarted(error);
     }
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        for (int fd : {fds[0], fds[1], errs[0], errs[1]}) ::close(fd);
-        throw Error(Error::Unreadable, "\"" + path + "\" cannot be read: no reader could be started: " + std::strerror(errno));
-    }
-    if (pid == 0) {
-        ::close(fds[0]);
-        ::close(errs[0]);
-        // libmdb dumps pages it cannot make sense of on stdout, which carries the run's own lines.
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null >= 0) ::dup2(null, STDOUT_FILENO);
-        ::dup2(errs[1], STDERR_FILENO);
-        readInChild(fds[1], path, header);
-    }
+    const std::string limit = std::to_string(memoryLimitMiB(size));
+    char* const args[] = {const_cast<char*>(readerProgram().c_str()), const_cast<char*>(path.c_str()),
+                          const_cast<char*>(limit.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errs[1], STDERR_FILENO);
+    // The reader starts with no signal blocked or handled as in this thread.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, args[0], &actions, &attributes, args, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     ::close(fds[1]);
     ::close(errs[1]);
+    if (spawned != 0) {
+        ::close(fds[0]);
+        ::close(errs[0]);
+        throw unstarted(spawned);
+    }
 
     std::string reply, report;
     constexpr std::size_t kReportKept = 8192;  // a damaged file can make libmdb write without end
@@ -1252,6 +1333,50 @@ Snapshot readIsolated(const std::string& path, const Header& header, std::uintma
 
 }  // namespace
 
+int ServeReader(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s FILE MEMORY-MIB\n", ReaderProgramName);
+        return 2;
+    }
+    const std::string path = argv[1];
+    const std::uintmax_t limitMiB = std::strtoull(argv[2], nullptr, 10);
+    // The reply goes where standard output went; libmdb dumps pages it cannot make sense of on
+    // standard output, which is then nowhere.
+    const int out = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (out < 0 || null < 0 || ::dup2(null, STDOUT_FILENO) < 0) return 1;
+    ::close(null);
+    // A request far beyond the limit (a length read from damage) fails at once. A sanitizer's
+    // shadow memory takes terabytes of address space, so there the watch alone keeps the limit.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    const rlimit space{limitMiB << 21, limitMiB << 21};
+    ::setrlimit(RLIMIT_AS, &space);
+#endif
+    const std::string overLimit = errorReply(
+        Error::Unreadable,
+        damaged(path, "reading its catalogue needed more than " + std::to_string(limitMiB) + " MiB of memory").what());
+    std::string reply;
+    {
+        MemoryWatch watch(limitMiB, out, overLimit);
+        try {
+            Reader reader(path, ReadHeader(path));
+            Encoder snapshot;
+            snapshot.text("S" + encode(reader.read()));
+            reply = std::move(snapshot.out);
+        } catch (const std::bad_alloc&) {
+            reply = overLimit;
+        } catch (const Error& e) {
+            reply = errorReply(e.kind(), e.what());
+        } catch (const std::exception& e) {
+            reply = errorReply(Error::Unreadable, damaged(path, e.what()).what());
+        }
+        watch.claim();
+    }
+    std::fflush(stderr);
+    return writeAll(out, reply) ? 0 : 1;
+}
+
 struct Database::Impl {
     Snapshot snapshot;
     // The part's own error, else what libmdb reported.
@@ -1277,7 +1402,7 @@ Database::Database(const std::string& path, const std::string& password) : d_(st
     const std::uintmax_t page = header_.version == 0 ? 2048 : 4096;
     if (ec || size % page != 0 || size < 3 * page)
         throw Error(Error::Unreadable, "\"" + path + "\" is incomplete or damaged and cannot be read.");
-    d_->snapshot = readIsolated(path, header_, size);
+    d_->snapshot = readIsolated(path, size);
 }
 
 Database::~Database() = default;

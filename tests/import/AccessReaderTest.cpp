@@ -6,6 +6,7 @@
 
 #include <array>
 #include <filesystem>
+#include <fstream>
 #include <tuple>
 
 using namespace importtest;
@@ -95,20 +96,23 @@ TEST(AccessReaders, WrongPasswordCancelAndDamageAreNoSuccess)
     EXPECT_EQ(prompts->lastMessage(), "The workgroup information file \"" + dir.file("absent.mdw") + "\" cannot be read.");
     ASSERT_TRUE(daoReader(path, "Sesam")->OpenDalvDatabase());
 
-    // The default workgroup file: admin logs in with its empty password, through either reader;
-    // a wrong password or an unknown user is refused. Privileges then name every account.
-    const std::string system = testsupport::accessCopy(dir, "System.mdw");
-    for (const auto& [user, password, ok] : std::vector<std::tuple<std::string, std::string, bool>>{
-             {"Admin", "x", false}, {"nobody", "", false}, {"admin", "", true}}) {
-        dao = daoReader(path, "Sesam");
-        dao->WorkgroupDatabase = system;
+    // The default workgroup file, or Jet's own (admin alone) without one, through either reader; a file
+    // that is no database is named so whatever the login. Privileges then name every account.
+    const std::string system = testsupport::accessCopy(dir, "System.mdw"), text = dir.file("notes.mdb");
+    std::ofstream(text) << std::string(4096, 'x');
+    for (const auto& [file, workgroup, user, password, ok] : std::vector<std::tuple<std::string, std::string, std::string, std::string, bool>>{
+             {path, system, "Admin", "x", false}, {path, system, "nobody", "", false}, {path, "", "bob", "secret", false},
+             {path, "", "admin", "x", false}, {text, system, "bob", "", false}, {path, "", "Admin", "", true}, {path, system, "admin", "", true}}) {
+        dao = daoReader(file, "Sesam");
+        dao->WorkgroupDatabase = workgroup;
         dao->UserName = user;
         dao->Password = password;
-        adox = adoxReader(path, "Sesam");
-        adox->ConnectionString += ";Jet OLEDB:System Database=\"" + system + "\";User Id=" + user + ";Password=" + password;
+        adox = adoxReader(file, "Sesam");
+        adox->ConnectionString += ";Jet OLEDB:System Database=\"" + workgroup + "\";User Id=" + user + ";Password=" + password;
         for (StructureReader* r : {static_cast<StructureReader*>(dao.get()), static_cast<StructureReader*>(adox.get())}) {
-            ASSERT_EQ(r->OpenDalvDatabase(), ok) << user;
-            if (!ok) EXPECT_EQ(prompts->lastMessage(), "Incorrect database login name and password, try again!");
+            ASSERT_EQ(r->OpenDalvDatabase(), ok) << user << " " << workgroup;
+            if (!ok) { EXPECT_EQ(prompts->lastMessage(), file == text ? "\"" + text + "\" is not an Access database."
+                                                                      : "Incorrect database login name and password, try again!"); }
         }
     }
     ASSERT_TRUE(adox->GenerateXML());

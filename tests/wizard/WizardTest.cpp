@@ -280,6 +280,11 @@ TEST_F(WizardTest, AccessFilesImportThroughBothReaders) {
     connectAccess(*failing, bogus, false);
     EXPECT_EQ(failing->CurrentStep, 1);
     EXPECT_NE(prompts->lastMessage().find("is not an Access database"), std::string::npos) << prompts->lastMessage();
+    // A login typed without a workgroup file is one for Jet's default workgroup: admin alone.
+    failing->txtWKGPLoginName->setText("bob");
+    connectAccess(*failing, testsupport::accessCopy(dir, "nwind.mdb", "login.mdb"), false);
+    EXPECT_EQ(failing->CurrentStep, 1);
+    EXPECT_EQ(prompts->lastMessage(), "Incorrect database login name and password, try again!");
     EXPECT_EQ(oStructures.xml(), project);
 }
 

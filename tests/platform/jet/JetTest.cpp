@@ -1,4 +1,5 @@
 #include "platform/jet/Jet.h"
+#include "platform/jet/ReaderProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -6,10 +7,14 @@
 #include <openssl/evp.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -327,4 +332,31 @@ TEST(Jet, HeaderPasswordAndDamagedFiles)
         return sql;
     };
     EXPECT_EQ(sqlOf(changed("nwind.mdb", 4 * 2048 + 0x0C, 0x3D)), sqlOf(fixture("nwind.mdb")));
+}
+
+// The reader program: readers opened beside a thread holding allocator and stderr locks read whole;
+// a property list whose pages loop onto themselves ends it at its memory limit, named.
+TEST(Jet, ReaderProgramBesideBusyThreadsAndAtItsMemoryLimit)
+{
+    testsupport::TempDir dir;
+    const std::string file = testsupport::accessCopy(dir, "DateTestDatabase.mdb");
+    std::atomic<bool> done{false};
+    std::thread busy([&] {
+        for (std::vector<std::string> kept; !done; kept.size() == 64 ? kept.clear() : void(), std::fputs("", stderr))
+            kept.emplace_back(512, 'x');
+    });
+    std::vector<std::future<std::string>> readers;
+    for (int i = 0; i < 4; ++i)
+        readers.push_back(std::async(std::launch::async, [&] { return jet::Database(file, "").ReadTable("DateTest").name; }));
+    for (auto& r : readers) EXPECT_EQ(r.get(), "DateTest");
+    done = true, busy.join();
+
+    const std::string looped = testsupport::accessCopy(dir, "ASampleDatabase.accdb", "looped.accdb");
+    std::fstream(looped, std::ios::in | std::ios::out | std::ios::binary).seekp(106 * 4096 + 21).put('\x6A');
+    FILE* reader = ::popen(("timeout -s KILL 60 " DALV_BIN_DIR "/" + std::string(jet::ReaderProgramName) + " '" + looped + "' 48").c_str(), "r");
+    ASSERT_NE(reader, nullptr);
+    std::string reply(65536, '\0');
+    reply.resize(std::fread(reply.data(), 1, reply.size(), reader));
+    EXPECT_EQ(::pclose(reader), 0);
+    EXPECT_NE(reply.find("damaged and cannot be read: reading its catalogue needed more than 48 MiB of memory"), std::string::npos);
 }
