@@ -25,6 +25,7 @@
 #include <optional>
 #include <set>
 #include <unordered_map>
+#include <utility>
 
 namespace jet {
 
@@ -478,6 +479,19 @@ Error damaged(const std::string& path, const std::string& what)
     return Error(Error::Unreadable, "\"" + path + "\" is damaged and cannot be read: " + what + ".");
 }
 
+// The first line of text that is not blank, without its trailing blanks; "" when there is none.
+std::string firstLine(const std::string& text)
+{
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty()) return line;
+    }
+    return "";
+}
+
 // What libmdb writes on stderr while the reader lives, taken part by part so that a report is
 // laid to the part being read. Kept to its first lines: a damaged file can make libmdb write
 // without end.
@@ -502,14 +516,7 @@ public:
     Reports& operator=(const Reports&) = delete;
 
     // The first line written since the last call, "" when nothing was.
-    std::string take()
-    {
-        std::string line = text_.substr(0, text_.find('\n'));
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-        if (line.empty() && text_.find_first_not_of(" \r\n") != std::string::npos) line = "(an empty line)";
-        text_.clear();
-        return line;
-    }
+    std::string take() { return firstLine(std::exchange(text_, {})); }
 
 private:
     static ssize_t write(void* self, const char* data, std::size_t n)
@@ -1289,20 +1296,6 @@ bool writeAll(int fd, const std::string& data)
     return true;
 }
 
-// The first line of what the reader process wrote on its standard error outside the parts it
-// read (which take what libmdb reports while they are read), "" when there is none.
-std::string readFailure(const std::string& report)
-{
-    for (std::size_t at = 0; at < report.size();) {
-        const std::size_t end = std::min(report.find('\n', at), report.size());
-        std::string line = report.substr(at, end - at);
-        at = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-        if (!line.empty()) return line;
-    }
-    return "";
-}
-
 // The reader process: a snapshot ('S') or an error ('E' with its kind), after the length of
 // what follows.
 [[noreturn]] void readInChild(int fd, const std::string& path, const Header& header)
@@ -1407,7 +1400,9 @@ Snapshot readIsolated(const std::string& path, const Header& header, std::uintma
         const std::string rest = body.substr(1);
         if (body[0] == 'S') {
             Snapshot s = decode(rest);
-            if (const std::string line = readFailure(report); !line.empty())
+            // The parts take what libmdb reports while they are read; anything else the reader
+            // process wrote tells of a failure outside them.
+            if (const std::string line = firstLine(report); !line.empty())
                 s.readError = damaged(path, "libmdb reported \"" + line + "\" while reading its catalogue").what();
             return s;
         }
