@@ -590,6 +590,17 @@ public:
             objects_.push_back(std::move(o));
         }
         if (!found || objects_.empty()) throw unreadable();
+        // The Id of a table, and of no other object but a linked table, is its definition's page:
+        // a type that does not go with the Id, or two tables on one page, was changed by damage.
+        std::set<long> pages;
+        for (const Object& o : objects_) {
+            const bool page = o.id >= 0 && o.id < (1L << 24);
+            if ((o.type == MDB_TABLE) != page && !(page && (o.type == 4 || o.type == 6)))
+                throw damaged(path_, "the catalogue row of \"" + o.name + "\" has the type " + std::to_string(o.type) +
+                                         ", which does not go with its Id");
+            if (o.type == MDB_TABLE && !pages.insert(o.id).second)
+                throw damaged(path_, "two tables of the catalogue have one definition, that of \"" + o.name + "\"");
+        }
     }
     ~Reader()
     {
