@@ -632,7 +632,7 @@ public:
             s.tableErrors.emplace_back();
             attempt(s.tableErrors.back(), "the table \"" + o.name + "\"", [&] { s.tables.back() = table(o); });
         }
-        attempt(s.relationsError, "MSysRelationships", [&] { s.relations = relations(); });
+        attempt(s.relationsError, "MSysRelationships", [&] { s.relations = relations(s.tables); });
         attempt(s.queriesError, "the saved queries", [&] { s.queries = queries(); });
         attempt(s.permissionsError, "MSysACEs", [&] { s.permissions = permissions(); });
         for (const Object& o : objects_)
@@ -972,7 +972,9 @@ private:
         return "Multi-value";
     }
 
-    std::vector<Relation> relations()
+    // The relationships over the tables read; one naming a table or column the file lacks is
+    // left out with a warning (a linked table is not read: its columns are not asked for).
+    std::vector<Relation> relations(const std::vector<Table>& tables)
     {
         std::vector<Relation> out;
         std::map<std::string, std::size_t> byName;
@@ -995,12 +997,28 @@ private:
             const long position = r[2] ? std::strtol(r[2]->c_str(), nullptr, 10) : 0;
             fields[it->second].push_back({position, RelationField{r[6].value_or(""), r[4].value_or("")}});
         }
+        const auto lacks = [&](const std::string& table, const std::string& column) {
+            const auto same = [](const std::string& a, const std::string& b) { return lower(a) == lower(b); };
+            const auto t = std::find_if(tables.begin(), tables.end(), [&](const Table& x) { return same(x.name, table); });
+            if (t == tables.end())
+                return std::none_of(objects_.begin(), objects_.end(), [&](const Object& o) { return same(o.name, table); });
+            return !t->fields.empty() &&
+                   std::none_of(t->fields.begin(), t->fields.end(), [&](const Field& f) { return same(f.name, column); });
+        };
+        std::vector<Relation> kept;
         for (std::size_t i = 0; i < out.size(); ++i) {
             std::stable_sort(fields[i].begin(), fields[i].end(), [](const auto& a, const auto& b) { return a.first < b.first; });
             for (auto& f : fields[i]) out[i].fields.push_back(std::move(f.second));
+            const Relation& r = out[i];
+            if (std::any_of(r.fields.begin(), r.fields.end(), [&](const RelationField& f) {
+                    return lacks(r.table, f.name) || lacks(r.foreignTable, f.foreignName);
+                }))
+                warnings_.push_back("the relationship \"" + r.name + "\" names a table or column the file lacks and is left out");
+            else
+                kept.push_back(std::move(out[i]));
         }
-        std::stable_sort(out.begin(), out.end(), [](const Relation& a, const Relation& b) { return lessNoCase(a.name, b.name); });
-        return out;
+        std::stable_sort(kept.begin(), kept.end(), [](const Relation& a, const Relation& b) { return lessNoCase(a.name, b.name); });
+        return kept;
     }
 
     std::vector<Query> queries()
@@ -1052,13 +1070,13 @@ private:
     std::vector<AccessEntry> permissions()
     {
         std::unordered_map<long, const Object*> byId;
-        for (const Object& o : objects_)
-            if (o.type == MDB_TABLE || o.type == MDB_QUERY) byId.emplace(o.id, &o);
+        for (const Object& o : objects_) byId.emplace(o.id, &o);
         std::vector<AccessEntry> out;
         for (const Row& r : rows("MSysACEs", {{"ObjectId", MDB_LONGINT}, {"SID", MDB_BINARY}, {"ACM", MDB_LONGINT}})) {
             if (!r[0] || !r[1] || !r[2]) throw damaged(path_, "a row of MSysACEs lacks a value");
             auto o = byId.find(std::strtol(r[0]->c_str(), nullptr, 10));
-            if (o == byId.end()) continue;  // a container or the database itself
+            if (o == byId.end()) throw damaged(path_, "a row of MSysACEs names an object the catalogue lacks");
+            if (o->second->type != MDB_TABLE && o->second->type != MDB_QUERY) continue;  // a container, the database
             out.push_back({o->second->name, o->second->type, *r[1],
                            static_cast<std::uint32_t>(std::strtoll(r[2]->c_str(), nullptr, 10))});
         }

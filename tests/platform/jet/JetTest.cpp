@@ -282,7 +282,8 @@ TEST(Jet, HeaderPasswordAndDamagedFiles)
     // Besides the damaged fixtures, single bytes changed where libmdb reads on without a word: an
     // index name's length in a table definition, a column's place in the row, a row offset of a
     // catalogue page, a name's length in a property list, the null mask and a type of catalogue
-    // rows, the type of MSysObjects.DateCreate, a text column's length and a column's type.
+    // rows, a relationship's column, the type of MSysObjects.DateCreate, a text column's length
+    // and a column's type.
     struct Damage {
         std::string file;
         std::size_t at = 0;
@@ -302,6 +303,7 @@ TEST(Jet, HeaderPasswordAndDamagedFiles)
         {"nwind.mdb", 548 * 2048 + 1844, 0x00, "a row of MSysObjects has no Id, name or type"},
         {"nwind.mdb", 22 * 2048 + 167, 0x05, "the catalogue row of \"Shippers\" has the type 5, which does not go with its Id"},
         {"nwind.mdb", 2 * 2048 + 131, 0x0F, "cannot be read; the file is damaged"},
+        {"nwind.mdb", 591 * 2048 + 1573, 'T', "\"SuppliersProducts\" names a table or column the file lacks", false},
         {"nwind.mdb", 23 * 2048 + 94, char(0x80), "gives the column \"CategoryName\" a length of 32783 characters"},
         {"nwind.mdb", 23 * 2048 + 95, 0x0E, "gives the column \"Description\" the type 14, which Jet does not have"},
         {"nwind.mdb", 23 * 2048 + 95, 0x13, "\"Description\" of the table \"Categories\" has a type (19)", false}};
