@@ -40,10 +40,9 @@ TEST(AccessReaders, DocumentsMatchTheExpectedFiles)
     testsupport::TempDir dir;
     testsupport::ScopedPrompter prompts;
     ErrorCapture errors;
-    const std::vector<std::pair<const char*, unsigned>> files = {
-        {"nwind.mdb", 0}, {"DateTestDatabase.mdb", 0}, {"ASampleDatabase.accdb", 0}, {"nwind.mdb", 567},
-        {"ASampleDatabase.accdb", 42}};
-    for (const auto& [file, renumbered] : files) {
+    for (const auto& [file, renumbered] : std::vector<std::pair<const char*, unsigned>>{
+             {"nwind.mdb", 0}, {"DateTestDatabase.mdb", 0}, {"ASampleDatabase.accdb", 0}, {"nwind.mdb", 567},
+             {"ASampleDatabase.accdb", 42}}) {
         const std::string path = testsupport::accessCopy(dir, file, renumbered ? std::string("gaps-") + file : file);
         if (renumbered) testsupport::renumberAccessColumns(path, renumbered, 2);
         std::vector<std::unique_ptr<StructureReader>> readers;
