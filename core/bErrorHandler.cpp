@@ -7,11 +7,21 @@
 #include "platform/text/Text.h"
 
 #include <iostream>
+#include <mutex>
 #include <utility>
 
 bool ErrorShown = false;
 
 namespace {
+struct Warnings {
+    std::mutex m;
+    std::vector<std::string> texts;
+};
+Warnings& warnings() {
+    static Warnings w;
+    return w;
+}
+
 ErrorDialogHook& dialogHook() {
     static ErrorDialogHook h;
     return h;
@@ -33,6 +43,19 @@ void ReportFileError(const files::FileError& e, const std::string& permissionTex
     else
         ui::MsgBox(text, ui::MsgButtons::OK,
                    e.number == files::kPermissionDenied ? permissionIcon : ui::MsgIcon::Information);
+}
+
+void ReportWarning(const std::string& description, const std::string& source) {
+    std::cerr << "Warning in " << source << ": " << description << std::endl;
+    Warnings& w = warnings();
+    std::lock_guard lock(w.m);
+    w.texts.push_back(description);
+}
+
+std::vector<std::string> TakeWarnings() {
+    Warnings& w = warnings();
+    std::lock_guard lock(w.m);
+    return std::exchange(w.texts, {});
 }
 
 void HandleError(long errNumber, const std::string& description, const std::string& source) {

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
-#include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -312,8 +311,8 @@ cADODB::ColumnRow cADODB::makeColumnRow(const db::Recordset& rs)
 std::string cADODB::holdable(const std::string& value, const std::string& what)
 {
     if (xml::visibleText(value) == value) return value;
-    std::cerr << "Warning in cADODB.GenerateTablesXML: " << what
-              << " holds a control character, which the structure cannot hold: it is left out." << std::endl;
+    ReportWarning(what + " holds a control character, which the structure cannot hold: it is left out.",
+                  "cADODB.GenerateTablesXML");
     return {};
 }
 

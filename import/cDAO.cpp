@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <iostream>
 
 namespace {
 
@@ -89,7 +88,7 @@ bool cDAO::OpenDalvDatabase()
 
 void cDAO::ReportWarnings(const jet::Database& database, const std::string& source)
 {
-    for (const std::string& w : database.Warnings()) std::cerr << "Warning in " << source << ": " << w << std::endl;
+    for (const std::string& w : database.Warnings()) ReportWarning(w, source);
 }
 
 bool cDAO::GenerateXML()
@@ -138,8 +137,9 @@ void cDAO::GenerateTables()
             int position = 1;
             for (const jet::Field& f : table.fields) {
                 raise(3, "Importing properties of column - " + f.name + " in table " + table.name);
-                // A zero-length string is a value, not a Null: only Required forbids Nulls.
-                const char* nullAllowed = f.required ? "False" : "True";
+                // A zero-length string is a value, not a Null: only Required forbids Nulls, and a
+                // Yes/No field is never Null.
+                const char* nullAllowed = f.required || f.type == jet::Boolean ? "False" : "True";
                 if (m_Cancel) return;
                 const std::string primaryKey = GetPrimaryKey(table, f.name);
                 if (m_Cancel) return;
@@ -259,6 +259,9 @@ void cDAO::GenerateForeignKeysXML()
                 k.setAttribute("Migrate", "0");
             }
         }
+    } catch (const jet::Error& e) {
+        // The tables stand without them; what is missing is said.
+        ReportWarning(std::string("the relationships are left out: ") + e.what(), "cDAO.GenerateForeignKeysXML");
     } catch (const std::exception& e) {
         m_Failed = true;
         HandleError(jet::ErrorNumber, e.what(), "cDAO.GenerateForeignKeysXML");
