@@ -534,8 +534,7 @@ cMigrate::TypeMatch cMigrate::MatchDataType(const xml::Node& column, const std::
     if (holdsTimeZone(type) && !holdsTimeZone(result)) lost.emplace_back("its time zone");
     if (target.hasAttribute("Fraction") && sc == "OTHERS" && declared > toLong(target.attribute("Fraction"))) {
         const long kept = toLong(target.attribute("Fraction"));
-        lost.push_back(kept > 0 ? "the digits of its fractions of a second beyond " + std::to_string(kept)
-                                : "its fractions of a second");
+        lost.push_back("its fractions of a second" + (kept > 0 ? " beyond " + std::to_string(kept) + " digits" : ""));
     }
     if (!lost.empty()) return lose(lost.size() == 1 ? lost[0] + " is lost" : lost[0] + " and " + lost[1] + " are lost");
     return match;
@@ -777,7 +776,7 @@ void cMigrate::planRun(const Target& t, const std::string& sourceCode) {
             if (t.autoIncrementType) {
                 c.numbering = t.autoIncrement;
                 if (typeSize(c.type, t.code).bytes > 4)
-                    c.lost += std::string(c.lost.empty() ? "" : "; ") + c.type + " becomes " + t.autoIncrement +
+                    c.lost += std::string(c.lost.empty() ? "" : "; ") + c.sourceType + " becomes " + t.autoIncrement +
                               ": numbers beyond 2147483647 do not fit";
             } else if (*t.autoIncrement) {
                 c.numbering = t.autoIncrement;
