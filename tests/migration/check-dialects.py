@@ -20,9 +20,12 @@ except ImportError:
     sys.exit(77)
 
 DIALECTS = {"SQLSERVER": "tsql", "SQLSERVER65": "tsql", "ORACLE": "oracle"}
-# Types of a dialect its parser does not know, and a type of the same syntax it does; and a
-# column clause it does not know (T-SQL's IDENTITY(seed, increment)), taken out before parsing.
-UNKNOWN_TYPES = {"oracle": [(" RAW(", " VARCHAR2(")], "tsql": [(" IDENTITY(1,1)", "")]}
+# Types of a dialect its parser does not know, and a type of the same syntax it does; a column
+# clause it does not know (T-SQL's IDENTITY(seed, increment)), taken out before parsing; and
+# ALTER TABLE ... ADD CONSTRAINT ... UNIQUE, which it cannot read, read as the same statement
+# with PRIMARY KEY.
+UNKNOWN_TYPES = {"oracle": [(" RAW(", " VARCHAR2("), (" UNIQUE (", " PRIMARY KEY (")],
+                 "tsql": [(" IDENTITY(1,1)", "")]}
 # Oracle's numbering trigger is a PL/SQL block, beyond the parser: its table, its condition and
 # its body are parsed each on its own.
 TRIGGER = re.compile(r'Create Trigger (?:\w+|"(?:[^"]|"")+") Before Insert On (.+) For Each Row '
