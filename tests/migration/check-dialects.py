@@ -3,9 +3,8 @@
 
 Usage: check-dialects.py <test_migration executable> <work folder>
 The test executable writes one script per target into the folder, and one per target for each
-application schema ("app-<engine>-<target>.sql") and for names and keys beyond each version's
-limits ("limits-<target>.sql"); each statement (the script divided at its "Go"
-lines) must parse as exactly one statement of the dialect. Targets without a
+application schema ("app-<engine>-<target>.sql") or beyond version limits ("limits-<target>.sql"); each
+statement (the script divided at its "Go" lines) must parse as exactly one statement of the dialect. Targets without a
 dialect in the parser (Access, DB2) are compared as text by the test itself.
 """
 import os
@@ -20,23 +19,16 @@ except ImportError:
     sys.exit(77)
 
 DIALECTS = {"SQLSERVER": "tsql", "SQLSERVER65": "tsql", "ORACLE": "oracle"}
-# Types of a dialect its parser does not know, and a type of the same syntax it does; a column
-# clause it does not know (T-SQL's IDENTITY(seed, increment)), taken out before parsing; and
-# ALTER TABLE ... ADD CONSTRAINT ... UNIQUE, which it cannot read, read as the same statement
-# with PRIMARY KEY.
-UNKNOWN_TYPES = {"oracle": [(" RAW(", " VARCHAR2("), (" UNIQUE (", " PRIMARY KEY (")],
-                 "tsql": [(" IDENTITY(1,1)", "")]}
-# Oracle's numbering trigger is a PL/SQL block, beyond the parser: its table, its condition and
-# its body are parsed each on its own.
-TRIGGER = re.compile(r'Create Trigger (?:\w+|"(?:[^"]|"")+") Before Insert On (.+) For Each Row '
-                     r'When \((.+)\) Begin (.+); End;', re.S)
+# What the parser does not know, and what of the same syntax it does: a type; T-SQL's
+# IDENTITY(seed, increment), taken out; ADD CONSTRAINT ... UNIQUE, read as PRIMARY KEY.
+UNKNOWN_TYPES = {"oracle": [(" RAW(", " VARCHAR2("), (" UNIQUE (", " PRIMARY KEY (")], "tsql": [(" IDENTITY(1,1)", "")]}
+# Oracle's numbering trigger, a PL/SQL block beyond the parser: its table, condition and body each.
+TRIGGER = re.compile(r'Create Trigger (?:\w+|"(?:[^"]|"")+") Before Insert On (.+) For Each Row When \((.+)\) Begin (.+); End;')
 
 
-def pieces(text, dialect):
+def parts(text, dialect):
     m = TRIGGER.fullmatch(text) if dialect == "oracle" else None
-    if not m:
-        return [text]
-    return [f"SELECT * FROM {m[1]}", f"SELECT 1 FROM dual WHERE {m[2]}", m[3]]
+    return [f"SELECT * FROM {m[1]}", f"SELECT 1 FROM dual WHERE {m[2]}", m[3]] if m else [text]
 
 
 def statements(script):
@@ -74,7 +66,7 @@ def main():
             for unknown, known in UNKNOWN_TYPES.get(dialect, []):
                 text = text.replace(unknown, known)
             try:
-                for piece in pieces(text, dialect):
+                for piece in parts(text, dialect):
                     parsed = sqlglot.parse(piece, read=dialect, error_level=sqlglot.ErrorLevel.RAISE)
                     if len([p for p in parsed if p is not None]) != 1:
                         raise ValueError("not exactly one statement")
