@@ -302,7 +302,8 @@ TEST(cADODB, SqliteWholeDatabaseRowsetsWriteTheSameDocumentAsPerTable)
               R"(CREATE INDEX ix_expr ON "o'key" (lower(memo), id))",
               R"(CREATE TABLE np (a INTEGER NOT NULL, b TEXT NOT NULL, UNIQUE (b, a)))",
               R"(CREATE TABLE wr (k TEXT, n INTEGER, v TEXT REFERENCES np(b), PRIMARY KEY (n, k)) WITHOUT ROWID)",
-              R"(CREATE TABLE axb (id INTEGER PRIMARY KEY AUTOINCREMENT, r INTEGER REFERENCES a_b, s TEXT REFERENCES wr))"});
+              R"(CREATE TABLE axb (id INTEGER PRIMARY KEY AUTOINCREMENT, r INTEGER REFERENCES a_b, s TEXT REFERENCES wr))",
+              R"(CREATE TABLE t (a TEXT NOT NULL, b TEXT NOT NULL, c TEXT, UNIQUE (a), UNIQUE (b, c)))"});
     std::string docs[2];
     for (int i = 0; i < 2; ++i) {
         cADODB reader;
@@ -318,6 +319,25 @@ TEST(cADODB, SqliteWholeDatabaseRowsetsWriteTheSameDocumentAsPerTable)
     EXPECT_NE(docs[0].find("FOREIGNKEY"), std::string::npos);
     EXPECT_NE(docs[0].find("ix memo"), std::string::npos);
     EXPECT_EQ(docs[0], docs[1]);
+    // Key columns where the table declares a key, and only there; unique constraints stay indexes.
+    xml::Document d;
+    ASSERT_TRUE(d.loadXML(docs[0]));
+    db::Connection c;
+    c.open(sqliteConnection(path));
+    for (db::Recordset t = c.execute("SELECT name FROM sqlite_master WHERE type = 'table'"); !t.eof(); t.moveNext()) {
+        const std::string name = t.field(0).toString();
+        std::vector<std::string> declared, written;
+        for (db::Recordset k = c.execute("SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk", {t.field(0)});
+             !k.eof(); k.moveNext())
+            declared.push_back(k.field(0).toString());
+        for (const xml::Node& col : d.selectNodes("/DATABASE/TABLE[@Name=" + xml::xpathLiteral(name) +
+                                                  "]/COLUMN[@Primary_Key!='']"))
+            written.push_back(col.attribute("Name"));
+        std::sort(declared.begin(), declared.end());
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(written, declared) << name;
+    }
+    EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='t']/INDEX[@Column_Name='a' or @Column_Name='b,c']"), 2);
 }
 
 // Column facts as SQLite's catalogue declares them; constraint names that only the DDL holds.
