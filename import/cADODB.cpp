@@ -107,6 +107,7 @@ bool cADODB::OpenDalvDatabase()
     raise(1, "Connecting to database " + DatabaseName);
     try {
         cDalvane.setCursorLocation(db::adUseClient);
+        cDalvane.setMode(db::adModeRead);  // nothing is written, and no database file created
         cDalvane.setConnectionString(ConnectionString);
         if (cDalvane.isOpen()) cDalvane.close();
         cDalvane.open();
@@ -124,12 +125,26 @@ bool cADODB::OpenDalvDatabase()
         const auto& errs = cDalvane.errors();
         long number = errs.empty() ? e.number() : errs.front().number;
         std::string description = errs.empty() ? e.description() : errs.front().description;
+        // What the driver said stands under the message: a refused port, an unknown database
+        // and a login that timed out read alike without it.
+        std::string said;
+        std::vector<std::string> lines;
+        for (const db::ProviderError& pe : errs)
+            if (std::string line = text::trim(pe.description);
+                !line.empty() && std::find(lines.begin(), lines.end(), line) == lines.end()) {
+                said += (said.empty() ? "" : "\n") + line;
+                lines.push_back(std::move(line));
+            }
+        const std::string under = said.empty() ? std::string() : "\n\n" + said;
         if (!errs.empty() && number == db::err::Fail) {
-            ui::MsgBox("Please check the server name and database name and try again.", ui::MsgButtons::OK,
+            ui::MsgBox("Please check the server name and database name and try again." + under, ui::MsgButtons::OK,
                        ui::MsgIcon::Critical, "Dalvane 4.5");
         } else if (!errs.empty() && number == db::err::AuthFailed) {
-            ui::MsgBox("Incorrect database login name and password, try again!", ui::MsgButtons::OK,
+            ui::MsgBox("Incorrect database login name and password, try again!" + under, ui::MsgButtons::OK,
                        ui::MsgIcon::Critical, "Dalvane 4.5");
+        } else if (number == db::err::Timeout) {
+            HandleError(number, e.description() + (said == e.description() ? std::string() : under),
+                        "cADODB.OpenDalvDatabase");
         } else if (number == db::err::ProviderNotFound) {
             ui::MsgBox(ProviderMissingMessage(description), ui::MsgButtons::OK, ui::MsgIcon::Critical);
         } else {

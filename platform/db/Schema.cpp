@@ -1290,19 +1290,16 @@ std::unordered_map<std::string, DeclaredNames> declaredNamesOf(SchemaReader& s, 
 // (position the index's place in index_list, sequence seqno, text the index name, flag unique).
 const char* const keyColumnsPart =
     "SELECT m.name, 0, p.cid, p.pk, p.name, p.type, NULL, NULL, NULL FROM sqlite_master m, pragma_table_info(m.name) p "
-    "WHERE m.type = 'table' AND p.pk <> 0%t UNION ALL ";
+    "WHERE m.type = 'table' AND p.pk <> 0%t";
 // Beside: the column's cid (-2 for an expression) and, for a partial index or one with an
 // expression, the index's CREATE text.
 const char* const indexColumnsPart =
     "SELECT m.name, 1, l.seq, i.seqno, i.name, l.name, l.\"unique\", i.cid, CASE WHEN l.partial <> 0 OR i.cid = -2 "
     "THEN (SELECT x.sql FROM sqlite_master x WHERE x.type = 'index' AND x.name = l.name) END "
-    "FROM sqlite_master m, pragma_index_list(m.name) l, pragma_index_info(l.name) i WHERE m.type = 'table'%t%k "
-    "ORDER BY 1, 2, 3, 4";
-// Only the indexes that can stand in for a missing primary key.
-const char* const keyIndexesOnly = " AND l.\"unique\" <> 0 AND substr(l.name, 1, 17) = 'sqlite_autoindex_'";
+    "FROM sqlite_master m, pragma_index_list(m.name) l, pragma_index_info(l.name) i WHERE m.type = 'table'%t";
 
 // The rows of SQLPrimaryKeys and of SQLStatistics for every table or the one restricted to
-// (keys only: the statistics are left incomplete).
+// (keys only: no statistics).
 struct KeysAndStatistics {
     std::vector<Row> keys, statistics;
 };
@@ -1314,10 +1311,11 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
         std::vector<const Row*> keys, indexes;
     };
     std::map<std::string, TableRows> byTable;
-    std::string sql = std::string(keyColumns ? "" : keyColumnsPart) + indexColumnsPart;
+    std::string sql = keyColumns ? "" : keyColumnsPart;
+    if (!keysOnly) sql += (sql.empty() ? "" : " UNION ALL ") + std::string(indexColumnsPart);
     std::vector<std::string> params;
-    sql.replace(sql.find("%k"), 2, keysOnly ? keyIndexesOnly : "");
-    std::vector<Row> rows = s.query(forTable(sql, table, params), params);
+    std::vector<Row> rows;
+    if (!sql.empty()) rows = s.query(forTable(sql + " ORDER BY 1, 2, 3, 4", table, params), params);
     if (keyColumns) rows.insert(rows.end(), keyColumns->begin(), keyColumns->end());
     for (const Row& r : rows) {
         if (r.size() < 7) continue;
@@ -1327,9 +1325,9 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
     const auto names = declaredNamesOf(s, table);
     KeysAndStatistics out;
     for (auto& [name, t] : byTable) {
-        // SQLPrimaryKeys: the key columns in key order, numbered from 1, named as declared; a
-        // table without key columns gets the columns of its unique automatic indexes, named
-        // after the index.
+        // SQLPrimaryKeys: the key columns in key order, numbered from 1, named as declared. A
+        // table without key columns has no primary key, whatever unique indexes it has (the
+        // driver's own call names them instead).
         auto declared = names.find(name);
         const Value keyName = declared == names.end() || declared->second.primaryKey.empty()
                                   ? Value()
@@ -1338,13 +1336,6 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
                          [](const Row* a, const Row* b) { return (*a)[3].toInt() < (*b)[3].toInt(); });
         for (const Row* r : t.keys)
             out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value((*r)[3].toInt()), keyName});
-        if (t.keys.empty()) {
-            for (const Row* r : t.indexes) {
-                const std::string index = (*r)[5].toString();
-                if ((*r)[6].toInt() == 0 || index.compare(0, 17, "sqlite_autoindex_") != 0) continue;
-                out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value((*r)[3].toInt() + 1), (*r)[5]});
-            }
-        }
         // SQLStatistics: every index column in index_list order; all ascending, type "other".
         // (An INTEGER PRIMARY KEY is the rowid and has no index.) Beside: an expression member's
         // text and a partial index's condition, as its CREATE text has them.

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -224,24 +229,59 @@ TEST(cADODB, OpeningFailuresTellTheUser)
                   "The ODBC driver \"NoSuchDriverDalvane\" is not installed on this machine; install it and try again.");
         EXPECT_EQ(prompts->messages.back().icon, ui::MsgIcon::Critical);
     }
-    {
-        // Nothing listens on port 1: the driver's failure is the generic provider error.
+    const std::string checkServer = "Please check the server name and database name and try again.\n\n";
+    auto refusal = [&prompts](const std::string& connection) {
         cADODB reader;
-        reader.ConnectionString = "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=x;UID=u;PWD=p";
+        reader.ConnectionString = connection;
         EXPECT_FALSE(reader.OpenDalvDatabase());
-        ASSERT_EQ(prompts->messages.size(), 2u);
-        EXPECT_EQ(prompts->lastMessage(), "Please check the server name and database name and try again.");
-        EXPECT_EQ(prompts->messages.back().title, "Dalvane 4.5");
         EXPECT_FALSE(reader.GenerateXML());
-    }
-    const std::string pg = serverConnection(ServerDatabase::Engine::PostgreSQL);
-    if (!pg.empty()) {
-        cADODB reader;
-        reader.ConnectionString = pg + ";PWD=wrong";
-        EXPECT_FALSE(reader.OpenDalvDatabase());
-        EXPECT_EQ(prompts->lastMessage(), "Incorrect database login name and password, try again!");
         EXPECT_EQ(prompts->messages.back().title, "Dalvane 4.5");
+        return prompts->lastMessage();
+    };
+    // Nothing listens on port 1: the generic provider error, with the driver's words under it.
+    std::string said = refusal("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=x;UID=u;PWD=p");
+    EXPECT_EQ(said.rfind(checkServer, 0), 0u) << said;
+    EXPECT_NE(said.find("Connection refused"), std::string::npos) << said;
+    // Files that are no database are refused, and a missing one is not created.
+    testsupport::TempDir dir;
+    const std::string text = dir.file("notes.db"), missing = dir.file("none.db");
+    std::ofstream(text) << "plain text, no database\n";
+    said = refusal(sqliteConnection(text));
+    EXPECT_EQ(said, checkServer + "The file " + text + " is not a SQLite database.\n[SQLite]file is not a database (26)");
+    for (const std::string& named : {missing, "file:" + missing + "?cache=shared"}) {
+        said = refusal(sqliteConnection(named));
+        EXPECT_NE(said.find("The database file " + missing + " does not exist."), std::string::npos) << said;
+        EXPECT_FALSE(std::filesystem::exists(missing));
     }
+
+    const std::string pg = serverConnection(ServerDatabase::Engine::PostgreSQL);
+    if (pg.empty()) return;
+    said = refusal(pg + ";PWD=wrong");
+    EXPECT_EQ(said.rfind("Incorrect database login name and password, try again!\n\n", 0), 0u) << said;
+    EXPECT_NE(said.find("password authentication failed"), std::string::npos) << said;
+    said = refusal(pg + ";Database=no_such_db");
+    EXPECT_EQ(said.rfind(checkServer, 0), 0u) << said;
+    EXPECT_NE(said.find("\"no_such_db\" does not exist"), std::string::npos) << said;
+    // A server that takes the connection and never answers: the login times out, and says so.
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(::listen(silent, 4), 0);
+    ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&at), &length), 0);
+    ErrorCapture errors;
+    cADODB reader;
+    reader.cDalvane.setConnectionTimeout(2);
+    reader.ConnectionString = "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + std::to_string(ntohs(at.sin_port)) +
+                              ";Database=x;UID=u;PWD=p";
+    EXPECT_FALSE(reader.OpenDalvDatabase());
+    ::close(silent);
+    ASSERT_EQ(errors.entries.size(), 1u);
+    EXPECT_EQ(errors.entries[0].number, db::err::Timeout);
+    EXPECT_EQ(errors.entries[0].description.rfind("The server did not answer within 2 seconds.\n\n", 0), 0u)
+        << errors.entries[0].description;
 }
 
 // Keys, indexes and foreign keys read for the whole database (one query each) give the same
@@ -262,7 +302,8 @@ TEST(cADODB, SqliteWholeDatabaseRowsetsWriteTheSameDocumentAsPerTable)
               R"(CREATE INDEX ix_expr ON "o'key" (lower(memo), id))",
               R"(CREATE TABLE np (a INTEGER NOT NULL, b TEXT NOT NULL, UNIQUE (b, a)))",
               R"(CREATE TABLE wr (k TEXT, n INTEGER, v TEXT REFERENCES np(b), PRIMARY KEY (n, k)) WITHOUT ROWID)",
-              R"(CREATE TABLE axb (id INTEGER PRIMARY KEY AUTOINCREMENT, r INTEGER REFERENCES a_b, s TEXT REFERENCES wr))"});
+              R"(CREATE TABLE axb (id INTEGER PRIMARY KEY AUTOINCREMENT, r INTEGER REFERENCES a_b, s TEXT REFERENCES wr))",
+              R"(CREATE TABLE t (a TEXT NOT NULL, b TEXT NOT NULL, c TEXT, UNIQUE (a), UNIQUE (b, c)))"});
     std::string docs[2];
     for (int i = 0; i < 2; ++i) {
         cADODB reader;
@@ -278,6 +319,25 @@ TEST(cADODB, SqliteWholeDatabaseRowsetsWriteTheSameDocumentAsPerTable)
     EXPECT_NE(docs[0].find("FOREIGNKEY"), std::string::npos);
     EXPECT_NE(docs[0].find("ix memo"), std::string::npos);
     EXPECT_EQ(docs[0], docs[1]);
+    // Key columns where the table declares a key, and only there; unique constraints stay indexes.
+    xml::Document d;
+    ASSERT_TRUE(d.loadXML(docs[0]));
+    db::Connection c;
+    c.open(sqliteConnection(path));
+    for (db::Recordset t = c.execute("SELECT name FROM sqlite_master WHERE type = 'table'"); !t.eof(); t.moveNext()) {
+        const std::string name = t.field(0).toString();
+        std::vector<std::string> declared, written;
+        for (db::Recordset k = c.execute("SELECT name FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk", {t.field(0)});
+             !k.eof(); k.moveNext())
+            declared.push_back(k.field(0).toString());
+        for (const xml::Node& col : d.selectNodes("/DATABASE/TABLE[@Name=" + xml::xpathLiteral(name) +
+                                                  "]/COLUMN[@Primary_Key!='']"))
+            written.push_back(col.attribute("Name"));
+        std::sort(declared.begin(), declared.end());
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(written, declared) << name;
+    }
+    EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='t']/INDEX[@Column_Name='a' or @Column_Name='b,c']"), 2);
 }
 
 // Column facts as SQLite's catalogue declares them; constraint names that only the DDL holds.
