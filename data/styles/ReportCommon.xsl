@@ -252,11 +252,14 @@
     </xsl:choose>
   </xsl:template>
 
-  <!-- Link to the section of table $name (page 1 when the table is not in the document). -->
+  <!-- Link to the section of table $table, by default the first table named $name (page 1 when
+       the table is not in the document). Tables of one name each have their own section: a
+       link from an object of the table passes its table. -->
   <xsl:template name="table-href">
     <xsl:param name="name"/>
     <xsl:param name="suffix"/>
-    <xsl:variable name="t" select="key('table', $name)[1]"/>
+    <xsl:param name="table" select="key('table', $name)[1]"/>
+    <xsl:variable name="t" select="$table"/>
     <xsl:variable name="anchor">
       <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="$t"/></xsl:call-template>
     </xsl:variable>
@@ -274,12 +277,13 @@
 
   <xsl:template name="table-link">
     <xsl:param name="name"/>
+    <xsl:param name="table" select="key('table', $name)[1]"/>
     <xsl:choose>
       <xsl:when test="not($show-tables)"><xsl:value-of select="$name"/></xsl:when>
       <xsl:otherwise>
     <a>
       <xsl:attribute name="href">
-        <xsl:call-template name="table-href"><xsl:with-param name="name" select="$name"/></xsl:call-template>
+        <xsl:call-template name="table-href"><xsl:with-param name="name" select="$name"/><xsl:with-param name="table" select="$table"/></xsl:call-template>
       </xsl:attribute>
       <xsl:value-of select="$name"/>
     </a>
@@ -649,13 +653,14 @@
                       <xsl:attribute name="href">
                         <xsl:call-template name="table-href">
                           <xsl:with-param name="name" select="../@Name"/>
+                          <xsl:with-param name="table" select=".."/>
                           <xsl:with-param name="suffix" select="$suffix"/>
                         </xsl:call-template>
                       </xsl:attribute>
                       <xsl:value-of select="$name"/>
                     </a>
                   </td>
-                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/></xsl:call-template></td>
+                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/><xsl:with-param name="table" select=".."/></xsl:call-template></td>
                 </tr>
               </xsl:for-each>
             </tbody>
@@ -686,13 +691,14 @@
                       <xsl:attribute name="href">
                         <xsl:call-template name="table-href">
                           <xsl:with-param name="name" select="../@Name"/>
+                          <xsl:with-param name="table" select=".."/>
                           <xsl:with-param name="suffix" select="$suffix"/>
                         </xsl:call-template>
                       </xsl:attribute>
                       <xsl:value-of select="@Name"/>
                     </a>
                   </td>
-                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/></xsl:call-template></td>
+                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/><xsl:with-param name="table" select=".."/></xsl:call-template></td>
                   <td><xsl:value-of select="@Columns"/></td>
                 </tr>
               </xsl:for-each>
@@ -998,6 +1004,7 @@
                     <xsl:attribute name="href">
                       <xsl:call-template name="table-href">
                         <xsl:with-param name="name" select="../@Name"/>
+                        <xsl:with-param name="table" select=".."/>
                         <xsl:with-param name="suffix">
                           <xsl:text>____FOREIGNKEYS____</xsl:text>
                           <xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
@@ -1008,7 +1015,7 @@
                     <xsl:call-template name="fk-name"/>
                   </a>
                 </th>
-                <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/></xsl:call-template></td>
+                <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/><xsl:with-param name="table" select=".."/></xsl:call-template></td>
                 <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Foreign_Key_Column"/></xsl:for-each></td>
                 <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Primary_Key_Column"/></xsl:for-each></td>
                 <td><xsl:value-of select="@Update_Rule"/></td>
@@ -1213,7 +1220,7 @@
               <xsl:for-each select="$fkgroups">
                 <xsl:variable name="members" select="key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
                 <tr>
-                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/></xsl:call-template></td>
+                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/><xsl:with-param name="table" select=".."/></xsl:call-template></td>
                   <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Foreign_Key_Column"/></xsl:for-each></td>
                   <td class="arrow">→</td>
                   <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="@Primary_Key_Table"/></xsl:call-template></td>
