@@ -40,11 +40,12 @@
        Not needed (so left empty) where dx:anchor gives an object's anchor. -->
   <xsl:key name="anchor" match="/DATABASE[not(function-available('dx:anchor'))]/*[@Name]" use="translate(@Name, ' &#9;&#10;&#13;', '____')"/>
   <xsl:key name="fk-by-pktable" match="/DATABASE/TABLE/FOREIGNKEY" use="@Primary_Key_Table"/>
-  <!-- One group per key: its name and tables and, where the reader numbers each key's columns
-       (@Ordinal; a key's rows then stand together), its first row; rows with neither a name nor
-       a number stay single, so they are not keyed (a group is then the row itself). -->
+  <!-- One group per key: the table holding it, its name and tables and, where the reader numbers
+       each key's columns (@Ordinal; a key's rows then stand together), its first row; rows with
+       neither a name nor a number stay single, so they are not keyed (a group is then the row
+       itself). -->
   <xsl:key name="fk-group" match="/DATABASE/TABLE/FOREIGNKEY[string(@Name) != '' or @Ordinal]"
-           use="concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))"/>
+           use="concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))"/>
 
   <xsl:variable name="db" select="/DATABASE"/>
   <xsl:variable name="opts" select="/DATABASE/REPORTOPTIONS/HTML"/>
@@ -598,7 +599,7 @@
                   </td>
                   <td class="num"><xsl:value-of select="count(COLUMN)"/></td>
                   <td class="num"><xsl:value-of select="count(INDEX)"/></td>
-                  <td class="num"><xsl:value-of select="count(FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1])"/></td>
+                  <td class="num"><xsl:value-of select="count(FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1])"/></td>
                   <td class="num"><xsl:call-template name="count"><xsl:with-param name="n" select="count(TRIGGER)"/><xsl:with-param name="unread" select="$notriggers"/></xsl:call-template></td>
                   <td><xsl:value-of select="@Created_On"/></td>
                 </tr>
@@ -964,14 +965,14 @@
         </table>
       </xsl:if>
 
-      <xsl:variable name="outgoing" select="FOREIGNKEY[string(@Foreign_Key_Table) = string(current()/@Name) or string(@Foreign_Key_Table) = ''][(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
+      <xsl:variable name="outgoing" select="FOREIGNKEY[string(@Foreign_Key_Table) = string(current()/@Name) or string(@Foreign_Key_Table) = ''][(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
       <xsl:if test="$outgoing">
         <h3>Foreign keys</h3>
         <table class="grid">
           <thead><tr><th scope="col">Foreign key</th><th scope="col">Columns</th><th scope="col">References</th><th scope="col">Referenced columns</th><th scope="col">On update</th><th scope="col">On delete</th></tr></thead>
           <tbody>
             <xsl:for-each select="$outgoing">
-              <xsl:variable name="members" select="key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
+              <xsl:variable name="members" select="key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
               <tr>
                 <xsl:attribute name="id">
                   <xsl:value-of select="$id"/><xsl:text>____FOREIGNKEYS____</xsl:text>
@@ -990,14 +991,14 @@
         </table>
       </xsl:if>
 
-      <xsl:variable name="incoming" select="key('fk-by-pktable', @Name)[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
+      <xsl:variable name="incoming" select="key('fk-by-pktable', @Name)[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
       <xsl:if test="$incoming">
         <h3>Referenced by</h3>
         <table class="grid">
           <thead><tr><th scope="col">Foreign key</th><th scope="col">Table</th><th scope="col">Columns</th><th scope="col">Referenced columns</th><th scope="col">On update</th><th scope="col">On delete</th></tr></thead>
           <tbody>
             <xsl:for-each select="$incoming">
-              <xsl:variable name="members" select="key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
+              <xsl:variable name="members" select="key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
               <tr>
                 <th scope="row">
                   <a>
@@ -1008,7 +1009,7 @@
                         <xsl:with-param name="suffix">
                           <xsl:text>____FOREIGNKEYS____</xsl:text>
                           <xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
-                          <xsl:if test="string(@Name) = ''"><xsl:value-of select="count(preceding-sibling::FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]) + 1"/></xsl:if>
+                          <xsl:if test="string(@Name) = ''"><xsl:value-of select="count(preceding-sibling::FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]) + 1"/></xsl:if>
                         </xsl:with-param>
                       </xsl:call-template>
                     </xsl:attribute>
@@ -1194,7 +1195,7 @@
     <section class="diagram" id="diagram">
       <!-- The first key of each group; worked out only by the pages that show them. -->
       <xsl:variable name="fkgroups"
-                    select="/DATABASE/TABLE/FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
+                    select="/DATABASE/TABLE/FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
       <xsl:variable name="file" select="translate($db/@DiagramFile, '\', '/')"/>
       <xsl:choose>
         <xsl:when test="$file != ''">
@@ -1218,7 +1219,7 @@
             <thead><tr><th scope="col">Table</th><th scope="col">Columns</th><th scope="col"></th><th scope="col">Referenced table</th><th scope="col">Referenced columns</th><th scope="col">Foreign key</th></tr></thead>
             <tbody>
               <xsl:for-each select="$fkgroups">
-                <xsl:variable name="members" select="key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
+                <xsl:variable name="members" select="key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
                 <tr>
                   <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/><xsl:with-param name="table" select=".."/></xsl:call-template></td>
                   <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Foreign_Key_Column"/></xsl:for-each></td>
@@ -1249,7 +1250,7 @@
   <xsl:template name="summary-content">
     <xsl:variable name="summary" select="$db/REPORTOPTIONS/SUMMARY[last()]"/>
     <xsl:variable name="fkgroups"
-                  select="/DATABASE/TABLE/FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
+                  select="/DATABASE/TABLE/FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
     <section class="summary" id="summary">
       <table class="grid facts">
         <tbody>
