@@ -227,13 +227,8 @@ EntryResult runEntry(bool& leaveLoop) {
                                           " cannot be read)"};
         xml::Document structure;
         std::string fault;
-        const bool valid = ValidateXML(*file, content, false, "xml", &structure);
-        // A document that does not parse says why: the first line of the parser's message.
-        if (!valid && !structure.loadXML(content)) {
-            const std::string& why = structure.parseError();
-            fault = why.substr(0, why.find('\n'));
-        }
-        if (!valid || !(fault = cStructureFile::UnnamedObject(structure)).empty())
+        if (!ValidateXML(*file, content, false, "xml", &structure) ||
+            !(fault = cStructureFile::UnnamedObject(structure)).empty())
             return {BatchNotImported, "Failed to create XML for database: " + r.DatabaseName() +
                                           " (Invalid dalvane structure file: " + *file +
                                           (fault.empty() ? std::string() : ": " + fault) + ")"};
