@@ -512,8 +512,8 @@ bool ValidateXML(const std::string& fileName, std::string& xmlText, bool showMes
         if (showMessages) ui::MsgBox("Select a valid xml file.", ui::MsgButtons::OK, ui::MsgIcon::Critical);
         return false;
     }
-    // Text in UTF-16 or UTF-32 (as other tools save it) has a zero byte among its first four;
-    // its markers are looked for in the parsed document, and trimming would cut its characters.
+    // Text in UTF-16 (as other tools save it) has a zero byte among its first four; its markers
+    // are looked for in the parsed document, and trimming would cut its characters.
     const bool wide = xmlText.substr(0, 4).find('\0') != std::string::npos;
     if (!wide) xmlText = text::trim(xmlText);
     if (xmlText.empty()) return invalid();
