@@ -7,6 +7,7 @@
 #include <libxml/entities.h>
 #include <libxml/hash.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
 #include <libxml/xpath.h>
@@ -726,13 +727,19 @@ void noteExternalEntity(void* payload, void* data, const xmlChar* name) {
 // anything it names could be read; one that uses an entity it does not declare (one the unread
 // external subset would hold) is refused too, where libxml2 would drop it. The entities are
 // then put in by a second parse, where libxml2's amplification limits count the copies.
-// read(ctxt, options) parses the source. Null on refusal, with refused saying why ("" when
-// the document is not well-formed: the parser has said why).
-xmlDocPtr readDocument(const std::function<xmlDocPtr(xmlParserCtxtPtr, int)>& read, std::string& refused) {
+// open(options) makes a parser of the source with those options. Null on refusal, with refused
+// saying why ("" when the document is not well-formed: the parser has said why).
+xmlDocPtr readDocument(const std::function<xmlParserCtxtPtr(int)>& open, std::string& refused) {
     auto parse = [&](int options, bool& undeclared) {
-        xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+        xmlParserCtxtPtr ctxt = open(kParseOptions | options);
         if (!ctxt) return static_cast<xmlDocPtr>(nullptr);
-        xmlDocPtr d = read(ctxt, kParseOptions | options);
+        xmlParseDocument(ctxt);
+        xmlDocPtr d = ctxt->myDoc;
+        ctxt->myDoc = nullptr;
+        if (d && !ctxt->wellFormed) {
+            xmlFreeDoc(d);
+            d = nullptr;
+        }
         undeclared = d && !ctxt->valid;  // not validating, only an undeclared entity marks it
         xmlFreeParserCtxt(ctxt);
         return d;
@@ -769,9 +776,8 @@ xmlDocPtr readDocument(const std::function<xmlDocPtr(xmlParserCtxtPtr, int)>& re
 bool Document::load(const std::string& path) {
     ErrorScope es;
     std::string refused;
-    xmlDocPtr d = readDocument(
-        [&](xmlParserCtxtPtr ctxt, int options) { return xmlCtxtReadFile(ctxt, path.c_str(), nullptr, options); },
-        refused);
+    // The options are those of the file's own loading too (no network).
+    xmlDocPtr d = readDocument([&](int options) { return xmlCreateURLParserCtxt(path.c_str(), options); }, refused);
     if (!d) {
         error_ = refused.empty() ? es.message(("cannot load " + path).c_str()) : path + ": " + refused;
         return false;
@@ -785,8 +791,10 @@ bool Document::loadXML(std::string_view text) {
     ErrorScope es;
     std::string refused;
     xmlDocPtr d = readDocument(
-        [&](xmlParserCtxtPtr ctxt, int options) {
-            return xmlCtxtReadMemory(ctxt, text.data(), static_cast<int>(text.size()), nullptr, nullptr, options);
+        [&](int options) {
+            xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size()));
+            if (ctxt) xmlCtxtUseOptions(ctxt, options);
+            return ctxt;
         },
         refused);
     if (!d) {
