@@ -197,6 +197,7 @@ void ConnectionImpl::closeHandles() {
     odbcString.clear();
     sqliteColumns = -1;
     sqliteXinfo = false;
+    pgVersion = -1;
 }
 
 std::string ConnectionImpl::currentCatalog() {

@@ -81,6 +81,7 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     // one pragma query, 2 the same with INTEGER reported as BIGINT (the driver's BigInt setting).
     int sqliteColumns = -1;
     bool sqliteXinfo = false;  // those rows come from table_xinfo, with the generated columns
+    long long pgVersion = -1;  // PostgreSQL's server_version_num, once read (0: unknown)
     // The statement a call into the driver is executing or stepping to its next row, and since
     // when, for cancel() from another thread; the lock is held while it is cancelled, so it is
     // not freed meanwhile.

@@ -170,6 +170,13 @@ public:
         return d.find("mysql") != std::string::npos || d.find("mariadb") != std::string::npos;
     }
     bool isPostgres() { return dbms().rfind("postgresql", 0) == 0; }
+    // PostgreSQL's version number (150004 for 15.4), 0 when it cannot be read.
+    long long pgVersion() {
+        if (c_->pgVersion < 0)
+            c_->pgVersion = odbc::firstInteger(c_->dbc, "SELECT pg_catalog.current_setting('server_version_num')::int")
+                                .value_or(0);
+        return c_->pgVersion;
+    }
     std::string currentCatalog() { return c_->currentCatalog(); }
     bool tds() const { return text::lower(c_->driverFile).find("tds") != std::string::npos; }
 
@@ -1118,31 +1125,35 @@ Bulk bulkEngine(SchemaReader& s) {
     return Bulk::None;
 }
 
-// The driver falls back to an index named "<table>_pkey" when a table has no primary key.
+// The driver falls back to an index named "<table>_pkey" when a table has no primary key. Each
+// index's columns come from its key array, each looked up by the table's own index; the last
+// column is the table's kind, for the whole-database read to keep to tables.
 const char* const pgPrimaryKeys =
-    "SELECT * FROM (SELECT pg_catalog.current_database() AS cat, n.nspname, tc.relname, ta.attname, ia.attnum, "
-    "ic.relname AS pkname FROM pg_catalog.pg_index i "
+    "SELECT * FROM (SELECT pg_catalog.current_database() AS cat, n.nspname, tc.relname, ta.attname, k.n AS attnum, "
+    "ic.relname AS pkname, tc.relkind FROM pg_catalog.pg_index i "
     "JOIN pg_catalog.pg_class tc ON tc.oid = i.indrelid "
     "JOIN pg_catalog.pg_namespace n ON n.oid = tc.relnamespace "
     "JOIN pg_catalog.pg_class ic ON ic.oid = i.indexrelid "
-    "JOIN pg_catalog.pg_attribute ia ON ia.attrelid = i.indexrelid "
-    "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = i.indkey[ia.attnum - 1] "
-    "WHERE i.indisprimary AND NOT ta.attisdropped AND NOT ia.attisdropped "
-    "UNION ALL SELECT pg_catalog.current_database(), n.nspname, tc.relname, ta.attname, ia.attnum, ic.relname "
+    "CROSS JOIN LATERAL pg_catalog.unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, n) "
+    "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = k.attnum "
+    "WHERE i.indisprimary AND NOT ta.attisdropped "
+    "UNION ALL SELECT pg_catalog.current_database(), n.nspname, tc.relname, ta.attname, k.n, ic.relname, tc.relkind "
     "FROM pg_catalog.pg_class tc "
     "JOIN pg_catalog.pg_namespace n ON n.oid = tc.relnamespace "
-    "JOIN pg_catalog.pg_class ic ON ic.relname = tc.relname || '_pkey' AND ic.relnamespace = tc.relnamespace "
+    // Compared as a name, which the catalogue's index finds; a name is at most 63 bytes.
+    "JOIN pg_catalog.pg_class ic ON ic.relname = (tc.relname || '_pkey')::name AND ic.relnamespace = tc.relnamespace "
+    "AND pg_catalog.octet_length(tc.relname) <= 58 "
     "JOIN pg_catalog.pg_index i ON i.indexrelid = ic.oid "
-    "JOIN pg_catalog.pg_attribute ia ON ia.attrelid = i.indexrelid "
-    "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = i.indkey[ia.attnum - 1] "
-    "WHERE NOT ta.attisdropped AND NOT ia.attisdropped AND NOT EXISTS "
+    "CROSS JOIN LATERAL pg_catalog.unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, n) "
+    "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = k.attnum "
+    "WHERE NOT ta.attisdropped AND NOT EXISTS "
     "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = tc.oid AND p.indisprimary)) k WHERE true";
 const char* const pgPrimaryKeysOrder = " ORDER BY k.nspname, k.relname, k.attnum";
 
 // The key columns of each index (an INCLUDE column takes no part in its uniqueness), a partial
 // index's condition as FILTER_CONDITION; beside them its INCLUDE columns as the server writes
-// them and whether it holds NULLs equal (NULLS NOT DISTINCT, read through the row's JSON as
-// the column exists from PostgreSQL 15 on).
+// them and whether it holds NULLs equal (NULLS NOT DISTINCT, from PostgreSQL 15 on: %s stands
+// for the column or false).
 const char* const pgStatistics =
     "SELECT pg_catalog.current_database(), n.nspname, d.relname, "
     "CASE WHEN i.indisunique THEN 0 ELSE 1 END::int2, n.nspname, c.relname, "
@@ -1157,7 +1168,7 @@ const char* const pgStatistics =
     "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) END, NULL::int4, "
     "CASE WHEN i.indnatts > i.indnkeyatts THEN (SELECT string_agg(pg_catalog.pg_get_indexdef(c.oid, j, true), ', ' "
     "ORDER BY j) FROM pg_catalog.generate_series(i.indnkeyatts + 1, i.indnatts) j) END, "
-    "COALESCE((pg_catalog.to_jsonb(i) ->> 'indnullsnotdistinct')::bool, false) "
+    "%s "
     "FROM pg_catalog.pg_index i "
     "JOIN pg_catalog.pg_class c ON c.oid = i.indexrelid "
     "JOIN pg_catalog.pg_class d ON d.oid = i.indrelid "
@@ -1210,12 +1221,14 @@ void dropPartitionKeyCopies(SchemaReader& s, std::vector<Row>& rows) {
 const char* const pgForeignKeysOrder = " ORDER BY ref.oid, ref.i";
 
 // The key's columns in key order, from the table's own PRIMARY KEY constraint (COLUMNS marks as
-// PRI the columns of the first NOT NULL unique key of a table without one as well).
+// PRI the columns of the first NOT NULL unique key of a table without one as well). The server
+// names every primary key PRIMARY and refuses the name to other indexes; a foreign key that
+// might bear it refers to a table. (Joined to TABLE_CONSTRAINTS, the view costs the server a
+// scan per table.)
 const char* const myPrimaryKeys =
     "SELECT c.TABLE_SCHEMA, NULL, c.TABLE_NAME, c.COLUMN_NAME, c.ORDINAL_POSITION, 'PRIMARY' "
-    "FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS t JOIN INFORMATION_SCHEMA.KEY_COLUMN_USAGE c "
-    "ON c.CONSTRAINT_SCHEMA = t.CONSTRAINT_SCHEMA AND c.TABLE_NAME = t.TABLE_NAME "
-    "AND c.CONSTRAINT_NAME = t.CONSTRAINT_NAME WHERE t.CONSTRAINT_TYPE = 'PRIMARY KEY'";
+    "FROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE c WHERE c.CONSTRAINT_NAME = 'PRIMARY' "
+    "AND c.REFERENCED_TABLE_NAME IS NULL";
 const char* const myPrimaryKeysOrder = " ORDER BY c.TABLE_SCHEMA, c.TABLE_NAME, 5";
 
 // Beside the driver's columns: the primary key's flag, no expression, a column prefix's length.
@@ -1460,12 +1473,13 @@ private:
     std::unordered_map<std::string, std::vector<Row>> byTable_;
 };
 
-// A whole-database query per engine, the column a catalog or schema restriction binds, and the
-// order it ends with.
+// A whole-database query per engine, the column a catalog or schema restriction binds, the
+// order it ends with and, on PostgreSQL, the column of the kind of relation the rows are of.
 struct CatalogueQuery {
     const char* postgres;
     const char* postgresSchema;
     const char* postgresOrder;
+    const char* postgresKind;
     const char* mysql;
     const char* mysqlCatalog;
     const char* mysqlOrder;
@@ -1473,11 +1487,11 @@ struct CatalogueQuery {
     // the keys (sqlite::keysAndStatistics).
     std::optional<std::vector<Row>> (*sqlite)(SchemaReader&);
 };
-const CatalogueQuery primaryKeysQuery{pgPrimaryKeys, "k.nspname", pgPrimaryKeysOrder,
+const CatalogueQuery primaryKeysQuery{pgPrimaryKeys, "k.nspname", pgPrimaryKeysOrder, "k.relkind",
                                       myPrimaryKeys, "c.TABLE_SCHEMA", myPrimaryKeysOrder, sqlite::primaryKeys};
-const CatalogueQuery statisticsQuery{pgStatistics, "n.nspname", pgStatisticsOrder,
+const CatalogueQuery statisticsQuery{pgStatistics, "n.nspname", pgStatisticsOrder, "d.relkind",
                                      myStatistics, "TABLE_SCHEMA", myStatisticsOrder, nullptr};
-const CatalogueQuery foreignKeysQuery{pgForeignKeys, "n2.nspname", pgForeignKeysOrder,
+const CatalogueQuery foreignKeysQuery{pgForeignKeys, "n2.nspname", pgForeignKeysOrder, "c2.relkind",
                                       myForeignKeys, "A.REFERENCED_TABLE_SCHEMA", "", sqlite::allForeignKeys};
 
 // Appends " AND column = ?" to sql, and the value to params, for each restriction given.
@@ -1490,10 +1504,33 @@ void bindEquals(std::string& sql, std::vector<std::string>& params,
     }
 }
 
-// One query for every table, its restriction bound. nullopt when the engine has no such query
-// or it fails (the caller then asks per table).
+// PostgreSQL's statistics query for this server.
+std::string pgStatisticsSql(SchemaReader& s) {
+    return withClause(pgStatistics, s.pgVersion() >= 150000 ? "i.indnullsnotdistinct" : "false");
+}
+
+// A PostgreSQL array literal of names, for "= ANY (?::name[])".
+std::string pgNameArray(const std::set<std::string>& names) {
+    std::string out = "{";
+    for (const std::string& n : names) {
+        if (out.size() > 1) out += ',';
+        out += '"';
+        for (char ch : n) {
+            if (ch == '"' || ch == '\\') out += '\\';
+            out += ch;
+        }
+        out += '"';
+    }
+    return out + "}";
+}
+
+// One query for every covered table, its restriction bound. nullopt when the engine has no such
+// query or it fails (the caller then asks per table). The rows are those of the covered tables'
+// schemas (PostgreSQL) or databases and, on PostgreSQL, of tables only: the server's own
+// catalogues and the storage tables of long values stay out.
 std::optional<CatalogueRows> readCatalogue(SchemaReader& s, Bulk engine, const CatalogueQuery& q,
-                                           const Restriction& cat, const Restriction& sch) {
+                                           const Restriction& cat, const Restriction& sch,
+                                           const std::vector<SchemaReader::TableRef>& covered) {
     if (engine == Bulk::None) return std::nullopt;
     if (engine == Bulk::Sqlite) {
         if (!q.sqlite) return std::nullopt;
@@ -1504,10 +1541,29 @@ std::optional<CatalogueRows> readCatalogue(SchemaReader& s, Bulk engine, const C
         }
         return std::nullopt;
     }
+    if (covered.empty()) return CatalogueRows(engine, {});
     const bool pg = engine == Bulk::Postgres;
-    std::string sql = pg ? q.postgres : q.mysql;
+    std::string sql = pg ? (&q == &statisticsQuery ? pgStatisticsSql(s) : std::string(q.postgres)) : q.mysql;
     std::vector<std::string> params;
-    bindEquals(sql, params, {{pg ? q.postgresSchema : q.mysqlCatalog, pg ? sch : cat}});
+    const char* scope = pg ? q.postgresSchema : q.mysqlCatalog;
+    bindEquals(sql, params, {{scope, pg ? sch : cat}});
+    if (!(pg ? sch : cat)) {
+        std::set<std::string> scopes;
+        for (const auto& t : covered) scopes.insert((pg ? t.schema : t.catalog).toString());
+        if (pg) {
+            sql += std::string(" AND ") + scope + " = ANY (?::name[])";
+            params.push_back(pgNameArray(scopes));
+        } else {
+            sql += std::string(" AND ") + scope + " IN (";
+            for (const std::string& c : scopes) {
+                sql += params.empty() ? "?" : ", ?";
+                params.push_back(c);
+            }
+            sql += ")";
+        }
+    }
+    // A table is a plain or a partitioned one: SQLTables calls the others otherwise.
+    if (pg) sql += std::string(" AND ") + q.postgresKind + " IN ('r', 'p')";
     sql += pg ? q.postgresOrder : q.mysqlOrder;
     try {
         std::vector<Row> rows = s.query(sql, params);
@@ -1524,7 +1580,7 @@ std::optional<std::vector<Row>> tableStatistics(SchemaReader& s, const SchemaRea
     const Bulk engine = bulkEngine(s);
     if (engine != Bulk::Postgres && engine != Bulk::MySql) return std::nullopt;
     const bool pg = engine == Bulk::Postgres;
-    std::string sql = pg ? pgStatistics : myStatistics;
+    std::string sql = pg ? pgStatisticsSql(s) : myStatistics;
     std::vector<std::string> params;
     auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
     if (!pg && !cat) cat = s.currentCatalog();
@@ -1580,7 +1636,7 @@ Recordset primaryKeysRowset(SchemaReader& s) {
                            {"ORDINAL", UnsignedInt}, {"PK_NAME", VarWChar}});
     auto tables = coveredTables(s, s.r(0), s.r(1), s.r(2));
     std::optional<CatalogueRows> all;
-    if (!s.r(2)) all = readCatalogue(s, bulkEngine(s), primaryKeysQuery, s.r(0), s.r(1));
+    if (!s.r(2)) all = readCatalogue(s, bulkEngine(s), primaryKeysQuery, s.r(0), s.r(1), tables);
     std::vector<Row> out;
     for (auto& t : tables) {
         std::vector<Row> rows = all ? all->rowsOf(t) : primaryKeyRows(s, t);
@@ -1625,7 +1681,7 @@ Recordset indexesRowset(SchemaReader& s) {
             }
         } else {
             // Their rows end with a flag for the primary key's index: no key query is needed.
-            allIndexes = readCatalogue(s, engine, statisticsQuery, s.r(0), s.r(1));
+            allIndexes = readCatalogue(s, engine, statisticsQuery, s.r(0), s.r(1), tables);
             flagged = allIndexes.has_value();
         }
         if (!allKeys && !flagged) allIndexes.reset();
@@ -1763,10 +1819,11 @@ Recordset foreignKeysRowset(SchemaReader& s) {
     if (pkTable || fkTable) {
         calls.push_back({pkCat, pkSch, pkTable, fkTable, std::nullopt});
     } else {
-        for (auto& t : s.tables(pkCat, pkSch, std::nullopt, "TABLE"))
+        const auto tables = s.tables(pkCat, pkSch, std::nullopt, "TABLE");
+        for (auto& t : tables)
             calls.push_back({SchemaReader::text(t.catalog), SchemaReader::text(t.schema), t.name, std::nullopt, t});
         // Referencing-side restrictions are checked below; the referenced side is bound.
-        all = readCatalogue(s, engine, foreignKeysQuery, pkCat, pkSch);
+        all = readCatalogue(s, engine, foreignKeysQuery, pkCat, pkSch, tables);
     }
     std::vector<Row> out;
     for (auto& c : calls) {
