@@ -548,16 +548,7 @@ void cMigrate::AddQuery(const std::string& statement) {
 }
 
 bool cMigrate::runStatement(const std::string& statement, const std::string& objectName, const std::string& objectType) {
-    bool ok = true;
-    if (executeImmediately_) {
-        try {
-            connection_->execute(statement);
-        } catch (const db::Error& e) {
-            raiseError(e.number(), e.description(), objectName, statement);
-            ok = false;
-        }
-    }
-    AddQuery(statement);
+    const bool ok = runPart(statement, objectName, true);
     if (ok) {
         raiseProgress(objectName, objectType, pastStatus_);
         ++objectsMigrated_;
