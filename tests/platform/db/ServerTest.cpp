@@ -32,6 +32,7 @@ std::string serverString(const char* var) {
 class Server : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
+        started = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(1);
         cs = serverString(GetParam());
         if (cs.empty()) GTEST_SKIP() << GetParam() << " not set: run scripts/dbservers.sh start";
         // Test processes run in parallel and share the server's database: one at a time.
@@ -59,10 +60,12 @@ protected:
         for (const auto& f : std::filesystem::directory_iterator("/tmp")) {
             const std::string name = f.path().filename().string();
             EXPECT_FALSE(name.rfind("psqlodbc_", 0) == 0 && name.size() > tail.size() &&
-                         name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
+                         name.compare(name.size() - tail.size(), tail.size(), tail) == 0 &&
+                         f.last_write_time() >= started)
                 << name;
         }
     }
+    std::filesystem::file_time_type started;
     std::string cs;
     Connection conn;
     bool pg = false;
