@@ -555,10 +555,13 @@ void cADODB::GenerateTablesXML()
 
             std::string datatype;
             const std::string d = text::trim(col.dataType.toString());
-            // The driver's own name of the column's type where it gives one; the provider type
-            // of the code stands for several names.
+            // The driver's own name of the column's type where it gives one, as the engine names
+            // it (a "longtext" is no Access Text); the provider type of the code stands for
+            // several names. A bit keeps the name the scripts carry its width under.
             if (!col.typeName.isNull())
-                datatype = renamedType(col.typeName.toString(), length);
+                datatype = QString::fromStdString(col.typeName.toString()).toLower() == "bit"
+                               ? renamedType(col.typeName.toString(), length)
+                               : col.typeName.toString();
             else if (IsNumber(d) && col.dataType.isNumeric())
                 datatype = GetFieldType(col.dataType.toInt(), col.charLength.toInt(),
                                         col.datetimePrecision.toInt(), col.numericPrecision.toInt());

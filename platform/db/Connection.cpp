@@ -175,6 +175,8 @@ void Connection::open(const std::string& connectionString, const std::string& us
     };
     SQLRETURN rc = SQL_ERROR;
     const auto started = std::chrono::steady_clock::now();
+    // A second back, for file times kept to the second.
+    c.openedAt = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(1);
     if (c.connectionTimeout > 0) {
         if (!driverConnect(c.dbc, odbcString, c.connectionTimeout + 3, rc)) {
             c.dbc = SQL_NULL_HDBC;
@@ -281,7 +283,7 @@ bool Connection::cancel() {
             if (ok(rc)) {
                 odbc::firstInteger(other, "SELECT pg_cancel_backend(" + std::to_string(d_->backendPid) + ")::int");
                 SQLDisconnect(other);
-                if (d_->quietDriverLog) odbc::dropDisconnectLog();
+                if (d_->quietDriverLog) odbc::dropDisconnectLog(d_->openedAt);
             }
             SQLFreeHandle(SQL_HANDLE_DBC, other);
         }

@@ -63,7 +63,7 @@ std::optional<long long> firstInteger(SQLHDBC dbc, const std::string& sql) {
     return static_cast<long long>(n);
 }
 
-void dropDisconnectLog() {
+void dropDisconnectLog(std::filesystem::file_time_type since) {
     namespace fs = std::filesystem;
     static std::mutex m;
     std::lock_guard lock(m);
@@ -74,8 +74,8 @@ void dropDisconnectLog() {
         const std::string name = it->path().filename().string();
         if (name.rfind("psqlodbc_", 0) != 0 || name.size() < tail.size() ||
             name.compare(name.size() - tail.size(), tail.size(), tail) != 0 || !it->is_regular_file(ec) ||
-            it->file_size(ec) > 4096)
-            continue;
+            it->file_size(ec) > 4096 || it->last_write_time(ec) < since)
+            continue;  // another process's, or one of an earlier process of the same number
         std::ifstream in(it->path());
         bool onlyDisconnects = true;
         for (std::string line; onlyDisconnects && std::getline(in, line);)
@@ -187,7 +187,7 @@ void ConnectionImpl::closeHandles() {
         if (open) SQLDisconnect(dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         dbc = SQL_NULL_HDBC;
-        if (open && quietDriverLog) odbc::dropDisconnectLog();
+        if (open && quietDriverLog) odbc::dropDisconnectLog(openedAt);
     }
     open = false;
     quietDriverLog = false;

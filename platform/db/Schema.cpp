@@ -1125,9 +1125,9 @@ Bulk bulkEngine(SchemaReader& s) {
     return Bulk::None;
 }
 
-// The driver falls back to an index named "<table>_pkey" when a table has no primary key. Each
-// index's columns come from its key array, each looked up by the table's own index; the last
-// column is the table's kind, for the whole-database read to keep to tables.
+// The primary key's index only (the driver's own call takes an index named "<table>_pkey" for
+// the key of a table without one). Each index's columns come from its key array; the last column
+// is the table's kind, for the whole-database read to keep to tables.
 const char* const pgPrimaryKeys =
     "SELECT * FROM (SELECT pg_catalog.current_database() AS cat, n.nspname, tc.relname, ta.attname, k.n AS attnum, "
     "ic.relname AS pkname, tc.relkind FROM pg_catalog.pg_index i "
@@ -1136,18 +1136,7 @@ const char* const pgPrimaryKeys =
     "JOIN pg_catalog.pg_class ic ON ic.oid = i.indexrelid "
     "CROSS JOIN LATERAL pg_catalog.unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, n) "
     "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = k.attnum "
-    "WHERE i.indisprimary AND NOT ta.attisdropped "
-    "UNION ALL SELECT pg_catalog.current_database(), n.nspname, tc.relname, ta.attname, k.n, ic.relname, tc.relkind "
-    "FROM pg_catalog.pg_class tc "
-    "JOIN pg_catalog.pg_namespace n ON n.oid = tc.relnamespace "
-    // Compared as a name, which the catalogue's index finds; a name is at most 63 bytes.
-    "JOIN pg_catalog.pg_class ic ON ic.relname = (tc.relname || '_pkey')::name AND ic.relnamespace = tc.relnamespace "
-    "AND pg_catalog.octet_length(tc.relname) <= 58 "
-    "JOIN pg_catalog.pg_index i ON i.indexrelid = ic.oid "
-    "CROSS JOIN LATERAL pg_catalog.unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, n) "
-    "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = k.attnum "
-    "WHERE NOT ta.attisdropped AND NOT EXISTS "
-    "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = tc.oid AND p.indisprimary)) k WHERE true";
+    "WHERE i.indisprimary AND NOT ta.attisdropped) k WHERE true";
 const char* const pgPrimaryKeysOrder = " ORDER BY k.nspname, k.relname, k.attnum";
 
 // The key columns of each index (an INCLUDE column takes no part in its uniqueness), a partial
@@ -1161,9 +1150,7 @@ const char* const pgStatistics =
     "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) ELSE ta.attname::text END, "
     "CASE WHEN COALESCE(i.indoption[k.n - 1], 0) & 1 = 1 THEN 'D' ELSE 'A' END, "
     "NULL::int4, NULL::int4, pg_catalog.pg_get_expr(i.indpred, i.indrelid, true), "
-    // The index the driver's SQLPrimaryKeys names: the primary key's, or else "<table>_pkey".
-    "CASE WHEN i.indisprimary OR (c.relname = d.relname || '_pkey' AND 0 <> ANY (i.indkey::int2[]) AND NOT EXISTS "
-    "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = d.oid AND p.indisprimary)) THEN 1 ELSE 0 END::int2, "
+    "CASE WHEN i.indisprimary THEN 1 ELSE 0 END::int2, "
     // An expression member's text, apart from a column's name; no prefix lengths.
     "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) END, NULL::int4, "
     "CASE WHEN i.indnatts > i.indnkeyatts THEN (SELECT string_agg(pg_catalog.pg_get_indexdef(c.oid, j, true), ', ' "
@@ -1608,12 +1595,22 @@ std::vector<Row> primaryKeyRows(SchemaReader& s, const SchemaReader::TableRef& t
     if (s.isSqlite()) return sqlite::keysAndStatistics(s, t.name, true).keys;
     auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
     if (s.isMySql()) {
-        // The driver numbers a key's columns in column order, not key order.
+        // The driver numbers a key's columns in column order, not key order, and takes a NOT
+        // NULL unique key for the key of a table without one.
         std::string sql = myPrimaryKeys;
         std::vector<std::string> params;
         bindEquals(sql, params, {{"c.TABLE_SCHEMA", cat ? cat : Restriction(s.currentCatalog())}, {"c.TABLE_NAME", t.name}});
         try {
             return s.query(sql + myPrimaryKeysOrder, params);
+        } catch (const Error&) {
+            // the driver's rows below
+        }
+    } else if (s.isPostgres()) {
+        std::string sql = pgPrimaryKeys;
+        std::vector<std::string> params;
+        bindEquals(sql, params, {{"k.nspname", sch}, {"k.relname", t.name}});
+        try {
+            return s.query(sql + pgPrimaryKeysOrder, params);
         } catch (const Error&) {
             // the driver's rows below
         }

@@ -200,7 +200,6 @@ TEST_F(WizardTest, OthersStringIsCheckedOnThePageAndNamesTheImport) {
              {"hello world", "\"hello world\" has no value"},
              {"Driver=SQLite3;PWD=se;cret", "\"****\" has no value"},
              {sqliteString(missing), "The database file " + missing + " does not exist."},
-             {sqliteString("file:" + missing), "The database file " + missing + " does not exist."},
              {sqliteString(text), "The file " + text + " is not a SQLite database."}}) {
         connectOthers(*w, typed);
         EXPECT_EQ(w->CurrentStep, 1) << typed;
