@@ -107,29 +107,42 @@ std::string paragraphXml(const Paragraph& p, const std::string& bookmark, int bo
 std::string tableXml(const Table& t) {
     int cols = t.columnCount();
     if (cols == 0) return {};
-    // Column widths follow the longest value of each column (of the heading row, the longest
-    // word, since headings may wrap), within limits, plus room for the cell margins.
-    std::vector<int> weight(static_cast<size_t>(cols), 3);
+    // Each column is at least as wide as its longest word (within a limit), so that no word is
+    // broken inside; what is left of the line is shared in proportion to each column's longest
+    // value (of the heading row, the longest word, since headings may wrap), within limits.
+    // Measured in characters of the tables' 8-point text, bold headings and wide fonts included.
+    constexpr int kCharWidth = 110;  // twips
+    constexpr int kCellMargin = 2;  // characters
+    std::vector<int> word(static_cast<size_t>(cols), 3), natural(static_cast<size_t>(cols), 3);
     for (size_t r = 0; r < t.rows.size(); ++r)
-        for (size_t c = 0; c < t.rows[r].size(); ++c) {
+        for (size_t c = 0; c < t.rows[r].size() && c < word.size(); ++c) {
             const std::string& text = t.rows[r][c];
-            int len = 0;
-            if (r == 0) {
-                for (size_t a = 0, b; a < text.size(); a = b + 1) {
-                    b = text.find(' ', a);
-                    if (b == std::string::npos) b = text.size();
-                    len = std::max(len, static_cast<int>(b - a));
-                }
-            } else {
-                len = static_cast<int>(text.size());
+            int longestWord = 0;
+            for (size_t a = 0, b; a < text.size(); a = b + 1) {
+                b = text.find_first_of(" \n", a);
+                if (b == std::string::npos) b = text.size();
+                longestWord = std::max(longestWord, static_cast<int>(b - a));
             }
-            weight[c] = std::max(weight[c], std::min(30, len));
+            word[c] = std::max(word[c], std::min(16, longestWord));
+            natural[c] = std::max(natural[c], std::min(30, r == 0 ? longestWord : static_cast<int>(text.size())));
         }
-    for (int& w : weight) w += 2;
-    int total = 0;
-    for (int w : weight) total += w;
+    const int line = kTextWidth / kCharWidth;
+    int least = 0, extra = 0;
+    for (size_t c = 0; c < word.size(); ++c) {
+        natural[c] = std::max(natural[c], word[c]);
+        least += word[c] + kCellMargin;
+        extra += natural[c];
+    }
+    std::vector<double> chars;
+    for (size_t c = 0; c < word.size(); ++c) {
+        const double base = word[c] + kCellMargin;
+        if (least >= line) chars.push_back(base);
+        else chars.push_back(base + double(line - least) * natural[c] / extra);
+    }
+    double sum = 0;
+    for (double w : chars) sum += w;
     std::vector<int> width;
-    for (int w : weight) width.push_back(kTextWidth * w / total);
+    for (double w : chars) width.push_back(static_cast<int>(kTextWidth * w / sum));
     std::string out = "<w:tbl><w:tblPr><w:tblW w:w=\"5000\" w:type=\"pct\"/><w:tblBorders>";
     for (const char* side : {"top", "left", "bottom", "right", "insideH", "insideV"})
         out += std::string("<w:") + side + " w:val=\"single\" w:sz=\"4\" w:space=\"0\" w:color=\"auto\"/>";

@@ -130,6 +130,19 @@ TEST(DocxBody, TablesHaveAShadedHeadingRowAndKeepEveryCellWhole) {
     EXPECT_EQ(rows[2].selectNodes("*[local-name()='tc']")[0].count(".//*[local-name()='tab']"), 1);
     // Two tables never touch: a paragraph stands between them.
     EXPECT_EQ(d.count("//*[local-name()='tbl'][1]/following-sibling::*[1][local-name()='p']"), 1);
+    // Long texts take the room, but never so much that a short column breaks inside its word.
+    docx::Document wide;
+    docx::Table cols;
+    const std::string clause(120, 'x');
+    cols.rows = {{"Column Name", "Data Type", "Length", "Null Allowed", "Default", "Check Constraint", "Primary Key"},
+                 {"balance", "numeric(12,2)", "12", "True", clause, clause + " AND " + clause, ""}};
+    wide.append(cols);
+    xml::Document wd = parsed(wide.documentXml());
+    xml::NodeList grid = wd.selectNodes("//*[local-name()='gridCol']");
+    ASSERT_EQ(grid.size(), 7u);
+    EXPECT_GE(std::stoi(grid[0].attribute("w")), 850);  // "balance" and the cell margins
+    EXPECT_GE(std::stoi(grid[3].attribute("w")), 850);  // "Allowed"
+    EXPECT_GT(std::stoi(grid[5].attribute("w")), std::stoi(grid[2].attribute("w")));
 }
 
 TEST(DocxBody, TextIsEscapedAndBoxedParagraphsHaveFourBorders) {
