@@ -1,5 +1,6 @@
 // The hand-off to the query tool: a small document with the connection and the query, and
 // the tool started on it as a process of its own.
+#include "core/bDBEngines.h"
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "options/cReport.h"
@@ -26,7 +27,7 @@ std::string BrenikProgram() { return files::joinPath(AppFolder, "brenik"); }
 std::string BrenikConnectionString() {
     if (!oReportEngine) return {};
     const int engine = oReportEngine->CurrentDatabaseEngineId();
-    if (engine < 8 || engine > 10) return oReportEngine->ConnectionString();
+    if (EngineKindOf(engine) != EngineKind::Access) return oReportEngine->ConnectionString();
     if (oReportEngine->DatabasePath().empty()) return {};
     return db::buildConnectionString({{"Provider", "Microsoft.Jet.OLEDB.4.0"},
                                       {"Data Source", oReportEngine->DatabasePath()},

@@ -4,6 +4,7 @@
 #include "explorer/frmDatabaseGroup.h"
 #include "explorer/frmDisplayColumns.h"
 
+#include "core/bDBEngines.h"
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "core/bGlobalUi.h"
@@ -406,7 +407,7 @@ std::string frmDatabaseExplorer::OpenAllRowsQuery(const std::string& name, int e
     static const std::regex plain("[A-Za-z0-9_]*");
     std::string quoted = name;
     if (!std::regex_match(name, plain)) {
-        const bool access = engineId >= 8 && engineId <= 10;
+        const bool access = EngineKindOf(engineId) == EngineKind::Access;
         const char close = access ? ']' : '"';
         quoted = access ? "[" : "\"";
         for (char c : name) {

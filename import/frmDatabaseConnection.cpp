@@ -3,6 +3,7 @@
 #include "reports/frmGenerateBatchFile.h"
 #include "reports/frmReportSetup.h"
 
+#include "core/bDBEngines.h"
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "core/bVersion.h"
@@ -380,7 +381,7 @@ void frmDatabaseConnection::cmdNavigate_Click(int index) {
         if (index == 2) {
             if (CurrentStep == 1) {
                 ui::WaitCursor wait;
-                if (selectedEngineId() == 13) {
+                if (EngineKindOf(selectedEngineId()) == EngineKind::DalvaneXML) {
                     const std::string file = txtXMLPath->text().toStdString();
                     oReportEngine->XMLFilePath(file);
                     std::string text;

@@ -2,6 +2,7 @@
 // checks before connecting and the transfers between the fields and the connection options.
 #include "import/frmDatabaseConnection.h"
 
+#include "core/bDBEngines.h"
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "core/cSQLDatabases.h"
@@ -521,12 +522,12 @@ bool frmDatabaseConnection::VaildateDBInfo() {
             stop("Select a data source type");
             return false;
         }
-        const int id = oReportEngine->CurrentDatabaseEngineId();
-        if (id >= 1 && id <= 3) return ValidateSQLServerConnInfo();
-        if (id >= 4 && id <= 6) return ValidateOracleConnInfo();
-        if (id >= 8 && id <= 10) return ValidateAccessConnInfo();
-        if (id == 11) return ValidateIBMDB2ConnInfo();
-        if (id == 12) return ValidateOtherConnInfo();
+        const EngineKind kind = EngineKindOf(oReportEngine->CurrentDatabaseEngineId());
+        if (kind == EngineKind::SQLServer) return ValidateSQLServerConnInfo();
+        if (kind == EngineKind::Oracle) return ValidateOracleConnInfo();
+        if (kind == EngineKind::Access) return ValidateAccessConnInfo();
+        if (kind == EngineKind::IBMDB2) return ValidateIBMDB2ConnInfo();
+        if (kind == EngineKind::Others) return ValidateOtherConnInfo();
         // Others by their caption.
         QString caption = cboDBTypes->currentText().toUpper();
         caption.remove(' ');
@@ -534,7 +535,7 @@ bool frmDatabaseConnection::VaildateDBInfo() {
         if (caption.contains("ACCESS")) return ValidateAccessConnInfo();
         if (caption.contains("IBMDB2")) return ValidateIBMDB2ConnInfo();
         if (caption.contains("ORACLE")) return ValidateOracleConnInfo();
-        if (id == 13) return true;  // a structure file: checked by the step's Next
+        if (kind == EngineKind::DalvaneXML) return true;  // a structure file: checked by the step's Next
         return ValidateOtherConnInfo();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseConnection.VaildateDBInfo");
@@ -684,8 +685,8 @@ bool frmDatabaseConnection::fStoreDBInfo() {
         if (!VaildateDBInfo()) return false;
         cReport& r = *oReportEngine;
         r.ConnectionString("");
-        const int id = r.CurrentDatabaseEngineId();
-        if (id >= 8 && id <= 10) {
+        const EngineKind kind = EngineKindOf(r.CurrentDatabaseEngineId());
+        if (kind == EngineKind::Access) {
             r.DatabasePath(str(txtDatabasePath->text().trimmed()));
             r.AccessDatabasePassword(str(txtAccessPassword->text()));
             // A login typed without a workgroup file is one for Jet's default workgroup.
@@ -696,13 +697,13 @@ bool frmDatabaseConnection::fStoreDBInfo() {
                 r.Password(str(txtWKGPPassword->text().trimmed()));
             }
             r.SortTableStructure(chkSortColumn->checkState() == Qt::Checked);
-        } else if (id == 13) {
+        } else if (kind == EngineKind::DalvaneXML) {
             r.DatabasePath(str(txtXMLPath->text()));
-        } else if (id == 12) {
+        } else if (kind == EngineKind::Others) {
             r.ConnectionString(str(txtConnectionString->text()));
             // Named after the database of this string, never after an earlier selection.
             r.DatabaseName(db::databaseNameOf(r.ConnectionString()));
-        } else if (id >= 1 && id <= 3) {
+        } else if (kind == EngineKind::SQLServer) {
             r.DBServerName(str(cboSQLServerName->currentText().trimmed()));
             r.DatabasePath(str(cboSQLDatabaseName->currentText().trimmed()));
             r.DatabaseName(str(cboSQLDatabaseName->currentText().trimmed()));
@@ -713,7 +714,7 @@ bool frmDatabaseConnection::fStoreDBInfo() {
                 r.UserName(str(txtSQLLoginName->text().trimmed()));
                 r.Password(str(txtSQLPassword->text()));
             }
-        } else if (id >= 4 && id <= 7) {
+        } else if (kind == EngineKind::Oracle) {
             const std::string server = str(txtOraServerName->text().trimmed());
             r.DBServerName(server);
             r.DatabasePath(server);
@@ -725,7 +726,7 @@ bool frmDatabaseConnection::fStoreDBInfo() {
                 r.UserName(str(txtORALoginName->text().trimmed()));
                 r.Password(str(txtORAPassword->text()));
             }
-        } else if (id == 11) {
+        } else if (kind == EngineKind::IBMDB2) {
             r.DBServerName(str(txtDB2DataSourceName->text().trimmed()));
             r.DatabasePath(str(txtDB2DataSourceName->text().trimmed()));
             r.DatabaseName(r.DatabasePath());
@@ -743,8 +744,8 @@ bool frmDatabaseConnection::fStoreDBInfo() {
 void frmDatabaseConnection::RetrieveDBInfo() {
     try {
         cReport& r = *oReportEngine;
-        const int id = r.CurrentDatabaseEngineId();
-        if (id == 12) {
+        const EngineKind kind = EngineKindOf(r.CurrentDatabaseEngineId());
+        if (kind == EngineKind::Others) {
             // The entry keeps the string of the current connection; the options may hold an
             // older one when the connection was loaded rather than imported in this run.
             xml::Node entry = oStructures.selectSingleNode(
@@ -753,10 +754,10 @@ void frmDatabaseConnection::RetrieveDBInfo() {
             txtConnectionString->setText(
                 qs(entry && entry.hasAttribute("ConnectionString") ? entry.attribute("ConnectionString")
                                                                    : r.ConnectionString()));
-        } else if (id >= 1 && id <= 3) {
+        } else if (kind == EngineKind::SQLServer) {
             cboSQLServerName->setEditText(qs(r.DBServerName()));
             cboSQLDatabaseName->setEditText(qs(r.DatabasePath()));
-        } else if (id >= 4 && id <= 7) {
+        } else if (kind == EngineKind::Oracle) {
             txtOraServerName->setText(qs(r.DBServerName()));
             const std::string mode = r.AuthenticationMode();
             if (mode == "WINDOWS") {
@@ -766,11 +767,11 @@ void frmDatabaseConnection::RetrieveDBInfo() {
                 txtORALoginName->setText(qs(r.UserName()));
                 txtORAPassword->setText(qs(r.Password()));
             }
-        } else if (id == 11) {
+        } else if (kind == EngineKind::IBMDB2) {
             txtDB2DataSourceName->setText(qs(r.DatabaseName()));
             txtDB2LoginName->setText(qs(r.UserName()));
             txtDB2Password->setText(qs(r.Password()));
-        } else if (id >= 8 && id <= 10) {
+        } else if (kind == EngineKind::Access) {
             txtDatabasePath->setText(qs(r.DatabasePath()));
             txtAccessPassword->setText(qs(r.AccessDatabasePassword()));
             if (!r.WorkgroupDatabase().empty()) {

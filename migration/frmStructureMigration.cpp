@@ -1,5 +1,6 @@
 #include "migration/frmStructureMigration.h"
 
+#include "core/bDBEngines.h"
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "explorer/ExplorerShared.h"
@@ -67,11 +68,9 @@ const Destination* destinationFor(int engine) {
         sqlServer65{"SQLSERVER65", &cMigrate::GenerateSQLServer65Tables},
         oracle{"ORACLE", &cMigrate::GenerateOracleTables}, access{"ACCESS", &cMigrate::GenerateAccessTables},
         db2{"IBMDB2", &cMigrate::GenerateDB2Tables};
-    if (engine == 1 || engine == 2) return &sqlServer;
-    if (engine == 3) return &sqlServer65;
-    if (engine >= 4 && engine <= 7) return &oracle;
-    if (engine >= 8 && engine <= 10) return &access;
-    if (engine == 11) return &db2;
+    const std::string code = DBEngine(engine).migrationCode;
+    for (const Destination* d : {&sqlServer, &sqlServer65, &oracle, &access, &db2})
+        if (code == d->code) return d;
     return nullptr;
 }
 
@@ -81,7 +80,7 @@ int engineOf(const xml::Node& entry) {
 }
 
 // Access files are reached through the MDB Tools driver, which reads them only.
-bool readOnlyDestination(int engine) { return engine >= 8 && engine <= 10; }
+bool readOnlyDestination(int engine) { return EngineKindOf(engine) == EngineKind::Access; }
 
 constexpr const char* kReadOnlyDestination =
     "The MDB Tools ODBC driver only reads Access files: none of the statements can be run on the "

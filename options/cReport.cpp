@@ -1,6 +1,7 @@
 // cReport: construction, the connection options and the engine catalogue.
 #include "options/cReport.h"
 
+#include "core/bDBEngines.h"
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "options/ReaderSlots.h"
@@ -206,7 +207,7 @@ std::string cReport::DatabasePath() const { return attr(dbOptions_, "DBOPTIONS/M
 void cReport::DatabasePath(const std::string& v) {
     setAttr(dbOptions_, "DBOPTIONS/MOREINFO/DATABASE/@Name", files::fileName(v));
     setAttr(dbOptions_, "DBOPTIONS/MOREINFO/DATABASE/@Path", v);
-    if (m_CurrentDatabaseEngineId >= 8 && m_CurrentDatabaseEngineId <= 10) setParam("Data Source", v);
+    if (EngineKindOf(m_CurrentDatabaseEngineId) == EngineKind::Access) setParam("Data Source", v);
     setParam("Database", v);
     setParam("Initial Catalog", v);
 }

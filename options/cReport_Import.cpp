@@ -1,6 +1,7 @@
 // cReport: import dispatch, progress relay and filing a structure in the project document.
 #include "options/cReport.h"
 
+#include "core/bDBEngines.h"
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "import/cADODB.h"
@@ -68,7 +69,7 @@ bool cReport::OpenDalvDatabase() {
         ConnectionType = attr(dbEngines_, path);
         // The Access reader is the connection's own choice: the wizard's while it runs, else the
         // sort option stored with the connection (sorted columns come from the ADOX catalogue).
-        if (m_CurrentDatabaseEngineId >= 8 && m_CurrentDatabaseEngineId <= 10) {
+        if (EngineKindOf(m_CurrentDatabaseEngineId) == EngineKind::Access) {
             if (!AccessConnectionType.empty()) ConnectionType = AccessConnectionType;
             else if (SortTableStructure()) ConnectionType = "ADOX";
         }

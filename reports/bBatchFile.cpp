@@ -1,5 +1,6 @@
 #include "reports/bBatchFile.h"
 
+#include "core/bDBEngines.h"
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "options/cReport.h"
@@ -21,15 +22,16 @@ void append(xml::Node parent, const char* name, const std::string& value) { pare
 void appendDatabase(xml::Node root, const Outputs& out) {
     cReport& r = *oReportEngine;
     const int engine = r.CurrentDatabaseEngineId();
-    const bool access = engine >= 8 && engine <= 10;
+    const EngineKind kind = EngineKindOf(engine);
+    const bool access = kind == EngineKind::Access;
     xml::Node db = root.appendElement("DATABASE");
     append(db, "ENGINE", std::to_string(engine));
     append(db, "SERVERNAME", r.DBServerName());
     append(db, "DATABASENAME", r.DatabasePath());
     // The run reads the file of engines 8-10 and 13 from DBNAME and engine 12's connection
     // from CONNECTIONSTRING, so the entry carries them too.
-    if (access || engine == 13) append(db, "DBNAME", r.DatabasePath());
-    if (engine == 12) append(db, "CONNECTIONSTRING", r.ConnectionString());
+    if (access || kind == EngineKind::DalvaneXML) append(db, "DBNAME", r.DatabasePath());
+    if (kind == EngineKind::Others) append(db, "CONNECTIONSTRING", r.ConnectionString());
     xml::Node auth = db.appendElement("AUTHENTICATION");
     auth.setAttribute("Mode", r.AuthenticationMode());
     if (access) {

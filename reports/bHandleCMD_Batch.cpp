@@ -2,6 +2,7 @@
 // engine and writing the reports it asks for. Prints one line per entry on stdout.
 #include "reports/bHandleCMD_Batch.h"
 
+#include "core/bDBEngines.h"
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "core/bVersion.h"
@@ -193,7 +194,7 @@ EntryResult runEntry(bool& leaveLoop) {
         return t ? t : entryText("DATABASENAME");
     };
 
-    if (*id >= 8 && *id <= 10) {
+    if (EngineKindOf(*id) == EngineKind::Access) {
         const auto file = fileText();
         if (!file) {
             leaveLoop = true;
@@ -211,7 +212,7 @@ EntryResult runEntry(bool& leaveLoop) {
             const bool number = std::all_of(t.begin(), t.end(), [](unsigned char c) { return std::isdigit(c) || c == '-'; });
             r.SortTableStructure(t == "TRUE" || (number && t.find_first_not_of("-0") != std::string::npos));
         }
-    } else if (*id == 13) {
+    } else if (EngineKindOf(*id) == EngineKind::DalvaneXML) {
         r.ConnectionString("XML");
         const auto file = fileText();
         if (!file) {
@@ -232,7 +233,7 @@ EntryResult runEntry(bool& leaveLoop) {
             return {BatchNotImported, "Failed to create XML for database: " + r.DatabaseName() +
                                           " (Invalid dalvane structure file: " + *file +
                                           (fault.empty() ? std::string() : ": " + fault) + ")"};
-    } else if (*id == 12) {
+    } else if (EngineKindOf(*id) == EngineKind::Others) {
         const auto cs = entryText("CONNECTIONSTRING");
         if (!cs || text::trim(*cs).empty()) {
             leaveLoop = true;
@@ -291,7 +292,7 @@ EntryResult StoreDBInfo() {
 
         const auto database = entryText("DATABASENAME");
         const int id = r.CurrentDatabaseEngineId();
-        if (!database || (id >= 1 && id <= 3 && text::trim(*database).empty()))
+        if (!database || (EngineKindOf(id) == EngineKind::SQLServer && text::trim(*database).empty()))
             return {BatchNoDatabase, "Database name not given for the connection" + in};
         r.DatabasePath(*database);
         r.DatabaseName(r.DatabasePath());
@@ -344,7 +345,8 @@ std::string GetSQLServerConnStr() {
 std::string GetOracleConnStr() {
     try {
         const cReport& r = engine();
-        const std::string provider = r.CurrentDatabaseEngineId() == 7 ? "MSDAORA.1" : "OraOLEDB.Oracle";
+        const DBEngineFacts& e = DBEngine(r.CurrentDatabaseEngineId());
+        const std::string provider = e.kind == EngineKind::Oracle ? e.provider : "OraOLEDB.Oracle";
         if (r.AuthenticationMode() == "WINDOWS")
             return db::buildConnectionString({{"Provider", provider},
                                               {"Integrated Security", "SSPI"},
@@ -409,14 +411,14 @@ std::string GetIBMDB2connStr() {
 bool GetConnectionString() {
     try {
         cReport& r = engine();
-        const int id = r.CurrentDatabaseEngineId();
-        if (id == 13) return true;
+        const EngineKind kind = EngineKindOf(r.CurrentDatabaseEngineId());
+        if (kind == EngineKind::DalvaneXML) return true;
         std::string cs;
-        if (id >= 1 && id <= 3) cs = GetSQLServerConnStr();
-        else if (id >= 4 && id <= 7) cs = GetOracleConnStr();
-        else if (id >= 8 && id <= 10) cs = GetAccessConnStr();
-        else if (id == 11) cs = GetIBMDB2connStr();
-        else if (id == 12) cs = GetOthersConnStr();
+        if (kind == EngineKind::SQLServer) cs = GetSQLServerConnStr();
+        else if (kind == EngineKind::Oracle) cs = GetOracleConnStr();
+        else if (kind == EngineKind::Access) cs = GetAccessConnStr();
+        else if (kind == EngineKind::IBMDB2) cs = GetIBMDB2connStr();
+        else if (kind == EngineKind::Others) cs = GetOthersConnStr();
         else return false;
         r.ConnectionString(cs);
         return !cs.empty();

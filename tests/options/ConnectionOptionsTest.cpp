@@ -1,6 +1,7 @@
 // Connection options, the engine catalogue and the connection string.
 #include "OptionsTestSupport.h"
 
+#include "core/bDBEngines.h"
 #include "platform/db/ConnectionString.h"
 
 using optionstest::OptionsTest;
@@ -24,6 +25,17 @@ const EngineRow kEngines[] = {
     {13, "Dalvane XML", "", "XML"},
 };
 
+// The kind a catalogue entry's own attributes give it.
+EngineKind kindOfEntry(const xml::Node& e) {
+    if (e.attribute("ConnectionType") == "XML") return EngineKind::DalvaneXML;
+    const std::string code = e.attribute("MigrationCode");
+    if (code.rfind("SQLSERVER", 0) == 0) return EngineKind::SQLServer;
+    if (code == "ORACLE") return EngineKind::Oracle;
+    if (code == "ACCESS") return EngineKind::Access;
+    if (code == "IBMDB2") return EngineKind::IBMDB2;
+    return code == "OTHERS" ? EngineKind::Others : EngineKind::Unknown;
+}
+
 std::string valueOf(const std::string& cs, const std::string& keyword) {
     return db::parameterValue(db::parseConnectionString(cs), keyword);
 }
@@ -45,7 +57,17 @@ TEST_F(OptionsTest, CatalogueListsEveryEngineInIdOrder) {
             EXPECT_EQ(engines[i].attribute("MigrationCode"), e.migrationCode);
         }
         EXPECT_TRUE(engines[i].selectSingleNode("CONNECTIONSTRING/PARAMETERS"));
+        // The engine table in code agrees with the catalogue file.
+        const DBEngineFacts& facts = DBEngine(e.id);
+        EXPECT_EQ(facts.kind, kindOfEntry(engines[i]));
+        EXPECT_NE(facts.kind, EngineKind::Unknown);
+        EXPECT_EQ(facts.migrationCode, engines[i].attribute("MigrationCode"));
+        const xml::Node provider =
+            engines[i].selectSingleNode("CONNECTIONSTRING/PARAMETERS/PARAMETER[@Name='Provider']/@Value");
+        EXPECT_EQ(facts.provider, provider ? provider.text() : std::string());
     }
+    EXPECT_EQ(EngineKindOf(0), EngineKind::Unknown);
+    EXPECT_EQ(EngineKindOf(static_cast<int>(engines.size()) + 1), EngineKind::Unknown);
     EXPECT_EQ(engines[11].attribute("Name"), "OTHERS");
     EXPECT_EQ(r.DBEnginesXML().count("DBENGINES/DBENGINE[@Name='OTHERS']"), 1);
 }
