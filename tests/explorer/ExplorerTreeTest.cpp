@@ -372,6 +372,28 @@ TEST_F(ExplorerProject, PreviewReadsItsStylesAndPicturesAndLinksLikeTheReport) {
     prompts->messageAnswers.push_back(ui::MsgResult::Yes);
     click(*w, "Northwind|1|1");
     ASSERT_EQ(loadedTables(), (Names{"customers", "orders"}));
+    // Drawn as a browser draws it: the tab bar one dark band with the banner, the overview's
+    // figures (with the blue scheme's accent edge) side by side.
+    w->resize(1200, 800);
+    w->atRHContent->setCurrentIndex(1);
+    QApplication::processEvents();
+    const QImage shot = w->wbHTMLPreview->viewport()->grab().toImage();
+    auto is = [](QRgb p, const char* colour) {
+        const QColor c(colour);
+        return std::abs(qRed(p) - c.red()) + std::abs(qGreen(p) - c.green()) + std::abs(qBlue(p) - c.blue()) < 24;
+    };
+    int bands = 0, darkRows = 0, mostFigures = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        const bool dark = is(shot.pixel(shot.width() * 9 / 10, y), "#13325b");
+        bands += dark && (y == 0 || !is(shot.pixel(shot.width() * 9 / 10, y - 1), "#13325b"));
+        darkRows += dark;
+        int edges = 0;
+        for (int x = 1; x < shot.width(); ++x) edges += is(shot.pixel(x, y), "#1f6fc5") && !is(shot.pixel(x - 1, y), "#1f6fc5");
+        mostFigures = std::max(mostFigures, edges);
+    }
+    EXPECT_EQ(bands, 1);
+    EXPECT_LT(darkRows, 10 * w->wbHTMLPreview->fontMetrics().height());
+    EXPECT_EQ(mostFigures, 5);
     click(*w, "orders|1|1|1|2");
     ASSERT_EQ(SelectedNodeKey, "DATABASE/TABLE[2]");
     const QString page = QString::fromStdString(testsupport::readFile(previewFile("temp.html")));
