@@ -913,6 +913,22 @@ TEST_F(ExplorerProject, DiagramCommandOpensTheLibraryAndPreviewsThePicture) {
     EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find(stockFile.substr(stockFile.rfind('_'), 20)), std::string::npos);
     EXPECT_TRUE(errors.empty()) << errors.front().description;
     closeWindow(*w);
+
+    // After a restart, with none of the last run's work files, the diagram node's preview
+    // finds its picture, styles and images.
+    w.reset();
+    for (const char* work : {"temp.html", "temp_print.html", "images"}) std::filesystem::remove_all(previewFile(work));
+    w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "Northwind|1|1");
+    const auto again = w->stMain->findItems("Relationship Diagram", Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(again.size(), 1);
+    w->stMain->setCurrentItem(again.front());
+    w->trvMain_NodeClick(again.front());
+    EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find(files::fileName(picture)), std::string::npos);
+    EXPECT_EQ(missingReferences(previewFile("temp.html")), "");
+    EXPECT_EQ(missingReferences(previewFile("temp_print.html")), "");
+    closeWindow(*w);
 }
 
 TEST_F(ExplorerProject, ScreenshotFilesRoundTripAndRefuseForeignFiles) {
