@@ -93,13 +93,19 @@ QString importedStyleSheet(const std::string& path, int depth = 0) {
     return out + text.mid(last);
 }
 
-// A list's items as the cells of one table row.
-QString rowOfItems(const QString& items) {
+// The contents of a list's items.
+QStringList listItems(const QString& items) {
     static const QRegularExpression item(QStringLiteral(R"re(<li>(.*?)</li>)re"),
                                          QRegularExpression::DotMatchesEverythingOption);
-    QString cells;
-    for (auto it = item.globalMatch(items); it.hasNext();) cells += "<td>" + it.next().captured(1) + "</td>";
-    return cells;
+    QStringList out;
+    for (auto it = item.globalMatch(items); it.hasNext();) out << it.next().captured(1);
+    return out;
+}
+
+// A list's items as the cells of one table row.
+QString rowOfItems(const QString& items) {
+    const QStringList cells = listItems(items);
+    return cells.isEmpty() ? QString() : "<td>" + cells.join(QLatin1String("</td><td>")) + "</td>";
 }
 
 // The page as the pane lays it out like a browser, which it does with flexible boxes the pane
@@ -112,6 +118,7 @@ QString previewLayout(QString page) {
         QStringLiteral(R"re(<header class="banner"([^>]*)>\s*(<img class="logo"[^>]*>)?\s*(.*?)\s*</header>)re"), dot);
     static const QRegularExpression tabs(QStringLiteral(R"re(<nav class="mainnav"([^>]*)>\s*<ul>(.*?)</ul>\s*</nav>)re"), dot);
     static const QRegularExpression figures(QStringLiteral(R"re(<ul class="figures">(.*?)</ul>)re"), dot);
+    static const QRegularExpression onpage(QStringLiteral(R"re(<nav class="onpage"([^>]*)>\s*<ul>(.*?)</ul>\s*</nav>)re"), dot);
     auto each = [&page](const QRegularExpression& re, const std::function<QString(const QRegularExpressionMatch&)>& to) {
         QString out;
         qsizetype from = 0;
@@ -139,6 +146,11 @@ QString previewLayout(QString page) {
     each(figures, [](const QRegularExpressionMatch& m) {
         return QStringLiteral("<table class=\"figures\" cellspacing=\"10\"><tr>") + rowOfItems(m.captured(1)) +
                QStringLiteral("</tr></table>");
+    });
+    // The links to a page's objects run on as lines of text.
+    each(onpage, [](const QRegularExpressionMatch& m) {
+        return QStringLiteral("<nav class=\"onpage\"%1><p>").arg(m.captured(1)) +
+               listItems(m.captured(2)).join(QLatin1String(" &#160; ")) + QStringLiteral("</p></nav>");
     });
     // Sections with a class the sheet boxes become one-cell tables; the anchor keeps their id.
     static const QRegularExpression section(QStringLiteral(R"re(<section\b([^>]*)>|</section>)re"));
