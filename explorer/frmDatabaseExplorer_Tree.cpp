@@ -25,6 +25,7 @@
 #include <QUrl>
 
 #include <exception>
+#include <functional>
 #include <map>
 
 std::string SelectedNodeKey;
@@ -92,9 +93,103 @@ QString importedStyleSheet(const std::string& path, int depth = 0) {
     return out + text.mid(last);
 }
 
+// The contents of a list's items.
+QStringList listItems(const QString& items) {
+    static const QRegularExpression item(QStringLiteral(R"re(<li>(.*?)</li>)re"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    QStringList out;
+    for (auto it = item.globalMatch(items); it.hasNext();) out << it.next().captured(1);
+    return out;
+}
+
+// A list's items as the cells of one table row.
+QString rowOfItems(const QString& items) {
+    const QStringList cells = listItems(items);
+    return cells.isEmpty() ? QString() : "<td>" + cells.join(QLatin1String("</td><td>")) + "</td>";
+}
+
+// The page as the pane lays it out like a browser, which it does with flexible boxes the pane
+// lacks: the banner, the tab bar and the overview figures become table rows, the boxed
+// sections one-cell tables, and the other section elements blocks classed by their tag, as
+// the preview style sheet addresses them.
+QString previewLayout(QString page) {
+    const auto dot = QRegularExpression::DotMatchesEverythingOption;
+    static const QRegularExpression banner(
+        QStringLiteral(R"re(<header class="banner"([^>]*)>\s*(<img class="logo"[^>]*>)?\s*(.*?)\s*</header>)re"), dot);
+    static const QRegularExpression tabs(QStringLiteral(R"re(<nav class="mainnav"([^>]*)>\s*<ul>(.*?)</ul>\s*</nav>)re"), dot);
+    static const QRegularExpression figures(QStringLiteral(R"re(<ul class="figures">(.*?)</ul>)re"), dot);
+    static const QRegularExpression onpage(QStringLiteral(R"re(<nav class="onpage"([^>]*)>\s*<ul>(.*?)</ul>\s*</nav>)re"), dot);
+    auto each = [&page](const QRegularExpression& re, const std::function<QString(const QRegularExpressionMatch&)>& to) {
+        QString out;
+        qsizetype from = 0;
+        for (auto it = re.globalMatch(page); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            out += page.mid(from, m.capturedStart() - from) + to(m);
+            from = m.capturedEnd();
+        }
+        page = out + page.mid(from);
+    };
+    // A full-width band holding its cells at their own widths.
+    auto bar = [](const QString& cls, const QString& attributes, const QString& cells) {
+        return QStringLiteral("<table class=\"%1\"%2 width=\"100%\" cellspacing=\"0\"><tr><td>"
+                              "<table cellspacing=\"0\" cellpadding=\"8\"><tr>%3</tr></table></td></tr></table>")
+            .arg(cls, attributes, cells);
+    };
+    each(banner, [&bar](const QRegularExpressionMatch& m) {
+        return bar(QStringLiteral("banner"), m.captured(1),
+                   (m.captured(2).isEmpty() ? QString() : QStringLiteral("<td valign=\"middle\">") + m.captured(2) + "</td>") +
+                       QStringLiteral("<td valign=\"middle\">") + m.captured(3) + QStringLiteral("</td>"));
+    });
+    each(tabs, [&bar](const QRegularExpressionMatch& m) {
+        return bar(QStringLiteral("mainnav"), m.captured(1), rowOfItems(m.captured(2)));
+    });
+    each(figures, [](const QRegularExpressionMatch& m) {
+        return QStringLiteral("<table class=\"figures\" cellspacing=\"10\"><tr>") + rowOfItems(m.captured(1)) +
+               QStringLiteral("</tr></table>");
+    });
+    // The links to a page's objects run on as lines of text.
+    each(onpage, [](const QRegularExpressionMatch& m) {
+        return QStringLiteral("<nav class=\"onpage\"%1><p>").arg(m.captured(1)) +
+               listItems(m.captured(2)).join(QLatin1String(" &#160; ")) + QStringLiteral("</p></nav>");
+    });
+    // Sections with a class the sheet boxes become one-cell tables; the anchor keeps their id.
+    static const QRegularExpression section(QStringLiteral(R"re(<section\b([^>]*)>|</section>)re"));
+    static const QRegularExpression boxed(QStringLiteral(R"re(class="((?:object|contents|summary|diagram)\b[^"]*)")re"));
+    static const QRegularExpression id(QStringLiteral(R"re(\bid="([^"]*)")re"));
+    std::vector<bool> open;
+    each(section, [&open](const QRegularExpressionMatch& m) {
+        if (m.captured(0).startsWith(QLatin1String("</"))) {
+            const bool box = !open.empty() && open.back();
+            if (!open.empty()) open.pop_back();
+            return box ? QStringLiteral("</td></tr></table>") : QStringLiteral("</section>");
+        }
+        const QRegularExpressionMatch cls = boxed.match(m.captured(1));
+        open.push_back(cls.hasMatch());
+        if (!cls.hasMatch()) return m.captured(0);
+        const QRegularExpressionMatch anchor = id.match(m.captured(1));
+        return QStringLiteral("<table class=\"card\"%1 width=\"100%\" cellspacing=\"0\"><tr><td class=\"%2\">")
+                   .arg(anchor.hasMatch() ? " " + anchor.captured(0) : QString(), cls.captured(1)) +
+               (anchor.hasMatch() ? QStringLiteral("<a name=\"%1\"></a>").arg(anchor.captured(1)) : QString());
+    });
+    // The remaining section elements: blocks with their tag as the first class.
+    static const QRegularExpression tag(QStringLiteral(R"re(<(/?)(header|nav|main|section|footer|figure|figcaption)\b([^>]*)>)re"));
+    each(tag, [](const QRegularExpressionMatch& m) {
+        if (!m.captured(1).isEmpty()) return QStringLiteral("</div>");
+        QString attributes = m.captured(3);
+        const qsizetype at = attributes.indexOf(QLatin1String("class=\""));
+        if (at >= 0)
+            attributes.insert(at + 7, m.captured(2) + QLatin1Char(' '));
+        else
+            attributes.prepend(QStringLiteral(" class=\"%1\"").arg(m.captured(2)));
+        return QStringLiteral("<div") + attributes + QLatin1Char('>');
+    });
+    return page;
+}
+
 // The style sheet as the preview pane can apply it: imports inlined, every var(--name)
 // replaced by the value the sheet gives the custom property, rem lengths as em and a colour
-// gradient as its first colour (the pane reads none of these).
+// gradient as its first colour (the pane reads none of these), and the section elements'
+// selectors made the classes and cells previewLayout gives them.
 std::string previewStyleSheet(const std::string& path) {
     QString css = importedStyleSheet(path);
     static const QRegularExpression property(QStringLiteral(R"((--[\w-]+)\s*:\s*([^;}]+))"));
@@ -113,6 +208,12 @@ std::string previewStyleSheet(const std::string& path) {
         last = m.capturedEnd();
     }
     out += css.mid(last);
+    // The page's section elements arrive as blocks classed by their tag, a boxed section as a
+    // table cell (previewLayout).
+    static const QRegularExpression sections(QStringLiteral(R"((?<![\w.#-])section(?=\.))"));
+    static const QRegularExpression tags(QStringLiteral(R"((?<![\w.#-])(header|nav|main|section|footer|figure|figcaption)(?![\w-]))"));
+    static const QRegularExpression figures(QStringLiteral(R"(\.figures\s+a\b)"));
+    out.replace(sections, QStringLiteral("td")).replace(tags, QStringLiteral(".\\1")).replace(figures, QStringLiteral(".figures td"));
     static const QRegularExpression rem(QStringLiteral(R"((\d)rem\b)"));
     static const QRegularExpression gradient(QStringLiteral(R"(linear-gradient\([^,()]*,\s*([^,()]+)[^()]*\))"));
     out.replace(rem, QStringLiteral("\\1em")).replace(gradient, QStringLiteral("\\1"));
@@ -139,9 +240,7 @@ std::string explorer::previewReferences(std::string html, const std::string& css
     const std::size_t head = html.find("</head>");
     if (!cssPath.empty() && head != std::string::npos)
         html.insert(head, "<style>" + previewStyleSheet(files::joinPath(cssFolder, files::fileName(cssPath))) + "</style>");
-    // The pane lays out only the elements it knows: the page's sections become blocks it styles.
-    static const QRegularExpression sections(QStringLiteral("<(/?)(?:header|nav|main|section|footer|figure|figcaption)\\b"));
-    html = QString::fromStdString(html).replace(sections, QStringLiteral("<\\1div")).toStdString();
+    html = previewLayout(QString::fromStdString(html)).toStdString();
     const std::string own = PreviewFilePath("images");
     static const QRegularExpression images(QStringLiteral("src=\"images/([^\"]*)\""));
     QString page = QString::fromStdString(html);

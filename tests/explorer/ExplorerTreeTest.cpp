@@ -372,6 +372,17 @@ TEST_F(ExplorerProject, PreviewReadsItsStylesAndPicturesAndLinksLikeTheReport) {
     prompts->messageAnswers.push_back(ui::MsgResult::Yes);
     click(*w, "Northwind|1|1");
     ASSERT_EQ(loadedTables(), (Names{"customers", "orders"}));
+    // Drawn as a browser draws it: one dark band of banner and tabs, the five figures side by side.
+    w->atRHContent->setCurrentIndex(1);  // the HTML preview at a size that holds the figures
+    w->resize(1200, 800);
+    const QImage shot = w->wbHTMLPreview->viewport()->grab().toImage();
+    auto is = [&shot](int x, int y, QColor c) { const QRgb p = shot.pixel(x, y); return std::abs(qRed(p) - c.red()) + std::abs(qGreen(p) - c.green()) + std::abs(qBlue(p) - c.blue()) < 24; };
+    int bands = 0, figures = 0;  // the blue scheme's dark and accent
+    for (int y = 1, x = shot.width() * 9 / 10; y < shot.height(); ++y) {
+        bands += is(x, y, "#13325b") && !is(x, y - 1, "#13325b");
+        for (int e = 1, edges = 0; e < shot.width(); ++e) figures = std::max(figures, edges += is(e, y, "#1f6fc5") && !is(e - 1, y, "#1f6fc5"));
+    }
+    EXPECT_EQ(std::pair(bands, figures), std::pair(1, 5));
     click(*w, "orders|1|1|1|2");
     ASSERT_EQ(SelectedNodeKey, "DATABASE/TABLE[2]");
     const QString page = QString::fromStdString(testsupport::readFile(previewFile("temp.html")));
@@ -890,6 +901,18 @@ TEST_F(ExplorerProject, DiagramCommandOpensTheLibraryAndPreviewsThePicture) {
     w->obDBObjects_ItemClick(1, stockBar->row(stockBar->findItems("Relationship Diagram", Qt::MatchExactly).value(0)));
     EXPECT_NE(testsupport::readFile(previewFile("temp.html")).find(stockFile.substr(stockFile.rfind('_'), 20)), std::string::npos);
     EXPECT_TRUE(errors.empty()) << errors.front().description;
+    closeWindow(*w);
+
+    // After a restart without the last run's work files the diagram preview finds all it names.
+    for (const char* work : {"temp.html", "temp_print.html", "images"}) std::filesystem::remove_all(previewFile(work));
+    w = open();
+    prompts->messageAnswers.push_back(ui::MsgResult::Yes);
+    click(*w, "Northwind|1|1");
+    QTreeWidgetItem* diagram = w->stMain->findItems("Relationship Diagram", Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    ASSERT_NE(diagram, nullptr);
+    w->stMain->setCurrentItem(diagram);
+    w->trvMain_NodeClick(diagram);
+    EXPECT_EQ(missingReferences(previewFile("temp.html")) + missingReferences(previewFile("temp_print.html")), "");
     closeWindow(*w);
 }
 
