@@ -991,6 +991,19 @@ bool sameRow(const Row& mine, const Row& driver) {
     return true;
 }
 
+// The driver's rows of a table, or of a whole schema, into out.
+void driverColumns(SchemaReader& s, const std::string& schema, const Restriction& table, std::vector<Row>& out) {
+    const Restriction sch = s.pattern(schema), tab = table ? Restriction(s.pattern(*table)) : std::nullopt;
+    s.each(
+        [&](SQLHSTMT st) {
+            return SQLColumns(st, nullptr, 0, SchemaReader::arg(sch), SQL_NTS, SchemaReader::arg(tab),
+                              SchemaReader::len(tab), nullptr, 0);
+        },
+        [&](Row& d) {
+            if (d.size() >= 18 && d[1].readsAs(schema) && (!table || d[2].readsAs(*table))) out.push_back(std::move(d));
+        });
+}
+
 // Hands over the rows of every table and view, or of those of one schema, each with its facts
 // (nullptr where the driver's row is right as it is). False, with nothing handed over, when
 // the engine refuses the query or it finds nothing (the driver is then asked).
@@ -999,6 +1012,7 @@ bool each(SchemaReader& s, const Restriction& schema, const std::function<void(R
     std::vector<std::string> params;
     bindEquals(sql, params, {{"n.nspname", schema}});
     std::unordered_map<std::string, std::vector<Value>> types;  // by signature
+    std::map<std::string, std::vector<Row>> system;             // the driver's rows, by schema
     bool driverRows = false;  // a table's rows differed from the driver's
     bool any = false;
     std::vector<Row> rows;  // one table's
@@ -1010,15 +1024,17 @@ bool each(SchemaReader& s, const Restriction& schema, const std::function<void(R
                                        [&types](const std::string& k) { return types.count(k) > 0; });
         std::vector<Row> driver;
         if (driverRows || !known) {
-            const Restriction sch = s.pattern(rows[0][1].toString()), tab = s.pattern(rows[0][2].toString());
-            s.each(
-                [&](SQLHSTMT st) {
-                    return SQLColumns(st, nullptr, 0, SchemaReader::arg(sch), SQL_NTS, SchemaReader::arg(tab), SQL_NTS,
-                                      nullptr, 0);
-                },
-                [&](Row& d) {
-                    if (d.size() >= 18 && sameText(d[1], rows[0][1]) && sameText(d[2], rows[0][2])) driver.push_back(std::move(d));
-                });
+            const std::string schemaName = rows[0][1].toString(), tableName = rows[0][2].toString();
+            if (schemaName == "pg_catalog" || schemaName == "information_schema") {
+                // The server's own tables, of many types each: the driver is asked once a schema.
+                auto [it, fresh] = system.try_emplace(schemaName);
+                if (fresh) driverColumns(s, schemaName, std::nullopt, it->second);
+                for (const Row& d : it->second)
+                    if (sameText(d[2], rows[0][2])) driver.push_back(d);
+                for (std::size_t i = 0; i < driver.size(); ++i) driver[i][16] = Value(static_cast<long long>(i + 1));
+            } else {
+                driverColumns(s, schemaName, tableName, driver);
+            }
         }
         if (!driverRows && !known) {
             // Learn the new combinations from the driver's rows, and check every row.

@@ -300,13 +300,21 @@ TEST_P(Server, WholeCatalogueRowsetsEqualPerTableRowsets) {
     }
     if (pg) {
         const std::set<std::string> listed(tables.begin(), tables.end());
-        std::vector<std::vector<std::string>> whole, perTable;
-        // (Views' columns are in the schema's rowset as well.)
-        for (auto& row : rowsOf(conn.openSchema(adSchemaColumns, {Value(), "public"})))
-            if (listed.count(row[2].substr(row[2].find(':') + 1))) whole.push_back(std::move(row));
+        auto text = [](const std::string& field) { return field.substr(field.find(':') + 1); };
+        std::vector<std::vector<std::string>> perTable, system;
         for (const auto& t : tables)
             for (auto& row : rowsOf(conn.openSchema(adSchemaColumns, {Value(), "public", t}))) perTable.push_back(row);
-        EXPECT_EQ(whole, perTable);
+        system = rowsOf(conn.openSchema(adSchemaColumns, {Value(), "pg_catalog", "pg_class"}));
+        // Of one schema or of all (the server's own as well); views' columns are there too.
+        for (const std::vector<Value>& restriction : {std::vector<Value>{Value(), "public"}, std::vector<Value>{}}) {
+            std::vector<std::vector<std::string>> whole, wholeSystem;
+            for (auto& row : rowsOf(conn.openSchema(adSchemaColumns, restriction))) {
+                if (text(row[1]) == "pg_catalog" && text(row[2]) == "pg_class") wholeSystem.push_back(row);
+                if (text(row[1]) == "public" && listed.count(text(row[2]))) whole.push_back(std::move(row));
+            }
+            EXPECT_EQ(whole, perTable);
+            if (restriction.empty()) EXPECT_EQ(wholeSystem, system);
+        }
         Recordset note = conn.openSchema(adSchemaColumns, {Value(), Value(), "typed", "note"});
         ASSERT_FALSE(note.eof());
         EXPECT_EQ(note["COLUMN_DEFAULT"].toString(), longDefault);
