@@ -170,6 +170,7 @@ void ConnectionImpl::closeHandles() {
     sqliteColumns = -1;
     sqliteXinfo = false;
     pgVersion = -1;
+    tableLists.clear();
 }
 
 std::string ConnectionImpl::currentCatalog() {

@@ -10,6 +10,7 @@
 #include <sqlext.h>
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -75,6 +76,10 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     int sqliteColumns = -1;
     bool sqliteXinfo = false;  // those rows come from table_xinfo, with the generated columns
     long long pgVersion = -1;  // PostgreSQL's server_version_num, once read (0: unknown)
+    // Catalogue reads alive (CatalogueRead) and, while there are any, the SQLTables rows of every
+    // type read for them, by restriction.
+    int catalogueReads = 0;
+    std::map<std::string, std::vector<std::vector<Value>>> tableLists;
     // The statement a call into the driver is executing or stepping to its next row, and since
     // when, for cancel() from another thread; the lock is held while it is cancelled, so it is
     // not freed meanwhile.

@@ -208,14 +208,32 @@ public:
         std::string name;
     };
 
+    // SQLTables' rows of the type ("" for every type but the system tables). Inside a
+    // CatalogueRead, PostgreSQL's and MariaDB's are read once, of every type, and the type is left
+    // to the caller: both drivers list a table under its type as when asked for that type.
+    std::vector<Row> tableRows(const Restriction& cat, const Restriction& sch, const Restriction& pat,
+                               std::string type) {
+        const bool shared = c_->catalogueReads > 0 && (isPostgres() || isMySql()) &&
+                            (type.empty() || type == "TABLE" || type == "VIEW" || type == "MATVIEW");
+        auto read = [&] {
+            return call([&](SQLHSTMT s) {
+                return SQLTables(s, arg(cat), len(cat), arg(sch), len(sch), arg(pat), len(pat),
+                                 type.empty() || shared ? nullptr : reinterpret_cast<SQLCHAR*>(type.data()),
+                                 type.empty() || shared ? 0 : SQL_NTS);
+            });
+        };
+        if (!shared) return read();
+        auto text = [](const Restriction& r) { return r ? '+' + *r : std::string("-"); };
+        const std::string key = text(cat) + '\x1f' + text(sch) + '\x1f' + text(pat);
+        auto it = c_->tableLists.find(key);
+        if (it == c_->tableLists.end()) it = c_->tableLists.emplace(key, read()).first;
+        return it->second;
+    }
+
     std::vector<TableRef> tables(const Restriction& cat, const Restriction& sch, const Restriction& name,
                                  const char* type) {
         Restriction pat = name ? Restriction(pattern(*name)) : std::nullopt;
-        std::string types = type;
-        auto rows = call([&](SQLHSTMT s) {
-            return SQLTables(s, arg(cat), len(cat), arg(sch), len(sch), arg(pat), len(pat),
-                             reinterpret_cast<SQLCHAR*>(types.data()), SQL_NTS);
-        });
+        auto rows = tableRows(cat, sch, pat, type);
         std::vector<TableRef> out;
         for (auto& row : rows) {
             if (row.size() < 4) continue;
@@ -285,10 +303,7 @@ Recordset tablesRowset(SchemaReader& s) {
     Restriction pat = name ? Restriction(s.pattern(*name)) : std::nullopt;
     const bool sqlite = s.isSqlite();
     // The type is filtered here, after SQLite's system tables have been told apart.
-    auto rows = s.call([&](SQLHSTMT st) {
-        return SQLTables(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
-                         SchemaReader::len(sch), SchemaReader::arg(pat), SchemaReader::len(pat), nullptr, 0);
-    });
+    auto rows = s.tableRows(cat, sch, pat, "");
     std::vector<Row> out;
     for (auto& r : rows) {
         if (r.size() < 5) continue;

@@ -231,7 +231,7 @@ using dbtest::rowsOf;
 // table, in table order.
 TEST_P(Server, WholeCatalogueRowsetsEqualPerTableRowsets) {
     auto q = [this](const std::string& name) { return pg ? "\"" + name + "\"" : "`" + name + "`"; };
-    const std::vector<std::string> drop = {"axb", "a_b", "o'key", "Kunde Größe", "np", "typed"};
+    const std::vector<std::string> drop = {"axb", "a_b", "o'key", "Kunde Größe", "np", "np2", "typed"};
     for (const auto& t : drop) conn.execute("DROP TABLE IF EXISTS " + q(t));
     const std::string longDefault = "'" + std::string(300, 'x') + "'::text";
     if (pg) {
@@ -344,6 +344,18 @@ TEST_P(Server, WholeCatalogueRowsetsEqualPerTableRowsets) {
          ix.moveNext())
         memo.push_back(ix["COLUMN_NAME"].toString() + " " + ix["COLLATION"].toString() + " " + ix["UNIQUE"].toString());
     EXPECT_EQ(memo, (std::vector<std::string>{"memo 2 True", "nr 1 True"}));
+
+    // Within a catalogue read the tables are those of its start, for every rowset.
+    auto listed = [&] { return names(conn.openSchema(adSchemaTables, {catalog, Value(), Value(), "TABLE"}), "TABLE_NAME"); };
+    {
+        const CatalogueRead reading(conn);
+        const auto before = listed();
+        conn.execute("CREATE TABLE np2 (a INTEGER PRIMARY KEY)");
+        EXPECT_EQ(listed(), before);
+        EXPECT_EQ(names(conn.openSchema(adSchemaPrimaryKeys, {catalog}), "TABLE_NAME").count("np2"), 0u);
+    }
+    EXPECT_EQ(listed().count("np2"), 1u);
+    conn.execute("DROP TABLE np2");
 
     for (const auto& t : drop) conn.execute("DROP TABLE IF EXISTS " + q(t));
     if (pg) conn.execute("DROP DOMAIN short_code"), conn.execute("DROP TYPE mood");
