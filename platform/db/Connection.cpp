@@ -86,7 +86,7 @@ Connection::Connection() : d_(std::make_shared<ConnectionImpl>()) {}
 
 CatalogueRead::CatalogueRead(Connection& connection) : d_(connection.d_) { ++d_->catalogueReads; }
 CatalogueRead::~CatalogueRead() {
-    if (--d_->catalogueReads == 0) d_->tableLists.clear();
+    if (--d_->catalogueReads == 0) d_->sharedRows.clear();
 }
 Connection::~Connection() { d_->closeHandles(); }
 

@@ -120,8 +120,8 @@ private:
 };
 
 // While one lives, the rowsets of the whole catalogue that a connection answers share one
-// reading of its list of tables (PostgreSQL, MariaDB/MySQL), as a reader that takes the
-// catalogue as it was when it began needs. Nested ones share the outermost one's.
+// reading of its list of tables (PostgreSQL, MariaDB/MySQL) and of MariaDB's views, as a reader
+// that takes the catalogue as it was when it began needs. Nested ones share the outermost one's.
 class CatalogueRead {
 public:
     explicit CatalogueRead(Connection& connection);

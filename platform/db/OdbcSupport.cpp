@@ -170,7 +170,7 @@ void ConnectionImpl::closeHandles() {
     sqliteColumns = -1;
     sqliteXinfo = false;
     pgVersion = -1;
-    tableLists.clear();
+    sharedRows.clear();
 }
 
 std::string ConnectionImpl::currentCatalog() {

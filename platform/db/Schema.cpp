@@ -224,9 +224,22 @@ public:
         };
         if (!shared) return read();
         auto text = [](const Restriction& r) { return r ? '+' + *r : std::string("-"); };
-        const std::string key = text(cat) + '\x1f' + text(sch) + '\x1f' + text(pat);
-        auto it = c_->tableLists.find(key);
-        if (it == c_->tableLists.end()) it = c_->tableLists.emplace(key, read()).first;
+        return sharedRows("SQLTables\x1f" + text(cat) + '\x1f' + text(sch) + '\x1f' + text(pat), read);
+    }
+
+    // The rows of a query that several rowsets need, read once inside a CatalogueRead.
+    std::vector<Row> sharedQuery(const std::string& sql, const std::vector<std::string>& params) {
+        auto read = [&] { return query(sql, params); };
+        if (c_->catalogueReads == 0) return read();
+        std::string key = sql;
+        for (const std::string& p : params) key += '\x1f' + p;
+        return sharedRows(key, read);
+    }
+
+    template <class Read>
+    const std::vector<Row>& sharedRows(const std::string& key, Read read) {
+        auto it = c_->sharedRows.find(key);
+        if (it == c_->sharedRows.end()) it = c_->sharedRows.emplace(key, read()).first;
         return it->second;
     }
 
@@ -2203,6 +2216,16 @@ Recordset constraintColumnUsageRowset(SchemaReader& s) {
     return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaConstraintColumnUsage");
 }
 
+// MariaDB/MySQL: the views of a database (of every one without it): schema, name, definition,
+// check option, updatability. The views rowset and the one of their columns both read them.
+std::vector<Row> myViews(SchemaReader& s, const Restriction& cat) {
+    std::string sql = "SELECT TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION, CHECK_OPTION, IS_UPDATABLE "
+                      "FROM INFORMATION_SCHEMA.VIEWS WHERE true";
+    std::vector<std::string> params;
+    bindEquals(sql, params, {{"TABLE_SCHEMA", cat && !cat->empty() ? cat : Restriction()}});
+    return s.sharedQuery(sql, params);
+}
+
 Recordset viewsRowset(SchemaReader& s) {
     auto fields = columns({{"TABLE_CATALOG", adtype::VarWChar}, {"TABLE_SCHEMA", adtype::VarWChar},
                            {"TABLE_NAME", adtype::VarWChar}, {"VIEW_DEFINITION", adtype::VarWChar},
@@ -2237,15 +2260,25 @@ Recordset viewsRowset(SchemaReader& s) {
             }
         } else {
             try {
-                for (auto& r : infoSchema(s,
-                                          pg ? "SELECT * FROM (SELECT table_schema, table_name, view_definition, "
-                                               "check_option::text, is_updatable::text FROM information_schema.views "
-                                               "UNION ALL SELECT schemaname, matviewname, definition, 'NONE', 'NO' "
-                                               "FROM pg_catalog.pg_matviews) v"
-                                             : "SELECT TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION, CHECK_OPTION, IS_UPDATABLE "
-                                               "FROM INFORMATION_SCHEMA.VIEWS",
-                                          {"TABLE_NAME"}, {name})) {
-                    if (r.size() < 5) continue;
+                std::vector<Row> rows;
+                if (pg) {
+                    // Of the listed views' schemas only: each definition costs the server a deparse.
+                    std::string sql = "SELECT * FROM (SELECT table_schema, table_name, view_definition, "
+                                      "check_option::text, is_updatable::text FROM information_schema.views "
+                                      "UNION ALL SELECT schemaname, matviewname, definition, 'NONE', 'NO' "
+                                      "FROM pg_catalog.pg_matviews) v WHERE true";
+                    std::vector<std::string> params;
+                    bindEquals(sql, params, {{"table_name", name}});
+                    std::set<std::string> schemas;
+                    for (const auto& v : views) schemas.insert(v.schema.toString());
+                    sql += " AND table_schema = ANY (?::name[])";
+                    params.push_back(pgNameArray(schemas));
+                    rows = s.query(sql, params);
+                } else {
+                    rows = myViews(s, cat);
+                }
+                for (auto& r : rows) {
+                    if (r.size() < 5 || (name && r[1].toString() != *name)) continue;
                     const std::string check = text::lower(r[3].toString());
                     const Value checkOption = r[3].isNull() ? Value() : Value(!check.empty() && check != "none");
                     const Value updatable = r[4].isNull() ? Value() : Value(text::lower(r[4].toString()) == "yes");
@@ -2285,9 +2318,8 @@ Recordset viewsRowset(SchemaReader& s) {
 // `database`.`view` with no alias. Columns of another database's tables are left out, as their
 // foreign keys are.
 std::vector<Row> myViewColumnUsage(SchemaReader& s, const Restriction& cat, const Restriction& name) {
-    const std::vector<Row> views =
-        infoSchema(s, "SELECT TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION FROM INFORMATION_SCHEMA.VIEWS",
-                   {"TABLE_SCHEMA", "TABLE_NAME"}, {cat, name}, 0);
+    std::vector<Row> views = myViews(s, cat ? cat : Restriction(s.currentCatalog()));
+    if (name) std::erase_if(views, [&name](const Row& v) { return v.size() < 2 || v[1].toString() != *name; });
     // A dotted run of backquoted names outside strings, where it ends, and what follows it.
     struct Run {
         std::vector<std::string> names;
