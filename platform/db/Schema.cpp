@@ -1071,8 +1071,9 @@ bool each(SchemaReader& s, const Restriction& schema, const std::function<void(R
             for (std::size_t i = 0; same && i < rows.size(); ++i) {
                 std::vector<Value> t;
                 for (std::size_t c : typeColumns) t.push_back(driver[i][c]);
-                auto [it, added] = learned.emplace(signatures[i], t);
-                same = sameRow(driverRow(rows[i], it->second, static_cast<long long>(i + 1)), driver[i]);
+                // A combination seen before keeps its columns: a driver that gives others fails the check.
+                const auto& kept = learned.emplace(signatures[i], t).first->second;
+                same = sameRow(driverRow(rows[i], kept, static_cast<long long>(i + 1)), driver[i]);
             }
             if (same) types = std::move(learned);
             else driverRows = true;
