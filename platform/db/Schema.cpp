@@ -1337,9 +1337,9 @@ Bulk bulkEngine(SchemaReader& s) {
     return Bulk::None;
 }
 
-// The driver falls back to an index named "<table>_pkey" when a table has no primary key. Each
-// index's columns come from its key array, each looked up by the table's own index; the last
-// column is the table's kind, for the whole-database read to keep to tables.
+// The primary key's index only (the driver's own call takes an index named "<table>_pkey" for
+// the key of a table without one). Each index's columns come from its key array; the last column
+// is the table's kind, for the whole-database read to keep to tables.
 const char* const pgPrimaryKeys =
     "SELECT * FROM (SELECT pg_catalog.current_database() AS cat, n.nspname, tc.relname, ta.attname, k.n AS attnum, "
     "ic.relname AS pkname, tc.relkind FROM pg_catalog.pg_index i "
@@ -1348,18 +1348,7 @@ const char* const pgPrimaryKeys =
     "JOIN pg_catalog.pg_class ic ON ic.oid = i.indexrelid "
     "CROSS JOIN LATERAL pg_catalog.unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, n) "
     "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = k.attnum "
-    "WHERE i.indisprimary AND NOT ta.attisdropped "
-    "UNION ALL SELECT pg_catalog.current_database(), n.nspname, tc.relname, ta.attname, k.n, ic.relname, tc.relkind "
-    "FROM pg_catalog.pg_class tc "
-    "JOIN pg_catalog.pg_namespace n ON n.oid = tc.relnamespace "
-    // Compared as a name, which the catalogue's index finds; a name is at most 63 bytes.
-    "JOIN pg_catalog.pg_class ic ON ic.relname = (tc.relname || '_pkey')::name AND ic.relnamespace = tc.relnamespace "
-    "AND pg_catalog.octet_length(tc.relname) <= 58 "
-    "JOIN pg_catalog.pg_index i ON i.indexrelid = ic.oid "
-    "CROSS JOIN LATERAL pg_catalog.unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, n) "
-    "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = k.attnum "
-    "WHERE NOT ta.attisdropped AND NOT EXISTS "
-    "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = tc.oid AND p.indisprimary)) k WHERE true";
+    "WHERE i.indisprimary AND NOT ta.attisdropped) k WHERE true";
 const char* const pgPrimaryKeysOrder = " ORDER BY k.nspname, k.relname, k.attnum";
 
 // The key columns of each index (an INCLUDE column takes no part in its uniqueness), a partial
@@ -1373,9 +1362,7 @@ const char* const pgStatistics =
     "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) ELSE ta.attname::text END, "
     "CASE WHEN COALESCE(i.indoption[k.n - 1], 0) & 1 = 1 THEN 'D' ELSE 'A' END, "
     "NULL::int4, NULL::int4, pg_catalog.pg_get_expr(i.indpred, i.indrelid, true), "
-    // The index the driver's SQLPrimaryKeys names: the primary key's, or else "<table>_pkey".
-    "CASE WHEN i.indisprimary OR (c.relname = d.relname || '_pkey' AND 0 <> ANY (i.indkey::int2[]) AND NOT EXISTS "
-    "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = d.oid AND p.indisprimary)) THEN 1 ELSE 0 END::int2, "
+    "CASE WHEN i.indisprimary THEN 1 ELSE 0 END::int2, "
     // An expression member's text, apart from a column's name; no prefix lengths.
     "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) END, NULL::int4, "
     "CASE WHEN i.indnatts > i.indnkeyatts THEN (SELECT string_agg(pg_catalog.pg_get_indexdef(c.oid, j, true), ', ' "
@@ -1515,19 +1502,16 @@ std::unordered_map<std::string, DeclaredNames> declaredNamesOf(SchemaReader& s, 
 // (position the index's place in index_list, sequence seqno, text the index name, flag unique).
 const char* const keyColumnsPart =
     "SELECT m.name, 0, p.cid, p.pk, p.name, p.type, NULL, NULL, NULL FROM sqlite_master m, pragma_table_info(m.name) p "
-    "WHERE m.type = 'table' AND p.pk <> 0%t UNION ALL ";
+    "WHERE m.type = 'table' AND p.pk <> 0%t";
 // Beside: the column's cid (-2 for an expression) and, for a partial index or one with an
 // expression, the index's CREATE text.
 const char* const indexColumnsPart =
     "SELECT m.name, 1, l.seq, i.seqno, i.name, l.name, l.\"unique\", i.cid, CASE WHEN l.partial <> 0 OR i.cid = -2 "
     "THEN (SELECT x.sql FROM sqlite_master x WHERE x.type = 'index' AND x.name = l.name) END "
-    "FROM sqlite_master m, pragma_index_list(m.name) l, pragma_index_info(l.name) i WHERE m.type = 'table'%t%k "
-    "ORDER BY 1, 2, 3, 4";
-// Only the indexes that can stand in for a missing primary key.
-const char* const keyIndexesOnly = " AND l.\"unique\" <> 0 AND substr(l.name, 1, 17) = 'sqlite_autoindex_'";
+    "FROM sqlite_master m, pragma_index_list(m.name) l, pragma_index_info(l.name) i WHERE m.type = 'table'%t";
 
 // The rows of SQLPrimaryKeys and of SQLStatistics for every table or the one restricted to
-// (keys only: the statistics are left incomplete).
+// (keys only: no statistics).
 struct KeysAndStatistics {
     std::vector<Row> keys, statistics;
 };
@@ -1539,10 +1523,11 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
         std::vector<const Row*> keys, indexes;
     };
     std::map<std::string, TableRows> byTable;
-    std::string sql = std::string(keyColumns ? "" : keyColumnsPart) + indexColumnsPart;
+    std::string sql = keyColumns ? "" : keyColumnsPart;
+    if (!keysOnly) sql += (sql.empty() ? "" : " UNION ALL ") + std::string(indexColumnsPart);
     std::vector<std::string> params;
-    sql.replace(sql.find("%k"), 2, keysOnly ? keyIndexesOnly : "");
-    std::vector<Row> rows = s.query(forTable(sql, table, params), params);
+    std::vector<Row> rows;
+    if (!sql.empty()) rows = s.query(forTable(sql + " ORDER BY 1, 2, 3, 4", table, params), params);
     if (keyColumns) rows.insert(rows.end(), keyColumns->begin(), keyColumns->end());
     for (const Row& r : rows) {
         if (r.size() < 7) continue;
@@ -1552,9 +1537,9 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
     const auto names = declaredNamesOf(s, table);
     KeysAndStatistics out;
     for (auto& [name, t] : byTable) {
-        // SQLPrimaryKeys: the key columns in key order, numbered from 1, named as declared; a
-        // table without key columns gets the columns of its unique automatic indexes, named
-        // after the index.
+        // SQLPrimaryKeys: the key columns in key order, numbered from 1, named as declared. A
+        // table without key columns has no primary key, whatever unique indexes it has (the
+        // driver's own call names them instead).
         auto declared = names.find(name);
         const Value keyName = declared == names.end() || declared->second.primaryKey.empty()
                                   ? Value()
@@ -1563,13 +1548,6 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
                          [](const Row* a, const Row* b) { return (*a)[3].toInt() < (*b)[3].toInt(); });
         for (const Row* r : t.keys)
             out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value((*r)[3].toInt()), keyName});
-        if (t.keys.empty()) {
-            for (const Row* r : t.indexes) {
-                const std::string index = (*r)[5].toString();
-                if ((*r)[6].toInt() == 0 || index.compare(0, 17, "sqlite_autoindex_") != 0) continue;
-                out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value((*r)[3].toInt() + 1), (*r)[5]});
-            }
-        }
         // SQLStatistics: every index column in index_list order; all ascending, type "other".
         // (An INTEGER PRIMARY KEY is the rowid and has no index.) Beside: an expression member's
         // text and a partial index's condition, as its CREATE text has them.
@@ -1819,12 +1797,22 @@ std::vector<Row> primaryKeyRows(SchemaReader& s, const SchemaReader::TableRef& t
     if (s.isSqlite()) return sqlite::keysAndStatistics(s, t.name, true).keys;
     auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
     if (s.isMySql()) {
-        // The driver numbers a key's columns in column order, not key order.
+        // The driver numbers a key's columns in column order, not key order, and takes a NOT
+        // NULL unique key for the key of a table without one.
         std::string sql = myPrimaryKeys;
         std::vector<std::string> params;
         bindEquals(sql, params, {{"c.TABLE_SCHEMA", cat ? cat : Restriction(s.currentCatalog())}, {"c.TABLE_NAME", t.name}});
         try {
             return s.query(sql + myPrimaryKeysOrder, params);
+        } catch (const Error&) {
+            // the driver's rows below
+        }
+    } else if (s.isPostgres()) {
+        std::string sql = pgPrimaryKeys;
+        std::vector<std::string> params;
+        bindEquals(sql, params, {{"k.nspname", sch}, {"k.relname", t.name}});
+        try {
+            return s.query(sql + pgPrimaryKeysOrder, params);
         } catch (const Error&) {
             // the driver's rows below
         }
