@@ -38,10 +38,10 @@ programs() {
   [ -z "$OLD" ] || echo old "$OLD/bin/dalv_bench_import"
 }
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
-# seconds CMD...: how long the command takes.
+# seconds CMD...: how long the command takes; nothing when it fails.
 seconds() {
   local start=$(date +%s%N)
-  "$@" >/dev/null
+  "$@" >/dev/null || return 0
   echo "$(( ($(date +%s%N) - start) / 1000000 ))" | awk '{printf "%.3f", $1 / 1000}'
 }
 
@@ -66,8 +66,10 @@ timed() {
   done
   local summary="$label (median of $REPEAT): new ${MEDIAN["$engine $n new"]} s"
   [ -z "$OLD" ] || summary+=", old ${MEDIAN["$engine $n old"]} s"
-  [ "$engine" != pg ] || summary+=$(awk -v t="${MEDIAN["$engine $n new"]}" -v d="${MEDIAN["$engine $n pg_dump"]}" \
-    'BEGIN {printf ", pg_dump -s %s s (the import %.2f times it)", d, (d > 0 ? t / d : 0)}')
+  if [ "$engine" = pg ] && [ -z "${MEDIAN["$engine $n pg_dump"]:-}" ]; then
+    summary+=", pg_dump -s failed"
+  elif [ "$engine" = pg ]; then summary+=$(awk -v t="${MEDIAN["$engine $n new"]}" -v d="${MEDIAN["$engine $n pg_dump"]}" \
+    'BEGIN {printf ", pg_dump -s %s s (the import %.2f times it)", d, (d > 0 ? t / d : 0)}'); fi
   echo "$summary"
   if [ -n "$OLD" ] && [ -f "$WORK/$engine-$n-old.xml" ]; then
     if cmp -s "$WORK/$engine-$n-new.xml" "$WORK/$engine-$n-old.xml"; then
