@@ -50,6 +50,16 @@ pg_bench_db() {
   BENCH_CONN=${DALV_TEST_PG/Database=postgres/Database=dalvbench_$n}
 }
 
+# pg_bench_kept N: like pg_bench_db, when database dalvbench_N is there already with its N
+# tables; returns 1 otherwise.
+pg_bench_kept() {
+  local n=$1 port
+  port=$(sed -n 's/.*Port=\([0-9]*\).*/\1/p' <<<"$DALV_TEST_PG")
+  export PGPASSWORD='dalv;pw=1}' PGHOST=127.0.0.1 PGPORT=$port PGUSER=dalvane
+  [ "$(psql -d "dalvbench_$n" -Atc "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'" 2>/dev/null)" = "$n" ] || return 1
+  BENCH_CONN=${DALV_TEST_PG/Database=postgres/Database=dalvbench_$n}
+}
+
 # pg_drop_bench_db N: removes what pg_bench_db N made.
 pg_drop_bench_db() {
   psql -q -d postgres -c "DROP DATABASE IF EXISTS dalvbench_$1" >/dev/null

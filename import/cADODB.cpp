@@ -182,6 +182,8 @@ bool cADODB::GenerateXML()
                 return false;
             }
         }
+        // The catalogue as it is now: its list of tables is read once for every rowset.
+        const db::CatalogueRead reading(cDalvane);
         m_WholeCatalogue = cDalvane.readsWholeCatalogue(db::adSchemaPrimaryKeys) &&
                            cDalvane.readsWholeCatalogue(db::adSchemaIndexes) &&
                            cDalvane.readsWholeCatalogue(db::adSchemaForeignKeys);

@@ -111,6 +111,11 @@ bool driverConnect(SQLHDBC dbc, const std::string& text, int seconds, SQLRETURN&
 }  // namespace
 
 Connection::Connection() : d_(std::make_shared<ConnectionImpl>()) {}
+
+CatalogueRead::CatalogueRead(Connection& connection) : d_(connection.d_) { ++d_->catalogueReads; }
+CatalogueRead::~CatalogueRead() {
+    if (--d_->catalogueReads == 0) d_->sharedRows.clear();
+}
 Connection::~Connection() { d_->closeHandles(); }
 
 void Connection::setConnectionString(const std::string& text) { d_->connectionString = text; }

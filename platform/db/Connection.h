@@ -122,6 +122,21 @@ public:
 private:
     std::shared_ptr<ConnectionImpl> d_;
     friend class Recordset;
+    friend class CatalogueRead;
+};
+
+// While one lives, the rowsets of the whole catalogue that a connection answers share one
+// reading of its list of tables (PostgreSQL, MariaDB/MySQL) and of MariaDB's views, as a reader
+// that takes the catalogue as it was when it began needs. Nested ones share the outermost one's.
+class CatalogueRead {
+public:
+    explicit CatalogueRead(Connection& connection);
+    ~CatalogueRead();
+    CatalogueRead(const CatalogueRead&) = delete;
+    CatalogueRead& operator=(const CatalogueRead&) = delete;
+
+private:
+    std::shared_ptr<ConnectionImpl> d_;
 };
 
 }  // namespace db

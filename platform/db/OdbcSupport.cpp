@@ -198,6 +198,7 @@ void ConnectionImpl::closeHandles() {
     sqliteColumns = -1;
     sqliteXinfo = false;
     pgVersion = -1;
+    sharedRows.clear();
 }
 
 std::string ConnectionImpl::currentCatalog() {

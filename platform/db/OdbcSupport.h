@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -85,6 +86,10 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     int sqliteColumns = -1;
     bool sqliteXinfo = false;  // those rows come from table_xinfo, with the generated columns
     long long pgVersion = -1;  // PostgreSQL's server_version_num, once read (0: unknown)
+    // Catalogue reads alive (CatalogueRead) and, while there are any, the rows read for them that
+    // more than one rowset needs (SQLTables' of every type, MariaDB's views), by call.
+    int catalogueReads = 0;
+    std::map<std::string, std::vector<std::vector<Value>>> sharedRows;
     // The statement a call into the driver is executing or stepping to its next row, and since
     // when, for cancel() from another thread; the lock is held while it is cancelled, so it is
     // not freed meanwhile.

@@ -208,14 +208,45 @@ public:
         std::string name;
     };
 
+    // SQLTables' rows of the type ("" for every type but the system tables). Inside a
+    // CatalogueRead, PostgreSQL's and MariaDB's are read once, of every type, and the type is left
+    // to the caller: both drivers list a table under its type as when asked for that type.
+    std::vector<Row> tableRows(const Restriction& cat, const Restriction& sch, const Restriction& pat,
+                               std::string type) {
+        const bool shared = c_->catalogueReads > 0 && (isPostgres() || isMySql()) &&
+                            (type.empty() || type == "TABLE" || type == "VIEW" || type == "MATVIEW");
+        auto read = [&] {
+            return call([&](SQLHSTMT s) {
+                return SQLTables(s, arg(cat), len(cat), arg(sch), len(sch), arg(pat), len(pat),
+                                 type.empty() || shared ? nullptr : reinterpret_cast<SQLCHAR*>(type.data()),
+                                 type.empty() || shared ? 0 : SQL_NTS);
+            });
+        };
+        if (!shared) return read();
+        auto text = [](const Restriction& r) { return r ? '+' + *r : std::string("-"); };
+        return sharedRows("SQLTables\x1f" + text(cat) + '\x1f' + text(sch) + '\x1f' + text(pat), read);
+    }
+
+    // The rows of a query that several rowsets need, read once inside a CatalogueRead.
+    std::vector<Row> sharedQuery(const std::string& sql, const std::vector<std::string>& params) {
+        auto read = [&] { return query(sql, params); };
+        if (c_->catalogueReads == 0) return read();
+        std::string key = sql;
+        for (const std::string& p : params) key += '\x1f' + p;
+        return sharedRows(key, read);
+    }
+
+    template <class Read>
+    const std::vector<Row>& sharedRows(const std::string& key, Read read) {
+        auto it = c_->sharedRows.find(key);
+        if (it == c_->sharedRows.end()) it = c_->sharedRows.emplace(key, read()).first;
+        return it->second;
+    }
+
     std::vector<TableRef> tables(const Restriction& cat, const Restriction& sch, const Restriction& name,
                                  const char* type) {
         Restriction pat = name ? Restriction(pattern(*name)) : std::nullopt;
-        std::string types = type;
-        auto rows = call([&](SQLHSTMT s) {
-            return SQLTables(s, arg(cat), len(cat), arg(sch), len(sch), arg(pat), len(pat),
-                             reinterpret_cast<SQLCHAR*>(types.data()), SQL_NTS);
-        });
+        auto rows = tableRows(cat, sch, pat, type);
         std::vector<TableRef> out;
         for (auto& row : rows) {
             if (row.size() < 4) continue;
@@ -236,6 +267,16 @@ private:
     const std::vector<Value>& restrictions_;
     std::string escape_;
 };
+
+// Appends " AND column = ?" to sql, and the value to params, for each restriction given.
+void bindEquals(std::string& sql, std::vector<std::string>& params,
+                std::initializer_list<std::pair<const char*, Restriction>> restrictions) {
+    for (const auto& [column, value] : restrictions) {
+        if (!value) continue;
+        sql += std::string(" AND ") + column + " = ?";
+        params.push_back(*value);
+    }
+}
 
 bool isCharType(int t) {
     using namespace adtype;
@@ -275,10 +316,7 @@ Recordset tablesRowset(SchemaReader& s) {
     Restriction pat = name ? Restriction(s.pattern(*name)) : std::nullopt;
     const bool sqlite = s.isSqlite();
     // The type is filtered here, after SQLite's system tables have been told apart.
-    auto rows = s.call([&](SQLHSTMT st) {
-        return SQLTables(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
-                         SchemaReader::len(sch), SchemaReader::arg(pat), SchemaReader::len(pat), nullptr, 0);
-    });
+    auto rows = s.tableRows(cat, sch, pat, "");
     std::vector<Row> out;
     for (auto& r : rows) {
         if (r.size() < 5) continue;
@@ -303,6 +341,7 @@ struct ColumnFacts {
     std::optional<bool> nullable;
     std::optional<Value> columnDefault;
     bool precisionKnown = false;  // numericPrecision and numericScale replace the driver's
+    bool defaultOnly = false;     // only columnDefault replaces the driver's
     // What recreating the column needs beyond its type name: an enumeration's labels as
     // literals in order; a domain's base type, default, NOT NULL and named checks; the sequence a
     // column with a sequence default owns ("" for one it does not own); an integer's display
@@ -316,24 +355,31 @@ using ColumnFactsMap = std::unordered_map<std::string, std::unordered_map<std::s
 
 std::string columnFactsKey(const std::string& owner, const std::string& table) { return owner + '\x1f' + table; }
 
-// PostgreSQL: the type's catalogue name (arrays as "elem[]", a domain by its own name), the
-// declared length of character types and the declared precision and scale of numeric; other
-// types have no character length; an identity or generated column's clause in place of the
-// default the driver reports (none, or the generation expression). Keyed by schema; other
-// columns of fixed-size base types are left as the driver reports them. The %s stand for the
-// clause and its test, left out for servers before 12.
+// PostgreSQL: every column of the tables, views and foreign tables, in the driver's SQLColumns
+// order, with what the driver's rows are made of (columns 0-11: database, schema, table, column,
+// type, a domain's base type, type modifiers of the column and of the domain, type name,
+// NOT NULL, default, identity) and, beside, the facts (12-23): the type's catalogue name
+// (arrays as "elem[]", a domain by its own name), the declared length of character types and
+// the declared precision and scale of numeric; other types have no character length; an
+// identity or generated column's clause in place of the default the driver reports (none, or
+// the generation expression); the enumeration, domain and sequence facts. Column 24 says
+// whether the facts replace the driver's: not for fixed-size base types (integers, dates, ...),
+// which the driver reports right. The default is deparsed once a column (x), the clause (g) made
+// once. %i stands for the identity column and %g for the clause, left out before 10 and 12.
 const char* const pgGeneratedClause =
     "CASE a.attidentity WHEN 'a' THEN 'GENERATED ALWAYS AS IDENTITY' "
     "WHEN 'd' THEN 'GENERATED BY DEFAULT AS IDENTITY' ELSE CASE WHEN a.attgenerated = 's' THEN "
-    "'GENERATED ALWAYS AS (' || pg_catalog.pg_get_expr(ad.adbin, ad.adrelid) || ') STORED' END END";
-const char* const pgColumnFacts =
-    "SELECT n.nspname, c.relname, a.attname, "
+    "'GENERATED ALWAYS AS (' || x.def || ') STORED' END END";
+const char* const pgColumns =
+    "SELECT pg_catalog.current_database(), n.nspname, c.relname, a.attname, a.atttypid, "
+    "CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE 0 END, a.atttypmod, t.typtypmod, t.typname, a.attnotnull, "
+    "x.def, %i, "
     "CASE WHEN t.typcategory = 'A' AND et.oid IS NOT NULL THEN et.typname || '[]' ELSE t.typname END, "
     "CASE WHEN b.id IN (1042, 1043) AND b.mod > 4 THEN b.mod - 4 WHEN b.id IN (1560, 1562) AND b.mod > 0 "
     "THEN b.mod END, "
     "CASE WHEN b.id = 1700 AND b.mod > 4 THEN ((b.mod - 4) >> 16) & 65535 END, "
     // The scale is the low 11 bits, signed (negative since PostgreSQL 15).
-    "CASE WHEN b.id = 1700 AND b.mod > 4 THEN (((b.mod - 4) & 2047) # 1024) - 1024 END, b.id = 1700, %s, "
+    "CASE WHEN b.id = 1700 AND b.mod > 4 THEN (((b.mod - 4) & 2047) # 1024) - 1024 END, b.id = 1700, g.clause, "
     "CASE WHEN t.typtype = 'e' THEN (SELECT string_agg(pg_catalog.quote_literal(e.enumlabel), ',' "
     "ORDER BY e.enumsortorder) FROM pg_catalog.pg_enum e WHERE e.enumtypid = t.oid) END, "
     "CASE WHEN t.typtype = 'd' THEN pg_catalog.format_type(t.typbasetype, t.typtypmod) END, "
@@ -341,22 +387,60 @@ const char* const pgColumnFacts =
     "CASE WHEN t.typtype = 'd' THEN (SELECT string_agg('CONSTRAINT ' || pg_catalog.quote_ident(k.conname) || ' ' || "
     "pg_catalog.pg_get_constraintdef(k.oid), ' ' "
     "ORDER BY k.conname) FROM pg_catalog.pg_constraint k WHERE k.contypid = t.oid AND k.contype = 'c') END, "
-    "CASE WHEN ad.adbin IS NOT NULL AND pg_catalog.pg_get_expr(ad.adbin, ad.adrelid) LIKE 'nextval(%' THEN "
+    "CASE WHEN x.def LIKE 'nextval(%' THEN "
     "COALESCE((SELECT d.objid::regclass::text FROM pg_catalog.pg_depend d JOIN pg_catalog.pg_class q "
     "ON q.oid = d.objid AND q.relkind = 'S' WHERE d.classid = 'pg_catalog.pg_class'::regclass "
-    "AND d.refobjid = a.attrelid AND d.refobjsubid = a.attnum AND d.deptype = 'a' LIMIT 1), '') END "
+    "AND d.refobjid = a.attrelid AND d.refobjsubid = a.attnum AND d.deptype = 'a' LIMIT 1), '') END, "
+    "t.typlen < 0 OR t.typtype <> 'b' OR t.typcategory IN ('A', 'B', 'T') OR g.clause IS NOT NULL "
+    "OR COALESCE(x.def LIKE 'nextval(%', false) "
     "FROM pg_catalog.pg_attribute a "
     "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
     "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
     "JOIN pg_catalog.pg_type t ON t.oid = a.atttypid "
     "LEFT JOIN pg_catalog.pg_type et ON et.oid = t.typelem "
-    "LEFT JOIN pg_catalog.pg_attrdef ad ON ad.adrelid = a.attrelid AND ad.adnum = a.attnum "
+    "LEFT JOIN pg_catalog.pg_attrdef ad ON a.atthasdef AND ad.adrelid = a.attrelid AND ad.adnum = a.attnum "
+    "CROSS JOIN LATERAL (SELECT pg_catalog.pg_get_expr(ad.adbin, ad.adrelid) AS def OFFSET 0) x "
+    "CROSS JOIN LATERAL (SELECT %g AS clause OFFSET 0) g "
     "CROSS JOIN LATERAL (SELECT CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE a.atttypid END AS id, "
     "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END AS mod) b "
-    "WHERE a.attnum > 0 AND NOT a.attisdropped AND c.relkind IN ('r', 'v', 'm', 'p', 'f') "
-    // Fixed-size base types (integers, dates, ...) the driver reports right.
-    "AND (t.typlen < 0 OR t.typtype <> 'b' OR t.typcategory IN ('A', 'B', 'T') OR %s IS NOT NULL "
-    "OR pg_catalog.pg_get_expr(ad.adbin, ad.adrelid) LIKE 'nextval(%')";
+    "WHERE a.attnum > 0 AND NOT a.attisdropped AND c.relkind IN ('r', 'v', 'm', 'p', 'f')";
+const char* const pgColumnsOrder = " ORDER BY n.nspname, c.relname, a.attnum";
+
+// pgColumns for this server.
+std::string pgColumnsSql(long long version) {
+    std::string sql = pgColumns;
+    sql.replace(sql.find("%i"), 2, version >= 100000 ? "a.attidentity" : "''");
+    sql.replace(sql.find("%g"), 2, version >= 120000 ? pgGeneratedClause : "NULL::text");
+    return sql;
+}
+
+// The facts of a pgColumns row (columns 12-23) where they replace the driver's; where only its
+// default does: the driver gives a default of more than 254 bytes as the word TRUNCATE.
+std::optional<ColumnFacts> pgFacts(const Row& r) {
+    if (r.size() < 25) return std::nullopt;
+    const bool longDefault = !r[10].isNull() && r[10].bytes().size() > 254;
+    ColumnFacts f;
+    if (!r[24].toBool()) {
+        if (!longDefault) return std::nullopt;
+        f.defaultOnly = true;
+        f.columnDefault = r[10];
+        return f;
+    }
+    f.typeName = r[12].toString();
+    f.charLength = r[13];
+    f.numericPrecision = r[14];
+    f.numericScale = r[15];
+    f.precisionKnown = r[16].toBool();
+    if (!r[17].isNull()) f.columnDefault = r[17];
+    else if (longDefault) f.columnDefault = r[10];
+    f.enumLabels = r[18];
+    f.domainType = r[19];
+    f.domainDefault = r[20];
+    if (!r[21].isNull()) f.domainNotNull = Value(std::string(r[21].toBool() ? "True" : "False"));
+    f.domainChecks = r[22];
+    f.ownedSequence = r[23];
+    return f;
+}
 
 // MariaDB/MySQL: COLUMN_TYPE without its size (ENUM and SET keep their values), the
 // nullability the driver misreports for AUTO_INCREMENT and TIMESTAMP columns, the fraction
@@ -448,33 +532,11 @@ std::optional<ColumnFactsMap> columnFacts(SchemaReader& s, const Restriction& ca
     ColumnFactsMap out;
     try {
         if (s.isPostgres()) {
-            std::string restrictions;
-            if (sch) restrictions += " AND n.nspname = ?", params.push_back(*sch);
-            if (table) restrictions += " AND c.relname = ?", params.push_back(*table);
-            std::vector<Row> rows;
-            try {
-                rows = s.query(withClause(pgColumnFacts, pgGeneratedClause) + restrictions, params);
-            } catch (const Error&) {
-                // no identity or generated columns before 12
-                rows = s.query(withClause(pgColumnFacts, "NULL::text") + restrictions, params);
-            }
-            for (const Row& r : rows) {
-                if (r.size() < 15) continue;
-                ColumnFacts f;
-                f.typeName = r[3].toString();
-                f.charLength = r[4];
-                f.numericPrecision = r[5];
-                f.numericScale = r[6];
-                f.precisionKnown = r[7].toBool();
-                if (!r[8].isNull()) f.columnDefault = r[8];
-                f.enumLabels = r[9];
-                f.domainType = r[10];
-                f.domainDefault = r[11];
-                if (!r[12].isNull()) f.domainNotNull = Value(std::string(r[12].toBool() ? "True" : "False"));
-                f.domainChecks = r[13];
-                f.ownedSequence = r[14];
-                out[columnFactsKey(r[0].toString(), r[1].toString())].emplace(r[2].toString(), std::move(f));
-            }
+            std::string sql = pgColumnsSql(s.pgVersion());
+            bindEquals(sql, params, {{"n.nspname", sch}, {"c.relname", table}});
+            s.queryEach(sql, params, [&out](Row& r) {
+                if (auto f = pgFacts(r)) out[columnFactsKey(r[1].toString(), r[2].toString())].emplace(r[3].toString(), std::move(*f));
+            });
             return out;
         }
         if (s.isMySql()) {
@@ -909,6 +971,148 @@ int mode(SchemaReader& s) {
 
 }  // namespace sqlitecolumns
 
+// PostgreSQL: the rows of the driver's SQLColumns for every table and view (of one schema or of
+// all), made from pgColumns, which gives the facts too: the driver's own query is not run. The
+// driver makes a row's type columns (data type, size, buffer length, digits, radix, SQL type,
+// datetime code, octet length) from the column's type and type modifiers as its settings say;
+// they are learned from the driver's rows of each table that holds a combination not seen
+// before, where the rows made here are checked whole against the driver's. A table whose rows
+// differ gets the driver's, and so does every table after it.
+namespace pgcolumns {
+
+// What the driver's type columns follow from: the type, a domain's base type, both type
+// modifiers and, for an integer or oid, whether the driver takes the column for an identity.
+std::string signature(const Row& r) {
+    const long long type = r[5].toInt() != 0 ? r[5].toInt() : r[4].toInt();
+    const std::string def = text::lower(r[10].toString().substr(0, 8));
+    const bool identity = (type == 20 || type == 23 || type == 26) &&
+                          (!r[11].toString().empty() || (r[9].toBool() && def == "nextval("));
+    return r[4].toString() + ' ' + r[5].toString() + ' ' + r[6].toString() + ' ' + r[7].toString() +
+           (identity ? " i" : "");
+}
+
+// The driver's type columns of a row, by position.
+constexpr std::size_t typeColumns[] = {4, 6, 7, 8, 9, 13, 14, 15};
+
+// The driver's row (its first 18 columns) of pgColumns row r, the ordinal-th of its table.
+Row driverRow(const Row& r, const std::vector<Value>& types, long long ordinal) {
+    Row out(18);
+    for (std::size_t i = 0; i < 4; ++i) out[i] = r[i];
+    for (std::size_t i = 0; i < std::size(typeColumns); ++i) out[typeColumns[i]] = types[i];
+    out[5] = r[8];
+    out[10] = Value(static_cast<long long>(r[9].toBool() ? SQL_NO_NULLS : SQL_NULLABLE));
+    out[11] = Value(std::string());
+    out[12] = r[10];
+    out[16] = Value(ordinal);
+    return out;
+}
+
+// Whether a row made here reads as the driver's. The driver gives a default of more than 254
+// bytes as the word TRUNCATE; here it stays whole.
+bool sameRow(const Row& mine, const Row& driver) {
+    if (driver.size() < mine.size()) return false;
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        const Value &a = mine[i], &b = driver[i];
+        if (i == 12 && !a.isNull() && a.toString().size() > 254 && b.readsAs("TRUNCATE")) continue;
+        if (a.isNull() != b.isNull() || (!a.isNull() && !sameText(a, b))) return false;
+    }
+    return true;
+}
+
+// The driver's rows of a table, or of a whole schema, into out.
+void driverColumns(SchemaReader& s, const std::string& schema, const Restriction& table, std::vector<Row>& out) {
+    const Restriction sch = s.pattern(schema), tab = table ? Restriction(s.pattern(*table)) : std::nullopt;
+    s.each(
+        [&](SQLHSTMT st) {
+            return SQLColumns(st, nullptr, 0, SchemaReader::arg(sch), SQL_NTS, SchemaReader::arg(tab),
+                              SchemaReader::len(tab), nullptr, 0);
+        },
+        [&](Row& d) {
+            if (d.size() >= 18 && d[1].readsAs(schema) && (!table || d[2].readsAs(*table))) out.push_back(std::move(d));
+        });
+}
+
+// Hands over the rows of every table and view, or of those of one schema, each with its facts
+// (nullptr where the driver's row is right as it is). False, with nothing handed over, when
+// the engine refuses the query or it finds nothing (the driver is then asked).
+bool each(SchemaReader& s, const Restriction& schema, const std::function<void(Row&, const ColumnFacts*)>& take) {
+    std::string sql = pgColumnsSql(s.pgVersion());
+    std::vector<std::string> params;
+    bindEquals(sql, params, {{"n.nspname", schema}});
+    std::unordered_map<std::string, std::vector<Value>> types;  // by signature
+    std::map<std::string, std::vector<Row>> system;             // the driver's rows, by schema
+    bool driverRows = false;  // a table's rows differed from the driver's
+    bool any = false;
+    std::vector<Row> rows;  // one table's
+    auto flush = [&] {
+        if (rows.empty()) return;
+        std::vector<std::string> signatures;
+        for (const Row& r : rows) signatures.push_back(signature(r));
+        const bool known = std::all_of(signatures.begin(), signatures.end(),
+                                       [&types](const std::string& k) { return types.count(k) > 0; });
+        std::vector<Row> driver;
+        if (driverRows || !known) {
+            const std::string schemaName = rows[0][1].toString(), tableName = rows[0][2].toString();
+            if (schemaName == "pg_catalog" || schemaName == "information_schema") {
+                // The server's own tables, of many types each: the driver is asked once a schema.
+                auto [it, fresh] = system.try_emplace(schemaName);
+                if (fresh) driverColumns(s, schemaName, std::nullopt, it->second);
+                for (const Row& d : it->second)
+                    if (sameText(d[2], rows[0][2])) driver.push_back(d);
+                for (std::size_t i = 0; i < driver.size(); ++i) driver[i][16] = Value(static_cast<long long>(i + 1));
+            } else {
+                driverColumns(s, schemaName, tableName, driver);
+            }
+        }
+        if (!driverRows && !known) {
+            // Learn the new combinations from the driver's rows, and check every row.
+            auto learned = types;
+            bool same = driver.size() == rows.size();
+            for (std::size_t i = 0; same && i < rows.size(); ++i) {
+                std::vector<Value> t;
+                for (std::size_t c : typeColumns) t.push_back(driver[i][c]);
+                // A combination seen before keeps its columns: a driver that gives others fails the check.
+                const auto& kept = learned.emplace(signatures[i], t).first->second;
+                same = sameRow(driverRow(rows[i], kept, static_cast<long long>(i + 1)), driver[i]);
+            }
+            if (same) types = std::move(learned);
+            else driverRows = true;
+        }
+        std::unordered_map<std::string, ColumnFacts> facts;
+        for (Row& r : rows)
+            if (auto f = pgFacts(r)) facts.emplace(r[3].toString(), std::move(*f));
+        if (driverRows) {
+            for (Row& d : driver) {
+                auto f = facts.find(d[3].toString());
+                take(d, f == facts.end() ? nullptr : &f->second);
+            }
+        } else {
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                Row row = driverRow(rows[i], types.at(signatures[i]), static_cast<long long>(i + 1));
+                auto f = facts.find(rows[i][3].toString());
+                take(row, f == facts.end() ? nullptr : &f->second);
+            }
+        }
+        rows.clear();
+    };
+    try {
+        s.queryEach(sql + pgColumnsOrder, params, [&](Row& r) {
+            if (r.size() < 25) return;
+            any = true;
+            if (!rows.empty() && !(sameText(rows.front()[2], r[2]) && sameText(rows.front()[1], r[1]))) flush();
+            rows.push_back(std::move(r));
+        });
+    } catch (const Error&) {
+        if (!any) return false;
+        throw;
+    }
+    if (!any) return false;
+    flush();
+    return true;
+}
+
+}  // namespace pgcolumns
+
 using RowsetPart = std::function<void(Recordset&)>;
 
 // Without `part` the whole rowset is returned; with it the rowset goes to `part` every `batch`
@@ -935,8 +1139,11 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
                            {"AUTO_INCREMENT", VarWChar}});
     auto cat = s.r(0), sch = s.r(1), table = s.r(2), column = s.r(3);
     const int sqliteRows = s.isSqlite() ? sqlitecolumns::mode(s) : 0;
-    const std::optional<ColumnFactsMap> facts = sqliteRows ? std::nullopt : columnFacts(s, cat, sch, table);
-    const bool pg = facts && s.isPostgres(), sqlite = !pg && s.isSqlite();
+    // Every PostgreSQL column at once: its rows are made from the catalogue (pgcolumns).
+    const bool pgRows = !sqliteRows && !cat && !table && !column && s.isPostgres();
+    std::optional<ColumnFactsMap> facts;  // read below, unless the rows are made here
+    bool pg = false;
+    const bool sqlite = !pgRows && s.isSqlite();
     Restriction tpat = table ? Restriction(s.pattern(*table)) : std::nullopt;
     Restriction cpat = column ? Restriction(s.pattern(*column)) : std::nullopt;
     const bool tds = s.tds();
@@ -1003,7 +1210,9 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
             }
             found = &declared;
         }
-        if (found) {
+        if (found && found->defaultOnly) {
+            row[8] = *found->columnDefault;
+        } else if (found) {
             const ColumnFacts& f = *found;
             row[28] = Value(f.typeName);
             // The driver's sizes of unbounded types are its own settings (text 8190, enum 255).
@@ -1041,9 +1250,11 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
             part(rs);
         }
     };
-    if (sqliteRows)
+    if (sqliteRows) {
         sqlitecolumns::each(s, table, sqliteRows == 2, [&](Row& r, const ColumnFacts& f) { take(r, &f); });
-    else
+    } else if (!pgRows || !pgcolumns::each(s, sch, [&](Row& r, const ColumnFacts* f) { take(r, f); })) {
+        facts = columnFacts(s, cat, sch, table);
+        pg = facts && s.isPostgres();
         s.each(
             [&](SQLHSTMT st) {
                 return SQLColumns(st, SchemaReader::arg(cat), SchemaReader::len(cat), SchemaReader::arg(sch),
@@ -1051,6 +1262,7 @@ Recordset columnsRowset(SchemaReader& s, std::size_t batch = 0, const RowsetPart
                                   SchemaReader::arg(cpat), SchemaReader::len(cpat));
             },
             take);
+    }
     if (!part) return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaColumns");
     if (!out.empty() || !parts) {
         Recordset rs = Recordset::fromRows(std::move(fields), std::move(out), "adSchemaColumns");
@@ -1480,16 +1692,6 @@ const CatalogueQuery statisticsQuery{pgStatistics, "n.nspname", pgStatisticsOrde
                                      myStatistics, "TABLE_SCHEMA", myStatisticsOrder, nullptr};
 const CatalogueQuery foreignKeysQuery{pgForeignKeys, "n2.nspname", pgForeignKeysOrder, "c2.relkind",
                                       myForeignKeys, "A.REFERENCED_TABLE_SCHEMA", "", sqlite::allForeignKeys};
-
-// Appends " AND column = ?" to sql, and the value to params, for each restriction given.
-void bindEquals(std::string& sql, std::vector<std::string>& params,
-                std::initializer_list<std::pair<const char*, Restriction>> restrictions) {
-    for (const auto& [column, value] : restrictions) {
-        if (!value) continue;
-        sql += std::string(" AND ") + column + " = ?";
-        params.push_back(*value);
-    }
-}
 
 // PostgreSQL's statistics query for this server.
 std::string pgStatisticsSql(SchemaReader& s) {
@@ -2003,6 +2205,16 @@ Recordset constraintColumnUsageRowset(SchemaReader& s) {
     return Recordset::fromRows(std::move(fields), std::move(out), "adSchemaConstraintColumnUsage");
 }
 
+// MariaDB/MySQL: the views of a database (of every one without it): schema, name, definition,
+// check option, updatability. The views rowset and the one of their columns both read them.
+std::vector<Row> myViews(SchemaReader& s, const Restriction& cat) {
+    std::string sql = "SELECT TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION, CHECK_OPTION, IS_UPDATABLE "
+                      "FROM INFORMATION_SCHEMA.VIEWS WHERE true";
+    std::vector<std::string> params;
+    bindEquals(sql, params, {{"TABLE_SCHEMA", cat && !cat->empty() ? cat : Restriction()}});
+    return s.sharedQuery(sql, params);
+}
+
 Recordset viewsRowset(SchemaReader& s) {
     auto fields = columns({{"TABLE_CATALOG", adtype::VarWChar}, {"TABLE_SCHEMA", adtype::VarWChar},
                            {"TABLE_NAME", adtype::VarWChar}, {"VIEW_DEFINITION", adtype::VarWChar},
@@ -2037,15 +2249,25 @@ Recordset viewsRowset(SchemaReader& s) {
             }
         } else {
             try {
-                for (auto& r : infoSchema(s,
-                                          pg ? "SELECT * FROM (SELECT table_schema, table_name, view_definition, "
-                                               "check_option::text, is_updatable::text FROM information_schema.views "
-                                               "UNION ALL SELECT schemaname, matviewname, definition, 'NONE', 'NO' "
-                                               "FROM pg_catalog.pg_matviews) v"
-                                             : "SELECT TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION, CHECK_OPTION, IS_UPDATABLE "
-                                               "FROM INFORMATION_SCHEMA.VIEWS",
-                                          {"TABLE_NAME"}, {name})) {
-                    if (r.size() < 5) continue;
+                std::vector<Row> rows;
+                if (pg) {
+                    // Of the listed views' schemas only: each definition costs the server a deparse.
+                    std::string sql = "SELECT * FROM (SELECT table_schema, table_name, view_definition, "
+                                      "check_option::text, is_updatable::text FROM information_schema.views "
+                                      "UNION ALL SELECT schemaname, matviewname, definition, 'NONE', 'NO' "
+                                      "FROM pg_catalog.pg_matviews) v WHERE true";
+                    std::vector<std::string> params;
+                    bindEquals(sql, params, {{"table_name", name}});
+                    std::set<std::string> schemas;
+                    for (const auto& v : views) schemas.insert(v.schema.toString());
+                    sql += " AND table_schema = ANY (?::name[])";
+                    params.push_back(pgNameArray(schemas));
+                    rows = s.query(sql, params);
+                } else {
+                    rows = myViews(s, cat);
+                }
+                for (auto& r : rows) {
+                    if (r.size() < 5 || (name && r[1].toString() != *name)) continue;
                     const std::string check = text::lower(r[3].toString());
                     const Value checkOption = r[3].isNull() ? Value() : Value(!check.empty() && check != "none");
                     const Value updatable = r[4].isNull() ? Value() : Value(text::lower(r[4].toString()) == "yes");
@@ -2085,9 +2307,8 @@ Recordset viewsRowset(SchemaReader& s) {
 // `database`.`view` with no alias. Columns of another database's tables are left out, as their
 // foreign keys are.
 std::vector<Row> myViewColumnUsage(SchemaReader& s, const Restriction& cat, const Restriction& name) {
-    const std::vector<Row> views =
-        infoSchema(s, "SELECT TABLE_SCHEMA, TABLE_NAME, VIEW_DEFINITION FROM INFORMATION_SCHEMA.VIEWS",
-                   {"TABLE_SCHEMA", "TABLE_NAME"}, {cat, name}, 0);
+    std::vector<Row> views = myViews(s, cat ? cat : Restriction(s.currentCatalog()));
+    if (name) std::erase_if(views, [&name](const Row& v) { return v.size() < 2 || v[1].toString() != *name; });
     // A dotted run of backquoted names outside strings, where it ends, and what follows it.
     struct Run {
         std::vector<std::string> names;
