@@ -232,9 +232,9 @@
        mode: MariaDB's \' becomes '', its \n, \t and \" the characters, a "name" (read with
        ANSI_QUOTES) a `name`; PostgreSQL's literal holding a backslash becomes E'...' with the
        backslashes doubled; in T-SQL, where a backslash before a line break joins the lines, such
-       a literal is cut after the backslash and the break added as CHAR(10) or CHAR(13), but in a
-       view ($program), text the engine itself keeps as written and read so. Any other engine's
-       text stands as it is. -->
+       a literal is cut after the backslash and the break added as CHAR(10) or CHAR(13), but not
+       in a view's text ($program), which SQL Server keeps as written and so has read that way.
+       Any other engine's text stands as it is. -->
   <xsl:template name="engine-text">
     <xsl:param name="s"/>
     <xsl:param name="program" select="false()"/>
