@@ -416,12 +416,14 @@ cMigrate::TypeMatch cMigrate::MatchDataType(const xml::Node& column, const std::
                                             long keyLength) {
     const std::string sc = text::upper(sourceCode), tc = text::upper(targetCode);
     if (!isMapCode(sc) || !isMapCode(tc) || dataTypeMap_.isEmpty()) return {};
-    // What the type stands for: an enumeration a string as long as its longest label, a domain
-    // its base type, an array its text form.
+    // What the type stands for: an array its text form (of an enumeration or domain, or a
+    // domain's, too), an enumeration a string as long as its longest label, a domain its base type.
     std::string type = text::trim(sourceType);
     const std::string lower = text::lower(type);
     long labelLength = -1;
-    if (column.hasAttribute("Enum_Labels")) {
+    if (type.size() > 2 && type.ends_with("[]")) {
+        type = "[]";
+    } else if (column.hasAttribute("Enum_Labels")) {
         labelLength = labelsLength(column.attribute("Enum_Labels"), false);
         type = "enum";
     } else if (lower.rfind("enum(", 0) == 0 || lower.rfind("set(", 0) == 0) {
@@ -429,9 +431,7 @@ cMigrate::TypeMatch cMigrate::MatchDataType(const xml::Node& column, const std::
         labelLength = labelsLength(type.substr(type.find('(')), set);
         type = set ? "set" : "enum";
     } else if (const std::string domain = text::trim(column.attribute("Domain_Type")); !domain.empty()) {
-        type = domain;
-    } else if (type.size() > 2 && type.ends_with("[]")) {
-        type = "[]";
+        type = domain.size() > 2 && domain.ends_with("[]") ? "[]" : domain;
     }
     if (type.empty() && !sqliteSource_) return {};
     const xml::NodeList sources = dataTypeMap_.selectNodes("/MIGRATION/DATATYPES/" + sc);

@@ -53,9 +53,13 @@
   <xsl:key name="fk-from" match="/DATABASE/TABLE/FOREIGNKEY"
            use="concat(@Foreign_Key_Table, substring(../@Name, 1 div (string(@Foreign_Key_Table) = '' and not(@Related_Column))))"/>
 
-  <!-- PostgreSQL types the columns use (enumerations, domains), and the sequences their defaults
-       take values from, each once. -->
-  <xsl:key name="user-type" match="/DATABASE/TABLE/COLUMN[@Enum_Labels or @Domain_Type]" use="@Datatype"/>
+  <!-- PostgreSQL types the columns use (enumerations, domains, also only in arrays: "mood[]"), and
+       the sequences their defaults take values from, each once. -->
+  <xsl:key name="user-type" match="/DATABASE/TABLE/COLUMN[@Enum_Labels or @Domain_Type]" use="substring(@Datatype, 1, string-length(@Datatype) - 2 * (substring(@Datatype, string-length(@Datatype) - 1) = '[]'))"/>
+  <!-- Domains by the arrays of them: PostgreSQL adds no check to a domain an array column uses,
+       so such a domain's checks stay in CREATE DOMAIN. -->
+  <xsl:key name="domain-array" match="/DATABASE/TABLE/COLUMN[@Domain_Type][substring(@Datatype, string-length(@Datatype) - 1) = '[]']"
+           use="substring(@Datatype, 1, string-length(@Datatype) - 2)"/>
   <xsl:key name="sequence-default" match="/DATABASE/TABLE/COLUMN[@Owned_Sequence]" use="string(@Column_Default)"/>
 
   <xsl:template match="/">
@@ -78,15 +82,15 @@
       <xsl:value-of select="$nl"/>
     </xsl:if>
     <xsl:if test="$engine = 'others'">
-      <xsl:for-each select="TABLE/COLUMN[@Enum_Labels][generate-id() = generate-id(key('user-type', @Datatype)[1])]">
+      <xsl:for-each select="TABLE/COLUMN[@Enum_Labels][generate-id() = generate-id(key('user-type', substring(@Datatype, 1, string-length(@Datatype) - 2 * (substring(@Datatype, string-length(@Datatype) - 1) = '[]')))[1])]">
         <xsl:text>CREATE TYPE </xsl:text>
-        <xsl:call-template name="quote"><xsl:with-param name="name" select="@Datatype"/></xsl:call-template>
+        <xsl:call-template name="user-type"/>
         <!-- (the reader's labels are in E'...' where they hold a backslash) -->
         <xsl:value-of select="concat(' AS ENUM (', @Enum_Labels, ');', $nl)"/>
       </xsl:for-each>
-      <xsl:for-each select="TABLE/COLUMN[@Domain_Type][generate-id() = generate-id(key('user-type', @Datatype)[1])]">
+      <xsl:for-each select="TABLE/COLUMN[@Domain_Type][generate-id() = generate-id(key('user-type', substring(@Datatype, 1, string-length(@Datatype) - 2 * (substring(@Datatype, string-length(@Datatype) - 1) = '[]')))[1])]">
         <xsl:text>CREATE DOMAIN </xsl:text>
-        <xsl:call-template name="quote"><xsl:with-param name="name" select="@Datatype"/></xsl:call-template>
+        <xsl:call-template name="user-type"/>
         <xsl:value-of select="concat(' AS ', @Domain_Type)"/>
         <xsl:variable name="own"><xsl:call-template name="domain-default-apart"/></xsl:variable>
         <xsl:if test="normalize-space(@Domain_Default) != '' and $own != '1'">
@@ -94,7 +98,8 @@
           <xsl:call-template name="engine-text"><xsl:with-param name="s" select="@Domain_Default"/></xsl:call-template>
         </xsl:if>
         <xsl:if test="@Domain_Not_Null = 'True'"> NOT NULL</xsl:if>
-        <xsl:if test="normalize-space(@Domain_Check) != '' and not($apart)">
+        <xsl:if test="normalize-space(@Domain_Check) != '' and (not($apart) or key('domain-array', @Datatype)
+                      or substring(@Datatype, string-length(@Datatype) - 1) = '[]')">
           <xsl:text> </xsl:text>
           <xsl:call-template name="engine-text"><xsl:with-param name="s" select="@Domain_Check"/></xsl:call-template>
         </xsl:if>
@@ -136,11 +141,12 @@
     </xsl:if>
     <xsl:if test="$apart">
       <!-- A domain's checks, each on its own, and its default calling a function. -->
-      <xsl:for-each select="TABLE/COLUMN[@Domain_Type][generate-id() = generate-id(key('user-type', @Datatype)[1])]">
+      <xsl:for-each select="TABLE/COLUMN[@Domain_Type][generate-id() = generate-id(key('user-type', substring(@Datatype, 1, string-length(@Datatype) - 2 * (substring(@Datatype, string-length(@Datatype) - 1) = '[]')))[1])]">
         <xsl:variable name="domain">
-          <xsl:call-template name="quote"><xsl:with-param name="name" select="@Datatype"/></xsl:call-template>
+          <xsl:call-template name="user-type"/>
         </xsl:variable>
-        <xsl:if test="normalize-space(@Domain_Check) != ''">
+        <xsl:if test="normalize-space(@Domain_Check) != '' and not(key('domain-array', @Datatype))
+                      and substring(@Datatype, string-length(@Datatype) - 1) != '[]'">
           <xsl:call-template name="domain-checks">
             <xsl:with-param name="domain" select="$domain"/>
             <xsl:with-param name="s" select="@Domain_Check"/>
@@ -225,10 +231,18 @@
        an index expression or condition, a view), written to mean the same under every session
        mode: MariaDB's \' becomes '', its \n, \t and \" the characters, a "name" (read with
        ANSI_QUOTES) a `name`; PostgreSQL's literal holding a backslash becomes E'...' with the
-       backslashes doubled. Any other engine's text stands as it is. -->
+       backslashes doubled; in T-SQL, where a backslash before a line break joins the lines, such
+       a literal is cut after the backslash and the break added as CHAR(10) or CHAR(13), but not
+       in a view's text ($program), which SQL Server keeps as written and so has read that way.
+       Any other engine's text stands as it is. -->
   <xsl:template name="engine-text">
     <xsl:param name="s"/>
+    <xsl:param name="program" select="false()"/>
     <xsl:choose>
+      <xsl:when test="($engine = 'sqlserver' or $engine = 'sqlserver65') and not($program)
+                      and (contains($s, '\&#10;') or contains($s, '\&#13;'))">
+        <xsl:call-template name="tsql-text"><xsl:with-param name="s" select="$s"/></xsl:call-template>
+      </xsl:when>
       <xsl:when test="$dialect = 'mysql' and (contains($s, '\') or contains($s, '&quot;'))">
         <xsl:call-template name="my-text"><xsl:with-param name="s" select="$s"/></xsl:call-template>
       </xsl:when>
@@ -423,6 +437,55 @@
         <xsl:call-template name="pg-text"><xsl:with-param name="s" select="substring($s, $i + 2 + $end)"/></xsl:call-template>
       </xsl:otherwise>
     </xsl:choose>
+  </xsl:template>
+
+  <!-- T-SQL text from one literal to the next: a quote within a [name] or "name" is part of it. -->
+  <xsl:template name="tsql-text">
+    <xsl:param name="s"/>
+    <xsl:variable name="a" select="string-length(substring-before(concat($s, &quot;'&quot;), &quot;'&quot;))"/>
+    <xsl:variable name="b" select="string-length(substring-before(concat($s, '['), '['))"/>
+    <xsl:variable name="c" select="string-length(substring-before(concat($s, '&quot;'), '&quot;'))"/>
+    <xsl:variable name="bc" select="$b * number($b &lt;= $c) + $c * number($b > $c)"/>
+    <xsl:variable name="i" select="$a * number($a &lt;= $bc) + $bc * number($a > $bc)"/>
+    <xsl:variable name="q" select="translate(substring($s, $i + 1, 1), '[', ']')"/>
+    <xsl:variable name="end">
+      <xsl:if test="$i &lt; string-length($s)">
+        <xsl:call-template name="closing">
+          <xsl:with-param name="s" select="substring($s, $i + 2)"/>
+          <xsl:with-param name="q" select="$q"/>
+        </xsl:call-template>
+      </xsl:if>
+    </xsl:variable>
+    <xsl:variable name="body" select="substring($s, $i + 2, $end - 1)"/>
+    <xsl:choose>
+      <xsl:when test="$i = string-length($s)"><xsl:value-of select="$s"/></xsl:when>
+      <xsl:when test="$q != &quot;'&quot; or not(contains($body, '\&#10;') or contains($body, '\&#13;'))">
+        <xsl:value-of select="substring($s, 1, $i + 1 + $end)"/>
+      </xsl:when>
+      <xsl:otherwise>
+        <!-- N'...': each part national -->
+        <xsl:variable name="n" select="translate(substring($s, $i, 1), 'n', 'N') = 'N' and ($i = 1
+                                       or translate(substring($s, $i - 1, 1), concat($upper, $lower, '0123456789_@#$'), '') != '')"/>
+        <xsl:variable name="p" select="substring('N', 1, number($n))"/>
+        <xsl:variable name="cr">
+          <xsl:call-template name="replace">
+            <xsl:with-param name="text" select="$body"/>
+            <xsl:with-param name="from" select="'\&#13;'"/>
+            <xsl:with-param name="to" select="concat('\', &quot;' + &quot;, $p, &quot;CHAR(13) + &quot;, $p, &quot;'&quot;)"/>
+          </xsl:call-template>
+        </xsl:variable>
+        <xsl:value-of select="concat(substring($s, 1, $i - number($n)), '(', $p, &quot;'&quot;)"/>
+        <xsl:call-template name="replace">
+          <xsl:with-param name="text" select="$cr"/>
+          <xsl:with-param name="from" select="'\&#10;'"/>
+          <xsl:with-param name="to" select="concat('\', &quot;' + &quot;, $p, &quot;CHAR(10) + &quot;, $p, &quot;'&quot;)"/>
+        </xsl:call-template>
+        <xsl:text>')</xsl:text>
+      </xsl:otherwise>
+    </xsl:choose>
+    <xsl:if test="$i &lt; string-length($s)">
+      <xsl:call-template name="tsql-text"><xsl:with-param name="s" select="substring($s, $i + 2 + $end)"/></xsl:call-template>
+    </xsl:if>
   </xsl:template>
 
   <!-- text with every `from` replaced by `to` -->
@@ -631,7 +694,8 @@
         </xsl:choose>
       </xsl:when>
       <xsl:when test="$engine = 'others' and (@Enum_Labels or @Domain_Type)">
-        <xsl:call-template name="quote"><xsl:with-param name="name" select="@Datatype"/></xsl:call-template>
+        <xsl:call-template name="user-type"/>
+        <xsl:if test="substring(@Datatype, string-length(@Datatype) - 1) = '[]'">[]</xsl:if>
       </xsl:when>
       <xsl:otherwise><xsl:call-template name="column-type"/></xsl:otherwise>
     </xsl:choose>
@@ -658,6 +722,13 @@
   <xsl:template name="default-apart">
     <xsl:variable name="d" select="normalize-space(@Column_Default)"/>
     <xsl:if test="$defaults-apart and contains($d, '(') and not(starts-with($d, 'nextval(')) and not(starts-with($d, 'GENERATED '))">1</xsl:if>
+  </xsl:template>
+
+  <!-- The enumeration or domain a column is of, or an array of, quoted. -->
+  <xsl:template name="user-type">
+    <xsl:call-template name="quote">
+      <xsl:with-param name="name" select="substring(@Datatype, 1, string-length(@Datatype) - 2 * (substring(@Datatype, string-length(@Datatype) - 1) = '[]'))"/>
+    </xsl:call-template>
   </xsl:template>
 
   <!-- "1" where a domain's default goes into a statement of its own, as a column's does. -->
@@ -690,11 +761,10 @@
     </xsl:if>
   </xsl:template>
 
-  <!-- A default as a literal: numbers, quoted text and bracketed expressions stay as they
-       are; DAO's "text" becomes 'text'; anything else is taken as text. -->
+  <!-- A default as the script writes it: the engine's own text for OTHERS, else a literal, its
+       text as engine-text writes it. -->
   <xsl:template name="default-value">
     <xsl:param name="d"/>
-    <xsl:variable name="last" select="substring($d, string-length($d))"/>
     <xsl:choose>
       <!-- The engine's own expression, for a script that runs on that engine. SQLite's catalogue
            shows one without the parentheses it takes it in: all but a single name get them. -->
@@ -719,6 +789,20 @@
       <xsl:when test="$engine = 'others'">
         <xsl:call-template name="engine-text"><xsl:with-param name="s" select="$d"/></xsl:call-template>
       </xsl:when>
+      <xsl:otherwise>
+        <xsl:call-template name="engine-text">
+          <xsl:with-param name="s"><xsl:call-template name="literal-default"><xsl:with-param name="d" select="$d"/></xsl:call-template></xsl:with-param>
+        </xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- Numbers, quoted text and bracketed expressions stay as they are; DAO's "text" becomes
+       'text'; anything else is taken as text. -->
+  <xsl:template name="literal-default">
+    <xsl:param name="d"/>
+    <xsl:variable name="last" select="substring($d, string-length($d))"/>
+    <xsl:choose>
       <xsl:when test="string(number($d)) != 'NaN'"><xsl:value-of select="$d"/></xsl:when>
       <xsl:when test="starts-with($d, &quot;'&quot;) and $last = &quot;'&quot; and string-length($d) > 1">
         <xsl:value-of select="$d"/>
@@ -1210,7 +1294,10 @@
         <xsl:call-template name="quote"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
         <xsl:text> AS </xsl:text>
       </xsl:if>
-      <xsl:call-template name="engine-text"><xsl:with-param name="s" select="SQLSCRIPT"/></xsl:call-template>
+      <xsl:call-template name="engine-text">
+        <xsl:with-param name="s" select="SQLSCRIPT"/>
+        <xsl:with-param name="program" select="true()"/>
+      </xsl:call-template>
       <xsl:if test="substring($sql, string-length($sql)) != ';'">;</xsl:if>
       <xsl:value-of select="$nl"/>
     </xsl:if>

@@ -359,7 +359,8 @@ std::string columnFactsKey(const std::string& owner, const std::string& table) {
 // order, with what the driver's rows are made of (columns 0-11: database, schema, table, column,
 // type, a domain's base type, type modifiers of the column and of the domain, type name,
 // NOT NULL, default, identity) and, beside, the facts (12-23): the type's catalogue name
-// (arrays as "elem[]", a domain by its own name), the declared length of character types and
+// (arrays as "elem[]", a domain by its own name; an array of an
+// enumeration or domain has that type's labels or facts), the declared length of character types and
 // the declared precision and scale of numeric; other types have no character length; an
 // identity or generated column's clause in place of the default the driver reports (none, or
 // the generation expression); the enumeration, domain and sequence facts. Column 24 says
@@ -380,13 +381,13 @@ const char* const pgColumns =
     "CASE WHEN b.id = 1700 AND b.mod > 4 THEN ((b.mod - 4) >> 16) & 65535 END, "
     // The scale is the low 11 bits, signed (negative since PostgreSQL 15).
     "CASE WHEN b.id = 1700 AND b.mod > 4 THEN (((b.mod - 4) & 2047) # 1024) - 1024 END, b.id = 1700, g.clause, "
-    "CASE WHEN t.typtype = 'e' THEN (SELECT string_agg(pg_catalog.quote_literal(e.enumlabel), ',' "
-    "ORDER BY e.enumsortorder) FROM pg_catalog.pg_enum e WHERE e.enumtypid = t.oid) END, "
-    "CASE WHEN t.typtype = 'd' THEN pg_catalog.format_type(t.typbasetype, t.typtypmod) END, "
-    "CASE WHEN t.typtype = 'd' THEN t.typdefault END, CASE WHEN t.typtype = 'd' THEN t.typnotnull END, "
-    "CASE WHEN t.typtype = 'd' THEN (SELECT string_agg('CONSTRAINT ' || pg_catalog.quote_ident(k.conname) || ' ' || "
+    "CASE WHEN u.typtype = 'e' THEN (SELECT string_agg(pg_catalog.quote_literal(e.enumlabel), ',' "
+    "ORDER BY e.enumsortorder) FROM pg_catalog.pg_enum e WHERE e.enumtypid = u.oid) END, "
+    "CASE WHEN u.typtype = 'd' THEN pg_catalog.format_type(u.typbasetype, u.typtypmod) END, "
+    "CASE WHEN u.typtype = 'd' THEN u.typdefault END, CASE WHEN u.typtype = 'd' THEN u.typnotnull END, "
+    "CASE WHEN u.typtype = 'd' THEN (SELECT string_agg('CONSTRAINT ' || pg_catalog.quote_ident(k.conname) || ' ' || "
     "pg_catalog.pg_get_constraintdef(k.oid), ' ' "
-    "ORDER BY k.conname) FROM pg_catalog.pg_constraint k WHERE k.contypid = t.oid AND k.contype = 'c') END, "
+    "ORDER BY k.conname) FROM pg_catalog.pg_constraint k WHERE k.contypid = u.oid AND k.contype = 'c') END, "
     "CASE WHEN x.def LIKE 'nextval(%' THEN "
     "COALESCE((SELECT d.objid::regclass::text FROM pg_catalog.pg_depend d JOIN pg_catalog.pg_class q "
     "ON q.oid = d.objid AND q.relkind = 'S' WHERE d.classid = 'pg_catalog.pg_class'::regclass "
@@ -398,6 +399,8 @@ const char* const pgColumns =
     "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
     "JOIN pg_catalog.pg_type t ON t.oid = a.atttypid "
     "LEFT JOIN pg_catalog.pg_type et ON et.oid = t.typelem "
+    // The enumeration or domain a column is of, or an array of.
+    "JOIN pg_catalog.pg_type u ON u.oid = CASE WHEN t.typcategory = 'A' AND et.oid IS NOT NULL THEN et.oid ELSE t.oid END "
     "LEFT JOIN pg_catalog.pg_attrdef ad ON a.atthasdef AND ad.adrelid = a.attrelid AND ad.adnum = a.attnum "
     "CROSS JOIN LATERAL (SELECT pg_catalog.pg_get_expr(ad.adbin, ad.adrelid) AS def OFFSET 0) x "
     "CROSS JOIN LATERAL (SELECT %g AS clause OFFSET 0) g "
