@@ -75,8 +75,8 @@ std::string frmDatabaseExplorer::GetToolCategory(const std::string& toolId) {
 }
 
 void frmDatabaseExplorer::tbMain_ToolClick(const QString& toolId) {
-    // Menu headers (one "_") carry no command.
-    if (toolId.count(QLatin1Char('_')) == 1) return;
+    // Menu headers (one "_") carry no command; no command starts while long work runs.
+    if (toolId.count(QLatin1Char('_')) == 1 || busy()) return;
     const std::string category = GetToolCategory(text::upper(toolId.toStdString()));
     if (category == "ID_FILE") HandleFileMenu(category, toolId);
     else if (category == "ID_EDIT") HandleEditMenu(category, toolId);
@@ -128,10 +128,14 @@ bool frmDatabaseExplorer::currentConnectionLoaded() const {
     return structureLoaded() && entry && !loadedFrom_.empty() && entry.attribute("TempXMLFileName") == loadedFrom_;
 }
 
-void frmDatabaseExplorer::dropLoadedStructure() {
+void frmDatabaseExplorer::forgetLoadedStructure() {
     loadedFrom_.clear();
     oReportEngine->oResultXML.reset();
     EnableSaveMenus(false);
+}
+
+void frmDatabaseExplorer::dropLoadedStructure() {
+    forgetLoadedStructure();
     ClearPreviews();
 }
 
@@ -368,7 +372,10 @@ void frmDatabaseExplorer::HandleDatabaseNodeMenu(const std::string& category, co
             else
                 commandNotAvailable(tool);
         } else if (command == "REFRESH") {
-            RefreshDatabaseConnection();
+            // The rebuilt tree has no selection, so nothing of the structure shown before stays;
+            // after a failure the node says why it shows none.
+            const bool refreshed = RefreshDatabaseConnection();
+            ShowNodeContent(refreshed ? nullptr : stMain->currentItem());
         } else if (command == "REMOVE") {
             if (confirmed("Are you sure you want to delete this connection?"))
                 DeleteDBConnection(oReportEngine->CurrentDatabaseNumber());

@@ -208,6 +208,7 @@ bool frmDatabaseExplorer::FillDetailsGrid(std::string& key) {
                             cells << item;
                         }
                         parent->appendRow(cells);
+                        letEventsRun();
                         ugDetails_InitializeRow(check);
                         addBands(row, check);
                     }
@@ -235,6 +236,19 @@ bool frmDatabaseExplorer::FillDetailsGrid(std::string& key) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.FillDetailsGrid");
         return false;
     }
+}
+
+void frmDatabaseExplorer::ShowGridReason(const std::string& reason) {
+    gridUpdating_ = true;
+    ugDetailsModel->clear();
+    if (!reason.empty()) {
+        auto* item = new QStandardItem(QString::fromStdString(reason));
+        item->setEditable(false);
+        item->setForeground(QColor(96, 96, 96));
+        ugDetailsModel->appendRow(item);
+    }
+    ugDetails->setHeaderHidden(true);
+    gridUpdating_ = false;
 }
 
 void frmDatabaseExplorer::ugDetails_InitializeRow(QStandardItem* row) {

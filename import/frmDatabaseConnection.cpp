@@ -10,6 +10,7 @@
 #include "import/frmProperties.h"
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
+#include "platform/ui/EventPump.h"
 #include "platform/ui/Prompter.h"
 #include "platform/ui/WaitCursor.h"
 
@@ -27,6 +28,7 @@
 
 #include <cmath>
 #include <exception>
+#include <optional>
 
 namespace {
 
@@ -65,6 +67,7 @@ frmDatabaseConnection::frmDatabaseConnection(QWidget* parent) : QDialog(parent) 
     setObjectName("frmDatabaseConnection");
     g_instance = this;
     buildControls();
+    ui::installEventPump();
 }
 
 frmDatabaseConnection::~frmDatabaseConnection() {
@@ -451,10 +454,15 @@ void frmDatabaseConnection::cmdNavigate_Click(int index) {
             }
             return;
         }
-        // Finish: the project, the folder tree and a chosen report can take a while.
+        // Finish: the project, the folder tree and a chosen report can take a while; the main
+        // window's status says so until they are done.
         ui::WaitCursor wait;
         frmDatabaseExplorer* main = frmDatabaseExplorer::instance();
-        if (main) main->setStatusText("Adding " + oReportEngine->DatabaseName() + " to the project...");
+        std::optional<frmDatabaseExplorer::LongWork> adding;
+        if (main) {
+            adding.emplace(main);
+            main->setStatusText("Adding " + oReportEngine->DatabaseName() + " to the project...");
+        }
         UpdateXMLForReport();
         oReportEngine->SaveTempFile();
         if (main) {
@@ -530,7 +538,7 @@ void frmDatabaseConnection::StartProgress(const std::string& /*message*/, int in
     try {
         const int track = pctProgress->width();
         shpProgress->resize(static_cast<int>(std::nearbyint(incrementValue / 100.0 * track)), shpProgress->height());
-        QCoreApplication::processEvents();
+        ui::processPendingEvents();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseConnection.StartProgress");
     }
@@ -543,7 +551,7 @@ void frmDatabaseConnection::IncrementProgress(const std::string& /*message*/, in
         const long w = std::lrint(share + shpProgress->width());  // half to even
         shpProgress->resize(w <= track ? static_cast<int>(w) : static_cast<int>(std::nearbyint(share)),
                             shpProgress->height());
-        QCoreApplication::processEvents();
+        ui::processPendingEvents();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseConnection.IncrementProgress");
     }
@@ -552,7 +560,7 @@ void frmDatabaseConnection::IncrementProgress(const std::string& /*message*/, in
 void frmDatabaseConnection::StopProgress(const std::string& /*message*/) {
     try {
         shpProgress->resize(pctProgress->width(), shpProgress->height());
-        QCoreApplication::processEvents();
+        ui::processPendingEvents();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseConnection.StopProgress");
     }
@@ -560,7 +568,8 @@ void frmDatabaseConnection::StopProgress(const std::string& /*message*/) {
 
 void frmDatabaseConnection::setStatusText(const std::string& text) {
     lblStatus->setText(QString::fromStdString(text));
-    lblStatus->repaint();
+    // While an import runs its progress lets the window's events paint it.
+    if (!busy_) lblStatus->repaint();
 }
 
 // ---- grey boxes --------------------------------------------------------------------------
