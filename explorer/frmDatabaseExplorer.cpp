@@ -841,6 +841,7 @@ frmDatabaseExplorer::LongWork::LongWork(frmDatabaseExplorer* w) : w_(w) {
     if (!w_ || w_->workDepth_++ > 0) return;
     w_->workResult_.clear();
     w_->EnableControls(false);
+    w_->eventsAllowed_.emplace();
     ui::restartPendingEvents();  // the window shows the work at once
 }
 
@@ -854,6 +855,7 @@ void frmDatabaseExplorer::letEventsRun() const {
 }
 
 void frmDatabaseExplorer::endWork(const std::string& status) {
+    eventsAllowed_.reset();
     progressRunning_ = false;
     cmdCancelWork->hide();
     pctAnimation->hide();

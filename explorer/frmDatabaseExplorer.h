@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -321,6 +322,7 @@ private:
     // The end of long work: controls on, the bar empty, the status the work's result.
     void endWork(const std::string& status);
     std::string workResult_;  // the status text the running long work ends with
+    std::optional<ui::AllowPendingEvents> eventsAllowed_;  // while long work runs
 
     QString lastPopupBand_;
     QHash<QString, QTreeWidgetItem*> nodesByKey_;  // the tree's items by key

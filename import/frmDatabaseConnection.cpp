@@ -266,6 +266,10 @@ void frmDatabaseConnection::changeEvent(QEvent* event) {
 void frmDatabaseConnection::Form_QueryUnload(bool& cancel, int unloadMode) {
     try {
         if (ErrorShown || WizardFinished || busyClosing_) return;
+        if (finishing_) {  // Finish closes the window itself when it is done
+            cancel = true;
+            return;
+        }
         if (unloadMode != 0 && unloadMode != 1) return;
         switch (CurrentStep) {
         case 1:
@@ -361,7 +365,7 @@ void frmDatabaseConnection::showPage() {
 }
 
 void frmDatabaseConnection::cmdNavigate_Click(int index) {
-    if (index < 0 || index > 3) return;
+    if (index < 0 || index > 3 || finishing_) return;
     // While an import runs only Cancel acts; nothing else re-enters the step machine.
     if (busy_ && index != 0) return;
     try {
@@ -384,7 +388,11 @@ void frmDatabaseConnection::cmdNavigate_Click(int index) {
                 busy_ = true;
                 closeAfterImport_ = false;
                 ui::activateProgressTarget(this);
-                const bool connected = Connect2DB();
+                bool connected = false;
+                {
+                    ui::AllowPendingEvents allow;  // only Cancel acts meanwhile
+                    connected = Connect2DB();
+                }
                 busy_ = false;
                 if (closeAfterImport_) {
                     closeDeferred();
@@ -458,6 +466,12 @@ void frmDatabaseConnection::cmdNavigate_Click(int index) {
         // window's status says so until they are done.
         ui::WaitCursor wait;
         frmDatabaseExplorer* main = frmDatabaseExplorer::instance();
+        // Nothing of this window acts until it is done (a report may let events run).
+        finishing_ = true;
+        struct Finished {
+            bool& flag;
+            ~Finished() { flag = false; }
+        } finished{finishing_};
         std::optional<frmDatabaseExplorer::LongWork> adding;
         if (main) {
             adding.emplace(main);
@@ -502,6 +516,7 @@ bool frmDatabaseConnection::runImport() {
     ui::activateProgressTarget(this);
     bool ok = false;
     try {
+        ui::AllowPendingEvents allow;  // only Cancel acts meanwhile
         ok = oReportEngine->ImportDatabase(true);
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "cmdNavigate_Click");

@@ -8,7 +8,8 @@ namespace ui {
 namespace {
 
 void pumpEvents() {
-    if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (pendingEventsAllowed() && QCoreApplication::instance())
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 }  // namespace

@@ -20,8 +20,19 @@ using Clock = std::chrono::steady_clock;
 
 std::atomic<void (*)()> eventsHook{nullptr};
 std::atomic<std::thread::id> hookThread{};
-// Set only on the hook's thread; other threads return before reading it.
+// Set only on the hook's thread; other threads return before reading them.
 Clock::time_point nextRun{};
+int allowed = 0;
+
+// The work of runLettingEventsRun and the calls it hands to the events thread.
+struct Runner {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool done = false;
+    const std::function<void()>* call = nullptr;  // waiting to run on the events thread
+};
+std::mutex runnerLock;
+Runner* runner = nullptr;  // the innermost one running
 }  // namespace
 
 void registerProgressTarget(ProgressTarget* t) { activateProgressTarget(t); }
@@ -51,6 +62,7 @@ void processPendingEvents() {
 }
 
 void setPendingEventsHook(void (*hook)()) {
+    if (hookThread.load() != std::this_thread::get_id()) allowed = 0;
     hookThread = std::this_thread::get_id();
     nextRun = {};
     eventsHook = hook;
@@ -60,14 +72,26 @@ void restartPendingEvents() {
     if (std::this_thread::get_id() == hookThread) nextRun = {};
 }
 
+AllowPendingEvents::AllowPendingEvents() {
+    if (std::this_thread::get_id() == hookThread.load()) ++allowed;
+}
+AllowPendingEvents::~AllowPendingEvents() {
+    if (std::this_thread::get_id() == hookThread.load() && allowed > 0) --allowed;
+}
+bool pendingEventsAllowed() { return std::this_thread::get_id() == hookThread.load() && allowed > 0; }
+
 void runLettingEventsRun(const std::function<void()>& work) {
-    if (!eventsHook.load() || std::this_thread::get_id() != hookThread.load()) {
+    if (!eventsHook.load() || !pendingEventsAllowed()) {
         work();
         return;
     }
-    std::mutex lock;
-    std::condition_variable ended;
-    bool done = false;
+    Runner self;
+    Runner* outer;
+    {
+        std::lock_guard<std::mutex> hold(runnerLock);
+        outer = runner;
+        runner = &self;
+    }
     std::exception_ptr failure;
     std::thread worker([&] {
         try {
@@ -75,20 +99,52 @@ void runLettingEventsRun(const std::function<void()>& work) {
         } catch (...) {
             failure = std::current_exception();
         }
-        std::lock_guard<std::mutex> hold(lock);
-        done = true;
-        ended.notify_one();
+        std::lock_guard<std::mutex> hold(self.lock);
+        self.done = true;
+        self.changed.notify_all();
     });
     for (;;) {
+        const std::function<void()>* call = nullptr;
         {
-            std::unique_lock<std::mutex> hold(lock);
-            if (ended.wait_for(hold, std::chrono::milliseconds(kPendingEventsInterval / 5), [&] { return done; }))
-                break;
+            std::unique_lock<std::mutex> hold(self.lock);
+            self.changed.wait_for(hold, std::chrono::milliseconds(kPendingEventsInterval / 5),
+                                  [&] { return self.done || self.call; });
+            if (self.done) break;
+            call = self.call;
+        }
+        if (call) {
+            try {
+                (*call)();
+            } catch (...) {
+            }
+            std::lock_guard<std::mutex> hold(self.lock);
+            self.call = nullptr;
+            self.changed.notify_all();
         }
         processPendingEvents();
     }
     worker.join();
+    {
+        std::lock_guard<std::mutex> hold(runnerLock);
+        runner = outer;
+    }
     if (failure) std::rethrow_exception(failure);
+}
+
+bool runOnEventsThread(const std::function<void()>& call) {
+    if (std::this_thread::get_id() == hookThread.load()) return false;
+    std::unique_lock<std::mutex> find(runnerLock);
+    Runner* r = runner;
+    if (!r) return false;
+    std::unique_lock<std::mutex> hold(r->lock);
+    if (r->done) return false;
+    find.unlock();
+    // One call at a time: the worker waits for its own to have run.
+    r->changed.wait(hold, [&] { return !r->call; });
+    r->call = &call;
+    r->changed.notify_all();
+    r->changed.wait(hold, [&] { return r->call != &call; });
+    return true;
 }
 
 }  // namespace ui

@@ -30,12 +30,28 @@ ProgressTarget* activeProgressTarget();             // nullptr when none
 inline constexpr int kPendingEventsInterval = 50;  // milliseconds
 void processPendingEvents();
 void setPendingEventsHook(void (*hook)());
+
+// Held by a window for the time of work during which its events may run: it has made sure
+// that no command re-enters meanwhile. The GUI's pump lets events run only then.
+class AllowPendingEvents {
+public:
+    AllowPendingEvents();
+    ~AllowPendingEvents();
+    AllowPendingEvents(const AllowPendingEvents&) = delete;
+    AllowPendingEvents& operator=(const AllowPendingEvents&) = delete;
+};
+bool pendingEventsAllowed();
 // The next processPendingEvents runs the hook at once (the start of a piece of work).
 void restartPendingEvents();
 
 // Runs work, which must touch no window, prompt or document that pending events may use, on a
 // thread of its own while this thread lets pending events run; returns when it has ended and
-// passes on what it threw. Without a hook on this thread the work simply runs here.
+// passes on what it threw. Where events may not run (no hook on this thread, or not allowed)
+// the work simply runs here.
 void runLettingEventsRun(const std::function<void()>& work);
+
+// Called on the thread of such work: runs call on the thread that lets events run (a prompt,
+// an error report) and waits for it; true then. False, and nothing done, on any other thread.
+bool runOnEventsThread(const std::function<void()>& call);
 
 }  // namespace ui
