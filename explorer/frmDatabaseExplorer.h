@@ -12,6 +12,7 @@
 #include "platform/ui/ToolManager.h"
 
 #include <QHash>
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 
@@ -326,6 +327,8 @@ private:
 
     QString lastPopupBand_;
     QHash<QString, QTreeWidgetItem*> nodesByKey_;  // the tree's items by key
+    QList<QTreeWidgetItem*> newTopLevel_;          // made by DisplayNodes, not in the tree yet
+    std::vector<QTreeWidgetItem*> toExpand_;
     bool gridUpdating_ = false;  // rows being filled or a Report state passed down
     std::string loadedFrom_;  // temporary structure file of the structure loaded last
     std::string refreshFailedKey_;  // key of the connection whose last refresh failed

@@ -201,11 +201,19 @@ QTreeWidgetItem* frmDatabaseExplorer::treeNode(const QString& key) const {
 void frmDatabaseExplorer::PopulateLHXML() {
     stMain->clear();
     nodesByKey_.clear();
+    // The nodes are made apart from the tree and go into it at once: a tree that shows each
+    // new node of thousands lays itself out again for every one.
+    newTopLevel_.clear();
+    toExpand_.clear();
     xml::Node root = oStructures.documentElement();
     if (root)
         DisplayNodes(root, 1);
     else
         HandleError(91, "The project document has no root element.", "frmDatabaseExplorer.DisplayNodes");
+    stMain->addTopLevelItems(newTopLevel_);
+    for (QTreeWidgetItem* item : toExpand_) item->setExpanded(true);
+    newTopLevel_.clear();
+    toExpand_.clear();
     Add2OutlookBar();
     // Every change of folders and connections ends here: stored at once.
     StoreProjectIfChanged();
@@ -229,7 +237,8 @@ void frmDatabaseExplorer::DisplayNodes(const xml::Node& element, int level) {
                                     : QString();
             QTreeWidgetItem* item = nullptr;
             if (parentKey.isEmpty()) {
-                item = new QTreeWidgetItem(stMain);
+                item = new QTreeWidgetItem();
+                newTopLevel_.append(item);
             } else if (QTreeWidgetItem* p = treeNode(parentKey)) {
                 item = new QTreeWidgetItem(p);
             }
@@ -239,7 +248,7 @@ void frmDatabaseExplorer::DisplayNodes(const xml::Node& element, int level) {
                 item->setData(0, kKeyRole, key);
                 nodesByKey_.insert(key, item);
                 if (level <= 3)
-                    for (QTreeWidgetItem* a = item->parent(); a; a = a->parent()) a->setExpanded(true);
+                    for (QTreeWidgetItem* a = item->parent(); a; a = a->parent()) toExpand_.push_back(a);
                 QString image = QString::fromStdString(element.attribute("TreeImage")).trimmed();
                 if (!image.isEmpty()) {
                     item->setData(0, kImageRole, image);

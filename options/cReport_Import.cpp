@@ -334,13 +334,11 @@ bool cReport::BuildConnectionTreeEntry() {
                                {"CreatedBy", CurrentUser}};
         // The window stays alive meanwhile: while an import runs, nothing it does reads the new
         // structure.
-        xml::Document entryDoc;
+        std::string text;
         bool made = false;
-        ui::runLettingEventsRun([&] {
-            std::string text;
-            made = sheet.transform(*oResultXML, text, params) && entryDoc.loadXML(text);
-        });
-        if (!made) return false;
+        ui::runLettingEventsRun([&] { made = sheet.transform(*oResultXML, text, params); });
+        xml::Document entryDoc;
+        if (!made || !entryDoc.loadXML(text)) return false;
         xml::Node entry = entryDoc.selectSingleNode("DATABASECONNECTION");
         if (!entry) return false;
         xml::Node opts = dbOptions_.documentElement();
