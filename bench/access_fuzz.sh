@@ -13,7 +13,8 @@
 #   silent: exit 0 and the entry reported imported, while its structure has less than the intact
 #           file's: fewer tables, columns, indexes, index columns, foreign key columns or views, or
 #           fewer defaults, validation rules, descriptions, columns that refuse Null, privileges,
-#           or less SQL, and no warning line ("Warning in ...") naming what was left out
+#           rights granted, creation dates, type names (but "Complex"), sizes Jet allows (up to
+#           255), or less SQL, and no warning line ("Warning in ...") naming what was left out
 #   warned: the same, with such a warning line
 # JOBS runs in parallel (default 4); BUILD points at the build folder; DALVANE at another program.
 # KEEP=folder keeps the mutated files of every crash, hang and silent success there.
@@ -147,6 +148,8 @@ python3 - "$WORK" "$COUNT" "$secs" "${KEEP:-}" <<'PY'
 import os, re, shutil, sys, xml.etree.ElementTree as ET
 work, count, secs, keep = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
 
+DATE = re.compile(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$")
+
 def measures(path):
     """What an import can lose, as counts."""
     root = ET.parse(path).getroot()
@@ -155,18 +158,23 @@ def measures(path):
         m[k] = m.get(k, 0) + v
     for t in root.iter("TABLE"):
         add("tables")
+        if DATE.match(t.get("Created_On", "")): add("creation dates")
         for c in t.findall("COLUMN"):
             add("columns")
             for a in ("Column_Default", "Check_Constraint", "Description", "Primary_Key"):
                 if c.get(a): add(a)
             if c.get("Null_Allowed") == "False": add("required")
+            if c.get("Data_Type", c.get("Datatype", "")) not in ("", "Complex"): add("type names")
+            if int(c.get("Precision", c.get("Length", "0")) or 0) <= 255: add("sizes Jet allows")
         for x in t.findall("INDEX"):
             add("indexes")
             add("index columns", len(x.findall("COLUMN")))
         add("foreign key columns", len(t.findall("FOREIGNKEY")))
         add("privileges", len(t.findall("PRIVILEGE")))
+        add("rights granted", sum(list(p.attrib.values()).count("Yes") for p in t.findall("PRIVILEGE")))
     for v in root.iter("VIEW"):
         add("views")
+        if DATE.match(v.get("Created_On", "")): add("creation dates")
         sql = "".join(v.itertext())
         add("SQL characters", len(sql))
         if re.search(r"\bFROM\s*;", sql) or not sql.strip(): add("views without SQL")

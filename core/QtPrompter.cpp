@@ -82,9 +82,14 @@ std::string QtPrompter::chooseFile(const ui::FileRequest& req) {
     QString title = QString::fromStdString(req.title);
     QString start = QString::fromStdString(req.initialPath);
     QString filter = toQtFilter(req.filter);
-    QString path = req.save ? QFileDialog::getSaveFileName(ownerWindow(), title, start, filter)
-                            : QFileDialog::getOpenFileName(ownerWindow(), title, start, filter);
-    return path.toStdString();
+    if (!req.save) return QFileDialog::getOpenFileName(ownerWindow(), title, start, filter).toStdString();
+    QFileDialog dialog(ownerWindow(), title, start, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A name typed without an extension gets the filter's own ("myquery" becomes "myquery.sql").
+    const QString first = QString::fromStdString(req.filter).section('|', 1, 1).section(';', 0, 0).trimmed();
+    if (first.startsWith("*.") && first.size() > 2 && first.indexOf('*', 2) < 0) dialog.setDefaultSuffix(first.mid(2));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first().toStdString();
 }
 
 namespace {
@@ -127,8 +132,9 @@ std::string QtPrompter::chooseFolder(const std::string& title, const std::string
     return dialog.selectedFiles().first().toStdString();
 }
 
-std::optional<long> QtPrompter::chooseColor() {
-    QColor c = QColorDialog::getColor(QColor(), ownerWindow());
+std::optional<long> QtPrompter::chooseColor(long initial) {
+    const QColor start(int(initial & 0xFF), int((initial >> 8) & 0xFF), int((initial >> 16) & 0xFF));
+    QColor c = QColorDialog::getColor(start, ownerWindow());
     if (!c.isValid()) return std::nullopt;
     return static_cast<long>(c.red()) | (static_cast<long>(c.green()) << 8) | (static_cast<long>(c.blue()) << 16);
 }

@@ -12,7 +12,7 @@ public:
                                      const std::string& defaultValue) override;
     std::string chooseFile(const ui::FileRequest& req) override;
     std::string chooseFolder(const std::string& title, const std::string& initialPath) override;
-    std::optional<long> chooseColor() override;
+    std::optional<long> chooseColor(long initial) override;
     std::optional<ui::FontChoice> chooseFont(const ui::FontChoice& initial) override;
     void openExternally(const std::string& target) override;
     bool isInteractive() const override { return true; }

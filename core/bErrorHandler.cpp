@@ -8,10 +8,21 @@
 #include "platform/ui/ProgressTarget.h"
 
 #include <iostream>
+#include <mutex>
+#include <utility>
 
 bool ErrorShown = false;
 
 namespace {
+struct Warnings {
+    std::mutex m;
+    std::vector<std::string> texts;
+};
+Warnings& warnings() {
+    static Warnings w;
+    return w;
+}
+
 ErrorDialogHook& dialogHook() {
     static ErrorDialogHook h;
     return h;
@@ -23,7 +34,7 @@ std::string dependencyReport() {
 }
 }  // namespace
 
-void setErrorDialogHook(ErrorDialogHook hook) { dialogHook() = std::move(hook); }
+ErrorDialogHook setErrorDialogHook(ErrorDialogHook hook) { return std::exchange(dialogHook(), std::move(hook)); }
 
 void ReportFileError(const files::FileError& e, const std::string& permissionText, const std::string& source,
                      ui::MsgIcon permissionIcon) {
@@ -33,6 +44,19 @@ void ReportFileError(const files::FileError& e, const std::string& permissionTex
     else
         ui::MsgBox(text, ui::MsgButtons::OK,
                    e.number == files::kPermissionDenied ? permissionIcon : ui::MsgIcon::Information);
+}
+
+void ReportWarning(const std::string& description, const std::string& source) {
+    std::cerr << "Warning in " << source << ": " << description << std::endl;
+    Warnings& w = warnings();
+    std::lock_guard lock(w.m);
+    w.texts.push_back(description);
+}
+
+std::vector<std::string> TakeWarnings() {
+    Warnings& w = warnings();
+    std::lock_guard lock(w.m);
+    return std::exchange(w.texts, {});
 }
 
 void HandleError(long errNumber, const std::string& description, const std::string& source) {
@@ -45,12 +69,7 @@ void HandleError(long errNumber, const std::string& description, const std::stri
     }
     std::string line = MainCaption() + " error " + std::to_string(errNumber) + " in " + source + ": " + description;
     std::cerr << line << std::endl;
-    if (!DataFolder.empty()) {
-        std::string log;
-        std::string path = files::joinPath(DataFolder, "errors.log");
-        files::readTextFile(path, log);
-        files::writeTextFile(path, log + line + "\r\n", true);
-    }
+    if (!DataFolder.empty()) files::appendToFile(files::joinPath(DataFolder, "errors.log"), line + "\r\n");
 }
 
 std::string BuildErrorReportText(long errNumber, const std::string& description, const std::string& source) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Set by HandleError; reset by StartApplication.
 extern bool ErrorShown;
@@ -20,8 +21,15 @@ void HandleError(long errNumber, const std::string& description, const std::stri
 void ReportFileError(const files::FileError& e, const std::string& permissionText, const std::string& source,
                      ui::MsgIcon permissionIcon = ui::MsgIcon::Information);
 
+// Reports a fact an import could not read and left out, or kept in part: "Warning in <source>:
+// <description>" on stderr. Kept until TakeWarnings, which a batch run calls for each entry.
+void ReportWarning(const std::string& description, const std::string& source);
+// The warnings reported since the last call, in order; they are then forgotten.
+std::vector<std::string> TakeWarnings();
+
 using ErrorDialogHook = std::function<void(long, const std::string&, const std::string&)>;
-void setErrorDialogHook(ErrorDialogHook hook);
+// Returns the hook it replaces.
+ErrorDialogHook setErrorDialogHook(ErrorDialogHook hook);
 
 // Address that receives error reports by mail.
 inline constexpr const char* ErrorReportAddress = "errors@torvik.example";

@@ -512,13 +512,17 @@ bool ValidateXML(const std::string& fileName, std::string& xmlText, bool showMes
         if (showMessages) ui::MsgBox("Select a valid xml file.", ui::MsgButtons::OK, ui::MsgIcon::Critical);
         return false;
     }
-    xmlText = text::trim(xmlText);
+    // Text in UTF-16 (as other tools save it) has a zero byte among its first four; its markers
+    // are looked for in the parsed document, and trimming would cut its characters.
+    const bool wide = xmlText.substr(0, 4).find('\0') != std::string::npos;
+    if (!wide) xmlText = text::trim(xmlText);
     if (xmlText.empty()) return invalid();
-    std::string text = lower(xmlText);
+    xml::Document doc;
+    if (wide && !doc.loadXML(xmlText)) return invalid();
+    const std::string text = lower(wide ? doc.xml() : xmlText);
     for (const char* marker : {"<database", "databaseengine", "servertype", "databasetype", "databasename", "servername"})
         if (text.find(marker) == std::string::npos) return invalid();
-    xml::Document doc;
-    if (!doc.loadXML(xmlText) || doc.documentElement().name() != "DATABASE") return invalid();
+    if ((!wide && !doc.loadXML(xmlText)) || doc.documentElement().name() != "DATABASE") return invalid();
     if (parsed) *parsed = std::move(doc);
     return true;
 }

@@ -89,6 +89,7 @@ struct BatchResult {
     bool success = false;
     std::string message;
     int failures = 0;
+    int warned = 0;  // entries imported with facts left out, each named in a warning
 };
 // Removes every double quote from commandLine; a path with extension "xml" runs the batch
 // (StartApplication, then HandleBatchProcess) and gives 2, anything else gives 1.

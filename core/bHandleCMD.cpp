@@ -48,7 +48,7 @@ int Main(const std::string& commandLine) {
         BatchResult batch;
         int mode = HandleCLP(commandLine, &batch);
         if (mode == 2) {
-            if (!batch.success) std::cerr << ApplicationTitle << ": " << batch.message << std::endl;
+            if (!batch.success || batch.warned > 0) std::cerr << ApplicationTitle << ": " << batch.message << std::endl;
             return batch.success && !ErrorShown ? 0 : 1;
         }
         if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {

@@ -209,6 +209,7 @@ public:
             placed_.push_back({&t, b, look_.face(b.width, b.height, QString::fromStdString(t.name), rows, 0)});
             byName.emplace(t.name, placed_.size() - 1);
         }
+        long long reach = 0;
         for (const Relation& r : relations) {
             auto pi = byName.find(r.primaryTable), fi = byName.find(r.foreignTable);
             if (pi == byName.end() || fi == byName.end()) continue;
@@ -218,7 +219,11 @@ public:
             Line l{c, c.line.front().y(), c.line.front().y()};
             for (const QPoint& q : c.line) l.top = std::min(l.top, q.y() - 5), l.bottom = std::max(l.bottom, q.y() + 5);
             lines_.push_back(l);
+            // A connector leaving a table's right side reaches beyond the rightmost table.
+            for (const QPoint& q : c.line) reach = std::max(reach, static_cast<long long>(q.x()) + 2);
         }
+        if (reach + kPictureMargin > frame_.size.width())
+            frame_.size.setWidth(static_cast<int>(std::min<long long>(reach + kPictureMargin, INT_MAX)));
     }
 
     QSize size() const { return frame_.size; }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCollator>
 #include <QCursor>
 #include <QFileDialog>
 #include <QGraphicsSceneContextMenuEvent>
@@ -573,8 +574,12 @@ AddTableDialog::AddTableDialog(DiagramWindow* window, const Diagram& diagram) : 
     QStringList names;
     names.reserve(static_cast<qsizetype>(diagram.tables.size()));
     for (const Table& t : diagram.tables) names.push_back(QString::fromStdString(t.name));
+    // Alphabetical as the user's language orders letters, case aside; a view's own sorting
+    // would leave the rows as they were added.
+    QCollator order;
+    order.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(names.begin(), names.end(), order);
     lstTables->addItems(names);
-    lstTables->setSortingEnabled(true);  // sorted once, not at every row
     auto* cmdAdd = new QPushButton("Add", page);
     cmdAdd->setObjectName("cmdAdd");
     auto* cmdSelectAll = new QPushButton("Select All", page);
@@ -601,9 +606,9 @@ AddTableDialog::AddTableDialog(DiagramWindow* window, const Diagram& diagram) : 
     layout->addLayout(buttons);
 
     connect(cmdAdd, &QPushButton::clicked, this, [this] {
-        QStringList selected;
-        for (const QListWidgetItem* item : lstTables->selectedItems()) selected.push_back(item->text());
-        selected.sort();  // in list order, as the rows are shown
+        QStringList selected;  // in list order, as the rows are shown
+        for (int i = 0; i < lstTables->count(); ++i)
+            if (lstTables->item(i)->isSelected()) selected.push_back(lstTables->item(i)->text());
         std::vector<std::string> names;
         names.reserve(static_cast<std::size_t>(selected.size()));
         for (const QString& name : selected) names.push_back(name.toStdString());

@@ -28,4 +28,9 @@ bool loadEntryOptions(int group, int number);
 // The application title, for the boxes that name it.
 std::string appTitle();
 
+// A preview page as the pane can show it from the private temporary folder: its style sheet
+// (css, as the report options name it) and the program's images linked where they are, an image
+// of the preview's own images folder (a diagram picture) kept there.
+std::string previewReferences(std::string html, const std::string& css);
+
 }  // namespace explorer

@@ -877,14 +877,24 @@ void frmDatabaseExplorer::changeEvent(QEvent* event) {
 namespace {
 
 // SIGTERM and SIGHUP only write their number into this pipe; the window reads it in its loop.
+// The first one also sets an alarm: a program whose loop does not end in time (its thread held
+// by a driver call) ends at the alarm with the same status.
 int terminationPipe[2] = {-1, -1};
+volatile sig_atomic_t terminationNumber = 0;
+constexpr unsigned kTerminationGraceSeconds = 5;
 
 void onTerminationSignal(int sig) {
     const int saved = errno;
     const unsigned char number = static_cast<unsigned char>(sig);
     [[maybe_unused]] ssize_t n = ::write(terminationPipe[1], &number, 1);
+    if (!terminationNumber) {
+        terminationNumber = sig;
+        ::alarm(kTerminationGraceSeconds);
+    }
     errno = saved;
 }
+
+void onTerminationAlarm(int) { ::_exit(128 + terminationNumber); }
 
 void setTerminationHandler(void (*handler)(int)) {
     struct sigaction action {};
@@ -892,6 +902,8 @@ void setTerminationHandler(void (*handler)(int)) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int sig : {SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
+    action.sa_handler = handler == SIG_DFL ? SIG_DFL : onTerminationAlarm;
+    ::sigaction(SIGALRM, &action, nullptr);
 }
 
 }  // namespace
@@ -914,8 +926,18 @@ void frmDatabaseExplorer::TerminationSignal() {
     unsigned char number = 0;
     while (::read(terminationPipe[0], &number, 1) == 1) {
     }
+    // Nothing waits for an answer from here on: prompts go to standard error, errors to the log.
+    // A dialog of the ones replaced may be open below this call: they live on until the end.
+    static std::unique_ptr<ui::Prompter> keptPrompter;
+    static ErrorDialogHook keptHook;
+    static bool quiet = false;
+    if (!std::exchange(quiet, true)) {
+        keptPrompter = ui::setPrompter(std::make_unique<ui::HeadlessPrompter>());
+        keptHook = setErrorDialogHook(nullptr);
+    }
     if (importRunning()) oReportEngine->CancelImport();
-    if (loaded_ && !unloaded_) StoreProject();
+    // Only a project that was read (or begun) is stored; one still being opened has none yet.
+    if (loaded_ && !unloaded_ && projectWritable_ && !oStructures.isEmpty()) StoreProject();
     // Every event loop ends, the dialogs' too; the program then ends as after its last window.
     QCoreApplication::exit(128 + number);
 }

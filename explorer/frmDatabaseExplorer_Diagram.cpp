@@ -1,12 +1,17 @@
 // frmDatabaseExplorer: the relationship diagram of the current connection.
 #include "explorer/frmDatabaseExplorer.h"
 
+#include "explorer/ExplorerShared.h"
+
 #include "core/bErrorHandler.h"
 #include "options/cReport.h"
+#include "platform/fs/Paths.h"
 
 #include <QTimer>
 
 #include <exception>
+#include <stdexcept>
+#include <utility>
 
 bool frmDatabaseExplorer::ExecuteDiagramApp(unsigned long long WindowHandle, const std::string& DiagramPath) {
     return oReportEngine && oReportEngine->ExecuteDiagramApp(WindowHandle, DiagramPath, "frmDatabaseExplorer.ExecuteDiagramApp");
@@ -40,6 +45,14 @@ void frmDatabaseExplorer::ShowDiagram(bool& Generate) {
         if (Generate && !ExecuteDiagramApp(static_cast<unsigned long long>(winId()), diagramFile)) return;
         std::string html, print;
         if (!oReportEngine->PreviewDiagram(picture, html, print) || html.empty() || print.empty()) return;
+        // The pages link styles/ and images/ as a report folder has them; the private folder has
+        // only the picture.
+        for (const auto& [page, css] : {std::pair{html, oReportEngine->HTML_CurrentCSS()},
+                                        std::pair{print, oReportEngine->PrinterFriendlyCSS}}) {
+            std::string text;
+            if (!files::readTextFile(page, text) || !files::writeTextFile(page, explorer::previewReferences(text, css)))
+                throw std::runtime_error("The preview cannot be written to " + page + ".");
+        }
         if (wbHTMLPreview->LocationURL().contains(QLatin1String("temp.html")))
             wbHTMLPreview->Refresh2();
         else

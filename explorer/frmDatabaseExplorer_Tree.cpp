@@ -127,10 +127,19 @@ std::string previewStyleSheet(const std::string& path) {
     return out.replace(QLatin1String("</"), QLatin1String("<\\/")).toStdString();
 }
 
+QString lastPathComponent(const QString& url) {
+    QString path = url;
+    int slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash >= 0 ? path.mid(slash + 1) : path;
+}
+
+}  // namespace
+
 // A report page names its style sheet and pictures as they lie beside a saved report; the
 // preview in the temporary folder reads them where the program keeps them (a style sheet of
 // the user's own where it is), with the sheet also in the page, as the pane applies it.
-std::string previewReferences(std::string html, const std::string& css) {
+
+std::string explorer::previewReferences(std::string html, const std::string& css) {
     std::string cssFolder = StylesFolder;
     const std::string cssPath = files::normalizeSeparators(css);
     if (!cssPath.empty() && cssPath.front() == '/' && files::fileExists(cssPath)) cssFolder = files::parentFolder(cssPath);
@@ -141,16 +150,23 @@ std::string previewReferences(std::string html, const std::string& css) {
     // The pane lays out only the elements it knows: the page's sections become blocks it styles.
     static const QRegularExpression sections(QStringLiteral("<(/?)(?:header|nav|main|section|footer|figure|figcaption)\\b"));
     html = QString::fromStdString(html).replace(sections, QStringLiteral("<\\1div")).toStdString();
-    return text::replaceAll(html, "src=\"images/", "src=\"" + folderUrl(ImagesFolder));
+    const std::string own = PreviewFilePath("images");
+    static const QRegularExpression images(QStringLiteral("src=\"images/([^\"]*)\""));
+    QString page = QString::fromStdString(html);
+    QString out;
+    out.reserve(page.size());
+    qsizetype from = 0;
+    for (auto it = images.globalMatch(page); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const std::string name = QUrl::fromPercentEncoding(m.captured(1).toUtf8()).toStdString();
+        const bool kept = files::fileExists(files::joinPath(own, name));
+        out += page.mid(from, m.capturedStart() - from);
+        out += QStringLiteral("src=\"") + QString::fromStdString(folderUrl(kept ? own : ImagesFolder)) + m.captured(1) + "\"";
+        from = m.capturedEnd();
+    }
+    out += page.mid(from);
+    return out.toStdString();
 }
-
-QString lastPathComponent(const QString& url) {
-    QString path = url;
-    int slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash >= 0 ? path.mid(slash + 1) : path;
-}
-
-}  // namespace
 
 // Makes the options of connection (g, n) the options object's: its DBOPTIONS and its
 // connection string. False when the entry is missing or its options do not load.

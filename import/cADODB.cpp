@@ -11,7 +11,6 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
-#include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -108,6 +107,7 @@ bool cADODB::OpenDalvDatabase()
     raise(1, "Connecting to database " + DatabaseName);
     try {
         cDalvane.setCursorLocation(db::adUseClient);
+        cDalvane.setMode(db::adModeRead);  // nothing is written, and no database file created
         cDalvane.setConnectionString(ConnectionString);
         if (cDalvane.isOpen()) cDalvane.close();
         cDalvane.open();
@@ -125,12 +125,26 @@ bool cADODB::OpenDalvDatabase()
         const auto& errs = cDalvane.errors();
         long number = errs.empty() ? e.number() : errs.front().number;
         std::string description = errs.empty() ? e.description() : errs.front().description;
+        // What the driver said stands under the message: a refused port, an unknown database
+        // and a login that timed out read alike without it.
+        std::string said;
+        std::vector<std::string> lines;
+        for (const db::ProviderError& pe : errs)
+            if (std::string line = text::trim(pe.description);
+                !line.empty() && std::find(lines.begin(), lines.end(), line) == lines.end()) {
+                said += (said.empty() ? "" : "\n") + line;
+                lines.push_back(std::move(line));
+            }
+        const std::string under = said.empty() ? std::string() : "\n\n" + said;
         if (!errs.empty() && number == db::err::Fail) {
-            ui::MsgBox("Please check the server name and database name and try again.", ui::MsgButtons::OK,
+            ui::MsgBox("Please check the server name and database name and try again." + under, ui::MsgButtons::OK,
                        ui::MsgIcon::Critical, "Dalvane 4.5");
         } else if (!errs.empty() && number == db::err::AuthFailed) {
-            ui::MsgBox("Incorrect database login name and password, try again!", ui::MsgButtons::OK,
+            ui::MsgBox("Incorrect database login name and password, try again!" + under, ui::MsgButtons::OK,
                        ui::MsgIcon::Critical, "Dalvane 4.5");
+        } else if (number == db::err::Timeout) {
+            HandleError(number, e.description() + (said == e.description() ? std::string() : under),
+                        "cADODB.OpenDalvDatabase");
         } else if (number == db::err::ProviderNotFound) {
             ui::MsgBox(ProviderMissingMessage(description), ui::MsgButtons::OK, ui::MsgIcon::Critical);
         } else {
@@ -312,8 +326,8 @@ cADODB::ColumnRow cADODB::makeColumnRow(const db::Recordset& rs)
 std::string cADODB::holdable(const std::string& value, const std::string& what)
 {
     if (xml::visibleText(value) == value) return value;
-    std::cerr << "Warning in cADODB.GenerateTablesXML: " << what
-              << " holds a control character, which the structure cannot hold: it is left out." << std::endl;
+    ReportWarning(what + " holds a control character, which the structure cannot hold: it is left out.",
+                  "cADODB.GenerateTablesXML");
     return {};
 }
 
@@ -541,10 +555,13 @@ void cADODB::GenerateTablesXML()
 
             std::string datatype;
             const std::string d = text::trim(col.dataType.toString());
-            // The driver's own name of the column's type where it gives one; the provider type
-            // of the code stands for several names.
+            // The driver's own name of the column's type where it gives one, as the engine names
+            // it (a "longtext" is no Access Text); the provider type of the code stands for
+            // several names. A bit keeps the name the scripts carry its width under.
             if (!col.typeName.isNull())
-                datatype = renamedType(col.typeName.toString(), length);
+                datatype = QString::fromStdString(col.typeName.toString()).toLower() == "bit"
+                               ? renamedType(col.typeName.toString(), length)
+                               : col.typeName.toString();
             else if (IsNumber(d) && col.dataType.isNumeric())
                 datatype = GetFieldType(col.dataType.toInt(), col.charLength.toInt(),
                                         col.datetimePrecision.toInt(), col.numericPrecision.toInt());

@@ -36,6 +36,7 @@ bool cADOX::OpenDalvDatabase()
     }
     m_Database =
         cDAO::OpenAccessFile(path, password, workgroup, user, userPassword, "cADOX.OpenDalvDatabase", &m_Accounts);
+    m_RightsUnread = false;
     if (m_Database) cDAO::ReportWarnings(*m_Database, "cADOX.OpenDalvDatabase");
     return m_Database != nullptr;
 }
@@ -140,9 +141,9 @@ void cADOX::GenerateAccessTables_ADOX()
                 // A decimal's defined size is its precision; its scale goes with the type name.
                 const long size = f.size != 0 && f.type != jet::Decimal ? f.size : f.precision;
                 const std::string type = TypeName(f);
-                // Nulls are barred by Required (and from an AutoNumber), never by whether a
-                // zero-length string is allowed.
-                const std::string nullAllowed = boolText(!f.autoNumber && !f.required);
+                // Nulls are barred by Required (and from an AutoNumber and a Yes/No field), never by
+                // whether a zero-length string is allowed.
+                const std::string nullAllowed = boolText(!f.autoNumber && !f.required && f.type != jet::Boolean);
                 if (m_Cancel) return;
                 xml::Node c = t.appendElement("COLUMN");
                 c.setAttribute("Name", f.name);
@@ -215,8 +216,13 @@ void cADOX::GetAccessObjectPrivileges(const std::string& objectName, const std::
             p.setAttribute("Report", "1");
             p.setAttribute("Migrate", "0");
         }
+    } catch (const jet::Error& e) {
+        // Rights that could not be read are not shown as none: no object gets privileges.
+        if (!m_RightsUnread)
+            ReportWarning(std::string("the privileges are left out: ") + e.what(), "cADODB.GetAccessObjectPrivileges");
+        m_RightsUnread = true;
     } catch (const std::exception& e) {
-        m_Failed = true;  // rights that could not be read are not shown as none
+        m_Failed = true;
         HandleError(jet::ErrorNumber, e.what(), "cADODB.GetAccessObjectPrivileges");
     }
 }

@@ -51,4 +51,5 @@ private:
     std::vector<jet::Account> m_Accounts;  // of the workgroup file, when one is given
     xml::Node m_Root;
     bool m_Failed = false;
+    bool m_RightsUnread = false;  // the file's rights could not be read: no privileges are written
 };

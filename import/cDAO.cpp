@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <iostream>
 
 namespace {
 
@@ -33,7 +32,16 @@ std::unique_ptr<jet::Database> cDAO::OpenAccessFile(const std::string& path, con
         ui::MsgBox(message, ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
         return nullptr;
     };
+    // The user is admin with an empty password when none is given.
+    const bool named = !user.empty();
+    const std::string login = named ? user : "admin";
+    const std::string loginPassword = named ? userPassword : std::string();
     try {
+        // A file that is no Access database is named as such before any login is looked at.
+        jet::ReadHeader(path);
+        // Without a workgroup file, Jet's default workgroup knows admin alone, with no password.
+        if (workgroup.empty() && (!sameNoCase(login, "admin") || !loginPassword.empty()))
+            return refuse("Incorrect database login name and password, try again!");
         if (!workgroup.empty()) {
             std::vector<jet::Account> known;
             jet::Header header;
@@ -46,14 +54,10 @@ std::unique_ptr<jet::Database> cDAO::OpenAccessFile(const std::string& path, con
             } catch (const jet::Error&) {
                 return refuse("The workgroup information file \"" + workgroup + "\" cannot be read.");
             }
-            // The user (admin with an empty password when none is given) must be one of the file's
-            // users, with the password the file keeps for it.
-            const bool named = !user.empty();
-            const std::string login = named ? user : "admin";
+            // The user must be one of the file's users, with the password the file keeps for it.
             const auto account = std::find_if(known.begin(), known.end(),
                                               [&](const jet::Account& a) { return !a.group && sameNoCase(a.name, login); });
-            if (account == known.end() ||
-                !jet::PasswordMatches(account->password, named ? userPassword : std::string(), header))
+            if (account == known.end() || !jet::PasswordMatches(account->password, loginPassword, header))
                 return refuse("Incorrect database login name and password, try again!");
             for (jet::Account& a : known) a.password.clear();
             if (accounts) *accounts = std::move(known);
@@ -84,7 +88,7 @@ bool cDAO::OpenDalvDatabase()
 
 void cDAO::ReportWarnings(const jet::Database& database, const std::string& source)
 {
-    for (const std::string& w : database.Warnings()) std::cerr << "Warning in " << source << ": " << w << std::endl;
+    for (const std::string& w : database.Warnings()) ReportWarning(w, source);
 }
 
 bool cDAO::GenerateXML()
@@ -133,8 +137,9 @@ void cDAO::GenerateTables()
             int position = 1;
             for (const jet::Field& f : table.fields) {
                 raise(3, "Importing properties of column - " + f.name + " in table " + table.name);
-                // A zero-length string is a value, not a Null: only Required forbids Nulls.
-                const char* nullAllowed = f.required ? "False" : "True";
+                // A zero-length string is a value, not a Null: only Required forbids Nulls, and a
+                // Yes/No field is never Null.
+                const char* nullAllowed = f.required || f.type == jet::Boolean ? "False" : "True";
                 if (m_Cancel) return;
                 const std::string primaryKey = GetPrimaryKey(table, f.name);
                 if (m_Cancel) return;
@@ -254,6 +259,9 @@ void cDAO::GenerateForeignKeysXML()
                 k.setAttribute("Migrate", "0");
             }
         }
+    } catch (const jet::Error& e) {
+        // The tables stand without them; what is missing is said.
+        ReportWarning(std::string("the relationships are left out: ") + e.what(), "cDAO.GenerateForeignKeysXML");
     } catch (const std::exception& e) {
         m_Failed = true;
         HandleError(jet::ErrorNumber, e.what(), "cDAO.GenerateForeignKeysXML");

@@ -362,6 +362,15 @@ void frmDatabaseConnection::showPage() {
             pctTitle[i]->hide();
         }
     }
+    // The keyboard starts on the page's first control, not on the button that led to it.
+    if (CurrentStep < 0 || CurrentStep >= static_cast<int>(fraStep.size())) return;
+    QWidget* page = fraStep[CurrentStep];
+    for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w) && w->isEnabled() && w->isVisibleTo(page) && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
 }
 
 void frmDatabaseConnection::cmdNavigate_Click(int index) {

@@ -688,8 +688,10 @@ bool frmDatabaseConnection::fStoreDBInfo() {
         if (id >= 8 && id <= 10) {
             r.DatabasePath(str(txtDatabasePath->text().trimmed()));
             r.AccessDatabasePassword(str(txtAccessPassword->text()));
-            if (!txtWKGPDatabasePath->text().isEmpty()) {
-                r.WorkgroupDatabase(str(txtWKGPDatabasePath->text().trimmed()));
+            // A login typed without a workgroup file is one for Jet's default workgroup.
+            const bool workgroup = !txtWKGPDatabasePath->text().isEmpty();
+            if (workgroup) r.WorkgroupDatabase(str(txtWKGPDatabasePath->text().trimmed()));
+            if (workgroup || !txtWKGPLoginName->text().trimmed().isEmpty()) {
                 r.UserName(str(txtWKGPLoginName->text().trimmed()));
                 r.Password(str(txtWKGPPassword->text().trimmed()));
             }

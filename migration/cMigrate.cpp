@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <string_view>
 
@@ -123,7 +125,157 @@ bool sameSet(std::vector<std::string> a, std::vector<std::string> b) {
     return a == b;
 }
 
+// The length of a name in UTF-8 bytes, or in characters.
+std::size_t nameLength(std::string_view name, bool bytes) {
+    if (bytes) return name.size();
+    return static_cast<std::size_t>(
+        std::count_if(name.begin(), name.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// The longest start of a name that fits in length, never ending inside a character.
+std::string nameStart(const std::string& name, std::size_t length, bool bytes) {
+    std::size_t end = 0, counted = 0;
+    while (end < name.size()) {
+        std::size_t next = end + 1;
+        while (next < name.size() && (static_cast<unsigned char>(name[next]) & 0xC0) == 0x80) ++next;
+        counted += bytes ? next - end : 1;
+        if (counted > length) break;
+        end = next;
+    }
+    return name.substr(0, end);
+}
+
+std::uint32_t nameHash(std::string_view text) {
+    std::uint32_t h = 2166136261u;
+    for (unsigned char c : text) h = (h ^ c) * 16777619u;
+    return h;
+}
+
+// Names of one scope, each as the target takes it: one that fits stays as it is; a longer one
+// becomes its start, "_" and four hexadecimal digits of the whole name, the same on every run,
+// distinct from every other name of the scope (compared without case, as unquoted names fold).
+class NameScope {
+public:
+    NameScope(std::size_t limit, bool bytes) : limit_(limit), bytes_(bytes) {}
+    // Names that fit are kept first, so that no shortened name takes one of them.
+    void reserve(const std::string& name) {
+        if (nameLength(name, bytes_) <= limit_) taken_.insert(text::upper(name));
+    }
+    std::string fit(const std::string& name) {
+        if (nameLength(name, bytes_) <= limit_) {
+            taken_.insert(text::upper(name));
+            return name;
+        }
+        static constexpr char hex[] = "0123456789ABCDEF";
+        for (int salt = 0;; ++salt) {
+            std::uint32_t h = nameHash(salt ? name + "#" + std::to_string(salt) : name);
+            std::string tail = "_";
+            for (int i = 0; i < 4; ++i, h >>= 4) tail += hex[h & 15];
+            std::string shortened = nameStart(name, limit_ - tail.size(), bytes_) + tail;
+            if (taken_.insert(text::upper(shortened)).second) return shortened;
+        }
+    }
+
+private:
+    std::size_t limit_;
+    bool bytes_;
+    std::set<std::string> taken_;
+};
+
+// What a value of a written type takes in a row or a key, as the target counts it.
+struct TypeSize {
+    long bytes = 0;
+    bool lob = false;       // a large-object type: no key holds it
+    bool variable = false;  // its length varies with the value
+    int perCharacter = 0;   // bytes per character of a length-taking type, else 0
+};
+
+TypeSize typeSize(const std::string& written, const std::string& code) {
+    const std::string t = text::lower(text::trim(written));
+    const std::size_t open = t.find('(');
+    const std::string name = text::trim(std::string_view(t).substr(0, open));
+    long n = 0, p = 0;
+    if (open != std::string::npos) {
+        n = std::strtol(t.c_str() + open + 1, nullptr, 10);
+        p = n;
+    }
+    // Large objects, as each target names them.
+    static const std::set<std::string> sqlServerLobs{"text", "ntext", "image"},
+        oracleLobs{"clob", "nclob", "blob", "long", "long raw", "bfile"},
+        db2Lobs{"clob", "dbclob", "blob", "long varchar", "long vargraphic"}, accessLobs{"memo", "longbinary"};
+    const std::set<std::string>& lobs = code == "ORACLE"                 ? oracleLobs
+                                        : code == "IBMDB2"               ? db2Lobs
+                                        : code == "ACCESS"               ? accessLobs
+                                                                         : sqlServerLobs;
+    if (lobs.count(name)) {
+        // In the row: SQL Server's pointer, DB2's descriptor of a LOB of one megabyte.
+        const long inRow = code == "IBMDB2" ? 168 : code.rfind("SQLSERVER", 0) == 0 ? 16 : 0;
+        return {inRow, true, false, 0};
+    }
+    static const std::set<std::string> single{"char", "character", "binary", "raw", "varchar", "varchar2", "varbinary"};
+    static const std::set<std::string> wide{"nchar", "graphic", "nvarchar", "nvarchar2", "vargraphic"};
+    const bool var = name.rfind("var", 0) == 0 || name.rfind("nvar", 0) == 0;
+    if (single.count(name)) return {std::max(n, 1L), false, var, 1};
+    if (wide.count(name)) return {2 * std::max(n, 1L), false, var, 2};
+    if (name == "decimal" || name == "numeric" || name == "number" || name == "dec") {
+        if (code == "ORACLE") return {22};
+        if (p <= 0) p = code == "IBMDB2" ? 5 : 18;
+        if (code == "IBMDB2") return {p / 2 + 1};
+        return {p <= 9 ? 5L : p <= 19 ? 9L : p <= 28 ? 13L : 17L};
+    }
+    if (name == "float") return {code == "ORACLE" ? 22L : 8L};
+    if (name == "date") return {code == "ORACLE" ? 7L : code == "IBMDB2" ? 4L : 8L};
+    if (name == "timestamp") return {code == "ORACLE" ? 11L : 10L};
+    if (name == "timestamp with time zone") return {13};
+    static const std::pair<const char*, long> fixed[] = {
+        {"bit", 1},      {"yesno", 1},    {"byte", 1},          {"tinyint", 1},       {"smallint", 2},
+        {"int", 4},      {"integer", 4},  {"counter", 4},       {"bigint", 8},        {"real", 4},
+        {"double", 8},   {"money", 8},    {"currency", 8},      {"smallmoney", 4},    {"datetime", 8},
+        {"smalldatetime", 4}, {"time", 3}, {"uniqueidentifier", 16}};
+    for (const auto& [fixedName, bytes] : fixed)
+        if (name == fixedName) return {bytes};
+    return {22};
+}
+
+// A whole number the target can count up (an identity, a sequence's values).
+bool countable(const std::string& written) {
+    const std::string t = text::lower(text::trim(written));
+    const std::string name = text::trim(std::string_view(t).substr(0, t.find('(')));
+    if (name == "tinyint" || name == "smallint" || name == "int" || name == "integer" || name == "bigint" ||
+        name == "byte")
+        return true;
+    if (name != "decimal" && name != "numeric" && name != "number") return false;
+    const std::size_t comma = t.find(',');
+    return t.find('(') != std::string::npos && (comma == std::string::npos || std::atol(t.c_str() + comma + 1) == 0);
+}
+
+bool holdsTimeZone(const std::string& type) {
+    const std::string t = text::lower(text::trim(type));
+    return t == "timestamptz" || t == "timetz" || t.find("with time zone") != std::string::npos ||
+           t.find("with local time zone") != std::string::npos;
+}
+
 }  // namespace
+
+// A source column's type on the target, and what it keeps less than the source's.
+struct cMigrate::TypeMatch {
+    std::string type;  // "" when unmatched
+    std::string lost;  // "" when nothing
+    bool lengthFree = false;  // a length-taking type whose source gives no length
+};
+
+// The newest version a target code names takes at most these.
+struct cMigrate::Limits {
+    std::size_t tableName, columnName, objectName;  // objects: keys, indexes, sequences, triggers
+    bool nameBytes;                                 // name lengths in UTF-8 bytes, else characters
+    std::size_t tableColumns;
+    long rowBytes;      // 0: not checked
+    bool fixedRowOnly;  // only fixed-length columns count towards rowBytes (the rest only warn)
+    std::size_t keyColumns;
+    long keyBytes;        // 0: not checked
+    long keyColumnBytes;  // what a key adds per column
+    const char* version;  // as the outcome names it
+};
 
 // What distinguishes the targets.
 struct cMigrate::Target {
@@ -133,11 +285,16 @@ struct cMigrate::Target {
     Quote quote;
     bool quoteAlways;
     bool deleteCascade, deleteSetNull, updateCascade, updateSetNull;
-    // How an auto-increment column is written: its clause after the type, or (Access) its type.
+    // How an auto-increment column is written: its clause after the type, or (Access) its type;
+    // "" where a sequence and a trigger number it.
     const char* autoIncrement;
     bool autoIncrementType;
     // A unique index holds NULLs as equal (one NULL key): it expresses NULLS NOT DISTINCT.
     bool nullsAsOne;
+    // A foreign key refers only to a key or a UNIQUE constraint, not to a unique index; and
+    // (DB2) a UNIQUE constraint's columns are NOT NULL.
+    bool refersToConstraints, constraintsNotNull;
+    Limits limits;
 
     // The one quoting rule of the target, for tables, columns, indexes and constraints alike. A
     // line break stays as it is (neither quoting can write it otherwise): a name holding one is
@@ -156,16 +313,23 @@ struct cMigrate::Target {
 };
 
 namespace {
+// Oracle 9i with 8 KB blocks refuses keys beyond 3218 bytes, counting a byte per column and 9
+// of its own; DB2 Version 7 counts rows up to its 32 KB pages.
 const cMigrate::Target kAccess{"ACCESS", "ACCESS", "Datatype could not be matched", Quote::Brackets, true,
-                               true, true, true, true, "COUNTER", true, false};
+                               true, true, true, true, "COUNTER", true, false, false, false,
+                               {64, 64, 64, false, 255, 0, false, 10, 0, 0, "Access"}};
 const cMigrate::Target kSqlServer{"SQLSERVER", "SQLSERVER", "Datatype couldnot be matched", Quote::Brackets, true,
-                                  true, false, true, false, " IDENTITY(1,1)", false, true};
+                                  true, false, true, false, " IDENTITY(1,1)", false, true, false, false,
+                                  {128, 128, 128, false, 1024, 8060, true, 16, 900, 0, "SQL Server 2000"}};
 const cMigrate::Target kSqlServer65{"SQLSERVER65", "SQLSERVER", "Datatype couldnot be matched", Quote::Brackets,
-                                    false, false, false, false, false, " IDENTITY(1,1)", false, true};
+                                    false, false, false, false, false, " IDENTITY(1,1)", false, true, false, false,
+                                    {30, 30, 30, false, 250, 1962, true, 16, 900, 0, "SQL Server 6.5"}};
 const cMigrate::Target kOracle{"ORACLE", "ORACLE", "Datatype could not be matched", Quote::DoubleQuotes, false,
-                               true, true, false, false, " GENERATED BY DEFAULT AS IDENTITY", false, false};
+                               true, true, false, false, "", false, false, true, false,
+                               {30, 30, 30, true, 1000, 0, false, 32, 3209, 1, "Oracle 9i"}};
 const cMigrate::Target kDb2{"IBMDB2", "IBMDB2", "Datatype couldnot be matched", Quote::DoubleQuotes, false,
-                            true, true, false, false, " GENERATED BY DEFAULT AS IDENTITY", false, true};
+                            true, true, false, false, " GENERATED BY DEFAULT AS IDENTITY", false, true, true, true,
+                            {128, 30, 18, true, 1012, 32677, false, 16, 1024, 0, "DB2 Version 7"}};
 }  // namespace
 
 cMigrate::cMigrate() : random_(std::random_device{}()) {
@@ -247,8 +411,9 @@ bool cMigrate::LoadSourceStructure() {
     return true;
 }
 
-std::string cMigrate::MatchDataType(const xml::Node& column, const std::string& sourceType,
-                                    const std::string& sourceCode, const std::string& targetCode, bool indexed) {
+cMigrate::TypeMatch cMigrate::MatchDataType(const xml::Node& column, const std::string& sourceType,
+                                            const std::string& sourceCode, const std::string& targetCode, bool indexed,
+                                            long keyLength) {
     const std::string sc = text::upper(sourceCode), tc = text::upper(targetCode);
     if (!isMapCode(sc) || !isMapCode(tc) || dataTypeMap_.isEmpty()) return {};
     // What the type stands for: an enumeration a string as long as its longest label, a domain
@@ -311,24 +476,71 @@ std::string cMigrate::MatchDataType(const xml::Node& column, const std::string& 
         if (scaleText.empty() && comma != std::string::npos) scaleText = args.substr(comma + 1);
     }
     const long max = toLong(target.attribute("MaxLength"));
-    long n = toLong(lengthText);
+    const long declared = toLong(lengthText), declaredScale = toLong(scaleText);
+    const bool lengthType = toLong(target.attribute("LengthAllowed")) == 1;
+    const bool scaleType = toLong(target.attribute("ScaleAllowed")) == 1;
+    std::string shown = text::trim(sourceType);
+    if (declared > 0 && shown.find('(') == std::string::npos && labelLength < 0 && (lengthType || scaleType))
+        shown += "(" + std::to_string(declared) + (scaleType && declaredScale > 0 ? "," + scaleText : "") + ")";
+    TypeMatch match;
+    match.lengthFree = lengthType && declared <= 0;
+    auto lose = [&](const std::string& what) {
+        match.lost = shown + " becomes " + match.type + ": " + what;
+        return match;
+    };
     // A length-taking type without a source length, or with one beyond the target's, gets the
     // target's large-object type; where it has none or a key or index needs a bounded type, its
-    // largest length (never the target's default of one character, or an error).
-    if (toLong(target.attribute("LengthAllowed")) == 1 && (n <= 0 || n > max) && !indexed &&
-        target.hasAttribute("Unbounded"))
-        return target.attribute("Unbounded");
-    if (toLong(target.attribute("ScaleAllowed")) == 1 && n <= 0 && target.hasAttribute("Unbounded"))
-        return target.attribute("Unbounded");
-    if (n > 0) n = std::min(n, max);
-    if (toLong(target.attribute("LengthAllowed")) == 1) {
-        if (n <= 0) n = max;
-        if (n > 0) result += "(" + std::to_string(n) + ")";
-    } else if (toLong(target.attribute("ScaleAllowed")) == 1 && n > 0) {
-        const long s = std::min(toLong(scaleText), n);
-        result += "(" + std::to_string(n) + (s > 0 ? "," + std::to_string(s) : std::string()) + ")";
+    // largest length (never the target's default of one character, or an error), or the length
+    // the key leaves it.
+    if (lengthType && (declared <= 0 || declared > max) && !indexed && target.hasAttribute("Unbounded")) {
+        match.type = target.attribute("Unbounded");
+        return match;
     }
-    return result;
+    if (scaleType && declared <= 0 && target.hasAttribute("Unbounded")) {
+        match.type = target.attribute("Unbounded");
+        // A number of any size, held in a fixed precision and scale.
+        const std::string t = match.type;
+        const long p = t.find('(') == std::string::npos ? 0 : std::atol(t.c_str() + t.find('(') + 1);
+        const long fraction = t.find(',') == std::string::npos ? 0 : std::atol(t.c_str() + t.find(',') + 1);
+        if (p > 0)
+            return lose("at most " + std::to_string(p - fraction) + " digits before the decimal point and " +
+                        std::to_string(fraction) + " after");
+        return match;
+    }
+    long n = declared > 0 ? std::min(declared, max) : declared;
+    if (lengthType) {
+        if (n <= 0) n = indexed && keyLength > 0 ? std::min(keyLength, max) : max;
+        if (n > 0) result += "(" + std::to_string(n) + ")";
+        match.type = result;
+        if (labelLength > max && max > 0) return lose("labels longer than " + std::to_string(max) + " do not fit");
+        if (declared > max && max > 0) return lose("longer values do not fit");
+        if (declared <= 0 && n > 0) return lose("a key or index holds it, and longer values do not fit");
+        return match;
+    }
+    if (scaleType && n > 0) {
+        const long scale = std::min(declaredScale, n);
+        result += "(" + std::to_string(n) + (scale > 0 ? "," + std::to_string(scale) : std::string()) + ")";
+        match.type = result;
+        const long before = (declared - declaredScale) - (n - scale), after = declaredScale - scale;
+        if (before > 0 || after > 0) {
+            std::string what;
+            if (before > 0) what = std::to_string(before) + " fewer digits before the decimal point";
+            if (after > 0) what += (what.empty() ? "" : " and ") + std::to_string(after) + " fewer after it";
+            return lose(what);
+        }
+        return match;
+    }
+    match.type = result;
+    // Dates and times: a time zone the target type does not hold, and fractions of a second
+    // beyond those it keeps (the schema-rowset reader gives their digits as the length).
+    std::vector<std::string> lost;
+    if (holdsTimeZone(type) && !holdsTimeZone(result)) lost.emplace_back("its time zone");
+    if (target.hasAttribute("Fraction") && sc == "OTHERS" && declared > toLong(target.attribute("Fraction"))) {
+        const long kept = toLong(target.attribute("Fraction"));
+        lost.push_back("its fractions of a second" + (kept > 0 ? " beyond " + std::to_string(kept) + " digits" : ""));
+    }
+    if (!lost.empty()) return lose(lost.size() == 1 ? lost[0] + " is lost" : lost[0] + " and " + lost[1] + " are lost");
+    return match;
 }
 
 void cMigrate::AddQuery(const std::string& statement) {
@@ -336,8 +548,17 @@ void cMigrate::AddQuery(const std::string& statement) {
 }
 
 bool cMigrate::runStatement(const std::string& statement, const std::string& objectName, const std::string& objectType) {
+    const bool ok = runPart(statement, objectName, true);
+    if (ok) {
+        raiseProgress(objectName, objectType, pastStatus_);
+        ++objectsMigrated_;
+    }
+    return ok;
+}
+
+bool cMigrate::runPart(const std::string& statement, const std::string& objectName, bool execute) {
     bool ok = true;
-    if (executeImmediately_) {
+    if (executeImmediately_ && execute) {
         try {
             connection_->execute(statement);
         } catch (const db::Error& e) {
@@ -346,11 +567,7 @@ bool cMigrate::runStatement(const std::string& statement, const std::string& obj
         }
     }
     AddQuery(statement);
-    if (ok) {
-        raiseProgress(objectName, objectType, pastStatus_);
-        ++objectsMigrated_;
-    }
-    return ok;
+    return ok && execute;
 }
 
 std::string cMigrate::newName(const char* prefix) {
@@ -361,93 +578,259 @@ std::string cMigrate::newName(const char* prefix) {
     return name;
 }
 
-bool cMigrate::run(const Target& t, const std::string& sourceCode) {
-    if (presentStatus_.empty()) ExecuteImmediately(executeImmediately_);
-    targetType_ = t.code;
-    if (!mapError_.empty()) raiseError(db::err::Fail, mapError_, "XML", mapPath_);
-    // A script is written without the target; only running the statements needs it.
-    const bool reached = OpenTargetConnection();
-    if ((!reached && executeImmediately_) || !LoadSourceStructure()) return false;
+// What a run writes, decided before anything runs.
+struct cMigrate::Plan {
+    struct Column {
+        xml::Node node;
+        std::string source, name;  // the source's name and the target's
+        std::string sourceType;
+        TypeMatch natural, bounded;  // as it stands, and where a key, index or foreign key holds it
+        std::string type, lost;      // as written
+        long keyLength = 0;          // the length a key leaves a column whose source gives none
+        bool keyed = false, notNull = false, counted = false;
+        std::string numbering;  // written after the type (an identity clause), or in its place
+    };
+    struct Table {
+        xml::Node node;
+        std::string source, name;
+        bool migrated = false, created = false;
+        std::string why;  // why it cannot be created
+        std::vector<Column> columns;
+        std::string sequence, trigger, countedColumn;  // numbering by a sequence and a trigger
+        Column* column(const std::string& source) {
+            for (Column& c : columns)
+                if (c.source == source) return &c;
+            return nullptr;
+        }
+        std::string columnName(const std::string& source) {
+            const Column* c = column(source);
+            return c ? c->name : source;
+        }
+        bool written() const { return !migrated || created; }
+    };
+    struct Index {
+        std::size_t table = 0;
+        std::string report;  // the name progress and errors give
+        std::vector<std::string> columns;
+        bool primary = false, unique = false;
+        bool constraint = false;  // a unique index written as a UNIQUE constraint
+        std::string leftOut;      // why it is not written
+    };
+    struct ForeignKey {
+        std::string report, name;
+        std::string fromTable, toTable;  // source names
+        std::optional<std::size_t> from, to;
+        std::vector<std::string> fromColumns, toColumns;
+        std::string deleteRule, updateRule;
+        std::string leftOut;
+    };
+    std::vector<Table> tables;
+    std::map<std::string, std::size_t> byName;
+    std::vector<Index> indexes;
+    std::vector<ForeignKey> foreignKeys;
+    std::string sourceCode;
+    bool failed = false;
 
-    notCreated_.clear();
-    sqliteSource_ = text::lower(source_.documentElement().attribute("DBMS_Name")).rfind("sqlite", 0) == 0;
-    const std::vector<vocab::ForeignKeyPair> foreignKeys = vocab::allForeignKeys(source_);
-    bool result = reached;
-    for (const xml::Node& table : source_.selectNodes("/DATABASE/TABLE")) {
-        if (!flagSet(table)) continue;
-        const std::string name = table.attribute("Name");
-        raiseProgress(name, "Table", presentStatus_);
-        const std::string quoted = t.name(name);
-        const std::vector<xml::Node> columns = vocab::tableColumns(table);
-        if (name.empty() || columns.empty()) {
-            raiseError(db::err::Fail, name.empty() ? "The table has no name." : "The table has no columns.", quoted,
-                       "");
-            result = false;
-            continue;
-        }
-        // Columns of a key, an index or a foreign key, which cannot take a large-object type.
-        std::set<std::string> indexed;
-        for (std::string& c : vocab::primaryKeyColumns(table)) indexed.insert(std::move(c));
-        for (const xml::Node& index : table.selectNodes("INDEX"))
-            for (std::string& c : vocab::indexColumns(index)) indexed.insert(std::move(c));
-        for (const vocab::ForeignKeyPair& fk : foreignKeys) {
-            if (fk.referencingTable == name) indexed.insert(fk.referencingColumn);
-            if (fk.referencedTable == name) indexed.insert(fk.referencedColumn);
-        }
-        std::string list, untyped;
-        bool complete = true;
-        for (const xml::Node& column : columns) {
-            const std::string columnName = vocab::columnName(column);
-            if (columnName.empty()) {
-                raiseError(db::err::Fail, "A column of the table has no name.", quoted, list);
-                complete = false;
-                continue;
-            }
-            const std::string sourceType = vocab::dataType(column);
-            currentColumn_ = name + "." + columnName;
-            const std::string type = MatchDataType(column, sourceType, sourceCode, t.code, indexed.count(columnName) > 0);
-            if (type.empty()) {
-                untyped += (untyped.empty() ? "" : ", ") + t.name(columnName) + " (" + sourceType + ")";
-                if (MigrationDataTypeError) MigrationDataTypeError(t.typeError, sourceCode, t.reportedName, sourceType);
-            }
-            // An auto-increment column numbers its rows on the target too.
-            const bool counted = !type.empty() && vocab::autoIncrement(column);
-            list += (list.empty() ? "" : ",") + t.name(columnName) + " " +
-                    (counted && t.autoIncrementType ? std::string(t.autoIncrement) : type) +
-                    (counted && !t.autoIncrementType ? t.autoIncrement : "");
-            if (!vocab::nullAllowed(column) || vocab::inPrimaryKey(column)) list += " NOT NULL";
-        }
-        if (!complete) {
-            result = false;
-            continue;
-        }
-        if (!untyped.empty()) {
-            // Neither run nor written, nor its indexes and the foreign keys to and from it.
-            notCreated_.insert(name);
-            raiseError(db::err::Fail, "The table is not created: no type on the target for " + untyped + ".", quoted,
-                       "");
-            result = false;
-            continue;
-        }
-        if (!runStatement("Create Table " + quoted + "(" + list + ")", quoted, "Table")) result = false;
+    std::optional<std::size_t> find(const std::string& name) const {
+        const auto it = byName.find(name);
+        return it == byName.end() ? std::nullopt : std::optional<std::size_t>(it->second);
     }
-    if (!GenerateIndexes(t)) result = false;
-    if (!GenerateForeignKeys(t)) result = false;
-    return result;
+    std::string tableName(const std::string& source) const {
+        const auto at = find(source);
+        return at ? tables[*at].name : source;
+    }
+};
+
+namespace {
+
+// A column the source numbers itself: MariaDB's AUTO_INCREMENT, a PostgreSQL identity, or a
+// serial (a default from the sequence the column owns).
+bool numberedAtSource(const xml::Node& c) {
+    if (vocab::autoIncrement(c)) return true;
+    const std::string d = text::upper(text::trim(vocab::columnDefault(c)));
+    if (d.rfind("GENERATED ", 0) == 0 && d.find("AS IDENTITY") != std::string::npos) return true;
+    return !text::trim(c.attribute("Owned_Sequence")).empty() && d.rfind("NEXTVAL(", 0) == 0;
 }
 
-bool cMigrate::GenerateIndexes(const Target& t) {
-    bool result = true;
-    for (const xml::Node& table : source_.selectNodes("/DATABASE/TABLE")) {
-        if (notCreated_.count(table.attribute("Name"))) continue;
-        const xml::NodeList indexes = table.selectNodes("INDEX");
-        const std::vector<std::string> keyColumns = vocab::primaryKeyColumns(table);
+// The length written in a type ("varchar(900)" gives 900), 0 when none.
+long writtenLength(const std::string& type) {
+    const std::size_t open = type.find('(');
+    return open == std::string::npos ? 0 : std::atol(type.c_str() + open + 1);
+}
+
+std::string limitWords(const cMigrate::Limits& l, std::size_t limit) {
+    return std::to_string(limit) + (l.nameBytes ? " bytes" : " characters");
+}
+
+}  // namespace
+
+void cMigrate::planRun(const Target& t, const std::string& sourceCode) {
+    plan_ = std::make_unique<Plan>();
+    Plan& p = *plan_;
+    const Limits& l = t.limits;
+    p.sourceCode = sourceCode;
+    sqliteSource_ = text::lower(source_.documentElement().attribute("DBMS_Name")).rfind("sqlite", 0) == 0;
+
+    NameScope schema(l.tableName, l.nameBytes);
+    for (const xml::Node& node : source_.selectNodes("/DATABASE/TABLE")) {
+        Plan::Table table;
+        table.node = node;
+        table.source = node.attribute("Name");
+        table.migrated = flagSet(node);
+        p.byName.emplace(table.source, p.tables.size());
+        schema.reserve(table.source);
+        p.tables.push_back(std::move(table));
+    }
+    for (Plan::Table& table : p.tables) table.name = schema.fit(table.source);
+    // Sequences and triggers, named after their tables, take no table's name.
+    NameScope objects(l.objectName, l.nameBytes);
+    for (const Plan::Table& table : p.tables) objects.reserve(table.name);
+
+    for (Plan::Table& table : p.tables) {
+        const std::vector<xml::Node> columns = vocab::tableColumns(table.node);
+        NameScope scope(l.columnName, l.nameBytes);
+        for (const xml::Node& c : columns) scope.reserve(vocab::columnName(c));
+        std::string untyped;
+        bool unnamed = false;
+        for (const xml::Node& c : columns) {
+            Plan::Column column;
+            column.node = c;
+            column.source = vocab::columnName(c);
+            column.name = column.source.empty() ? std::string() : scope.fit(column.source);
+            column.sourceType = vocab::dataType(c);
+            unnamed = unnamed || column.source.empty();
+            currentColumn_ = table.source + "." + column.source;
+            column.natural = MatchDataType(c, column.sourceType, sourceCode, t.code, false);
+            column.bounded = MatchDataType(c, column.sourceType, sourceCode, t.code, true);
+            column.notNull = !vocab::nullAllowed(c) || vocab::inPrimaryKey(c);
+            column.counted = numberedAtSource(c);
+            if (table.migrated && !column.source.empty() && column.natural.type.empty()) {
+                untyped += (untyped.empty() ? "" : ", ") + t.name(column.name) + " (" + column.sourceType + ")";
+                if (MigrationDataTypeError)
+                    MigrationDataTypeError(t.typeError, sourceCode, t.reportedName, column.sourceType);
+            }
+            table.columns.push_back(std::move(column));
+        }
+        if (!table.migrated) continue;
+        if (table.source.empty())
+            table.why = "The table has no name.";
+        else if (columns.empty())
+            table.why = "The table has no columns.";
+        else if (unnamed)
+            table.why = "A column of the table has no name.";
+        else if (!untyped.empty())
+            table.why = "The table is not created: no type on the target for " + untyped + ".";
+        else if (columns.size() > l.tableColumns)
+            table.why = "The table is not created: it has " + std::to_string(columns.size()) + " columns, and " +
+                        l.version + " takes at most " + std::to_string(l.tableColumns) + ".";
+        table.created = table.why.empty();
+    }
+
+    planKeys(t);
+    planForeignKeys(t);
+
+    // The types as written: bounded where a key, an index or a foreign key holds the column.
+    for (Plan::Table& table : p.tables) {
+        for (Plan::Column& c : table.columns) {
+            if (c.keyed && c.keyLength > 0 && c.bounded.lengthFree)
+                c.bounded = MatchDataType(c.node, c.sourceType, sourceCode, t.code, true, c.keyLength);
+            const TypeMatch& m = c.keyed ? c.bounded : c.natural;
+            c.type = m.type;
+            c.lost = m.lost;
+        }
+        if (!table.migrated || !table.created) continue;
+        if (l.rowBytes > 0) {
+            long bytes = 0;
+            for (const Plan::Column& c : table.columns) {
+                const TypeSize size = typeSize(c.type, t.code);
+                if (l.fixedRowOnly && size.variable) continue;
+                bytes += size.bytes + (size.variable ? 4 : 0);
+            }
+            if (bytes > l.rowBytes) {
+                table.created = false;
+                table.why = "The table is not created: its " + std::string(l.fixedRowOnly ? "fixed-length " : "") +
+                            "columns take up to " + std::to_string(bytes) + " bytes of a row, and " + l.version +
+                            " takes at most " + std::to_string(l.rowBytes) + ".";
+            }
+        }
+        // One column of a table numbers its rows; Oracle 9i does it with a sequence and a trigger.
+        bool numbered = false;
+        for (Plan::Column& c : table.columns) {
+            if (!c.counted) continue;
+            if (numbered) {
+                c.lost += std::string(c.lost.empty() ? "" : "; ") + "its numbering is lost: " + l.version +
+                          " numbers one column of a table";
+                continue;
+            }
+            if (!countable(c.type)) {
+                c.lost += std::string(c.lost.empty() ? "" : "; ") + "its numbering is lost: " + c.type +
+                          " is not a whole number the target can count up";
+                continue;
+            }
+            numbered = true;
+            if (t.autoIncrementType) {
+                c.numbering = t.autoIncrement;
+                if (typeSize(c.type, t.code).bytes > 4)
+                    c.lost += std::string(c.lost.empty() ? "" : "; ") + c.sourceType + " becomes " + t.autoIncrement +
+                              ": numbers beyond 2147483647 do not fit";
+            } else if (*t.autoIncrement) {
+                c.numbering = t.autoIncrement;
+            } else {
+                table.sequence = objects.fit(table.source + "_SEQ");
+                table.trigger = objects.fit(table.source + "_TRG");
+                table.countedColumn = c.source;
+            }
+        }
+    }
+
+    // Reported before anything runs: what cannot be created, what is left out, what changes.
+    for (const Plan::Table& table : p.tables)
+        if (table.migrated && !table.created) {
+            raiseError(db::err::Fail, table.why, t.name(table.name), "");
+            p.failed = true;
+        }
+    for (const Plan::Index& index : p.indexes)
+        if (!index.leftOut.empty() && p.tables[index.table].written()) {
+            raiseError(db::err::Fail, index.leftOut, index.report, "");
+            p.failed = true;
+        }
+    for (const Plan::ForeignKey& key : p.foreignKeys)
+        if (!key.leftOut.empty()) {
+            raiseError(db::err::Fail, key.leftOut, key.report, "");
+            p.failed = true;
+        }
+    if (!MigrationChange) return;
+    for (const Plan::Table& table : p.tables) {
+        if (!table.migrated || !table.created) continue;
+        if (table.name != table.source)
+            MigrationChange(table.source, "The name is shortened to " + table.name + ": " + l.version +
+                                              " takes names of at most " + limitWords(l, l.tableName) + ".");
+        for (const Plan::Column& c : table.columns) {
+            const std::string object = table.source + "." + c.source;
+            if (c.name != c.source)
+                MigrationChange(object, "The name is shortened to " + c.name + ": " + l.version +
+                                            " takes column names of at most " + limitWords(l, l.columnName) + ".");
+            if (!c.lost.empty()) MigrationChange(object, c.lost + ".");
+            if (c.source == table.countedColumn && !table.sequence.empty())
+                MigrationChange(object, "Numbered by the sequence " + table.sequence + " and the trigger " +
+                                            table.trigger + ": " + l.version + " has no identity columns.");
+        }
+    }
+}
+
+void cMigrate::planKeys(const Target& t) {
+    Plan& p = *plan_;
+    const Limits& l = t.limits;
+    auto unique = [](const xml::Node& index) {
+        return vocab::indexUnique(index) || text::lower(index.attribute("Primary_Key")).find("unique") != std::string::npos;
+    };
+    for (std::size_t ti = 0; ti < p.tables.size(); ++ti) {
+        Plan::Table& table = p.tables[ti];
+        if (!table.written()) continue;
+        const xml::NodeList indexes = table.node.selectNodes("INDEX");
+        const std::vector<std::string> keyColumns = vocab::primaryKeyColumns(table.node);
         // The key's own index: the one flagged as the key, or, from readers that flag none but
         // mark the key's columns, the unique index over exactly those columns.
-        auto unique = [](const xml::Node& index) {
-            return vocab::indexUnique(index) ||
-                   text::lower(index.attribute("Primary_Key")).find("unique") != std::string::npos;
-        };
         std::optional<std::size_t> keyIndex;
         for (std::size_t i = 0; i < indexes.size() && !keyIndex; ++i)
             if (vocab::indexPrimary(indexes[i])) keyIndex = i;
@@ -458,124 +841,276 @@ bool cMigrate::GenerateIndexes(const Target& t) {
 
         bool keyWritten = false;
         for (std::size_t i = 0; i < indexes.size(); ++i) {
-            const xml::Node& index = indexes[i];
-            if (!flagSet(index)) continue;
-            const std::string name = index.attribute("Name");
-            std::string tableName = index.attribute("Table_Name");
-            if (tableName.empty()) tableName = table.attribute("Name");
-            if (notCreated_.count(tableName)) continue;
-            raiseProgress(name, "Index", presentStatus_);
+            const xml::Node& node = indexes[i];
+            if (!flagSet(node)) continue;
+            Plan::Index index;
+            index.report = node.attribute("Name");
+            const std::string tableName = node.attribute("Table_Name");
+            index.table = tableName.empty() ? ti : p.find(tableName).value_or(ti);
+            if (!p.tables[index.table].written()) continue;
             // A condition, an expression or a prefix is the source engine's text, and NULLs held
             // equal are not every target's: the index is left out (never made over all rows or
             // whole columns, nor letting in what the source refuses) and named in the summary.
             // INCLUDE columns take no part in what it allows: it is made without them.
-            std::string form = vocab::indexEngineForm(index);
-            if (form.empty() && !t.nullsAsOne && vocab::isTrueText(index.attribute("Nulls_Not_Distinct")))
+            std::string form = vocab::indexEngineForm(node);
+            if (form.empty() && !t.nullsAsOne && vocab::isTrueText(node.attribute("Nulls_Not_Distinct")))
                 form = "NULL keys as equal (NULLS NOT DISTINCT)";
-            if (!form.empty() && keyIndex != i) {
-                raiseError(db::err::Fail, "The index is left out: it holds " + form + ", which the target cannot express.",
-                           name, "");
-                result = false;
-                continue;
-            }
-            const std::vector<std::string> columns = vocab::indexColumns(index);
-            if (columns.empty() || tableName.empty()) {
-                raiseError(db::err::Fail, "The index names no columns.", name, "");
-                result = false;
-                continue;
-            }
-            const bool primary = keyIndex == i;
-            keyWritten = keyWritten || primary;
-            const std::string ix = newName("IX_");
-            std::string statement;
-            if (primary)
-                statement = "Alter table " + t.name(tableName) + " ADD CONSTRAINT " + t.name(ix) + " PRIMARY KEY (" +
-                            t.names(columns) + ")";
-            else
-                statement = std::string("Create ") + (unique(index) ? "UNIQUE " : "") + "INDEX " + t.name(ix) +
-                            " on " + t.name(tableName) + "(" + t.names(columns) + ")";
-            if (!runStatement(statement, name, "Index")) result = false;
+            index.columns = vocab::indexColumns(node);
+            index.primary = keyIndex == i;
+            index.unique = unique(node);
+            if (!form.empty() && !index.primary)
+                index.leftOut = "The index is left out: it holds " + form + ", which the target cannot express.";
+            else if (index.columns.empty())
+                index.leftOut = "The index names no columns.";
+            keyWritten = keyWritten || (index.primary && index.leftOut.empty());
+            p.indexes.push_back(std::move(index));
         }
         // A migrated table has its key even where the structure has no index for it or the
         // key's index was not selected: foreign keys to it need one.
-        if (!keyWritten && flagSet(table)) {
-            const std::vector<std::string> columns = keyIndex ? vocab::indexColumns(indexes[*keyIndex]) : keyColumns;
-            if (!columns.empty() && !addKeyFromColumns(t, table, columns)) result = false;
+        if (!keyWritten && table.migrated) {
+            Plan::Index key;
+            key.table = ti;
+            key.primary = true;
+            key.columns = keyIndex ? vocab::indexColumns(indexes[*keyIndex]) : keyColumns;
+            for (const xml::Node& c : vocab::tableColumns(table.node))
+                if (vocab::inPrimaryKey(c)) {
+                    key.report = c.attribute("Primary_Key");  // the key's own name where the reader gives one
+                    break;
+                }
+            if (key.report.empty() || vocab::isTrueText(key.report)) key.report = table.source;
+            if (!key.columns.empty()) p.indexes.push_back(std::move(key));
         }
     }
-    return result;
-}
 
-bool cMigrate::addKeyFromColumns(const Target& t, const xml::Node& table, const std::vector<std::string>& columns) {
-    const std::string tableName = table.attribute("Name");
-    std::string name;  // the key's own name where the reader gives one
-    for (const xml::Node& c : vocab::tableColumns(table))
-        if (vocab::inPrimaryKey(c)) {
-            name = c.attribute("Primary_Key");
-            break;
+    // What the target's keys hold: no large-object column, so many columns and bytes. A column
+    // whose source gives no length gets what the key leaves it.
+    for (Plan::Index& index : p.indexes) {
+        if (!index.leftOut.empty()) continue;
+        Plan::Table& table = p.tables[index.table];
+        const std::string what = index.primary ? "The key" : "The index";
+        std::vector<Plan::Column*> columns;
+        for (const std::string& name : index.columns) columns.push_back(table.column(name));
+        if (std::find(columns.begin(), columns.end(), nullptr) != columns.end()) continue;  // the target says
+        if (columns.size() > l.keyColumns) {
+            index.leftOut = what + " is left out: it has " + std::to_string(columns.size()) + " columns, and " +
+                            l.version + " takes at most " + std::to_string(l.keyColumns) + " in a key.";
+            continue;
         }
-    if (name.empty() || vocab::isTrueText(name)) name = tableName;
-    raiseProgress(name, "Index", presentStatus_);
-    return runStatement("Alter table " + t.name(tableName) + " ADD CONSTRAINT " + t.name(newName("IX_")) +
-                            " PRIMARY KEY (" + t.names(columns) + ")",
-                        name, "Index");
+        long total = 0, open = 0;
+        std::vector<std::pair<Plan::Column*, TypeSize>> free;
+        for (Plan::Column* c : columns) {
+            const std::string type = c->keyLength > 0 && c->bounded.lengthFree
+                                         ? MatchDataType(c->node, c->sourceType, plan_->sourceCode, t.code, true,
+                                                         c->keyLength).type
+                                         : c->bounded.type;
+            const TypeSize size = typeSize(type, t.code);
+            if (size.lob) {
+                index.leftOut = what + " is left out: its column " + c->source + " is of the large-object type " +
+                                type + ", which no key or index of " + l.version + " holds.";
+                break;
+            }
+            total += size.bytes + l.keyColumnBytes;
+            if (c->bounded.lengthFree && size.perCharacter > 0) {
+                free.emplace_back(c, size);
+                open += size.bytes;
+            }
+        }
+        if (!index.leftOut.empty() || l.keyBytes <= 0 || total <= l.keyBytes) continue;
+        if (!free.empty()) {
+            const long share = (l.keyBytes - (total - open)) / static_cast<long>(free.size());
+            if (std::all_of(free.begin(), free.end(), [share](const auto& f) { return share / f.second.perCharacter > 0; })) {
+                for (auto& [c, size] : free) c->keyLength = std::min(size.bytes, share) / size.perCharacter;
+                continue;
+            }
+        }
+        index.leftOut = what + " is left out: its columns take up to " + std::to_string(total) + " bytes, and " +
+                        l.version + " takes at most " + std::to_string(l.keyBytes) + " in a key.";
+    }
+    for (const Plan::Index& index : p.indexes)
+        if (index.leftOut.empty())
+            for (const std::string& name : index.columns)
+                if (Plan::Column* c = p.tables[index.table].column(name)) c->keyed = true;
 }
 
-bool cMigrate::GenerateForeignKeys(const Target& t) {
+void cMigrate::planForeignKeys(const Target& t) {
+    Plan& p = *plan_;
+    const Limits& l = t.limits;
     // One element per column pair: the pairs of one key are joined into one constraint (same
     // name and tables, consecutive; where the reader numbers them, up to the next first column;
     // else, without names, while they repeat no column).
     std::vector<std::vector<vocab::ForeignKeyPair>> keys;
-    for (vocab::ForeignKeyPair& p : vocab::allForeignKeys(source_)) {
-        if (!flagSet(p.element) || notCreated_.count(p.referencingTable) || notCreated_.count(p.referencedTable))
-            continue;
+    for (vocab::ForeignKeyPair& pair : vocab::allForeignKeys(source_)) {
+        if (!flagSet(pair.element)) continue;
+        const auto from = p.find(pair.referencingTable), to = p.find(pair.referencedTable);
+        if ((from && !p.tables[*from].written()) || (to && !p.tables[*to].written())) continue;
         if (!keys.empty()) {
             const auto& k = keys.back();
             const auto& first = k.front();
-            bool joins = first.referencingTable == p.referencingTable && first.referencedTable == p.referencedTable &&
-                         first.name == p.name &&
-                         k.back().element.parent() == p.element.parent();
-            if (joins && p.ordinal > 0)
-                joins = p.ordinal > k.back().ordinal && k.back().ordinal > 0;
-            else if (joins && p.name.empty())
-                joins = std::none_of(k.begin(), k.end(), [&p](const vocab::ForeignKeyPair& q) {
-                    return q.referencingColumn == p.referencingColumn || q.referencedColumn == p.referencedColumn;
+            bool joins = first.referencingTable == pair.referencingTable &&
+                         first.referencedTable == pair.referencedTable && first.name == pair.name &&
+                         k.back().element.parent() == pair.element.parent();
+            if (joins && pair.ordinal > 0)
+                joins = pair.ordinal > k.back().ordinal && k.back().ordinal > 0;
+            else if (joins && pair.name.empty())
+                joins = std::none_of(k.begin(), k.end(), [&pair](const vocab::ForeignKeyPair& q) {
+                    return q.referencingColumn == pair.referencingColumn || q.referencedColumn == pair.referencedColumn;
                 });
             if (joins) {
-                keys.back().push_back(std::move(p));
+                keys.back().push_back(std::move(pair));
                 continue;
             }
         }
-        keys.push_back({std::move(p)});
+        keys.push_back({std::move(pair)});
     }
 
-    bool result = true;
-    for (const auto& key : keys) {
-        const vocab::ForeignKeyPair& first = key.front();
-        const std::string fk = newName("FK_");
-        const std::string name = first.name.empty() ? fk : first.name;
-        raiseProgress(name, "Foreign Key", presentStatus_);
-        std::vector<std::string> from, to;
-        bool complete = !first.referencingTable.empty() && !first.referencedTable.empty();
-        for (const auto& p : key) {
-            complete = complete && !p.referencingColumn.empty() && !p.referencedColumn.empty();
-            from.push_back(p.referencingColumn);
-            to.push_back(p.referencedColumn);
+    for (const auto& pairs : keys) {
+        const vocab::ForeignKeyPair& first = pairs.front();
+        Plan::ForeignKey key;
+        key.name = newName("FK_");
+        key.report = first.name.empty() ? key.name : first.name;
+        key.fromTable = first.referencingTable;
+        key.toTable = first.referencedTable;
+        key.from = p.find(key.fromTable);
+        key.to = p.find(key.toTable);
+        key.deleteRule = first.deleteRule;
+        key.updateRule = first.updateRule;
+        bool complete = !key.fromTable.empty() && !key.toTable.empty();
+        for (const auto& pair : pairs) {
+            complete = complete && !pair.referencingColumn.empty() && !pair.referencedColumn.empty();
+            key.fromColumns.push_back(pair.referencingColumn);
+            key.toColumns.push_back(pair.referencedColumn);
         }
         if (!complete) {
-            raiseError(db::err::Fail, "The foreign key does not name its tables and columns.", name, "");
-            result = false;
-            continue;
+            key.leftOut = "The foreign key does not name its tables and columns.";
+        } else if (key.fromColumns.size() > l.keyColumns) {
+            key.leftOut = "The foreign key is left out: it has " + std::to_string(key.fromColumns.size()) +
+                          " columns, and " + l.version + " takes at most " + std::to_string(l.keyColumns) + ".";
+        } else if (key.to) {
+            // The key it refers to, where the structure has it, must be one the target gets; a
+            // unique index becomes a UNIQUE constraint where only one is referred to.
+            Plan::Index* kept = nullptr;
+            bool dropped = false;
+            for (Plan::Index& index : p.indexes)
+                if (index.table == *key.to && (index.primary || index.unique) && sameSet(index.columns, key.toColumns)) {
+                    if (!index.leftOut.empty()) dropped = true;
+                    else if (!kept || index.primary) kept = &index;
+                }
+            if (!kept && dropped) key.leftOut = "The foreign key is left out: the key it refers to is left out.";
+            if (kept && !kept->primary && t.refersToConstraints) {
+                Plan::Table& table = p.tables[*key.to];
+                const bool nullable = std::any_of(kept->columns.begin(), kept->columns.end(), [&](const std::string& c) {
+                    const Plan::Column* column = table.column(c);
+                    return !column || !column->notNull;
+                });
+                if (t.constraintsNotNull && nullable)
+                    key.leftOut = "The foreign key is left out: it refers to a unique index whose columns may be NULL, "
+                                  "and " + std::string(l.version) + " refers only to keys and to unique constraints "
+                                  "over NOT NULL columns.";
+                else
+                    kept->constraint = true;
+            }
         }
-        std::string statement = "Alter table " + t.name(first.referencingTable) + " ADD CONSTRAINT " + t.name(fk) +
-                                " FOREIGN KEY (" + t.names(from) + ") References " + t.name(first.referencedTable) +
-                                "(" + t.names(to) + ")";
-        const std::string onDelete = ruleWord(first.deleteRule), onUpdate = ruleWord(first.updateRule);
+        if (key.leftOut.empty() && key.from)
+            for (const std::string& name : key.fromColumns)
+                if (const Plan::Column* c = p.tables[*key.from].column(name); c && typeSize(c->bounded.type, t.code).lob) {
+                    key.leftOut = "The foreign key is left out: its column " + name + " is of the large-object type " +
+                                  c->bounded.type + ", which no foreign key of " + l.version + " holds.";
+                    break;
+                }
+        if (key.leftOut.empty()) {
+            // Both ends take bounded types; a referencing column whose source gives no length
+            // takes the length of the column it refers to.
+            for (std::size_t i = 0; i < key.fromColumns.size(); ++i) {
+                Plan::Column* from = key.from ? p.tables[*key.from].column(key.fromColumns[i]) : nullptr;
+                Plan::Column* to = key.to ? p.tables[*key.to].column(key.toColumns[i]) : nullptr;
+                if (to) to->keyed = true;
+                if (!from) continue;
+                from->keyed = true;
+                if (to && from->bounded.lengthFree) {
+                    const long length = to->keyLength > 0 && to->bounded.lengthFree ? to->keyLength
+                                                                                     : writtenLength(to->bounded.type);
+                    if (length > 0) from->keyLength = from->keyLength > 0 ? std::min(from->keyLength, length) : length;
+                }
+            }
+        }
+        p.foreignKeys.push_back(std::move(key));
+    }
+}
+
+bool cMigrate::run(const Target& t, const std::string& sourceCode) {
+    if (presentStatus_.empty()) ExecuteImmediately(executeImmediately_);
+    targetType_ = t.code;
+    if (!mapError_.empty()) raiseError(db::err::Fail, mapError_, "XML", mapPath_);
+    // A script is written without the target; only running the statements needs it.
+    const bool reached = OpenTargetConnection();
+    if ((!reached && executeImmediately_) || !LoadSourceStructure()) return false;
+
+    planRun(t, sourceCode);
+    bool result = reached && !plan_->failed;
+    for (Plan::Table& table : plan_->tables) {
+        if (!table.migrated || !table.created) continue;
+        raiseProgress(table.source, "Table", presentStatus_);
+        const std::string quoted = t.name(table.name);
+        std::string list;
+        for (const Plan::Column& c : table.columns) {
+            // A column the source numbers is numbered on the target too.
+            list += (list.empty() ? "" : ",") + t.name(c.name) + " " +
+                    (!c.numbering.empty() && t.autoIncrementType ? c.numbering : c.type + c.numbering);
+            if (c.notNull) list += " NOT NULL";
+        }
+        const bool created = runStatement("Create Table " + quoted + "(" + list + ")", quoted, "Table");
+        if (!created) result = false;
+        if (table.sequence.empty()) continue;
+        const std::string column = t.name(table.columnName(table.countedColumn)), sequence = t.name(table.sequence);
+        if (!runPart("Create Sequence " + sequence, quoted, created) ||
+            !runPart("Create Trigger " + t.name(table.trigger) + " Before Insert On " + quoted +
+                         " For Each Row When (new." + column + " IS NULL) Begin Select " + sequence +
+                         ".NEXTVAL Into :new." + column + " From dual; End;",
+                     quoted, created))
+            result = false;
+    }
+    if (!GenerateIndexes(t)) result = false;
+    if (!GenerateForeignKeys(t)) result = false;
+    return result;
+}
+
+bool cMigrate::GenerateIndexes(const Target& t) {
+    bool result = true;
+    for (const Plan::Index& index : plan_->indexes) {
+        Plan::Table& table = plan_->tables[index.table];
+        if (!index.leftOut.empty() || !table.written()) continue;
+        raiseProgress(index.report, "Index", presentStatus_);
+        std::vector<std::string> columns;
+        for (const std::string& c : index.columns) columns.push_back(table.columnName(c));
+        const std::string ix = newName("IX_");
+        const std::string statement =
+            index.primary || index.constraint
+                ? "Alter table " + t.name(table.name) + " ADD CONSTRAINT " + t.name(ix) +
+                      (index.primary ? " PRIMARY KEY (" : " UNIQUE (") + t.names(columns) + ")"
+                : std::string("Create ") + (index.unique ? "UNIQUE " : "") + "INDEX " + t.name(ix) + " on " +
+                      t.name(table.name) + "(" + t.names(columns) + ")";
+        if (!runStatement(statement, index.report, "Index")) result = false;
+    }
+    return result;
+}
+
+bool cMigrate::GenerateForeignKeys(const Target& t) {
+    bool result = true;
+    for (const Plan::ForeignKey& key : plan_->foreignKeys) {
+        if (!key.leftOut.empty()) continue;
+        raiseProgress(key.report, "Foreign Key", presentStatus_);
+        std::vector<std::string> from, to;
+        for (const std::string& c : key.fromColumns) from.push_back(key.from ? plan_->tables[*key.from].columnName(c) : c);
+        for (const std::string& c : key.toColumns) to.push_back(key.to ? plan_->tables[*key.to].columnName(c) : c);
+        std::string statement = "Alter table " + t.name(plan_->tableName(key.fromTable)) + " ADD CONSTRAINT " +
+                                t.name(key.name) + " FOREIGN KEY (" + t.names(from) + ") References " +
+                                t.name(plan_->tableName(key.toTable)) + "(" + t.names(to) + ")";
+        const std::string onDelete = ruleWord(key.deleteRule), onUpdate = ruleWord(key.updateRule);
         if (onDelete == "CASCADE" && t.deleteCascade) statement += " ON DELETE CASCADE";
         if (onDelete == "SETNULL" && t.deleteSetNull) statement += " ON DELETE SET NULL";
         if (onUpdate == "CASCADE" && t.updateCascade) statement += " ON UPDATE CASCADE";
         if (onUpdate == "SETNULL" && t.updateSetNull) statement += " ON UPDATE SET NULL";
-        if (!runStatement(statement, name, "Foreign Key")) result = false;
+        if (!runStatement(statement, key.report, "Foreign Key")) result = false;
     }
     return result;
 }

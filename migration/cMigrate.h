@@ -3,11 +3,15 @@
 //
 // One instance serves one run of the migration wizard. The data-type map "DataTypes.dvd" in the
 // per-user data folder is read once at creation. Failures never show a message: they arrive
-// through the three callbacks.
+// through the callbacks. Each run decides first what the target takes, in the newest version its
+// code names (SQL Server 2000, SQL Server 6.5, Oracle 9i, DB2 Version 7, Access): every table
+// that cannot be created, every key left out and every change made to fit is reported before
+// the first statement runs.
 #pragma once
 
 #include "platform/xml/Xml.h"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <random>
@@ -36,6 +40,10 @@ public:
     std::function<void(const std::string& errorDescription, const std::string& sourceDatabase,
                        const std::string& targetDatabase, const std::string& sourceDatatype)>
         MigrationDataTypeError;
+    // A change made so that the target takes an object: a name shortened, a type that keeps
+    // less than the source's (its time zone, digits, length or numbering), a column numbered by
+    // a sequence and a trigger. ObjectName is the table, or "table.column".
+    std::function<void(const std::string& objectName, const std::string& description)> MigrationChange;
 
     // ---- settings -----------------------------------------------------------------------
     void SetConnectionString(const std::string& connectionString);
@@ -72,15 +80,24 @@ public:
     const std::string& CurrentColumn() const { return currentColumn_; }
 
     struct Target;
+    struct Limits;
 
 private:
+    struct Plan;
+    struct TypeMatch;
     bool run(const Target& target, const std::string& sourceCode);
     bool OpenTargetConnection();
     bool LoadSourceStructure();
     bool LoadDataTypeMap();
-    // indexed: the column is in a key or index, where a large-object type cannot stand.
-    std::string MatchDataType(const xml::Node& column, const std::string& sourceType, const std::string& sourceCode,
-                              const std::string& targetCode, bool indexed = false);
+    // indexed: the column is in a key or index, where a large-object type cannot stand; a
+    // length the source leaves open is then keyLength (when positive) or the type's largest.
+    TypeMatch MatchDataType(const xml::Node& column, const std::string& sourceType, const std::string& sourceCode,
+                            const std::string& targetCode, bool indexed = false, long keyLength = 0);
+    // What the run writes: names, types, the keys and foreign keys kept; reports what cannot be
+    // created, what is left out and what changes.
+    void planRun(const Target& target, const std::string& sourceCode);
+    void planKeys(const Target& target);
+    void planForeignKeys(const Target& target);
     void AddQuery(const std::string& statement);
     bool GenerateIndexes(const Target& target);
     bool GenerateForeignKeys(const Target& target);
@@ -88,8 +105,9 @@ private:
     // Runs (in execute mode) and records one statement; raises the past status and counts it
     // when it succeeded.
     bool runStatement(const std::string& statement, const std::string& objectName, const std::string& objectType);
-    // The primary key of a table from the columns marked as its key.
-    bool addKeyFromColumns(const Target& target, const xml::Node& table, const std::vector<std::string>& columns);
+    // A statement that completes an object (a counted column's sequence and trigger): run when
+    // execute, recorded, neither announced nor counted.
+    bool runPart(const std::string& statement, const std::string& objectName, bool execute);
     std::string newName(const char* prefix);
     void raiseError(long number, const std::string& description, const std::string& objectName,
                     const std::string& query);
@@ -107,7 +125,7 @@ private:
     xml::Document dataTypeMap_;
     std::string mapPath_, mapError_;
     std::set<std::string> usedNames_;
-    std::set<std::string> notCreated_;  // tables left out for a column without a type
+    std::unique_ptr<Plan> plan_;
     std::string currentColumn_;
     bool sqliteSource_ = false;  // declared types follow SQLite's affinity rules
     std::mt19937 random_;

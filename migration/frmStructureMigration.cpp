@@ -208,9 +208,14 @@ void frmStructureMigration::buildPages() {
     lblDestinationNote = new QLabel(fraStep[3]);
     lblDestinationNote->setWordWrap(true);
     lblDestinationNote->hide();
+    txtPlan = new QPlainTextEdit(fraStep[3]);
+    txtPlan->setReadOnly(true);
+    txtPlan->setMaximumHeight(110);
+    txtPlan->hide();
     txtQueries = new QPlainTextEdit(fraStep[3]);
     txtQueries->setLineWrapMode(QPlainTextEdit::NoWrap);
     body[3]->addWidget(lblDestinationNote);
+    body[3]->addWidget(txtPlan);
     body[3]->addWidget(txtQueries);
 
     // 4: progress
@@ -478,6 +483,7 @@ void frmStructureMigration::RunMigration() {
     ErrorLog.clear();
     DestinationNote.clear();
     CreatedObjects.clear();
+    ChangeLog.clear();
     shpProgress->setFixedWidth(0);
     oDalvMigrate = std::make_unique<cMigrate>();
     ShownQueries.clear();
@@ -489,6 +495,7 @@ void frmStructureMigration::RunMigration() {
     };
     oDalvMigrate->MigrationDataTypeError = [this](const std::string& d, const std::string& s, const std::string& t,
                                                   const std::string& type) { MigrationDataTypeError(d, s, t, type); };
+    oDalvMigrate->MigrationChange = [this](const std::string& n, const std::string& d) { MigrationChange(n, d); };
 
     std::shared_ptr<xml::Document> doc = oReportEngine ? oReportEngine->oResultXML : nullptr;
     if (!doc || doc->isEmpty()) {
@@ -523,6 +530,12 @@ void frmStructureMigration::RunMigration() {
     ShownQueries = txtQueries->toPlainText().toStdString();
     lblDestinationNote->setText(q(DestinationNote));
     lblDestinationNote->setVisible(!DestinationNote.empty());
+    // What the engine decided before running anything, shown with the statements.
+    std::string plan = ErrorLog;
+    if (const std::string changes = Changes(); !changes.empty())
+        plan += (plan.empty() ? "" : std::string(kCrLf) + kCrLf) + changes;
+    txtPlan->setPlainText(q(plan));
+    txtPlan->setVisible(!plan.empty());
     shpProgress->setFixedWidth(pctProgress->width());
 }
 
@@ -571,6 +584,15 @@ void frmStructureMigration::MigrationDataTypeError(const std::string& descriptio
               "Source Database: " + source + kCrLf + "Target Database: " + target + kCrLf + "Source Datatype: " + type);
 }
 
+void frmStructureMigration::MigrationChange(const std::string& name, const std::string& description) {
+    ChangeLog += (ChangeLog.empty() ? "" : kCrLf) + name + ": " + description;
+}
+
+std::string frmStructureMigration::Changes() const {
+    if (ChangeLog.empty()) return {};
+    return "Changed so that " + cboDestinationConn->currentText().toStdString() + " takes it:" + kCrLf + ChangeLog;
+}
+
 std::string frmStructureMigration::Summary() {
     const int migrated = oDalvMigrate && !readOnly_ ? oDalvMigrate->ObjectsMigrated() : 0;
     if (ErrorLog.empty())
@@ -582,7 +604,10 @@ std::string frmStructureMigration::Summary() {
     std::string out;
     if (!text::trim(CreatedObjects).empty())
         out = CreatedObjects + " have been created in " + cboDestinationConn->currentText().toStdString() + kCrLf + kCrLf;
-    return out + ErrorLog;
+    out += ErrorLog;
+    if (const std::string changes = Changes(); !changes.empty())
+        out += (ErrorLog.empty() ? "" : std::string(kCrLf) + kCrLf) + changes;
+    return out;
 }
 
 void frmStructureMigration::ShowStep() {

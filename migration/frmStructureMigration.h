@@ -34,6 +34,7 @@ public:
     std::string ErrorLog;        // of the current run
     std::string DestinationNote;  // why the script was written without reaching the destination
     std::string CreatedObjects;  // comma-separated names created by the current run
+    std::string ChangeLog;       // what the current run changes so that the destination takes it
     std::unique_ptr<cMigrate> oDalvMigrate;
     // The generated script as the query box shows it (the box turns every line break into LF).
     std::string ShownQueries;
@@ -51,6 +52,8 @@ public:
     QCheckBox* chkShowQuery = nullptr;
     QTreeWidget* stTables = nullptr;
     QLabel* lblDestinationNote = nullptr;
+    // Before anything runs: what cannot be created, what is left out, what changes.
+    QPlainTextEdit* txtPlan = nullptr;
     QPlainTextEdit* txtQueries = nullptr;
     QFrame* pctProgress = nullptr;
     QFrame* shpProgress = nullptr;
@@ -85,7 +88,9 @@ private:
                         const std::string& query);
     void MigrationDataTypeError(const std::string& description, const std::string& source, const std::string& target,
                                 const std::string& type);
+    void MigrationChange(const std::string& name, const std::string& description);
     void appendLog(const std::string& entry);
+    std::string Changes() const;
     void showConnectionWizard();
 
     bool fillingTree_ = false;

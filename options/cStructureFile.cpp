@@ -1,19 +1,20 @@
 #include "options/cStructureFile.h"
 
+#include "options/StructureVocabulary.h"
 #include "platform/fs/Paths.h"
 #include "platform/text/Text.h"
 #include "platform/ui/Prompter.h"
 
 std::string cStructureFile::UnnamedObject(const xml::Document& doc) {
-    auto unnamed = [](const xml::Node& n) { return !n.hasAttribute("Name") || text::trim(n.attribute("Name")).empty(); };
     int number = 0;
     for (const xml::Node& table : doc.selectNodes("DATABASE/TABLE")) {
         ++number;
-        if (unnamed(table)) return "table " + std::to_string(number) + " has no name";
+        if (text::trim(table.attribute("Name")).empty()) return "table " + std::to_string(number) + " has no name";
         int column = 0;
+        // Each reader names its columns in its own words.
         for (const xml::Node& c : table.selectNodes("COLUMN")) {
             ++column;
-            if (unnamed(c))
+            if (text::trim(vocab::columnName(c)).empty())
                 return "column " + std::to_string(column) + " of table " + table.attribute("Name") + " has no name";
         }
     }

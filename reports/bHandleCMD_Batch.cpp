@@ -255,13 +255,21 @@ EntryResult runEntry(bool& leaveLoop) {
     const std::string unable = "Unable to connect to database: " + r.DatabaseName();
     if (!GetConnectionString()) return {BatchNoPassword, unable};
     ifUnanswered({BatchNoPassword, unable});
+    TakeWarnings();
     if (!r.OpenDalvDatabase()) return {BatchNoPassword, unable};
     const std::string notImported = "Failed to create XML for database: " + r.DatabaseName();
     ifUnanswered({BatchNotImported, notImported});
     if (!r.ImportDatabase(false)) return {BatchNotImported, notImported};
+    const std::vector<std::string> warnings = TakeWarnings();
     std::string failure;
     if (!SaveReport(&failure)) return {BatchReportFailed, failure};
-    return {BatchOK, "Database imported successfully"};
+    if (warnings.empty()) return {BatchOK, "Database imported successfully"};
+    // What was left out is named: the first warning here, all of them on the error output.
+    const std::size_t n = warnings.size();
+    return {BatchOK,
+            "Database imported successfully, with " + std::to_string(n) + (n == 1 ? " warning: " : " warnings: ") +
+                warnings.front() + (n == 1 ? std::string() : "; " + std::to_string(n - 1) + " more on the error output"),
+            n};
 }
 
 // Result text of an entry stopped by an unexpected error.
@@ -523,12 +531,13 @@ BatchResult HandleBatchProcess(const std::string& path) {
     BatchResult result;
     int processed = 0;
     EntryResult last;
-    EntryResult firstFailure;
+    EntryResult firstFailure, firstWarned;
     auto finishEntry = [&](int entry, const EntryResult& r) {
         std::lock_guard lock(awaited.m);
         std::cout << FormatEntryLine(entry, r) << std::endl;
         ++processed;
         if (r.Code != BatchOK && result.failures++ == 0) firstFailure = r;
+        if (r.Code == BatchOK && r.Warnings > 0 && result.warned++ == 0) firstWarned = r;
         last = r;
     };
     try {
@@ -600,8 +609,11 @@ BatchResult HandleBatchProcess(const std::string& path) {
     oBatchDatabase = xml::Node();
     oBatchDocument.clear();
     result.success = result.failures == 0;
-    result.message = result.success ? last.Message
-                                    : std::to_string(result.failures) + " of " + std::to_string(processed) +
-                                          " database entries failed; the first: " + firstFailure.Message;
+    result.message = !result.success ? std::to_string(result.failures) + " of " + std::to_string(processed) +
+                                           " database entries failed; the first: " + firstFailure.Message
+                     : result.warned > 0 ? std::to_string(result.warned) + " of " + std::to_string(processed) +
+                                               " database entries imported with warnings; the first: " +
+                                               firstWarned.Message
+                                         : last.Message;
     return result;
 }

@@ -5,6 +5,7 @@
 #include "core/bHandleCMD.h"
 #include "platform/xml/Xml.h"
 
+#include <cstddef>
 #include <string>
 
 namespace bHandleCMD {
@@ -28,6 +29,7 @@ enum BatchCode : int {
 struct EntryResult {
     int Code = BatchOK;
     std::string Message;
+    std::size_t Warnings = 0;  // facts the import could not read and left out
 };
 
 // The batch document of the running batch and the DATABASE element being processed.

@@ -355,6 +355,17 @@ void carryOver(const std::string& old, const std::string& fresh) {
     if (ec) throwWriteError(ec.value(), "Cannot read " + old);
 }
 
+// True when folder is mounted on parent: another device, or (a bind mount) another mount of one.
+bool isMountPoint(int parentFd, int folderFd) {
+    struct statx parentSt {}, folderSt {};
+    if (::statx(parentFd, "", AT_EMPTY_PATH, STATX_MNT_ID, &parentSt) != 0 ||
+        ::statx(folderFd, "", AT_EMPTY_PATH, STATX_MNT_ID, &folderSt) != 0)
+        return true;
+    if (parentSt.stx_dev_major != folderSt.stx_dev_major || parentSt.stx_dev_minor != folderSt.stx_dev_minor)
+        return true;
+    return (parentSt.stx_mask & folderSt.stx_mask & STATX_MNT_ID) && parentSt.stx_mnt_id != folderSt.stx_mnt_id;
+}
+
 // A report is made in a staging folder beside its report folder, on the same file system, and
 // put in place once whole. A report folder that holds nothing but this report (its pages,
 // styles/, images/) is swapped with the staging folder in one step, so that at any moment the
@@ -399,10 +410,7 @@ public:
         }
         if (iec) throwWriteError(iec.value(), "Cannot read " + folder);
 
-        struct stat parentSt {}, folderSt {};
-        if (::fstat(parentFd_.get(), &parentSt) != 0 || ::fstat(folderFd_.get(), &folderSt) != 0 ||
-            parentSt.st_dev != folderSt.st_dev)
-            own_ = false;  // a mount point is not swapped
+        if (isMountPoint(parentFd_.get(), folderFd_.get())) own_ = false;  // a mount point is not swapped
         const std::string name = files::tempNameFor(own_ ? base_ : stem);
         if (own_ && ::mkdirat(parentFd_.get(), name.c_str(), 0700) == 0) {
             stage_ = files::joinPath(parent_, name);

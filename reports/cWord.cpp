@@ -194,7 +194,16 @@ bool cWord::GenerateWordDocument(std::string& sText, const std::string& sFileNam
             p.style = "DVTitle";
         }
 
-        if (!introDocument.empty()) {
+        if (introDocument.empty()) {
+            // No intro page: its marker line and the page break after it go, whatever the
+            // structure's own copy of the report options asked the text for.
+            for (size_t i = 0; i < body.size(); ++i) {
+                if (trimmed(lineText(body[i])) != kIntroMarker) continue;
+                const bool pageBreak = i + 1 < body.size() && trimmed(lineText(body[i + 1])) == kPageBreak;
+                body.erase(body.begin() + static_cast<long>(i), body.begin() + static_cast<long>(i + (pageBreak ? 2 : 1)));
+                break;
+            }
+        } else {
             Raise(2, "Inserting introduction text...");
             for (size_t i = 0; i < body.size(); ++i) {
                 std::string text = lineText(body[i]);

@@ -118,7 +118,9 @@ int frmGenerateBatchFile::ShowMe() {
 void frmGenerateBatchFile::LoadBatchDefaults() {
     cReport& r = *oReportEngine;
     lblDatabaseEngineValue->setText(QString::fromStdString(r.DatabaseEngine()));
-    lblDatabaseNameValue->setText(QString::fromStdString(r.DatabasePath()));
+    // An OTHERS connection keeps its database in the connection string: its name stands here.
+    const std::string path = r.DatabasePath();
+    lblDatabaseNameValue->setText(QString::fromStdString(path.empty() ? r.DatabaseName() : path));
     lblServerNameValue->setText(QString::fromStdString(r.DBServerName()));
     for (QCheckBox* box : chkOutputType) box->setChecked(true);
     const std::string d = r.DatabaseName();
@@ -204,7 +206,9 @@ void frmGenerateBatchFile::cmdOK_Click() {
             ui::MsgBox("Unable to generate Batch process file", ui::MsgButtons::OK, ui::MsgIcon::Information);
             return;
         }
-        ui::prompter().openExternally(batchFile);
+        // The script is named, not opened: the desktop could run it rather than show it.
+        ui::MsgBox("The batch file " + batchFile + " was written. Run it to make the reports.",
+                   ui::MsgButtons::OK, ui::MsgIcon::Information);
         accept();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmGenerateBatchFile.cmdOK_Click");

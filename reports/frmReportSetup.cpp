@@ -926,14 +926,14 @@ void frmReportSetup::lstDiagram_Click() {
 }
 
 void frmReportSetup::cmdForeColor_Click() {
-    const std::optional<long> c = ui::prompter().chooseColor();
+    const std::optional<long> c = ui::prompter().chooseColor(toRGB(swatchColor(shpForeColor)));
     if (!c) return;
     setSwatch(shpForeColor, fromRGB(*c));
     UpdatePreview();
 }
 
 void frmReportSetup::cmdChangeBackColor_Click() {
-    const std::optional<long> c = ui::prompter().chooseColor();
+    const std::optional<long> c = ui::prompter().chooseColor(toRGB(swatchColor(shpBackColor)));
     if (!c) return;
     setSwatch(shpBackColor, fromRGB(*c));
     UpdatePreview();

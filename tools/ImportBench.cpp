@@ -1,5 +1,6 @@
 // Times one full structure import through cADODB and prints tables per second.
-//   dalv_bench_import "<connection string>" [label]
+//   dalv_bench_import "<connection string>" [label [structure file]]
+// With a structure file, the structure document is saved there (after the timing).
 #include "import/cADODB.h"
 #include "platform/ui/Prompter.h"
 
@@ -32,5 +33,9 @@ int main(int argc, char** argv)
                 reader.oResultXML.count("/DATABASE/TABLE/INDEX"),
                 reader.oResultXML.count("/DATABASE/TABLE/FOREIGNKEY"), reader.oResultXML.count("/DATABASE/VIEW"),
                 events, seconds, seconds > 0 ? tables / seconds : 0.0);
+    if (argc > 3 && !reader.oResultXML.save(argv[3])) {
+        std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[3]);
+        return 1;
+    }
     return ok ? 0 : 1;
 }

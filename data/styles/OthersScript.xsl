@@ -12,6 +12,13 @@
   <xsl:param name="driver" select="''"/>
   <xsl:variable name="d" select="translate($driver, $upper, $lower)"/>
   <xsl:variable name="mysql" select="contains($d, 'mysql') or contains($d, 'mariadb')"/>
+  <xsl:variable name="dialect">
+    <xsl:choose>
+      <xsl:when test="$mysql">mysql</xsl:when>
+      <xsl:when test="contains($d, 'postgres')">postgres</xsl:when>
+      <xsl:when test="contains($d, 'sqlite')">sqlite</xsl:when>
+    </xsl:choose>
+  </xsl:variable>
 
   <xsl:variable name="engine" select="'others'"/>
   <xsl:variable name="qo" select="substring('`&quot;', 2 - number($mysql), 1)"/>
@@ -56,6 +63,12 @@
       <xsl:when test="($raw = 'Text' or $raw = 'Memo') and $mysql">longtext</xsl:when>
       <xsl:when test="$raw = 'Text' or $raw = 'Memo'">text</xsl:when>
       <xsl:when test="$raw = 'Long Integer'">long</xsl:when>
+      <!-- one with literals, such as MariaDB's enum('a','b'): its blanks are the labels' own -->
+      <xsl:when test="contains($raw, &quot;'&quot;)">
+        <xsl:call-template name="engine-text">
+          <xsl:with-param name="s"><xsl:call-template name="trim"><xsl:with-param name="s" select="$raw"/></xsl:call-template></xsl:with-param>
+        </xsl:call-template>
+      </xsl:when>
       <!-- MariaDB's display width, such as tinyint(1) -->
       <xsl:when test="$mysql and string(@Display_Width) != '' and not(contains($whole, '('))">
         <xsl:value-of select="concat($first, '(', @Display_Width, ')')"/>

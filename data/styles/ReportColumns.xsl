@@ -93,4 +93,15 @@
   </xsl:variable>
   <xsl:variable name="table-grid" select="exsl:node-set($table-grid-rtf)/col"/>
   <xsl:variable name="view-grid" select="exsl:node-set($view-grid-rtf)/col"/>
+
+  <!-- A flag as the reports show it: Yes or No, any other text as it stands. -->
+  <xsl:template name="yes-no">
+    <xsl:param name="value"/>
+    <xsl:variable name="v" select="translate($value, 'abcdefghijklmnopqrstuvwxyz', 'ABCDEFGHIJKLMNOPQRSTUVWXYZ')"/>
+    <xsl:choose>
+      <xsl:when test="$v = 'TRUE' or $v = 'YES' or $v = '1' or $v = '-1'">Yes</xsl:when>
+      <xsl:when test="$v = 'FALSE' or $v = 'NO' or $v = '0'">No</xsl:when>
+      <xsl:otherwise><xsl:value-of select="$value"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
 </xsl:stylesheet>

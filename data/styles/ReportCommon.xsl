@@ -40,11 +40,12 @@
        Not needed (so left empty) where dx:anchor gives an object's anchor. -->
   <xsl:key name="anchor" match="/DATABASE[not(function-available('dx:anchor'))]/*[@Name]" use="translate(@Name, ' &#9;&#10;&#13;', '____')"/>
   <xsl:key name="fk-by-pktable" match="/DATABASE/TABLE/FOREIGNKEY" use="@Primary_Key_Table"/>
-  <!-- One group per key: its name and tables and, where the reader numbers each key's columns
-       (@Ordinal; a key's rows then stand together), its first row; rows with neither a name nor
-       a number stay single, so they are not keyed (a group is then the row itself). -->
+  <!-- One group per key: the table holding it, its name and tables and, where the reader numbers
+       each key's columns (@Ordinal; a key's rows then stand together), its first row; rows with
+       neither a name nor a number stay single, so they are not keyed (a group is then the row
+       itself). -->
   <xsl:key name="fk-group" match="/DATABASE/TABLE/FOREIGNKEY[string(@Name) != '' or @Ordinal]"
-           use="concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))"/>
+           use="concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))"/>
 
   <xsl:variable name="db" select="/DATABASE"/>
   <xsl:variable name="opts" select="/DATABASE/REPORTOPTIONS/HTML"/>
@@ -252,11 +253,14 @@
     </xsl:choose>
   </xsl:template>
 
-  <!-- Link to the section of table $name (page 1 when the table is not in the document). -->
+  <!-- Link to the section of table $table, by default the first table named $name (page 1 when
+       the table is not in the document). Tables of one name each have their own section: a
+       link from an object of the table passes its table. -->
   <xsl:template name="table-href">
     <xsl:param name="name"/>
     <xsl:param name="suffix"/>
-    <xsl:variable name="t" select="key('table', $name)[1]"/>
+    <xsl:param name="table" select="key('table', $name)[1]"/>
+    <xsl:variable name="t" select="$table"/>
     <xsl:variable name="anchor">
       <xsl:call-template name="anchor"><xsl:with-param name="name" select="$name"/><xsl:with-param name="node" select="$t"/></xsl:call-template>
     </xsl:variable>
@@ -274,12 +278,13 @@
 
   <xsl:template name="table-link">
     <xsl:param name="name"/>
+    <xsl:param name="table" select="key('table', $name)[1]"/>
     <xsl:choose>
       <xsl:when test="not($show-tables)"><xsl:value-of select="$name"/></xsl:when>
       <xsl:otherwise>
     <a>
       <xsl:attribute name="href">
-        <xsl:call-template name="table-href"><xsl:with-param name="name" select="$name"/></xsl:call-template>
+        <xsl:call-template name="table-href"><xsl:with-param name="name" select="$name"/><xsl:with-param name="table" select="$table"/></xsl:call-template>
       </xsl:attribute>
       <xsl:value-of select="$name"/>
     </a>
@@ -312,16 +317,6 @@
     <xsl:param name="name"/>
     <xsl:param name="alt" select="''"/>
     <img class="icon" src="{$imagebase}{$imageprefix}{$name}.svg" alt="{$alt}" width="16" height="16"/>
-  </xsl:template>
-
-  <xsl:template name="yes-no">
-    <xsl:param name="value"/>
-    <xsl:variable name="v" select="translate($value, 'abcdefghijklmnopqrstuvwxyz', 'ABCDEFGHIJKLMNOPQRSTUVWXYZ')"/>
-    <xsl:choose>
-      <xsl:when test="$v = 'TRUE' or $v = 'YES' or $v = '1' or $v = '-1'">Yes</xsl:when>
-      <xsl:when test="$v = 'FALSE' or $v = 'NO' or $v = '0'">No</xsl:when>
-      <xsl:otherwise><xsl:value-of select="$value"/></xsl:otherwise>
-    </xsl:choose>
   </xsl:template>
 
   <xsl:template name="fk-name">
@@ -594,7 +589,7 @@
                   </td>
                   <td class="num"><xsl:value-of select="count(COLUMN)"/></td>
                   <td class="num"><xsl:value-of select="count(INDEX)"/></td>
-                  <td class="num"><xsl:value-of select="count(FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1])"/></td>
+                  <td class="num"><xsl:value-of select="count(FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1])"/></td>
                   <td class="num"><xsl:call-template name="count"><xsl:with-param name="n" select="count(TRIGGER)"/><xsl:with-param name="unread" select="$notriggers"/></xsl:call-template></td>
                   <td><xsl:value-of select="@Created_On"/></td>
                 </tr>
@@ -649,13 +644,14 @@
                       <xsl:attribute name="href">
                         <xsl:call-template name="table-href">
                           <xsl:with-param name="name" select="../@Name"/>
+                          <xsl:with-param name="table" select=".."/>
                           <xsl:with-param name="suffix" select="$suffix"/>
                         </xsl:call-template>
                       </xsl:attribute>
                       <xsl:value-of select="$name"/>
                     </a>
                   </td>
-                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/></xsl:call-template></td>
+                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/><xsl:with-param name="table" select=".."/></xsl:call-template></td>
                 </tr>
               </xsl:for-each>
             </tbody>
@@ -686,13 +682,14 @@
                       <xsl:attribute name="href">
                         <xsl:call-template name="table-href">
                           <xsl:with-param name="name" select="../@Name"/>
+                          <xsl:with-param name="table" select=".."/>
                           <xsl:with-param name="suffix" select="$suffix"/>
                         </xsl:call-template>
                       </xsl:attribute>
                       <xsl:value-of select="@Name"/>
                     </a>
                   </td>
-                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/></xsl:call-template></td>
+                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/><xsl:with-param name="table" select=".."/></xsl:call-template></td>
                   <td><xsl:value-of select="@Columns"/></td>
                 </tr>
               </xsl:for-each>
@@ -958,14 +955,14 @@
         </table>
       </xsl:if>
 
-      <xsl:variable name="outgoing" select="FOREIGNKEY[string(@Foreign_Key_Table) = string(current()/@Name) or string(@Foreign_Key_Table) = ''][(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
+      <xsl:variable name="outgoing" select="FOREIGNKEY[string(@Foreign_Key_Table) = string(current()/@Name) or string(@Foreign_Key_Table) = ''][(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
       <xsl:if test="$outgoing">
         <h3>Foreign keys</h3>
         <table class="grid">
           <thead><tr><th scope="col">Foreign key</th><th scope="col">Columns</th><th scope="col">References</th><th scope="col">Referenced columns</th><th scope="col">On update</th><th scope="col">On delete</th></tr></thead>
           <tbody>
             <xsl:for-each select="$outgoing">
-              <xsl:variable name="members" select="key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
+              <xsl:variable name="members" select="key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
               <tr>
                 <xsl:attribute name="id">
                   <xsl:value-of select="$id"/><xsl:text>____FOREIGNKEYS____</xsl:text>
@@ -984,31 +981,32 @@
         </table>
       </xsl:if>
 
-      <xsl:variable name="incoming" select="key('fk-by-pktable', @Name)[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
+      <xsl:variable name="incoming" select="key('fk-by-pktable', @Name)[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
       <xsl:if test="$incoming">
         <h3>Referenced by</h3>
         <table class="grid">
           <thead><tr><th scope="col">Foreign key</th><th scope="col">Table</th><th scope="col">Columns</th><th scope="col">Referenced columns</th><th scope="col">On update</th><th scope="col">On delete</th></tr></thead>
           <tbody>
             <xsl:for-each select="$incoming">
-              <xsl:variable name="members" select="key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
+              <xsl:variable name="members" select="key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
               <tr>
                 <th scope="row">
                   <a>
                     <xsl:attribute name="href">
                       <xsl:call-template name="table-href">
                         <xsl:with-param name="name" select="../@Name"/>
+                        <xsl:with-param name="table" select=".."/>
                         <xsl:with-param name="suffix">
                           <xsl:text>____FOREIGNKEYS____</xsl:text>
                           <xsl:call-template name="anchor"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
-                          <xsl:if test="string(@Name) = ''"><xsl:value-of select="count(preceding-sibling::FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]) + 1"/></xsl:if>
+                          <xsl:if test="string(@Name) = ''"><xsl:value-of select="count(preceding-sibling::FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]) + 1"/></xsl:if>
                         </xsl:with-param>
                       </xsl:call-template>
                     </xsl:attribute>
                     <xsl:call-template name="fk-name"/>
                   </a>
                 </th>
-                <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/></xsl:call-template></td>
+                <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/><xsl:with-param name="table" select=".."/></xsl:call-template></td>
                 <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Foreign_Key_Column"/></xsl:for-each></td>
                 <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Primary_Key_Column"/></xsl:for-each></td>
                 <td><xsl:value-of select="@Update_Rule"/></td>
@@ -1187,7 +1185,7 @@
     <section class="diagram" id="diagram">
       <!-- The first key of each group; worked out only by the pages that show them. -->
       <xsl:variable name="fkgroups"
-                    select="/DATABASE/TABLE/FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
+                    select="/DATABASE/TABLE/FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
       <xsl:variable name="file" select="translate($db/@DiagramFile, '\', '/')"/>
       <xsl:choose>
         <xsl:when test="$file != ''">
@@ -1211,9 +1209,9 @@
             <thead><tr><th scope="col">Table</th><th scope="col">Columns</th><th scope="col"></th><th scope="col">Referenced table</th><th scope="col">Referenced columns</th><th scope="col">Foreign key</th></tr></thead>
             <tbody>
               <xsl:for-each select="$fkgroups">
-                <xsl:variable name="members" select="key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
+                <xsl:variable name="members" select="key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))) | self::FOREIGNKEY[string(@Name) = ''][not(@Ordinal)]"/>
                 <tr>
-                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/></xsl:call-template></td>
+                  <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="../@Name"/><xsl:with-param name="table" select=".."/></xsl:call-template></td>
                   <td><xsl:for-each select="$members"><xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="@Foreign_Key_Column"/></xsl:for-each></td>
                   <td class="arrow">→</td>
                   <td><xsl:call-template name="table-link"><xsl:with-param name="name" select="@Primary_Key_Table"/></xsl:call-template></td>
@@ -1242,7 +1240,7 @@
   <xsl:template name="summary-content">
     <xsl:variable name="summary" select="$db/REPORTOPTIONS/SUMMARY[last()]"/>
     <xsl:variable name="fkgroups"
-                  select="/DATABASE/TABLE/FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(../@Name, '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
+                  select="/DATABASE/TABLE/FOREIGNKEY[(string(@Name) = '' and not(@Ordinal)) or count(. | key('fk-group', concat(generate-id(..), '|', @Primary_Key_Table, '|', @Foreign_Key_Table, '|', @Name, '|', generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()])))[1]) = 1]"/>
     <section class="summary" id="summary">
       <table class="grid facts">
         <tbody>

@@ -83,10 +83,12 @@
       </xsl:if>
       <xsl:apply-templates select="COLUMN[not(@Report = '0')]"/>
       <xsl:apply-templates select="INDEX[not(@Report = '0')]"/>
-      <!-- Keys that reference other tables: wherever the reader put them. Keys whose
-           referencing table is not in the document stay where they stood. -->
-      <xsl:apply-templates select="(key('fk-by-table', @Name)
-                                   | FOREIGNKEY[not(key('table', @Foreign_Key_Table))])[not(@Report = '0')]"/>
+      <!-- Keys that reference other tables: wherever the reader put them. Keys already under
+           a table of their referencing table's name, and keys whose referencing table is not
+           in the document, stay where they stood (so tables of one name keep their own). -->
+      <xsl:apply-templates select="(key('fk-by-table', @Name)[string(../@Name) != string(current()/@Name)]
+                                   | FOREIGNKEY[string(@Foreign_Key_Table) = string(current()/@Name)
+                                                or not(key('table', @Foreign_Key_Table))])[not(@Report = '0')]"/>
       <xsl:apply-templates select="*[not(self::COLUMN or self::INDEX or self::FOREIGNKEY)][not(@Report = '0')]"/>
     </TABLE>
   </xsl:template>

@@ -3,8 +3,10 @@
   Shared part of the SQL script sheets: a structure document, from whichever reader, into
   CREATE TABLE, primary keys, indexes, foreign keys, views and procedures, one statement per
   line; names and literals are written as the structure holds them, so one with a line break
-  goes on over lines (text::statementLines reads it whole). The importing sheet sets $engine (sqlserver, sqlserver65, oracle, access, db2, others)
-  and the identifier quotes $qo / $qc; a closing quote inside a name is doubled. With
+  goes on over lines (text::statementLines reads it whole), and the engine's own text an OTHERS
+  script copies means the same under every session mode (engine-text). The importing sheet sets
+  $engine (sqlserver, sqlserver65, oracle, access, db2, others) and the identifier quotes
+  $qo / $qc; a closing quote inside a name is doubled. With
   $inline-keys true the foreign keys go inside CREATE TABLE (for engines without ALTER TABLE
   ADD CONSTRAINT) rather than into ALTER TABLE statements after all tables.
 
@@ -30,6 +32,9 @@
   <xsl:variable name="apart" select="false()"/>
   <xsl:variable name="defaults-apart" select="false()"/>
   <xsl:variable name="key-indexes" select="false()"/>
+  <!-- For OTHERS, the engine whose catalogue text the script copies: 'mysql' (MariaDB, MySQL),
+       'postgres', 'sqlite', or '' for any other. -->
+  <xsl:variable name="dialect" select="''"/>
   <xsl:variable name="nl" select="'&#10;'"/>
   <xsl:variable name="upper" select="'ABCDEFGHIJKLMNOPQRSTUVWXYZ'"/>
   <xsl:variable name="lower" select="'abcdefghijklmnopqrstuvwxyz'"/>
@@ -58,6 +63,16 @@
   </xsl:template>
 
   <xsl:template match="DATABASE">
+    <!-- MariaDB shows a backslash, NUL, ^Z or carriage return in a literal as an escape: where the
+         copied text holds one, the script reads escapes whatever the session's mode, and gives
+         the session its mode back at the end. -->
+    <xsl:variable name="escapes" select="$dialect = 'mysql' and (TABLE//@* | VIEW/SQLSCRIPT)[contains(., '\\')
+                                         or contains(., '\0') or contains(., '\Z') or contains(., '\b') or contains(., '\r')]"/>
+    <xsl:if test="$escapes">
+      <xsl:text>SET @dalvane_sql_mode = @@SESSION.sql_mode, SESSION sql_mode = TRIM(BOTH ',' FROM </xsl:text>
+      <xsl:text>REPLACE(CONCAT(',', @@SESSION.sql_mode, ','), ',NO_BACKSLASH_ESCAPES,', ','));</xsl:text>
+      <xsl:value-of select="$nl"/>
+    </xsl:if>
     <xsl:if test="$engine = 'sqlserver65'">
       <xsl:text>SET QUOTED_IDENTIFIER ON;</xsl:text>
       <xsl:value-of select="$nl"/>
@@ -66,6 +81,7 @@
       <xsl:for-each select="TABLE/COLUMN[@Enum_Labels][generate-id() = generate-id(key('user-type', @Datatype)[1])]">
         <xsl:text>CREATE TYPE </xsl:text>
         <xsl:call-template name="quote"><xsl:with-param name="name" select="@Datatype"/></xsl:call-template>
+        <!-- (the reader's labels are in E'...' where they hold a backslash) -->
         <xsl:value-of select="concat(' AS ENUM (', @Enum_Labels, ');', $nl)"/>
       </xsl:for-each>
       <xsl:for-each select="TABLE/COLUMN[@Domain_Type][generate-id() = generate-id(key('user-type', @Datatype)[1])]">
@@ -74,11 +90,13 @@
         <xsl:value-of select="concat(' AS ', @Domain_Type)"/>
         <xsl:variable name="own"><xsl:call-template name="domain-default-apart"/></xsl:variable>
         <xsl:if test="normalize-space(@Domain_Default) != '' and $own != '1'">
-          <xsl:value-of select="concat(' DEFAULT ', @Domain_Default)"/>
+          <xsl:text> DEFAULT </xsl:text>
+          <xsl:call-template name="engine-text"><xsl:with-param name="s" select="@Domain_Default"/></xsl:call-template>
         </xsl:if>
         <xsl:if test="@Domain_Not_Null = 'True'"> NOT NULL</xsl:if>
         <xsl:if test="normalize-space(@Domain_Check) != '' and not($apart)">
-          <xsl:value-of select="concat(' ', @Domain_Check)"/>
+          <xsl:text> </xsl:text>
+          <xsl:call-template name="engine-text"><xsl:with-param name="s" select="@Domain_Check"/></xsl:call-template>
         </xsl:if>
         <xsl:value-of select="concat(';', $nl)"/>
       </xsl:for-each>
@@ -130,7 +148,9 @@
         </xsl:if>
         <xsl:variable name="own"><xsl:call-template name="domain-default-apart"/></xsl:variable>
         <xsl:if test="$own = '1'">
-          <xsl:value-of select="concat('ALTER DOMAIN ', $domain, ' SET DEFAULT ', @Domain_Default, ';', $nl)"/>
+          <xsl:value-of select="concat('ALTER DOMAIN ', $domain, ' SET DEFAULT ')"/>
+          <xsl:call-template name="engine-text"><xsl:with-param name="s" select="@Domain_Default"/></xsl:call-template>
+          <xsl:value-of select="concat(';', $nl)"/>
         </xsl:if>
       </xsl:for-each>
       <xsl:for-each select="TABLE">
@@ -145,7 +165,9 @@
               <xsl:call-template name="quote"><xsl:with-param name="name" select="@Check_Name"/></xsl:call-template>
               <xsl:text> </xsl:text>
             </xsl:if>
-            <xsl:value-of select="concat('CHECK (', @Check_Constraint, ');', $nl)"/>
+            <xsl:text>CHECK (</xsl:text>
+            <xsl:call-template name="engine-text"><xsl:with-param name="s" select="@Check_Constraint"/></xsl:call-template>
+            <xsl:value-of select="concat(');', $nl)"/>
           </xsl:if>
         </xsl:for-each>
         <xsl:for-each select="COLUMN">
@@ -179,6 +201,9 @@
     </xsl:for-each>
     <xsl:apply-templates select="VIEW"/>
     <xsl:apply-templates select="STOREDPROCEDURE"/>
+    <xsl:if test="$escapes">
+      <xsl:value-of select="concat('SET SESSION sql_mode = @dalvane_sql_mode;', $nl)"/>
+    </xsl:if>
   </xsl:template>
 
   <!-- ===== names ===== -->
@@ -192,6 +217,212 @@
       <xsl:with-param name="to" select="concat($qc, $qc)"/>
     </xsl:call-template>
     <xsl:value-of select="$qc"/>
+  </xsl:template>
+
+  <!-- ===== the engine's own text ===== -->
+
+  <!-- Text of the engine the script runs on, as its catalogue shows it (a default, a check, a type,
+       an index expression or condition, a view), written to mean the same under every session
+       mode: MariaDB's \' becomes '', its \n, \t and \" the characters, a "name" (read with
+       ANSI_QUOTES) a `name`; PostgreSQL's literal holding a backslash becomes E'...' with the
+       backslashes doubled. Any other engine's text stands as it is. -->
+  <xsl:template name="engine-text">
+    <xsl:param name="s"/>
+    <xsl:choose>
+      <xsl:when test="$dialect = 'mysql' and (contains($s, '\') or contains($s, '&quot;'))">
+        <xsl:call-template name="my-text"><xsl:with-param name="s" select="$s"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$dialect = 'postgres' and contains($s, '\')">
+        <xsl:call-template name="pg-text"><xsl:with-param name="s" select="$s"/></xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$s"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- The length of s up to and including the quote q that closes what s is in (a doubled q
+       stands for itself), or all of s. -->
+  <xsl:template name="closing">
+    <xsl:param name="s"/>
+    <xsl:param name="q"/>
+    <xsl:choose>
+      <xsl:when test="not(contains($s, $q))"><xsl:value-of select="string-length($s)"/></xsl:when>
+      <xsl:when test="substring(substring-after($s, $q), 1, 1) = $q">
+        <xsl:variable name="more">
+          <xsl:call-template name="closing">
+            <xsl:with-param name="s" select="substring(substring-after($s, $q), 2)"/>
+            <xsl:with-param name="q" select="$q"/>
+          </xsl:call-template>
+        </xsl:variable>
+        <xsl:value-of select="string-length(substring-before($s, $q)) + 2 + $more"/>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="string-length(substring-before($s, $q)) + 1"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- The same for a literal with backslash escapes (\' and \\ stand for one character). -->
+  <xsl:template name="escaped-closing">
+    <xsl:param name="s"/>
+    <xsl:variable name="a" select="string-length(substring-before(concat($s, &quot;'&quot;), &quot;'&quot;))"/>
+    <xsl:variable name="b" select="string-length(substring-before(concat($s, '\'), '\'))"/>
+    <xsl:choose>
+      <xsl:when test="$a = string-length($s) and $b = $a"><xsl:value-of select="$a"/></xsl:when>
+      <xsl:when test="$b &lt; $a or substring($s, $a + 2, 1) = &quot;'&quot;">
+        <xsl:variable name="skip" select="($b * number($b &lt; $a) + $a * number($b >= $a)) + 2"/>
+        <xsl:variable name="more">
+          <xsl:call-template name="escaped-closing"><xsl:with-param name="s" select="substring($s, $skip + 1)"/></xsl:call-template>
+        </xsl:variable>
+        <xsl:value-of select="$skip + $more"/>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$a + 1"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- MariaDB text from one name or literal to the next: a quote within a `name` (an odd count
+       of backquotes before it) is part of the name. Text up to the next backslash or double
+       quote needs no change: where it holds no name, the count of quotes in it tells whether
+       that character is in a literal, and the text goes on from there at once. -->
+  <xsl:template name="my-text">
+    <xsl:param name="s"/>
+    <xsl:variable name="a" select="string-length(substring-before(concat($s, &quot;'&quot;), &quot;'&quot;))"/>
+    <xsl:variable name="b" select="string-length(substring-before(concat($s, '&quot;'), '&quot;'))"/>
+    <xsl:variable name="c" select="string-length(substring-before(concat($s, '\'), '\'))"/>
+    <xsl:variable name="i" select="$a * number($a &lt;= $b) + $b * number($a > $b)"/>
+    <xsl:variable name="h" select="$b * number($b &lt;= $c) + $c * number($b > $c)"/>
+    <xsl:variable name="pre" select="substring($s, 1, $i)"/>
+    <xsl:variable name="q" select="substring($s, $i + 1, 1)"/>
+    <xsl:variable name="plain" select="substring($s, 1, $h)"/>
+    <xsl:variable name="quotes" select="string-length($plain) - string-length(translate($plain, &quot;'&quot;, ''))"/>
+    <xsl:choose>
+      <xsl:when test="$h = string-length($s)"><xsl:value-of select="$s"/></xsl:when>
+      <xsl:when test="not(contains($plain, '`')) and $quotes mod 2 = 1">
+        <xsl:value-of select="$plain"/>
+        <xsl:call-template name="my-string"><xsl:with-param name="s" select="substring($s, $h + 1)"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="not(contains($plain, '`')) and $h = $c">
+        <xsl:value-of select="substring($s, 1, $h + 1)"/>
+        <xsl:call-template name="my-text"><xsl:with-param name="s" select="substring($s, $h + 2)"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="(string-length($pre) - string-length(translate($pre, '`', ''))) mod 2 = 1">
+        <xsl:variable name="end">
+          <xsl:call-template name="closing">
+            <xsl:with-param name="s" select="substring($s, $i + 2)"/>
+            <xsl:with-param name="q" select="'`'"/>
+          </xsl:call-template>
+        </xsl:variable>
+        <xsl:value-of select="substring($s, 1, $i + 1 + $end)"/>
+        <xsl:call-template name="my-text"><xsl:with-param name="s" select="substring($s, $i + 2 + $end)"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$q = '&quot;'">
+        <xsl:variable name="end">
+          <xsl:call-template name="closing">
+            <xsl:with-param name="s" select="substring($s, $i + 2)"/>
+            <xsl:with-param name="q" select="'&quot;'"/>
+          </xsl:call-template>
+        </xsl:variable>
+        <xsl:value-of select="$pre"/>
+        <xsl:call-template name="quote">
+          <xsl:with-param name="name">
+            <xsl:call-template name="replace">
+              <xsl:with-param name="text" select="substring($s, $i + 2, $end - 1)"/>
+              <xsl:with-param name="from" select="'&quot;&quot;'"/>
+              <xsl:with-param name="to" select="'&quot;'"/>
+            </xsl:call-template>
+          </xsl:with-param>
+        </xsl:call-template>
+        <xsl:call-template name="my-text"><xsl:with-param name="s" select="substring($s, $i + 2 + $end)"/></xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:value-of select="concat($pre, &quot;'&quot;)"/>
+        <xsl:call-template name="my-string"><xsl:with-param name="s" select="substring($s, $i + 2)"/></xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- The rest of a MariaDB literal from its next escape or quote on, then the text after it.
+       What has no form free of escapes (\\, \0, \Z, \b) stays, and \r (a line break to a text
+       editor): the script then reads escapes. -->
+  <xsl:template name="my-string">
+    <xsl:param name="s"/>
+    <xsl:variable name="a" select="string-length(substring-before(concat($s, &quot;'&quot;), &quot;'&quot;))"/>
+    <xsl:variable name="b" select="string-length(substring-before(concat($s, '\'), '\'))"/>
+    <xsl:choose>
+      <xsl:when test="$b &lt; $a">
+        <xsl:variable name="e" select="substring($s, $b + 2, 1)"/>
+        <xsl:value-of select="substring($s, 1, $b)"/>
+        <xsl:choose>
+          <xsl:when test="$e = &quot;'&quot;">''</xsl:when>
+          <xsl:when test="$e = 'n'"><xsl:text>&#10;</xsl:text></xsl:when>
+          <xsl:when test="$e = 't'"><xsl:text>&#9;</xsl:text></xsl:when>
+          <xsl:when test="$e = '' or contains('\0Zbr%_', $e)"><xsl:value-of select="concat('\', $e)"/></xsl:when>
+          <xsl:otherwise><xsl:value-of select="$e"/></xsl:otherwise>
+        </xsl:choose>
+        <xsl:call-template name="my-string"><xsl:with-param name="s" select="substring($s, $b + 3)"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$a = string-length($s)"><xsl:value-of select="$s"/></xsl:when>
+      <xsl:when test="substring($s, $a + 2, 1) = &quot;'&quot;">
+        <xsl:value-of select="concat(substring($s, 1, $a), &quot;''&quot;)"/>
+        <xsl:call-template name="my-string"><xsl:with-param name="s" select="substring($s, $a + 3)"/></xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:value-of select="substring($s, 1, $a + 1)"/>
+        <xsl:call-template name="my-text"><xsl:with-param name="s" select="substring($s, $a + 2)"/></xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- PostgreSQL text from one literal to the next: a quote within a "name" (an odd count of
+       double quotes before it) is part of the name. -->
+  <xsl:template name="pg-text">
+    <xsl:param name="s"/>
+    <xsl:variable name="pre" select="substring-before($s, &quot;'&quot;)"/>
+    <xsl:variable name="i" select="string-length($pre)"/>
+    <xsl:variable name="q" select="'&quot;'"/>
+    <xsl:choose>
+      <xsl:when test="not(contains($s, &quot;'&quot;))"><xsl:value-of select="$s"/></xsl:when>
+      <xsl:when test="(string-length($pre) - string-length(translate($pre, $q, ''))) mod 2 = 1">
+        <xsl:variable name="end">
+          <xsl:call-template name="closing">
+            <xsl:with-param name="s" select="substring($s, $i + 2)"/>
+            <xsl:with-param name="q" select="$q"/>
+          </xsl:call-template>
+        </xsl:variable>
+        <xsl:value-of select="substring($s, 1, $i + 1 + $end)"/>
+        <xsl:call-template name="pg-text"><xsl:with-param name="s" select="substring($s, $i + 2 + $end)"/></xsl:call-template>
+      </xsl:when>
+      <!-- E'...' (a reader's own form) stands as it is -->
+      <xsl:when test="contains('Ee', substring($pre, $i, 1)) and $i > 0
+                      and (string-length(substring($pre, $i - 1, 1)) = 0
+                           or translate(substring($pre, $i - 1, 1), concat($upper, $lower, '0123456789_$'), '') != '')">
+        <xsl:variable name="end">
+          <xsl:call-template name="escaped-closing"><xsl:with-param name="s" select="substring($s, $i + 2)"/></xsl:call-template>
+        </xsl:variable>
+        <xsl:value-of select="substring($s, 1, $i + 1 + $end)"/>
+        <xsl:call-template name="pg-text"><xsl:with-param name="s" select="substring($s, $i + 2 + $end)"/></xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise>
+        <xsl:variable name="end">
+          <xsl:call-template name="closing">
+            <xsl:with-param name="s" select="substring($s, $i + 2)"/>
+            <xsl:with-param name="q" select="&quot;'&quot;"/>
+          </xsl:call-template>
+        </xsl:variable>
+        <xsl:variable name="body" select="substring($s, $i + 2, $end - 1)"/>
+        <xsl:value-of select="$pre"/>
+        <xsl:choose>
+          <xsl:when test="contains($body, '\')">
+            <xsl:text>E'</xsl:text>
+            <xsl:call-template name="replace">
+              <xsl:with-param name="text" select="$body"/>
+              <xsl:with-param name="from" select="'\'"/>
+              <xsl:with-param name="to" select="'\\'"/>
+            </xsl:call-template>
+            <xsl:text>'</xsl:text>
+          </xsl:when>
+          <xsl:otherwise><xsl:value-of select="concat(&quot;'&quot;, $body, &quot;'&quot;)"/></xsl:otherwise>
+        </xsl:choose>
+        <xsl:call-template name="pg-text"><xsl:with-param name="s" select="substring($s, $i + 2 + $end)"/></xsl:call-template>
+      </xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 
   <!-- text with every `from` replaced by `to` -->
@@ -272,11 +503,28 @@
     </xsl:if>
   </xsl:template>
 
+  <!-- Quoted names of a counted list ("1:a,3:b,c,"), joined by ", ". -->
+  <xsl:template name="quote-counted">
+    <xsl:param name="list"/>
+    <xsl:variable name="n" select="number(substring-before($list, ':'))"/>
+    <xsl:if test="$n >= 0">
+      <xsl:call-template name="quote"><xsl:with-param name="name" select="substring(substring-after($list, ':'), 1, $n)"/></xsl:call-template>
+      <xsl:variable name="rest" select="substring(substring-after($list, ':'), $n + 2)"/>
+      <xsl:if test="$rest != ''">
+        <xsl:text>, </xsl:text>
+        <xsl:call-template name="quote-counted"><xsl:with-param name="list" select="$rest"/></xsl:call-template>
+      </xsl:if>
+    </xsl:if>
+  </xsl:template>
+
   <!-- ===== tables ===== -->
 
+  <!-- A SQLite key named after an automatic index is a UNIQUE constraint that structures read
+       before taking it for the table's key (the index stays, and is written as such). -->
   <xsl:template name="is-key-column">
     <xsl:variable name="v" select="translate(@Primary_Key, $upper, $lower)"/>
-    <xsl:if test="string(@Primary_Key) != '' and $v != 'no' and $v != 'false' and $v != '0'">1</xsl:if>
+    <xsl:if test="string(@Primary_Key) != '' and $v != 'no' and $v != 'false' and $v != '0'
+                  and not($dialect = 'sqlite' and starts-with(@Primary_Key, 'sqlite_autoindex_'))">1</xsl:if>
   </xsl:template>
 
   <xsl:template match="TABLE" mode="create">
@@ -314,7 +562,9 @@
     <xsl:if test="$engine = 'others' and not($apart)">
       <xsl:for-each select="COLUMN[normalize-space(@Check_Constraint) != '']">
         <xsl:if test="not(preceding-sibling::COLUMN[@Check_Constraint = current()/@Check_Constraint])">
-          <xsl:value-of select="concat(', CHECK (', @Check_Constraint, ')')"/>
+          <xsl:text>, CHECK (</xsl:text>
+          <xsl:call-template name="engine-text"><xsl:with-param name="s" select="@Check_Constraint"/></xsl:call-template>
+          <xsl:text>)</xsl:text>
         </xsl:if>
       </xsl:for-each>
     </xsl:if>
@@ -385,10 +635,13 @@
       </xsl:when>
       <xsl:otherwise><xsl:call-template name="column-type"/></xsl:otherwise>
     </xsl:choose>
-    <!-- An identity or generated column: the reader's clause stands as it is. MariaDB's
+    <!-- An identity or generated column: the reader's clause, in the engine's own text. MariaDB's
          AUTO_INCREMENT (a default of that text in structures read before it was a fact of its own). -->
     <xsl:variable name="generated" select="$engine = 'others' and (starts-with($d, 'GENERATED ') or $d = 'AUTO_INCREMENT')"/>
-    <xsl:if test="$generated"><xsl:value-of select="concat(' ', $d)"/></xsl:if>
+    <xsl:if test="$generated">
+      <xsl:text> </xsl:text>
+      <xsl:call-template name="engine-text"><xsl:with-param name="s" select="$d"/></xsl:call-template>
+    </xsl:if>
     <xsl:if test="$engine = 'others' and @Auto_Increment = 'True' and not($generated)"> AUTO_INCREMENT</xsl:if>
     <xsl:variable name="own"><xsl:call-template name="default-apart"/></xsl:variable>
     <xsl:if test="normalize-space($d) != '' and not($serial) and not($generated) and $own != '1'">
@@ -426,7 +679,9 @@
     <xsl:variable name="ab" select="$a * number($a &lt;= $b) + $b * number($a > $b)"/>
     <xsl:variable name="cd" select="$c * number($c &lt;= $d) + $d * number($c > $d)"/>
     <xsl:variable name="cut" select="$ab * number($ab &lt;= $cd) + $cd * number($ab > $cd)"/>
-    <xsl:value-of select="concat('ALTER DOMAIN ', $domain, ' ADD ', substring($s, 1, $cut), ';', $nl)"/>
+    <xsl:value-of select="concat('ALTER DOMAIN ', $domain, ' ADD ')"/>
+    <xsl:call-template name="engine-text"><xsl:with-param name="s" select="substring($s, 1, $cut)"/></xsl:call-template>
+    <xsl:value-of select="concat(';', $nl)"/>
     <xsl:if test="$cut &lt; string-length($s)">
       <xsl:call-template name="domain-checks">
         <xsl:with-param name="domain" select="$domain"/>
@@ -441,8 +696,29 @@
     <xsl:param name="d"/>
     <xsl:variable name="last" select="substring($d, string-length($d))"/>
     <xsl:choose>
-      <!-- The engine's own expression, for a script that runs on that engine. -->
-      <xsl:when test="$engine = 'others'"><xsl:value-of select="$d"/></xsl:when>
+      <!-- The engine's own expression, for a script that runs on that engine. SQLite's catalogue
+           shows one without the parentheses it takes it in: all but a single name get them. -->
+      <xsl:when test="$engine = 'others' and $dialect = 'sqlite'">
+        <xsl:variable name="q" select="substring($d, 1, 1)"/>
+        <xsl:variable name="end">
+          <xsl:if test="$q = '&quot;' or $q = '`'">
+            <xsl:call-template name="closing">
+              <xsl:with-param name="s" select="substring($d, 2)"/>
+              <xsl:with-param name="q" select="$q"/>
+            </xsl:call-template>
+          </xsl:if>
+        </xsl:variable>
+        <xsl:choose>
+          <xsl:when test="translate($d, concat($upper, $lower, '0123456789_'), '') = '' or $end = string-length($d) - 1
+                          or ($q = '[' and string-length(substring-before($d, ']')) = string-length($d) - 1)">
+            <xsl:value-of select="$d"/>
+          </xsl:when>
+          <xsl:otherwise><xsl:value-of select="concat('(', $d, ')')"/></xsl:otherwise>
+        </xsl:choose>
+      </xsl:when>
+      <xsl:when test="$engine = 'others'">
+        <xsl:call-template name="engine-text"><xsl:with-param name="s" select="$d"/></xsl:call-template>
+      </xsl:when>
       <xsl:when test="string(number($d)) != 'NaN'"><xsl:value-of select="$d"/></xsl:when>
       <xsl:when test="starts-with($d, &quot;'&quot;) and $last = &quot;'&quot; and string-length($d) > 1">
         <xsl:value-of select="$d"/>
@@ -636,7 +912,9 @@
         <xsl:for-each select="COLUMN">
           <xsl:if test="position() > 1">, </xsl:if>
           <xsl:choose>
-            <xsl:when test="@Expression"><xsl:value-of select="@Expression"/></xsl:when>
+            <xsl:when test="@Expression">
+              <xsl:call-template name="engine-text"><xsl:with-param name="s" select="@Expression"/></xsl:call-template>
+            </xsl:when>
             <xsl:otherwise>
               <xsl:call-template name="quote">
                 <xsl:with-param name="name"><xsl:call-template name="column-name"/></xsl:with-param>
@@ -654,19 +932,19 @@
   </xsl:template>
 
   <!-- "1" when the index in context is the key's own (it comes with the table): flagged as the
-       key, named as the key, or over the key's columns and all rows. -->
+       key, or over the key's columns and all rows (a unique index named as the key but over
+       other columns is a rule of its own). -->
   <xsl:template name="is-key-index">
     <xsl:variable name="columns"><xsl:call-template name="index-columns"/></xsl:variable>
     <xsl:variable name="primary" select="translate(@Primary_Key, $upper, $lower)"/>
-    <xsl:variable name="keyName" select="string(../COLUMN[string(@Primary_Key) != ''][1]/@Primary_Key)"/>
     <xsl:variable name="keyOrder"><xsl:for-each select=".."><xsl:call-template name="key-columns"/></xsl:for-each></xsl:variable>
     <xsl:variable name="keyColumns">
       <xsl:for-each select="..">
         <xsl:call-template name="key-columns"><xsl:with-param name="ordered" select="false()"/></xsl:call-template>
       </xsl:for-each>
     </xsl:variable>
-    <xsl:if test="$primary = 'yes' or $primary = 'true' or $primary = '1' or ($keyOrder != '' and @Name = $keyName)
-                  or (($columns = $keyColumns or $columns = $keyOrder) and string(@Condition) = '')">1</xsl:if>
+    <xsl:if test="$primary = 'yes' or $primary = 'true' or $primary = '1'
+                  or ($keyOrder != '' and ($columns = $keyColumns or $columns = $keyOrder) and string(@Condition) = '')">1</xsl:if>
   </xsl:template>
 
   <xsl:template match="TABLE" mode="indexes">
@@ -704,9 +982,16 @@
           <xsl:text> (</xsl:text>
           <xsl:call-template name="index-members"/>
           <xsl:text>)</xsl:text>
-          <xsl:if test="$engine = 'others' and string(@Included) != ''"><xsl:value-of select="concat(' INCLUDE (', @Included, ')')"/></xsl:if>
+          <xsl:if test="$engine = 'others' and string(@Included) != ''">
+            <xsl:text> INCLUDE (</xsl:text>
+            <xsl:call-template name="engine-text"><xsl:with-param name="s" select="@Included"/></xsl:call-template>
+            <xsl:text>)</xsl:text>
+          </xsl:if>
           <xsl:if test="@Nulls_Not_Distinct = 'True'"> NULLS NOT DISTINCT</xsl:if>
-          <xsl:if test="string(@Condition) != ''"><xsl:value-of select="concat(' WHERE ', @Condition)"/></xsl:if>
+          <xsl:if test="string(@Condition) != ''">
+            <xsl:text> WHERE </xsl:text>
+            <xsl:call-template name="engine-text"><xsl:with-param name="s" select="@Condition"/></xsl:call-template>
+          </xsl:if>
           <xsl:text>;</xsl:text>
           <xsl:value-of select="$nl"/>
         </xsl:when>
@@ -716,8 +1001,9 @@
 
   <!-- ===== foreign keys ===== -->
 
-  <!-- For the table in context, the referenced columns of each foreign key to it ("a,b,") that
-       no unique index or primary key starts with, each column list once: an index on them. -->
+  <!-- For the table in context, the referenced columns of each foreign key to it ("1:a,1:b,")
+       that neither the primary key nor any index has as its leading columns, each column list
+       once: an index on them. -->
   <xsl:template match="TABLE" mode="key-indexes">
     <xsl:variable name="table" select="@Name"/>
     <xsl:variable name="covering">
@@ -725,11 +1011,8 @@
       <xsl:call-template name="key-columns"/>
       <xsl:text>|</xsl:text>
       <xsl:for-each select="INDEX">
-        <xsl:variable name="unique" select="translate(@Unique, $upper, $lower)"/>
-        <xsl:if test="(not(@Unique) and not(@Index_Type)) or $unique = 'yes' or $unique = 'true' or $unique = '1'">
-          <xsl:call-template name="index-columns"/>
-          <xsl:text>|</xsl:text>
-        </xsl:if>
+        <xsl:call-template name="index-columns"/>
+        <xsl:text>|</xsl:text>
       </xsl:for-each>
     </xsl:variable>
     <xsl:variable name="lists">
@@ -737,8 +1020,14 @@
         <xsl:variable name="k" select="concat(@Name, '|', @Foreign_Key_Table, '|', @Primary_Key_Table, '|', ../@Name, '|',
                                        generate-id((preceding-sibling::FOREIGNKEY[@Ordinal = 1][1] | self::FOREIGNKEY[@Ordinal = 1])[last()]))"/>
         <xsl:if test="generate-id() = generate-id(key('fk', $k)[1])">
-          <xsl:variable name="list"><xsl:for-each select="key('fk', $k)"><xsl:value-of select="concat(@Primary_Key_Column, ',')"/></xsl:for-each></xsl:variable>
-          <xsl:if test="not(contains($covering, concat('|', $list)))"><xsl:value-of select="concat('|', $list, '|')"/></xsl:if>
+          <xsl:variable name="list">
+            <xsl:for-each select="key('fk', $k)">
+              <xsl:value-of select="concat(string-length(@Primary_Key_Column), ':', @Primary_Key_Column, ',')"/>
+            </xsl:for-each>
+          </xsl:variable>
+          <xsl:if test="not(contains($covering, concat('|', $list)))">
+            <xsl:value-of select="concat(string-length($list), '=', $list)"/>
+          </xsl:if>
         </xsl:if>
       </xsl:for-each>
     </xsl:variable>
@@ -748,26 +1037,27 @@
     </xsl:call-template>
   </xsl:template>
 
-  <!-- ALTER TABLE ... ADD INDEX for the first of "|a,b,||c,|...", then the rest without it -->
+  <!-- ALTER TABLE ... ADD INDEX for the first of "8=1:a,1:b,4=1:c,...", each list after its
+       length, then the rest without it -->
   <xsl:template name="key-index">
     <xsl:param name="table"/>
     <xsl:param name="lists"/>
-    <xsl:param name="done" select="'|'"/>
+    <xsl:param name="done" select="''"/>
     <xsl:if test="$lists != ''">
-      <xsl:variable name="list" select="substring-before(substring($lists, 2), '|')"/>
-      <xsl:if test="not(contains($done, concat('|', $list, '|')))">
+      <xsl:variable name="n" select="number(substring-before($lists, '='))"/>
+      <xsl:variable name="list" select="substring(substring-after($lists, '='), 1, $n)"/>
+      <xsl:variable name="entry" select="concat($n, '=', $list)"/>
+      <xsl:if test="not(contains($done, $entry))">
         <xsl:text>ALTER TABLE </xsl:text>
         <xsl:call-template name="quote"><xsl:with-param name="name" select="$table"/></xsl:call-template>
         <xsl:text> ADD INDEX (</xsl:text>
-        <xsl:call-template name="quote-list">
-          <xsl:with-param name="list" select="substring($list, 1, string-length($list) - 1)"/>
-        </xsl:call-template>
+        <xsl:call-template name="quote-counted"><xsl:with-param name="list" select="$list"/></xsl:call-template>
         <xsl:value-of select="concat(');', $nl)"/>
       </xsl:if>
       <xsl:call-template name="key-index">
         <xsl:with-param name="table" select="$table"/>
-        <xsl:with-param name="lists" select="substring-after(substring($lists, 2), '|')"/>
-        <xsl:with-param name="done" select="concat($done, $list, '|')"/>
+        <xsl:with-param name="lists" select="substring(substring-after($lists, '='), $n + 1)"/>
+        <xsl:with-param name="done" select="concat($done, $entry)"/>
       </xsl:call-template>
     </xsl:if>
   </xsl:template>
@@ -915,18 +1205,12 @@
   <xsl:template match="VIEW" name="view">
     <xsl:variable name="sql" select="normalize-space(SQLSCRIPT)"/>
     <xsl:if test="$sql != ''">
-      <xsl:variable name="body" select="SQLSCRIPT"/>
-      <xsl:choose>
-        <xsl:when test="starts-with(translate(substring($sql, 1, 6), $upper, $lower), 'create')">
-          <xsl:value-of select="$body"/>
-        </xsl:when>
-        <xsl:otherwise>
-          <xsl:text>CREATE VIEW </xsl:text>
-          <xsl:call-template name="quote"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
-          <xsl:text> AS </xsl:text>
-          <xsl:value-of select="$body"/>
-        </xsl:otherwise>
-      </xsl:choose>
+      <xsl:if test="not(starts-with(translate(substring($sql, 1, 6), $upper, $lower), 'create'))">
+        <xsl:text>CREATE VIEW </xsl:text>
+        <xsl:call-template name="quote"><xsl:with-param name="name" select="@Name"/></xsl:call-template>
+        <xsl:text> AS </xsl:text>
+      </xsl:if>
+      <xsl:call-template name="engine-text"><xsl:with-param name="s" select="SQLSCRIPT"/></xsl:call-template>
       <xsl:if test="substring($sql, string-length($sql)) != ';'">;</xsl:if>
       <xsl:value-of select="$nl"/>
     </xsl:if>

@@ -168,7 +168,8 @@
     <xsl:call-template name="line"><xsl:with-param name="text" select="'&lt;heading3&gt;Columns'"/></xsl:call-template>
     <xsl:variable name="described" select="COLUMN[normalize-space(@Description) != '']"/>
     <!-- The column settings' columns this grid has, in their order. -->
-    <xsl:variable name="grid" select="$table-grid[@id != 'ordinal' and @id != 'check'][@id != 'description' or $described]"/>
+    <xsl:variable name="checked" select="COLUMN[normalize-space(@Check_Constraint) != '']"/>
+    <xsl:variable name="grid" select="$table-grid[@id != 'ordinal'][@id != 'description' or $described][@id != 'check' or $checked]"/>
     <xsl:call-template name="open-table"/>
     <xsl:for-each select="$grid">
       <xsl:call-template name="cell">
@@ -179,6 +180,7 @@
             <xsl:when test="@id = 'length'">Length</xsl:when>
             <xsl:when test="@id = 'nulls'">Null Allowed</xsl:when>
             <xsl:when test="@id = 'default'">Default</xsl:when>
+            <xsl:when test="@id = 'check'">Check Constraint</xsl:when>
             <xsl:when test="@id = 'key'">Primary Key</xsl:when>
             <xsl:otherwise>Description</xsl:otherwise>
           </xsl:choose>
@@ -199,6 +201,7 @@
                 <xsl:when test="$id = 'length'"><xsl:value-of select="concat(@Length, substring(@Precision, 1, string-length(@Precision) * not(@Length)))"/></xsl:when>
                 <xsl:when test="$id = 'nulls'"><xsl:value-of select="@Null_Allowed"/></xsl:when>
                 <xsl:when test="$id = 'default'"><xsl:value-of select="@Column_Default"/></xsl:when>
+                <xsl:when test="$id = 'check'"><xsl:value-of select="@Check_Constraint"/></xsl:when>
                 <xsl:when test="$id = 'key'"><xsl:value-of select="@Primary_Key"/></xsl:when>
                 <xsl:otherwise><xsl:value-of select="@Description"/></xsl:otherwise>
               </xsl:choose>
@@ -229,22 +232,39 @@
 
     <xsl:if test="INDEX">
       <xsl:call-template name="line"><xsl:with-param name="text" select="concat('&lt;heading3&gt;', substring('Unique indexes', 1, 14 * (/DATABASE/@Indexes_Read = 'Unique')), substring('Indexes', 1, 7 * not(/DATABASE/@Indexes_Read = 'Unique')))"/></xsl:call-template>
+      <!-- As the HTML report: a partial index says which rows it covers; the key and type
+           columns stand where the reader gave them. -->
+      <xsl:variable name="condition" select="INDEX[string(@Condition) != '']"/>
+      <xsl:variable name="primary" select="INDEX[string(@Primary_Key) != '']"/>
+      <xsl:variable name="type" select="INDEX[string(@Index_Type) != '']"/>
       <xsl:call-template name="open-table"/>
       <xsl:call-template name="cell"><xsl:with-param name="value" select="'Index Name'"/></xsl:call-template>
       <xsl:call-template name="cell"><xsl:with-param name="value" select="'Columns'"/></xsl:call-template>
-      <xsl:call-template name="cell"><xsl:with-param name="value" select="'Unique'"/></xsl:call-template>
-      <xsl:call-template name="cell"><xsl:with-param name="value" select="'Primary Key'"/></xsl:call-template>
-      <xsl:call-template name="cell"><xsl:with-param name="value" select="'Index Type'"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
+      <xsl:if test="$condition"><xsl:call-template name="cell"><xsl:with-param name="value" select="'Rows'"/></xsl:call-template></xsl:if>
+      <xsl:call-template name="cell"><xsl:with-param name="value" select="'Unique'"/><xsl:with-param name="last" select="not($primary or $type)"/></xsl:call-template>
+      <xsl:if test="$primary"><xsl:call-template name="cell"><xsl:with-param name="value" select="'Primary Key'"/><xsl:with-param name="last" select="not($type)"/></xsl:call-template></xsl:if>
+      <xsl:if test="$type"><xsl:call-template name="cell"><xsl:with-param name="value" select="'Index Type'"/><xsl:with-param name="last" select="true()"/></xsl:call-template></xsl:if>
       <xsl:for-each select="INDEX">
         <xsl:call-template name="cell"><xsl:with-param name="value" select="@Name"/></xsl:call-template>
         <xsl:call-template name="cell">
           <xsl:with-param name="value" select="concat(@Columns, substring(@Column_Name, 1, string-length(@Column_Name) * not(@Columns)))"/>
         </xsl:call-template>
+        <xsl:if test="$condition">
+          <xsl:call-template name="cell">
+            <xsl:with-param name="value"><xsl:if test="string(@Condition) != ''"><xsl:value-of select="concat('WHERE ', @Condition)"/></xsl:if></xsl:with-param>
+          </xsl:call-template>
+        </xsl:if>
         <xsl:call-template name="cell">
-          <xsl:with-param name="value" select="concat(@Unique, substring('Yes', 1, 3 * not(@Unique)))"/>
+          <xsl:with-param name="value"><xsl:call-template name="yes-no"><xsl:with-param name="value" select="concat(@Unique, substring('Yes', 1, 3 * not(@Unique)))"/></xsl:call-template></xsl:with-param>
+          <xsl:with-param name="last" select="not($primary or $type)"/>
         </xsl:call-template>
-        <xsl:call-template name="cell"><xsl:with-param name="value" select="@Primary_Key"/></xsl:call-template>
-        <xsl:call-template name="cell"><xsl:with-param name="value" select="@Index_Type"/><xsl:with-param name="last" select="true()"/></xsl:call-template>
+        <xsl:if test="$primary">
+          <xsl:call-template name="cell">
+            <xsl:with-param name="value"><xsl:call-template name="yes-no"><xsl:with-param name="value" select="@Primary_Key"/></xsl:call-template></xsl:with-param>
+            <xsl:with-param name="last" select="not($type)"/>
+          </xsl:call-template>
+        </xsl:if>
+        <xsl:if test="$type"><xsl:call-template name="cell"><xsl:with-param name="value" select="@Index_Type"/><xsl:with-param name="last" select="true()"/></xsl:call-template></xsl:if>
       </xsl:for-each>
       <xsl:call-template name="close-table"/>
     </xsl:if>

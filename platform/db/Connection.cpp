@@ -6,8 +6,10 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -40,6 +42,32 @@ void sqliteWithoutMemoryStatistics() {
         constexpr int kConfigMemStatus = 9;  // SQLITE_CONFIG_MEMSTATUS
         if (auto config = reinterpret_cast<Config>(dlsym(library, "sqlite3_config"))) config(kConfigMemStatus, 0);
     });
+}
+
+std::string noAnswerWithin(int seconds) {
+    return "The server did not answer within " + std::to_string(seconds) + (seconds == 1 ? " second." : " seconds.");
+}
+
+// Whether the string sets a keyword, under any of its names.
+bool sets(const ConnectionParameters& p, std::initializer_list<const char*> names) {
+    for (const char* n : names)
+        if (std::any_of(p.begin(), p.end(), [n](const auto& kv) { return text::lower(kv.first) == text::lower(n); }))
+            return true;
+    return false;
+}
+
+// The file a SQLite connection string names (a "file:" URI's path too); "" for an in-memory
+// database or none named.
+std::string sqliteFile(const ConnectionParameters& p) {
+    std::string file = text::trim(parameterValue(p, "Database"));
+    if (file == ":memory:") return {};
+    if (text::lower(file).rfind("file:", 0) == 0) {
+        file = file.substr(5, file.find('?') == std::string::npos ? std::string::npos : file.find('?') - 5);
+        if (file.rfind("///", 0) == 0) file.erase(0, 2);
+        else if (text::lower(file).rfind("//localhost/", 0) == 0) file.erase(0, 11);
+        if (file == ":memory:" || file.empty() || file.find('%') != std::string::npos) return {};
+    }
+    return file;
 }
 
 // SQLDriverConnect, given up `seconds` after the driver's own login timeout should have ended
@@ -105,9 +133,22 @@ void Connection::open(const std::string& connectionString, const std::string& us
     c.connectionString = connectionString;
     std::string odbcString = toOdbcConnectionString(connectionString, userId, password);
     const ConnectionParameters p = parseConnectionString(odbcString);
-    const std::string driver = text::lower(parameterValue(p, "Driver"));
+    std::string driver = text::lower(parameterValue(p, "Driver"));
     // A data source name may stand for the SQLite driver as well.
     if (driver.empty() || driver.find("sqlite3") != std::string::npos) sqliteWithoutMemoryStatistics();
+    if (const std::string dsn = parameterValue(p, "DSN"); driver.empty() && !dsn.empty())
+        driver = text::lower(odbc::dataSourceDriver(dsn));
+    const bool sqliteDriver = driver.find("sqlite3") != std::string::npos;
+    // Opened to be read, a database file is never created.
+    if (sqliteDriver && c.mode == adModeRead && !sets(p, {"NoCreat"})) odbcString += ";NoCreat=1";
+    // The PostgreSQL driver's communication and debug logs (Debian's driver entry turns the
+    // first on) are written only when the string asks for them.
+    bool quietLog = false;
+    if (driver.find("postgresql") != std::string::npos || driver.find("psqlodbc") != std::string::npos) {
+        quietLog = !sets(p, {"CommLog", "B3"});
+        if (quietLog) odbcString += ";CommLog=0";
+        if (!sets(p, {"Debug", "B2"})) odbcString += ";Debug=0";
+    }
     if (c.streamResults) {
         // SQLite's step mode; PostgreSQL's cursors, read 1,000 rows a time; MariaDB's rows read
         // from the server as they are fetched (drivers from 3.1.17 on; older ones read the
@@ -126,12 +167,20 @@ void Connection::open(const std::string& connectionString, const std::string& us
                           reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(c.connectionTimeout)), 0);
     if (c.mode == adModeRead)
         SQLSetConnectAttr(c.dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
+    // A failure the data layer can say more about than the driver: said first, the driver's
+    // records kept beneath.
+    auto refuse = [&c](const std::string& why) {
+        c.errors.insert(c.errors.begin(), ProviderError{err::Fail, why, "Dalvane data layer", {}, 0});
+        throw Error(err::Fail, why);
+    };
     SQLRETURN rc = SQL_ERROR;
+    const auto started = std::chrono::steady_clock::now();
+    // A second back, for file times kept to the second.
+    c.openedAt = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(1);
     if (c.connectionTimeout > 0) {
         if (!driverConnect(c.dbc, odbcString, c.connectionTimeout + 3, rc)) {
             c.dbc = SQL_NULL_HDBC;
-            throw Error(err::Timeout,
-                        "The server did not answer within " + std::to_string(c.connectionTimeout) + " seconds.");
+            throw Error(err::Timeout, noAnswerWithin(c.connectionTimeout));
         }
     } else {
         SQLCHAR out[2048];
@@ -140,17 +189,51 @@ void Connection::open(const std::string& connectionString, const std::string& us
                               &outLen, SQL_DRIVER_NOPROMPT);
     }
     if (!ok(rc)) {
+        // A driver that applies the login timeout itself reports a failure of its own words.
+        const bool timedOut = c.connectionTimeout > 0 && std::chrono::steady_clock::now() - started >=
+                                                             std::chrono::seconds(c.connectionTimeout) -
+                                                                 std::chrono::milliseconds(250);
         try {
             c.fail(SQL_HANDLE_DBC, c.dbc, "The connection could not be opened.");
-        } catch (...) {
+        } catch (const Error& e) {
             SQLFreeHandle(SQL_HANDLE_DBC, c.dbc);
             c.dbc = SQL_NULL_HDBC;
+            if (timedOut && e.number() != err::AuthFailed) {
+                if (!c.errors.empty()) c.errors.front().number = err::Timeout;
+                throw Error(err::Timeout, noAnswerWithin(c.connectionTimeout), e.source(), e.sqlState(),
+                            e.nativeError());
+            }
+            if (const std::string file = sqliteDriver ? sqliteFile(p) : std::string();
+                !file.empty() && !std::filesystem::exists(file))
+                refuse("The database file " + file + " does not exist.");
             throw;
         }
     }
     c.open = true;
+    c.quietDriverLog = quietLog;
     c.driverFile = infoText(c.dbc, SQL_DRIVER_NAME);
     c.sqlite3 = text::lower(c.driverFile).find("sqlite3") != std::string::npos;
+    // The SQLite driver opens any file: its first read tells whether it is a database.
+    if (c.sqlite3) {
+        SQLHSTMT probe = SQL_NULL_HSTMT;
+        try {
+            if (!ok(SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &probe)))
+                c.fail(SQL_HANDLE_DBC, c.dbc, "Could not allocate a statement.");
+            SQLCHAR sql[] = "SELECT count(*) FROM sqlite_master";
+            if (!ok(SQLExecDirect(probe, sql, SQL_NTS))) c.fail(SQL_HANDLE_STMT, probe, "The database could not be read.");
+            SQLFreeHandle(SQL_HANDLE_STMT, probe);
+        } catch (const Error& e) {
+            if (probe != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, probe);
+            c.closeHandles();
+            constexpr long kNotADatabase = 26;  // SQLITE_NOTADB
+            if (e.nativeError() == kNotADatabase || text::lower(e.description()).find("not a database") != std::string::npos) {
+                const std::string file = sqliteFile(p);
+                refuse((file.empty() ? std::string("The data source's file") : "The file " + file) +
+                       " is not a SQLite database.");
+            }
+            throw;
+        }
+    }
     SQLUINTEGER getData = 0;
     c.readsBoundColumns = ok(SQLGetInfo(c.dbc, SQL_GETDATA_EXTENSIONS, &getData, sizeof getData, nullptr)) &&
                           (getData & SQL_GD_BOUND) && (getData & SQL_GD_ANY_COLUMN) && (getData & SQL_GD_ANY_ORDER);
@@ -200,6 +283,7 @@ bool Connection::cancel() {
             if (ok(rc)) {
                 odbc::firstInteger(other, "SELECT pg_cancel_backend(" + std::to_string(d_->backendPid) + ")::int");
                 SQLDisconnect(other);
+                if (d_->quietDriverLog) odbc::dropDisconnectLog(d_->openedAt);
             }
             SQLFreeHandle(SQL_HANDLE_DBC, other);
         }

@@ -10,7 +10,13 @@
 // entry's number is the thrown number. SQLSTATEs map to numbers as follows: 28000 and failed
 // logins -> err::AuthFailed; IM002/IM003 (driver missing) -> err::ProviderNotFound; IM001/HYC00
 // (not supported) -> err::NotSupported; 42S02 -> err::NoTable; other 42xxx -> err::ErrorsInCommand;
-// 23xxx -> err::IntegrityViolation; HYT00/HYT01 -> err::Timeout; anything else -> err::Fail.
+// 23xxx -> err::IntegrityViolation; HYT00/HYT01, and a login that failed once its timeout had
+// passed -> err::Timeout; anything else -> err::Fail.
+//
+// Opening also sees to what drivers leave to chance: a SQLite connection is open only on a
+// database (a file that is none fails the open, the data layer's reason listed first in
+// errors()); the PostgreSQL driver's communication and debug logs stay off unless the string
+// turns them on (CommLog, Debug).
 #pragma once
 
 #include "platform/db/DbError.h"
@@ -57,7 +63,7 @@ public:
     const std::string& connectionString() const;
     void setCursorLocation(int location);  // recorded; recordsets are always client-side
     int cursorLocation() const;
-    void setMode(int mode);  // adModeRead opens the connection read-only
+    void setMode(int mode);  // adModeRead opens the connection read-only; a missing SQLite file is not created
     int mode() const;
     void setConnectionTimeout(int seconds);  // default 15
     void setCommandTimeout(int seconds);     // default 30; 0 waits without limit

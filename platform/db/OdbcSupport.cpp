@@ -7,7 +7,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace db {
 
@@ -56,6 +61,27 @@ std::optional<long long> firstInteger(SQLHDBC dbc, const std::string& sql) {
     SQLFreeHandle(SQL_HANDLE_STMT, h);
     if (!read) return std::nullopt;
     return static_cast<long long>(n);
+}
+
+void dropDisconnectLog(std::filesystem::file_time_type since) {
+    namespace fs = std::filesystem;
+    static std::mutex m;
+    std::lock_guard lock(m);
+    const passwd* user = ::getpwuid(::getuid());
+    const std::string tail = std::string(user ? user->pw_name : "") + std::to_string(::getpid()) + ".log";
+    std::error_code ec;
+    for (fs::directory_iterator it("/tmp", ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind("psqlodbc_", 0) != 0 || name.size() < tail.size() ||
+            name.compare(name.size() - tail.size(), tail.size(), tail) != 0 || !it->is_regular_file(ec) ||
+            it->file_size(ec) > 4096 || it->last_write_time(ec) < since)
+            continue;  // another process's, or one of an earlier process of the same number
+        std::ifstream in(it->path());
+        bool onlyDisconnects = true;
+        for (std::string line; onlyDisconnects && std::getline(in, line);)
+            onlyDisconnects = line.rfind("PQfinish: ", 0) == 0;
+        if (onlyDisconnects) fs::remove(it->path(), ec);
+    }
 }
 
 SQLHENV environment() {
@@ -161,14 +187,17 @@ void ConnectionImpl::closeHandles() {
         if (open) SQLDisconnect(dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         dbc = SQL_NULL_HDBC;
+        if (open && quietDriverLog) odbc::dropDisconnectLog(openedAt);
     }
     open = false;
+    quietDriverLog = false;
     ++generation;
     catalogueCache = {};
     backendPid = 0;
     odbcString.clear();
     sqliteColumns = -1;
     sqliteXinfo = false;
+    pgVersion = -1;
 }
 
 std::string ConnectionImpl::currentCatalog() {

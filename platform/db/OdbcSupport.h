@@ -10,6 +10,7 @@
 #include <sqlext.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -33,6 +34,13 @@ std::string dataSourceDriver(const std::string& dsn);
 // statement runs on a handle of its own.
 std::optional<long long> firstInteger(SQLHDBC dbc, const std::string& sql);
 
+// psqlODBC turns its global communication log (Debian's driver entry sets CommLog=1) back on
+// when a connection that turned it off disconnects, and logs the disconnect alone to
+// /tmp/psqlodbc_<program>_<user><pid>.log. Removes this process's log when it holds nothing
+// else and was written since `since`; the driver keeps writing to the file it has open, so it
+// does not come back.
+void dropDisconnectLog(std::filesystem::file_time_type since);
+
 // The number a diagnostic record maps to (see Connection.h).
 long mapSqlState(const std::string& state, long native, const std::string& message);
 
@@ -55,6 +63,8 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     std::string driverFile;
     bool streamResults = false;  // asked for before open: rows read as they are fetched
     bool sqlite3 = false;        // the SQLite 3 driver is connected
+    bool quietDriverLog = false;  // the PostgreSQL driver's logs were turned off for this connection
+    std::filesystem::file_time_type openedAt;  // when the connection was asked for
     // SQLGetData reads any column, bound ones too, in any order: rows are fetched into bound
     // buffers and only a value longer than its buffer is read again.
     bool readsBoundColumns = false;
@@ -74,6 +84,7 @@ struct ConnectionImpl : std::enable_shared_from_this<ConnectionImpl> {
     // one pragma query, 2 the same with INTEGER reported as BIGINT (the driver's BigInt setting).
     int sqliteColumns = -1;
     bool sqliteXinfo = false;  // those rows come from table_xinfo, with the generated columns
+    long long pgVersion = -1;  // PostgreSQL's server_version_num, once read (0: unknown)
     // The statement a call into the driver is executing or stepping to its next row, and since
     // when, for cancel() from another thread; the lock is held while it is cancelled, so it is
     // not freed meanwhile.

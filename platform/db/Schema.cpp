@@ -170,6 +170,13 @@ public:
         return d.find("mysql") != std::string::npos || d.find("mariadb") != std::string::npos;
     }
     bool isPostgres() { return dbms().rfind("postgresql", 0) == 0; }
+    // PostgreSQL's version number (150004 for 15.4), 0 when it cannot be read.
+    long long pgVersion() {
+        if (c_->pgVersion < 0)
+            c_->pgVersion = odbc::firstInteger(c_->dbc, "SELECT pg_catalog.current_setting('server_version_num')::int")
+                                .value_or(0);
+        return c_->pgVersion;
+    }
     std::string currentCatalog() { return c_->currentCatalog(); }
     bool tds() const { return text::lower(c_->driverFile).find("tds") != std::string::npos; }
 
@@ -1118,31 +1125,24 @@ Bulk bulkEngine(SchemaReader& s) {
     return Bulk::None;
 }
 
-// The driver falls back to an index named "<table>_pkey" when a table has no primary key.
+// The primary key's index only (the driver's own call takes an index named "<table>_pkey" for
+// the key of a table without one). Each index's columns come from its key array; the last column
+// is the table's kind, for the whole-database read to keep to tables.
 const char* const pgPrimaryKeys =
-    "SELECT * FROM (SELECT pg_catalog.current_database() AS cat, n.nspname, tc.relname, ta.attname, ia.attnum, "
-    "ic.relname AS pkname FROM pg_catalog.pg_index i "
+    "SELECT * FROM (SELECT pg_catalog.current_database() AS cat, n.nspname, tc.relname, ta.attname, k.n AS attnum, "
+    "ic.relname AS pkname, tc.relkind FROM pg_catalog.pg_index i "
     "JOIN pg_catalog.pg_class tc ON tc.oid = i.indrelid "
     "JOIN pg_catalog.pg_namespace n ON n.oid = tc.relnamespace "
     "JOIN pg_catalog.pg_class ic ON ic.oid = i.indexrelid "
-    "JOIN pg_catalog.pg_attribute ia ON ia.attrelid = i.indexrelid "
-    "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = i.indkey[ia.attnum - 1] "
-    "WHERE i.indisprimary AND NOT ta.attisdropped AND NOT ia.attisdropped "
-    "UNION ALL SELECT pg_catalog.current_database(), n.nspname, tc.relname, ta.attname, ia.attnum, ic.relname "
-    "FROM pg_catalog.pg_class tc "
-    "JOIN pg_catalog.pg_namespace n ON n.oid = tc.relnamespace "
-    "JOIN pg_catalog.pg_class ic ON ic.relname = tc.relname || '_pkey' AND ic.relnamespace = tc.relnamespace "
-    "JOIN pg_catalog.pg_index i ON i.indexrelid = ic.oid "
-    "JOIN pg_catalog.pg_attribute ia ON ia.attrelid = i.indexrelid "
-    "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = i.indkey[ia.attnum - 1] "
-    "WHERE NOT ta.attisdropped AND NOT ia.attisdropped AND NOT EXISTS "
-    "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = tc.oid AND p.indisprimary)) k WHERE true";
+    "CROSS JOIN LATERAL pg_catalog.unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, n) "
+    "JOIN pg_catalog.pg_attribute ta ON ta.attrelid = i.indrelid AND ta.attnum = k.attnum "
+    "WHERE i.indisprimary AND NOT ta.attisdropped) k WHERE true";
 const char* const pgPrimaryKeysOrder = " ORDER BY k.nspname, k.relname, k.attnum";
 
 // The key columns of each index (an INCLUDE column takes no part in its uniqueness), a partial
 // index's condition as FILTER_CONDITION; beside them its INCLUDE columns as the server writes
-// them and whether it holds NULLs equal (NULLS NOT DISTINCT, read through the row's JSON as
-// the column exists from PostgreSQL 15 on).
+// them and whether it holds NULLs equal (NULLS NOT DISTINCT, from PostgreSQL 15 on: %s stands
+// for the column or false).
 const char* const pgStatistics =
     "SELECT pg_catalog.current_database(), n.nspname, d.relname, "
     "CASE WHEN i.indisunique THEN 0 ELSE 1 END::int2, n.nspname, c.relname, "
@@ -1150,14 +1150,12 @@ const char* const pgStatistics =
     "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) ELSE ta.attname::text END, "
     "CASE WHEN COALESCE(i.indoption[k.n - 1], 0) & 1 = 1 THEN 'D' ELSE 'A' END, "
     "NULL::int4, NULL::int4, pg_catalog.pg_get_expr(i.indpred, i.indrelid, true), "
-    // The index the driver's SQLPrimaryKeys names: the primary key's, or else "<table>_pkey".
-    "CASE WHEN i.indisprimary OR (c.relname = d.relname || '_pkey' AND 0 <> ANY (i.indkey::int2[]) AND NOT EXISTS "
-    "(SELECT 1 FROM pg_catalog.pg_index p WHERE p.indrelid = d.oid AND p.indisprimary)) THEN 1 ELSE 0 END::int2, "
+    "CASE WHEN i.indisprimary THEN 1 ELSE 0 END::int2, "
     // An expression member's text, apart from a column's name; no prefix lengths.
     "CASE WHEN i.indkey[k.n - 1] = 0 THEN pg_catalog.pg_get_indexdef(c.oid, k.n, true) END, NULL::int4, "
     "CASE WHEN i.indnatts > i.indnkeyatts THEN (SELECT string_agg(pg_catalog.pg_get_indexdef(c.oid, j, true), ', ' "
     "ORDER BY j) FROM pg_catalog.generate_series(i.indnkeyatts + 1, i.indnatts) j) END, "
-    "COALESCE((pg_catalog.to_jsonb(i) ->> 'indnullsnotdistinct')::bool, false) "
+    "%s "
     "FROM pg_catalog.pg_index i "
     "JOIN pg_catalog.pg_class c ON c.oid = i.indexrelid "
     "JOIN pg_catalog.pg_class d ON d.oid = i.indrelid "
@@ -1210,12 +1208,14 @@ void dropPartitionKeyCopies(SchemaReader& s, std::vector<Row>& rows) {
 const char* const pgForeignKeysOrder = " ORDER BY ref.oid, ref.i";
 
 // The key's columns in key order, from the table's own PRIMARY KEY constraint (COLUMNS marks as
-// PRI the columns of the first NOT NULL unique key of a table without one as well).
+// PRI the columns of the first NOT NULL unique key of a table without one as well). The server
+// names every primary key PRIMARY and refuses the name to other indexes; a foreign key that
+// might bear it refers to a table. (Joined to TABLE_CONSTRAINTS, the view costs the server a
+// scan per table.)
 const char* const myPrimaryKeys =
     "SELECT c.TABLE_SCHEMA, NULL, c.TABLE_NAME, c.COLUMN_NAME, c.ORDINAL_POSITION, 'PRIMARY' "
-    "FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS t JOIN INFORMATION_SCHEMA.KEY_COLUMN_USAGE c "
-    "ON c.CONSTRAINT_SCHEMA = t.CONSTRAINT_SCHEMA AND c.TABLE_NAME = t.TABLE_NAME "
-    "AND c.CONSTRAINT_NAME = t.CONSTRAINT_NAME WHERE t.CONSTRAINT_TYPE = 'PRIMARY KEY'";
+    "FROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE c WHERE c.CONSTRAINT_NAME = 'PRIMARY' "
+    "AND c.REFERENCED_TABLE_NAME IS NULL";
 const char* const myPrimaryKeysOrder = " ORDER BY c.TABLE_SCHEMA, c.TABLE_NAME, 5";
 
 // Beside the driver's columns: the primary key's flag, no expression, a column prefix's length.
@@ -1290,19 +1290,16 @@ std::unordered_map<std::string, DeclaredNames> declaredNamesOf(SchemaReader& s, 
 // (position the index's place in index_list, sequence seqno, text the index name, flag unique).
 const char* const keyColumnsPart =
     "SELECT m.name, 0, p.cid, p.pk, p.name, p.type, NULL, NULL, NULL FROM sqlite_master m, pragma_table_info(m.name) p "
-    "WHERE m.type = 'table' AND p.pk <> 0%t UNION ALL ";
+    "WHERE m.type = 'table' AND p.pk <> 0%t";
 // Beside: the column's cid (-2 for an expression) and, for a partial index or one with an
 // expression, the index's CREATE text.
 const char* const indexColumnsPart =
     "SELECT m.name, 1, l.seq, i.seqno, i.name, l.name, l.\"unique\", i.cid, CASE WHEN l.partial <> 0 OR i.cid = -2 "
     "THEN (SELECT x.sql FROM sqlite_master x WHERE x.type = 'index' AND x.name = l.name) END "
-    "FROM sqlite_master m, pragma_index_list(m.name) l, pragma_index_info(l.name) i WHERE m.type = 'table'%t%k "
-    "ORDER BY 1, 2, 3, 4";
-// Only the indexes that can stand in for a missing primary key.
-const char* const keyIndexesOnly = " AND l.\"unique\" <> 0 AND substr(l.name, 1, 17) = 'sqlite_autoindex_'";
+    "FROM sqlite_master m, pragma_index_list(m.name) l, pragma_index_info(l.name) i WHERE m.type = 'table'%t";
 
 // The rows of SQLPrimaryKeys and of SQLStatistics for every table or the one restricted to
-// (keys only: the statistics are left incomplete).
+// (keys only: no statistics).
 struct KeysAndStatistics {
     std::vector<Row> keys, statistics;
 };
@@ -1314,10 +1311,11 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
         std::vector<const Row*> keys, indexes;
     };
     std::map<std::string, TableRows> byTable;
-    std::string sql = std::string(keyColumns ? "" : keyColumnsPart) + indexColumnsPart;
+    std::string sql = keyColumns ? "" : keyColumnsPart;
+    if (!keysOnly) sql += (sql.empty() ? "" : " UNION ALL ") + std::string(indexColumnsPart);
     std::vector<std::string> params;
-    sql.replace(sql.find("%k"), 2, keysOnly ? keyIndexesOnly : "");
-    std::vector<Row> rows = s.query(forTable(sql, table, params), params);
+    std::vector<Row> rows;
+    if (!sql.empty()) rows = s.query(forTable(sql + " ORDER BY 1, 2, 3, 4", table, params), params);
     if (keyColumns) rows.insert(rows.end(), keyColumns->begin(), keyColumns->end());
     for (const Row& r : rows) {
         if (r.size() < 7) continue;
@@ -1327,9 +1325,9 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
     const auto names = declaredNamesOf(s, table);
     KeysAndStatistics out;
     for (auto& [name, t] : byTable) {
-        // SQLPrimaryKeys: the key columns in key order, numbered from 1, named as declared; a
-        // table without key columns gets the columns of its unique automatic indexes, named
-        // after the index.
+        // SQLPrimaryKeys: the key columns in key order, numbered from 1, named as declared. A
+        // table without key columns has no primary key, whatever unique indexes it has (the
+        // driver's own call names them instead).
         auto declared = names.find(name);
         const Value keyName = declared == names.end() || declared->second.primaryKey.empty()
                                   ? Value()
@@ -1338,13 +1336,6 @@ KeysAndStatistics keysAndStatistics(SchemaReader& s, const Restriction& table, b
                          [](const Row* a, const Row* b) { return (*a)[3].toInt() < (*b)[3].toInt(); });
         for (const Row* r : t.keys)
             out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value((*r)[3].toInt()), keyName});
-        if (t.keys.empty()) {
-            for (const Row* r : t.indexes) {
-                const std::string index = (*r)[5].toString();
-                if ((*r)[6].toInt() == 0 || index.compare(0, 17, "sqlite_autoindex_") != 0) continue;
-                out.keys.push_back({Value(""), Value(""), Value(name), (*r)[4], Value((*r)[3].toInt() + 1), (*r)[5]});
-            }
-        }
         // SQLStatistics: every index column in index_list order; all ascending, type "other".
         // (An INTEGER PRIMARY KEY is the rowid and has no index.) Beside: an expression member's
         // text and a partial index's condition, as its CREATE text has them.
@@ -1469,12 +1460,13 @@ private:
     std::unordered_map<std::string, std::vector<Row>> byTable_;
 };
 
-// A whole-database query per engine, the column a catalog or schema restriction binds, and the
-// order it ends with.
+// A whole-database query per engine, the column a catalog or schema restriction binds, the
+// order it ends with and, on PostgreSQL, the column of the kind of relation the rows are of.
 struct CatalogueQuery {
     const char* postgres;
     const char* postgresSchema;
     const char* postgresOrder;
+    const char* postgresKind;
     const char* mysql;
     const char* mysqlCatalog;
     const char* mysqlOrder;
@@ -1482,11 +1474,11 @@ struct CatalogueQuery {
     // the keys (sqlite::keysAndStatistics).
     std::optional<std::vector<Row>> (*sqlite)(SchemaReader&);
 };
-const CatalogueQuery primaryKeysQuery{pgPrimaryKeys, "k.nspname", pgPrimaryKeysOrder,
+const CatalogueQuery primaryKeysQuery{pgPrimaryKeys, "k.nspname", pgPrimaryKeysOrder, "k.relkind",
                                       myPrimaryKeys, "c.TABLE_SCHEMA", myPrimaryKeysOrder, sqlite::primaryKeys};
-const CatalogueQuery statisticsQuery{pgStatistics, "n.nspname", pgStatisticsOrder,
+const CatalogueQuery statisticsQuery{pgStatistics, "n.nspname", pgStatisticsOrder, "d.relkind",
                                      myStatistics, "TABLE_SCHEMA", myStatisticsOrder, nullptr};
-const CatalogueQuery foreignKeysQuery{pgForeignKeys, "n2.nspname", pgForeignKeysOrder,
+const CatalogueQuery foreignKeysQuery{pgForeignKeys, "n2.nspname", pgForeignKeysOrder, "c2.relkind",
                                       myForeignKeys, "A.REFERENCED_TABLE_SCHEMA", "", sqlite::allForeignKeys};
 
 // Appends " AND column = ?" to sql, and the value to params, for each restriction given.
@@ -1499,10 +1491,33 @@ void bindEquals(std::string& sql, std::vector<std::string>& params,
     }
 }
 
-// One query for every table, its restriction bound. nullopt when the engine has no such query
-// or it fails (the caller then asks per table).
+// PostgreSQL's statistics query for this server.
+std::string pgStatisticsSql(SchemaReader& s) {
+    return withClause(pgStatistics, s.pgVersion() >= 150000 ? "i.indnullsnotdistinct" : "false");
+}
+
+// A PostgreSQL array literal of names, for "= ANY (?::name[])".
+std::string pgNameArray(const std::set<std::string>& names) {
+    std::string out = "{";
+    for (const std::string& n : names) {
+        if (out.size() > 1) out += ',';
+        out += '"';
+        for (char ch : n) {
+            if (ch == '"' || ch == '\\') out += '\\';
+            out += ch;
+        }
+        out += '"';
+    }
+    return out + "}";
+}
+
+// One query for every covered table, its restriction bound. nullopt when the engine has no such
+// query or it fails (the caller then asks per table). The rows are those of the covered tables'
+// schemas (PostgreSQL) or databases and, on PostgreSQL, of tables only: the server's own
+// catalogues and the storage tables of long values stay out.
 std::optional<CatalogueRows> readCatalogue(SchemaReader& s, Bulk engine, const CatalogueQuery& q,
-                                           const Restriction& cat, const Restriction& sch) {
+                                           const Restriction& cat, const Restriction& sch,
+                                           const std::vector<SchemaReader::TableRef>& covered) {
     if (engine == Bulk::None) return std::nullopt;
     if (engine == Bulk::Sqlite) {
         if (!q.sqlite) return std::nullopt;
@@ -1513,10 +1528,29 @@ std::optional<CatalogueRows> readCatalogue(SchemaReader& s, Bulk engine, const C
         }
         return std::nullopt;
     }
+    if (covered.empty()) return CatalogueRows(engine, {});
     const bool pg = engine == Bulk::Postgres;
-    std::string sql = pg ? q.postgres : q.mysql;
+    std::string sql = pg ? (&q == &statisticsQuery ? pgStatisticsSql(s) : std::string(q.postgres)) : q.mysql;
     std::vector<std::string> params;
-    bindEquals(sql, params, {{pg ? q.postgresSchema : q.mysqlCatalog, pg ? sch : cat}});
+    const char* scope = pg ? q.postgresSchema : q.mysqlCatalog;
+    bindEquals(sql, params, {{scope, pg ? sch : cat}});
+    if (!(pg ? sch : cat)) {
+        std::set<std::string> scopes;
+        for (const auto& t : covered) scopes.insert((pg ? t.schema : t.catalog).toString());
+        if (pg) {
+            sql += std::string(" AND ") + scope + " = ANY (?::name[])";
+            params.push_back(pgNameArray(scopes));
+        } else {
+            sql += std::string(" AND ") + scope + " IN (";
+            for (const std::string& c : scopes) {
+                sql += params.empty() ? "?" : ", ?";
+                params.push_back(c);
+            }
+            sql += ")";
+        }
+    }
+    // A table is a plain or a partitioned one: SQLTables calls the others otherwise.
+    if (pg) sql += std::string(" AND ") + q.postgresKind + " IN ('r', 'p')";
     sql += pg ? q.postgresOrder : q.mysqlOrder;
     try {
         std::vector<Row> rows = s.query(sql, params);
@@ -1533,7 +1567,7 @@ std::optional<std::vector<Row>> tableStatistics(SchemaReader& s, const SchemaRea
     const Bulk engine = bulkEngine(s);
     if (engine != Bulk::Postgres && engine != Bulk::MySql) return std::nullopt;
     const bool pg = engine == Bulk::Postgres;
-    std::string sql = pg ? pgStatistics : myStatistics;
+    std::string sql = pg ? pgStatisticsSql(s) : myStatistics;
     std::vector<std::string> params;
     auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
     if (!pg && !cat) cat = s.currentCatalog();
@@ -1561,12 +1595,22 @@ std::vector<Row> primaryKeyRows(SchemaReader& s, const SchemaReader::TableRef& t
     if (s.isSqlite()) return sqlite::keysAndStatistics(s, t.name, true).keys;
     auto cat = SchemaReader::text(t.catalog), sch = SchemaReader::text(t.schema);
     if (s.isMySql()) {
-        // The driver numbers a key's columns in column order, not key order.
+        // The driver numbers a key's columns in column order, not key order, and takes a NOT
+        // NULL unique key for the key of a table without one.
         std::string sql = myPrimaryKeys;
         std::vector<std::string> params;
         bindEquals(sql, params, {{"c.TABLE_SCHEMA", cat ? cat : Restriction(s.currentCatalog())}, {"c.TABLE_NAME", t.name}});
         try {
             return s.query(sql + myPrimaryKeysOrder, params);
+        } catch (const Error&) {
+            // the driver's rows below
+        }
+    } else if (s.isPostgres()) {
+        std::string sql = pgPrimaryKeys;
+        std::vector<std::string> params;
+        bindEquals(sql, params, {{"k.nspname", sch}, {"k.relname", t.name}});
+        try {
+            return s.query(sql + pgPrimaryKeysOrder, params);
         } catch (const Error&) {
             // the driver's rows below
         }
@@ -1589,7 +1633,7 @@ Recordset primaryKeysRowset(SchemaReader& s) {
                            {"ORDINAL", UnsignedInt}, {"PK_NAME", VarWChar}});
     auto tables = coveredTables(s, s.r(0), s.r(1), s.r(2));
     std::optional<CatalogueRows> all;
-    if (!s.r(2)) all = readCatalogue(s, bulkEngine(s), primaryKeysQuery, s.r(0), s.r(1));
+    if (!s.r(2)) all = readCatalogue(s, bulkEngine(s), primaryKeysQuery, s.r(0), s.r(1), tables);
     std::vector<Row> out;
     for (auto& t : tables) {
         std::vector<Row> rows = all ? all->rowsOf(t) : primaryKeyRows(s, t);
@@ -1634,7 +1678,7 @@ Recordset indexesRowset(SchemaReader& s) {
             }
         } else {
             // Their rows end with a flag for the primary key's index: no key query is needed.
-            allIndexes = readCatalogue(s, engine, statisticsQuery, s.r(0), s.r(1));
+            allIndexes = readCatalogue(s, engine, statisticsQuery, s.r(0), s.r(1), tables);
             flagged = allIndexes.has_value();
         }
         if (!allKeys && !flagged) allIndexes.reset();
@@ -1772,10 +1816,11 @@ Recordset foreignKeysRowset(SchemaReader& s) {
     if (pkTable || fkTable) {
         calls.push_back({pkCat, pkSch, pkTable, fkTable, std::nullopt});
     } else {
-        for (auto& t : s.tables(pkCat, pkSch, std::nullopt, "TABLE"))
+        const auto tables = s.tables(pkCat, pkSch, std::nullopt, "TABLE");
+        for (auto& t : tables)
             calls.push_back({SchemaReader::text(t.catalog), SchemaReader::text(t.schema), t.name, std::nullopt, t});
         // Referencing-side restrictions are checked below; the referenced side is bound.
-        all = readCatalogue(s, engine, foreignKeysQuery, pkCat, pkSch);
+        all = readCatalogue(s, engine, foreignKeysQuery, pkCat, pkSch, tables);
     }
     std::vector<Row> out;
     for (auto& c : calls) {

@@ -8,7 +8,6 @@ long errorNumberOf(int err) {
     switch (err) {
     case EACCES:
     case EPERM:
-    case EROFS:
     case ELOOP:  // a link refused at a report's name
         return kPermissionDenied;
     case ENOSPC:
@@ -16,6 +15,7 @@ long errorNumberOf(int err) {
         return kDiskFull;
     case EFBIG:
     case EIO:
+    case EROFS:  // not a missing permission: the reason says read-only
     case EMLINK:
         return kNotWritten;
     case ENAMETOOLONG:

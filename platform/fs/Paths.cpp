@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <set>
 
 namespace files {
 namespace sfs = std::filesystem;
@@ -202,6 +203,17 @@ const std::string& lastWriteError() { return lastError; }
 int lastWriteErrno() { return lastError.empty() ? 0 : lastErrno; }
 void clearLastWriteError() { lastError.clear(); }
 
+// What a killed run left in a folder goes the first time this process writes there.
+static void sweepOnce(const std::string& folder) {
+    static std::mutex swept;
+    static std::set<std::string> folders;
+    {
+        std::lock_guard<std::mutex> lock(swept);
+        if (!folders.insert(folder).second) return;
+    }
+    removeStaleTempFiles(folder);
+}
+
 std::string resolveWriteTarget(const std::string& path) {
     std::string target = path;
     // A link keeps pointing where it pointed: its final target is written.
@@ -234,6 +246,7 @@ bool writeTextFile(const std::string& path, std::string_view data, bool privateF
     if (folder.empty()) folder = ".";
     const std::string base = fileName(target);
     const mode_t mode = privateFile ? 0600 : 0644;
+    sweepOnce(folder);
     std::string tmp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -250,6 +263,23 @@ bool writeTextFile(const std::string& path, std::string_view data, bool privateF
         ::unlink(tmp.c_str());
         return fail(err, "Cannot write " + path);
     }
+    return true;
+}
+
+bool appendToFile(const std::string& path, std::string_view data) {
+    lastError.clear();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return fail(errno, "Cannot write " + path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(EINVAL, "Cannot write " + path);
+    }
+    // One write: with O_APPEND, writers of other processes never split or overwrite it.
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    const int err = errno;
+    if (::close(fd) != 0 && n >= 0) return fail(errno, "Cannot write " + path);
+    if (n < 0 || static_cast<size_t>(n) != data.size()) return fail(n < 0 ? err : EIO, "Cannot write " + path);
     return true;
 }
 
@@ -292,9 +322,10 @@ int removeStaleTempFiles(const std::string& folder) {
 
 bool isPlainFileName(std::string_view name) {
     if (name.empty() || name == "." || name == "..") return false;
+    // Without a separator no name leaves its folder: "sales..2020" is one file's name.
     for (char c : name)
         if (c == '/' || c == '\\' || c == '\0') return false;
-    return name.find("..") == std::string_view::npos;
+    return true;
 }
 
 std::string executableFolder() {
@@ -315,12 +346,36 @@ void removeAtExit() {
 }
 }  // namespace
 
+// Folders dalvane-<pid>-XXXXXX of this user whose process has ended, and empty ones of the
+// older form dalvane-XXXXXX, which no later run would reuse.
+static void removeStaleTempFolders(const std::string& base) {
+    std::error_code ec;
+    for (sfs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind("dalvane-", 0) != 0) continue;
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) continue;
+        const std::string rest = name.substr(8);
+        const auto dash = rest.find('-');
+        std::error_code rec;
+        if (dash == std::string::npos) {
+            if (rest.size() == 6) sfs::remove(it->path(), rec);  // only when empty
+            continue;
+        }
+        char* stop = nullptr;
+        const long pid = std::strtol(rest.c_str(), &stop, 10);
+        if (stop != rest.c_str() + dash || pid == ::getpid() || processAlive(pid)) continue;
+        sfs::remove_all(it->path(), rec);
+    }
+}
+
 std::string privateTempFolder() {
     std::lock_guard<std::mutex> lock(tempMutex);
     if (!tempFolder.empty() && folderExists(tempFolder)) return tempFolder;
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = joinPath(base && *base ? base : "/tmp", "dalvane-XXXXXX");
-    std::string buf = tmpl;
+    const char* env = std::getenv("TMPDIR");
+    const std::string base = env && *env ? env : "/tmp";
+    removeStaleTempFolders(base);
+    std::string buf = joinPath(base, "dalvane-" + std::to_string(::getpid()) + "-XXXXXX");
     if (::mkdtemp(buf.data()) == nullptr) return "";
     ::chmod(buf.c_str(), 0700);
     tempFolder = buf;

@@ -42,6 +42,9 @@ bool writeTextFile(const std::string& path, std::string_view data, bool privateF
 // that take a name of their own only once whole (staged files). With replace, a regular file
 // already there is overwritten in place (for files of a private folder). Fails as writeTextFile does.
 bool writeNewFile(const std::string& path, std::string_view data, bool replace = false);
+// Adds data at the end of path (made 0600 when missing) in one write, so that lines of several
+// processes appending at once stay whole; a link or a target that is not a regular file is refused.
+bool appendToFile(const std::string& path, std::string_view data);
 // While one lives, writeTextFile on this thread refuses a link at the name it writes.
 class LinksRefused {
 public:

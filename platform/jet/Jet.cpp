@@ -1,5 +1,7 @@
 #include "platform/jet/Jet.h"
 
+#include "platform/jet/ReaderProcess.h"
+
 #include <mdbtools.h>
 
 #include <openssl/evp.h>
@@ -8,12 +10,15 @@
 #include <iconv.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -24,7 +29,10 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <stop_token>
+#include <thread>
 #include <unordered_map>
+#include <utility>
 
 namespace jet {
 
@@ -478,11 +486,69 @@ Error damaged(const std::string& path, const std::string& what)
     return Error(Error::Unreadable, "\"" + path + "\" is damaged and cannot be read: " + what + ".");
 }
 
+// The first line of text that is not blank, without its trailing blanks; "" when there is none.
+std::string firstLine(const std::string& text)
+{
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty()) return line;
+    }
+    return "";
+}
+
+// What libmdb writes on stderr while the reader lives, taken part by part so that a report is
+// laid to the part being read. Kept to its first lines: a damaged file can make libmdb write
+// without end.
+class Reports {
+public:
+    Reports() : saved_(stderr)
+    {
+        std::fflush(stderr);
+        if (FILE* f = ::fopencookie(this, "w", {nullptr, &Reports::write, nullptr, nullptr})) {
+            std::setvbuf(f, nullptr, _IONBF, 0);
+            stderr = f;
+        }
+    }
+    ~Reports()
+    {
+        if (stderr == saved_) return;
+        FILE* f = stderr;
+        stderr = saved_;
+        std::fclose(f);
+    }
+    Reports(const Reports&) = delete;
+    Reports& operator=(const Reports&) = delete;
+
+    // The first line written since the last call, "" when nothing was.
+    std::string take() { return firstLine(std::exchange(text_, {})); }
+
+private:
+    static ssize_t write(void* self, const char* data, std::size_t n)
+    {
+        constexpr std::size_t kKept = 4096;
+        std::string& text = static_cast<Reports*>(self)->text_;
+        if (text.size() < kKept) text.append(data, std::min(n, kKept - text.size()));
+        return static_cast<ssize_t>(n);
+    }
+
+    FILE* saved_;
+    std::string text_;
+};
+
+// A column of a system table the reader asks for, with its Jet type (0: any).
+struct SystemColumn {
+    const char* name;
+    int type;
+};
+
 // Reads the whole catalogue over libmdb. Runs in the reader process.
 class Reader {
 public:
     Reader(const std::string& path, const Header& header)
-        : path_(path), pages_(path, header.version == 0 ? 2048 : 4096, header.version == 0, header.key)
+        : reports_(), path_(path), pages_(path, header.version == 0 ? 2048 : 4096, header.version == 0, header.key)
     {
         // The pages of an ACCDB protected by a password are encrypted: its catalogue reads as noise.
         const auto unreadable = [&] {
@@ -504,13 +570,22 @@ public:
         std::vector<Row> objectRows;
         std::vector<std::string> lost;
         try {
-            objectRows = rows("MSysObjects", {"Id", "Name", "Type", "DateCreate", "Flags", "Owner"}, &found, &lost);
+            objectRows = rows("MSysObjects",
+                              {{"Id", MDB_LONGINT}, {"Name", MDB_TEXT}, {"Type", MDB_INT}, {"DateCreate", MDB_DATETIME},
+                               {"Flags", MDB_LONGINT}, {"Owner", MDB_BINARY}},
+                              &found, &lost);
         } catch (const Error&) {
             throw unreadable();
         }
+        // What libmdb reports while it reads the catalogue must be the property lists found
+        // damaged or missing here, which leave out only the properties of their objects.
+        const std::string said = reports_.take();
+        if (!said.empty() && std::all_of(lost.begin(), lost.end(), [](const std::string& l) { return l.empty(); }))
+            throw damaged(path_, "libmdb reported \"" + said + "\" while reading its catalogue");
         for (std::size_t i = 0; i < objectRows.size(); ++i) {
             const Row& r = objectRows[i];
-            if (!r[0] || !r[1] || !r[2]) continue;
+            // An object without them cannot be told apart from any other: it could be a table.
+            if (!r[0] || !r[1] || !r[2]) throw damaged(path_, "a row of MSysObjects has no Id, name or type");
             Object o;
             o.id = std::strtol(r[0]->c_str(), nullptr, 10);
             o.name = *r[1];
@@ -522,6 +597,17 @@ public:
             objects_.push_back(std::move(o));
         }
         if (!found || objects_.empty()) throw unreadable();
+        // The Id of a table, and of no other object but a linked table, is its definition's page:
+        // a type that does not go with the Id, or two tables on one page, was changed by damage.
+        std::set<long> pages;
+        for (const Object& o : objects_) {
+            const bool page = o.id >= 0 && o.id < (1L << 24);
+            if ((o.type == MDB_TABLE) != page && !(page && (o.type == 4 || o.type == 6)))
+                throw damaged(path_, "the catalogue row of \"" + o.name + "\" has the type " + std::to_string(o.type) +
+                                         ", which does not go with its Id");
+            if (o.type == MDB_TABLE && !pages.insert(o.id).second)
+                throw damaged(path_, "two tables of the catalogue have one definition, that of \"" + o.name + "\"");
+        }
     }
     ~Reader()
     {
@@ -533,12 +619,16 @@ public:
     Snapshot read()
     {
         Snapshot s;
-        const auto attempt = [](std::string& error, auto read) {
+        // A part fails on its own error or on what libmdb reported while reading it.
+        const auto attempt = [&](std::string& error, const std::string& part, auto read) {
+            reports_.take();
             try {
                 read();
             } catch (const Error& e) {
                 error = e.what();
             }
+            if (const std::string said = reports_.take(); error.empty() && !said.empty())
+                error = damaged(path_, "libmdb reported \"" + said + "\" while reading " + part).what();
         };
         for (const Object& o : objects_) {
             if (o.type != MDB_TABLE || !entry(o.name, MDB_TABLE)) continue;
@@ -547,15 +637,15 @@ public:
             s.tables.back().created = o.created;
             s.tables.back().flags = o.flags;
             s.tableErrors.emplace_back();
-            attempt(s.tableErrors.back(), [&] { s.tables.back() = table(o); });
+            attempt(s.tableErrors.back(), "the table \"" + o.name + "\"", [&] { s.tables.back() = table(o); });
         }
-        attempt(s.relationsError, [&] { s.relations = relations(); });
-        attempt(s.queriesError, [&] { s.queries = queries(); });
-        attempt(s.permissionsError, [&] { s.permissions = permissions(); });
+        attempt(s.relationsError, "MSysRelationships", [&] { s.relations = relations(s.tables); });
+        attempt(s.queriesError, "the saved queries", [&] { s.queries = queries(); });
+        attempt(s.permissionsError, "MSysACEs", [&] { s.permissions = permissions(); });
         for (const Object& o : objects_)
             if (o.type == MDB_TABLE && o.name == "MSysObjects") s.engineOwner = o.owner;
         s.accountsFound = entry("MSysAccounts", MDB_TABLE) != nullptr;
-        if (s.accountsFound) attempt(s.accountsError, [&] { s.accounts = accounts(); });
+        if (s.accountsFound) attempt(s.accountsError, "MSysAccounts", [&] { s.accounts = accounts(); });
         s.warnings = warnings_;
         return s;
     }
@@ -596,9 +686,10 @@ private:
     }
 
     // Rows of a system table, the named columns as text (nullopt for Null). Empty when the
-    // table is not in the catalogue. A row whose long value is gone throws, or is marked in lost
-    // ("missing"), as is a row whose property list (LvProp) does not parse whole ("damaged").
-    std::vector<Row> rows(const char* tableName, const std::vector<const char*>& columns, bool* found = nullptr,
+    // table is not in the catalogue; a column it lacks or of another type throws. A row whose
+    // long value is gone throws, or is marked in lost ("missing"), as is a row whose property
+    // list (LvProp) does not parse whole ("damaged").
+    std::vector<Row> rows(const char* tableName, const std::vector<SystemColumn>& columns, bool* found = nullptr,
                           std::vector<std::string>* lost = nullptr)
     {
         std::vector<Row> out;
@@ -616,12 +707,17 @@ private:
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, k));
             if (col->col_type == MDB_MEMO || col->col_type == MDB_OLE) longValues.push_back(col);
             for (std::size_t c = 0; c < columns.size(); ++c)
-                if (!bound[c] && std::strcmp(col->name, columns[c]) == 0) {
+                if (!bound[c] && std::strcmp(col->name, columns[c].name) == 0) {
+                    if (columns[c].type != 0 && col->col_type != columns[c].type)
+                        throw damaged(path_, std::string("the column ") + columns[c].name + " of " + tableName +
+                                                 " has the type " + std::to_string(col->col_type));
                     mdb_bind_column(t.get(), static_cast<int>(k + 1), buffers[c].data(), &lengths[c]);
                     bound[c] = true;
                     boundColumns[c] = col;
                 }
         }
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            if (!bound[c]) throw damaged(path_, std::string(tableName) + " has no column " + columns[c].name);
         // Every row is read, also past a row count the definition keeps short; a damaged file
         // can make the page chain loop, so a page met a second time ends the read.
         unsigned fetched = 0;
@@ -673,10 +769,8 @@ private:
 
     Table table(const Object& o)
     {
-        if (!o.propertiesLost.empty())
-            throw damaged(path_, "the properties of the table \"" + o.name + "\" are " + o.propertiesLost);
-        TableDef t = definition(entry(o.name, MDB_TABLE));
-        mdb_read_indices(t.get());
+        MdbCatalogEntry* e = entry(o.name, MDB_TABLE);
+        TableDef t = definition(e);
 
         Table table;
         table.name = o.name;
@@ -685,9 +779,14 @@ private:
 
         std::vector<MdbColumn*> cols;
         for (guint k = 0; k < t->num_cols; ++k) cols.push_back(static_cast<MdbColumn*>(g_ptr_array_index(t->columns, k)));
+        // Without its property list a table's columns keep Jet's defaults, which is said.
+        const bool properties = o.propertiesLost.empty();
+        if (!properties)
+            warnings_.push_back("the properties of the table \"" + o.name + "\" are " + o.propertiesLost +
+                                ": the defaults, validation rules, descriptions and Required settings of its columns "
+                                "are left out");
         // Properties kept for a column the definition does not have are left out.
-        MdbCatalogEntry* e = t->entry;
-        for (guint i = 0; e->props && i < e->props->len; ++i) {
+        for (guint i = 0; properties && e->props && i < e->props->len; ++i) {
             const char* owner = static_cast<MdbProperties*>(g_ptr_array_index(e->props, i))->name;
             if (owner && *owner && o.name != owner &&
                 std::none_of(cols.begin(), cols.end(), [&](MdbColumn* c) { return std::strcmp(c->name, owner) == 0; }))
@@ -698,10 +797,10 @@ private:
         const bool wide = mdb_->f->jet_version != MDB_VER_JET3;
         // libmdb keeps only some of a column's flag bits; the hyperlink bit (0x80) is read from the
         // column entries of the definition, matched to the columns by number.
+        const std::vector<unsigned char> def = pages_.definition(static_cast<std::uint32_t>(e->table_pg));
         std::map<int, unsigned> flagsOf;
         {
             const MdbFormatConstants* fmt = mdb_->fmt;
-            const std::vector<unsigned char> def = pages_.definition(static_cast<std::uint32_t>(e->table_pg));
             const std::size_t first = fmt->tab_cols_start_offset + t->num_real_idxs * fmt->tab_ridx_entry_size;
             for (guint k = 0; k < t->num_cols; ++k) {
                 const std::size_t at = first + k * fmt->tab_col_entry_size;
@@ -709,6 +808,9 @@ private:
                 flagsOf[def[at + fmt->col_num_offset]] = def[at + fmt->col_flags_offset];
             }
         }
+        const auto badDefinition = [&](const std::string& what) {
+            return damaged(path_, "the definition of the table \"" + o.name + "\" " + what);
+        };
         for (MdbColumn* c : cols) {
             Field f;
             f.name = c->name;
@@ -716,14 +818,22 @@ private:
             f.fixed = c->is_fixed != 0;
             f.autoNumber = c->is_long_auto != 0;
             f.hyperlink = c->col_type == MDB_MEMO && (flagsOf[c->col_num & 0xFF] & 0x80) != 0;
+            const std::string column = "the column \"" + f.name + "\"";
             switch (c->col_type) {
-            case MDB_TEXT: f.size = wide ? c->col_size / 2 : c->col_size; break;
+            case MDB_TEXT:
+                f.size = wide ? c->col_size / 2 : c->col_size;
+                if (f.size > 255) throw badDefinition("gives " + column + " a length of " + std::to_string(f.size) + " characters");
+                break;
             case MDB_MEMO:
             case MDB_OLE: f.size = 0; break;
             case MDB_NUMERIC:
+                // libmdb's names for the two are the wrong way round: col_scale holds the precision.
                 f.size = 16;
-                f.precision = c->col_prec;
-                f.scale = c->col_scale;
+                f.precision = c->col_scale;
+                f.scale = c->col_prec;
+                if (f.precision < 1 || f.precision > 28 || f.scale > f.precision)
+                    throw badDefinition("gives " + column + " the precision " + std::to_string(f.precision) + " and scale " +
+                                        std::to_string(f.scale));
                 break;
             case MDB_BOOL:
             case MDB_BYTE: f.size = 1; break;
@@ -734,45 +844,104 @@ private:
             case MDB_DOUBLE:
             case MDB_DATETIME: f.size = 8; break;
             case MDB_REPID: f.size = 16; break;
-            default: f.size = c->col_size; break;
+            case MDB_BINARY:
+            case MDB_COMPLEX: f.size = c->col_size; break;
+            default:
+                // Types later versions of Access write, which have no name here, from those none writes.
+                if (c->col_type != 0x0D && c->col_type != 0x11 && c->col_type != 0x13 && c->col_type != 0x14)
+                    throw badDefinition("gives " + column + " the type " + std::to_string(c->col_type) + ", which Jet does not have");
+                warnings_.push_back(column + " of the table \"" + o.name + "\" has a type (" + std::to_string(c->col_type) +
+                                    ") that cannot be named here: its type is left out");
+                f.size = c->col_size;
+                break;
             }
-            f.description = text(mdb_col_get_prop(c, "Description"));
-            f.defaultValue = text(mdb_col_get_prop(c, "DefaultValue"));
-            f.validationRule = text(mdb_col_get_prop(c, "ValidationRule"));
-            f.required = yes(mdb_col_get_prop(c, "Required"), false);
-            f.allowZeroLength = yes(mdb_col_get_prop(c, "AllowZeroLength"), false);
-            if (c->col_type == MDB_COMPLEX) f.complexKind = complexKind(o.id, f.name);
+            if (properties) {
+                f.description = text(mdb_col_get_prop(c, "Description"));
+                f.defaultValue = text(mdb_col_get_prop(c, "DefaultValue"));
+                f.validationRule = text(mdb_col_get_prop(c, "ValidationRule"));
+                f.required = yes(mdb_col_get_prop(c, "Required"), false);
+                f.allowZeroLength = yes(mdb_col_get_prop(c, "AllowZeroLength"), false);
+            }
+            if (c->col_type == MDB_COMPLEX) {
+                f.complexKind = complexKind(o.id, f.name);
+                if (f.complexKind.empty())
+                    warnings_.push_back("what " + column + " of the table \"" + o.name +
+                                        "\" holds (an attachment, several values or a history) cannot be read from the file");
+            }
             table.fields.push_back(std::move(f));
         }
+        table.indexes = indexes(def, cols, o.name);
+        return table;
+    }
 
-        for (guint i = 0; t->indices && i < t->indices->len; ++i) {
-            auto* idx = static_cast<MdbIndex*>(g_ptr_array_index(t->indices, i));
+    // The indexes of a table definition, in file order. Each logical index (name, kind) is backed
+    // by a real one (key columns, their order, flags), which several logical ones can share; a
+    // key column is named by its column number, which keeps counting deleted columns. An index
+    // that does not resolve is left out with a warning.
+    std::vector<Index> indexes(const std::vector<unsigned char>& def, const std::vector<MdbColumn*>& cols,
+                               const std::string& tableName)
+    {
+        const bool jet3 = mdb_->f->jet_version == MDB_VER_JET3;
+        const unsigned char* d = def.data();
+        const std::size_t columns = u16(d, jet3 ? 0x19 : 0x2D);
+        const std::size_t logical = u32(d, jet3 ? 0x1B : 0x2F), real = u32(d, jet3 ? 0x1F : 0x33);
+        const std::size_t realSize = jet3 ? 39 : 52, logicalSize = jet3 ? 20 : 28, skip = jet3 ? 0 : 4;
+        std::size_t at = (jet3 ? 0x2B : 0x3F) + real * (jet3 ? 8 : 12) + columns * (jet3 ? 18 : 25);
+        const auto nameLength = [&]() -> std::optional<std::size_t> {
+            const std::size_t head = jet3 ? 1 : 2;
+            if (at + head > def.size()) return std::nullopt;
+            const std::size_t n = jet3 ? d[at] : u16(d, at);
+            at += head;
+            if (at + n > def.size()) return std::nullopt;
+            return n;
+        };
+        for (std::size_t i = 0; i < columns; ++i) {
+            const auto n = nameLength();
+            if (!n) throw damaged(path_, "the definition of the table \"" + tableName + "\" ends inside its column names");
+            at += *n;
+        }
+        const std::size_t realAt = at, logicalAt = realAt + real * realSize;
+        at = logicalAt + logical * logicalSize;
+        if (at > def.size()) throw damaged(path_, "the definition of the table \"" + tableName + "\" ends inside its indexes");
+
+        std::vector<Index> out;
+        for (std::size_t l = 0; l < logical; ++l) {
             Index x;
-            x.name = idx->name;
-            x.primary = idx->index_type == 1;
-            x.foreign = idx->index_type == 2;
-            x.unique = x.primary || (idx->flags & MDB_IDX_UNIQUE) != 0;
-            x.ignoreNulls = (idx->flags & MDB_IDX_IGNORENULLS) != 0;
-            x.required = x.primary || (idx->flags & MDB_IDX_REQUIRED) != 0;
-            bool resolved = idx->index_type <= 2;
-            for (unsigned j = 0; j < idx->num_keys && j < MDB_MAX_IDX_COLS; ++j) {
-                const int colNum = idx->key_col_num[j] - 1;
-                auto it = std::find_if(cols.begin(), cols.end(), [&](MdbColumn* c) { return c->col_num == colNum; });
-                if (it == cols.end()) {
-                    resolved = false;
-                    break;
+            const auto n = nameLength();
+            if (!n) throw damaged(path_, "the definition of the table \"" + tableName + "\" ends inside its index names");
+            char name[MDB_MAX_OBJ_NAME + 1] = {};
+            mdb_unicode2ascii(mdb_, reinterpret_cast<const char*>(d + at), *n, name, sizeof name);
+            at += *n;
+            x.name = name;
+            const std::size_t entry = logicalAt + l * logicalSize + skip;
+            const std::uint32_t backing = u32(d, entry + 4);
+            const unsigned kind = d[entry + 19];
+            x.primary = kind == 1;
+            x.foreign = kind == 2;
+            bool resolved = kind <= 2 && backing < real;
+            if (resolved) {
+                const std::size_t keys = realAt + backing * realSize + skip;
+                const unsigned flags = d[keys + 30 + 8 + skip];
+                x.unique = x.primary || (flags & MDB_IDX_UNIQUE) != 0;
+                x.ignoreNulls = (flags & MDB_IDX_IGNORENULLS) != 0;
+                x.required = x.primary || (flags & MDB_IDX_REQUIRED) != 0;
+                for (std::size_t j = 0; j < MDB_MAX_IDX_COLS && resolved; ++j) {
+                    const std::size_t number = u16(d, keys + 3 * j);
+                    if (number == 0xFFFF) continue;
+                    const auto c = std::find_if(cols.begin(), cols.end(),
+                                                [&](MdbColumn* col) { return static_cast<std::size_t>(col->col_num) == number; });
+                    if (c == cols.end()) resolved = false;
+                    else x.fields.push_back({(*c)->name, (d[keys + 3 * j + 2] & 0x01) == 0});
                 }
-                x.fields.push_back({(*it)->name, idx->key_col_order[j] == MDB_DESC});
             }
-            // An index whose columns the table does not have is left out.
-            if (!resolved || (x.fields.empty() && !x.foreign)) {
-                warnings_.push_back("the index \"" + x.name + "\" of the table \"" + o.name +
+            if (!resolved || x.fields.empty()) {
+                warnings_.push_back("the index \"" + x.name + "\" of the table \"" + tableName +
                                     "\" cannot be resolved and is left out");
                 continue;
             }
-            table.indexes.push_back(std::move(x));
+            out.push_back(std::move(x));
         }
-        return table;
+        return out;
     }
 
     // What a complex column of the table with MSysObjects id holds, told by its type table
@@ -780,9 +949,18 @@ private:
     // "Multi-value"; "" when the file does not tell.
     std::string complexKind(long tableId, const std::string& column)
     {
+        try {
+            return complexKindOf(tableId, column);
+        } catch (const Error&) {
+            return "";
+        }
+    }
+    std::string complexKindOf(long tableId, const std::string& column)
+    {
         if (!complexRead_) {
             complexRead_ = true;
-            for (const Row& r : rows("MSysComplexColumns", {"ColumnName", "ComplexTypeObjectID", "ConceptualTableID"}))
+            for (const Row& r : rows("MSysComplexColumns", {{"ColumnName", MDB_TEXT}, {"ComplexTypeObjectID", MDB_LONGINT},
+                                                            {"ConceptualTableID", MDB_LONGINT}}))
                 if (r[0] && r[1] && r[2])
                     complexTypes_[{std::strtol(r[2]->c_str(), nullptr, 10), *r[0]}] = std::strtol(r[1]->c_str(), nullptr, 10);
         }
@@ -801,14 +979,18 @@ private:
         return "Multi-value";
     }
 
-    std::vector<Relation> relations()
+    // The relationships over the tables read; one naming a table or column the file lacks is
+    // left out with a warning (a linked table is not read: its columns are not asked for).
+    std::vector<Relation> relations(const std::vector<Table>& tables)
     {
         std::vector<Relation> out;
         std::map<std::string, std::size_t> byName;
         std::vector<std::vector<std::pair<long, RelationField>>> fields;
-        for (const Row& r : rows("MSysRelationships", {"szRelationship", "grbit", "icolumn", "szObject", "szColumn",
-                                                        "szReferencedObject", "szReferencedColumn"})) {
-            if (!r[0]) continue;
+        for (const Row& r : rows("MSysRelationships", {{"szRelationship", MDB_TEXT}, {"grbit", MDB_LONGINT},
+                                                        {"icolumn", MDB_LONGINT}, {"szObject", MDB_TEXT}, {"szColumn", MDB_TEXT},
+                                                        {"szReferencedObject", MDB_TEXT}, {"szReferencedColumn", MDB_TEXT}})) {
+            if (std::any_of(r.begin(), r.end(), [](const auto& v) { return !v; }))
+                throw damaged(path_, "a row of MSysRelationships lacks a value");
             auto [it, added] = byName.emplace(*r[0], out.size());
             if (added) {
                 Relation rel;
@@ -822,19 +1004,39 @@ private:
             const long position = r[2] ? std::strtol(r[2]->c_str(), nullptr, 10) : 0;
             fields[it->second].push_back({position, RelationField{r[6].value_or(""), r[4].value_or("")}});
         }
+        const auto lacks = [&](const std::string& table, const std::string& column) {
+            const auto same = [](const std::string& a, const std::string& b) { return lower(a) == lower(b); };
+            const auto t = std::find_if(tables.begin(), tables.end(), [&](const Table& x) { return same(x.name, table); });
+            if (t == tables.end())
+                return std::none_of(objects_.begin(), objects_.end(), [&](const Object& o) { return same(o.name, table); });
+            return !t->fields.empty() &&
+                   std::none_of(t->fields.begin(), t->fields.end(), [&](const Field& f) { return same(f.name, column); });
+        };
+        std::vector<Relation> kept;
         for (std::size_t i = 0; i < out.size(); ++i) {
             std::stable_sort(fields[i].begin(), fields[i].end(), [](const auto& a, const auto& b) { return a.first < b.first; });
             for (auto& f : fields[i]) out[i].fields.push_back(std::move(f.second));
+            const Relation& r = out[i];
+            if (std::any_of(r.fields.begin(), r.fields.end(), [&](const RelationField& f) {
+                    return lacks(r.table, f.name) || lacks(r.foreignTable, f.foreignName);
+                }))
+                warnings_.push_back("the relationship \"" + r.name + "\" names a table or column the file lacks and is left out");
+            else
+                kept.push_back(std::move(out[i]));
         }
-        std::stable_sort(out.begin(), out.end(), [](const Relation& a, const Relation& b) { return lessNoCase(a.name, b.name); });
-        return out;
+        std::stable_sort(kept.begin(), kept.end(), [](const Relation& a, const Relation& b) { return lessNoCase(a.name, b.name); });
+        return kept;
     }
 
     std::vector<Query> queries()
     {
         std::unordered_map<long, std::vector<QueryRow>> rowsById;
-        for (const Row& r : rows("MSysQueries", {"ObjectId", "Attribute", "Order", "Name1", "Name2", "Expression", "Flag"})) {
-            if (!r[0] || !r[1]) continue;
+        std::string error;
+        try {
+            for (const Row& r : rows("MSysQueries", {{"ObjectId", MDB_LONGINT}, {"Attribute", MDB_BYTE}, {"Order", MDB_BINARY},
+                                                     {"Name1", MDB_TEXT}, {"Name2", MDB_TEXT}, {"Expression", MDB_MEMO},
+                                                     {"Flag", MDB_INT}})) {
+                if (!r[0] || !r[1]) throw damaged(path_, "a row of MSysQueries has no ObjectId or Attribute");
             QueryRow q;
             q.attribute = static_cast<int>(std::strtol(r[1]->c_str(), nullptr, 10));
             q.order = r[2].value_or("");
@@ -843,17 +1045,29 @@ private:
             q.expression = r[5].value_or("");
             q.hasFlag = r[6].has_value();
             q.flag = r[6] ? std::strtol(r[6]->c_str(), nullptr, 10) : 0;
-            rowsById[std::strtol(r[0]->c_str(), nullptr, 10)].push_back(std::move(q));
+                rowsById[std::strtol(r[0]->c_str(), nullptr, 10)].push_back(std::move(q));
+            }
+            if (const std::string said = reports_.take(); !said.empty())
+                throw damaged(path_, "libmdb reported \"" + said + "\" while reading MSysQueries");
+        } catch (const Error& e) {
+            error = e.what();
+            warnings_.push_back("the saved queries cannot be read (" + error + "): their SQL is left out");
         }
+        // Each query is kept by its name, saying why its SQL is not there when it is not.
         std::vector<Query> out;
         for (const Object& o : objects_) {
             if (o.type != MDB_QUERY) continue;
             auto rowsOf = rowsById.find(o.id);
+            Query q;
+            if (!error.empty()) q.problem = "the query definitions of the file cannot be read";
             // A saved query always has rows; none means they were lost.
-            if (rowsOf == rowsById.end()) throw damaged(path_, "the definition of the query \"" + o.name + "\" is missing");
-            Query q = RebuildQuery(rowsOf->second, o.flags);
+            else if (rowsOf == rowsById.end()) q.problem = "its definition is missing";
+            else q = RebuildQuery(rowsOf->second, o.flags);
             q.name = o.name;
             q.created = o.created;
+            if (!q.problem.empty() && error.empty())
+                warnings_.push_back("the SQL of the saved query \"" + o.name + "\" cannot be rebuilt from the file: " +
+                                    q.problem);
             out.push_back(std::move(q));
         }
         std::stable_sort(out.begin(), out.end(), [](const Query& a, const Query& b) { return lessNoCase(a.name, b.name); });
@@ -863,13 +1077,13 @@ private:
     std::vector<AccessEntry> permissions()
     {
         std::unordered_map<long, const Object*> byId;
-        for (const Object& o : objects_)
-            if (o.type == MDB_TABLE || o.type == MDB_QUERY) byId.emplace(o.id, &o);
+        for (const Object& o : objects_) byId.emplace(o.id, &o);
         std::vector<AccessEntry> out;
-        for (const Row& r : rows("MSysACEs", {"ObjectId", "SID", "ACM"})) {
-            if (!r[0] || !r[1] || !r[2]) continue;
+        for (const Row& r : rows("MSysACEs", {{"ObjectId", MDB_LONGINT}, {"SID", MDB_BINARY}, {"ACM", MDB_LONGINT}})) {
+            if (!r[0] || !r[1] || !r[2]) throw damaged(path_, "a row of MSysACEs lacks a value");
             auto o = byId.find(std::strtol(r[0]->c_str(), nullptr, 10));
-            if (o == byId.end()) continue;  // a container or the database itself
+            if (o == byId.end()) throw damaged(path_, "a row of MSysACEs names an object the catalogue lacks");
+            if (o->second->type != MDB_TABLE && o->second->type != MDB_QUERY) continue;  // a container, the database
             out.push_back({o->second->name, o->second->type, *r[1],
                            static_cast<std::uint32_t>(std::strtoll(r[2]->c_str(), nullptr, 10))});
         }
@@ -879,13 +1093,14 @@ private:
     std::vector<Account> accounts()
     {
         std::vector<Account> out;
-        for (const Row& r : rows("MSysAccounts", {"Name", "SID", "FGroup", "Password"})) {
+        for (const Row& r : rows("MSysAccounts", {{"Name", 0}, {"SID", 0}, {"FGroup", 0}, {"Password", 0}})) {
             if (!r[0] || !r[1]) continue;
             out.push_back({*r[0], *r[1], r[2] && std::strtol(r[2]->c_str(), nullptr, 10) != 0, r[3].value_or("")});
         }
         return out;
     }
 
+    Reports reports_;  // first, so that it outlives libmdb's handle
     std::string path_;
     PageFile pages_;
     MdbHandle* mdb_ = nullptr;
@@ -1117,76 +1332,135 @@ bool writeAll(int fd, const std::string& data)
     return true;
 }
 
-// The first line of what libmdb wrote on its standard error that tells of a read failure, ""
-// when none does. A key column it cannot find is no such failure: that index is left out, with
-// a warning of its own.
-std::string readFailure(const std::string& report)
+// The reply of the reader program: a snapshot ('S') or an error ('E' with its kind), after the
+// length of what follows.
+std::string errorReply(Error::Kind kind, const std::string& what)
 {
-    for (std::size_t at = 0; at < report.size();) {
-        const std::size_t end = std::min(report.find('\n', at), report.size());
-        std::string line = report.substr(at, end - at);
-        at = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-        if (!line.empty() && line.rfind("CRITICAL: can't find column with internal id", 0) != 0) return line;
-    }
-    return "";
+    Encoder error, reply;
+    error.number(kind);
+    error.text(what);
+    reply.text("E" + error.out);
+    return std::move(reply.out);
 }
 
-// The reader process: a snapshot ('S') or an error ('E' with its kind), after the length of
-// what follows.
-[[noreturn]] void readInChild(int fd, const std::string& path, const Header& header)
-{
-    Encoder reply;
-    try {
-        Reader reader(path, header);
-        reply.text("S" + encode(reader.read()));
-    } catch (const Error& e) {
-        Encoder error;
-        error.number(e.kind());
-        error.text(e.what());
-        reply.text("E" + error.out);
-    } catch (const std::exception& e) {
-        Encoder error;
-        error.number(Error::Unreadable);
-        error.text(damaged(path, e.what()).what());
-        reply.text("E" + error.out);
+// Memory a sound catalogue never needs: 1 GiB, or eight times the file when that is more.
+std::uintmax_t memoryLimitMiB(std::uintmax_t fileSize) { return std::max<std::uintmax_t>(1024, 8 * (fileSize >> 20)); }
+
+// Watches the resident memory of the reader program from a thread of its own. Over the limit, it
+// sends the prepared reply, unless the reader has begun its own, and ends the program.
+class MemoryWatch {
+public:
+    MemoryWatch(std::uintmax_t limitMiB, int out, std::string reply)
+        : statm_(::open("/proc/self/statm", O_RDONLY | O_CLOEXEC)), out_(out), reply_(std::move(reply)),
+          limitPages_((limitMiB << 20) / static_cast<std::uintmax_t>(::sysconf(_SC_PAGESIZE))),
+          thread_([this](std::stop_token stop) { watch(stop); })
+    {
     }
-    std::fflush(stderr);
-    _exit(writeAll(fd, reply.out) ? 0 : 1);
+    ~MemoryWatch()
+    {
+        thread_.request_stop();
+        thread_.join();
+        if (statm_ >= 0) ::close(statm_);
+    }
+    // Takes the reply for the reader; when the watch has taken it, waits for the watch to end the
+    // program.
+    void claim()
+    {
+        if (claimed_.exchange(true))
+            for (;;) ::pause();
+    }
+
+private:
+    void watch(const std::stop_token& stop)
+    {
+        char text[128];
+        while (!stop.stop_requested() && statm_ >= 0) {
+            const ssize_t n = ::pread(statm_, text, sizeof text - 1, 0);
+            if (n <= 0) return;
+            text[n] = '\0';
+            const char* resident = std::strchr(text, ' ');
+            if (resident && std::strtoull(resident, nullptr, 10) > limitPages_ && !claimed_.exchange(true)) {
+                writeAll(out_, reply_);
+                _exit(0);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    int statm_;
+    int out_;
+    std::string reply_;
+    std::uintmax_t limitPages_;
+    std::atomic<bool> claimed_{false};
+    std::jthread thread_;  // last: starts when the rest is set
+};
+
+// The program the catalogue is read in, beside the running program; a test program runs from a
+// folder of its own and finds it where the build puts it.
+const std::string& readerProgram()
+{
+    static const std::string program = [] {
+        std::error_code ec;
+        const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+        if (!ec) {
+            const auto beside = self.parent_path() / ReaderProgramName;
+            if (::access(beside.c_str(), X_OK) == 0) return beside.string();
+        }
+        return (std::filesystem::path(DALV_JET_READER_FOLDER) / ReaderProgramName).string();
+    }();
+    return program;
 }
 
-// libmdb trusts the pages it reads: a damaged file can crash it or make it loop. The catalogue is
-// therefore read in a process of its own, killed when it takes longer than a file of this size
-// ever needs. What libmdb writes on its standard error is read beside the reply: a failure it
+// libmdb trusts the pages it reads: a damaged file can crash it, make it loop or make it grow
+// without end. The catalogue is therefore read by a program of its own (ServeReader), killed when
+// it takes longer than a file of this size ever needs, and ending itself when it needs more memory.
+// A program, not a fork: a forked copy of this threaded process could inherit a lock another
+// thread held. What libmdb writes on its standard error is read beside the reply: a failure it
 // reports there (a page beyond the end, a record it does not know) means part of the catalogue
 // came back short, so the file is damaged.
-Snapshot readIsolated(const std::string& path, const Header& header, std::uintmax_t size)
+Snapshot readIsolated(const std::string& path, std::uintmax_t size)
 {
     const int seconds = 30 + static_cast<int>(size >> 20);
-    std::fflush(nullptr);  // nothing buffered is written twice
+    const auto unstarted = [&](int error) {
+        return Error(Error::Unreadable, "\"" + path + "\" cannot be read: no reader could be started: " + readerProgram() +
+                                            ": " + std::strerror(error));
+    };
     int fds[2], errs[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) throw damaged(path, std::string("no reader could be started: ") + std::strerror(errno));
+    if (::pipe2(fds, O_CLOEXEC) != 0) throw unstarted(errno);
     if (::pipe2(errs, O_CLOEXEC) != 0) {
+        const int error = errno;
         ::close(fds[0]);
         ::close(fds[1]);
-        throw damaged(path, std::string("no reader could be started: ") + std::strerror(errno));
+        throw unstarted(error);
     }
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        for (int fd : {fds[0], fds[1], errs[0], errs[1]}) ::close(fd);
-        throw Error(Error::Unreadable, "\"" + path + "\" cannot be read: no reader could be started: " + std::strerror(errno));
-    }
-    if (pid == 0) {
-        ::close(fds[0]);
-        ::close(errs[0]);
-        // libmdb dumps pages it cannot make sense of on stdout, which carries the run's own lines.
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null >= 0) ::dup2(null, STDOUT_FILENO);
-        ::dup2(errs[1], STDERR_FILENO);
-        readInChild(fds[1], path, header);
-    }
+    const std::string limit = std::to_string(memoryLimitMiB(size));
+    char* const args[] = {const_cast<char*>(readerProgram().c_str()), const_cast<char*>(path.c_str()),
+                          const_cast<char*>(limit.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errs[1], STDERR_FILENO);
+    // The reader starts with no signal blocked or handled as in this thread.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, args[0], &actions, &attributes, args, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     ::close(fds[1]);
     ::close(errs[1]);
+    if (spawned != 0) {
+        ::close(fds[0]);
+        ::close(errs[0]);
+        throw unstarted(spawned);
+    }
 
     std::string reply, report;
     constexpr std::size_t kReportKept = 8192;  // a damaged file can make libmdb write without end
@@ -1236,7 +1510,9 @@ Snapshot readIsolated(const std::string& path, const Header& header, std::uintma
         const std::string rest = body.substr(1);
         if (body[0] == 'S') {
             Snapshot s = decode(rest);
-            if (const std::string line = readFailure(report); !line.empty())
+            // The parts take what libmdb reports while they are read; anything else the reader
+            // process wrote tells of a failure outside them.
+            if (const std::string line = firstLine(report); !line.empty())
                 s.readError = damaged(path, "libmdb reported \"" + line + "\" while reading its catalogue").what();
             return s;
         }
@@ -1251,6 +1527,50 @@ Snapshot readIsolated(const std::string& path, const Header& header, std::uintma
 }
 
 }  // namespace
+
+int ServeReader(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s FILE MEMORY-MIB\n", ReaderProgramName);
+        return 2;
+    }
+    const std::string path = argv[1];
+    const std::uintmax_t limitMiB = std::strtoull(argv[2], nullptr, 10);
+    // The reply goes where standard output went; libmdb dumps pages it cannot make sense of on
+    // standard output, which is then nowhere.
+    const int out = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (out < 0 || null < 0 || ::dup2(null, STDOUT_FILENO) < 0) return 1;
+    ::close(null);
+    // A request far beyond the limit (a length read from damage) fails at once. A sanitizer's
+    // shadow memory takes terabytes of address space, so there the watch alone keeps the limit.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    const rlimit space{limitMiB << 21, limitMiB << 21};
+    ::setrlimit(RLIMIT_AS, &space);
+#endif
+    const std::string overLimit = errorReply(
+        Error::Unreadable,
+        damaged(path, "reading its catalogue needed more than " + std::to_string(limitMiB) + " MiB of memory").what());
+    std::string reply;
+    {
+        MemoryWatch watch(limitMiB, out, overLimit);
+        try {
+            Reader reader(path, ReadHeader(path));
+            Encoder snapshot;
+            snapshot.text("S" + encode(reader.read()));
+            reply = std::move(snapshot.out);
+        } catch (const std::bad_alloc&) {
+            reply = overLimit;
+        } catch (const Error& e) {
+            reply = errorReply(e.kind(), e.what());
+        } catch (const std::exception& e) {
+            reply = errorReply(Error::Unreadable, damaged(path, e.what()).what());
+        }
+        watch.claim();
+    }
+    std::fflush(stderr);
+    return writeAll(out, reply) ? 0 : 1;
+}
 
 struct Database::Impl {
     Snapshot snapshot;
@@ -1277,7 +1597,7 @@ Database::Database(const std::string& path, const std::string& password) : d_(st
     const std::uintmax_t page = header_.version == 0 ? 2048 : 4096;
     if (ec || size % page != 0 || size < 3 * page)
         throw Error(Error::Unreadable, "\"" + path + "\" is incomplete or damaged and cannot be read.");
-    d_->snapshot = readIsolated(path, header_, size);
+    d_->snapshot = readIsolated(path, size);
 }
 
 Database::~Database() = default;

@@ -105,8 +105,8 @@ std::string ScriptedPrompter::chooseFolder(const std::string& title, const std::
     return r;
 }
 
-std::optional<long> ScriptedPrompter::chooseColor() {
-    ++colorRequests;
+std::optional<long> ScriptedPrompter::chooseColor(long initial) {
+    colorRequests.push_back(initial);
     if (colorAnswers.empty()) return std::nullopt;
     std::optional<long> r = colorAnswers.front();
     colorAnswers.pop_front();

@@ -50,8 +50,12 @@ public:
     // File dialogs: "" when cancelled.
     virtual std::string chooseFile(const FileRequest& req) = 0;
     virtual std::string chooseFolder(const std::string& title, const std::string& initialPath) = 0;
-    // Colour dialog: an RGB value (red in the low byte), nullopt when cancelled.
-    virtual std::optional<long> chooseColor() { return std::nullopt; }
+    // Colour dialog opened on the given colour: an RGB value (red in the low byte), nullopt
+    // when cancelled.
+    virtual std::optional<long> chooseColor(long initial) {
+        (void)initial;
+        return std::nullopt;
+    }
     // Font dialog opened on the given font: nullopt when cancelled.
     virtual std::optional<FontChoice> chooseFont(const FontChoice& initial) {
         (void)initial;
@@ -98,7 +102,7 @@ public:
     std::vector<FileRequest> files;
     std::vector<std::string> folders;
     std::vector<std::string> opened;
-    int colorRequests = 0;
+    std::vector<long> colorRequests;  // the colour each colour dialog was opened on
     std::vector<FontChoice> fontRequests;
 
     MsgResult message(const MessageRequest& req) override;
@@ -106,7 +110,7 @@ public:
                                      const std::string& defaultValue) override;
     std::string chooseFile(const FileRequest& req) override;
     std::string chooseFolder(const std::string& title, const std::string& initialPath) override;
-    std::optional<long> chooseColor() override;
+    std::optional<long> chooseColor(long initial) override;
     std::optional<FontChoice> chooseFont(const FontChoice& initial) override;
     void openExternally(const std::string& target) override { opened.push_back(target); }
     bool isInteractive() const override { return false; }

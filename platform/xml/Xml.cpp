@@ -4,7 +4,10 @@
 
 #include <libexslt/exslt.h>
 #include <libxml/catalog.h>
+#include <libxml/entities.h>
+#include <libxml/hash.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
 #include <libxml/xpath.h>
@@ -708,11 +711,75 @@ void Document::adopt(_xmlDoc* d) {
     doc_ = d;
 }
 
+namespace {
+
+void noteExternalEntity(void* payload, void* data, const xmlChar* name) {
+    auto* external = static_cast<std::string*>(data);
+    const xmlEntityType type = static_cast<xmlEntityPtr>(payload)->etype;
+    if (external->empty() && type != XML_INTERNAL_GENERAL_ENTITY && type != XML_INTERNAL_PARAMETER_ENTITY &&
+        type != XML_INTERNAL_PREDEFINED_ENTITY)
+        *external = reinterpret_cast<const char*>(name);
+}
+
+// Parses a document with its internal entities in place of their references, as text of its
+// own: it keeps no document type, so it reads the same once copied or written out. The first
+// parse substitutes nothing, so a document that declares an external entity is refused before
+// anything it names could be read; one that uses an entity it does not declare (one the unread
+// external subset would hold) is refused too, where libxml2 would drop it. The entities are
+// then put in by a second parse, where libxml2's amplification limits count the copies.
+// open(options) makes a parser of the source with those options. Null on refusal, with refused
+// saying why ("" when the document is not well-formed: the parser has said why).
+xmlDocPtr readDocument(const std::function<xmlParserCtxtPtr(int)>& open, std::string& refused) {
+    auto parse = [&](int options, bool& undeclared) {
+        xmlParserCtxtPtr ctxt = open(kParseOptions | options);
+        if (!ctxt) return static_cast<xmlDocPtr>(nullptr);
+        xmlParseDocument(ctxt);
+        xmlDocPtr d = ctxt->myDoc;
+        ctxt->myDoc = nullptr;
+        if (d && !ctxt->wellFormed) {
+            xmlFreeDoc(d);
+            d = nullptr;
+        }
+        undeclared = d && !ctxt->valid;  // not validating, only an undeclared entity marks it
+        xmlFreeParserCtxt(ctxt);
+        return d;
+    };
+    bool undeclared = false;
+    xmlDocPtr d = parse(0, undeclared);
+    if (!d || (!d->intSubset && !d->extSubset)) return d;
+    std::string external;
+    if (xmlDtdPtr dtd = d->intSubset) {
+        if (dtd->entities) xmlHashScan(static_cast<xmlHashTablePtr>(dtd->entities), noteExternalEntity, &external);
+        if (dtd->pentities) xmlHashScan(static_cast<xmlHashTablePtr>(dtd->pentities), noteExternalEntity, &external);
+    }
+    if (!external.empty() || undeclared) {
+        refused = external.empty() ? "the document uses an entity that it does not declare"
+                                   : "the document declares the external entity \"" + external +
+                                         "\", and external entities are not read";
+        xmlFreeDoc(d);
+        return nullptr;
+    }
+    if (d->intSubset && d->intSubset->entities) {
+        xmlFreeDoc(d);
+        if (!(d = parse(XML_PARSE_NOENT, undeclared))) return nullptr;
+    }
+    if (xmlDtdPtr dtd = d->intSubset) {
+        xmlUnlinkNode(reinterpret_cast<xmlNodePtr>(dtd));
+        xmlFreeDtd(dtd);
+        d->intSubset = nullptr;
+    }
+    return d;
+}
+
+}  // namespace
+
 bool Document::load(const std::string& path) {
     ErrorScope es;
-    xmlDocPtr d = xmlReadFile(path.c_str(), nullptr, kParseOptions);
+    std::string refused;
+    // The options are those of the file's own loading too (no network).
+    xmlDocPtr d = readDocument([&](int options) { return xmlCreateURLParserCtxt(path.c_str(), options); }, refused);
     if (!d) {
-        error_ = es.message(("cannot load " + path).c_str());
+        error_ = refused.empty() ? es.message(("cannot load " + path).c_str()) : path + ": " + refused;
         return false;
     }
     error_.clear();
@@ -722,9 +789,16 @@ bool Document::load(const std::string& path) {
 
 bool Document::loadXML(std::string_view text) {
     ErrorScope es;
-    xmlDocPtr d = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, kParseOptions);
+    std::string refused;
+    xmlDocPtr d = readDocument(
+        [&](int options) {
+            xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size()));
+            if (ctxt) xmlCtxtUseOptions(ctxt, options);
+            return ctxt;
+        },
+        refused);
     if (!d) {
-        error_ = es.message("not well-formed XML");
+        error_ = refused.empty() ? es.message("not well-formed XML") : refused;
         return false;
     }
     error_.clear();

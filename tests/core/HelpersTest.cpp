@@ -58,6 +58,8 @@ TEST(ValidateXML, ChecksExtensionMarkersAndRoot) {
     EXPECT_EQ(text.front(), '<');  // trimmed in place
     EXPECT_EQ(text.back(), '>');
     EXPECT_TRUE(p->messages.empty());
+    const std::u16string wide = u"\uFEFF" + QString::fromStdString(text).toStdU16String();  // as other tools save it
+    EXPECT_TRUE(ValidateXML("a.xml", text = std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2), true, "xml"));
 
     text = kStructure;
     EXPECT_FALSE(ValidateXML("/tmp/shop.dvs", text, true, "xml"));

@@ -254,6 +254,21 @@ TEST(QtPrompter, FileFiltersInQtForm) {
               "Dalvane Files (*.dvs *.xml);;All Files (*.*)");
 }
 
+// A name saved without an extension gets the filter's; one with its own keeps it.
+TEST(QtPrompter, SaveDialogAddsTheFiltersExtension) {
+    testsupport::TempDir dir;
+    for (const auto& [typed, saved] : std::vector<std::pair<std::string, std::string>>{
+             {"myquery", "myquery.sql"}, {"notes.txt", "notes.txt"}}) {
+        QTimer::singleShot(20, [&, typed = typed] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!d) return;
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(typed));
+            QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
+        });
+        EXPECT_EQ(QtPrompter().chooseFile({"Save", "SQL Query file | *.sql", dir.path(), true}), dir.file(saved));
+    }
+}
+
 // A folder typed in the folder dialog that is not there yet is made when the user says so.
 TEST(QtPrompter, FolderDialogMakesATypedFolderWhenAsked) {
     testsupport::TempDir dir;

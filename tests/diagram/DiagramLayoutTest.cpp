@@ -243,6 +243,16 @@ TEST(DiagramPicture, SizeColoursAndQuality) {
     const QString cut = fitText("Playlist_partition_2024_01", metrics, 60);
     EXPECT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
     EXPECT_LE(metrics.horizontalAdvance(cut), 60);
+
+    // A connector leaving the rightmost table's right side is in the picture whole, in line colour.
+    const std::vector<PictureTable> stacked{{"p", Box{40, 100, 400, 150}, 390, 120, {"id"}},
+                                            {"f", Box{40, 400, 390, 150}, 380, 120, {"pid"}}};
+    const QImage wide = renderPicture(d.settings, d.title, stacked, {Relation{"p", "f", "id", "pid"}}, Rgb{255, 255, 255});
+    ASSERT_GE(wide.width(), 430 + 40 + 2);
+    int inked = 0;  // the connector's part beyond both tables
+    for (int y = 0; y < wide.height(); ++y)
+        for (int x = 441; x < wide.width(); ++x) inked += QColor(wide.pixel(x, y)) == QColor(Qt::black);
+    EXPECT_GT(inked, 40);
 }
 
 // Tables of two grid rows keep the gap between them that the window shows; a tall picture,

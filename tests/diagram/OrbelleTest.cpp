@@ -6,6 +6,7 @@
 #include "options/StructureVocabulary.h"
 #include "platform/db/Connection.h"
 
+#include <QLocale>
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
@@ -183,11 +184,17 @@ TEST_F(Orbelle, AddSaveReopenRemoveAndTheCloseQuestion) {
     EXPECT_EQ(saved.selectSingleNode("/DATABASE/TABLE[@Name='Kunden']").attribute("Deleted"), "1");
     EXPECT_EQ(saved.selectSingleNode("/DATABASE/TABLE[@Name='Ämter']").attribute("Left"), "350");
 
-    // Bringing a removed table back puts it where it was.
+    // Bringing a removed table back puts it where it was. The list is in the user's alphabetical
+    // order, which puts Ä with A.
+    const QLocale userLocale;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(run(path, {{"DiagramWindow", [](QWidget* w) { trigger(w, "actAddTable"); }},
                          {"AddTableDialog",
-                          [](QWidget* d) {
+                          [&](QWidget* d) {
                               auto* list = d->findChild<QListWidget*>("lstTables");
+                              // Alphabetical, not in structure order.
+                              EXPECT_EQ(list->item(0)->text(), "Ämter");
+                              QLocale::setDefault(userLocale);
                               list->findItems("Kunden", Qt::MatchExactly).front()->setSelected(true);
                               press(d, "cmdAdd");
                               press(d, "cmdOK");

@@ -1,4 +1,6 @@
 #include "ExplorerTestSupport.h"
+#include "core/QtPrompter.h"
+#include "core/bGlobalUi.h"
 #include "core/bHandleCMD.h"
 #include "explorer/MainWindowHook.h"
 #include "explorer/frmDisplayColumns.h"
@@ -8,6 +10,7 @@
 #include <QAction>
 #include <QFrame>
 #include <QLabel>
+#include <QMessageBox>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
@@ -298,6 +301,25 @@ TEST_F(ExplorerTest, AnErrorDuringTheRunKeepsTheLastGoodFileAndTheChanges) {
 TEST_F(ExplorerTest, SignalsStoreTheProjectAndEndTheProgram) {
     if (const char* data = std::getenv("DALV_SIGNAL_CHILD_DATA")) {
         DataFolder = data;
+        if (std::getenv("DALV_SIGNAL_CHILD_DAMAGED")) {
+            // The program's own message box and error dialog; the signal comes while the box
+            // about the damaged project waits for its answer.
+            ui::setPrompter(std::make_unique<QtPrompter>());
+            InstallErrorDialog();
+            std::unique_ptr<frmDatabaseExplorer> w;
+            QTimer ready;
+            QObject::connect(&ready, &QTimer::timeout, [&] {
+                if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    ready.stop();
+                    std::cout << "ready" << std::endl;
+                }
+            });
+            ready.start(20);
+            QTimer::singleShot(0, [&] { w = open(); });
+            const int status = QApplication::exec();
+            std::cout << "ended " << status << std::endl;
+            return;
+        }
         auto w = open();
         w->AddNewGroupName("Added In Session");
         w->resize(777, 555);
@@ -321,6 +343,24 @@ TEST_F(ExplorerTest, SignalsStoreTheProjectAndEndTheProgram) {
         EXPECT_TRUE((out + child.readAllStandardOutput()).contains("ended " + QByteArray::number(128 + sig))) << out.toStdString();
         EXPECT_EQ(std::lround(std::stod("0" + decryptStored(project).selectSingleNode("//MAINWINDOW/@Width").text()) / 15), 777);
     }
+    // A project file that cannot be read: the signal ends the program at its message, with no
+    // dialog, and the file kept aside stays as it was.
+    const std::string data = dir.file("signal-damaged"), project = data + "/history.dvh";
+    ASSERT_TRUE(files::createFolder(data));
+    ASSERT_TRUE(files::writeTextFile(project, "not a project"));
+    QProcess child;
+    qputenv("DALV_SIGNAL_CHILD_DATA", QByteArray::fromStdString(data));
+    qputenv("DALV_SIGNAL_CHILD_DAMAGED", "1");
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=*SignalsStoreTheProject*"});
+    qunsetenv("DALV_SIGNAL_CHILD_DATA");
+    qunsetenv("DALV_SIGNAL_CHILD_DAMAGED");
+    QByteArray out;
+    while (!out.contains("ready\n") && child.waitForReadyRead(30000)) out += child.readAllStandardOutput();
+    ASSERT_TRUE(out.contains("ready\n"));
+    ASSERT_EQ(::kill(static_cast<pid_t>(child.processId()), SIGTERM), 0);
+    ASSERT_TRUE(child.waitForFinished(30000));
+    EXPECT_TRUE((out + child.readAllStandardOutput()).contains("ended " + QByteArray::number(128 + SIGTERM))) << out.toStdString();
+    EXPECT_EQ(testsupport::readFile(project + ".unreadable"), "not a project");
 }
 
 TEST_F(ExplorerTest, ProgressBarArithmeticAtItsEdges) {

@@ -225,23 +225,32 @@ TEST(cADODB, OpeningFailuresTellTheUser)
         EXPECT_EQ(prompts->messages.back().icon, ui::MsgIcon::Critical);
     }
     {
-        // Nothing listens on port 1: the driver's failure is the generic provider error.
+        // Nothing listens on port 1: the generic provider error, the driver's words under it.
         cADODB reader;
         reader.ConnectionString = "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=x;UID=u;PWD=p";
         EXPECT_FALSE(reader.OpenDalvDatabase());
         ASSERT_EQ(prompts->messages.size(), 2u);
-        EXPECT_EQ(prompts->lastMessage(), "Please check the server name and database name and try again.");
+        EXPECT_NE(prompts->lastMessage().find("try again.\n\nconnection to server"), std::string::npos);
         EXPECT_EQ(prompts->messages.back().title, "Dalvane 4.5");
         EXPECT_FALSE(reader.GenerateXML());
     }
+    testsupport::TempDir dir;  // a file that is no database, a missing one, a wrong password, database
+    std::ofstream(dir.file("notes.db")) << "plain text\n";
     const std::string pg = serverConnection(ServerDatabase::Engine::PostgreSQL);
-    if (!pg.empty()) {
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {sqliteConnection(dir.file("notes.db")), "\n\nThe file " + dir.file("notes.db") + " is not a SQLite database."},
+        {sqliteConnection("file:" + dir.file("none.db")), "The database file " + dir.file("none.db") + " does not exist."}};
+    if (!pg.empty())
+        cases.insert(cases.end(), {{pg + ";PWD=wrong", "password, try again!\n\nconnection to server"},
+                                   {pg + ";Database=no_such_db", "\"no_such_db\" does not exist"}});
+    for (const auto& [connection, said] : cases) {
         cADODB reader;
-        reader.ConnectionString = pg + ";PWD=wrong";
+        reader.ConnectionString = connection;
         EXPECT_FALSE(reader.OpenDalvDatabase());
-        EXPECT_EQ(prompts->lastMessage(), "Incorrect database login name and password, try again!");
+        EXPECT_NE(prompts->lastMessage().find(said), std::string::npos) << prompts->lastMessage();
         EXPECT_EQ(prompts->messages.back().title, "Dalvane 4.5");
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("none.db")));
 }
 
 // Keys, indexes and foreign keys read for the whole database (one query each) give the same
@@ -262,7 +271,8 @@ TEST(cADODB, SqliteWholeDatabaseRowsetsWriteTheSameDocumentAsPerTable)
               R"(CREATE INDEX ix_expr ON "o'key" (lower(memo), id))",
               R"(CREATE TABLE np (a INTEGER NOT NULL, b TEXT NOT NULL, UNIQUE (b, a)))",
               R"(CREATE TABLE wr (k TEXT, n INTEGER, v TEXT REFERENCES np(b), PRIMARY KEY (n, k)) WITHOUT ROWID)",
-              R"(CREATE TABLE axb (id INTEGER PRIMARY KEY AUTOINCREMENT, r INTEGER REFERENCES a_b, s TEXT REFERENCES wr))"});
+              R"(CREATE TABLE axb (id INTEGER PRIMARY KEY AUTOINCREMENT, r INTEGER REFERENCES a_b, s TEXT REFERENCES wr))",
+              R"(CREATE TABLE t (a TEXT NOT NULL, b TEXT NOT NULL, c TEXT, UNIQUE (a), UNIQUE (b, c)))"});
     std::string docs[2];
     for (int i = 0; i < 2; ++i) {
         cADODB reader;
@@ -278,6 +288,10 @@ TEST(cADODB, SqliteWholeDatabaseRowsetsWriteTheSameDocumentAsPerTable)
     EXPECT_NE(docs[0].find("FOREIGNKEY"), std::string::npos);
     EXPECT_NE(docs[0].find("ix memo"), std::string::npos);
     EXPECT_EQ(docs[0], docs[1]);
+    xml::Document d;  // unique constraints stay indexes, and make no key
+    ASSERT_TRUE(d.loadXML(docs[0]));
+    EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='t' or @Name='np']/COLUMN[@Primary_Key!='']"), 0);
+    EXPECT_EQ(d.count("/DATABASE/TABLE[@Name='t']/INDEX[@Column_Name='a' or @Column_Name='b,c']"), 2);
 }
 
 // Column facts as SQLite's catalogue declares them; constraint names that only the DDL holds.

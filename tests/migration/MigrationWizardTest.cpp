@@ -29,7 +29,7 @@ protected:
                                         "CREATE TABLE orders (id INTEGER PRIMARY KEY, customer INTEGER REFERENCES "
                                         "customers(id) ON DELETE CASCADE, note VARCHAR(80))",
                                         "CREATE UNIQUE INDEX ix_note ON orders(note)",
-                                        "CREATE TABLE audit (entry TEXT)"});
+                                        "CREATE TABLE audit (entry TEXT, remark_longer_than_thirty_characters TEXT)"});
         copy = makeDatabase("copy.db", {"CREATE TABLE placeholder (x INTEGER)", "DROP TABLE placeholder"});
         edited = makeDatabase("edited.db", {"CREATE TABLE placeholder (x INTEGER)", "DROP TABLE placeholder"});
         history::NewHistoryDocument(oStructures);
@@ -116,7 +116,7 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
         w.cmdNavigate_Click(2);
         ASSERT_EQ(w.step, 3);
         const std::string generated = w.txtQueries->toPlainText().toStdString();
-        EXPECT_NE(generated.find("Create Table [audit]([entry] text)"), std::string::npos) << generated;
+        EXPECT_NE(generated.find("Create Table [audit]([entry] text,"), std::string::npos) << generated;
         w.txtQueries->setPlainText("Create Table [edited]([Goods] int)\r\nGo\r\n\r\n");
         w.cmdNavigate_Click(2);
         ASSERT_EQ(w.step, 5);
@@ -147,10 +147,14 @@ TEST_F(MigrationWizard, MigratesTheCheckedObjectsAndReportsTrueOutcomes) {
         w.cmdNavigate_Click(2);
         EXPECT_NE(w.txtQueries->toPlainText().indexOf("Create Table customers("), -1);
         EXPECT_TRUE(w.lblDestinationNote->text().contains("The Oracle ODBC driver is not installed"));
+        // What changes is shown before anything runs, and in the summary.
+        const QString shortened = "audit.remark_longer_than_thirty_characters: The name is shortened to remark_longer_than_thirty_";
+        EXPECT_TRUE(w.txtPlan->isVisibleTo(&w) && w.txtPlan->toPlainText().startsWith("Changed so that Copy takes it:\n" + shortened));
         w.cmdNavigate_Click(2);
         ASSERT_EQ(w.step, 5);
         EXPECT_EQ(w.lblResultDescription->text(), "None of batabase objects were migrated.");
         EXPECT_TRUE(w.txtSummary->toPlainText().startsWith("Connection failed to copy"));
+        EXPECT_TRUE(w.txtSummary->toPlainText().contains(shortened));
     }
     {  // an Access file read directly keeps no string: its parameters make the destination's
         xml::Node access = connection(3);

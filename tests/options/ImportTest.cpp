@@ -279,6 +279,7 @@ TEST_F(Import, ReaderChoiceByAccessTechnology) {
 // a fresh summary; a file that is no structure document is refused with a message.
 TEST_F(Import, SavedStructureFileIsImportedAgain) {
     newProject(true);
+    StylesFolder = files::joinPath(DALV_SOURCE_DIR, "data/styles");
     ASSERT_TRUE(import(true));
     const std::string saved = dir.file("saved structure.xml");
     ASSERT_TRUE(r->oResultXML->save(saved));
@@ -313,4 +314,20 @@ TEST_F(Import, SavedStructureFileIsImportedAgain) {
     r->DatabasePath(dir.file("missing.xml"));
     EXPECT_FALSE(r->OpenDalvDatabase());
     EXPECT_EQ(oStructures.count("//DATABASECONNECTION"), 2);
+
+    // Whichever reader wrote it (the catalogue queries': their documents as files), whole or as the XML report.
+    const std::string access = testsupport::accessCopy(dir, "nwind.mdb"), whole = dir.file("w.xml"), staged = dir.file("s.xml");
+    for (const std::string reader : {"ADODB", "DAO", "ADOX", "import/sysquery-walk.xml", "import/sysquery-sqlserver.xml"}) {
+        std::string first, html, report;
+        for (const std::string& source : {reader.size() > 5 ? testsupport::fixturePath(reader) : access, whole, staged}) {
+            chooseEngine(source != access ? 13 : reader == "ADODB" ? 12 : 10);
+            r->DatabasePath(source);
+            r->DatabaseName("shop");
+            r->AccessConnectionType = reader;  // read for Access engines only
+            ASSERT_TRUE(import(true) && r->ApplyXSL(StylesFolder + "/ReportFormat1.xsl", false, &html, &report) &&
+                        r->SaveXML(whole, false, false) && r->SaveXML(staged, true, false)) << source;
+            if (first.empty()) first = html + report;
+            EXPECT_EQ(html + report, first) << reader << " from " << source;
+        }
+    }
 }

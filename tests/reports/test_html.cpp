@@ -259,6 +259,12 @@ TEST_F(HtmlReportTest, HiddenObjectsAndMarkupInNamesAndSourceStayOut) {
     EXPECT_TRUE(tables.ids.count("Order_Details____FOREIGNKEYS____Größe_&_GewichtOrder_Details"));
     EXPECT_NE(tables.text.find("OrderID, Stück_Nr DESC"), std::string::npos);
     EXPECT_EQ(brokenLinks(folder), std::vector<std::string>{});
+
+    // Of two tables of one name, each has its own section, which its index links to, and its own keys.
+    const xml::Node table = report->oResultXML->selectSingleNode("DATABASE/TABLE[@Name='Order Details']");
+    report->oResultXML->documentElement().insertBefore(table.cloneNode(true), table);
+    EXPECT_NE(testsupport::readFile(exportTo(reportFolder("twice"))).find("Tables3.html#Order_Details-2____INDEXES____PrimaryKey\""), std::string::npos);
+    EXPECT_EQ(allText(reportFolder("twice")).find("Stück_Nr, Stück_Nr"), std::string::npos);
 }
 
 TEST_F(HtmlReportTest, DestinationKeepsItsCaseAndFileTargetsUseTheirFolder) {

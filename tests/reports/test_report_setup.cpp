@@ -79,6 +79,10 @@ TEST_F(ReportSetup, EveryControlRoundTripsThroughTheOptions) {
         prompts->colorAnswers = {0x112233, 0x445566};
         d.cmdChangeBackColor->click();
         d.cmdForeColor->click();
+        // A dialog opens on the colour chosen before; cancelling it keeps that colour.
+        d.cmdChangeBackColor->click();
+        EXPECT_EQ(prompts->colorRequests.back(), 0x112233);
+        EXPECT_EQ(d.shpBackColor->property("FillColor").value<QColor>(), QColor(0x33, 0x22, 0x11));
         prompts->fontAnswers = {ui::FontChoice{"DejaVu Sans", 12, true, true}};
         d.cmdChangeFont->click();
         EXPECT_EQ(d.lblCurrentFont->text(), "DejaVu Sans,12px,Bold,Underline");

@@ -77,7 +77,9 @@ TEST_F(WordTest, StructureBecomesTitledReportWithOneSectionPerTable) {
     EXPECT_EQ(columns[0], (std::vector<std::string>{"Column Name", "Data Type", "Length", "Null Allowed", "Default", "Primary Key"}));
     EXPECT_EQ(columns[3], (std::vector<std::string>{"CreditLimit", "decimal(10,2)", "10", "True", "0.00", ""}));
     EXPECT_EQ(s["Customers"]["Primary Key"].at(1), (std::vector<std::string>{"PK_Customers", "CustomerId"}));
-    EXPECT_EQ(s["Customers"]["Indexes"].at(1).at(0), "IX_Customers_Name");
+    // A partial index says which rows it covers, as the HTML report does.
+    EXPECT_EQ(s["Customers"]["Indexes"].at(0), (std::vector<std::string>{"Index Name", "Columns", "Rows", "Unique"}));
+    EXPECT_EQ(s["Customers"]["Indexes"].at(1), (std::vector<std::string>{"IX_Customers_Name", "Name", "WHERE CreditLimit > 0", "Yes"}));
     EXPECT_EQ(s["Orders"]["Columns"].at(3).at(4), "'n/a, none'");
     // The key stands with the referencing table.
     EXPECT_EQ(s["Orders"]["Foreign Keys"].at(1),
@@ -127,8 +129,12 @@ TEST_F(WordTest, IntroductionContinuationsAndViewSource) {
 
     auto s = sections(d);
     EXPECT_EQ(s["Products"]["Columns"].at(0).back(), "Description");
+    // Checks (Access validation rules) and the index's key flag, as in the HTML report.
+    EXPECT_EQ(s["Products"]["Columns"].at(0).at(5), "Check Constraint");
     EXPECT_EQ(s["Products"]["Columns"].at(1),
-              (std::vector<std::string>{"ProductId", "Long Integer", "4", "False", "", "PrimaryKey", "Key of the product"}));
+              (std::vector<std::string>{"ProductId", "Long Integer", "4", "False", "", "", "PrimaryKey", "Key of the product"}));
+    EXPECT_EQ(s["Products"]["Columns"].at(2).at(5), ">=0");
+    EXPECT_EQ(s["Products"]["Indexes"].at(1).at(3), "Yes");
     EXPECT_EQ(s["OrderLines"]["Indexes"].at(1).at(1), "ProductId DESC");
     EXPECT_EQ(s["OrderLines"]["Foreign Keys"].at(1).at(3), "Products");
 }
@@ -139,6 +145,15 @@ TEST_F(WordTest, MissingIntroductionFileInsertsNothing) {
     EXPECT_TRUE(contains(messages(), "Inserting introduction text..."));
     std::string all = documentPart(path).documentElement().text();
     EXPECT_NE(all.find("About Quorvel Group"), std::string::npos);
+    EXPECT_EQ(all.find("About this report"), std::string::npos);
+
+    // Options that name no intro page: the report has none, though the structure's older copy
+    // of the options named one.
+    std::string text = render("reports/word_dao.xml", "Shop", introDocument());
+    report->Word_IntroDocument("");
+    ASSERT_TRUE(generate(text, path));
+    all = documentPart(path).documentElement().text();
+    EXPECT_EQ(all.find("About Quorvel Group"), std::string::npos);
     EXPECT_EQ(all.find("About this report"), std::string::npos);
 }
 

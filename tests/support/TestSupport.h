@@ -44,5 +44,10 @@ std::string accessCopy(const TempDir& dir, const std::string& name, const std::s
 // stored header bytes are the mask itself, so the password's bytes are XORed into them.
 // wide: Jet 4 and ACE keep two bytes per character.
 void setAccessPassword(const std::string& path, const std::string& password, bool wide);
+// Numbers the columns of the one-page table definition at page of an Access copy `by` higher,
+// in the column entries, the index keys, the list of variable-length columns and the most
+// columns a row holds, and its logical indexes `by` higher: the definition Jet keeps after `by`
+// columns and indexes before them were deleted.
+void renumberAccessColumns(const std::string& path, unsigned page, unsigned by);
 
 }  // namespace testsupport

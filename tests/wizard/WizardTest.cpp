@@ -113,7 +113,8 @@ TEST_F(WizardTest, WrongPasswordStaysOnTheConnectionPage) {
     auto w = openWizard();
     connectOthers(*w, wrong);
     EXPECT_EQ(w->CurrentStep, 1);
-    EXPECT_EQ(prompts->lastMessage(), "Incorrect database login name and password, try again!");
+    EXPECT_EQ(prompts->lastMessage().rfind("Incorrect database login name and password, try again!\n\n", 0), 0u)
+        << prompts->lastMessage();
     EXPECT_TRUE(w->fraStep[1]->isVisible());
     EXPECT_TRUE(enabled(*w, 2));
     EXPECT_EQ(oStructures.xml(), project);
@@ -190,12 +191,19 @@ TEST_F(WizardTest, ConnectionPageChecksStopAtTheFirstFailure) {
 TEST_F(WizardTest, OthersStringIsCheckedOnThePageAndNamesTheImport) {
     const std::string db = sampleDatabase();
     auto w = openWizard();
+    // The connection page takes the keyboard at its first control, not on Next.
+    w->cmdNavigate[2]->setFocus();
+    w->cmdNavigate[2]->click();
+    ASSERT_TRUE(w->focusWidget());
+    EXPECT_TRUE(w->fraStep[1]->isAncestorOf(w->focusWidget())) << w->focusWidget()->objectName().toStdString();
     // What the user types is bad input: the page says what is wrong and stays.
-    const std::string missing = dir.file("typo.db");
+    const std::string missing = dir.file("typo.db"), text = dir.file("notes.db");
+    files::writeTextFile(text, "plain text, no database\n");
     for (const auto& [typed, said] : std::vector<std::pair<std::string, std::string>>{
              {"hello world", "\"hello world\" has no value"},
              {"Driver=SQLite3;PWD=se;cret", "\"****\" has no value"},
-             {sqliteString(missing), "The database file " + missing + " does not exist."}}) {
+             {sqliteString(missing), "The database file " + missing + " does not exist."},
+             {sqliteString(text), "The file " + text + " is not a SQLite database."}}) {
         connectOthers(*w, typed);
         EXPECT_EQ(w->CurrentStep, 1) << typed;
         EXPECT_NE(prompts->lastMessage().find(said), std::string::npos) << prompts->lastMessage();
@@ -278,6 +286,11 @@ TEST_F(WizardTest, AccessFilesImportThroughBothReaders) {
     connectAccess(*failing, bogus, false);
     EXPECT_EQ(failing->CurrentStep, 1);
     EXPECT_NE(prompts->lastMessage().find("is not an Access database"), std::string::npos) << prompts->lastMessage();
+    // A login typed without a workgroup file is one for Jet's default workgroup: admin alone.
+    failing->txtWKGPLoginName->setText("bob");
+    connectAccess(*failing, testsupport::accessCopy(dir, "nwind.mdb", "login.mdb"), false);
+    EXPECT_EQ(failing->CurrentStep, 1);
+    EXPECT_EQ(prompts->lastMessage(), "Incorrect database login name and password, try again!");
     EXPECT_EQ(oStructures.xml(), project);
 }
 

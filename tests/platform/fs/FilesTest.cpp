@@ -9,6 +9,9 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 using testsupport::TempDir;
 using testsupport::readFile;
@@ -92,6 +95,53 @@ TEST(WriteTextFile, TemporaryFilesOfEndedRunsAreRemovedAndNamesStayInTheirFolder
     EXPECT_TRUE(files::fileExists(dir.file("keep.dvtmp")));
     EXPECT_TRUE(files::isTempName(files::tempNameFor("a.html")));
 
-    for (const char* bad : {"", "..", "../x.html", "a/b.xml", "a\\b.xml", "x..y"}) EXPECT_FALSE(files::isPlainFileName(bad)) << bad;
-    for (const char* good : {"a b.xml", "report.docx", ".hidden"}) EXPECT_TRUE(files::isPlainFileName(good)) << good;
+    // The first write into a folder takes away what a killed run left there.
+    const std::string out = dir.file("out"), left = out + "/.r.xml." + std::to_string(0x7ffffff0) + ".1-1.dvtmp~";
+    ASSERT_TRUE(files::createFolder(out));
+    std::ofstream(left) << "half";
+    ASSERT_TRUE(files::writeTextFile(out + "/r.xml", "whole"));
+    EXPECT_FALSE(files::fileExists(left));
+
+    // So does the private temporary folder: those of ended runs go, a running one's stays.
+    const std::string tmp = dir.file("tmp");
+    ASSERT_TRUE(files::createFolder(tmp));
+    for (const std::string& name : std::vector<std::string>{"dalvane-2147483632-aaaaaa", "dalvane-bbbbbb", "dalvane-" + std::to_string(::getppid()) + "-cccccc"})
+        ASSERT_TRUE(files::createFolder(tmp + "/" + name));
+    ASSERT_TRUE(files::writeTextFile(tmp + "/dalvane-2147483632-aaaaaa/struct.xml", "x"));
+    const char* savedTmp = std::getenv("TMPDIR");
+    const std::string restore = savedTmp ? savedTmp : "";
+    files::removePrivateTempFolder();
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    const std::string mine = files::privateTempFolder();
+    savedTmp ? ::setenv("TMPDIR", restore.c_str(), 1) : ::unsetenv("TMPDIR");
+    EXPECT_EQ(files::fileName(mine).rfind("dalvane-" + std::to_string(::getpid()) + "-", 0), 0u) << mine;
+    std::vector<std::string> kept{"dalvane-" + std::to_string(::getppid()) + "-cccccc", files::fileName(mine)};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(namesIn(tmp), kept);
+    files::removePrivateTempFolder();
+
+    for (const char* bad : {"", "..", "../x.html", "a/b.xml", "a\\b.xml"}) EXPECT_FALSE(files::isPlainFileName(bad)) << bad;
+    for (const char* good : {"a b.xml", "report.docx", ".hidden", "sales..2020.html"}) EXPECT_TRUE(files::isPlainFileName(good)) << good;
+}
+
+// Writers appending at once (two batch runs logging errors) keep every line whole.
+TEST(AppendToFile, LinesOfWritersAtOnceStayWhole) {
+    TempDir dir;
+    const std::string log = dir.file("errors.log");
+    std::vector<std::thread> writers;
+    for (int w = 0; w < 8; ++w)
+        writers.emplace_back([&, w] {
+            for (int i = 0; i < 40; ++i) files::appendToFile(log, std::string(100, static_cast<char>('a' + w)) + "\r\n");
+        });
+    for (std::thread& t : writers) t.join();
+    std::istringstream lines(readFile(log));
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count)
+        ASSERT_TRUE(line.size() == 101 && line.find_first_not_of(line[0]) == 100) << line;
+    EXPECT_EQ(count, 320);
+    struct stat st {};
+    ASSERT_EQ(::stat(log.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    sfs::create_symlink(log, dir.file("link.log"));
+    EXPECT_FALSE(files::appendToFile(dir.file("link.log"), "x"));
 }

@@ -417,4 +417,8 @@ TEST(Document, EntityAmplificationFailsAtOnceNamingTheFile) {
     EXPECT_NE(d.parseError().find(path), std::string::npos) << d.parseError();
     EXPECT_FALSE(d.loadXML(text));
     EXPECT_TRUE(d.isEmpty());
+    // An entity is read as its text, leaving no document type; an external or undeclared one is refused.
+    EXPECT_EQ(d.loadXML("<!DOCTYPE D [<!ENTITY i \"it's\">]><D N=\"&i;\">&i;</D>") ? d.xml() : "", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<D N=\"it's\">it's</D>\n");
+    for (const char* refused : {"<!DOCTYPE D [<!ENTITY % x SYSTEM \"/etc/hostname\"> %x;]><D/>", "<!DOCTYPE D SYSTEM \"d\"><D N=\"&i;\"/>"})
+        EXPECT_FALSE(d.loadXML(refused)) << refused;
 }
