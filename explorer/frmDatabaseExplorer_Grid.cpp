@@ -266,6 +266,13 @@ void frmDatabaseExplorer::ugDetails_InitializeRow(QStandardItem* row) {
 void frmDatabaseExplorer::ugDetails_CellChange(QStandardItem* cell) {
     try {
         if (!cell || cell->column() != 0 || !cell->isCheckable()) return;
+        if (busy()) {
+            // Long work may be reading the structure beside the window: the check goes back.
+            gridUpdating_ = true;
+            cell->setCheckState(cell->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+            gridUpdating_ = false;
+            return;
+        }
         const std::string value = cell->checkState() == Qt::Checked ? "1" : "0";
         gridUpdating_ = true;
         ChangeChildRow(cell, value);

@@ -333,12 +333,11 @@ bool cReport::BuildConnectionTreeEntry() {
                                {"ConnectionString", connectionString_},
                                {"CreatedBy", CurrentUser}};
         // The window stays alive meanwhile: while an import runs, nothing it does reads the new
-        // structure.
-        std::string text;
-        bool made = false;
-        ui::runLettingEventsRun([&] { made = sheet.transform(*oResultXML, text, params); });
+        // structure. The entry is made as a document, never written out and parsed again.
         xml::Document entryDoc;
-        if (!made || !entryDoc.loadXML(text)) return false;
+        bool made = false;
+        ui::runLettingEventsRun([&] { made = sheet.transform(*oResultXML, entryDoc, params); });
+        if (!made) return false;
         xml::Node entry = entryDoc.selectSingleNode("DATABASECONNECTION");
         if (!entry) return false;
         xml::Node opts = dbOptions_.documentElement();

@@ -7,6 +7,7 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace ui {
@@ -30,6 +31,7 @@ struct Runner {
     std::condition_variable changed;
     bool done = false;
     const std::function<void()>* call = nullptr;  // waiting to run on the events thread
+    std::exception_ptr callFailure;               // what the call threw, for its caller
 };
 std::mutex runnerLock;
 Runner* runner = nullptr;  // the innermost one running
@@ -113,11 +115,14 @@ void runLettingEventsRun(const std::function<void()>& work) {
             call = self.call;
         }
         if (call) {
+            std::exception_ptr failed;
             try {
                 (*call)();
             } catch (...) {
+                failed = std::current_exception();
             }
             std::lock_guard<std::mutex> hold(self.lock);
+            self.callFailure = failed;
             self.call = nullptr;
             self.changed.notify_all();
         }
@@ -144,6 +149,7 @@ bool runOnEventsThread(const std::function<void()>& call) {
     r->call = &call;
     r->changed.notify_all();
     r->changed.wait(hold, [&] { return r->call != &call; });
+    if (std::exception_ptr failed = std::exchange(r->callFailure, nullptr)) std::rethrow_exception(failed);
     return true;
 }
 

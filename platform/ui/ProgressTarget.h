@@ -51,7 +51,8 @@ void restartPendingEvents();
 void runLettingEventsRun(const std::function<void()>& work);
 
 // Called on the thread of such work: runs call on the thread that lets events run (a prompt,
-// an error report) and waits for it; true then. False, and nothing done, on any other thread.
+// an error report) and waits for it; true then, and what call threw is thrown here. False, and
+// nothing done, on any other thread.
 bool runOnEventsThread(const std::function<void()>& call);
 
 }  // namespace ui
