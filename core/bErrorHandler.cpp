@@ -5,6 +5,7 @@
 #include "core/cSystemInfo.h"
 #include "platform/fs/Paths.h"
 #include "platform/text/Text.h"
+#include "platform/ui/ProgressTarget.h"
 
 #include <iostream>
 #include <mutex>
@@ -59,6 +60,8 @@ std::vector<std::string> TakeWarnings() {
 }
 
 void HandleError(long errNumber, const std::string& description, const std::string& source) {
+    // From work running beside the window, the window's thread reports it.
+    if (ui::runOnEventsThread([&] { HandleError(errNumber, description, source); })) return;
     ErrorShown = true;
     if (dialogHook()) {
         dialogHook()(errNumber, description, source);

@@ -5,6 +5,7 @@
 #include "core/cSystemInfo.h"
 #include "platform/fs/Paths.h"
 #include "platform/text/Text.h"
+#include "platform/ui/ProgressTarget.h"
 #include "platform/ui/Prompter.h"
 #include "platform/xml/Xml.h"
 
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -51,9 +53,16 @@ struct SlistDeleter {
     void operator()(curl_slist* l) const { curl_slist_free_all(l); }
 };
 
-// One POST; the status and body of the answer. False when nothing came back.
+// Ends a transfer once stop (when given) says so.
+int stopWhenAsked(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* stop = static_cast<const std::function<bool()>*>(user);
+    return *stop && (*stop)() ? 1 : 0;
+}
+
+// One POST; the status and body of the answer. False when nothing came back or stop said so.
+// The window that waits for it stays alive meanwhile.
 bool post(const std::string& url, const std::string& body, curl_slist* headers, int timeoutSeconds,
-          long& status, std::string& answer) {
+          long& status, std::string& answer, const std::function<bool()>& stop = {}) {
     std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
     if (!curl) return false;
     CURL* c = curl.get();
@@ -68,7 +77,11 @@ bool post(const std::string& url, const std::string& body, curl_slist* headers, 
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(std::min(timeoutSeconds, 15)));
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    CURLcode rc = curl_easy_perform(c);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, stopWhenAsked);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &stop);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    CURLcode rc = CURLE_OK;
+    ui::runLettingEventsRun([&] { rc = curl_easy_perform(c); });
     status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
     return rc == CURLE_OK;
@@ -149,8 +162,9 @@ bool cDVUpdates::soapCall(const std::string& operation, const std::string& bodyX
 
     long status = 0;
     std::string answer;
+    const std::function<bool()> stop = [this] { return waiting_ && waiting_->CancelRequested(); };
     if (!post(baseUrl_ + "/DV45LiveUpdates/CheckUpdates.asmx", request, headers.get(), timeoutSeconds, status,
-              answer))
+              answer, stop))
         return false;
     if (status != 200) return false;
     xml::Document reply;
@@ -211,6 +225,11 @@ bool cDVUpdates::CheckApplicationUpdates(UpdateWaitWindow* wait) {
     if (wait) wait->StartDownload("Communicating with Dalvane Web Service...");
     WaitGuard guard(wait);
     guard.change("Checking for updates...");
+    // The wait window's Cancel ends the call.
+    struct Waiting {
+        UpdateWaitWindow*& slot;
+        ~Waiting() { slot = nullptr; }
+    } waiting{waiting_ = wait};
 
     xml::Document call;
     xml::Node op = call.createRoot("CheckLatestPatch");
@@ -219,6 +238,7 @@ bool cDVUpdates::CheckApplicationUpdates(UpdateWaitWindow* wait) {
     std::string answer;
     if (!soapCall("CheckLatestPatch", op.xml(), answer)) {
         guard.stop();
+        if (wait && wait->CancelRequested()) return false;  // the user's own choice: no message
         ui::MsgBox("Unable to communicate with Web Service, Please make sure you are connected to internet.",
                    ui::MsgButtons::OK, ui::MsgIcon::Information, ApplicationTitle);
         return false;

@@ -11,6 +11,8 @@ public:
     virtual void StartDownload(const std::string& message) = 0;
     virtual void ChangeMessage(const std::string& message) = 0;
     virtual void StopDownload() = 0;
+    // The user asked to stop waiting (read while the call runs beside the window).
+    virtual bool CancelRequested() const { return false; }
 };
 
 class cDVUpdates {
@@ -45,6 +47,7 @@ public:
 
 private:
     std::string baseUrl_;
+    UpdateWaitWindow* waiting_ = nullptr;  // of the running update check
     std::string updateUrl_;
     // One SOAP 1.1 call; the text of the operation's result element on success (HTTP 200, no
     // fault, a parsable envelope). False on any failure.

@@ -80,6 +80,7 @@ frmWait::frmWait(QWidget* parent) : QDialog(parent) {
 }
 
 void frmWait::StartDownload(const std::string& message) {
+    cancelled_ = false;
     if (!message.empty()) lblStatus->setText(QString::fromStdString(message));
     show();
     QApplication::processEvents();
@@ -92,7 +93,10 @@ void frmWait::ChangeMessage(const std::string& message) {
 
 void frmWait::StopDownload() { hide(); }
 
-void frmWait::cmdCancel_Click() { hide(); }
+void frmWait::cmdCancel_Click() {
+    cancelled_ = true;  // the running call ends at once
+    hide();
+}
 
 std::string KX_BrowseFolder(const std::string& Title) {
     try {

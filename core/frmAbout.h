@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include <atomic>
 #include <string>
 
 class QLabel;
@@ -39,7 +40,11 @@ public:
     void StartDownload(const std::string& message) override;
     void ChangeMessage(const std::string& message) override;
     void StopDownload() override;
+    bool CancelRequested() const override { return cancelled_; }
     void cmdCancel_Click();
+
+private:
+    std::atomic<bool> cancelled_{false};
 };
 
 // The full path of a folder the user chooses, or "" when cancelled.

@@ -8,6 +8,7 @@
 #include "core/cDVUpdates.h"
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
+#include "platform/ui/EventPump.h"
 #include "platform/ui/Prompter.h"
 
 #include <QAction>
@@ -25,6 +26,7 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -99,6 +101,7 @@ frmDatabaseExplorer::frmDatabaseExplorer(QWidget* parent) : QMainWindow(parent) 
     wireTreeAndPreviews();
     theWindow = this;
     qApp->installEventFilter(this);
+    ui::installEventPump();
 }
 
 frmDatabaseExplorer::~frmDatabaseExplorer() {
@@ -235,8 +238,17 @@ void frmDatabaseExplorer::buildControls() {
     shpProgress->setGeometry(0, 0, 0, 14);
     lblStatus = new QLabel("Importing database...", sspStatus);
     lblStatus->setObjectName("lblStatus");
+    cmdCancelWork = new QPushButton("Cancel", sspStatus);
+    cmdCancelWork->setObjectName("cmdCancelWork");
+    cmdCancelWork->setToolTip("Stop the import");
+    cmdCancelWork->setFlat(true);
+    cmdCancelWork->hide();
+    connect(cmdCancelWork, &QPushButton::clicked, this, [this] {
+        if (importRunning()) oReportEngine->CancelImport();
+    });
     st->addWidget(pctAnimation);
     st->addWidget(pctProgress);
+    st->addWidget(cmdCancelWork);
     st->addWidget(lblStatus, 1);
     spStatusBar->addWidget(sspStatus, 1);
     sspCAPS = new ui::KeyStatePanel("CAPS", spStatusBar);
@@ -444,6 +456,7 @@ void frmDatabaseExplorer::Form_Load() {
         sspIns->setOn(InsKey());
         sspDate->setText(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
         sspTime->setText(QTime::currentTime().toString("hh:mm:ss"));
+        lblStatus->clear();  // nothing is imported yet
         atRHContent->setCurrentIndex(0);
         if (wbHTMLPreview->Busy()) wbHTMLPreview->Stop();
         DefaultPagePath = PreviewFilePath("default.html");
@@ -610,7 +623,7 @@ void frmDatabaseExplorer::closeEvent(QCloseEvent* event) {
     }
     // Work in progress is cancelled and waited for before anything is released.
     recoverAbandonedProgress();
-    if (importRunning() || progressRunning_) {
+    if (busy() || importRunning() || progressRunning_) {
         if (importRunning()) oReportEngine->CancelImport();
         closePending_ = true;
         if (!closeRetry_) {
@@ -637,13 +650,13 @@ bool frmDatabaseExplorer::importRunning() const {
 }
 
 void frmDatabaseExplorer::recoverAbandonedProgress() {
-    if (progressRunning_ && progressOfImport_ && !importRunning()) StopProgress("");
+    if (progressRunning_ && progressOfImport_ && !importRunning() && !busy()) endWork("");
 }
 
 void frmDatabaseExplorer::finishPendingClose() {
     if (!closePending_) return;
     recoverAbandonedProgress();
-    if (importRunning() || progressRunning_) return;
+    if (busy() || importRunning() || progressRunning_) return;
     closePending_ = false;
     if (closeRetry_) closeRetry_->stop();
     close();
@@ -686,7 +699,7 @@ std::string frmDatabaseExplorer::projectContent() const {
 
 void frmDatabaseExplorer::StoreProjectIfChanged() {
     // After an error the project is stored at the end, keeping the last good file.
-    if (!loaded_ || unloaded_ || !projectWritable_ || ErrorShown || !oReportEngine || importRunning() ||
+    if (!loaded_ || unloaded_ || !projectWritable_ || ErrorShown || !oReportEngine || busy() || importRunning() ||
         oStructures.isEmpty())
         return;
     const std::string content = projectContent();
@@ -777,7 +790,9 @@ void frmDatabaseExplorer::StartProgress(const std::string& /*message*/, int perc
     progressOfImport_ = importRunning();
     EnableControls(false);
     pctAnimation->show();
+    cmdCancelWork->setVisible(progressOfImport_);
     shpProgress->resize(percentWidth(percent, pctProgress->width()), shpProgress->height());
+    ui::processPendingEvents();
 }
 
 void frmDatabaseExplorer::IncrementProgress(const std::string& /*message*/, int percent) {
@@ -785,21 +800,33 @@ void frmDatabaseExplorer::IncrementProgress(const std::string& /*message*/, int 
     long next = std::lround(shpProgress->width() + percent / 100.0 * full);
     int width = next > full ? percentWidth(percent, full) : static_cast<int>(std::max(0L, next));
     shpProgress->resize(width, shpProgress->height());
+    ui::processPendingEvents();
 }
 
 void frmDatabaseExplorer::StopProgress(const std::string& message) {
     // A finished or abandoned run leaves no "Importing database..." behind.
     lblStatus->setText(QString::fromStdString(message));
     shpProgress->resize(pctProgress->width(), shpProgress->height());
+    progressRunning_ = false;
+    cmdCancelWork->hide();
+    // Long work that goes on after its progress keeps the controls until it ends.
+    if (busy()) return;
     pctAnimation->hide();
     EnableControls(true);
-    progressRunning_ = false;
     if (closePending_) QTimer::singleShot(0, this, [this] { finishPendingClose(); });
+    // The full bar shows the end of the progress, not the state of the window afterwards.
+    QTimer::singleShot(0, this, [this] {
+        if (!busy() && !progressRunning_) shpProgress->resize(0, shpProgress->height());
+    });
 }
 
 void frmDatabaseExplorer::setStatusText(const std::string& text) {
     lblStatus->setText(QString::fromStdString(text));
-    lblStatus->repaint();
+    // During long work the window's own events paint it; else it is painted at once.
+    if (busy())
+        letEventsRun();
+    else
+        lblStatus->repaint();
 }
 
 void frmDatabaseExplorer::EnableControls(bool enable) {
@@ -810,8 +837,33 @@ void frmDatabaseExplorer::EnableControls(bool enable) {
     atRHContent->setTabEnabled(2, enable);
 }
 
+frmDatabaseExplorer::LongWork::LongWork(frmDatabaseExplorer* w) : w_(w) {
+    if (!w_ || w_->workDepth_++ > 0) return;
+    w_->workResult_.clear();
+    w_->EnableControls(false);
+    w_->eventsAllowed_.emplace();
+    ui::restartPendingEvents();  // the window shows the work at once
+}
+
 frmDatabaseExplorer::LongWork::~LongWork() {
-    if (w_ && (w_->progressRunning_ || !w_->controlsEnabled_)) w_->StopProgress("");
+    if (!w_ || --w_->workDepth_ > 0) return;
+    w_->endWork(w_->workResult_);
+}
+
+void frmDatabaseExplorer::letEventsRun() const {
+    if (busy()) ui::processPendingEvents();
+}
+
+void frmDatabaseExplorer::endWork(const std::string& status) {
+    eventsAllowed_.reset();
+    progressRunning_ = false;
+    cmdCancelWork->hide();
+    pctAnimation->hide();
+    shpProgress->resize(0, shpProgress->height());
+    lblStatus->setText(QString::fromStdString(status));
+    EnableControls(true);
+    StoreProjectIfChanged();  // what the work changed in the folders and connections
+    if (closePending_) QTimer::singleShot(0, this, [this] { finishPendingClose(); });
 }
 
 void frmDatabaseExplorer::changeEvent(QEvent* event) {
@@ -883,6 +935,7 @@ void frmDatabaseExplorer::TerminationSignal() {
         keptPrompter = ui::setPrompter(std::make_unique<ui::HeadlessPrompter>());
         keptHook = setErrorDialogHook(nullptr);
     }
+    if (importRunning()) oReportEngine->CancelImport();
     // Only a project that was read (or begun) is stored; one still being opened has none yet.
     if (loaded_ && !unloaded_ && projectWritable_ && !oStructures.isEmpty()) StoreProject();
     // Every event loop ends, the dialogs' too; the program then ends as after its last window.

@@ -11,9 +11,13 @@
 #include "platform/ui/ProgressTarget.h"
 #include "platform/ui/ToolManager.h"
 
+#include <QHash>
+#include <QList>
 #include <QMainWindow>
+#include <QString>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +25,7 @@ class QCloseEvent;
 class QFrame;
 class QLabel;
 class QPlainTextEdit;
+class QPushButton;
 class QSocketNotifier;
 class QSplitter;
 class QStatusBar;
@@ -88,6 +93,7 @@ public:
     QFrame* pctProgress = nullptr;
     QFrame* shpProgress = nullptr;
     QLabel* lblStatus = nullptr;
+    QPushButton* cmdCancelWork = nullptr;  // shown while an import runs from this window
     QTimer* tmrStatus = nullptr;
     QPlainTextEdit* txtDefaultXML = nullptr;
 
@@ -124,18 +130,28 @@ public:
     void StopProgress(const std::string& message) override;
     void setStatusText(const std::string& text) override;
     void EnableControls(bool enable);
-    // Long work started from the window: controls come back on every way out.
+    // Long work started from the window. While it runs the controls are off, pending events
+    // run at a bounded rate (the window repaints and takes a close, which cancels an import and
+    // waits) and no command re-enters. On every way out the controls come back and the
+    // progress display and the status text end with it: the bar empty, the status the work's
+    // result (none unless one is given).
     class LongWork {
     public:
-        explicit LongWork(frmDatabaseExplorer* w) : w_(w) {}
+        explicit LongWork(frmDatabaseExplorer* w);
         ~LongWork();
         LongWork(const LongWork&) = delete;
         LongWork& operator=(const LongWork&) = delete;
+        void setResult(const std::string& status) {
+            if (w_) w_->workResult_ = status;
+        }
 
     private:
         frmDatabaseExplorer* w_;
     };
     bool progressRunning() const { return progressRunning_; }
+    bool busy() const { return workDepth_ > 0; }
+    // During long work: lets pending events run (at the pump's rate); else nothing.
+    void letEventsRun() const;
 
     // ---- menus -------------------------------------------------------------------------
     void EnableSaveMenus(bool enable);
@@ -180,6 +196,9 @@ public:
     // ---- loading a connection and the previews -----------------------------------------
     bool LoadCurrentDB();
     bool RefreshDatabaseConnection();
+    // Shows what node (the selected one) holds: its part of the structure in the grid and the
+    // previews when its connection's structure is the one loaded, else nothing and the reason.
+    void ShowNodeContent(QTreeWidgetItem* node);
     bool PreviewHTML(const std::string& key, const std::string& page = "");
     bool wbHTMLPreview_BeforeNavigate2(const QString& url);
     bool wbWebLayout_BeforeNavigate2(const QString& url);
@@ -276,6 +295,14 @@ private:
     // connection loaded before (whose structure then goes too).
     void useCurrentConnectionOptions();
     void dropLoadedStructure();
+    void forgetLoadedStructure();  // the same, leaving the previews to the caller
+    // The node selected in the tree is a connection or a part of one, and its structure is loaded.
+    bool selectionHasStructure() const;
+    // Why the selected node shows no structure.
+    std::string noStructureReason() const;
+    // The previews on the project's start page and the grid holding only the reason.
+    void ShowNoStructure(const std::string& reason);
+    void ShowGridReason(const std::string& reason);
     // The structure loaded is the current connection's.
     bool currentConnectionLoaded() const;
     QTreeWidgetItem* objectsBarNode(int group, int item) const;
@@ -293,10 +320,18 @@ private:
     bool importRunning() const;
     // Progress that an import started and that the import left without a stop.
     void recoverAbandonedProgress();
+    // The end of long work: controls on, the bar empty, the status the work's result.
+    void endWork(const std::string& status);
+    std::string workResult_;  // the status text the running long work ends with
+    std::optional<ui::AllowPendingEvents> eventsAllowed_;  // while long work runs
 
     QString lastPopupBand_;
+    QHash<QString, QTreeWidgetItem*> nodesByKey_;  // the tree's items by key
+    QList<QTreeWidgetItem*> newTopLevel_;          // made by DisplayNodes, not in the tree yet
+    std::vector<QTreeWidgetItem*> toExpand_;
     bool gridUpdating_ = false;  // rows being filled or a Report state passed down
     std::string loadedFrom_;  // temporary structure file of the structure loaded last
+    std::string refreshFailedKey_;  // key of the connection whose last refresh failed
     bool wizardVisible_ = false;
     bool connectionChosen_ = false;  // a connection's node was clicked or popped up
     bool projectWritable_ = true;    // false when the project file could not be read or kept
@@ -308,6 +343,7 @@ private:
     bool closePending_ = false;
     bool progressRunning_ = false;
     bool progressOfImport_ = false;
+    int workDepth_ = 0;  // LongWork objects alive
     bool controlsEnabled_ = true;
     int treeWidthPx_ = 196;
     QTimer* closeRetry_ = nullptr;

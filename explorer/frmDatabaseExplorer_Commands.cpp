@@ -13,6 +13,7 @@
 #include "options/cReport.h"
 #include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
+#include "platform/ui/ProgressTarget.h"
 #include "platform/ui/Prompter.h"
 #include "reports/bXMLSupport.h"
 #include "reports/frmGenerateBatchFile.h"
@@ -76,8 +77,8 @@ std::string frmDatabaseExplorer::GetToolCategory(const std::string& toolId) {
 }
 
 void frmDatabaseExplorer::tbMain_ToolClick(const QString& toolId) {
-    // Menu headers (one "_") carry no command.
-    if (toolId.count(QLatin1Char('_')) == 1) return;
+    // Menu headers (one "_") carry no command; no command starts while long work runs.
+    if (toolId.count(QLatin1Char('_')) == 1 || busy()) return;
     const std::string category = GetToolCategory(text::upper(toolId.toStdString()));
     if (category == "ID_FILE") HandleFileMenu(category, toolId);
     else if (category == "ID_EDIT") HandleEditMenu(category, toolId);
@@ -129,10 +130,14 @@ bool frmDatabaseExplorer::currentConnectionLoaded() const {
     return structureLoaded() && entry && !loadedFrom_.empty() && entry.attribute("TempXMLFileName") == loadedFrom_;
 }
 
-void frmDatabaseExplorer::dropLoadedStructure() {
+void frmDatabaseExplorer::forgetLoadedStructure() {
     loadedFrom_.clear();
     oReportEngine->oResultXML.reset();
     EnableSaveMenus(false);
+}
+
+void frmDatabaseExplorer::dropLoadedStructure() {
+    forgetLoadedStructure();
     ClearPreviews();
 }
 
@@ -299,7 +304,12 @@ void frmDatabaseExplorer::HandleHelpMenu(const std::string& category, const QStr
         } else if (command == "CHECKFORUPDATES") {
             if (!oWebService) return;
             frmWait wait(this);
-            oWebService->CheckApplicationUpdates(&wait);
+            {
+                // The window stays alive while the service is asked; the wait window's Cancel
+                // ends the call.
+                LongWork work(this);
+                oWebService->CheckApplicationUpdates(&wait);
+            }
             if (oWebService->closeRequested) close();
         }
         else if (command == "DALVANEHELP") KeyHelp(focusWidget() ? focusWidget() : this);
@@ -369,7 +379,10 @@ void frmDatabaseExplorer::HandleDatabaseNodeMenu(const std::string& category, co
             else
                 commandNotAvailable(tool);
         } else if (command == "REFRESH") {
-            RefreshDatabaseConnection();
+            // The rebuilt tree has no selection, so nothing of the structure shown before stays;
+            // after a failure the node says why it shows none.
+            const bool refreshed = RefreshDatabaseConnection();
+            ShowNodeContent(refreshed ? nullptr : stMain->currentItem());
         } else if (command == "REMOVE") {
             if (confirmed("Are you sure you want to delete this connection?"))
                 DeleteDBConnection(oReportEngine->CurrentDatabaseNumber());
@@ -615,9 +628,13 @@ void frmDatabaseExplorer::CopyChildNamesToClipboard() {
 std::string frmDatabaseExplorer::SaveXML(bool save) {
     try {
         std::string path = chosenFile("XML File | *.xml", "*.xml");
-        if (path.empty()) return {};
-        if (save && oReportEngine->SaveXML(path, true, false)) {
-            setStatusText("XML report saved: " + path);
+        if (path.empty() || !save) return path;
+        LongWork work(this);
+        setStatusText("Saving the XML report...");
+        bool saved = false;
+        ui::runLettingEventsRun([&] { saved = oReportEngine->SaveXML(path, true, false); });
+        if (saved) {
+            work.setResult("XML report saved: " + path);
             ui::prompter().openExternally(path);
         }
         return path;
@@ -635,9 +652,13 @@ std::string frmDatabaseExplorer::SaveHTML(bool save) {
         std::string folder =
             files::joinPath(chosen, bXMLSupport::HtmlFileStem(oReportEngine->DatabaseName()) + "report") + "/";
         if (save) {
-            std::string page = bXMLSupport::SaveAsHTML(folder, oReportEngine->HTML_MultipleHTMLs());
+            LongWork work(this);
+            setStatusText("Writing the HTML report...");
+            std::string page;
+            const bool multiple = oReportEngine->HTML_MultipleHTMLs();
+            ui::runLettingEventsRun([&] { page = bXMLSupport::SaveAsHTML(folder, multiple); });
             if (!page.empty()) {
-                setStatusText("HTML report saved: " + folder);
+                work.setResult("HTML report saved: " + folder);
                 ui::prompter().openExternally(page);
             }
         }
@@ -652,13 +673,18 @@ std::string frmDatabaseExplorer::SaveInWord(std::string& path, bool generate) {
     try {
         if (path.empty()) path = chosenFile("Microsoft Word Document | *.docx", "*.docx");
         if (path.empty() || !generate) return path;
+        LongWork work(this);
+        setStatusText("Preparing the Word report...");
         std::string text;
-        if (!oReportEngine->ApplyXSL(files::joinPath(StylesFolder, "WordFormat1.xsl"), false, &text)) return {};
+        bool applied = false;
+        ui::runLettingEventsRun([&] {
+            applied = oReportEngine->ApplyXSL(files::joinPath(StylesFolder, "WordFormat1.xsl"), false, &text);
+        });
+        if (!applied) return {};
         cWord oDalvWordReport(oReportEngine);
         oDalvWordReport.WhileGenerating = [this](int& action, std::string& message) {
             oDalvWordReport_WhileGenerating(action, message);
         };
-        LongWork work(this);
         // A document that was not written is not reported as saved.
         return oDalvWordReport.GenerateWordDocument(text, path) ? path : std::string();
     } catch (const std::exception& e) {
@@ -710,6 +736,7 @@ void frmDatabaseExplorer::oDalvWordReport_WhileGenerating(int action, const std:
     case 0:
         EnableControls(true);
         StopProgress(message);
+        if (busy()) workResult_ = message;  // what the generation ended with stays
         break;
     default: break;
     }

@@ -208,6 +208,7 @@ bool frmDatabaseExplorer::FillDetailsGrid(std::string& key) {
                             cells << item;
                         }
                         parent->appendRow(cells);
+                        letEventsRun();
                         ugDetails_InitializeRow(check);
                         addBands(row, check);
                     }
@@ -237,6 +238,19 @@ bool frmDatabaseExplorer::FillDetailsGrid(std::string& key) {
     }
 }
 
+void frmDatabaseExplorer::ShowGridReason(const std::string& reason) {
+    gridUpdating_ = true;
+    ugDetailsModel->clear();
+    if (!reason.empty()) {
+        auto* item = new QStandardItem(QString::fromStdString(reason));
+        item->setEditable(false);
+        item->setForeground(QColor(96, 96, 96));
+        ugDetailsModel->appendRow(item);
+    }
+    ugDetails->setHeaderHidden(true);
+    gridUpdating_ = false;
+}
+
 void frmDatabaseExplorer::ugDetails_InitializeRow(QStandardItem* row) {
     QStandardItem* parent = row->parent() ? row->parent() : ugDetailsModel->invisibleRootItem();
     for (int c = 1; c < parent->columnCount(); ++c) {
@@ -252,6 +266,13 @@ void frmDatabaseExplorer::ugDetails_InitializeRow(QStandardItem* row) {
 void frmDatabaseExplorer::ugDetails_CellChange(QStandardItem* cell) {
     try {
         if (!cell || cell->column() != 0 || !cell->isCheckable()) return;
+        if (busy()) {
+            // Long work may be reading the structure beside the window: the check goes back.
+            gridUpdating_ = true;
+            cell->setCheckState(cell->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+            gridUpdating_ = false;
+            return;
+        }
         const std::string value = cell->checkState() == Qt::Checked ? "1" : "0";
         gridUpdating_ = true;
         ChangeChildRow(cell, value);

@@ -10,9 +10,11 @@
 #include "platform/ui/Prompter.h"
 #include "platform/text/Text.h"
 #include "reports/bXMLSupport.h"
+#include "platform/ui/ProgressTarget.h"
 #include "platform/ui/WaitCursor.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QCursor>
 #include <QLabel>
 #include <QListWidget>
@@ -37,7 +39,13 @@ QIcon imageIcon(const QString& file) {
 }
 
 QIcon treeIcon(const QString& imageKey) {
-    return imageIcon(QStringLiteral("tree_") + imageKey.toLower() + QStringLiteral(".svg"));
+    // A tree of thousands of nodes shares a few pictures: each is read once.
+    static QHash<QString, QIcon> icons;
+    const QString file = QStringLiteral("tree_") + imageKey.toLower() + QStringLiteral(".svg");
+    const QString path = QString::fromStdString(files::joinPath(ImagesFolder, file.toStdString()));
+    auto it = icons.find(path);
+    if (it == icons.end()) it = icons.insert(path, imageIcon(file));
+    return *it;
 }
 
 bool structureLoaded() {
@@ -285,6 +293,7 @@ void frmDatabaseExplorer::wireTreeAndPreviews() {
         QMetaObject::invokeMethod(
             this,
             [this, key] {
+                if (busy()) return;  // a click queued before long work started
                 if (QTreeWidgetItem* node = treeNode(key)) trvMain_NodeClick(node);
             },
             Qt::QueuedConnection);
@@ -300,19 +309,26 @@ void frmDatabaseExplorer::wireTreeAndPreviews() {
 }
 
 QTreeWidgetItem* frmDatabaseExplorer::treeNode(const QString& key) const {
-    QTreeWidgetItemIterator it(stMain);
-    for (; *it; ++it)
-        if ((*it)->data(0, kKeyRole).toString() == key) return *it;
-    return nullptr;
+    // The tree's items are made only by DisplayNodes and go only with the rebuild.
+    return nodesByKey_.value(key, nullptr);
 }
 
 void frmDatabaseExplorer::PopulateLHXML() {
     stMain->clear();
+    nodesByKey_.clear();
+    // The nodes are made apart from the tree and go into it at once: a tree that shows each
+    // new node of thousands lays itself out again for every one.
+    newTopLevel_.clear();
+    toExpand_.clear();
     xml::Node root = oStructures.documentElement();
     if (root)
         DisplayNodes(root, 1);
     else
         HandleError(91, "The project document has no root element.", "frmDatabaseExplorer.DisplayNodes");
+    stMain->addTopLevelItems(newTopLevel_);
+    for (QTreeWidgetItem* item : toExpand_) item->setExpanded(true);
+    newTopLevel_.clear();
+    toExpand_.clear();
     Add2OutlookBar();
     // Every change of folders and connections ends here: stored at once.
     StoreProjectIfChanged();
@@ -336,7 +352,8 @@ void frmDatabaseExplorer::DisplayNodes(const xml::Node& element, int level) {
                                     : QString();
             QTreeWidgetItem* item = nullptr;
             if (parentKey.isEmpty()) {
-                item = new QTreeWidgetItem(stMain);
+                item = new QTreeWidgetItem();
+                newTopLevel_.append(item);
             } else if (QTreeWidgetItem* p = treeNode(parentKey)) {
                 item = new QTreeWidgetItem(p);
             }
@@ -344,8 +361,9 @@ void frmDatabaseExplorer::DisplayNodes(const xml::Node& element, int level) {
             if (item) {
                 item->setText(0, QString::fromStdString(element.attribute("Name")));
                 item->setData(0, kKeyRole, key);
+                nodesByKey_.insert(key, item);
                 if (level <= 3)
-                    for (QTreeWidgetItem* a = item->parent(); a; a = a->parent()) a->setExpanded(true);
+                    for (QTreeWidgetItem* a = item->parent(); a; a = a->parent()) toExpand_.push_back(a);
                 QString image = QString::fromStdString(element.attribute("TreeImage")).trimmed();
                 if (!image.isEmpty()) {
                     item->setData(0, kImageRole, image);
@@ -363,6 +381,7 @@ void frmDatabaseExplorer::DisplayNodes(const xml::Node& element, int level) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.DisplayNodes");
         return;
     }
+    letEventsRun();
     for (const xml::Node& child : element.childElements()) DisplayNodes(child, level + 1);
 }
 
@@ -488,28 +507,77 @@ void frmDatabaseExplorer::trvMain_NodeClick(QTreeWidgetItem* node) {
         if (key.count(QLatin1Char('|')) >= 2) showCurrentConnectionInBar();
         SelectedNodeKey = tag.contains(QLatin1String("DATABASESTRUCTURES")) ? std::string("DATABASE")
                                                                             : tag.toStdString();
-        if (!tag.contains(QLatin1String("DIAGRAM"))) {
-            tbMain->setToolVisible("ID_OtherNode_EditDiagram", false);
-            bool connectionPart = key.contains(QLatin1Char('|'));
-            atRHContent->setTabEnabled(0, true);
-            atRHContent->setTabEnabled(1, connectionPart);
-            atRHContent->setTabEnabled(2, connectionPart);
-            // The previews of a folder or connection node show the whole structure.
-            if (!PreviewHTML(SelectedNodeKey) && !structureLoaded()) ClearPreviews();
-            std::string gridKey = tag.toStdString();
-            FillDetailsGrid(gridKey);
-        } else {
-            atRHContent->setTabEnabled(1, true);
-            atRHContent->setCurrentIndex(1);
-            atRHContent->setTabEnabled(0, false);
-            atRHContent->setTabEnabled(2, false);
-            EnableDiagramTool();
-            bool generate = false;
-            ShowDiagram(generate);
-        }
+        ShowNodeContent(treeNode(key));
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseExplorer.trvMain_NodeClick");
     }
+}
+
+bool frmDatabaseExplorer::selectionHasStructure() const {
+    QTreeWidgetItem* node = stMain->currentItem();
+    if (!node || !oReportEngine) return false;
+    const QStringList parts = node->data(0, kKeyRole).toString().split(QLatin1Char('|'));
+    if (parts.size() < 3) return false;  // the root or a folder
+    return parts[1].toInt() == oReportEngine->CurrentDatabaseGroup() &&
+           parts[2].toInt() == oReportEngine->CurrentDatabaseNumber() && currentConnectionLoaded();
+}
+
+std::string frmDatabaseExplorer::noStructureReason() const {
+    QTreeWidgetItem* node = stMain->currentItem();
+    if (!node || !oReportEngine) return "Select a node of the folder tree to see its structure.";
+    if (node->data(0, kKeyRole).toString().count(QLatin1Char('|')) < 2)
+        return "Select a database connection to see its structure.";
+    xml::Node entry = oStructures.selectSingleNode(
+        connectionPath(oReportEngine->CurrentDatabaseGroup(), oReportEngine->CurrentDatabaseNumber()));
+    const std::string name = entry ? entry.attribute("Name") : node->text(0).toStdString();
+    if (entry && !entry.attribute("TempXMLFileName").empty())
+        return "The structure of '" + name + "' could not be loaded.";
+    if (entry && entry.attribute("Key") == refreshFailedKey_) return "Could not connect to '" + name + "'.";
+    return "'" + name + "' is not connected.";
+}
+
+void frmDatabaseExplorer::ShowNoStructure(const std::string& reason) {
+    if (!GenerateDefaultPage()) DefaultPagePath = "about:blank";
+    const QString page = QString::fromStdString(DefaultPagePath);
+    wbHTMLPreview->Navigate2(page);
+    wbWebLayout->Navigate2(page);
+    wbPrintLayout->Navigate2(page);
+    wbXMLPreview->Navigate2("about:blank");
+    ShowGridReason(reason);
+}
+
+void frmDatabaseExplorer::ShowNodeContent(QTreeWidgetItem* node) {
+    if (!node) {
+        ShowNoStructure(noStructureReason());
+        return;
+    }
+    const QString key = node->data(0, kKeyRole).toString();
+    const QString tag = node->data(0, kTagRole).toString();
+    if (tag.contains(QLatin1String("DIAGRAM"))) {
+        atRHContent->setTabEnabled(1, true);
+        atRHContent->setCurrentIndex(1);
+        atRHContent->setTabEnabled(0, false);
+        atRHContent->setTabEnabled(2, false);
+        EnableDiagramTool();
+        bool generate = false;
+        ShowDiagram(generate);
+        return;
+    }
+    tbMain->setToolVisible("ID_OtherNode_EditDiagram", false);
+    const bool connectionPart = key.contains(QLatin1Char('|'));
+    atRHContent->setTabEnabled(0, true);
+    atRHContent->setTabEnabled(1, connectionPart);
+    atRHContent->setTabEnabled(2, connectionPart);
+    // Only the node's own connection's structure is shown; the root and the folders show none.
+    if (!selectionHasStructure()) {
+        ShowNoStructure(noStructureReason());
+        return;
+    }
+    // The previews of a connection node show the whole structure.
+    PreviewHTML(SelectedNodeKey);
+    letEventsRun();
+    std::string gridKey = tag.toStdString();
+    if (!FillDetailsGrid(gridKey)) ShowGridReason("Nothing to show for " + node->text(0).toStdString() + ".");
 }
 
 bool frmDatabaseExplorer::SelectConnectedDB() {
@@ -531,7 +599,7 @@ bool frmDatabaseExplorer::SelectConnectedDB() {
 }
 
 void frmDatabaseExplorer::DisplayContextMenu(QTreeWidgetItem* node, const std::string& source) {
-    if (!node) return;
+    if (!node || busy()) return;
     try {
         const QString key = node->data(0, kKeyRole).toString();
         const QString text = node->text(0);
@@ -577,7 +645,7 @@ QTreeWidgetItem* frmDatabaseExplorer::objectsBarNode(int group, int item) const 
 }
 
 void frmDatabaseExplorer::obDBObjects_GroupButtonClick(int group) {
-    if (pctAnimation->isVisible()) return;  // long work runs: the click is dropped
+    if (busy() || pctAnimation->isVisible()) return;  // long work runs: the click is dropped
     if (QTreeWidgetItem* node = objectsBarNode(group, -1)) {
         stMain->scrollToItem(node);
         stMain->setCurrentItem(node);
@@ -586,7 +654,7 @@ void frmDatabaseExplorer::obDBObjects_GroupButtonClick(int group) {
 }
 
 void frmDatabaseExplorer::obDBObjects_ItemClick(int group, int item) {
-    if (pctAnimation->isVisible()) return;
+    if (busy() || pctAnimation->isVisible()) return;
     if (QTreeWidgetItem* node = objectsBarNode(group, item)) {
         stMain->scrollToItem(node);
         stMain->setCurrentItem(node);
@@ -597,7 +665,7 @@ void frmDatabaseExplorer::obDBObjects_ItemClick(int group, int item) {
 }
 
 void frmDatabaseExplorer::obDBObjects_ItemRightClick(int group, int item) {
-    if (pctAnimation->isVisible()) return;
+    if (busy() || pctAnimation->isVisible()) return;
     DisplayContextMenu(objectsBarNode(group, item), "OutlookBar");
 }
 
@@ -649,20 +717,33 @@ bool frmDatabaseExplorer::LoadCurrentDB() {
 bool frmDatabaseExplorer::RefreshDatabaseConnection() {
     ui::WaitCursor wait;
     LongWork work(this);
+    std::string entryKey;
     try {
         if (!oReportEngine) return false;
         const int g = oReportEngine->CurrentDatabaseGroup();
         const int n = oReportEngine->CurrentDatabaseNumber();
+        if (xml::Node entry = oStructures.selectSingleNode(connectionPath(g, n))) entryKey = entry.attribute("Key");
+        refreshFailedKey_.clear();
         // The import replaces entry (g, n): it must run with that entry's own options.
         bool ok = loadEntryOptions(g, n);
-        // A connection that did not open is not imported.
-        if (ok) ok = oReportEngine->OpenDalvDatabase() && oReportEngine->ImportDatabase(false);
+        // A connection that did not open is not imported; a cancel during the connect ends it.
+        if (ok) ok = oReportEngine->OpenDalvDatabase() && !oReportEngine->ImportCancelled() &&
+                     oReportEngine->ImportDatabase(false);
         if (!ok) {
-            ui::MsgBox("Could not connect to database", ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
+            const bool cancelled = oReportEngine->ImportCancelled();
+            if (!cancelled) {
+                refreshFailedKey_ = entryKey;
+                ui::MsgBox("Could not connect to database", ui::MsgButtons::OK, ui::MsgIcon::Critical, "Dalvane 4.5");
+            }
             StopProgress("");
+            // A structure that is not this connection's does not stay beside its options (the
+            // caller shows the node without it).
+            if (structureLoaded() && !currentConnectionLoaded()) forgetLoadedStructure();
+            work.setResult(cancelled ? "Import cancelled" : "");
             return false;
         }
         EnableSaveMenus(true);
+        ui::restartPendingEvents();  // the status is shown before the tree is rebuilt
         setStatusText("Loading the folder tree...");
         oReportEngine->WriteTempFile();
         PopulateLHXML();
@@ -670,12 +751,16 @@ bool frmDatabaseExplorer::RefreshDatabaseConnection() {
         loadedFrom_ = entry ? entry.attribute("TempXMLFileName") : std::string();
         return !loadedFrom_.empty();
     } catch (const files::FileError& e) {
+        refreshFailedKey_ = entryKey;
         ReportFileError(e, "You dont have permission to save the xml in the selected folder.",
                         "frmDatabaseExplorer.RefreshDatabaseConnection");
         StopProgress("");
+        if (structureLoaded() && !currentConnectionLoaded()) forgetLoadedStructure();
         return false;
     } catch (const std::exception& e) {
+        refreshFailedKey_ = entryKey;
         HandleError(-1, e.what(), "frmDatabaseExplorer.RefreshDatabaseConnection");
+        if (structureLoaded() && !currentConnectionLoaded()) forgetLoadedStructure();
         return false;
     }
 }
@@ -685,6 +770,10 @@ bool frmDatabaseExplorer::RefreshDatabaseConnection() {
 bool frmDatabaseExplorer::PreviewHTML(const std::string& key, const std::string& page) {
     try {
         if (key.empty() || !structureLoaded()) return false;
+        if (!selectionHasStructure()) {
+            ShowNoStructure(noStructureReason());
+            return false;
+        }
         if (QString::fromStdString(key).contains(QLatin1String("DIAGRAM"), Qt::CaseInsensitive)) {
             atRHContent->setTabEnabled(1, true);
             atRHContent->setCurrentIndex(1);
@@ -726,8 +815,11 @@ bool frmDatabaseExplorer::PreviewHTML(const std::string& key, const std::string&
                 pane->Navigate2(target);
         };
         show(wbHTMLPreview, screenPath);
+        letEventsRun();
         show(wbWebLayout, screenPath);
+        letEventsRun();
         show(wbPrintLayout, printPath);
+        letEventsRun();
         xml::Document doc;
         if (doc.loadXML(xmlText))
             if (xml::Node ro = doc.selectSingleNode("DATABASE/REPORTOPTIONS")) ro.remove();
@@ -756,6 +848,7 @@ std::string frmDatabaseExplorer::StripDigits(const std::string& text) {
 }
 
 bool frmDatabaseExplorer::NavigateFromPreviewLink(const QString& url) {
+    if (busy()) return true;  // a link followed while long work runs goes nowhere
     try {
         const QString current = lastPathComponent(wbHTMLPreview->LocationURL()).section(QLatin1Char('#'), 0, 0);
         const QString target = lastPathComponent(url).toLower();

@@ -264,7 +264,7 @@ const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum 
                 // hashed again, from its second row on.
                 std::vector<Row>* rows = nullptr;
                 std::string rowsSchema, rowsName;
-                cDalvane.openSchema(schema, whole, 1000, [&](db::Recordset& rs) {
+                auto gather = [&](db::Recordset& rs) {
                     auto nameIdx = rs.fieldIndex(where.nameField);
                     auto schemaIdx = rs.fieldIndex(where.schemaField);
                     named = named && nameIdx;
@@ -281,6 +281,14 @@ const std::vector<Row>& cADODB::rowsFor(RowsetIndex<Row>& index, db::SchemaEnum 
                         }
                         rows->push_back(makeRow(rs));
                     }
+                };
+                // One catalogue query for the whole database, long on a large one: it runs beside
+                // the window, which lets its events run meanwhile. Its parts are gathered by the
+                // window's thread, which keeps and frees the rows.
+                ui::runLettingEventsRun([&] {
+                    cDalvane.openSchema(schema, whole, 1000, [&](db::Recordset& rs) {
+                        if (!ui::runOnEventsThread([&] { gather(rs); })) gather(rs);
+                    });
                 });
                 if (named) {
                     auto it = index.byName.find(key);

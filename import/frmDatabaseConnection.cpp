@@ -11,6 +11,7 @@
 #include "import/frmProperties.h"
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
+#include "platform/ui/EventPump.h"
 #include "platform/ui/Prompter.h"
 #include "platform/ui/WaitCursor.h"
 
@@ -28,6 +29,7 @@
 
 #include <cmath>
 #include <exception>
+#include <optional>
 
 namespace {
 
@@ -66,6 +68,7 @@ frmDatabaseConnection::frmDatabaseConnection(QWidget* parent) : QDialog(parent) 
     setObjectName("frmDatabaseConnection");
     g_instance = this;
     buildControls();
+    ui::installEventPump();
 }
 
 frmDatabaseConnection::~frmDatabaseConnection() {
@@ -264,6 +267,10 @@ void frmDatabaseConnection::changeEvent(QEvent* event) {
 void frmDatabaseConnection::Form_QueryUnload(bool& cancel, int unloadMode) {
     try {
         if (ErrorShown || WizardFinished || busyClosing_) return;
+        if (finishing_) {  // Finish closes the window itself when it is done
+            cancel = true;
+            return;
+        }
         if (unloadMode != 0 && unloadMode != 1) return;
         switch (CurrentStep) {
         case 1:
@@ -368,7 +375,7 @@ void frmDatabaseConnection::showPage() {
 }
 
 void frmDatabaseConnection::cmdNavigate_Click(int index) {
-    if (index < 0 || index > 3) return;
+    if (index < 0 || index > 3 || finishing_) return;
     // While an import runs only Cancel acts; nothing else re-enters the step machine.
     if (busy_ && index != 0) return;
     try {
@@ -391,7 +398,11 @@ void frmDatabaseConnection::cmdNavigate_Click(int index) {
                 busy_ = true;
                 closeAfterImport_ = false;
                 ui::activateProgressTarget(this);
-                const bool connected = Connect2DB();
+                bool connected = false;
+                {
+                    ui::AllowPendingEvents allow;  // only Cancel acts meanwhile
+                    connected = Connect2DB();
+                }
                 busy_ = false;
                 if (closeAfterImport_) {
                     closeDeferred();
@@ -461,10 +472,21 @@ void frmDatabaseConnection::cmdNavigate_Click(int index) {
             }
             return;
         }
-        // Finish: the project, the folder tree and a chosen report can take a while.
+        // Finish: the project, the folder tree and a chosen report can take a while; the main
+        // window's status says so until they are done.
         ui::WaitCursor wait;
         frmDatabaseExplorer* main = frmDatabaseExplorer::instance();
-        if (main) main->setStatusText("Adding " + oReportEngine->DatabaseName() + " to the project...");
+        // Nothing of this window acts until it is done (a report may let events run).
+        finishing_ = true;
+        struct Finished {
+            bool& flag;
+            ~Finished() { flag = false; }
+        } finished{finishing_};
+        std::optional<frmDatabaseExplorer::LongWork> adding;
+        if (main) {
+            adding.emplace(main);
+            main->setStatusText("Adding " + oReportEngine->DatabaseName() + " to the project...");
+        }
         UpdateXMLForReport();
         oReportEngine->SaveTempFile();
         if (main) {
@@ -504,6 +526,7 @@ bool frmDatabaseConnection::runImport() {
     ui::activateProgressTarget(this);
     bool ok = false;
     try {
+        ui::AllowPendingEvents allow;  // only Cancel acts meanwhile
         ok = oReportEngine->ImportDatabase(true);
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "cmdNavigate_Click");
@@ -540,7 +563,7 @@ void frmDatabaseConnection::StartProgress(const std::string& /*message*/, int in
     try {
         const int track = pctProgress->width();
         shpProgress->resize(static_cast<int>(std::nearbyint(incrementValue / 100.0 * track)), shpProgress->height());
-        QCoreApplication::processEvents();
+        ui::processPendingEvents();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseConnection.StartProgress");
     }
@@ -553,7 +576,7 @@ void frmDatabaseConnection::IncrementProgress(const std::string& /*message*/, in
         const long w = std::lrint(share + shpProgress->width());  // half to even
         shpProgress->resize(w <= track ? static_cast<int>(w) : static_cast<int>(std::nearbyint(share)),
                             shpProgress->height());
-        QCoreApplication::processEvents();
+        ui::processPendingEvents();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseConnection.IncrementProgress");
     }
@@ -562,7 +585,7 @@ void frmDatabaseConnection::IncrementProgress(const std::string& /*message*/, in
 void frmDatabaseConnection::StopProgress(const std::string& /*message*/) {
     try {
         shpProgress->resize(pctProgress->width(), shpProgress->height());
-        QCoreApplication::processEvents();
+        ui::processPendingEvents();
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "frmDatabaseConnection.StopProgress");
     }
@@ -570,7 +593,8 @@ void frmDatabaseConnection::StopProgress(const std::string& /*message*/) {
 
 void frmDatabaseConnection::setStatusText(const std::string& text) {
     lblStatus->setText(QString::fromStdString(text));
-    lblStatus->repaint();
+    // While an import runs its progress lets the window's events paint it.
+    if (!busy_) lblStatus->repaint();
 }
 
 // ---- grey boxes --------------------------------------------------------------------------

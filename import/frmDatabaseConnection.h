@@ -224,6 +224,7 @@ private:
 
     bool loaded_ = false;
     bool busy_ = false;              // Next is connecting or importing
+    bool finishing_ = false;         // Finish is filing the connection and writing the report
     bool closeAfterImport_ = false;  // closing waits until that has returned
     bool busyClosing_ = false;
     bool unloaded_ = false;

@@ -7,6 +7,7 @@
 #include "explorer/frmDatabaseExplorer.h"
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
+#include "platform/ui/ProgressTarget.h"
 #include "platform/ui/Prompter.h"
 #include "reports/bXMLSupport.h"
 #include "reports/cWord.h"
@@ -441,12 +442,18 @@ void frmDatabaseConnection::cmdPreview_Click() {
 
 bool frmDatabaseConnection::FinalSave() {
     try {
-        if (optOutputType[1]->isChecked()) return oReportEngine->SaveXML(DestinationPath, true, false);
+        // The reports are written beside the windows, which stay alive where Finish lets them.
+        if (optOutputType[1]->isChecked()) {
+            bool saved = false;
+            ui::runLettingEventsRun([&] { saved = oReportEngine->SaveXML(DestinationPath, true, false); });
+            return saved;
+        }
         if (optOutputType[0]->isChecked()) {
             if (!containsNoCase(DestinationPath, ".html") && !files::folderExists(DestinationPath) &&
                 !files::createFolder(DestinationPath))
                 throw std::runtime_error("The folder " + DestinationPath + " cannot be created.");
-            DestinationPath = bXMLSupport::SaveAsHTML(DestinationPath, oReportEngine->HTML_MultipleHTMLs());
+            const bool multiple = oReportEngine->HTML_MultipleHTMLs();
+            ui::runLettingEventsRun([&] { DestinationPath = bXMLSupport::SaveAsHTML(DestinationPath, multiple); });
             return !DestinationPath.empty();
         }
         if (optOutputType[2]->isChecked()) {

@@ -100,6 +100,8 @@ public:
     // Asks a running import to stop (honoured at the reader's next progress event).
     void CancelImport();
     bool ImportRunning() const { return importing_; }
+    // The last import was asked to stop (it stops at its reader's next progress event).
+    bool ImportCancelled() const { return cancelRequested_; }
 
     // ---- report options ----------------------------------------------------------------
     void InitializeReportOptions();

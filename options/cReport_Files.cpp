@@ -6,6 +6,7 @@
 #include "options/ReportSupport.h"
 #include "platform/fs/FileErrors.h"
 #include "platform/fs/Paths.h"
+#include "platform/ui/ProgressTarget.h"
 #include "platform/ui/Prompter.h"
 
 #include <cerrno>
@@ -56,7 +57,8 @@ void cReport::WriteTempFile() {
     const std::string path = files::uniqueTempFile("structure_", ".xml");
     if (!oResultXML) return;
     blankSecrets(oResultXML->documentElement());
-    writePrivateDocumentOrThrow(*oResultXML, path);
+    // Written beside the window, which stays alive: its events leave the structure alone.
+    ui::runLettingEventsRun([&] { writePrivateDocumentOrThrow(*oResultXML, path); });
     xml::Node entry = oStructures.selectSingleNode(connectionPath(CurrentDatabaseGroup(), CurrentDatabaseNumber()));
     if (entry) entry.setAttribute("TempXMLFileName", path);
 }

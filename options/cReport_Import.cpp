@@ -62,6 +62,7 @@ bool cReport::OpenDalvDatabase() {
     if (importing_) return false;  // an import is running: nothing re-enters it
     BusyScope busy(importing_);
     cancelRequested_ = false;
+    ui::restartPendingEvents();  // the window shows the start at once
     try {
         const std::string path =
             "DBENGINES/DBENGINE[@Id=" + xml::xpathLiteral(std::to_string(m_CurrentDatabaseEngineId)) + "]/@ConnectionType";
@@ -226,6 +227,7 @@ xml::Node cReport::AddNewGroupName(const std::string& name) {
 bool cReport::ImportDatabase(bool AddAsNew) {
     if (importing_) return false;  // an import is running: nothing re-enters it
     BusyScope busy(importing_);
+    ui::restartPendingEvents();  // the window shows the start at once
     try {
         if (!FetchDatabaseStructure()) return false;
         const bool project = !oStructures.isEmpty();
@@ -331,10 +333,12 @@ bool cReport::BuildConnectionTreeEntry() {
                                {"Connection", std::to_string(position)},
                                {"ConnectionString", connectionString_},
                                {"CreatedBy", CurrentUser}};
-        std::string text;
-        if (!sheet.transform(*oResultXML, text, params)) return false;
+        // The window stays alive meanwhile: while an import runs, nothing it does reads the new
+        // structure. The entry is made as a document, never written out and parsed again.
         xml::Document entryDoc;
-        if (!entryDoc.loadXML(text)) return false;
+        bool made = false;
+        ui::runLettingEventsRun([&] { made = sheet.transform(*oResultXML, entryDoc, params); });
+        if (!made) return false;
         xml::Node entry = entryDoc.selectSingleNode("DATABASECONNECTION");
         if (!entry) return false;
         xml::Node opts = dbOptions_.documentElement();

@@ -1,5 +1,7 @@
 #include "platform/ui/Prompter.h"
 
+#include "platform/ui/ProgressTarget.h"
+
 #include <iostream>
 #include <mutex>
 
@@ -42,7 +44,11 @@ std::unique_ptr<Prompter> setPrompter(std::unique_ptr<Prompter> p) {
 }
 
 MsgResult MsgBox(const std::string& text, MsgButtons buttons, MsgIcon icon, const std::string& title) {
-    return prompter().message({text, buttons, icon, title});
+    // From work running beside the window, the box is shown by the window's thread.
+    MsgResult result = MsgResult::OK;
+    const MessageRequest req{text, buttons, icon, title};
+    if (runOnEventsThread([&] { result = prompter().message(req); })) return result;
+    return prompter().message(req);
 }
 
 MsgResult HeadlessPrompter::message(const MessageRequest& req) {

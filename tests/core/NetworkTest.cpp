@@ -262,6 +262,28 @@ TEST(UpdateCheck, AnswersOfEveryKind) {
                   std::string::npos);
         EXPECT_NE(server.request.find("&lt;PRODUCT Name=\"Dalvane 4.5\""), std::string::npos) << server.request;
     }
+    // The wait window's Cancel ends a call that the service leaves unanswered, without a message.
+    {
+        OneShotHttp server("", "200 OK", true);
+        cDVUpdates service(server.url());
+        service.timeoutSeconds = 30;
+        prompter->messages.clear();
+        prompter->messageAnswers = {ui::MsgResult::OK};
+        struct CancellingWait : RecordingWait {
+            bool CancelRequested() const override { return true; }
+        } wait;
+        EXPECT_FALSE(service.CheckApplicationUpdates(&wait));
+        EXPECT_FALSE(wait.open);
+        EXPECT_EQ(prompter->messages.size(), 1u);  // the question before the call only
+        // The server is let go whether or not the call reached it.
+        int poke = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(server.port);
+        ::connect(poke, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::close(poke);
+    }
     // Cancel at the question: nothing is sent.
     prompter->messageAnswers = {ui::MsgResult::Cancel};
     cDVUpdates idle("http://127.0.0.1:9");

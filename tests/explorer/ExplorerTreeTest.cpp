@@ -241,6 +241,12 @@ TEST_F(ExplorerProject, ADeclinedOrFailedConnectLeavesNoForeignStructure) {
     EXPECT_EQ(oReportEngine->DatabaseName(), "Orders");
     EXPECT_EQ(oReportEngine->oResultXML, nullptr);
     EXPECT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), w->DefaultPagePath);
+    // The grid shows nothing of another connection, and says why.
+    auto gridSays = [&] {
+        QStandardItem* top = w->ugDetailsModel->item(0);
+        return w->ugDetailsModel->rowCount() == 1 && top ? top->text().toStdString() : std::string("(rows)");
+    };
+    EXPECT_EQ(gridSays(), "'Orders' is not connected.");
     prompts->messageAnswers.push_back(ui::MsgResult::No);
     EXPECT_FALSE(w->LoadCurrentDB());
 
@@ -269,6 +275,38 @@ TEST_F(ExplorerProject, ADeclinedOrFailedConnectLeavesNoForeignStructure) {
     click(*w, "O'Brien Stock|2|1");
     EXPECT_EQ(prompts->lastMessage(), "Your database structure could not be loaded, please contact dalvane help");
     EXPECT_EQ(oReportEngine->oResultXML, nullptr);
+    EXPECT_EQ(gridSays(), "The structure of 'O'Brien Stock' could not be loaded.");
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), w->DefaultPagePath);
+    // Its objects-bar items select it, and show no structure either.
+    click(*w, "Northwind|1|1");
+    w->obDBObjects_ItemClick(1, 0);
+    EXPECT_EQ(gridSays(), "The structure of 'O'Brien Stock' could not be loaded.");
+
+    // A refresh whose database has gone, while another connection's structure is shown.
+    click(*w, "Northwind|1|1");
+    ASSERT_EQ(loadedTables(), (Names{"customers", "orders"}));
+    EXPECT_EQ(gridSays(), "(rows)");
+    w->stMain->setCurrentItem(w->treeNode("Orders|2|2"));
+    w->ParseNodeKey("Orders|2|2");
+    w->tbMain_ToolClick("ID_DatabaseNode_Refresh");
+    EXPECT_EQ(prompts->lastMessage(), "Could not connect to database");
+    EXPECT_EQ(gridSays(), "Could not connect to 'Orders'.");
+    EXPECT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), w->DefaultPagePath);
+    EXPECT_EQ(oReportEngine->oResultXML, nullptr);
+    EXPECT_EQ(w->lblStatus->text(), "");
+    EXPECT_EQ(w->shpProgress->width(), 0);
+    EXPECT_TRUE(w->tbMain->isEnabled());
+
+    // The root and a folder show no connection's tables, whichever is loaded.
+    click(*w, "Northwind|1|1");
+    ASSERT_EQ(loadedTables(), (Names{"customers", "orders"}));
+    for (const char* key : {"Database Structures", "SALESDATA|2"}) {
+        click(*w, key);
+        EXPECT_EQ(gridSays(), "Select a database connection to see its structure.") << key;
+        EXPECT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), w->DefaultPagePath) << key;
+        w->PreviewHTML(SelectedNodeKey);  // as after a change of the report settings
+        EXPECT_EQ(w->wbHTMLPreview->LocationURL().toStdString(), w->DefaultPagePath) << key;
+    }
 
     // The structure cannot be written to the temporary folder: the refresh fails and says why.
     const char* tmp = std::getenv("TMPDIR");

@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QThread>
 #include <QSplitter>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QTableWidget>
@@ -30,6 +31,8 @@
 #include <QTime>
 
 #include <cmath>
+#include <functional>
+#include <set>
 #include <csignal>
 #include <iostream>
 #include <fstream>
@@ -623,5 +626,101 @@ TEST_F(ExplorerTest, ChooseColumnsEditsACopyAndSavesAllKindsOnOK) {
     EXPECT_EQ(saved.count("//COLUMN[@Displayed='1']"), 0);
     EXPECT_EQ(saved.count("//COLUMN[@Displayed='0']"), 4);
     EXPECT_EQ(oCustomizeColumns.count("//COLUMN[@Displayed='0']"), 4);
+    EXPECT_TRUE(errors.empty()) << errors.front().description;
+}
+
+// Refresh of a database of thousands of tables from the window's own command: the window's
+// events run during the import (counted, never timed), its progress moves, no command re-enters,
+// Cancel stops the import, a close cancels it and waits, and the status ends with the work.
+TEST_F(ExplorerTest, RefreshKeepsTheWindowAliveAndStopsOnCancelOrClose) {
+    const std::string path = dir.file("wide.db");
+    {
+        db::Connection c;
+        c.open("Driver=SQLite3;Database=" + path);
+        c.execute("BEGIN");
+        for (int i = 0; i < 2500; ++i) c.execute("CREATE TABLE t" + std::to_string(i) + " (id INTEGER PRIMARY KEY, name TEXT)");
+        c.execute("COMMIT");
+    }
+    history::NewHistoryDocument(oStructures);
+    importInto(1, "Wide", path);
+    std::string error;
+    ASSERT_TRUE(history::GenerateHistory(oStructures, oHistory, history::UILayout{}, error)) << error;
+    ASSERT_TRUE(history::WriteHistoryFile(historyPath(), oHistory, PassPhrase4, error)) << error;
+    oStructures.clear();
+    oHistory.clear();
+    ReleaseReportEngine();
+    auto w = open();
+    auto refresh = [&] {
+        w->stMain->setCurrentItem(w->treeNode("Wide|1|1"));
+        w->ParseNodeKey("Wide|1|1");
+        w->tbMain_ToolClick("ID_DatabaseNode_Refresh");
+    };
+    auto temp = [] {
+        return oStructures.selectSingleNode("DATABASESTRUCTURES/DATABASEGROUP[1]/DATABASECONNECTION[1]")
+            .attribute("TempXMLFileName");
+    };
+    // The window's own event-loop turns while the import runs, and what they saw.
+    int turns = 0;
+    std::set<int> widths;
+    std::function<void()> atTurn = [] {};
+    QTimer tick;
+    tick.setInterval(0);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (!oReportEngine || !oReportEngine->ImportRunning()) return;
+        ++turns;
+        widths.insert(w->shpProgress->width());
+        atTurn();
+    });
+    tick.start();
+
+    // Cancel in the status bar: nothing imported, no failure reported, nothing re-entered.
+    atTurn = [&] {
+        if (turns != 2) return;
+        EXPECT_FALSE(w->tbMain->isEnabled());
+        EXPECT_TRUE(w->cmdCancelWork->isVisible());
+        w->tbMain_ToolClick("ID_DatabaseNode_Refresh");  // ignored: the import runs on
+        w->cmdCancelWork->click();
+    };
+    refresh();
+    EXPECT_GE(turns, 2);
+    EXPECT_TRUE(prompts->messages.empty()) << prompts->lastMessage();
+    EXPECT_EQ(temp(), "");
+    EXPECT_EQ(w->lblStatus->text(), "Import cancelled");
+    EXPECT_EQ(w->ugDetailsModel->item(0)->text(), "'Wide' is not connected.");
+
+    // A whole refresh: the bar moved while it ran; the status and the bar end with it.
+    turns = 0;
+    widths.clear();
+    atTurn = [] {};
+    refresh();
+    EXPECT_GE(turns, 2);
+    EXPECT_GE(widths.size(), 2u);
+    EXPECT_FALSE(temp().empty());
+    EXPECT_EQ(w->treeNode("Wide|1|1")->childCount(), 4);
+    EXPECT_EQ(w->lblStatus->text(), "");
+    EXPECT_EQ(w->shpProgress->width(), 0);
+    EXPECT_FALSE(w->pctAnimation->isVisible());
+    EXPECT_FALSE(w->cmdCancelWork->isVisible());
+    EXPECT_TRUE(w->tbMain->isEnabled() && w->stMain->isEnabled());
+    EXPECT_TRUE(prompts->messages.empty()) << prompts->lastMessage();
+
+    // A close during the import cancels it; the window closes once the import has returned.
+    const std::string imported = temp();
+    bool closedAtOnce = true;
+    turns = 0;
+    atTurn = [&] {
+        if (turns != 2) return;
+        w->close();
+        closedAtOnce = !w->isVisible() || !oReportEngine;
+    };
+    refresh();
+    EXPECT_GE(turns, 2);
+    EXPECT_FALSE(closedAtOnce);
+    for (int i = 0; i < 100 && w->isVisible(); ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(oReportEngine, nullptr);
+    EXPECT_TRUE(prompts->messages.empty()) << prompts->lastMessage();
+    EXPECT_EQ(decryptStored(historyPath()).count("//DATABASECONNECTION[@Name='Wide']"), 1);
+    EXPECT_FALSE(imported.empty());
     EXPECT_TRUE(errors.empty()) << errors.front().description;
 }

@@ -64,6 +64,9 @@ TEST_F(WizardTest, NewSqliteImportEndsOnSummaryAndFinishSelectsTheConnection) {
     QTreeWidgetItem* selected = main->stMain->currentItem();
     ASSERT_NE(selected, nullptr);
     EXPECT_EQ(selected->text(0).toStdString(), entry.attribute("Name"));
+    // The main window's status ends with the filing ("Adding ... to the project").
+    EXPECT_EQ(main->lblStatus->text(), "");
+    EXPECT_TRUE(main->tbMain->isEnabled());
     EXPECT_TRUE(errors.empty()) << errors.front().description;
 }
 
