@@ -1,13 +1,10 @@
 #include "core/bGlobal.h"
 
-#include "core/CLocalInfo.h"
 #include "core/bErrorHandler.h"
-#include "core/bHandleCMD.h"
 #include "core/bVersion.h"
 #include "core/cDVUpdates.h"
 #include "core/cGUID.h"
 #include "core/cSystemInfo.h"
-#include "options/cReport.h"
 #include "platform/crypto/Crypto.h"
 #include "platform/fs/Paths.h"
 #include "platform/registry/cRegistry.h"
@@ -56,11 +53,6 @@ namespace sfs = std::filesystem;
 
 namespace {
 
-std::unique_ptr<cReport>& reportEngineOwner() {
-    static std::unique_ptr<cReport> p;
-    return p;
-}
-
 // Resource folders live beside the executable in the build tree and under share/dalvane
 // once installed.
 std::string resourceFolder(const std::string& programFolder) {
@@ -86,15 +78,6 @@ void defaultEndProcess(int code) {
     std::_Exit(code);
 }
 void (*endProcessHook)(int) = defaultEndProcess;
-
-// The phrases of the enciphered data files are also given to dalv_encipher_data in CMakeLists.txt.
-const std::string kPassPhrases[4] = {
-    "Amber river7 crosses quiet stone bridges nightly",      // DataTypes.dvd
-    "Copper lanterns guide 427 silent harbourferries",       // Queries.dvq
-    "Granite towers hold 19623 restless northernfalcons",    // screenshot files (dvs)
-    "Velvet orchards shelter 88 patient wintersparrows",     // history.dvh
-};
-
 }  // namespace
 
 std::string FormatShortDate() {
@@ -105,17 +88,6 @@ std::string FormatShortDate() {
 
 std::string PreviewFilePath(const std::string& name) {
     return files::joinPath(TempFolder.empty() ? files::privateTempFolder() : TempFolder, name);
-}
-
-cReport* CreateReportEngine() {
-    reportEngineOwner() = std::make_unique<cReport>();
-    oReportEngine = reportEngineOwner().get();
-    return oReportEngine;
-}
-
-void ReleaseReportEngine() {
-    oReportEngine = nullptr;
-    reportEngineOwner().reset();
 }
 
 // ---- start-up ------------------------------------------------------------------------
@@ -292,63 +264,6 @@ bool CreateUserFolders(std::vector<std::string>* created, std::string* failed, s
     return true;
 }
 
-bool InitReportEngine() {
-    try {
-        cReport* r = CreateReportEngine();
-        r->CurrentDatabaseEngineId(1);
-        r->InitializeDBOptions();
-        r->InitializeReportOptions();
-        r->InitializeDiagramSettings();
-        r->CurrentDatabaseGroup(1);
-        r->CurrentDatabaseNumber(1);
-        return true;
-    } catch (const std::exception& e) {
-        HandleError(-1, e.what(), "bHandleCMD.Main");
-        return false;
-    }
-}
-
-void StartApplication() {
-    try {
-        ErrorShown = false;
-        if (VersionRecord.ProductTitle.empty()) InitVersionInfo();
-        ApplicationTitle = "Dalvane " + std::to_string(AppMajorVersion) + "." + std::to_string(AppMinorVersion);
-        OSName = oSystemInfo ? oSystemInfo->OperatingSystem() : cSystemInfo().OperatingSystem();
-
-        EngineNames.clear();
-        const std::string& list = VersionRecord.EngineDisplayList;
-        size_t from = 0;
-        for (;;) {
-            size_t bar = list.find('|', from);
-            EngineNames.push_back(list.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
-            if (bar == std::string::npos) break;
-            from = bar + 1;
-        }
-        EnginePanelMap = {2, 0, 0, 0, 1, 1, 1, 1, 3, 3, 3, 2, 4, 5};
-
-        PassPhrase1 = kPassPhrases[0];
-        PassPhrase2 = kPassPhrases[1];
-        PassPhrase3 = kPassPhrases[2];
-        PassPhrase4 = kPassPhrases[3];
-
-        QString fmt = QLocale().dateFormat(QLocale::ShortFormat);
-        fmt.remove(QChar(0));
-        ShortDateFormat = fmt.trimmed().toStdString();
-
-        if (oReportEngine) oReportEngine->SortTableStructure(false);
-        TempFolder = files::privateTempFolder();
-        CurrentUser = GetCurrentUser();
-        {
-            CLocalInfo locale;
-            DigitGroupingSymbol = locale.GetDigitGroupingSymbol();
-            DecimalSymbol = locale.GetDecimalSymbol();
-        }
-        SetDefaultReportOptions();
-    } catch (const std::exception& e) {
-        HandleError(-1, e.what(), "bGlobal.StartApplication");
-    }
-}
-
 std::string GetHelpFileLocation() {
     std::string fallback = files::joinPath(resourceFolder(ProgramFolder()), "help", "index.html");
     try {
@@ -363,39 +278,6 @@ std::string GetHelpFileLocation() {
         return path;
     } catch (...) {
         return fallback;
-    }
-}
-
-namespace {
-// The path of a command line: the line itself when it names a file (a double quote is a legal
-// character of a file name here), otherwise the line without its double quotes.
-std::string commandLinePath(const std::string& commandLine) {
-    if (!commandLine.empty() && files::fileExists(commandLine)) return commandLine;
-    std::string path = commandLine;
-    path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
-    return text::trim(path);
-}
-}  // namespace
-
-bool IsBatchCommandLine(const std::string& commandLine) {
-    std::string path = commandLinePath(commandLine);
-    return !path.empty() && files::extensionOf(path) == "xml";
-}
-
-int HandleCLP(const std::string& commandLine, BatchResult* batchResult) {
-    try {
-        const std::string path = commandLinePath(commandLine);
-        if (!path.empty() && files::extensionOf(path) == "xml") {
-            StartApplication();
-            BatchResult r = HandleBatchProcess(path);
-            if (batchResult) *batchResult = r;
-            return 2;
-        }
-        return 1;
-    } catch (const std::exception& e) {
-        HandleError(-1, e.what(), "bGlobal.HandleCLP");
-        if (batchResult) *batchResult = {false, e.what(), 1};
-        return IsBatchCommandLine(commandLine) ? 2 : 1;
     }
 }
 
@@ -414,6 +296,16 @@ void removeTempFile(const std::string& path) {
     sfs::remove(path, ec);
 }
 }  // namespace
+
+std::string HandOffFileName(const std::string& tempXmlFileName) {
+    static const std::string ext = ".xml";
+    if (tempXmlFileName.size() <= ext.size() ||
+        tempXmlFileName.compare(tempXmlFileName.size() - ext.size(), ext.size(), ext) != 0)
+        return {};
+    return tempXmlFileName.substr(0, tempXmlFileName.size() - ext.size()) + "_Query.xml";
+}
+
+std::string BrenikProgram() { return files::joinPath(AppFolder, "brenik"); }
 
 void ClearAllTemporaryFiles() {
     try {
@@ -452,26 +344,6 @@ void ClearAllTemporaryFiles() {
     } catch (const std::exception& e) {
         HandleError(-1, e.what(), "bGlobal.ClearAllTemporaryFiles");
     }
-}
-
-void SetDefaultReportOptions() {
-    if (!oReportEngine) {
-        HandleError(91, "Object variable or With block variable not set", "bGlobal.SetDefaultReportOptions");
-        return;
-    }
-    cReport& r = *oReportEngine;
-    r.XML_Namespace("");
-    r.HTML_MultipleHTMLs(true);
-    r.HTML_ObjectsPerPage(5);
-    r.HTML_CurrentCSS("styles/ReportFormat1a.css");
-    r.HTML_CurrentXSL(files::joinPath(StylesFolder, "ReportFormat1.xsl"));
-    r.HTML_ImagePrefix("blu");
-    r.HTML_ImagePath("");
-    r.HTML_ColourScheme("Blue");
-    r.HTML_LayoutIndex(0);
-    r.HTML_StyleSheetIndex(0);
-    r.PreviewFormat(1);
-    r.WORD_ObjectsPerPage(1);
 }
 
 std::string GetXPath(int objectType, int tableIndex) {
@@ -588,9 +460,4 @@ std::string DecryptText(const std::string& encryptedText, const std::string& pas
     // A byte-order mark is dropped only where it marks the start of the text.
     if (plain.rfind("\xEF\xBB\xBF", 0) == 0) plain.erase(0, 3);
     return plain;
-}
-
-const std::string& StoredPassPhrase(int index) {
-    static const std::string none;
-    return index >= 1 && index <= 4 ? kPassPhrases[index - 1] : none;
 }

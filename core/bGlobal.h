@@ -1,6 +1,7 @@
 // Process-wide values fixed at start-up and the shared helpers of the main program.
 #pragma once
 
+#include "core/PassPhrases.h"
 #include "platform/xml/Xml.h"
 
 #include <array>
@@ -10,7 +11,6 @@
 #include <vector>
 
 class QProcess;
-class cReport;
 class cRegistry;
 class cSystemInfo;
 class cGUID;
@@ -47,15 +47,11 @@ extern xml::Document oHistory;
 // Column settings (CustomizeColumns.xml), loaded by LoadCustomizedObjects.
 extern xml::Document oCustomizeColumns;
 
-// Process-wide objects created by Main. oReportEngine is owned through CreateReportEngine /
-// ReleaseReportEngine.
-extern cReport* oReportEngine;
+// Process-wide objects created by Main (the report engine: options/cReport.h).
 extern std::unique_ptr<cRegistry> oRegistry;
 extern std::unique_ptr<cSystemInfo> oSystemInfo;
 extern std::unique_ptr<cGUID> oGUID;
 extern std::unique_ptr<cDVUpdates> oWebService;
-cReport* CreateReportEngine();
-void ReleaseReportEngine();
 
 // Started query-tool processes, terminated by ClearAllTemporaryFiles.
 extern std::vector<std::unique_ptr<QProcess>> ProcessHandles;
@@ -78,25 +74,8 @@ bool CreateUserFolders(std::vector<std::string>* created = nullptr, std::string*
 // that was changed there is kept aside as "<name>.<date-time>.bak", named in notes.
 bool InstallDataFiles(const std::string& source, const std::string& target,
                       std::vector<std::string>* created = nullptr, std::vector<std::string>* notes = nullptr);
-// Creates oReportEngine and sets its start values (engine 1, options, folder 1, connection 1).
-bool InitReportEngine();
-void StartApplication();
 // Full path of the help file: registry HelpLocation, else help/index.html of the program.
 std::string GetHelpFileLocation();
-
-// Result of a batch run.
-struct BatchResult {
-    bool success = false;
-    std::string message;
-    int failures = 0;
-    int warned = 0;  // entries imported with facts left out, each named in a warning
-};
-// Removes every double quote from commandLine; a path with extension "xml" runs the batch
-// (StartApplication, then HandleBatchProcess) and gives 2, anything else gives 1.
-// batchResult receives the batch run's result.
-int HandleCLP(const std::string& commandLine, BatchResult* batchResult = nullptr);
-// True when commandLine names a batch document (the test HandleCLP applies).
-bool IsBatchCommandLine(const std::string& commandLine);
 
 // Ends the process at once (temporary folder removed); replaceable for tests.
 void EndProcess(int exitCode);
@@ -107,14 +86,6 @@ void ClearAllTemporaryFiles();
 // The query-tool hand-off document of a connection: its temporary structure file with the
 // final ".xml" replaced by "_Query.xml"; "" when the name does not end in ".xml".
 std::string HandOffFileName(const std::string& tempXmlFileName);
-// Hands the current connection and a query to a new query tool (run at once with executeNow).
-// False when there is no current connection, the document could not be written (told to the
-// user) or the program did not start (told too; such a process is not recorded).
-bool Brenik(bool executeNow, const std::string& query);
-// The connection string the query tool gets for the current connection: an Access database's
-// names its file for the MDB Tools ODBC driver (its structure is read without one), others' is
-// the connection's own.
-std::string BrenikConnectionString();
 // The query tool's program file.
 std::string BrenikProgram();
 // An undimensioned array (nullopt) is empty; a dimensioned one is not, even without elements.
@@ -122,7 +93,6 @@ template <typename T>
 bool IsEmptyArray(const std::optional<std::vector<T>>& value) {
     return !value.has_value();
 }
-void SetDefaultReportOptions();
 // XPath of an object kind in the structure document (3 database, 4 tables, 5 indexes,
 // 6 triggers, 7 foreign keys, 8 views, 9 stored procedures); tableIndex > 0 narrows 5-7 to
 // that table. "" for other codes.
@@ -146,5 +116,3 @@ std::string GetSpecialFolderPath(int folder);
 // damaged text), "-3" the cipher library failed.
 std::string EncryptText(const std::string& text, const std::string& passPhrase);
 std::string DecryptText(const std::string& encryptedText, const std::string& passPhrase);
-// The four stored pass phrases (index 1..4).
-const std::string& StoredPassPhrase(int index);

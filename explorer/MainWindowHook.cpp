@@ -1,6 +1,6 @@
 #include "explorer/MainWindowHook.h"
 
-#include "core/bHandleCMD.h"
+#include "startup/bHandleCMD.h"
 #include "explorer/frmDatabaseExplorer.h"
 
 void InstallMainWindowHook() {

@@ -20,6 +20,7 @@
 #include "reports/frmReportSetup.h"
 #include "reports/cWord.h"
 #include "platform/text/Text.h"
+#include "startup/bStartup.h"
 
 #include <QClipboard>
 #include <QPrintDialog>

@@ -6,6 +6,6 @@ add_library(dalv_import_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/frmDatabaseConnection.h
   ${CMAKE_CURRENT_LIST_DIR}/frmProperties.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frmProperties.h)
-target_include_directories(dalv_import_ui PUBLIC ${CMAKE_SOURCE_DIR})
+dalv_library_headers(dalv_import_ui)
 target_link_libraries(dalv_import_ui PUBLIC dalv_explorer_ui dalv_options dalv_reports_html dalv_reports_word
   dalv_core dalv_ui_base Qt6::Widgets)

@@ -17,6 +17,44 @@
 
 cReport* oReportEngine = nullptr;
 
+namespace {
+std::unique_ptr<cReport>& reportEngineOwner() {
+    static std::unique_ptr<cReport> p;
+    return p;
+}
+}  // namespace
+
+cReport* CreateReportEngine() {
+    reportEngineOwner() = std::make_unique<cReport>();
+    oReportEngine = reportEngineOwner().get();
+    return oReportEngine;
+}
+
+void ReleaseReportEngine() {
+    oReportEngine = nullptr;
+    reportEngineOwner().reset();
+}
+
+void SetDefaultReportOptions() {
+    if (!oReportEngine) {
+        HandleError(91, "Object variable or With block variable not set", "bGlobal.SetDefaultReportOptions");
+        return;
+    }
+    cReport& r = *oReportEngine;
+    r.XML_Namespace("");
+    r.HTML_MultipleHTMLs(true);
+    r.HTML_ObjectsPerPage(5);
+    r.HTML_CurrentCSS("styles/ReportFormat1a.css");
+    r.HTML_CurrentXSL(files::joinPath(StylesFolder, "ReportFormat1.xsl"));
+    r.HTML_ImagePrefix("blu");
+    r.HTML_ImagePath("");
+    r.HTML_ColourScheme("Blue");
+    r.HTML_LayoutIndex(0);
+    r.HTML_StyleSheetIndex(0);
+    r.PreviewFormat(1);
+    r.WORD_ObjectsPerPage(1);
+}
+
 namespace report_support {
 
 static std::string_view trimmed(std::string_view s) {

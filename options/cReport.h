@@ -307,8 +307,13 @@ private:
     bool cancelRequested_ = false;
 };
 
-// The one options object of the process (created at start-up).
+// The one options object of the process (created at start-up), owned through
+// CreateReportEngine / ReleaseReportEngine.
 extern cReport* oReportEngine;
+cReport* CreateReportEngine();
+void ReleaseReportEngine();
+// The report options a new start and the report setup's reset give oReportEngine.
+void SetDefaultReportOptions();
 
 // A name as it enters a folder-tree key. "|" separates a key's parts (name|folder|connection|
 // positions), so it is written "_" and no name can move the numbers.

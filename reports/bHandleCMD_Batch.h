@@ -1,12 +1,21 @@
 // Batch run: imports every database a batch document (root DALVIMPORT) lists and writes its
-// reports, without any window. HandleBatchProcess itself is declared in core/bHandleCMD.h.
+// reports, without any window.
 #pragma once
 
-#include "core/bHandleCMD.h"
 #include "platform/xml/Xml.h"
 
 #include <cstddef>
 #include <string>
+
+// Result of a batch run.
+struct BatchResult {
+    bool success = false;
+    std::string message;
+    int failures = 0;
+    int warned = 0;  // entries imported with facts left out, each named in a warning
+};
+// Runs the batch document at path without any window.
+BatchResult HandleBatchProcess(const std::string& path);
 
 namespace bHandleCMD {
 

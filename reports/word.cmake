@@ -1,5 +1,5 @@
 # Word report generation.
 add_library(dalv_reports_word STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cWord.cpp ${CMAKE_CURRENT_LIST_DIR}/cWord.h)
-target_include_directories(dalv_reports_word PUBLIC ${CMAKE_SOURCE_DIR})
+dalv_library_headers(dalv_reports_word)
 target_link_libraries(dalv_reports_word PUBLIC dalv_docx dalv_core dalv_ui_base dalv_options)

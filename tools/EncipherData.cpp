@@ -1,5 +1,7 @@
-// Enciphers a data file at build time with a pass phrase, in the form the program decrypts.
-//   dalv_encipher <pass phrase> <input> <output>
+// Enciphers a data file at build time with one of the stored pass phrases, in the form the
+// program decrypts.
+//   dalv_encipher <pass phrase number> <input> <output>
+#include "core/PassPhrases.h"
 #include "platform/crypto/Crypto.h"
 #include "platform/fs/Paths.h"
 
@@ -9,12 +11,13 @@
 int main(int argc, char** argv)
 {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s <pass phrase> <input> <output>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <pass phrase number> <input> <output>\n", argv[0]);
         return 2;
     }
-    const std::string passPhrase = argv[1], input = argv[2], output = argv[3];
+    const std::string number = argv[1], input = argv[2], output = argv[3];
+    const std::string& passPhrase = number.size() == 1 ? StoredPassPhrase(number[0] - '0') : std::string();
     if (passPhrase.empty()) {
-        std::fprintf(stderr, "%s: empty pass phrase\n", argv[0]);
+        std::fprintf(stderr, "%s: no stored pass phrase %s\n", argv[0], number.c_str());
         return 2;
     }
     std::string plain;

@@ -7,6 +7,7 @@
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
+#include "startup/bStartup.h"
 
 #include <chrono>
 #include <cstdio>

@@ -2,7 +2,7 @@
 #include "core/QtPrompter.h"
 #include "core/bGlobal.h"
 #include "core/bGlobalUi.h"
-#include "core/bHandleCMD.h"
+#include "startup/bHandleCMD.h"
 #include "platform/fs/Paths.h"
 #include "platform/ui/Prompter.h"
 #ifdef DALV_HAVE_MAIN_WINDOW

@@ -1,6 +1,6 @@
 #include "CoreTestEnv.h"
 #include "core/bErrorHandler.h"
-#include "core/bHandleCMD.h"
+#include "startup/bHandleCMD.h"
 #include "core/bVersion.h"
 #include "options/cReport.h"
 #include "platform/registry/cRegistry.h"

@@ -2,14 +2,15 @@
 #include "core/QtPrompter.h"
 #include "core/bErrorHandler.h"
 #include "core/bGlobalUi.h"
-#include "core/bHandleCMD.h"
+#include "options/cReport.h"
+#include "startup/bHandleCMD.h"
 #include "core/cDVUpdates.h"
 #include "core/bVersion.h"
 #include "core/frmAbout.h"
 #include "core/frmDisplayError.h"
 #include "core/frmErrorHandler.h"
 #include "core/frmSendMail.h"
-#include "core/frmSplash.h"
+#include "startup/frmSplash.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include "options/cReport.h"
 #include "platform/db/Connection.h"
 #include "platform/fs/Paths.h"
+#include "startup/bStartup.h"
 #include "support/ProgramFolders.h"
 #include "support/TestSupport.h"
 

@@ -1,7 +1,7 @@
 #include "ExplorerTestSupport.h"
 #include "core/QtPrompter.h"
 #include "core/bGlobalUi.h"
-#include "core/bHandleCMD.h"
+#include "startup/bHandleCMD.h"
 #include "explorer/MainWindowHook.h"
 #include "explorer/frmDisplayColumns.h"
 #include "platform/db/Connection.h"

@@ -7,6 +7,7 @@
 #include "platform/fs/Paths.h"
 #include "platform/xml/Xml.h"
 #include "QueryToolTestSupport.h"
+#include "startup/bStartup.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,7 @@
 
 #include "core/bGlobal.h"
 #include "platform/fs/Paths.h"
+#include "startup/bStartup.h"
 #include "support/ProgramFolders.h"
 #include "support/TestSupport.h"
 

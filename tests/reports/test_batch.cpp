@@ -11,6 +11,7 @@
 #include "platform/fs/Paths.h"
 #include "reports/bBatchFile.h"
 #include "reports/bHandleCMD_Batch.h"
+#include "startup/bStartup.h"
 #include "support/TestSupport.h"
 #include "test_html_support.h"
 

@@ -4,6 +4,7 @@
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
 #include "reports/frmReportSetup.h"
+#include "startup/bStartup.h"
 #include "support/ProgramFolders.h"
 #include "support/TestSupport.h"
 

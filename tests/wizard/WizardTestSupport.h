@@ -9,6 +9,7 @@
 #include "import/frmDatabaseConnection.h"
 #include "options/cReport.h"
 #include "platform/fs/Paths.h"
+#include "startup/bStartup.h"
 #include "support/ProgramFolders.h"
 #include "support/TestSupport.h"
 

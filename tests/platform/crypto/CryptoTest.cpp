@@ -1,3 +1,4 @@
+#include "core/PassPhrases.h"
 #include "platform/crypto/Crypto.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,7 @@ std::string encrypt(const std::string& text, const std::string& pass) {
 }  // namespace
 
 TEST(Crypto, RoundTripsAnyBytes) {
-    const std::string pass = "Velvet orchards shelter 88 patient wintersparrows";
+    const std::string pass = StoredPassPhrase(4);
     std::string binary;
     for (int i = 0; i < 256; ++i) binary += static_cast<char>(i);
     for (const std::string& text : {std::string(), std::string("x"), std::string("<DATABASE Name='a'/>"),

@@ -1,6 +1,8 @@
 // The hand-off to the query tool: a small document with the connection and the query, and
 // the tool started on it as a process of its own.
 #include "core/bDBEngines.h"
+#include "startup/bStartup.h"
+
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
 #include "options/cReport.h"
@@ -13,16 +15,6 @@
 #include <QProcess>
 
 #include <cerrno>
-
-std::string HandOffFileName(const std::string& tempXmlFileName) {
-    static const std::string ext = ".xml";
-    if (tempXmlFileName.size() <= ext.size() ||
-        tempXmlFileName.compare(tempXmlFileName.size() - ext.size(), ext.size(), ext) != 0)
-        return {};
-    return tempXmlFileName.substr(0, tempXmlFileName.size() - ext.size()) + "_Query.xml";
-}
-
-std::string BrenikProgram() { return files::joinPath(AppFolder, "brenik"); }
 
 std::string BrenikConnectionString() {
     if (!oReportEngine) return {};

@@ -1,8 +1,8 @@
-#include "core/frmSplash.h"
+#include "startup/frmSplash.h"
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
-#include "core/bHandleCMD.h"
+#include "startup/bHandleCMD.h"
 #include "core/bVersion.h"
 
 #include <QApplication>

@@ -1,11 +1,11 @@
-#include "core/bHandleCMD.h"
+#include "startup/bHandleCMD.h"
 
 #include "core/bErrorHandler.h"
 #include "core/bVersion.h"
 #include "core/cDVUpdates.h"
 #include "core/cGUID.h"
 #include "core/cSystemInfo.h"
-#include "core/frmSplash.h"
+#include "startup/frmSplash.h"
 #include "platform/registry/cRegistry.h"
 #include "platform/ui/Prompter.h"
 

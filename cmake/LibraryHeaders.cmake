@@ -1,0 +1,31 @@
+# dalv_library_headers(<target> [BASE <folder>])
+# Gives a library an include folder of its own: build/include/<target> holds a link to each
+# header among the target's sources, at its path below BASE (the source root unless given), and
+# is the target's only PUBLIC include folder. Sources keep including "core/bGlobal.h"; a target
+# finds a header only when it links the library that owns it. The folder is made afresh at every
+# configure, so a header taken out of a library stops being found.
+function(dalv_library_headers target)
+  cmake_parse_arguments(H "" "BASE" "" ${ARGN})
+  if(NOT H_BASE)
+    set(H_BASE ${CMAKE_SOURCE_DIR})
+  endif()
+  set(root ${CMAKE_BINARY_DIR}/include/${target})
+  file(REMOVE_RECURSE ${root})
+  file(MAKE_DIRECTORY ${root})
+  get_target_property(sources ${target} SOURCES)
+  get_target_property(folder ${target} SOURCE_DIR)
+  foreach(source IN LISTS sources)
+    if(NOT source MATCHES "\\.h$")
+      continue()
+    endif()
+    cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${folder} NORMALIZE OUTPUT_VARIABLE header)
+    cmake_path(RELATIVE_PATH header BASE_DIRECTORY ${H_BASE} OUTPUT_VARIABLE relative)
+    if(relative MATCHES "^\\.\\./")
+      message(FATAL_ERROR "${target}: ${header} lies outside ${H_BASE}")
+    endif()
+    cmake_path(GET relative PARENT_PATH parent)
+    file(MAKE_DIRECTORY ${root}/${parent})
+    file(CREATE_LINK ${header} ${root}/${relative} SYMBOLIC COPY_ON_ERROR)
+  endforeach()
+  target_include_directories(${target} PUBLIC ${root})
+endfunction()
