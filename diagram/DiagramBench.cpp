@@ -111,7 +111,8 @@ int main(int argc, char** argv) {
                 QMetaObject::invokeMethod(f, "accept");
             }
         } else if (step == 3) {
-            if (QWidget* w = modal("DiagramWindow")) {
+            // The export has ended when the wait cursor is gone (the window takes events meanwhile).
+            if (QWidget* w = modal("DiagramWindow"); w && !QApplication::overrideCursor()) {
                 step = 4;
                 exported = clock.elapsed();
                 std::fprintf(stderr, "progress: export %lld ms\n", static_cast<long long>(exported));

@@ -1,5 +1,7 @@
 #include "diagram/DiagramWindow.h"
 
+#include "platform/ui/EventPump.h"
+#include "platform/ui/ProgressTarget.h"
 #include "platform/ui/WaitCursor.h"
 
 #include <QAction>
@@ -27,6 +29,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace orbelle {
 
@@ -108,6 +111,7 @@ int TableItem::edgesAt(QPointF at) const {
 }
 
 void TableItem::mousePressEvent(QGraphicsSceneMouseEvent* event) {
+    if (owner_->busy()) return;  // no drag starts while a save runs
     setZValue(++owner_->topZ_);
     if (!isSelected()) {
         scene()->clearSelection();
@@ -187,6 +191,7 @@ void TableItem::wheelEvent(QGraphicsSceneWheelEvent* event) {
 
 void TableItem::contextMenuEvent(QGraphicsSceneContextMenuEvent* event) {
     event->accept();
+    if (owner_->busy()) return;
     // The caption and the frame hold the table's menu; the list has none.
     if (!edgesAt(event->pos()) && event->pos().y() >= client().top()) return;
     owner_->showTableMenu(this, event->screenPos() + QPoint(4, 0));
@@ -241,6 +246,7 @@ void DiagramArea::drawBackground(QPainter* p, const QRectF& rect) {
 }
 
 void DiagramArea::contextMenuEvent(QContextMenuEvent* event) {
+    if (owner_->busy()) return;
     if (itemAt(event->pos())) {
         QGraphicsView::contextMenuEvent(event);  // the table's own menu
         return;
@@ -254,6 +260,7 @@ void DiagramArea::contextMenuEvent(QContextMenuEvent* event) {
 // ---------------------------------------------------------------- the window
 
 DiagramWindow::DiagramWindow(const std::string& diagramPath) : path_(diagramPath), look_(Settings{}) {
+    ui::installEventPump();  // this library's own: the saves let the window's events run
     setObjectName("DiagramWindow");
     setWindowTitle(kCaption);
     scene_ = new DiagramScene(this);
@@ -294,6 +301,16 @@ DiagramWindow::DiagramWindow(const std::string& diagramPath) : path_(diagramPath
         if (t.placed && !t.deleted) openTable(t, boxOf(t));
     }
     fitScene();
+}
+
+DiagramWindow::Busy::Busy(DiagramWindow* w) : w_(w) { ++w_->busy_; }
+
+DiagramWindow::Busy::~Busy() {
+    if (--w_->busy_ > 0 || !w_->closePending_) return;
+    QTimer::singleShot(0, w_, [w = w_] {
+        if (w->busy() || !std::exchange(w->closePending_, false)) return;
+        if (w->isVisible()) w->close();
+    });
 }
 
 DiagramWindow::~DiagramWindow() {
@@ -391,6 +408,7 @@ void DiagramWindow::forget(TableItem* t) {
 }
 
 void DiagramWindow::showTableMenu(TableItem* table, const QPoint& screenPos) {
+    if (busy()) return;
     scene_->clearSelection();
     table->setSelected(true);
     QMenu menu(this);
@@ -401,12 +419,14 @@ void DiagramWindow::showTableMenu(TableItem* table, const QPoint& screenPos) {
 // ---------------------------------------------------------------- commands
 
 void DiagramWindow::AddTable() {
+    if (busy()) return;
     AddTableDialog dialog(this, diagram_);
     dialog.exec();
     activateWindow();
 }
 
 void DiagramWindow::AddTables(const std::vector<std::string>& names) {
+    if (busy()) return;
     WaitCursor wait;
     xml::Document doc;
     if (!load(doc)) return;
@@ -444,7 +464,7 @@ void DiagramWindow::removeCurrent() {
 }
 
 void DiagramWindow::RemoveTable(TableItem* t) {
-    if (!t) return;
+    if (!t || busy()) return;
     xml::Document doc;
     if (!load(doc)) return;
     setDeleted(doc, t->name(), true);
@@ -456,6 +476,7 @@ void DiagramWindow::RemoveTable(TableItem* t) {
 }
 
 void DiagramWindow::RemoveAll() {
+    if (busy()) return;
     xml::Document doc;
     if (!load(doc)) return;
     const auto elements = tableElements(doc);
@@ -475,6 +496,8 @@ void DiagramWindow::RemoveAll() {
 }
 
 void DiagramWindow::ReArrange() {
+    if (busy()) return;
+    Busy hold(this);
     WaitCursor wait;
     PlacementCursor& cursor = state().cursor;
     cursor.beginReArrange(rowLength(order_.size()));
@@ -484,10 +507,10 @@ void DiagramWindow::ReArrange() {
 }
 
 bool DiagramWindow::Save(const std::string& exportPath) {
+    Busy hold(this);
     WaitCursor wait;
-    xml::Document doc;
-    if (!load(doc)) return false;
-    const auto elements = tableElements(doc);
+    // What the save needs of the table windows is taken here; the file and the pictures are
+    // written beside the window, and the failures shown here afterwards.
     std::vector<PictureTable> pictures;
     pictures.reserve(order_.size());
     for (const TableItem* t : order_) {
@@ -498,28 +521,50 @@ bool DiagramWindow::Save(const std::string& exportPath) {
         p.clientHeight = t->client().height();
         p.rows.reserve(static_cast<std::size_t>(t->rows().size()));
         for (const QString& row : t->rows()) p.rows.push_back(row.toStdString());
-        if (auto e = elements.find(p.name); e != elements.end()) writePosition(e->second, p.box);
         pictures.push_back(std::move(p));
     }
-    bool ok = true;
-    if (!doc.save(path_)) {
-        error("The diagram file " + path_ + " could not be written.");
-        ok = false;
+    struct {
+        bool read = false, written = false, pictured = false;
+        std::string readError;
+        Diagram diagram;
+        std::vector<std::string> failures;
+    } out;
+    {
+        ui::AllowPendingEvents allow;
+        ui::restartPendingEvents();
+        ui::runLettingEventsRun([&] {
+            xml::Document doc;
+            if (!doc.load(path_)) {
+                out.readError = doc.parseError();
+                return;
+            }
+            out.read = true;
+            const auto elements = tableElements(doc);
+            for (const PictureTable& p : pictures)
+                if (auto e = elements.find(p.name); e != elements.end()) writePosition(e->second, p.box);
+            out.written = doc.save(path_);
+            out.diagram = readDiagram(doc);
+            std::vector<JpegTarget> targets;
+            if (!exportPath.empty()) targets.push_back({exportPath, 100, out.diagram.settings.back});
+            targets.push_back({picturePath(path_), out.diagram.settings.quality, Rgb{255, 255, 255}});
+            out.pictured = writePictures(out.diagram.settings, out.diagram.title, pictures, out.diagram.relations,
+                                         targets, out.failures);
+        });
     }
-    diagram_ = readDiagram(doc);
+    if (!out.read) {
+        error("The diagram file " + path_ + " could not be read: " + out.readError);
+        return false;
+    }
+    if (!out.written) error("The diagram file " + path_ + " could not be written.");
+    diagram_ = std::move(out.diagram);
     connectorsValid_ = false;
-    std::vector<JpegTarget> targets;
-    if (!exportPath.empty()) targets.push_back({exportPath, 100, diagram_.settings.back});
-    targets.push_back({picturePath(path_), diagram_.settings.quality, Rgb{255, 255, 255}});
-    std::vector<std::string> failures;
-    if (!writePictures(diagram_.settings, diagram_.title, pictures, diagram_.relations, targets, failures)) {
-        for (const std::string& f : failures) error(f);
-        ok = false;
-    }
-    return ok;
+    if (!out.pictured)
+        for (const std::string& f : out.failures) error(f);
+    return out.written && out.pictured;
 }
 
 bool DiagramWindow::Export() {
+    if (busy()) return false;
     QFileDialog dialog(this, "Export", QString(), "Jpeg Files(*.jpg)");
     dialog.setObjectName("ExportDialog");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -531,6 +576,7 @@ bool DiagramWindow::Export() {
     }
     // The dialog leaves the screen before the picture is made.
     dialog.hide();
+    Busy hold(this);  // from before the cursor's own turn of events
     WaitCursor wait;
     return Save(dialog.selectedFiles().front().toStdString());
 }
@@ -538,6 +584,7 @@ bool DiagramWindow::Export() {
 void DiagramWindow::exportCommand() { Export(); }
 
 void DiagramWindow::UpdateAndExit() {
+    if (busy()) return;
     if (!Save()) return;  // the failure was shown; the diagram stays open
     closeConfirmed_ = true;
     close();
@@ -546,6 +593,11 @@ void DiagramWindow::UpdateAndExit() {
 void DiagramWindow::closeEvent(QCloseEvent* event) {
     if (closeConfirmed_) {
         event->accept();
+        return;
+    }
+    if (busy()) {  // closes once the save has ended
+        closePending_ = true;
+        event->ignore();
         return;
     }
     QMessageBox box(QMessageBox::Warning, "Dalvane Diagram", "Do you want to save changes to your diagram",

@@ -125,7 +125,9 @@ public:
     // Opens the tables of the list that have no window; removed ones come back where they were.
     void AddTables(const std::vector<std::string>& names);
     // Writes positions into the diagram file and the picture beside it (and, with a path, the
-    // exported picture); every failure is shown. True when everything was written.
+    // exported picture); every failure is shown. True when everything was written. The writing
+    // runs beside the window, which keeps its events but starts no command and defers a close
+    // until the save has ended.
     bool Save(const std::string& exportPath = {});
     // Asks for a file and saves with it; false when cancelled or failed.
     bool Export();
@@ -149,12 +151,26 @@ public:
         const Relation* relation;
     };
     const std::vector<Connector>& connectors();
+    // A save runs: commands are dropped, a close waits for it.
+    bool busy() const { return busy_ > 0; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Marks the window busy for its lifetime; the last one out performs a deferred close.
+    class Busy {
+    public:
+        explicit Busy(DiagramWindow* w);
+        ~Busy();
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+
+    private:
+        DiagramWindow* w_;
+    };
+
     bool load(xml::Document& doc);
     TableItem* openTable(const Table& table, const Box& box);
     void forget(TableItem* table);
@@ -177,6 +193,8 @@ private:
     TableItem* menuTable_ = nullptr;
     qreal topZ_ = 0;
     bool closeConfirmed_ = false;
+    int busy_ = 0;              // Busy objects alive
+    bool closePending_ = false;  // a close came while busy
     bool firstShow_ = true;
     bool loaded_ = false;
     bool anyPlaced_ = false;

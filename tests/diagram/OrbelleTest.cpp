@@ -15,10 +15,12 @@
 #include <QGraphicsItem>
 #include <QGraphicsView>
 #include <QImage>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
@@ -357,6 +359,69 @@ TEST_F(Orbelle, SampleDatabaseDiagramThroughTheProgram) {
     ASSERT_TRUE(r.ShowRelationshipDiagram(0, generate, picture, diagram));
     EXPECT_TRUE(files::fileExists(diagram + ".unreadable"));
     EXPECT_FALSE(files::fileExists(diagram));  // written again only by a save in the diagram
+
+    // A large diagram's export: the window's events run while the files are written; commands
+    // meanwhile are dropped and a close waits for the save.
+    constexpr int kTables = 1500;
+    const std::string large = dir.file("large.xml");
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATABASE DatabaseName=\"large\">\n";
+    for (int i = 0; i < kTables; ++i) {
+        const std::string t = "t" + std::to_string(i);
+        text += "<TABLE Name=\"" + t + "\"><COLUMN Column_Name=\"id\"/><COLUMN Column_Name=\"up\"/>";
+        if (i > 0)
+            text += "<FOREIGNKEY Foreign_Key_Table=\"" + t + "\" Foreign_Key_Column=\"up\" Primary_Key_Table=\"t" +
+                    std::to_string((i - 1) / 2) + "\" Primary_Key_Column=\"id\"/>";
+        text += "</TABLE>\n";
+    }
+    text += "<DIAGRAM><BACKCOLOR Red=\"255\" Blue=\"255\" Green=\"255\"/></DIAGRAM></DATABASE>\n";
+    ASSERT_TRUE(files::writeTextFile(large, text));
+    QPointer<QWidget> window;
+    int turns = 0;
+    bool closedWhileWaiting = false, closedAtOnce = true;
+    auto waiting = [] {
+        const QCursor* c = QApplication::overrideCursor();
+        return c && c->shape() == Qt::WaitCursor;
+    };
+    QTimer tick;
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (!window || !waiting() || ++turns != 2) return;
+        trigger(window, "actRemoveAll");
+        trigger(window, "actUpdateExit");
+    });
+    EXPECT_EQ(run(large, {{"AddTableDialog", addEveryTable},
+                          {"DiagramWindow",
+                           [&](QWidget* w) {
+                               window = w;
+                               tick.start();
+                               trigger(w, "actExport");
+                           }},
+                          {"ExportDialog",
+                           [&](QWidget* d) {
+                               auto* f = qobject_cast<QFileDialog*>(d);
+                               f->setDirectory(QString::fromStdString(dir.path()));
+                               f->findChild<QLineEdit*>("fileNameEdit")->setText("large-export.jpg");
+                               QMetaObject::invokeMethod(f, "accept");
+                           }},
+                          {"DiagramWindow",
+                           [&](QWidget* w) {
+                               closedWhileWaiting = waiting();
+                               w->close();
+                               closedAtOnce = !w->isVisible();
+                           }},
+                          {"CloseQuestion", [](QWidget* b) { answer(b, QMessageBox::No); }}}),
+              1);
+    tick.stop();
+    EXPECT_GE(turns, 3);
+    EXPECT_TRUE(closedWhileWaiting);
+    EXPECT_FALSE(closedAtOnce);
+    xml::Document written;
+    ASSERT_TRUE(written.load(large));
+    EXPECT_EQ(written.count("/DATABASE/TABLE[@Left]"), kTables);
+    EXPECT_EQ(written.count("/DATABASE/TABLE[@Deleted='1']"), 0);
+    const QSize exported = QImageReader(QString::fromStdString(dir.file("large-export.jpg"))).size();
+    EXPECT_GT(exported.width() * exported.height(), 1000 * 1000);
+    EXPECT_EQ(QImageReader(QString::fromStdString(dir.file("large.jpg"))).size(), exported);
     EXPECT_TRUE(errors.empty());
 }
 
