@@ -1058,6 +1058,18 @@ TEST_F(ExplorerProject, DetailsGridReportChecksReachTheStructureAndPrint) {
     EXPECT_EQ(drawn(nullAllowed, QPalette::Active), drawn(nullAllowed, QPalette::Disabled));
     EXPECT_NE(drawn(customers, QPalette::Active), drawn(customers, QPalette::Disabled));
 
+    // While long work runs (it may read the structure beside the window) a tick goes back and
+    // changes nothing, in the grid or the structure.
+    {
+        const std::string before = oReportEngine->oResultXML->xml();
+        frmDatabaseExplorer::LongWork work(w.get());
+        ASSERT_EQ(customers->checkState(), Qt::Checked);
+        customers->setCheckState(Qt::Unchecked);
+        EXPECT_EQ(customers->checkState(), Qt::Checked);
+        for (int r = 0; r < customers->rowCount(); ++r)
+            if (customers->child(r, 0)->isCheckable()) EXPECT_EQ(customers->child(r, 0)->checkState(), Qt::Checked) << r;
+        EXPECT_EQ(oReportEngine->oResultXML->xml(), before);
+    }
     // Unticking the table clears it and everything under it, in the grid and the structure.
     customers->setCheckState(Qt::Unchecked);
     const xml::Document& s = *oReportEngine->oResultXML;
