@@ -40,8 +40,10 @@ start_pg() {
     # The port of an earlier run may have been taken since by another server.
     port=$(free_port "$port") || { echo "# no free port for PostgreSQL" >&2; return 1; }
     echo "$port" > "$dir/port"
+    # pg_dump -s locks every table at once: the benchmark's 16,000 tables need more lock
+    # slots than the default 64 per connection give.
     as_user "$user" "$PG_BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
-      -o "-c listen_addresses=127.0.0.1 -p $port -k $dir" start >/dev/null 2>&1 \
+      -o "-c listen_addresses=127.0.0.1 -p $port -k $dir -c max_locks_per_transaction=512" start >/dev/null 2>&1 \
       || { echo "# PostgreSQL did not start, see $dir/server.log" >&2; return 1; }
   fi
   echo "export DALV_TEST_PG='Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$port;Database=postgres;UID=dalvane;PWD={dalv;pw=1}}}'"
