@@ -996,7 +996,9 @@ TEST_F(ExplorerProject, ScreenshotFilesRoundTripAndRefuseForeignFiles) {
         prompts->fileAnswers.push_back(path);
         prompts->messageAnswers.push_back(answer);
         w->tbMain_ToolClick("ID_File_Open");
-        if (answer == ui::MsgResult::No) EXPECT_EQ(oReportEngine->oResultXML->xml(), stockText);
+        if (answer == ui::MsgResult::No) {
+            EXPECT_EQ(oReportEngine->oResultXML->xml(), stockText);
+        }
         EXPECT_EQ(prompts->lastMessage().rfind("The screenshot file " + path + " holds the structure of the database \"Northwind\", not of the connection \"O'Brien Stock\".", 0), 0u);
     }
     EXPECT_EQ(oReportEngine->oResultXML->xml(), original);
@@ -1067,7 +1069,9 @@ TEST_F(ExplorerProject, DetailsGridReportChecksReachTheStructureAndPrint) {
         customers->setCheckState(Qt::Unchecked);
         EXPECT_EQ(customers->checkState(), Qt::Checked);
         for (int r = 0; r < customers->rowCount(); ++r)
-            if (customers->child(r, 0)->isCheckable()) EXPECT_EQ(customers->child(r, 0)->checkState(), Qt::Checked) << r;
+            if (customers->child(r, 0)->isCheckable()) {
+                EXPECT_EQ(customers->child(r, 0)->checkState(), Qt::Checked) << r;
+            }
         EXPECT_EQ(oReportEngine->oResultXML->xml(), before);
     }
     // Unticking the table clears it and everything under it, in the grid and the structure.
