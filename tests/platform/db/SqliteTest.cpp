@@ -3,6 +3,7 @@
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/OdbcSupport.h"
+#include "platform/db/SqliteDdl.h"
 
 #include "support/TestSupport.h"
 
@@ -584,4 +585,75 @@ TEST(AccessFile, MdbToolsOpensTheSampleThroughTheJetProvider) {
     std::set<std::string> got(names.begin(), names.end());
     EXPECT_TRUE(got.count("Customers"));
     EXPECT_TRUE(got.count("Orders"));
+}
+
+// The CREATE text and declared types, read without a database.
+namespace ddl = db::schema::sqlitesql;
+namespace types = db::schema::sqlitecolumns;
+
+TEST(SqliteDdl, TokensKeepQuotedNamesWholeAndSkipComments) {
+    const std::string sql = "CREATE TABLE \"a\"\"b\" ([x y] INT, `q` TEXT DEFAULT 'it''s') -- no (\n/* nor , */;";
+    std::vector<size_t> at;
+    const auto t = ddl::tokens(sql, &at);
+    const std::vector<std::string> want = {"CREATE", "TABLE", "\"a\"b", "(", "[x y", "INT", ",", "`q",
+                                           "TEXT", "DEFAULT", "'it's", ")", ";"};
+    EXPECT_EQ(t, want);
+    ASSERT_EQ(at.size(), t.size());
+    EXPECT_EQ(at[4], sql.find('['));
+    EXPECT_EQ(at[12], sql.size() - 1);
+}
+
+TEST(SqliteDdl, DeclaredNamesOfKeysAndGeneratedColumns) {
+    const auto names = ddl::declaredNames(
+        "CREATE TABLE t (id INTEGER CONSTRAINT pk_t PRIMARY KEY,\n"
+        "  \"Parent\" INT CONSTRAINT fk_parent REFERENCES p(id) ON DELETE CASCADE,\n"
+        "  other INT NOT NULL REFERENCES q, -- CONSTRAINT hidden REFERENCES x\n"
+        "  total INT GENERATED ALWAYS AS (id * (2 + 1)) STORED, a INT, b INT,\n"
+        "  CONSTRAINT [fk ab] FOREIGN KEY (a COLLATE nocase, B) REFERENCES r(x, y),\n"
+        "  CONSTRAINT positive CHECK (a > 0))");
+    EXPECT_EQ(names.primaryKey, "pk_t");
+    using Key = std::pair<std::string, std::vector<std::string>>;
+    const std::vector<Key> keys = {{"fk_parent", {"parent"}}, {"", {"other"}}, {"fk ab", {"a", "b"}}};
+    EXPECT_EQ(names.foreignKeys, keys);
+    ASSERT_EQ(names.generated.size(), 1u);
+    EXPECT_EQ(names.generated.at("total"), "id * (2 + 1)");
+
+    EXPECT_EQ(ddl::declaredNames("CREATE TABLE u (a INT, b INT, CONSTRAINT \"u pk\" PRIMARY KEY (a, b))").primaryKey,
+              "u pk");
+    EXPECT_EQ(ddl::declaredNames("CREATE TABLE v (a INT, PRIMARY KEY (a))").primaryKey, "");
+}
+
+TEST(SqliteDdl, IndexMembersAsWrittenAndTheirCondition) {
+    auto index = ddl::indexText("CREATE INDEX ix ON t (lower(name), \"b\" DESC, a + 1) WHERE a > 0 AND b IS NOT NULL");
+    const std::vector<std::string> members = {"lower(name)", "\"b\" DESC", "a + 1"};
+    EXPECT_EQ(index.members, members);
+    EXPECT_EQ(index.condition, "a > 0 AND b IS NOT NULL");
+    index = ddl::indexText("CREATE UNIQUE INDEX \"i x\" ON t(a)");
+    EXPECT_EQ(index.members, std::vector<std::string>{"a"});
+    EXPECT_EQ(index.condition, "");
+}
+
+TEST(SqliteDdl, DeclaredTypesReadAsTheDriverReadsThem) {
+    struct Case {
+        const char* declared;
+        int type, size, digits;
+    };
+    const Case cases[] = {
+        {"INTEGER", SQL_INTEGER, 10, 9}, {"mediumint", SQL_INTEGER, 10, 9}, {"INTERVAL", SQL_VARCHAR, 255, 0},
+        {"BIGINT", SQL_BIGINT, 20, 19}, {"NUMERIC(10,2)", SQL_DOUBLE, 10, 2}, {"DECIMAL(10, 2)", SQL_VARCHAR, 10, 2},
+        {"VARCHAR ( 20 )", SQL_VARCHAR, 20, 20}, {"VARCHAR(20", SQL_VARCHAR, 255, 0},
+        {"TIMESTAMP(6)", SQL_TYPE_TIMESTAMP, 32, 6}, {"DATETIME", SQL_TYPE_TIMESTAMP, 32, 3},
+        {"time", SQL_TYPE_TIME, 8, 0}, {"Text", SQL_LONGVARCHAR, 65536, 0}, {"BLOB", SQL_BINARY, 255, 0},
+        {"UNSIGNED BIG INT", SQL_VARCHAR, 255, 0}, {"", SQL_VARCHAR, 255, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.declared);
+        const int t = types::sqlType(c.declared, false);
+        EXPECT_EQ(t, c.type);
+        int m = -1, d = -1;
+        types::sizes(c.declared, t, m, d);
+        EXPECT_EQ(m, c.size);
+        EXPECT_EQ(d, c.digits);
+    }
+    EXPECT_EQ(types::sqlType("INTEGER", true), SQL_BIGINT);
+    EXPECT_EQ(types::sqlType("TEXT", true), SQL_LONGVARCHAR);
 }
