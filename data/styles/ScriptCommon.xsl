@@ -625,7 +625,13 @@
     <xsl:if test="$engine = 'others' and not($apart)">
       <xsl:for-each select="COLUMN[normalize-space(@Check_Constraint) != '']">
         <xsl:if test="not(preceding-sibling::COLUMN[@Check_Constraint = current()/@Check_Constraint])">
-          <xsl:text>, CHECK (</xsl:text>
+          <xsl:text>, </xsl:text>
+          <xsl:if test="string(@Check_Name) != ''">
+            <xsl:text>CONSTRAINT </xsl:text>
+            <xsl:call-template name="quote"><xsl:with-param name="name" select="@Check_Name"/></xsl:call-template>
+            <xsl:text> </xsl:text>
+          </xsl:if>
+          <xsl:text>CHECK (</xsl:text>
           <xsl:call-template name="engine-text"><xsl:with-param name="s" select="@Check_Constraint"/></xsl:call-template>
           <xsl:text>)</xsl:text>
         </xsl:if>

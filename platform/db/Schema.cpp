@@ -758,6 +758,9 @@ Recordset checkConstraintsRowset(SchemaReader& s) {
     if (s.isPostgres()) {
         rows = infoSchema(s, pgCheckConstraints, restrictColumns, {s.r(0), s.r(1), s.r(2)}, -1, " ORDER BY 6, 7, 8, 3");
         read = true;
+    } else if (s.isSqlite()) {
+        rows = sqlite::checkConstraints(s, s.r(2));
+        read = true;
     } else if (s.isMySql()) {
         try {
             rows = infoSchema(s, myCheckConstraints, restrictColumns, {s.r(0), s.r(1), s.r(2)}, 1);

@@ -336,6 +336,10 @@ std::vector<Row> foreignKeys(SchemaReader& s, const Restriction& referenced, con
 
 std::optional<std::vector<Row>> allForeignKeys(SchemaReader& s);
 
+// The CHECK constraints of every table (named name, when given), read from its CREATE text: a
+// row of the check-constraints rowset for each column a check is on.
+std::vector<Row> checkConstraints(SchemaReader& s, const Restriction& name);
+
 }  // namespace sqlite
 
 // PostgreSQL (SchemaPostgres.cpp).

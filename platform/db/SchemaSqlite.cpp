@@ -183,13 +183,26 @@ DeclaredNames declaredNames(const std::string& sql) {
         }
         return cols;
     };
+    auto isConstraint = [&](size_t b) {
+        return keyword(t[b], "constraint") || keyword(t[b], "primary") || keyword(t[b], "foreign") ||
+               keyword(t[b], "unique") || keyword(t[b], "check");
+    };
+    // The index of the parenthesis that closes the one at open, e when it is not closed.
+    auto closing = [&](size_t open, size_t e) {
+        for (int depth = 0; open < e; ++open)
+            if (t[open] == "(") ++depth;
+            else if (t[open] == ")" && --depth == 0) return open;
+        return e;
+    };
+    auto inside = [&](size_t open, size_t close) { return text::trim(sql.substr(at[open] + 1, at[close] - at[open] - 1)); };
+    std::vector<std::string> declared;  // the columns, as written
+    for (auto [b, e] : parts)
+        if (b < e && !isConstraint(b)) declared.push_back(nameOf(t[b]));
     for (auto [b, e] : parts) {
         if (b >= e) continue;
         std::string name;
         size_t k = b;
-        const bool tableConstraint = keyword(t[b], "constraint") || keyword(t[b], "primary") ||
-                                     keyword(t[b], "foreign") || keyword(t[b], "unique") || keyword(t[b], "check");
-        if (tableConstraint) {
+        if (isConstraint(b)) {
             if (keyword(t[k], "constraint") && k + 1 < e) {
                 name = nameOf(t[k + 1]);
                 k += 2;
@@ -198,6 +211,18 @@ DeclaredNames declaredNames(const std::string& sql) {
                 out.primaryKey = name;
             } else if (k < e && keyword(t[k], "foreign")) {
                 out.foreignKeys.emplace_back(name, columnList(k, e));
+            } else if (k + 1 < e && keyword(t[k], "check") && t[k + 1] == "(") {
+                const size_t close = closing(k + 1, e);
+                if (close == e) continue;
+                // On the columns it names: a name, quoted or not, but no string.
+                DeclaredNames::Check check{name, inside(k + 1, close), {}};
+                for (const std::string& c : declared)
+                    for (size_t i = k + 2; i < close; ++i)
+                        if (t[i][0] != '\'' && text::lower(nameOf(t[i])) == text::lower(c)) {
+                            check.columns.push_back(c);
+                            break;
+                        }
+                out.checks.push_back(std::move(check));
             }
             continue;
         }
@@ -218,13 +243,15 @@ DeclaredNames declaredNames(const std::string& sql) {
                 out.foreignKeys.emplace_back(name, std::vector<std::string>{column});
                 name.clear();
             } else if (keyword(t[k], "as") && k + 1 < e && t[k + 1] == "(") {
-                size_t close = k + 1;
-                for (int open = 0; close < e; ++close)
-                    if (t[close] == "(") ++open;
-                    else if (t[close] == ")" && --open == 0) break;
-                if (close < e)
-                    out.generated[column] = text::trim(sql.substr(at[k + 1] + 1, at[close] - at[k + 1] - 1));
+                const size_t close = closing(k + 1, e);
+                if (close < e) out.generated[column] = inside(k + 1, close);
                 name.clear();
+            } else if (keyword(t[k], "check") && k + 1 < e && t[k + 1] == "(") {
+                const size_t close = closing(k + 1, e);
+                if (close == e) break;
+                out.checks.push_back({name, inside(k + 1, close), {nameOf(t[b])}});
+                name.clear();
+                k = close;
             } else if (keyword(t[k], "not") || keyword(t[k], "null") || keyword(t[k], "unique") ||
                        keyword(t[k], "check") || keyword(t[k], "default") || keyword(t[k], "collate") ||
                        keyword(t[k], "generated") || keyword(t[k], "as")) {
@@ -635,6 +662,23 @@ ORDER BY m.rowid, f.id DESC, f.seq)sql",
 }
 
 std::optional<std::vector<Row>> allForeignKeys(SchemaReader& s) { return foreignKeys(s, std::nullopt, std::nullopt); }
+
+std::vector<Row> checkConstraints(SchemaReader& s, const Restriction& name) {
+    std::vector<Row> out;
+    for (auto& r : s.query(R"sql(
+SELECT m.name, m.sql FROM sqlite_master m
+WHERE m.type = 'table' AND m.sql LIKE '%check%' AND m.sql NOT LIKE 'CREATE VIRTUAL%')sql",
+                           {})) {
+        if (r.size() < 2 || r[1].isNull()) continue;
+        for (const DeclaredNames::Check& c : declaredNames(r[1].toString()).checks) {
+            if (name && c.name != *name) continue;
+            const Value constraint = c.name.empty() ? Value() : Value(c.name);
+            for (const std::string& column : c.columns)
+                out.push_back({Value(), Value(), constraint, Value(c.clause), Value(), Value(), r[0], Value(column)});
+        }
+    }
+    return out;
+}
 
 }  // namespace sqlite
 

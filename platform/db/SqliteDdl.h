@@ -15,10 +15,18 @@ namespace sqlitesql {
 // Constraint names declared in a CREATE TABLE statement: the primary key's, and each foreign
 // key's with its referencing columns, in declaration order ("" where unnamed); and the
 // expression of each generated column as written, by lower-case column name.
+// Each CHECK too, with its name ("" where unnamed), its expression as written and the columns
+// it is on, as declared: a column's own check is on that column, a table's check on the
+// columns its expression names.
 struct DeclaredNames {
+    struct Check {
+        std::string name, clause;
+        std::vector<std::string> columns;
+    };
     std::string primaryKey;
     std::vector<std::pair<std::string, std::vector<std::string>>> foreignKeys;
     std::unordered_map<std::string, std::string> generated;
+    std::vector<Check> checks;
 };
 
 struct IndexText {

@@ -240,7 +240,8 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
                               : e == "PostgreSQL" ? "CREATE TABLE lit (id int PRIMARY KEY, s text DEFAULT 'it''s\\ a' CHECK (s <> "
                                                     "'x'');DROP TABLE lit;--' AND s NOT LIKE '%\\\\%'))"
                                                   : "CREATE TABLE lit (id INTEGER PRIMARY KEY, s TEXT DEFAULT 'it''s\\ a' CHECK (s <> "
-                                                    "'x'');DROP TABLE lit;--'), at TEXT DEFAULT (datetime('now')), n INT DEFAULT (1 + 2))"),
+                                                    "'x'');DROP TABLE lit;--'), at TEXT DEFAULT (datetime('now')), n INT DEFAULT (1 + 2), "
+                                                    "CONSTRAINT n_small CHECK (n < 10 AND \"at\" <> 'n'))"),
                   std::string(e == "PostgreSQL" ? "CREATE UNIQUE INDEX lit_s ON lit ((s || '\\')) WHERE s <> 'a\\b'" : "SELECT 1"),
                   // A key and a UNIQUE rule on its first column; UNIQUE rules without a key; two unique indexes.
                   std::string("CREATE TABLE k3 (a INT NOT NULL, b INT NOT NULL, c INT NOT NULL, PRIMARY KEY (a, b, c), UNIQUE (a))"),
@@ -336,7 +337,9 @@ TEST_F(ScriptSheets, OthersScriptRebuildsTheCatalogueOnItsOwnEngine) {
                                                      "track index sqlite_autoindex_track_1 code", "column 11 Misc (0,)",
                                                      "artist index artist_name Name where ArtistId > 100\n",
                                                      "album index album_title lower(Title),ArtistId [lower(Title)] [ArtistId]\n",
-                                                     "default datetime('now') check", "default 'it''s\\ a' check \n"}
+                                                     "default 'it''s\\ a' check s <> 'x'');DROP TABLE lit;--'\n",
+                                                     "at TEXT(0,) True key   default datetime('now') check n < 10 AND \"at\" <> 'n' Check_Name n_small\n",
+                                                     "n INT(0,) True key   default 1 + 2 check n < 10 AND \"at\" <> 'n' Check_Name n_small\n"}
             : e == "PostgreSQL"
                 ? std::vector<std::string>{" key orders_key 1 ", "check ((qty > 0)) Check_Name qty_positive\n", "Enum_Labels 'sad','ok','it''s very ok'",
                                            "Domain_Type numeric(10,2) Domain_Default 0 Domain_Not_Null True Domain_Check "
