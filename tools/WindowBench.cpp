@@ -13,6 +13,7 @@
 #include "platform/fs/Paths.h"
 #include "platform/ui/ProgressTarget.h"
 #include "platform/ui/Prompter.h"
+#include "startup/bStartup.h"
 
 #include <QApplication>
 #include <QEvent>
