@@ -4,6 +4,7 @@
 
 #include "core/bErrorHandler.h"
 #include "core/bGlobal.h"
+#include "explorer/ProjectDocument.h"
 #include "explorer/frmDatabaseExplorer.h"
 #include "options/cReport.h"
 #include "platform/db/Connection.h"
@@ -81,6 +82,17 @@ protected:
         oReportEngine->DatabaseName(name);
         ASSERT_TRUE(oReportEngine->OpenDalvDatabase());
         ASSERT_TRUE(oReportEngine->ImportDatabase(true));
+    }
+
+    // Stores the project as the program keeps it and lets the report engine go, as at the end of
+    // a run: the next window reads it back.
+    void storeProject() {
+        std::string error;
+        ASSERT_TRUE(history::GenerateHistory(oStructures, oHistory, history::UILayout{}, error)) << error;
+        ASSERT_TRUE(history::WriteHistoryFile(historyPath(), oHistory, PassPhrase4, error)) << error;
+        oStructures.clear();
+        oHistory.clear();
+        ReleaseReportEngine();
     }
 
     // A loaded main window (as the splash hands over).

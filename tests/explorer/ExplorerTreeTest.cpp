@@ -69,12 +69,7 @@ protected:
         importInto(2, "O'Brien Stock", stock);
         importInto(2, "Orders", orders);
         ASSERT_EQ(oStructures.count("DATABASESTRUCTURES/DATABASEGROUP/DATABASECONNECTION"), 3);
-        std::string error;
-        ASSERT_TRUE(history::GenerateHistory(oStructures, oHistory, history::UILayout{}, error)) << error;
-        ASSERT_TRUE(history::WriteHistoryFile(historyPath(), oHistory, PassPhrase4, error)) << error;
-        oStructures.clear();
-        oHistory.clear();
-        ReleaseReportEngine();
+        ASSERT_NO_FATAL_FAILURE(storeProject());
         ASSERT_TRUE(InitReportEngine());
         ASSERT_TRUE(errors.empty()) << errors.front().description;
     }

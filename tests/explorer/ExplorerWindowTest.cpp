@@ -643,12 +643,7 @@ TEST_F(ExplorerTest, RefreshKeepsTheWindowAliveAndStopsOnCancelOrClose) {
     }
     history::NewHistoryDocument(oStructures);
     importInto(1, "Wide", path);
-    std::string error;
-    ASSERT_TRUE(history::GenerateHistory(oStructures, oHistory, history::UILayout{}, error)) << error;
-    ASSERT_TRUE(history::WriteHistoryFile(historyPath(), oHistory, PassPhrase4, error)) << error;
-    oStructures.clear();
-    oHistory.clear();
-    ReleaseReportEngine();
+    ASSERT_NO_FATAL_FAILURE(storeProject());
     auto w = open();
     auto refresh = [&] {
         w->stMain->setCurrentItem(w->treeNode("Wide|1|1"));
