@@ -325,7 +325,7 @@ void DiagramWindow::showEvent(QShowEvent* event) {
     // Messages and the first Add Table run after the window is up, never inside a paint.
     QTimer::singleShot(0, this, [this] {
         if (!loaded_) {
-            error("The diagram file " + path_ + " could not be read: " + loadError_);
+            unreadable(loadError_);
             return;
         }
         if (!anyPlaced_ && !state().dialogOpenedByItself) {
@@ -341,9 +341,13 @@ void DiagramWindow::error(const std::string& text) {
     box.exec();
 }
 
+void DiagramWindow::unreadable(const std::string& why) {
+    error("The diagram file " + path_ + " could not be read: " + why);
+}
+
 bool DiagramWindow::load(xml::Document& doc) {
     if (doc.load(path_)) return true;
-    error("The diagram file " + path_ + " could not be read: " + doc.parseError());
+    unreadable(doc.parseError());
     return false;
 }
 
@@ -552,7 +556,7 @@ bool DiagramWindow::Save(const std::string& exportPath) {
         });
     }
     if (!out.read) {
-        error("The diagram file " + path_ + " could not be read: " + out.readError);
+        unreadable(out.readError);
         return false;
     }
     if (!out.written) error("The diagram file " + path_ + " could not be written.");

@@ -176,6 +176,7 @@ private:
     void forget(TableItem* table);
     void fitScene();
     void error(const std::string& text);
+    void unreadable(const std::string& why);  // the diagram file could not be read, for why
     void exportCommand();
     void removeCurrent();
     // Tables a grid row holds for this many tables in the view's proportions.
