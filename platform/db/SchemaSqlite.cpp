@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 #include <map>
+#include <set>
 
 namespace db::schema {
 
@@ -216,12 +217,11 @@ DeclaredNames declaredNames(const std::string& sql) {
                 if (close == e) continue;
                 // On the columns it names: a name, quoted or not, but no string.
                 DeclaredNames::Check check{name, inside(k + 1, close), {}};
+                std::set<std::string> named;
+                for (size_t i = k + 2; i < close; ++i)
+                    if (t[i][0] != '\'') named.insert(text::lower(nameOf(t[i])));
                 for (const std::string& c : declared)
-                    for (size_t i = k + 2; i < close; ++i)
-                        if (t[i][0] != '\'' && text::lower(nameOf(t[i])) == text::lower(c)) {
-                            check.columns.push_back(c);
-                            break;
-                        }
+                    if (named.count(text::lower(c))) check.columns.push_back(c);
                 out.checks.push_back(std::move(check));
             }
             continue;
